@@ -1,0 +1,78 @@
+# Build helpers shared by every folder.
+
+# krv_library(name [DEPS libs...]): one static library of the folder's own .cpp
+# files (not its sub-folders). A folder with no sources yet makes an INTERFACE
+# library so that dependants can already name it.
+function(krv_library name)
+  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.c)
+  if(srcs)
+    add_library(${name} STATIC ${srcs})
+    target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+    target_link_libraries(${name} PUBLIC ${ARG_DEPS})
+    target_compile_options(${name} PRIVATE -fno-exceptions)
+  else()
+    add_library(${name} INTERFACE)
+    target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR})
+    target_link_libraries(${name} INTERFACE ${ARG_DEPS})
+  endif()
+endfunction()
+
+# krv_tool(name [DEPS libs...]): an executable of the folder's .cpp files.
+function(krv_tool name)
+  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  if(srcs)
+    add_executable(${name} ${srcs})
+    target_link_libraries(${name} PRIVATE ${ARG_DEPS})
+  endif()
+endfunction()
+
+# krv_test_dir(dir [DEPS libs...]): every tests/<dir>/*_test.cpp goes into one
+# GoogleTest executable named test_<dir with / as _>; each test case is
+# registered with ctest.
+function(krv_test_dir dir)
+  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/*.cpp)
+  if(NOT srcs)
+    return()
+  endif()
+  string(REPLACE "/" "_" exe "test_${dir}")
+  add_executable(${exe} ${srcs})
+  target_link_libraries(${exe} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gtest_main GTest::gmock Threads::Threads)
+  target_include_directories(${exe} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+  target_compile_definitions(${exe} PRIVATE KRV_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
+  gtest_discover_tests(${exe}
+    WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
+    DISCOVERY_MODE PRE_TEST
+    PROPERTIES ENVIRONMENT "ASAN_OPTIONS=allocator_may_return_null=1:detect_leaks=1;UBSAN_OPTIONS=print_stacktrace=1;EGL_PLATFORM=surfaceless")
+endfunction()
+
+# krv_fuzz(name [DEPS libs...]): tests/fuzz/<name>_fuzz.cpp. With KRV_LIBFUZZER
+# it is a libFuzzer binary; otherwise it links a small driver that replays the
+# seed corpus tests/fuzz/corpus/<name>/, and that replay is a ctest test.
+function(krv_fuzz name)
+  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  set(src ${CMAKE_CURRENT_SOURCE_DIR}/${name}_fuzz.cpp)
+  if(NOT EXISTS ${src})
+    return()
+  endif()
+  if(KRV_LIBFUZZER)
+    add_executable(fuzz_${name} ${src})
+    target_link_options(fuzz_${name} PRIVATE -fsanitize=fuzzer)
+  else()
+    add_executable(fuzz_${name} ${src} ${CMAKE_CURRENT_SOURCE_DIR}/replay_main.cpp)
+  endif()
+  target_link_libraries(fuzz_${name} PRIVATE ${ARG_DEPS})
+  add_test(NAME fuzz_${name} COMMAND fuzz_${name} ${CMAKE_CURRENT_SOURCE_DIR}/corpus/${name})
+  set_tests_properties(fuzz_${name} PROPERTIES
+    WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
+    ENVIRONMENT "ASAN_OPTIONS=allocator_may_return_null=1")
+endfunction()
+
+# krv_bench(name [DEPS libs...]): bench/<name>_bench.cpp on Google Benchmark.
+function(krv_bench name)
+  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  add_executable(bench_${name} ${CMAKE_CURRENT_SOURCE_DIR}/${name}_bench.cpp)
+  target_link_libraries(bench_${name} PRIVATE ${ARG_DEPS} benchmark::benchmark benchmark::benchmark_main)
+endfunction()

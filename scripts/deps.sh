@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Installs what building, running and testing need on Debian 12.
+set -euo pipefail
+pkgs=(build-essential cmake ninja-build pkg-config git
+      zlib1g-dev libgtest-dev libgmock-dev libbenchmark-dev libpng-dev
+      libegl-dev libgles-dev libegl-mesa0 libgl1-mesa-dri libsdl2-dev
+      python3 iproute2)
+missing=()
+for p in "${pkgs[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  SUDO=""
+  [ "$(id -u)" -eq 0 ] || SUDO=sudo
+  $SUDO apt-get update
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends "${missing[@]}"
+fi
