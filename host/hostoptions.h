@@ -1,0 +1,39 @@
+// The host's options: command-line flags read before the program's own
+// start-up, each mirrored by an environment variable (flags win).
+#pragma once
+#include <string>
+
+namespace host {
+
+enum Mode { MODE_AUTO = 0, MODE_HEADLESS = 1, MODE_DESKTOP = 2 };
+enum Renderer {
+    RENDERER_REQUEST = 0, // what the application asks (OpenGL ES 1.1 for version codes below 12)
+    RENDERER_GLES1 = 1,
+    RENDERER_GLES2 = 2,
+    RENDERER_SOFTWARE = 3,
+};
+
+struct Options {
+    int mode = MODE_AUTO;
+    int width = 1024;
+    int height = 600;
+    std::string script;     // event script file
+    std::string scriptText; // script text given directly (takes precedence)
+    int frames = 0;         // end the run after this many presented frames (0: no limit)
+    std::string shots;      // directory for PNG copies of presented frames
+    int renderer = RENDERER_REQUEST;
+    int angle = 0;          // the device angle at start
+    int accelerometer = 1;  // whether an accelerometer is present
+    int exitGraceMs = 2000; // after the navigator's exit, end the run if the application has not
+    std::string opener = "xdg-open";
+};
+
+// Reads the environment, then the flags. Returns 1 to go on; 0 to stop with
+// *exitCode (--help: 0, a bad flag: 2, logged).
+int ParseOptions(int argc, char** argv, Options* options, int* exitCode);
+char const* OptionsUsage();
+
+void Configure(Options const& options);
+Options const& GetOptions();
+
+} // namespace host
