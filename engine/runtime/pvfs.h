@@ -28,13 +28,18 @@ public:
     long Size() const override;
 
 private:
+    friend class PVFS;
     // Positions the archive stream at this entry's position when another
     // reader moved it; 0 or -1.
     int Claim();
 
-    PVFS* m_vfs;
+    PVFS* m_vfs; // null once the archive was closed under this stream
     PVFSEntry const* m_entry;
     uint32_t m_pos;
+    // The archive's list of live entry streams, so that closing the archive
+    // detaches them instead of leaving them on freed memory.
+    PStreamVFS* m_prevLive;
+    PStreamVFS* m_nextLive;
 };
 
 class PVFS {
@@ -47,6 +52,8 @@ public:
     // Longest name, terminator included, whose parent references ("..") can
     // be resolved; longer names with ".." are refused.
     static constexpr int kNameMax = 256;
+    static constexpr int kHeaderSize = 12;
+    static constexpr int kEntrySize = 12;
 
     PVFS();
     // Opens the archive file through PFile (writable directory first, then
@@ -64,7 +71,10 @@ public:
     int Init();
     void Close();
 
+    // The name hash. A name with ".." too long to resolve hashes to 0 (as the
+    // empty name does); HashChecked tells that case apart: 0, or -1 (logged).
     static uint32_t Hash(char const* name, int caseInsensitive);
+    static int HashChecked(char const* name, int caseInsensitive, uint32_t* hash);
     uint32_t HashName(char const* name) const { return Hash(name, (m_flags & kCaseInsensitive) != 0); }
 
     PVFSEntry const* Find(uint32_t hash) const;
@@ -87,10 +97,15 @@ public:
 private:
     friend class PStreamVFS;
 
+    // The entry's bytes lie inside the archive; logs when they do not.
+    bool EntryInside(PVFSEntry const* e) const;
+    void DetachReaders();
+
     uint32_t m_flags;
     int32_t m_count;
     PVFSEntry* m_table;
     PStream* m_stream;
     PStreamVFS* m_lastReader;
-    long m_archiveSize; // bytes in the archive stream, for the entry checks
+    long m_archiveSize;        // bytes in the archive stream, for the entry checks
+    PStreamVFS* m_liveReaders; // entry streams of file mode still open
 };
