@@ -15,22 +15,23 @@ namespace fixtures {
 
 inline std::string Script() { return std::string(KRV_SOURCE_DIR) + "/tests/engine/runtime/streams_fixtures.py"; }
 
-// The fixture directory, made once per test run.
+// The fixture directory, made once per test run and removed at exit.
 inline std::string const& Dir()
 {
+    static char made[64];
     static std::string dir = [] {
         char tmpl[] = "/tmp/krv_streamfix_XXXXXX";
         if (!::mkdtemp(tmpl))
             return std::string();
-        std::string d = tmpl;
-        std::string cmd = "python3 '" + Script() + "' make '" + d + "'";
-        if (std::system(cmd.c_str()) != 0)
-            return std::string();
+        std::snprintf(made, sizeof made, "%s", tmpl);
         std::atexit([] {
-            std::string rm = "rm -rf '" + Dir() + "'";
+            std::string rm = std::string("rm -rf '") + made + "'";
             (void)!std::system(rm.c_str());
         });
-        return d;
+        std::string cmd = "python3 '" + Script() + "' make '" + made + "'";
+        if (std::system(cmd.c_str()) != 0)
+            return std::string();
+        return std::string(made);
     }();
     return dir;
 }
