@@ -24,7 +24,8 @@ struct Options {
     int renderer = RENDERER_REQUEST;
     int angle = 0;          // the device angle at start
     int accelerometer = 1;  // whether an accelerometer is present
-    int exitGraceMs = 2000; // after the navigator's exit, end the run if the application has not
+    int exitGraceMs = 2000; // after the navigator's exit, the run ends this long after at the latest
+    int activate = 1;       // the window is reported active once at start, as the tablet does
     std::string opener = "xdg-open";
 };
 

@@ -15,8 +15,8 @@ enum PJoystickType {
     PJOYSTICK_ACCELEROMETER = 0,
 };
 
-// Event code and sub-code of a joystick reading sent to the handler; b points
-// to a PJoyEventRecord.
+// Event code and sub-code of a joystick reading sent to the handler; the
+// reading itself is PJoyLastEvent().
 enum { PEVENT_JOYSTICK = 41, PEVENT_JOYSTICK_READING = 3 };
 
 struct PJoyEventRecord {
@@ -61,9 +61,12 @@ public:
     int32_t m_eventMask = -1;
     int32_t m_x = 0, m_y = 0, m_z = 0;
     uint8_t m_activated = 0;
+    PJoyEventRecord m_lastEvent = {};
 };
 
 extern CStubJoystickEx* m_global_joy;
 
+// The raw reading last sent to the joystick's handler (null without a joystick).
+PJoyEventRecord const* PJoyLastEvent();
 // Feeds one reading to the joystick, when there is one.
 void PJoyEvent(int x, int y, int z);

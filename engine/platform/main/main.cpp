@@ -1,0 +1,28 @@
+// The program's entry: the host reads its options (flags and environment),
+// then the platform layer starts, runs the application and shuts down.
+#include "engine/platform/psystemmanager.h"
+#include "host/hostoptions.h"
+
+#if defined(__SANITIZE_ADDRESS__)
+// Mesa's EGL driver keeps a block from its one-time set-up past eglTerminate;
+// it is not ours to free. Mesa has no frame pointers: the full unwinder is
+// needed for the suppression to see the library in the stack.
+extern "C" char const* __lsan_default_suppressions()
+{
+    return "leak:libEGL_mesa.so\n";
+}
+extern "C" char const* __asan_default_options()
+{
+    return "fast_unwind_on_malloc=0";
+}
+#endif
+
+int main(int argc, char** argv)
+{
+    host::Options options;
+    int exitCode = 0;
+    if (!host::ParseOptions(argc, argv, &options, &exitCode))
+        return exitCode;
+    host::Configure(options);
+    return PMain();
+}

@@ -1,0 +1,199 @@
+#include "host/hostoptions.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "engine/runtime/pdebug.h"
+
+namespace host {
+
+namespace {
+
+Options g_options;
+
+bool ParseInt(char const* s, long lo, long hi, int* out)
+{
+    if (!s || !*s)
+        return false;
+    char* end = nullptr;
+    errno = 0;
+    long v = std::strtol(s, &end, 10);
+    if (errno || *end || v < lo || v > hi)
+        return false;
+    *out = int(v);
+    return true;
+}
+
+bool ParseSize(char const* s, int* w, int* h)
+{
+    if (!s)
+        return false;
+    char const* x = std::strchr(s, 'x');
+    if (!x || x - s > 15)
+        return false;
+    char first[16];
+    std::memcpy(first, s, size_t(x - s));
+    first[x - s] = 0;
+    return ParseInt(first, 16, 8192, w) && ParseInt(x + 1, 16, 8192, h);
+}
+
+bool ParseRenderer(char const* s, int* out)
+{
+    if (!s)
+        return false;
+    if (!std::strcmp(s, "gles1"))
+        *out = RENDERER_GLES1;
+    else if (!std::strcmp(s, "gles2"))
+        *out = RENDERER_GLES2;
+    else if (!std::strcmp(s, "software"))
+        *out = RENDERER_SOFTWARE;
+    else if (!std::strcmp(s, "auto"))
+        *out = RENDERER_REQUEST;
+    else
+        return false;
+    return true;
+}
+
+bool ParseMode(char const* s, int* out)
+{
+    if (!s)
+        return false;
+    if (!std::strcmp(s, "headless"))
+        *out = MODE_HEADLESS;
+    else if (!std::strcmp(s, "window"))
+        *out = MODE_DESKTOP;
+    else if (!std::strcmp(s, "auto"))
+        *out = MODE_AUTO;
+    else
+        return false;
+    return true;
+}
+
+bool ParseAngle(char const* s, int* out)
+{
+    int a = 0;
+    if (!ParseInt(s, 0, 270, &a) || a % 90)
+        return false;
+    *out = a;
+    return true;
+}
+
+// One option by name (the flag without its dashes, or the variable's suffix).
+bool Apply(Options* o, char const* name, char const* value)
+{
+    if (!std::strcmp(name, "mode"))
+        return ParseMode(value, &o->mode);
+    if (!std::strcmp(name, "size"))
+        return ParseSize(value, &o->width, &o->height);
+    if (!std::strcmp(name, "script")) {
+        if (!value)
+            return false;
+        o->script = value;
+        return true;
+    }
+    if (!std::strcmp(name, "frames"))
+        return ParseInt(value, 0, 1000000000, &o->frames);
+    if (!std::strcmp(name, "shots")) {
+        if (!value)
+            return false;
+        o->shots = value;
+        return true;
+    }
+    if (!std::strcmp(name, "renderer"))
+        return ParseRenderer(value, &o->renderer);
+    if (!std::strcmp(name, "angle"))
+        return ParseAngle(value, &o->angle);
+    if (!std::strcmp(name, "accelerometer"))
+        return ParseInt(value, 0, 1, &o->accelerometer);
+    if (!std::strcmp(name, "exit-grace"))
+        return ParseInt(value, 0, 600000, &o->exitGraceMs);
+    return false;
+}
+
+struct EnvName {
+    char const* env;
+    char const* option;
+};
+constexpr EnvName kEnv[] = {
+    {"KRV_MODE", "mode"},         {"KRV_SIZE", "size"},         {"KRV_SCRIPT", "script"},
+    {"KRV_FRAMES", "frames"},     {"KRV_SHOTS", "shots"},       {"KRV_RENDERER", "renderer"},
+    {"KRV_ANGLE", "angle"},       {"KRV_ACCELEROMETER", "accelerometer"},
+    {"KRV_EXIT_GRACE", "exit-grace"},
+};
+
+} // namespace
+
+char const* OptionsUsage()
+{
+    return "usage: korvanth [options]\n"
+           "  --headless            no window: EGL pbuffer, events from --script (env KRV_MODE=headless)\n"
+           "  --window              an SDL2 window on X11 (env KRV_MODE=window); default: window when\n"
+           "                        DISPLAY is set, else headless\n"
+           "  --size WxH            window or pbuffer size, default 1024x600 (KRV_SIZE)\n"
+           "  --script FILE         timed event script, see docs/formats/events.md (KRV_SCRIPT)\n"
+           "  --frames N            end the run after N presented frames (KRV_FRAMES)\n"
+           "  --shots DIR           save every presented frame as DIR/frameNNNNN.png (KRV_SHOTS)\n"
+           "  --renderer R          gles1, gles2 or software; default: what the application asks\n"
+           "                        (KRV_RENDERER)\n"
+           "  --angle A             device angle at start: 0, 90, 180 or 270 (KRV_ANGLE)\n"
+           "  --no-accelerometer    report no accelerometer (KRV_ACCELEROMETER=0)\n"
+           "  --exit-grace MS       after the exit event, end the run at the latest after MS\n"
+           "                        milliseconds, default 2000 (KRV_EXIT_GRACE)\n"
+           "  --help                this text\n";
+}
+
+int ParseOptions(int argc, char** argv, Options* options, int* exitCode)
+{
+    Options o;
+    for (EnvName const& e : kEnv) {
+        char const* v = std::getenv(e.env);
+        if (v && *v && !Apply(&o, e.option, v)) {
+            _PDebug("options: bad value \"%s\" of %s\n", v, e.env);
+            *exitCode = 2;
+            return 0;
+        }
+    }
+    for (int i = 1; i < argc; ++i) {
+        char const* a = argv[i];
+        if (!std::strcmp(a, "--help") || !std::strcmp(a, "-h")) {
+            std::fputs(OptionsUsage(), stdout);
+            *exitCode = 0;
+            return 0;
+        }
+        if (!std::strcmp(a, "--headless")) {
+            o.mode = MODE_HEADLESS;
+            continue;
+        }
+        if (!std::strcmp(a, "--window")) {
+            o.mode = MODE_DESKTOP;
+            continue;
+        }
+        if (!std::strcmp(a, "--no-accelerometer")) {
+            o.accelerometer = 0;
+            continue;
+        }
+        if (std::strncmp(a, "--", 2) != 0 || i + 1 >= argc || !Apply(&o, a + 2, argv[i + 1])) {
+            _PDebug("options: bad option \"%s\"\n%s", a, OptionsUsage());
+            *exitCode = 2;
+            return 0;
+        }
+        ++i;
+    }
+    *options = o;
+    *exitCode = 0;
+    return 1;
+}
+
+void Configure(Options const& options)
+{
+    g_options = options;
+}
+
+Options const& GetOptions()
+{
+    return g_options;
+}
+
+} // namespace host

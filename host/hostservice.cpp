@@ -1,0 +1,393 @@
+// The common event service: one queue fed by the configured flavour, the
+// frame counter, the end of the run (frame limit, end of script, grace after
+// the navigator's exit), orientation and accelerometer answers, and the
+// window calls passed on to the flavour.
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include <GLES2/gl2.h>
+
+#include "engine/runtime/pdebug.h"
+#include "engine/runtime/ptime.h"
+#include "host/hostflavour.h"
+
+extern char** environ;
+
+namespace host {
+
+namespace {
+
+struct Service {
+    std::unique_ptr<Flavour> flavour;
+    std::deque<Event> queue;
+    bool running = false;
+    bool sourceDone = false;
+    bool exitQueued = false;     // a navigator exit is queued or delivered
+    bool exitDelivered = false;
+    uint32_t exitTick = 0;
+    uint32_t startTick = 0;
+    unsigned frames = 0;
+    int windows = 0;
+    bool stopPending = false;
+    int orientationAngle = 0;
+    std::vector<std::string> calls;
+};
+
+Service& S()
+{
+    static Service service;
+    return service;
+}
+
+// Makes the flavour the options ask for.
+Flavour* MakeFlavour(Options const& o)
+{
+    int mode = o.mode;
+    if (mode == MODE_AUTO) {
+        char const* display = std::getenv("DISPLAY");
+        mode = display && *display ? MODE_DESKTOP : MODE_HEADLESS;
+    }
+    return mode == MODE_DESKTOP ? NewDesktopFlavour() : NewHeadlessFlavour();
+}
+
+void FinishStop()
+{
+    Service& s = S();
+    if (s.flavour)
+        s.flavour->Stop();
+    s.flavour.reset();
+    s.stopPending = false;
+}
+
+void Pump()
+{
+    Service& s = S();
+    if (!s.running || !s.flavour)
+        return;
+    size_t before = s.queue.size();
+    int done = s.flavour->Poll(s.queue, s.frames, PTickCount() - s.startTick);
+    for (size_t i = before; i < s.queue.size(); ++i)
+        if (s.queue[i].domain == DOMAIN_NAVIGATOR && s.queue[i].code == NAV_EXIT)
+            s.exitQueued = true;
+    if (done)
+        s.sourceDone = true;
+    Options const& o = GetOptions();
+    bool limit = o.frames > 0 && s.frames >= unsigned(o.frames);
+    if ((limit || s.sourceDone) && !s.exitQueued) {
+        Event ev;
+        ev.domain = DOMAIN_NAVIGATOR;
+        ev.code = NAV_EXIT;
+        s.queue.push_back(ev);
+        s.exitQueued = true;
+    }
+}
+
+} // namespace
+
+void LogCall(char const* format, ...)
+{
+    char buf[128];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(buf, sizeof buf, format, args);
+    va_end(args);
+    S().calls.emplace_back(buf);
+}
+
+std::vector<std::string> const& CallLog() { return S().calls; }
+void ClearCallLog() { S().calls.clear(); }
+
+int EventServiceStart()
+{
+    Service& s = S();
+    if (s.running)
+        return 1;
+    if (s.stopPending)
+        FinishStop();
+    Options const& o = GetOptions();
+    std::unique_ptr<Flavour> flavour(MakeFlavour(o));
+    if (!flavour || !flavour->Start(o)) {
+        if (o.mode != MODE_AUTO || !flavour)
+            return 0;
+        // No usable window system: run headless.
+        _PDebug("host: no window system, running headless\n");
+        flavour.reset(NewHeadlessFlavour());
+        if (!flavour || !flavour->Start(o))
+            return 0;
+    }
+    s.flavour = std::move(flavour);
+    s.queue.clear();
+    s.running = true;
+    s.sourceDone = false;
+    s.exitQueued = false;
+    s.exitDelivered = false;
+    s.frames = 0;
+    s.startTick = PTickCount();
+    s.orientationAngle = o.angle;
+    if (o.activate) {
+        // The tablet shows the application full screen at launch.
+        Event ev;
+        ev.domain = DOMAIN_NAVIGATOR;
+        ev.code = NAV_WINDOW_ACTIVE;
+        s.queue.push_back(ev);
+    }
+    return 1;
+}
+
+void EventServiceStop()
+{
+    Service& s = S();
+    if (!s.running)
+        return;
+    s.running = false;
+    s.queue.clear();
+    // The window system goes when its last window does.
+    if (s.windows > 0)
+        s.stopPending = true;
+    else
+        FinishStop();
+}
+
+int EventServiceRunning()
+{
+    return S().running;
+}
+
+int GetEvent(Event* ev)
+{
+    Service& s = S();
+    if (!s.running)
+        return 0;
+    if (s.queue.empty())
+        Pump();
+    if (s.queue.empty())
+        return 0;
+    *ev = s.queue.front();
+    s.queue.pop_front();
+    if (ev->domain == DOMAIN_NAVIGATOR && ev->code == NAV_EXIT && !s.exitDelivered) {
+        s.exitDelivered = true;
+        s.exitTick = PTickCount();
+    }
+    return 1;
+}
+
+int SessionOver()
+{
+    Service& s = S();
+    if (!s.exitDelivered)
+        return 0;
+    return int32_t(PTickCount() - s.exitTick) >= GetOptions().exitGraceMs;
+}
+
+void OrientationGet(int* direction, int* angle)
+{
+    Service& s = S();
+    int a = s.running ? s.orientationAngle : GetOptions().angle;
+    // Directions: 0 face up, 1 top up, 2 right up, 3 bottom up, 4 left up.
+    if (direction)
+        *direction = a == 0 ? 1 : a == 90 ? 2 : a == 180 ? 3 : 4;
+    if (angle)
+        *angle = a;
+}
+
+int OrientationRequestEvents()
+{
+    LogCall("orientation-events");
+    return 0;
+}
+
+int NavRequestEvents()
+{
+    LogCall("navigator-events");
+    return 0;
+}
+
+int NavSetOrientation(int angle)
+{
+    LogCall("set-orientation %d", angle);
+    return 0;
+}
+
+void NavOrientationCheckResponse(Event const& ev, int accept)
+{
+    LogCall("orientation-response %d %d", ev.angle, accept);
+}
+
+void NavDoneOrientation(Event const& ev)
+{
+    LogCall("orientation-done %d", ev.angle);
+}
+
+int AccelerometerIsSupported()
+{
+    return GetOptions().accelerometer;
+}
+
+int AccelerometerReadForces(double* x, double* y, double* z)
+{
+    Service& s = S();
+    if (!s.running || !s.flavour || !GetOptions().accelerometer)
+        return -1;
+    Pump();
+    return s.flavour->ReadForces(x, y, z);
+}
+
+int AccelerometerSetUpdateFrequency(int hz)
+{
+    LogCall("accel-frequency %d", hz);
+    return 0;
+}
+
+int OpenLink(char const* url)
+{
+    char const* opener = GetOptions().opener.c_str();
+    if (!url || !*opener)
+        return 0;
+    char* argv[] = {const_cast<char*>(opener), const_cast<char*>(url), nullptr};
+    pid_t pid = 0;
+    int rc = posix_spawnp(&pid, opener, nullptr, nullptr, argv, environ);
+    if (rc != 0) {
+        _PDebug("host: cannot start \"%s\" (%s)\n", opener, std::strerror(rc));
+        return 0;
+    }
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0) {
+        if (errno != EINTR)
+            return 0;
+    }
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? 1 : 0;
+}
+
+// --- windows ---------------------------------------------------------------
+
+Window* CreateWindow(int format, int usage)
+{
+    Service& s = S();
+    Options const& o = GetOptions();
+    LogCall("window format %d usage %d", format, usage);
+    Window* w = nullptr;
+    if (s.flavour)
+        w = s.flavour->CreateWindow(format, usage, o.width, o.height);
+    if (!w) {
+        // Without a running service the window is a size only.
+        w = new Window();
+        if (!w)
+            return nullptr;
+        w->width = o.width;
+        w->height = o.height;
+        w->format = format;
+        w->usage = usage;
+    }
+    ++s.windows;
+    return w;
+}
+
+void DestroyWindow(Window* window)
+{
+    if (!window)
+        return;
+    Service& s = S();
+    if (s.flavour && window->flavourData)
+        s.flavour->DestroyWindow(window);
+    delete window;
+    if (--s.windows <= 0) {
+        s.windows = 0;
+        if (s.stopPending)
+            FinishStop();
+    }
+}
+
+void* NativeWindow(Window* window)
+{
+    return window ? window->native : nullptr;
+}
+
+void WindowSize(Window* window, int* width, int* height)
+{
+    Options const& o = GetOptions();
+    *width = window ? window->width : o.width;
+    *height = window ? window->height : o.height;
+}
+
+int EglPlatform(void** nativeDisplay)
+{
+    Service& s = S();
+    if (s.flavour)
+        return s.flavour->EglPlatform(nativeDisplay);
+    *nativeDisplay = nullptr;
+    return 0x31DD; // surfaceless
+}
+
+unsigned FramesPresented()
+{
+    return S().frames;
+}
+
+namespace {
+
+bool ShotPath(char* path, size_t size)
+{
+    std::string const& dir = GetOptions().shots;
+    if (dir.empty())
+        return false;
+    mkdir(dir.c_str(), 0777);
+    int n = std::snprintf(path, size, "%s/frame%05u.png", dir.c_str(), S().frames);
+    return n > 0 && size_t(n) < size;
+}
+
+} // namespace
+
+void PresentGL(int width, int height)
+{
+    Service& s = S();
+    ++s.frames;
+    char path[1024];
+    if (width <= 0 || height <= 0 || width > 16384 || height > 16384 || !ShotPath(path, sizeof path))
+        return;
+    std::vector<uint8_t> rgba(size_t(width) * size_t(height) * 4);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+    // GL rows go bottom-up: write them from the last.
+    if (!WritePng(path, rgba.data() + size_t(height - 1) * width * 4, width, height, 4, -width * 4))
+        _PDebug("host: cannot save frame \"%s\"\n", path);
+}
+
+void PresentSoft(uint16_t const* pixels, int width, int height, int pitch)
+{
+    Service& s = S();
+    ++s.frames;
+    if (!pixels || width <= 0 || height <= 0 || pitch < width * 2)
+        return;
+    if (s.flavour)
+        s.flavour->PresentSoft(pixels, width, height, pitch);
+    char path[1024];
+    if (!ShotPath(path, sizeof path))
+        return;
+    std::vector<uint8_t> rgb(size_t(width) * size_t(height) * 3);
+    for (int y = 0; y < height; ++y) {
+        uint16_t const* row = reinterpret_cast<uint16_t const*>(reinterpret_cast<uint8_t const*>(pixels) +
+                                                                size_t(y) * size_t(pitch));
+        uint8_t* out = rgb.data() + size_t(y) * width * 3;
+        for (int x = 0; x < width; ++x) {
+            unsigned p = row[x];
+            unsigned r = (p >> 11) & 31, g = (p >> 5) & 63, b = p & 31;
+            out[x * 3] = uint8_t((r << 3) | (r >> 2));
+            out[x * 3 + 1] = uint8_t((g << 2) | (g >> 4));
+            out[x * 3 + 2] = uint8_t((b << 3) | (b >> 2));
+        }
+    }
+    if (!WritePng(path, rgb.data(), width, height, 3, width * 3))
+        _PDebug("host: cannot save frame \"%s\"\n", path);
+}
+
+} // namespace host
