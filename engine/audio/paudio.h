@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "engine/audio/pmixer.h"
+#include "engine/platform/peventhandler.h"
 
 // The description of a block of sample data (24 bytes).
 struct PAudioInfo {
@@ -166,13 +167,13 @@ enum : uint32_t {
 };
 
 // Decides which channels sound and mixes them.
-class PAudioPlayer {
+class PAudioPlayer : public PEventHandler {
 public:
     explicit PAudioPlayer(PAudioDevice* device);
     PAudioPlayer(const PAudioPlayer&) = delete;
     PAudioPlayer& operator=(const PAudioPlayer&) = delete;
     // Focus (4) and orientation (35) events stop and restart the output.
-    virtual int OnEvent(int event, int a, int b);
+    int OnEvent(int event, int a, int b) override;
     virtual ~PAudioPlayer();
     virtual int Start();
     virtual int Stop();
