@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "tools/lib/filewrite.h"
+#include "tools/lib/toolfile.h"
 
 namespace {
 
@@ -80,11 +80,8 @@ bool WavParse(const uint8_t* b, size_t size, WavData* out, std::string* error)
 bool WavRead(const char* path, WavData* out, std::string* error)
 {
     std::vector<uint8_t> bytes;
-    if (!ReadWholeFile(path, &bytes)) {
-        if (error)
-            *error = std::string("cannot read ") + path;
+    if (!ReadFileBytes(path, &bytes, error))
         return false;
-    }
     return WavParse(bytes.data(), bytes.size(), out, error);
 }
 
@@ -110,6 +107,6 @@ std::vector<uint8_t> WavBuild(const WavData& w)
 
 bool WavWrite(const char* path, const WavData& wav)
 {
-    std::vector<uint8_t> v = WavBuild(wav);
-    return WriteWholeFile(path, v.data(), v.size());
+    std::string err;
+    return WriteFileAtomic(path, WavBuild(wav), &err);
 }

@@ -10,7 +10,7 @@
 #include <unistd.h>
 
 #include "engine/audio/pmixer.h"
-#include "tools/lib/filewrite.h"
+#include "tools/lib/toolfile.h"
 #include "tools/lib/psndwriter.h"
 
 namespace {
@@ -294,13 +294,13 @@ TEST(Mixers, AdpcmMatchesPythonAudioop)
     char dir[] = "/tmp/krv_adpcm_XXXXXX";
     ASSERT_NE(mkdtemp(dir), nullptr);
     std::string in = std::string(dir) + "/in.bin", out = std::string(dir) + "/out.bin";
-    ASSERT_TRUE(WriteWholeFile(in.c_str(), adpcm.data(), adpcm.size()));
+    ASSERT_TRUE(WriteFileAtomic(in, adpcm, nullptr));
     std::string cmd = "python3 -W ignore -c \"import audioop,sys; d=open(sys.argv[1],'rb').read(); "
                       "open(sys.argv[2],'wb').write(audioop.adpcm2lin(d,2,None)[0])\" " +
                       in + " " + out;
     ASSERT_EQ(std::system(cmd.c_str()), 0);
     std::vector<uint8_t> pyBytes;
-    ASSERT_TRUE(ReadWholeFile(out.c_str(), &pyBytes));
+    ASSERT_TRUE(ReadFileBytes(out, &pyBytes, nullptr));
     std::remove(in.c_str());
     std::remove(out.c_str());
     rmdir(dir);

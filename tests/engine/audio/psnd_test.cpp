@@ -11,7 +11,7 @@
 #include "audiotest.h"
 #include "engine/runtime/pfile.h"
 #include "engine/runtime/pstream.h"
-#include "tools/lib/filewrite.h"
+#include "tools/lib/toolfile.h"
 #include "tools/lib/psndwriter.h"
 
 using namespace audiotest;
@@ -177,7 +177,7 @@ TEST(Psnd, LoadsThroughFilesAndPlays)
     f.rate = 8000;
     std::vector<uint8_t> rec = PsndBuild(f, pcm.data(), pcm.size() * 2);
     std::string path = std::string(dir) + "/tone.psn";
-    ASSERT_TRUE(WriteWholeFile(path.c_str(), rec.data(), rec.size()));
+    ASSERT_TRUE(WriteFileAtomic(path, rec, nullptr));
     std::unique_ptr<PAudioSound> s(PAudioSound::Load(path.c_str()));
     EXPECT_EQ(PAudioSound::Load((std::string(dir) + "/missing.psn").c_str()), nullptr);
     std::remove(path.c_str());
