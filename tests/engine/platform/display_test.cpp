@@ -1,0 +1,414 @@
+// The displays on Mesa, headless: EGL pbuffers for OpenGL ES 1.1 and 2.0,
+// the memory display, the off-screen framebuffer size and touch conversion.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#define EGL_NO_X11
+#include <EGL/egl.h>
+#include <GLES2/gl2.h>
+
+#include "app_recorder.h"
+#include "engine/platform/pdisplayegl.h"
+#include "engine/platform/psystemmanager.h"
+#include "gl/glhooks.h"
+#include "host/hostevents.h"
+#include "host/hostwindow.h"
+#include "host/png_read.h"
+
+namespace {
+
+class DisplayTest : public testing::Test {
+protected:
+    void Start(int renderer = host::RENDERER_REQUEST, std::string const& shots = "")
+    {
+        host::Options o = ScriptOptions("");
+        o.renderer = renderer;
+        o.shots = shots;
+        host::Configure(o);
+        host::ClearCallLog();
+        ASSERT_TRUE(host::EventServiceStart());
+        g_recorder = RecorderConfig();
+        g_recorder.displayAtLoop = -1;
+        m_sysman = new PRimSystemManager();
+        ASSERT_EQ(m_sysman->Init(nullptr), 1);
+    }
+
+    void TearDown() override
+    {
+        delete m_sysman;
+        host::EventServiceStop();
+    }
+
+    PDisplay* Get(int version, int depth = 24, int alpha = 0, int sampleBuffers = 0, int samples = 0)
+    {
+        PDisplayProperties request = {};
+        PDisplayProperties3D r3 = {};
+        r3.depthBits = uint8_t(depth);
+        r3.alphaBits = uint8_t(alpha);
+        r3.sampleBuffers = uint8_t(sampleBuffers);
+        r3.samples = uint8_t(samples);
+        r3.version = uint8_t(version);
+        return PDisplay::Get3D(m_sysman->m_app, &request, &r3, 0);
+    }
+
+    static bool Logged(char const* call)
+    {
+        auto const& log = host::CallLog();
+        return std::find(log.begin(), log.end(), call) != log.end();
+    }
+
+    PRimSystemManager* m_sysman = nullptr;
+};
+
+std::string GlVersion()
+{
+    char const* v = reinterpret_cast<char const*>(glGetString(GL_VERSION));
+    return v ? v : "";
+}
+
+} // namespace
+
+TEST_F(DisplayTest, VersionElevenGivesAnEs11ContextOfTypeOne)
+{
+    Start();
+    PDisplay* d = Get(11);
+    ASSERT_NE(d, nullptr);
+    EXPECT_EQ(d->GetType(), PGRAPHICS_GLES1);
+    EXPECT_EQ(GlVersion().rfind("OpenGL ES-CM 1.1", 0), 0u) << GlVersion();
+    EXPECT_TRUE(Logged("window format 9 usage 16")); // no colour bits asked: RGBX8888
+    EXPECT_EQ(m_sysman->GetDisplay(), d);
+    EXPECT_EQ(d->Begin(), 1);
+}
+
+TEST_F(DisplayTest, VersionTwentyGivesAnEs2ContextOfTypeTwo)
+{
+    Start();
+    PDisplayEGL* d = static_cast<PDisplayEGL*>(Get(20));
+    ASSERT_NE(d, nullptr);
+    EXPECT_EQ(d->GetType(), PGRAPHICS_GLES2);
+    std::string v = GlVersion();
+    EXPECT_EQ(v.rfind("OpenGL ES ", 0), 0u) << v;
+    EXPECT_EQ(v.find("ES-CM"), std::string::npos);
+    EXPECT_TRUE(Logged("window format 9 usage 32"));
+    EGLint renderable = 0;
+    eglGetConfigAttrib(d->m_eglDisplay, d->m_eglConfig, EGL_RENDERABLE_TYPE, &renderable);
+    EXPECT_TRUE(renderable & EGL_OPENGL_ES2_BIT);
+}
+
+TEST_F(DisplayTest, InfoAgreesWithEgl)
+{
+    Start();
+    PDisplayEGL* d = static_cast<PDisplayEGL*>(Get(11, 24, 8));
+    ASSERT_NE(d, nullptr);
+    EXPECT_TRUE(Logged("window format 8 usage 16")); // alpha asked: RGBA8888
+    PDisplayProperties p;
+    std::memset(&p, 0x5A, sizeof p);
+    d->GetInfo(p);
+    EGLDisplay dpy = eglGetCurrentDisplay();
+    EGLSurface surface = eglGetCurrentSurface(EGL_DRAW);
+    EGLint w = 0, h = 0, r = 0, g = 0, b = 0, a = 0;
+    eglQuerySurface(dpy, surface, EGL_WIDTH, &w);
+    eglQuerySurface(dpy, surface, EGL_HEIGHT, &h);
+    eglGetConfigAttrib(dpy, d->m_eglConfig, EGL_RED_SIZE, &r);
+    eglGetConfigAttrib(dpy, d->m_eglConfig, EGL_GREEN_SIZE, &g);
+    eglGetConfigAttrib(dpy, d->m_eglConfig, EGL_BLUE_SIZE, &b);
+    eglGetConfigAttrib(dpy, d->m_eglConfig, EGL_ALPHA_SIZE, &a);
+    EXPECT_EQ(w, 1024); // the pbuffer follows the window size
+    EXPECT_EQ(h, 600);
+    EXPECT_EQ(p.width, w);
+    EXPECT_EQ(p.height, h);
+    EXPECT_EQ(p.screenWidth, w);
+    EXPECT_EQ(p.screenHeight, h);
+    EXPECT_EQ(p.redBits, r);
+    EXPECT_EQ(p.greenBits, g);
+    EXPECT_EQ(p.blueBits, b);
+    EXPECT_EQ(p.redShift, g + b);
+    EXPECT_EQ(p.greenShift, b);
+    EXPECT_EQ(p.redMask, ((1u << r) - 1) << (g + b));
+    EXPECT_EQ(p.blueMask, (1u << b) - 1);
+    EXPECT_EQ(p.bitsPerPixel, 24); // the depth request, as the tablet reports it
+    EXPECT_EQ(p.colorDepth, 24);
+    EXPECT_EQ(p.orientation, 0);
+    EXPECT_EQ(p.reserved, 0);
+    EXPECT_EQ(p.fbWidth, 0);
+    EXPECT_GE(a, 1);
+    PDisplayProperties3D p3 = {};
+    d->GetInfo3D(p3);
+    EXPECT_GE(p3.depthBits, 24);
+    EXPECT_EQ(p3.alphaBits, a);
+}
+
+TEST_F(DisplayTest, SixteenBitDepthReportsSixteenBitsPerPixel)
+{
+    Start();
+    PDisplay* d = Get(11, 16);
+    ASSERT_NE(d, nullptr);
+    PDisplayProperties p;
+    d->GetInfo(p);
+    EXPECT_EQ(p.bitsPerPixel, 16);
+}
+
+TEST_F(DisplayTest, ClearPresentAndReadBack)
+{
+    char dir[] = "/tmp/krv_shotsXXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    Start(host::RENDERER_REQUEST, dir);
+    PDisplay* d = Get(11);
+    ASSERT_NE(d, nullptr);
+    unsigned frames = host::FramesPresented();
+    vornGL::s_profilerNofDrawcalls = 5;
+    glClearColor(0.0f, 1.0f, 0.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    d->Update(1);
+    EXPECT_EQ(host::FramesPresented(), frames + 1);
+    EXPECT_EQ(vornGL::s_profilerNofDrawcalls, 0u);
+    uint8_t px[4] = {};
+    glReadPixels(512, 300, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, px);
+    EXPECT_EQ(px[0], 0);
+    EXPECT_EQ(px[1], 255);
+    EXPECT_EQ(px[2], 0);
+
+    std::string shot = std::string(dir) + "/frame00001.png";
+    TestImage img;
+    ASSERT_TRUE(ReadTestPng(shot, &img));
+    EXPECT_EQ(img.width, 1024);
+    EXPECT_EQ(img.height, 600);
+    EXPECT_EQ(img.At(10, 10)[1], 255);
+    EXPECT_EQ(img.At(10, 10)[0], 0);
+    unlink(shot.c_str());
+    rmdir(dir);
+}
+
+TEST_F(DisplayTest, ImpossibleRequestFailsCleanly)
+{
+    Start();
+    EXPECT_EQ(Get(11, 24, 0, 1, 64), nullptr);
+    EXPECT_EQ(m_sysman->GetDisplay(), nullptr);
+    // A later sound request still works.
+    EXPECT_NE(Get(11), nullptr);
+}
+
+TEST(DisplayStartUp, ApplicationInitFailsWithoutADisplay)
+{
+    RecorderConfig config;
+    config.software = false;
+    config.request3D.sampleBuffers = 1;
+    config.request3D.samples = 64;
+    std::vector<std::string> calls = RunScript("1 exit\n", config);
+    std::vector<std::string> expected = {"Init", "Display(null)"};
+    EXPECT_EQ(calls, expected);
+    EXPECT_EQ(g_loops, 0);
+    EXPECT_TRUE(g_appDeleted);
+}
+
+TEST_F(DisplayTest, SecondRequestReturnsTheFirstDisplayUntouched)
+{
+    Start();
+    PDisplay* d = Get(11);
+    ASSERT_NE(d, nullptr);
+    d->SetOrientation(PDISPLAY_ORIENT_180);
+    EXPECT_EQ(Get(20, 16, 8), d);
+    EXPECT_EQ(d->GetType(), PGRAPHICS_GLES1);
+    EXPECT_EQ(d->GetCurrentOrientation(), PDISPLAY_ORIENT_180);
+}
+
+TEST_F(DisplayTest, RendererOptionOverridesTheRequest)
+{
+    Start(host::RENDERER_GLES2);
+    PDisplay* d = Get(11);
+    ASSERT_NE(d, nullptr);
+    EXPECT_EQ(d->GetType(), PGRAPHICS_GLES2);
+    EXPECT_EQ(GlVersion().find("ES-CM"), std::string::npos);
+}
+
+TEST_F(DisplayTest, OrientationChangesReconfigureOnlyOnChange)
+{
+    Start();
+    PRimDisplay* d = static_cast<PRimDisplay*>(Get(11));
+    ASSERT_NE(d, nullptr);
+    void* surface = d->m_eglSurface;
+    EXPECT_EQ(d->SetOrientation(PDISPLAY_ORIENT_NORMAL), 1);
+    EXPECT_EQ(d->m_eglSurface, surface);
+    EXPECT_EQ(d->SetOrientation(PDISPLAY_ORIENT_90), 1);
+    EXPECT_EQ(d->m_current, 1);
+    PDisplayProperties p;
+    d->GetInfo(p);
+    EXPECT_EQ(p.width, 600); // quarter turn: drawing size exchanged
+    EXPECT_EQ(p.height, 1024);
+    EXPECT_EQ(p.screenWidth, 1024);
+}
+
+TEST_F(DisplayTest, ActivateDropsAndRemakesTheSurface)
+{
+    Start();
+    PDisplayEGL* d = static_cast<PDisplayEGL*>(Get(11));
+    ASSERT_NE(d, nullptr);
+    EXPECT_EQ(d->Activate(0), 1);
+    EXPECT_EQ(d->m_eglSurface, nullptr);
+    EXPECT_EQ(d->Begin(), 0);
+    unsigned frames = host::FramesPresented();
+    d->Update(0); // not current: nothing presented
+    EXPECT_EQ(host::FramesPresented(), frames);
+    PDisplayProperties p;
+    d->GetInfo(p);
+    EXPECT_EQ(p.width, 0); // no surface: a cleared record
+    EXPECT_EQ(d->Activate(1), 1);
+    EXPECT_NE(d->m_eglSurface, nullptr);
+    EXPECT_EQ(d->Begin(), 1);
+    EXPECT_EQ(d->Activate(-1), 1);
+    EXPECT_EQ(d->m_eglSurface, nullptr);
+}
+
+namespace {
+int g_callbacks = 0;
+void* g_callbackArg = nullptr;
+int PresentCallback(void* gles)
+{
+    ++g_callbacks;
+    g_callbackArg = gles;
+    glBindFramebuffer(GL_FRAMEBUFFER, 0); // as the GL layer does to draw onto the window
+    return 1;
+}
+} // namespace
+
+TEST_F(DisplayTest, UpdateCallbackRunsAndTheFramebufferIsBoundAgain)
+{
+    Start();
+    PDisplay* d = Get(20);
+    ASSERT_NE(d, nullptr);
+    GLuint fb = 0, tex = 0;
+    glGenTextures(1, &tex);
+    glBindTexture(GL_TEXTURE_2D, tex);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 64, 64, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+    glGenFramebuffers(1, &fb);
+    glBindFramebuffer(GL_FRAMEBUFFER, fb);
+    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, tex, 0);
+    int glObject = 0;
+    d->SetGLES(&glObject);
+    d->SetUpdateCallback(PresentCallback);
+    g_callbacks = 0;
+    d->Update(0);
+    EXPECT_EQ(g_callbacks, 1);
+    EXPECT_EQ(g_callbackArg, &glObject);
+    GLint bound = 0;
+    glGetIntegerv(GL_FRAMEBUFFER_BINDING, &bound);
+    EXPECT_EQ(GLuint(bound), fb);
+    d->SetUpdateCallback(nullptr);
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    glDeleteFramebuffers(1, &fb);
+    glDeleteTextures(1, &tex);
+}
+
+TEST_F(DisplayTest, FramebufferSizeFromTheRequest)
+{
+    Start();
+    PRimDisplay* d = static_cast<PRimDisplay*>(Get(11));
+    ASSERT_NE(d, nullptr);
+    PDisplayProperties r = {};
+    auto fbo = [&](int w, int h, int fit) {
+        r.fbWidth = w;
+        r.fbHeight = h;
+        r.fitFlags = uint8_t(fit);
+        r.fbFlags = 3;
+        d->InitFbo(&r);
+        return std::make_pair(d->m_fbWidth, d->m_fbHeight);
+    };
+    EXPECT_EQ(fbo(801, 481, 1), std::make_pair(800, 480));
+    EXPECT_EQ(d->m_fbFlags, 3);
+    EXPECT_EQ(fbo(1024, 600, 0), std::make_pair(0, 0)); // the screen's own size: none
+    EXPECT_EQ(fbo(481, 801, 1), std::make_pair(800, 480)); // turned to the screen
+    EXPECT_EQ(fbo(481, 801, 0), std::make_pair(480, 800)); // as given
+    EXPECT_EQ(fbo(400, 300, 2), std::make_pair(510, 300)); // widened toward 1024:600
+    EXPECT_EQ(fbo(0, 480, 1), std::make_pair(0, 0));
+    EXPECT_EQ(fbo(-8, 480, 1), std::make_pair(0, 0));
+    EXPECT_EQ(d->m_screenWidth, 1024);
+    EXPECT_EQ(d->m_screenHeight, 600);
+}
+
+TEST_F(DisplayTest, NoDivisionByAZeroScreenSize)
+{
+    Start();
+    // A display whose EGL set-up never ran: every query answers 0.
+    PDisplayProperties request = {};
+    PRimDisplay d(1, 0, &request);
+    request.fbWidth = 801;
+    request.fbHeight = 481;
+    request.fitFlags = 2;
+    d.InitFbo(&request);
+    EXPECT_EQ(d.m_screenWidth, 0);
+    EXPECT_EQ(d.m_fbWidth, 800);
+    EXPECT_EQ(d.m_fbHeight, 480);
+    d.SetUpdateCallback(PresentCallback);
+    int x = 100, y = 50;
+    d.ConvertPos(x, y);
+    EXPECT_EQ(x, 100);
+    EXPECT_EQ(y, 50);
+}
+
+TEST_F(DisplayTest, ConvertPosByOrientationAndFramebuffer)
+{
+    Start();
+    PRimDisplay* d = static_cast<PRimDisplay*>(Get(11));
+    ASSERT_NE(d, nullptr);
+    auto conv = [&](int x, int y) {
+        d->ConvertPos(x, y);
+        return std::make_pair(x, y);
+    };
+    EXPECT_EQ(conv(10, 20), std::make_pair(10, 20));
+    d->m_orientation = PDISPLAY_ORIENT_180;
+    EXPECT_EQ(conv(0, 0), std::make_pair(1024, 600));
+    d->m_orientation = PDISPLAY_ORIENT_90;
+    EXPECT_EQ(conv(10, 20), std::make_pair(20, 1014));
+    d->m_orientation = PDISPLAY_ORIENT_270;
+    EXPECT_EQ(conv(10, 20), std::make_pair(580, 10));
+    // With the GL layer's framebuffer at half size: positions scale first.
+    d->m_orientation = PDISPLAY_ORIENT_NORMAL;
+    d->m_fbWidth = 512;
+    d->m_fbHeight = 300;
+    d->SetUpdateCallback(PresentCallback);
+    EXPECT_EQ(conv(1024, 600), std::make_pair(512, 300));
+    d->m_orientation = PDISPLAY_ORIENT_180;
+    EXPECT_EQ(conv(0, 0), std::make_pair(512, 300));
+    d->SetUpdateCallback(nullptr);
+}
+
+TEST_F(DisplayTest, MemoryDisplayForTheSoftwareRasterizer)
+{
+    char dir[] = "/tmp/krv_shotsXXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    Start(host::RENDERER_SOFTWARE, dir);
+    PDisplay* d = Get(11);
+    ASSERT_NE(d, nullptr);
+    EXPECT_EQ(d->GetType(), PGRAPHICS_SOFTWARE);
+    PBackBuffer* bb = d->GetBackBuffer(PBACKBUFFER_COLOR);
+    ASSERT_NE(bb, nullptr);
+    EXPECT_EQ(bb->width, 1024);
+    EXPECT_EQ(bb->height, 600);
+    EXPECT_EQ(bb->pitch, 2048);
+    PDisplayProperties p;
+    d->GetInfo(p);
+    EXPECT_EQ(p.bitsPerPixel, 16);
+    EXPECT_EQ(p.redMask, 0xF800u);
+    EXPECT_EQ(p.greenMask, 0x07E0u);
+    EXPECT_EQ(p.blueMask, 0x001Fu);
+    for (int i = 0; i < bb->width * bb->height; ++i)
+        bb->pixels[i] = 0xF800; // red
+    bb->pixels[0] = 0x001F;     // top-left blue
+    d->Update(0);
+    std::string shot = std::string(dir) + "/frame00001.png";
+    TestImage img;
+    ASSERT_TRUE(ReadTestPng(shot, &img));
+    EXPECT_EQ(img.channels, 3);
+    EXPECT_EQ(img.At(0, 0)[2], 255);
+    EXPECT_EQ(img.At(0, 0)[0], 0);
+    EXPECT_EQ(img.At(5, 5)[0], 255);
+    EXPECT_EQ(img.At(5, 5)[2], 0);
+    unlink(shot.c_str());
+    rmdir(dir);
+}
