@@ -2,7 +2,7 @@
 # Installs what building, running and testing need on Debian 12.
 set -euo pipefail
 pkgs=(build-essential cmake ninja-build pkg-config git
-      zlib1g-dev libgtest-dev libgmock-dev libbenchmark-dev libpng-dev
+      zlib1g-dev libgtest-dev libgmock-dev libbenchmark-dev libpng-dev libpixman-1-dev pngcheck
       libegl-dev libgles-dev libegl-mesa0 libgl1-mesa-dri libsdl2-dev
       python3 iproute2)
 missing=()

@@ -8,94 +8,14 @@
 #include <algorithm>
 #include <cstring>
 
+#include "engine/graphics/pblit_internal.h"
 #include "engine/graphics/ppalette.h"
 #include "engine/runtime/pdebug.h"
-#include "engine/runtime/pfixed.h"
 
 namespace {
 
-inline uint16_t Ld16(const uint8_t* p)
-{
-    uint16_t v;
-    std::memcpy(&v, p, 2);
-    return v;
-}
+using namespace pblit;
 
-inline void St16(uint8_t* p, uint16_t v)
-{
-    std::memcpy(p, &v, 2);
-}
-
-enum Mode { kOpaque, kKeyed, kSilhouette };
-
-// A source surface prepared for sampling: the cut source rectangle and what
-// its pixels are drawn with.
-struct Source {
-    const uint8_t* px = nullptr;
-    int pitch = 0;
-    bool is565 = false;
-    const uint16_t* lut = nullptr; // indexed sources: index -> RGB565
-    uint16_t key = 0;              // RGB565 sources: the transparent colour
-    int sx = 0, sy = 0, sw = 0, sh = 0;
-    // How much of the asked rectangle was cut away on each side.
-    int cutL = 0, cutT = 0, cutR = 0, cutB = 0;
-
-    const uint8_t* Row(int r) const { return px + size_t(sy + r) * size_t(pitch); }
-    // Colour and transparency of column c of a row.
-    uint16_t Color(const uint8_t* row, int c) const
-    {
-        return is565 ? Ld16(row + size_t(sx + c) * 2) : lut[row[sx + c]];
-    }
-    bool Clear(const uint8_t* row, int c) const
-    {
-        return is565 ? Ld16(row + size_t(sx + c) * 2) == key : row[sx + c] == 0;
-    }
-};
-
-bool PrepareSource(const PSurface* src, const PRect* srcRect, Source& s)
-{
-    if (!src || !src->pixels || src->width <= 0 || src->height <= 0)
-        return false;
-    s.is565 = src->format == PSURFACE_RGB565;
-    if (src->pitch < (s.is565 ? 2 * src->width : src->width)) {
-        _PDebug("PDrawableSurface: source pitch %d too small for width %d\n", src->pitch, src->width);
-        return false;
-    }
-    s.px = src->pixels;
-    s.pitch = src->pitch;
-    s.key = src->GetColorKeyNative();
-    const PPalette* pal = src->palette;
-    s.lut = pal && pal->colors ? pal->colors : PGreyTable565();
-
-    int64_t x = 0, y = 0, w = src->width, h = src->height;
-    if (srcRect) {
-        x = srcRect->x;
-        y = srcRect->y;
-        w = srcRect->width;
-        h = srcRect->height;
-    }
-    if (w <= 0 || h <= 0)
-        return false;
-    int64_t x2 = x + w, y2 = y + h;
-    int64_t cx1 = std::max<int64_t>(x, 0), cy1 = std::max<int64_t>(y, 0);
-    int64_t cx2 = std::min<int64_t>(x2, src->width), cy2 = std::min<int64_t>(y2, src->height);
-    if (cx1 >= cx2 || cy1 >= cy2)
-        return false;
-    s.sx = int(cx1);
-    s.sy = int(cy1);
-    s.sw = int(cx2 - cx1);
-    s.sh = int(cy2 - cy1);
-    s.cutL = int(cx1 - x);
-    s.cutT = int(cy1 - y);
-    s.cutR = int(x2 - cx2);
-    s.cutB = int(y2 - cy2);
-    return true;
-}
-
-int64_t Clamp32(int64_t v)
-{
-    return v > 0x7FFFFFFF ? 0x7FFFFFFF : v < -0x7FFFFFFFLL ? -0x7FFFFFFFLL : v;
-}
 
 // One unscaled row: n destination pixels from source columns c, c + step, ...
 template <Mode M>
@@ -140,10 +60,6 @@ void DrawUnscaled(PDrawableSurface& dst, int64_t x, int64_t y, const Source& s, 
     }
 }
 
-bool DrawableReady(const PDrawableSurface& d)
-{
-    return d.pixels && d.clipX1 < d.clipX2 && d.clipY1 < d.clipY2;
-}
 
 // Nearest-neighbour stretch of the source into (dx, dy, dw, dh).
 template <Mode M>
@@ -235,26 +151,6 @@ void PDrawableSurface::BlitScale(const PRect& dst, const PSurface* src, const PR
     Stretch(dst, src, srcRect, flags, (flags & PBLIT_SILHOUETTE) != 0, uint16_t(fx.color));
 }
 
-namespace {
-
-// The centred destination of the centred scale and rotate forms: the source
-// rectangle's size times the FX scale, centred on (x, y).
-bool CentredRect(int x, int y, const PSurface* src, const PRect* srcRect, const PBlitFX& fx, PRect& out)
-{
-    if (!src)
-        return false;
-    int64_t sw = srcRect ? srcRect->width : src->width;
-    int64_t sh = srcRect ? srcRect->height : src->height;
-    int64_t w = Clamp32((int64_t(fx.scaleX) * sw) >> 16);
-    int64_t h = Clamp32((int64_t(fx.scaleY) * sh) >> 16);
-    out.x = int(Clamp32(x - (w >> 1)));
-    out.y = int(Clamp32(y - (h >> 1)));
-    out.width = int(w);
-    out.height = int(h);
-    return true;
-}
-
-} // namespace
 
 void PDrawableSurface::BlitScale(int x, int y, const PSurface* src, const PRect* srcRect, int flags,
                                  const PBlitFX& fx)
@@ -262,80 +158,6 @@ void PDrawableSurface::BlitScale(int x, int y, const PSurface* src, const PRect*
     PRect r;
     if (CentredRect(x, y, src, srcRect, fx, r))
         BlitScale(r, src, srcRect, flags, fx);
-}
-
-void PDrawableSurface::BlitRotate(int x, int y, const PSurface* src, const PRect* srcRect, int flags,
-                                  const PBlitFX& fx)
-{
-    PRect r;
-    if (CentredRect(x, y, src, srcRect, fx, r))
-        BlitRotate(r, src, srcRect, flags, fx);
-}
-
-void PDrawableSurface::BlitRotate(const PRect& dst, const PSurface* src, const PRect* srcRect, int flags,
-                                  const PBlitFX& fx)
-{
-    Source s;
-    if (dst.width <= 0 || dst.height <= 0 || !DrawableReady(*this) || !PrepareSource(src, srcRect, s))
-        return;
-    const unsigned a = fx.angle & 0xFFFFu;
-    const int64_t sc = PSinCos(int(a));
-    const int64_t sn = int32_t(uint64_t(sc) & 0xFFFFFFFFu), cs = int32_t(uint64_t(sc) >> 32);
-    const int64_t w = dst.width, h = dst.height;
-    const int64_t hw = w >> 1, hh = h >> 1;
-    const int64_t cx = dst.x + hw, cy = dst.y + hh;
-
-    int64_t bx, by;
-    if (a <= 16384) {
-        bx = cx - ((hh * sn + hw * cs) >> 16);
-        by = cy - ((hh * cs + hw * sn) >> 16);
-    } else if (a <= 32768) {
-        bx = cx - ((hh * sn - hw * cs) >> 16);
-        by = cy - ((hw * sn - hh * cs) >> 16);
-    } else if (a <= 49152) {
-        bx = cx + ((hh * sn + hw * cs) >> 16);
-        by = cy + ((hh * cs + hw * sn) >> 16);
-    } else {
-        bx = cx - ((hw * cs - hh * sn) >> 16);
-        by = cy - ((hh * cs - hw * sn) >> 16);
-    }
-    if (bx >= clipX2 || by >= clipY2)
-        return;
-    const int64_t px0 = std::max<int64_t>(bx, clipX1), py0 = std::max<int64_t>(by, clipY1);
-    const int64_t pxEnd = std::min<int64_t>(2 * cx - bx, clipX2), pyEnd = std::min<int64_t>(2 * cy - by, clipY2);
-    if (pxEnd - px0 <= 0 || pyEnd - py0 <= 0)
-        return;
-
-    const int64_t kx = (int64_t(s.sw) << 8) / w, ky = (int64_t(s.sh) << 8) / h;
-    int64_t dudx = (cs * kx) >> 8, dudy = (sn * kx) >> 8;
-    int64_t dvdx = (-(sn * ky)) >> 8, dvdy = (cs * ky) >> 8;
-    if (flags & PBLIT_FLIP) {
-        dvdx = -dvdx;
-        dvdy = -dvdy;
-    }
-    if (flags & PBLIT_MIRROR) {
-        dudx = -dudx;
-        dudy = -dudy;
-    }
-    int64_t u0 = (py0 - cy) * dudy + (px0 - cx) * dudx + (int64_t(s.sw) << 15) + ((dudy + dudx) >> 1);
-    int64_t v0 = (py0 - cy) * dvdy + (px0 - cx) * dvdx + (int64_t(s.sh) << 15) + ((dvdx + dvdy) >> 1);
-
-    const bool keyed = flags & PBLIT_TRANSPARENT;
-    const bool sil = keyed && (flags & PBLIT_SILHOUETTE);
-    const uint16_t colour = uint16_t(fx.color);
-    for (int64_t py = py0; py < pyEnd; py++, u0 += dudy, v0 += dvdy) {
-        uint8_t* d = pixels + size_t(py) * size_t(pitch) + size_t(px0) * 2;
-        int64_t u = u0, v = v0;
-        for (int64_t px = px0; px < pxEnd; px++, u += dudx, v += dvdx, d += 2) {
-            const int64_t su = u >> 16, sv = v >> 16;
-            if (su < 0 || su >= s.sw || sv < 0 || sv >= s.sh)
-                continue;
-            const uint8_t* row = s.Row(int(sv));
-            if (keyed && s.Clear(row, int(su)))
-                continue;
-            St16(d, sil ? colour : s.Color(row, int(su)));
-        }
-    }
 }
 
 // ---------------------------------------------------------------------------

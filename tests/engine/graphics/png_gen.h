@@ -69,7 +69,10 @@ inline std::vector<uint8_t> Filter(const PngSpec& s)
 {
     const size_t n = s.RowBytes();
     const int u = s.Unit();
-    std::vector<uint8_t> out, prev(n, 0);
+    std::vector<uint8_t> out;
+    if (n == 0)
+        return std::vector<uint8_t>(size_t(s.height), 0);
+    std::vector<uint8_t> prev(n, 0);
     for (int y = 0; y < s.height; y++) {
         const uint8_t* cur = s.rows.data() + size_t(y) * n;
         int f = s.filter == 5 ? y % 5 : s.filter;

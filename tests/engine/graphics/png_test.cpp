@@ -171,8 +171,9 @@ TEST(PngConformance, MatchesLibpng)
                             unsigned i = Sample(s, x, y);
                             ASSERT_EQ(def->pixels[y * def->pitch + x], i) << name;
                             const uint8_t* p = &ref.rgba[size_t(y * w + x) * 4];
-                            if (s.colorType == 3 && def->palette->alphas)
+                            if (s.colorType == 3 && def->palette->alphas) {
                                 ASSERT_EQ(def->palette->alphas[i], p[3] >> 3) << name;
+                            }
                         }
                 } else if (s.colorType == 6) {
                     ASSERT_NE(def->alpha, nullptr);
@@ -422,8 +423,13 @@ TEST(PngLoad, MalformedFilesFailCleanly)
     s.rows.clear();
     bad.push_back({"zero width", MakePng(s)});
     s = base(2, 8);
-    s.width = 0x7FFFFFFF;
-    bad.push_back({"huge width", MakePng(s)});
+    std::vector<uint8_t> huge = MakePng(s);
+    huge[16] = 0x7F; // width 0x7F000005; the CRC is not checked
+    bad.push_back({"huge width", huge});
+    huge[16] = 0;
+    huge[18] = 0x40; // width 16389: one past the engine's limit
+    huge[19] = 0x05;
+    bad.push_back({"wide", huge});
     // Truncated zlib data: cut inside the single IDAT.
     s = base(6, 8);
     std::vector<uint8_t> f = MakePng(s);
