@@ -1,0 +1,50 @@
+// Request bodies. A body is not owned by the request that sends it.
+#pragma once
+
+class PHTTPBody {
+public:
+    virtual ~PHTTPBody() {}
+    // The length in bytes; negative when unknown.
+    virtual int Size() = 0;
+    // The next piece and its length, or null when nothing is left.
+    virtual const unsigned char* Data(int& length) = 0;
+};
+
+// One block, handed out whole every time.
+class PHTTPBodyBlob : public PHTTPBody {
+public:
+    // Over caller memory (not owned).
+    PHTTPBodyBlob(const void* data, int size);
+    // Allocates size bytes for the caller to fill (owned); Buffer() is null
+    // when that failed.
+    explicit PHTTPBodyBlob(int size);
+    virtual ~PHTTPBodyBlob();
+    virtual int Size() override { return m_size; }
+    virtual const unsigned char* Data(int& length) override;
+    unsigned char* Buffer() { return m_data; }
+
+private:
+    unsigned char* m_data;
+    int m_size;
+    bool m_owned;
+};
+
+// A block handed out in pieces of at most 4096 bytes.
+class PHTTPBodyChunk : public PHTTPBody {
+public:
+    static constexpr int kPieceSize = 4096;
+    PHTTPBodyChunk(const void* data, int size);
+    explicit PHTTPBodyChunk(int size);
+    virtual ~PHTTPBodyChunk();
+    virtual int Size() override { return m_size; }
+    virtual const unsigned char* Data(int& length) override;
+    unsigned char* Buffer() { return m_data; }
+    void Rewind() { m_pos = 0; }
+
+private:
+    unsigned char* m_data;
+    int m_size;
+    int m_pieceSize;
+    bool m_owned;
+    int m_pos;
+};
