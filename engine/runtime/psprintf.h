@@ -10,7 +10,8 @@
 //    number of fraction bits (default 16; decimals shown only when the value
 //    has fraction bits set);
 //  - padding to the width goes in front of the whole converted text, sign and
-//    0x prefix included: %05d of -5 is "000-5";
+//    0x prefix included: %05d of -5 is "000-5"; with '-' and '0' the zeros
+//    pad on the right;
 //  - an integer precision zero-pads the number to that many characters and
 //    then stands in for the width (%8.3d of 7 is "007"; of -5 it is "0-5");
 //  - '+' and ' ' are accepted and do nothing; h and hh are ignored; l, ll,

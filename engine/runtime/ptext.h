@@ -152,7 +152,9 @@ int PUTF8EncodeLatin1(char* dst, int size, char const* src, int* n);
 int PUTF8EncodeLatin1(char* dst, int size, char const* src, int n);
 // Characters of the text.
 int PUTF8StrLen(char const* s);
-// Characters wholly inside the first `bytes` bytes (and before the terminator).
+// Characters wholly inside the first `bytes` bytes (bytes < 0: the whole
+// text); a character cut short by the terminator counts when that terminator
+// lies inside the limit.
 int PUTF8StrLen(char const* s, int bytes);
 // Bytes of the text counted by character lengths (its PStrLen).
 int PUTF8ByteLen(char const* s);

@@ -216,11 +216,15 @@ int PUTF8StrLen(char const* s, int bytes)
     int count = 0;
     int pos = 0;
     while (pos < bytes && p[pos]) {
+        // The character's bytes, shortened by a terminator inside it; only
+        // bytes within the limit are looked at.
         int len = _utf8_lens[p[pos] >> 3];
-        if (pos + len > bytes)
-            break;
-        bool cut;
-        pos += CharLen(p + pos, cut);
+        int k = 1;
+        while (k < len && pos + k < bytes && p[pos + k])
+            k++;
+        if (k < len && (pos + k >= bytes))
+            break; // runs past the limit
+        pos += k;
         count++;
     }
     return count;
