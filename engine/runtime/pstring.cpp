@@ -414,7 +414,7 @@ PString PString::Mid(unsigned pos, unsigned n) const
     return r;
 }
 
-char const* PString::c_str()
+char const* PString::c_str() const
 {
     if (!buffer_)
         return "";
@@ -426,7 +426,7 @@ char const* PString::c_str()
     return buffer_->data + offset_;
 }
 
-void PString::Copy()
+void PString::Copy() const
 {
     if (!buffer_)
         return;

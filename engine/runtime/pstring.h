@@ -86,10 +86,11 @@ public:
 
     // A zero-terminated text: "" when empty; a view that does not end at its
     // buffer's end is first copied into a buffer of its own. Should that copy
-    // fail, "" is returned.
-    char const* c_str();
+    // fail, "" is returned. The copy leaves the string's value unchanged, so
+    // this works on constant strings too.
+    char const* c_str() const;
     // Gives this view a buffer of its own.
-    void Copy();
+    void Copy() const;
     // Releases the buffer.
     void Clear();
     // Empties the string, keeping a buffer held alone for reuse.
@@ -105,7 +106,8 @@ public:
     unsigned Offset() const { return offset_; }
 
 private:
-    StringRef* buffer_ = nullptr;
-    uint16_t offset_ = 0;
+    // c_str() may move the view into a buffer of its own.
+    mutable StringRef* buffer_ = nullptr;
+    mutable uint16_t offset_ = 0;
     uint16_t length_ = 0;
 };
