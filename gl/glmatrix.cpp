@@ -2,20 +2,7 @@
 // Every product is formed in 64 bits and shifted right by 16 once per element.
 #include "gl/glstateman.h"
 
-#if __has_include("engine/runtime/pfixed.h")
 #include "engine/runtime/pfixed.h"
-#else
-// Stand-ins until the runtime's fixed-point routines are available.
-#include <cmath>
-static int64_t PSinCosd(int d)
-{
-    int units = d / 360;
-    double a = (units & 0xFFFF) * (6.283185307179586 / 65536.0);
-    int32_t s = static_cast<int32_t>(std::lround(std::sin(a) * 65536.0));
-    int32_t c = static_cast<int32_t>(std::lround(std::cos(a) * 65536.0));
-    return static_cast<int64_t>((uint64_t(uint32_t(c)) << 32) | uint32_t(s));
-}
-#endif
 
 #include <GLES/gl.h>
 
