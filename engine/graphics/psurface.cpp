@@ -1,5 +1,6 @@
 #include "engine/graphics/psurface.h"
 
+#include <array>
 #include <cstring>
 
 #include "engine/graphics/ppalette.h"
@@ -348,6 +349,14 @@ inline unsigned Pack565(unsigned r, unsigned g, unsigned b)
     return ((r & 0xF8) << 8) | ((g & 0xFC) << 3) | (b >> 3);
 }
 
+// A 5-bit channel widened to 8 bits as c * 255 / 31.
+constexpr std::array<uint8_t, 32> kWiden5 = [] {
+    std::array<uint8_t, 32> t{};
+    for (unsigned c = 0; c < 32; c++)
+        t[c] = uint8_t(c * 255 / 31);
+    return t;
+}();
+
 // Writes one RGB pixel (8-bit channels) in the destination format. With a
 // 32-bit destination the word (B << 16) | (G << 8) | R is compared with the
 // key: equal gives alpha 0, else 255.
@@ -480,12 +489,26 @@ bool PSurface::ConvertLine(unsigned char* dst, PSurfaceFormat dstFormat, const u
 
     switch (srcFormat) {
     case PGF_RGB444:
+        if (dstFormat == PSURFACE_RGB565) {
+            for (int i = 0; i < count; i++, src += 2, dst += 2) {
+                unsigned v = unsigned(src[0] | (src[1] << 8));
+                Put16(dst, Pack565(((v >> 8) & 15) * 17, ((v >> 4) & 15) * 17, (v & 15) * 17));
+            }
+            return true;
+        }
         for (int i = 0; i < count; i++, src += 2) {
             unsigned v = unsigned(src[0] | (src[1] << 8));
             PutRGB(dst, dstFormat, ((v >> 8) & 15) * 17, ((v >> 4) & 15) * 17, (v & 15) * 17, key);
         }
         return true;
     case PGF_RGB555:
+        if (dstFormat == PSURFACE_RGB565) {
+            for (int i = 0; i < count; i++, src += 2, dst += 2) {
+                unsigned v = unsigned(src[0] | (src[1] << 8));
+                Put16(dst, Pack565(kWiden5[(v >> 10) & 31], kWiden5[(v >> 5) & 31], kWiden5[v & 31]));
+            }
+            return true;
+        }
         for (int i = 0; i < count; i++, src += 2) {
             unsigned v = unsigned(src[0] | (src[1] << 8));
             PutRGB(dst, dstFormat, ((v >> 10) & 31) * 255 / 31, ((v >> 5) & 31) * 255 / 31, (v & 31) * 255 / 31,
