@@ -8,6 +8,8 @@ public:
     virtual int Size() = 0;
     // The next piece and its length, or null when nothing is left.
     virtual const unsigned char* Data(int& length) = 0;
+    // Starts the pieces over for sending the body again; 0 when it cannot.
+    virtual int Rewind() { return 0; }
 };
 
 // One block, handed out whole every time.
@@ -21,6 +23,7 @@ public:
     virtual ~PHTTPBodyBlob();
     virtual int Size() override { return m_size; }
     virtual const unsigned char* Data(int& length) override;
+    virtual int Rewind() override { return 1; }
     unsigned char* Buffer() { return m_data; }
 
 private:
@@ -39,7 +42,11 @@ public:
     virtual int Size() override { return m_size; }
     virtual const unsigned char* Data(int& length) override;
     unsigned char* Buffer() { return m_data; }
-    void Rewind() { m_pos = 0; }
+    virtual int Rewind() override
+    {
+        m_pos = 0;
+        return 1;
+    }
 
 private:
     unsigned char* m_data;

@@ -55,7 +55,7 @@ PHTTPRequest::PHTTPRequest(PHTTP& http, int type, const PURI& uri)
     : m_http(http), m_type(type), m_state(STATE_IDLE), m_body(nullptr), m_uri(uri), m_buf(nullptr), m_pos(0),
       m_len(0), m_chunkSize(1), m_chunkLeft(0), m_received(0), m_handed(0), m_response(nullptr), m_headers(http),
       m_chunked(0), m_bodyLength(-1), m_bodySent(0), m_sendChunked(false), m_failed(false), m_headDone(false),
-      m_skippedEmpty(false), m_reusable(false)
+      m_skippedEmpty(false), m_reusable(false), m_retryHead(nullptr), m_retryLen(0)
 {
     std::memset(&m_addr, 0, sizeof m_addr);
 }
@@ -64,6 +64,7 @@ PHTTPRequest::~PHTTPRequest()
 {
     Close();
     PFree(m_buf);
+    PFree(m_retryHead);
     delete m_response;
 }
 
@@ -102,6 +103,9 @@ void PHTTPRequest::ClearReceive()
     m_failed = false;
     m_headDone = false;
     m_skippedEmpty = false;
+    PFree(m_retryHead);
+    m_retryHead = nullptr;
+    m_retryLen = 0;
 }
 
 // ---------------------------------------------------------------------------
@@ -252,10 +256,18 @@ int PHTTPRequest::Submit()
     if (keep && PSocket::Select(PSOCK_SEL_READ, 0) != 0)
         keep = false; // the server closed the idle connection (or sent stray bytes)
     if (keep) {
+        // A kept connection may have been closed by the server meanwhile:
+        // the head is kept for one retry on a new connection.
+        if (!m_body || m_body->Rewind()) {
+            m_retryHead = PNetStrDup(m_buf, m_len);
+            m_retryLen = m_retryHead ? m_len : 0;
+        }
         m_state = STATE_SEND_HEAD;
         SetBlocking(1);
         if (SendHead() == 0)
             return 0;
+        PFree(m_retryHead);
+        m_retryHead = nullptr;
         m_failed = false;
         m_state = STATE_IDLE;
     }
@@ -455,6 +467,12 @@ int PHTTPRequest::ReceiveHeadStep()
     int r = PSocket::Read(m_buf + m_len, space);
     if (r == PSOCK_EWOULDBLOCK)
         return 0;
+    if (r <= 0 && m_retryHead && m_len == 0 && m_response->Status() == 0)
+        return RetryOnNewConnection();
+    if (r > 0 && m_retryHead) {
+        PFree(m_retryHead);
+        m_retryHead = nullptr;
+    }
     if (r <= 0) {
         if (r == 0)
             _PDebug("HTTP: connection closed before the end of the response head\n");
@@ -477,6 +495,30 @@ int PHTTPRequest::ReceiveHeadStep()
         return 0;
     }
     return EndHead();
+}
+
+// The server closed a reused connection without answering: the request goes
+// out once more on a new connection.
+int PHTTPRequest::RetryOnNewConnection()
+{
+    PSocket::Close();
+    PFree(m_buf);
+    m_buf = m_retryHead;
+    m_pos = 0;
+    m_len = m_retryLen;
+    m_retryHead = nullptr;
+    m_retryLen = 0;
+    delete m_response;
+    m_response = nullptr;
+    m_bodySent = 0;
+    if (m_body)
+        m_body->Rewind();
+    int r = Connect();
+    if (r < 0) {
+        PSocket::Close();
+        return Fail(r);
+    }
+    return 0;
 }
 
 int PHTTPRequest::EndHead()
@@ -727,6 +769,8 @@ int PHTTPRequest::Read(void* buffer, int count)
         }
         if (m_state == STATE_DONE)
             return m_failed ? -1 : 0;
+        if (m_state != STATE_RECEIVE_BODY)
+            return PSOCK_EWOULDBLOCK; // sent again on a new connection
         return ReadBody(buffer, count);
     case STATE_RECEIVE_BODY:
         return ReadBody(buffer, count);

@@ -88,6 +88,7 @@ private:
     int ReadChunkLine();
     void ConsumeTrailers();
     int ReadBody(void* buffer, int count);
+    int RetryOnNewConnection();
 
     PHTTP& m_http;
     int m_type;
@@ -113,4 +114,6 @@ private:
     bool m_headDone;
     bool m_skippedEmpty;
     bool m_reusable;    // the connection can carry another request
+    char* m_retryHead;  // the head sent on a reused connection, for one retry
+    int m_retryLen;
 };
