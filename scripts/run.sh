@@ -1,5 +1,45 @@
 #!/usr/bin/env bash
-# Runs what the program has so far from build/release.
+# Runs the built program (build/release/korvanth) in its run directory,
+# build/run, which holds logs/ (the log file), data/ (the writable directory)
+# and app/native/ (the installation directory). Without a DISPLAY the program
+# runs headless on the demo event script and saves its frames under
+# build/run/shots; with one it opens a window. Arguments are passed on
+# (korvanth --help lists them).
 set -euo pipefail
-cd "$(dirname "$0")/.."
-echo "Korvanth: the engine runtime is built; the program itself does not run yet."
+root=$(cd "$(dirname "$0")/.." && pwd)
+exe=${KRV_EXE:-$root/build/release/korvanth}
+run=${KRV_RUN_DIR:-$root/build/run}
+if [ ! -x "$exe" ]; then
+  echo "run.sh: $exe is not built (bash scripts/play.sh builds it)" >&2
+  exit 1
+fi
+mkdir -p "$run/logs" "$run/data" "$run/app/native"
+cd "$run"
+args=()
+mode=${KRV_MODE:-}
+for a in "$@"; do
+  case $a in
+    --headless) mode=headless ;;
+    --window) mode=window ;;
+  esac
+done
+if [ -z "$mode" ] && [ -z "${DISPLAY:-}" ]; then
+  mode=headless
+  args+=(--headless)
+fi
+if [ "$mode" = headless ]; then
+  export EGL_PLATFORM=${EGL_PLATFORM:-surfaceless}
+  script_given=${KRV_SCRIPT:-}
+  for a in "$@"; do [ "$a" = --script ] && script_given=yes; done
+  if [ -z "$script_given" ]; then
+    rm -rf "$run/shots"
+    args+=(--script "$root/scripts/demo-events.txt" --shots "$run/shots")
+  fi
+fi
+echo "run.sh: running in $run (log: $run/logs/vornlog.txt)"
+status=0
+"$exe" "${args[@]}" "$@" || status=$?
+if [ -d "$run/shots" ]; then
+  echo "run.sh: $(ls "$run/shots" | wc -l) frames saved in $run/shots"
+fi
+exit $status

@@ -1,0 +1,229 @@
+// The common event service: options, the end of a run, and PNG frames.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+#include "host/hostevents.h"
+#include "host/hostoptions.h"
+#include "host/hostwindow.h"
+#include "host/png_read.h"
+
+namespace {
+
+std::vector<host::Event> Drain()
+{
+    std::vector<host::Event> out;
+    host::Event ev;
+    while (host::GetEvent(&ev))
+        out.push_back(ev);
+    return out;
+}
+
+host::Options Headless(char const* script)
+{
+    host::Options o;
+    o.mode = host::MODE_HEADLESS;
+    o.scriptText = script;
+    o.activate = 0;
+    o.exitGraceMs = 0;
+    return o;
+}
+
+int ParseArgs(std::vector<char const*> args, host::Options* o, int* code)
+{
+    args.insert(args.begin(), "korvanth");
+    return host::ParseOptions(int(args.size()), const_cast<char**>(args.data()), o, code);
+}
+
+} // namespace
+
+TEST(Options, FlagsEnvironmentAndRefusals)
+{
+    unsetenv("KRV_SIZE");
+    unsetenv("KRV_RENDERER");
+    host::Options o;
+    int code = -1;
+    ASSERT_EQ(ParseArgs({"--headless", "--size", "640x480", "--script", "a.txt", "--frames", "30", "--shots",
+                         "out", "--renderer", "software", "--angle", "270", "--no-accelerometer",
+                         "--exit-grace", "5"},
+                        &o, &code),
+              1);
+    EXPECT_EQ(o.mode, host::MODE_HEADLESS);
+    EXPECT_EQ(o.width, 640);
+    EXPECT_EQ(o.height, 480);
+    EXPECT_EQ(o.script, "a.txt");
+    EXPECT_EQ(o.frames, 30);
+    EXPECT_EQ(o.shots, "out");
+    EXPECT_EQ(o.renderer, host::RENDERER_SOFTWARE);
+    EXPECT_EQ(o.angle, 270);
+    EXPECT_EQ(o.accelerometer, 0);
+    EXPECT_EQ(o.exitGraceMs, 5);
+
+    setenv("KRV_SIZE", "800x480", 1);
+    setenv("KRV_RENDERER", "gles2", 1);
+    ASSERT_EQ(ParseArgs({"--renderer", "gles1"}, &o, &code), 1);
+    EXPECT_EQ(o.width, 800);                      // from the environment
+    EXPECT_EQ(o.renderer, host::RENDERER_GLES1);  // the flag wins
+    setenv("KRV_SIZE", "huge", 1);
+    EXPECT_EQ(ParseArgs({}, &o, &code), 0);
+    EXPECT_EQ(code, 2);
+    unsetenv("KRV_SIZE");
+    unsetenv("KRV_RENDERER");
+
+    for (auto bad : std::vector<std::vector<char const*>>{{"--size", "10x10"},
+                                                          {"--size", "640"},
+                                                          {"--angle", "45"},
+                                                          {"--renderer", "vulkan"},
+                                                          {"--frames", "-1"},
+                                                          {"--frames"},
+                                                          {"stray"},
+                                                          {"--unknown", "1"}}) {
+        code = -1;
+        EXPECT_EQ(ParseArgs(bad, &o, &code), 0) << bad[0];
+        EXPECT_EQ(code, 2);
+    }
+    EXPECT_EQ(ParseArgs({"--help"}, &o, &code), 0);
+    EXPECT_EQ(code, 0);
+}
+
+TEST(Service, FrameLimitEndsTheRunWithOneExit)
+{
+    host::Options o = Headless("");
+    o.scriptText.clear(); // no script: only the frame limit ends it
+    o.frames = 2;
+    host::Configure(o);
+    ASSERT_TRUE(host::EventServiceStart());
+    EXPECT_TRUE(Drain().empty());
+    host::PresentSoft(nullptr, 0, 0, 0);
+    EXPECT_TRUE(Drain().empty());
+    host::PresentSoft(nullptr, 0, 0, 0);
+    auto events = Drain();
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0].code, host::NAV_EXIT);
+    EXPECT_EQ(host::SessionOver(), 1); // no grace
+    host::PresentSoft(nullptr, 0, 0, 0);
+    EXPECT_TRUE(Drain().empty());
+    host::EventServiceStop();
+    EXPECT_EQ(host::GetEvent(nullptr), 0);
+}
+
+TEST(Service, ScriptEndSendsExitUnlessTheScriptDid)
+{
+    host::Configure(Headless("0 focus 1\n"));
+    ASSERT_TRUE(host::EventServiceStart());
+    auto events = Drain();
+    ASSERT_EQ(events.size(), 2u);
+    EXPECT_EQ(events[0].code, host::NAV_WINDOW_ACTIVE);
+    EXPECT_EQ(events[1].code, host::NAV_EXIT);
+    host::EventServiceStop();
+
+    host::Configure(Headless("0 exit\n0 exit\n"));
+    ASSERT_TRUE(host::EventServiceStart());
+    EXPECT_EQ(Drain().size(), 2u); // the script's two, nothing added
+    host::EventServiceStop();
+}
+
+TEST(Service, EventsWaitForTheirFrameInOrder)
+{
+    host::Options o = Headless("1 down 0 1 1\n0 up 0 1 1\n");
+    o.activate = 1;
+    host::Configure(o);
+    ASSERT_TRUE(host::EventServiceStart());
+    auto first = Drain();
+    ASSERT_EQ(first.size(), 1u); // the start-up activation only: "up" waits behind "down"
+    EXPECT_EQ(first[0].code, host::NAV_WINDOW_ACTIVE);
+    host::PresentSoft(nullptr, 0, 0, 0);
+    auto next = Drain();
+    ASSERT_EQ(next.size(), 3u);
+    EXPECT_EQ(next[0].code, host::SCREEN_TOUCH);
+    EXPECT_EQ(next[1].code, host::SCREEN_RELEASE);
+    EXPECT_EQ(next[2].code, host::NAV_EXIT);
+    host::EventServiceStop();
+}
+
+TEST(Service, GracePeriodKeepsTheSessionOpen)
+{
+    host::Options o = Headless("0 exit\n");
+    o.exitGraceMs = 600000;
+    host::Configure(o);
+    ASSERT_TRUE(host::EventServiceStart());
+    EXPECT_EQ(host::SessionOver(), 0);
+    Drain();
+    EXPECT_EQ(host::SessionOver(), 0);
+    host::EventServiceStop();
+}
+
+TEST(Service, BadScriptStopsTheStart)
+{
+    host::Configure(Headless("1 fly\n"));
+    EXPECT_EQ(host::EventServiceStart(), 0);
+    host::Options o = Headless("");
+    o.scriptText.clear();
+    o.script = "/nonexistent/events.txt";
+    host::Configure(o);
+    EXPECT_EQ(host::EventServiceStart(), 0);
+}
+
+TEST(Service, AccelerometerReadingsFromTheScript)
+{
+    host::Configure(Headless("0 accel 0.25 -0.5 -1\n1 accel-fail\n"));
+    ASSERT_TRUE(host::EventServiceStart());
+    double x = 0, y = 0, z = 0;
+    EXPECT_EQ(host::AccelerometerReadForces(&x, &y, &z), 0);
+    EXPECT_DOUBLE_EQ(x, 0.25);
+    EXPECT_DOUBLE_EQ(y, -0.5);
+    host::PresentSoft(nullptr, 0, 0, 0);
+    EXPECT_NE(host::AccelerometerReadForces(&x, &y, &z), 0);
+    host::EventServiceStop();
+    EXPECT_NE(host::AccelerometerReadForces(&x, &y, &z), 0); // not running
+}
+
+TEST(Service, OrientationFollowsTheConfiguredAngle)
+{
+    host::Options o = Headless("");
+    for (int angle : {0, 90, 180, 270}) {
+        o.angle = angle;
+        host::Configure(o);
+        int direction = -1, got = -1;
+        host::OrientationGet(&direction, &got);
+        EXPECT_EQ(got, angle);
+        EXPECT_NE(direction, 0);
+    }
+}
+
+TEST(Png, RoundTripOfRgbAndRgba)
+{
+    char dir[] = "/tmp/krv_pngXXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    std::string path = std::string(dir) + "/a.png";
+    const int w = 37, h = 5;
+    std::vector<uint8_t> rgba(w * h * 4);
+    for (size_t i = 0; i < rgba.size(); ++i)
+        rgba[i] = uint8_t(i * 7);
+    ASSERT_EQ(host::WritePng(path.c_str(), rgba.data(), w, h, 4, w * 4), 1);
+    TestImage img;
+    ASSERT_TRUE(ReadTestPng(path, &img));
+    EXPECT_EQ(img.width, w);
+    EXPECT_EQ(img.height, h);
+    EXPECT_EQ(img.pixels, rgba);
+
+    // Bottom-up source (negative stride), three channels out of four.
+    std::vector<uint8_t> rgb(w * h * 3);
+    for (size_t i = 0; i < rgb.size(); ++i)
+        rgb[i] = uint8_t(i);
+    ASSERT_EQ(host::WritePng(path.c_str(), rgb.data() + (h - 1) * w * 3, w, h, 3, -w * 3), 1);
+    ASSERT_TRUE(ReadTestPng(path, &img));
+    EXPECT_EQ(img.channels, 3);
+    EXPECT_EQ(img.At(0, 0)[0], rgb[(h - 1) * w * 3]);
+    EXPECT_EQ(img.At(0, h - 1)[0], rgb[0]);
+
+    EXPECT_EQ(host::WritePng(path.c_str(), rgb.data(), 0, h, 3, 0), 0);
+    EXPECT_EQ(host::WritePng(path.c_str(), rgb.data(), w, h, 2, w * 2), 0);
+    EXPECT_EQ(host::WritePng((std::string(dir) + "/no/such/dir.png").c_str(), rgb.data(), w, h, 3, w * 3), 0);
+    unlink(path.c_str());
+    EXPECT_EQ(access((path + ".tmp").c_str(), F_OK), -1); // no temporary left behind
+    rmdir(dir);
+}
