@@ -13,24 +13,29 @@ namespace host {
 
 namespace {
 
-void Put32(std::vector<uint8_t>& out, uint32_t v)
-{
-    out.push_back(uint8_t(v >> 24));
-    out.push_back(uint8_t(v >> 16));
-    out.push_back(uint8_t(v >> 8));
-    out.push_back(uint8_t(v));
-}
-
-void Chunk(std::vector<uint8_t>& out, char const* type, uint8_t const* data, size_t len)
-{
-    Put32(out, uint32_t(len));
-    size_t start = out.size();
-    out.insert(out.end(), type, type + 4);
-    if (len)
-        out.insert(out.end(), data, data + len);
-    uLong crc = crc32(0L, out.data() + start, uInt(len + 4));
-    Put32(out, uint32_t(crc));
-}
+// Appends to a buffer sized in advance.
+struct Writer {
+    uint8_t* p;
+    void Bytes(void const* data, size_t n)
+    {
+        if (n)
+            std::memcpy(p, data, n);
+        p += n;
+    }
+    void Be32(uint32_t v)
+    {
+        uint8_t b[4] = {uint8_t(v >> 24), uint8_t(v >> 16), uint8_t(v >> 8), uint8_t(v)};
+        Bytes(b, 4);
+    }
+    void Chunk(char const* type, uint8_t const* data, size_t len)
+    {
+        Be32(uint32_t(len));
+        uint8_t* start = p;
+        Bytes(type, 4);
+        Bytes(data, len);
+        Be32(uint32_t(crc32(0L, start, uInt(len + 4))));
+    }
+};
 
 } // namespace
 
@@ -51,18 +56,17 @@ int WritePng(char const* path, uint8_t const* pixels, int width, int height, int
     if (compress2(packed.data(), &packedLen, raw.data(), uLong(raw.size()), 6) != Z_OK)
         return 0;
 
-    std::vector<uint8_t> file;
     static uint8_t const kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-    file.insert(file.end(), kSignature, kSignature + 8);
-    uint8_t ihdr[13];
     uint32_t w = uint32_t(width), h = uint32_t(height);
-    uint8_t const header[13] = {uint8_t(w >> 24), uint8_t(w >> 16), uint8_t(w >> 8), uint8_t(w),
-                                uint8_t(h >> 24), uint8_t(h >> 16), uint8_t(h >> 8), uint8_t(h),
-                                8, uint8_t(channels == 4 ? 6 : 2), 0, 0, 0};
-    std::memcpy(ihdr, header, sizeof ihdr);
-    Chunk(file, "IHDR", ihdr, sizeof ihdr);
-    Chunk(file, "IDAT", packed.data(), packedLen);
-    Chunk(file, "IEND", nullptr, 0);
+    uint8_t const ihdr[13] = {uint8_t(w >> 24), uint8_t(w >> 16), uint8_t(w >> 8), uint8_t(w),
+                              uint8_t(h >> 24), uint8_t(h >> 16), uint8_t(h >> 8), uint8_t(h),
+                              8, uint8_t(channels == 4 ? 6 : 2), 0, 0, 0};
+    std::vector<uint8_t> file(8 + (12 + sizeof ihdr) + (12 + packedLen) + 12);
+    Writer out = {file.data()};
+    out.Bytes(kSignature, sizeof kSignature);
+    out.Chunk("IHDR", ihdr, sizeof ihdr);
+    out.Chunk("IDAT", packed.data(), packedLen);
+    out.Chunk("IEND", nullptr, 0);
 
     std::string tmp = std::string(path) + ".tmp";
     FILE* f = std::fopen(tmp.c_str(), "wb");

@@ -16,6 +16,7 @@ fi
 mkdir -p "$run/logs" "$run/data" "$run/app/native"
 cd "$run"
 args=()
+shots=""
 mode=${KRV_MODE:-}
 for a in "$@"; do
   case $a in
@@ -32,14 +33,15 @@ if [ "$mode" = headless ]; then
   script_given=${KRV_SCRIPT:-}
   for a in "$@"; do [ "$a" = --script ] && script_given=yes; done
   if [ -z "$script_given" ]; then
-    rm -rf "$run/shots"
-    args+=(--script "$root/scripts/demo-events.txt" --shots "$run/shots")
+    shots=$run/shots
+    rm -rf "$shots"
+    args+=(--script "$root/scripts/demo-events.txt" --shots "$shots")
   fi
 fi
 echo "run.sh: running in $run (log: $run/logs/vornlog.txt)"
 status=0
 "$exe" "${args[@]}" "$@" || status=$?
-if [ -d "$run/shots" ]; then
-  echo "run.sh: $(ls "$run/shots" | wc -l) frames saved in $run/shots"
+if [ -n "$shots" ] && [ -d "$shots" ]; then
+  echo "run.sh: $(ls "$shots" | wc -l) frames saved in $shots"
 fi
 exit $status
