@@ -181,19 +181,6 @@ TEST(Service, AccelerometerReadingsFromTheScript)
     EXPECT_NE(host::AccelerometerReadForces(&x, &y, &z), 0); // not running
 }
 
-TEST(Service, OrientationFollowsTheConfiguredAngle)
-{
-    host::Options o = Headless("");
-    for (int angle : {0, 90, 180, 270}) {
-        o.angle = angle;
-        host::Configure(o);
-        int direction = -1, got = -1;
-        host::OrientationGet(&direction, &got);
-        EXPECT_EQ(got, angle);
-        EXPECT_NE(direction, 0);
-    }
-}
-
 TEST(Png, RoundTripOfRgbAndRgba)
 {
     char dir[] = "/tmp/krv_pngXXXXXX";
