@@ -5,6 +5,8 @@ pkgs=(build-essential cmake ninja-build pkg-config git
       zlib1g-dev libgtest-dev libgmock-dev libbenchmark-dev libpng-dev libpixman-1-dev pngcheck
       libegl-dev libgles-dev libegl-mesa0 libgl1-mesa-dri libsdl2-dev
       python3 iproute2 nginx-light libcurl4-openssl-dev xvfb)
+# The audio tests measure output with sox and compare modules with libxmp.
+pkgs+=(sox libxmp-dev)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -276,7 +276,9 @@ void PAudioChannelList::Mix(unsigned char* out, int frames)
             const uint64_t step = m.step.load(std::memory_order_relaxed);
             int count = n;
             if (step != 0) {
-                uint64_t reach = uint64_t(m.position) + (((m.fraction >> 2) + (step >> 2) * uint64_t(n - 1)) >> 14);
+                // The source index of the block's last frame, exactly (no
+                // precision dropped), so no mixer reads past the end.
+                uint64_t reach = uint64_t(m.position) + ((m.fraction + step * uint64_t(n - 1)) >> 16);
                 if (reach >= c->m_end) {
                     int64_t k = int64_t(((((uint64_t(c->m_end) - m.position) << 16) - m.fraction - 1) / step) + 1);
                     count = n < k ? n : int(k < 1 ? 1 : k);

@@ -143,7 +143,7 @@ protected:
     // while none does.
     std::atomic<PAudioPlayer*> m_player;
 
-    friend class PAudioChannelList;
+    friend struct PAudioChannelList;
     friend class PAudioPlayer;
 };
 

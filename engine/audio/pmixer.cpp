@@ -125,43 +125,32 @@ void MixPcm(PMixState* s, unsigned char* out, int frames)
     s->fraction = uint32_t(acc & 0xFFFF);
 }
 
-// The ADPCM mixers decode on the fly: each call starts with a fresh decode,
-// skipped samples are still decoded, and the fraction is not used.
+// The ADPCM mixers decode on the fly. They pick samples as the PCM mixers
+// do (position and fraction advanced by the step), decoding every nibble up
+// to the one each frame needs, skipped ones included; the decoder never runs
+// ahead of the last frame's sample, so it reads no byte past it.
 template <int OutBits, int OutCh>
 void MixAdpcm(PMixState* s, unsigned char* out, int frames)
 {
-    if (frames <= 0)
-        return;
     const int L = s->left.load(std::memory_order_relaxed);
     const int R = s->right.load(std::memory_order_relaxed);
-    const int64_t step = s->step.load(std::memory_order_relaxed);
-    const unsigned char* p = s->data + ((size_t(s->position) + 1) >> 1);
-    int64_t acc = 0;
-    int i = 0;
-    for (;;) {
-        do {
-            int nibble;
-            if (s->phase == 0) {
-                s->held = *p++;
-                nibble = s->held >> 4;
-            } else {
-                nibble = s->held & 15;
-            }
-            s->phase ^= 1;
-            PADPCM_Decode(s, nibble);
-            s->position++;
-            acc -= 0x10000;
-        } while (acc >= 0);
+    const uint64_t step = s->step.load(std::memory_order_relaxed);
+    const unsigned char* data = s->data;
+    const uint32_t pos = s->position;
+    uint64_t acc = s->fraction;
+    for (int i = 0; i < frames; i++, acc += step) {
+        const uint32_t idx = pos + uint32_t(acc >> 16);
+        while (s->decoded <= idx) {
+            const uint32_t d = s->decoded++;
+            s->held = data[d >> 1];
+            s->phase = uint8_t((d + 1) & 1);
+            PADPCM_Decode(s, (d & 1) ? (s->held & 15) : (s->held >> 4));
+        }
         const int v = s->predictor;
-        const int cl = (L * v) >> 8;
-        const int cr = (R * v) >> 8;
-        do {
-            Put<OutBits, OutCh>(out, i, cl, cr);
-            acc += step;
-            if (++i == frames)
-                return;
-        } while (acc < 0);
+        Put<OutBits, OutCh>(out, i, (L * v) >> 8, (R * v) >> 8);
     }
+    s->position = pos + uint32_t(acc >> 16);
+    s->fraction = uint32_t(acc & 0xFFFF);
 }
 
 } // namespace

@@ -16,10 +16,11 @@ struct PMixState {
     uint32_t fraction = 0;               // low 16 bits used
     std::atomic<int16_t> left{256};
     std::atomic<int16_t> right{256};
-    int16_t predictor = 0; // ADPCM decoder state
-    uint8_t held = 0;      // the data byte whose low nibble comes next
+    int16_t predictor = 0; // ADPCM decoder state: the last decoded sample
+    uint8_t held = 0;      // the data byte of the last decoded nibble
     uint8_t phase = 0;     // 0: next nibble is the high one of a new byte
     int32_t stepIndex = 0; // 0..88
+    uint32_t decoded = 0;  // ADPCM: index of the next nibble to decode
 
     // Clears position, fraction and the decoder.
     void Rewind(uint32_t pos)
@@ -30,6 +31,7 @@ struct PMixState {
         held = 0;
         phase = 0;
         stepIndex = 0;
+        decoded = pos;
     }
 };
 

@@ -112,7 +112,8 @@ std::vector<uint8_t> PsndBuild(const PsndFields& f, const void* data, size_t byt
 
     std::vector<uint8_t> out;
     if (magic)
-        out.insert(out.end(), {'P', 'S', 'N', 'D'});
+        for (char c : {'P', 'S', 'N', 'D'})
+            out.push_back(uint8_t(c));
     Put32(out, uint32_t(2 + header.size() + bytes));
     Put16(out, uint32_t(header.size()));
     out.insert(out.end(), header.begin(), header.end());

@@ -25,6 +25,11 @@ void Put32(std::vector<uint8_t>& v, uint32_t x)
     Put16(v, x & 0xFFFF);
     Put16(v, x >> 16);
 }
+void PutTag(std::vector<uint8_t>& v, const char* tag)
+{
+    for (int i = 0; i < 4; i++)
+        v.push_back(uint8_t(tag[i]));
+}
 
 } // namespace
 
@@ -89,9 +94,10 @@ std::vector<uint8_t> WavBuild(const WavData& w)
 {
     std::vector<uint8_t> v;
     uint32_t n = uint32_t(w.data.size());
-    v.insert(v.end(), {'R', 'I', 'F', 'F'});
+    PutTag(v, "RIFF");
     Put32(v, 36 + n);
-    v.insert(v.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
+    PutTag(v, "WAVE");
+    PutTag(v, "fmt ");
     Put32(v, 16);
     Put16(v, 1);
     Put16(v, uint32_t(w.channels));
@@ -99,7 +105,7 @@ std::vector<uint8_t> WavBuild(const WavData& w)
     Put32(v, uint32_t(w.rate * w.channels * w.bits / 8));
     Put16(v, uint32_t(w.channels * w.bits / 8));
     Put16(v, uint32_t(w.bits));
-    v.insert(v.end(), {'d', 'a', 't', 'a'});
+    PutTag(v, "data");
     Put32(v, n);
     v.insert(v.end(), w.data.begin(), w.data.end());
     return v;

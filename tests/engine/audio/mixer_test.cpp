@@ -230,9 +230,8 @@ std::vector<int16_t> TestTone(size_t n)
 }
 
 // Decodes ADPCM through a mixer at unity volume into a silent 16-bit mono
-// block, in calls of varying length (one call when `chunked` is false: each
-// call starts with a fresh decode, so a step above 1 restarts its pick-up).
-std::vector<int16_t> MixAdpcm(const std::vector<uint8_t>& data, size_t samples, uint32_t step, bool chunked = true)
+// block, in calls of varying length.
+std::vector<int16_t> MixAdpcm(const std::vector<uint8_t>& data, size_t samples, uint32_t step)
 {
     std::vector<int16_t> out(samples, 0);
     PMixState s;
@@ -241,7 +240,7 @@ std::vector<int16_t> MixAdpcm(const std::vector<uint8_t>& data, size_t samples, 
     size_t done = 0;
     int chunk = 1;
     while (done < samples) {
-        int n = chunked ? int(std::min<size_t>(size_t(chunk), samples - done)) : int(samples);
+        int n = int(std::min<size_t>(size_t(chunk), samples - done));
         PMixADPCM_Mono16(&s, reinterpret_cast<uint8_t*>(out.data() + done), n);
         done += size_t(n);
         chunk = chunk * 3 % 97 + 1;
@@ -259,9 +258,13 @@ TEST(Mixers, AdpcmHighNibbleFirstAndSkippedSamplesDecoded)
     EXPECT_EQ(ref[0], PADPCM_StepTable[0][n0]);
     EXPECT_EQ(MixAdpcm(adpcm, 400, 0x10000), ref);
     // At a step of 2 every other sample is output, the skipped ones decoded.
-    std::vector<int16_t> half = MixAdpcm(adpcm, 200, 0x20000, false);
+    std::vector<int16_t> half = MixAdpcm(adpcm, 200, 0x20000);
     for (size_t i = 0; i < 200; i++)
         ASSERT_EQ(half[i], ref[2 * i]) << i;
+    // At a step of one half every sample is output twice.
+    std::vector<int16_t> twice = MixAdpcm(adpcm, 400, 0x8000);
+    for (size_t i = 0; i < 400; i++)
+        ASSERT_EQ(twice[i], ref[i / 2]) << i;
     std::vector<int16_t> block(400);
     PADPCM_DecodeBlock(adpcm.data(), 400, block.data());
     EXPECT_EQ(block, ref);
