@@ -4,6 +4,8 @@
 #pragma once
 #include <cstdint>
 
+#include "gl/prect.h"
+
 class PStream;
 class PPalette;
 struct PBlitFX;
@@ -66,10 +68,6 @@ enum : int {
 // pixels and at most kPSurfaceMaxBytes bytes of pixels.
 constexpr int kPSurfaceMaxSide = 16384;
 constexpr int64_t kPSurfaceMaxBytes = int64_t(1) << 27;
-
-struct PRect {
-    int32_t x, y, width, height;
-};
 
 // 0xRRGGBB to RGB565; bits above 0xFFFFFF are ignored.
 constexpr unsigned short PRGB2Native(unsigned rgb)
