@@ -1,0 +1,197 @@
+// Every example trace drawn through the GL layer's OpenGL ES 1.1 back end
+// equals the same trace sent straight to Mesa, pixel for pixel: upright, on a
+// display turned a quarter either way, and through the off-screen
+// framebuffer; the GL errors seen after each call agree as well.
+#include <gtest/gtest.h>
+
+#include <dirent.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "tools/glreplay/pngio.h"
+#include "tools/glreplay/replay.h"
+#include "tools/glreplay/trace.h"
+
+using namespace glreplay;
+
+namespace {
+
+std::string TraceDir() { return std::string(KRV_SOURCE_DIR) + "/tests/gl/traces"; }
+
+std::vector<std::string> Traces()
+{
+    std::vector<std::string> names;
+    if (DIR* d = opendir(TraceDir().c_str())) {
+        while (dirent* e = readdir(d)) {
+            std::string n = e->d_name;
+            if (n.size() > 6 && n.compare(n.size() - 6, 6, ".trace") == 0)
+                names.push_back(n);
+        }
+        closedir(d);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// Where the first pixels differ, for the failure message.
+std::string FirstDifference(Image const& a, Image const& b)
+{
+    if (a.width != b.width || a.height != b.height)
+        return "sizes differ";
+    for (size_t i = 0; i < a.rgba.size(); i += 4)
+        if (std::memcmp(&a.rgba[i], &b.rgba[i], 4) != 0) {
+            char buf[128];
+            size_t p = i / 4;
+            std::snprintf(buf, sizeof buf, "first difference at (%zu, %zu)", p % a.width, p / a.width);
+            return buf;
+        }
+    return "";
+}
+
+class EveryTrace : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(EveryTrace, LayerEqualsMesa)
+{
+    Trace trace;
+    std::string error;
+    ASSERT_TRUE(LoadTrace(TraceDir() + "/" + GetParam(), trace, error)) << error;
+    ReplayOptions opt;
+    opt.backend = Backend::Mesa;
+    ReplayResult reference;
+    ASSERT_TRUE(Replay(trace, opt, reference, error)) << error;
+    // A frame of one colour would prove little.
+    size_t distinct = 0;
+    for (size_t i = 4; i < reference.frame.rgba.size() && distinct < 3; i += 4)
+        distinct += std::memcmp(&reference.frame.rgba[i], &reference.frame.rgba[0], 4) != 0;
+    EXPECT_GT(distinct, 0u);
+
+    struct Variant {
+        int orientation;
+        bool fbo;
+    } const variants[] = {{1, false}, {2, false}, {8, false}, {1, true}, {2, true}, {8, true}};
+    for (auto const& v : variants) {
+        opt.backend = Backend::ES1;
+        opt.orientation = v.orientation;
+        opt.fbo = v.fbo;
+        ReplayResult ours;
+        ASSERT_TRUE(Replay(trace, opt, ours, error)) << error;
+        std::string where = FirstDifference(ours.frame, reference.frame);
+        EXPECT_TRUE(where.empty()) << GetParam() << " orientation " << v.orientation << (v.fbo ? " fbo" : "")
+                                   << ": " << where;
+        EXPECT_EQ(ours.errors, reference.errors) << GetParam() << " orientation " << v.orientation;
+        EXPECT_EQ(ours.frames, reference.frames);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Traces, EveryTrace, ::testing::ValuesIn(Traces()),
+                         [](::testing::TestParamInfo<std::string> const& info) {
+                             std::string n = info.param.substr(0, info.param.size() - 6);
+                             std::replace(n.begin(), n.end(), '-', '_');
+                             return n;
+                         });
+
+TEST(TraceReader, RefusesMalformedInput)
+{
+    Trace t;
+    std::string e;
+    char const* bad[] = {
+        "array a float 1.0 x",         // bad value
+        "array a ubyte 256",           // out of range
+        "array a int",                 // no values
+        "array a bogus 1",             // unknown type
+        "array a ubyte 1\narray a ubyte 2", // repeated name
+        "glVertexPointer 2 GL_FIXED 0 @nothing",
+        "array a ubyte 1 2\nglFoo @a+3", // offset beyond the array
+        "array a ubyte 1 2\nglFoo a[2]", // element beyond the array
+        "glClear GL_NOT_AN_ENUM",
+        "image i /nonexistent/file.png",
+        "frame 1",
+        "hello",
+        "glClear 0x100000000",          // beyond 32 bits
+    };
+    for (char const* text : bad) {
+        EXPECT_FALSE(ParseTrace(text, ".", t, e)) << text;
+        EXPECT_NE(e.find("line"), std::string::npos) << text;
+    }
+    ASSERT_TRUE(ParseTrace("# comment only\n\narray v fixed 0 65536 -65536 # tail\nglClearColorx 0 0x10000 v[1] 65536\n"
+                           "glClearColor 0.5 1.0 0 1e0\nframe\n",
+                           ".", t, e))
+        << e;
+    ASSERT_EQ(t.calls.size(), 3u);
+    EXPECT_EQ(t.calls[0].args[1].i, 65536);
+    EXPECT_EQ(t.calls[0].args[2].kind, ArgKind::Element);
+    EXPECT_EQ(t.calls[1].args[0].kind, ArgKind::Float);
+    EXPECT_EQ(t.FrameCount(), 1);
+}
+
+TEST(TraceReplay, RefusesReadsOutsideTheArrays)
+{
+    char const* bad[] = {
+        // Three vertices of two fixed values need 24 bytes.
+        "array v fixed 0 0 65536 0\nglEnableClientState GL_VERTEX_ARRAY\nglVertexPointer 2 GL_FIXED 0 @v\n"
+        "glDrawArrays GL_TRIANGLES 0 3",
+        // An index beyond the vertex array.
+        "array v fixed 0 0 65536 0 0 65536\narray i ubyte 0 1 7\nglEnableClientState GL_VERTEX_ARRAY\n"
+        "glVertexPointer 2 GL_FIXED 0 @v\nglDrawElements GL_TRIANGLES 3 GL_UNSIGNED_BYTE @i",
+        // A 2 x 2 RGBA texture needs 16 bytes.
+        "array p ubyte 1 2 3 4\nglTexImage2D GL_TEXTURE_2D 0 GL_RGBA 2 2 0 GL_RGBA GL_UNSIGNED_BYTE @p",
+        // A matrix needs 16 values.
+        "array m fixed 65536\nglLoadMatrixx @m",
+        // An enabled array without memory.
+        "glEnableClientState GL_VERTEX_ARRAY\nglDrawArrays GL_TRIANGLES 0 3",
+        // Pointers only where the replay knows the size.
+        "array a ubyte 0\nglClear @a",
+        "glNotAThing 1",
+        "glClear 1 2",
+        "glClearColorx 1.5 0 0 0",
+    };
+    for (char const* text : bad) {
+        Trace t;
+        std::string e;
+        ASSERT_TRUE(ParseTrace(text, ".", t, e)) << e;
+        ReplayOptions opt;
+        opt.width = 16;
+        opt.height = 16;
+        ReplayResult r;
+        EXPECT_FALSE(Replay(t, opt, r, e)) << text;
+        EXPECT_FALSE(e.empty());
+    }
+}
+
+// The tool itself: arguments, a PNG out, failures reported by exit status.
+std::string Tool()
+{
+    char self[4096];
+    ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+    if (n <= 0)
+        return "glreplay";
+    self[n] = 0;
+    std::string dir(self);
+    dir.resize(dir.find_last_of('/'));
+    return dir + "/../tools/glreplay/glreplay";
+}
+
+TEST(GlreplayTool, WritesAPngAndReportsFailures)
+{
+    std::string out = testing::TempDir() + "glreplay_quads.png";
+    std::remove(out.c_str());
+    std::string cmd = Tool() + " " + TraceDir() + "/quads.trace --backend es1 --size 256x128 --out " + out;
+    ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
+    Image img;
+    std::string e;
+    ASSERT_TRUE(ReadPng(out, img, e)) << e;
+    EXPECT_EQ(img.width, 256);
+    EXPECT_EQ(img.height, 128);
+    std::remove(out.c_str());
+    EXPECT_NE(std::system((Tool() + " 2>/dev/null").c_str()), 0);
+    EXPECT_NE(std::system((Tool() + " /nonexistent.trace --backend es1 2>/dev/null").c_str()), 0);
+    EXPECT_NE(std::system((Tool() + " " + TraceDir() + "/quads.trace --backend nope 2>/dev/null").c_str()), 0);
+    EXPECT_NE(std::system((Tool() + " " + TraceDir() + "/quads.trace --backend es1 --size 0x5 2>/dev/null").c_str()), 0);
+}
+
+} // namespace

@@ -1,0 +1,36 @@
+// Replays a trace on an off-screen EGL pbuffer, either through the GL layer
+// (GLES and one of our back ends) or straight into Mesa's libGLESv1_CM, and
+// reads the final frame back.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "tools/glreplay/pngio.h"
+#include "tools/glreplay/trace.h"
+
+namespace glreplay {
+
+enum class Backend { ES1, Mesa };
+
+struct ReplayOptions {
+    Backend backend = Backend::ES1;
+    int width = 1024, height = 600; // the drawing size as the trace sees it
+    int orientation = 1;            // display orientation (2 and 8 turn the surface)
+    bool fbo = false;               // draw through the layer's off-screen framebuffer
+    int repeat = 1;                 // replays of the whole trace
+    bool checkErrors = true;        // glGetError after every call
+};
+
+struct ReplayResult {
+    Image frame;                             // upright, rows top first, RGBA
+    double seconds = 0;                      // replay time (all repeats, up to glFinish)
+    int frames = 0;                          // frames presented
+    std::vector<std::pair<int, uint32_t>> errors; // (trace line, GL error)
+};
+
+bool ParseBackend(std::string const& name, Backend& out);
+bool Replay(Trace const& trace, ReplayOptions const& options, ReplayResult& result, std::string& error);
+
+} // namespace glreplay
