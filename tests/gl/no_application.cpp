@@ -2,4 +2,4 @@
 // manager (linked in with the display) asks for one that is never made here.
 #include "engine/platform/pgameapp.h"
 
-PGameApp* PGameApp::Create() { return nullptr; }
+__attribute__((weak)) PGameApp* PGameApp::Create() { return nullptr; }

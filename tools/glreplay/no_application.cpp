@@ -2,4 +2,4 @@
 // with the display the GL layer talks to) asks for one that is never made.
 #include "engine/platform/pgameapp.h"
 
-PGameApp* PGameApp::Create() { return nullptr; }
+__attribute__((weak)) PGameApp* PGameApp::Create() { return nullptr; }
