@@ -101,7 +101,7 @@ private:
     bool failed_ = false;
 };
 
-struct Spec {
+struct Conversion {
     bool left = false;
     bool alt = false;
     bool zero = false;
@@ -115,32 +115,32 @@ struct Spec {
 // Emits a converted text of `len` bytes padded to the field width; `body`
 // writes the text itself.
 template <class Body>
-void Field(Output& out, Spec const& sp, size_t len, Body body)
+void Field(Output& out, Conversion const& cv, size_t len, Body body)
 {
-    size_t pad = size_t(sp.width) > len ? size_t(sp.width) - len : 0;
-    char padChar = sp.zero ? '0' : ' ';
-    if (!sp.left)
+    size_t pad = size_t(cv.width) > len ? size_t(cv.width) - len : 0;
+    char padChar = cv.zero ? '0' : ' ';
+    if (!cv.left)
         out.Fill(padChar, pad);
     body();
-    if (sp.left)
+    if (cv.left)
         out.Fill(padChar, pad);
 }
 
-void Text(Output& out, Spec const& sp, char const* s, size_t len)
+void Text(Output& out, Conversion const& cv, char const* s, size_t len)
 {
-    Field(out, sp, len, [&] { out.Put(s, len); });
+    Field(out, cv, len, [&] { out.Put(s, len); });
 }
 
 // An integer conversion: [prefix][zeros][sign][digits]. A precision zero-pads
 // the number (sign included, the prefix not) to that many characters and then
 // stands in for the width.
-void Integer(Output& out, Spec sp, uint64_t mag, bool negative, unsigned radix,
+void Integer(Output& out, Conversion cv, uint64_t mag, bool negative, unsigned radix,
              char const* digits, char const* prefix)
 {
     char tmp[64];
     char* end = tmp + sizeof tmp;
     char* p = end;
-    if (!(sp.precision == 0 && mag == 0)) {
+    if (!(cv.precision == 0 && mag == 0)) {
         do {
             *--p = digits[mag % radix];
             mag /= radix;
@@ -149,16 +149,16 @@ void Integer(Output& out, Spec sp, uint64_t mag, bool negative, unsigned radix,
     size_t nd = size_t(end - p);
     size_t body = nd + (negative ? 1 : 0);
     size_t zeros = 0;
-    if (sp.precision >= 0) {
-        if (size_t(sp.precision) > body)
-            zeros = size_t(sp.precision) - body;
-        sp.width = 0;
+    if (cv.precision >= 0) {
+        if (size_t(cv.precision) > body)
+            zeros = size_t(cv.precision) - body;
+        cv.width = 0;
     }
     bool octalPrefix = prefix && prefix[0] == '0' && !prefix[1];
     if (octalPrefix && (zeros || (nd && *p == '0')))
         prefix = nullptr; // octal that already begins with 0
     size_t np = prefix ? std::strlen(prefix) : 0;
-    Field(out, sp, np + zeros + body, [&] {
+    Field(out, cv, np + zeros + body, [&] {
         out.Put(prefix, np);
         out.Fill('0', zeros);
         if (negative)
@@ -168,13 +168,13 @@ void Integer(Output& out, Spec sp, uint64_t mag, bool negative, unsigned radix,
 }
 
 // A fixed-point value printed by PFxtoa, the decimals kept within the buffer.
-void Fixed(Output& out, Spec const& sp, int v, int decimals, int fracBits)
+void Fixed(Output& out, Conversion const& cv, int v, int decimals, int fracBits)
 {
     char tmp[160];
     if (decimals > 100)
         decimals = 100;
     char* end = PFxtoa(tmp, v, decimals, fracBits);
-    Text(out, sp, tmp, size_t(end - tmp));
+    Text(out, cv, tmp, size_t(end - tmp));
 }
 
 // Reads a run of decimal digits, saturating at INT_MAX.
@@ -200,18 +200,18 @@ void Format(Output& out, char const* f, va_list args)
             continue;
         }
         char const* start = f++;
-        Spec sp;
+        Conversion cv;
         for (bool flags = true; flags;) {
             switch (*f) {
-            case '-': sp.left = true; f++; break;
-            case '#': sp.alt = true; f++; break;
+            case '-': cv.left = true; f++; break;
+            case '#': cv.alt = true; f++; break;
             case '+':
             case ' ': f++; break;
             case '0':
-                if (sp.zero) {
+                if (cv.zero) {
                     flags = false; // a second '0' begins the width
                 } else {
-                    sp.zero = true;
+                    cv.zero = true;
                     f++;
                 }
                 break;
@@ -222,31 +222,31 @@ void Format(Output& out, char const* f, va_list args)
             f++;
             int w = va_arg(args, int);
             if (w < 0) {
-                sp.left = true;
+                cv.left = true;
                 w = w == INT_MIN ? INT_MAX : -w;
             }
-            sp.width = w;
+            cv.width = w;
         } else {
-            sp.width = Digits(f);
+            cv.width = Digits(f);
         }
         if (*f == '.') {
             f++;
             if (*f == '*') {
                 f++;
                 int p = va_arg(args, int);
-                sp.precision = p < 0 ? -1 : p;
+                cv.precision = p < 0 ? -1 : p;
             } else {
-                sp.precision = Digits(f);
+                cv.precision = Digits(f);
             }
         }
         for (bool length = true; length;) {
             switch (*f) {
             case 'h': f++; break;
-            case 'l': sp.wide = true; sp.big = true; f++; break;
+            case 'l': cv.wide = true; cv.big = true; f++; break;
             case 'j':
             case 'z':
-            case 't': sp.big = true; f++; break;
-            case 'L': sp.longD = true; f++; break;
+            case 't': cv.big = true; f++; break;
+            case 'L': cv.longD = true; f++; break;
             default: length = false; break;
             }
         }
@@ -262,9 +262,9 @@ void Format(Output& out, char const* f, va_list args)
             break;
         case 'd':
         case 'i': {
-            int64_t v = sp.big ? int64_t(va_arg(args, long long)) : int64_t(va_arg(args, int));
+            int64_t v = cv.big ? int64_t(va_arg(args, long long)) : int64_t(va_arg(args, int));
             uint64_t mag = v < 0 ? 0 - uint64_t(v) : uint64_t(v);
-            Integer(out, sp, mag, v < 0, 10, PHexDigs, nullptr);
+            Integer(out, cv, mag, v < 0, 10, PHexDigs, nullptr);
             break;
         }
         case 'u':
@@ -272,34 +272,34 @@ void Format(Output& out, char const* f, va_list args)
         case 'X':
         case 'o':
         case 'O': {
-            uint64_t v = sp.big ? uint64_t(va_arg(args, unsigned long long)) : uint64_t(va_arg(args, unsigned));
+            uint64_t v = cv.big ? uint64_t(va_arg(args, unsigned long long)) : uint64_t(va_arg(args, unsigned));
             unsigned radix = conv == 'u' ? 10 : (conv == 'o' || conv == 'O') ? 8 : 16;
             char const* prefix = nullptr;
-            if (sp.alt)
+            if (cv.alt)
                 prefix = radix == 8 ? "0" : radix == 16 ? (conv == 'X' ? "0X" : "0x") : nullptr;
-            Integer(out, sp, v, false, radix, conv == 'X' ? PHexDigsU : PHexDigs, prefix);
+            Integer(out, cv, v, false, radix, conv == 'X' ? PHexDigsU : PHexDigs, prefix);
             break;
         }
         case 'p': {
             uintptr_t v = reinterpret_cast<uintptr_t>(va_arg(args, void*));
-            Integer(out, sp, uint64_t(v), false, 16, PHexDigs, "0x");
+            Integer(out, cv, uint64_t(v), false, 16, PHexDigs, "0x");
             break;
         }
         case 'c': {
             char c = char(va_arg(args, int));
-            Text(out, sp, &c, 1);
+            Text(out, cv, &c, 1);
             break;
         }
         case 's':
         case 'S':
-            if (conv == 'S' || sp.wide) {
+            if (conv == 'S' || cv.wide) {
                 wchar_t const* w = va_arg(args, wchar_t const*);
                 if (!w)
                     w = L"(null)";
                 size_t len = 0;
-                while (w[len] && (sp.precision < 0 || len < size_t(sp.precision)))
+                while (w[len] && (cv.precision < 0 || len < size_t(cv.precision)))
                     len++;
-                Field(out, sp, len, [&] {
+                Field(out, cv, len, [&] {
                     for (size_t k = 0; k < len; k++)
                         out.Put(char(w[k]));
                 });
@@ -307,31 +307,31 @@ void Format(Output& out, char const* f, va_list args)
                 char const* s = va_arg(args, char const*);
                 if (!s)
                     s = "(null)";
-                size_t len = sp.precision >= 0 ? strnlen(s, size_t(sp.precision)) : std::strlen(s);
-                Text(out, sp, s, len);
+                size_t len = cv.precision >= 0 ? strnlen(s, size_t(cv.precision)) : std::strlen(s);
+                Text(out, cv, s, len);
             }
             break;
         case 'f':
         case 'g':
         case 'G': {
-            double d = sp.longD ? double(va_arg(args, long double)) : va_arg(args, double);
-            Fixed(out, sp, double2fix(d), sp.precision < 0 ? 6 : sp.precision, 16);
+            double d = cv.longD ? double(va_arg(args, long double)) : va_arg(args, double);
+            Fixed(out, cv, double2fix(d), cv.precision < 0 ? 6 : cv.precision, 16);
             break;
         }
         case 'Q': {
             int v = va_arg(args, int);
-            Fixed(out, sp, v, sp.precision < 0 ? 6 : sp.precision, 16);
+            Fixed(out, cv, v, cv.precision < 0 ? 6 : cv.precision, 16);
             break;
         }
         case 'q': {
             int v = va_arg(args, int);
-            int bits = sp.precision < 0 ? 16 : sp.precision > 31 ? 31 : sp.precision;
+            int bits = cv.precision < 0 ? 16 : cv.precision > 31 ? 31 : cv.precision;
             bool fraction = (uint32_t(v) & ((uint32_t(1) << bits) - 1)) != 0;
-            Fixed(out, sp, v, fraction ? 6 : 0, bits);
+            Fixed(out, cv, v, fraction ? 6 : 0, bits);
             break;
         }
         case 'n':
-            if (sp.big) {
+            if (cv.big) {
                 if (long long* p = va_arg(args, long long*))
                     *p = (long long)out.Pos();
             } else if (int* p = va_arg(args, int*)) {
