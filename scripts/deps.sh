@@ -4,7 +4,7 @@ set -euo pipefail
 pkgs=(build-essential cmake ninja-build pkg-config git
       zlib1g-dev libgtest-dev libgmock-dev libbenchmark-dev libpng-dev libpixman-1-dev pngcheck
       libegl-dev libgles-dev libegl-mesa0 libgl1-mesa-dri libsdl2-dev
-      python3 iproute2 nginx-light libcurl4-openssl-dev xvfb)
+      python3 iproute2 nginx-light libcurl4-openssl-dev xvfb nettle-dev)
 # The audio tests measure output with sox and compare modules with libxmp.
 pkgs+=(sox libxmp-dev)
 missing=()

@@ -1,5 +1,7 @@
 #include "engine/net/online/multiplayerinterfaceimp.h"
 
+#include "engine/net/online/lobbyinterfaceimp.h"
+#include "engine/net/online/serverdiscoveryimp.h"
 #include "engine/runtime/pdebug.h"
 
 namespace VOrededidaza {
@@ -25,12 +27,12 @@ MultiplayerInterfaceImp::~MultiplayerInterfaceImp()
 
 ServerDiscovery* MultiplayerInterfaceImp::createServerDiscovery()
 {
-    return nullptr;
+    return new ServerDiscoveryImp(this);
 }
 
 LobbyInterface* MultiplayerInterfaceImp::createLobbyInterface()
 {
-    return nullptr;
+    return new LobbyInterfaceImp(this);
 }
 
 int MultiplayerInterfaceImp::addUpdateable(Updateable* u)

@@ -1,0 +1,45 @@
+#include "engine/net/online/multiplayerinterface.h"
+
+namespace VOrededidaza {
+
+namespace {
+void CopyBounded(char* dst, const char* src, int max)
+{
+    int n = 0;
+    while (src && n < max && src[n]) {
+        dst[n] = src[n];
+        n++;
+    }
+    dst[n] = 0;
+}
+} // namespace
+
+ServerFilter::ServerFilter(unsigned gameId)
+    : m_gameId(gameId), m_nearMe(0), m_protocol(1), m_sortingKey(SORT_NONE), m_maxResults(0),
+      m_returnMask(RETURN_NAME | RETURN_TOTAL_PLAYERS | RETURN_MAX_PLAYERS)
+{
+    m_name[0] = 0;
+    m_description[0] = 0;
+}
+
+void ServerFilter::setNameFilter(const char* name)
+{
+    CopyBounded(m_name, name, kMaxName);
+}
+
+void ServerFilter::setDescriptionFilter(const char* text)
+{
+    CopyBounded(m_description, text, kMaxDescription);
+}
+
+const char* ServerFilter::getSortingKeyString() const
+{
+    switch (m_sortingKey) {
+    case SORT_NAME: return "Name";
+    case SORT_PLAYER_COUNT: return "PlayerCount";
+    case SORT_GAME_ROOMS: return "GameRooms";
+    default: return "";
+    }
+}
+
+} // namespace VOrededidaza
