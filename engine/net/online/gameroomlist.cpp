@@ -68,6 +68,7 @@ int GameRoomList::update(const unsigned char* payload, int length)
         int keep = dlen > uint32_t(kMaxDescription) ? kMaxDescription : int(dlen);
         r.readBuffer(room.description, keep);
         r.skip(int(dlen) - keep);
+        room.description[keep] = 0;
         room.descriptionLength = keep;
         m_roomCount = int(i + 1);
     }

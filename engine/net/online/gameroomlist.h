@@ -28,6 +28,7 @@ public:
     uint32_t getGameRoomId(int i) const;
     int getNumberOfPlayers(int i) const;
     int getMaxNumberOfPlayers(int i) const;
+    // The description's bytes, followed by a zero (so it reads as text too).
     const unsigned char* getDescription(int i) const;
     int getDescriptionLength(int i) const;
     int isPasswordProtected(int i) const;
@@ -42,7 +43,7 @@ private:
         int32_t protectedFlag;
         uint32_t groupMask;
         int32_t descriptionLength;
-        unsigned char description[kMaxDescription];
+        unsigned char description[kMaxDescription + 1]; // zero after the kept bytes
     };
     struct Key {
         int index;

@@ -150,6 +150,7 @@ TEST(GameRooms, SortAndFilterExample)
     std::string big = BE32(1) + BE32(1) + BE32(0) + BE32(2) + BE32(0) + BE32(1) + BE32(300) + std::string(300, 'x');
     EXPECT_EQ(list.update(reinterpret_cast<const unsigned char*>(big.data()), int(big.size())), 1);
     EXPECT_EQ(list.getDescriptionLength(0), 256);
+    EXPECT_EQ(std::strlen(reinterpret_cast<const char*>(list.getDescription(0))), 256u);
     EXPECT_EQ(list.getMaxNumberOfPlayers(5), -1);
     EXPECT_EQ(list.isPasswordProtected(5), 255);
 }
