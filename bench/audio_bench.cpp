@@ -7,6 +7,13 @@
 #include <vector>
 
 #include "engine/audio/paudiosound.h"
+#include "engine/audio/pmusicmodule.h"
+#include "engine/runtime/pstream.h"
+#include "tools/lib/songtext.h"
+
+#ifdef KRV_HAVE_LIBXMP
+#include <xmp.h>
+#endif
 
 namespace {
 
@@ -109,5 +116,87 @@ void BM_Player32Voices(benchmark::State& state)
     state.counters["x_realtime"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_Player32Voices)->Unit(benchmark::kMillisecond);
+
+// A 32-channel song: every channel holds a looping note that changes every
+// few rows, with vibrato, volume slides and portamento on some channels.
+const SongText& Song32()
+{
+    static SongText song = [] {
+        std::string text = "type xm\nspeed 6\ntempo 125\nchannels 32\n"
+                           "sample a sine 64\nsample b saw 100 bits 8\nsample c square 50\n"
+                           "order 0 0\npattern 0 rows 64\n";
+        static const char* kNotes[] = {"C-3", "E-3", "G-3", "C-4", "E-4", "G-4", "B-4", "D-5"};
+        static const char* kSamples[] = {"a", "b", "c"};
+        static const char* kFx[] = {". .", "4 34", "9 01", "1 02", "2 02", "0 37"};
+        for (int row = 0; row < 64; row += 4) {
+            text += std::to_string(row) + ":";
+            for (int ch = 0; ch < 32; ch++) {
+                text += std::string(ch ? " | " : " ") + kNotes[(row / 4 + ch) % 8] + " " + kSamples[ch % 3] + " " +
+                        kFx[(row / 4 + ch) % 6];
+            }
+            text += "\n";
+        }
+        SongText s;
+        std::string err;
+        SongParse(text, ".", &s, &err);
+        return s;
+    }();
+    return song;
+}
+
+// One iteration: one second of the song, 16-bit stereo at 44.1 kHz.
+void BM_Module32Channels(benchmark::State& state)
+{
+    std::vector<uint8_t> pmf;
+    std::string err;
+    PmodBuild(Song32().pmod, &pmf, &err);
+    PMemStream in(pmf.data(), long(pmf.size()));
+    std::unique_ptr<PMusicModulePlayer> m(PMusicModulePlayer::LoadStream(in));
+    if (!m) {
+        state.SkipWithError("module did not load");
+        return;
+    }
+    PAudioPlayer player(new Device());
+    player.Play(m.get(), 0, -1);
+    std::vector<unsigned char> block(kBlock * 4);
+    for (auto _ : state) {
+        for (int b = 0; b < 40; b++)
+            player.Mix(block.data(), int(block.size()));
+        benchmark::DoNotOptimize(block.data());
+    }
+    state.counters["x_realtime"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
+    player.Stop(m.get());
+}
+BENCHMARK(BM_Module32Channels)->Unit(benchmark::kMillisecond);
+
+#ifdef KRV_HAVE_LIBXMP
+// The XM build of the same song through libxmp (nearest-sample pick-up, as
+// the engine does).
+void BM_Module32ChannelsLibxmp(benchmark::State& state)
+{
+    std::vector<uint8_t> xm;
+    std::string err;
+    SongToXm(Song32(), &xm, &err);
+    xmp_context ctx = xmp_create_context();
+    if (xmp_load_module_from_memory(ctx, xm.data(), long(xm.size())) != 0) {
+        state.SkipWithError("libxmp did not load the module");
+        xmp_free_context(ctx);
+        return;
+    }
+    xmp_start_player(ctx, 44100, 0);
+    xmp_set_player(ctx, XMP_PLAYER_INTERP, XMP_INTERP_NEAREST);
+    std::vector<int16_t> block(kBlock * 2);
+    for (auto _ : state) {
+        for (int b = 0; b < 40; b++)
+            xmp_play_buffer(ctx, block.data(), int(block.size() * 2), 0);
+        benchmark::DoNotOptimize(block.data());
+    }
+    state.counters["x_realtime"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
+    xmp_end_player(ctx);
+    xmp_release_module(ctx);
+    xmp_free_context(ctx);
+}
+BENCHMARK(BM_Module32ChannelsLibxmp)->Unit(benchmark::kMillisecond);
+#endif
 
 } // namespace
