@@ -5,6 +5,8 @@ pkgs=(build-essential cmake ninja-build pkg-config git
       zlib1g-dev libgtest-dev libgmock-dev libbenchmark-dev libpng-dev libpixman-1-dev pngcheck
       libegl-dev libgles-dev libegl-mesa0 libgl1-mesa-dri libsdl2-dev
       python3 iproute2 nginx-light libcurl4-openssl-dev xvfb nettle-dev)
+# The GL tests validate every generated shader with glslangValidator.
+pkgs+=(glslang-tools)
 # The audio tests measure output with sox and compare modules with libxmp.
 pkgs+=(sox libxmp-dev)
 missing=()
