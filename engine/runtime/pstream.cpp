@@ -29,6 +29,19 @@ int PStream::Skip(int count)
     return done;
 }
 
+int PStream::ReadFully(void* buffer, int count)
+{
+    auto* d = static_cast<uint8_t*>(buffer);
+    int done = 0;
+    while (done < count) {
+        int r = Read(d + done, count - done);
+        if (r <= 0)
+            break;
+        done += r;
+    }
+    return done;
+}
+
 unsigned PStream::GetByte()
 {
     uint8_t b;
@@ -70,32 +83,31 @@ PMemStream::~PMemStream() = default;
 
 int PMemStream::IsOpen() const { return m_data != nullptr; }
 
-int PMemStream::Read(void* buffer, int count)
+int PMemStream::Span(int count) const
 {
     if (!m_data || count < 0)
         return -1;
-    uint32_t n = uint32_t(count);
-    if (n > m_size - m_pos)
-        n = m_size - m_pos;
-    if (n == 0)
-        return 0;
-    std::memcpy(buffer, m_data + m_pos, n);
-    m_pos += n;
-    return int(n);
+    return uint32_t(count) < m_size - m_pos ? count : int(m_size - m_pos);
+}
+
+int PMemStream::Read(void* buffer, int count)
+{
+    int n = Span(count);
+    if (n > 0) {
+        std::memcpy(buffer, m_data + m_pos, size_t(n));
+        m_pos += uint32_t(n);
+    }
+    return n;
 }
 
 int PMemStream::Write(void const* buffer, int count)
 {
-    if (!m_data || count < 0)
-        return -1;
-    uint32_t n = uint32_t(count);
-    if (n > m_size - m_pos)
-        n = m_size - m_pos;
-    if (n == 0)
-        return 0;
-    std::memcpy(m_data + m_pos, buffer, n);
-    m_pos += n;
-    return int(n);
+    int n = Span(count);
+    if (n > 0) {
+        std::memcpy(m_data + m_pos, buffer, size_t(n));
+        m_pos += uint32_t(n);
+    }
+    return n;
 }
 
 long PMemStream::Seek(long offset, int whence)

@@ -23,6 +23,9 @@ public:
     virtual int CanSeek() const;
     virtual long Size() const;
 
+    // Reads until count bytes have arrived or the stream ends or fails;
+    // returns how many arrived (count when all did).
+    int ReadFully(void* buffer, int count);
     // 0..255, or 0xFFFFFFFF when the byte could not be read.
     unsigned GetByte();
     // Unsigned 16-bit value, or 0xFFFFFFFF on a short read.
@@ -61,6 +64,10 @@ public:
     uint32_t Position() const { return m_pos; }
 
 private:
+    // The bytes of a count-byte transfer that fit before the end; -1 when the
+    // stream is not open or count is negative.
+    int Span(int count) const;
+
     uint8_t* m_data;
     uint32_t m_pos;
     uint32_t m_size;

@@ -208,14 +208,18 @@ PString& PString::operator=(PCString const& s)
 
 PString& PString::operator=(char c)
 {
-    StringRef* r = StringRef::New(&c, 1, 0);
-    if (r) {
-        StringRef::unref(buffer_);
-        buffer_ = r;
-        offset_ = 0;
+    if (StringRef* r = StringRef::New(&c, 1, 0)) {
+        Take(r);
         length_ = 1;
     }
     return *this;
+}
+
+void PString::Take(StringRef* r) const
+{
+    StringRef::unref(buffer_);
+    buffer_ = r;
+    offset_ = 0;
 }
 
 void PString::Assign(StringRef* r, unsigned length, unsigned offset)
@@ -246,14 +250,13 @@ void PString::Assign(char const* p, unsigned n)
         std::memmove(buffer_->data, p, n); // p may lie inside this buffer
         buffer_->data[n] = 0;
         buffer_->length = uint16_t(n);
+        offset_ = 0;
     } else {
         StringRef* r = StringRef::New(p, n, 0);
         if (!r)
             return;
-        StringRef::unref(buffer_);
-        buffer_ = r;
+        Take(r);
     }
-    offset_ = 0;
     length_ = uint16_t(n);
 }
 
@@ -272,14 +275,13 @@ void PString::Assign(wchar_t const* w, unsigned n)
         PUTF8Encode(buffer_->data, len, w, int(n));
         buffer_->data[len] = 0;
         buffer_->length = uint16_t(len);
+        offset_ = 0;
     } else {
         StringRef* r = StringRef::New(w, n, 0);
         if (!r)
             return;
-        StringRef::unref(buffer_);
-        buffer_ = r;
+        Take(r);
     }
-    offset_ = 0;
     length_ = uint16_t(len);
 }
 
@@ -296,8 +298,7 @@ void PString::Append(char const* p, unsigned n)
         StringRef* r = StringRef::New(p, n, 0);
         if (!r)
             return;
-        buffer_ = r;
-        offset_ = 0;
+        Take(r);
         length_ = uint16_t(n);
         return;
     }
@@ -311,9 +312,7 @@ void PString::Append(char const* p, unsigned n)
         if (!r)
             return;
         StringRef::append(r, p, n); // fits the capacity just made
-        StringRef::unref(buffer_);
-        buffer_ = r;
-        offset_ = 0;
+        Take(r);
     }
     length_ = uint16_t(length_ + n);
 }
@@ -348,9 +347,7 @@ void PString::Append(char c)
         if (!r)
             return;
         StringRef::append(r, c);
-        StringRef::unref(buffer_);
-        buffer_ = r;
-        offset_ = 0;
+        Take(r);
     }
     length_++;
 }
@@ -430,12 +427,8 @@ void PString::Copy() const
 {
     if (!buffer_)
         return;
-    StringRef* r = StringRef::New(buffer_->data + offset_, length_, 0);
-    if (!r)
-        return;
-    StringRef::unref(buffer_);
-    buffer_ = r;
-    offset_ = 0;
+    if (StringRef* r = StringRef::New(buffer_->data + offset_, length_, 0))
+        Take(r);
 }
 
 void PString::Clear()

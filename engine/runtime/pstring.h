@@ -106,6 +106,10 @@ public:
     unsigned Offset() const { return offset_; }
 
 private:
+    // Views r, a new buffer this string alone holds, from its start; the
+    // old buffer is released.
+    void Take(StringRef* r) const;
+
     // c_str() may move the view into a buffer of its own.
     mutable StringRef* buffer_ = nullptr;
     mutable uint16_t offset_ = 0;

@@ -12,6 +12,17 @@ namespace {
 constexpr uint8_t kMagic[4] = {'P', 'L', 'Z', 'P'};
 constexpr uint32_t kKeptModeBits = PZStream::kRead | PZStream::kWrite | PZStream::kRaw;
 constexpr int kCleanedUp = -3;
+
+// A stream that was made and opened, else null (and the stream deleted).
+PStream* Opened(PStream* s)
+{
+    if (s && !s->IsOpen()) {
+        delete s;
+        return nullptr;
+    }
+    return s;
+}
+
 } // namespace
 
 int PZStream::CheckMagic(unsigned char const* p)
@@ -19,9 +30,7 @@ int PZStream::CheckMagic(unsigned char const* p)
     return p && std::memcmp(p, kMagic, 4) == 0;
 }
 
-PZStream::PZStream(PStream* source, int mode)
-    : m_src(nullptr), m_mode(uint32_t(mode) & kKeptModeBits), m_usize(-1), m_csize(-1), m_pending(0),
-      m_dataStart(-1), m_pos(0), m_status(kCleanedUp), m_z(nullptr), m_buf(nullptr), m_next(nullptr)
+PZStream::PZStream(PStream* source, int mode) : m_mode(uint32_t(mode) & kKeptModeBits), m_status(kCleanedUp)
 {
     if (source && source->IsOpen()) {
         m_src = source;
@@ -29,72 +38,66 @@ PZStream::PZStream(PStream* source, int mode)
     }
 }
 
-PZStream::PZStream(char const* path, int mode)
-    : m_src(nullptr), m_mode(uint32_t(mode) & kKeptModeBits), m_usize(-1), m_csize(-1), m_pending(0),
-      m_dataStart(-1), m_pos(0), m_status(kCleanedUp), m_z(nullptr), m_buf(nullptr), m_next(nullptr)
+PZStream::PZStream(char const* path, int mode) : m_mode(uint32_t(mode) & kKeptModeBits), m_status(kCleanedUp)
 {
     int fileMode = (m_mode & kWrite) ? PFile::kWrite | PFile::kCreate | PFile::kTruncate : PFile::kRead;
-    PFile* f = new PFile(path, fileMode);
-    if (!f)
-        return;
-    if (!f->IsOpen()) {
-        delete f;
-        return;
-    }
-    m_src = f;
-    m_mode |= kOwnsSource;
-    Init();
+    Adopt(Opened(new PFile(path, fileMode)));
 }
 
 PZStream::PZStream(void* data, long size, int mode)
-    : m_src(nullptr), m_mode(uint32_t(mode) & kKeptModeBits), m_usize(-1), m_csize(size), m_pending(0),
-      m_dataStart(-1), m_pos(0), m_status(kCleanedUp), m_z(nullptr), m_buf(nullptr), m_next(nullptr)
+    : m_mode(uint32_t(mode) & kKeptModeBits), m_csize(size), m_status(kCleanedUp)
 {
-    PMemStream* m = new PMemStream(data, size);
-    if (!m)
-        return;
-    if (!m->IsOpen()) {
-        delete m;
-        return;
-    }
-    m_src = m;
-    m_mode |= kOwnsSource;
-    Init();
+    Adopt(Opened(new PMemStream(data, size)));
 }
 
 PZStream::~PZStream() { Cleanup(); }
 
+void PZStream::Adopt(PStream* source)
+{
+    if (!source)
+        return;
+    m_src = source;
+    m_mode |= kOwnsSource;
+    Init();
+}
+
 void PZStream::Init()
 {
     m_status = 0;
+    if (m_src->CanSeek()) {
+        long p = m_src->Seek(0, 1);
+        m_dataStart = p < 0 ? 0 : p;
+    }
+    m_buf = static_cast<uint8_t*>(PAlloc(kBufferSize));
+    m_z = static_cast<z_stream*>(PAllocZ(sizeof(z_stream)));
+    if (!m_buf || !m_z) {
+        Cleanup();
+        return;
+    }
+    m_z->zalloc = zcalloc;
+    m_z->zfree = zcfree;
     if (m_mode & kWrite)
         InitWrite();
     else
         InitRead();
 }
 
+void PZStream::InitFailed(char const* what, int result)
+{
+    _PDebug("PZStream: %s initialisation failed (%d)\n", what, result);
+    PFree(m_z);
+    m_z = nullptr;
+    Cleanup();
+}
+
 PStream* PZStream::Open(char const* path, int mode)
 {
-    PFile* f = new PFile(path, PFile::kRead);
-    if (!f)
-        return nullptr;
-    if (!f->IsOpen()) {
-        delete f;
-        return nullptr;
-    }
-    return DoOpen(f, mode);
+    return DoOpen(Opened(new PFile(path, PFile::kRead)), mode);
 }
 
 PStream* PZStream::Open(void* data, long size, int mode)
 {
-    PMemStream* m = new PMemStream(data, size);
-    if (!m)
-        return nullptr;
-    if (!m->IsOpen()) {
-        delete m;
-        return nullptr;
-    }
-    return DoOpen(m, mode);
+    return DoOpen(Opened(new PMemStream(data, size)), mode);
 }
 
 PStream* PZStream::DoOpen(PStream* stream, int mode)
@@ -137,18 +140,6 @@ long PZStream::Size() const { return m_usize; }
 
 void PZStream::InitRead()
 {
-    if (m_src->CanSeek()) {
-        long p = m_src->Seek(0, 1);
-        m_dataStart = p < 0 ? 0 : p;
-    }
-    m_buf = static_cast<uint8_t*>(PAlloc(kBufferSize));
-    m_z = static_cast<z_stream*>(PAllocZ(sizeof(z_stream)));
-    if (!m_buf || !m_z) {
-        Cleanup();
-        return;
-    }
-    m_z->zalloc = zcalloc;
-    m_z->zfree = zcfree;
     int r;
     if (m_mode & kRaw) {
         m_pending = 0;
@@ -181,12 +172,8 @@ void PZStream::InitRead()
         }
         r = inflateInit(m_z);
     }
-    if (r != Z_OK) {
-        _PDebug("PZStream: inflate initialisation failed (%d)\n", r);
-        PFree(m_z);
-        m_z = nullptr;
-        Cleanup();
-    }
+    if (r != Z_OK)
+        InitFailed("inflate", r);
 }
 
 int PZStream::Read(void* buffer, int count)
@@ -281,28 +268,13 @@ long PZStream::Seek(long offset, int whence)
 
 void PZStream::InitWrite()
 {
-    if (m_src->CanSeek()) {
-        long p = m_src->Seek(0, 1);
-        m_dataStart = p < 0 ? 0 : p;
-    }
-    m_buf = static_cast<uint8_t*>(PAlloc(kBufferSize));
-    m_z = static_cast<z_stream*>(PAllocZ(sizeof(z_stream)));
-    if (!m_buf || !m_z) {
-        Cleanup();
-        return;
-    }
-    m_z->zalloc = zcalloc;
-    m_z->zfree = zcfree;
     int r;
     if (m_mode & kRaw)
         r = deflateInit2(m_z, 1, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
     else
         r = deflateInit(m_z, 1);
     if (r != Z_OK) {
-        _PDebug("PZStream: deflate initialisation failed (%d)\n", r);
-        PFree(m_z);
-        m_z = nullptr;
-        Cleanup();
+        InitFailed("deflate", r);
         return;
     }
     if (!(m_mode & kRaw) && m_dataStart >= 0) {

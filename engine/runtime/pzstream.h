@@ -63,21 +63,26 @@ public:
     int Status() const { return m_status; }
 
 private:
+    // Takes source (null when it could not be made or opened) as an owned
+    // source and sets the stream up on it.
+    void Adopt(PStream* source);
     void Init();
     void InitRead();
     void InitWrite();
+    // After a failed inflateInit or deflateInit: there is nothing to end.
+    void InitFailed(char const* what, int result);
     void Cleanup();
     int Flush(int count);
 
-    PStream* m_src;
+    PStream* m_src = nullptr;
     uint32_t m_mode;
-    long m_usize;
-    long m_csize;
-    int m_pending;
-    long m_dataStart;
-    long m_pos;
+    long m_usize = -1;
+    long m_csize = -1;
+    int m_pending = 0;
+    long m_dataStart = -1;
+    long m_pos = 0;
     int m_status;
-    z_stream_s* m_z;
-    uint8_t* m_buf;
-    uint8_t* m_next;
+    z_stream_s* m_z = nullptr;
+    uint8_t* m_buf = nullptr;
+    uint8_t* m_next = nullptr;
 };
