@@ -1,8 +1,8 @@
 // The NRV image reader (layout in docs/formats/nrv.md).
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
 
+#include "engine/graphics/pimage.h"
 #include "engine/graphics/ppalette.h"
 #include "engine/graphics/psurface.h"
 #include "engine/runtime/palloc.h"
@@ -22,32 +22,13 @@ enum : int {
     kNrvExtra = 0x80,
 };
 
-int ReadFully(PStream& s, void* dst, int n)
-{
-    auto* d = static_cast<uint8_t*>(dst);
-    int done = 0;
-    while (done < n) {
-        int r = s.Read(d + done, n - done);
-        if (r <= 0)
-            break;
-        done += r;
-    }
-    return done;
-}
-
-inline int Paeth(int a, int b, int c)
-{
-    int pa = std::abs(b - c), pb = std::abs(a - c), pc = std::abs(a + b - 2 * c);
-    return (pa <= pb && pa <= pc) ? a : (pb <= pc ? b : c);
-}
-
 // Undoes byte-wise Paeth over n bytes with a pixel of unit bytes.
 void UnPaeth8(uint8_t* cur, const uint8_t* prev, int n, int unit)
 {
     for (int i = 0; i < n; i++) {
         int a = i >= unit ? cur[i - unit] : 0;
         int c = i >= unit ? prev[i - unit] : 0;
-        cur[i] = uint8_t(cur[i] + Paeth(a, prev[i], c));
+        cur[i] = uint8_t(cur[i] + PPaeth(a, prev[i], c));
     }
 }
 
@@ -58,7 +39,7 @@ void UnPaeth16(uint8_t* cur, const uint8_t* prev, int w)
         int a = i ? (cur[2 * i - 2] | cur[2 * i - 1] << 8) : 0;
         int b = prev[2 * i] | prev[2 * i + 1] << 8;
         int c = i ? (prev[2 * i - 2] | prev[2 * i - 1] << 8) : 0;
-        unsigned v = unsigned((cur[2 * i] | cur[2 * i + 1] << 8) + Paeth(a, b, c)) & 0xFFFF;
+        unsigned v = unsigned((cur[2 * i] | cur[2 * i + 1] << 8) + PPaeth(a, b, c)) & 0xFFFF;
         cur[2 * i] = uint8_t(v);
         cur[2 * i + 1] = uint8_t(v >> 8);
     }
@@ -83,7 +64,7 @@ struct Header {
 bool ReadHeader(PStream& s, Header& h)
 {
     uint8_t b[12];
-    if (ReadFully(s, b, 12) != 12)
+    if (s.ReadFully(b, 12) != 12)
         return false;
     h.format = b[0];
     h.flags = b[1];
@@ -153,17 +134,17 @@ int PSurface::LoadNRV(PStream& s, int x, int y, int w, int h, PGraphicsFormat fm
         pixels = px;
         this->flags &= ~PSURF_NOTOWNED;
     }
-    const int bpp = BytesPerPixel();
-    if (bpp == 0 || width <= 0 || height <= 0 || pitch < width * bpp)
+    if (!PIsLoadTarget(*this))
         return Fail("unusable target surface");
+    const int bpp = BytesPerPixel();
 
     if (flags & kNrvExtra) {
         uint8_t b[4];
-        if (ReadFully(s, b, 4) != 4)
+        if (s.ReadFully(b, 4) != 4)
             return Fail("short extra block");
         uint32_t len = PLoad32(b);
         if (flags & kNrvPaeth) {
-            if (len == 0 || ReadFully(s, b, 1) != 1 || b[0] != 0)
+            if (len == 0 || s.ReadFully(b, 1) != 1 || b[0] != 0)
                 return Fail("bad extra block");
             len -= 1;
         }
@@ -199,7 +180,7 @@ int PSurface::LoadNRV(PStream& s, int x, int y, int w, int h, PGraphicsFormat fm
                     L.buf = static_cast<uint8_t*>(PAlloc(total));
                     if (!L.buf)
                         return Fail("out of memory");
-                    if (ReadFully(s, L.buf, total) != total)
+                    if (s.ReadFully(L.buf, total) != total)
                         return Fail("short palette");
                     for (int i = e; i < total; i++)
                         L.buf[i] = uint8_t(L.buf[i] + L.buf[i - e]);
@@ -209,7 +190,7 @@ int PSurface::LoadNRV(PStream& s, int x, int y, int w, int h, PGraphicsFormat fm
                     const int per = 128 / e;
                     for (int first = 0; first < paletteCount; first += per) {
                         int k = std::min(per, paletteCount - first);
-                        if (ReadFully(s, piece, k * e) != k * e)
+                        if (s.ReadFully(piece, k * e) != k * e)
                             return Fail("short palette");
                         L.palette->Set(unsigned(first), piece, unsigned(k), true, e == 4);
                     }
@@ -234,16 +215,9 @@ int PSurface::LoadNRV(PStream& s, int x, int y, int w, int h, PGraphicsFormat fm
         }
     }
 
-    // Clipped placement; negative positions skip the image's first columns
-    // and rows.
-    const int64_t srcX0 = x < 0 ? -int64_t(x) : 0, srcY0 = y < 0 ? -int64_t(y) : 0;
-    const int64_t dstX0 = x < 0 ? 0 : x, dstY0 = y < 0 ? 0 : y;
-    int64_t drawW = std::max<int64_t>(0, std::min<int64_t>(w - srcX0, int64_t(width) - dstX0));
-    int64_t drawH = std::max<int64_t>(0, std::min<int64_t>(h - srcY0, int64_t(height) - dstY0));
-    if (drawW == 0)
-        drawH = 0;
+    const PImagePlacement at(x, y, w, h, width, height);
     const bool bottomUp = loadFlags & PLOAD_BOTTOMUP;
-    auto destRow = [&](int64_t r) { return bottomUp ? dstY0 + drawH - 1 - (r - srcY0) : dstY0 + (r - srcY0); };
+    const size_t srcX0 = size_t(at.srcX0), dstX0 = size_t(at.dstX0), drawW = size_t(at.drawW);
 
     L.rows = static_cast<uint8_t*>(PAllocZ(rowBytes * 2));
     if (!L.rows)
@@ -260,7 +234,7 @@ int PSurface::LoadNRV(PStream& s, int x, int y, int w, int h, PGraphicsFormat fm
     uint8_t* prev = L.rows + rowBytes;
     for (int r = 0; r < h; r++) {
         std::swap(cur, prev);
-        if (ReadFully(s, cur, rowBytes) != rowBytes)
+        if (s.ReadFully(cur, rowBytes) != rowBytes)
             return Fail("short pixel row");
         if (flags & kNrvPaeth) {
             if (unit == 2)
@@ -268,15 +242,15 @@ int PSurface::LoadNRV(PStream& s, int x, int y, int w, int h, PGraphicsFormat fm
             else
                 UnPaeth8(cur, prev, rowBytes, unit);
         }
-        if (r < srcY0 || r >= srcY0 + drawH)
+        if (!at.Shows(r))
             continue;
-        const int64_t dy = destRow(r);
+        const size_t dy = size_t(at.DestRow(r, bottomUp));
         const uint8_t* src = cur + srcX0 * unit;
-        ConvertLine(pixels + size_t(dy) * size_t(pitch) + size_t(dstX0) * bpp, PSurfaceFormat(format), src,
-                    srcFormat, convPalette, int(drawW), 0xFF00FF);
+        ConvertLine(pixels + dy * size_t(pitch) + dstX0 * bpp, PSurfaceFormat(format), src, srcFormat, convPalette,
+                    int(drawW), 0xFF00FF);
         if (alphaFromPixels) {
-            uint8_t* a = alpha + size_t(dy) * size_t(width) + size_t(dstX0);
-            for (int64_t i = 0; i < drawW; i++)
+            uint8_t* a = alpha + dy * size_t(width) + dstX0;
+            for (size_t i = 0; i < drawW; i++)
                 a[i] = src[i * 4 + 3];
         }
     }
@@ -305,13 +279,13 @@ int PSurface::LoadNRV(PStream& s, int x, int y, int w, int h, PGraphicsFormat fm
             uint8_t* aprev = cur;
             uint8_t* acur = prev;
             for (int r = 0; r < h; r++) {
-                if (ReadFully(s, acur, w) != w)
+                if (s.ReadFully(acur, w) != w)
                     return Fail("short alpha row");
                 if (flags & kNrvPaeth)
                     UnPaeth8(acur, aprev, w, 1);
-                if (r >= srcY0 && r < srcY0 + drawH)
-                    std::memcpy(alpha + size_t(destRow(r)) * size_t(width) + size_t(dstX0), acur + srcX0,
-                                size_t(drawW));
+                if (at.Shows(r))
+                    std::memcpy(alpha + size_t(at.DestRow(r, bottomUp)) * size_t(width) + dstX0, acur + srcX0,
+                                drawW);
                 std::swap(acur, aprev);
             }
         }
@@ -330,19 +304,9 @@ PSurface* PSurface::CreateFromNRV(PStream& s, int loadFlags)
         Fail("unsupported pixel format");
         return nullptr;
     }
-    PSurfaceFormat f;
-    if (h.format <= 3)
-        f = PSURFACE_INDEX8;
-    else if (h.format <= 6)
-        f = PSURFACE_RGB565;
-    else if (loadFlags & PLOAD_TRUE32A)
-        f = (loadFlags & PLOAD_NOALPHA) ? PSURFACE_RGB24 : PSURFACE_RGBA32;
-    else if (loadFlags & PLOAD_TRUE24)
-        f = PSURFACE_RGB24;
-    else if (loadFlags & PLOAD_TRUE32)
-        f = PSURFACE_RGBA32;
-    else
-        f = PSURFACE_RGB565;
+    PSurfaceFormat f = h.format <= 3   ? PSURFACE_INDEX8
+                       : h.format <= 6 ? PSURFACE_RGB565
+                                       : PTrueColourFormat(loadFlags);
     PSurface* surf = AllocSurface(h.width, h.height, f, loadFlags);
     if (!surf)
         return nullptr;

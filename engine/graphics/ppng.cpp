@@ -1,9 +1,8 @@
 #include "engine/graphics/ppng.h"
 
-#include <algorithm>
-#include <cstdlib>
 #include <cstring>
 
+#include "engine/graphics/pimage.h"
 #include "engine/graphics/ppalette.h"
 #include "engine/runtime/palloc.h"
 #include "engine/runtime/pdebug.h"
@@ -27,19 +26,6 @@ constexpr uint32_t kbKGD = Tag('b', 'K', 'G', 'D');
 inline uint32_t BE32(const uint8_t* p)
 {
     return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3];
-}
-
-inline int ReadFully(PStream& s, void* dst, int n)
-{
-    auto* d = static_cast<uint8_t*>(dst);
-    int done = 0;
-    while (done < n) {
-        int r = s.Read(d + done, n - done);
-        if (r <= 0)
-            break;
-        done += r;
-    }
-    return done;
 }
 
 // Undoes one PNG row filter in place. cur and prev hold n bytes; unit is the
@@ -66,12 +52,8 @@ bool Unfilter(int type, uint8_t* cur, const uint8_t* prev, int n, int unit)
     case 4:
         for (int i = 0; i < unit && i < n; i++)
             cur[i] = uint8_t(cur[i] + prev[i]);
-        for (int i = unit; i < n; i++) {
-            int a = cur[i - unit], b = prev[i], c = prev[i - unit];
-            int pa = std::abs(b - c), pb = std::abs(a - c), pc = std::abs(a + b - 2 * c);
-            int pred = (pa <= pb && pa <= pc) ? a : (pb <= pc ? b : c);
-            cur[i] = uint8_t(cur[i] + pred);
-        }
+        for (int i = unit; i < n; i++)
+            cur[i] = uint8_t(cur[i] + PPaeth(cur[i - unit], prev[i], prev[i - unit]));
         return true;
     default:
         return false;
@@ -114,7 +96,7 @@ int PPNGLoader::Fail(const char* why)
 int PPNGLoader::ReadChunkHeader(int32_t& length, uint32_t& type)
 {
     // The previous chunk's CRC (never checked), the next length and type.
-    if (ReadFully(m_stream, m_buf, 12) != 12)
+    if (m_stream.ReadFully(m_buf, 12) != 12)
         return Fail("truncated chunk list");
     length = int32_t(BE32(m_buf + 4));
     type = BE32(m_buf + 8);
@@ -125,7 +107,7 @@ int PPNGLoader::ReadChunkHeader(int32_t& length, uint32_t& type)
 
 int PPNGLoader::LoadHeader(int loadFlags)
 {
-    if (ReadFully(m_stream, m_buf, 29) != 29)
+    if (m_stream.ReadFully(m_buf, 29) != 29)
         return Fail("short header");
     if (CheckSignature(m_buf))
         return Fail("bad signature");
@@ -153,14 +135,7 @@ int PPNGLoader::LoadHeader(int loadFlags)
         if (m_depth != 8)
             return Fail("true-colour image not of 8 bits per channel");
         m_srcFormat = m_colorType == 2 ? PGF_BGR24 : PGF_BGRA32;
-        if (loadFlags & PLOAD_TRUE32A)
-            m_surfFormat = (loadFlags & PLOAD_NOALPHA) ? PSURFACE_RGB24 : PSURFACE_RGBA32;
-        else if (loadFlags & PLOAD_TRUE24)
-            m_surfFormat = PSURFACE_RGB24;
-        else if (loadFlags & PLOAD_TRUE32)
-            m_surfFormat = PSURFACE_RGBA32;
-        else
-            m_surfFormat = PSURFACE_RGB565;
+        m_surfFormat = PTrueColourFormat(loadFlags);
         return 0;
     default:
         return Fail("unsupported colour type");
@@ -207,7 +182,7 @@ int PPNGLoader::LoadChunks(PSurface* s)
                 return Fail("second PLTE");
             if (len == 0 || len > 768 || len % 3)
                 return Fail("bad PLTE length");
-            if (ReadFully(m_stream, m_buf, len) != len)
+            if (m_stream.ReadFully(m_buf, len) != len)
                 return Fail("truncated PLTE");
             m_palette = new PPalette(unsigned(len / 3), false);
             if (!m_palette || !m_palette->colors)
@@ -216,7 +191,7 @@ int PPNGLoader::LoadChunks(PSurface* s)
         } else if (type == ktRNS) {
             if (len > 256)
                 return Fail("oversized tRNS");
-            if (ReadFully(m_stream, m_buf, len) != len)
+            if (m_stream.ReadFully(m_buf, len) != len)
                 return Fail("truncated tRNS");
             if (m_colorType == 3) {
                 if (!m_palette)
@@ -241,7 +216,7 @@ int PPNGLoader::LoadChunks(PSurface* s)
             }
         } else if (type == kbKGD && !(m_state & 0x02)) {
             int take = len < 6 ? len : 6;
-            if (ReadFully(m_stream, m_buf, take) != take || m_stream.Skip(len - take) != len - take)
+            if (m_stream.ReadFully(m_buf, take) != take || m_stream.Skip(len - take) != len - take)
                 return Fail("truncated bKGD");
             if (m_colorType == 3) {
                 if (take >= 1 && m_palette && m_buf[0] < m_palette->count) {
@@ -317,8 +292,7 @@ int PPNGLoader::Load(int loadFlags, int x, int y, PSurface* target)
         return -1;
     PSurface* s = target;
     if (target) {
-        if (!target->pixels || PSurfaceFormatBPP(target->format) == 0 || target->width <= 0 ||
-            target->height <= 0 || target->pitch < target->width * target->BytesPerPixel())
+        if (!PIsLoadTarget(*target))
             return Fail("unusable target surface");
         m_surfFormat = PSurfaceFormat(target->format);
     } else {
@@ -358,15 +332,8 @@ int PPNGLoader::Load(int loadFlags, int x, int y, PSurface* target)
     if (!m_rows[0] || !m_rows[1])
         return Fail("out of memory");
 
-    // The drawn part: negative positions skip the image's first columns/rows.
-    const int64_t srcX0 = x < 0 ? -int64_t(x) : 0, srcY0 = y < 0 ? -int64_t(y) : 0;
-    const int64_t dstX0 = x < 0 ? 0 : x, dstY0 = y < 0 ? 0 : y;
-    int64_t drawW = std::min<int64_t>(int64_t(m_width) - srcX0, int64_t(s->width) - dstX0);
-    int64_t drawH = std::min<int64_t>(int64_t(m_height) - srcY0, int64_t(s->height) - dstY0);
-    if (drawW < 0)
-        drawW = 0;
-    if (drawH < 0)
-        drawH = 0;
+    const PImagePlacement at(x, y, m_width, m_height, s->width, s->height);
+    const int64_t drawW = at.drawW;
 
     uint8_t* alphaPlane = nullptr;
     if (m_colorType == 6 && !(loadFlags & PLOAD_NOALPHA) && m_surfFormat != PSURFACE_RGBA32) {
@@ -387,7 +354,7 @@ int PPNGLoader::Load(int loadFlags, int x, int y, PSurface* target)
     const int bpp = s->BytesPerPixel();
     const bool bottomUp = loadFlags & PLOAD_BOTTOMUP;
     int result = 0;
-    const int64_t rows = drawH > 0 && drawW > 0 ? srcY0 + drawH : 0;
+    const int64_t rows = at.drawH > 0 ? at.srcY0 + at.drawH : 0;
     for (int64_t r = 0; r < rows; r++) {
         uint8_t* cur = m_rows[r & 1];
         const uint8_t* prev = m_rows[(r & 1) ^ 1] + 1;
@@ -399,17 +366,17 @@ int PPNGLoader::Load(int loadFlags, int x, int y, PSurface* target)
             result = Fail("unknown filter type");
             break;
         }
-        if (r < srcY0)
+        if (!at.Shows(r))
             continue;
-        const int64_t k = r - srcY0;
-        const int64_t dy = bottomUp ? dstY0 + drawH - 1 - k : dstY0 + k;
+        const int64_t dy = at.DestRow(r, bottomUp);
+        const size_t dstX0 = size_t(at.dstX0);
         const uint8_t* src = cur + 1;
         // Leading columns cut by a negative x: packed rows may then start
         // inside a byte, so they are converted one pixel at a time.
-        int64_t skip = srcX0;
+        int64_t skip = at.srcX0;
         if (skip) {
             if (m_depth < 8) {
-                uint8_t* d = s->pixels + size_t(dy) * size_t(s->pitch) + size_t(dstX0) * bpp;
+                uint8_t* d = s->pixels + size_t(dy) * size_t(s->pitch) + dstX0 * bpp;
                 for (int64_t i = 0; i < drawW; i++) {
                     int64_t bit = (skip + i) * m_depth;
                     uint8_t one = uint8_t((src[bit >> 3] << (bit & 7)) & 0xFF);
@@ -421,11 +388,11 @@ int PPNGLoader::Load(int loadFlags, int x, int y, PSurface* target)
             }
         }
         if (src)
-            PSurface::ConvertLine(s->pixels + size_t(dy) * size_t(s->pitch) + size_t(dstX0) * bpp, m_surfFormat,
+            PSurface::ConvertLine(s->pixels + size_t(dy) * size_t(s->pitch) + dstX0 * bpp, m_surfFormat,
                                   src, m_srcFormat, m_palette, int(drawW), 0xFF00FF);
         if (alphaPlane) {
             const uint8_t* p = cur + 1 + skip * 4;
-            uint8_t* a = alphaPlane + size_t(dy) * size_t(s->width) + size_t(dstX0);
+            uint8_t* a = alphaPlane + size_t(dy) * size_t(s->width) + dstX0;
             for (int64_t i = 0; i < drawW; i++, p += 4) {
                 a[i] = p[3];
                 if (p[3] == 0 && !(m_state & 0x02)) {
