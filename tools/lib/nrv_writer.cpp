@@ -14,18 +14,6 @@ int Paeth(int a, int b, int c)
     return (pa <= pb && pa <= pc) ? a : (pb <= pc ? b : c);
 }
 
-void Put16(std::vector<uint8_t>& v, unsigned x)
-{
-    v.push_back(uint8_t(x));
-    v.push_back(uint8_t(x >> 8));
-}
-
-void Put32(std::vector<uint8_t>& v, uint32_t x)
-{
-    Put16(v, x & 0xFFFF);
-    Put16(v, x >> 16);
-}
-
 bool Fail(std::string* err, std::string const& msg)
 {
     if (err)
@@ -92,15 +80,15 @@ bool NrvEncode(NrvImage const& img, int flags, std::vector<uint8_t>* out, std::s
     o.clear();
     o.push_back(uint8_t(img.format));
     o.push_back(uint8_t(flags));
-    Put16(o, unsigned(palCount));
-    Put16(o, unsigned(img.width));
-    Put16(o, unsigned(img.height));
-    Put32(o, img.key);
+    PutLE16(o, unsigned(palCount));
+    PutLE16(o, unsigned(img.width));
+    PutLE16(o, unsigned(img.height));
+    PutLE32(o, img.key);
     if (flags & kNrvFlagExtra) {
         std::vector<uint8_t> extra = img.extra;
         if ((flags & kNrvFlagPaeth) && extra.empty())
             extra.push_back(0);
-        Put32(o, uint32_t(extra.size()));
+        PutLE32(o, uint32_t(extra.size()));
         o.insert(o.end(), extra.begin(), extra.end());
     }
     if (palCount) {

@@ -22,9 +22,6 @@ public:
     std::vector<uint8_t> Finish();
 
 private:
-    void Put32(uint32_t v);
-    void Patch32(size_t at, uint32_t v);
-
     std::vector<uint8_t> m_bytes;
     std::vector<size_t> m_open; // offsets of the size fields of open forms
 };

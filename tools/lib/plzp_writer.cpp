@@ -3,6 +3,8 @@
 #include <cstring>
 #include <zlib.h>
 
+#include "engine/runtime/pstream.h"
+
 bool PlzpCompress(void const* data, size_t size, int level, PlzpForm form, std::vector<uint8_t>* out)
 {
     out->clear();
@@ -28,10 +30,8 @@ bool PlzpCompress(void const* data, size_t size, int level, PlzpForm form, std::
     if (head) {
         uint8_t* h = out->data();
         std::memcpy(h, "PLZP", 4);
-        for (int i = 0; i < 4; i++) {
-            h[4 + i] = uint8_t(size >> (8 * i));
-            h[8 + i] = uint8_t(produced >> (8 * i));
-        }
+        PStore32(h + 4, uint32_t(size));
+        PStore32(h + 8, uint32_t(produced));
     }
     return true;
 }

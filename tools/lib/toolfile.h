@@ -1,4 +1,4 @@
-// File helpers of the data tools.
+// File and byte helpers of the data tools.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -15,3 +15,15 @@ inline bool WriteFileAtomic(std::string const& path, std::vector<uint8_t> const&
 }
 // Reads a whole file; false (with *err) when it cannot.
 bool ReadFileBytes(std::string const& path, std::vector<uint8_t>* out, std::string* err);
+
+// Little-endian values appended to a byte vector.
+inline void PutLE16(std::vector<uint8_t>& v, uint32_t x)
+{
+    v.push_back(uint8_t(x));
+    v.push_back(uint8_t(x >> 8));
+}
+inline void PutLE32(std::vector<uint8_t>& v, uint32_t x)
+{
+    PutLE16(v, x & 0xFFFF);
+    PutLE16(v, x >> 16);
+}

@@ -8,14 +8,6 @@
 #include "tools/lib/plzp_writer.h"
 #include "tools/lib/toolfile.h"
 
-namespace {
-void Put32(std::vector<uint8_t>* out, uint32_t v)
-{
-    for (int i = 0; i < 4; i++)
-        out->push_back(uint8_t(v >> (8 * i)));
-}
-} // namespace
-
 uint32_t VfsBuilder::HashOf(std::string const& name) const
 {
     return PVFS::Hash(name.c_str(), m_caseInsensitive ? 1 : 0);
@@ -93,12 +85,12 @@ bool VfsBuilder::Build(std::vector<uint8_t>* out, std::string* err) const
     }
     out->reserve(size_t(total));
     out->insert(out->end(), {'V', 'O', 'F', 'S'});
-    Put32(out, m_caseInsensitive ? 0x80000000u : 0u);
-    Put32(out, uint32_t(order.size()));
+    PutLE32(*out, m_caseInsensitive ? 0x80000000u : 0u);
+    PutLE32(*out, uint32_t(order.size()));
     for (Entry const* e : order) {
-        Put32(out, uint32_t(offset));
-        Put32(out, e->hash);
-        Put32(out, uint32_t(e->stored.size()));
+        PutLE32(*out, uint32_t(offset));
+        PutLE32(*out, e->hash);
+        PutLE32(*out, uint32_t(e->stored.size()));
         offset += e->stored.size();
     }
     for (Entry const* e : order)
