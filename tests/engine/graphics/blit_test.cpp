@@ -1,5 +1,5 @@
-// Software blitters, fills and lines, with pixman as the reference for the
-// copies both define.
+// Software blitters (plain, scaled and rotated), fills and lines, with pixman
+// as the reference for the copies both define.
 #include <gtest/gtest.h>
 
 #include <pixman.h>
@@ -283,4 +283,72 @@ TEST(BlitOracle, MatchesPixman)
         ASSERT_EQ(std::memcmp(mine->pixels, theirs->pixels, size_t(48 * mine->pitch)), 0)
             << "iteration " << iter << " scale " << scale << " keyed " << keyed;
     }
+}
+
+TEST(BlitRotate, AnglesSizesAndClipping)
+{
+    Surface src = Numbered(6, 4);
+    Drawable d = Canvas(20, 20);
+    PBlitFX fx;
+    d->BlitRotate(PRect{3, 5, 6, 4}, src.get(), nullptr, 0, fx);
+    Drawable ref = Canvas(20, 20);
+    ref->Blit(3, 5, src.get(), nullptr, 0);
+    EXPECT_EQ(std::memcmp(d->pixels, ref->pixels, size_t(20 * d->pitch)), 0);
+
+    // Odd size: the bounding box is one pixel narrower, and the source is
+    // sampled about its centre, so its first column is the one left out.
+    Surface odd = Numbered(5, 4);
+    d = Canvas(20, 20);
+    d->BlitRotate(PRect{0, 0, 5, 4}, odd.get(), nullptr, 0, fx);
+    EXPECT_EQ(CountNot(*d, kBack), 4 * 4);
+    EXPECT_EQ(Px(*d, 0, 0), 2);
+    EXPECT_EQ(Px(*d, 3, 0), 5);
+    EXPECT_EQ(Px(*d, 4, 0), kBack);
+
+    // A half turn equals a mirrored and flipped copy.
+    fx.angle = 32768;
+    d = Canvas(20, 20);
+    d->BlitRotate(PRect{3, 5, 6, 4}, src.get(), nullptr, 0, fx);
+    ref = Canvas(20, 20);
+    ref->Blit(3, 5, src.get(), nullptr, PBLIT_MIRROR | PBLIT_FLIP);
+    EXPECT_EQ(std::memcmp(d->pixels, ref->pixels, size_t(20 * d->pitch)), 0);
+
+    // A quarter turn keeps every source pixel of a square.
+    Surface sq = Numbered(8, 8);
+    fx.angle = 16384;
+    d = Canvas(20, 20);
+    d->BlitRotate(PRect{4, 4, 8, 8}, sq.get(), nullptr, 0, fx);
+    EXPECT_EQ(CountNot(*d, kBack), 64);
+
+    // Silhouette only with transparency; key pixels skipped.
+    sq->colorKey = PNative2RGB(1);
+    fx.angle = 0;
+    fx.color = 0x5555;
+    d = Canvas(20, 20);
+    d->BlitRotate(PRect{0, 0, 8, 8}, sq.get(), nullptr, PBLIT_TRANSPARENT | PBLIT_SILHOUETTE, fx);
+    EXPECT_EQ(Px(*d, 0, 0), kBack);
+    EXPECT_EQ(Px(*d, 1, 0), 0x5555);
+
+    // Huge rectangles: 64-bit arithmetic, drawing stays clipped.
+    fx.angle = 5000;
+    d = Canvas(20, 20);
+    d->BlitRotate(PRect{-60000, -60000, 120000, 120000}, sq.get(), nullptr, 0, fx);
+    d->BlitRotate(PRect{0x7FFF0000, 0x7FFF0000, 0xFFFF, 0xFFFF}, sq.get(), nullptr, 0, fx);
+    EXPECT_GT(CountNot(*d, kBack), 0);
+    // Empty destinations draw nothing.
+    d = Canvas(20, 20);
+    d->BlitRotate(PRect{0, 0, 0, 5}, sq.get(), nullptr, 0, fx);
+    EXPECT_EQ(CountNot(*d, kBack), 0);
+}
+
+TEST(BlitRotate, SourceRectangleIsCutToTheSource)
+{
+    Surface src = Numbered(4, 4);
+    Drawable d = Canvas(10, 10);
+    PRect far{100, 100, 5, 5};
+    d->BlitRotate(PRect{0, 0, 10, 10}, src.get(), &far, 0, PBlitFX{});
+    EXPECT_EQ(CountNot(*d, kBack), 0);
+    PRect over{-2, -2, 8, 8};
+    d->BlitRotate(PRect{0, 0, 8, 8}, src.get(), &over, 0, PBlitFX{});
+    EXPECT_EQ(CountNot(*d, kBack), 64);
 }
