@@ -9,6 +9,8 @@ pkgs=(build-essential cmake ninja-build pkg-config git
 pkgs+=(glslang-tools)
 # The audio tests measure output with sox and compare modules with libxmp.
 pkgs+=(sox libxmp-dev)
+# The font builder renders TrueType fonts with FreeType; DejaVu fonts are its sources.
+pkgs+=(libfreetype-dev fonts-dejavu-core)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -1,0 +1,436 @@
+// Bitmap fonts from .fnt files: the glyph table, measuring, printing with the
+// three software glyph renderers, and loading.
+#include "engine/graphics/punicodefont.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+
+#include "engine/graphics/pblit.h"
+#include "engine/graphics/psurface.h"
+#include "engine/runtime/palloc.h"
+#include "engine/runtime/pdebug.h"
+#include "engine/runtime/pstream.h"
+#include "engine/runtime/pzstream.h"
+
+namespace {
+
+constexpr uint32_t kSpread = 0x07E0F81F; // RGB565 spread: green in the upper half
+
+inline uint32_t Spread(uint32_t v)
+{
+    return (v | (v << 16)) & kSpread;
+}
+
+inline uint16_t Fold(uint32_t r)
+{
+    return uint16_t(r | (r >> 16));
+}
+
+inline uint16_t Ld16(const uint8_t* p)
+{
+    uint16_t v;
+    std::memcpy(&v, p, 2);
+    return v;
+}
+
+inline void St16(uint8_t* p, uint16_t v)
+{
+    std::memcpy(p, &v, 2);
+}
+
+// The part of a w x h glyph at (x, y) inside the target's clip rectangle
+// (and the target itself): columns i0..i1 and rows j0..j1 of the glyph.
+struct Clip {
+    int i0, i1, j0, j1;
+};
+
+bool ClipGlyph(const PDrawableSurface& t, int x, int y, int w, int h, Clip& c)
+{
+    if (!t.pixels)
+        return false;
+    const int64_t cx1 = std::max<int64_t>(t.clipX1, 0), cy1 = std::max<int64_t>(t.clipY1, 0);
+    const int64_t cx2 = std::min<int64_t>(t.clipX2, t.width), cy2 = std::min<int64_t>(t.clipY2, t.height);
+    const int64_t i0 = std::max<int64_t>(0, cx1 - x), i1 = std::min<int64_t>(w, cx2 - x);
+    const int64_t j0 = std::max<int64_t>(0, cy1 - y), j1 = std::min<int64_t>(h, cy2 - y);
+    if (i0 >= i1 || j0 >= j1)
+        return false;
+    c = {int(i0), int(i1), int(j0), int(j1)};
+    return true;
+}
+
+// Solid colour: every set strip pixel becomes the colour, blended by the
+// colour's top byte as the engine has always done (a = 32 and a = 0 both solid).
+void PrintCharCOL(PDrawableSurface& t, int x, int y, const PSurface& strip, const PRect& r, uint32_t color)
+{
+    Clip c;
+    if (!ClipGlyph(t, x, y, r.width, r.height, c))
+        return;
+    const bool is565 = strip.format == PSURFACE_RGB565;
+    const uint16_t key = strip.GetColorKeyNative();
+    const uint16_t k = PRGB2Native(color);
+    const uint32_t ks = Spread(k);
+    const uint32_t a = ((color >> 24) + 1) >> 3;
+    for (int j = c.j0; j < c.j1; j++) {
+        const uint8_t* src = strip.pixels + size_t(r.y + j) * size_t(strip.pitch);
+        uint8_t* d = t.pixels + size_t(y + j) * size_t(t.pitch); // the target row
+        for (int i = c.i0; i < c.i1; i++) {
+            const int sx = r.x + i;
+            const bool set = is565 ? Ld16(src + size_t(sx) * 2) != key : src[sx] != 0;
+            if (!set)
+                continue;
+            uint8_t* p = d + size_t(x + i) * 2;
+            if (a == 32) {
+                St16(p, k);
+                continue;
+            }
+            const uint32_t ds = Spread(Ld16(p));
+            St16(p, Fold((ks + (((ds - ks) * a) >> 5)) & kSpread));
+        }
+    }
+}
+
+// Anti-aliased colour: the strip holds coverage (an index byte, or the blue
+// field of an RGB565 pixel) that blends the colour over the target.
+void PrintCharCOLAA(PDrawableSurface& t, int x, int y, const PSurface& strip, const PRect& r, uint32_t color)
+{
+    Clip c;
+    if (!ClipGlyph(t, x, y, r.width, r.height, c))
+        return;
+    const bool is565 = strip.format == PSURFACE_RGB565;
+    const uint32_t ks = Spread(PRGB2Native(color));
+    for (int j = c.j0; j < c.j1; j++) {
+        const uint8_t* src = strip.pixels + size_t(r.y + j) * size_t(strip.pitch);
+        uint8_t* d = t.pixels + size_t(y + j) * size_t(t.pitch); // the target row
+        for (int i = c.i0; i < c.i1; i++) {
+            const int sx = r.x + i;
+            uint32_t a;
+            if (is565) {
+                const uint32_t v = Ld16(src + size_t(sx) * 2) & 31;
+                if (!v)
+                    continue;
+                a = v + 1;
+            } else {
+                const uint32_t p = src[sx];
+                if (!p)
+                    continue;
+                a = (p + 1) >> 3;
+            }
+            uint8_t* p = d + size_t(x + i) * 2;
+            const uint32_t ds = Spread(Ld16(p));
+            St16(p, Fold((ds + (((ks - ds) * a) >> 5)) & kSpread));
+        }
+    }
+}
+
+} // namespace
+
+PUnicodeFont::PUnicodeFont() = default;
+
+PUnicodeFont::~PUnicodeFont()
+{
+    FreeGlyphs();
+}
+
+void PUnicodeFont::FreeGlyphs()
+{
+    PFree(glyphs);
+    glyphs = nullptr;
+    ranks = nullptr;
+    bitmap = nullptr;
+    glyphCount = 0;
+}
+
+void PUnicodeFont::Unload()
+{
+    firstCode = lastCode = 0;
+    FreeGlyphs();
+    delete args.strip;
+    args.strip = nullptr;
+}
+
+const PGlyph* PUnicodeFont::FindChar(wchar_t ch) const
+{
+    const uint32_t c = uint32_t(ch);
+    if (!glyphs || c < firstCode || c > lastCode)
+        return nullptr;
+    const uint32_t b = c - firstCode;
+    const uint32_t word = bitmap[b >> 5];
+    const uint32_t bit = 1u << (b & 31);
+    if (!(word & bit))
+        return nullptr;
+    const uint32_t index = ranks[b >> 5] + uint32_t(std::popcount(word & (bit - 1)));
+    return index < glyphCount ? glyphs + index : nullptr;
+}
+
+// ---------------------------------------------------------------------------
+// Missing characters
+
+int PUnicodeFont::MissingWidth(wchar_t c) const
+{
+    if (!fallback || fallback == this || m_inFallback)
+        return width;
+    const wchar_t one[2] = {c, 0};
+    m_inFallback = 1;
+    const int w = fallback->StringWidth(one, nullptr, 1);
+    m_inFallback = 0;
+    return w;
+}
+
+bool PUnicodeFont::PrintMissing(wchar_t c, int x, int y, int* advance) const
+{
+    if (!fallback || fallback == this || m_inFallback)
+        return false;
+    const wchar_t one[2] = {c, 0};
+    m_inFallback = 1;
+    *advance = fallback->Print(one, x, y, 1);
+    m_inFallback = 0;
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+// Measuring and printing
+
+template <class Next> int PUnicodeFont::Measure(Next next, int* h, int n) const
+{
+    if (h)
+        *h = height + lineGap;
+    int sum = 0;
+    int count = 0;
+    unsigned c;
+    while ((n < 0 || count < n) && next(c)) {
+        const PGlyph* g = FindChar(wchar_t(c));
+        sum += g ? g->Advance() : MissingWidth(wchar_t(c));
+        count++;
+    }
+    if (count >= 2)
+        sum += spacing * (count - 1);
+    return sum;
+}
+
+template <class Next> int PUnicodeFont::PrintText(Next next, int x, int y, int n) const
+{
+    int pen = x;
+    int count = 0;
+    unsigned c;
+    while ((n < 0 || count < n) && next(c)) {
+        count++;
+        if (const PGlyph* g = FindChar(wchar_t(c))) {
+            const int x0 = pen + g->Before();
+            DrawGlyph(*g, x0, y);
+            pen = x0 + g->width + spacing + g->After();
+            continue;
+        }
+        int advance;
+        if (PrintMissing(wchar_t(c), pen, y, &advance))
+            pen += advance;
+        else
+            pen += spacing + width;
+    }
+    return pen - x;
+}
+
+void PUnicodeFont::DrawGlyph(const PGlyph& g, int x, int y) const
+{
+    if (!target || !args.strip || !g.width || !height)
+        return;
+    const PRect r{g.x, 0, g.width, height};
+    switch (mode) {
+    case kModeSolid:
+        PrintCharCOL(*target, x, y, *args.strip, r, args.color);
+        break;
+    case kModeAntiAliased:
+        PrintCharCOLAA(*target, x, y, *args.strip, r, args.color);
+        break;
+    default:
+        target->Blit(x, y, args.strip, &r, args.blitFlags);
+        break;
+    }
+}
+
+namespace {
+
+// Character sources of the printers: each call yields the next character,
+// false at the terminator.
+struct NarrowChars {
+    const PFont& font;
+    const char* p;
+    bool operator()(unsigned& c)
+    {
+        if (!p || !*p)
+            return false;
+        c = font.NextChar(p);
+        return true;
+    }
+};
+
+struct WideChars {
+    const wchar_t* p;
+    bool operator()(unsigned& c)
+    {
+        if (!p || !*p)
+            return false;
+        c = unsigned(*p++);
+        return true;
+    }
+};
+
+} // namespace
+
+int PUnicodeFont::StringWidth(const char* s, int* h, int n) const
+{
+    return Measure(NarrowChars{*this, s}, h, n);
+}
+
+int PUnicodeFont::StringWidth(const wchar_t* s, int* h, int n) const
+{
+    return Measure(WideChars{s}, h, n);
+}
+
+int PUnicodeFont::Print(const char* s, int x, int y, int n) const
+{
+    return PrintText(NarrowChars{*this, s}, x, y, n);
+}
+
+int PUnicodeFont::Print(const wchar_t* s, int x, int y, int n) const
+{
+    return PrintText(WideChars{s}, x, y, n);
+}
+
+// ---------------------------------------------------------------------------
+// Loading
+
+bool PUnicodeFont::Load(PStream& s)
+{
+    char magic[4];
+    if (s.Read(magic, 4) != 4 || std::memcmp(magic, "PFNT", 4) != 0) {
+        _PDebug("PUnicodeFont: no font magic\n");
+        return false;
+    }
+    firstCode = lastCode = 0;
+    FreeGlyphs();
+    return LoadData(s);
+}
+
+bool PUnicodeFont::LoadData(PStream& s)
+{
+    uint8_t h[14];
+    if (s.Read(h, 14) != 14) {
+        _PDebug("PUnicodeFont: short font header\n");
+        return false;
+    }
+    const unsigned headerSize = PLoad16(h);
+    if (headerSize < 12) {
+        _PDebug("PUnicodeFont: font header size %u below 12\n", headerSize);
+        return false;
+    }
+    width = h[4];
+    height = h[5];
+    lineGap = int8_t(h[6]);
+    spacing = int8_t(h[7]);
+    const uint32_t first = PLoad16(h + 8), last = PLoad16(h + 10), count = PLoad16(h + 12);
+    if (last < first) {
+        _PDebug("PUnicodeFont: last code %u below first code %u\n", last, first);
+        return false;
+    }
+    if (count > last - first + 1) {
+        _PDebug("PUnicodeFont: %u glyphs for %u codes\n", count, last - first + 1);
+        return false;
+    }
+    const uint32_t words = (last - first + 1 + 31) / 32;
+    auto* block = static_cast<uint32_t*>(PAlloc(int((count + 2 * words) * 4)));
+    if (!block)
+        return false;
+    PGlyph* recs = reinterpret_cast<PGlyph*>(block);
+    uint32_t* bits = block + count;
+    uint32_t* rk = bits + words;
+    std::memset(bits, 0, words * 4);
+
+    auto fail = [&](const char* what) {
+        _PDebug("PUnicodeFont: %s\n", what);
+        PFree(block);
+        return false;
+    };
+    // The codes go through the record area (2 of its 4 bytes a glyph).
+    uint8_t* codes = reinterpret_cast<uint8_t*>(block);
+    if (count && s.Read(codes, int(count * 2)) != int(count * 2))
+        return fail("short code list");
+    for (uint32_t k = 0; k < count; k++) {
+        const uint32_t code = PLoad16(codes + 2 * k);
+        if (code < first || code > last)
+            return fail("glyph code outside the font's range");
+        if (k && code <= PLoad16(codes + 2 * (k - 1)))
+            return fail("glyph codes not in ascending order or repeated");
+        const uint32_t b = code - first;
+        bits[b >> 5] |= 1u << (b & 31);
+    }
+    for (uint32_t i = 0, sum = 0; i < words; i++) {
+        rk[i] = sum;
+        sum += uint32_t(std::popcount(bits[i]));
+    }
+    if (count && s.Read(recs, int(count * 4)) != int(count * 4))
+        return fail("short glyph records");
+
+    const int flags = (mode == 2 || mode == 3) ? PLOAD_USERFLAG : (PLOAD_USERFLAG | PLOAD_NOALPHA | PLOAD_KEEPPALETTE);
+    PSurface* strip = PSurface::CreateFromNRV(s, flags);
+    if (!strip)
+        return fail("unreadable glyph strip");
+    if (strip->height < height) {
+        delete strip;
+        return fail("glyph strip lower than the font");
+    }
+    for (uint32_t k = 0; k < count; k++) {
+        if (uint32_t(recs[k].x) + recs[k].width > uint32_t(strip->width)) {
+            _PDebug("PUnicodeFont: glyph %u (x %u, width %u) outside the %d-pixel strip\n", k, recs[k].x,
+                    recs[k].width, strip->width);
+            delete strip;
+            PFree(block);
+            return false;
+        }
+    }
+    delete args.strip;
+    args.strip = strip;
+    glyphs = recs;
+    bitmap = bits;
+    ranks = rk;
+    glyphCount = count;
+    firstCode = first;
+    lastCode = last;
+    return true;
+}
+
+bool PUnicodeFont::Load(const char* path)
+{
+    PStream* s = PZStream::Open(path, 1);
+    if (!s) {
+        _PDebug("PUnicodeFont: cannot open %s\n", path ? path : "(null)");
+        return false;
+    }
+    const bool ok = Load(*s);
+    delete s;
+    return ok;
+}
+
+PUnicodeFont* PUnicodeFont::Create(PStream& s)
+{
+    auto* f = new PUnicodeFont;
+    if (!f)
+        return nullptr;
+    if (!f->Load(s)) {
+        delete f;
+        return nullptr;
+    }
+    return f;
+}
+
+PUnicodeFont* PUnicodeFont::Create(const char* path)
+{
+    auto* f = new PUnicodeFont;
+    if (!f)
+        return nullptr;
+    if (!f->Load(path)) {
+        delete f;
+        return nullptr;
+    }
+    return f;
+}

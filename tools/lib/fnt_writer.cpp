@@ -1,0 +1,158 @@
+#include "tools/lib/fnt_writer.h"
+
+#include <algorithm>
+
+#include "tools/lib/plzp_writer.h"
+#include "tools/lib/toolfile.h"
+
+namespace {
+
+void Put16(std::vector<uint8_t>& v, unsigned x)
+{
+    v.push_back(uint8_t(x));
+    v.push_back(uint8_t(x >> 8));
+}
+
+bool Fail(std::string* err, std::string const& msg)
+{
+    if (err)
+        *err = msg;
+    return false;
+}
+
+// Coverage below this vanishes in a 4-bit alpha (alpha / 17).
+constexpr int kVisibleCoverage = 17;
+
+} // namespace
+
+bool FntEncode(FntFont const& font, std::vector<uint8_t>* out, std::string* err)
+{
+    if (font.width < 0 || font.width > 255 || font.height < 0 || font.height > 255)
+        return Fail(err, "width and height must be 0..255");
+    if (font.lineGap < -128 || font.lineGap > 127 || font.spacing < -128 || font.spacing > 127)
+        return Fail(err, "line gap and spacing must be -128..127");
+    if (font.glyphs.size() > 65535)
+        return Fail(err, "more than 65535 glyphs");
+    std::vector<FntGlyph> g = font.glyphs;
+    std::sort(g.begin(), g.end(), [](FntGlyph const& a, FntGlyph const& b) { return a.code < b.code; });
+    uint32_t first = font.firstCode, last = font.lastCode;
+    if (first == 0 && last == 0 && !g.empty()) {
+        first = g.front().code;
+        last = g.back().code;
+    }
+    if (last < first || last > 65535)
+        return Fail(err, "code range must be ascending within 0..65535");
+    for (size_t i = 0; i < g.size(); i++) {
+        FntGlyph const& q = g[i];
+        const std::string which = "glyph " + std::to_string(q.code);
+        if (q.code < first || q.code > last)
+            return Fail(err, which + " lies outside the code range");
+        if (i && g[i - 1].code == q.code)
+            return Fail(err, which + " appears twice");
+        if (q.before < 0 || q.before > 15 || q.after < -8 || q.after > 7 || q.width < 0 || q.width > 255)
+            return Fail(err, which + ": before 0..15, after -8..7, width 0..255");
+        if (q.x < 0 || q.x + q.width > font.strip.width || q.x > 65535)
+            return Fail(err, which + " lies outside the strip");
+    }
+    if (font.height > font.strip.height)
+        return Fail(err, "the strip is lower than the font");
+    std::vector<uint8_t> strip;
+    if (!NrvEncode(font.strip, font.stripFlags, &strip, err))
+        return false;
+
+    std::vector<uint8_t>& o = *out;
+    o.assign({'P', 'F', 'N', 'T'});
+    Put16(o, 12); // header size
+    Put16(o, 0);
+    o.push_back(uint8_t(font.width));
+    o.push_back(uint8_t(font.height));
+    o.push_back(uint8_t(int8_t(font.lineGap)));
+    o.push_back(uint8_t(int8_t(font.spacing)));
+    Put16(o, first);
+    Put16(o, last);
+    Put16(o, unsigned(g.size()));
+    for (FntGlyph const& q : g)
+        Put16(o, q.code);
+    for (FntGlyph const& q : g) {
+        Put16(o, unsigned(q.x));
+        o.push_back(uint8_t(q.before | ((q.after & 0x0F) << 4)));
+        o.push_back(uint8_t(q.width));
+    }
+    o.insert(o.end(), strip.begin(), strip.end());
+    return true;
+}
+
+bool FntWriteFile(std::string const& path, FntFont const& font, bool plzp, std::string* err)
+{
+    std::vector<uint8_t> data;
+    if (!FntEncode(font, &data, err))
+        return false;
+    if (plzp) {
+        std::vector<uint8_t> packed;
+        if (!PlzpCompress(data.data(), data.size(), 9, PlzpForm::Header, &packed))
+            return Fail(err, "compression failed");
+        data.swap(packed);
+    }
+    return WriteFileAtomic(path, data, err);
+}
+
+bool FntPackStrip(std::vector<FntGlyphImage> const& glyphs, int height, FntStripKind kind, uint32_t rgb,
+                  FntFont* font, std::string* err)
+{
+    if (height < 1 || height > 255)
+        return Fail(err, "glyph height must be 1..255");
+    long total = 0;
+    for (FntGlyphImage const& g : glyphs) {
+        if (g.width < 0 || g.coverage.size() != size_t(g.width) * size_t(height))
+            return Fail(err, "glyph " + std::to_string(g.code) + ": coverage does not match its size");
+        total += g.width;
+    }
+    if (kind == FntStripKind::Bgra && ((rgb >> 19) & 31) == 31 && ((rgb >> 10) & 63) == 0 && ((rgb >> 3) & 31) == 31)
+        return Fail(err, "the glyph colour would be the strip's transparent magenta");
+    if (total > 65535)
+        return Fail(err, "the glyphs need a strip wider than 65535 pixels");
+    const int w = std::max<int>(1, int(total));
+    NrvImage& s = font->strip;
+    s = NrvImage();
+    s.width = w;
+    s.height = height;
+    font->glyphs.clear();
+    font->stripFlags = 0;
+    if (kind == FntStripKind::Bgra) {
+        s.format = 8;
+        s.pixels.assign(size_t(w) * size_t(height) * 4, 0);
+        for (size_t i = 0; i < size_t(w) * size_t(height); i++) { // magenta, alpha 0
+            s.pixels[4 * i] = 0xFF;
+            s.pixels[4 * i + 2] = 0xFF;
+        }
+    } else {
+        s.format = 3;
+        s.pixels.assign(size_t(w) * size_t(height), 0);
+        font->stripFlags = kNrvFlagGrey;
+    }
+    int x = 0;
+    for (FntGlyphImage const& g : glyphs) {
+        for (int row = 0; row < height; row++)
+            for (int col = 0; col < g.width; col++) {
+                const uint8_t c = g.coverage[size_t(row) * size_t(g.width) + size_t(col)];
+                const size_t at = size_t(row) * size_t(w) + size_t(x + col);
+                if (kind == FntStripKind::Grey) {
+                    s.pixels[at] = c;
+                } else if (c >= kVisibleCoverage) {
+                    s.pixels[4 * at] = uint8_t(rgb);
+                    s.pixels[4 * at + 1] = uint8_t(rgb >> 8);
+                    s.pixels[4 * at + 2] = uint8_t(rgb >> 16);
+                    s.pixels[4 * at + 3] = c;
+                }
+            }
+        FntGlyph q;
+        q.code = g.code;
+        q.x = x;
+        q.before = g.before;
+        q.after = g.after;
+        q.width = g.width;
+        font->glyphs.push_back(q);
+        x += g.width;
+    }
+    return true;
+}
