@@ -1,0 +1,395 @@
+// Texel conversion: a rectangle of an image in the layout of a GL texture
+// format. Every texture upload of the engine goes through P3D::CopyTexData.
+#include "engine/graphics/p3d.h"
+#include "engine/graphics/p3dgl.h"
+#include "engine/graphics/ppalette.h"
+#include "engine/graphics/psurface.h"
+#include "engine/runtime/pstream.h"
+
+#include <cstring>
+
+using namespace p3dgl;
+
+namespace {
+
+// One conversion: destination, position, pitch in texels, source, first
+// source column and row, size, row step (+1 or -1).
+struct Job {
+    uint8_t* dst;
+    unsigned dx, dy, pitch;
+    const PSurface* img;
+    int sx, sy, w, h, step;
+};
+
+inline unsigned R8(unsigned c) { return ((c >> 11) & 31) * 255 / 31; }
+inline unsigned G8(unsigned c) { return ((c >> 5) & 63) * 255 / 63; }
+inline unsigned B8(unsigned c) { return (c & 31) * 255 / 31; }
+inline unsigned Lum(unsigned c) { return (2 * R8(c) + 4 * G8(c) + B8(c)) / 7; }
+inline uint16_t Grey565(unsigned v) { return uint16_t((v & 0xF8) << 8 | (v & 0xFC) << 3 | v >> 3); }
+inline uint16_t To555(unsigned c)
+{
+    unsigned r5 = (c >> 11) & 31, g5 = ((c >> 5) & 63) >> 1, b5 = c & 31;
+    return uint16_t(r5 << 11 | g5 << 6 | b5 << 1);
+}
+inline uint16_t To444(unsigned c)
+{
+    unsigned r4 = (c >> 12) & 15, g4 = (c >> 7) & 15, b4 = (c >> 1) & 15;
+    return uint16_t(r4 << 12 | g4 << 8 | b4 << 4);
+}
+
+const PPalette* Palette(const PSurface* img)
+{
+    return (img->palette && img->palette->colors) ? img->palette : nullptr;
+}
+
+// Source row of output row r.
+inline int SrcRow(const Job& j, int r) { return j.step > 0 ? j.sy + r : j.sy + (j.h - 1 - r); }
+
+inline const uint8_t* Row(const Job& j, int r) { return j.img->pixels + size_t(SrcRow(j, r)) * size_t(j.img->pitch); }
+
+inline const uint8_t* AlphaRow(const Job& j, int r)
+{
+    return j.img->alpha ? j.img->alpha + size_t(SrcRow(j, r)) * size_t(j.img->width) : nullptr;
+}
+
+inline unsigned Px16(const uint8_t* row, int x) { return PLoad16(row + size_t(x) * 2); }
+
+template <class T> T* DstRow(const Job& j, int r)
+{
+    return reinterpret_cast<T*>(j.dst) + (size_t(j.dy) + size_t(r)) * j.pitch + j.dx;
+}
+
+inline void Put16(uint16_t* p, unsigned v) { std::memcpy(p, &v, 2); }
+
+void Copy565(const Job& j)
+{
+    const PPalette* pal = Palette(j.img);
+    for (int r = 0; r < j.h; ++r) {
+        const uint8_t* s = Row(j, r);
+        uint16_t* d = DstRow<uint16_t>(j, r);
+        for (int t = 0; t < j.w; ++t) {
+            int x = j.sx + t;
+            switch (j.img->format) {
+            case PSURFACE_RGB565:
+                Put16(d + t, Px16(s, x));
+                break;
+            case PSURFACE_INDEX8:
+                Put16(d + t, pal ? pal->colors[s[x]] : Grey565(s[x]));
+                break;
+            default:
+                break;
+            }
+        }
+    }
+}
+
+void Copy5551(const Job& j)
+{
+    const PPalette* pal = Palette(j.img);
+    unsigned key = j.img->GetColorKeyNative();
+    bool zeroIsKey = pal && pal->colors[0] == key;
+    for (int r = 0; r < j.h; ++r) {
+        const uint8_t* s = Row(j, r);
+        uint16_t* d = DstRow<uint16_t>(j, r);
+        for (int t = 0; t < j.w; ++t) {
+            int x = j.sx + t;
+            unsigned out = 0;
+            if (j.img->format == PSURFACE_RGB565) {
+                unsigned c = Px16(s, x);
+                out = To555(c) | (c == key ? 0u : 1u);
+            } else if (j.img->format == PSURFACE_INDEX8) {
+                unsigned v = s[x];
+                if (!pal) {
+                    unsigned g = v >> 3;
+                    out = v ? (g << 11 | g << 6 | g << 1 | 1u) : 0u;
+                } else if (zeroIsKey) {
+                    out = v ? (To555(pal->colors[v]) | 1u) : 0u;
+                } else {
+                    unsigned c = pal->colors[v];
+                    out = To555(c) | (c == key ? 0u : 1u);
+                }
+            } else {
+                continue;
+            }
+            Put16(d + t, out);
+        }
+    }
+}
+
+void Copy4444(const Job& j)
+{
+    const PPalette* pal = Palette(j.img);
+    unsigned key = j.img->GetColorKeyNative();
+    for (int r = 0; r < j.h; ++r) {
+        const uint8_t* s = Row(j, r);
+        const uint8_t* a = AlphaRow(j, r);
+        uint16_t* d = DstRow<uint16_t>(j, r);
+        for (int t = 0; t < j.w; ++t) {
+            int x = j.sx + t;
+            unsigned out = 0;
+            if (j.img->format == PSURFACE_RGB565) {
+                unsigned c = Px16(s, x);
+                unsigned al = a ? a[x] / 17 : (c == key ? 0u : 15u);
+                out = To444(c) | al;
+            } else if (j.img->format == PSURFACE_INDEX8) {
+                unsigned v = s[x];
+                if (!pal) {
+                    unsigned g = v >> 4;
+                    if (a)
+                        out = g << 12 | g << 8 | g << 4 | a[x] / 17;
+                    else
+                        out = v ? (g << 12 | g << 8 | g << 4 | 8u) : 0u;
+                } else {
+                    unsigned al = a ? a[x] / 17 : (v ? 15u : 0u);
+                    out = To444(pal->colors[v]) | al;
+                }
+            } else {
+                continue;
+            }
+            Put16(d + t, out);
+        }
+    }
+}
+
+void CopyLuminance(const Job& j)
+{
+    const PPalette* pal = Palette(j.img);
+    for (int r = 0; r < j.h; ++r) {
+        const uint8_t* s = Row(j, r);
+        uint8_t* d = DstRow<uint8_t>(j, r);
+        for (int t = 0; t < j.w; ++t) {
+            int x = j.sx + t;
+            if (j.img->format == PSURFACE_RGB565)
+                d[t] = uint8_t(Lum(Px16(s, x)));
+            else if (j.img->format == PSURFACE_INDEX8)
+                d[t] = uint8_t(pal ? Lum(pal->colors[s[x]]) : s[x]);
+        }
+    }
+}
+
+void CopyLuminanceAlpha(const Job& j)
+{
+    const PPalette* pal = Palette(j.img);
+    unsigned key = j.img->GetColorKeyNative();
+    for (int r = 0; r < j.h; ++r) {
+        const uint8_t* s = Row(j, r);
+        const uint8_t* a = AlphaRow(j, r);
+        uint8_t* d = reinterpret_cast<uint8_t*>(j.dst) + ((size_t(j.dy) + size_t(r)) * j.pitch + j.dx) * 2;
+        for (int t = 0; t < j.w; ++t) {
+            int x = j.sx + t;
+            unsigned l, al;
+            if (j.img->format == PSURFACE_RGB565) {
+                // Luminance with the image's alpha, or the colour key as 0.
+                unsigned c = Px16(s, x);
+                l = Lum(c);
+                al = a ? a[x] : (c == key ? 0u : 255u);
+            } else if (j.img->format == PSURFACE_INDEX8) {
+                unsigned v = s[x];
+                if (pal) {
+                    l = Lum(pal->colors[v]);
+                    al = v ? l : 0u;
+                } else {
+                    l = al = v;
+                }
+            } else {
+                continue;
+            }
+            d[t * 2] = uint8_t(l);
+            d[t * 2 + 1] = uint8_t(al);
+        }
+    }
+}
+
+void Copy888(const Job& j, bool withAlpha)
+{
+    const PPalette* pal = Palette(j.img);
+    unsigned key = j.img->GetColorKeyNative();
+    size_t bpp = withAlpha ? 4 : 3;
+    for (int r = 0; r < j.h; ++r) {
+        const uint8_t* s = Row(j, r);
+        const uint8_t* a = AlphaRow(j, r);
+        uint8_t* d = reinterpret_cast<uint8_t*>(j.dst) + ((size_t(j.dy) + size_t(r)) * j.pitch + j.dx) * bpp;
+        for (int t = 0; t < j.w; ++t, d += bpp) {
+            int x = j.sx + t;
+            unsigned R = 0, G = 0, B = 0, A = 255;
+            switch (j.img->format) {
+            case PSURFACE_RGB565: {
+                unsigned c = Px16(s, x);
+                R = R8(c), G = G8(c), B = B8(c);
+                A = a ? a[x] : (c == key ? 0u : 255u);
+                break;
+            }
+            case PSURFACE_INDEX8: {
+                unsigned v = s[x];
+                if (pal) {
+                    unsigned c = pal->colors[v];
+                    R = R8(c), G = G8(c), B = B8(c);
+                    A = a ? a[x] : (v ? 255u : 0u);
+                } else {
+                    R = G = B = v;
+                    A = v ? 255u : 0u;
+                }
+                break;
+            }
+            case PSURFACE_RGB24:
+                R = s[x * 3], G = s[x * 3 + 1], B = s[x * 3 + 2];
+                break;
+            case PSURFACE_RGBA32:
+                R = s[x * 4], G = s[x * 4 + 1], B = s[x * 4 + 2], A = s[x * 4 + 3];
+                break;
+            default:
+                continue;
+            }
+            d[0] = uint8_t(R);
+            d[1] = uint8_t(G);
+            d[2] = uint8_t(B);
+            if (withAlpha)
+                d[3] = uint8_t(A);
+        }
+    }
+}
+
+bool Is4BitPal(uint32_t format) { return format >= kPalette4RGB8 && format <= kPalette4RGB5A1; }
+bool IsPal(uint32_t format) { return format >= kPalette4RGB8 && format <= kPalette8RGB5A1; }
+
+// Bytes of one palette entry of a paletted format.
+int PalEntryBytes(uint32_t format)
+{
+    switch ((format - kPalette4RGB8) % 5) {
+    case 0:
+        return 3;
+    case 1:
+        return 4;
+    default:
+        return 2;
+    }
+}
+
+void WritePalette(uint8_t* out, uint32_t format, const PSurface* img)
+{
+    const PPalette* pal = Palette(img);
+    unsigned entries = Is4BitPal(format) ? 16 : 256;
+    unsigned kind = (format - kPalette4RGB8) % 5; // 0 RGB8, 1 RGBA8, 2 565, 3 RGBA4, 4 RGB5_A1
+    unsigned key = img->GetColorKeyNative();
+    int eb = PalEntryBytes(format);
+    std::memset(out, 0, size_t(entries) * size_t(eb));
+    if (!pal) {
+        // A grey ramp: 0, 17, 34, ... for 16 levels, 0..255 for 256.
+        for (unsigned i = 0; i < entries; ++i) {
+            unsigned v = entries == 16 ? i * 17 : i;
+            uint8_t* e = out + size_t(i) * size_t(eb);
+            switch (kind) {
+            case 0:
+            case 1:
+                e[0] = e[1] = e[2] = uint8_t(v);
+                if (kind == 1)
+                    e[3] = 255;
+                break;
+            case 2:
+                Put16(reinterpret_cast<uint16_t*>(e), Grey565(v));
+                break;
+            case 3:
+                Put16(reinterpret_cast<uint16_t*>(e), (v >> 4) << 12 | (v >> 4) << 8 | (v >> 4) << 4 | 15u);
+                break;
+            default:
+                Put16(reinterpret_cast<uint16_t*>(e), (v >> 3) << 11 | (v >> 3) << 6 | (v >> 3) << 1 | 1u);
+                break;
+            }
+        }
+        return;
+    }
+    unsigned n = pal->count < entries ? pal->count : entries;
+    bool zeroIsKey = pal->colors[0] == key;
+    for (unsigned i = 0; i < n; ++i) {
+        unsigned c = pal->colors[i];
+        uint8_t* e = out + size_t(i) * size_t(eb);
+        switch (kind) {
+        case 0:
+            e[0] = uint8_t(R8(c)), e[1] = uint8_t(G8(c)), e[2] = uint8_t(B8(c));
+            break;
+        case 1:
+            e[0] = uint8_t(R8(c)), e[1] = uint8_t(G8(c)), e[2] = uint8_t(B8(c));
+            e[3] = uint8_t(pal->alphas ? pal->alphas[i] * 255 / 31 : (c == key ? 0u : 255u));
+            break;
+        case 2:
+            Put16(reinterpret_cast<uint16_t*>(e), c);
+            break;
+        case 3:
+            Put16(reinterpret_cast<uint16_t*>(e), To444(c) | (pal->alphas ? pal->alphas[i] >> 1 : (c == key ? 0u : 15u)));
+            break;
+        default: {
+            unsigned A = zeroIsKey ? (i ? 1u : 0u) : (c == key ? 0u : 1u);
+            Put16(reinterpret_cast<uint16_t*>(e), (zeroIsKey && i == 0) ? 0u : (To555(c) | A));
+            break;
+        }
+        }
+    }
+}
+
+void CopyPal(const Job& j, uint32_t format)
+{
+    bool four = Is4BitPal(format);
+    size_t palBytes = size_t(four ? 16 : 256) * size_t(PalEntryBytes(format));
+    WritePalette(j.dst, format, j.img);
+    uint8_t* idx = j.dst + palBytes;
+    bool indexed = j.img->format == PSURFACE_INDEX8;
+    for (int r = 0; r < j.h; ++r) {
+        const uint8_t* s = Row(j, r);
+        size_t row = size_t(j.dy) + size_t(r);
+        for (int t = 0; t < j.w; ++t) {
+            unsigned v = indexed ? s[j.sx + t] : 0u;
+            size_t x = size_t(j.dx) + size_t(t);
+            if (four) {
+                // Two indices a byte, the even column in the high nibble.
+                uint8_t* p = idx + row * (j.pitch / 2) + x / 2;
+                v &= 15;
+                *p = (x & 1) ? uint8_t((*p & 0xF0) | v) : uint8_t((*p & 0x0F) | v << 4);
+            } else {
+                idx[row * j.pitch + x] = uint8_t(v);
+            }
+        }
+    }
+}
+
+} // namespace
+
+void P3D::CopyTexData(void* dst, unsigned dx, unsigned dy, unsigned pitch, int type, const PSurface* image,
+                      const PRect* rect, int flip, int format)
+{
+    if (!dst || !image || !image->pixels || image->width <= 0 || image->height <= 0)
+        return;
+    // The rectangle is cut to the image.
+    int64_t x0 = rect ? rect->x : 0, y0 = rect ? rect->y : 0;
+    int64_t x1 = rect ? x0 + rect->width : image->width, y1 = rect ? y0 + rect->height : image->height;
+    if (x0 < 0)
+        x0 = 0;
+    if (y0 < 0)
+        y0 = 0;
+    if (x1 > image->width)
+        x1 = image->width;
+    if (y1 > image->height)
+        y1 = image->height;
+    if (x1 <= x0 || y1 <= y0)
+        return;
+    Job j{static_cast<uint8_t*>(dst), dx, dy, pitch, image, int(x0), int(y0), int(x1 - x0), int(y1 - y0),
+          (flip & 1) ? -1 : 1};
+    uint32_t t = uint32_t(type), f = uint32_t(format);
+    if (t == kUnsignedShort5551)
+        Copy5551(j);
+    else if (t == kUnsignedShort565)
+        Copy565(j);
+    else if (t == kUnsignedShort4444)
+        Copy4444(j);
+    else if (IsPal(t))
+        CopyPal(j, t);
+    else if (t == kUnsignedByte) {
+        if (f == kLuminance)
+            CopyLuminance(j);
+        else if (f == kLuminanceAlpha)
+            CopyLuminanceAlpha(j);
+        else if (f == kRGB)
+            Copy888(j, false);
+        else if (f == kRGBA)
+            Copy888(j, true);
+    }
+}

@@ -1,0 +1,129 @@
+// Drawing contexts for the tests: on a recording back end (every GL call as
+// text) and on Mesa's OpenGL ES 1.1 through a headless EGL pbuffer, with
+// read-back of the drawn pixels.
+#pragma once
+#include <GLES/gl.h>
+#include <GLES/glext.h>
+
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "engine/graphics/p3d.h"
+#include "engine/platform/pdisplayegl.h"
+#include "gl/recording_backend.h"
+
+namespace p3dtest {
+
+// A display that only reports what the drawing context asks of it.
+class FakeDisplay : public PDisplay {
+public:
+    FakeDisplay(int w, int h, int type = PGRAPHICS_GLES1) : width(w), height(h), type(type) {}
+    PBackBuffer* GetBackBuffer(PBackBufferType) override { return nullptr; }
+    void Update(int) override {}
+    void WaitVerticalBlank() override {}
+    void GetInfo(PDisplayProperties& p) override
+    {
+        std::memset(&p, 0, sizeof p);
+        p.width = p.screenWidth = width;
+        p.height = p.screenHeight = height;
+        p.fbWidth = fbWidth;
+        p.fbHeight = fbHeight;
+    }
+    int GetType() override { return type; }
+    int GetCurrentOrientation() override { return orientation; }
+    int width, height, type;
+    int orientation = 1;
+    int fbWidth = 0, fbHeight = 0;
+};
+
+// A drawing context on a recording back end.
+struct Recorded {
+    FakeDisplay display;
+    testgl::RecordingBackend* rec = nullptr;
+    P3D* ctx = nullptr;
+    int maxTextureSize = 256;
+
+    Recorded(int w = 640, int h = 480, int maxTex = 256) : display(w, h), maxTextureSize(maxTex) {}
+    ~Recorded() { delete ctx; }
+
+    static vornGL::P3DBackend* Make(PDisplayProperties* info, void* user)
+    {
+        auto* self = static_cast<Recorded*>(user);
+        self->rec = new testgl::RecordingBackend(1, info);
+        self->rec->integers[GL_MAX_TEXTURE_SIZE] = {self->maxTextureSize};
+        self->rec->integers[GL_MAX_TEXTURE_UNITS] = {2};
+        return self->rec;
+    }
+    bool Create()
+    {
+        ctx = P3D::Create(&display, nullptr, &Make, this);
+        if (!ctx)
+            rec = nullptr; // deleted with the failed context
+        if (rec)
+            rec->Clear();
+        return ctx != nullptr;
+    }
+};
+
+// A drawing context on Mesa's OpenGL ES 1.1 in a w x h pbuffer. The EGL
+// displays live to the end of the process (one per size): Mesa keeps blocks
+// from its set-up past eglTerminate, which the leak checker would report.
+struct Mesa {
+    PDisplayEGL* display = nullptr;
+    P3D* ctx = nullptr;
+    int w, h;
+
+    static PDisplayEGL* Display(int w, int h)
+    {
+        static auto& displays = *new std::vector<std::pair<long, PDisplayEGL*>>();
+        long key = long(w) << 16 | h;
+        for (auto& d : displays)
+            if (d.first == key) {
+                d.second->MakeCurrent();
+                return d.second;
+            }
+        auto* d = new PDisplayEGL();
+        d->m_surfaceKind = PSURFACE_PBUFFER;
+        d->SetPbufferSize(w, h);
+        PDisplayProperties req{};
+        req.redBits = 8;
+        PDisplayProperties3D r3{};
+        r3.depthBits = 24;
+        r3.version = 11;
+        if (!d->Init(nullptr, 32, &req, &r3))
+            return nullptr;
+        displays.emplace_back(key, d);
+        return d;
+    }
+
+    Mesa(int width, int height) : w(width), h(height)
+    {
+        display = Display(w, h);
+        if (display)
+            ctx = P3D::Create(display, nullptr);
+    }
+    ~Mesa() { delete ctx; }
+    bool Ok() const { return ctx != nullptr; }
+
+    // The frame as RGBA bytes, top row first.
+    std::vector<uint8_t> Read() const
+    {
+        std::vector<uint8_t> up(size_t(w) * h * 4), down(up.size());
+        glFinish();
+        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        glReadPixels(0, 0, w, h, GL_RGBA, GL_UNSIGNED_BYTE, up.data());
+        for (int y = 0; y < h; ++y)
+            std::memcpy(&down[size_t(y) * w * 4], &up[size_t(h - 1 - y) * w * 4], size_t(w) * 4);
+        return down;
+    }
+    // 0xRRGGBB of pixel (x, y) of a frame from Read.
+    uint32_t At(const std::vector<uint8_t>& f, int x, int y) const
+    {
+        const uint8_t* p = &f[(size_t(y) * w + x) * 4];
+        return uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | p[2];
+    }
+};
+
+} // namespace p3dtest
