@@ -7,6 +7,7 @@
 #include "engine/graphics/psurface3d.h"
 #include "engine/runtime/pdebug.h"
 #include "engine/runtime/pfixed.h"
+#include "gl/es2_backend.h"
 #include "gl/glbackend_es11.h"
 
 #include <algorithm>
@@ -86,8 +87,8 @@ int P3D::Init(PDisplay* display, PDrawableSurface* target, BackendMaker maker, v
         backend = maker ? maker(&m_info, user) : new vornGL::P3DBackendES11(&m_info);
         break;
     case PGRAPHICS_GLES2:
-        _PDebug("P3D: the OpenGL ES 2.0 back end is not part of this build\n");
-        return 0;
+        backend = new vornGL::P3DBackendES20(&m_info, GetStateMan());
+        break;
     case PGRAPHICS_SOFTWARE:
         _PDebug("P3D: the software back end is not part of this build\n");
         return 0;
