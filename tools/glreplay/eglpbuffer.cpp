@@ -6,7 +6,7 @@ namespace glreplay {
 
 EglPbuffer::~EglPbuffer() { Destroy(); }
 
-bool EglPbuffer::Create(int width, int height, char const** error)
+bool EglPbuffer::Create(int width, int height, char const** error, bool rgb565)
 {
     auto fail = [this, error](char const* what) {
         if (error)
@@ -23,23 +23,26 @@ bool EglPbuffer::Create(int width, int height, char const** error)
     m_display = display;
     if (!eglBindAPI(EGL_OPENGL_ES_API))
         return fail("eglBindAPI failed");
+    int const R = rgb565 ? 5 : 8, G = rgb565 ? 6 : 8, B = rgb565 ? 5 : 8;
     EGLint const attribs[] = {EGL_SURFACE_TYPE, EGL_PBUFFER_BIT, EGL_RENDERABLE_TYPE, EGL_OPENGL_ES_BIT,
-                              EGL_RED_SIZE, 8, EGL_GREEN_SIZE, 8, EGL_BLUE_SIZE, 8, EGL_DEPTH_SIZE, 24,
-                              EGL_STENCIL_SIZE, 8, EGL_NONE};
+                              EGL_RED_SIZE, R, EGL_GREEN_SIZE, G, EGL_BLUE_SIZE, B, EGL_DEPTH_SIZE,
+                              rgb565 ? 16 : 24, EGL_STENCIL_SIZE, rgb565 ? 0 : 8, EGL_NONE};
     EGLConfig configs[64];
     EGLint count = 0;
     if (!eglChooseConfig(display, attribs, configs, 64, &count) || count == 0)
         return fail("no matching EGL config");
-    // The first config with exactly 8-8-8 and no alpha: read-back alpha is then
-    // always opaque, whichever path drew the frame.
+    // The first config with exactly the channel sizes and no alpha: read-back
+    // alpha is then always opaque, whichever path drew the frame. A 565
+    // surface takes exactly a 16-bit depth buffer.
     EGLConfig chosen = configs[0];
     for (EGLint i = 0; i < count; ++i) {
-        EGLint r = 0, g = 0, b = 0, a = 0;
+        EGLint r = 0, g = 0, b = 0, a = 0, d = 0;
         eglGetConfigAttrib(display, configs[i], EGL_RED_SIZE, &r);
         eglGetConfigAttrib(display, configs[i], EGL_GREEN_SIZE, &g);
         eglGetConfigAttrib(display, configs[i], EGL_BLUE_SIZE, &b);
         eglGetConfigAttrib(display, configs[i], EGL_ALPHA_SIZE, &a);
-        if (r == 8 && g == 8 && b == 8 && a == 0) {
+        eglGetConfigAttrib(display, configs[i], EGL_DEPTH_SIZE, &d);
+        if (r == R && g == G && b == B && a == 0 && (!rgb565 || d == 16)) {
             chosen = configs[i];
             break;
         }

@@ -1,5 +1,6 @@
 // An OpenGL ES 1.1 context on an off-screen EGL pbuffer (EGL_PLATFORM may be
-// "surfaceless"): RGB 8-8-8 without alpha, 24-bit depth, 8-bit stencil.
+// "surfaceless"): RGB 8-8-8 without alpha, 24-bit depth, 8-bit stencil; or
+// RGB 5-6-5 with a 16-bit depth buffer.
 #pragma once
 
 namespace glreplay {
@@ -13,7 +14,7 @@ public:
 
     // Makes the context current on a width x height pbuffer; false (with a
     // message in error) when EGL cannot.
-    bool Create(int width, int height, char const** error);
+    bool Create(int width, int height, char const** error, bool rgb565 = false);
     void Destroy();
     void Swap();
     int Width() const { return m_width; }

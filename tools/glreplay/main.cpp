@@ -1,5 +1,5 @@
 // glreplay TRACE --backend es1|es2|sw|mesa [--size WxH] [--out frame.png]
-//          [--bench N] [--orient 1|2|4|8] [--fbo]
+//          [--bench N] [--orient 1|2|4|8] [--fbo] [--565]
 //
 // Replays a text trace of GL ES 1.x calls (format in tools/glreplay/trace.h
 // and docs/formats/gltrace.md) on an off-screen EGL surface and writes the
@@ -7,6 +7,8 @@
 // OpenGL ES 1.1 back end; mesa calls Mesa's libGLESv1_CM directly and is the
 // reference. --orient draws for a display held in that orientation (the PNG is
 // always upright); --fbo draws through the layer's off-screen framebuffer.
+// sw draws with the software rasterizer into memory; --565 gives es1 and mesa
+// an RGB565 surface with a 16-bit depth buffer, as the software back end has.
 // --bench N replays the trace N times and prints the time per frame.
 #include "tools/glreplay/replay.h"
 
@@ -20,7 +22,7 @@ namespace {
 int Usage()
 {
     std::fprintf(stderr, "usage: glreplay TRACE --backend es1|es2|sw|mesa [--size WxH] [--out frame.png] "
-                         "[--bench N] [--orient 1|2|4|8] [--fbo]\n");
+                         "[--bench N] [--orient 1|2|4|8] [--fbo] [--565]\n");
     return 2;
 }
 
@@ -62,6 +64,8 @@ int main(int argc, char** argv)
                 return Usage();
         } else if (a == "--fbo") {
             opt.fbo = true;
+        } else if (a == "--565") {
+            opt.rgb565 = true;
         } else if (!a.empty() && a[0] != '-' && tracePath.empty()) {
             tracePath = a;
         } else {
@@ -70,7 +74,7 @@ int main(int argc, char** argv)
     }
     if (tracePath.empty() || backendName.empty())
         return Usage();
-    if (backendName == "es2" || backendName == "sw") {
+    if (backendName == "es2") {
         std::fprintf(stderr, "glreplay: the %s back end is not part of this build yet\n", backendName.c_str());
         return 2;
     }

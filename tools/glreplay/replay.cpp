@@ -3,6 +3,7 @@
 #include "engine/platform/pdisplay.h"
 #include "gl/glbackend_es11.h"
 #include "gl/gles.h"
+#include "gl/software/swbackend.h"
 #include "tools/glreplay/eglpbuffer.h"
 
 #include <GLES/gl.h>
@@ -422,11 +423,44 @@ bool Check(Ctx& ctx, Call const& c, std::string& err)
     return true;
 }
 
-void ReadFrame(int physW, int physH, int W, int H, int orientation, Image& out)
+// The display of the software back end: an RGB565 back buffer in memory.
+class MemoryDisplay : public PDisplay {
+public:
+    explicit MemoryDisplay(int w, int h) : m_pixels(size_t(w) * h)
+    {
+        m_buffer.pixels = m_pixels.data();
+        m_buffer.width = w;
+        m_buffer.height = h;
+        m_buffer.pitch = w * 2;
+    }
+    PBackBuffer* GetBackBuffer(PBackBufferType type) override { return type == PBACKBUFFER_COLOR ? &m_buffer : nullptr; }
+    void Update(int) override {}
+    void WaitVerticalBlank() override {}
+    void GetInfo(PDisplayProperties& props) override
+    {
+        props = PDisplayProperties{};
+        props.width = props.screenWidth = m_buffer.width;
+        props.height = props.screenHeight = m_buffer.height;
+        props.bitsPerPixel = 16;
+    }
+
+private:
+    std::vector<uint16_t> m_pixels;
+    PBackBuffer m_buffer{};
+};
+
+// Reads the physical surface (Mesa's, or the software back end's when sw is
+// given) and turns it upright.
+void ReadFrame(int physW, int physH, int W, int H, int orientation, Image& out, vornGL::P3DBackend* sw)
 {
     std::vector<uint8_t> phys(size_t(physW) * physH * 4);
-    glPixelStorei(GL_PACK_ALIGNMENT, 4);
-    glReadPixels(0, 0, physW, physH, GL_RGBA, GL_UNSIGNED_BYTE, phys.data());
+    if (sw) {
+        sw->glPixelStorei(GL_PACK_ALIGNMENT, 4);
+        sw->glReadPixels(0, 0, physW, physH, GL_RGBA, GL_UNSIGNED_BYTE, phys.data());
+    } else {
+        glPixelStorei(GL_PACK_ALIGNMENT, 4);
+        glReadPixels(0, 0, physW, physH, GL_RGBA, GL_UNSIGNED_BYTE, phys.data());
+    }
     out.width = W;
     out.height = H;
     out.rgba.assign(size_t(W) * H * 4, 0);
@@ -453,6 +487,8 @@ bool ParseBackend(std::string const& name, Backend& out)
         out = Backend::ES1;
     else if (name == "mesa")
         out = Backend::Mesa;
+    else if (name == "sw")
+        out = Backend::SW;
     else
         return false;
     return true;
@@ -469,9 +505,10 @@ bool Replay(Trace const& trace, ReplayOptions const& opt, ReplayResult& result, 
     bool turned = orientation == 2 || orientation == 8;
     int physW = turned ? opt.height : opt.width, physH = turned ? opt.width : opt.height;
 
+    bool sw = opt.backend == Backend::SW;
     EglPbuffer surface;
     char const* why = nullptr;
-    if (!surface.Create(physW, physH, &why)) {
+    if (!sw && !surface.Create(physW, physH, &why, opt.rgb565)) {
         error = why ? why : "EGL failed";
         return false;
     }
@@ -504,12 +541,26 @@ bool Replay(Trace const& trace, ReplayOptions const& opt, ReplayResult& result, 
         ctx.gles = gles.get();
         ctx.backend = backend;
     }
+    std::unique_ptr<MemoryDisplay> memory;
+    if (sw) {
+        memory = std::make_unique<MemoryDisplay>(physW, physH);
+        gles = std::make_unique<GLES>();
+        auto* backend = vornGL::P3DBackendSW::Create(&info, gles->GetStateMan(), memory.get(), orientation);
+        if (!backend) {
+            error = "the software back end could not be made";
+            return false;
+        }
+        gles->Init(backend, nullptr); // no default framebuffer in software
+        ctx.gles = gles.get();
+        ctx.backend = backend;
+    }
 
     auto const& table = Table();
     auto present = [&]() {
         if (ctx.gles && opt.fbo)
             ctx.gles->vornGLPresentFramebuffer();
-        surface.Swap();
+        if (!sw)
+            surface.Swap();
         if (ctx.gles && opt.fbo)
             ctx.backend->glBindFramebuffer(GL_FRAMEBUFFER_OES, ctx.gles->GetDefaultFramebuffer());
         ++result.frames;
@@ -543,7 +594,7 @@ bool Replay(Trace const& trace, ReplayOptions const& opt, ReplayResult& result, 
                 error = "line " + std::to_string(c.line) + ": " + c.name + ": " + why2;
                 return false;
             }
-            Handler h = opt.backend == Backend::ES1 ? it->second.es1 : it->second.mesa;
+            Handler h = opt.backend == Backend::Mesa ? it->second.mesa : it->second.es1;
             if (!h(ctx, c, why2)) {
                 error = "line " + std::to_string(c.line) + ": " + why2;
                 return false;
@@ -557,12 +608,13 @@ bool Replay(Trace const& trace, ReplayOptions const& opt, ReplayResult& result, 
         if (!endedWithFrame)
             present();
     }
-    glFinish();
+    if (!sw)
+        glFinish();
     result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 
     if (ctx.gles && opt.fbo)
         ctx.backend->glBindFramebuffer(GL_FRAMEBUFFER_OES, 0);
-    ReadFrame(physW, physH, opt.width, opt.height, orientation, result.frame);
+    ReadFrame(physW, physH, opt.width, opt.height, orientation, result.frame, sw ? ctx.backend : nullptr);
     gles.reset(); // while the context is current: its textures go with it
     return true;
 }

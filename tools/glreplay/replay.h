@@ -1,6 +1,7 @@
 // Replays a trace on an off-screen EGL pbuffer, either through the GL layer
 // (GLES and one of our back ends) or straight into Mesa's libGLESv1_CM, and
-// reads the final frame back.
+// reads the final frame back. The software back end draws into memory and
+// needs no EGL surface.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -12,7 +13,7 @@
 
 namespace glreplay {
 
-enum class Backend { ES1, Mesa };
+enum class Backend { ES1, Mesa, SW };
 
 struct ReplayOptions {
     Backend backend = Backend::ES1;
@@ -21,6 +22,7 @@ struct ReplayOptions {
     bool fbo = false;               // draw through the layer's off-screen framebuffer
     int repeat = 1;                 // replays of the whole trace
     bool checkErrors = true;        // glGetError after every call
+    bool rgb565 = false;            // an RGB565 surface with a 16-bit depth buffer (es1, mesa)
 };
 
 struct ReplayResult {

@@ -1,0 +1,350 @@
+// The span engine: one template that walks the scanlines of a triangle half,
+// clips each span, starts every interpolant at the first pixel and runs a
+// member's pixel operation over the span. A member is a traits class naming
+// how texture coordinates are found (none, affine, one of the perspective
+// schemes, the noise stream, the bilinear alpha), which colour channels it
+// interpolates, its depth test and depth write, whether it reads the colour
+// key, and its Shade operation. Every combination is compiled on its own, so
+// no pixel loop tests a mode.
+//
+// Internal to the software back end.
+#pragma once
+#include <algorithm>
+#include <cstddef>
+
+#include "gl/software/swmath.h"
+#include "gl/software/swsetup.h"
+
+namespace vornGL {
+namespace sw {
+
+enum class TexMode {
+    None,
+    Affine,       // u, v step linearly
+    PerspExact,   // reciprocal of W >> 4 every 8 pixels, runs end on exact values
+    PerspExactOr1,// the same with (W >> 4) | 1
+    PerspStepped, // reciprocal of W | 1 every 8 pixels, runs continue from stepped values
+    Noise,        // a texel stream with a random offset per scanline
+    Bilinear,     // four alpha bytes filtered (88 textures)
+};
+
+enum class ZTest {
+    None,
+    Signed,   // stored > (z >> 8), arithmetic shift
+    Unsigned, // stored > (z >> 8), logical shift
+};
+
+enum class ZWrite { Never, Mask, Always };
+
+// Values of one span that do not change along it.
+struct SpanConst {
+    u16 const* texels;
+    int su, sv;
+    u32 mask;
+    u32 spanFlags;
+    u32 flat;
+    u32 enables;
+    bool white;            // the white fast path applies to this span
+    i32 a0, r0, g0, b0;    // colour at the first pixel
+};
+
+struct Col {
+    i32 a, r, g, b;
+};
+
+// The depth value of a pixel, limited to the buffer's range.
+template <ZTest Z> inline u32 DepthOf(i32 z)
+{
+    if constexpr (Z == ZTest::Unsigned)
+        return std::min(u32(z) >> 8, 0xFFFFu);
+    else
+        return u32(std::clamp(z >> 8, 0, 0xFFFF));
+}
+
+// Default hooks of a member.
+struct MemberBase {
+    static constexpr TexMode kTex = TexMode::None;
+    static constexpr bool kRGB = false;   // interpolates red, green, blue per pixel
+    static constexpr bool kAlpha = false; // interpolates alpha per pixel
+    static constexpr bool kHeld = false;  // takes the colour at the first pixel for the whole span
+    static constexpr bool kAux = false;   // adds colourAux at the first pixel
+    static constexpr bool kRound = false; // adds 0x7FFF to each colour channel at the first pixel
+    static constexpr ZTest kZ = ZTest::None;
+    static constexpr ZWrite kZWrite = ZWrite::Never;
+    static constexpr bool kKeyed = false;
+    static void Begin(SpanConst&) {}
+};
+
+// The running values of one span.
+struct Run {
+    u16* dst;
+    u16* depth;
+    Col c, dc;
+    i32 z, dz;
+    i32 u, v, du, dv; // affine coordinates (24 fraction bits)
+    i32 U, V, W, dU, dV, dW;
+    u32 recips;
+};
+
+template <class M, bool Key> struct Pixels {
+    // One pixel at index i with texture coordinates u, v.
+    static inline void One(Run& r, int i, u32 u, u32 v, SpanConst const& k)
+    {
+        u32 dz = 0;
+        if constexpr (M::kZ != ZTest::None) {
+            dz = DepthOf<M::kZ>(r.z);
+            if (!(u32(r.depth[i]) > dz))
+                return;
+        }
+        u32 t = 0;
+        if constexpr (M::kTex == TexMode::Noise)
+            t = k.texels[std::rotl(u + ((v << k.sv) >> 24), k.su) & k.mask];
+        else if constexpr (M::kTex != TexMode::None && M::kTex != TexMode::Bilinear)
+            t = k.texels[TexelIndex(u, v, k.su, k.sv, k.mask)];
+        if constexpr (M::kTex == TexMode::Bilinear)
+            t = M::Filter(u, v, k);
+        bool drawn = M::template Shade<Key>(r.dst + i, t, r.c, k);
+        if constexpr (M::kZWrite == ZWrite::Always) {
+            if (drawn)
+                r.depth[i] = u16(dz);
+        } else if constexpr (M::kZWrite == ZWrite::Mask) {
+            if (drawn && (k.spanFlags & kSpanDepthWrite))
+                r.depth[i] = u16(dz);
+        }
+    }
+
+    static inline void Step(Run& r)
+    {
+        if constexpr (M::kRGB) {
+            r.c.r = Add(r.c.r, r.dc.r);
+            r.c.g = Add(r.c.g, r.dc.g);
+            r.c.b = Add(r.c.b, r.dc.b);
+        }
+        if constexpr (M::kAlpha)
+            r.c.a = Add(r.c.a, r.dc.a);
+        if constexpr (M::kZ != ZTest::None)
+            r.z = Add(r.z, r.dz);
+    }
+
+    // A run of n pixels from index i with coordinates stepping linearly.
+    static inline void Linear(Run& r, int i, int n, u32 u, u32 v, u32 du, u32 dv, SpanConst const& k)
+    {
+        for (int j = 0; j < n; ++j) {
+            One(r, i + j, u, v, k);
+            u += du;
+            v += dv;
+            Step(r);
+        }
+    }
+
+    static void Span(Run& r, int count, SpanConst const& k)
+    {
+        if constexpr (M::kTex == TexMode::None) {
+            for (int i = 0; i < count; ++i) {
+                One(r, i, 0, 0, k);
+                Step(r);
+            }
+        } else if constexpr (M::kTex == TexMode::Affine || M::kTex == TexMode::Bilinear) {
+            Linear(r, 0, count, u32(r.u), u32(r.v), u32(r.du), u32(r.dv), k);
+        } else if constexpr (M::kTex == TexMode::Noise) {
+            // u holds the running stream value, du its step of one texel.
+            Linear(r, 0, count, u32(r.u), u32(r.v), u32(r.du), u32(r.dv), k);
+        } else if constexpr (M::kTex == TexMode::PerspStepped) {
+            i32 W = r.W, U = r.U, V = r.V;
+            i32 W8 = Mul(r.dW, 8), U8 = Mul(r.dU, 8), V8 = Mul(r.dV, 8);
+            i32 rc = OneOver(W | 1);
+            i32 u = MulShift(U, rc, 8), v = MulShift(V, rc, 8);
+            u32 recips = 1;
+            int i = 0;
+            for (int runs = count >> 3; runs > 0; --runs) {
+                W = Add(W, W8);
+                U = Add(U, U8);
+                V = Add(V, V8);
+                rc = OneOver(W | 1);
+                ++recips;
+                i32 du = Sub(MulShift(U, rc, 8), u) >> 3;
+                i32 dv = Sub(MulShift(V, rc, 8), v) >> 3;
+                Linear(r, i, 8, u32(u), u32(v), u32(du), u32(dv), k);
+                u = Add(u, Mul(du, 8));
+                v = Add(v, Mul(dv, 8));
+                i += 8;
+            }
+            int rem = count & 7;
+            if (rem) {
+                rc = OneOver(Add(W, W8) | 1);
+                ++recips;
+                i32 du = Sub(MulShift(Add(U, U8), rc, 8), u) >> 3;
+                i32 dv = Sub(MulShift(Add(V, V8), rc, 8), v) >> 3;
+                Linear(r, i, rem, u32(u), u32(v), u32(du), u32(dv), k);
+            }
+            r.recips += recips;
+        } else {
+            constexpr bool kOr1 = M::kTex == TexMode::PerspExactOr1;
+            auto recip = [](i32 w) { return OneOver(kOr1 ? ((w >> 4) | 1) : (w >> 4)); };
+            i32 W = r.W, U = r.U, V = r.V;
+            i32 W8 = Mul(r.dW, 8), U8 = Mul(r.dU, 8), V8 = Mul(r.dV, 8);
+            i32 rc = recip(W);
+            i32 u = MulShift(U, rc, 12), v = MulShift(V, rc, 12);
+            u32 recips = 1;
+            int i = 0;
+            for (int runs = count >> 3; runs > 0; --runs) {
+                W = Add(W, W8);
+                U = Add(U, U8);
+                V = Add(V, V8);
+                rc = recip(W);
+                ++recips;
+                i32 ue = MulShift(U, rc, 12), ve = MulShift(V, rc, 12);
+                Linear(r, i, 8, u32(u), u32(v), u32(Sub(ue, u) >> 3), u32(Sub(ve, v) >> 3), k);
+                u = ue;
+                v = ve;
+                i += 8;
+            }
+            int rem = count & 7;
+            if (rem) {
+                rc = recip(Add(W, W8));
+                ++recips;
+                i32 du = Sub(MulShift(Add(U, U8), rc, 12), u) >> 3;
+                i32 dv = Sub(MulShift(Add(V, V8), rc, 12), v) >> 3;
+                Linear(r, i, rem, u32(u), u32(v), u32(du), u32(dv), k);
+            }
+            r.recips += recips;
+        }
+    }
+};
+
+// Walks the scanlines of one half: rows ceil(max(yTop, clipMinY)) up to
+// min(ceil(yBottom), clipMaxY >> 16), each span from ceil(max(leftX,
+// clipMinX)) up to ceil(min(rightX, clipMaxX)); the edge values advance after
+// every scanline and are written back for the lower half.
+template <class M> void SpanEngine(PTriangleSetup* s, i32 yTop, i32 yBottom)
+{
+    i32 y0 = Ceil(std::max(yTop, s->clipMinY));
+    i32 y1 = std::min(Ceil(yBottom), s->clipMaxY >> 16);
+    i32 n = y1 - y0;
+    s->lineCount = n - 1;
+    if (n <= 0)
+        return;
+    constexpr bool kTextured = M::kTex != TexMode::None;
+    constexpr bool kColour = M::kRGB || M::kAlpha || M::kHeld;
+    ptrdiff_t pitchPixels = s->pitch / 2;
+    u16* row = s->colourBuffer + ptrdiff_t(y0) * pitchPixels;
+    u16* drow = s->depthBuffer + ptrdiff_t(y0) * pitchPixels;
+    i32 L = s->leftX, R = s->rightX;
+    i32 eU = s->edgeU, eV = s->edgeV, eW = s->edgeW;
+    i32 eA = s->edgeA, eR = s->edgeR, eG = s->edgeG, eB = s->edgeB;
+    i32 eZ = s->edgeZ;
+    SpanConst k;
+    k.texels = s->texels;
+    k.su = s->texShiftU;
+    k.sv = s->texShiftV;
+    k.mask = (1u << (k.su + k.sv)) - 1;
+    k.spanFlags = s->spanFlags;
+    k.flat = s->flatColour;
+    k.enables = s->enables;
+    k.white = false;
+    const bool key = M::kKeyed && s->colourKey != 0;
+    u32 recips = 0;
+    i32 noise = 0;
+    for (i32 line = 0; line < n; ++line) {
+        if constexpr (M::kTex == TexMode::Noise) {
+            u32 rnd = s->noiseTable[s->noiseIndex & s->noiseMask];
+            s->noiseIndex += 1;
+            noise = Add(noise, i32(rnd << (24 - k.su)));
+        }
+        i32 start, p;
+        if (s->clipMinX > L) {
+            start = s->clipMinX;
+            p = Sub(s->clipMinX, L);
+        } else {
+            start = L;
+            p = i32((0u - u32(L)) & 0xFFFFu);
+        }
+        i32 x0 = Ceil(start);
+        i32 count = Ceil(std::min(R, s->clipMaxX)) - x0;
+        if (count > 0) {
+            Run r;
+            r.dst = row + x0;
+            r.depth = drow + x0;
+            r.recips = 0;
+            if constexpr (kColour) {
+                r.c.a = Add(eA, MulShift(p, s->dAdx, 16));
+                r.c.r = Add(eR, MulShift(p, s->dRdx, 16));
+                r.c.g = Add(eG, MulShift(p, s->dGdx, 16));
+                r.c.b = Add(eB, MulShift(p, s->dBdx, 16));
+                if constexpr (M::kAux) {
+                    r.c.a = Add(r.c.a, s->colourAux[0]);
+                    r.c.r = Add(r.c.r, s->colourAux[1]);
+                    r.c.g = Add(r.c.g, s->colourAux[2]);
+                    r.c.b = Add(r.c.b, s->colourAux[3]);
+                }
+                if constexpr (M::kRound) {
+                    r.c.a = Add(r.c.a, 0x7FFF);
+                    r.c.r = Add(r.c.r, 0x7FFF);
+                    r.c.g = Add(r.c.g, 0x7FFF);
+                    r.c.b = Add(r.c.b, 0x7FFF);
+                }
+                r.dc = Col{s->dAdx, s->dRdx, s->dGdx, s->dBdx};
+                k.a0 = r.c.a;
+                k.r0 = r.c.r;
+                k.g0 = r.c.g;
+                k.b0 = r.c.b;
+            }
+            if constexpr (M::kZ != ZTest::None) {
+                r.z = Add(eZ, MulShift(p, s->dZdx, 16));
+                r.dz = s->dZdx;
+            }
+            if constexpr (kTextured) {
+                r.du = s->dUdx;
+                r.dv = s->dVdx;
+                r.v = Add(eV, MulShift(p, s->dVdx, 16));
+                if constexpr (M::kTex == TexMode::Noise) {
+                    r.u = noise;
+                    r.du = k.su == 0 ? 0 : i32(1u << (32 - k.su));
+                } else {
+                    r.u = Add(eU, MulShift(p, s->dUdx, 16));
+                }
+                r.U = r.u;
+                r.V = r.v;
+                r.W = Add(eW, MulShift(p, s->dWdx, 16));
+                r.dU = s->dUdx;
+                r.dV = s->dVdx;
+                r.dW = s->dWdx;
+            }
+            M::Begin(k);
+            if (key)
+                Pixels<M, true>::Span(r, count, k);
+            else
+                Pixels<M, false>::Span(r, count, k);
+            recips += r.recips;
+            if constexpr (M::kTex == TexMode::Noise)
+                noise = Add(noise, Mul(r.du, count));
+        }
+        L = Add(L, s->leftDxDy);
+        R = Add(R, s->rightDxDy);
+        eU = Add(eU, s->stepU);
+        eV = Add(eV, s->stepV);
+        eW = Add(eW, s->stepW);
+        eA = Add(eA, s->stepA);
+        eR = Add(eR, s->stepR);
+        eG = Add(eG, s->stepG);
+        eB = Add(eB, s->stepB);
+        eZ = Add(eZ, s->stepZ);
+        row += pitchPixels;
+        drow += pitchPixels;
+    }
+    s->leftX = L;
+    s->rightX = R;
+    s->edgeU = eU;
+    s->edgeV = eV;
+    s->edgeW = eW;
+    s->edgeA = eA;
+    s->edgeR = eR;
+    s->edgeG = eG;
+    s->edgeB = eB;
+    s->edgeZ = eZ;
+    s->lineCount = -1;
+    g_spanReciprocals += recips;
+}
+
+} // namespace sw
+} // namespace vornGL
