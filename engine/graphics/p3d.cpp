@@ -9,6 +9,7 @@
 #include "engine/runtime/pfixed.h"
 #include "gl/es2_backend.h"
 #include "gl/glbackend_es11.h"
+#include "gl/software/swbackend.h"
 
 #include <algorithm>
 #include <cstring>
@@ -90,8 +91,14 @@ int P3D::Init(PDisplay* display, PDrawableSurface* target, BackendMaker maker, v
         backend = new vornGL::P3DBackendES20(&m_info, GetStateMan());
         break;
     case PGRAPHICS_SOFTWARE:
-        _PDebug("P3D: the software back end is not part of this build\n");
-        return 0;
+        // Null when the display has no back buffer or the depth buffer cannot
+        // be allocated.
+        backend = vornGL::P3DBackendSW::Create(&m_info, GetStateMan(), display, display->GetCurrentOrientation());
+        if (!backend) {
+            _PDebug("P3D: the software back end could not be made\n");
+            return 0;
+        }
+        break;
     default:
         _PDebug("P3D: unknown display graphics type %d\n", type);
         return 0;
