@@ -91,6 +91,7 @@ struct Mesa {
         req.redBits = 8;
         PDisplayProperties3D r3{};
         r3.depthBits = 24;
+        r3.alphaBits = 8; // 8 bits a channel (10-bit configurations have 2 alpha bits)
         r3.version = 11;
         if (!d->Init(nullptr, 32, &req, &r3))
             return nullptr;
