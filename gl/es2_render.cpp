@@ -215,8 +215,16 @@ void PFixedEmu::UpdateLights()
     f32 c[4];
     ToFloats(c, m_matEmission, 4);
     SetFloats(kUniEmission, m_emission, c, 4);
-    for (int i = 0; i < 4; ++i)
-        c[i] = ToFloat(Mul(m_lightModelAmbient[i], m_matAmbient[i]));
+    // Under colour material the current colour (or the vertex colour, which
+    // the shader multiplies in) is the material's ambient colour.
+    for (int i = 0; i < 4; ++i) {
+        if (!(E & kBitColorMaterial))
+            c[i] = ToFloat(Mul(m_lightModelAmbient[i], m_matAmbient[i]));
+        else if (!(E & kBitColorArray))
+            c[i] = ToFloat(Mul(m_lightModelAmbient[i], m_colour[i]));
+        else
+            c[i] = ToFloat(m_lightModelAmbient[i]);
+    }
     SetFloats(kUniGlobalAmbient, m_globalAmbient, c, 4);
 
     i32 X[16];

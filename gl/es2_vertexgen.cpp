@@ -181,6 +181,12 @@ char* PPaperDoll::CreateVertexShader(PFixedEmu const& emu, unsigned vertexHash)
         s += " = ";
         if (globalAmbient) {
             s += Uni(kUniGlobalAmbient);
+            // The vertex colour is the material's ambient colour here (the
+            // uniform holds the light model's ambient alone).
+            if (colorMaterial && colorArray) {
+                s += " * ";
+                s += attribNames[kAttribColor];
+            }
             if (emission) {
                 s += " + ";
                 s += Uni(kUniEmission);

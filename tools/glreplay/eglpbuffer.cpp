@@ -6,7 +6,7 @@ namespace glreplay {
 
 EglPbuffer::~EglPbuffer() { Destroy(); }
 
-bool EglPbuffer::Create(int width, int height, char const** error, bool rgb565)
+bool EglPbuffer::Create(int width, int height, char const** error, bool rgb565, int version)
 {
     auto fail = [this, error](char const* what) {
         if (error)
@@ -24,7 +24,8 @@ bool EglPbuffer::Create(int width, int height, char const** error, bool rgb565)
     if (!eglBindAPI(EGL_OPENGL_ES_API))
         return fail("eglBindAPI failed");
     int const R = rgb565 ? 5 : 8, G = rgb565 ? 6 : 8, B = rgb565 ? 5 : 8;
-    EGLint const attribs[] = {EGL_SURFACE_TYPE, EGL_PBUFFER_BIT, EGL_RENDERABLE_TYPE, EGL_OPENGL_ES_BIT,
+    EGLint const renderable = version >= 2 ? EGL_OPENGL_ES2_BIT : EGL_OPENGL_ES_BIT;
+    EGLint const attribs[] = {EGL_SURFACE_TYPE, EGL_PBUFFER_BIT, EGL_RENDERABLE_TYPE, renderable,
                               EGL_RED_SIZE, R, EGL_GREEN_SIZE, G, EGL_BLUE_SIZE, B, EGL_DEPTH_SIZE,
                               rgb565 ? 16 : 24, EGL_STENCIL_SIZE, rgb565 ? 0 : 8, EGL_NONE};
     EGLConfig configs[64];
@@ -51,7 +52,7 @@ bool EglPbuffer::Create(int width, int height, char const** error, bool rgb565)
     m_surface = eglCreatePbufferSurface(display, chosen, size);
     if (m_surface == EGL_NO_SURFACE)
         return fail("eglCreatePbufferSurface failed");
-    EGLint const version[] = {EGL_CONTEXT_CLIENT_VERSION, 1, EGL_NONE};
+    EGLint const version[] = {EGL_CONTEXT_CLIENT_VERSION, version >= 2 ? 2 : 1, EGL_NONE};
     m_context = eglCreateContext(display, chosen, EGL_NO_CONTEXT, version);
     if (m_context == EGL_NO_CONTEXT)
         return fail("eglCreateContext failed");

@@ -1,4 +1,4 @@
-// An OpenGL ES 1.1 context on an off-screen EGL pbuffer (EGL_PLATFORM may be
+// An OpenGL ES 1.1 (or, with version 2, 2.0) context on an off-screen EGL pbuffer (EGL_PLATFORM may be
 // "surfaceless"): RGB 8-8-8 without alpha, 24-bit depth, 8-bit stencil; or
 // RGB 5-6-5 with a 16-bit depth buffer.
 #pragma once
@@ -14,7 +14,7 @@ public:
 
     // Makes the context current on a width x height pbuffer; false (with a
     // message in error) when EGL cannot.
-    bool Create(int width, int height, char const** error, bool rgb565 = false);
+    bool Create(int width, int height, char const** error, bool rgb565 = false, int version = 1);
     void Destroy();
     void Swap();
     int Width() const { return m_width; }

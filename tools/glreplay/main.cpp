@@ -4,7 +4,8 @@
 // Replays a text trace of GL ES 1.x calls (format in tools/glreplay/trace.h
 // and docs/formats/gltrace.md) on an off-screen EGL surface and writes the
 // last frame as PNG. es1 goes through the GL layer's front end and its
-// OpenGL ES 1.1 back end; mesa calls Mesa's libGLESv1_CM directly and is the
+// OpenGL ES 1.1 back end, es2 through the front end and the OpenGL ES 2.0 back
+// end (fixed-function emulation, on an ES 2.0 context); mesa calls Mesa's libGLESv1_CM directly and is the
 // reference. --orient draws for a display held in that orientation (the PNG is
 // always upright); --fbo draws through the layer's off-screen framebuffer.
 // sw draws with the software rasterizer into memory; --565 gives es1 and mesa
@@ -74,10 +75,6 @@ int main(int argc, char** argv)
     }
     if (tracePath.empty() || backendName.empty())
         return Usage();
-    if (backendName == "es2") {
-        std::fprintf(stderr, "glreplay: the %s back end is not part of this build yet\n", backendName.c_str());
-        return 2;
-    }
     if (!glreplay::ParseBackend(backendName, opt.backend))
         return Usage();
 

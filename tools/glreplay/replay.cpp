@@ -1,6 +1,7 @@
 #include "tools/glreplay/replay.h"
 
 #include "engine/platform/pdisplay.h"
+#include "gl/es2_backend.h"
 #include "gl/glbackend_es11.h"
 #include "gl/gles.h"
 #include "gl/software/swbackend.h"
@@ -485,6 +486,8 @@ bool ParseBackend(std::string const& name, Backend& out)
 {
     if (name == "es1")
         out = Backend::ES1;
+    else if (name == "es2")
+        out = Backend::ES2;
     else if (name == "mesa")
         out = Backend::Mesa;
     else if (name == "sw")
@@ -508,7 +511,7 @@ bool Replay(Trace const& trace, ReplayOptions const& opt, ReplayResult& result, 
     bool sw = opt.backend == Backend::SW;
     EglPbuffer surface;
     char const* why = nullptr;
-    if (!sw && !surface.Create(physW, physH, &why, opt.rgb565)) {
+    if (!sw && !surface.Create(physW, physH, &why, opt.rgb565, opt.backend == Backend::ES2 ? 2 : 1)) {
         error = why ? why : "EGL failed";
         return false;
     }
@@ -525,9 +528,13 @@ bool Replay(Trace const& trace, ReplayOptions const& opt, ReplayResult& result, 
         info.fbHeight = physH;
     }
     std::unique_ptr<GLES> gles;
-    if (opt.backend == Backend::ES1) {
+    if (opt.backend == Backend::ES1 || opt.backend == Backend::ES2) {
         gles = std::make_unique<GLES>();
-        auto* backend = new vornGL::P3DBackendES11(&info);
+        vornGL::P3DBackend* backend = nullptr;
+        if (opt.backend == Backend::ES2)
+            backend = new vornGL::P3DBackendES20(&info, gles->GetStateMan());
+        else
+            backend = new vornGL::P3DBackendES11(&info);
         if (!backend) {
             error = "out of memory";
             return false;

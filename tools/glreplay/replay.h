@@ -13,7 +13,7 @@
 
 namespace glreplay {
 
-enum class Backend { ES1, Mesa, SW };
+enum class Backend { ES1, ES2, Mesa, SW };
 
 struct ReplayOptions {
     Backend backend = Backend::ES1;
