@@ -75,8 +75,9 @@ TEST_F(Render, FirstDrawIsWhiteAndRepeatedDrawsSendNothingNew)
     trace.Clear();
     g->glColor4x(0x8000, 0x10000, 0x8000, 0x10000);
     Draw();
-    // Light 0's diffuse product only (its ambient is black and stays so).
-    EXPECT_EQ(trace.Joined(), "glUniform4fv glDrawArrays ");
+    // Under colour material the colour is the material's: the global ambient
+    // term and light 0's diffuse product (its ambient is black and stays so).
+    EXPECT_EQ(trace.Joined(), "glUniform4fv glUniform4fv glDrawArrays ");
 
     // Count 0 makes no call at all.
     trace.Clear();
