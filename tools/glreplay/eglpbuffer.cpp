@@ -52,8 +52,8 @@ bool EglPbuffer::Create(int width, int height, char const** error, bool rgb565, 
     m_surface = eglCreatePbufferSurface(display, chosen, size);
     if (m_surface == EGL_NO_SURFACE)
         return fail("eglCreatePbufferSurface failed");
-    EGLint const version[] = {EGL_CONTEXT_CLIENT_VERSION, version >= 2 ? 2 : 1, EGL_NONE};
-    m_context = eglCreateContext(display, chosen, EGL_NO_CONTEXT, version);
+    EGLint const client[] = {EGL_CONTEXT_CLIENT_VERSION, version >= 2 ? 2 : 1, EGL_NONE};
+    m_context = eglCreateContext(display, chosen, EGL_NO_CONTEXT, client);
     if (m_context == EGL_NO_CONTEXT)
         return fail("eglCreateContext failed");
     if (!eglMakeCurrent(display, m_surface, m_surface, m_context))

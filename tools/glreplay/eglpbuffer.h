@@ -1,6 +1,6 @@
-// An OpenGL ES 1.1 (or, with version 2, 2.0) context on an off-screen EGL pbuffer (EGL_PLATFORM may be
-// "surfaceless"): RGB 8-8-8 without alpha, 24-bit depth, 8-bit stencil; or
-// RGB 5-6-5 with a 16-bit depth buffer.
+// An OpenGL ES 1.1 context (2.0 with version 2) on an off-screen EGL pbuffer
+// (EGL_PLATFORM may be "surfaceless"): RGB 8-8-8 without alpha, 24-bit depth,
+// 8-bit stencil; or RGB 5-6-5 with a 16-bit depth buffer.
 #pragma once
 
 namespace glreplay {

@@ -5,8 +5,8 @@
 // and docs/formats/gltrace.md) on an off-screen EGL surface and writes the
 // last frame as PNG. es1 goes through the GL layer's front end and its
 // OpenGL ES 1.1 back end, es2 through the front end and the OpenGL ES 2.0 back
-// end (fixed-function emulation, on an ES 2.0 context); mesa calls Mesa's libGLESv1_CM directly and is the
-// reference. --orient draws for a display held in that orientation (the PNG is
+// end (fixed-function emulation, on an ES 2.0 context); mesa calls Mesa's
+// libGLESv1_CM directly and is the reference. --orient draws for a display held in that orientation (the PNG is
 // always upright); --fbo draws through the layer's off-screen framebuffer.
 // sw draws with the software rasterizer into memory; --565 gives es1 and mesa
 // an RGB565 surface with a 16-bit depth buffer, as the software back end has.
