@@ -168,7 +168,7 @@ const PGlyph* PUnicodeFont::FindChar(wchar_t ch) const
 
 int PUnicodeFont::MissingWidth(wchar_t c) const
 {
-    if (!fallback || fallback == this || m_inFallback)
+    if (!CanAskFallback())
         return width;
     const wchar_t one[2] = {c, 0};
     m_inFallback = 1;
@@ -179,7 +179,7 @@ int PUnicodeFont::MissingWidth(wchar_t c) const
 
 bool PUnicodeFont::PrintMissing(wchar_t c, int x, int y, int* advance) const
 {
-    if (!fallback || fallback == this || m_inFallback)
+    if (!CanAskFallback())
         return false;
     const wchar_t one[2] = {c, 0};
     m_inFallback = 1;

@@ -63,6 +63,8 @@ protected:
     // Prints one missing character at the pen through the fallback font
     // (wide form); false when there is none to ask.
     bool PrintMissing(wchar_t c, int x, int y, int* advance) const;
+    // Whether a missing character would go to the fallback font now.
+    bool CanAskFallback() const { return fallback && fallback != this && !m_inFallback; }
 
 private:
     template <class Next> int Measure(Next next, int* height, int n) const;

@@ -1,0 +1,187 @@
+// Fonts drawn through GL on Mesa's OpenGL ES 1.1, read back: a DejaVu font
+// built by fntbuild against FreeType's own bitmaps, the colour modes, mirrored
+// and flipped glyphs, paletted strips and background boxes.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "engine/graphics/punicodefont3d.h"
+#include "p3d_fixtures.h"
+#include "tests/engine/graphics/font_fixture.h"
+#include "tests/engine/graphics/font_freetype.h"
+
+using namespace fonttest;
+using p3dtest::Mesa;
+
+namespace {
+
+constexpr int kW = 640, kH = 32, kX = 5, kY = 3;
+
+std::unique_ptr<PUnicodeFont3D> Load3D(Mesa& m, const std::string& path, int mode)
+{
+    auto f = std::make_unique<PUnicodeFont3D>();
+    f->SetDrawingTarget(m.ctx, unsigned(m.w), unsigned(m.h), 0);
+    f->mode = mode;
+    if (!f->Load(path.c_str()))
+        return nullptr;
+    return f;
+}
+
+std::unique_ptr<PUnicodeFont3D> Load3D(Mesa& m, const std::vector<uint8_t>& bytes, int mode = 2)
+{
+    auto f = std::make_unique<PUnicodeFont3D>();
+    f->SetDrawingTarget(m.ctx, unsigned(m.w), unsigned(m.h), 0);
+    f->mode = mode;
+    std::vector<uint8_t> b = bytes;
+    PMemStream s(b.data(), long(b.size()));
+    if (!f->Load(s))
+        return nullptr;
+    return f;
+}
+
+// Rows of a frame as '#' (pixel of colour c) and '.' over x0..x1, y0..y1.
+std::string Picture(const Mesa& m, const std::vector<uint8_t>& f, uint32_t c, int x0, int y0, int x1, int y1)
+{
+    std::string s;
+    for (int y = y0; y <= y1; y++) {
+        for (int x = x0; x <= x1; x++)
+            s += m.At(f, x, y) == c ? '#' : '.';
+        s += '\n';
+    }
+    return s;
+}
+
+class Font3DMesa : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!std::filesystem::exists(kDejaVuSans))
+            GTEST_SKIP() << kDejaVuSans << " is missing (fonts-dejavu-core)";
+        ASSERT_TRUE(m_ref.Open(kDejaVuSans, kSize));
+        ASSERT_TRUE(m_mesa.Ok());
+        m_mesa.ctx->Clear(0);
+    }
+
+    Reference m_ref;
+    TempDir m_dir{"krv_font3d"};
+    Mesa m_mesa{kW, kH};
+};
+
+// An 'L': the left column and the bottom row of a 3 x 4 glyph.
+Spec Ell()
+{
+    Spec s;
+    s.height = 4;
+    s.glyphs = {{'L', 0, 3, 0}};
+    s.coverage = [](uint32_t, int x, int y) -> uint8_t { return x == 0 || y == 3 ? 255 : 0; };
+    return s;
+}
+
+} // namespace
+
+TEST_F(Font3DMesa, DejaVuMatchesFreeTypePixelForPixel)
+{
+    const std::string path = BuildDejaVu(m_dir.path, "bgra.fnt", "--strip bgra");
+    auto f = Load3D(m_mesa, path, 2);
+    ASSERT_TRUE(f);
+    const Layout want = m_ref.Lay(kSample, kX, kY, false, kW, kH);
+    ASSERT_TRUE(want.ok) << want.problem;
+    EXPECT_EQ(f->Print(kSample, kX, kY, -1), want.advance);
+    const auto frame = m_mesa.Read();
+    int drawn = 0;
+    for (int y = 0; y < kH; y++)
+        for (int x = 0; x < kW; x++) {
+            const bool visible = want.At(x, y) >= 17;
+            drawn += visible;
+            ASSERT_EQ(m_mesa.At(frame, x, y), visible ? 0xFFFFFFu : 0u) << x << "," << y;
+        }
+    EXPECT_GT(drawn, 500);
+}
+
+TEST_F(Font3DMesa, ColourModesBlendTheCoverage)
+{
+    const Layout want = m_ref.Lay(kSample, kX, kY, false, kW, kH);
+    ASSERT_TRUE(want.ok) << want.problem;
+    // Mode 3: the texture blended by its 4-bit alpha.
+    {
+        auto f = Load3D(m_mesa, BuildDejaVu(m_dir.path, "bgra.fnt", "--strip bgra"), 3);
+        ASSERT_TRUE(f);
+        f->Print(kSample, kX, kY, -1);
+        const auto frame = m_mesa.Read();
+        for (int y = 0; y < kH; y++)
+            for (int x = 0; x < kW; x++) {
+                const int c = want.At(x, y);
+                const int a4 = c >= 17 ? c / 17 : 0;
+                ASSERT_NEAR(int(m_mesa.At(frame, x, y) & 0xFF), a4 * 17, 1) << x << "," << y;
+            }
+    }
+    // Mode 5: coverage bytes as luminance and alpha, modulated by the colour
+    // and blended by alpha: the coverage counts twice.
+    m_mesa.ctx->Clear(0);
+    {
+        auto f = Load3D(m_mesa, BuildDejaVu(m_dir.path, "grey.fnt", "--strip grey"), 5);
+        ASSERT_TRUE(f);
+        f->args.color = 0xFF00FF00;
+        f->Print(kSample, kX, kY, -1);
+        const auto frame = m_mesa.Read();
+        for (int y = 0; y < kH; y++)
+            for (int x = 0; x < kW; x++) {
+                const int c = want.At(x, y);
+                const uint32_t px = m_mesa.At(frame, x, y);
+                ASSERT_NEAR(int((px >> 8) & 0xFF), c * c / 255, 2) << x << "," << y;
+                ASSERT_EQ(px & 0xFF00FF, 0u) << x << "," << y;
+            }
+    }
+}
+
+TEST_F(Font3DMesa, MirroredAndFlippedGlyphsStayInPlace)
+{
+    auto f = Load3D(m_mesa, MakeFont(Ell()));
+    ASSERT_TRUE(f);
+    EXPECT_EQ(f->Print("L", 1, 1, -1), 3);
+    f->args.blitFlags = 0x01 | 0x02;
+    EXPECT_EQ(f->Print("L", 6, 1, -1), 3);
+    f->args.blitFlags = 0x01 | 0x04;
+    f->Print("L", 11, 1, -1);
+    f->args.blitFlags = 0x01 | 0x02 | 0x04;
+    f->Print("L", 16, 1, -1);
+    const auto frame = m_mesa.Read();
+    EXPECT_EQ(Picture(m_mesa, frame, 0xFFFFFF, 0, 0, 19, 5), "....................\n"
+                                                           ".#......#..###..###.\n"
+                                                           ".#......#..#......#.\n"
+                                                           ".#......#..#......#.\n"
+                                                           ".###..###..#......#.\n"
+                                                           "....................\n");
+}
+
+TEST_F(Font3DMesa, PalettedStripsAndBoxes)
+{
+    // Index 0 is the colour key (transparent), 1 red, 2 green; 4-bit indices.
+    FntFont pal = MakeFontRecord(Ell());
+    pal.strip = NrvImage();
+    pal.strip.format = 3;
+    pal.strip.width = 3;
+    pal.strip.height = 4;
+    pal.strip.palette = {0xFFFF00FF, 0xFFFF0000, 0xFF00FF00};
+    pal.strip.pixels = {1, 0, 0, 1, 0, 0, 1, 0, 0, 2, 2, 2};
+    pal.stripFlags = kNrvFlag3Byte;
+    auto f = Load3D(m_mesa, Encode(pal));
+    ASSERT_TRUE(f);
+    m_mesa.ctx->Clear(0x0000FF);
+    f->Print("L", 1, 1, -1);
+    // A background box with cut corners, then one without.
+    PFont::AttributeString run{"L", 1, 0x11, 0, 0xFFFFFF00, 0};
+    EXPECT_EQ(f->PrintShape(6, 1, 6, 5, run), 6);
+    run.attributes = 0x01;
+    f->PrintShape(14, 1, 3, 3, run);
+    const auto frame = m_mesa.Read();
+    EXPECT_EQ(Picture(m_mesa, frame, 0xFF0000, 0, 0, 4, 5), ".....\n.#...\n.#...\n.#...\n.....\n.....\n");
+    EXPECT_EQ(Picture(m_mesa, frame, 0x00FF00, 0, 0, 4, 5), ".....\n.....\n.....\n.....\n.###.\n.....\n");
+    EXPECT_EQ(Picture(m_mesa, frame, 0xFFFF00, 5, 0, 17, 6), ".............\n"
+                                                            "..####...###.\n"
+                                                            ".######..###.\n"
+                                                            ".######..###.\n"
+                                                            ".######......\n"
+                                                            "..####.......\n"
+                                                            ".............\n");
+}
