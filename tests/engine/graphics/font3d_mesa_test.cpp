@@ -1,6 +1,7 @@
-// Fonts drawn through GL on Mesa's OpenGL ES 1.1, read back: a DejaVu font
-// built by fntbuild against FreeType's own bitmaps, the colour modes, mirrored
-// and flipped glyphs, paletted strips and background boxes.
+// Fonts drawn through GL on Mesa's OpenGL ES 1.1 and 2.0, read back, and on
+// the software back end: a DejaVu font built by fntbuild against FreeType's
+// own bitmaps, the colour modes, mirrored and flipped glyphs, paletted strips
+// and background boxes.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -184,4 +185,98 @@ TEST_F(Font3DMesa, PalettedStripsAndBoxes)
                                                             ".######......\n"
                                                             "..####.......\n"
                                                             ".............\n");
+}
+
+namespace {
+
+// A display of graphics type 0: the drawing context draws through the
+// software back end into this RGB565 buffer.
+class MemoryDisplay : public PDisplay {
+public:
+    MemoryDisplay(int w, int h) : m_pixels(size_t(w) * size_t(h))
+    {
+        m_buffer.pixels = m_pixels.data();
+        m_buffer.width = w;
+        m_buffer.height = h;
+        m_buffer.pitch = w * 2;
+    }
+    PBackBuffer* GetBackBuffer(PBackBufferType t) override { return t == PBACKBUFFER_COLOR ? &m_buffer : nullptr; }
+    void Update(int) override {}
+    void WaitVerticalBlank() override {}
+    void GetInfo(PDisplayProperties& p) override
+    {
+        p = PDisplayProperties{};
+        p.width = p.screenWidth = m_buffer.width;
+        p.height = p.screenHeight = m_buffer.height;
+    }
+    int GetType() override { return 0; }
+    int GetCurrentOrientation() override { return 1; }
+    uint16_t At(int x, int y) const { return m_pixels[size_t(y) * size_t(m_buffer.width) + size_t(x)]; }
+
+private:
+    std::vector<uint16_t> m_pixels;
+    PBackBuffer m_buffer{};
+};
+
+} // namespace
+
+TEST_F(Font3DMesa, SoftwareBackEndCoversTheSamePixels)
+{
+    MemoryDisplay display(kW, kH);
+    std::unique_ptr<P3D> ctx(P3D::Create(&display, nullptr));
+    ASSERT_TRUE(ctx);
+    auto f = std::make_unique<PUnicodeFont3D>();
+    f->SetDrawingTarget(ctx.get(), kW, kH, 0);
+    ASSERT_TRUE(f->Load(BuildDejaVu(m_dir.path, "bgra.fnt", "--strip bgra").c_str()));
+    ctx->Clear(0);
+    const Layout want = m_ref.Lay(kSample, kX, kY, false, kW, kH);
+    ASSERT_TRUE(want.ok) << want.problem;
+    EXPECT_EQ(f->Print(kSample, kX, kY, -1), want.advance);
+    // The rasterizer widens 4-bit texels its own way: one colour throughout.
+    const uint16_t ink = display.At(10, 7);
+    EXPECT_NE(ink, 0);
+    for (int y = 0; y < kH; y++)
+        for (int x = 0; x < kW; x++)
+            ASSERT_EQ(display.At(x, y), want.At(x, y) >= 17 ? ink : 0) << x << "," << y;
+}
+
+TEST_F(Font3DMesa, OpenGLES2BackEndDrawsTheSamePixels)
+{
+    // A pbuffer display asking for OpenGL ES 2.0 (graphics type 2); kept to
+    // the end of the process like the fixture's displays.
+    static PDisplayEGL* es2 = [] {
+        auto* d = new PDisplayEGL();
+        d->m_surfaceKind = PSURFACE_PBUFFER;
+        d->SetPbufferSize(kW, kH);
+        PDisplayProperties req{};
+        req.redBits = 8;
+        PDisplayProperties3D r3{};
+        r3.version = 20;
+        return d->Init(nullptr, 32, &req, &r3) ? d : nullptr;
+    }();
+    ASSERT_TRUE(es2);
+    es2->MakeCurrent();
+    std::unique_ptr<P3D> ctx(P3D::Create(es2, nullptr));
+    ASSERT_TRUE(ctx);
+    ASSERT_EQ(ctx->GetBackend()->vornGLGetAPI(), 2);
+    auto f = std::make_unique<PUnicodeFont3D>();
+    f->SetDrawingTarget(ctx.get(), kW, kH, 0);
+    ASSERT_TRUE(f->Load(BuildDejaVu(m_dir.path, "bgra.fnt", "--strip bgra").c_str()));
+    ctx->Clear(0);
+    const Layout want = m_ref.Lay(kSample, kX, kY, false, kW, kH);
+    ASSERT_TRUE(want.ok) << want.problem;
+    EXPECT_EQ(f->Print(kSample, kX, kY, -1), want.advance);
+    std::vector<uint8_t> up(size_t(kW) * kH * 4);
+    ctx->GetBackend()->glFinish();
+    ctx->GetBackend()->glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    ctx->GetBackend()->glReadPixels(0, 0, kW, kH, GL_RGBA, GL_UNSIGNED_BYTE, up.data());
+    for (int y = 0; y < kH; y++)
+        for (int x = 0; x < kW; x++) {
+            const uint8_t* p = &up[(size_t(kH - 1 - y) * kW + size_t(x)) * 4];
+            const uint32_t px = uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | p[2];
+            ASSERT_EQ(px, want.At(x, y) >= 17 ? 0xFFFFFFu : 0u) << x << "," << y;
+        }
+    f.reset();
+    ctx.reset();
+    m_mesa.display->MakeCurrent();
 }
