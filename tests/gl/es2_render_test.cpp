@@ -201,4 +201,26 @@ TEST_F(Render, AlphaTestAndFog)
     EXPECT_NEAR(Centre()[0], 128, 2);
 }
 
+TEST_F(Render, PositionAlwaysAtLocationZeroAndDirectionsNormalised)
+{
+    // A program made while the vertex array is off still reserves location 0
+    // for the position; the array stays off while the state says so.
+    g->glDisableClientState(GL_VERTEX_ARRAY);
+    Draw();
+    ASSERT_NE(emu->CurrentProgram(), nullptr);
+    EXPECT_TRUE(emu->CurrentProgram()->UsesAttribute(kAttribPos));
+    EXPECT_EQ(emu->EnabledAttributes() & 1u, 0u);
+    g->glEnableClientState(GL_VERTEX_ARRAY);
+
+    // A directional light given at length 2 reaches the shader as a unit vector.
+    g->glEnable(GL_LIGHTING);
+    g->glEnable(GL_LIGHT0);
+    i32 const twice[4] = {0, 0x20000, 0, 0};
+    fe.backend()->glLightxv(GL_LIGHT0, GL_POSITION, twice);
+    Draw();
+    f32 const* pos = static_cast<f32 const*>(emu->UniformValue(kUniLightPos0).Value());
+    EXPECT_FLOAT_EQ(pos[1], 1.0f);
+    EXPECT_FLOAT_EQ(pos[0], 0.0f);
+}
+
 } // namespace
