@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "engine/graphics/punicodefont3d.h"
+#include "gl/software/sw_fixture.h"
 #include "p3d_fixtures.h"
 #include "tests/engine/graphics/font_fixture.h"
 #include "tests/engine/graphics/font_freetype.h"
@@ -18,21 +19,20 @@ namespace {
 
 constexpr int kW = 640, kH = 32, kX = 5, kY = 3;
 
-std::unique_ptr<PUnicodeFont3D> Load3D(Mesa& m, const std::string& path, int mode)
+std::unique_ptr<PUnicodeFont3D> Load3D(P3D* ctx, const std::string& path, int mode = 2)
 {
     auto f = std::make_unique<PUnicodeFont3D>();
-    f->SetDrawingTarget(m.ctx, unsigned(m.w), unsigned(m.h), 0);
+    f->SetDrawingTarget(ctx, kW, kH, 0);
     f->mode = mode;
     if (!f->Load(path.c_str()))
         return nullptr;
     return f;
 }
 
-std::unique_ptr<PUnicodeFont3D> Load3D(Mesa& m, const std::vector<uint8_t>& bytes, int mode = 2)
+std::unique_ptr<PUnicodeFont3D> Load3D(P3D* ctx, const std::vector<uint8_t>& bytes)
 {
     auto f = std::make_unique<PUnicodeFont3D>();
-    f->SetDrawingTarget(m.ctx, unsigned(m.w), unsigned(m.h), 0);
-    f->mode = mode;
+    f->SetDrawingTarget(ctx, kW, kH, 0);
     std::vector<uint8_t> b = bytes;
     PMemStream s(b.data(), long(b.size()));
     if (!f->Load(s))
@@ -63,6 +63,27 @@ protected:
         m_mesa.ctx->Clear(0);
     }
 
+    // Prints the sample with the DejaVu font on ctx and expects `ink` exactly
+    // where FreeType's coverage survives a 4-bit alpha, black elsewhere.
+    template <class Pixel> void ExpectSample(P3D* ctx, Pixel pixel, uint32_t ink)
+    {
+        auto f = Load3D(ctx, BuildDejaVu(m_dir.path, "bgra.fnt", "--strip bgra"));
+        ASSERT_TRUE(f);
+        ctx->Clear(0);
+        const Layout want = m_ref.Lay(kSample, kX, kY, false, kW, kH);
+        ASSERT_TRUE(want.ok) << want.problem;
+        EXPECT_EQ(f->Print(kSample, kX, kY, -1), want.advance);
+        ctx->GetBackend()->glFinish();
+        int drawn = 0;
+        for (int y = 0; y < kH; y++)
+            for (int x = 0; x < kW; x++) {
+                const bool visible = want.At(x, y) >= 17;
+                drawn += visible;
+                ASSERT_EQ(pixel(x, y), visible ? ink : 0u) << x << "," << y;
+            }
+        EXPECT_GT(drawn, 500);
+    }
+
     Reference m_ref;
     TempDir m_dir{"krv_font3d"};
     Mesa m_mesa{kW, kH};
@@ -82,21 +103,15 @@ Spec Ell()
 
 TEST_F(Font3DMesa, DejaVuMatchesFreeTypePixelForPixel)
 {
-    const std::string path = BuildDejaVu(m_dir.path, "bgra.fnt", "--strip bgra");
-    auto f = Load3D(m_mesa, path, 2);
-    ASSERT_TRUE(f);
-    const Layout want = m_ref.Lay(kSample, kX, kY, false, kW, kH);
-    ASSERT_TRUE(want.ok) << want.problem;
-    EXPECT_EQ(f->Print(kSample, kX, kY, -1), want.advance);
-    const auto frame = m_mesa.Read();
-    int drawn = 0;
-    for (int y = 0; y < kH; y++)
-        for (int x = 0; x < kW; x++) {
-            const bool visible = want.At(x, y) >= 17;
-            drawn += visible;
-            ASSERT_EQ(m_mesa.At(frame, x, y), visible ? 0xFFFFFFu : 0u) << x << "," << y;
-        }
-    EXPECT_GT(drawn, 500);
+    std::vector<uint8_t> frame;
+    ExpectSample(
+        m_mesa.ctx,
+        [&](int x, int y) {
+            if (frame.empty())
+                frame = m_mesa.Read();
+            return m_mesa.At(frame, x, y);
+        },
+        0xFFFFFF);
 }
 
 TEST_F(Font3DMesa, ColourModesBlendTheCoverage)
@@ -105,7 +120,7 @@ TEST_F(Font3DMesa, ColourModesBlendTheCoverage)
     ASSERT_TRUE(want.ok) << want.problem;
     // Mode 3: the texture blended by its 4-bit alpha.
     {
-        auto f = Load3D(m_mesa, BuildDejaVu(m_dir.path, "bgra.fnt", "--strip bgra"), 3);
+        auto f = Load3D(m_mesa.ctx, BuildDejaVu(m_dir.path, "bgra.fnt", "--strip bgra"), 3);
         ASSERT_TRUE(f);
         f->Print(kSample, kX, kY, -1);
         const auto frame = m_mesa.Read();
@@ -120,7 +135,7 @@ TEST_F(Font3DMesa, ColourModesBlendTheCoverage)
     // and blended by alpha: the coverage counts twice.
     m_mesa.ctx->Clear(0);
     {
-        auto f = Load3D(m_mesa, BuildDejaVu(m_dir.path, "grey.fnt", "--strip grey"), 5);
+        auto f = Load3D(m_mesa.ctx, BuildDejaVu(m_dir.path, "grey.fnt", "--strip grey"), 5);
         ASSERT_TRUE(f);
         f->args.color = 0xFF00FF00;
         f->Print(kSample, kX, kY, -1);
@@ -137,7 +152,7 @@ TEST_F(Font3DMesa, ColourModesBlendTheCoverage)
 
 TEST_F(Font3DMesa, MirroredAndFlippedGlyphsStayInPlace)
 {
-    auto f = Load3D(m_mesa, MakeFont(Ell()));
+    auto f = Load3D(m_mesa.ctx, MakeFont(Ell()));
     ASSERT_TRUE(f);
     EXPECT_EQ(f->Print("L", 1, 1, -1), 3);
     f->args.blitFlags = 0x01 | 0x02;
@@ -166,7 +181,7 @@ TEST_F(Font3DMesa, PalettedStripsAndBoxes)
     pal.strip.palette = {0xFFFF00FF, 0xFFFF0000, 0xFF00FF00};
     pal.strip.pixels = {1, 0, 0, 1, 0, 0, 1, 0, 0, 2, 2, 2};
     pal.stripFlags = kNrvFlag3Byte;
-    auto f = Load3D(m_mesa, Encode(pal));
+    auto f = Load3D(m_mesa.ctx, Encode(pal));
     ASSERT_TRUE(f);
     m_mesa.ctx->Clear(0x0000FF);
     f->Print("L", 1, 1, -1);
@@ -187,57 +202,15 @@ TEST_F(Font3DMesa, PalettedStripsAndBoxes)
                                                             ".............\n");
 }
 
-namespace {
-
-// A display of graphics type 0: the drawing context draws through the
-// software back end into this RGB565 buffer.
-class MemoryDisplay : public PDisplay {
-public:
-    MemoryDisplay(int w, int h) : m_pixels(size_t(w) * size_t(h))
-    {
-        m_buffer.pixels = m_pixels.data();
-        m_buffer.width = w;
-        m_buffer.height = h;
-        m_buffer.pitch = w * 2;
-    }
-    PBackBuffer* GetBackBuffer(PBackBufferType t) override { return t == PBACKBUFFER_COLOR ? &m_buffer : nullptr; }
-    void Update(int) override {}
-    void WaitVerticalBlank() override {}
-    void GetInfo(PDisplayProperties& p) override
-    {
-        p = PDisplayProperties{};
-        p.width = p.screenWidth = m_buffer.width;
-        p.height = p.screenHeight = m_buffer.height;
-    }
-    int GetType() override { return 0; }
-    int GetCurrentOrientation() override { return 1; }
-    uint16_t At(int x, int y) const { return m_pixels[size_t(y) * size_t(m_buffer.width) + size_t(x)]; }
-
-private:
-    std::vector<uint16_t> m_pixels;
-    PBackBuffer m_buffer{};
-};
-
-} // namespace
-
 TEST_F(Font3DMesa, SoftwareBackEndCoversTheSamePixels)
 {
-    MemoryDisplay display(kW, kH);
+    swtest::MemoryDisplay display(kW, kH);
     std::unique_ptr<P3D> ctx(P3D::Create(&display, nullptr));
     ASSERT_TRUE(ctx);
-    auto f = std::make_unique<PUnicodeFont3D>();
-    f->SetDrawingTarget(ctx.get(), kW, kH, 0);
-    ASSERT_TRUE(f->Load(BuildDejaVu(m_dir.path, "bgra.fnt", "--strip bgra").c_str()));
-    ctx->Clear(0);
-    const Layout want = m_ref.Lay(kSample, kX, kY, false, kW, kH);
-    ASSERT_TRUE(want.ok) << want.problem;
-    EXPECT_EQ(f->Print(kSample, kX, kY, -1), want.advance);
-    // The rasterizer widens 4-bit texels its own way: one colour throughout.
-    const uint16_t ink = display.At(10, 7);
-    EXPECT_NE(ink, 0);
-    for (int y = 0; y < kH; y++)
-        for (int x = 0; x < kW; x++)
-            ASSERT_EQ(display.At(x, y), want.At(x, y) >= 17 ? ink : 0) << x << "," << y;
+    // The rasterizer widens 4-bit texels its own way: the white of the strip
+    // becomes 0xF79E.
+    const PBackBuffer& bb = display.Buffer();
+    ExpectSample(ctx.get(), [&](int x, int y) { return uint32_t(bb.pixels[y * kW + x]); }, 0xF79E);
 }
 
 TEST_F(Font3DMesa, OpenGLES2BackEndDrawsTheSamePixels)
@@ -259,24 +232,19 @@ TEST_F(Font3DMesa, OpenGLES2BackEndDrawsTheSamePixels)
     std::unique_ptr<P3D> ctx(P3D::Create(es2, nullptr));
     ASSERT_TRUE(ctx);
     ASSERT_EQ(ctx->GetBackend()->vornGLGetAPI(), 2);
-    auto f = std::make_unique<PUnicodeFont3D>();
-    f->SetDrawingTarget(ctx.get(), kW, kH, 0);
-    ASSERT_TRUE(f->Load(BuildDejaVu(m_dir.path, "bgra.fnt", "--strip bgra").c_str()));
-    ctx->Clear(0);
-    const Layout want = m_ref.Lay(kSample, kX, kY, false, kW, kH);
-    ASSERT_TRUE(want.ok) << want.problem;
-    EXPECT_EQ(f->Print(kSample, kX, kY, -1), want.advance);
-    std::vector<uint8_t> up(size_t(kW) * kH * 4);
-    ctx->GetBackend()->glFinish();
-    ctx->GetBackend()->glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    ctx->GetBackend()->glReadPixels(0, 0, kW, kH, GL_RGBA, GL_UNSIGNED_BYTE, up.data());
-    for (int y = 0; y < kH; y++)
-        for (int x = 0; x < kW; x++) {
+    std::vector<uint8_t> up;
+    ExpectSample(
+        ctx.get(),
+        [&](int x, int y) {
+            if (up.empty()) {
+                up.resize(size_t(kW) * kH * 4);
+                ctx->GetBackend()->glPixelStorei(GL_PACK_ALIGNMENT, 1);
+                ctx->GetBackend()->glReadPixels(0, 0, kW, kH, GL_RGBA, GL_UNSIGNED_BYTE, up.data());
+            }
             const uint8_t* p = &up[(size_t(kH - 1 - y) * kW + size_t(x)) * 4];
-            const uint32_t px = uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | p[2];
-            ASSERT_EQ(px, want.At(x, y) >= 17 ? 0xFFFFFFu : 0u) << x << "," << y;
-        }
-    f.reset();
+            return uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | p[2];
+        },
+        0xFFFFFF);
     ctx.reset();
     m_mesa.display->MakeCurrent();
 }

@@ -406,27 +406,3 @@ TEST(FontLoad, FilesPlainAndCompressed)
     EXPECT_EQ(PUnicodeFont::Create((dir / "missing.fnt").string().c_str()), nullptr);
     std::filesystem::remove_all(dir);
 }
-
-TEST(FontWriter, RefusesWhatTheFormatCannotHold)
-{
-    FntFont f = MakeFontRecord(AB());
-    std::vector<uint8_t> out;
-    std::string err;
-    auto refused = [&](FntFont const& g) { return !FntEncode(g, &out, &err); };
-    FntFont g = f;
-    g.glyphs.push_back(g.glyphs[0]);
-    EXPECT_TRUE(refused(g));
-    g = f;
-    g.glyphs[0].before = 16;
-    EXPECT_TRUE(refused(g));
-    g = f;
-    g.glyphs[1].after = -9;
-    EXPECT_TRUE(refused(g));
-    g = f;
-    g.glyphs[1].x = g.strip.width;
-    EXPECT_TRUE(refused(g));
-    g = f;
-    g.glyphs[0].code = 70000;
-    EXPECT_TRUE(refused(g));
-    EXPECT_FALSE(refused(f)) << err;
-}
