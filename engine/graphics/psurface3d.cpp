@@ -133,7 +133,9 @@ PSurface3D* PSurface3D::Create(P3D* ctx, PSurface* image, int flags)
         }
         break;
     case PSURFACE_RGB24:
+        // Three bytes a texel: the staging buffer holds RGB whatever the flags.
         T = kUnsignedByte;
+        F = kRGB;
         bytes = 3 * n;
         break;
     case PSURFACE_RGBA32:

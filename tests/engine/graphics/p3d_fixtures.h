@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "engine/graphics/p3d.h"
@@ -44,6 +45,7 @@ struct Recorded {
     testgl::RecordingBackend* rec = nullptr;
     P3D* ctx = nullptr;
     int maxTextureSize = 256;
+    std::string extensions; // the GL_EXTENSIONS the recorder reports
 
     Recorded(int w = 640, int h = 480, int maxTex = 256) : display(w, h), maxTextureSize(maxTex) {}
     ~Recorded() { delete ctx; }
@@ -52,6 +54,7 @@ struct Recorded {
     {
         auto* self = static_cast<Recorded*>(user);
         self->rec = new testgl::RecordingBackend(1, info);
+        self->rec->extensions = self->extensions;
         self->rec->integers[GL_MAX_TEXTURE_SIZE] = {self->maxTextureSize};
         self->rec->integers[GL_MAX_TEXTURE_UNITS] = {2};
         return self->rec;

@@ -1,0 +1,189 @@
+// Textured images: tiling and the piece walk on a recording back end with a
+// maximum texture size of 256, and on Mesa blits of every surface format
+// reading back as their source, BlitFx at scale 1 against Blit, paletted
+// uploads.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "engine/graphics/pblit.h"
+#include "engine/graphics/ppalette.h"
+#include "engine/graphics/psurface.h"
+#include "engine/graphics/psurface3d.h"
+#include "engine/runtime/pstream.h"
+#include "p3d_fixtures.h"
+
+using p3dtest::Mesa;
+using p3dtest::Recorded;
+using testgl::Call;
+
+namespace {
+
+// A w x h image of the format whose pixel (x, y) has a colour of its own.
+std::unique_ptr<PSurface> Pattern(int w, int h, PSurfaceFormat f)
+{
+    std::unique_ptr<PSurface> s(PSurface::Create(w, h, f));
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            uint8_t* p = s->pixels + size_t(y) * s->pitch + size_t(x) * s->BytesPerPixel();
+            uint8_t r = uint8_t(x * 8), g = uint8_t(y * 8), b = uint8_t((x + y) * 4 + 40);
+            switch (f) {
+            case PSURFACE_RGB565: {
+                uint16_t c = PRGB2Native(r, g, b);
+                std::memcpy(p, &c, 2);
+                break;
+            }
+            case PSURFACE_INDEX8:
+                *p = uint8_t((x + y * 3) % 200 + 1);
+                break;
+            case PSURFACE_RGB24:
+                p[0] = r, p[1] = g, p[2] = b;
+                break;
+            default:
+                p[0] = r, p[1] = g, p[2] = b, p[3] = 255;
+                break;
+            }
+        }
+    if (f == PSURFACE_INDEX8) {
+        s->SetPalette(new PPalette(256, false));
+        s->flags |= PSURF_OWNPALETTE;
+        for (int i = 0; i < 256; ++i)
+            s->palette->Set(unsigned(i), (i * 37) & 0xF8, (i * 11) & 0xFC, (i * 5) & 0xF8);
+        s->SetColorKey(0xFFFFFF);
+    } else {
+        s->SetColorKey(0xFFFFFF); // a colour the pattern never has
+    }
+    return s;
+}
+
+// A 565 colour as GL shows it from a 5-6-5 texel (green 6 bits) or a
+// 5-5-5-1 texel (green cut to 5 bits); GL widens by repeating the top bits.
+uint32_t Widened(unsigned c, bool green6)
+{
+    unsigned r = (c >> 11) & 31, g6 = (c >> 5) & 63, b = c & 31;
+    unsigned R = r << 3 | r >> 2, B = b << 3 | b >> 2;
+    unsigned G = green6 ? (g6 << 2 | g6 >> 4) : ((g6 >> 1) << 3 | (g6 >> 1) >> 2);
+    return R << 16 | G << 8 | B;
+}
+
+// The 0xRRGGBB an image uploaded with flags shows at (x, y).
+uint32_t Expected(const PSurface& s, int x, int y, int flags = 0)
+{
+    const uint8_t* p = s.pixels + size_t(y) * s.pitch + size_t(x) * s.BytesPerPixel();
+    bool green6 = flags & 0x200;
+    switch (s.format) {
+    case PSURFACE_RGB565:
+        return Widened(PLoad16(p), green6);
+    case PSURFACE_INDEX8:
+        return Widened(s.palette->colors[*p], green6);
+    default:
+        return uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | p[2];
+    }
+}
+
+} // namespace
+
+TEST(Surface3DTiles, LargeImageIsCutAtTheMaximumSize)
+{
+    Recorded r(640, 480, 256);
+    ASSERT_TRUE(r.Create());
+    auto img = Pattern(300, 100, PSURFACE_RGB565);
+    std::unique_ptr<PSurface3D> s(PSurface3D::Create(r.ctx, img.get(), 0));
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(s->TileCount(), 2u);
+    EXPECT_EQ(s->TileSize(), 256u);
+    auto uploads = r.rec->Only("glTexImage2D");
+    ASSERT_EQ(uploads.size(), 2u);
+    EXPECT_EQ(uploads[0].rfind(Call("glTexImage2D", GL_TEXTURE_2D, 0, GL_RGBA, 256, 128, 0).substr(0, 36), 0), 0u) << uploads[0];
+
+    // A source rectangle across the tile edge is two pieces; push and pop pair.
+    r.rec->Clear();
+    PRect src{200, 10, 100, 50};
+    s->Blit(10, 10, &src, 0);
+    EXPECT_EQ(r.rec->Count("glDrawArrays"), 2u);
+    EXPECT_EQ(r.rec->Count("vornGLPushFixed"), r.rec->Count("vornGLPopFixed"));
+    // A rectangle beyond the image is cut to it; one wholly outside draws nothing.
+    r.rec->Clear();
+    PRect beyond{250, -20, 4000, 4000};
+    s->Blit(0, 0, &beyond, 0);
+    EXPECT_EQ(r.rec->Count("glDrawArrays"), 2u);
+    r.rec->Clear();
+    PRect outside{400, 0, 10, 10};
+    s->Blit(0, 0, &outside, 0);
+    s->BlitFx(0, 0, &outside, 0x20, PBlitFX());
+    EXPECT_EQ(r.rec->Count("glDrawArrays"), 0u);
+
+    // A rotated image of two tiles turns once, about its centre.
+    r.rec->Clear();
+    PBlitFX fx;
+    fx.angle = 0x4000;
+    s->BlitFx(320, 240, nullptr, 0x20, fx);
+    EXPECT_EQ(r.rec->Count("glDrawArrays"), 2u);
+    EXPECT_EQ(r.rec->Count("glRotatex"), 0u); // rotations stay in the state manager
+    EXPECT_EQ(r.rec->Count("vornGLPushFixed"), r.rec->Count("vornGLPopFixed"));
+
+    // More than 32 tiles, or no pixels at all: no image.
+    auto huge = Pattern(256 * 9, 256 * 4, PSURFACE_INDEX8);
+    EXPECT_EQ(PSurface3D::Create(r.ctx, huge.get(), 0), nullptr);
+}
+
+TEST(Surface3DTiles, EdgeTexelsAndUploadErrors)
+{
+    Recorded r;
+    ASSERT_TRUE(r.Create());
+    auto img = Pattern(100, 100, PSURFACE_RGB565);
+    std::unique_ptr<PSurface3D> s(PSurface3D::Create(r.ctx, img.get(), 0x200));
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(s->TextureWidth(), 128u);
+    // A GL error while uploading gives no image.
+    r.rec->errors = {0, GL_OUT_OF_MEMORY};
+    EXPECT_EQ(PSurface3D::Create(r.ctx, img.get(), 0), nullptr);
+}
+
+TEST(Surface3DMesa, EveryFormatBlitsAsItsSource)
+{
+    Mesa m(128, 96);
+    ASSERT_TRUE(m.Ok());
+    for (PSurfaceFormat f : {PSURFACE_RGB565, PSURFACE_INDEX8, PSURFACE_RGB24, PSURFACE_RGBA32}) {
+        for (int flags : {0, 0x200}) {
+            auto img = Pattern(40, 30, f);
+            std::unique_ptr<PSurface3D> s(PSurface3D::Create(m.ctx, img.get(), flags));
+            ASSERT_NE(s, nullptr) << f;
+            m.ctx->Clear(0);
+            s->Blit(7, 5, nullptr, 0);
+            auto frame = m.Read();
+            int bad = 0;
+            for (int y = 0; y < 30; ++y)
+                for (int x = 0; x < 40; ++x)
+                    bad += m.At(frame, 7 + x, 5 + y) != Expected(*img, x, y, flags);
+            EXPECT_EQ(bad, 0) << "format " << f << " flags " << flags;
+            EXPECT_EQ(m.At(frame, 6, 5), 0u);
+            EXPECT_EQ(m.At(frame, 47, 5), 0u);
+        }
+    }
+}
+
+TEST(Surface3DMesa, BlitFxAtScaleOneIsAShiftedBlit)
+{
+    Mesa m(128, 96);
+    ASSERT_TRUE(m.Ok());
+    auto img = Pattern(40, 30, PSURFACE_RGB565);
+    std::unique_ptr<PSurface3D> s(PSurface3D::Create(m.ctx, img.get(), 0));
+    ASSERT_NE(s, nullptr);
+    m.ctx->Clear(0);
+    s->Blit(20, 16, nullptr, 0);
+    auto blit = m.Read();
+    m.ctx->Clear(0);
+    PBlitFX fx;
+    fx.scaleX = fx.scaleY = 0x10000;
+    s->BlitFx(20 + 20, 16 + 15, nullptr, 0x40, fx);
+    auto fxFrame = m.Read();
+    EXPECT_EQ(blit, fxFrame);
+
+    // Mirrored: column x shows source column 39 - x.
+    m.ctx->Clear(0);
+    s->Blit(20, 16, nullptr, PS3D_MIRROR);
+    auto mirrored = m.Read();
+    for (int x = 0; x < 40; ++x)
+        EXPECT_EQ(m.At(mirrored, 20 + x, 16), Expected(*img, 39 - x, 0)) << x;
+}
