@@ -7,6 +7,8 @@ pkgs=(build-essential cmake ninja-build pkg-config git
       python3 iproute2 nginx-light libcurl4-openssl-dev xvfb nettle-dev)
 # The GL tests validate every generated shader with glslangValidator.
 pkgs+=(glslang-tools)
+# The drawing tests make ETC1 textures with etc1tool and project points with libGLU.
+pkgs+=(etc1tool libglu1-mesa-dev)
 # The audio tests measure output with sox and compare modules with libxmp.
 pkgs+=(sox libxmp-dev)
 # The font builder renders TrueType fonts with FreeType; DejaVu fonts are its sources.
