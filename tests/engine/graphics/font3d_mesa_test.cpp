@@ -90,9 +90,9 @@ protected:
 };
 
 // An 'L': the left column and the bottom row of a 3 x 4 glyph.
-Spec Ell()
+FontDesc Ell()
 {
-    Spec s;
+    FontDesc s;
     s.height = 4;
     s.glyphs = {{'L', 0, 3, 0}};
     s.coverage = [](uint32_t, int x, int y) -> uint8_t { return x == 0 || y == 3 ? 255 : 0; };

@@ -29,9 +29,9 @@ std::unique_ptr<PUnicodeFont3D> Load3D(Recorded& r, const std::vector<uint8_t>& 
 }
 
 // n glyphs of the given width from code 0x100 on.
-Spec Wide(int n, int width, int height)
+FontDesc Wide(int n, int width, int height)
 {
-    Spec s;
+    FontDesc s;
     s.height = height;
     for (int i = 0; i < n; i++)
         s.glyphs.push_back({uint32_t(0x100 + i), 0, width, 0});
@@ -90,7 +90,7 @@ TEST(Font3DTextures, TexelFormatsAndPalettedSizes)
     ASSERT_TRUE(r.Create());
     // Colour and alpha: RGBA 4-4-4-4; the colour renderers' load of the same
     // strip (no alpha plane): 5-5-5-1; coverage bytes: luminance and alpha.
-    Spec s = Wide(4, 4, 8);
+    FontDesc s = Wide(4, 4, 8);
     ASSERT_TRUE(Load3D(r, MakeFont(s), 2));
     EXPECT_EQ(r.rec->Count("glTexImage2D(3553, 0, 6408, 8, 16, 0, 6408, 32819,"), 1u) << r.rec->Joined();
     ASSERT_TRUE(Load3D(r, MakeFont(s), 5));
@@ -126,20 +126,20 @@ TEST(Font3DTextures, RefusesGlyphsLargerThanATextureAndA33rdTexture)
     Recorded r;
     ASSERT_TRUE(r.Create());
     // One glyph of 200 x 8: the plan gives 32 x 64 textures.
-    Spec big;
+    FontDesc big;
     big.height = 8;
     big.glyphs = {{'A', 0, 200, 0}, {'B', 0, 3, 0}};
     EXPECT_FALSE(Load3D(r, MakeFont(big)));
     // 8448 glyphs 1 wide and 64 high: planned into 32 textures of 256 x 256,
     // packed four to a column of 4 they need 33.
-    Spec many = Wide(8448, 1, 64);
+    FontDesc many = Wide(8448, 1, 64);
     many.coverage = [](uint32_t, int, int) -> uint8_t { return 0; };
     const size_t deleted = r.rec->deleted.size();
     EXPECT_FALSE(Load3D(r, MakeFont(many)));
     // Every texture made before the refusal is deleted again.
     EXPECT_EQ(r.rec->deleted.size() - deleted, 32u);
     // One glyph fewer than 8193 per 32 fits.
-    Spec fits = Wide(8192, 1, 64);
+    FontDesc fits = Wide(8192, 1, 64);
     fits.coverage = many.coverage;
     auto f = Load3D(r, MakeFont(fits));
     ASSERT_TRUE(f);
@@ -182,9 +182,9 @@ TEST(Font3DPrint, FallbackFontsAndUnreadyFonts)
 {
     Recorded r;
     ASSERT_TRUE(r.Create());
-    Spec a = Wide(2, 5, 8);
+    FontDesc a = Wide(2, 5, 8);
     a.spacing = 1;
-    Spec b;
+    FontDesc b;
     b.height = 8;
     b.glyphs = {{'Z', 2, 3, 0}};
     auto fa = Load3D(r, MakeFont(a));

@@ -23,7 +23,7 @@ struct Glyph {
 // Coverage of pixel (x, y) of a glyph; the default fills the glyph.
 using CoverageFn = std::function<uint8_t(uint32_t code, int x, int y)>;
 
-struct Spec {
+struct FontDesc {
     std::vector<Glyph> glyphs;
     int height = 8;
     int width = 4; // advance of missing glyphs
@@ -34,7 +34,7 @@ struct Spec {
     CoverageFn coverage = {};
 };
 
-inline FntFont MakeFontRecord(Spec const& s)
+inline FntFont MakeFontRecord(FontDesc const& s)
 {
     std::vector<FntGlyphImage> images;
     for (Glyph const& g : s.glyphs) {
@@ -69,7 +69,7 @@ inline std::vector<uint8_t> Encode(FntFont const& f)
     return out;
 }
 
-inline std::vector<uint8_t> MakeFont(Spec const& s)
+inline std::vector<uint8_t> MakeFont(FontDesc const& s)
 {
     return Encode(MakeFontRecord(s));
 }

@@ -35,9 +35,9 @@ std::string Row(const PSurface& s, int y, uint16_t back = kBack)
 }
 
 // 'A' 5 wide, 'B' 6 wide, spacing 1, height 8, line gap 2.
-Spec AB()
+FontDesc AB()
 {
-    Spec s;
+    FontDesc s;
     s.glyphs = {{'A', 0, 5, 0}, {'B', 0, 6, 0}};
     s.spacing = 1;
     s.lineGap = 2;
@@ -103,7 +103,7 @@ TEST(FontMeasure, AdvancesSpacingAndHeight)
 
 TEST(FontMeasure, Utf8CountsCharacters)
 {
-    Spec s;
+    FontDesc s;
     s.glyphs = {{'a', 0, 2, 0}, {0xE9, 0, 3, 0}, {0x20AC, 0, 4, 0}};
     s.width = 7;
     auto f = Load(MakeFont(s));
@@ -122,7 +122,7 @@ TEST(FontMeasure, Utf8CountsCharacters)
 
 TEST(FontPrint, GlyphPlacementAndBearings)
 {
-    Spec s;
+    FontDesc s;
     s.height = 2;
     s.glyphs = {{'A', 0, 2, 0}, {'b', 2, 3, -1}}; // bearing byte of 'b' is 0xF2
     s.spacing = 1;
@@ -140,9 +140,9 @@ TEST(FontPrint, GlyphPlacementAndBearings)
 
 TEST(FontPrint, FallbackFontsAndCycles)
 {
-    Spec main = AB();
+    FontDesc main = AB();
     main.height = 1;
-    Spec other;
+    FontDesc other;
     other.height = 1;
     other.glyphs = {{'Z', 1, 2, 0}};
     other.width = 9;
@@ -192,7 +192,7 @@ TEST(FontPrint, WideTextThroughTheBaseIsCutAtWholeCharacters)
 
 TEST(FontRender, BlitDrawsCoveredPixelsOfTheColour)
 {
-    Spec s;
+    FontDesc s;
     s.height = 2;
     s.glyphs = {{'A', 0, 4, 0}};
     s.rgb = 0x00FF00;
@@ -217,7 +217,7 @@ TEST(FontRender, BlitDrawsCoveredPixelsOfTheColour)
 
 TEST(FontRender, SolidColourByTopByte)
 {
-    Spec s;
+    FontDesc s;
     s.height = 1;
     s.glyphs = {{'A', 0, 3, 0}};
     s.kind = FntStripKind::Grey;
@@ -246,7 +246,7 @@ TEST(FontRender, SolidColourByTopByte)
     EXPECT_EQ(Px(*d, 1, 0), 0xFFFF);
 
     // An RGB565 strip: pixels of the key colour are clear.
-    Spec k = s;
+    FontDesc k = s;
     k.kind = FntStripKind::Bgra;
     k.coverage = [](uint32_t, int x, int) -> uint8_t { return x == 1 ? 0 : 255; };
     auto g = Load(MakeFont(k), PFont::kModeSolid);
@@ -261,7 +261,7 @@ TEST(FontRender, SolidColourByTopByte)
 
 TEST(FontRender, AntiAliasedCoverage)
 {
-    Spec s;
+    FontDesc s;
     s.height = 1;
     s.kind = FntStripKind::Grey;
     const uint8_t cov[] = {0, 6, 7, 100, 200, 254, 255};
@@ -312,7 +312,7 @@ TEST(FontRender, AntiAliasedCoverage)
 
 TEST(FontRender, EveryRendererStaysInTheClipRectangle)
 {
-    Spec s;
+    FontDesc s;
     s.height = 6;
     s.glyphs = {{'A', 0, 6, 0}};
     for (int mode : {0, 1, 2}) {
@@ -337,7 +337,7 @@ TEST(FontRender, EveryRendererStaysInTheClipRectangle)
 
 TEST(FontLoad, RefusesDamagedFiles)
 {
-    Spec s;
+    FontDesc s;
     s.glyphs = {{'A', 0, 3, 0}, {'B', 0, 3, 0}, {'C', 0, 3, 0}};
     s.height = 4;
     const std::vector<uint8_t> good = MakeFont(s);

@@ -53,8 +53,8 @@ TEST_F(SwLighting, ChannelsSaturate)
 
 TEST_F(SwLighting, SpecularWithoutDiffuse)
 {
-    int32_t spec[4] = {0x10000, 0x10000, 0x10000, 0x10000};
-    sw->glMaterialxv(GL_FRONT_AND_BACK, GL_SPECULAR, spec);
+    int32_t specular[4] = {0x10000, 0x10000, 0x10000, 0x10000};
+    sw->glMaterialxv(GL_FRONT_AND_BACK, GL_SPECULAR, specular);
     int32_t side[4] = {0x10000, 0, 0, 0};
     gles->glLightxv(GL_LIGHT0, GL_POSITION, side);
     // The normal is at right angles to the light (no diffuse term) but not to
