@@ -128,6 +128,21 @@ public:
     // near and far distances; the model-view matrix stays current.
     void SetFOV(GLES* gl, int aspect, int fov);
 
+    // Drawing (p3danimrender.cpp). Every mesh index is checked against the
+    // pool's meshCount. GL work goes through gl, the drawing context.
+    void RenderSkyboxes(GLES* gl, PMesh** meshes, int meshCount, int aspect);
+    // depth counts the scenes drawn on null points above this one: plugged
+    // units deeper than kMaxPlugDepth (a unit plugged into its own scene)
+    // are not drawn, nor any when the matrix stack has no room left.
+    void RenderScene(GLES* gl, int aspect, PMesh** meshes, int meshCount, P3DAnim** scenes, PPlane3* planes,
+                     PVector3** meshBoxes, P3DSceneUnit*& unit, int depth = 0);
+    void RenderModel(GLES* gl, P3DModel* model, PMesh** meshes, int meshCount, P3DSceneUnit*& unit);
+    void RenderArea(GLES* gl, P3DClip* area, PMesh** meshes, int meshCount, P3DSceneUnit*& unit);
+    void RenderGackgroundModels(GLES* gl, PMesh** meshes, int meshCount, P3DSceneUnit*& unit);
+    static void RenderBlendedModels(GLES* gl, P3DModel** queue, int count, PMesh** meshes, int meshCount,
+                             int32_t* matrices, int32_t* alphas);
+    static constexpr int kMaxPlugDepth = 4;
+
     // The area grid (p3dareas.cpp).
     // Area size used by the grid: the file's, at least 1.0.
     int AreaSize() const { return areaSize < 0x10000 ? 0x10000 : areaSize; }

@@ -2,6 +2,10 @@
 
 #include "engine/runtime/pdebug.h"
 
+#if __has_include("engine/graphics/pmesh.h")
+#include "engine/graphics/pmesh.h"
+#endif
+
 int P3DMakeMeshPath(char* out, int outSize, const char* dir, const char* name, const char* suffix, int digit)
 {
     int n = 0;
@@ -23,10 +27,10 @@ int P3DMakeMeshPath(char* out, int outSize, const char* dir, const char* name, c
     return 1;
 }
 
-#if __has_include("engine/graphics/pmesh.h")
-#include "engine/graphics/pmesh.h"
+namespace {
 
-int P3DMeshBox(PMesh* mesh, int32_t* box)
+#if __has_include("engine/graphics/pmesh.h")
+int BuiltinBox(PMesh* mesh, int32_t* box)
 {
     if (!mesh)
         return 0;
@@ -37,29 +41,80 @@ int P3DMeshBox(PMesh* mesh, int32_t* box)
     return 1;
 }
 
-PMesh* P3DMeshLoad(const char* path, PTextureManager* tm, const char* textureDir)
+PMesh* BuiltinLoad(const char* path, PTextureManager* tm, const char* textureDir)
 {
     return PMesh::CreateFromFile(path, tm, textureDir);
 }
 
-void P3DMeshDelete(PMesh* mesh)
+void BuiltinDestroy(PMesh* mesh)
 {
     delete mesh;
 }
 
+void BuiltinRender(PMesh* mesh, GLES* gl)
+{
+    if (mesh)
+        mesh->Render(gl, nullptr);
+}
 #else
-
 // Meshes are not part of the build yet: none loads.
-int P3DMeshBox(PMesh*, int32_t*)
+int BuiltinBox(PMesh*, int32_t*)
 {
     return 0;
 }
 
-PMesh* P3DMeshLoad(const char* path, PTextureManager*, const char*)
+PMesh* BuiltinLoad(const char* path, PTextureManager*, const char*)
 {
     _PDebug("P3DAnim: no mesh loader in this build, \"%s\" not loaded\n", path);
     return nullptr;
 }
 
-void P3DMeshDelete(PMesh*) {}
+void BuiltinDestroy(PMesh*) {}
+
+void BuiltinRender(PMesh*, GLES*) {}
+#endif
+
+const P3DMeshOps kBuiltin = {BuiltinBox, BuiltinLoad, BuiltinDestroy, BuiltinRender};
+const P3DMeshOps* g_ops = &kBuiltin;
+
+} // namespace
+
+void P3DSetMeshOps(const P3DMeshOps* ops)
+{
+    g_ops = ops ? ops : &kBuiltin;
+}
+
+int P3DMeshBox(PMesh* mesh, int32_t* box)
+{
+    return mesh ? g_ops->box(mesh, box) : 0;
+}
+
+PMesh* P3DMeshLoad(const char* path, PTextureManager* tm, const char* textureDir)
+{
+    return g_ops->load(path, tm, textureDir);
+}
+
+void P3DMeshDelete(PMesh* mesh)
+{
+    if (mesh)
+        g_ops->destroy(mesh);
+}
+
+void P3DMeshRender(PMesh* mesh, GLES* gl)
+{
+    if (mesh)
+        g_ops->render(mesh, gl);
+}
+
+#if __has_include("engine/graphics/ptexturemanager.h")
+#include "engine/graphics/ptexturemanager.h"
+
+void P3DTextureSet(PTextureManager* tm, int handle)
+{
+    if (tm && handle > 0)
+        tm->SetTexture(handle);
+}
+#else
+// No texture cache in this build yet.
+void P3DTextureSet(PTextureManager*, int) {}
 #endif

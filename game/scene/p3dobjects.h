@@ -11,6 +11,7 @@
 class P3DAnim;
 class P3DSceneUnit;
 class PMesh;
+class GLES;
 
 // Track numbers of a scene object.
 enum P3DTrack {
@@ -122,6 +123,9 @@ public:
     void GetPosition(int& x, int& y, int& z) const { GetPosition(&x, &y, &z); }
     // Stores the plugged mesh's bounding box.
     void UpdateMeshBox();
+    // Draws the plugged mesh at the null's position and rotation with the
+    // given perspective-correction hint.
+    void Render(GLES* gl, int aspect, PMesh** meshes, int hint);
     int NameCmp(const char* s) const;
     // 1 when the plugged mesh's box is unknown (all six values -1).
     int MeshBoxUnknown() const;

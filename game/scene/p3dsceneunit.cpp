@@ -1,8 +1,11 @@
 #include "game/scene/p3dsceneunit.h"
 
 #include "engine/runtime/palloc.h"
+#include "engine/runtime/pdebug.h"
 #include "game/scene/p3danim.h"
 #include "gl/gles.h"
+
+#include <GLES/gl.h>
 
 P3DSceneUnit::P3DSceneUnit()
 {
@@ -258,6 +261,68 @@ void P3DSceneUnit::FreeBlendQueue()
     PFree(blendAlphas);
     blendModels = nullptr;
     blendMatrices = nullptr;
+    blendAlphas = nullptr;
+    blendCount = blendCapacity = 0;
+}
+
+// Blended-model queue.
+
+void P3DSceneUnit::AddBlendTotalCounter(P3DAnim* a, int& total, int depth)
+{
+    if (!a || depth > P3DAnim::kMaxPlugDepth)
+        return;
+    // Capped: the queue of one unit never needs more than every model of
+    // every scene it can reach, and the capacity must stay allocatable.
+    total = total > (1 << 20) - a->blendedCount ? 1 << 20 : total + a->blendedCount;
+    for (int i = 0; i < a->nullCount; i++) {
+        P3DNullPoint* n = a->nulls[i];
+        if (n->scenePlugged && n->unit && n->unit->anim)
+            AddBlendTotalCounter(n->unit->anim, total, depth + 1);
+    }
+}
+
+void P3DSceneUnit::InitBlendedModelQueue()
+{
+    FreeBlendQueue();
+    if (!anim)
+        return;
+    int total = 0;
+    AddBlendTotalCounter(anim, total);
+    int cap = total + 32;
+    blendModels = static_cast<P3DModel**>(PAlloc(cap * int(sizeof(P3DModel*))));
+    blendMatrices = static_cast<int32_t*>(PAlloc(cap * 16 * 4));
+    blendAlphas = static_cast<int32_t*>(PAlloc(cap * 4));
+    if (!blendModels || !blendMatrices || !blendAlphas) {
+        _PDebug("P3DSceneUnit: no memory for a queue of %d blended models\n", cap);
+        FreeBlendQueue();
+        return;
+    }
+    blendCapacity = cap;
+}
+
+void P3DSceneUnit::AddBlendedModel(P3DModel* model, GLES* gl, int alpha)
+{
+    if (!blendModels || blendCount >= blendCapacity)
+        return;
+    gl->glGetFixedv(GL_MODELVIEW_MATRIX, blendMatrices + 16 * blendCount);
+    blendAlphas[blendCount] = alpha;
+    blendModels[blendCount] = model;
+    blendCount++;
+}
+
+void P3DSceneUnit::RenderBlendedModels(GLES* gl, PMesh** meshes, int meshCount)
+{
+    if (anim && blendCount)
+        anim->RenderBlendedModels(gl, blendModels, blendCount, meshes, meshCount, blendMatrices, blendAlphas);
+}
+
+void P3DSceneUnit::ReleaseBlendMatrixies()
+{
+    PFree(blendMatrices);
+    blendMatrices = nullptr;
+    PFree(blendModels);
+    blendModels = nullptr;
+    PFree(blendAlphas);
     blendAlphas = nullptr;
     blendCount = blendCapacity = 0;
 }

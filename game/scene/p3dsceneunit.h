@@ -60,6 +60,17 @@ public:
     void RemoveFreeChannel(int i);
     void RemoveAllFreeChannels();
 
+    // Blended-model queue: sized for the scene's blended models and those of
+    // every scene plugged into its nulls, plus 32.
+    void InitBlendedModelQueue();
+    static void AddBlendTotalCounter(P3DAnim* anim, int& total, int depth = 0);
+    void ResetBlendedModels() { blendCount = 0; }
+    // Queues the model with the current model-view matrix; a full queue
+    // drops it.
+    void AddBlendedModel(P3DModel* model, GLES* gl, int alpha);
+    void RenderBlendedModels(GLES* gl, PMesh** meshes, int meshCount);
+    void ReleaseBlendMatrixies();
+
     // 1 when the unit box is unknown (any of its six values -1).
     int BoxUnknown() const;
 
