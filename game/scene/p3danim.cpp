@@ -2,6 +2,7 @@
 
 #include <GLES/gl.h>
 
+#include "engine/graphics/pglu.h"
 #include "engine/runtime/palloc.h"
 #include "engine/runtime/pfixed.h"
 #include "engine/runtime/ptext.h"
@@ -570,12 +571,7 @@ void P3DAnim::SetFOV(GLES* gl, int aspect, int fov)
     gl->glPushMatrix();
     gl->glMatrixMode(GL_PROJECTION);
     gl->glLoadIdentity();
-    // The perspective of a field of view: half the angle in engine units,
-    // ymax = tan(half) near, xmax = ymax aspect.
-    int half = (fov / 2) / 360;
-    int64_t ymax = (int64_t(PTan(half)) * nearClip) >> 16;
-    int64_t xmax = (ymax * aspect) >> 16;
-    gl->glFrustumx(int32_t(-xmax), int32_t(xmax), int32_t(-ymax), int32_t(ymax), nearClip, farClip);
+    gluPerspectivex(gl, fov, aspect, nearClip, farClip);
     gl->glMatrixMode(GL_MODELVIEW);
     gl->glPopMatrix();
     currentFov = fov;
