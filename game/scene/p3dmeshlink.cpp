@@ -2,9 +2,8 @@
 
 #include "engine/runtime/pdebug.h"
 
-#if __has_include("engine/graphics/pmesh.h")
 #include "engine/graphics/pmesh.h"
-#endif
+#include "engine/graphics/ptexturemanager.h"
 
 int P3DMakeMeshPath(char* out, int outSize, const char* dir, const char* name, const char* suffix, int digit)
 {
@@ -29,7 +28,6 @@ int P3DMakeMeshPath(char* out, int outSize, const char* dir, const char* name, c
 
 namespace {
 
-#if __has_include("engine/graphics/pmesh.h")
 int BuiltinBox(PMesh* mesh, int32_t* box)
 {
     if (!mesh)
@@ -56,23 +54,6 @@ void BuiltinRender(PMesh* mesh, GLES* gl)
     if (mesh)
         mesh->Render(gl, nullptr);
 }
-#else
-// Meshes are not part of the build yet: none loads.
-int BuiltinBox(PMesh*, int32_t*)
-{
-    return 0;
-}
-
-PMesh* BuiltinLoad(const char* path, PTextureManager*, const char*)
-{
-    _PDebug("P3DAnim: no mesh loader in this build, \"%s\" not loaded\n", path);
-    return nullptr;
-}
-
-void BuiltinDestroy(PMesh*) {}
-
-void BuiltinRender(PMesh*, GLES*) {}
-#endif
 
 const P3DMeshOps kBuiltin = {BuiltinBox, BuiltinLoad, BuiltinDestroy, BuiltinRender};
 const P3DMeshOps* g_ops = &kBuiltin;
@@ -106,15 +87,8 @@ void P3DMeshRender(PMesh* mesh, GLES* gl)
         g_ops->render(mesh, gl);
 }
 
-#if __has_include("engine/graphics/ptexturemanager.h")
-#include "engine/graphics/ptexturemanager.h"
-
 void P3DTextureSet(PTextureManager* tm, int handle)
 {
     if (tm && handle > 0)
         tm->SetTexture(handle);
 }
-#else
-// No texture cache in this build yet.
-void P3DTextureSet(PTextureManager*, int) {}
-#endif
