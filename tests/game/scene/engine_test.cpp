@@ -10,6 +10,7 @@
 #include "game/scene/p3dgameengine.h"
 #include "game/scene/p3dlods.h"
 #include "game/scene/p3dsceneunit.h"
+#include "game/scene/p3dutils.h"
 #include "gl_fixture.h"
 #include "scene_fixtures.h"
 #include "tools/lib/toolfile.h"
@@ -514,6 +515,26 @@ TEST_F(Engine, UnitPluggedIntoItsOwnSceneIsCut)
     int x = 0, y = 0, z = 0;
     u->Refresh();
     engine->TranslateToGlobal(x, y, z, a->nulls[0]);
+}
+
+TEST_F(Engine, ViewPlanesForTheGame)
+{
+    Frame(); // sets up the context
+    GLES* gl = mesa->gl();
+    gl->glMatrixMode(GL_MODELVIEW);
+    gl->glLoadIdentity();
+    gl->glTranslatex(0, 0, -Fx(3)); // the camera 3.0 behind the origin
+    gl->glRotatex(Fx(90), 0, Fx(1), 0);
+    engine->CalculateCameraFrustum(gl);
+    // The camera looks down -Z of the eye: with the turn, world +X is in
+    // front. A point at world (5, 0, 0) lies 5.0 + 3.0 in front of it.
+    PPlane3 cam = engine->GetCameraPlane();
+    EXPECT_NEAR(8.0, P3DUtils::PlaneDistance(cam, Fx(5), 0, 0) / 65536.0, 1e-3);
+    EXPECT_NEAR(3.0, P3DUtils::PlaneDistance(cam, 0, 0, 0) / 65536.0, 1e-3);
+    // The water plane is the normalised near plane: 1.0 closer than the camera plane.
+    PPlane3 water = engine->GetWaterPlane();
+    EXPECT_NEAR(7.0, P3DUtils::PlaneDistance(water, Fx(5), 0, 0) / 65536.0, 1e-2);
+    EXPECT_EQ(60 << 16, engine->GetCameraFOV());
 }
 
 } // namespace
