@@ -25,24 +25,20 @@ std::string F(char const* fmt, A... a)
     return buf;
 }
 
+// The documented differences from the C library and what the oracle below
+// does not draw (* widths, 64-bit lengths other than ll, h and hh, %O).
 TEST(Format, WidthFlagsAndIntegers)
 {
-    EXPECT_EQ(F("[%5d]", 7), "[    7]");
-    EXPECT_EQ(F("[%-5d]", 7), "[7    ]");
-    EXPECT_EQ(F("[%05d]", 7), "[00007]");
     EXPECT_EQ(F("[%05d]", -5), "[000-5]"); // padding goes in front of the sign
     EXPECT_EQ(F("[%-05d]", 7), "[70000]");
     EXPECT_EQ(F("[%005d]", 7), "[00007]"); // a second 0 begins the width
     EXPECT_EQ(F("[%*d]", 4, 7), "[   7]");
     EXPECT_EQ(F("[%*d]", -4, 7), "[7   ]");
-    EXPECT_EQ(F("%d %i %u", INT_MIN, INT_MAX, UINT_MAX), "-2147483648 2147483647 4294967295");
     EXPECT_EQ(F("[%.3d] [%8.3d] [%.3d]", 7, 7, -5), "[007] [007] [0-5]");
-    EXPECT_EQ(F("[%.0d] [%.0u] [%.0x]", 0, 0, 0), "[] [] []");
     EXPECT_EQ(F("%+d % d", 5, 5), "5 5");
-    EXPECT_EQ(F("%x %#x %#X %X", 255, 255, 255, 0xABCDEFu), "ff 0xff 0XFF ABCDEF");
-    EXPECT_EQ(F("%o %#o %O %#o", 8, 8, 8, 0), "10 010 10 0");
-    EXPECT_EQ(F("%ld %lld %zu %lx", -5000000000L, 1LL << 40, size_t(1) << 33, 0xFFFFFFFFFFul),
-              "-5000000000 1099511627776 8589934592 ffffffffff");
+    EXPECT_EQ(F("%O %#o", 8, 0), "10 0");
+    EXPECT_EQ(F("%ld %zu %lx", -5000000000L, size_t(1) << 33, 0xFFFFFFFFFFul),
+              "-5000000000 8589934592 ffffffffff");
     EXPECT_EQ(F("%hd %hhu", 70000, 300), "70000 300"); // h and hh are ignored
 }
 

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/runtime/pstream.h"
+#include "tools/lib/toolfile.h"
 
 namespace fixtures {
 
@@ -41,25 +42,15 @@ inline std::string Path(std::string const& name) { return Dir() + "/" + name; }
 inline std::vector<uint8_t> ReadFile(std::string const& path)
 {
     std::vector<uint8_t> out;
-    FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f)
-        return out;
-    uint8_t buf[65536];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
-        out.insert(out.end(), buf, buf + n);
-    std::fclose(f);
+    std::string err;
+    ReadFileBytes(path, &out, &err);
     return out;
 }
 
 inline void WriteFile(std::string const& path, std::vector<uint8_t> const& data)
 {
-    FILE* f = std::fopen(path.c_str(), "wb");
-    ASSERT_NE(f, nullptr) << path;
-    if (!data.empty()) {
-        EXPECT_EQ(std::fwrite(data.data(), 1, data.size(), f), data.size());
-    }
-    std::fclose(f);
+    std::string err;
+    ASSERT_TRUE(WriteFileAtomic(path, data, &err)) << err;
 }
 
 // Everything a stream yields, read in pieces of varying size; stops at 0 or

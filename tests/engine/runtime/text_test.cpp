@@ -118,15 +118,10 @@ TEST(Text, AtoiAgreesWithStrtol)
     EXPECT_GT(compared, 15000);
 }
 
-TEST(Text, StringRoutines)
+// Where these differ from the C library, or could step past a buffer.
+TEST(Text, StringAndMemoryEdges)
 {
     char b[32];
-    EXPECT_EQ(PStrLenW(L"w\u20ac"), 2);
-    char* e = PStrCpy(b, "hello");
-    EXPECT_EQ(e, b + 5);
-    EXPECT_STREQ(b, "hello");
-    EXPECT_STREQ(PStrCat(b, " you"), "hello you");
-
     std::memset(b, 'X', sizeof b);
     EXPECT_EQ(PStrCpyN(b, "ab", 5), b + 2);
     EXPECT_EQ(std::memcmp(b, "ab\0\0\0X", 6), 0); // zero fill to n
@@ -134,42 +129,22 @@ TEST(Text, StringRoutines)
     EXPECT_EQ(PStrCpyN(b, "abcdef", 3), b + 3);
     EXPECT_EQ(b[3], 'X'); // no terminator when the source is n bytes or more
 
-    EXPECT_LT(PStrCmp("ab", "abc"), 0);
     EXPECT_EQ(PStrCmp("a\xff", "a\x01"), -1 - 1); // bytes compared as signed chars
-    EXPECT_EQ(PStrCmpN("abcX", "abcY", 3), 0);
-    EXPECT_EQ(PStrCmpN("x", "y", 0), 0);
     EXPECT_EQ(PStrCaseCmp("HeLLo \xc9t\xc9", "hello \xe9T\xe9"), 0);
     EXPECT_GT(PStrCaseCmp("a\xe9", "a\x01"), 0); // mapped bytes are unsigned
-    EXPECT_EQ(PStrCaseCmpN("ABCd", "abcE", 3), 0);
     EXPECT_EQ(PStrCaseCmpN("A", "B", 0), 0);
-
-    char const* t = "banana";
-    EXPECT_EQ(PStrChr(t, 'n'), t + 2);
-    EXPECT_EQ(PStrChr(t, 0), t + 6);
-    EXPECT_EQ(PStrRChr(t, 'a'), t + 5);
-    EXPECT_EQ(PStrRChr(t, 0), nullptr);
-    EXPECT_EQ(PStrRChr("", 'a'), nullptr);
-    EXPECT_EQ(PStrStrI(t, "nan"), 2);
-    EXPECT_EQ(PStrStrI(t, ""), -1);
-    EXPECT_EQ(PStrStrI("", "a"), -1);
-    EXPECT_EQ(PStrStr(t, "ana"), t + 1);
-
+    EXPECT_EQ(PStrRChr("banana", 0), nullptr);
+    EXPECT_EQ(PStrStrI("banana", "nan"), 2);
+    EXPECT_EQ(PStrStrI("banana", ""), -1);
     PStrCpy(b, "mIxEd \xe9\xf7\xff\xd7");
     EXPECT_STREQ(PStrUpper(b), "MIXED \xc9\xf7\xff\xd7");
-}
-
-TEST(Text, MemoryAndByteOrder)
-{
-    EXPECT_EQ(PSwap32(0x12345678u), 0x78563412u);
 
     uint16_t w[6] = {1, 1, 1, 1, 1, 1};
     PMemSet16(w + 1, 0xBEEF, 0); // nothing at all for n = 0
     EXPECT_EQ(w[1], 1);
     PMemSet16(w + 1, 0xBEEF, 4);
-    EXPECT_EQ(w[0], 1);
     EXPECT_EQ(w[4], 0xBEEF);
     EXPECT_EQ(w[5], 1);
-
     char m[16] = "0123456789";
     PMemCopy(m + 2, m, 5); // overlapping, source below destination
     EXPECT_STREQ(m, "0101234789");
