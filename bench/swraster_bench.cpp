@@ -6,6 +6,8 @@
 #include <cstring>
 #include <memory>
 #include <random>
+#include <string>
+#include <algorithm>
 #include <vector>
 
 #include <benchmark/benchmark.h>
@@ -14,6 +16,7 @@
 #include "engine/platform/pgameapp.h"
 #include "gl/gles.h"
 #include "gl/software/swbackend.h"
+#include "gl/software/swspanlist.h"
 
 #include <GLES/gl.h>
 #include <GLES/glext.h>
@@ -187,6 +190,96 @@ void Memset(benchmark::State& state)
     state.SetBytesProcessed(state.iterations() * W * H * 2);
 }
 BENCHMARK(Memset);
+
+
+// Every span routine of the table on its own: a half of 600 scanlines of
+// 1024 pixels (the whole surface), or of 16 pixels each, over a 64 x 64
+// texture of the routine's texel format, depth test passing, no colour key.
+struct SpanRig {
+    std::vector<uint16_t> colour = std::vector<uint16_t>(size_t(W) * H, 0x4208);
+    std::vector<uint16_t> depth = std::vector<uint16_t>(size_t(W) * H, 0xFFFF);
+    std::vector<uint16_t> texels = std::vector<uint16_t>(64 * 64);
+    vornGL::PTriangleSetup s{};
+
+    SpanRig(int row, char const* name)
+    {
+        std::string n = name;
+        bool is4444 = n.find("4444") != std::string::npos, is88 = !is4444 && n.find("88") != std::string::npos;
+        std::mt19937 rng(3);
+        for (auto& t : texels)
+            t = uint16_t(rng());
+        for (auto& t : texels)
+            t = is88 ? uint16_t(t | 0xC0) : is4444 ? uint16_t(t | 0x8) : uint16_t(t & ~0x20);
+        s.texels = texels.data();
+        s.texShiftU = s.texShiftV = 6;
+        s.texMask = 4095;
+        s.colourBuffer = colour.data();
+        s.depthBuffer = depth.data();
+        s.pitch = W * 2;
+        s.clipMaxX = W << 16;
+        s.clipMaxY = H << 16;
+        s.spreadMask = 0x07E0F81F;
+        s.spanFlags = 0x10020;
+        s.row = row;
+        s.flatColour = 0x80F81F;
+        s.enables = 0x40000000;
+        static uint32_t noise[16] = {1, 7, 3, 9, 12, 5, 0, 2, 8, 4, 11, 6, 10, 13, 15, 14};
+        s.noiseTable = noise;
+        s.noiseMask = 15;
+        // A gentle gradient of every attribute; w = 1.0 at the left edge.
+        s.edgeA = 200 << 16, s.edgeR = 250 << 16, s.edgeG = 120 << 16, s.edgeB = 40 << 16;
+        s.dAdx = -(1 << 12), s.dRdx = -(1 << 12), s.dGdx = 1 << 11, s.dBdx = 1 << 12;
+        s.dZdx = 0;
+        s.edgeW = 1 << 24, s.dWdx = 1 << 10;
+        s.edgeU = 0, s.dUdx = 1 << 18, s.edgeV = 0, s.dVdx = 1 << 16, s.stepV = 1 << 17;
+    }
+};
+
+void Span(benchmark::State& state, int row, char const* name)
+{
+    int width = int(state.range(0));
+    SpanRig rig(row, name);
+    vornGL::PSpanFn fn = vornGL::m_polyfunc[row].span;
+    int32_t z = 0xF000;
+    for (auto _ : state) {
+        // Each pass one depth step nearer, so that the depth test passes.
+        if (--z < 0x100) {
+            state.PauseTiming();
+            std::fill(rig.depth.begin(), rig.depth.end(), uint16_t(0xFFFF));
+            z = 0xF000;
+            state.ResumeTiming();
+        }
+        rig.s.edgeZ = z << 8;
+        rig.s.leftX = 0;
+        rig.s.rightX = width << 16;
+        rig.s.edgeV = 0;
+        fn(&rig.s, 0, H << 16);
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * int64_t(width) * H);
+    state.counters["Mpixel/s"] =
+        benchmark::Counter(double(state.iterations()) * width * H / 1e6, benchmark::Counter::kIsRate);
+}
+
+// One benchmark per routine (the first row that names it).
+int RegisterSpans()
+{
+    std::vector<vornGL::PSpanFn> seen;
+    for (int row = 0; row < vornGL::kSpanRows; ++row) {
+        vornGL::PSpanFn fn = vornGL::m_polyfunc[row].span;
+        if (std::find(seen.begin(), seen.end(), fn) != seen.end())
+            continue;
+        seen.push_back(fn);
+        char const* name = vornGL::SpanRowName(row);
+        benchmark::RegisterBenchmark((std::string("Span/") + name).c_str(),
+                                     [row, name](benchmark::State& st) { Span(st, row, name); })
+            ->ArgName("pixels")
+            ->Arg(W)
+            ->Arg(16);
+    }
+    return 0;
+}
+int const registered = RegisterSpans();
 
 } // namespace
 

@@ -46,6 +46,17 @@ inline i32 OneOverS(i32 x)
     return x < 0 ? -r : r;
 }
 
+// The reciprocal of a perspective weight with 40 fraction bits, 2^40 / |w|
+// (0 for 0), and a coordinate over the weight, (c * r) >> 16: the texture
+// coordinate with 24 fraction bits. The weight's 16.16 reciprocal would keep
+// as few as 8 significant bits for near surfaces.
+inline i64 PerspRecip(i32 w)
+{
+    u64 aw = w < 0 ? u64(0) - u64(i64(w)) : u64(w);
+    return aw ? i64((u64(1) << 40) / aw) : 0;
+}
+inline i32 PerspCoord(i32 c, i64 r) { return i32(u32(u64((__int128(c) * r) >> 16))); }
+
 // Wrapping 32-bit arithmetic.
 inline i32 Add(i32 a, i32 b) { return i32(u32(a) + u32(b)); }
 inline i32 Sub(i32 a, i32 b) { return i32(u32(a) - u32(b)); }

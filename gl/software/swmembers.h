@@ -118,6 +118,7 @@ enum class Env { Modulate, AddColour, Grey };
 // scaled by one grey intensity taken from red (GWT).
 template <Env E, TexMode T, bool Z> struct HTexColour : HBase<T, Z> {
     static constexpr bool kRGB = true;
+    static constexpr bool kRedOnly = E == Env::Grey;
     template <bool Key> static bool Shade(u16* d, u32 t, Col const& c, SpanConst const&)
     {
         if (Key && (t & 0x20))

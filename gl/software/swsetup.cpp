@@ -5,6 +5,7 @@
 #include "gl/software/swmath.h"
 
 #include <algorithm>
+#include <bit>
 
 namespace vornGL {
 
@@ -14,26 +15,61 @@ namespace {
 
 typedef __int128 i128;
 
-// (bracket * inv) >> shift, truncated to 32 bits; the product is formed
-// without overflow.
+typedef unsigned __int128 u128;
+
+// Gradients from the full 16.16 vertex deltas: bracket x 2^S / area, with the
+// area of the 16.16 deltas and its reciprocal taken once per triangle to 62
+// significant bits. (The deltas with 4 fraction bits and the 16.16
+// reciprocal of that area, which only decide culling and the edges, would
+// move a texel by a noticeable part of itself on large triangles.)
+struct Plane {
+    i64 dx02, dx12, dy02, dy12; // 16.16 deltas of the sorted vertices
+    u64 inv;                    // 2^(bits + 62) / |area|
+    int bits;                   // bit length of |area|
+    bool negative;              // the area's sign
+    bool flat;                  // zero area
+};
+
+inline i32 Gradient(Plane const& p, i128 bracket, int S, bool negate)
+{
+    if (p.flat)
+        return 0;
+    bool neg = ((bracket < 0) != p.negative) != negate;
+    u128 mag = u128(bracket < 0 ? -bracket : bracket);
+    // |bracket| is below 2^64 and inv below 2^64: the product fits.
+    u128 q = (mag * p.inv) >> (p.bits + 62 - S);
+    u64 r = u64(q);
+    return i32(u32(neg ? u64(0) - r : r));
+}
+
+// d/dx and d/dy of an attribute with values c0, c1, c2 at the sorted vertices,
+// in the units bracket x 2^S / area: S = 24 for the affine attributes and depth
+// (the vertex unit times 256), 20 for the perspective weight (times 16), 16
+// for the perspective products.
+inline void Gradients(Plane const& p, i64 c0, i64 c1, i64 c2, int S, i32& ddx, i32& ddy)
+{
+    i128 d02 = c0 - c2, d12 = c1 - c2;
+    ddx = Gradient(p, i128(p.dy02) * d12 - i128(p.dy12) * d02, S, false);
+    ddy = Gradient(p, i128(p.dx02) * d12 - i128(p.dx12) * d02, S, true);
+}
+
+Plane g_plane; // of the triangle being set up (single-threaded drawing)
+
+inline void Affine(PTriangleSetup const&, i32 c0, i32 c1, i32 c2, i32& ddx, i32& ddy)
+{
+    Gradients(g_plane, c0, c1, c2, 24, ddx, ddy);
+}
+
+// Perspective gradients: shift 16 for the weight (in units of w << 4), 20 for
+// the products u w and v w.
+inline void Persp(PTriangleSetup const&, i32 c0, i32 c1, i32 c2, int shift, i32& ddx, i32& ddy)
+{
+    Gradients(g_plane, c0, c1, c2, shift == 16 ? 20 : 16, ddx, ddy);
+}
+
+// (bracket * invArea) >> shift with the 16.16 reciprocal (the noise span's
+// set-up, which no state reaches).
 inline i32 Scale(i64 bracket, i32 inv, int shift) { return i32(u32(u64(i64((i128(bracket) * inv) >> shift)))); }
-
-// Affine gradients of one attribute (values c0, c1, c2 of the sorted
-// vertices): results in the set-up's units (the vertex unit times 256).
-inline void Affine(PTriangleSetup const& s, i32 c0, i32 c1, i32 c2, i32& ddx, i32& ddy)
-{
-    i64 d02 = i64(c0) - c2, d12 = i64(c1) - c2;
-    ddx = Scale(i64(s.dy02) * d12 - i64(s.dy12) * d02, s.invArea, 24);
-    ddy = Scale(i64(s.dx02) * d12 - i64(s.dx12) * d02, -s.invArea, 24);
-}
-
-// Perspective gradients: the bracket shifted right by 12, then the final shift.
-inline void Persp(PTriangleSetup const& s, i32 c0, i32 c1, i32 c2, int shift, i32& ddx, i32& ddy)
-{
-    i64 d02 = i64(c0) - c2, d12 = i64(c1) - c2;
-    ddx = Scale((i64(s.dy02) * d12 - i64(s.dy12) * d02) >> 12, s.invArea, shift);
-    ddy = Scale((i64(s.dx02) * d12 - i64(s.dx12) * d02) >> 12, -s.invArea, shift);
-}
 
 inline bool Smooth(PTriangleSetup const& s) { return s.enables & kEnSmooth; }
 
@@ -338,11 +374,22 @@ int P3DBackendSW::DrawPolygons(PVertex** tris, int count)
                 row -= 4;
         }
         s.invArea = OneOverS(area);
+        {
+            Plane& pl = g_plane;
+            pl.dx02 = i64(top->x) - bot->x;
+            pl.dx12 = i64(mid->x) - bot->x;
+            pl.dy02 = i64(top->y) - bot->y;
+            pl.dy12 = i64(mid->y) - bot->y;
+            i128 a = i128(pl.dx12) * pl.dy02 - i128(pl.dx02) * pl.dy12;
+            pl.flat = a == 0;
+            pl.negative = a < 0;
+            u64 mag = u64(a < 0 ? -a : a); // below 2^63: 16.16 coordinates within +-2^30
+            pl.bits = pl.flat ? 0 : 64 - std::countl_zero(mag);
+            pl.inv = pl.flat ? 0 : u64((u128(1) << (pl.bits + 62)) / mag);
+        }
 
         // Depth gradients and polygon offset.
-        i64 dz02 = i64(top->z) - bot->z, dz12 = i64(mid->z) - bot->z;
-        s.dZdy = Scale((dz12 * s.dx02 - dz02 * s.dx12) >> 4, -s.invArea, 20);
-        s.dZdx = Scale((dz12 * s.dy02 - dz02 * s.dy12) >> 4, s.invArea, 20);
+        Gradients(g_plane, top->z, mid->z, bot->z, 24, s.dZdx, s.dZdy);
         s.depthOffset = 0;
         if (s.enables & kEnPolygonOffset) {
             if (m_polygonFactor != 0) {

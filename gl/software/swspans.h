@@ -65,6 +65,7 @@ template <ZTest Z> inline u32 DepthOf(i32 z)
 struct MemberBase {
     static constexpr TexMode kTex = TexMode::None;
     static constexpr bool kRGB = false;   // interpolates red, green, blue per pixel
+    static constexpr bool kRedOnly = false; // of those, only red is read
     static constexpr bool kAlpha = false; // interpolates alpha per pixel
     static constexpr bool kHeld = false;  // takes the colour at the first pixel for the whole span
     static constexpr bool kAux = false;   // adds colourAux at the first pixel
@@ -86,126 +87,179 @@ struct Run {
     u32 recips;
 };
 
+// The pixel loop of a member. The running values live in locals for the whole
+// span (copied in and out of the Run) so that they stay in registers.
 template <class M, bool Key> struct Pixels {
-    // One pixel at index i with texture coordinates u, v.
-    static inline void One(Run& r, int i, u32 u, u32 v, SpanConst const& k)
-    {
-        u32 dz = 0;
-        if constexpr (M::kZ != ZTest::None) {
-            dz = DepthOf<M::kZ>(r.z);
-            if (!(u32(r.depth[i]) > dz))
-                return;
-        }
-        u32 t = 0;
-        if constexpr (M::kTex == TexMode::Noise)
-            t = k.texels[std::rotl(u + ((v << k.sv) >> 24), k.su) & k.mask];
-        else if constexpr (M::kTex != TexMode::None && M::kTex != TexMode::Bilinear)
-            t = k.texels[TexelIndex(u, v, k.su, k.sv, k.mask)];
-        if constexpr (M::kTex == TexMode::Bilinear)
-            t = M::Filter(u, v, k);
-        bool drawn = M::template Shade<Key>(r.dst + i, t, r.c, k);
-        if constexpr (M::kZWrite == ZWrite::Always) {
-            if (drawn)
-                r.depth[i] = u16(dz);
-        } else if constexpr (M::kZWrite == ZWrite::Mask) {
-            if (drawn && (k.spanFlags & kSpanDepthWrite))
-                r.depth[i] = u16(dz);
-        }
-    }
+    struct State {
+        u16* dst;
+        u16* depth;
+        Col c;
+        i32 z;
+    };
 
-    static inline void Step(Run& r)
+    // A run of n pixels from index i with coordinates stepping linearly. The
+    // texel address is formed from the running sums u << 8 and v << sv, as
+    // rotate-left((u << 8) + ((v << sv) >> 24), su) & mask. Clamped: the depth
+    // values of the run may leave the buffer's range and are limited per pixel.
+    template <bool Clamped>
+    static inline void Pass(State& st, Col const dc, i32 const dz, int i, int n, u32 u, u32 v, u32 du, u32 dv,
+                           SpanConst const& k)
     {
-        if constexpr (M::kRGB) {
-            r.c.r = Add(r.c.r, r.dc.r);
-            r.c.g = Add(r.c.g, r.dc.g);
-            r.c.b = Add(r.c.b, r.dc.b);
-        }
-        if constexpr (M::kAlpha)
-            r.c.a = Add(r.c.a, r.dc.a);
-        if constexpr (M::kZ != ZTest::None)
-            r.z = Add(r.z, r.dz);
-    }
-
-    // A run of n pixels from index i with coordinates stepping linearly.
-    static inline void Linear(Run& r, int i, int n, u32 u, u32 v, u32 du, u32 dv, SpanConst const& k)
-    {
+        u16* __restrict dst = st.dst + i;
+        u16* __restrict depth = st.depth + i;
+        Col c = st.c;
+        i32 z = st.z;
+        u16 const* __restrict texels = k.texels;
+        int const su = k.su, sv = k.sv;
+        u32 const mask = k.mask;
+        bool const writeDepth = (k.spanFlags & kSpanDepthWrite) != 0;
+        u32 us = u << 8, vs = v << sv;
+        u32 const dus = du << 8, dvs = dv << sv;
         for (int j = 0; j < n; ++j) {
-            One(r, i + j, u, v, k);
-            u += du;
-            v += dv;
-            Step(r);
+            bool pass = true;
+            u32 d = 0;
+            if constexpr (M::kZ != ZTest::None) {
+                if constexpr (Clamped)
+                    d = DepthOf<M::kZ>(z);
+                else if constexpr (M::kZ == ZTest::Unsigned)
+                    d = u32(z) >> 8;
+                else
+                    d = u32(z >> 8);
+                pass = u32(depth[j]) > d;
+            }
+            if (pass) {
+                u32 t = 0;
+                if constexpr (M::kTex == TexMode::Noise)
+                    t = texels[std::rotl(u + ((v << sv) >> 24), su) & mask];
+                else if constexpr (M::kTex == TexMode::Bilinear)
+                    t = M::Filter(u, v, k);
+                else if constexpr (M::kTex != TexMode::None)
+                    t = texels[std::rotl(us + (vs >> 24), su) & mask];
+                bool drawn = M::template Shade<Key>(dst + j, t, c, k);
+                if constexpr (M::kZWrite == ZWrite::Always) {
+                    if (drawn)
+                        depth[j] = u16(d);
+                } else if constexpr (M::kZWrite == ZWrite::Mask) {
+                    if (drawn && writeDepth)
+                        depth[j] = u16(d);
+                }
+            }
+            if constexpr (M::kTex != TexMode::None) {
+                if constexpr (M::kTex == TexMode::Noise || M::kTex == TexMode::Bilinear) {
+                    u += du;
+                    v += dv;
+                } else {
+                    us += dus;
+                    vs += dvs;
+                }
+            }
+            if constexpr (M::kRGB) {
+                c.r = Add(c.r, dc.r);
+                if constexpr (!M::kRedOnly) {
+                    c.g = Add(c.g, dc.g);
+                    c.b = Add(c.b, dc.b);
+                }
+            }
+            if constexpr (M::kAlpha)
+                c.a = Add(c.a, dc.a);
+            if constexpr (M::kZ != ZTest::None)
+                z = Add(z, dz);
         }
+        st.c = c;
+        st.z = z;
     }
 
+    // The depth limits are applied per pixel only when the span's depth values
+    // leave the buffer's range.
     static void Span(Run& r, int count, SpanConst const& k)
     {
-        if constexpr (M::kTex == TexMode::None) {
-            for (int i = 0; i < count; ++i) {
-                One(r, i, 0, 0, k);
-                Step(r);
+        if constexpr (M::kZ != ZTest::None) {
+            i64 z0 = r.z, z1 = i64(r.z) + i64(r.dz) * (count - 1);
+            if (std::min(z0, z1) < 0 || std::max(z0, z1) > 0xFFFFFF) {
+                Body<true>(r, count, k);
+                return;
             }
-        } else if constexpr (M::kTex == TexMode::Affine || M::kTex == TexMode::Bilinear) {
-            Linear(r, 0, count, u32(r.u), u32(r.v), u32(r.du), u32(r.dv), k);
-        } else if constexpr (M::kTex == TexMode::Noise) {
-            // u holds the running stream value, du its step of one texel.
-            Linear(r, 0, count, u32(r.u), u32(r.v), u32(r.du), u32(r.dv), k);
+        }
+        Body<false>(r, count, k);
+    }
+
+    template <bool Clamped> static inline void Body(Run& r, int count, SpanConst const& k)
+    {
+        auto Linear = [](State& st, Col const dc, i32 const dz, int i, int n, u32 u, u32 v, u32 du, u32 dv,
+                         SpanConst const& kk) { Pass<Clamped>(st, dc, dz, i, n, u, v, du, dv, kk); };
+        State st{r.dst, r.depth, r.c, r.z};
+        Col const dc = r.dc;
+        i32 const dz = r.dz;
+        if constexpr (M::kTex == TexMode::None) {
+            Linear(st, dc, dz, 0, count, 0, 0, 0, 0, k);
+        } else if constexpr (M::kTex == TexMode::Affine || M::kTex == TexMode::Bilinear ||
+                             M::kTex == TexMode::Noise) {
+            // For the noise stream u holds the running stream value, du its step.
+            Linear(st, dc, dz, 0, count, u32(r.u), u32(r.v), u32(r.du), u32(r.dv), k);
         } else if constexpr (M::kTex == TexMode::PerspStepped) {
+            // Each run of 8 pixels starts from the stepped end of the one
+            // before; the reciprocal for the next run is taken before this
+            // run's pixels, so that its latency overlaps them.
             i32 W = r.W, U = r.U, V = r.V;
-            i32 W8 = Mul(r.dW, 8), U8 = Mul(r.dU, 8), V8 = Mul(r.dV, 8);
-            i32 rc = OneOver(W | 1);
-            i32 u = MulShift(U, rc, 8), v = MulShift(V, rc, 8);
-            u32 recips = 1;
+            i32 const W8 = Mul(r.dW, 8), U8 = Mul(r.dU, 8), V8 = Mul(r.dV, 8);
+            i64 rc = PerspRecip(W | 1);
+            i32 u = PerspCoord(U, rc), v = PerspCoord(V, rc);
+            int runs = count >> 3, rem = count & 7;
+            u32 recips = 1 + runs + (rem ? 1 : 0);
+            W = Add(W, W8);
+            rc = (runs || rem) ? PerspRecip(W | 1) : 0;
             int i = 0;
-            for (int runs = count >> 3; runs > 0; --runs) {
-                W = Add(W, W8);
+            for (; runs > 0; --runs) {
                 U = Add(U, U8);
                 V = Add(V, V8);
-                rc = OneOver(W | 1);
-                ++recips;
-                i32 du = Sub(MulShift(U, rc, 8), u) >> 3;
-                i32 dv = Sub(MulShift(V, rc, 8), v) >> 3;
-                Linear(r, i, 8, u32(u), u32(v), u32(du), u32(dv), k);
+                i32 du = Sub(PerspCoord(U, rc), u) >> 3;
+                i32 dv = Sub(PerspCoord(V, rc), v) >> 3;
+                W = Add(W, W8);
+                if (runs > 1 || rem)
+                    rc = PerspRecip(W | 1);
+                Linear(st, dc, dz, i, 8, u32(u), u32(v), u32(du), u32(dv), k);
                 u = Add(u, Mul(du, 8));
                 v = Add(v, Mul(dv, 8));
                 i += 8;
             }
-            int rem = count & 7;
             if (rem) {
-                rc = OneOver(Add(W, W8) | 1);
-                ++recips;
-                i32 du = Sub(MulShift(Add(U, U8), rc, 8), u) >> 3;
-                i32 dv = Sub(MulShift(Add(V, V8), rc, 8), v) >> 3;
-                Linear(r, i, rem, u32(u), u32(v), u32(du), u32(dv), k);
+                i32 du = Sub(PerspCoord(Add(U, U8), rc), u) >> 3;
+                i32 dv = Sub(PerspCoord(Add(V, V8), rc), v) >> 3;
+                Linear(st, dc, dz, i, rem, u32(u), u32(v), u32(du), u32(dv), k);
             }
             r.recips += recips;
         } else {
+            // Each run of 8 pixels ends on the exact coordinates; the
+            // reciprocal for the next run is taken before this run's pixels.
             constexpr bool kOr1 = M::kTex == TexMode::PerspExactOr1;
-            auto recip = [](i32 w) { return OneOver(kOr1 ? ((w >> 4) | 1) : (w >> 4)); };
+            // A weight below 16 has the reciprocal of 1 / 16 (with the 1 or-ed
+            // in) or none.
+            auto recip = [](i32 w) -> i64 { return (w >> 4) == 0 || (w >> 4) == -1 ? (kOr1 ? i64(1) << 36 : 0) : PerspRecip(w); };
             i32 W = r.W, U = r.U, V = r.V;
-            i32 W8 = Mul(r.dW, 8), U8 = Mul(r.dU, 8), V8 = Mul(r.dV, 8);
-            i32 rc = recip(W);
-            i32 u = MulShift(U, rc, 12), v = MulShift(V, rc, 12);
-            u32 recips = 1;
+            i32 const W8 = Mul(r.dW, 8), U8 = Mul(r.dU, 8), V8 = Mul(r.dV, 8);
+            i64 rc = recip(W);
+            i32 u = PerspCoord(U, rc), v = PerspCoord(V, rc);
+            int runs = count >> 3, rem = count & 7;
+            u32 recips = 1 + runs + (rem ? 1 : 0);
+            W = Add(W, W8);
+            rc = (runs || rem) ? recip(W) : 0;
             int i = 0;
-            for (int runs = count >> 3; runs > 0; --runs) {
-                W = Add(W, W8);
+            for (; runs > 0; --runs) {
                 U = Add(U, U8);
                 V = Add(V, V8);
-                rc = recip(W);
-                ++recips;
-                i32 ue = MulShift(U, rc, 12), ve = MulShift(V, rc, 12);
-                Linear(r, i, 8, u32(u), u32(v), u32(Sub(ue, u) >> 3), u32(Sub(ve, v) >> 3), k);
+                i32 ue = PerspCoord(U, rc), ve = PerspCoord(V, rc);
+                W = Add(W, W8);
+                if (runs > 1 || rem)
+                    rc = recip(W);
+                Linear(st, dc, dz, i, 8, u32(u), u32(v), u32(Sub(ue, u) >> 3), u32(Sub(ve, v) >> 3), k);
                 u = ue;
                 v = ve;
                 i += 8;
             }
-            int rem = count & 7;
             if (rem) {
-                rc = recip(Add(W, W8));
-                ++recips;
-                i32 du = Sub(MulShift(Add(U, U8), rc, 12), u) >> 3;
-                i32 dv = Sub(MulShift(Add(V, V8), rc, 12), v) >> 3;
-                Linear(r, i, rem, u32(u), u32(v), u32(du), u32(dv), k);
+                i32 du = Sub(PerspCoord(Add(U, U8), rc), u) >> 3;
+                i32 dv = Sub(PerspCoord(Add(V, V8), rc), v) >> 3;
+                Linear(st, dc, dz, i, rem, u32(u), u32(v), u32(du), u32(dv), k);
             }
             r.recips += recips;
         }
@@ -262,15 +316,29 @@ template <class M> void SpanEngine(PTriangleSetup* s, i32 yTop, i32 yBottom)
         i32 x0 = Ceil(start);
         i32 count = Ceil(std::min(R, s->clipMaxX)) - x0;
         if (count > 0) {
-            Run r;
+            Run r{};
             r.dst = row + x0;
             r.depth = drow + x0;
             r.recips = 0;
             if constexpr (kColour) {
-                r.c.a = Add(eA, MulShift(p, s->dAdx, 16));
-                r.c.r = Add(eR, MulShift(p, s->dRdx, 16));
-                r.c.g = Add(eG, MulShift(p, s->dGdx, 16));
-                r.c.b = Add(eB, MulShift(p, s->dBdx, 16));
+                constexpr bool kA = M::kAlpha || M::kHeld, kR = M::kRGB || M::kHeld;
+                constexpr bool kGB = (M::kRGB && !M::kRedOnly) || M::kHeld;
+                r.c = Col{0, 0, 0, 0};
+                r.dc = Col{0, 0, 0, 0};
+                if constexpr (kA) {
+                    r.c.a = Add(eA, MulShift(p, s->dAdx, 16));
+                    r.dc.a = s->dAdx;
+                }
+                if constexpr (kR) {
+                    r.c.r = Add(eR, MulShift(p, s->dRdx, 16));
+                    r.dc.r = s->dRdx;
+                }
+                if constexpr (kGB) {
+                    r.c.g = Add(eG, MulShift(p, s->dGdx, 16));
+                    r.c.b = Add(eB, MulShift(p, s->dBdx, 16));
+                    r.dc.g = s->dGdx;
+                    r.dc.b = s->dBdx;
+                }
                 if constexpr (M::kAux) {
                     r.c.a = Add(r.c.a, s->colourAux[0]);
                     r.c.r = Add(r.c.r, s->colourAux[1]);
@@ -283,7 +351,6 @@ template <class M> void SpanEngine(PTriangleSetup* s, i32 yTop, i32 yBottom)
                     r.c.g = Add(r.c.g, 0x7FFF);
                     r.c.b = Add(r.c.b, 0x7FFF);
                 }
-                r.dc = Col{s->dAdx, s->dRdx, s->dGdx, s->dBdx};
                 k.a0 = r.c.a;
                 k.r0 = r.c.r;
                 k.g0 = r.c.g;
@@ -319,16 +386,23 @@ template <class M> void SpanEngine(PTriangleSetup* s, i32 yTop, i32 yBottom)
             if constexpr (M::kTex == TexMode::Noise)
                 noise = Add(noise, Mul(r.du, count));
         }
+        // The edges advance: texture coordinates for textured members, colour
+        // for the members using colour, depth for the depth members.
         L = Add(L, s->leftDxDy);
         R = Add(R, s->rightDxDy);
-        eU = Add(eU, s->stepU);
-        eV = Add(eV, s->stepV);
-        eW = Add(eW, s->stepW);
-        eA = Add(eA, s->stepA);
-        eR = Add(eR, s->stepR);
-        eG = Add(eG, s->stepG);
-        eB = Add(eB, s->stepB);
-        eZ = Add(eZ, s->stepZ);
+        if constexpr (kTextured) {
+            eU = Add(eU, s->stepU);
+            eV = Add(eV, s->stepV);
+            eW = Add(eW, s->stepW);
+        }
+        if constexpr (kColour) {
+            eA = Add(eA, s->stepA);
+            eR = Add(eR, s->stepR);
+            eG = Add(eG, s->stepG);
+            eB = Add(eB, s->stepB);
+        }
+        if constexpr (M::kZ != ZTest::None)
+            eZ = Add(eZ, s->stepZ);
         row += pitchPixels;
         drow += pitchPixels;
     }

@@ -253,14 +253,19 @@ struct SWTransform {
         e->flags |= kFlagProjected;
         i32 W = e->clip[3];
         i32 X, Y, Z, r;
+        // The reciprocals are exact quotients of the whole W (2^36 / W, and
+        // 2^40 / W for a large W): the perspective weight w carries texture
+        // coordinates across the triangle, and a table reciprocal of W >> 4
+        // keeps too few bits to place far texels.
+        u64 aw = W < 0 ? u64(0) - u64(i64(W)) : u64(W);
         if ((W >> 24) == 0 || (W >> 24) == -1) {
-            r = OneOver(W >> 4);
+            r = aw ? i32(std::min<u64>((u64(1) << 36) / aw, 0x7FFFFFFF)) : 0;
             X = MulShift(e->clip[0], r, 20);
             Y = MulShift(e->clip[1], r, 20);
             Z = MulShift(e->clip[2], r, 20);
             e->v.w = r;
         } else {
-            r = OneOver(W >> 8);
+            r = i32((u64(1) << 40) / aw);
             X = MulShift(e->clip[0], r, 24);
             Y = MulShift(e->clip[1], r, 24);
             Z = MulShift(e->clip[2], r, 24);

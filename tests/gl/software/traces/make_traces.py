@@ -560,6 +560,201 @@ def watertight():
     t.write('watertight.trace')
 
 
+def smooth_texture(rng, w, h, fmt, base, spread, alpha=None):
+    """A smooth random texture (sum of a few waves) as 565, 4444 or 88 words."""
+    waves = [(rng.uniform(0.5, 3), rng.uniform(0.5, 3), rng.uniform(0, 6.3), rng.uniform(0.3, 1)) for _ in range(4)]
+    out = []
+    for y in range(h):
+        for x in range(w):
+            n = sum(a * math.sin(fx_ * 2 * math.pi * x / w + fy_ * 2 * math.pi * y / h + ph)
+                    for (fx_, fy_, ph, a) in waves) / 4
+            c = [min(255, max(0, int(base[k] + spread[k] * n))) for k in range(3)]
+            if fmt == '565':
+                out.append(rgb565(*c))
+            elif fmt == '4444':
+                a = alpha(x, y) if alpha else 15
+                out.append((c[0] >> 4) << 12 | (c[1] >> 4) << 8 | (c[2] >> 4) << 4 | a)
+            else:
+                a = alpha(x, y) if alpha else 255
+                out.append(c[0] << 8 | a)
+    return out
+
+
+def game():
+    rng = random.Random(11)
+    GW, GH = 1024, 600
+    t = Trace('A game-like frame at 1024 x 600: a sky and a textured terrain in perspective,\n'
+              '50 textured and lit meshes, 20 alpha-blended billboards, and a HUD of 40\n'
+              'blits and 200 glyphs; about three layers drawn per pixel.')
+    t.add('glViewport 0 0 %d %d' % (GW, GH))
+    t.add('glDisable GL_DITHER')
+    t.add('glClearColorx 0 0 0 65536')
+    t.add('glClearDepthx 65536')
+    t.add('glClear 16640')
+    t.add('glMatrixMode GL_PROJECTION')
+    t.add('glLoadIdentity')
+    # Exact in 16.16: half-height 0.5 x 600 / 1024.
+    t.add('glFrustumx %d %d %d %d %d %d' % (fx(-0.5), fx(0.5), fx(-0.29296875), fx(0.29296875), fx(0.5), fx(64.5)))
+    t.add('glMatrixMode GL_MODELVIEW')
+    t.add('glLoadIdentity')
+    t.add('glEnableClientState GL_VERTEX_ARRAY')
+    t.add('glEnableClientState GL_TEXTURE_COORD_ARRAY')
+    t.add('glEnable GL_TEXTURE_2D')
+    t.add('glEnable GL_DEPTH_TEST')
+    t.add('glHint GL_PERSPECTIVE_CORRECTION_HINT GL_NICEST')
+    t.add('glShadeModel GL_SMOOTH')
+    t.array('uint', [0] * 8, 'names')
+    t.add('glGenTextures 8 @names')
+
+    def upload(index, w, h, fmt, data):
+        t.add('glBindTexture GL_TEXTURE_2D names[%d]' % index)
+        t.add('glTexParameterx GL_TEXTURE_2D GL_TEXTURE_MIN_FILTER GL_NEAREST')
+        t.add('glTexParameterx GL_TEXTURE_2D GL_TEXTURE_MAG_FILTER GL_NEAREST')
+        if fmt == '565':
+            t.add('glTexImage2D GL_TEXTURE_2D 0 GL_RGB %d %d 0 GL_RGB GL_UNSIGNED_SHORT_5_6_5 @%s' % (w, h, t.array('ushort', data)))
+        elif fmt == '4444':
+            t.add('glTexImage2D GL_TEXTURE_2D 0 GL_RGBA %d %d 0 GL_RGBA GL_UNSIGNED_SHORT_4_4_4_4 @%s' % (w, h, t.array('ushort', data)))
+        else:
+            la = []
+            for v in data:
+                la += [v >> 8, v & 255]
+            t.add('glTexImage2D GL_TEXTURE_2D 0 GL_LUMINANCE_ALPHA %d %d 0 GL_LUMINANCE_ALPHA GL_UNSIGNED_BYTE @%s' % (w, h, t.array('ubyte', la)))
+
+    upload(0, 128, 64, '565', smooth_texture(rng, 128, 64, '565', (110, 150, 220), (40, 40, 30)))
+    upload(1, 64, 64, '565', smooth_texture(rng, 64, 64, '565', (90, 130, 60), (50, 50, 40)))
+    upload(2, 32, 32, '565', smooth_texture(rng, 32, 32, '565', (180, 170, 160), (60, 60, 60)))
+    radial = lambda x, y: max(0, min(15, int(16 - math.hypot(x - 15.5, y - 15.5) * 16 / 15.5)))
+    upload(3, 32, 32, '4444', smooth_texture(rng, 32, 32, '4444', (200, 150, 100), (50, 50, 50), radial))
+    upload(4, 32, 32, '4444', smooth_texture(rng, 32, 32, '4444', (80, 200, 120), (40, 40, 40),
+                                            lambda x, y: 15 if 3 <= x < 29 and 3 <= y < 29 else 0))
+    # A font: 16 x 8 cells of 8 x 8 texels with a random glyph of full alpha.
+    font = []
+    cells = {}
+    for y in range(64):
+        for x in range(128):
+            key = (x // 8, y // 8)
+            if key not in cells:
+                cells[key] = [[rng.random() < 0.45 for _ in range(6)] for _ in range(6)]
+            gx, gy = x % 8 - 1, y % 8 - 1
+            on = 0 <= gx < 6 and 0 <= gy < 6 and cells[key][gy][gx]
+            font.append(255 << 8 | (255 if on else 0))
+    upload(5, 128, 64, '88', font)
+
+    # Sky: a far quad behind everything.
+    t.add('glBindTexture GL_TEXTURE_2D names[0]')
+    t.add('glTexEnvx GL_TEXTURE_ENV GL_TEXTURE_ENV_MODE GL_REPLACE')
+    sky = [fx(v) for v in (-70, -20, -60, 70, -20, -60, -70, 40, -60, 70, 40, -60)]
+    t.add('glVertexPointer 3 GL_FIXED 0 @' + t.array('fixed', sky))
+    t.add('glTexCoordPointer 2 GL_FIXED 0 @' + t.array('fixed', [0, 0, fx(3), 0, 0, fx(1.5), fx(3), fx(1.5)]))
+    t.add('glDrawArrays GL_TRIANGLE_STRIP 0 4')
+
+    # Terrain: a 24 x 24 grid with gentle heights.
+    n = 24
+    verts, uvs, idx = [], [], []
+    for j in range(n + 1):
+        for i in range(n + 1):
+            x = -30 + 60 * i / n
+            z = -1.5 - 55 * j / n
+            y = -2.2 + 0.6 * math.sin(i * 0.7) * math.cos(j * 0.5)
+            verts += [fx(x), fx(y), fx(z)]
+            uvs += [fx(i * 0.5), fx(j * 0.5)]
+    for j in range(n):
+        for i in range(n):
+            a = j * (n + 1) + i
+            b = a + n + 1
+            idx += [a, a + 1, b, a + 1, b + 1, b]
+    t.add('glBindTexture GL_TEXTURE_2D names[1]')
+    t.add('glVertexPointer 3 GL_FIXED 0 @' + t.array('fixed', verts))
+    t.add('glTexCoordPointer 2 GL_FIXED 0 @' + t.array('fixed', uvs))
+    t.add('glDrawElements GL_TRIANGLES %d GL_UNSIGNED_SHORT @%s' % (len(idx), t.array('ushort', idx)))
+
+    # 50 lit, textured meshes.
+    sv, sn, si = sphere(6, 10, 1.0)
+    suv = []
+    for i in range(7):
+        for j in range(11):
+            suv += [fx(j / 10 * 2), fx(i / 6)]
+    t.add('glEnable GL_LIGHTING')
+    t.add('glEnable GL_LIGHT0')
+    d0 = t.array('fixed', [fx(0.4), fx(0.7), fx(0.6), 0], 'sun')
+    t.add('glLightxv GL_LIGHT0 GL_POSITION @' + d0)
+    t.add('glEnableClientState GL_NORMAL_ARRAY')
+    t.add('glBindTexture GL_TEXTURE_2D names[2]')
+    t.add('glTexEnvx GL_TEXTURE_ENV GL_TEXTURE_ENV_MODE GL_MODULATE')
+    t.add('glVertexPointer 3 GL_FIXED 0 @' + t.array('fixed', [fx(c) for v in sv for c in v]))
+    t.add('glNormalPointer GL_FIXED 0 @' + t.array('fixed', [fx(c) for v in sn for c in v]))
+    t.add('glTexCoordPointer 2 GL_FIXED 0 @' + t.array('fixed', suv))
+    sidx = t.array('ushort', si)
+    for k in range(50):
+        t.add('glPushMatrix')
+        t.add('glTranslatex %d %d %d' % (fx(rng.uniform(-6, 6)), fx(rng.uniform(-1.5, 2)), fx(rng.uniform(-25, -5))))
+        t.add('glRotatex %d %d %d %d' % (fx(rng.uniform(0, 360)), fx(rng.uniform(-1, 1)), fx(1), fx(rng.uniform(-1, 1))))
+        t.add('glDrawElements GL_TRIANGLES %d GL_UNSIGNED_SHORT @%s' % (len(si), sidx))
+        t.add('glPopMatrix')
+    t.add('glDisableClientState GL_NORMAL_ARRAY')
+    t.add('glDisable GL_LIGHTING')
+
+    # 20 billboards, alpha-blended, depth test on, depth writes off.
+    t.add('glEnable GL_BLEND')
+    t.add('glBlendFunc GL_SRC_ALPHA GL_ONE_MINUS_SRC_ALPHA')
+    t.add('glDepthMask 0')
+    t.add('glBindTexture GL_TEXTURE_2D names[3]')
+    t.add('glTexEnvx GL_TEXTURE_ENV GL_TEXTURE_ENV_MODE GL_REPLACE')
+    bb = []
+    for k in range(20):
+        cx, cy, cz = rng.uniform(-5, 5), rng.uniform(-1.5, 2.5), rng.uniform(-18, -4)
+        s = rng.uniform(0.5, 1.3)
+        for (dx, dy) in [(-1, -1), (1, -1), (-1, 1), (1, -1), (1, 1), (-1, 1)]:
+            bb += [fx(cx + dx * s), fx(cy + dy * s), fx(cz)]
+    t.add('glVertexPointer 3 GL_FIXED 0 @' + t.array('fixed', bb))
+    t.add('glTexCoordPointer 2 GL_SHORT 0 @' + t.array('short', [0, 0, 1, 0, 0, 1, 1, 0, 1, 1, 0, 1] * 20))
+    t.add('glDrawArrays GL_TRIANGLES 0 120')
+    t.add('glDepthMask 1')
+
+    # HUD: a 2D projection (1024 x 512 units over the 600 rows), no depth test.
+    t.add('glDisable GL_DEPTH_TEST')
+    t.add('glHint GL_PERSPECTIVE_CORRECTION_HINT GL_FASTEST')
+    t.add('glMatrixMode GL_PROJECTION')
+    t.add('glLoadIdentity')
+    t.add('glOrthox 0 %d 0 %d -65536 65536' % (fx(1024), fx(512)))
+    t.add('glMatrixMode GL_MODELVIEW')
+    t.add('glLoadIdentity')
+    blits = []
+    for k in range(40):
+        x, y = rng.randrange(0, 1024 - 64), rng.randrange(0, 512 - 64)
+        s = rng.choice([32, 48, 64])
+        for (dx, dy) in [(0, 0), (1, 0), (0, 1), (1, 0), (1, 1), (0, 1)]:
+            blits += [fx(x + dx * s), fx(y + dy * s)]
+    t.add('glVertexPointer 2 GL_FIXED 0 @' + t.array('fixed', blits))
+    t.add('glTexCoordPointer 2 GL_SHORT 0 @' + t.array('short', [0, 0, 1, 0, 0, 1, 1, 0, 1, 1, 0, 1] * 40))
+    t.add('glBindTexture GL_TEXTURE_2D names[4]')
+    t.add('glDrawArrays GL_TRIANGLES 0 120')
+    t.add('glDisable GL_BLEND')
+    t.add('glBindTexture GL_TEXTURE_2D names[2]')
+    t.add('glDrawArrays GL_TRIANGLES 120 120')
+    # 200 glyphs of 8 x 8 texels drawn at 12 x 12 units, modulated by a colour.
+    t.add('glEnable GL_BLEND')
+    t.add('glBindTexture GL_TEXTURE_2D names[5]')
+    t.add('glTexEnvx GL_TEXTURE_ENV GL_TEXTURE_ENV_MODE GL_MODULATE')
+    t.add('glColor4ub 255 240 120 255')
+    glyphs, guv = [], []
+    for k in range(200):
+        x, y = 16 + (k % 40) * 24, 16 + (k // 40) * 20
+        cx, cy = rng.randrange(16), rng.randrange(8)
+        for (dx, dy) in [(0, 0), (1, 0), (0, 1), (1, 0), (1, 1), (0, 1)]:
+            glyphs += [fx(x + dx * 12), fx(y + dy * 12)]
+            guv += [fx((cx + dx) / 16), fx((cy + 1 - dy) / 8)]
+    t.add('glVertexPointer 2 GL_FIXED 0 @' + t.array('fixed', glyphs))
+    t.add('glTexCoordPointer 2 GL_FIXED 0 @' + t.array('fixed', guv))
+    t.add('glDrawArrays GL_TRIANGLES 0 600')  # the software back end draws at most 1024 at a time
+    t.add('glDrawArrays GL_TRIANGLES 600 600')
+    t.add('glDisable GL_BLEND')
+    # The trace can be replayed again and again: its textures go.
+    t.add('glDeleteTextures 8 @names')
+    t.add('frame')
+    t.write('game.trace')
+
+
 if __name__ == '__main__':
-    for f in [flat, gouraud, replace, texfixed, blend, depth, clipping, strips, points_lines, lit, watertight]:
+    for f in [flat, gouraud, replace, texfixed, blend, depth, clipping, strips, points_lines, lit, watertight, game]:
         f()
