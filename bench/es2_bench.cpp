@@ -19,7 +19,6 @@
 #include <string>
 
 #include "engine/platform/pdisplay.h"
-#include "engine/platform/pgameapp.h"
 #include "gl/es2_backend.h"
 #include "gl/es2_gl.h"
 #include "gl/glbackend_es11.h"
@@ -179,5 +178,3 @@ BENCHMARK_CAPTURE(BM_GameFrame, es2, glreplay::Backend::ES2)->UseManualTime()->U
 
 } // namespace
 
-// Benchmarks run without an application.
-__attribute__((weak)) PGameApp* PGameApp::Create() { return nullptr; }

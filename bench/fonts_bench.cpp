@@ -13,7 +13,6 @@
 #include "engine/graphics/psurface.h"
 #include "engine/graphics/punicodefont.h"
 #include "engine/graphics/punicodefont3d.h"
-#include "engine/platform/pgameapp.h"
 #include "gl/glbackend_es11.h"
 #include "engine/runtime/pstream.h"
 #include "tools/lib/fnt_writer.h"
@@ -189,5 +188,3 @@ BENCHMARK(BM_WrapParagraph)->Arg(1)->Arg(0)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 
-// The benchmark has no application; the platform layer asks for one.
-__attribute__((weak)) PGameApp* PGameApp::Create() { return nullptr; }

@@ -12,7 +12,6 @@
 #pragma GCC diagnostic ignored "-Wunused-parameter"
 
 #include "engine/platform/pdisplay.h"
-#include "engine/platform/pgameapp.h"
 #include "gl/glbackend_es11.h"
 #include "gl/gles.h"
 
@@ -199,10 +198,6 @@ void BM_FrameLayerOnlyNullBackEnd(benchmark::State& state)
 }
 
 } // namespace
-
-// The benchmark has no application; the platform's system manager, linked in
-// with the display, names the factory. Weak, so a real one wins if linked.
-__attribute__((weak)) PGameApp* PGameApp::Create() { return nullptr; }
 
 BENCHMARK(BM_FrameStraightToMesa)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_FrameThroughTheLayer)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);

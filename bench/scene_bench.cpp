@@ -10,7 +10,6 @@
 
 #include <benchmark/benchmark.h>
 
-#include "engine/platform/pgameapp.h"
 #include "engine/runtime/palloc.h"
 #include "engine/runtime/pfile.h"
 #include "game/scene/p3danim.h"
@@ -27,10 +26,6 @@
 #include <chrono>
 #include "tools/lib/pam_writer.h"
 #include "tools/lib/toolfile.h"
-
-// The GL layer linked beside the scene library brings the platform layer,
-// which asks for an application object; none is made here.
-__attribute__((weak)) PGameApp* PGameApp::Create() { return nullptr; }
 
 namespace {
 

@@ -31,6 +31,14 @@ int PGameSystemManager::Init(void*)
     return app->Init() ? 1 : 0;
 }
 
+// Programs that link the platform layer without an application (tools, tests,
+// benchmarks) get this default, and start-up fails cleanly. A program's own
+// application, linked whole into it, replaces it.
+__attribute__((weak)) PGameApp* PGameApp::Create()
+{
+    return nullptr;
+}
+
 PRimSystemManager::~PRimSystemManager()
 {
     if (m_global_sysman == this)

@@ -3,14 +3,9 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "engine/platform/pgameapp.h"
 #include "engine/runtime/palloc.h"
 #include "game/scene/p3danim.h"
 #include "game/scene/p3dsceneunit.h"
-
-// The scene library sits beside the GL layer, whose platform layer asks for
-// the program's application object; there is none here.
-PGameApp* PGameApp::Create() { return nullptr; }
 
 namespace {
 
