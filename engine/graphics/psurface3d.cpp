@@ -152,8 +152,14 @@ PSurface3D* PSurface3D::Create(P3D* ctx, PSurface* image, int flags)
     if (image->format == PSURFACE_RGB565 && (flags & 0x200) && image->pitch == int32_t(2 * TW) &&
         (image->flags & 0x80) && !(image->flags & 0x01) && s->m_tileCount == 1 && image->height >= int32_t(TH)) {
         ctx->glBindTexture(kTexture2D, s->m_names[0]);
+        ctx->glGetError();
         ctx->glTexImage2D(kTexture2D, 0, int32_t(F), int32_t(TW), int32_t(TH), 0, F, kUnsignedShort565,
                           image->pixels);
+        if (uint32_t err = ctx->glGetError()) {
+            _PDebug("PSurface3D: GL error 0x%x uploading %ux%u\n", err, TW, TH);
+            delete s;
+            return nullptr;
+        }
         return s;
     }
 

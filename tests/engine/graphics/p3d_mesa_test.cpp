@@ -189,3 +189,36 @@ TEST(P3DMesa, PerspectiveHalfAngle)
     // The frustum's y scale is near / ymax = 1 / tan 30 degrees.
     EXPECT_NEAR(pr[5] / 65536.0, 1.0 / std::tan(M_PI / 6), 2e-3);
 }
+
+TEST(P3DMesa, BatchProjectionClipsTriangles)
+{
+    Mesa m(100, 100);
+    ASSERT_TRUE(m.Ok());
+    P3D& g = *m.ctx;
+    g.glMatrixMode(GL_PROJECTION);
+    g.glLoadIdentity();
+    g.glMatrixMode(GL_MODELVIEW);
+    g.glLoadIdentity();
+    PVector3 in[9] = {
+        {-0x8000, -0x8000, 0}, {0x8000, -0x8000, 0}, {0, 0x8000, 0},       // inside
+        {0, 0, 0},             {0x30000, 0, 0},      {0, 0x8000, 0},       // crosses x = w
+        {0x20000, 0x20000, 0}, {0x30000, 0x20000, 0}, {0x20000, 0x30000, 0}, // outside
+    };
+    PVector3 out[32];
+    int n = g.GetScreenCoordsXYZ(out, in, 0, 9, 63, 32);
+    // The inside triangle as it is, the cut one as a quad of two triangles.
+    ASSERT_EQ(n, 9);
+    for (int i = 0; i < 3; ++i) {
+        PVector3 p;
+        g.GetScreenCoordXYZ(p, &in[i]);
+        EXPECT_EQ(out[i], p);
+    }
+    for (int i = 3; i < n; ++i) {
+        EXPECT_LE(out[i].x, (100 << 16)) << i;
+        EXPECT_GE(out[i].x, (50 << 16) - 0x8000) << i;
+    }
+    // Without the plane in the mask the cut triangle stays whole; the
+    // capacity stops the output.
+    EXPECT_EQ(g.GetScreenCoordsXYZ(out, in, 0, 6, 0, 32), 6);
+    EXPECT_EQ(g.GetScreenCoordsXYZ(out, in, 0, 9, 63, 4), 3);
+}

@@ -142,6 +142,12 @@ TEST(TextureCache, HandlesSharingAndNames)
     int d = tm.AddTexture("forced.png", 0x1000, 0);
     EXPECT_EQ(tm.GetEntry(d)->flags, 0x4C80u | 0x20000u);
 
+    // A GL error from the upload fails the addition, and its entry stays free.
+    r.rec->errors = {0, 0, 0, GL_OUT_OF_MEMORY};
+    EXPECT_EQ(tm.AddTexture("failing.png", 0x4C80, 0), 0);
+    r.rec->errors.clear();
+    EXPECT_GT(tm.AddTexture("after.png", 0x4C80, 0), 0);
+
     // A size that is not a power of two is refused.
     tm.w = 100;
     tm.h = 64;
