@@ -14,16 +14,12 @@
 #include "engine/graphics/psurface.h"
 #include "engine/graphics/psurface3d.h"
 #include "engine/graphics/ptexturemanager.h"
-#include "engine/platform/pgameapp.h"
 #include "engine/runtime/pfile.h"
 #include "engine/runtime/pglobals.h"
 #include "engine/runtime/pvfs.h"
 #include "tools/lib/nrv_writer.h"
 #include "tools/lib/pof_writer.h"
 #include "tools/lib/vfs_writer.h"
-
-// The platform layer linked in with the GL layer asks for an application.
-__attribute__((weak)) PGameApp* PGameApp::Create() { return nullptr; }
 
 namespace {
 

@@ -4,12 +4,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "engine/platform/pgameapp.h"
 #include "engine/graphics/pmesh.h"
 #include "engine/runtime/piffreader.h"
-
-// The platform layer linked in with the GL layer asks for an application.
-PGameApp* PGameApp::Create() { return nullptr; }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

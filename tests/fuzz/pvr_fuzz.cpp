@@ -4,13 +4,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "engine/platform/pgameapp.h"
 #include "bench/null_backend.h"
 #include "engine/graphics/ptexturemanager.h"
 #include "engine/runtime/pstream.h"
-
-// The platform layer linked in with the GL layer asks for an application.
-PGameApp* PGameApp::Create() { return nullptr; }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

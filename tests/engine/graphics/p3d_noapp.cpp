@@ -1,6 +1,0 @@
-// The drawing tests run without an application: the platform layer's system
-// manager (linked in with the display) asks for one that is never made here.
-#include "engine/platform/pgameapp.h"
-
-PGameApp* PGameApp::Create() { return nullptr; }
-
