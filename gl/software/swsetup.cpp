@@ -18,13 +18,13 @@ typedef __int128 i128;
 typedef unsigned __int128 u128;
 
 // Gradients from the full 16.16 vertex deltas: bracket x 2^S / area, with the
-// area of the 16.16 deltas and its reciprocal taken once per triangle to 62
+// area of the 16.16 deltas and its reciprocal taken once per triangle to 32
 // significant bits. (The deltas with 4 fraction bits and the 16.16
 // reciprocal of that area, which only decide culling and the edges, would
 // move a texel by a noticeable part of itself on large triangles.)
 struct Plane {
     i64 dx02, dx12, dy02, dy12; // 16.16 deltas of the sorted vertices
-    u64 inv;                    // 2^(bits + 62) / |area|
+    u64 inv;                    // 2^63 / (the top 32 bits of |area|)
     int bits;                   // bit length of |area|
     bool negative;              // the area's sign
     bool flat;                  // zero area
@@ -36,8 +36,9 @@ inline i32 Gradient(Plane const& p, i128 bracket, int S, bool negate)
         return 0;
     bool neg = ((bracket < 0) != p.negative) != negate;
     u128 mag = u128(bracket < 0 ? -bracket : bracket);
-    // |bracket| is below 2^64 and inv below 2^64: the product fits.
-    u128 q = (mag * p.inv) >> (p.bits + 62 - S);
+    // |bracket| is below 2^64 and inv at most 2^32: the product fits.
+    int shift = p.bits + 31 - S;
+    u128 q = shift >= 0 ? (mag * p.inv) >> shift : (mag * p.inv) << -shift;
     u64 r = u64(q);
     return i32(u32(neg ? u64(0) - r : r));
 }
@@ -385,7 +386,9 @@ int P3DBackendSW::DrawPolygons(PVertex** tris, int count)
             pl.negative = a < 0;
             u64 mag = u64(a < 0 ? -a : a); // below 2^63: 16.16 coordinates within +-2^30
             pl.bits = pl.flat ? 0 : 64 - std::countl_zero(mag);
-            pl.inv = pl.flat ? 0 : u64((u128(1) << (pl.bits + 62)) / mag);
+            // The area's top 32 bits (the area is top32 x 2^(bits - 32)).
+            u64 top32 = pl.bits > 32 ? mag >> (pl.bits - 32) : mag << (32 - pl.bits);
+            pl.inv = pl.flat ? 0 : (u64(1) << 63) / top32;
         }
 
         // Depth gradients and polygon offset.
