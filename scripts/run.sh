@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs the built program (build/release/korvanth) in its run directory,
 # build/run, which holds logs/ (the log file), data/ (the writable directory)
-# and app/native/ (the installation directory). Without a DISPLAY the program
+# and app/native/ (the installation directory, which gets the demo archive
+# data.vfs built under build/release/demo/). Without a DISPLAY the program
 # runs headless on the demo event script and saves its frames under
 # build/run/shots; with one it opens a window. Arguments are passed on
 # (korvanth --help lists them).
@@ -14,6 +15,12 @@ if [ ! -x "$exe" ]; then
   exit 1
 fi
 mkdir -p "$run/logs" "$run/data" "$run/app/native"
+# The demo archive built next to the program goes into the installation
+# directory as a link; a data.vfs of one's own (a plain file) is left alone.
+archive=${KRV_ARCHIVE:-$(dirname "$exe")/demo/data.vfs}
+if [ -f "$archive" ] && { [ -L "$run/app/native/data.vfs" ] || [ ! -e "$run/app/native/data.vfs" ]; }; then
+  ln -sfn "$(cd "$(dirname "$archive")" && pwd)/$(basename "$archive")" "$run/app/native/data.vfs"
+fi
 cd "$run"
 args=()
 shots=""
