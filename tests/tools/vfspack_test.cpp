@@ -10,45 +10,16 @@
 #include <gtest/gtest.h>
 
 #include "engine/runtime/pvfs.h"
+#include "tests/tools/tool_runner.h"
 #include "tools/lib/toolfile.h"
 
 namespace {
 
-// The tool built next to this test: build/tests/test_tools and
-// build/tools/vfspack/vfspack.
-std::string Tool()
-{
-    char self[PATH_MAX];
-    ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
-    if (n <= 0)
-        return "vfspack";
-    self[n] = 0;
-    std::string dir(self);
-    dir.erase(dir.rfind('/'));
-    return dir + "/../tools/vfspack/vfspack";
-}
+using tooltest::Q;
+using tooltest::Result;
 
-struct Result {
-    int code;
-    std::string out;
-};
-
-// Runs the tool with the arguments (already quoted) and captures stdout.
-Result RunTool(std::string const& args)
-{
-    std::string cmd = "'" + Tool() + "' " + args + " 2>/dev/null";
-    Result r{-1, {}};
-    FILE* p = ::popen(cmd.c_str(), "r");
-    if (!p)
-        return r;
-    char buf[4096];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0)
-        r.out.append(buf, n);
-    int status = ::pclose(p);
-    r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return r;
-}
+Result RunTool(std::string const& args) { return tooltest::RunTool("vfspack", args); }
+std::string Tool() { return tooltest::Tool("vfspack"); }
 
 void Put(std::string const& path, std::string const& text)
 {
@@ -79,7 +50,6 @@ protected:
         std::string rm = "rm -rf '" + root + "'";
         EXPECT_EQ(std::system(rm.c_str()), 0);
     }
-    std::string Q(std::string const& s) { return "'" + s + "'"; }
     std::string root, src;
 };
 
@@ -166,6 +136,25 @@ TEST_F(Vfspack, BadInputsFailWithNonZeroExit)
     EXPECT_EQ(RunTool("cat " + Q(a)).code, 2);
     EXPECT_EQ(RunTool("extract " + Q(a) + " az " + Q(root + "/no/dir/out")).code, 1);
     EXPECT_EQ(RunTool("extract " + Q(a) + " az").code, 2);
+
+    // A compressed entry whose data breaks off: extract fails and leaves no
+    // file (nor a temporary one) behind.
+    std::string z = root + "/z.vfs";
+    ASSERT_EQ(RunTool("create " + Q(z) + " " + Q(src) + " --compress").code, 0);
+    std::vector<uint8_t> bytes;
+    std::string err;
+    ASSERT_TRUE(ReadFileBytes(z, &bytes, &err)) << err;
+    PVFS vfs(new PMemStream(bytes.data(), long(bytes.size())), 1, 1);
+    PVFSEntry const* e = vfs.Find(PVFS::Hash("data\\2dgfx\\loading.png", 0));
+    ASSERT_NE(e, nullptr);
+    for (uint32_t i = 12 + e->size / 2; i < e->size; i++)
+        bytes[e->offset + i] ^= 0x5A;
+    Put(z, std::string(bytes.begin(), bytes.end()));
+    std::string out = root + "/out/loading.png";
+    ASSERT_EQ(::mkdir((root + "/out").c_str(), 0777), 0);
+    EXPECT_EQ(RunTool("extract " + Q(z) + " 'data\\2dgfx\\loading.png' " + Q(out)).code, 1);
+    EXPECT_EQ(::rmdir((root + "/out").c_str()), 0); // empty
+    EXPECT_EQ(RunTool("cat " + Q(z) + " 'data\\2dgfx\\loading.png'").code, 1);
 }
 
 } // namespace

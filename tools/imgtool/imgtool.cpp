@@ -46,6 +46,15 @@ bool ReadPng(const std::vector<uint8_t>& file, bool wantMap, Rgba* out, std::str
         *err = img.message;
         return false;
     }
+    // The sides come from the file: an image the engine could not hold even
+    // as 8-bit pixels is refused before its decode is allocated.
+    if (img.width > unsigned(kPSurfaceMaxSide) || img.height > unsigned(kPSurfaceMaxSide) ||
+        PSurface::CheckedSize(int(img.width), int(img.height), int(img.width)) < 0) {
+        *err = "image of " + std::to_string(img.width) + " x " + std::to_string(img.height) +
+               " pixels is larger than the engine loads";
+        png_image_free(&img);
+        return false;
+    }
     out->paletteSource = (img.format & PNG_FORMAT_FLAG_COLORMAP) != 0;
     out->greySource = !(img.format & PNG_FORMAT_FLAG_COLOR);
     out->w = img.width;

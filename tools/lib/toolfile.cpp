@@ -7,46 +7,79 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-bool WriteFileAtomic(std::string const& path, void const* data, size_t size, std::string* err)
+AtomicFile::~AtomicFile() { Drop(); }
+
+void AtomicFile::Drop()
 {
-    std::string tmp = path + ".tmpXXXXXX";
-    std::vector<char> name(tmp.begin(), tmp.end());
-    name.push_back(0);
-    int fd = ::mkstemp(name.data());
-    if (fd < 0) {
+    if (m_fd < 0)
+        return;
+    ::close(m_fd);
+    ::unlink(m_tmp.data());
+    m_fd = -1;
+}
+
+bool AtomicFile::Open(std::string* err)
+{
+    Drop();
+    std::string tmp = m_path + ".tmpXXXXXX";
+    m_tmp.assign(tmp.begin(), tmp.end());
+    m_tmp.push_back(0);
+    m_fd = ::mkstemp(m_tmp.data());
+    if (m_fd < 0) {
         if (err)
-            *err = "cannot create a temporary file next to " + path + ": " + std::strerror(errno);
+            *err = "cannot create a temporary file next to " + m_path + ": " + std::strerror(errno);
         return false;
     }
-    ::fchmod(fd, 0644);
+    ::fchmod(m_fd, 0644);
+    return true;
+}
+
+bool AtomicFile::Write(void const* data, size_t size, std::string* err)
+{
+    if (m_fd < 0)
+        return false;
     auto p = static_cast<uint8_t const*>(data);
     size_t done = 0;
     while (done < size) {
-        ssize_t n = ::write(fd, p + done, size - done);
+        ssize_t n = ::write(m_fd, p + done, size - done);
         if (n < 0 && errno == EINTR)
             continue;
-        if (n <= 0)
-            break;
+        if (n <= 0) {
+            if (err)
+                *err = "cannot write " + m_path + ": " + std::strerror(n < 0 ? errno : ENOSPC);
+            Drop();
+            return false;
+        }
         done += size_t(n);
     }
-    bool ok = done == size;
-    int saved = errno;
-    if (::close(fd) != 0)
-        ok = false;
-    if (!ok) {
-        ::unlink(name.data());
+    return true;
+}
+
+bool AtomicFile::Commit(std::string* err)
+{
+    if (m_fd < 0)
+        return false;
+    int fd = m_fd;
+    m_fd = -1;
+    if (::close(fd) != 0) {
         if (err)
-            *err = "cannot write " + path + ": " + std::strerror(saved);
+            *err = "cannot write " + m_path + ": " + std::strerror(errno);
+        ::unlink(m_tmp.data());
         return false;
     }
-    if (::rename(name.data(), path.c_str()) != 0) {
-        saved = errno;
-        ::unlink(name.data());
+    if (::rename(m_tmp.data(), m_path.c_str()) != 0) {
         if (err)
-            *err = "cannot rename to " + path + ": " + std::strerror(saved);
+            *err = "cannot rename to " + m_path + ": " + std::strerror(errno);
+        ::unlink(m_tmp.data());
         return false;
     }
     return true;
+}
+
+bool WriteFileAtomic(std::string const& path, void const* data, size_t size, std::string* err)
+{
+    AtomicFile f(path);
+    return f.Open(err) && f.Write(data, size, err) && f.Commit(err);
 }
 
 bool ReadFileBytes(std::string const& path, std::vector<uint8_t>* out, std::string* err)

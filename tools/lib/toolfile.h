@@ -5,9 +5,30 @@
 #include <string>
 #include <vector>
 
-// Writes data to path through a temporary file in the same directory that
-// then takes the name; a failed or short write removes the temporary file.
-// On failure returns false and describes the problem in *err.
+// A file written piece by piece through a temporary file in the same
+// directory, which takes the name on Commit; a failed write or a file never
+// committed leaves no trace. Failures return false and describe the problem
+// in *err.
+class AtomicFile {
+public:
+    explicit AtomicFile(std::string path) : m_path(std::move(path)) {}
+    ~AtomicFile();
+    AtomicFile(AtomicFile const&) = delete;
+    AtomicFile& operator=(AtomicFile const&) = delete;
+
+    bool Open(std::string* err);
+    bool Write(void const* data, size_t size, std::string* err);
+    bool Commit(std::string* err);
+
+private:
+    void Drop();
+
+    std::string m_path;
+    std::vector<char> m_tmp; // the temporary file's name, terminated
+    int m_fd = -1;
+};
+
+// Writes data to path through an AtomicFile.
 bool WriteFileAtomic(std::string const& path, void const* data, size_t size, std::string* err);
 inline bool WriteFileAtomic(std::string const& path, std::vector<uint8_t> const& data, std::string* err)
 {

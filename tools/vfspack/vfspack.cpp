@@ -16,6 +16,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
+#include <functional>
 #include <map>
 #include <string>
 #include <sys/stat.h>
@@ -243,8 +244,10 @@ int List(int argc, char** argv)
     return 0;
 }
 
-// Reads a whole entry through the engine's archive reader.
-int ReadEntry(std::string const& archive, std::string const& name, std::vector<uint8_t>* out)
+// Streams an entry through the engine's archive reader into sink, a block at
+// a time (a compressed entry may inflate far beyond its stored size).
+int ReadEntry(std::string const& archive, std::string const& name,
+              std::function<bool(uint8_t const*, size_t)> const& sink)
 {
     PVFS vfs;
     std::string err;
@@ -254,10 +257,13 @@ int ReadEntry(std::string const& archive, std::string const& name, std::vector<u
     if (!s)
         return Fail("no entry " + name + " in " + archive);
     uint8_t buf[65536];
-    int n;
-    while ((n = s->Read(buf, sizeof buf)) > 0)
-        out->insert(out->end(), buf, buf + n);
+    int n = 0;
+    bool written = true;
+    while (written && (n = s->Read(buf, sizeof buf)) > 0)
+        written = sink(buf, size_t(n));
     delete s;
+    if (!written)
+        return 1;
     if (n < 0)
         return Fail("entry " + name + " is damaged");
     return 0;
@@ -267,11 +273,19 @@ int Extract(int argc, char** argv)
 {
     if (argc != 5)
         return Usage();
-    std::vector<uint8_t> data;
-    if (int r = ReadEntry(argv[2], argv[3], &data))
-        return r;
+    AtomicFile out(argv[4]);
     std::string err;
-    if (!WriteFileAtomic(argv[4], data, &err))
+    if (!out.Open(&err))
+        return Fail(err);
+    auto write = [&](uint8_t const* p, size_t n) {
+        if (out.Write(p, n, &err))
+            return true;
+        Fail(err);
+        return false;
+    };
+    if (int r = ReadEntry(argv[2], argv[3], write))
+        return r;
+    if (!out.Commit(&err))
         return Fail(err);
     return 0;
 }
@@ -280,11 +294,14 @@ int Cat(int argc, char** argv)
 {
     if (argc != 4)
         return Usage();
-    std::vector<uint8_t> data;
-    if (int r = ReadEntry(argv[2], argv[3], &data))
+    auto write = [](uint8_t const* p, size_t n) {
+        if (std::fwrite(p, 1, n, stdout) == n)
+            return true;
+        Fail("cannot write to standard output");
+        return false;
+    };
+    if (int r = ReadEntry(argv[2], argv[3], write))
         return r;
-    if (!data.empty() && std::fwrite(data.data(), 1, data.size(), stdout) != data.size())
-        return Fail("cannot write to standard output");
     if (std::fflush(stdout) != 0)
         return Fail("cannot write to standard output");
     return 0;

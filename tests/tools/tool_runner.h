@@ -1,0 +1,49 @@
+// Runs the data tools built next to the tests (build/tests/test_tools and
+// build/tools/NAME/NAME) and captures what they print.
+#pragma once
+#include <climits>
+#include <cstdio>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace tooltest {
+
+inline std::string Tool(std::string const& name)
+{
+    char self[PATH_MAX];
+    ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
+    if (n <= 0)
+        return name;
+    self[n] = 0;
+    std::string dir(self);
+    dir.erase(dir.rfind('/'));
+    return dir + "/../tools/" + name + "/" + name;
+}
+
+struct Result {
+    int code;
+    std::string out;
+};
+
+// Runs the tool with the arguments (already quoted); stdout is captured, and
+// stderr with it when asked, else dropped.
+inline Result RunTool(std::string const& name, std::string const& args, bool withErrors = false)
+{
+    std::string cmd = "'" + Tool(name) + "' " + args + (withErrors ? " 2>&1" : " 2>/dev/null");
+    Result r{-1, {}};
+    FILE* p = ::popen(cmd.c_str(), "r");
+    if (!p)
+        return r;
+    char buf[4096];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0)
+        r.out.append(buf, n);
+    int status = ::pclose(p);
+    r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return r;
+}
+
+inline std::string Q(std::string const& s) { return "'" + s + "'"; }
+
+} // namespace tooltest
