@@ -44,13 +44,8 @@ void PIFFReader::Fail()
 bool PIFFReader::ReadU32(uint32_t* v)
 {
     uint8_t b[4];
-    int n = 0;
-    while (n < 4) {
-        int r = m_stream->Read(b + n, 4 - n);
-        if (r <= 0)
-            return false;
-        n += r;
-    }
+    if (m_stream->ReadFully(b, 4) != 4)
+        return false;
     *v = PLoad32(b);
     return true;
 }

@@ -9,20 +9,6 @@
 
 namespace {
 
-// Reads exactly count bytes unless the stream ends or fails first.
-int ReadFull(PStream* s, void* buffer, int count)
-{
-    auto p = static_cast<uint8_t*>(buffer);
-    int done = 0;
-    while (done < count) {
-        int n = s->Read(p + done, count - done);
-        if (n <= 0)
-            break;
-        done += n;
-    }
-    return done;
-}
-
 bool IsSeparator(char c) { return c == '/' || c == '\\'; }
 
 } // namespace
@@ -72,7 +58,7 @@ int PVFS::Init()
         return 0;
     }
     uint8_t head[kHeaderSize];
-    if (ReadFull(m_stream, head, kHeaderSize) != kHeaderSize || std::memcmp(head, "VOFS", 4) != 0) {
+    if (m_stream->ReadFully(head, kHeaderSize) != kHeaderSize || std::memcmp(head, "VOFS", 4) != 0) {
         _PDebug("PVFS: not an archive (bad magic)\n");
         Close();
         return 0;
@@ -107,7 +93,7 @@ int PVFS::Init()
         Close();
         return 0;
     }
-    if (ReadFull(m_stream, raw, tableBytes) != tableBytes) {
+    if (m_stream->ReadFully(raw, tableBytes) != tableBytes) {
         _PDebug("PVFS: short entry table\n");
         PFree(raw);
         Close();
