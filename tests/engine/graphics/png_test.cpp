@@ -375,50 +375,42 @@ TEST(PngLoad, MalformedFilesFailCleanly)
     std::mt19937 rng(13);
     auto base = [&](int type, int depth) { return RandomImage(rng, type, depth, 5, 4); };
     std::vector<std::pair<std::string, std::vector<uint8_t>>> bad;
+    // A small image with one thing wrong.
+    auto variant = [&](char const* what, int type, int depth, auto edit) {
+        PngSpec v = base(type, depth);
+        edit(v);
+        bad.push_back({what, MakePng(v)});
+    };
+    variant("interlaced", 2, 8, [](PngSpec& v) { v.interlace = 1; });
+    variant("16-bit", 2, 8, [](PngSpec& v) {
+        v.depth = 16;
+        v.rows.resize(v.RowBytes() * size_t(v.height));
+    });
+    variant("grey+alpha", 4, 8, [](PngSpec&) {});
+    variant("4-bit RGB", 2, 4, [](PngSpec&) {});
+    variant("bad filter", 2, 8, [](PngSpec& v) { v.filter = 9; });
+    variant("double PLTE", 3, 8, [](PngSpec& v) { v.extra = {{"PLTE", {1, 2, 3}}}; });
+    variant("empty PLTE", 3, 8, [](PngSpec& v) {
+        v.extra = {{"PLTE", {}}};
+        v.plte.clear();
+    });
+    variant("long PLTE", 3, 8, [](PngSpec& v) { v.plte.assign(769, 0); });
+    variant("oversized tRNS", 3, 8, [](PngSpec& v) {
+        v.hasTrns = true;
+        v.trns.assign(257, 1);
+    });
+    variant("tRNS without PLTE", 3, 8, [](PngSpec& v) {
+        v.plte.clear();
+        v.hasTrns = true;
+        v.trns = {0};
+    });
+    variant("second IHDR", 2, 8, [](PngSpec& v) { v.extra = {{"IHDR", pnggen::Ihdr(v)}}; });
+    variant("IEND first", 2, 8, [](PngSpec& v) { v.extra = {{"IEND", {}}}; });
+    variant("zero width", 2, 8, [](PngSpec& v) {
+        v.width = 0;
+        v.rows.clear();
+    });
     PngSpec s = base(2, 8);
-    s.interlace = 1;
-    bad.push_back({"interlaced", MakePng(s)});
-    s = base(2, 8);
-    s.depth = 16;
-    s.rows.resize(s.RowBytes() * size_t(s.height));
-    bad.push_back({"16-bit", MakePng(s)});
-    s = base(4, 8);
-    bad.push_back({"grey+alpha", MakePng(s)});
-    s = base(2, 4);
-    bad.push_back({"4-bit RGB", MakePng(s)});
-    s = base(2, 8);
-    s.filter = 9;
-    bad.push_back({"bad filter", MakePng(s)});
-    s = base(3, 8);
-    s.extra = {{"PLTE", {1, 2, 3}}};
-    bad.push_back({"double PLTE", MakePng(s)});
-    s = base(3, 8);
-    s.extra = {{"PLTE", {}}};
-    s.plte.clear();
-    bad.push_back({"empty PLTE", MakePng(s)});
-    s = base(3, 8);
-    s.plte.assign(769, 0);
-    bad.push_back({"long PLTE", MakePng(s)});
-    s = base(3, 8);
-    s.hasTrns = true;
-    s.trns.assign(257, 1);
-    bad.push_back({"oversized tRNS", MakePng(s)});
-    s = base(3, 8);
-    s.plte.clear();
-    s.hasTrns = true;
-    s.trns = {0};
-    bad.push_back({"tRNS without PLTE", MakePng(s)});
-    s = base(2, 8);
-    s.extra = {{"IHDR", pnggen::Ihdr(s)}};
-    bad.push_back({"second IHDR", MakePng(s)});
-    s = base(2, 8);
-    s.extra = {{"IEND", {}}};
-    bad.push_back({"IEND first", MakePng(s)});
-    s = base(2, 8);
-    s.width = 0;
-    s.rows.clear();
-    bad.push_back({"zero width", MakePng(s)});
-    s = base(2, 8);
     std::vector<uint8_t> huge = MakePng(s);
     huge[16] = 0x7F; // width 0x7F000005; the CRC is not checked
     bad.push_back({"huge width", huge});

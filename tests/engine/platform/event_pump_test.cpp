@@ -70,7 +70,6 @@ TEST(EventPump, ExitIsSentOnceAndRunEndsWithoutAnother)
     RecorderConfig config;
     config.exitOnExitEvent = 0; // like the game: release everything, keep looping
     config.exitAtLoop = 6;
-    host::Configure(ScriptOptions("1 exit\n2 exit\n"));
     host::Options o = ScriptOptions("1 exit\n2 exit\n");
     o.renderer = host::RENDERER_SOFTWARE;
     o.exitGraceMs = 600000;
