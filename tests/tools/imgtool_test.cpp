@@ -51,23 +51,14 @@ std::vector<uint8_t> RgbPng(uint32_t w, uint32_t h, std::vector<uint8_t> const& 
     return png;
 }
 
-class Imgtool : public ::testing::Test {
+class Imgtool : public tooltest::ScratchTest {
 protected:
-    void SetUp() override
-    {
-        char tmpl[] = "/tmp/krv_imgtool_XXXXXX";
-        ASSERT_NE(::mkdtemp(tmpl), nullptr);
-        root = tmpl;
-    }
-    void TearDown() override { EXPECT_EQ(std::system(("rm -rf " + Q(root)).c_str()), 0); }
-
     std::string Write(std::string const& name, std::vector<uint8_t> const& bytes)
     {
         std::string path = root + "/" + name, err;
         EXPECT_TRUE(WriteFileAtomic(path, bytes, &err)) << err;
         return path;
     }
-    std::string root;
 };
 
 TEST_F(Imgtool, ConvertsASmallImage)

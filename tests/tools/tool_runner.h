@@ -3,9 +3,12 @@
 #pragma once
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <gtest/gtest.h>
 
 namespace tooltest {
 
@@ -45,5 +48,18 @@ inline Result RunTool(std::string const& name, std::string const& args, bool wit
 }
 
 inline std::string Q(std::string const& s) { return "'" + s + "'"; }
+
+// A test with a scratch directory of its own, root, removed afterwards.
+class ScratchTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        char tmpl[] = "/tmp/krv_tooltest_XXXXXX";
+        ASSERT_NE(::mkdtemp(tmpl), nullptr);
+        root = tmpl;
+    }
+    void TearDown() override { EXPECT_EQ(std::system(("rm -rf " + Q(root)).c_str()), 0); }
+    std::string root;
+};
 
 } // namespace tooltest

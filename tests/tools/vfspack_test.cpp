@@ -27,13 +27,13 @@ void Put(std::string const& path, std::string const& text)
     ASSERT_TRUE(WriteFileAtomic(path, text.data(), text.size(), &err)) << err;
 }
 
-class Vfspack : public ::testing::Test {
+class Vfspack : public tooltest::ScratchTest {
 protected:
     void SetUp() override
     {
-        char tmpl[] = "/tmp/krv_vfspack_XXXXXX";
-        ASSERT_NE(::mkdtemp(tmpl), nullptr);
-        root = tmpl;
+        ScratchTest::SetUp();
+        if (HasFatalFailure())
+            return;
         src = root + "/src";
         ASSERT_EQ(::mkdir(src.c_str(), 0777), 0);
         ASSERT_EQ(::mkdir((src + "/data").c_str(), 0777), 0);
@@ -45,12 +45,7 @@ protected:
         Put(src + "/data/Readme.TXT", "hello");
         Put(src + "/empty", "");
     }
-    void TearDown() override
-    {
-        std::string rm = "rm -rf '" + root + "'";
-        EXPECT_EQ(std::system(rm.c_str()), 0);
-    }
-    std::string root, src;
+    std::string src;
 };
 
 TEST_F(Vfspack, CreateListCatExtractRoundTrip)
