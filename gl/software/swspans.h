@@ -316,10 +316,20 @@ template <class M> void SpanEngine(PTriangleSetup* s, i32 yTop, i32 yBottom)
         i32 x0 = Ceil(start);
         i32 count = Ceil(std::min(R, s->clipMaxX)) - x0;
         if (count > 0) {
-            Run r{};
+            // Only the fields the member reads are set (a zeroed Run costs a
+            // block clear per span).
+            Run r;
             r.dst = row + x0;
             r.depth = drow + x0;
             r.recips = 0;
+            if constexpr (!kColour) {
+                r.c = Col{0, 0, 0, 0};
+                r.dc = Col{0, 0, 0, 0};
+            }
+            if constexpr (M::kZ == ZTest::None) {
+                r.z = 0;
+                r.dz = 0;
+            }
             if constexpr (kColour) {
                 constexpr bool kA = M::kAlpha || M::kHeld, kR = M::kRGB || M::kHeld;
                 constexpr bool kGB = (M::kRGB && !M::kRedOnly) || M::kHeld;
