@@ -40,9 +40,13 @@ int PDevice::GetOperatorCountryCode(char* dst, int size)
     return 13;
 }
 
+// The operating system the program runs on, as the kernel names it.
 int PDevice::GetDevicePlatform(char* dst, int size)
 {
-    return CopyTerminated(dst, size, "BlackBerry QNX");
+    struct utsname names;
+    if (uname(&names) != 0)
+        return CopyTerminated(dst, size, "");
+    return CopyTerminated(dst, size, names.sysname);
 }
 
 int PDevice::GetDeviceModelName(char* dst, int size)
