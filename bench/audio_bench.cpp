@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "bench/null_audio_device.h"
 #include "engine/audio/paudiosound.h"
 #include "engine/audio/pmusicmodule.h"
 #include "engine/runtime/pstream.h"
@@ -64,27 +65,11 @@ void BM_Mixer(benchmark::State& state)
 }
 BENCHMARK(BM_Mixer)->DenseRange(0, int(sizeof kMixers / sizeof kMixers[0]) - 1);
 
-class Device : public PAudioDevice {
-public:
-    Device() : PAudioDevice(nullptr)
-    {
-        PAudioDeviceSettings s{};
-        s.bits = 16;
-        s.channels = 2;
-        s.rate = 44100;
-        SetSettings(s);
-    }
-    int Start() override { return 0; }
-    int Stop() override { return 0; }
-    unsigned int SetVolume(unsigned int, int) override { return 0x01000100; }
-    int GetVolume() override { return 0x01000100; }
-};
-
 // 32 looping voices (16-bit mono, 8-bit mono and ADPCM at assorted rates)
 // mixed in 25 ms blocks; one iteration is one second of sound.
 void BM_Player32Voices(benchmark::State& state)
 {
-    PAudioPlayer player(new Device());
+    PAudioPlayer player(new nullaudio::Device(16, 2, 44100));
     player.SetMixerChannels(32);
     std::vector<std::unique_ptr<PAudioSound>> sounds;
     for (int v = 0; v < 32; v++) {
@@ -156,7 +141,7 @@ void BM_Module32Channels(benchmark::State& state)
         state.SkipWithError("module did not load");
         return;
     }
-    PAudioPlayer player(new Device());
+    PAudioPlayer player(new nullaudio::Device(16, 2, 44100));
     player.Play(m.get(), 0, -1);
     std::vector<unsigned char> block(kBlock * 4);
     for (auto _ : state) {

@@ -13,23 +13,6 @@
 
 namespace vornGL {
 
-namespace {
-
-char* CopyText(char const* text)
-{
-    if (!text)
-        return nullptr;
-    size_t n = std::strlen(text);
-    if (n >= 0x7FFFFFFF)
-        return nullptr;
-    char* p = static_cast<char*>(PAlloc(int(n + 1)));
-    if (p)
-        std::memcpy(p, text, n + 1);
-    return p;
-}
-
-} // namespace
-
 int PFixedEmu::FindCustomEntry(u32 key) const
 {
     for (int i = 0; i < m_programs.Count(); ++i)
@@ -168,8 +151,8 @@ void PFixedEmu::vornGLCustomShaderSource(u32 handle, char const* vs, char const*
             continue;
         PFree(c.vertexSource);
         PFree(c.fragmentSource);
-        c.vertexSource = CopyText(vs);
-        c.fragmentSource = CopyText(fs);
+        c.vertexSource = CopyShaderText(vs);
+        c.fragmentSource = CopyShaderText(fs);
         break;
     }
 }
@@ -238,7 +221,7 @@ void PFixedEmu::vornGLGenUniform(char const* name, u32* id)
     if (!name || !id)
         return Error(GL_INVALID_VALUE);
     *id = 0;
-    char* copy = CopyText(name);
+    char* copy = CopyShaderText(name);
     PArray<u32>* programs = new PArray<u32>();
     if (!copy || !programs || !m_customUniforms.Append(CustomUniform{0, nullptr, copy, programs, false})) {
         PFree(copy);

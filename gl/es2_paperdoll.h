@@ -153,4 +153,8 @@ extern char const* const color_tints[14][4];
 // log of a failure goes to log (logSize bytes) and to the debug log.
 u32 CompileShaderObject(u32 type, char const* source, bool* compiled, char* log, int logSize);
 
+// A PAlloc'd copy of a shader source or name (PFree it); null for null, an
+// oversized text or no memory.
+char* CopyShaderText(char const* text);
+
 } // namespace vornGL

@@ -27,19 +27,6 @@ struct CacheReleaser {
     }
 };
 
-char* CopyText(char const* text)
-{
-    if (!text)
-        return nullptr;
-    size_t n = std::strlen(text);
-    if (n >= 0x7FFFFFFF)
-        return nullptr;
-    char* p = static_cast<char*>(PAlloc(int(n + 1)));
-    if (p)
-        std::memcpy(p, text, n + 1);
-    return p;
-}
-
 int Find(PObjectArray<PPaperDoll::ShaderCache> const& cache, u32 hash)
 {
     for (int i = 0; i < cache.Count(); ++i)
@@ -58,7 +45,7 @@ int InsertExternal(PObjectArray<PPaperDoll::ShaderCache>& cache, u32 type, u32 h
     g_gles2.glGetError();
     bool compiled = false;
     u32 shader = CompileShaderObject(type, source, &compiled, error_buffer, sizeof error_buffer);
-    char* copy = CopyText(source);
+    char* copy = CopyShaderText(source);
     int i = Find(cache, hash);
     if (i >= 0) {
         PPaperDoll::ShaderCache& e = cache[i];
@@ -195,6 +182,19 @@ void ExportShaderCacheToFile(char const* dir)
         put(line);
     }
     put("</shaders>\n");
+}
+
+char* CopyShaderText(char const* text)
+{
+    if (!text)
+        return nullptr;
+    size_t n = std::strlen(text);
+    if (n >= 0x7FFFFFFF)
+        return nullptr;
+    char* p = static_cast<char*>(PAlloc(int(n + 1)));
+    if (p)
+        std::memcpy(p, text, n + 1);
+    return p;
 }
 
 } // namespace vornGL

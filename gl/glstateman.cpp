@@ -32,6 +32,27 @@ constexpr int kBitClientFirst = 25; // vertex, normal, colour arrays: 25, 26, 27
 constexpr int kBitTexCoordArray = 28;
 constexpr int kBitPerspectiveHint = 29;
 constexpr int kBitShading = 30;
+
+// A capability or client array switched on the back end at once (none: nothing).
+void SendCap(P3DBackend* backend, u32 cap, bool on)
+{
+    if (!backend)
+        return;
+    if (on)
+        backend->glEnable(cap);
+    else
+        backend->glDisable(cap);
+}
+
+void SendClientCap(P3DBackend* backend, u32 cap, bool on)
+{
+    if (!backend)
+        return;
+    if (on)
+        backend->glEnableClientState(cap);
+    else
+        backend->glDisableClientState(cap);
+}
 } // namespace
 
 P3DStateMan::P3DStateMan()
@@ -92,36 +113,17 @@ void P3DStateMan::SetBackend(P3DBackend* b)
 void P3DStateMan::EnableDisableCap(u32 cap, u8 on)
 {
     if (cap == GL_TEXTURE_2D) {
-        P3DTextureUnit& u = m_units[m_activeUnit];
-        u.flags = on ? (u.flags | 1u) : (u.flags & ~1u);
-        if (m_backend) {
-            if (on)
-                m_backend->glEnable(GL_TEXTURE_2D);
-            else
-                m_backend->glDisable(GL_TEXTURE_2D);
-        }
+        SetUnitTexture2D(on);
         return;
     }
     if (cap == GL_TEXTURE_COORD_ARRAY) {
-        P3DTextureUnit& u = m_units[m_clientActiveUnit];
-        u.clientFlags = on ? (u.clientFlags | 1u) : (u.clientFlags & ~1u);
-        if (m_backend) {
-            if (on)
-                m_backend->glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-            else
-                m_backend->glDisableClientState(GL_TEXTURE_COORD_ARRAY);
-        }
+        SetUnitTexCoordArray(on);
         return;
     }
     if (cap == GL_STENCIL_TEST) {
         // Sent at once and cached: the applied word keeps its old value, so
         // the next apply may send the same state once more.
-        if (m_backend) {
-            if (on)
-                m_backend->glEnable(GL_STENCIL_TEST);
-            else
-                m_backend->glDisable(GL_STENCIL_TEST);
-        }
+        SendCap(m_backend, GL_STENCIL_TEST, on);
         EnableDisableP3DState(1u << kBitStencil, on);
         return;
     }
@@ -146,6 +148,22 @@ void P3DStateMan::EnableDisableCap(u32 cap, u8 on)
     SetError(0x1500);
 }
 
+// The texture enable of the active unit and the texture-coordinate array of
+// the client-active unit are kept per unit and sent at once.
+void P3DStateMan::SetUnitTexture2D(bool on)
+{
+    P3DTextureUnit& u = m_units[m_activeUnit];
+    u.flags = on ? (u.flags | 1u) : (u.flags & ~1u);
+    SendCap(m_backend, GL_TEXTURE_2D, on);
+}
+
+void P3DStateMan::SetUnitTexCoordArray(bool on)
+{
+    P3DTextureUnit& u = m_units[m_clientActiveUnit];
+    u.clientFlags = on ? (u.clientFlags | 1u) : (u.clientFlags & ~1u);
+    SendClientCap(m_backend, GL_TEXTURE_COORD_ARRAY, on);
+}
+
 void P3DStateMan::EnableDisableP3DState(P3DStateFlags flag, u8 on)
 {
     u32& word = (flag & kHighWord) ? m_wantedHigh : m_wantedLow;
@@ -167,32 +185,14 @@ void P3DStateMan::StateUpdate(P3DStateFlags value, u32 mask)
     for (int bit : kCachedFirst)
         if (mask & (1u << bit))
             EnableDisableP3DState(1u << bit, (value >> bit) & 1);
-    if (mask & (1u << kBitTexture2D)) {
-        P3DTextureUnit& u = m_units[m_activeUnit];
-        bool on = value & 1u;
-        u.flags = on ? (u.flags | 1u) : (u.flags & ~1u);
-        if (m_backend) {
-            if (on)
-                m_backend->glEnable(GL_TEXTURE_2D);
-            else
-                m_backend->glDisable(GL_TEXTURE_2D);
-        }
-    }
+    if (mask & (1u << kBitTexture2D))
+        SetUnitTexture2D(value & 1u);
     static const int kCachedSecond[] = {30, 29, 26, 27};
     for (int bit : kCachedSecond)
         if (mask & (1u << bit))
             EnableDisableP3DState(1u << bit, (value >> bit) & 1);
-    if (mask & (1u << kBitTexCoordArray)) {
-        P3DTextureUnit& u = m_units[m_clientActiveUnit];
-        bool on = (value >> kBitTexCoordArray) & 1u;
-        u.clientFlags = on ? (u.clientFlags | 1u) : (u.clientFlags & ~1u);
-        if (m_backend) {
-            if (on)
-                m_backend->glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-            else
-                m_backend->glDisableClientState(GL_TEXTURE_COORD_ARRAY);
-        }
-    }
+    if (mask & (1u << kBitTexCoordArray))
+        SetUnitTexCoordArray((value >> kBitTexCoordArray) & 1u);
 }
 
 void P3DStateMan::ApplyEnableDisable()
@@ -216,14 +216,9 @@ void P3DStateMan::ApplyEnableDisable()
             } else if (cap == 0) {
                 // A bit without a capability of its own (free for a back end's use).
             } else if (bit >= kBitClientFirst && bit <= kBitTexCoordArray) {
-                if (on)
-                    m_backend->glEnableClientState(cap);
-                else
-                    m_backend->glDisableClientState(cap);
-            } else if (on) {
-                m_backend->glEnable(cap);
+                SendClientCap(m_backend, cap, on);
             } else {
-                m_backend->glDisable(cap);
+                SendCap(m_backend, cap, on);
             }
         }
         m_appliedLow = m_wantedLow;
@@ -232,10 +227,7 @@ void P3DStateMan::ApplyEnableDisable()
     while (changed) {
         int bit = __builtin_ctz(changed);
         changed &= changed - 1;
-        if ((m_wantedHigh >> bit) & 1u)
-            m_backend->glEnable(GLHighCapList[bit]);
-        else
-            m_backend->glDisable(GLHighCapList[bit]);
+        SendCap(m_backend, GLHighCapList[bit], (m_wantedHigh >> bit) & 1u);
     }
     m_appliedHigh = m_wantedHigh;
 }

@@ -207,6 +207,8 @@ public:
     __texture const* TextureAt(int i) const { return (i >= 0 && i < m_texCount) ? &m_textures[i] : nullptr; }
 
 private:
+    void SetUnitTexture2D(bool on);
+    void SetUnitTexCoordArray(bool on);
     int FindTextureIndex(u32 name) const;
     bool AppendTexture(__texture const& rec);
     void RemoveTextureAt(int i);

@@ -11,19 +11,11 @@ namespace {
 // Largest sample data block a sound may announce.
 constexpr uint32_t kMaxDataBytes = 0x7FFFFFF0u;
 
-// Reads exactly `count` bytes unless the stream ends or fails.
+// Reads exactly `count` bytes (at most kMaxDataBytes) unless the stream ends
+// or fails.
 bool ReadFully(PStream& s, void* buffer, uint32_t count)
 {
-    auto* p = static_cast<unsigned char*>(buffer);
-    while (count > 0) {
-        int chunk = count > 0x40000000u ? 0x40000000 : int(count);
-        int n = s.Read(p, chunk);
-        if (n <= 0)
-            return false;
-        p += n;
-        count -= uint32_t(n);
-    }
-    return true;
+    return count <= kMaxDataBytes && s.ReadFully(buffer, int(count)) == int(count);
 }
 
 unsigned Fail(const char* why)

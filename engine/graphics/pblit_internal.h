@@ -1,4 +1,5 @@
-// Helpers shared by the software blitters (pblit.cpp, protate.cpp).
+// Helpers shared by the software blitters (pblit.cpp, protate.cpp) and the
+// software glyph renderers (punicodefont.cpp).
 #pragma once
 #include <algorithm>
 #include <cstdint>

@@ -93,10 +93,9 @@ int PTextureManager::AddTextureATC(const char* path, unsigned flags)
     return AddATCNamed(path, flags);
 }
 
-int PTextureManager::AddPVRNamed(const char* path, unsigned flags)
+int PTextureManager::AddCompressedNamed(const char* path, unsigned flags,
+                                        int (PTextureManager::*load)(PStream*, unsigned, unsigned))
 {
-    if (!path || !m_ctx)
-        return 0;
     unsigned hash = strhash(path);
     int h = CheckTexList(hash, flags, path);
     if (h)
@@ -104,27 +103,24 @@ int PTextureManager::AddPVRNamed(const char* path, unsigned flags)
     PFile f(path, PFile::kRead);
     if (!f.IsOpen())
         return 0;
-    h = AddTexturePVR(&f, flags, hash);
+    h = (this->*load)(&f, flags, hash);
     if (h)
         SetEntryName(h - 1, path);
     return h;
+}
+
+int PTextureManager::AddPVRNamed(const char* path, unsigned flags)
+{
+    if (!path || !m_ctx)
+        return 0;
+    return AddCompressedNamed(path, flags, &PTextureManager::AddTexturePVR);
 }
 
 int PTextureManager::AddATCNamed(const char* path, unsigned flags)
 {
     if (!path || !m_ctx || !m_ctx->GetBackend() || m_ctx->GetBackend()->vornGLGetAPI() == 0)
         return 0;
-    unsigned hash = strhash(path);
-    int h = CheckTexList(hash, flags, path);
-    if (h)
-        return h;
-    PFile f(path, PFile::kRead);
-    if (!f.IsOpen())
-        return 0;
-    h = AddTextureATC(&f, flags, hash);
-    if (h)
-        SetEntryName(h - 1, path);
-    return h;
+    return AddCompressedNamed(path, flags, &PTextureManager::AddTextureATC);
 }
 
 int PTextureManager::AddTexturePVR(PStream* s, unsigned flags, unsigned hash)

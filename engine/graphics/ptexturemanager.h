@@ -101,6 +101,9 @@ private:
     int AddNamed(const char* name, unsigned flags, unsigned extra);
     int AddPVRNamed(const char* path, unsigned flags);
     int AddATCNamed(const char* path, unsigned flags);
+    // A compressed texture file by name through its loader, cached under the name.
+    int AddCompressedNamed(const char* path, unsigned flags,
+                           int (PTextureManager::*load)(PStream*, unsigned, unsigned));
     int AddImage(const char* name, unsigned hash, PSurface* image, unsigned flags, unsigned extra, bool own);
     void DeleteGLName(uint32_t name);
 

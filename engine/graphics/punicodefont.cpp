@@ -7,6 +7,8 @@
 #include <cstring>
 
 #include "engine/graphics/pblit.h"
+#include "engine/graphics/pblit_internal.h"
+#include "engine/graphics/pfontchars.h"
 #include "engine/graphics/psurface.h"
 #include "engine/runtime/palloc.h"
 #include "engine/runtime/pdebug.h"
@@ -27,17 +29,8 @@ inline uint16_t Fold(uint32_t r)
     return uint16_t(r | (r >> 16));
 }
 
-inline uint16_t Ld16(const uint8_t* p)
-{
-    uint16_t v;
-    std::memcpy(&v, p, 2);
-    return v;
-}
-
-inline void St16(uint8_t* p, uint16_t v)
-{
-    std::memcpy(p, &v, 2);
-}
+using pblit::Ld16;
+using pblit::St16;
 
 // The part of a w x h glyph at (x, y) inside the target's clip rectangle
 // (and the target itself): columns i0..i1 and rows j0..j1 of the glyph.
@@ -248,34 +241,8 @@ void PUnicodeFont::DrawGlyph(const PGlyph& g, int x, int y) const
     }
 }
 
-namespace {
-
-// Character sources of the printers: each call yields the next character,
-// false at the terminator.
-struct NarrowChars {
-    const PFont& font;
-    const char* p;
-    bool operator()(unsigned& c)
-    {
-        if (!p || !*p)
-            return false;
-        c = font.NextChar(p);
-        return true;
-    }
-};
-
-struct WideChars {
-    const wchar_t* p;
-    bool operator()(unsigned& c)
-    {
-        if (!p || !*p)
-            return false;
-        c = unsigned(*p++);
-        return true;
-    }
-};
-
-} // namespace
+using pfontchars::NarrowChars;
+using pfontchars::WideChars;
 
 int PUnicodeFont::StringWidth(const char* s, int* h, int n) const
 {

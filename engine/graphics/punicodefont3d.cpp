@@ -8,6 +8,7 @@
 
 #include "engine/graphics/p3d.h"
 #include "engine/graphics/p3dgl.h"
+#include "engine/graphics/pfontchars.h"
 #include "engine/graphics/ppalette.h"
 #include "engine/graphics/psurface.h"
 #include "engine/runtime/palloc.h"
@@ -99,32 +100,10 @@ bool ChooseFormat(PSurface& strip, TexelFormat& f)
     return true;
 }
 
-// Character sources of the printers: each call yields the next character,
-// false at the terminator.
-struct NarrowChars {
-    const PFont& font;
-    const char* p;
-    bool operator()(unsigned& c)
-    {
-        if (!p || !*p)
-            return false;
-        c = font.NextChar(p);
-        return true;
-    }
-};
-
-struct WideChars {
-    const wchar_t* p;
-    bool operator()(unsigned& c)
-    {
-        if (!p || !*p)
-            return false;
-        c = unsigned(*p++);
-        return true;
-    }
-};
-
 } // namespace
+
+using pfontchars::NarrowChars;
+using pfontchars::WideChars;
 
 PUnicodeFont3D::PUnicodeFont3D() = default;
 

@@ -38,6 +38,16 @@ bool SameName(const char* a, const char* b)
     return a && b && PStrCmp(a, b) == 0;
 }
 
+// Deletes every object of an owned pointer array and frees the array.
+template <class T, class Count> void DeleteAll(T**& items, Count& count)
+{
+    for (int i = 0; i < count; i++)
+        delete items[i];
+    PFree(items);
+    items = nullptr;
+    count = 0;
+}
+
 } // namespace
 
 P3DAnim* P3DAnim::Create()
@@ -58,29 +68,13 @@ P3DAnim::~P3DAnim()
 
 void P3DAnim::Release()
 {
-    for (int i = 0; i < modelCount; i++)
-        delete models[i];
-    PFree(models);
-    models = nullptr;
-    modelCount = 0;
+    DeleteAll(models, modelCount);
     PFree(bgModels);
     bgModels = nullptr;
     bgModelCount = 0;
-    for (int i = 0; i < nullCount; i++)
-        delete nulls[i];
-    PFree(nulls);
-    nulls = nullptr;
-    nullCount = 0;
-    for (int i = 0; i < triggerCount; i++)
-        delete triggers[i];
-    PFree(triggers);
-    triggers = nullptr;
-    triggerCount = 0;
-    for (int i = 0; i < areaCount; i++)
-        delete areas[i];
-    PFree(areas);
-    areas = nullptr;
-    areaCount = 0;
+    DeleteAll(nulls, nullCount);
+    DeleteAll(triggers, triggerCount);
+    DeleteAll(areas, areaCount);
     m_areaCapacity = 0;
     areaSize = 0;
     currentArea = nullptr;

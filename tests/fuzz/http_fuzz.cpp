@@ -2,74 +2,12 @@
 // answers a GET (and a POST) with the input, cut into pieces whose sizes the
 // input's first byte chooses.
 #include <cstdint>
-#include <cstring>
 
 #include "engine/net/http.h"
 #include "engine/net/httprequest.h"
+#include "tests/fuzz/scripted_socket.h"
 
 namespace {
-
-class ScriptedSocket : public PSockStream {
-public:
-    ScriptedSocket(const uint8_t* data, size_t size, int piece) : m_data(data), m_size(size), m_piece(piece) {}
-    int IsOpen() const override { return m_open; }
-    int Read(void* buffer, int count) override
-    {
-        if (!m_open)
-            return PSOCK_EINVAL;
-        if (m_pos >= m_size)
-            return 0;
-        // Every third read finds nothing yet.
-        if (++m_reads % 3 == 0)
-            return PSOCK_EWOULDBLOCK;
-        size_t n = size_t(count);
-        if (n > size_t(m_piece))
-            n = size_t(m_piece);
-        if (n > m_size - m_pos)
-            n = m_size - m_pos;
-        std::memcpy(buffer, m_data + m_pos, n);
-        m_pos += n;
-        return int(n);
-    }
-    int Write(const void*, int count) override { return m_open ? count : PSOCK_EINVAL; }
-    int Close() override
-    {
-        m_open = 0;
-        return 0;
-    }
-    int ShutDown(int) override { return 0; }
-    int Open(unsigned, unsigned, unsigned) override
-    {
-        m_open = 1;
-        return 0;
-    }
-    int Listen(int) override { return PSOCK_EINVAL; }
-    int Bind(const PSockAddr&, int, int) override { return PSOCK_EINVAL; }
-    int Connect(const PSockAddr&, int) override { return 0; }
-    int Accept(PSocket&) override { return PSOCK_EINVAL; }
-    int RemoteName(PSockAddr&) override { return PSOCK_EINVAL; }
-    int LocalName(PSockAddr&) override { return PSOCK_EINVAL; }
-    int Select(int mask, unsigned) override { return m_open ? mask & 3 : PSOCK_EINVAL; }
-    PSockStream* Create() override { return nullptr; }
-    int SetBlocking(int) override { return 0; }
-    int LastError(int& err) override
-    {
-        err = 0;
-        return 0;
-    }
-    int GetOpt(int, int, void*) override { return PSOCK_ENOOPT; }
-    int SetOpt(int, int, void*) override { return PSOCK_ENOOPT; }
-    int SendTo(const void*, int, int, PSockAddr&, int) override { return PSOCK_EINVAL; }
-    int RecvFrom(void*, int, int, PSockAddr&, int&) override { return PSOCK_EINVAL; }
-
-private:
-    const uint8_t* m_data;
-    size_t m_size;
-    size_t m_pos = 0;
-    int m_piece;
-    int m_open = 0;
-    int m_reads = 0;
-};
 
 void RunOne(PHTTP& http, int type, const uint8_t* data, size_t size, int piece)
 {

@@ -5,28 +5,9 @@
 #include <memory>
 #include <vector>
 
+#include "bench/null_audio_device.h"
 #include "engine/audio/pmusicmodule.h"
 #include "engine/runtime/pstream.h"
-
-namespace {
-
-class Device : public PAudioDevice {
-public:
-    Device(int bits, int channels) : PAudioDevice(nullptr)
-    {
-        PAudioDeviceSettings s{};
-        s.bits = uint8_t(bits);
-        s.channels = uint8_t(channels);
-        s.rate = 22050;
-        SetSettings(s);
-    }
-    int Start() override { return 0; }
-    int Stop() override { return 0; }
-    unsigned int SetVolume(unsigned int, int) override { return 0x01000100; }
-    int GetVolume() override { return 0x01000100; }
-};
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
@@ -36,7 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (!m)
         return 0;
     for (int out = 0; out < 2; out++) {
-        PAudioPlayer player(new Device(out ? 8 : 16, out ? 1 : 2));
+        PAudioPlayer player(new nullaudio::Device(out ? 8 : 16, out ? 1 : 2, 22050));
         m->Unprepare();
         if (!player.Play(m.get(), 1, 2))
             continue;

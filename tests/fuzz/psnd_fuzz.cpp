@@ -5,28 +5,9 @@
 #include <memory>
 #include <vector>
 
+#include "bench/null_audio_device.h"
 #include "engine/audio/paudiosound.h"
 #include "engine/runtime/pstream.h"
-
-namespace {
-
-class Device : public PAudioDevice {
-public:
-    Device(int bits, int channels, int rate) : PAudioDevice(nullptr)
-    {
-        PAudioDeviceSettings s{};
-        s.bits = uint8_t(bits);
-        s.channels = uint8_t(channels);
-        s.rate = uint32_t(rate);
-        SetSettings(s);
-    }
-    int Start() override { return 0; }
-    int Stop() override { return 0; }
-    unsigned int SetVolume(unsigned int, int) override { return 0x01000100; }
-    int GetVolume() override { return 0x01000100; }
-};
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
@@ -37,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return 0;
     static const int kOut[][3] = {{16, 2, 44100}, {8, 1, 8000}, {16, 1, 11025}, {8, 2, 96000}};
     for (const auto& o : kOut) {
-        PAudioPlayer player(new Device(o[0], o[1], o[2]));
+        PAudioPlayer player(new nullaudio::Device(o[0], o[1], o[2]));
         // Prepared afresh for each output; looping twice through the loop.
         snd->Unprepare();
         if (!player.Play(snd.get(), 1, 2))

@@ -29,11 +29,11 @@ struct Result {
     std::string out;
 };
 
-// Runs the tool with the arguments (already quoted); stdout is captured, and
-// stderr with it when asked, else dropped.
-inline Result RunTool(std::string const& name, std::string const& args, bool withErrors = false)
+// Runs a shell command line; stdout is captured, and stderr with it when
+// asked, else dropped.
+inline Result RunCommand(std::string const& command, bool withErrors = false)
 {
-    std::string cmd = "'" + Tool(name) + "' " + args + (withErrors ? " 2>&1" : " 2>/dev/null");
+    std::string cmd = command + (withErrors ? " 2>&1" : " 2>/dev/null");
     Result r{-1, {}};
     FILE* p = ::popen(cmd.c_str(), "r");
     if (!p)
@@ -45,6 +45,12 @@ inline Result RunTool(std::string const& name, std::string const& args, bool wit
     int status = ::pclose(p);
     r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return r;
+}
+
+// Runs the tool with the arguments (already quoted), as RunCommand.
+inline Result RunTool(std::string const& name, std::string const& args, bool withErrors = false)
+{
+    return RunCommand("'" + Tool(name) + "' " + args, withErrors);
 }
 
 inline std::string Q(std::string const& s) { return "'" + s + "'"; }

@@ -7,12 +7,6 @@
 
 namespace {
 
-void Put16(std::vector<uint8_t>& v, unsigned x)
-{
-    v.push_back(uint8_t(x));
-    v.push_back(uint8_t(x >> 8));
-}
-
 bool Fail(std::string* err, std::string const& msg)
 {
     if (err)
@@ -62,19 +56,19 @@ bool FntEncode(FntFont const& font, std::vector<uint8_t>* out, std::string* err)
 
     std::vector<uint8_t>& o = *out;
     o.assign({'P', 'F', 'N', 'T'});
-    Put16(o, 12); // header size
-    Put16(o, 0);
+    PutLE16(o, 12); // header size
+    PutLE16(o, 0);
     o.push_back(uint8_t(font.width));
     o.push_back(uint8_t(font.height));
     o.push_back(uint8_t(int8_t(font.lineGap)));
     o.push_back(uint8_t(int8_t(font.spacing)));
-    Put16(o, first);
-    Put16(o, last);
-    Put16(o, unsigned(g.size()));
+    PutLE16(o, first);
+    PutLE16(o, last);
+    PutLE16(o, unsigned(g.size()));
     for (FntGlyph const& q : g)
-        Put16(o, q.code);
+        PutLE16(o, q.code);
     for (FntGlyph const& q : g) {
-        Put16(o, unsigned(q.x));
+        PutLE16(o, unsigned(q.x));
         o.push_back(uint8_t(q.before | ((q.after & 0x0F) << 4)));
         o.push_back(uint8_t(q.width));
     }

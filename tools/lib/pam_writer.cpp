@@ -2,18 +2,13 @@
 
 #include <algorithm>
 
+#include "tools/lib/toolfile.h"
+
 namespace {
 
 void Put8(std::vector<uint8_t>& o, int v)
 {
     o.push_back(uint8_t(v));
-}
-
-void Put32(std::vector<uint8_t>& o, int32_t v)
-{
-    uint32_t u = uint32_t(v);
-    for (int i = 0; i < 4; i++)
-        o.push_back(uint8_t(u >> (8 * i)));
 }
 
 void PutBE16(std::vector<uint8_t>& o, unsigned v)
@@ -32,8 +27,8 @@ void PutTrack(std::vector<uint8_t>& o, PamTrack const& t)
 {
     PutBE16(o, unsigned(t.keys.size()));
     for (auto const& k : t.keys) {
-        Put32(o, int32_t(uint32_t(k.first) << 16)); // time: whole frames in 16.16
-        Put32(o, k.second);
+        PutLE32(o, uint32_t(k.first) << 16); // time: whole frames in 16.16
+        PutLE32(o, k.second);
     }
 }
 
@@ -185,9 +180,9 @@ bool PamWrite(PamScene s, std::vector<uint8_t>* out, std::string* err)
     if (s.skybox) {
         Put8(o, int(s.skyboxModels.size()));
         for (int32_t i : s.skyboxModels)
-            Put32(o, i);
+            PutLE32(o, i);
     }
-    Put32(o, int32_t(s.models.size()));
+    PutLE32(o, uint32_t(s.models.size()));
     for (auto const& m : s.models) {
         PutBE16(o, m.flags);
         Put8(o, m.mesh);
@@ -198,19 +193,19 @@ bool PamWrite(PamScene s, std::vector<uint8_t>* out, std::string* err)
             for (auto const& t : m.size)
                 PutTrack(o, t);
         if (m.flags & kPamDissolve)
-            Put32(o, m.dissolveAlpha);
+            PutLE32(o, m.dissolveAlpha);
         else if (m.flags & kPamDissolveEnvelope)
             PutTrack(o, m.envelope);
     }
     Put8(o, s.areas ? 1 : 0);
     if (s.areas)
-        Put32(o, s.areaSize);
-    Put32(o, int32_t(s.nulls.size()));
+        PutLE32(o, s.areaSize);
+    PutLE32(o, uint32_t(s.nulls.size()));
     for (auto const& n : s.nulls) {
         PutString(o, n.name);
         for (auto const& t : n.tracks)
             PutTrack(o, t);
-        Put32(o, n.link);
+        PutLE32(o, n.link);
     }
     Put8(o, s.camera ? 1 : 0);
     if (s.camera) {
@@ -219,20 +214,20 @@ bool PamWrite(PamScene s, std::vector<uint8_t>* out, std::string* err)
             PutTrack(o, t);
         Put8(o, s.cam.fovConstant ? 1 : 0);
         if (s.cam.fovConstant)
-            Put32(o, s.cam.fov);
+            PutLE32(o, s.cam.fov);
         else
             PutTrack(o, s.cam.fovTrack);
     }
     Put8(o, s.triggers.empty() ? 0 : 1);
     if (!s.triggers.empty()) {
-        Put32(o, int32_t(s.triggers.size()));
+        PutLE32(o, uint32_t(s.triggers.size()));
         for (auto const& t : s.triggers) {
             PutString(o, t.name);
             for (auto const& c : t.centre)
                 PutTrack(o, c);
             Put8(o, t.radiusConstant ? 1 : 0);
             if (t.radiusConstant)
-                Put32(o, t.radius);
+                PutLE32(o, t.radius);
             else
                 PutTrack(o, t.radiusTrack);
         }

@@ -1,21 +1,7 @@
 #include "tools/lib/pmodwriter.h"
 
 #include "tools/lib/plzp_writer.h"
-
-namespace {
-
-void Put16(std::vector<uint8_t>& v, uint32_t x)
-{
-    v.push_back(uint8_t(x));
-    v.push_back(uint8_t(x >> 8));
-}
-void Put32(std::vector<uint8_t>& v, uint32_t x)
-{
-    Put16(v, x & 0xFFFF);
-    Put16(v, x >> 16);
-}
-
-} // namespace
+#include "tools/lib/toolfile.h"
 
 bool PmodBuild(const PmodSong& s, std::vector<uint8_t>* out, std::string* err)
 {
@@ -43,11 +29,11 @@ bool PmodBuild(const PmodSong& s, std::vector<uint8_t>* out, std::string* err)
         if (s.panning.size() != size_t(s.channels))
             return fail("the panning table needs one value per channel");
         for (uint16_t p : s.panning)
-            Put16(body, p);
+            PutLE16(body, p);
     }
     if (fixedRows == 0)
         for (const PmodPattern& p : s.patterns)
-            Put16(body, uint32_t(p.rows));
+            PutLE16(body, uint32_t(p.rows));
     for (const PmodPattern& p : s.patterns)
         body.insert(body.end(), p.cells.begin(), p.cells.end());
     for (const auto& rec : s.samples)
@@ -55,7 +41,7 @@ bool PmodBuild(const PmodSong& s, std::vector<uint8_t>* out, std::string* err)
     for (const PmodInstrument& in : s.instruments) {
         body.push_back(in.kept);
         body.push_back(uint8_t(in.map.size()));
-        Put16(body, in.fadeout);
+        PutLE16(body, in.fadeout);
         body.push_back(in.vibType);
         body.push_back(in.vibSweep);
         body.push_back(in.vibDepth);
@@ -69,13 +55,13 @@ bool PmodBuild(const PmodSong& s, std::vector<uint8_t>* out, std::string* err)
             body.push_back(uint8_t(e.flags));
             body.push_back(uint8_t(e.points.size()));
             body.push_back(0);
-            Put16(body, uint32_t(e.sustain));
-            Put16(body, uint32_t(e.loopStart));
-            Put16(body, uint32_t(e.loopEnd));
-            Put16(body, 0);
+            PutLE16(body, uint32_t(e.sustain));
+            PutLE16(body, uint32_t(e.loopStart));
+            PutLE16(body, uint32_t(e.loopEnd));
+            PutLE16(body, 0);
             for (const auto& pt : e.points) {
-                Put16(body, pt.first);
-                Put16(body, pt.second);
+                PutLE16(body, pt.first);
+                PutLE16(body, pt.second);
             }
         }
     }
@@ -88,21 +74,21 @@ bool PmodBuild(const PmodSong& s, std::vector<uint8_t>* out, std::string* err)
     for (char c : {'P', 'M', 'O', 'D'})
         f.push_back(uint8_t(c));
     const uint32_t hsize = 30 + uint32_t(s.extraHeaderBytes);
-    Put32(f, 0); // file size, patched below
-    Put32(f, hsize);
-    Put32(f, s.flags);
+    PutLE32(f, 0); // file size, patched below
+    PutLE32(f, hsize);
+    PutLE32(f, s.flags);
     f.push_back(uint8_t(s.speed));
     f.push_back(uint8_t(s.tempo));
-    Put16(f, uint32_t(s.orders.size()));
-    Put16(f, uint32_t(s.restart));
-    Put16(f, uint32_t(s.patterns.size()));
-    Put16(f, uint32_t(fixedRows));
-    Put16(f, uint32_t(s.channels));
-    Put16(f, uint32_t(s.globalVolume));
-    Put16(f, uint32_t(s.samples.size()));
-    Put16(f, uint32_t(s.instruments.size()));
-    Put32(f, s.lowPeriod);
-    Put32(f, s.highPeriod);
+    PutLE16(f, uint32_t(s.orders.size()));
+    PutLE16(f, uint32_t(s.restart));
+    PutLE16(f, uint32_t(s.patterns.size()));
+    PutLE16(f, uint32_t(fixedRows));
+    PutLE16(f, uint32_t(s.channels));
+    PutLE16(f, uint32_t(s.globalVolume));
+    PutLE16(f, uint32_t(s.samples.size()));
+    PutLE16(f, uint32_t(s.instruments.size()));
+    PutLE32(f, s.lowPeriod);
+    PutLE32(f, s.highPeriod);
     f.insert(f.end(), size_t(s.extraHeaderBytes), 0);
     f.insert(f.end(), packed.begin(), packed.end());
     if (f.size() < 500)

@@ -1,5 +1,7 @@
 #include "tools/lib/psndwriter.h"
 
+#include "tools/lib/toolfile.h"
+
 namespace {
 
 const int kSteps[89] = {7,     8,     9,     10,    11,    12,    13,    14,    16,    17,    19,    21,
@@ -37,17 +39,6 @@ struct Codec {
     }
 };
 
-void Put16(std::vector<uint8_t>& v, uint32_t x)
-{
-    v.push_back(uint8_t(x));
-    v.push_back(uint8_t(x >> 8));
-}
-void Put32(std::vector<uint8_t>& v, uint32_t x)
-{
-    Put16(v, x & 0xFFFF);
-    Put16(v, x >> 16);
-}
-
 } // namespace
 
 std::vector<uint8_t> PsndBuild(const PsndFields& f, const void* data, size_t bytes, bool magic)
@@ -65,12 +56,12 @@ std::vector<uint8_t> PsndBuild(const PsndFields& f, const void* data, size_t byt
     }
     if (all || f.volume != 256) {
         flags |= 0x004;
-        Put16(h, uint32_t(f.volume));
+        PutLE16(h, uint32_t(f.volume));
     }
     if (f.loop) {
         flags |= 0x008;
-        Put32(h, f.loopStart);
-        Put32(h, f.loopEnd);
+        PutLE32(h, f.loopStart);
+        PutLE32(h, f.loopEnd);
     }
     if (f.loopType >= 0) {
         flags |= 0x010;
@@ -90,23 +81,23 @@ std::vector<uint8_t> PsndBuild(const PsndFields& f, const void* data, size_t byt
     }
     if (f.samples >= 0) {
         flags |= 0x100;
-        Put32(h, uint32_t(f.samples));
+        PutLE32(h, uint32_t(f.samples));
     }
     if (f.panning >= 0) {
         flags |= 0x200;
-        Put16(h, uint32_t(f.panning));
+        PutLE16(h, uint32_t(f.panning));
     }
     if (all || f.relativeNote != 0) {
         flags |= 0x400;
-        Put16(h, uint32_t(uint16_t(int16_t(f.relativeNote))));
+        PutLE16(h, uint32_t(uint16_t(int16_t(f.relativeNote))));
     }
     if (all || f.fineTune != 0) {
         flags |= 0x800;
         h.push_back(uint8_t(int8_t(f.fineTune)));
     }
     std::vector<uint8_t> header;
-    Put16(header, flags);
-    Put16(header, uint32_t(f.rate));
+    PutLE16(header, flags);
+    PutLE16(header, uint32_t(f.rate));
     header.insert(header.end(), h.begin(), h.end());
     header.insert(header.end(), size_t(f.extraHeaderBytes > 0 ? f.extraHeaderBytes : 0), 0);
 
@@ -114,8 +105,8 @@ std::vector<uint8_t> PsndBuild(const PsndFields& f, const void* data, size_t byt
     if (magic)
         for (char c : {'P', 'S', 'N', 'D'})
             out.push_back(uint8_t(c));
-    Put32(out, uint32_t(2 + header.size() + bytes));
-    Put16(out, uint32_t(header.size()));
+    PutLE32(out, uint32_t(2 + header.size() + bytes));
+    PutLE16(out, uint32_t(header.size()));
     out.insert(out.end(), header.begin(), header.end());
     const uint8_t* d = static_cast<const uint8_t*>(data);
     if (bytes)

@@ -15,16 +15,6 @@ uint16_t Le16(const uint8_t* p)
 {
     return uint16_t(p[0] | (p[1] << 8));
 }
-void Put16(std::vector<uint8_t>& v, uint32_t x)
-{
-    v.push_back(uint8_t(x));
-    v.push_back(uint8_t(x >> 8));
-}
-void Put32(std::vector<uint8_t>& v, uint32_t x)
-{
-    Put16(v, x & 0xFFFF);
-    Put16(v, x >> 16);
-}
 void PutTag(std::vector<uint8_t>& v, const char* tag)
 {
     for (int i = 0; i < 4; i++)
@@ -95,18 +85,18 @@ std::vector<uint8_t> WavBuild(const WavData& w)
     std::vector<uint8_t> v;
     uint32_t n = uint32_t(w.data.size());
     PutTag(v, "RIFF");
-    Put32(v, 36 + n);
+    PutLE32(v, 36 + n);
     PutTag(v, "WAVE");
     PutTag(v, "fmt ");
-    Put32(v, 16);
-    Put16(v, 1);
-    Put16(v, uint32_t(w.channels));
-    Put32(v, uint32_t(w.rate));
-    Put32(v, uint32_t(w.rate * w.channels * w.bits / 8));
-    Put16(v, uint32_t(w.channels * w.bits / 8));
-    Put16(v, uint32_t(w.bits));
+    PutLE32(v, 16);
+    PutLE16(v, 1);
+    PutLE16(v, uint32_t(w.channels));
+    PutLE32(v, uint32_t(w.rate));
+    PutLE32(v, uint32_t(w.rate * w.channels * w.bits / 8));
+    PutLE16(v, uint32_t(w.channels * w.bits / 8));
+    PutLE16(v, uint32_t(w.bits));
     PutTag(v, "data");
-    Put32(v, n);
+    PutLE32(v, n);
     v.insert(v.end(), w.data.begin(), w.data.end());
     return v;
 }

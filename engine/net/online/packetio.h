@@ -63,5 +63,17 @@ inline void WriteBE32(unsigned char* p, uint32_t v)
     p[3] = uint8_t(v);
 }
 
+// Copies at most max characters of src (null: none) and a terminating zero
+// into dst (max + 1 bytes).
+inline void CopyBounded(char* dst, const char* src, int max)
+{
+    int n = 0;
+    while (src && n < max && src[n]) {
+        dst[n] = src[n];
+        n++;
+    }
+    dst[n] = 0;
+}
+
 } // namespace Internal
 } // namespace VOrededidaza

@@ -23,16 +23,6 @@ constexpr unsigned char kScrambledKey[ServerDiscoveryImp::kKeyLength] = {
 };
 char g_key[ServerDiscoveryImp::kKeyLength + 1] = {0};
 
-void CopyText(char* dst, const char* src, int max)
-{
-    int n = 0;
-    while (src && n < max && src[n]) {
-        dst[n] = src[n];
-        n++;
-    }
-    dst[n] = 0;
-}
-
 bool HasSeparator(const char* s)
 {
     return std::strchr(s, '&') || std::strchr(s, '=');
@@ -42,7 +32,7 @@ bool HasSeparator(const char* s)
 
 void ServerDiscoveryImp::setServiceHost(const char* host)
 {
-    CopyText(g_host, host, int(sizeof g_host) - 1);
+    CopyBounded(g_host, host, int(sizeof g_host) - 1);
 }
 
 const char* ServerDiscoveryImp::getServiceHost()
@@ -331,7 +321,7 @@ int ServerDiscoveryImp::parseRecord(Server& out)
         int field = (n + 4) & ~3;
         if (pos + field > m_recordFill)
             return 0;
-        CopyText(dst, reinterpret_cast<const char*>(m_record + pos), n < max ? n : max);
+        CopyBounded(dst, reinterpret_cast<const char*>(m_record + pos), n < max ? n : max);
         pos += field;
         return 1;
     };

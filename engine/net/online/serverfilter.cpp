@@ -1,18 +1,9 @@
 #include "engine/net/online/multiplayerinterface.h"
+#include "engine/net/online/packetio.h"
 
 namespace VOrededidaza {
 
-namespace {
-void CopyBounded(char* dst, const char* src, int max)
-{
-    int n = 0;
-    while (src && n < max && src[n]) {
-        dst[n] = src[n];
-        n++;
-    }
-    dst[n] = 0;
-}
-} // namespace
+using Internal::CopyBounded;
 
 ServerFilter::ServerFilter(unsigned gameId)
     : m_gameId(gameId), m_nearMe(0), m_protocol(1), m_sortingKey(SORT_NONE), m_maxResults(0),

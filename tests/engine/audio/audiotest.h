@@ -2,6 +2,7 @@
 // made from known sample values.
 #pragma once
 #include <cstring>
+#include <unistd.h>
 #include <vector>
 
 #include "engine/audio/paudio.h"
@@ -65,6 +66,21 @@ inline std::vector<int16_t> MixFrames(PAudioPlayer& p, int frames)
     std::vector<int16_t> out(static_cast<size_t>(frames));
     p.Mix(reinterpret_cast<unsigned char*>(out.data()), frames * 2);
     return out;
+}
+
+// Waits (as a guard against hangs, not a timing check) until what the player
+// plays (a sound or a channel) has stopped; false when it never does.
+template <class T> bool WaitDone(PAudioPlayer* p, T* playing)
+{
+    for (int i = 0; i < 20000; i++) {
+        p->Lock();
+        bool on = playing->IsPlaying();
+        p->Unlock();
+        if (!on)
+            return true;
+        usleep(500);
+    }
+    return false;
 }
 
 } // namespace audiotest

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include "audiotest.h"
 #include "engine/audio/paudiosound.h"
 #include "engine/audio/paudiowaveout.h"
 #include "engine/runtime/pglobals.h"
@@ -86,14 +87,7 @@ TEST(EndToEnd, ArchivedSoundPlaysIntoTheWavSinkAsSoxMeasuresIt)
         ASSERT_TRUE(p);
         ASSERT_EQ(p->Play(s.get(), 0, 0), s.get());
         ASSERT_EQ(p->Start(), 0);
-        for (int i = 0; i < 20000; i++) {
-            p->Lock();
-            bool playing = s->IsPlaying();
-            p->Unlock();
-            if (!playing)
-                break;
-            usleep(500);
-        }
+        audiotest::WaitDone(p.get(), s.get());
         p->Stop();
     }
     HostPcmSelect(HOST_PCM_NULL, nullptr, 0);

@@ -106,21 +106,6 @@ struct WaveOutTest : ::testing::Test {
     Script script;
     void SetUp() override { HostPcmSetFactory(MakeScriptSink, &script); }
     void TearDown() override { HostPcmSetFactory(nullptr, nullptr); }
-
-    // Waits (as a guard against hangs, not a timing check) until the channel
-    // has left the active list.
-    static bool WaitDone(PAudioPlayer* p, PAudioChannel* c)
-    {
-        for (int i = 0; i < 20000; i++) {
-            p->Lock();
-            bool playing = c->IsPlaying();
-            p->Unlock();
-            if (!playing)
-                return true;
-            usleep(500);
-        }
-        return false;
-    }
 };
 
 // The stream must start with the sound's samples (scaled) on both sides,
@@ -270,14 +255,7 @@ TEST(WaveOutSinks, WavSinkKeepsWhatThePlayerMixed)
         std::unique_ptr<PAudioSound> s(MakeSound(2000, 128, 1, 50, 44100));
         p->Play(s.get(), 0, 0);
         ASSERT_EQ(p->Start(), 0);
-        for (int i = 0; i < 20000; i++) {
-            p->Lock();
-            bool playing = s->IsPlaying();
-            p->Unlock();
-            if (!playing)
-                break;
-            usleep(500);
-        }
+        WaitDone(p.get(), s.get());
         p->Stop();
     }
     HostPcmSelect(HOST_PCM_NULL, nullptr, 0);

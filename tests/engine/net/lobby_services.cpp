@@ -158,18 +158,24 @@ void WebService::Run()
 void WebService::Serve(int fd)
 {
     std::string in;
+    // Appends what arrives within 50 ms; false when the peer has gone.
+    auto receive = [&]() {
+        pollfd p{fd, POLLIN, 0};
+        if (poll(&p, 1, 50) <= 0)
+            return true;
+        char buf[2048];
+        ssize_t n = recv(fd, buf, sizeof buf, 0);
+        if (n <= 0)
+            return false;
+        in.append(buf, size_t(n));
+        return true;
+    };
     long long end = NowMs() + 5000;
     while (!m_stop && NowMs() < end) {
         size_t head = in.find("\r\n\r\n");
         if (head == std::string::npos) {
-            pollfd p{fd, POLLIN, 0};
-            if (poll(&p, 1, 50) <= 0)
-                continue;
-            char buf[2048];
-            ssize_t n = recv(fd, buf, sizeof buf, 0);
-            if (n <= 0)
+            if (!receive())
                 return;
-            in.append(buf, size_t(n));
             continue;
         }
         std::string h = in.substr(0, head);
@@ -177,16 +183,9 @@ void WebService::Serve(int fd)
         size_t cl = h.find("Content-Length: ");
         if (cl != std::string::npos)
             length = size_t(std::stoul(h.substr(cl + 16)));
-        while (in.size() < head + 4 + length && !m_stop && NowMs() < end) {
-            pollfd p{fd, POLLIN, 0};
-            if (poll(&p, 1, 50) <= 0)
-                continue;
-            char buf[2048];
-            ssize_t n = recv(fd, buf, sizeof buf, 0);
-            if (n <= 0)
+        while (in.size() < head + 4 + length && !m_stop && NowMs() < end)
+            if (!receive())
                 return;
-            in.append(buf, size_t(n));
-        }
         std::string body = in.substr(head + 4, length);
         in.erase(0, head + 4 + length);
         m_requests++;

@@ -14,7 +14,6 @@
 #include "game/scene/p3dsceneunit.h"
 #include "gl_fixture.h"
 #include "scene_fixtures.h"
-#include "tools/lib/toolfile.h"
 
 namespace {
 
@@ -113,11 +112,7 @@ protected:
     }
     std::string Write(std::string const& name, PamScene const& s)
     {
-        std::vector<uint8_t> b;
-        std::string err;
-        EXPECT_TRUE(PamWrite(s, &b, &err)) << err;
-        EXPECT_TRUE(WriteFileAtomic(dir + "/" + name, b, &err)) << err;
-        return dir + "/" + name;
+        return WritePamFile(dir + "/" + name, s);
     }
     std::string dir;
 };

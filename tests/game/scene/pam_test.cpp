@@ -3,15 +3,13 @@
 // file.
 #include <gtest/gtest.h>
 
-#include <climits>
-#include <cstdio>
+#include <cstdlib>
 #include <random>
 #include <string>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include "engine/runtime/pstring.h"
 #include "scene_fixtures.h"
+#include "tests/tools/tool_runner.h"
 #include "tools/lib/toolfile.h"
 
 namespace {
@@ -20,40 +18,11 @@ using scenetest::Fx;
 using scenetest::Keys;
 using scenetest::Loaded;
 
-std::string BuildDir()
-{
-    char self[PATH_MAX];
-    ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
-    if (n <= 0)
-        return ".";
-    self[n] = 0;
-    std::string dir(self);
-    return dir.erase(dir.rfind('/')) + "/..";
-}
+using tooltest::RunCommand;
 
 std::string Tool()
 {
-    return BuildDir() + "/tools/pamwrite/pamwrite";
-}
-
-struct ShellResult {
-    int code;
-    std::string out;
-};
-
-ShellResult Shell(std::string const& cmd)
-{
-    ShellResult r{-1, {}};
-    FILE* p = ::popen((cmd + " 2>/dev/null").c_str(), "r");
-    if (!p)
-        return r;
-    char buf[4096];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0)
-        r.out.append(buf, n);
-    int status = ::pclose(p);
-    r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return r;
+    return tooltest::Tool("pamwrite");
 }
 
 class Pam : public ::testing::Test {
@@ -64,7 +33,7 @@ protected:
         ASSERT_NE(nullptr, ::mkdtemp(tmpl));
         dir = tmpl;
     }
-    void TearDown() override { Shell("rm -rf '" + dir + "'"); }
+    void TearDown() override { RunCommand("rm -rf '" + dir + "'"); }
     std::string Put(std::string const& name, std::vector<uint8_t> const& bytes)
     {
         std::string err, path = dir + "/" + name;
@@ -140,13 +109,13 @@ trigger "moving"
 TEST_F(Pam, TextRoundTripsThroughTheEngineReader)
 {
     std::string txt = Put("full.txt", std::string(kFullText));
-    ASSERT_EQ(0, Shell("'" + Tool() + "' '" + txt + "' '" + dir + "/full.pam'").code);
-    ShellResult dump = Shell("'" + Tool() + "' --dump '" + dir + "/full.pam'");
+    ASSERT_EQ(0, RunCommand("'" + Tool() + "' '" + txt + "' '" + dir + "/full.pam'").code);
+    tooltest::Result dump = RunCommand("'" + Tool() + "' --dump '" + dir + "/full.pam'");
     ASSERT_EQ(0, dump.code);
     EXPECT_EQ(kFullText, dump.out);
     // Written again from the dump: the same bytes.
     Put("again.txt", dump.out);
-    ASSERT_EQ(0, Shell("'" + Tool() + "' '" + dir + "/again.txt' '" + dir + "/again.pam'").code);
+    ASSERT_EQ(0, RunCommand("'" + Tool() + "' '" + dir + "/again.txt' '" + dir + "/again.pam'").code);
     std::vector<uint8_t> a, b;
     std::string err;
     ASSERT_TRUE(ReadFileBytes(dir + "/full.pam", &a, &err));
@@ -154,11 +123,11 @@ TEST_F(Pam, TextRoundTripsThroughTheEngineReader)
     EXPECT_EQ(a, b);
     // What the reader would refuse is refused.
     Put("cycle.txt", std::string("model parent 1\nmodel parent 0\n"));
-    EXPECT_EQ(1, Shell("'" + Tool() + "' --check '" + dir + "/cycle.txt'").code);
+    EXPECT_EQ(1, RunCommand("'" + Tool() + "' --check '" + dir + "/cycle.txt'").code);
     Put("bad.txt", std::string("model mesh 0\n"));
-    EXPECT_EQ(1, Shell("'" + Tool() + "' --check '" + dir + "/bad.txt'").code);
+    EXPECT_EQ(1, RunCommand("'" + Tool() + "' --check '" + dir + "/bad.txt'").code);
     Put("size.txt", std::string("mesh \"a\"\nmodel mesh 0\n  sx 0:1\n"));
-    EXPECT_EQ(1, Shell("'" + Tool() + "' --check '" + dir + "/size.txt'").code);
+    EXPECT_EQ(1, RunCommand("'" + Tool() + "' --check '" + dir + "/size.txt'").code);
 }
 
 TEST_F(Pam, IndependentReaderAgreesOnRandomAndDamagedScenes)
@@ -180,7 +149,7 @@ TEST_F(Pam, IndependentReaderAgreesOnRandomAndDamagedScenes)
     std::string all;
     for (auto const& f : files)
         all += " '" + f + "'";
-    ShellResult oracle = Shell("python3 '" KRV_SOURCE_DIR "/tests/game/scene/pam_oracle.py'" + all);
+    tooltest::Result oracle = RunCommand("python3 '" KRV_SOURCE_DIR "/tests/game/scene/pam_oracle.py'" + all);
     ASSERT_EQ(0, oracle.code);
     size_t at = 0;
     int accepted = 0, refused = 0;
@@ -188,7 +157,7 @@ TEST_F(Pam, IndependentReaderAgreesOnRandomAndDamagedScenes)
         size_t end = oracle.out.find("----\n", at);
         std::string want = oracle.out.substr(at, end == std::string::npos ? std::string::npos : end - at);
         at = end == std::string::npos ? oracle.out.size() : end + 5;
-        ShellResult dump = Shell("'" + Tool() + "' --dump '" + f + "'");
+        tooltest::Result dump = RunCommand("'" + Tool() + "' --dump '" + f + "'");
         if (want == "REFUSED\n") {
             EXPECT_EQ(1, dump.code) << f;
             refused++;

@@ -1,5 +1,7 @@
 #include "scene_fixtures.h"
 
+#include "tools/lib/toolfile.h"
+
 namespace scenetest {
 
 namespace {
@@ -85,6 +87,15 @@ PamScene RandomScene(std::mt19937& rng, int models)
         s.triggers.push_back(t);
     }
     return s;
+}
+
+std::string WritePamFile(std::string const& path, PamScene const& s)
+{
+    std::vector<uint8_t> b;
+    std::string err;
+    EXPECT_TRUE(PamWrite(s, &b, &err)) << err;
+    EXPECT_TRUE(WriteFileAtomic(path, b, &err)) << err;
+    return path;
 }
 
 } // namespace scenetest

@@ -77,4 +77,8 @@ struct Loaded {
 // A random scene using every optional field somewhere.
 PamScene RandomScene(std::mt19937& rng, int models = 8);
 
+// Writes the scene as a .pam file at path (a failure fails the test); returns
+// the path.
+std::string WritePamFile(std::string const& path, PamScene const& s);
+
 } // namespace scenetest
