@@ -18,6 +18,7 @@
 #include <memory>
 #include <string>
 
+#include "bench/egl_context.h"
 #include "engine/platform/pdisplay.h"
 #include "gl/es2_backend.h"
 #include "gl/es2_gl.h"
@@ -27,42 +28,6 @@
 #include "tools/glreplay/trace.h"
 
 namespace {
-
-struct Context {
-    EGLDisplay display = EGL_NO_DISPLAY;
-    EGLSurface surface = EGL_NO_SURFACE;
-    EGLContext context = EGL_NO_CONTEXT;
-    bool ok = false;
-    explicit Context(int version)
-    {
-        display = eglGetDisplay(EGL_DEFAULT_DISPLAY);
-        if (display == EGL_NO_DISPLAY || !eglInitialize(display, nullptr, nullptr) || !eglBindAPI(EGL_OPENGL_ES_API))
-            return;
-        EGLint const attribs[] = {EGL_SURFACE_TYPE, EGL_PBUFFER_BIT, EGL_RENDERABLE_TYPE,
-                                  version == 2 ? EGL_OPENGL_ES2_BIT : EGL_OPENGL_ES_BIT, EGL_RED_SIZE, 8,
-                                  EGL_DEPTH_SIZE, 16, EGL_NONE};
-        EGLConfig config;
-        EGLint n = 0;
-        if (!eglChooseConfig(display, attribs, &config, 1, &n) || n < 1)
-            return;
-        EGLint const size[] = {EGL_WIDTH, 64, EGL_HEIGHT, 64, EGL_NONE};
-        EGLint const client[] = {EGL_CONTEXT_CLIENT_VERSION, version, EGL_NONE};
-        surface = eglCreatePbufferSurface(display, config, size);
-        context = eglCreateContext(display, config, EGL_NO_CONTEXT, client);
-        ok = surface != EGL_NO_SURFACE && context != EGL_NO_CONTEXT &&
-             eglMakeCurrent(display, surface, surface, context);
-    }
-    ~Context()
-    {
-        if (display == EGL_NO_DISPLAY)
-            return;
-        eglMakeCurrent(display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
-        if (context != EGL_NO_CONTEXT)
-            eglDestroyContext(display, context);
-        if (surface != EGL_NO_SURFACE)
-            eglDestroySurface(display, surface);
-    }
-};
 
 const int32_t kTriangle[6] = {0, 0, 0x100, 0, 0, 0x100};
 const uint32_t kModes[6] = {GL_REPLACE, GL_MODULATE, GL_DECAL, GL_ADD, GL_BLEND, GL_COMBINE};
@@ -98,7 +63,7 @@ vornGL::ES2Dispatch const kNullGL = {VORNGL_BACKEND_SLOTS(ES2BENCH_NULL_INIT)};
 // linked (the layer's own cost).
 template <int Api> void BM_Draw(benchmark::State& state)
 {
-    Context ctx(Api == 1 ? 1 : 2);
+    benchegl::Context ctx(Api == 1 ? 1 : 2);
     if (!ctx.ok) {
         state.SkipWithError("no EGL context");
         return;

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/egl_context.h"
 #include "engine/graphics/p3d.h"
 #include "engine/graphics/psurface.h"
 #include "engine/graphics/punicodefont.h"
@@ -83,34 +84,7 @@ BENCHMARK(BM_SoftwareGlyphs)->Arg(0)->Arg(1)->Arg(2);
 // A 640 x 480 pbuffer on Mesa's OpenGL ES 1.1 and a drawing context on it.
 class MesaDisplay : public PDisplay {
 public:
-    MesaDisplay()
-    {
-        m_dpy = eglGetDisplay(EGL_DEFAULT_DISPLAY);
-        if (m_dpy == EGL_NO_DISPLAY || !eglInitialize(m_dpy, nullptr, nullptr) || !eglBindAPI(EGL_OPENGL_ES_API))
-            return;
-        const EGLint attribs[] = {EGL_SURFACE_TYPE, EGL_PBUFFER_BIT, EGL_RENDERABLE_TYPE, EGL_OPENGL_ES_BIT,
-                                  EGL_RED_SIZE, 8, EGL_NONE};
-        EGLConfig config;
-        EGLint n = 0;
-        if (!eglChooseConfig(m_dpy, attribs, &config, 1, &n) || n < 1)
-            return;
-        const EGLint size[] = {EGL_WIDTH, 640, EGL_HEIGHT, 480, EGL_NONE};
-        m_surface = eglCreatePbufferSurface(m_dpy, config, size);
-        m_context = eglCreateContext(m_dpy, config, EGL_NO_CONTEXT, nullptr);
-        m_ok = m_surface != EGL_NO_SURFACE && m_context != EGL_NO_CONTEXT &&
-               eglMakeCurrent(m_dpy, m_surface, m_surface, m_context);
-    }
-    ~MesaDisplay() override
-    {
-        if (m_dpy == EGL_NO_DISPLAY)
-            return;
-        eglMakeCurrent(m_dpy, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
-        if (m_context != EGL_NO_CONTEXT)
-            eglDestroyContext(m_dpy, m_context);
-        if (m_surface != EGL_NO_SURFACE)
-            eglDestroySurface(m_dpy, m_surface);
-    }
-    bool Ok() const { return m_ok; }
+    bool Ok() const { return m_egl.ok; }
     PBackBuffer* GetBackBuffer(PBackBufferType) override { return nullptr; }
     void Update(int) override {}
     void WaitVerticalBlank() override {}
@@ -124,10 +98,7 @@ public:
     int GetCurrentOrientation() override { return 1; }
 
 private:
-    EGLDisplay m_dpy = EGL_NO_DISPLAY;
-    EGLSurface m_surface = EGL_NO_SURFACE;
-    EGLContext m_context = EGL_NO_CONTEXT;
-    bool m_ok = false;
+    benchegl::Context m_egl{1, 640, 480, 0};
 };
 
 void BM_GLGlyphs(benchmark::State& state)

@@ -11,6 +11,7 @@
 
 #pragma GCC diagnostic ignored "-Wunused-parameter"
 
+#include "bench/egl_context.h"
 #include "engine/platform/pdisplay.h"
 #include "gl/glbackend_es11.h"
 #include "gl/gles.h"
@@ -19,40 +20,6 @@ namespace {
 
 constexpr int kDraws = 500;
 const int32_t kQuad[8] = {0, 0, 0x100, 0, 0, 0x100, 0x100, 0x100};
-
-struct Context {
-    EGLDisplay display = EGL_NO_DISPLAY;
-    EGLSurface surface = EGL_NO_SURFACE;
-    EGLContext context = EGL_NO_CONTEXT;
-    bool ok = false;
-    Context()
-    {
-        display = eglGetDisplay(EGL_DEFAULT_DISPLAY);
-        if (display == EGL_NO_DISPLAY || !eglInitialize(display, nullptr, nullptr) || !eglBindAPI(EGL_OPENGL_ES_API))
-            return;
-        EGLint const attribs[] = {EGL_SURFACE_TYPE, EGL_PBUFFER_BIT, EGL_RENDERABLE_TYPE, EGL_OPENGL_ES_BIT,
-                                  EGL_RED_SIZE, 8, EGL_DEPTH_SIZE, 16, EGL_NONE};
-        EGLConfig config;
-        EGLint n = 0;
-        if (!eglChooseConfig(display, attribs, &config, 1, &n) || n < 1)
-            return;
-        EGLint const size[] = {EGL_WIDTH, 64, EGL_HEIGHT, 64, EGL_NONE};
-        surface = eglCreatePbufferSurface(display, config, size);
-        context = eglCreateContext(display, config, EGL_NO_CONTEXT, nullptr);
-        ok = surface != EGL_NO_SURFACE && context != EGL_NO_CONTEXT &&
-             eglMakeCurrent(display, surface, surface, context);
-    }
-    ~Context()
-    {
-        if (display == EGL_NO_DISPLAY)
-            return;
-        eglMakeCurrent(display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
-        if (context != EGL_NO_CONTEXT)
-            eglDestroyContext(display, context);
-        if (surface != EGL_NO_SURFACE)
-            eglDestroySurface(display, surface);
-    }
-};
 
 // One frame as the engine draws it: per draw a pushed and moved modelview, a
 // colour, blending switched (argument 1) or left alone (0), then the draw.
@@ -116,7 +83,7 @@ void SetUpScene()
 
 void BM_FrameStraightToMesa(benchmark::State& state)
 {
-    Context ctx;
+    benchegl::Context ctx;
     if (!ctx.ok) {
         state.SkipWithError("no EGL context");
         return;
@@ -132,7 +99,7 @@ void BM_FrameStraightToMesa(benchmark::State& state)
 
 void BM_FrameThroughTheLayer(benchmark::State& state)
 {
-    Context ctx;
+    benchegl::Context ctx;
     if (!ctx.ok) {
         state.SkipWithError("no EGL context");
         return;
