@@ -94,11 +94,4 @@ TEST(OnlineRoot, ObjectsLeavingDuringUpdate)
     EXPECT_EQ(root.updateableCount(), 0);
 }
 
-TEST(OnlineRoot, CreateMakesARoot)
-{
-    std::unique_ptr<VOrededidaza::MultiplayerInterface> root(VOrededidaza::MultiplayerInterface::Create());
-    ASSERT_NE(root, nullptr);
-    root->update();
-}
-
 } // namespace
