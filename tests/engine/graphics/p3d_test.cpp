@@ -41,31 +41,6 @@ TEST(P3DCreate, WantedFramebufferThatCannotBeMadeFails)
     EXPECT_TRUE(ok.Create());
 }
 
-TEST(P3DCreate, InitSetsTheDefaults)
-{
-    Recorded r(1024, 600);
-    FakeDisplay& d = r.display;
-    d.orientation = 1;
-    P3D* ctx = P3D::Create(&d, nullptr, &Recorded::Make, &r);
-    ASSERT_NE(ctx, nullptr);
-    r.ctx = ctx;
-    const auto& calls = r.rec->calls;
-    auto has = [&](const std::string& c) { return std::find(calls.begin(), calls.end(), c) != calls.end(); };
-    EXPECT_TRUE(has(Call("glFrontFace", GL_CW)));
-    EXPECT_TRUE(has(Call("glCullFace", GL_BACK)));
-    EXPECT_TRUE(has(Call("glAlphaFuncx", GL_GREATER, 0)));
-    EXPECT_TRUE(has(Call("glViewport", 0, 0, 1024, 600)));
-    EXPECT_TRUE(has(Call("glColorMask", 1, 1, 1, 0)));
-    EXPECT_TRUE(ctx->IsHW());
-    EXPECT_EQ(ctx->SetRenderTarget(nullptr), -1);
-    EXPECT_EQ(ctx->ClipScaleX(), 0x2000000 / 1024);
-    EXPECT_EQ(ctx->ClipScaleY(), 0x2000000 / 600);
-    // Texturing on, blending and the rest off.
-    const auto& sm = ctx->GetStateMan();
-    EXPECT_FALSE(sm.IsEnabled(1u << 2));
-    EXPECT_FALSE(sm.IsEnabled(1u << 5));
-}
-
 TEST(P3D2D, FillRectFrameAndColour)
 {
     Recorded r(1024, 600);
