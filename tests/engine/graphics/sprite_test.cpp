@@ -74,11 +74,6 @@ TEST(Sprite, AnimationAndAttributes)
     one.NextAnimation();
     EXPECT_EQ(one.GetAnimationPos(), 0u);
 
-    s.SetAttr(0x40, 0xFFFFFFFF);
-    EXPECT_EQ(s.GetAttr() & 0x40, 0x40u);
-    s.SetAttr(0, ~0x40u);
-    EXPECT_EQ(s.GetAttr() & 0x40, 0u);
-
     // Auto-animation steps after the delay; plain sprites blit, scaled ones BlitFx.
     s.SetAnimationPos(0);
     s.SetAttr(PSPR_AUTOANIMATE, 0xFFFFFFFF);
