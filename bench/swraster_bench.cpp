@@ -13,10 +13,12 @@
 #include <benchmark/benchmark.h>
 
 #include "engine/platform/pdisplay.h"
-#include "engine/platform/pgameapp.h"
 #include "gl/gles.h"
 #include "gl/software/swbackend.h"
 #include "gl/software/swspanlist.h"
+#include "tests/gl/software/memory_display.h"
+
+using swtest::MemoryDisplay;
 
 #include <GLES/gl.h>
 #include <GLES/glext.h>
@@ -25,30 +27,11 @@ namespace {
 
 constexpr int W = 1024, H = 600;
 
-class MemoryDisplay : public PDisplay {
-public:
-    MemoryDisplay() : m_pixels(size_t(W) * H)
-    {
-        m_buffer.pixels = m_pixels.data();
-        m_buffer.width = W;
-        m_buffer.height = H;
-        m_buffer.pitch = W * 2;
-    }
-    PBackBuffer* GetBackBuffer(PBackBufferType) override { return &m_buffer; }
-    void Update(int) override {}
-    void WaitVerticalBlank() override {}
-    void GetInfo(PDisplayProperties&) override {}
-
-private:
-    std::vector<uint16_t> m_pixels;
-    PBackBuffer m_buffer{};
-};
-
 int32_t Fx(double v) { return int32_t(v * 65536.0); }
 
 // A back end with a pixel-unit projection (y up).
 struct Rig {
-    MemoryDisplay display;
+    MemoryDisplay display{W, H};
     PDisplayProperties info{};
     GLES gles;
     vornGL::P3DBackendSW* sw = nullptr;
@@ -282,7 +265,3 @@ int RegisterSpans()
 int const registered = RegisterSpans();
 
 } // namespace
-
-// No application here: the platform layer (linked in with the display types)
-// asks for one that is never made.
-__attribute__((weak)) PGameApp* PGameApp::Create() { return nullptr; }

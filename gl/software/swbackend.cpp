@@ -269,6 +269,16 @@ void P3DBackendSW::glBlendFunc(u32 s, u32 d)
 
 // Which winding the triangle set-up discards, from the front face and the
 // culled face.
+void P3DBackendSW::UpdateCullBits()
+{
+    m_cullBits &= ~3u;
+    bool back = m_cullFace == BACK;
+    if (m_frontFace == CCW)
+        m_cullBits |= back ? 2 : 1;
+    else
+        m_cullBits |= back ? 1 : 2;
+}
+
 void P3DBackendSW::glFrontFace(u32 mode)
 {
     if (mode != CW && mode != CCW) {
@@ -276,12 +286,7 @@ void P3DBackendSW::glFrontFace(u32 mode)
         return;
     }
     m_frontFace = mode;
-    m_cullBits &= ~3u;
-    bool back = m_cullFace == BACK;
-    if (m_frontFace == CCW)
-        m_cullBits |= back ? 2 : 1;
-    else
-        m_cullBits |= back ? 1 : 2;
+    UpdateCullBits();
 }
 
 void P3DBackendSW::glCullFace(u32 mode)
@@ -291,12 +296,7 @@ void P3DBackendSW::glCullFace(u32 mode)
         return;
     }
     m_cullFace = mode;
-    m_cullBits &= ~3u;
-    bool back = m_cullFace == BACK;
-    if (m_frontFace == CCW)
-        m_cullBits |= back ? 2 : 1;
-    else
-        m_cullBits |= back ? 1 : 2;
+    UpdateCullBits();
 }
 
 // Scissor box, turned to top-down rows and clamped to the surface.

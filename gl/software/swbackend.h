@@ -123,6 +123,7 @@ private:
 
     // Lighting.
     void PreCalcLight();
+    void UpdateCullBits();
     void ObjectSpaceLights();
     void DiffLight(PVertex* vertex, i32 const* normal);
 

@@ -11,30 +11,14 @@
 #include "engine/platform/pdisplay.h"
 #include "gl/gles.h"
 #include "gl/software/swbackend.h"
+#include "tests/gl/software/memory_display.h"
 
 #include <GLES/gl.h>
 #include <GLES/glext.h>
 
+using swtest::MemoryDisplay;
+
 namespace {
-
-class MemoryDisplay : public PDisplay {
-public:
-    MemoryDisplay(int w, int h) : m_pixels(size_t(w) * h)
-    {
-        m_buffer.pixels = m_pixels.data();
-        m_buffer.width = w;
-        m_buffer.height = h;
-        m_buffer.pitch = w * 2;
-    }
-    PBackBuffer* GetBackBuffer(PBackBufferType) override { return &m_buffer; }
-    void Update(int) override {}
-    void WaitVerticalBlank() override {}
-    void GetInfo(PDisplayProperties&) override {}
-
-private:
-    std::vector<uint16_t> m_pixels;
-    PBackBuffer m_buffer{};
-};
 
 struct Input {
     uint8_t const* p;
@@ -184,8 +168,3 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     gles.glGetError();
     return 0;
 }
-
-// No application: the platform layer's system manager (linked in with the
-// display) asks for one that is never made here.
-#include "engine/platform/pgameapp.h"
-__attribute__((weak)) PGameApp* PGameApp::Create() { return nullptr; }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/platform/pdisplay.h"
+#include "tests/gl/software/memory_display.h"
 #include "gl/gles.h"
 #include "gl/software/swbackend.h"
 
@@ -15,31 +16,6 @@
 #include <GLES/glext.h>
 
 namespace swtest {
-
-class MemoryDisplay : public PDisplay {
-public:
-    MemoryDisplay(int w, int h, int pitchPixels = 0) : m_pixels(size_t(pitchPixels ? pitchPixels : w) * h)
-    {
-        m_buffer.pixels = m_pixels.data();
-        m_buffer.width = w;
-        m_buffer.height = h;
-        m_buffer.pitch = (pitchPixels ? pitchPixels : w) * 2;
-    }
-    PBackBuffer* GetBackBuffer(PBackBufferType type) override { return type == PBACKBUFFER_COLOR ? &m_buffer : nullptr; }
-    void Update(int) override {}
-    void WaitVerticalBlank() override {}
-    void GetInfo(PDisplayProperties& p) override
-    {
-        p = PDisplayProperties{};
-        p.width = p.screenWidth = m_buffer.width;
-        p.height = p.screenHeight = m_buffer.height;
-    }
-    PBackBuffer& Buffer() { return m_buffer; }
-
-private:
-    std::vector<uint16_t> m_pixels;
-    PBackBuffer m_buffer{};
-};
 
 inline constexpr int32_t Fx(double v) { return int32_t(v * 65536.0); }
 
