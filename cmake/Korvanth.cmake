@@ -1,21 +1,20 @@
 # Build helpers shared by every folder.
 
 # krv_library(name [DEPS libs...]): one static library of the folder's own .cpp
-# files (not its sub-folders). A folder with no sources yet makes an INTERFACE
-# library so that dependants can already name it.
+# files (not its sub-folders).
 function(krv_library name)
   cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
   file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.c)
-  if(srcs)
-    add_library(${name} STATIC ${srcs})
-    target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
-    target_link_libraries(${name} PUBLIC ${ARG_DEPS})
-    target_compile_options(${name} PRIVATE -fno-exceptions)
-  else()
-    add_library(${name} INTERFACE)
-    target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR})
-    target_link_libraries(${name} INTERFACE ${ARG_DEPS})
+  if(NOT srcs)
+    # A folder whose code is still to come is an empty static library, so
+    # that libraries which depend on each other can already name it.
+    set(srcs ${CMAKE_CURRENT_BINARY_DIR}/${name}_empty.cpp)
+    file(WRITE ${srcs} "")
   endif()
+  add_library(${name} STATIC ${srcs})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+  target_link_libraries(${name} PUBLIC ${ARG_DEPS})
+  target_compile_options(${name} PRIVATE -fno-exceptions)
 endfunction()
 
 # krv_tool(name [DEPS libs...]): an executable of the folder's .cpp files.
