@@ -1,0 +1,192 @@
+// The one-line editor: multi-tap letters as on a telephone keypad (ITU-T
+// E.161: 2 abc, 3 def, 4 ghi, 5 jkl, 6 mno, 7 pqrs, 8 tuv, 9 wxyz), the
+// qwerty mode, cursor movement, deletion and the text limits.
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "engine/runtime/ptime.h"
+#include "game/frontend/textinput.h"
+
+namespace {
+
+// One key event, after `waitMs` of (simulated) time since the previous one.
+struct Press {
+    int ch;
+    int key;
+    uint32_t waitMs = 0;
+};
+
+// Moves the ticker forward without waiting: its reading grows by ms.
+void Advance(PTicker& t, uint32_t ms) { t.Adjust(0u - ms); }
+
+std::string Type(TextInput& in, PTicker& t, const std::vector<Press>& presses)
+{
+    for (const Press& p : presses) {
+        Advance(t, p.waitMs);
+        in.HandleNumpadInput(p.ch, p.key);
+    }
+    return in.GetString();
+}
+
+TEST(TextInput, MultiTapFollowsTheTelephoneKeypad)
+{
+    struct Case {
+        const char* what;
+        std::vector<Press> presses;
+        const char* expected;
+    } cases[] = {
+        {"one tap", {{0, '2'}}, "A"},
+        {"two taps", {{0, '2'}, {0, '2'}}, "B"},
+        {"three taps", {{0, '2'}, {0, '2'}, {0, '2'}}, "C"},
+        {"four taps: the digit", {{0, '2'}, {0, '2'}, {0, '2'}, {0, '2'}}, "2"},
+        {"five taps wrap", {{0, '2'}, {0, '2'}, {0, '2'}, {0, '2'}, {0, '2'}}, "A"},
+        {"a pause starts a new letter", {{0, '2'}, {0, '2', 1500}}, "AA"},
+        {"just within the window", {{0, '2'}, {0, '2', 1000}}, "B"},
+        {"another key is another letter", {{0, '2'}, {0, '3'}}, "AD"},
+        {"four letters on 7", {{0, '7'}, {0, '7'}, {0, '7'}, {0, '7'}, {0, '7'}}, "7"},
+        {"four letters on 9", {{0, '9'}, {0, '9'}, {0, '9'}, {0, '9'}}, "Z"},
+        {"8 and 6", {{0, '8'}, {0, '8'}, {0, '8'}, {0, '6'}, {0, '6'}}, "VN"},
+        {"# types an underscore", {{0, '#'}, {0, '#'}}, "_"},
+        {"1 cycles minus and 1", {{0, '1'}, {0, '1'}, {0, '1'}}, "-"},
+        {"1 twice", {{0, '1'}, {0, '1'}}, "1"},
+        {"0 is the digit", {{0, '0'}, {0, '0'}}, "0"},
+        {"other keys are ignored", {{0, 'x'}, {0, '2'}, {0, '+'}}, "A"},
+        {"both zero is nothing", {{0, 0}, {0, '2'}}, "A"},
+        {"* makes the next letters lower case", {{0, '2'}, {0, '*'}, {0, '3', 1500}, {0, '3'}}, "Ae"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        PTicker t;
+        TextInput in(nullptr, &t);
+        EXPECT_EQ(Type(in, t, c.presses), c.expected);
+    }
+}
+
+TEST(TextInput, CaseIndicatorAndForcedUpperCase)
+{
+    PTicker t;
+    TextInput in(nullptr, &t);
+    EXPECT_STREQ(in.GetCaseIndicator(), "ABC");
+    in.HandleNumpadInput(0, '*');
+    EXPECT_STREQ(in.GetCaseIndicator(), "abc");
+    in.HandleNumpadInput(0, '*');
+    EXPECT_STREQ(in.GetCaseIndicator(), "ABC");
+
+    in.ForceUpperCase(1);
+    in.HandleNumpadInput(0, '*');
+    EXPECT_STREQ(in.GetCaseIndicator(), "ABC");
+    in.SetText("abc");
+    EXPECT_STREQ(in.GetCaseIndicator(), "ABC");
+    // Deleting keeps forced upper case, and drops the case otherwise.
+    in.HandleNumpadInput(8, 0);
+    EXPECT_TRUE(in.IsUpperCase());
+    in.ForceUpperCase(0);
+    in.HandleNumpadInput(8, 0);
+    EXPECT_FALSE(in.IsUpperCase());
+}
+
+TEST(TextInput, FullTextReplacesTheLastLetter)
+{
+    PTicker t;
+    TextInput in("abcdefghij", &t);
+    in.SetMaxTextLength(10);
+    Type(in, t, {{0, '3'}});
+    EXPECT_STREQ(in.GetString(), "abcdefghid");
+    Type(in, t, {{0, '3'}});
+    EXPECT_STREQ(in.GetString(), "abcdefghie");
+    Type(in, t, {{0, '5'}});
+    EXPECT_STREQ(in.GetString(), "abcdefghij");
+    EXPECT_EQ(in.GetCursor(), 10);
+}
+
+TEST(TextInput, QwertyMode)
+{
+    struct Case {
+        const char* what;
+        const char* start;
+        std::vector<Press> presses;
+        const char* expected;
+    } cases[] = {
+        {"letters in upper case", "", {{'q', 0}, {'W', 0}}, "QW"},
+        {"digits and minus from the key", "", {{0, '7'}, {0, '-'}}, "7-"},
+        {"other characters are ignored", "", {{'!', '!'}, {0, '+'}}, ""},
+        {"the delete code deletes", "ab", {{8, 0}}, "a"},
+        {"inserted at the cursor", "ac", {{8, 0}, {'b', 0}, {'c', 0}}, "aBC"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        PTicker t;
+        TextInput in(c.start, &t);
+        in.SetQwerty(1);
+        EXPECT_EQ(Type(in, t, c.presses), c.expected);
+    }
+    // Nothing goes in past the maximum length.
+    PTicker t;
+    TextInput in("abc", &t);
+    in.SetQwerty(1);
+    in.SetMaxTextLength(3);
+    EXPECT_EQ(Type(in, t, {{'d', 0}}), "abc");
+}
+
+TEST(TextInput, CursorMovesAndDeletes)
+{
+    PTicker t;
+    TextInput in("AB", &t);
+    // The cursor starts at the end, so typing appends.
+    EXPECT_EQ(in.GetCursor(), 2);
+    in.HandleLeftArrowEvent();
+    in.HandleLeftArrowEvent();
+    in.HandleLeftArrowEvent();
+    EXPECT_EQ(in.GetCursor(), 0);
+    // Delete at the start removes the first character.
+    in.HandleNumpadInput(8, 0);
+    EXPECT_STREQ(in.GetString(), "B");
+    EXPECT_EQ(in.GetCursor(), 0);
+    in.HandleRightArrowEvent();
+    in.HandleRightArrowEvent();
+    EXPECT_EQ(in.GetCursor(), 1);
+    // An arrow ends a multi-tap sequence: the same key gives a new letter.
+    Type(in, t, {{0, '2'}});
+    in.HandleLeftArrowEvent();
+    in.HandleRightArrowEvent();
+    Type(in, t, {{0, '2'}});
+    EXPECT_STREQ(in.GetString(), "Baa");
+    EXPECT_EQ(in.GetCharAtCursor(-1), 'a');
+    EXPECT_EQ(in.GetCharAtCursor(-100), 'B');
+    EXPECT_EQ(in.GetCharAtCursor(0), 0);
+    in.SetDeleteKey(127);
+    in.HandleNumpadInput(0, 127);
+    EXPECT_STREQ(in.GetString(), "Ba");
+    in.SetText(nullptr);
+    EXPECT_STREQ(in.GetString(), "");
+    EXPECT_STREQ(in.GetCaseIndicator(), "ABC");
+    in.HandleNumpadInput(8, 0);
+    EXPECT_EQ(in.GetCursor(), 0);
+}
+
+TEST(TextInput, TextOfTheFullLengthStaysTerminated)
+{
+    const std::string longer(200, 'x');
+    PTicker t;
+    TextInput in(longer.c_str(), &t);
+    EXPECT_EQ(std::string(in.GetString()), longer.substr(0, TextInput::kMaxLength));
+    EXPECT_EQ(in.GetCursor(), TextInput::kMaxLength);
+    EXPECT_EQ(in.GetCharAtCursor(0), 0);
+    EXPECT_EQ(in.GetCharAtCursor(1000), 0);
+    // Full: a key replaces the last character, nothing is appended.
+    Type(in, t, {{0, '2'}});
+    EXPECT_EQ(TextInput::StrLen(in.GetString()), TextInput::kMaxLength);
+    EXPECT_EQ(in.GetString()[TextInput::kMaxLength - 1], 'a');
+    in.SetMaxTextLength(1000);
+    in.SetQwerty(1);
+    Type(in, t, {{'z', 0}});
+    EXPECT_EQ(TextInput::StrLen(in.GetString()), TextInput::kMaxLength);
+    in.AddLetter(2, 0);
+    in.AddLetterQwerty('q', 5);
+    EXPECT_EQ(TextInput::StrLen(in.GetString()), TextInput::kMaxLength);
+    EXPECT_EQ(in.GetString()[0], 'x');
+}
+
+} // namespace

@@ -1,0 +1,370 @@
+// The game's sound service, played through the engine's PCM output into the
+// WAV sink (or the null sink where nothing is listened to). Sounds are made
+// with the PSND writer in a scratch directory that stands in for the data.
+#include <cmath>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <sys/stat.h>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include "engine/audio/paudio.h"
+#include "engine/runtime/ptime.h"
+#include "game/world/audiomanager.h"
+#include "host/pcm.h"
+#include "tools/lib/psndwriter.h"
+#include "tools/lib/toolfile.h"
+#include "tools/lib/wavfile.h"
+
+namespace {
+
+constexpr int kRate = 44100;
+constexpr double kAmplitude = 16000.0;
+
+// Half a second of a 1 kHz sine at the output rate, as a PSND record.
+std::vector<uint8_t> ToneRecord(double seconds = 0.5)
+{
+    const size_t n = size_t(kRate * seconds);
+    std::vector<int16_t> pcm(n);
+    for (size_t i = 0; i < n; i++)
+        pcm[i] = int16_t(std::lround(kAmplitude * std::sin(2 * M_PI * 1000.0 * double(i) / kRate)));
+    PsndFields f;
+    f.rate = kRate;
+    f.copies = 0;
+    return PsndBuild(f, pcm.data(), pcm.size() * 2);
+}
+
+// A scratch data directory as the writable directory, holding the sound
+// files named in `present` (paths of the clip table, backslashes and all).
+class SoundDir {
+public:
+    SoundDir()
+    {
+        char tmpl[] = "/tmp/krv_sounds_XXXXXX";
+        if (mkdtemp(tmpl))
+            m_dir = tmpl;
+        setenv("VORNAPP_SAVEPATH", (m_dir + "/").c_str(), 1);
+        setenv("VORNAPPPATH", (m_dir + "/none/").c_str(), 1);
+    }
+    ~SoundDir()
+    {
+        HostPcmSelect(HOST_PCM_NULL, nullptr, 0);
+        unsetenv("VORNAPP_SAVEPATH");
+        unsetenv("VORNAPPPATH");
+        (void)!std::system(("rm -rf '" + m_dir + "'").c_str());
+    }
+    void Add(const char* clipPath, const std::vector<uint8_t>& bytes)
+    {
+        std::string rel = clipPath;
+        for (char& c : rel)
+            if (c == '\\')
+                c = '/';
+        const std::string full = m_dir + "/" + rel;
+        (void)!std::system(("mkdir -p '" + full.substr(0, full.rfind('/')) + "'").c_str());
+        std::string err;
+        ASSERT_TRUE(WriteFileAtomic(full, bytes, &err)) << err;
+    }
+    // Every sample clip of the table, all the same tone.
+    void AddAllSounds()
+    {
+        const std::vector<uint8_t> tone = ToneRecord(0.05);
+        for (const auto& c : AudioManager::kClips)
+            if (c.type == AudioManager::CLIP_SOUND)
+                Add(c.path, tone);
+    }
+    std::string Path(const std::string& name) const { return m_dir + "/" + name; }
+
+private:
+    std::string m_dir;
+};
+
+// RMS of the left channel over the frames that are not silent.
+double SoundingRms(const std::string& wavPath, size_t* frames = nullptr)
+{
+    WavData w;
+    std::string err;
+    if (!WavRead(wavPath.c_str(), &w, &err))
+        return -1.0;
+    double sum = 0;
+    size_t n = 0;
+    // The tone's zero crossings are single silent samples: only runs of
+    // silence longer than a few samples count as silence.
+    const size_t total = w.Frames();
+    size_t first = total, last = 0;
+    for (size_t i = 0; i < total; i++)
+        if (w.Sample16(i, 0) != 0) {
+            first = std::min(first, i);
+            last = i;
+        }
+    for (size_t i = first; i <= last && i < total; i++) {
+        double s = w.Sample16(i, 0);
+        sum += s * s;
+        n++;
+    }
+    if (frames)
+        *frames = n;
+    return n ? std::sqrt(sum / double(n)) : 0.0;
+}
+
+// Waits (a guard against hangs, not a timing check) until no channel plays.
+bool WaitSilent(AudioManager& am)
+{
+    PAudioPlayer* p = am.GetPlayer();
+    for (int i = 0; i < 20000; i++) {
+        p->Lock();
+        const int active = p->GetActiveCount();
+        p->Unlock();
+        if (!active)
+            return true;
+        usleep(500);
+    }
+    return false;
+}
+
+TEST(AudioManagerOutput, ClipLevelFollowsGroupAndMainVolume)
+{
+    // The level heard is the tone's times the group volume times the main
+    // volume, each out of 256. Main volume steps come from SetMainVolume.
+    struct Case {
+        int groupVolume;
+        int mainSteps; // +: up presses, -: down presses from 96
+        int expectedMain;
+    } cases[] = {
+        {256, 0, 96},
+        {128, 0, 96},
+        {256, +20, 256}, // held at 256, not beyond
+        {96, -4, 64},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "group " << c.groupVolume << " steps " << c.mainSteps);
+        SoundDir dir;
+        dir.Add(AudioManager::kClips[11].path, ToneRecord(0.5));
+        const std::string wav = dir.Path("out.wav");
+        HostPcmSelect(HOST_PCM_WAV, wav.c_str(), 1000);
+        {
+            AudioManager am;
+            ASSERT_NE(am.GetPlayer(), nullptr);
+            ASSERT_EQ(am.InitAllSounds(), 0);
+            ASSERT_EQ(am.GetState(), AudioManager::STATE_RUNNING);
+            am.SetVolume(AudioManager::GROUP_EFFECTS, c.groupVolume);
+            for (int i = 0; i < std::abs(c.mainSteps); i++)
+                am.SetMainVolume(c.mainSteps > 0);
+            EXPECT_EQ(am.GetMainVolume(), c.expectedMain);
+            ASSERT_EQ(am.Play(11, 0, 0), 1);
+            ASSERT_TRUE(WaitSilent(am));
+            am.Stop();
+            am.GetPlayer()->Stop();
+        }
+        size_t frames = 0;
+        const double rms = SoundingRms(wav, &frames);
+        const double expected = kAmplitude / std::sqrt(2.0) * c.groupVolume / 256.0 * c.expectedMain / 256.0;
+        EXPECT_NEAR(rms, expected, expected * 0.02 + 2.0);
+        EXPECT_NEAR(double(frames), kRate * 0.5, kRate * 0.01);
+    }
+}
+
+TEST(AudioManagerOutput, FocusPausesAndResumesALoopingClip)
+{
+    SoundDir dir;
+    dir.Add(AudioManager::kClips[0].path, ToneRecord(0.1));
+    const std::string before = dir.Path("before.wav"), after = dir.Path("after.wav");
+    HostPcmSelect(HOST_PCM_WAV, before.c_str(), 1000);
+    AudioManager am;
+    ASSERT_NE(am.GetPlayer(), nullptr);
+    am.InitAllSounds();
+    am.SetVolume(AudioManager::GROUP_MUSIC, 256);
+    ASSERT_EQ(am.Play(0, 0, -1), 1);
+    PSleep(30);
+
+    am.PauseAll();
+    EXPECT_EQ(am.GetState(), AudioManager::STATE_PAUSED);
+    EXPECT_FALSE(am.GetPlayer()->IsStarted());
+    // The sink closed with the pause: its file is complete and held the tone.
+    const double rmsBefore = SoundingRms(before);
+    EXPECT_NEAR(rmsBefore, kAmplitude / std::sqrt(2.0) * 96 / 256, 60.0);
+
+    HostPcmSelect(HOST_PCM_WAV, after.c_str(), 1000);
+    EXPECT_EQ(am.ResumeAll(), 0);
+    EXPECT_EQ(am.GetState(), AudioManager::STATE_RUNNING);
+    EXPECT_TRUE(am.GetPlayer()->IsStarted());
+    PSleep(30);
+    am.Stop(0);
+    am.GetPlayer()->Stop();
+    // The loop went on where it was after the resume.
+    EXPECT_NEAR(SoundingRms(after), rmsBefore, 60.0);
+}
+
+class AudioManagerTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        HostPcmSelect(HOST_PCM_NULL, nullptr, 0);
+        dir.AddAllSounds();
+    }
+    SoundDir dir;
+};
+
+TEST_F(AudioManagerTest, MissingClipsAreSkippedWithALogLine)
+{
+    // Only the sample sounds exist; the music module is missing.
+    testing::internal::CaptureStdout();
+    AudioManager am;
+    am.InitAllSounds();
+    const std::string log = testing::internal::GetCapturedStdout();
+    EXPECT_NE(log.find("clip 1 (data\\audio\\music\\_notused_.pmf) did not load"), std::string::npos) << log;
+    EXPECT_FALSE(am.IsLoaded(1));
+    EXPECT_EQ(am.Play(1, 0, 0), 0);
+    EXPECT_EQ(am.GetVolume(1), 0);
+    for (int i = 0; i < AudioManager::kClipCount; i++) {
+        SCOPED_TRACE(i);
+        // 18 and 19 are never loaded by the game's start-up.
+        EXPECT_EQ(am.IsLoaded(i), i != 1 && i < AudioManager::kLoadedClips);
+    }
+    // A clip the start-up skipped can be loaded on demand, each row its own copy.
+    EXPECT_EQ(am.Load(19), 1);
+    EXPECT_EQ(am.Load(19), 1);
+    EXPECT_EQ(am.Play(19, 0, 0), 1);
+}
+
+TEST_F(AudioManagerTest, BadClipNumbersAreRefused)
+{
+    AudioManager am;
+    am.InitAllSounds();
+    for (int i : {-1, AudioManager::kClipCount, 1000}) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(am.Load(i), 0);
+        EXPECT_EQ(am.Play(i, 0, 0), 0);
+        EXPECT_EQ(am.GetVolume(i), 0);
+        am.Stop(i);
+        am.Unload(i);
+        am.SetVolume(i, 10, 0);
+        am.SetFrequency(i, 8000);
+    }
+    // An unknown group stores nothing.
+    am.SetVolume(2, 10);
+    EXPECT_EQ(am.GetVolume(0), 96);
+    EXPECT_EQ(am.GetVolume(2), 96);
+}
+
+TEST_F(AudioManagerTest, GroupVolumeReachesOnlyItsClipsAndLaterLoads)
+{
+    AudioManager am;
+    am.InitAllSounds();
+    am.SetVolume(AudioManager::GROUP_MUSIC, 200);
+    EXPECT_EQ(am.GetVolume(0), 200);
+    for (int i = 2; i < AudioManager::kLoadedClips; i++)
+        EXPECT_EQ(am.GetVolume(i), 96) << i;
+    am.SetVolume(AudioManager::GROUP_EFFECTS, 40);
+    EXPECT_EQ(am.GetVolume(0), 200);
+    EXPECT_EQ(am.GetVolume(7), 40);
+    // A clip loaded later takes its group's current volume; unloading and
+    // reloading does too.
+    ASSERT_EQ(am.Load(18), 1);
+    EXPECT_EQ(am.GetVolume(18), 40);
+    am.SetVolume(7, 5, 1);
+    EXPECT_EQ(am.GetVolume(7), 5);
+    am.Unload(7);
+    EXPECT_EQ(am.GetVolume(7), 0);
+    ASSERT_EQ(am.Load(7), 1);
+    EXPECT_EQ(am.GetVolume(7), 40);
+}
+
+TEST_F(AudioManagerTest, MainVolumeStopsTheOutputAtZeroAndStartsItAgain)
+{
+    AudioManager am;
+    am.InitAllSounds();
+    PAudioPlayer* p = am.GetPlayer();
+    ASSERT_TRUE(p->IsStarted());
+    for (int i = 0; i < 11; i++)
+        am.SetMainVolume(0);
+    EXPECT_EQ(am.GetMainVolume(), 8);
+    EXPECT_TRUE(p->IsStarted());
+    am.SetMainVolume(0);
+    EXPECT_EQ(am.GetMainVolume(), 0);
+    EXPECT_FALSE(p->IsStarted());
+    am.SetMainVolume(0);
+    EXPECT_EQ(am.GetMainVolume(), 0);
+    am.SetMainVolume(1);
+    EXPECT_EQ(am.GetMainVolume(), 8);
+    EXPECT_TRUE(p->IsStarted());
+    EXPECT_EQ(p->GetDevice()->GetVolume() & 0xffff, 8);
+
+    // Both groups silent stops the output too, whatever the main volume.
+    am.SetVolume(AudioManager::GROUP_MUSIC, 0);
+    am.SetVolume(AudioManager::GROUP_EFFECTS, 0);
+    am.SetMainVolume(1);
+    EXPECT_FALSE(p->IsStarted());
+}
+
+TEST_F(AudioManagerTest, StateFollowsStartStopPauseAndResume)
+{
+    AudioManager am;
+    PAudioPlayer* p = am.GetPlayer();
+    // Pausing a stopped manager changes nothing and resuming does nothing.
+    am.PauseAll();
+    EXPECT_EQ(am.GetState(), AudioManager::STATE_STOPPED);
+    EXPECT_EQ(am.ResumeAll(), 0);
+    EXPECT_EQ(am.GetState(), AudioManager::STATE_STOPPED);
+    EXPECT_FALSE(p->IsStarted());
+
+    am.InitAllSounds();
+    EXPECT_EQ(am.GetState(), AudioManager::STATE_RUNNING);
+    EXPECT_EQ(p->GetMixerChannels(), AudioManager::kMixerChannels);
+    am.PauseAll();
+    am.PauseAll();
+    EXPECT_EQ(am.GetState(), AudioManager::STATE_PAUSED);
+    EXPECT_EQ(am.ResumeAll(), 0);
+    EXPECT_EQ(am.GetState(), AudioManager::STATE_RUNNING);
+
+    // A paused manager with the main volume at 0 resumes without output.
+    for (int i = 0; i < 12; i++)
+        am.SetMainVolume(0);
+    am.Start();
+    am.PauseAll();
+    EXPECT_EQ(am.ResumeAll(), 0);
+    EXPECT_EQ(am.GetState(), AudioManager::STATE_RUNNING);
+    EXPECT_FALSE(p->IsStarted());
+
+    // Stop ends the playing clips; StopAll leaves the manager stopped.
+    am.SetMainVolume(1);
+    ASSERT_EQ(am.Play(3, 0, -1), 1);
+    EXPECT_EQ(p->GetActiveCount(), 1);
+    am.Stop();
+    EXPECT_EQ(am.GetState(), AudioManager::STATE_STOPPED);
+    EXPECT_EQ(p->GetActiveCount(), 0);
+    am.Start();
+    ASSERT_EQ(am.Play(3, 8, -1), 1);
+    ASSERT_EQ(am.Play(3, 8, -1), 1);
+    EXPECT_EQ(p->GetActiveCount(), 2);
+    am.StopAll();
+    EXPECT_EQ(p->GetActiveCount(), 0);
+    EXPECT_EQ(am.GetState(), AudioManager::STATE_STOPPED);
+}
+
+TEST_F(AudioManagerTest, CallStartStopsTheOutputOnlyWhileRunning)
+{
+    AudioManager am;
+    EXPECT_EQ(am.OnEvent(4, 1, 0), 0);
+    EXPECT_EQ(am.OnEvent(AudioManager::kCallStateEvent, 1, 0), 1);
+    am.InitAllSounds();
+    ASSERT_TRUE(am.GetPlayer()->IsStarted());
+    EXPECT_EQ(am.OnEvent(AudioManager::kCallStateEvent, 1, 0), 1);
+    EXPECT_FALSE(am.GetPlayer()->IsStarted());
+}
+
+TEST_F(AudioManagerTest, UnloadingAPlayingClipTakesItOutOfThePlayer)
+{
+    AudioManager am;
+    am.InitAllSounds();
+    ASSERT_EQ(am.Play(2, 0, -1), 1);
+    ASSERT_EQ(am.Play(2, 8, -1), 1);
+    am.SetFrequency(2, 22050);
+    am.FreeAllSounds();
+    EXPECT_EQ(am.GetPlayer()->GetActiveCount(), 0);
+    EXPECT_EQ(am.Play(2, 0, 0), 0);
+}
+
+} // namespace

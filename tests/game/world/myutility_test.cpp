@@ -1,0 +1,266 @@
+// The shared helpers: digits, headings, line splitting, the little-endian
+// primitives of the game's binary files, angles, distances and wide-text
+// buffers. Widget drawing is checked on Mesa in myutility_draw_test.cpp.
+#include <cmath>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "engine/runtime/pstream.h"
+#include "game/world/myutility.h"
+
+namespace {
+
+constexpr int32_t F(double v) { return int32_t(v * 65536.0); }
+
+TEST(MyUtility, DigitOfANumber)
+{
+    struct {
+        int32_t value;
+        int index;
+        int expected;
+    } cases[] = {
+        {4, 0, '4'}, {123, 0, '1'}, {123, 2, '3'}, {123, 3, -1}, {0, 0, -1}, {-5, 0, -1},
+        {2147483647, 9, '7'}, {10, 1, '0'}, {7, -1, -1},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(MyUtility::GetCharFromIntAtIndex(c.value, static_cast<signed char>(c.index)), c.expected)
+            << c.value << " at " << c.index;
+}
+
+TEST(MyUtility, HeadingHasLengthThreeAndAHalfAlongTheRotatedZAxis)
+{
+    struct {
+        int32_t x, y, z;
+        double ex, ey, ez; // expected, or NaN to check the length only
+    } cases[] = {
+        {0, 0, 0, 0.0, 0.0, -3.5},
+        {0, F(180), 0, 0.0, 0.0, 3.5},
+        {F(90), 0, 0, 0.0, 3.5, 0.0},
+        {0, F(90), 0, -3.5, 0.0, 0.0},
+        {F(33), F(-71), F(12), NAN, NAN, NAN},
+        {F(-150), F(200), F(95), NAN, NAN, NAN},
+    };
+    for (const auto& c : cases) {
+        PVector3 out;
+        MyUtility::MoveByAngle(PVector3(c.x, c.y, c.z), out);
+        const double x = out.x / 65536.0, y = out.y / 65536.0, z = out.z / 65536.0;
+        SCOPED_TRACE(testing::Message() << x << ", " << y << ", " << z);
+        EXPECT_NEAR(std::sqrt(x * x + y * y + z * z), 3.5, 0.01);
+        if (!std::isnan(c.ex)) {
+            EXPECT_NEAR(std::fabs(x), std::fabs(c.ex), 0.01);
+            EXPECT_NEAR(y, c.ey, 0.01);
+            EXPECT_NEAR(z, c.ez, 0.01);
+        }
+    }
+}
+
+std::vector<std::wstring> Split(const wchar_t* text, wchar_t sep)
+{
+    wchar_t** lines = reinterpret_cast<wchar_t**>(1);
+    int count = -1;
+    MyUtility::StrToMultiline(text, lines, count, sep);
+    std::vector<std::wstring> out;
+    for (int i = 0; i < count; i++)
+        out.emplace_back(lines[i]);
+    if (count == 0) {
+        EXPECT_EQ(lines, nullptr);
+    }
+    MyUtility::FreeLines(lines, count);
+    return out;
+}
+
+TEST(MyUtility, TextSplitsIntoLinesAtTheSeparator)
+{
+    using V = std::vector<std::wstring>;
+    EXPECT_EQ(Split(nullptr, L'|'), V{});
+    EXPECT_EQ(Split(L"", L'|'), V{});
+    EXPECT_EQ(Split(L"no separator", L'|'), V{L"no separator"});
+    EXPECT_EQ(Split(L"ab|c", L'|'), (V{L"ab", L"c"}));
+    EXPECT_EQ(Split(L"a||b", L'|'), (V{L"a", L" ", L"b"}));
+    EXPECT_EQ(Split(L"|a", L'|'), (V{L" ", L"a"}));
+    EXPECT_EQ(Split(L"a|", L'|'), (V{L"a", L" "}));
+    EXPECT_EQ(Split(L"|", L'|'), (V{L" ", L" "}));
+}
+
+std::vector<uint8_t> Written(void (*write)(PStream*))
+{
+    std::vector<uint8_t> buf(1024);
+    PMemStream s(buf.data(), long(buf.size()));
+    write(&s);
+    buf.resize(size_t(s.Seek(0, 1)));
+    return buf;
+}
+
+TEST(MyUtility, IntegersAndStringsRoundTripLittleEndian)
+{
+    uint8_t b[4];
+    MyUtility::IntegerToBytes(int32_t(0x80c0ff01), b);
+    EXPECT_EQ(std::vector<uint8_t>(b, b + 4), (std::vector<uint8_t>{0x01, 0xff, 0xc0, 0x80}));
+    EXPECT_EQ(MyUtility::BytesToInteger(b), int32_t(0x80c0ff01));
+
+    const std::string longest(MyUtility::kMaxStoredString, 'x');
+    static std::string s_longest;
+    s_longest = longest;
+    std::vector<uint8_t> bytes = Written([](PStream* s) {
+        MyUtility::FileWrite_Byte(s, 7);
+        MyUtility::FileWrite_Int(s, -2);
+        MyUtility::FileWrite_String(s, "pilot");
+        MyUtility::FileWrite_String(s, nullptr);
+        MyUtility::FileWrite_String(s, "");
+        MyUtility::FileWrite_String(s, s_longest.c_str());
+        MyUtility::FileWrite_String(s, (s_longest + "cut").c_str());
+    });
+    ASSERT_EQ(bytes.size(), 1u + 4 + 4 + 5 + 4 + 4 + 2 * (4 + 255));
+    EXPECT_EQ(bytes[0], 7);
+
+    ByteCursor c(bytes.data() + 1, long(bytes.size() - 1));
+    int32_t v = 0;
+    EXPECT_EQ(MyUtility::ByteArrayRead_Int(c, v), -2);
+    EXPECT_EQ(v, -2);
+    char* str = nullptr;
+    EXPECT_EQ(MyUtility::ByteArrayRead_String(c, str), 1);
+    EXPECT_STREQ(str, "pilot");
+    // Absent and empty strings both read back as no string.
+    EXPECT_EQ(MyUtility::ByteArrayRead_String(c, str), 1);
+    EXPECT_EQ(str, nullptr);
+    EXPECT_EQ(MyUtility::ByteArrayRead_String(c, str), 1);
+    EXPECT_EQ(str, nullptr);
+    EXPECT_EQ(MyUtility::ByteArrayRead_String(c, str), 1);
+    EXPECT_EQ(std::string(str), longest);
+    EXPECT_EQ(MyUtility::ByteArrayRead_String(c, str), 1);
+    EXPECT_EQ(std::string(str), longest);
+    EXPECT_FALSE(c.failed);
+    EXPECT_EQ(c.Remaining(), 0);
+    delete[] str;
+}
+
+TEST(MyUtility, DamagedBytesFailTheCursorWithoutReadingPastTheEnd)
+{
+    struct Case {
+        const char* what;
+        std::vector<uint8_t> bytes;
+    } cases[] = {
+        {"short integer", {1, 2, 3}},
+        {"length beyond the data", {5, 0, 0, 0, 'a', 'b'}},
+        {"length above the stored maximum", [] {
+             std::vector<uint8_t> b = {0, 1, 0, 0}; // 256
+             b.resize(4 + 256, 'y');
+             return b;
+         }()},
+        {"huge length", {0xff, 0xff, 0xff, 0x7f, 'a'}},
+    };
+    for (auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        // Exactly sized heap copies: the sanitizer catches any read past them.
+        std::vector<uint8_t> exact(c.bytes);
+        ByteCursor cur(exact.data(), long(exact.size()));
+        char* str = new char[4];
+        std::strcpy(str, "old");
+        EXPECT_EQ(MyUtility::ByteArrayRead_String(cur, str), 0);
+        EXPECT_EQ(str, nullptr);
+        EXPECT_TRUE(cur.failed);
+        EXPECT_EQ(cur.Remaining(), 0);
+        // Once failed, reads give nothing.
+        int32_t v = 99;
+        EXPECT_EQ(MyUtility::ByteArrayRead_Int(cur, v), 0);
+        EXPECT_EQ(v, 0);
+    }
+    // A stored zero byte ends the text early but the whole length is skipped.
+    std::vector<uint8_t> b = {4, 0, 0, 0, 'a', 0, 'b', 'c', 9, 0, 0, 0};
+    ByteCursor cur(b.data(), long(b.size()));
+    char* str = nullptr;
+    EXPECT_EQ(MyUtility::ByteArrayRead_String(cur, str), 1);
+    EXPECT_STREQ(str, "a");
+    int32_t v = 0;
+    EXPECT_EQ(MyUtility::ByteArrayRead_Int(cur, v), 9);
+    delete[] str;
+}
+
+TEST(MyUtility, AnglesComeIntoOneTurn)
+{
+    struct {
+        double in, out;
+    } cases[] = {{0, 0}, {359.5, 359.5}, {360, 0}, {725, 5}, {-1, 359}, {-360, 0}, {-725, 355}};
+    for (const auto& c : cases)
+        EXPECT_EQ(MyUtility::AbsoluteAngle(F(c.in)), F(c.out)) << c.in;
+}
+
+TEST(MyUtility, DistanceWithinALimit)
+{
+    struct {
+        PVector3 a, b;
+        double limit;
+        double expected; // -1: beyond the limit
+    } cases[] = {
+        {PVector3(0, 0, 0), PVector3(F(3), F(4), 0), 54.0, 5.0},
+        {PVector3(F(10), F(10), F(10)), PVector3(F(10), F(10), F(10)), 1.0, 0.0},
+        {PVector3(0, 0, 0), PVector3(F(55), 0, 0), 54.0, -1},     // one axis beyond
+        {PVector3(0, 0, 0), PVector3(F(40), F(40), 0), 54.0, -1}, // each axis within, the diagonal not
+        {PVector3(F(-30000), 0, 0), PVector3(F(30000), 0, 0), 32000.0, -1},
+        {PVector3(F(-20000), F(-20000), F(-20000)), PVector3(F(0), F(0), F(0)), 32000.0, -1},
+        {PVector3(F(-10000), F(-10000), F(-10000)), PVector3(F(0), F(0), F(0)), 32000.0, 17320.5},
+    };
+    for (const auto& c : cases) {
+        const int32_t d = MyUtility::GetDistanceInMinimum(c.a, c.b, F(c.limit));
+        if (c.expected < 0)
+            EXPECT_EQ(d, -1) << c.limit;
+        else
+            EXPECT_NEAR(d / 65536.0, c.expected, c.expected / 200 + 0.01) << c.limit;
+    }
+}
+
+TEST(MyUtility, WideTextsStayInsideTheirBuffers)
+{
+    // Guard characters after the 33-character buffer must survive.
+    constexpr int kGuard = 4;
+    wchar_t buf[MyUtility::kWideBuffer + kGuard];
+    auto reset = [&](const wchar_t* start) {
+        std::wmemset(buf, L'#', MyUtility::kWideBuffer + kGuard);
+        std::wcscpy(buf, start);
+    };
+    auto guardsIntact = [&] {
+        for (int i = MyUtility::kWideBuffer; i < MyUtility::kWideBuffer + kGuard; i++)
+            if (buf[i] != L'#')
+                return false;
+        return true;
+    };
+    const std::wstring w31(31, L'a'), w32(32, L'a');
+
+    reset(L"");
+    MyUtility::ItoaW(buf, -2147483647 - 1);
+    EXPECT_EQ(std::wstring(buf), L"-2147483648");
+    MyUtility::ItoaW(buf, 0);
+    EXPECT_EQ(std::wstring(buf), L"0");
+
+    reset(L"ab");
+    MyUtility::AppendW(buf, L'c');
+    EXPECT_EQ(std::wstring(buf), L"abc");
+    reset(w32.c_str()); // full: the last character is replaced
+    MyUtility::AppendW(buf, L'z');
+    EXPECT_EQ(std::wstring(buf), w31 + L"z");
+    EXPECT_TRUE(guardsIntact());
+
+    reset(L"ab");
+    MyUtility::AppendW(buf, L"cd");
+    EXPECT_EQ(std::wstring(buf), L"abcd");
+    reset(L"ab");
+    MyUtility::AppendW(buf, L"");
+    EXPECT_EQ(std::wstring(buf), L"ab");
+    reset(std::wstring(20, L'a').c_str()); // 20 + 20 is cut to 31
+    MyUtility::AppendW(buf, std::wstring(20, L'b').c_str());
+    EXPECT_EQ(std::wstring(buf), std::wstring(20, L'a') + std::wstring(11, L'b'));
+    EXPECT_TRUE(guardsIntact());
+    reset(L"ab"); // 2 + 30 fills all 32 characters exactly
+    MyUtility::AppendW(buf, std::wstring(30, L'b').c_str());
+    EXPECT_EQ(std::wstring(buf), L"ab" + std::wstring(30, L'b'));
+    EXPECT_TRUE(guardsIntact());
+    reset(w32.c_str());
+    MyUtility::AppendW(buf, std::wstring(40, L'b').c_str());
+    EXPECT_EQ(std::wstring(buf), w31);
+    EXPECT_TRUE(guardsIntact());
+}
+
+} // namespace
