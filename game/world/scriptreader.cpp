@@ -1,0 +1,866 @@
+#include "game/world/scriptreader.h"
+
+#include <cstdarg>
+#include <cstring>
+#include <new>
+
+#include "engine/runtime/pdebug.h"
+#include "engine/runtime/pfile.h"
+#include "engine/runtime/ptext.h"
+#include "game/world/myutility.h"
+
+namespace {
+
+bool IsSpace(char c)
+{
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+bool Equals(PString const& s, char const* text)
+{
+    size_t n = std::strlen(text);
+    return s.Length() == n && (n == 0 || std::memcmp(s.Data(), text, n) == 0);
+}
+
+bool Equals(PString const& s, std::string const& text)
+{
+    return s.Length() == text.size() && (text.empty() || std::memcmp(s.Data(), text.data(), text.size()) == 0);
+}
+
+void SetText(PString& s, std::string const& text)
+{
+    if (text.empty())
+        s.Clear();
+    else
+        s.Assign(text.data(), unsigned(text.size()));
+}
+
+// Where a token lies in the text.
+struct Token {
+    size_t begin = 0;
+    size_t end = 0; // one past its last character
+    size_t Length() const { return end - begin; }
+};
+
+// Skips whitespace, takes the run of non-whitespace characters and consumes
+// the one delimiter after it. False (pos at the end) when only whitespace is
+// left.
+bool NextToken(std::string const& text, size_t& pos, Token& t)
+{
+    size_t n = text.size();
+    while (pos < n && IsSpace(text[pos]))
+        pos++;
+    if (pos >= n)
+        return false;
+    t.begin = pos;
+    while (pos < n && !IsSpace(text[pos]))
+        pos++;
+    t.end = pos;
+    if (pos < n)
+        pos++;
+    return true;
+}
+
+bool TokenIs(std::string const& text, Token const& t, char const* word)
+{
+    size_t n = std::strlen(word);
+    return t.Length() == n && text.compare(t.begin, n, word) == 0;
+}
+
+bool TokenIs(std::string const& text, Token const& t, PString const& word)
+{
+    return t.Length() == word.Length() && (word.Length() == 0 || text.compare(t.begin, t.Length(), word.Data(), word.Length()) == 0);
+}
+
+// A token read for a line: at most kLineToken characters are kept.
+bool ReadLineToken(std::string const& text, size_t& pos, std::string& out, ScriptTextErrors* errors)
+{
+    Token t;
+    if (!NextToken(text, pos, t))
+        return false;
+    size_t n = t.Length();
+    if (n > ScriptLimits::kLineToken) {
+        if (errors)
+            errors->Report("token of %u characters (at most %u): \"%.40s...\"", unsigned(n),
+                           unsigned(ScriptLimits::kLineToken), text.c_str() + t.begin);
+        n = ScriptLimits::kLineToken;
+    }
+    out.assign(text, t.begin, n);
+    return true;
+}
+
+// A string value: everything up to and including the next double quote is
+// skipped and the text up to the following one taken; there is no escape.
+void ReadQuoted(std::string const& text, size_t& pos, std::string& out, ScriptTextErrors* errors)
+{
+    out.clear();
+    size_t open = text.find('"', pos);
+    if (open == std::string::npos) {
+        if (errors)
+            errors->Report("string value without an opening quote");
+        pos = text.size();
+        return;
+    }
+    size_t close = text.find('"', open + 1);
+    size_t end = close == std::string::npos ? text.size() : close;
+    if (close == std::string::npos && errors)
+        errors->Report("string value without a closing quote");
+    size_t n = end - open - 1;
+    if (n > ScriptLimits::kLineToken) {
+        if (errors)
+            errors->Report("string of %u characters (at most %u)", unsigned(n), unsigned(ScriptLimits::kLineToken));
+        n = ScriptLimits::kLineToken;
+    }
+    out.assign(text, open + 1, n);
+    pos = close == std::string::npos ? text.size() : close + 1;
+}
+
+// Reads a bracket group in normalised form (tokens joined by single
+// spaces). False when the position is at the end; the empty text when the
+// next token does not open a group. Brackets pair up at any depth.
+bool ReadGroup(std::string const& text, size_t& pos, std::string& out)
+{
+    out.clear();
+    Token t;
+    if (!NextToken(text, pos, t))
+        return false;
+    if (text[t.begin] != '{')
+        return true;
+    out.assign(text, t.begin, t.Length());
+    size_t depth = 1;
+    while (depth > 0 && NextToken(text, pos, t)) {
+        out += ' ';
+        out.append(text, t.begin, t.Length());
+        if (text[t.begin] == '{')
+            depth++;
+        else if (text[t.begin] == '}')
+            depth--;
+    }
+    return true;
+}
+
+} // namespace
+
+void ScriptTextErrors::Report(char const* format, ...)
+{
+    count++;
+    va_list args;
+    va_start(args, format);
+    PString line("script text: ");
+    line.AppendFormatV(format, args);
+    va_end(args);
+    _PDebug("%s\n", line.c_str());
+}
+
+// ---------------------------------------------------------------------------
+// LineDefinition
+
+LineDefinition::LineDefinition() = default;
+
+LineDefinition::LineDefinition(char const* keyword)
+{
+    SetCommand(keyword);
+}
+
+LineDefinition::~LineDefinition() = default;
+
+void LineDefinition::SetCommand(char const* keyword)
+{
+    command = keyword ? keyword : "";
+}
+
+void LineDefinition::AddValueDefinition(TYPE type)
+{
+    if (valueTypes.size() < size_t(ScriptLimits::kMaxValues))
+        valueTypes.push_back(type);
+}
+
+void LineDefinition::AddOwnDefinitionName(char const* name)
+{
+    if (ownDefinitionNames.size() < size_t(ScriptLimits::kMaxNames))
+        ownDefinitionNames.emplace_back(name);
+}
+
+void LineDefinition::SetArrayDefinitionSample(Definition* sample)
+{
+    arrayDefinitionSample.reset(sample);
+}
+
+Definition* LineDefinition::GetArrayDefinition(int i) const
+{
+    if (i < 0 || i >= int(arrayDefinitions.size()))
+        return nullptr;
+    return arrayDefinitions[size_t(i)].get();
+}
+
+bool LineDefinition::AddArrayDefinition(Definition* element)
+{
+    std::unique_ptr<Definition> owned(element);
+    if (!element || arrayDefinitions.size() >= size_t(ScriptLimits::kMaxItems))
+        return false;
+    arrayDefinitions.push_back(std::move(owned));
+    return true;
+}
+
+LineDefinition* LineDefinition::CopyInstance() const
+{
+    std::unique_ptr<LineDefinition> c(new (std::nothrow) LineDefinition);
+    if (!c)
+        return nullptr;
+    c->command = command;
+    c->command.Copy();
+    c->valueTypes = valueTypes;
+    c->ownDefinitionNames = ownDefinitionNames;
+    c->isArray = isArray;
+    if (isArray) {
+        for (auto const& e : arrayDefinitions) {
+            Definition* d = e->CopyInstance();
+            if (!d)
+                return nullptr;
+            c->arrayDefinitions.emplace_back(d);
+        }
+    }
+    if (arrayDefinitionSample) {
+        c->arrayDefinitionSample.reset(arrayDefinitionSample->CopyInstance());
+        if (!c->arrayDefinitionSample)
+            return nullptr;
+    }
+    return c.release();
+}
+
+// ---------------------------------------------------------------------------
+// ConfigLine
+
+bool ConfigLine::FindInContent(std::string const& text, ScriptTextErrors* errors)
+{
+    LineDefinition* d = definitionRef;
+    // An array, or a keyword without values, carries its count as value 0.
+    if (d->isArray || d->valueTypes.empty())
+        d->AddValueDefinition(TYPE_INTEGER);
+    values.assign(d->valueTypes.size(), PString());
+
+    size_t pos = 0;
+    std::string word;
+    while (ReadLineToken(text, pos, word, errors)) {
+        if (!Equals(d->command, word))
+            continue;
+        if (!d->isArray) {
+            for (size_t k = 0; k < d->valueTypes.size(); k++) {
+                std::string v;
+                if (d->valueTypes[k] == TYPE_STRING)
+                    ReadQuoted(text, pos, v, errors);
+                else
+                    ReadLineToken(text, pos, v, errors);
+                SetText(values[k], v);
+            }
+            return true;
+        }
+        std::string countText;
+        if (!ReadLineToken(text, pos, countText, errors))
+            return false;
+        int n = PAtoi(countText.c_str(), static_cast<char**>(nullptr), 0);
+        if (n <= 0 || pos >= text.size())
+            continue; // look for a later occurrence
+        int left = errors ? errors->elementsLeft : ScriptLimits::kMaxItems;
+        if (n > left) {
+            if (errors)
+                errors->Report("array \"%s\" of %d elements: the script may hold %d in all", d->command.c_str(), n,
+                               ScriptLimits::kMaxElements);
+            n = left;
+        }
+        if (errors)
+            errors->elementsLeft -= n;
+        std::string group;
+        ReadGroup(text, pos, group);
+        for (int i = 0; i < n; i++) {
+            std::unique_ptr<Definition> e(new (std::nothrow) Definition);
+            if (!e)
+                return true;
+            PString elementName(d->command);
+            elementName.Copy();
+            elementName.AppendFormat("[%d]", i);
+            e->name = elementName;
+            if (d->arrayDefinitionSample && !e->CopyExpectedLinesOf(*d->arrayDefinitionSample))
+                return true;
+            size_t p = 0;
+            Token t;
+            while (NextToken(group, p, t)) {
+                if (TokenIs(group, t, e->name)) {
+                    e->hasContent = ReadGroup(group, p, e->content);
+                    break;
+                }
+            }
+            e->ReadExpectedCommandLines(errors);
+            if (!d->AddArrayDefinition(e.release()))
+                return true;
+        }
+        return true;
+    }
+    return false;
+}
+
+int ConfigLine::GetValueType(int i) const
+{
+    if (i < 0 || i >= int(definitionRef->valueTypes.size()))
+        return TYPE_STRING;
+    return definitionRef->valueTypes[size_t(i)];
+}
+
+PString* ConfigLine::GetValue_str(int i)
+{
+    if (i < 0 || i >= int(values.size()) || values[size_t(i)].IsEmpty())
+        return nullptr;
+    PString& v = values[size_t(i)];
+    unsigned n = v.Length();
+    if (n >= 2 && v.Data()[0] == '"' && v.Data()[n - 1] == '"') {
+        if (n == 2) {
+            v.Clear();
+            return nullptr;
+        }
+        v = v.Mid(1, n - 2);
+        v.Copy();
+    }
+    return &v;
+}
+
+int ConfigLine::GetValue_int(int i) const
+{
+    if (i < 0 || i >= int(values.size()))
+        return 0;
+    return PAtoi(values[size_t(i)].c_str(), static_cast<char**>(nullptr), 0);
+}
+
+int ConfigLine::GetValue_boolean(int i) const
+{
+    if (i < 0 || i >= int(values.size()))
+        return 0;
+    return Equals(values[size_t(i)], "TRUE") ? 1 : 0;
+}
+
+int ConfigLine::GetValue_ownDef(int i) const
+{
+    if (i < 0 || i >= int(values.size()))
+        return 0;
+    auto const& names = definitionRef->ownDefinitionNames;
+    for (size_t k = 0; k < names.size(); k++) {
+        if (names[k].Length() == values[size_t(i)].Length() && Equals(names[k], values[size_t(i)].c_str()))
+            return int(k);
+    }
+    return 0;
+}
+
+ConfigLine* ConfigLine::CopyInstance() const
+{
+    ConfigLine* c = new (std::nothrow) ConfigLine(definitionRef, index);
+    if (c)
+        c->values = values;
+    return c;
+}
+
+// ---------------------------------------------------------------------------
+// Definition
+
+Definition::~Definition() = default;
+
+void Definition::SetType(char const* text)
+{
+    if (text && *text)
+        type = text;
+}
+
+void Definition::SetName(char const* text)
+{
+    if (text && *text)
+        name = text;
+}
+
+void Definition::SetContent(char const* text)
+{
+    if (text && *text) {
+        content = text;
+        hasContent = true;
+    }
+}
+
+bool Definition::AddExpectedCommandLine(LineDefinition* line)
+{
+    std::unique_ptr<LineDefinition> owned(line);
+    if (!line || expectedLines.size() >= size_t(ScriptLimits::kMaxItems))
+        return false;
+    expectedLines.push_back(std::move(owned));
+    return true;
+}
+
+ConfigLine* Definition::GetConfigLine(char const* word) const
+{
+    if (!word)
+        return nullptr;
+    for (auto const& l : lines) {
+        if (Equals(l->definitionRef->command, word))
+            return l.get();
+    }
+    return nullptr;
+}
+
+void Definition::FindInMainContent(std::string const& text, ScriptTextErrors*)
+{
+    size_t pos = 0;
+    Token t;
+    while (NextToken(text, pos, t)) {
+        if (!type.IsEmpty()) {
+            if (!TokenIs(text, t, type))
+                continue;
+            if (!NextToken(text, pos, t))
+                return;
+        }
+        if (TokenIs(text, t, name)) {
+            hasContent = ReadGroup(text, pos, content);
+            return;
+        }
+    }
+}
+
+void Definition::ReadExpectedCommandLines(ScriptTextErrors* errors)
+{
+    if (!hasContent)
+        return;
+    for (size_t k = 0; k < expectedLines.size(); k++) {
+        std::unique_ptr<ConfigLine> line(new (std::nothrow) ConfigLine(expectedLines[k].get(), int(k)));
+        if (!line)
+            return;
+        if (line->FindInContent(content, errors))
+            lines.push_back(std::move(line));
+    }
+}
+
+bool Definition::CopyExpectedLinesOf(Definition const& from)
+{
+    for (auto const& l : from.expectedLines) {
+        LineDefinition* c = l->CopyInstance();
+        if (!c || !AddExpectedCommandLine(c))
+            return false;
+    }
+    return true;
+}
+
+Definition* Definition::CopyInstance() const
+{
+    std::unique_ptr<Definition> c(new (std::nothrow) Definition);
+    if (!c)
+        return nullptr;
+    c->type = type;
+    c->type.Copy();
+    c->name = name;
+    c->name.Copy();
+    c->content = content;
+    c->hasContent = hasContent;
+    if (!c->CopyExpectedLinesOf(*this))
+        return nullptr;
+    for (auto const& l : lines) {
+        ConfigLine* cl = l->CopyInstance();
+        if (!cl)
+            return nullptr;
+        // A copied line refers to the copy's own schema at the same position.
+        if (l->index >= 0 && size_t(l->index) < c->expectedLines.size() &&
+            expectedLines[size_t(l->index)].get() == l->definitionRef)
+            cl->definitionRef = c->expectedLines[size_t(l->index)].get();
+        c->lines.emplace_back(cl);
+    }
+    return c.release();
+}
+
+namespace {
+
+// The smallest records: a line (index, keyword, count, array byte) and a
+// block (type, name, line count).
+constexpr size_t kMinLineRecord = 13;
+constexpr size_t kMinBlockRecord = 12;
+
+char const* ShownName(PString const& s)
+{
+    return s.IsEmpty() ? "(element)" : s.c_str();
+}
+
+// A stored string into a PString (empty for no string); false when the
+// cursor failed.
+bool ReadString(ByteCursor& c, PString& out)
+{
+    char* text = nullptr;
+    int ok = MyUtility::ByteArrayRead_String(c, text);
+    out.Clear();
+    if (ok && text && *text)
+        out = text;
+    delete[] text;
+    return ok != 0 && !c.failed;
+}
+
+size_t Left(ByteCursor const& c)
+{
+    return c.failed || c.Remaining() < 0 ? 0 : size_t(c.Remaining());
+}
+
+} // namespace
+
+bool Definition::LoadFromBuffer(ByteCursor& c, int& elementBudget)
+{
+    PString storedType, storedName;
+    if (!ReadString(c, storedType) || !ReadString(c, storedName)) {
+        _PDebug("compiled script: block \"%s\" ends early\n", ShownName(name));
+        return false;
+    }
+    type = storedType;
+    name = storedName;
+    int32_t lineCount;
+    MyUtility::ByteArrayRead_Int(c, lineCount);
+    if (c.failed || lineCount < 0 || lineCount > ScriptLimits::kMaxItems ||
+        size_t(lineCount) * kMinLineRecord > Left(c)) {
+        _PDebug("compiled script: block \"%s\" has a bad line count %d\n", ShownName(name), int(lineCount));
+        c.failed = true;
+        return false;
+    }
+    lines.clear();
+    for (int32_t l = 0; l < lineCount; l++) {
+        int32_t index;
+        MyUtility::ByteArrayRead_Int(c, index);
+        if (c.failed || index < 0 || size_t(index) >= expectedLines.size()) {
+            _PDebug("compiled script: block \"%s\" line %d has keyword index %d of %u\n", ShownName(name), int(l),
+                    int(index), unsigned(expectedLines.size()));
+            c.failed = true;
+            return false;
+        }
+        LineDefinition* d = expectedLines[size_t(index)].get();
+        std::unique_ptr<ConfigLine> line(new (std::nothrow) ConfigLine(d, index));
+        if (!line)
+            return false;
+        PString keyword;
+        if (!ReadString(c, keyword))
+            return false;
+        d->command = keyword;
+        int32_t valueCount;
+        MyUtility::ByteArrayRead_Int(c, valueCount);
+        if (c.failed || valueCount < 0 || valueCount > ScriptLimits::kMaxValues) {
+            _PDebug("compiled script: keyword \"%s\" has a bad value count %d\n", d->command.c_str(), int(valueCount));
+            c.failed = true;
+            return false;
+        }
+        line->values.resize(size_t(valueCount));
+        for (int32_t k = 0; k < valueCount; k++) {
+            PString& v = line->values[size_t(k)];
+            int32_t n = 0;
+            switch (line->GetValueType(k)) {
+            case TYPE_INTEGER:
+            case TYPE_HEX:
+                MyUtility::ByteArrayRead_Int(c, n);
+                if (!c.failed)
+                    v.Num(n);
+                break;
+            case TYPE_BOOLEAN:
+                if (Left(c) < 1) {
+                    c.failed = true;
+                    break;
+                }
+                v = *c.pos++ ? "TRUE" : "FALSE";
+                break;
+            case TYPE_OWNDEF:
+                MyUtility::ByteArrayRead_Int(c, n);
+                if (c.failed)
+                    break;
+                if (n < 0 || size_t(n) >= d->ownDefinitionNames.size()) {
+                    _PDebug("compiled script: keyword \"%s\" has enumeration position %d of %u\n", d->command.c_str(),
+                            int(n), unsigned(d->ownDefinitionNames.size()));
+                    c.failed = true;
+                    break;
+                }
+                v = d->ownDefinitionNames[size_t(n)];
+                break;
+            default:
+                ReadString(c, v);
+                break;
+            }
+            if (c.failed) {
+                _PDebug("compiled script: keyword \"%s\" value %d is malformed or ends early\n", d->command.c_str(), int(k));
+                return false;
+            }
+        }
+        if (Left(c) < 1) {
+            _PDebug("compiled script: keyword \"%s\" ends early\n", d->command.c_str());
+            c.failed = true;
+            return false;
+        }
+        d->isArray = int8_t(*c.pos++ != 0);
+        if (d->isArray) {
+            int32_t count;
+            MyUtility::ByteArrayRead_Int(c, count);
+            if (!d->arrayDefinitionSample) {
+                _PDebug("compiled script: keyword \"%s\" is stored as an array but has no elements\n", d->command.c_str());
+                c.failed = true;
+                return false;
+            }
+            if (c.failed || count < 0 || count > ScriptLimits::kMaxItems || count > elementBudget ||
+                size_t(count) * kMinBlockRecord > Left(c)) {
+                _PDebug("compiled script: array \"%s\" has a bad element count %d\n", d->command.c_str(), int(count));
+                c.failed = true;
+                return false;
+            }
+            elementBudget -= count;
+            for (int32_t i = 0; i < count; i++) {
+                std::unique_ptr<Definition> e(new (std::nothrow) Definition);
+                if (!e)
+                    return false;
+                e->name = d->command;
+                e->name.Copy();
+                e->name.AppendFormat("[%d]", int(i));
+                if (!e->CopyExpectedLinesOf(*d->arrayDefinitionSample) || !e->LoadFromBuffer(c, elementBudget))
+                    return false;
+                if (!d->AddArrayDefinition(e.release())) {
+                    _PDebug("compiled script: array \"%s\" has too many elements\n", d->command.c_str());
+                    c.failed = true;
+                    return false;
+                }
+            }
+        }
+        lines.push_back(std::move(line));
+    }
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+// ScriptReader
+
+ScriptReader::~ScriptReader() = default;
+
+bool ScriptReader::AddDefinition(Definition* definition)
+{
+    std::unique_ptr<Definition> owned(definition);
+    if (!definition || definitions.size() >= size_t(ScriptLimits::kMaxItems))
+        return false;
+    definitions.push_back(std::move(owned));
+    return true;
+}
+
+namespace {
+
+// The whole file, or an empty vector when it is missing, empty or larger
+// than limit.
+std::vector<uint8_t> ReadWholeFile(char const* path, long limit)
+{
+    std::vector<uint8_t> data;
+    if (!path)
+        return data;
+    PFile f(path, PFile::kRead);
+    if (!f.IsOpen())
+        return data;
+    long size = f.Size();
+    if (size <= 0)
+        return data;
+    if (size > limit) {
+        _PDebug("%s: %ld bytes, more than the %ld a script may have\n", path, size, limit);
+        return data;
+    }
+    data.resize(size_t(size));
+    if (f.ReadFully(data.data(), int(size)) != int(size)) {
+        _PDebug("%s: short read\n", path);
+        data.clear();
+    }
+    return data;
+}
+
+} // namespace
+
+int ScriptReader::LoadFromFile(char const* path)
+{
+    std::vector<uint8_t> data = ReadWholeFile(path, long(ScriptLimits::kMaxText));
+    if (data.empty())
+        return 1;
+    content.assign(reinterpret_cast<char const*>(data.data()), data.size());
+    hasContent = true;
+    return 0;
+}
+
+void ScriptReader::RemoveComments()
+{
+    std::string out;
+    out.reserve(content.size());
+    size_t n = content.size();
+    for (size_t i = 0; i < n;) {
+        if (content[i] == '/' && i + 1 < n && content[i + 1] == '/') {
+            while (i < n && content[i] != '\r' && content[i] != '\n')
+                i++;
+            continue;
+        }
+        out += content[i++];
+    }
+    content.swap(out);
+}
+
+namespace {
+
+// A name read by the template passes, at most kTemplateToken characters.
+bool TemplateName(std::string const& text, Token const& t, ScriptTextErrors& errors)
+{
+    if (t.Length() > ScriptLimits::kTemplateToken) {
+        errors.Report("template name of %u characters (at most %u)", unsigned(t.Length()),
+                      unsigned(ScriptLimits::kTemplateToken));
+        return false;
+    }
+    (void)text;
+    return true;
+}
+
+// Finds the first definition "template NAME {...}" of the name; the position
+// of its opening bracket token, or npos.
+size_t FindTemplateBody(std::string const& text, std::string const& name)
+{
+    size_t pos = 0;
+    Token t;
+    while (NextToken(text, pos, t)) {
+        if (!TokenIs(text, t, "template"))
+            continue;
+        size_t p = pos;
+        Token n, b;
+        if (!NextToken(text, p, n))
+            return std::string::npos;
+        if (n.Length() != name.size() || text.compare(n.begin, n.Length(), name) != 0)
+            continue;
+        size_t bodyAt = p;
+        if (NextToken(text, p, b) && text[b.begin] == '{')
+            return bodyAt;
+    }
+    return std::string::npos;
+}
+
+} // namespace
+
+void ScriptReader::PreprocessTemplates()
+{
+    int expansions = 0;
+    bool again = true;
+    while (again) {
+        again = false;
+        size_t pos = 0, afterPrevious = 0;
+        Token t;
+        while (NextToken(content, pos, t)) {
+            if (!TokenIs(content, t, "template")) {
+                afterPrevious = pos;
+                continue;
+            }
+            Token name;
+            if (!NextToken(content, pos, name))
+                break;
+            size_t afterName = pos;
+            size_t peek = pos;
+            Token next;
+            if (NextToken(content, peek, next) && content[next.begin] == '{') {
+                afterPrevious = afterName; // a definition: its body is scanned on
+                continue;
+            }
+            if (!TemplateName(content, name, textErrors))
+                return;
+            if (++expansions > ScriptLimits::kMaxExpansions) {
+                textErrors.Report("more than %d template uses expanded (a template that uses itself?)",
+                                  ScriptLimits::kMaxExpansions);
+                return;
+            }
+            std::string nameText(content, name.begin, name.Length());
+            std::string body;
+            size_t bodyAt = FindTemplateBody(content, nameText);
+            if (bodyAt != std::string::npos)
+                ReadGroup(content, bodyAt, body);
+            else
+                textErrors.Report("template \"%s\" is used but not defined", nameText.c_str());
+            if (content.size() - (name.end - afterPrevious) + body.size() > ScriptLimits::kMaxText) {
+                textErrors.Report("script grows beyond %u bytes by its templates", unsigned(ScriptLimits::kMaxText));
+                return;
+            }
+            content.replace(afterPrevious, name.end - afterPrevious, body);
+            again = true;
+            break;
+        }
+    }
+}
+
+void ScriptReader::RemoveTemplateDefinitions()
+{
+    bool again = true;
+    while (again) {
+        again = false;
+        size_t pos = 0, afterPrevious = 0;
+        Token t;
+        while (NextToken(content, pos, t)) {
+            if (!TokenIs(content, t, "template")) {
+                afterPrevious = pos;
+                continue;
+            }
+            size_t p = pos;
+            Token name, next;
+            if (!NextToken(content, p, name))
+                break;
+            size_t bodyAt = p;
+            if (!NextToken(content, p, next) || content[next.begin] != '{') {
+                afterPrevious = pos;
+                continue;
+            }
+            std::string body;
+            ReadGroup(content, bodyAt, body);
+            content.erase(afterPrevious, bodyAt - afterPrevious);
+            again = true;
+            break;
+        }
+    }
+}
+
+void ScriptReader::ReadDefinitions()
+{
+    for (size_t i = 0; i < definitions.size(); i++)
+        ReadDefinition(int(i));
+}
+
+void ScriptReader::ReadDefinition(int i)
+{
+    if (i < 0 || i >= int(definitions.size()))
+        return;
+    Definition* d = definitions[size_t(i)].get();
+    d->FindInMainContent(content, &textErrors);
+    d->ReadExpectedCommandLines(&textErrors);
+}
+
+void ScriptReader::ReleaseContent()
+{
+    std::string().swap(content);
+    hasContent = false;
+}
+
+int ScriptReader::LoadFromFile_Binary(char const* path)
+{
+    std::vector<uint8_t> data = ReadWholeFile(path, ScriptLimits::kMaxBinary);
+    if (data.empty())
+        return 0;
+    int r = LoadFromBuffer(data.data(), data.size());
+    if (!r)
+        _PDebug("%s: not a usable compiled script\n", path);
+    return r;
+}
+
+int ScriptReader::LoadFromBuffer(void const* data, size_t size)
+{
+    if (!data || size == 0)
+        return 0;
+    ByteCursor c(data, long(size));
+    int budget = ScriptLimits::kMaxElements;
+    for (auto& d : definitions) {
+        if (!d->LoadFromBuffer(c, budget))
+            return 0;
+    }
+    return 1;
+}
+
+Definition* ScriptReader::GetDefinition(char const* name) const
+{
+    if (!name)
+        return nullptr;
+    for (auto const& d : definitions) {
+        if (Equals(d->name, name))
+            return d.get();
+    }
+    return nullptr;
+}

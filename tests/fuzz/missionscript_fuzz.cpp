@@ -1,0 +1,39 @@
+// The compiled mission script reader on arbitrary bytes, under the game's
+// mission vocabulary: it must load or refuse without reading out of bounds
+// or allocating without limit, and what it loads must be walkable by the
+// mission accessors.
+#include <cstdint>
+#include <cstdlib>
+
+#include "game/world/scriptreader.h"
+#include "game/world/splevelmanager.h"
+
+extern "C" int LLVMFuzzerTestOneInput(uint8_t const* data, size_t size)
+{
+    ScriptReader r;
+    SPLM::DefineScriptSyntax(&r);
+    if (!r.LoadFromBuffer(data, size))
+        return 0;
+    int sum = SPLM::GetEnergy_mainPlayer(&r) + SPLM::GetMissionDescription(&r) + SPLM::GetPlane_mainPlayer(&r);
+    for (int i = 0; i < SPLM::GetGpos_count(&r); i++) {
+        Definition* g = SPLM::GetGpos_arrayElement(&r, i);
+        for (int w = 0; w < SPLM::GetWeaponsAvailableCount_gpo(g); w++) {
+            int index, ammo;
+            SPLM::GetWeaponData_gpo(g, index, ammo, w);
+            sum += index + ammo;
+        }
+        PString* name = nullptr;
+        SPLM::GetModelGroupData_gpo(g, name, 0);
+    }
+    for (int i = 0; i < SPLM::GetEvents_count(&r); i++) {
+        Definition* e = SPLM::GetEvents_arrayElement(&r, i);
+        for (int c = 0; c < SPLM::GetEventsCommands_count(e); c++)
+            sum += SPLM::GetEventsCommands_arrayElement(e, c) ? 1 : 0;
+    }
+    SmartCamera* cams = nullptr;
+    unsigned short count = 0;
+    SPLM manager;
+    manager.GetCameraLock_mainPlayer(&r, cams, count);
+    SPLM::FreeCameraLocks(cams, count);
+    return sum == 0x7FFFFFFF ? 1 : 0;
+}
