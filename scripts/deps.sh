@@ -13,6 +13,7 @@ pkgs+=(etc1tool libglu1-mesa-dev)
 pkgs+=(sox libxmp-dev)
 # The font builder renders TrueType fonts with FreeType; DejaVu fonts are its sources.
 pkgs+=(libfreetype-dev fonts-dejavu-core)
+pkgs+=(python3 librsvg2-bin) # build: the demo art generator (demo/art) and its SVG renderer
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -1,11 +1,15 @@
 // The built demo archive: it holds exactly the files of the tree it was packed
 // from, each one reads back through PFile's archive fall-back (the archive in
-// the globals, as the game installs it) with the same bytes, and every entry
-// loads with the engine's own reader for its kind.
+// the globals, as the game installs it) with the same bytes, every entry
+// loads with the engine's own reader for its kind, every file the game opens
+// by a fixed name is there, and the pictures keep the rules the drawing code
+// relies on (true colour, hard alpha where alpha-tested, power-of-two
+// textures).
 #include <gtest/gtest.h>
 
 #include <dirent.h>
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -23,6 +27,7 @@
 #include "engine/runtime/palloc.h"
 #include "engine/runtime/pfile.h"
 #include "engine/runtime/pglobals.h"
+#include "engine/runtime/piffreader.h"
 #include "engine/runtime/pstring.h"
 #include "engine/runtime/pvfs.h"
 #include "game/scene/p3danim.h"
@@ -71,6 +76,11 @@ std::vector<uint8_t> EntryBytes(const char* name)
     for (int n; (n = f.Read(buf, sizeof buf)) > 0;)
         out.insert(out.end(), buf, buf + n);
     return out;
+}
+
+bool StartsWith(const std::string& s, const char* head)
+{
+    return s.compare(0, std::string(head).size(), head) == 0;
 }
 
 bool EndsWith(const std::string& s, const char* tail)
@@ -125,14 +135,68 @@ TEST_F(DemoArchive, HoldsTheTreeCompressed)
     struct stat st;
     ASSERT_EQ(::stat(KRV_DEMO_ARCHIVE, &st), 0);
     EXPECT_LT(uint64_t(st.st_size), treeBytes);
-    // What the game looks for by name is there.
-    for (const char* name : {"data\\fonts\\font6x8.fnt", "data\\fonts\\prop.fnt", "data\\audio\\sfx\\click.psn"})
+    // Names are found however the caller spells them.
+    for (const char* name : {"data\\fonts\\font6x8.fnt", "DATA\\FONTS\\PROP.FNT", "data/2dgfx/Warroom.png",
+                             "data\\audio\\sfx\\click.psn"})
         EXPECT_FALSE(EntryBytes(name).empty()) << name;
     EXPECT_TRUE(EntryBytes("data\\fonts\\missing.fnt").empty());
 }
 
+// Where a scene's meshes and textures are: an aircraft scene in
+// data\planes\<p>\scenes\ takes them from its folder's models\ and textures\;
+// a level from data\objects\ and the summer season, then the common textures.
+struct SceneDirs {
+    std::string meshDir;
+    std::vector<std::string> textureDirs;
+};
+
+SceneDirs DirsOfScene(const std::string& name)
+{
+    const std::string planes = "data\\planes\\";
+    size_t at = name.find("\\scenes\\");
+    if (StartsWith(name, planes.c_str()) && at != std::string::npos) {
+        std::string folder = name.substr(0, at + 1);
+        return {folder + "models\\", {folder + "textures"}};
+    }
+    return {"data\\objects\\", {"data\\textures", "data\\textures\\summer"}};
+}
+
+bool PowerOfTwo(int v)
+{
+    return v > 0 && (v & (v - 1)) == 0;
+}
+
+// The texture names of a mesh (its TEXL chunk), read with the engine's chunk reader.
+std::vector<std::string> TextureNames(const char* path)
+{
+    std::vector<std::string> out;
+    PIFFReader r(path);
+    if (!r.IsOpen())
+        return out;
+    unsigned size = 0;
+    for (uint32_t id; (id = r.NextChunk(size)) != 0;) {
+        if (id != PFourCC("TEXL")) {
+            r.SkipChunk();
+            continue;
+        }
+        std::string all(size, '\0');
+        if (r.Read(all.data(), int(size)) != int(size))
+            return {};
+        for (size_t p = 0; p < all.size();) {
+            size_t z = all.find('\0', p);
+            if (z == std::string::npos)
+                break;
+            if (z > p)
+                out.push_back(all.substr(p, z - p));
+            p = z + 1;
+        }
+    }
+    return out;
+}
+
 TEST_F(DemoArchive, EveryEntryLoadsWithTheEngineReader)
 {
+    std::vector<std::pair<std::string, std::string>> meshHome;
     int kinds[6] = {};
     for (const TreeFile& f : files) {
         const char* name = f.name.c_str();
@@ -141,8 +205,15 @@ TEST_F(DemoArchive, EveryEntryLoadsWithTheEngineReader)
             std::unique_ptr<PUnicodeFont> font(PUnicodeFont::Create(name));
             ASSERT_NE(font, nullptr);
             int h = 0;
-            EXPECT_GT(font->StringWidth("Korvanth", &h, 8), 0);
+            EXPECT_GT(font->StringWidth("Korvanth \xC4\xD6\xDC", &h, 11), 0);
             EXPECT_GT(h, 0);
+            // Glyphs are alpha-tested like the interface pictures.
+            const PSurface* strip = font->args.strip;
+            ASSERT_TRUE(strip && strip->alpha);
+            int soft = 0;
+            for (int i = 0; i < strip->width * strip->height; i++)
+                soft += strip->alpha[i] != 0 && strip->alpha[i] != 255;
+            EXPECT_EQ(soft, 0);
             kinds[0]++;
         } else if (EndsWith(f.name, ".pof")) {
             std::unique_ptr<PMesh> mesh(PMesh::CreateFromFile(name, nullptr, ""));
@@ -150,31 +221,68 @@ TEST_F(DemoArchive, EveryEntryLoadsWithTheEngineReader)
             ASSERT_NE(mesh->Vertices(), nullptr);
             EXPECT_GE(mesh->Vertices()->count, 3);
             EXPECT_GE(mesh->ListCount(), 1);
+            // Every texture of the mesh is in the folders its scenes name
+            // (an aircraft's own, or a season's and the common one) and has
+            // power-of-two sides; the menu bomb has none of its own.
+            SceneDirs dirs = DirsOfScene(f.name.substr(0, f.name.rfind("\\models\\") + 1) + "scenes\\");
+            for (const std::string& tex : TextureNames(name)) {
+                std::unique_ptr<PSurface> t;
+                for (const std::string& d : dirs.textureDirs)
+                    if (!t)
+                        t.reset(PSurface::CreateFromFile((d + "\\" + tex).c_str(), 0, PIMAGE_DETECT));
+                ASSERT_NE(t, nullptr) << "texture " << tex;
+                EXPECT_TRUE(PowerOfTwo(t->width) && PowerOfTwo(t->height)) << tex;
+            }
+            if (f.name == "data\\objects\\menu_bomb.pof") {
+                EXPECT_TRUE(TextureNames(name).empty());
+            }
             kinds[1]++;
         } else if (EndsWith(f.name, ".pam")) {
             std::unique_ptr<P3DAnim> scene(P3DAnim::Create());
             ASSERT_NE(scene, nullptr);
-            PString noDir("");
-            PString* dirs[1] = {&noDir};
+            SceneDirs dirs = DirsOfScene(f.name);
+            std::vector<PString> dirStrings;
+            for (const std::string& d : dirs.textureDirs)
+                dirStrings.emplace_back(d.c_str());
+            std::vector<PString*> dirPtrs;
+            for (PString& d : dirStrings)
+                dirPtrs.push_back(&d);
             PMesh** meshes = nullptr;
             char** names = nullptr;
             int count = 0;
-            ASSERT_EQ(scene->LoadFromFile(name, dirs, 1, "data\\objects\\", nullptr, meshes, names, &count), 1);
-            EXPECT_EQ(count, 2);
-            EXPECT_EQ(scene->modelCount, 2);
+            ASSERT_EQ(scene->LoadFromFile(name, dirPtrs.data(), (unsigned char)dirPtrs.size(), dirs.meshDir.c_str(),
+                                          nullptr, meshes, names, &count),
+                      1);
+            EXPECT_GT(scene->modelCount, 0);
             for (int i = 0; i < count; i++) {
-                EXPECT_NE(meshes[i], nullptr) << "mesh " << names[i] << " of the scene";
+                std::string mesh = names[i];
+                if (mesh != "coll") {
+                    EXPECT_NE(meshes[i], nullptr) << "mesh " << mesh << " of the scene";
+                    // One geometry per name: the game pools meshes by name
+                    // across all the scenes of a session.
+                    meshHome.push_back({mesh, dirs.meshDir});
+                }
                 P3DMeshDelete(meshes[i]);
                 PFree(names[i]);
             }
             PFree(meshes);
             PFree(names);
             kinds[2]++;
-        } else if (EndsWith(f.name, ".png") || EndsWith(f.name, ".nrv")) {
+        } else if (EndsWith(f.name, ".png")) {
+            std::vector<uint8_t> bytes = FileBytes(f.path);
+            ASSERT_GT(bytes.size(), 26u);
+            // True colour only (RGB or RGBA, 8 bits): palette and grey
+            // pictures would become paletted or luminance textures.
+            EXPECT_EQ(bytes[24], 8);
+            EXPECT_TRUE(bytes[25] == 2 || bytes[25] == 6) << "colour type " << int(bytes[25]);
             std::unique_ptr<PSurface> s(PSurface::CreateFromFile(name, 0, PIMAGE_DETECT));
             ASSERT_NE(s, nullptr);
-            EXPECT_EQ(s->width, 128);
-            EXPECT_EQ(s->height, 64);
+            EXPECT_GT(s->width, 0);
+            EXPECT_GT(s->height, 0);
+            if (StartsWith(f.name, "data\\textures\\") || f.name.find("\\textures\\") != std::string::npos) {
+                EXPECT_TRUE(PowerOfTwo(s->width) && PowerOfTwo(s->height)) << s->width << "x" << s->height;
+                EXPECT_LE(std::max(s->width, s->height), 512);
+            }
             kinds[3]++;
         } else if (EndsWith(f.name, ".psn")) {
             std::unique_ptr<PAudioSound> snd(PAudioSound::Load(name));
@@ -190,9 +298,230 @@ TEST_F(DemoArchive, EveryEntryLoadsWithTheEngineReader)
             ADD_FAILURE() << "no reader is known for this entry";
         }
     }
-    const int want[6] = {6, 2, 1, 2, 1, 1};
-    for (int k = 0; k < 6; k++)
-        EXPECT_EQ(kinds[k], want[k]) << "kind " << k;
+    EXPECT_EQ(kinds[0], 6);
+    for (int k = 1; k < 6; k++)
+        EXPECT_GT(kinds[k], 0) << "kind " << k;
+    std::sort(meshHome.begin(), meshHome.end());
+    meshHome.erase(std::unique(meshHome.begin(), meshHome.end()), meshHome.end());
+    for (size_t i = 1; i < meshHome.size(); i++)
+        EXPECT_NE(meshHome[i].first, meshHome[i - 1].first)
+            << "mesh " << meshHome[i].first << " comes from " << meshHome[i].second << " and "
+            << meshHome[i - 1].second;
+}
+
+// A scene as the game loads it, with the names of its meshes.
+std::unique_ptr<P3DAnim> LoadScene(const char* name, std::vector<std::string>* meshNames)
+{
+    std::unique_ptr<P3DAnim> scene(P3DAnim::Create());
+    SceneDirs dirs = DirsOfScene(name);
+    std::vector<PString> dirStrings;
+    for (const std::string& d : dirs.textureDirs)
+        dirStrings.emplace_back(d.c_str());
+    std::vector<PString*> dirPtrs;
+    for (PString& d : dirStrings)
+        dirPtrs.push_back(&d);
+    PMesh** meshes = nullptr;
+    char** names = nullptr;
+    int count = 0;
+    if (!scene || scene->LoadFromFile(name, dirPtrs.data(), (unsigned char)dirPtrs.size(), dirs.meshDir.c_str(),
+                                      nullptr, meshes, names, &count) != 1)
+        return nullptr;
+    for (int i = 0; i < count; i++) {
+        meshNames->push_back(names[i]);
+        P3DMeshDelete(meshes[i]);
+        PFree(names[i]);
+    }
+    PFree(meshes);
+    PFree(names);
+    return scene;
+}
+
+// The maps carry what the game and the mission scripts look for by name:
+// the start and spawn points, the enemy, friend, ground, ship and route
+// points, the base and target zones; every model drawn by areas has its
+// distant copy, which is also what projectiles collide with.
+TEST_F(DemoArchive, MapsHoldTheNamedPointsAndDistantMeshes)
+{
+    const char* scenes[] = {"data\\scenes\\map1.pam", "data\\scenes\\map2.pam", "data\\scenes\\map3.pam",
+                            "data\\scenes\\map4.pam", "data\\scenes\\level01.pam"};
+    std::vector<std::string> nulls = {"Null_Water_level", "PlayerStart", "Uboat0"};
+    for (int i = 0; i < 8; i++)
+        for (const char* n : {"Enemy", "Ground"})
+            nulls.push_back(n + std::to_string(i));
+    for (int i = 0; i < 4; i++)
+        for (const char* n : {"Spawn", "Friend", "Ship", "Route"})
+            nulls.push_back(n + std::to_string(i));
+    for (int k = 0; k < 5; k++) {
+        SCOPED_TRACE(scenes[k]);
+        std::vector<std::string> meshes;
+        std::unique_ptr<P3DAnim> scene = LoadScene(scenes[k], &meshes);
+        ASSERT_NE(scene, nullptr);
+        EXPECT_EQ(scene->AreaSize(), 50 << 16);
+        ASSERT_GT(scene->modelCount, 0);
+        EXPECT_TRUE(scene->models[0]->IsBgModel()) << "model 0 is the ground outside the play area";
+        for (const std::string& n : nulls)
+            EXPECT_NE(scene->GetNullPointerByName(n.c_str()), nullptr) << n;
+        std::vector<std::string> triggers = {"Base", "Target0", "Target1", "Target2", "Target3", "Zone0"};
+        if (k < 4)
+            triggers.push_back("Base_Map" + std::to_string(k + 1));
+        for (const std::string& t : triggers)
+            EXPECT_NE(scene->GetPtrToSphereTriggerByName(t.c_str()), nullptr) << t;
+        for (int m = 0; m < scene->modelCount; m++) {
+            const P3DModel* model = scene->models[m];
+            if (model->IsBgModel() || model->IsSkyboxModel() || model->meshIndex < 0)
+                continue;
+            std::string d1 = "data\\objects\\" + meshes[size_t(model->meshIndex)] + "_d1.pof";
+            EXPECT_NE(vfs.Find(vfs.HashName(d1.c_str())), nullptr) << d1;
+        }
+    }
+}
+
+// Each aircraft: the wing tips and the propeller point in its scene and in
+// its distant copy, its moving parts under the names its definition gives,
+// and the two propeller scenes.
+TEST_F(DemoArchive, AircraftScenesHoldTheirPointsAndParts)
+{
+    for (int n = 1; n <= 5; n++) {
+        std::string dir = "data\\planes\\plane" + std::to_string(n) + "\\scenes\\", p = "p" + std::to_string(n);
+        SCOPED_TRACE(dir);
+        std::vector<std::string> meshes, lodMeshes, runMeshes, menuMeshes;
+        std::unique_ptr<P3DAnim> main = LoadScene((dir + "plane" + std::to_string(n) + ".pam").c_str(), &meshes);
+        std::unique_ptr<P3DAnim> lod = LoadScene((dir + "plane" + std::to_string(n) + "_lod1.pam").c_str(), &lodMeshes);
+        std::unique_ptr<P3DAnim> run = LoadScene((dir + p + "_rotor_run.pam").c_str(), &runMeshes);
+        std::unique_ptr<P3DAnim> menu = LoadScene((dir + p + "_rotor_menu.pam").c_str(), &menuMeshes);
+        ASSERT_TRUE(main && lod && run && menu);
+        for (P3DAnim* s : {main.get(), lod.get()})
+            for (const char* null : {"WingR", "WingL", "Rotor1"})
+                EXPECT_NE(s->GetNullPointerByName(null), nullptr) << null;
+        for (const char* part : {"_body", "_gunfire", "_flapL", "_flapR", "_rudder"})
+            EXPECT_NE(std::find(meshes.begin(), meshes.end(), p + part), meshes.end()) << part;
+        EXPECT_NE(std::find(lodMeshes.begin(), lodMeshes.end(), p + "l_gunfire"), lodMeshes.end());
+        ASSERT_GT(run->modelCount, 0);
+        ASSERT_GT(menu->modelCount, 0);
+        EXPECT_EQ(runMeshes.at(size_t(run->models[0]->meshIndex)), p + "_prop_run");
+        EXPECT_EQ(menuMeshes.at(size_t(menu->models[0]->meshIndex)), p + "_prop");
+    }
+}
+
+// Every file the game opens by a name of its own (not one the data chooses).
+std::vector<std::string> FixedNames()
+{
+    std::vector<std::string> n;
+    auto add = [&](const char* fmt, int from, int to) {
+        for (int i = from; i <= to; i++) {
+            char buf[128];
+            std::snprintf(buf, sizeof buf, fmt, i, i);
+            n.push_back(buf);
+        }
+    };
+    const char* fonts[] = {"font12x16", "font16x20", "font20x28", "prop", "font12x16_", "font6x8"};
+    for (const char* f : fonts)
+        n.push_back(std::string("data\\fonts\\") + f + ".fnt");
+    const char* pictures[] = {
+        "soft_label_ok", "soft_label_back", "soft_label_ingame", "soft_label_pause", "soft_label_play",
+        "soft_label_back_paper", "metal_bar", "warroom", "lock", "lock_mini", "norva", "titlebackground",
+        "texture", "bombbay", "hatch_door", "earth", "clouds01", "clouds02", "clouds03", "explosion1", "selector",
+        "vornlogo", "bar_empty_side", "bar_fill_side", "bar_empty", "bar_fill", "endscreen", "icon_in_action",
+        "in_use", "typing_bg", "char_delete", "icon_profile_single", "icon_profile_multi", "rank_border", "radar",
+        "radar_bg", "energybar", "hud_weap_cir", "weap_bg", "fire_button", "repair_icon", "rearm_icon",
+        "bar_empty_side_", "bar_fill_side_", "bar_empty_", "bar_fill_", "bar_fillg_side_", "bar_fillg_",
+        "disconnect", "cam_icon", "flares_small", "horizon_frame", "horizon_fill", "letterhead", "frame_center",
+        "frame_top", "frame_bottom", "frame_left", "frame_right", "frame_left_top", "frame_right_top",
+        "frame_left_bottom", "frame_right_bottom", "mp_local_net", "mp_internet", "loading", "icon_occupation_ok",
+        "icon_occupation_busy"};
+    for (const char* p : pictures)
+        n.push_back(std::string("data\\2dgfx\\") + p + ".png");
+    add("data\\2dgfx\\campaign_%d.png", 1, 3);
+    add("data\\2dgfx\\campaign_%d_gray.png", 1, 3);
+    add("data\\2dgfx\\help_%d.png", 0, 6);
+    for (int c = 1; c <= 3; c++)
+        for (int m = 1; m <= 4; m++)
+            n.push_back("data\\2dgfx\\mission_icons\\campaign_" + std::to_string(c) + "_" + std::to_string(m) + ".png");
+    add("data\\2dgfx\\mission_icons\\t_attack_%d.png", 1, 4);
+    add("data\\2dgfx\\rank_%d.png", 0, 4);
+    add("data\\2dgfx\\rank_%d_.png", 0, 4);
+    add("data\\2dgfx\\medal_%d.png", 0, 5);
+    add("data\\2dgfx\\medal_%d_mask.png", 0, 5);
+    add("data\\2dgfx\\medal_%d_mask_out.png", 0, 5);
+    add("data\\2dgfx\\profile_icon_%d.png", 0, 4);
+    add("data\\2dgfx\\throttle_%d.png", 1, 10);
+    add("data\\2dgfx\\sc_%da.png", 0, 7);
+    add("data\\2dgfx\\sc_%db.png", 0, 7);
+    add("data\\2dgfx\\weap_icon_%d.png", 0, 15);
+    add("data\\2dgfx\\icon_plane_%d.png", 0, 4);
+    const char* objects[] = {"menu_bomb", "arrow", "wave2", "nuke1", "nuke2", "nuke3",
+                             "weapon_1", "weapon_2", "weapon_3", "weapon_4"};
+    for (const char* o : objects)
+        n.push_back(std::string("data\\objects\\") + o + ".pof");
+    const char* textures[] = {"explosion", "indicators", "indicator_round", "smoke", "smoke2", "smoke3", "shot1"};
+    for (const char* t : textures)
+        n.push_back(std::string("data\\textures\\") + t + ".png");
+    // The seasons hold the same ground and tree textures.
+    for (const char* season : {"summer", "winter", "desert"})
+        for (const char* t : {"ground_low", "ground", "ground_high", "foliage"})
+            n.push_back(std::string("data\\textures\\") + season + "\\" + t + ".png");
+    return n;
+}
+
+TEST_F(DemoArchive, HoldsEveryFileTheGameOpensByName)
+{
+    for (const std::string& name : FixedNames())
+        EXPECT_NE(vfs.Find(vfs.HashName(name.c_str())), nullptr) << name;
+}
+
+// The sizes the layout code assumes.
+TEST_F(DemoArchive, PicturesHaveTheSizesTheScreensAreLaidOutFor)
+{
+    struct Want {
+        const char* name;
+        int w, h;
+    } const wants[] = {
+        {"data\\2dgfx\\warroom.png", 1024, 600},      {"data\\2dgfx\\titlebackground.png", 1024, 600},
+        {"data\\2dgfx\\endscreen.png", 1024, 600},    {"data\\2dgfx\\bombbay.png", 1024, 600},
+        {"data\\2dgfx\\texture.png", 256, 256},       {"data\\2dgfx\\soft_label_back_paper.png", 44, 44},
+        {"data\\2dgfx\\sc_0a.png", 44, 44},           {"data\\2dgfx\\rank_0.png", 64, 64},
+        {"data\\2dgfx\\loading.png", 256, 32},        {"data\\2dgfx\\flares_small.png", 64, 32},
+        {"data\\2dgfx\\explosion1.png", 640, 64},     {"data\\2dgfx\\mission_icons\\t_attack_1.png", 56, 56},
+        {"data\\textures\\indicators.png", 128, 128}, {"data\\textures\\indicator_round.png", 64, 64},
+    };
+    for (const Want& w : wants) {
+        std::unique_ptr<PSurface> s(PSurface::CreateFromFile(w.name, 0, PIMAGE_DETECT));
+        ASSERT_NE(s, nullptr) << w.name;
+        EXPECT_EQ(s->width, w.w) << w.name;
+        EXPECT_EQ(s->height, w.h) << w.name;
+    }
+    // Every throttle layer is drawn on the canvas of the last one.
+    std::unique_ptr<PSurface> last(PSurface::CreateFromFile("data\\2dgfx\\throttle_10.png", 0, PIMAGE_DETECT));
+    ASSERT_NE(last, nullptr);
+    for (int k = 1; k < 10; k++) {
+        std::string name = "data\\2dgfx\\throttle_" + std::to_string(k) + ".png";
+        std::unique_ptr<PSurface> s(PSurface::CreateFromFile(name.c_str(), 0, PIMAGE_DETECT));
+        ASSERT_NE(s, nullptr) << name;
+        EXPECT_EQ(s->width, last->width) << name;
+        EXPECT_EQ(s->height, last->height) << name;
+    }
+}
+
+// Interface pictures with alpha are drawn with an alpha test that cuts
+// everything below about 0.92: their alpha must be 0 or 255, or edges and
+// faint parts vanish. Only the blended textures keep soft alpha.
+TEST_F(DemoArchive, AlphaTestedPicturesHaveHardAlpha)
+{
+    int checked = 0;
+    for (const TreeFile& f : files) {
+        if (!EndsWith(f.name, ".png") || !StartsWith(f.name, "data\\2dgfx\\"))
+            continue;
+        std::unique_ptr<PSurface> s(PSurface::CreateFromFile(f.name.c_str(), 0, PIMAGE_DETECT));
+        ASSERT_NE(s, nullptr) << f.name;
+        if (!s->alpha)
+            continue;
+        int soft = 0;
+        for (int i = 0; i < s->width * s->height; i++)
+            soft += s->alpha[i] != 0 && s->alpha[i] != 255;
+        EXPECT_EQ(soft, 0) << f.name;
+        checked++;
+    }
+    EXPECT_GT(checked, 100);
 }
 
 } // namespace

@@ -7,7 +7,7 @@
 // pixels). Rows are placed with the baseline at row `ascent`; every glyph is
 // moved right by the largest negative left bearing of the character set, so
 // that nothing is drawn left of the pen. `demo` writes the six fonts of the
-// demo data into OUTDIR.
+// demo data into OUTDIR, 1-bit (alpha 0 or 255).
 #include <ft2build.h>
 #include FT_FREETYPE_H
 
@@ -292,6 +292,10 @@ int Demo(int argc, char** argv)
         o.height = d.height;
         o.advance = d.advance;
         o.color = d.color;
+        // The game draws glyphs with an alpha test that cuts below about
+        // 0.92: 1-bit glyphs keep every stroke, coverage alpha would lose
+        // the anti-aliased edges.
+        o.mono = true;
         o.quiet = true; // the 6 x 8 font cuts the top row of two accented capitals
         std::string err;
         if (!Build(o, &err)) {
