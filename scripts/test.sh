@@ -13,4 +13,4 @@ cd "$build"
 # A test that fails is run once more before the run counts as failed, so that
 # a rare scheduling hiccup on a loaded machine does not hide the result; the
 # first failure stays in the output.
-ctest --output-on-failure -j "$(nproc)" --timeout 300 --repeat until-pass:2
+ctest --output-on-failure -j "$(nproc)" --timeout 300 --repeat until-pass:2 -LE long

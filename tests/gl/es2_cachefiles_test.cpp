@@ -27,24 +27,20 @@ std::string Slurp(std::string const& path)
 
 void Spit(std::string const& path, std::string const& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
 
-struct CacheFiles : ::testing::Test {
-    testes2::EglContext ctx;
-    testes2::FrontEnd fe;
+struct CacheFiles : testes2::OnMesaEs2<8> {
     std::unique_ptr<testes2::ScratchDir> dir;
-    P3DBackend* b = nullptr;
 
     void SetUp() override
     {
-        if (!ctx.Create(2, 8, 8))
-            GTEST_SKIP() << "no OpenGL ES 2.0 context on this machine";
+        OnMesaEs2::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
         dir = std::make_unique<testes2::ScratchDir>();
-        ASSERT_TRUE(fe.Create(2, 8, 8));
-        b = fe.backend();
         b->vornGLClearShaderCache();
     }
     void TearDown() override
     {
-        fe.gl.reset();
+        OnMesaEs2::TearDown();
         dir.reset();
     }
     std::string Path(std::string const& name) { return dir->path + name; }

@@ -23,34 +23,20 @@ char const kFSVarying[] = "varying lowp vec4 c;\nvoid main() { gl_FragColor = c;
 
 i32 const kQuad[12] = {-0x10000, -0x10000, 0, 0x10000, -0x10000, 0, -0x10000, 0x10000, 0, 0x10000, 0x10000, 0};
 
-struct Custom : ::testing::Test {
-    testes2::EglContext ctx;
-    testes2::FrontEnd fe;
-    PFixedEmu* emu = nullptr;
-    P3DBackend* b = nullptr;
-
+struct Custom : testes2::OnMesaEs2<8> {
     void SetUp() override
     {
-        if (!ctx.Create(2, 8, 8))
-            GTEST_SKIP() << "no OpenGL ES 2.0 context on this machine";
-        ASSERT_TRUE(fe.Create(2, 8, 8));
-        emu = &fe.es2->Emulation();
-        b = fe.backend();
+        OnMesaEs2::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
         fe.gl->glEnableClientState(GL_VERTEX_ARRAY);
         b->glVertexPointer(3, GL_FIXED, 0, kQuad);
         // The front end made its presentation program at start-up; start clean.
         b->vornGLClearShaderCache();
         fe.gl->glGetError();
     }
-    void TearDown() override { fe.gl.reset(); }
     u32 Error() { return fe.gl->glGetError(); }
     void Draw() { fe.gl->glDrawArrays(GL_TRIANGLE_STRIP, 0, 4); }
-    std::vector<unsigned char> Centre()
-    {
-        auto px = ctx.Read();
-        size_t at = (size_t(4) * 8 + 4) * 4;
-        return {px[at], px[at + 1], px[at + 2], px[at + 3]};
-    }
 };
 
 TEST_F(Custom, ProgramsByIndex)

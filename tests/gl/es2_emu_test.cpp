@@ -7,22 +7,13 @@
 #include <cstring>
 
 #include "gl/es2_fixedemu.h"
-#include "recording_backend.h"
+#include "es2_testgl.h"
 
 using namespace vornGL;
 
 namespace {
 
-struct Emu : ::testing::Test {
-    testgl::RecordingBackend rec{2};
-    P3DStateMan sm;
-    PFixedEmu emu{sm};
-    void SetUp() override
-    {
-        rec.integers[GL_MAX_TEXTURE_UNITS] = {8};
-        sm.SetBackend(&rec);
-    }
-    void TearDown() override { sm.SetBackend(nullptr); }
+struct Emu : testes2::RecordedEmu {
     u32 Error() { return sm.glGetError(); }
     f32 const* Value(int k) { return static_cast<f32 const*>(emu.UniformValue(k).Value()); }
 };
@@ -120,7 +111,7 @@ TEST_F(Emu, MaterialLightModelFogAlpha)
 
 TEST_F(Emu, ArraysAndQueries)
 {
-    char data[64];
+    char data[64] = {};
     emu.glColorPointer(3, GL_UNSIGNED_BYTE, 0, data);
     EXPECT_EQ(Error(), u32(GL_INVALID_VALUE));
     emu.glColorPointer(4, GL_SHORT, 0, data);

@@ -8,7 +8,7 @@
 
 #include "engine/runtime/palloc.h"
 #include "gl/es2_fixedemu.h"
-#include "recording_backend.h"
+#include "es2_testgl.h"
 
 using namespace vornGL;
 
@@ -22,23 +22,11 @@ int Occurrences(std::string const& s, std::string const& what)
     return n;
 }
 
-struct Gen : ::testing::Test {
-    testgl::RecordingBackend rec{2};
-    P3DStateMan sm;
-    PFixedEmu emu{sm};
-
+struct Gen : testes2::RecordedEmu {
     void SetUp() override
     {
-        rec.integers[GL_MAX_TEXTURE_UNITS] = {8};
-        sm.SetBackend(&rec);
+        RecordedEmu::SetUp();
         sm.EnableDisableCap(GL_VERTEX_ARRAY, 1);
-    }
-    void TearDown() override
-    {
-        sm.SetBackend(nullptr);
-        PPaperDoll::m_ShaderHashEmbed = false;
-        PPaperDoll::m_ShaderNoAlphaTest = false;
-        PPaperDoll::m_ShaderColorTint = false;
     }
     static std::string Take(char* text)
     {

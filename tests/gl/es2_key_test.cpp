@@ -11,7 +11,7 @@
 
 #include "gl/es2_fixedemu.h"
 #include "gl/glstateman.h"
-#include "recording_backend.h"
+#include "es2_testgl.h"
 
 using namespace vornGL;
 
@@ -75,21 +75,16 @@ TEST(Es2Hash, MatchesTheReferenceOnRandomStrings)
 
 // An emulation on a state manager with eight units over a recording back end
 // (making keys calls no GL).
-struct Keys : ::testing::Test {
-    testgl::RecordingBackend rec{2};
-    P3DStateMan sm;
-    PFixedEmu emu{sm};
+struct Keys : testes2::RecordedEmu {
     unsigned vh = 0, fh = 0, ph = 0;
 
     void SetUp() override
     {
-        rec.integers[GL_MAX_TEXTURE_UNITS] = {8};
-        sm.SetBackend(&rec);
+        RecordedEmu::SetUp();
         sm.EnableDisableCap(GL_VERTEX_ARRAY, 1);
         for (u32 u = 0; u < sm.UnitCount(); ++u)
             sm.Unit(u).envMode = GL_MODULATE;
     }
-    void TearDown() override { sm.SetBackend(nullptr); }
     std::string V()
     {
         PPaperDoll::GetStateHash(emu, vh, fh, ph);

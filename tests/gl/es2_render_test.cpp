@@ -17,32 +17,17 @@ i32 const kQuad[12] = {-0x10000, -0x10000, 0, 0x10000, -0x10000, 0, -0x10000, 0x
 u8 const kRed[16] = {255, 0, 0, 255, 255, 0, 0, 255, 255, 0, 0, 255, 255, 0, 0, 255};
 i32 const kNormals[12] = {0, 0, 0x10000, 0, 0, 0x10000, 0, 0, 0x10000, 0, 0, 0x10000};
 
-struct Render : ::testing::Test {
-    testes2::EglContext ctx;
-    testes2::FrontEnd fe;
-    GLES* g = nullptr;
-    PFixedEmu* emu = nullptr;
-
+struct Render : testes2::OnMesaEs2<8> {
     void SetUp() override
     {
-        if (!ctx.Create(2, 8, 8))
-            GTEST_SKIP() << "no OpenGL ES 2.0 context on this machine";
-        ASSERT_TRUE(fe.Create(2, 8, 8));
-        g = fe.gl.get();
-        emu = &fe.es2->Emulation();
+        OnMesaEs2::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
         g->glEnableClientState(GL_VERTEX_ARRAY);
         fe.backend()->glVertexPointer(3, GL_FIXED, 0, kQuad);
     }
-    void TearDown() override { fe.gl.reset(); }
     void Draw() { g->glDrawArrays(GL_TRIANGLE_STRIP, 0, 4); }
     void Clear() { g->glClear(GL_COLOR_BUFFER_BIT); }
-    // The centre pixel.
-    std::vector<unsigned char> Centre()
-    {
-        auto px = ctx.Read();
-        size_t at = (size_t(4) * 8 + 4) * 4;
-        return {px[at], px[at + 1], px[at + 2], px[at + 3]};
-    }
 };
 
 TEST_F(Render, FirstDrawIsWhiteAndRepeatedDrawsSendNothingNew)

@@ -3,13 +3,19 @@
 // OpenGL ES 2.0 call the back end makes and forwards it to Mesa, and a front
 // end on an ES 2.0 or ES 1.1 back end.
 #pragma once
+#include <GLES/gl.h>
+#include <GLES/glext.h>
+#include <gtest/gtest.h>
+
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "engine/platform/pdisplay.h"
 #include "gl/es2_backend.h"
+#include "gl/es2_fixedemu.h"
 #include "gl/gles.h"
+#include "recording_backend.h"
 
 namespace testes2 {
 
@@ -51,6 +57,57 @@ struct FrontEnd {
     vornGL::P3DBackendES20* es2 = nullptr; // null on ES 1.1
     bool Create(int api, int width, int height);
     vornGL::P3DBackend* backend() const { return gl->GetBackend(); }
+};
+
+// The emulation on a state manager with eight units over a recording back
+// end: shaders are generated and keyed without any GL.
+struct RecordedEmu : ::testing::Test {
+    testgl::RecordingBackend rec{2};
+    vornGL::P3DStateMan sm;
+    vornGL::PFixedEmu emu{sm};
+    void SetUp() override
+    {
+        rec.integers[GL_MAX_TEXTURE_UNITS] = {8};
+        sm.SetBackend(&rec);
+    }
+    void TearDown() override
+    {
+        sm.SetBackend(nullptr);
+        vornGL::PPaperDoll::m_ShaderHashEmbed = vornGL::PPaperDoll::m_ShaderNoAlphaTest =
+            vornGL::PPaperDoll::m_ShaderColorTint = false;
+    }
+};
+
+// The ES 2.0 back end under a front end on a size x size pbuffer on Mesa
+// (skipped where Mesa has no ES 2.0), its shader cache emptied.
+template <int size> struct OnMesaEs2 : ::testing::Test {
+    EglContext ctx;
+    FrontEnd fe;
+    GLES* g = nullptr;
+    vornGL::P3DBackend* b = nullptr;
+    vornGL::PFixedEmu* emu = nullptr;
+    void SetUp() override
+    {
+        if (!ctx.Create(2, size, size))
+            GTEST_SKIP() << "no OpenGL ES 2.0 context on this machine";
+        ASSERT_TRUE(fe.Create(2, size, size));
+        g = fe.gl.get();
+        b = fe.backend();
+        emu = &fe.es2->Emulation();
+    }
+    void TearDown() override
+    {
+        vornGL::PPaperDoll::m_ShaderHashEmbed = vornGL::PPaperDoll::m_ShaderNoAlphaTest =
+            vornGL::PPaperDoll::m_ShaderColorTint = false;
+        fe.gl.reset();
+    }
+    // The centre pixel, RGBA.
+    std::vector<unsigned char> Centre()
+    {
+        auto px = ctx.Read();
+        size_t at = (size_t(size / 2) * size + size / 2) * 4;
+        return {px[at], px[at + 1], px[at + 2], px[at + 3]};
+    }
 };
 
 // Largest per-channel difference between two RGBA images of the same size.

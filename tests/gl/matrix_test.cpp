@@ -6,6 +6,7 @@
 #include <array>
 #include <cmath>
 #include <random>
+#include <tuple>
 
 #include "gl/gles.h"
 #include "recording_backend.h"
@@ -184,9 +185,7 @@ TEST_F(Matrices, ProjectionIsTurnedForQuarterTurnOrientations)
     EXPECT_TRUE(std::equal(rec->loaded[0].begin(), rec->loaded[0].end(), turned));
     EXPECT_EQ(stored[0], 128);   // 2 / 1024
     EXPECT_EQ(stored[5], -218);  // -2 / 600
-    EXPECT_EQ(stored[10], -0x10000);
-    EXPECT_EQ(stored[12], -0x10000);
-    EXPECT_EQ(stored[13], 0x10000);
+    EXPECT_EQ(std::make_tuple(stored[10], stored[12], stored[13]), std::make_tuple(-0x10000, -0x10000, 0x10000));
     EXPECT_TRUE(sm.Top(1).flags() & vornGL::kMatOrtho);
 }
 

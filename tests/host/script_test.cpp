@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string>
 #include <unistd.h>
+#include <tuple>
 
 #include "host/hostscript.h"
 
@@ -51,9 +52,7 @@ TEST(Script, EveryCommandWithItsFields)
     ASSERT_EQ(items.size(), 12u);
     EXPECT_EQ(items[0].event.domain, host::DOMAIN_SCREEN);
     EXPECT_EQ(items[0].event.code, host::SCREEN_TOUCH);
-    EXPECT_EQ(items[0].event.touchId, 3);
-    EXPECT_EQ(items[0].event.y, -200);
-    EXPECT_EQ(items[0].line, 3);
+    EXPECT_EQ(std::make_tuple(items[0].event.touchId, items[0].event.y, items[0].line), std::make_tuple(3, -200, 3));
     EXPECT_EQ(items[1].event.code, host::SCREEN_MOVE);
     EXPECT_EQ(items[2].event.code, host::SCREEN_RELEASE);
     EXPECT_EQ(items[2].event.touchId, 32767);

@@ -5,6 +5,7 @@
 #include <string>
 #include <unistd.h>
 #include <vector>
+#include <tuple>
 
 #include "host/hostevents.h"
 #include "host/hostoptions.h"
@@ -58,9 +59,7 @@ TEST(Options, FlagsEnvironmentAndRefusals)
     EXPECT_EQ(o.frames, 30);
     EXPECT_EQ(o.shots, "out");
     EXPECT_EQ(o.renderer, host::RENDERER_SOFTWARE);
-    EXPECT_EQ(o.angle, 270);
-    EXPECT_EQ(o.accelerometer, 0);
-    EXPECT_EQ(o.exitGraceMs, 5);
+    EXPECT_EQ(std::make_tuple(o.angle, o.accelerometer, o.exitGraceMs), std::make_tuple(270, 0, 5));
 
     setenv("KRV_SIZE", "800x480", 1);
     setenv("KRV_RENDERER", "gles2", 1);
@@ -193,9 +192,7 @@ TEST(Png, RoundTripOfRgbAndRgba)
     ASSERT_EQ(host::WritePng(path.c_str(), rgba.data(), w, h, 4, w * 4), 1);
     TestImage img;
     ASSERT_TRUE(ReadTestPng(path, &img));
-    EXPECT_EQ(img.width, w);
-    EXPECT_EQ(img.height, h);
-    EXPECT_EQ(img.pixels, rgba);
+    EXPECT_EQ(std::make_tuple(img.width, img.height, img.pixels), std::make_tuple(w, h, rgba));
 
     // Bottom-up source (negative stride), three channels out of four.
     std::vector<uint8_t> rgb(w * h * 3);

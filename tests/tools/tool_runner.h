@@ -55,6 +55,25 @@ inline Result RunTool(std::string const& name, std::string const& args, bool wit
 
 inline std::string Q(std::string const& s) { return "'" + s + "'"; }
 
+// The path of one of the tests' Python reference implementations (below the
+// source tree), quoted.
+inline std::string PyScript(std::string const& rel) { return Q(std::string(KRV_SOURCE_DIR "/") + rel); }
+
+// Runs python3 with the arguments (already quoted), the input on its standard
+// input; as RunCommand.
+inline Result RunPython(std::string const& args, std::string const& input = {})
+{
+    char path[] = "/tmp/krv_pyin_XXXXXX";
+    int fd = ::mkstemp(path);
+    if (fd < 0)
+        return {-1, {}};
+    bool written = ::write(fd, input.data(), input.size()) == ssize_t(input.size());
+    ::close(fd);
+    Result r = written ? RunCommand("python3 -W ignore " + args + " < " + path) : Result{-1, {}};
+    ::unlink(path);
+    return r;
+}
+
 // A test with a scratch directory of its own, root, removed afterwards.
 class ScratchTest : public ::testing::Test {
 protected:

@@ -10,7 +10,7 @@
 #include <unistd.h>
 
 #include "engine/audio/pmixer.h"
-#include "tools/lib/toolfile.h"
+#include "tests/tools/tool_runner.h"
 #include "tools/lib/psndwriter.h"
 
 namespace {
@@ -294,23 +294,15 @@ TEST(Mixers, AdpcmMatchesPythonAudioop)
     std::vector<uint8_t> tone = AdpcmEncode(pcm.data(), pcm.size());
     adpcm.insert(adpcm.end(), tone.begin(), tone.end());
 
-    char dir[] = "/tmp/krv_adpcm_XXXXXX";
-    ASSERT_NE(mkdtemp(dir), nullptr);
-    std::string in = std::string(dir) + "/in.bin", out = std::string(dir) + "/out.bin";
-    ASSERT_TRUE(WriteFileAtomic(in, adpcm, nullptr));
-    std::string cmd = "python3 -W ignore -c \"import audioop,sys; d=open(sys.argv[1],'rb').read(); "
-                      "open(sys.argv[2],'wb').write(audioop.adpcm2lin(d,2,None)[0])\" " +
-                      in + " " + out;
-    ASSERT_EQ(std::system(cmd.c_str()), 0);
-    std::vector<uint8_t> pyBytes;
-    ASSERT_TRUE(ReadFileBytes(out, &pyBytes, nullptr));
-    std::remove(in.c_str());
-    std::remove(out.c_str());
-    rmdir(dir);
+    tooltest::Result r = tooltest::RunPython(
+        "-c 'import audioop,sys; sys.stdout.buffer.write(audioop.adpcm2lin(sys.stdin.buffer.read(),2,None)[0])'",
+        std::string(adpcm.begin(), adpcm.end()));
+    ASSERT_EQ(r.code, 0);
+    std::string const& pyBytes = r.out;
     ASSERT_EQ(pyBytes.size(), adpcm.size() * 4);
     std::vector<int16_t> py(adpcm.size() * 2);
     for (size_t i = 0; i < py.size(); i++)
-        py[i] = int16_t(pyBytes[2 * i] | (pyBytes[2 * i + 1] << 8));
+        py[i] = int16_t(uint8_t(pyBytes[2 * i]) | (uint8_t(pyBytes[2 * i + 1]) << 8));
     EXPECT_EQ(MixAdpcm(adpcm, py.size(), 0x10000), py);
 }
 

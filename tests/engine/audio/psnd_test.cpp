@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 #include <unistd.h>
+#include <tuple>
 
 #include "audiotest.h"
 #include "engine/runtime/pfile.h"
@@ -72,12 +73,8 @@ TEST(Psnd, EveryFieldAndComputedCounts)
     PAudioSoundHeader h;
     ASSERT_EQ(LoadHeader(PsndBuild(f, data.data(), data.size()), &h), 0u);
     EXPECT_EQ(h.info.samples, 1000u); // 4000 bytes of 16-bit stereo
-    EXPECT_EQ(h.info.volume, 200);
-    EXPECT_EQ(h.info.priority, 9);
-    EXPECT_EQ(h.info.copies, 3);
-    EXPECT_EQ(h.panning, 40);
-    EXPECT_EQ(h.relativeNote, -12);
-    EXPECT_EQ(h.fineTune, -7);
+    EXPECT_EQ(std::make_tuple(h.info.volume, h.info.priority, h.info.copies, h.panning, h.relativeNote, h.fineTune),
+              std::make_tuple(200, 9, 3, 40, -12, -7));
 
     // Loop end equal to the start becomes start + 1; a start past the end
     // becomes 0.
@@ -85,9 +82,7 @@ TEST(Psnd, EveryFieldAndComputedCounts)
     f.loopStart = 30;
     f.loopEnd = 30;
     ASSERT_EQ(LoadHeader(PsndBuild(f, data.data(), data.size()), &h), 0u);
-    EXPECT_EQ(h.info.loopStart, 30u);
-    EXPECT_EQ(h.info.loopEnd, 31u);
-    EXPECT_EQ(h.loopType, 1u);
+    EXPECT_EQ(std::make_tuple(h.info.loopStart, h.info.loopEnd, h.loopType), std::make_tuple(30u, 31u, 1u));
     f.loopStart = 50;
     f.loopEnd = 40;
     ASSERT_EQ(LoadHeader(PsndBuild(f, data.data(), data.size()), &h), 0u);

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 #include <unistd.h>
+#include <tuple>
 
 #include "audiotest.h"
 #include "engine/audio/paudiowaveout.h"
@@ -260,9 +261,7 @@ TEST(WaveOutSinks, WavSinkKeepsWhatThePlayerMixed)
     ASSERT_TRUE(WavRead(path.c_str(), &w, &err)) << err;
     std::remove(path.c_str());
     rmdir(dir);
-    EXPECT_EQ(w.rate, 44100);
-    EXPECT_EQ(w.channels, 2);
-    EXPECT_EQ(w.bits, 16);
+    EXPECT_EQ(std::make_tuple(w.rate, w.channels, w.bits), std::make_tuple(44100, 2, 16));
     ExpectSoundThenSilence(w.data, 2000, 50, 256);
 }
 

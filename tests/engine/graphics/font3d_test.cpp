@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 #include "engine/graphics/punicodefont3d.h"
 #include "p3d_fixtures.h"
@@ -63,9 +64,7 @@ TEST(Font3DTextures, StripPlannedAsRowsOf256)
     EXPECT_EQ(r.rec->Count("glTexImage2D(3553, 0, 6408, 128, 128, 0, 6408, 32819,"), 1u) << r.rec->Joined();
     EXPECT_EQ(f->args.strip, nullptr); // not kept after the upload
     // Eight glyphs a row, each in a column of its own.
-    EXPECT_EQ(f->glyphs[9].x, 16);
-    EXPECT_EQ(f->glyphRows[9], 16);
-    EXPECT_EQ(f->glyphRows[63], 112);
+    EXPECT_EQ(std::make_tuple(f->glyphs[9].x, f->glyphRows[9], f->glyphRows[63]), std::make_tuple(16, 16, 112));
 }
 
 TEST(Font3DTextures, LastTextureShrinksToItsRows)

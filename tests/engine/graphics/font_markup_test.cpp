@@ -4,6 +4,7 @@
 
 #include <string>
 #include <vector>
+#include <tuple>
 
 #include "engine/graphics/pblit.h"
 #include "tests/engine/graphics/font_fixture.h"
@@ -83,10 +84,8 @@ TEST(MarkupSplit, ColoursAndRuns)
     auto r = Split(f, "Score: \\{c#FF0000}{100\\}");
     ASSERT_EQ(r.size(), 2u);
     EXPECT_EQ(Text(r[0], f), "Score: ");
-    EXPECT_EQ(r[0].length, 7);
-    EXPECT_EQ(r[0].color, 0xFF112233u);
-    EXPECT_EQ(r[0].backColor, 0xFFFFFFFFu);
-    EXPECT_EQ(r[0].effectColor, 0xFF000000u);
+    EXPECT_EQ(std::make_tuple(r[0].length, r[0].color, r[0].backColor, r[0].effectColor),
+              std::make_tuple(7, 0xFF112233u, 0xFFFFFFFFu, 0xFF000000u));
     EXPECT_EQ(Text(r[1], f), "100");
     EXPECT_EQ(r[1].color, 0xFFFF0000u);
 
@@ -210,10 +209,8 @@ TEST(MarkupPrint, WidthsEffectsAndAlignment)
     EXPECT_EQ(f.prints[9].text, "cd");
     EXPECT_EQ(f.prints[9].x, 24);
     // The shadow of "e" goes down and right, in the effect colour.
-    EXPECT_EQ(f.prints[10].x, 39);
-    EXPECT_EQ(f.prints[10].y, 21);
-    EXPECT_EQ(f.prints[10].color, 0xFF000000u);
-    EXPECT_EQ(f.prints[11].x, 38);
+    EXPECT_EQ(std::make_tuple(f.prints[10].x, f.prints[10].y, f.prints[10].color, f.prints[11].x),
+              std::make_tuple(39, 21, 0xFF000000u, 38));
     ASSERT_EQ(f.shapes.size(), 1u);
     EXPECT_EQ(f.shapes[0], "37,20 8x10"); // (x - spacing, y, width + 2 x spacing, height)
     EXPECT_EQ(f.args.color, 0xFF0000AAu);  // restored

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <tuple>
 
 #include "engine/graphics/pblit.h"
 #include "tests/engine/graphics/font_fixture.h"
@@ -65,10 +66,8 @@ TEST(FontTable, RanksAndRecordIndices)
 {
     auto f = Load(MakeFont({.glyphs = Range(32, 126, 3)}));
     ASSERT_TRUE(f);
-    EXPECT_EQ(f->glyphCount, 95u);
-    EXPECT_EQ(f->ranks[0], 0u);
-    EXPECT_EQ(f->ranks[1], 32u);
-    EXPECT_EQ(f->ranks[2], 64u);
+    EXPECT_EQ(std::make_tuple(f->glyphCount, f->ranks[0], f->ranks[1], f->ranks[2]),
+              std::make_tuple(95u, 0u, 32u, 64u));
     ASSERT_TRUE(f->FindChar(100));
     EXPECT_EQ(f->GlyphIndex(f->FindChar(100)), 68u);
     EXPECT_EQ(f->FindChar(31), nullptr);

@@ -10,6 +10,7 @@
 #include <random>
 #include <string>
 #include <vector>
+#include <tuple>
 
 #include "engine/graphics/ppalette.h"
 #include "engine/graphics/psurface.h"
@@ -185,15 +186,11 @@ TEST(NrvLoad, EdgeCases)
     t.key = 0x010203;
     s = Load(Encode(t, 0), PLOAD_TRUE32);
     ASSERT_NE(s, nullptr);
-    EXPECT_EQ(s->format, PSURFACE_RGBA32);
-    EXPECT_EQ(s->pixels[3], 0);
-    EXPECT_EQ(s->pixels[7], 255);
-    EXPECT_EQ(s->colorKey, 0xFF00FFu);
+    EXPECT_EQ(std::make_tuple(s->format, s->pixels[3], s->pixels[7], s->colorKey),
+              std::make_tuple(PSURFACE_RGBA32, 0, 255, 0xFF00FFu));
     s = Load(Encode(t, kNrvFlagKey), PLOAD_TRUE32);
     ASSERT_NE(s, nullptr);
-    EXPECT_EQ(s->colorKey, 0x010203u);
-    EXPECT_EQ(s->pixels[3], 0);
-    EXPECT_EQ(s->pixels[7], 255);
+    EXPECT_EQ(std::make_tuple(s->colorKey, s->pixels[3], s->pixels[7]), std::make_tuple(0x010203u, 0, 255));
     s = Load(Encode(t, 0), PLOAD_TRUE24);
     ASSERT_NE(s, nullptr);
     EXPECT_EQ(s->format, PSURFACE_RGB24);

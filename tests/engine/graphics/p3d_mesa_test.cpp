@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <tuple>
 
 #include "engine/graphics/pglu.h"
 #include "p3d_fixtures.h"
@@ -54,14 +55,9 @@ TEST(P3DMesa, FillsCoverExactlyTheirPixels)
     auto f = m.Read();
     Cover red = Find(m, f, 0xFF0000);
     EXPECT_EQ(red.count, 30 * 40);
-    EXPECT_EQ(red.x0, 10);
-    EXPECT_EQ(red.y0, 20);
-    EXPECT_EQ(red.x1, 39);
-    EXPECT_EQ(red.y1, 59);
+    EXPECT_EQ(std::make_tuple(red.x0, red.y0, red.x1, red.y1), std::make_tuple(10, 20, 39, 59));
     Cover green = Find(m, f, 0x00FF00);
-    EXPECT_EQ(green.count, 1);
-    EXPECT_EQ(green.x0, 100);
-    EXPECT_EQ(green.y0, 100);
+    EXPECT_EQ(std::make_tuple(green.count, green.x0, green.y0), std::make_tuple(1, 100, 100));
     EXPECT_EQ(Find(m, f, 0x0000FF).count, 0);
 
     // Half alpha over black; additive modes add.
@@ -112,9 +108,7 @@ TEST(P3DMesa, LinesAreOnePixelThick)
     m.ctx->ResetClipRect();
     f = m.Read();
     c = Find(m, f, 0xFFFFFF);
-    EXPECT_EQ(c.count, 100);
-    EXPECT_EQ(c.x0, 5);
-    EXPECT_EQ(c.y0, 5);
+    EXPECT_EQ(std::make_tuple(c.count, c.x0, c.y0), std::make_tuple(100, 5, 5));
 }
 
 TEST(P3DMesa, ScreenProjectionAgreesWithGluProject)

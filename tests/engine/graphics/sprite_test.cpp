@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <tuple>
 
 #include "engine/graphics/psprite3d.h"
 #include "engine/graphics/psurface.h"
@@ -135,8 +136,5 @@ TEST(Sprite, Collisions)
     t.SetAngle(0x4000);
     PRect box;
     PSprite3D::ScaleBoundingBox(&t, box);
-    EXPECT_EQ(box.width, 10);
-    EXPECT_EQ(box.height, 20);
-    EXPECT_EQ(box.x, 5);
-    EXPECT_EQ(box.y, -5);
+    EXPECT_EQ(std::make_tuple(box.width, box.height, box.x, box.y), std::make_tuple(10, 20, 5, -5));
 }

@@ -3,6 +3,7 @@
 
 #include <cstring>
 #include <vector>
+#include <tuple>
 
 #include "engine/graphics/ppalette.h"
 #include "engine/graphics/psurface.h"
@@ -101,14 +102,9 @@ TEST(DrawableClip, ClampsToSurface)
     PRect r;
     d->SetClipRect(-5, -5, 1000, 1000);
     d->GetClipRect(r);
-    EXPECT_EQ(r.x, 0);
-    EXPECT_EQ(r.y, 0);
-    EXPECT_EQ(r.width, 100);
-    EXPECT_EQ(r.height, 50);
+    EXPECT_EQ(std::make_tuple(r.x, r.y, r.width, r.height), std::make_tuple(0, 0, 100, 50));
     d->SetClipRect(60, 10, 20, 40);
-    EXPECT_EQ(d->clipX1, 60);
-    EXPECT_EQ(d->clipX2, 60);
-    EXPECT_EQ(d->clipY2, 40);
+    EXPECT_EQ(std::make_tuple(d->clipX1, d->clipX2, d->clipY2), std::make_tuple(60, 60, 40));
     d->ResetClipRect();
     EXPECT_EQ(d->clipX2, 100);
     delete d;
@@ -196,9 +192,7 @@ TEST(ConvertLine, TrueColourRows)
     d = Convert(PSURFACE_RGB565, {1, 2, 0xF8, 9}, PGF_BGRA32, 1);
     EXPECT_EQ(W(d, 0), PRGB2Native(0xF8, 2, 1));
     d = Convert(PSURFACE_RGB24, {1, 2, 3, 9}, PGF_RGBA32, 1);
-    EXPECT_EQ(d[0], 1);
-    EXPECT_EQ(d[2], 3);
-    EXPECT_EQ(d[3], 0xEE);
+    EXPECT_EQ(std::make_tuple(d[0], d[2], d[3]), std::make_tuple(1, 3, 0xEE));
     d = Convert(PSURFACE_RGBA32, {1, 2, 3, 9}, PGF_BGRA32, 1);
     EXPECT_EQ(d[0], 3);
     EXPECT_EQ(d[3], 9);
@@ -220,10 +214,7 @@ TEST(ConvertLine, SixteenBitRowsRespectDestinationSize)
     EXPECT_EQ(d[0], 0xEE);
     // Wider destinations get their own pixel size.
     d = Convert(PSURFACE_RGB24, {0x1F, 0xF8}, PGF_RGB565, 1);
-    EXPECT_EQ(d[0], 0xFF);
-    EXPECT_EQ(d[1], 0);
-    EXPECT_EQ(d[2], 0xFF);
-    EXPECT_EQ(d[3], 0xEE);
+    EXPECT_EQ(std::make_tuple(d[0], d[1], d[2], d[3]), std::make_tuple(0xFF, 0, 0xFF, 0xEE));
     d = Convert(PSURFACE_RGBA32, {0x1F, 0xF8}, PGF_RGB565, 1);
     EXPECT_EQ(d[3], 0); // magenta is the key
 }

@@ -8,12 +8,14 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <tuple>
 
 #include "engine/graphics/ppalette.h"
 #include "engine/graphics/psurface.h"
 #include "engine/graphics/ptexturemanager.h"
 #include "engine/runtime/pstream.h"
 #include "p3d_fixtures.h"
+#include "tests/host/png_read.h"
 #include "tools/lib/toolfile.h"
 
 using p3dtest::Mesa;
@@ -101,9 +103,7 @@ TEST(TexelConversion, AlphaKeyAndNibbles)
     uint8_t lum[4] = {};
     PRect r{0, 0, 5, 5};
     P3D::CopyTexData(lum, 0, 0, 1, GL_UNSIGNED_BYTE, two.get(), &r, 1, GL_LUMINANCE);
-    EXPECT_EQ(lum[0], 20);
-    EXPECT_EQ(lum[1], 10);
-    EXPECT_EQ(lum[2], 0);
+    EXPECT_EQ(std::make_tuple(lum[0], lum[1], lum[2]), std::make_tuple(20, 10, 0));
 }
 
 TEST(TextureCache, HandlesSharingAndNames)
@@ -258,19 +258,6 @@ void DrawTexture(Mesa& m, PTextureManager& tm, int handle)
     g.vornGLPopMatrices();
 }
 
-bool ReadPngRgb(const std::string& path, int& w, int& h, std::vector<uint8_t>& rgb)
-{
-    png_image img;
-    std::memset(&img, 0, sizeof img);
-    img.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_file(&img, path.c_str()))
-        return false;
-    img.format = PNG_FORMAT_RGB;
-    w = int(img.width), h = int(img.height);
-    rgb.resize(size_t(w) * h * 3);
-    return png_image_finish_read(&img, nullptr, rgb.data(), 0, nullptr) != 0;
-}
-
 } // namespace
 
 TEST(TextureMesa, Etc1DrawsAsItsDecodedSource)
@@ -295,13 +282,14 @@ TEST(TextureMesa, Etc1DrawsAsItsDecodedSource)
     ASSERT_TRUE(png_image_write_to_file(&img, (dir + "/src.png").c_str(), 0, rgb.data(), 0, nullptr));
     ASSERT_EQ(std::system(("etc1tool " + dir + "/src.png --encode -o " + dir + "/src.pkm > /dev/null").c_str()), 0);
     ASSERT_EQ(std::system(("etc1tool " + dir + "/src.pkm --decode -o " + dir + "/dec.png > /dev/null").c_str()), 0);
-    std::vector<uint8_t> pkm, decoded;
+    std::vector<uint8_t> pkm;
     std::string err;
     ASSERT_TRUE(ReadFileBytes(dir + "/src.pkm", &pkm, &err)) << err;
     ASSERT_EQ(pkm.size(), 16u + N * N / 2);
-    int dw = 0, dh = 0;
-    ASSERT_TRUE(ReadPngRgb(dir + "/dec.png", dw, dh, decoded));
-    ASSERT_EQ(dw, N);
+    TestImage dec;
+    ASSERT_TRUE(ReadTestPng(dir + "/dec.png", &dec, 3));
+    ASSERT_EQ(dec.width, N);
+    std::vector<uint8_t> const& decoded = dec.pixels;
 
     // The container: signature, size, 16 bytes, format, the blocks.
     std::vector<uint8_t> f = {0x01, 0x00, 0x00, 0xEC};

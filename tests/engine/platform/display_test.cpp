@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <tuple>
+#include <utility>
 
 #define EGL_NO_X11
 #include <EGL/egl.h>
@@ -50,10 +52,10 @@ protected:
     void TearDown() override
     {
         delete m_sysman;
+        m_sysman = nullptr;
         host::EventServiceStop();
-        if (!m_shots.empty()) {
-            EXPECT_EQ(std::system(("rm -rf '" + m_shots + "'").c_str()), 0);
-        }
+        EXPECT_TRUE(m_shots.empty() || std::system(("rm -rf '" + m_shots + "'").c_str()) == 0);
+        m_shots.clear();
     }
 
     std::string Shot(int n) const
@@ -93,31 +95,35 @@ std::string GlVersion()
 
 } // namespace
 
-TEST_F(DisplayTest, VersionElevenGivesAnEs11ContextOfTypeOne)
+// The requested version picks the context and the window format; the
+// renderer option overrides the request.
+TEST_F(DisplayTest, ContextFollowsTheVersionOrTheRendererOption)
 {
-    Start();
-    PDisplay* d = Get(11);
-    ASSERT_NE(d, nullptr);
-    EXPECT_EQ(d->GetType(), PGRAPHICS_GLES1);
-    EXPECT_EQ(GlVersion().rfind("OpenGL ES-CM 1.1", 0), 0u) << GlVersion();
-    EXPECT_TRUE(Logged("window format 9 usage 16")); // no colour bits asked: RGBX8888
-    EXPECT_EQ(m_sysman->GetDisplay(), d);
-    EXPECT_EQ(d->Begin(), 1);
-}
-
-TEST_F(DisplayTest, VersionTwentyGivesAnEs2ContextOfTypeTwo)
-{
-    Start();
-    PDisplayEGL* d = static_cast<PDisplayEGL*>(Get(20));
-    ASSERT_NE(d, nullptr);
-    EXPECT_EQ(d->GetType(), PGRAPHICS_GLES2);
-    std::string v = GlVersion();
-    EXPECT_EQ(v.rfind("OpenGL ES ", 0), 0u) << v;
-    EXPECT_EQ(v.find("ES-CM"), std::string::npos);
-    EXPECT_TRUE(Logged("window format 9 usage 32"));
-    EGLint renderable = 0;
-    eglGetConfigAttrib(d->m_eglDisplay, d->m_eglConfig, EGL_RENDERABLE_TYPE, &renderable);
-    EXPECT_TRUE(renderable & EGL_OPENGL_ES2_BIT);
+    struct Case {
+        int renderer, version, type;
+        bool es1;
+        char const* format;
+    } const cases[] = {
+        {host::RENDERER_REQUEST, 11, PGRAPHICS_GLES1, true, "window format 9 usage 16"}, // no colour bits: RGBX8888
+        {host::RENDERER_REQUEST, 20, PGRAPHICS_GLES2, false, "window format 9 usage 32"},
+        {host::RENDERER_GLES2, 11, PGRAPHICS_GLES2, false, "window format 9 usage 32"},
+    };
+    for (Case const& c : cases) {
+        Start(c.renderer);
+        PDisplayEGL* d = static_cast<PDisplayEGL*>(Get(c.version));
+        ASSERT_NE(d, nullptr) << c.version;
+        EXPECT_EQ(d->GetType(), c.type);
+        std::string v = GlVersion();
+        EXPECT_EQ(v.rfind(c.es1 ? "OpenGL ES-CM 1.1" : "OpenGL ES ", 0), 0u) << v;
+        EXPECT_EQ(v.find("ES-CM") != std::string::npos, c.es1) << v;
+        EXPECT_TRUE(Logged(c.format)) << c.format;
+        EXPECT_EQ(m_sysman->GetDisplay(), d);
+        EXPECT_EQ(d->Begin(), 1);
+        EGLint renderable = 0;
+        eglGetConfigAttrib(d->m_eglDisplay, d->m_eglConfig, EGL_RENDERABLE_TYPE, &renderable);
+        EXPECT_TRUE(c.es1 || (renderable & EGL_OPENGL_ES2_BIT));
+        TearDown();
+    }
 }
 
 TEST_F(DisplayTest, InfoAgreesWithEgl)
@@ -130,23 +136,15 @@ TEST_F(DisplayTest, InfoAgreesWithEgl)
     std::memset(&p, 0x5A, sizeof p);
     d->GetInfo(p);
     EGLDisplay dpy = eglGetCurrentDisplay();
-    EGLSurface surface = eglGetCurrentSurface(EGL_DRAW);
     EGLint w = 0, h = 0, r = 0, g = 0, b = 0, a = 0;
-    eglQuerySurface(dpy, surface, EGL_WIDTH, &w);
-    eglQuerySurface(dpy, surface, EGL_HEIGHT, &h);
-    eglGetConfigAttrib(dpy, d->m_eglConfig, EGL_RED_SIZE, &r);
-    eglGetConfigAttrib(dpy, d->m_eglConfig, EGL_GREEN_SIZE, &g);
-    eglGetConfigAttrib(dpy, d->m_eglConfig, EGL_BLUE_SIZE, &b);
-    eglGetConfigAttrib(dpy, d->m_eglConfig, EGL_ALPHA_SIZE, &a);
-    EXPECT_EQ(w, 1024); // the pbuffer follows the window size
-    EXPECT_EQ(h, 600);
-    EXPECT_EQ(p.width, w);
-    EXPECT_EQ(p.height, h);
-    EXPECT_EQ(p.redBits, r);
-    EXPECT_EQ(p.greenBits, g);
-    EXPECT_EQ(p.blueBits, b);
-    EXPECT_EQ(p.redShift, g + b);
-    EXPECT_EQ(p.greenShift, b);
+    eglQuerySurface(dpy, eglGetCurrentSurface(EGL_DRAW), EGL_WIDTH, &w);
+    eglQuerySurface(dpy, eglGetCurrentSurface(EGL_DRAW), EGL_HEIGHT, &h);
+    for (auto [attr, out] : {std::pair{EGL_RED_SIZE, &r}, {EGL_GREEN_SIZE, &g}, {EGL_BLUE_SIZE, &b}, {EGL_ALPHA_SIZE, &a}})
+        eglGetConfigAttrib(dpy, d->m_eglConfig, attr, out);
+    EXPECT_EQ(std::make_tuple(w, h), std::make_tuple(1024, 600)); // the pbuffer follows the window size
+    EXPECT_EQ(std::make_tuple(p.width, p.height), std::make_tuple(w, h));
+    EXPECT_EQ(std::make_tuple(p.redBits, p.greenBits, p.blueBits), std::make_tuple(r, g, b));
+    EXPECT_EQ(std::make_tuple(p.redShift, p.greenShift), std::make_tuple(g + b, b));
     EXPECT_EQ(p.redMask, ((1u << r) - 1) << (g + b));
     EXPECT_EQ(p.blueMask, (1u << b) - 1);
     EXPECT_EQ(p.bitsPerPixel, 24); // the depth request, as the tablet reports it
@@ -171,16 +169,12 @@ TEST_F(DisplayTest, ClearPresentAndReadBack)
     EXPECT_EQ(vornGL::s_profilerNofDrawcalls, 0u);
     uint8_t px[4] = {};
     glReadPixels(512, 300, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, px);
-    EXPECT_EQ(px[0], 0);
-    EXPECT_EQ(px[1], 255);
-    EXPECT_EQ(px[2], 0);
+    EXPECT_EQ(std::make_tuple(px[0], px[1], px[2]), std::make_tuple(0, 255, 0));
 
     TestImage img;
     ASSERT_TRUE(ReadTestPng(Shot(1), &img));
-    EXPECT_EQ(img.width, 1024);
-    EXPECT_EQ(img.height, 600);
-    EXPECT_EQ(img.At(10, 10)[1], 255);
-    EXPECT_EQ(img.At(10, 10)[0], 0);
+    EXPECT_EQ(std::make_tuple(img.width, img.height), std::make_tuple(1024, 600));
+    EXPECT_EQ(std::make_tuple(img.At(10, 10)[0], img.At(10, 10)[1]), std::make_tuple(0, 255));
 }
 
 TEST_F(DisplayTest, ImpossibleRequestFailsCleanly)
@@ -205,27 +199,9 @@ TEST(DisplayStartUp, ApplicationInitFailsWithoutADisplay)
     EXPECT_TRUE(g_appDeleted);
 }
 
-TEST_F(DisplayTest, SecondRequestReturnsTheFirstDisplayUntouched)
-{
-    Start();
-    PDisplay* d = Get(11);
-    ASSERT_NE(d, nullptr);
-    d->SetOrientation(PDISPLAY_ORIENT_180);
-    EXPECT_EQ(Get(20, 16, 8), d);
-    EXPECT_EQ(d->GetType(), PGRAPHICS_GLES1);
-    EXPECT_EQ(d->GetCurrentOrientation(), PDISPLAY_ORIENT_180);
-}
-
-TEST_F(DisplayTest, RendererOptionOverridesTheRequest)
-{
-    Start(host::RENDERER_GLES2);
-    PDisplay* d = Get(11);
-    ASSERT_NE(d, nullptr);
-    EXPECT_EQ(d->GetType(), PGRAPHICS_GLES2);
-    EXPECT_EQ(GlVersion().find("ES-CM"), std::string::npos);
-}
-
-TEST_F(DisplayTest, OrientationChangesReconfigureOnlyOnChange)
+// A second request returns the first display untouched; orientation changes
+// reconfigure only on a change; Activate drops and remakes the surface.
+TEST_F(DisplayTest, OneDisplayReconfiguredInPlace)
 {
     Start();
     PRimDisplay* d = static_cast<PRimDisplay*>(Get(11));
@@ -235,25 +211,19 @@ TEST_F(DisplayTest, OrientationChangesReconfigureOnlyOnChange)
     EXPECT_EQ(d->m_eglSurface, surface);
     EXPECT_EQ(d->SetOrientation(PDISPLAY_ORIENT_90), 1);
     EXPECT_EQ(d->m_current, 1);
+    EXPECT_EQ(Get(20, 16, 8), d);
+    EXPECT_EQ(d->GetType(), PGRAPHICS_GLES1);
+    EXPECT_EQ(d->GetCurrentOrientation(), PDISPLAY_ORIENT_90);
     PDisplayProperties p;
     d->GetInfo(p);
-    EXPECT_EQ(p.width, 600); // quarter turn: drawing size exchanged
-    EXPECT_EQ(p.height, 1024);
-    EXPECT_EQ(p.screenWidth, 1024);
-}
+    EXPECT_EQ(std::make_tuple(p.width, p.height, p.screenWidth), std::make_tuple(600, 1024, 1024)); // exchanged
 
-TEST_F(DisplayTest, ActivateDropsAndRemakesTheSurface)
-{
-    Start();
-    PDisplayEGL* d = static_cast<PDisplayEGL*>(Get(11));
-    ASSERT_NE(d, nullptr);
     EXPECT_EQ(d->Activate(0), 1);
     EXPECT_EQ(d->m_eglSurface, nullptr);
     EXPECT_EQ(d->Begin(), 0);
     unsigned frames = host::FramesPresented();
     d->Update(0); // not current: nothing presented
     EXPECT_EQ(host::FramesPresented(), frames);
-    PDisplayProperties p;
     d->GetInfo(p);
     EXPECT_EQ(p.width, 0); // no surface: a cleared record
     EXPECT_EQ(d->Activate(1), 1);
@@ -315,18 +285,17 @@ TEST_F(DisplayTest, FramebufferSizeFromTheRequest)
         r.fitFlags = uint8_t(fit);
         r.fbFlags = 3;
         d->InitFbo(&r);
-        return std::make_pair(d->m_fbWidth, d->m_fbHeight);
+        return std::make_tuple(d->m_fbWidth, d->m_fbHeight);
     };
-    EXPECT_EQ(fbo(801, 481, 1), std::make_pair(800, 480));
+    EXPECT_EQ(fbo(801, 481, 1), std::make_tuple(800, 480));
     EXPECT_EQ(d->m_fbFlags, 3);
-    EXPECT_EQ(fbo(1024, 600, 0), std::make_pair(0, 0)); // the screen's own size: none
-    EXPECT_EQ(fbo(481, 801, 1), std::make_pair(800, 480)); // turned to the screen
-    EXPECT_EQ(fbo(481, 801, 0), std::make_pair(480, 800)); // as given
-    EXPECT_EQ(fbo(400, 300, 2), std::make_pair(510, 300)); // widened toward 1024:600
-    EXPECT_EQ(fbo(0, 480, 1), std::make_pair(0, 0));
-    EXPECT_EQ(fbo(-8, 480, 1), std::make_pair(0, 0));
-    EXPECT_EQ(d->m_screenWidth, 1024);
-    EXPECT_EQ(d->m_screenHeight, 600);
+    EXPECT_EQ(fbo(1024, 600, 0), std::make_tuple(0, 0)); // the screen's own size: none
+    EXPECT_EQ(fbo(481, 801, 1), std::make_tuple(800, 480)); // turned to the screen
+    EXPECT_EQ(fbo(481, 801, 0), std::make_tuple(480, 800)); // as given
+    EXPECT_EQ(fbo(400, 300, 2), std::make_tuple(510, 300)); // widened toward 1024:600
+    EXPECT_EQ(fbo(0, 480, 1), std::make_tuple(0, 0));
+    EXPECT_EQ(fbo(-8, 480, 1), std::make_tuple(0, 0));
+    EXPECT_EQ(std::make_tuple(d->m_screenWidth, d->m_screenHeight), std::make_tuple(1024, 600));
 }
 
 TEST_F(DisplayTest, NoDivisionByAZeroScreenSize)
@@ -340,13 +309,11 @@ TEST_F(DisplayTest, NoDivisionByAZeroScreenSize)
     request.fitFlags = 2;
     d.InitFbo(&request);
     EXPECT_EQ(d.m_screenWidth, 0);
-    EXPECT_EQ(d.m_fbWidth, 800);
-    EXPECT_EQ(d.m_fbHeight, 480);
+    EXPECT_EQ(std::make_tuple(d.m_fbWidth, d.m_fbHeight), std::make_tuple(800, 480));
     d.SetUpdateCallback(PresentCallback);
     int x = 100, y = 50;
     d.ConvertPos(x, y);
-    EXPECT_EQ(x, 100);
-    EXPECT_EQ(y, 50);
+    EXPECT_EQ(std::make_tuple(x, y), std::make_tuple(100, 50));
 }
 
 TEST_F(DisplayTest, ConvertPosByOrientationAndFramebuffer)
@@ -356,23 +323,23 @@ TEST_F(DisplayTest, ConvertPosByOrientationAndFramebuffer)
     ASSERT_NE(d, nullptr);
     auto conv = [&](int x, int y) {
         d->ConvertPos(x, y);
-        return std::make_pair(x, y);
+        return std::make_tuple(x, y);
     };
-    EXPECT_EQ(conv(10, 20), std::make_pair(10, 20));
+    EXPECT_EQ(conv(10, 20), std::make_tuple(10, 20));
     d->m_orientation = PDISPLAY_ORIENT_180;
-    EXPECT_EQ(conv(0, 0), std::make_pair(1024, 600));
+    EXPECT_EQ(conv(0, 0), std::make_tuple(1024, 600));
     d->m_orientation = PDISPLAY_ORIENT_90;
-    EXPECT_EQ(conv(10, 20), std::make_pair(20, 1014));
+    EXPECT_EQ(conv(10, 20), std::make_tuple(20, 1014));
     d->m_orientation = PDISPLAY_ORIENT_270;
-    EXPECT_EQ(conv(10, 20), std::make_pair(580, 10));
+    EXPECT_EQ(conv(10, 20), std::make_tuple(580, 10));
     // With the GL layer's framebuffer at half size: positions scale first.
     d->m_orientation = PDISPLAY_ORIENT_NORMAL;
     d->m_fbWidth = 512;
     d->m_fbHeight = 300;
     d->SetUpdateCallback(PresentCallback);
-    EXPECT_EQ(conv(1024, 600), std::make_pair(512, 300));
+    EXPECT_EQ(conv(1024, 600), std::make_tuple(512, 300));
     d->m_orientation = PDISPLAY_ORIENT_180;
-    EXPECT_EQ(conv(0, 0), std::make_pair(512, 300));
+    EXPECT_EQ(conv(0, 0), std::make_tuple(512, 300));
     d->SetUpdateCallback(nullptr);
 }
 
@@ -384,9 +351,7 @@ TEST_F(DisplayTest, MemoryDisplayForTheSoftwareRasterizer)
     EXPECT_EQ(d->GetType(), PGRAPHICS_SOFTWARE);
     PBackBuffer* bb = d->GetBackBuffer(PBACKBUFFER_COLOR);
     ASSERT_NE(bb, nullptr);
-    EXPECT_EQ(bb->width, 1024);
-    EXPECT_EQ(bb->height, 600);
-    EXPECT_EQ(bb->pitch, 2048);
+    EXPECT_EQ(std::make_tuple(bb->width, bb->height, bb->pitch), std::make_tuple(1024, 600, 2048));
     for (int i = 0; i < bb->width * bb->height; ++i)
         bb->pixels[i] = 0xF800; // red
     bb->pixels[0] = 0x001F;     // top-left blue
@@ -394,8 +359,6 @@ TEST_F(DisplayTest, MemoryDisplayForTheSoftwareRasterizer)
     TestImage img;
     ASSERT_TRUE(ReadTestPng(Shot(1), &img));
     EXPECT_EQ(img.channels, 3);
-    EXPECT_EQ(img.At(0, 0)[2], 255);
-    EXPECT_EQ(img.At(0, 0)[0], 0);
-    EXPECT_EQ(img.At(5, 5)[0], 255);
-    EXPECT_EQ(img.At(5, 5)[2], 0);
+    EXPECT_EQ(std::make_tuple(img.At(0, 0)[0], img.At(0, 0)[2]), std::make_tuple(0, 255));
+    EXPECT_EQ(std::make_tuple(img.At(5, 5)[0], img.At(5, 5)[2]), std::make_tuple(255, 0));
 }

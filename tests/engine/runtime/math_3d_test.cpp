@@ -7,6 +7,7 @@
 #include <random>
 
 #include <gtest/gtest.h>
+#include <tuple>
 
 #include "engine/runtime/pfixed.h"
 #include "engine/runtime/pmath3d.h"
@@ -135,10 +136,7 @@ TEST(Matrix3D, RotationsFollowTheRightHandRule)
     PMatrix3D m;
     m.SetIdentity();
     m.RotateZ(90 * 65536);
-    EXPECT_EQ(m.m[0][0], 0);
-    EXPECT_EQ(m.m[0][1], -65536);
-    EXPECT_EQ(m.m[1][0], 65536);
-    EXPECT_EQ(m.m[1][1], 0);
+    EXPECT_EQ(std::make_tuple(m.m[0][0], m.m[0][1], m.m[1][0], m.m[1][1]), std::make_tuple(0, -65536, 65536, 0));
 
     Rng rng;
     for (int i = 0; i < 500; i++) {

@@ -10,11 +10,12 @@
 #include <gtest/gtest.h>
 
 #include "engine/runtime/pstream.h"
+#include "tests/tools/tool_runner.h"
 #include "tools/lib/toolfile.h"
 
 namespace fixtures {
 
-inline std::string Script() { return std::string(KRV_SOURCE_DIR) + "/tests/engine/runtime/streams_fixtures.py"; }
+inline std::string Script() { return tooltest::PyScript("tests/engine/runtime/streams_fixtures.py"); }
 
 // The fixture directory, made once per test run and removed at exit.
 inline std::string const& Dir()
@@ -29,8 +30,7 @@ inline std::string const& Dir()
             std::string rm = std::string("rm -rf '") + made + "'";
             (void)!std::system(rm.c_str());
         });
-        std::string cmd = "python3 '" + Script() + "' make '" + made + "'";
-        if (std::system(cmd.c_str()) != 0)
+        if (tooltest::RunPython(Script() + " make '" + made + "'").code != 0)
             return std::string();
         return std::string(made);
     }();

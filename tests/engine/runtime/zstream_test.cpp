@@ -210,9 +210,9 @@ TEST(ZStream, WriterPatchesItsHeaderWhereItBegins)
                 at += size_t(n);
             }
         } // the destructor finishes the stream and patches the header
-        std::string cmd = "python3 '" + fixtures::Script() + "' check-plzp '" + out + "' 7 '" +
-                          Path("zpayload.bin") + "'" + (raw ? " raw" : "");
-        EXPECT_EQ(std::system(cmd.c_str()), 0) << cmd;
+        EXPECT_EQ(tooltest::RunPython(fixtures::Script() + " check-plzp '" + out + "' 7 '" + Path("zpayload.bin") + "'" +
+                                      (raw ? " raw" : "")).code,
+                  0);
 
         std::vector<uint8_t> bytes = ReadFile(out);
         ASSERT_EQ(std::memcmp(bytes.data(), "prefix!", 7), 0);

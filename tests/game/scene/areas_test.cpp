@@ -6,6 +6,7 @@
 #include <cmath>
 #include <random>
 #include <set>
+#include <tuple>
 
 #include "game/scene/p3dutils.h"
 #include "scene_fixtures.h"
@@ -22,12 +23,8 @@ PamModel Box(double x, double y, double z, double w, double h, double d, uint16_
     PamModel m;
     m.flags = kPamBoxColl | extra;
     m.mesh = 0;
-    m.tracks[0] = Keys({{0, x}});
-    m.tracks[1] = Keys({{0, y}});
-    m.tracks[2] = Keys({{0, z}});
-    m.size[0] = Keys({{0, w}});
-    m.size[1] = Keys({{0, h}});
-    m.size[2] = Keys({{0, d}});
+    scenetest::Place(m.tracks, {x, y, z});
+    scenetest::Place(m.size, {w, h, d});
     return m;
 }
 
@@ -111,14 +108,10 @@ TEST(Areas, CurrentAreaFromAPosition)
     int x, y, z;
     // The first lookup gives (1, 1, 1): the current area is still (0, 0, 0).
     a->GetModelClipAreaByGlobalPos(Fx(25), Fx(-3), Fx(99), &x, &y, &z);
-    EXPECT_EQ(1, x);
-    EXPECT_EQ(1, y);
-    EXPECT_EQ(1, z);
+    EXPECT_EQ(std::make_tuple(1, 1, 1), std::make_tuple(x, y, z));
     a->SetCurrentModelClipAreaByGlobalPos(Fx(25), Fx(-3), Fx(99));
     a->SetCurrentModelClipAreaByGlobalPos(Fx(25), Fx(-3), Fx(1));
-    EXPECT_EQ(3, a->curAreaX);
-    EXPECT_EQ(-1, a->curAreaY);
-    EXPECT_EQ(1, a->curAreaZ);
+    EXPECT_EQ(std::make_tuple(3, -1, 1), std::make_tuple(a->curAreaX, a->curAreaY, a->curAreaZ));
     a->SetCurrentModelClipArea(3, 1, 1);
     a->RefreshModelClipArea();
     ASSERT_NE(nullptr, a->currentArea);

@@ -4,6 +4,7 @@
 
 #include <climits>
 #include <vector>
+#include <tuple>
 
 #include "game/scene/p3dchannel.h"
 
@@ -124,9 +125,7 @@ TEST(Channel, ReadsBigEndianCountsUnsignedAndRefusesShortData)
     ASSERT_EQ(1, t.ReadChannel(b.data(), &pos, unsigned(b.size())));
     EXPECT_EQ(2u + 24u, pos);
     ASSERT_EQ(3, t.keyCount);
-    EXPECT_EQ(2, t.keyFrames[2]);
-    EXPECT_EQ(6, t.keyValues[2]);
-    EXPECT_EQ(1, t.animated);
+    EXPECT_EQ(std::make_tuple(2, 6, 1), std::make_tuple(t.keyFrames[2], t.keyValues[2], t.animated));
 
     // The high byte of the count is not a sign: 0x8001 keys need 262,152 bytes.
     auto big = TrackBytes(0x8001, 0x8001);

@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <unistd.h>
 
 #include "game/scene/p3dgameengine.h"
 #include "game/scene/p3dlods.h"
@@ -37,9 +36,7 @@ PamModel Model(int mesh, Placement const& p, uint16_t flags = 0, int parent = -1
     m.mesh = mesh;
     m.parent = parent;
     m.flags = flags;
-    double v[6] = {p.x, p.y, p.z, p.ry, p.rz, p.rx};
-    for (int i = 0; i < 6; i++)
-        m.tracks[i] = PamTrack::Constant(Fx(v[i]));
+    Place(m.tracks, {p.x, p.y, p.z, p.ry, p.rz, p.rx});
     return m;
 }
 
@@ -47,9 +44,7 @@ PamNull Null(std::string const& name, Placement const& p)
 {
     PamNull n;
     n.name = name;
-    double v[6] = {p.x, p.y, p.z, p.ry, p.rz, p.rx};
-    for (int i = 0; i < 6; i++)
-        n.tracks[i] = PamTrack::Constant(Fx(v[i]));
+    Place(n.tracks, {p.x, p.y, p.z, p.ry, p.rz, p.rx});
     return n;
 }
 
@@ -85,10 +80,7 @@ PamScene Turret()
     return s;
 }
 
-struct Expected {
-    int id;
-    Mat mv, proj;
-};
+using Expected = ExpectedDraw;
 
 class Draw : public ::testing::Test {
 protected:
@@ -99,22 +91,14 @@ protected:
         RegisterFakeMesh("box1_d1", {kBox1Lod, 0.8, 0.8, 0.8, false});
         RegisterFakeMesh("sky", {kSky, 40, 20, 40, true});
         P3DSetMeshOps(FakeMeshOps());
-        char tmpl[] = "/tmp/krv_draw_XXXXXX";
-        ASSERT_NE(nullptr, ::mkdtemp(tmpl));
-        dir = tmpl;
     }
     void TearDown() override
     {
         P3DSetMeshOps(nullptr);
         ClearFakeMeshes();
-        std::string cmd = "rm -rf '" + dir + "'";
-        (void)!::system(cmd.c_str());
     }
-    std::string Write(std::string const& name, PamScene const& s)
-    {
-        return WritePamFile(dir + "/" + name, s);
-    }
-    std::string dir;
+    std::string Write(std::string const& name, PamScene const& s) { return WritePamFile(dir / name, s); }
+    ScratchDir dir;
 };
 
 Mat Quantized(Mat const& m)
@@ -230,17 +214,8 @@ TEST_F(Draw, LevelMatchesDoubleReferenceAndMesa)
         all.push_back(b.e);
 
     // One draw per visible model, in this order, with these matrices.
+    ExpectDraws(all, 2e-3, 2e-3);
     auto const& draws = Draws();
-    ASSERT_EQ(all.size(), draws.size());
-    for (size_t i = 0; i < all.size(); i++) {
-        EXPECT_EQ(all[i].id, draws[i].id) << "draw " << i;
-        for (int k = 0; k < 16; k++) {
-            double want = all[i].mv.m[k], got = draws[i].modelview[k] / 65536.0;
-            EXPECT_NEAR(want, got, 2e-3 * (1 + std::fabs(want))) << "draw " << i << " element " << k;
-            want = all[i].proj.m[k], got = draws[i].projection[k] / 65536.0;
-            EXPECT_NEAR(want, got, 2e-3 * (1 + std::fabs(want))) << "draw " << i << " projection " << k;
-        }
-    }
     // Back to front: the blended draws go farthest first.
     for (size_t i = opaque.size() + 1; i < draws.size(); i++)
         EXPECT_LE(draws[i - 1].modelview[14], draws[i].modelview[14]);
@@ -314,19 +289,7 @@ TEST_F(Draw, LevelMatchesDoubleReferenceAndMesa)
         }
         reference = mesa.Read();
     }
-    FrameDiff d = CompareFrames(engineFrame, reference, kW, kH, 1);
-    if (const char* out = getenv("KRV_SAVE_FRAMES")) {
-        for (int k = 0; k < 2; k++) {
-            FILE* f = fopen((std::string(out) + (k ? "/reference.ppm" : "/engine.ppm")).c_str(), "wb");
-            fprintf(f, "P6 %d %d 255\n", kW, kH);
-            auto const& img = k ? reference : engineFrame;
-            for (int y = kH - 1; y >= 0; y--)
-                for (int x = 0; x < kW; x++)
-                    fwrite(&img[(size_t(y) * kW + x) * 4], 1, 3, f);
-            fclose(f);
-        }
-        printf("interior %d edge %d colours %d\n", d.interior, d.edge, d.distinctColours);
-    }
+    FrameDiff d = CompareFrames(engineFrame, reference, kW, kH, 1, "level");
     EXPECT_GT(d.distinctColours, 8);
     EXPECT_EQ(0, d.interior);
     EXPECT_LT(d.edge, kW * kH / 100);
@@ -345,9 +308,7 @@ TEST_F(Draw, SceneCameraSetsTheView)
     s.skyboxModels = {1};
     s.camera = true;
     Placement cam{1, 2, 10, 170, 5, -10};
-    double v[6] = {cam.x, cam.y, cam.z, cam.ry, cam.rz, cam.rx};
-    for (int i = 0; i < 6; i++)
-        s.cam.tracks[i] = PamTrack::Constant(Fx(v[i]));
+    Place(s.cam.tracks, {cam.x, cam.y, cam.z, cam.ry, cam.rz, cam.rx});
     s.cam.fovConstant = true;
     s.cam.fov = Fx(50);
     P3DGameEngine* e = P3DGameEngine::Create(nullptr, P3DGameEngine::AspectRatio(kW, kH));
@@ -374,17 +335,7 @@ TEST_F(Draw, SceneCameraSetsTheView)
     std::vector<Expected> want = {
         {kSky, view0 * Mat::T(0, -7, 0) * Mat::S(1, 1.25, 1) * Mat::T(0, 1, 0) * Mat::S(2, 2, 2), Psky},
         {kBox1, view, P}};
-    ASSERT_EQ(want.size(), Draws().size());
-    for (size_t d = 0; d < want.size(); d++) {
-        EXPECT_EQ(want[d].id, Draws()[d].id);
-        for (int k = 0; k < 16; k++) {
-            EXPECT_NEAR(want[d].mv.m[k], Draws()[d].modelview[k] / 65536.0, 2e-3 * (1 + std::fabs(want[d].mv.m[k])))
-                << d << " " << k;
-            EXPECT_NEAR(want[d].proj.m[k], Draws()[d].projection[k] / 65536.0,
-                        3e-3 * (1 + std::fabs(want[d].proj.m[k])))
-                << d << " projection " << k;
-        }
-    }
+    ExpectDraws(want, 2e-3, 3e-3);
     EXPECT_EQ(50 << 16, e->GetCameraFOV());
     delete e;
 }

@@ -5,7 +5,7 @@
 
 #include <cmath>
 #include <random>
-#include <unistd.h>
+#include <tuple>
 
 #include "game/scene/p3dgameengine.h"
 #include "game/scene/p3dlods.h"
@@ -26,9 +26,6 @@ protected:
         RegisterFakeMesh("box2", {2, 0.5, 1.5, 0.5, false});
         RegisterFakeMesh("box1_d1", {3, 0.8, 0.8, 0.8, false});
         P3DSetMeshOps(FakeMeshOps());
-        char tmpl[] = "/tmp/krv_engine_XXXXXX";
-        ASSERT_NE(nullptr, ::mkdtemp(tmpl));
-        dir = tmpl;
         engine = P3DGameEngine::Create(nullptr, 0x10000);
     }
     void TearDown() override
@@ -36,17 +33,18 @@ protected:
         delete engine;
         P3DSetMeshOps(nullptr);
         ClearFakeMeshes();
-        std::string cmd = "rm -rf '" + dir + "'";
-        (void)!::system(cmd.c_str());
-    }
-    std::string Write(std::string const& name, PamScene const& s)
-    {
-        return WritePamFile(dir + "/" + name, s);
     }
     int Add(PamScene const& s)
     {
         static int n = 0;
-        return engine->AddSceneFromFile(Write("s" + std::to_string(n++) + ".pam", s).c_str(), "", "m/");
+        return engine->AddSceneFromFile(WritePamFile(dir / ("s" + std::to_string(n++) + ".pam"), s).c_str(), "", "m/");
+    }
+    // The world position of a null, in doubles.
+    std::tuple<double, double, double> Global(P3DNullPoint* null)
+    {
+        int x = 0, y = 0, z = 0;
+        engine->TranslateToGlobal(x, y, z, null);
+        return {Db(x), Db(y), Db(z)};
     }
     // Draws one frame on Mesa with a camera at the origin looking down -Z.
     void Frame()
@@ -76,7 +74,7 @@ protected:
             n += d.id == id;
         return n;
     }
-    std::string dir;
+    ScratchDir dir;
     P3DGameEngine* engine = nullptr;
     std::unique_ptr<MesaLayer> mesa;
 };
@@ -86,9 +84,7 @@ PamModel At(int mesh, double x, double y, double z, uint16_t flags = 0)
     PamModel m;
     m.mesh = mesh;
     m.flags = flags;
-    m.tracks[0] = PamTrack::Constant(Fx(x));
-    m.tracks[1] = PamTrack::Constant(Fx(y));
-    m.tracks[2] = PamTrack::Constant(Fx(z));
+    Place(m.tracks, {x, y, z});
     return m;
 }
 
@@ -100,7 +96,7 @@ TEST_F(Engine, PoolSharesMeshesAndKeepsIndices)
     PamScene b;
     b.meshes = {"box2", "box1"};
     b.models = {At(0, 0, 0, -10), At(1, 1, 0, -10)};
-    EXPECT_EQ(-1, engine->AddSceneFromFile((dir + "/none.pam").c_str(), "", "m/"));
+    EXPECT_EQ(-1, engine->AddSceneFromFile((dir / "none.pam").c_str(), "", "m/"));
     EXPECT_EQ(0, Add(a)); // the failed load left its slot for this one
     EXPECT_EQ(1, Add(b));
     EXPECT_EQ(3, engine->meshCount);
@@ -282,22 +278,18 @@ TEST_F(Engine, NullsReachTheWorldThroughTheirUnits)
     PamScene boat;
     boat.meshes = {"box1"};
     boat.models = {At(0, 0, 0, 0)};
-    PamNull deck;
-    deck.name = "deck";
-    deck.tracks[0] = PamTrack::Constant(Fx(2));
-    deck.tracks[1] = PamTrack::Constant(Fx(1));
-    deck.tracks[3] = PamTrack::Constant(Fx(90));
-    boat.nulls = {deck};
+    boat.nulls.resize(1);
+    boat.nulls[0].name = "deck";
+    Place(boat.nulls[0].tracks, {2, 1, 0, 90});
     PamScene crate;
     crate.meshes = {"coll"};
     PamModel box = At(0, -1, 0, -1, kPamBoxColl);
     for (auto& t : box.size)
         t = PamTrack::Constant(Fx(2));
     crate.models = {box};
-    PamNull handle;
-    handle.name = "handle";
-    handle.tracks[0] = PamTrack::Constant(Fx(0.5));
-    crate.nulls = {handle};
+    crate.nulls.resize(1);
+    crate.nulls[0].name = "handle";
+    Place(crate.nulls[0].tracks, {0.5});
     int ib = Add(boat), ic = Add(crate);
     engine->InitCollisionPrecalculation_allScenes();
     P3DSceneUnit* ub = engine->AddSceneUnit(ib, Fx(10), 0, Fx(-20), 0, 0, 0);
@@ -307,32 +299,24 @@ TEST_F(Engine, NullsReachTheWorldThroughTheirUnits)
     B->nulls[0]->PlugScene(uc);
     ub->Refresh();
     uc->Refresh();
-    int x = 0, y = 0, z = 0;
-    engine->TranslateToGlobal(x, y, z, B->nulls[0]);
-    EXPECT_EQ(Fx(12), x);
-    EXPECT_EQ(Fx(1), y);
-    EXPECT_EQ(Fx(-20), z);
+    auto near = [](std::tuple<double, double, double> got, double x, double y, double z) {
+        EXPECT_NEAR(x, std::get<0>(got), 1e-3);
+        EXPECT_NEAR(y, std::get<1>(got), 1e-3);
+        EXPECT_NEAR(z, std::get<2>(got), 1e-3);
+    };
+    near(Global(B->nulls[0]), 12, 1, -20);
     // The handle: its position turned by the deck's rotations (X = fifth
     // track, Y = fourth, Z = sixth), then on through the deck.
-    x = y = z = 0;
-    engine->TranslateToGlobal(x, y, z, C->nulls[0]);
-    EXPECT_NEAR(12.0, x / 65536.0, 1e-3);
-    EXPECT_NEAR(1.0, y / 65536.0, 1e-3);
-    EXPECT_NEAR(-20.5, z / 65536.0, 1e-3);
+    near(Global(C->nulls[0]), 12, 1, -20.5);
     // The handle lies in the crate's box at the crate's origin (the deck).
     EXPECT_EQ(C->models[0], engine->CheckCollision(C->nulls[0], uc));
     // A unit turned as a whole.
     ub->SetRotation(Fx(90), 0, 0);
-    x = y = z = 0;
-    engine->TranslateToGlobal(x, y, z, B->nulls[0]);
-    EXPECT_NEAR(10.0, x / 65536.0, 1e-3);
-    EXPECT_NEAR(-22.0, z / 65536.0, 1e-3);
+    near(Global(B->nulls[0]), 10, 1, -22);
     // A unit plugged into a null of its own scene: the walk stops.
     B->nulls[0]->UnplugScene();
     B->nulls[0]->PlugScene(ub);
-    x = y = z = 0;
-    engine->TranslateToGlobal(x, y, z, B->nulls[0]);
-    SUCCEED();
+    Global(B->nulls[0]);
 }
 
 TEST_F(Engine, SeekUnitUsesTheCurrentAreaWhenThereAreAreas)
@@ -415,9 +399,7 @@ TEST_F(Engine, LevelOfDetailSwitchesAtItsDistance)
     EXPECT_EQ(0, lods.GetMeshByLods(0, &view, 0, 0, -Fx(69.9), out, depth, level));
     EXPECT_EQ(nullptr, out);
     EXPECT_EQ(1, lods.GetMeshByLods(0, &view, 0, 0, -Fx(70), out, depth, level));
-    EXPECT_EQ(lods.meshes[0][0], out);
-    EXPECT_EQ(1, level);
-    EXPECT_EQ(Fx(70), depth);
+    EXPECT_EQ(std::make_tuple(lods.meshes[0][0], 1, Fx(70)), std::make_tuple(out, level, depth));
     EXPECT_EQ(1, lods.GetMeshByLods(1, &view, 0, 0, -Fx(80), out, depth, level));
     EXPECT_EQ(nullptr, out); // a missing level mesh: the model vanishes
     EXPECT_EQ(0, lods.GetMeshByLods(0, &view, 0, 0, Fx(5), out, depth, level)); // behind
@@ -428,16 +410,13 @@ TEST_F(Engine, LevelOfDetailSwitchesAtItsDistance)
     // Three levels: the first k with threshold[k] < depth <= threshold[k+1].
     P3DLods three;
     three.SetUsing(true, 3, "_d");
-    three.SetDistance(0, Fx(10));
-    three.SetDistance(1, Fx(20));
-    three.SetDistance(2, Fx(30));
+    for (int k = 0; k < 3; k++)
+        three.SetDistance(k, Fx(10 * (k + 1)));
     three.FindAndLoadMeshes(names, 1, "", "m/", nullptr);
-    EXPECT_EQ(1, three.GetMeshByLods(0, &view, 0, 0, -Fx(15), out, depth, level));
-    EXPECT_EQ(1, level);
-    EXPECT_EQ(1, three.GetMeshByLods(0, &view, 0, 0, -Fx(25), out, depth, level));
-    EXPECT_EQ(2, level);
-    EXPECT_EQ(1, three.GetMeshByLods(0, &view, 0, 0, -Fx(99), out, depth, level));
-    EXPECT_EQ(3, level);
+    for (auto [distance, want] : {std::pair{15, 1}, {25, 2}, {99, 3}}) {
+        EXPECT_EQ(1, three.GetMeshByLods(0, &view, 0, 0, -Fx(distance), out, depth, level));
+        EXPECT_EQ(want, level) << distance;
+    }
 }
 
 TEST_F(Engine, DrawsEachModelOnceAndBlendsWhatItShould)
@@ -489,9 +468,9 @@ TEST_F(Engine, UnitPluggedIntoItsOwnSceneIsCut)
     s.models = {At(0, 0, 0, -10, kPamTransparent)};
     s.nulls.resize(2);
     s.nulls[0].name = "self";
-    s.nulls[0].tracks[2] = PamTrack::Constant(Fx(-10));
+    Place(s.nulls[0].tracks, {0, 0, -10});
     s.nulls[1].name = "lamp";
-    s.nulls[1].tracks[2] = PamTrack::Constant(Fx(-12));
+    Place(s.nulls[1].tracks, {0, 0, -12});
     int i = Add(s);
     P3DAnim* a = engine->GetAnimationPtr(i);
     a->SetModelClipFrustum(true);
@@ -506,9 +485,8 @@ TEST_F(Engine, UnitPluggedIntoItsOwnSceneIsCut)
     // the depth limit; the model once (its draw stamp).
     EXPECT_EQ(1 + P3DAnim::kMaxPlugDepth, Count(2));
     EXPECT_EQ(1, Count(1));
-    int x = 0, y = 0, z = 0;
     u->Refresh();
-    engine->TranslateToGlobal(x, y, z, a->nulls[0]);
+    Global(a->nulls[0]); // terminates
 }
 
 TEST_F(Engine, ViewPlanesForTheGame)

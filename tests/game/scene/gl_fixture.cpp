@@ -1,5 +1,9 @@
 #include "gl_fixture.h"
 
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <set>
 
@@ -77,16 +81,14 @@ const P3DMeshOps* FakeMeshOps()
     return &kOps;
 }
 
-void DrawBox(FakeMesh const& m, GLES* gl)
+void BoxTriangles(FakeMesh const& m, int32_t* v, int32_t* n)
 {
-    // Six faces, two triangles each, counter-clockwise seen from outside.
     static const int faces[6][4][3] = {
         {{1, -1, -1}, {1, 1, -1}, {1, 1, 1}, {1, -1, 1}},     {{-1, -1, 1}, {-1, 1, 1}, {-1, 1, -1}, {-1, -1, -1}},
         {{-1, 1, -1}, {-1, 1, 1}, {1, 1, 1}, {1, 1, -1}},     {{-1, -1, 1}, {-1, -1, -1}, {1, -1, -1}, {1, -1, 1}},
         {{-1, -1, 1}, {1, -1, 1}, {1, 1, 1}, {-1, 1, 1}},     {{1, -1, -1}, {-1, -1, -1}, {-1, 1, -1}, {1, 1, -1}}};
     static const int normals[6][3] = {{1, 0, 0}, {-1, 0, 0}, {0, 1, 0}, {0, -1, 0}, {0, 0, 1}, {0, 0, -1}};
     static const int order[6] = {0, 1, 2, 0, 2, 3};
-    int32_t v[36 * 3], n[36 * 3];
     double h[3] = {m.hx, m.hy, m.hz};
     int k = 0;
     for (int f = 0; f < 6; f++)
@@ -97,6 +99,12 @@ void DrawBox(FakeMesh const& m, GLES* gl)
                 n[k * 3 + a] = (m.inward ? -normals[f][a] : normals[f][a]) * 65536;
             }
         }
+}
+
+void DrawBox(FakeMesh const& m, GLES* gl)
+{
+    int32_t v[36 * 3], n[36 * 3];
+    BoxTriangles(m, v, n);
     if (gl) {
         gl->glEnableClientState(GL_VERTEX_ARRAY);
         gl->glEnableClientState(GL_NORMAL_ARRAY);
@@ -147,9 +155,35 @@ std::vector<uint8_t> MesaLayer::Read()
     return px;
 }
 
-FrameDiff CompareFrames(std::vector<uint8_t> const& got, std::vector<uint8_t> const& want, int w, int h,
-                        int tolerance)
+void ExpectDraws(std::vector<ExpectedDraw> const& want, double mvTolerance, double projTolerance)
 {
+    ASSERT_EQ(want.size(), Draws().size());
+    for (size_t i = 0; i < want.size(); i++) {
+        EXPECT_EQ(want[i].id, Draws()[i].id) << "draw " << i;
+        for (int k = 0; k < 16; k++) {
+            double mv = want[i].mv.m[k], proj = want[i].proj.m[k];
+            EXPECT_NEAR(mv, Draws()[i].modelview[k] / 65536.0, mvTolerance * (1 + std::fabs(mv))) << i << " " << k;
+            EXPECT_NEAR(proj, Draws()[i].projection[k] / 65536.0, projTolerance * (1 + std::fabs(proj)))
+                << i << " projection " << k;
+        }
+    }
+}
+
+FrameDiff CompareFrames(std::vector<uint8_t> const& got, std::vector<uint8_t> const& want, int w, int h,
+                        int tolerance, char const* name)
+{
+    if (const char* out = std::getenv("KRV_SAVE_FRAMES"))
+        for (int k = 0; k < 2; k++) {
+            FILE* f = std::fopen((std::string(out) + "/" + name + (k ? "_reference.ppm" : ".ppm")).c_str(), "wb");
+            if (!f)
+                continue;
+            std::fprintf(f, "P6 %d %d 255\n", w, h);
+            auto const& img = k ? want : got;
+            for (int y = h - 1; y >= 0; y--)
+                for (int x = 0; x < w; x++)
+                    std::fwrite(&img[(size_t(y) * w + x) * 4], 1, 3, f);
+            std::fclose(f);
+        }
     FrameDiff d;
     std::set<uint32_t> colours;
     auto at = [&](std::vector<uint8_t> const& img, int x, int y) {

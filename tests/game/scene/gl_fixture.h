@@ -91,6 +91,15 @@ struct DrawRecord {
     int32_t projection[16];
 };
 
+// A draw the test expects: the mesh id and the matrices in doubles.
+struct ExpectedDraw {
+    int id;
+    Mat mv, proj;
+};
+// The draws since the last clear are exactly these, matrices within
+// tolerance x (1 + |value|).
+void ExpectDraws(std::vector<ExpectedDraw> const& want, double mvTolerance, double projTolerance);
+
 // The draws of the stand-in meshes since the last Clear.
 std::vector<DrawRecord>& Draws();
 // Loaded by base name: "<dir><name>.pof" finds the registered mesh of that
@@ -98,6 +107,9 @@ std::vector<DrawRecord>& Draws();
 void RegisterFakeMesh(std::string const& name, FakeMesh const& mesh);
 void ClearFakeMeshes();
 const P3DMeshOps* FakeMeshOps();
+// The box of a stand-in mesh as 36 GL_FIXED corners and normals, faces
+// counter-clockwise seen from outside (inside for an inward box).
+void BoxTriangles(FakeMesh const& m, int32_t* v, int32_t* n);
 // The box of a stand-in mesh as GL_FIXED triangles with normals, drawn with
 // the current state: through the layer, or straight into Mesa (gl null).
 void DrawBox(FakeMesh const& m, GLES* gl);
@@ -126,13 +138,14 @@ private:
 // Pixels that differ by more than tolerance in a channel while the
 // reference's 3x3 neighbourhood is uniform (edges of shapes may move by a
 // pixel between fixed and floating point); and the count of differing edge
-// pixels.
+// pixels. With KRV_SAVE_FRAMES=DIR both frames are written there as
+// <name>.ppm and <name>_reference.ppm.
 struct FrameDiff {
     int interior = 0;
     int edge = 0;
     int distinctColours = 0; // in the reference
 };
 FrameDiff CompareFrames(std::vector<uint8_t> const& got, std::vector<uint8_t> const& want, int w, int h,
-                        int tolerance);
+                        int tolerance, char const* name = "frame");
 
 } // namespace scenetest

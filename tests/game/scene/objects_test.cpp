@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <random>
+#include <tuple>
 
 #include "game/scene/p3dsceneunit.h"
 #include "game/scene/p3dutils.h"
@@ -63,19 +64,13 @@ PamScene Chain()
     for (int i = 0; i < 3; i++) {
         PamModel m;
         m.parent = i - 1;
-        m.tracks[0] = Keys({{0, 1.0 + i}});
-        m.tracks[1] = Keys({{0, 2.0 * i}});
-        m.tracks[2] = Keys({{0, -3.0}});
-        m.tracks[3] = Keys({{0, 30.0 * i}});  // about Y
-        m.tracks[4] = Keys({{0, 10.0}});      // about Z
-        m.tracks[5] = Keys({{0, -20.0 + i}}); // about X
+        // Position, then the rotations about Y, Z and X.
+        scenetest::Place(m.tracks, {1.0 + i, 2.0 * i, -3.0, 30.0 * i, 10.0, -20.0 + i});
         s.models.push_back(m);
     }
     PamNull n;
     n.name = "tip";
-    n.tracks[0] = Keys({{0, 0.5}});
-    n.tracks[1] = Keys({{0, 0.25}});
-    n.tracks[2] = Keys({{0, 1.0}});
+    scenetest::Place(n.tracks, {0.5, 0.25, 1.0});
     n.link = 2;
     s.nulls.push_back(n);
     PamNull free;
@@ -159,9 +154,8 @@ TEST(Objects, NullLookupsAndFreeDrawing)
     EXPECT_EQ(3, n->tracks[kTrackPosZ].value);
 
     a->SetNullFreePosition(1, 7, 8, 9, 10, 11, 12);
-    EXPECT_EQ(10, n->tracks[kTrackRotY].value);
-    EXPECT_EQ(11, n->tracks[kTrackRotZ].value);
-    EXPECT_EQ(12, n->tracks[kTrackRotX].value);
+    EXPECT_EQ(std::make_tuple(10, 11, 12),
+              std::make_tuple(n->tracks[kTrackRotY].value, n->tracks[kTrackRotZ].value, n->tracks[kTrackRotX].value));
 
     a->RemoveNull(0);
     EXPECT_EQ(1, a->nullCount);
@@ -185,9 +179,7 @@ TEST(Objects, PluggingScenesAndMeshes)
     EXPECT_EQ(&n, u.pluggedNull);
     EXPECT_EQ(1, u.plugged);
     n.UnplugScene();
-    EXPECT_EQ(0, u.plugged);
-    EXPECT_EQ(nullptr, u.pluggedNull);
-    EXPECT_EQ(nullptr, n.unit);
+    EXPECT_EQ(std::make_tuple(0, nullptr, nullptr), std::make_tuple(u.plugged, u.pluggedNull, n.unit));
     n.UnplugScene(); // nothing plugged: nothing happens
     EXPECT_EQ(1, n.MeshBoxUnknown());
 }
@@ -196,9 +188,7 @@ TEST(Objects, ModelBoxFollowsPositionRotationAndParent)
 {
     Loaded l;
     PamScene s = Chain();
-    s.models[0].tracks[3] = Keys({{0, 0}});
-    s.models[0].tracks[4] = Keys({{0, 0}});
-    s.models[0].tracks[5] = Keys({{0, 0}});
+    scenetest::Place(s.models[0].tracks, {1.0, 0.0, -3.0, 0, 0, 0}); // unturned
     ASSERT_EQ(1, l.Load(s));
     P3DAnim* a = l.anim;
     PAABB3 mb;

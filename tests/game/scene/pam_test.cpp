@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <random>
 #include <string>
+#include <tuple>
+#include <unistd.h>
 
 #include "engine/runtime/pstring.h"
 #include "scene_fixtures.h"
@@ -27,16 +29,9 @@ std::string Tool()
 
 class Pam : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        char tmpl[] = "/tmp/krv_pam_XXXXXX";
-        ASSERT_NE(nullptr, ::mkdtemp(tmpl));
-        dir = tmpl;
-    }
-    void TearDown() override { RunCommand("rm -rf '" + dir + "'"); }
     std::string Put(std::string const& name, std::vector<uint8_t> const& bytes)
     {
-        std::string err, path = dir + "/" + name;
+        std::string err, path = scratch / name;
         EXPECT_TRUE(WriteFileAtomic(path, bytes, &err)) << err;
         return path;
     }
@@ -44,7 +39,8 @@ protected:
     {
         return Put(name, std::vector<uint8_t>(text.begin(), text.end()));
     }
-    std::string dir;
+    scenetest::ScratchDir scratch;
+    std::string const& dir = scratch.path;
 };
 
 // Every optional field of the format, in canonical form.
@@ -149,7 +145,7 @@ TEST_F(Pam, IndependentReaderAgreesOnRandomAndDamagedScenes)
     std::string all;
     for (auto const& f : files)
         all += " '" + f + "'";
-    tooltest::Result oracle = RunCommand("python3 '" KRV_SOURCE_DIR "/tests/game/scene/pam_oracle.py'" + all);
+    tooltest::Result oracle = tooltest::RunPython(tooltest::PyScript("tests/game/scene/pam_oracle.py") + all);
     ASSERT_EQ(0, oracle.code);
     size_t at = 0;
     int accepted = 0, refused = 0;
@@ -191,9 +187,7 @@ TEST(PamLoad, WriterFieldsArriveInTheScene)
             for (int k : s.skyboxModels)
                 if (k == i)
                     flags |= kPamSkybox;
-            EXPECT_EQ(flags, m->flags);
-            EXPECT_EQ(pm.mesh, m->meshIndex);
-            EXPECT_EQ(pm.parent, m->parent);
+            EXPECT_EQ(std::make_tuple(flags, pm.mesh, pm.parent), std::make_tuple(m->flags, m->meshIndex, m->parent));
             for (int k = 0; k < 6; k++) {
                 ASSERT_EQ(int(pm.tracks[k].keys.size()), m->tracks[k].keyCount);
                 for (int j = 0; j < m->tracks[k].keyCount; j++) {
@@ -225,15 +219,12 @@ TEST(PamLoad, WriterFieldsArriveInTheScene)
         EXPECT_EQ(int(s.triggers.size()), a->triggerCount);
         EXPECT_EQ(s.camera, a->cameraPresent != 0);
         EXPECT_EQ(s.camera, a->useCamera != 0);
+        // The scene's camera starts paused on the loop 0 to 1.
         if (s.camera) {
-            // The scene's camera starts paused on the loop 0 to 1.
-            EXPECT_EQ(1, a->cameraPaused);
-            EXPECT_EQ(1, a->useFovEnvelope);
-            EXPECT_EQ(0, a->cameraLoopStart);
-            EXPECT_EQ(1, a->cameraLoopEnd);
+            EXPECT_EQ(std::make_tuple(1, 1, 0, 1),
+                      std::make_tuple(a->cameraPaused, a->useFovEnvelope, a->cameraLoopStart, a->cameraLoopEnd));
         }
-        EXPECT_EQ(s.fps, a->fileFPS);
-        EXPECT_EQ(s.fps, a->cameraFPS);
+        EXPECT_EQ(std::make_pair(s.fps, s.fps), std::make_pair(a->fileFPS, a->cameraFPS));
     }
 }
 
@@ -360,9 +351,7 @@ TEST(PamLoad, FilesThatCannotBeReadAreRefused)
     char** names = reinterpret_cast<char**>(&a);
     int count = 5;
     EXPECT_EQ(0, a.LoadFromFile("/nonexistent/dir/scene.pam", nullptr, 0, "", nullptr, meshes, names, &count));
-    EXPECT_EQ(nullptr, meshes);
-    EXPECT_EQ(nullptr, names);
-    EXPECT_EQ(0, count);
+    EXPECT_EQ(std::make_tuple(nullptr, nullptr, 0), std::make_tuple(meshes, names, count));
     char tmpl[] = "/tmp/krv_pamfile_XXXXXX";
     int fd = ::mkstemp(tmpl);
     ASSERT_GE(fd, 0);

@@ -2,6 +2,7 @@
 // steps under gravity, the fade and growth seen on Mesa, looping, and the
 // billboard that turns each quad to the viewer.
 #include <gtest/gtest.h>
+#include <tuple>
 
 #include "game/scene/particleemitter.h"
 #include "game/world/mybillboard.h"
@@ -101,9 +102,7 @@ TEST(Particles, HostileParametersNeverDivideByZero)
 {
     ParticleEmitter e;
     ASSERT_EQ(1, e.Init(70000, 0, -5, 0, 0));
-    EXPECT_EQ(65535, e.count);
-    EXPECT_EQ(1, e.life);
-    EXPECT_EQ(0, e.particles[65534].x);
+    EXPECT_EQ(std::make_tuple(65535, 1, 0), std::make_tuple(e.count, e.life, e.particles[65534].x));
     ASSERT_EQ(1, e.Init(1, 10, 10, 1000000, 0));
     EXPECT_EQ(65535, e.particles[0].life);
     ASSERT_EQ(1, e.Init(0, 10, 10, 10, 0));

@@ -3,9 +3,6 @@
 // engine against the same triangles sent straight to Mesa.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <unistd.h>
-
 #include "engine/graphics/ptexturemanager.h"
 #include "engine/runtime/pfile.h"
 #include "engine/runtime/pstring.h"
@@ -26,23 +23,12 @@ using namespace scenetest;
 PofMesh BoxPof(bool textured)
 {
     PofMesh m;
-    static const int f[6][4][3] = {{{1, -1, -1}, {1, 1, -1}, {1, 1, 1}, {1, -1, 1}},
-                                   {{-1, -1, 1}, {-1, 1, 1}, {-1, 1, -1}, {-1, -1, -1}},
-                                   {{-1, 1, -1}, {-1, 1, 1}, {1, 1, 1}, {1, 1, -1}},
-                                   {{-1, -1, 1}, {-1, -1, -1}, {1, -1, -1}, {1, -1, 1}},
-                                   {{-1, -1, 1}, {1, -1, 1}, {1, 1, 1}, {-1, 1, 1}},
-                                   {{1, -1, -1}, {-1, -1, -1}, {-1, 1, -1}, {1, 1, -1}}};
-    static const int n[6][3] = {{1, 0, 0}, {-1, 0, 0}, {0, 1, 0}, {0, -1, 0}, {0, 0, 1}, {0, 0, -1}};
-    static const int order[6] = {0, 1, 2, 0, 2, 3};
+    m.positions.resize(36 * 3);
+    m.normals.resize(36 * 3);
+    BoxTriangles({0, 1, 1, 1, false}, m.positions.data(), m.normals.data());
     PofList list;
-    for (int face = 0; face < 6; face++)
-        for (int i = 0; i < 6; i++) {
-            for (int a = 0; a < 3; a++) {
-                m.positions.push_back(f[face][order[i]][a] * 0x10000);
-                m.normals.push_back(n[face][a] * 0x10000);
-            }
-            list.indices.push_back(uint32_t(list.indices.size()));
-        }
+    for (uint32_t i = 0; i < 36; i++)
+        list.indices.push_back(i);
     if (textured) {
         for (size_t i = 0; i < list.indices.size(); i++) {
             m.texcoords.push_back(0);
@@ -62,35 +48,17 @@ class RealMeshes : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char tmpl[] = "/tmp/krv_pof_XXXXXX";
-        ASSERT_NE(nullptr, ::mkdtemp(tmpl));
-        dir = tmpl;
-        const char* old = std::getenv("VORNAPP_SAVEPATH");
-        saved = old ? old : "";
-        hadSaved = old != nullptr;
-        ::setenv("VORNAPP_SAVEPATH", (dir + "/").c_str(), 1);
-        ASSERT_EQ(0, PFile::MkDir((dir + "/data/objects").c_str()));
-        ASSERT_EQ(0, PFile::MkDir((dir + "/tex1").c_str()));
-        ASSERT_EQ(0, PFile::MkDir((dir + "/tex2").c_str()));
+        for (char const* d : {"data/objects", "tex1", "tex2"})
+            ASSERT_EQ(0, PFile::MkDir((dir / d).c_str()));
         std::string err;
         ASSERT_TRUE(mesa.Create(128, 96, true, &err)) << err;
-    }
-    void TearDown() override
-    {
-        if (hadSaved)
-            ::setenv("VORNAPP_SAVEPATH", saved.c_str(), 1);
-        else
-            ::unsetenv("VORNAPP_SAVEPATH");
-        std::string cmd = "rm -rf '" + dir + "'";
-        (void)!::system(cmd.c_str());
     }
     void Put(std::string const& rel, std::vector<uint8_t> const& bytes)
     {
         std::string err;
-        ASSERT_TRUE(WriteFileAtomic(dir + "/" + rel, bytes, &err)) << err;
+        ASSERT_TRUE(WriteFileAtomic(dir / rel, bytes, &err)) << err;
     }
-    std::string dir, saved;
-    bool hadSaved = false;
+    ScratchDir dir{true};
     MesaLayer mesa;
 };
 
@@ -102,7 +70,7 @@ TEST_F(RealMeshes, TextureDirectoriesInTurnAndNoCollisionMesh)
     tex.width = tex.height = 4;
     tex.rgba.assign(64, 200);
     std::string err;
-    ASSERT_TRUE(glreplay::WritePng(dir + "/tex2/t.png", tex, err)) << err;
+    ASSERT_TRUE(glreplay::WritePng(dir / "tex2/t.png", tex, err)) << err;
     PamScene s;
     s.meshes = {"crate", "coll"};
     PamModel a, b;
@@ -135,8 +103,7 @@ TEST_F(RealMeshes, MeshDrawnByTheSceneMatchesMesa)
     s.meshes = {"box"};
     PamModel m;
     double place[6] = {0.5, -0.5, -6, 35, 10, -20};
-    for (int i = 0; i < 6; i++)
-        m.tracks[i] = PamTrack::Constant(Fx(place[i]));
+    Place(m.tracks, {place[0], place[1], place[2], place[3], place[4], place[5]});
     s.models = {m};
     std::vector<uint8_t> bytes;
     std::string err;

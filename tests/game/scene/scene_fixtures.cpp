@@ -1,5 +1,8 @@
 #include "scene_fixtures.h"
 
+#include <cstdlib>
+#include <unistd.h>
+
 #include "tools/lib/toolfile.h"
 
 namespace scenetest {
@@ -96,6 +99,28 @@ std::string WritePamFile(std::string const& path, PamScene const& s)
     EXPECT_TRUE(PamWrite(s, &b, &err)) << err;
     EXPECT_TRUE(WriteFileAtomic(path, b, &err)) << err;
     return path;
+}
+
+ScratchDir::ScratchDir(bool saveRoot) : m_saveRoot(saveRoot)
+{
+    char tmpl[] = "/tmp/krv_scene_XXXXXX";
+    EXPECT_NE(nullptr, ::mkdtemp(tmpl));
+    path = tmpl;
+    if (saveRoot) {
+        const char* old = std::getenv("VORNAPP_SAVEPATH");
+        m_hadSave = old != nullptr;
+        m_oldSave = old ? old : "";
+        ::setenv("VORNAPP_SAVEPATH", (path + "/").c_str(), 1);
+    }
+}
+
+ScratchDir::~ScratchDir()
+{
+    if (m_saveRoot && m_hadSave)
+        ::setenv("VORNAPP_SAVEPATH", m_oldSave.c_str(), 1);
+    else if (m_saveRoot)
+        ::unsetenv("VORNAPP_SAVEPATH");
+    (void)!::system(("rm -rf '" + path + "'").c_str());
 }
 
 } // namespace scenetest

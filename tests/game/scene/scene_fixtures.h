@@ -3,6 +3,7 @@
 #pragma once
 #include <cmath>
 #include <cstdint>
+#include <initializer_list>
 #include <random>
 #include <string>
 #include <vector>
@@ -72,6 +73,28 @@ struct Loaded {
         EXPECT_TRUE(PamWrite(s, &bytes, &err)) << err;
         return Load(bytes);
     }
+};
+
+// Constant tracks from values (x, y, z, then the rotations), as many as given.
+template <size_t N> void Place(PamTrack (&tracks)[N], std::initializer_list<double> values)
+{
+    size_t i = 0;
+    for (double v : values)
+        tracks[i++] = PamTrack::Constant(Fx(v));
+}
+
+// A scratch directory, removed with everything in it; with saveRoot it is
+// also the writable root (VORNAPP_SAVEPATH) while it lives.
+struct ScratchDir {
+    std::string path;
+    explicit ScratchDir(bool saveRoot = false);
+    ~ScratchDir();
+    std::string operator/(std::string const& name) const { return path + "/" + name; }
+
+private:
+    bool m_saveRoot;
+    std::string m_oldSave;
+    bool m_hadSave = false;
 };
 
 // A random scene using every optional field somewhere.

@@ -3,6 +3,7 @@
 #include "sw_fixture.h"
 
 #include <array>
+#include <tuple>
 
 using namespace swtest;
 
@@ -30,10 +31,7 @@ TEST_F(SwLighting, DefaultLightAndMaterial)
 {
     // Base 51 x 51 >> 8 = 10, diffuse (204 x 255) >> 8 = 203 at full incidence.
     auto c = Lit(0, 0, 0x10000);
-    EXPECT_EQ(c[0], 213);
-    EXPECT_EQ(c[1], 213);
-    EXPECT_EQ(c[2], 213);
-    EXPECT_EQ(c[3], 255);
+    EXPECT_EQ(std::make_tuple(c[0], c[1], c[2], c[3]), std::make_tuple(213, 213, 213, 255));
     // Facing away: the base colour only (no specular: the material has none).
     EXPECT_EQ(Lit(0, 0, -0x10000)[0], 10);
 }

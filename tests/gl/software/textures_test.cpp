@@ -2,24 +2,25 @@
 // images, and incomplete textures.
 #include "sw_fixture.h"
 
+#include <tuple>
+
 using namespace swtest;
 
 namespace {
 
 using SwTextures = SwFixture;
+using Texels = std::vector<uint16_t>;
+
+Texels First(vornGL::PSWTexture const& t, int n) { return Texels(t.data, t.data + n); }
 
 TEST_F(SwTextures, NamesRunOutAt255)
 {
     std::vector<uint32_t> names(256, 77);
     sw->glGenTextures(255, names.data());
-    EXPECT_EQ(names[0], 1u);
-    EXPECT_EQ(names[254], 255u);
-    EXPECT_EQ(Error(), 0u);
+    EXPECT_EQ(std::make_tuple(names[0], names[254], Error()), std::make_tuple(1u, 255u, 0u));
     uint32_t more[2] = {9, 9};
     sw->glGenTextures(2, more);
-    EXPECT_EQ(more[0], 0u);
-    EXPECT_EQ(more[1], 0u);
-    EXPECT_EQ(Error(), GLenum(GL_OUT_OF_MEMORY));
+    EXPECT_EQ(std::make_tuple(more[0], more[1], Error()), std::make_tuple(0u, 0u, GLenum(GL_OUT_OF_MEMORY)));
     // A deleted name is free again.
     sw->glDeleteTextures(1, &names[9]);
     EXPECT_FALSE(sw->glIsTexture(10));
@@ -34,32 +35,31 @@ TEST_F(SwTextures, UploadsConvertEveryFormat)
     gles->glBindTexture(GL_TEXTURE_2D, name);
     vornGL::PSWTexture const& t = sw->Texture(name);
 
-    uint16_t t5551[2] = {0xFFFE, 0xFFFF}; // white, alpha 0 then 1
-    gles->glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 2, 1, 0, GL_RGBA, GL_UNSIGNED_SHORT_5_5_5_1, t5551);
-    EXPECT_EQ(t.data[0], 0xFFDF | 0x20); // key bit set: transparent
-    EXPECT_EQ(t.data[1] & 0x20, 0);
-    uint16_t t565[1] = {0xFFFF};
-    gles->glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, 1, 1, 0, GL_RGB, GL_UNSIGNED_SHORT_5_6_5, t565);
-    EXPECT_EQ(t.data[0], 0xFFDF);
-    EXPECT_EQ(t.type, GLenum(GL_UNSIGNED_SHORT_5_6_5));
-    uint8_t rgba[4] = {255, 128, 0, 255};
-    gles->glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
-    EXPECT_EQ(t.data[0], 0xF80F);
-    EXPECT_EQ(t.type, GLenum(GL_UNSIGNED_SHORT_4_4_4_4));
-    uint8_t la[2] = {0x78, 0x40};
-    gles->glTexImage2D(GL_TEXTURE_2D, 0, GL_LUMINANCE_ALPHA, 1, 1, 0, GL_LUMINANCE_ALPHA, GL_UNSIGNED_BYTE, la);
-    EXPECT_EQ(t.data[0], 0x7840);
-    EXPECT_EQ(t.type, GLenum(GL_LUMINANCE_ALPHA));
-    uint8_t a[1] = {0x80};
-    gles->glTexImage2D(GL_TEXTURE_2D, 0, GL_ALPHA, 1, 1, 0, GL_ALPHA, GL_UNSIGNED_BYTE, a);
-    EXPECT_EQ(t.data[0], 0x8080);
+    // Each upload: the texels and the type they are kept as. 565 keeps the
+    // lowest green bit for the transparency key (set: transparent).
+    uint16_t const t5551[2] = {0xFFFE, 0xFFFF}, t565[1] = {0xFFFF}; // white, alpha 0 then 1
+    uint8_t const rgba[4] = {255, 128, 0, 255}, la[2] = {0x78, 0x40}, a[1] = {0x80};
     // RGB bytes: rows padded to the unpack alignment (4): 2 x 2 texels.
-    uint8_t rgb[16] = {255, 0, 0, 0, 255, 0, 9, 9, 0, 0, 255, 255, 255, 255, 9, 9};
-    gles->glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, 2, 2, 0, GL_RGB, GL_UNSIGNED_BYTE, rgb);
-    EXPECT_EQ(t.data[0], 0xF800);
-    EXPECT_EQ(t.data[1], 0x07C0);
-    EXPECT_EQ(t.data[2], 0x001F);
-    EXPECT_EQ(t.data[3], 0xFFDF);
+    uint8_t const rgb[16] = {255, 0, 0, 0, 255, 0, 9, 9, 0, 0, 255, 255, 255, 255, 9, 9};
+    struct Upload {
+        GLenum format, type;
+        int w, h;
+        void const* data;
+        Texels want;
+        GLenum kept; // 0: not checked
+    } const uploads[] = {
+        {GL_RGBA, GL_UNSIGNED_SHORT_5_5_5_1, 2, 1, t5551, {0xFFFF, 0xFFDF}, 0},
+        {GL_RGB, GL_UNSIGNED_SHORT_5_6_5, 1, 1, t565, {0xFFDF}, GL_UNSIGNED_SHORT_5_6_5},
+        {GL_RGBA, GL_UNSIGNED_BYTE, 1, 1, rgba, {0xF80F}, GL_UNSIGNED_SHORT_4_4_4_4},
+        {GL_LUMINANCE_ALPHA, GL_UNSIGNED_BYTE, 1, 1, la, {0x7840}, GL_LUMINANCE_ALPHA},
+        {GL_ALPHA, GL_UNSIGNED_BYTE, 1, 1, a, {0x8080}, 0},
+        {GL_RGB, GL_UNSIGNED_BYTE, 2, 2, rgb, {0xF800, 0x07C0, 0x001F, 0xFFDF}, 0},
+    };
+    for (Upload const& u : uploads) {
+        gles->glTexImage2D(GL_TEXTURE_2D, 0, GLint(u.format), u.w, u.h, 0, u.format, u.type, u.data);
+        EXPECT_EQ(First(t, int(u.want.size())), u.want) << std::hex << u.format << " " << u.type;
+        EXPECT_TRUE(!u.kept || t.type == u.kept) << std::hex << u.format << " " << u.type;
+    }
 
     // Sub-image: RGBA bytes make the texture 4444.
     uint8_t px[4] = {0, 255, 0, 128};
@@ -137,15 +137,11 @@ TEST_F(SwTextures, PalettedImages)
     sw->glCompressedTexImage2D(GL_TEXTURE_2D, 0, GL_PALETTE4_R5_G6_B5_OES, 2, 2, 0, 34, data.data());
     EXPECT_EQ(Error(), 0u);
     vornGL::PSWTexture const& t = sw->Texture(name);
-    EXPECT_EQ(t.data[0], (1 << 11 | 1));
-    EXPECT_EQ(t.data[1], (2 << 11 | 2));
-    EXPECT_EQ(t.data[2], (3 << 11 | 3));
-    EXPECT_EQ(t.data[3], (15 << 11 | 15));
+    EXPECT_EQ(First(t, 4), (Texels{1 << 11 | 1, 2 << 11 | 2, 3 << 11 | 3, 15 << 11 | 15}));
     // One texel a row: the indices still follow each other within a byte.
     sw->glCompressedTexImage2D(GL_TEXTURE_2D, 0, GL_PALETTE4_R5_G6_B5_OES, 1, 2, 0, 33, data.data());
     EXPECT_EQ(Error(), 0u);
-    EXPECT_EQ(t.data[0], (1 << 11 | 1));
-    EXPECT_EQ(t.data[1], (2 << 11 | 2));
+    EXPECT_EQ(First(t, 2), (Texels{1 << 11 | 1, 2 << 11 | 2}));
     sw->glCompressedTexImage2D(GL_TEXTURE_2D, 0, 0x8B9A, 2, 2, 0, 34, data.data());
     EXPECT_EQ(Error(), GLenum(GL_INVALID_ENUM));
     sw->glCompressedTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 2, 2, GL_PALETTE4_R5_G6_B5_OES, 20, data.data());

@@ -24,8 +24,8 @@ class Trace:
         self.lines.append('')
         self.arrays = 0
 
-    def add(self, line):
-        self.lines.append(line)
+    def add(self, *lines):
+        self.lines.extend(lines)
 
     def array(self, typ, values, name=None):
         if name is None:
@@ -84,10 +84,9 @@ def texture(t, rng, name_index, fmt='565', size=64, lo=0, hi=256):
     if fmt == '565':
         data = t.array('ushort', blocks_texture(rng, size, lo=lo, hi=hi))
         upload = 'GL_RGB %d %d 0 GL_RGB GL_UNSIGNED_SHORT_5_6_5 @%s' % (size, size, data)
-    t.add('glBindTexture GL_TEXTURE_2D names[%d]' % name_index)
-    t.add('glTexParameterx GL_TEXTURE_2D GL_TEXTURE_MIN_FILTER GL_NEAREST')
-    t.add('glTexParameterx GL_TEXTURE_2D GL_TEXTURE_MAG_FILTER GL_NEAREST')
-    t.add('glTexImage2D GL_TEXTURE_2D 0 ' + upload)
+    t.add('glBindTexture GL_TEXTURE_2D names[%d]' % name_index,
+          'glTexParameterx GL_TEXTURE_2D GL_TEXTURE_MIN_FILTER GL_NEAREST',
+          'glTexParameterx GL_TEXTURE_2D GL_TEXTURE_MAG_FILTER GL_NEAREST', 'glTexImage2D GL_TEXTURE_2D 0 ' + upload)
 
 
 def random_triangles(rng, count, margin=-20):
@@ -111,13 +110,10 @@ def flat():
     cols = []
     for _ in pts:
         cols += [rng.randrange(256), rng.randrange(256), rng.randrange(256), 255]
-    t.add('glColorPointer 4 GL_UNSIGNED_BYTE 0 @' + t.array('ubyte', cols))
-    t.add('glShadeModel GL_FLAT')
-    t.add('glEnableClientState GL_COLOR_ARRAY')
-    t.add('glDrawArrays GL_TRIANGLES 0 60')
-    t.add('glDisableClientState GL_COLOR_ARRAY')
-    t.add('glColor4x %d %d %d 65536' % (fx(0.9), fx(0.6), fx(0.2)))
-    t.add('glDrawArrays GL_TRIANGLES 60 60')
+    t.add('glColorPointer 4 GL_UNSIGNED_BYTE 0 @' + t.array('ubyte', cols), 'glShadeModel GL_FLAT',
+          'glEnableClientState GL_COLOR_ARRAY', 'glDrawArrays GL_TRIANGLES 0 60',
+          'glDisableClientState GL_COLOR_ARRAY', 'glColor4x %d %d %d 65536' % (fx(0.9), fx(0.6), fx(0.2)),
+          'glDrawArrays GL_TRIANGLES 60 60')
     t.write('flat.trace')
 
 
@@ -130,10 +126,8 @@ def gouraud():
     cols = []
     for _ in pts:
         cols += [rng.randrange(256), rng.randrange(256), rng.randrange(256), 255]
-    t.add('glColorPointer 4 GL_UNSIGNED_BYTE 0 @' + t.array('ubyte', cols))
-    t.add('glShadeModel GL_SMOOTH')
-    t.add('glEnableClientState GL_COLOR_ARRAY')
-    t.add('glDrawArrays GL_TRIANGLES 0 90')
+    t.add('glColorPointer 4 GL_UNSIGNED_BYTE 0 @' + t.array('ubyte', cols), 'glShadeModel GL_SMOOTH',
+          'glEnableClientState GL_COLOR_ARRAY', 'glDrawArrays GL_TRIANGLES 0 90')
     strip = []
     scols = []
     for i in range(12):
@@ -141,8 +135,7 @@ def gouraud():
         strip += [fx(x), fx(200.25 + (i % 2) * 30)]
         scols += [fx(i / 11.0), fx(1 - i / 11.0), fx(0.45), 65536]
     t.add('glVertexPointer 2 GL_FIXED 0 @' + t.array('fixed', strip))
-    t.add('glColorPointer 4 GL_FIXED 0 @' + t.array('fixed', scols))
-    t.add('glDrawArrays GL_TRIANGLE_STRIP 0 12')
+    t.add('glColorPointer 4 GL_FIXED 0 @' + t.array('fixed', scols), 'glDrawArrays GL_TRIANGLE_STRIP 0 12')
     t.write('gouraud.trace')
 
 
@@ -174,27 +167,21 @@ def replace():
     # Moderate contrast, as in a picture: a texel chosen one pixel off at a
     # block border costs little.
     texture(t, rng, 0, lo=64, hi=192)
-    t.add('glEnable GL_TEXTURE_2D')
-    t.add('glTexEnvx GL_TEXTURE_ENV GL_TEXTURE_ENV_MODE GL_REPLACE')
-    t.add('glEnableClientState GL_TEXTURE_COORD_ARRAY')
+    t.add('glEnable GL_TEXTURE_2D', 'glTexEnvx GL_TEXTURE_ENV GL_TEXTURE_ENV_MODE GL_REPLACE',
+          'glEnableClientState GL_TEXTURE_COORD_ARRAY')
     pts, uvs = textured_quads(t, rng, 8, None)
     t.add('glVertexPointer 2 GL_FIXED 0 @' + t.array('fixed', pts))
-    t.add('glTexCoordPointer 2 GL_SHORT 0 @' + t.array('short', uvs))
-    t.add('glDrawArrays GL_TRIANGLES 0 %d' % (len(pts) // 2))
+    t.add('glTexCoordPointer 2 GL_SHORT 0 @' + t.array('short', uvs),
+          'glDrawArrays GL_TRIANGLES 0 %d' % (len(pts) // 2))
     # A floor in perspective in the lower half.
-    t.add('glViewport 0 0 %d %d' % (W, H // 2))
-    t.add('glMatrixMode GL_PROJECTION')
-    t.add('glLoadIdentity')
-    t.add('glFrustumx %d %d %d %d %d %d' % (fx(-0.5), fx(0.5), fx(-0.25), fx(0.25), fx(0.5), fx(64.5)))
-    t.add('glMatrixMode GL_MODELVIEW')
-    t.add('glLoadIdentity')
-    t.add('glHint GL_PERSPECTIVE_CORRECTION_HINT GL_NICEST')
+    t.add('glViewport 0 0 %d %d' % (W, H // 2), 'glMatrixMode GL_PROJECTION', 'glLoadIdentity',
+          'glFrustumx %d %d %d %d %d %d' % (fx(-0.5), fx(0.5), fx(-0.25), fx(0.25), fx(0.5), fx(64.5)),
+          'glMatrixMode GL_MODELVIEW', 'glLoadIdentity', 'glHint GL_PERSPECTIVE_CORRECTION_HINT GL_NICEST')
     texture(t, rng, 1, lo=64, hi=192)
     floor = [fx(-3), fx(-1), fx(-1), fx(3), fx(-1), fx(-1), fx(-3), fx(-1), fx(-12), fx(3), fx(-1), fx(-12)]
     fuv = [0, 0, 2, 0, 0, 3, 2, 3]
     t.add('glVertexPointer 3 GL_FIXED 0 @' + t.array('fixed', floor))
-    t.add('glTexCoordPointer 2 GL_SHORT 0 @' + t.array('short', fuv))
-    t.add('glDrawArrays GL_TRIANGLE_STRIP 0 4')
+    t.add('glTexCoordPointer 2 GL_SHORT 0 @' + t.array('short', fuv), 'glDrawArrays GL_TRIANGLE_STRIP 0 4')
     t.write('replace565.trace')
 
 
@@ -205,17 +192,15 @@ def texfixed():
     names = t.array('uint', [0], 'names')
     t.add('glGenTextures 1 @names')
     texture(t, rng, 0)
-    t.add('glEnable GL_TEXTURE_2D')
-    t.add('glTexEnvx GL_TEXTURE_ENV GL_TEXTURE_ENV_MODE GL_REPLACE')
-    t.add('glEnableClientState GL_TEXTURE_COORD_ARRAY')
+    t.add('glEnable GL_TEXTURE_2D', 'glTexEnvx GL_TEXTURE_ENV GL_TEXTURE_ENV_MODE GL_REPLACE',
+          'glEnableClientState GL_TEXTURE_COORD_ARRAY')
     pts, uvs = [], []
     for (x0, y0, u0, v0) in [(4, 4, 0, 0), (132, 4, 0.25, 0.5), (4, 132, 0.5, 0.125), (132, 132, 0.75, 0.75)]:
         for (dx, dy) in [(0, 0), (1, 0), (0, 1), (1, 0), (1, 1), (0, 1)]:
             pts += [fx(x0 + dx * 120), fx(y0 + dy * 120)]
             uvs += [fx(u0 + dx * 0.46875), fx(v0 + dy * 0.46875)]
     t.add('glVertexPointer 2 GL_FIXED 0 @' + t.array('fixed', pts))
-    t.add('glTexCoordPointer 2 GL_FIXED 0 @' + t.array('fixed', uvs))
-    t.add('glDrawArrays GL_TRIANGLES 0 24')
+    t.add('glTexCoordPointer 2 GL_FIXED 0 @' + t.array('fixed', uvs), 'glDrawArrays GL_TRIANGLES 0 24')
     t.write('texfixed.trace')
 
 
@@ -232,10 +217,8 @@ def blend():
             bg += [fx(x), fx(y)]
             bcol += list(c) + [255]
     t.add('glVertexPointer 2 GL_FIXED 0 @' + t.array('fixed', bg))
-    t.add('glColorPointer 4 GL_UNSIGNED_BYTE 0 @' + t.array('ubyte', bcol))
-    t.add('glEnableClientState GL_COLOR_ARRAY')
-    t.add('glDrawArrays GL_TRIANGLES 0 24')
-    t.add('glEnable GL_BLEND')
+    t.add('glColorPointer 4 GL_UNSIGNED_BYTE 0 @' + t.array('ubyte', bcol), 'glEnableClientState GL_COLOR_ARRAY',
+          'glDrawArrays GL_TRIANGLES 0 24', 'glEnable GL_BLEND')
     funcs = ['GL_SRC_ALPHA GL_ONE_MINUS_SRC_ALPHA', 'GL_SRC_ALPHA GL_ONE', 'GL_ONE GL_ONE']
     names = t.array('uint', [0], 'names')
     t.add('glGenTextures 1 @names')
@@ -249,29 +232,23 @@ def blend():
                 quad += [fx(x0 + dx + 0.3), fx(y0 + dy + 0.2)]
             t.add('glVertexPointer 2 GL_FIXED 0 @' + t.array('fixed', quad))
             if kind == 'flat':
-                t.add('glShadeModel GL_FLAT')
-                t.add('glDisableClientState GL_COLOR_ARRAY')
-                t.add('glColor4ub 250 180 60 128')
+                t.add('glShadeModel GL_FLAT', 'glDisableClientState GL_COLOR_ARRAY', 'glColor4ub 250 180 60 128')
             elif kind == 'smooth':
                 t.add('glShadeModel GL_SMOOTH')
                 cols = []
                 for k in range(6):
                     cols += [rng.randrange(256), rng.randrange(256), rng.randrange(256), [64, 128, 192, 128, 192, 248][k]]
-                t.add('glColorPointer 4 GL_UNSIGNED_BYTE 0 @' + t.array('ubyte', cols))
-                t.add('glEnableClientState GL_COLOR_ARRAY')
+                t.add('glColorPointer 4 GL_UNSIGNED_BYTE 0 @' + t.array('ubyte', cols),
+                      'glEnableClientState GL_COLOR_ARRAY')
             else:
-                t.add('glShadeModel GL_FLAT')
-                t.add('glDisableClientState GL_COLOR_ARRAY')
-                t.add('glColor4ub 255 255 255 160')
+                t.add('glShadeModel GL_FLAT', 'glDisableClientState GL_COLOR_ARRAY', 'glColor4ub 255 255 255 160')
                 uv = [0, 0, 1, 0, 0, 1, 1, 0, 1, 1, 0, 1]
-                t.add('glTexCoordPointer 2 GL_SHORT 0 @' + t.array('short', uv))
-                t.add('glEnableClientState GL_TEXTURE_COORD_ARRAY')
-                t.add('glEnable GL_TEXTURE_2D')
-                t.add('glTexEnvx GL_TEXTURE_ENV GL_TEXTURE_ENV_MODE GL_MODULATE')
+                t.add('glTexCoordPointer 2 GL_SHORT 0 @' + t.array('short', uv),
+                      'glEnableClientState GL_TEXTURE_COORD_ARRAY', 'glEnable GL_TEXTURE_2D',
+                      'glTexEnvx GL_TEXTURE_ENV GL_TEXTURE_ENV_MODE GL_MODULATE')
             t.add('glDrawArrays GL_TRIANGLES 0 6')
             if kind == 'tex':
-                t.add('glDisable GL_TEXTURE_2D')
-                t.add('glDisableClientState GL_TEXTURE_COORD_ARRAY')
+                t.add('glDisable GL_TEXTURE_2D', 'glDisableClientState GL_TEXTURE_COORD_ARRAY')
     t.write('blend.trace')
 
 
@@ -292,8 +269,7 @@ def depth():
     rng = random.Random(5)
     t = Trace('Depth test in perspective: interpenetrating flat, smooth and textured\nquads and a cube drawn back faces first.')
     t.header(ortho=False)
-    t.add('glEnable GL_DEPTH_TEST')
-    t.add('glHint GL_PERSPECTIVE_CORRECTION_HINT GL_NICEST')
+    t.add('glEnable GL_DEPTH_TEST', 'glHint GL_PERSPECTIVE_CORRECTION_HINT GL_NICEST')
     names = t.array('uint', [0], 'names')
     t.add('glGenTextures 1 @names')
     texture(t, rng, 0)
@@ -318,26 +294,22 @@ def depth():
             # Smooth shading of one colour: screen-space colour interpolation
             # and GL's perspective-correct one agree.
             t.add('glShadeModel GL_SMOOTH')
-            t.add('glColorPointer 4 GL_UNSIGNED_BYTE 0 @' + t.array('ubyte', [150, 90, 40, 255] * 6))
-            t.add('glEnableClientState GL_COLOR_ARRAY')
+            t.add('glColorPointer 4 GL_UNSIGNED_BYTE 0 @' + t.array('ubyte', [150, 90, 40, 255] * 6),
+                  'glEnableClientState GL_COLOR_ARRAY')
         else:
-            t.add('glEnable GL_TEXTURE_2D')
-            t.add('glTexEnvx GL_TEXTURE_ENV GL_TEXTURE_ENV_MODE GL_REPLACE')
+            t.add('glEnable GL_TEXTURE_2D', 'glTexEnvx GL_TEXTURE_ENV GL_TEXTURE_ENV_MODE GL_REPLACE')
             uv = [0, 0, 1, 0, 0, 1, 1, 0, 1, 1, 0, 1]
-            t.add('glTexCoordPointer 2 GL_SHORT 0 @' + t.array('short', uv))
-            t.add('glEnableClientState GL_TEXTURE_COORD_ARRAY')
-        t.add('glDrawArrays GL_TRIANGLES 0 6')
-        t.add('glDisableClientState GL_COLOR_ARRAY')
-        t.add('glDisableClientState GL_TEXTURE_COORD_ARRAY')
-        t.add('glDisable GL_TEXTURE_2D')
+            t.add('glTexCoordPointer 2 GL_SHORT 0 @' + t.array('short', uv),
+                  'glEnableClientState GL_TEXTURE_COORD_ARRAY')
+        t.add('glDrawArrays GL_TRIANGLES 0 6', 'glDisableClientState GL_COLOR_ARRAY',
+              'glDisableClientState GL_TEXTURE_COORD_ARRAY', 'glDisable GL_TEXTURE_2D')
     # A cube, rotated, faces in an order that needs the depth test.
-    t.add('glShadeModel GL_FLAT')
-    t.add('glTranslatex %d %d %d' % (fx(0.2), fx(0.1), fx(-2.5)))
-    t.add('glRotatex %d %d %d 0' % (fx(30), fx(1), fx(1)))
+    t.add('glShadeModel GL_FLAT', 'glTranslatex %d %d %d' % (fx(0.2), fx(0.1), fx(-2.5)),
+          'glRotatex %d %d %d 0' % (fx(30), fx(1), fx(1)))
     for i, f in enumerate(reversed(cube_faces(0.5))):
         t.add('glColor4ub %d %d %d 255' % (60 + 30 * i, 200 - 25 * i, 90 + 20 * i))
-        t.add('glVertexPointer 3 GL_FIXED 0 @' + t.array('fixed', [fx(c) for p in f for c in p]))
-        t.add('glDrawArrays GL_TRIANGLE_STRIP 0 4')
+        t.add('glVertexPointer 3 GL_FIXED 0 @' + t.array('fixed', [fx(c) for p in f for c in p]),
+              'glDrawArrays GL_TRIANGLE_STRIP 0 4')
     t.write('depth.trace')
 
 
@@ -345,8 +317,7 @@ def clipping():
     rng = random.Random(6)
     t = Trace('Clipping at every plane: flat and textured triangles in perspective that\ncross the left, right, bottom, top, near and far planes, and one that crosses\na corner of two planes.')
     t.header(ortho=False)
-    t.add('glEnable GL_DEPTH_TEST')
-    t.add('glHint GL_PERSPECTIVE_CORRECTION_HINT GL_NICEST')
+    t.add('glEnable GL_DEPTH_TEST', 'glHint GL_PERSPECTIVE_CORRECTION_HINT GL_NICEST')
     names = t.array('uint', [0], 'names')
     t.add('glGenTextures 1 @names')
     texture(t, rng, 0)
@@ -366,18 +337,15 @@ def clipping():
             cols = []
             for _ in range(3):
                 cols += [rng.randrange(256), rng.randrange(256), rng.randrange(256), 255]
-            t.add('glColorPointer 4 GL_UNSIGNED_BYTE 0 @' + t.array('ubyte', cols))
-            t.add('glEnableClientState GL_COLOR_ARRAY')
+            t.add('glColorPointer 4 GL_UNSIGNED_BYTE 0 @' + t.array('ubyte', cols),
+                  'glEnableClientState GL_COLOR_ARRAY')
         else:
-            t.add('glEnable GL_TEXTURE_2D')
-            t.add('glTexEnvx GL_TEXTURE_ENV GL_TEXTURE_ENV_MODE GL_REPLACE')
+            t.add('glEnable GL_TEXTURE_2D', 'glTexEnvx GL_TEXTURE_ENV GL_TEXTURE_ENV_MODE GL_REPLACE')
             uv = [rng.randrange(3) for _ in range(6)]
-            t.add('glTexCoordPointer 2 GL_SHORT 0 @' + t.array('short', uv))
-            t.add('glEnableClientState GL_TEXTURE_COORD_ARRAY')
-        t.add('glDrawArrays GL_TRIANGLES 0 3')
-        t.add('glDisableClientState GL_COLOR_ARRAY')
-        t.add('glDisableClientState GL_TEXTURE_COORD_ARRAY')
-        t.add('glDisable GL_TEXTURE_2D')
+            t.add('glTexCoordPointer 2 GL_SHORT 0 @' + t.array('short', uv),
+                  'glEnableClientState GL_TEXTURE_COORD_ARRAY')
+        t.add('glDrawArrays GL_TRIANGLES 0 3', 'glDisableClientState GL_COLOR_ARRAY',
+              'glDisableClientState GL_TEXTURE_COORD_ARRAY', 'glDisable GL_TEXTURE_2D')
     t.write('clipping.trace')
 
 
@@ -392,9 +360,8 @@ def strips():
             grid += [fx(12 + i * 15.7 + rng.uniform(-3, 3)), fx(12 + j * 18.1 + rng.uniform(-3, 3))]
             cols += [rng.randrange(256), rng.randrange(256), rng.randrange(256), 255]
     t.add('glVertexPointer 2 GL_FIXED 0 @' + t.array('fixed', grid))
-    t.add('glColorPointer 4 GL_UNSIGNED_BYTE 0 @' + t.array('ubyte', cols))
-    t.add('glEnableClientState GL_COLOR_ARRAY')
-    t.add('glShadeModel GL_SMOOTH')
+    t.add('glColorPointer 4 GL_UNSIGNED_BYTE 0 @' + t.array('ubyte', cols), 'glEnableClientState GL_COLOR_ARRAY',
+          'glShadeModel GL_SMOOTH')
     for j in range(5):
         idx = []
         for i in range(10):
@@ -427,9 +394,8 @@ def points_lines():
     pts = []
     for _ in range(60):
         pts += [fx(int(rng.uniform(5, W - 5)) + 0.3), fx(int(rng.uniform(5, H - 5)) + 0.6)]
-    t.add('glVertexPointer 2 GL_FIXED 0 @' + t.array('fixed', pts))
-    t.add('glColor4ub 255 255 0 255')
-    t.add('glDrawArrays GL_POINTS 0 60')
+    t.add('glVertexPointer 2 GL_FIXED 0 @' + t.array('fixed', pts), 'glColor4ub 255 255 0 255',
+          'glDrawArrays GL_POINTS 0 60')
     lines = []
     for _ in range(12):
         x0, y0 = rng.uniform(10, W - 10), rng.uniform(10, H - 10)
@@ -438,22 +404,19 @@ def points_lines():
         x1 = min(max(x0 + r * math.cos(a), 3), W - 3)
         y1 = min(max(y0 + r * math.sin(a), 3), H - 3)
         lines += [fx(int(x0) + 0.31), fx(int(y0) + 0.37), fx(int(x1) + 0.29), fx(int(y1) + 0.41)]
-    t.add('glVertexPointer 2 GL_FIXED 0 @' + t.array('fixed', lines))
-    t.add('glColor4ub 0 255 255 255')
-    t.add('glDrawArrays GL_LINES 0 24')
+    t.add('glVertexPointer 2 GL_FIXED 0 @' + t.array('fixed', lines), 'glColor4ub 0 255 255 255',
+          'glDrawArrays GL_LINES 0 24')
     strip = []
     for k in range(8):
         strip += [fx(25 + k * 30 + 0.3), fx(210 + (k % 2) * 25 + 0.4)]
-    t.add('glVertexPointer 2 GL_FIXED 0 @' + t.array('fixed', strip))
-    t.add('glColor4ub 255 0 255 255')
-    t.add('glDrawArrays GL_LINE_STRIP 0 8')
+    t.add('glVertexPointer 2 GL_FIXED 0 @' + t.array('fixed', strip), 'glColor4ub 255 0 255 255',
+          'glDrawArrays GL_LINE_STRIP 0 8')
     loop = []
     for k in range(7):
         a = k * 2 * math.pi / 7
         loop += [fx(int(128 + 70 * math.cos(a)) + 0.3), fx(int(120 + 70 * math.sin(a)) + 0.4)]
-    t.add('glVertexPointer 2 GL_FIXED 0 @' + t.array('fixed', loop))
-    t.add('glColor4ub 255 128 0 255')
-    t.add('glDrawArrays GL_LINE_LOOP 0 7')
+    t.add('glVertexPointer 2 GL_FIXED 0 @' + t.array('fixed', loop), 'glColor4ub 255 128 0 255',
+          'glDrawArrays GL_LINE_LOOP 0 7')
     t.write('points_lines.trace')
 
 
@@ -477,44 +440,31 @@ def sphere(stacks, slices, radius):
 def lit():
     t = Trace('Lit meshes with directional lights: a sphere in 2D and a finely divided\nsphere in perspective; two lights, ambient and diffuse material, smooth\nshading, 16.16 normals; rigid modelview matrices.')
     t.header(clear=(0.05, 0.05, 0.1))
-    t.add('glShadeModel GL_SMOOTH')
-    t.add('glEnable GL_LIGHTING')
-    t.add('glEnable GL_LIGHT0')
-    t.add('glEnable GL_LIGHT1')
-    t.add('glEnable GL_DEPTH_TEST')
+    t.add('glShadeModel GL_SMOOTH', 'glEnable GL_LIGHTING', 'glEnable GL_LIGHT0', 'glEnable GL_LIGHT1',
+          'glEnable GL_DEPTH_TEST')
     d0 = t.array('fixed', [fx(0.5), fx(0.6), fx(0.8), 0], 'light0dir')
     d1 = t.array('fixed', [fx(-0.8), fx(-0.2), fx(0.4), 0], 'light1dir')
     c1 = t.array('fixed', [fx(0.5), fx(0.3), fx(0.1), fx(1)], 'light1col')
     amb = t.array('fixed', [fx(0.3), fx(0.25), fx(0.2), fx(1)], 'matamb')
     dif = t.array('fixed', [fx(0.7), fx(0.8), fx(0.6), fx(1)], 'matdif')
-    t.add('glLightxv GL_LIGHT0 GL_POSITION @' + d0)
-    t.add('glLightxv GL_LIGHT1 GL_POSITION @' + d1)
-    t.add('glLightxv GL_LIGHT1 GL_DIFFUSE @' + c1)
-    t.add('glMaterialxv GL_FRONT_AND_BACK GL_AMBIENT @' + amb)
-    t.add('glMaterialxv GL_FRONT_AND_BACK GL_DIFFUSE @' + dif)
+    t.add('glLightxv GL_LIGHT0 GL_POSITION @' + d0, 'glLightxv GL_LIGHT1 GL_POSITION @' + d1,
+          'glLightxv GL_LIGHT1 GL_DIFFUSE @' + c1, 'glMaterialxv GL_FRONT_AND_BACK GL_AMBIENT @' + amb,
+          'glMaterialxv GL_FRONT_AND_BACK GL_DIFFUSE @' + dif)
     verts, norms, idx = sphere(12, 18, 1.0)
     t.add('glEnableClientState GL_NORMAL_ARRAY')
     t.add('glVertexPointer 3 GL_FIXED 0 @' + t.array('fixed', [fx(c) for v in verts for c in v]))
     t.add('glNormalPointer GL_FIXED 0 @' + t.array('fixed', [fx(c) for v in norms for c in v]))
     # The 2D sphere: the projection scales, the modelview stays rigid (lights
     # are brought into object space through the modelview's rotation).
-    t.add('glViewport 0 0 128 256')
-    t.add('glMatrixMode GL_PROJECTION')
-    t.add('glLoadIdentity')
-    t.add('glOrthox %d %d %d %d %d %d' % (fx(-1), fx(1), fx(-2), fx(2), fx(-2), fx(2)))
-    t.add('glMatrixMode GL_MODELVIEW')
-    t.add('glLoadIdentity')
+    t.add('glViewport 0 0 128 256', 'glMatrixMode GL_PROJECTION', 'glLoadIdentity',
+          'glOrthox %d %d %d %d %d %d' % (fx(-1), fx(1), fx(-2), fx(2), fx(-2), fx(2)), 'glMatrixMode GL_MODELVIEW',
+          'glLoadIdentity')
     t.add('glDrawElements GL_TRIANGLES %d GL_UNSIGNED_SHORT @%s' % (len(idx), t.array('ushort', idx)))
     # Perspective: finely divided, rotated, normals normalised.
-    t.add('glViewport 128 0 128 256')
-    t.add('glMatrixMode GL_PROJECTION')
-    t.add('glLoadIdentity')
-    t.add('glFrustumx %d %d %d %d %d %d' % (fx(-0.25), fx(0.25), fx(-0.5), fx(0.5), fx(0.5), fx(64.5)))
-    t.add('glMatrixMode GL_MODELVIEW')
-    t.add('glLoadIdentity')
-    t.add('glEnable GL_NORMALIZE')
-    t.add('glTranslatex 0 0 %d' % fx(-4))
-    t.add('glRotatex %d %d %d 0' % (fx(40), fx(1), fx(0.5)))
+    t.add('glViewport 128 0 128 256', 'glMatrixMode GL_PROJECTION', 'glLoadIdentity',
+          'glFrustumx %d %d %d %d %d %d' % (fx(-0.25), fx(0.25), fx(-0.5), fx(0.5), fx(0.5), fx(64.5)),
+          'glMatrixMode GL_MODELVIEW', 'glLoadIdentity', 'glEnable GL_NORMALIZE', 'glTranslatex 0 0 %d' % fx(-4),
+          'glRotatex %d %d %d 0' % (fx(40), fx(1), fx(0.5)))
     verts, norms, idx = sphere(24, 32, 1.0)
     t.add('glVertexPointer 3 GL_FIXED 0 @' + t.array('fixed', [fx(c) for v in verts for c in v]))
     t.add('glNormalPointer GL_FIXED 0 @' + t.array('fixed', [fx(c * 0.5) for v in norms for c in v]))
@@ -526,9 +476,7 @@ def watertight():
     rng = random.Random(9)
     t = Trace('A random mesh tiling the screen, drawn with additive blending of a constant\ncolour over black: every pixel is covered exactly once (one step of blue).')
     t.header(clear=(0, 0, 0))
-    t.add('glEnable GL_BLEND')
-    t.add('glBlendFunc GL_ONE GL_ONE')
-    t.add('glColor4ub 0 0 8 255')
+    t.add('glEnable GL_BLEND', 'glBlendFunc GL_ONE GL_ONE', 'glColor4ub 0 0 8 255')
     nx, ny = 16, 12
     grid = []
     for j in range(ny + 1):
@@ -586,30 +534,20 @@ def game():
     t = Trace('A game-like frame at 1024 x 600: a sky and a textured terrain in perspective,\n'
               '50 textured and lit meshes, 20 alpha-blended billboards, and a HUD of 40\n'
               'blits and 200 glyphs; about three layers drawn per pixel.')
-    t.add('glViewport 0 0 %d %d' % (GW, GH))
-    t.add('glDisable GL_DITHER')
-    t.add('glClearColorx 0 0 0 65536')
-    t.add('glClearDepthx 65536')
-    t.add('glClear 16640')
-    t.add('glMatrixMode GL_PROJECTION')
-    t.add('glLoadIdentity')
+    t.add('glViewport 0 0 %d %d' % (GW, GH), 'glDisable GL_DITHER', 'glClearColorx 0 0 0 65536',
+          'glClearDepthx 65536', 'glClear 16640', 'glMatrixMode GL_PROJECTION', 'glLoadIdentity')
     # Exact in 16.16: half-height 0.5 x 600 / 1024.
-    t.add('glFrustumx %d %d %d %d %d %d' % (fx(-0.5), fx(0.5), fx(-0.29296875), fx(0.29296875), fx(0.5), fx(64.5)))
-    t.add('glMatrixMode GL_MODELVIEW')
-    t.add('glLoadIdentity')
-    t.add('glEnableClientState GL_VERTEX_ARRAY')
-    t.add('glEnableClientState GL_TEXTURE_COORD_ARRAY')
-    t.add('glEnable GL_TEXTURE_2D')
-    t.add('glEnable GL_DEPTH_TEST')
-    t.add('glHint GL_PERSPECTIVE_CORRECTION_HINT GL_NICEST')
-    t.add('glShadeModel GL_SMOOTH')
+    t.add('glFrustumx %d %d %d %d %d %d' % (fx(-0.5), fx(0.5), fx(-0.29296875), fx(0.29296875), fx(0.5), fx(64.5)),
+          'glMatrixMode GL_MODELVIEW', 'glLoadIdentity', 'glEnableClientState GL_VERTEX_ARRAY',
+          'glEnableClientState GL_TEXTURE_COORD_ARRAY', 'glEnable GL_TEXTURE_2D', 'glEnable GL_DEPTH_TEST',
+          'glHint GL_PERSPECTIVE_CORRECTION_HINT GL_NICEST', 'glShadeModel GL_SMOOTH')
     t.array('uint', [0] * 8, 'names')
     t.add('glGenTextures 8 @names')
 
     def upload(index, w, h, fmt, data):
-        t.add('glBindTexture GL_TEXTURE_2D names[%d]' % index)
-        t.add('glTexParameterx GL_TEXTURE_2D GL_TEXTURE_MIN_FILTER GL_NEAREST')
-        t.add('glTexParameterx GL_TEXTURE_2D GL_TEXTURE_MAG_FILTER GL_NEAREST')
+        t.add('glBindTexture GL_TEXTURE_2D names[%d]' % index,
+              'glTexParameterx GL_TEXTURE_2D GL_TEXTURE_MIN_FILTER GL_NEAREST',
+              'glTexParameterx GL_TEXTURE_2D GL_TEXTURE_MAG_FILTER GL_NEAREST')
         if fmt == '565':
             t.add('glTexImage2D GL_TEXTURE_2D 0 GL_RGB %d %d 0 GL_RGB GL_UNSIGNED_SHORT_5_6_5 @%s' % (w, h, t.array('ushort', data)))
         elif fmt == '4444':
@@ -641,12 +579,11 @@ def game():
     upload(5, 128, 64, '88', font)
 
     # Sky: a far quad behind everything.
-    t.add('glBindTexture GL_TEXTURE_2D names[0]')
-    t.add('glTexEnvx GL_TEXTURE_ENV GL_TEXTURE_ENV_MODE GL_REPLACE')
+    t.add('glBindTexture GL_TEXTURE_2D names[0]', 'glTexEnvx GL_TEXTURE_ENV GL_TEXTURE_ENV_MODE GL_REPLACE')
     sky = [fx(v) for v in (-70, -20, -60, 70, -20, -60, -70, 40, -60, 70, 40, -60)]
     t.add('glVertexPointer 3 GL_FIXED 0 @' + t.array('fixed', sky))
-    t.add('glTexCoordPointer 2 GL_FIXED 0 @' + t.array('fixed', [0, 0, fx(3), 0, 0, fx(1.5), fx(3), fx(1.5)]))
-    t.add('glDrawArrays GL_TRIANGLE_STRIP 0 4')
+    t.add('glTexCoordPointer 2 GL_FIXED 0 @' + t.array('fixed', [0, 0, fx(3), 0, 0, fx(1.5), fx(3), fx(1.5)]),
+          'glDrawArrays GL_TRIANGLE_STRIP 0 4')
 
     # Terrain: a 24 x 24 grid with gentle heights.
     n = 24
@@ -674,13 +611,10 @@ def game():
     for i in range(7):
         for j in range(11):
             suv += [fx(j / 10 * 2), fx(i / 6)]
-    t.add('glEnable GL_LIGHTING')
-    t.add('glEnable GL_LIGHT0')
+    t.add('glEnable GL_LIGHTING', 'glEnable GL_LIGHT0')
     d0 = t.array('fixed', [fx(0.4), fx(0.7), fx(0.6), 0], 'sun')
-    t.add('glLightxv GL_LIGHT0 GL_POSITION @' + d0)
-    t.add('glEnableClientState GL_NORMAL_ARRAY')
-    t.add('glBindTexture GL_TEXTURE_2D names[2]')
-    t.add('glTexEnvx GL_TEXTURE_ENV GL_TEXTURE_ENV_MODE GL_MODULATE')
+    t.add('glLightxv GL_LIGHT0 GL_POSITION @' + d0, 'glEnableClientState GL_NORMAL_ARRAY',
+          'glBindTexture GL_TEXTURE_2D names[2]', 'glTexEnvx GL_TEXTURE_ENV GL_TEXTURE_ENV_MODE GL_MODULATE')
     t.add('glVertexPointer 3 GL_FIXED 0 @' + t.array('fixed', [fx(c) for v in sv for c in v]))
     t.add('glNormalPointer GL_FIXED 0 @' + t.array('fixed', [fx(c) for v in sn for c in v]))
     t.add('glTexCoordPointer 2 GL_FIXED 0 @' + t.array('fixed', suv))
@@ -688,18 +622,13 @@ def game():
     for k in range(50):
         t.add('glPushMatrix')
         t.add('glTranslatex %d %d %d' % (fx(rng.uniform(-6, 6)), fx(rng.uniform(-1.5, 2)), fx(rng.uniform(-25, -5))))
-        t.add('glRotatex %d %d %d %d' % (fx(rng.uniform(0, 360)), fx(rng.uniform(-1, 1)), fx(1), fx(rng.uniform(-1, 1))))
-        t.add('glDrawElements GL_TRIANGLES %d GL_UNSIGNED_SHORT @%s' % (len(si), sidx))
-        t.add('glPopMatrix')
-    t.add('glDisableClientState GL_NORMAL_ARRAY')
-    t.add('glDisable GL_LIGHTING')
+        t.add('glRotatex %d %d %d %d' % (fx(rng.uniform(0, 360)), fx(rng.uniform(-1, 1)), fx(1), fx(rng.uniform(-1, 1))),
+              'glDrawElements GL_TRIANGLES %d GL_UNSIGNED_SHORT @%s' % (len(si), sidx), 'glPopMatrix')
+    t.add('glDisableClientState GL_NORMAL_ARRAY', 'glDisable GL_LIGHTING')
 
     # 20 billboards, alpha-blended, depth test on, depth writes off.
-    t.add('glEnable GL_BLEND')
-    t.add('glBlendFunc GL_SRC_ALPHA GL_ONE_MINUS_SRC_ALPHA')
-    t.add('glDepthMask 0')
-    t.add('glBindTexture GL_TEXTURE_2D names[3]')
-    t.add('glTexEnvx GL_TEXTURE_ENV GL_TEXTURE_ENV_MODE GL_REPLACE')
+    t.add('glEnable GL_BLEND', 'glBlendFunc GL_SRC_ALPHA GL_ONE_MINUS_SRC_ALPHA', 'glDepthMask 0',
+          'glBindTexture GL_TEXTURE_2D names[3]', 'glTexEnvx GL_TEXTURE_ENV GL_TEXTURE_ENV_MODE GL_REPLACE')
     bb = []
     for k in range(20):
         cx, cy, cz = rng.uniform(-5, 5), rng.uniform(-1.5, 2.5), rng.uniform(-18, -4)
@@ -707,18 +636,13 @@ def game():
         for (dx, dy) in [(-1, -1), (1, -1), (-1, 1), (1, -1), (1, 1), (-1, 1)]:
             bb += [fx(cx + dx * s), fx(cy + dy * s), fx(cz)]
     t.add('glVertexPointer 3 GL_FIXED 0 @' + t.array('fixed', bb))
-    t.add('glTexCoordPointer 2 GL_SHORT 0 @' + t.array('short', [0, 0, 1, 0, 0, 1, 1, 0, 1, 1, 0, 1] * 20))
-    t.add('glDrawArrays GL_TRIANGLES 0 120')
-    t.add('glDepthMask 1')
+    t.add('glTexCoordPointer 2 GL_SHORT 0 @' + t.array('short', [0, 0, 1, 0, 0, 1, 1, 0, 1, 1, 0, 1] * 20),
+          'glDrawArrays GL_TRIANGLES 0 120', 'glDepthMask 1')
 
     # HUD: a 2D projection (1024 x 512 units over the 600 rows), no depth test.
-    t.add('glDisable GL_DEPTH_TEST')
-    t.add('glHint GL_PERSPECTIVE_CORRECTION_HINT GL_FASTEST')
-    t.add('glMatrixMode GL_PROJECTION')
-    t.add('glLoadIdentity')
-    t.add('glOrthox 0 %d 0 %d -65536 65536' % (fx(1024), fx(512)))
-    t.add('glMatrixMode GL_MODELVIEW')
-    t.add('glLoadIdentity')
+    t.add('glDisable GL_DEPTH_TEST', 'glHint GL_PERSPECTIVE_CORRECTION_HINT GL_FASTEST', 'glMatrixMode GL_PROJECTION',
+          'glLoadIdentity', 'glOrthox 0 %d 0 %d -65536 65536' % (fx(1024), fx(512)), 'glMatrixMode GL_MODELVIEW',
+          'glLoadIdentity')
     blits = []
     for k in range(40):
         x, y = rng.randrange(0, 1024 - 64), rng.randrange(0, 512 - 64)
@@ -726,17 +650,12 @@ def game():
         for (dx, dy) in [(0, 0), (1, 0), (0, 1), (1, 0), (1, 1), (0, 1)]:
             blits += [fx(x + dx * s), fx(y + dy * s)]
     t.add('glVertexPointer 2 GL_FIXED 0 @' + t.array('fixed', blits))
-    t.add('glTexCoordPointer 2 GL_SHORT 0 @' + t.array('short', [0, 0, 1, 0, 0, 1, 1, 0, 1, 1, 0, 1] * 40))
-    t.add('glBindTexture GL_TEXTURE_2D names[4]')
-    t.add('glDrawArrays GL_TRIANGLES 0 120')
-    t.add('glDisable GL_BLEND')
-    t.add('glBindTexture GL_TEXTURE_2D names[2]')
-    t.add('glDrawArrays GL_TRIANGLES 120 120')
+    t.add('glTexCoordPointer 2 GL_SHORT 0 @' + t.array('short', [0, 0, 1, 0, 0, 1, 1, 0, 1, 1, 0, 1] * 40),
+          'glBindTexture GL_TEXTURE_2D names[4]', 'glDrawArrays GL_TRIANGLES 0 120', 'glDisable GL_BLEND',
+          'glBindTexture GL_TEXTURE_2D names[2]', 'glDrawArrays GL_TRIANGLES 120 120')
     # 200 glyphs of 8 x 8 texels drawn at 12 x 12 units, modulated by a colour.
-    t.add('glEnable GL_BLEND')
-    t.add('glBindTexture GL_TEXTURE_2D names[5]')
-    t.add('glTexEnvx GL_TEXTURE_ENV GL_TEXTURE_ENV_MODE GL_MODULATE')
-    t.add('glColor4ub 255 240 120 255')
+    t.add('glEnable GL_BLEND', 'glBindTexture GL_TEXTURE_2D names[5]',
+          'glTexEnvx GL_TEXTURE_ENV GL_TEXTURE_ENV_MODE GL_MODULATE', 'glColor4ub 255 240 120 255')
     glyphs, guv = [], []
     for k in range(200):
         x, y = 16 + (k % 40) * 24, 16 + (k // 40) * 20
@@ -747,11 +666,9 @@ def game():
     t.add('glVertexPointer 2 GL_FIXED 0 @' + t.array('fixed', glyphs))
     t.add('glTexCoordPointer 2 GL_FIXED 0 @' + t.array('fixed', guv))
     t.add('glDrawArrays GL_TRIANGLES 0 600')  # the software back end draws at most 1024 at a time
-    t.add('glDrawArrays GL_TRIANGLES 600 600')
-    t.add('glDisable GL_BLEND')
+    t.add('glDrawArrays GL_TRIANGLES 600 600', 'glDisable GL_BLEND')
     # The trace can be replayed again and again: its textures go.
-    t.add('glDeleteTextures 8 @names')
-    t.add('frame')
+    t.add('glDeleteTextures 8 @names', 'frame')
     t.write('game.trace')
 
 
