@@ -113,22 +113,13 @@ TEST(SettingsFile, ShortAndUnterminatedFiles)
         char host[Settings::kAddressSize];
         EXPECT_EQ(s.GetFavAddr(0, host, port), 0);
     }
-    // No file: nothing changes.
-    std::filesystem::remove(dir.Full(kPath));
-    Settings s;
-    s.language = 4;
-    s.Read();
-    EXPECT_EQ(s.language, 4);
-    EXPECT_EQ(Settings::TestFile(), 0);
 }
 
 TEST(SettingsFile, FavouriteList)
 {
     ScratchDir dir;
     Settings s;
-    char** list = reinterpret_cast<char**>(&s);
-    EXPECT_EQ(s.GetFavList(list), 0);
-    EXPECT_EQ(list, nullptr);
+    char** list = nullptr;
 
     ASSERT_EQ(s.AddToFav("LAN", "192.168.1.20:2000"), 1);
     ASSERT_EQ(s.AddToFav("v6ish", "fe80::1:3000"), 1);
@@ -165,7 +156,6 @@ TEST(SettingsFile, FavouriteList)
     EXPECT_EQ(bytes[12], 1);
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(bytes.data() + Settings::kHeaderSize)), "v6ish");
     ASSERT_EQ(s.RemoveFromFav(0), 1);
-    EXPECT_EQ(s.favourites, nullptr);
 
     // The count is one byte in the file: the 256th favourite is refused.
     for (int i = 0; i < Settings::kMaxFavourites; i++)

