@@ -30,6 +30,7 @@
 #include "engine/runtime/piffreader.h"
 #include "engine/runtime/pstring.h"
 #include "engine/runtime/pvfs.h"
+#include "game/frontend/texts.h"
 #include "game/scene/p3danim.h"
 #include "game/scene/p3dmeshlink.h"
 
@@ -294,6 +295,17 @@ TEST_F(DemoArchive, EveryEntryLoadsWithTheEngineReader)
             ASSERT_NE(mod, nullptr);
             EXPECT_EQ(mod->GetChannelCount(), 6);
             kinds[5]++;
+        } else if (StartsWith(f.name, "data\\lang") && EndsWith(f.name, ".bin")) {
+            // Text files load every language; the interface texts hold every
+            // id the game reads (0-408).
+            Texts texts;
+            ASSERT_EQ(texts.Init(name), 1);
+            EXPECT_GT(texts.GetLanguageCount(), 0u);
+            if (f.name == "data\\lang0.bin") {
+                EXPECT_GE(texts.GetStringCount(), 409u);
+            }
+            for (uint32_t i = 0; i < texts.GetLanguageCount(); i++)
+                EXPECT_EQ(texts.LoadLanguage(int(i), name), 1) << "language " << i;
         } else {
             ADD_FAILURE() << "no reader is known for this entry";
         }
