@@ -36,6 +36,13 @@ Surface Load(std::vector<uint8_t> file, int loadFlags = 0)
     return Surface(PSurface::CreateFromNRV(s, loadFlags));
 }
 
+// Loads the file into an existing surface at (x, y); LoadNRV's result.
+int LoadInto(PSurface& s, std::vector<uint8_t> file, int x, int y, int flags = 0)
+{
+    PMemStream m(file.data(), long(file.size()));
+    return s.LoadNRV(m, x, y, flags);
+}
+
 uint16_t Px16(const PSurface& s, int x, int y)
 {
     uint16_t v;
@@ -248,8 +255,7 @@ TEST(NrvLoad, IntoExistingSurfacesClipsEveryPlane)
     for (bool bottomUp : {false, true}) {
         // 4 x 3 surface at (1, 1): 3 x 2 drawn; the alpha plane likewise.
         Surface t(PSurface::Create(4, 3, PSURFACE_RGB565));
-        PMemStream m(file.data(), long(file.size()));
-        ASSERT_EQ(t->LoadNRV(m, 1, 1, bottomUp ? PLOAD_BOTTOMUP : 0), 0);
+        ASSERT_EQ(LoadInto(*t, file, 1, 1, bottomUp ? PLOAD_BOTTOMUP : 0), 0);
         ASSERT_NE(t->alpha, nullptr);
         for (int k = 0; k < 2; k++) {
             int dy = bottomUp ? 2 - k : 1 + k;
@@ -264,28 +270,22 @@ TEST(NrvLoad, IntoExistingSurfacesClipsEveryPlane)
     }
     // Negative positions skip the image's first columns and rows.
     Surface t(PSurface::Create(4, 3, PSURFACE_RGB565));
-    PMemStream m(file.data(), long(file.size()));
-    ASSERT_EQ(t->LoadNRV(m, -2, -3, 0), 0);
+    ASSERT_EQ(LoadInto(*t, file, -2, -3), 0);
     EXPECT_EQ(Px16(*t, 0, 0), Expected565(img, 3 * 6 + 2));
     EXPECT_EQ(t->alpha[4 + 3], img.alpha[4 * 6 + 5]);
 
     // An indexed target keeps its palette with PLOAD_KEEPPALETTE.
     NrvImage ix = RandomNrv(rng, 3, 4, 2, 16);
-    std::vector<uint8_t> ixf = Encode(ix, 0);
     Surface it(PSurface::Create(4, 2, PSURFACE_INDEX8));
     it->palette = PPalette::CreateGreyRamp(4);
     it->flags |= PSURF_OWNPALETTE;
     PPalette* mine = it->palette;
-    PMemStream im(ixf.data(), long(ixf.size()));
-    ASSERT_EQ(it->LoadNRV(im, 0, 0, PLOAD_KEEPPALETTE), 0);
+    ASSERT_EQ(LoadInto(*it, Encode(ix, 0), 0, 0, PLOAD_KEEPPALETTE), 0);
     EXPECT_EQ(it->palette, mine);
     EXPECT_EQ(it->pixels[5], ix.pixels[5]);
     // 16-bit rows into an 8-bit surface write nothing (no overrun).
-    NrvImage w16 = RandomNrv(rng, 6, 4, 2);
-    std::vector<uint8_t> wf = Encode(w16, kNrvFlagPaeth);
     Surface small(PSurface::Create(4, 2, PSURFACE_INDEX8));
-    PMemStream wm(wf.data(), long(wf.size()));
-    EXPECT_EQ(small->LoadNRV(wm, 0, 0, 0), 0);
+    EXPECT_EQ(LoadInto(*small, Encode(RandomNrv(rng, 6, 4, 2), kNrvFlagPaeth), 0, 0), 0);
     EXPECT_EQ(small->pixels[7], 0);
 }
 

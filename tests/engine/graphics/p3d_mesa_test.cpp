@@ -74,26 +74,19 @@ TEST(P3DMesa, LinesAreOnePixelThick)
 {
     Mesa m(128, 64);
     ASSERT_TRUE(m.Ok());
-    m.ctx->Clear(0);
-    m.ctx->Line(0, 10, 100, 10, 0xFFFFFFFF, P3DBLEND_OPAQUE);
-    auto f = m.Read();
-    Cover c = Find(m, f, 0xFFFFFF);
-    EXPECT_EQ(c.count, 100);
-    EXPECT_EQ(c.y0, 9); // thickened upwards on the screen
-    EXPECT_EQ(c.y1, 9);
-
-    m.ctx->Clear(0);
-    m.ctx->Line(20, 5, 20, 45, 0xFFFFFFFF, P3DBLEND_OPAQUE);
-    f = m.Read();
-    c = Find(m, f, 0xFFFFFF);
-    EXPECT_EQ(c.count, 40);
-    EXPECT_EQ(c.x0, 20); // thickened to the right
-    EXPECT_EQ(c.x1, 20);
-
+    // Horizontal lines are thickened upwards on the screen, vertical ones to
+    // the right: the row (or column) the pixels are on.
+    for (auto [x0, y0, x1, y1, count, at] : {std::tuple{0, 10, 100, 10, 100, 9}, {20, 5, 20, 45, 40, 20}}) {
+        m.ctx->Clear(0);
+        m.ctx->Line(x0, y0, x1, y1, 0xFFFFFFFF, P3DBLEND_OPAQUE);
+        Cover c = Find(m, m.Read(), 0xFFFFFF);
+        EXPECT_EQ(c.count, count);
+        EXPECT_EQ(y0 == y1 ? std::make_pair(c.y0, c.y1) : std::make_pair(c.x0, c.x1), std::make_pair(at, at));
+    }
     // Two colours are interpolated along the line.
     m.ctx->Clear(0);
     m.ctx->Line(0, 30, 100, 30, 0xFFFF0000, 0xFF0000FF, P3DBLEND_OPAQUE);
-    f = m.Read();
+    auto f = m.Read();
     EXPECT_GT(m.At(f, 2, 29) >> 16, 0xF0u);
     EXPECT_GT(m.At(f, 97, 29) & 0xFF, 0xF0u);
 
@@ -106,8 +99,7 @@ TEST(P3DMesa, LinesAreOnePixelThick)
     m.ctx->SetClipRect(5, 5, 15, 15);
     m.ctx->FillRect(0, 0, 128, 64, 0xFFFFFFFF, P3DBLEND_OPAQUE);
     m.ctx->ResetClipRect();
-    f = m.Read();
-    c = Find(m, f, 0xFFFFFF);
+    Cover c = Find(m, m.Read(), 0xFFFFFF);
     EXPECT_EQ(std::make_tuple(c.count, c.x0, c.y0), std::make_tuple(100, 5, 5));
 }
 
@@ -168,20 +160,6 @@ TEST(P3DMesa, ScreenProjectionAgreesWithGluProject)
     PVector3 eyePlane(1 << 16, 0, 0);
     g.GetScreenCoordXYZ(out, &eyePlane);
     EXPECT_EQ(out.x, INT32_MAX);
-}
-
-TEST(P3DMesa, PerspectiveHalfAngle)
-{
-    Mesa m(64, 64);
-    ASSERT_TRUE(m.Ok());
-    P3D& g = *m.ctx;
-    g.glMatrixMode(GL_PROJECTION);
-    g.glLoadIdentity();
-    gluPerspectivex(&g, 60 << 16, 0x10000, 1 << 16, 100 << 16);
-    int32_t pr[16];
-    g.glGetFixedv(GL_PROJECTION_MATRIX, pr);
-    // The frustum's y scale is near / ymax = 1 / tan 30 degrees.
-    EXPECT_NEAR(pr[5] / 65536.0, 1.0 / std::tan(M_PI / 6), 2e-3);
 }
 
 TEST(P3DMesa, BatchProjectionClipsTriangles)

@@ -26,6 +26,13 @@ Surface Decode(std::vector<uint8_t> file, int flags = 0)
     return Surface(PSurface::CreateFromPNG(s, flags));
 }
 
+// Loads the file into an existing surface at (x, y); LoadPNG's result.
+int LoadInto(PSurface& s, std::vector<uint8_t> file, int x, int y)
+{
+    PMemStream m(file.data(), long(file.size()));
+    return s.LoadPNG(m, x, y, 0);
+}
+
 uint16_t Px16(const PSurface& s, int x, int y)
 {
     uint16_t v;
@@ -230,27 +237,18 @@ TEST(PngLoad, IntoExistingSurfaces)
 
     // Placed at (2, 1) in an 8 x 4 surface: clipped to 6 x 3.
     Surface t(PSurface::Create(8, 4, PSURFACE_RGB565));
-    {
-        PMemStream m(f.data(), long(f.size()));
-        EXPECT_EQ(t->LoadPNG(m, 2, 1, 0), 0);
-    }
+    EXPECT_EQ(LoadInto(*t, f, 2, 1), 0);
     EXPECT_EQ(Px16(*t, 0, 0), 0);
     EXPECT_EQ(Px16(*t, 2, 1), Px16(*whole, 0, 0));
     EXPECT_EQ(Px16(*t, 7, 3), Px16(*whole, 5, 2));
     // A negative position skips the image's first columns and rows.
-    {
-        PMemStream m(f.data(), long(f.size()));
-        EXPECT_EQ(t->LoadPNG(m, -3, -2, 0), 0);
-    }
+    EXPECT_EQ(LoadInto(*t, f, -3, -2), 0);
     EXPECT_EQ(Px16(*t, 0, 0), Px16(*whole, 3, 2));
     EXPECT_EQ(Px16(*t, 2, 2), Px16(*whole, 5, 4));
 
     // An RGB image into an 8-bit surface writes nothing and does not overrun.
     Surface idx(PSurface::Create(6, 5, PSURFACE_INDEX8));
-    {
-        PMemStream m(f.data(), long(f.size()));
-        EXPECT_EQ(idx->LoadPNG(m, 0, 0, 0), 0);
-    }
+    EXPECT_EQ(LoadInto(*idx, f, 0, 0), 0);
     for (int i = 0; i < 5 * idx->pitch; i++)
         ASSERT_EQ(idx->pixels[i], 0);
 
@@ -258,10 +256,7 @@ TEST(PngLoad, IntoExistingSurfaces)
     PngSpec p = RandomImage(rng, 3, 2, 9, 2);
     std::vector<uint8_t> pf = MakePng(p);
     Surface pi(PSurface::Create(9, 2, PSURFACE_INDEX8));
-    {
-        PMemStream m(pf.data(), long(pf.size()));
-        EXPECT_EQ(pi->LoadPNG(m, -3, 0, 0), 0);
-    }
+    EXPECT_EQ(LoadInto(*pi, pf, -3, 0), 0);
     for (int x = 0; x < 6; x++)
         EXPECT_EQ(pi->pixels[pi->pitch + x], Sample(p, x + 3, 1));
 }
@@ -313,14 +308,8 @@ TEST(PngLoad, PaletteAndGreyTransparency)
     ASSERT_NE(d, nullptr);
     EXPECT_EQ(Px16(*d, 3, 3), 0);
 
-    // Grey ramps and scaled grey keys.
-    PngSpec g = RandomImage(rng, 0, 8, 3, 1);
-    d = Decode(MakePng(g));
-    ASSERT_NE(d, nullptr);
-    ASSERT_NE(d->palette, nullptr);
-    for (unsigned i = 0; i < 256; i++)
-        ASSERT_EQ(d->palette->colors[i], PRGB2Native(int(i), int(i), int(i)));
-    g = RandomImage(rng, 0, 4, 3, 1);
+    // Scaled grey keys (the ramps themselves are the conformance set's).
+    PngSpec g = RandomImage(rng, 0, 4, 3, 1);
     g.hasTrns = true;
     g.trns = {0, 15};
     d = Decode(MakePng(g));
@@ -449,6 +438,5 @@ TEST(PngLoad, MalformedFilesFailCleanly)
     EXPECT_EQ(Decode(MakePng(s), PLOAD_RGB565), nullptr);
     // A failed load into an existing surface returns -1 and leaves it usable.
     Surface t2(PSurface::Create(5, 4, PSURFACE_RGB565));
-    PMemStream m(between.data(), long(between.size()));
-    EXPECT_EQ(t2->LoadPNG(m, 0, 0, 0), -1);
+    EXPECT_EQ(LoadInto(*t2, between, 0, 0), -1);
 }

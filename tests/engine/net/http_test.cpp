@@ -12,6 +12,7 @@
 
 namespace {
 
+using nettest::Again;
 using nettest::Drive;
 using nettest::FetchResult;
 
@@ -100,20 +101,14 @@ TEST_P(HttpPython, PostAndPutBodies)
     EXPECT_EQ(f.body, "/echo 300 " + payload);
 
     // A POST without a body announces a length of 0.
-    ASSERT_EQ(r->Reset(PHTTPRequest::POST, PURI(Server().Url("/empty").c_str())), 0);
-    r->SetBody(nullptr);
-    ASSERT_EQ(r->Submit(), 0);
-    EXPECT_EQ(Drive(r.get()).body, "/empty 0 ");
+    EXPECT_EQ(Again(r.get(), PHTTPRequest::POST, Server().Url("/empty")).body, "/empty 0 ");
 
     // A PUT of 10000 bytes goes out in 4096-byte pieces.
     std::string big(10000, 0);
     for (size_t i = 0; i < big.size(); i++)
         big[i] = char('a' + i % 26);
     PHTTPBodyChunk chunk(big.data(), int(big.size()));
-    ASSERT_EQ(r->Reset(PHTTPRequest::PUT, PURI(Server().Url("/put").c_str())), 0);
-    r->SetBody(&chunk);
-    ASSERT_EQ(r->Submit(), 0);
-    EXPECT_EQ(Drive(r.get()).body, "/put 10000 " + big);
+    EXPECT_EQ(Again(r.get(), PHTTPRequest::PUT, Server().Url("/put"), &chunk).body, "/put 10000 " + big);
 
     // The same through Read alone, without polling first: Read sends the
     // request, then delivers what has come or -256.
@@ -162,9 +157,7 @@ TEST_P(HttpPython, RedirectIsReportedAndFollowedByTheCaller)
     const PHTTPHeaders::Entry* loc = r->Response()->Headers().GetHeader(PHTTP_LOCATION);
     ASSERT_NE(loc, nullptr);
     EXPECT_STREQ(loc->value, "/hello");
-    ASSERT_EQ(r->Reset(PHTTPRequest::GET, PURI(Server().Url(loc->value).c_str())), 0);
-    ASSERT_EQ(r->Submit(), 0);
-    EXPECT_EQ(Drive(r.get()).body, "hello, world\n");
+    EXPECT_EQ(Again(r.get(), PHTTPRequest::GET, Server().Url(loc->value)).body, "hello, world\n");
 }
 
 TEST_P(HttpPython, LongHeadsAndLines)
@@ -246,16 +239,11 @@ TEST_P(HttpPython, HostHeaderHeadAndKeepAlive)
 
     // A second request on the same object: HTTP/1.1 keeps the connection,
     // HTTP/1.0 opens a new one.
-    ASSERT_EQ(r->Reset(PHTTPRequest::GET, PURI(Server().Url("/hello").c_str())), 0);
-    ASSERT_EQ(r->Submit(), 0);
-    EXPECT_EQ(Drive(r.get()).body, "hello, world\n");
+    EXPECT_EQ(Again(r.get(), PHTTPRequest::GET, Server().Url("/hello")).body, "hello, world\n");
     PSockAddr first;
     ASSERT_EQ(r->LocalName(first), 0);
-    for (int i = 0; i < 3; i++) {
-        ASSERT_EQ(r->Reset(), 0);
-        ASSERT_EQ(r->Submit(), 0);
-        EXPECT_EQ(Drive(r.get()).body, "hello, world\n");
-    }
+    for (int i = 0; i < 3; i++)
+        EXPECT_EQ(Again(r.get()).body, "hello, world\n");
     PSockAddr second;
     if (GetParam() == 11) {
         ASSERT_EQ(r->LocalName(second), 0);
@@ -264,12 +252,8 @@ TEST_P(HttpPython, HostHeaderHeadAndKeepAlive)
         EXPECT_FALSE(r->IsOpen() && r->LocalName(second) == 0 && second.port == first.port);
     }
     // Chunked responses keep the connection too once fully read.
-    ASSERT_EQ(r->Reset(PHTTPRequest::GET, PURI(Server().Url("/chunked").c_str())), 0);
-    ASSERT_EQ(r->Submit(), 0);
-    EXPECT_EQ(Drive(r.get()).body, "MozillaDeveloper!Network");
-    ASSERT_EQ(r->Reset(), 0);
-    ASSERT_EQ(r->Submit(), 0);
-    EXPECT_EQ(Drive(r.get()).body, "MozillaDeveloper!Network");
+    EXPECT_EQ(Again(r.get(), PHTTPRequest::GET, Server().Url("/chunked")).body, "MozillaDeveloper!Network");
+    EXPECT_EQ(Again(r.get()).body, "MozillaDeveloper!Network");
 }
 
 INSTANTIATE_TEST_SUITE_P(Protocols, HttpPython, ::testing::Values(10, 11),
@@ -369,17 +353,13 @@ TEST_F(HttpNginx, StaticChunkedRedirectPostAndKeepAlive)
     ASSERT_EQ(r->LocalName(first), 0);
 
     // Server-side includes make nginx send a chunked body.
-    ASSERT_EQ(r->Reset(PHTTPRequest::GET, PURI(Url("/page.html").c_str())), 0);
-    ASSERT_EQ(r->Submit(), 0);
-    FetchResult page = Drive(r.get());
+    FetchResult page = Again(r.get(), PHTTPRequest::GET, Url("/page.html"));
     EXPECT_EQ(page.body, "<p>included</p>\n");
     const PHTTPHeaders::Entry* te = r->Response()->Headers().GetHeader(PHTTP_TRANSFER_ENCODING);
     ASSERT_NE(te, nullptr);
     EXPECT_STREQ(te->value, "chunked");
 
-    ASSERT_EQ(r->Reset(PHTTPRequest::GET, PURI(Url("/moved").c_str())), 0);
-    ASSERT_EQ(r->Submit(), 0);
-    FetchResult moved = Drive(r.get());
+    FetchResult moved = Again(r.get(), PHTTPRequest::GET, Url("/moved"));
     EXPECT_EQ(moved.status, 302);
     ASSERT_NE(r->Response()->Headers().GetHeader(PHTTP_LOCATION), nullptr);
 
@@ -387,10 +367,7 @@ TEST_F(HttpNginx, StaticChunkedRedirectPostAndKeepAlive)
     for (int i = 0; i < 256; i++)
         body[i] = uint8_t(i);
     PHTTPBodyBlob blob(body, 256);
-    ASSERT_EQ(r->Reset(PHTTPRequest::POST, PURI(Url("/post").c_str())), 0);
-    r->SetBody(&blob);
-    ASSERT_EQ(r->Submit(), 0);
-    FetchResult post = Drive(r.get());
+    FetchResult post = Again(r.get(), PHTTPRequest::POST, Url("/post"), &blob);
     EXPECT_EQ(post.status, 200);
     EXPECT_EQ(post.body, "posted\n");
 
@@ -399,10 +376,7 @@ TEST_F(HttpNginx, StaticChunkedRedirectPostAndKeepAlive)
     ASSERT_EQ(r->LocalName(now), 0);
     EXPECT_EQ(now.port, first.port);
 
-    ASSERT_EQ(r->Reset(PHTTPRequest::GET, PURI(Url("/missing").c_str())), 0);
-    r->SetBody(nullptr);
-    ASSERT_EQ(r->Submit(), 0);
-    EXPECT_EQ(Drive(r.get()).status, 404);
+    EXPECT_EQ(Again(r.get(), PHTTPRequest::GET, Url("/missing")).status, 404);
 }
 
 } // namespace

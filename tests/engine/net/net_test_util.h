@@ -224,4 +224,21 @@ inline FetchResult Drive(PHTTPRequest* r, int timeoutMs = 10000)
     return f;
 }
 
+// Points the request at the address with the method and body (or, without
+// an address, repeats it), submits it and runs it to its end; end -1 when
+// the reset or the submission fails.
+inline FetchResult Again(PHTTPRequest* r, int method = PHTTPRequest::GET, std::string const& url = {},
+                         PHTTPBody* body = nullptr)
+{
+    int reset = url.empty() ? r->Reset() : r->Reset(method, PURI(url.c_str()));
+    if (!url.empty())
+        r->SetBody(body);
+    if (reset != 0 || r->Submit() != 0) {
+        FetchResult failed;
+        failed.end = -1;
+        return failed;
+    }
+    return Drive(r);
+}
+
 } // namespace nettest
