@@ -7,12 +7,15 @@
 #include "engine/runtime/pdebug.h"
 #include "engine/runtime/pfixed.h"
 #include "engine/runtime/pstream.h"
+#include "game/frontend/fonts.h"
 
 namespace {
 
 constexpr int32_t kFullTurn = 360 << 16;
 constexpr int32_t kHeadingLength = 0x38000; // 3.5
 constexpr unsigned kShadowColour = 0x222222;
+constexpr unsigned kButtonFill = 0x666666;
+constexpr unsigned kButtonOutline = 0xffffff;
 constexpr signed char kWindowDarkness = -70;
 
 unsigned Opaque(unsigned rgb) { return 0xff000000u | rgb; }
@@ -285,6 +288,34 @@ void MyUtility::AppendW(wchar_t* text, const wchar_t* other)
         text[p] = 0;
     else
         text[31] = 0;
+}
+
+void MyUtility::GetButtonDimension(Fonts* fonts, int textId, int charWidth, int charHeight, int& w, int& h)
+{
+    const wchar_t* t = fonts ? fonts->GetStr(unsigned(textId)) : nullptr;
+    const int n = t ? int(std::wcslen(t)) : 0;
+    if (n <= 0) {
+        w = h = 0;
+        return;
+    }
+    w = n * charWidth + 4;
+    h = charHeight + 3;
+}
+
+void MyUtility::DrawButton(P3D* p3d, Fonts* fonts, int textId, int x, int y, uint8_t alignRight, int font,
+                           int charWidth, int charHeight)
+{
+    int bw = 0, bh = 0;
+    GetButtonDimension(fonts, textId, charWidth, charHeight, bw, bh);
+    if (bw == 0 || !p3d)
+        return;
+    const int bx = alignRight ? x - bw : x;
+    p3d->FillRect(bx, y + 1, unsigned(bw), unsigned(bh), Opaque(kButtonFill), P3DBLEND_OPAQUE);
+    p3d->HLine(bx, y + 1, bw, Opaque(kButtonOutline), P3DBLEND_OPAQUE);
+    p3d->HLine(bx, y + 1 + bh, bw, Opaque(kButtonOutline), P3DBLEND_OPAQUE);
+    p3d->VLine(bx, y + 1, bh, Opaque(kButtonOutline), P3DBLEND_OPAQUE);
+    p3d->VLine(bx + bw, y + 1, bh + 1, Opaque(kButtonOutline), P3DBLEND_OPAQUE);
+    fonts->Print(bx + 2, y + 2, unsigned(textId), font);
 }
 
 void MyUtility::FillRectBrightness(P3D* p3d, int x, int y, int w, int h, signed char b)

@@ -10,6 +10,7 @@
 
 class P3D;
 class PStream;
+class Fonts;
 
 // A read position inside a block of bytes held in memory. Reads never go
 // past `end`: a read that does not fit (or a stored length that is out of
@@ -83,6 +84,13 @@ public:
     static void AppendW(wchar_t* text, const wchar_t* other);
 
     // Widgets. Colours are 0xRRGGBB unless said.
+    // For a text id of n > 0 characters: w = n * charWidth + 4 and
+    // h = charHeight + 3; both 0 for an empty text.
+    static void GetButtonDimension(Fonts* fonts, int textId, int charWidth, int charHeight, int& w, int& h);
+    // A filled, outlined button with the text of textId; its right edge at x
+    // when alignRight is set, else its left edge.
+    static void DrawButton(P3D* p3d, Fonts* fonts, int textId, int x, int y, uint8_t alignRight, int font,
+                           int charWidth, int charHeight);
     // b > 0 adds grey (b, b, b); b < 0 darkens with black at alpha -b - 1.
     static void FillRectBrightness(P3D* p3d, int x, int y, int w, int h, signed char b);
     // A darkened window with a 2-pixel frame of the given brightness.
