@@ -1,7 +1,5 @@
 // The loading screen, the pause menu and the intro: their arithmetic and
 // timing, and whole frames drawn on Mesa against the software renderer.
-#include <fstream>
-
 #include <gtest/gtest.h>
 
 #include "game/frontend/loading.h"
@@ -97,23 +95,6 @@ void CompareScreens(const std::function<void(Target&)>& draw, int tolerance = 2)
     soft.Use();
     draw(soft);
     const auto ours = soft.Frame();
-    if (const char* dir = std::getenv("KRV_SAVE_FRAMES")) {
-        PngSpec a, b;
-        for (auto* p : {&a, &b}) {
-            p->width = W;
-            p->height = H;
-        }
-        for (size_t i = 0; i < ref.size(); i++)
-            for (int k : {16, 8, 0}) {
-                a.rows.push_back(uint8_t(ref[i] >> k));
-                b.rows.push_back(uint8_t(ours[i] >> k));
-            }
-        const auto* info = testing::UnitTest::GetInstance()->current_test_info();
-        const std::string name = std::string(info->test_suite_name()) + "." + info->name();
-        for (auto [suffix, png] : {std::pair{".mesa.png", MakePng(a)}, std::pair{".sw.png", MakePng(b)}})
-            std::ofstream(std::string(dir) + "/" + name + suffix, std::ios::binary)
-                .write(reinterpret_cast<const char*>(png.data()), long(png.size()));
-    }
     EXPECT_GT(Colours(ref), 4u);
     EXPECT_TRUE(SameScreen(ours, ref, tolerance));
 }

@@ -1,11 +1,9 @@
 // The game's sound service, played through the engine's PCM output into the
 // WAV sink (or the null sink where nothing is listened to). Sounds are made
 // with the PSND writer in a scratch directory that stands in for the data.
+#include <algorithm>
 #include <cmath>
-#include <cstdlib>
-#include <memory>
 #include <string>
-#include <sys/stat.h>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -15,8 +13,8 @@
 #include "engine/runtime/ptime.h"
 #include "game/world/audiomanager.h"
 #include "host/pcm.h"
+#include "tests/game/frontend/frontend_fixture.h"
 #include "tools/lib/psndwriter.h"
-#include "tools/lib/toolfile.h"
 #include "tools/lib/wavfile.h"
 
 namespace {
@@ -37,35 +35,17 @@ std::vector<uint8_t> ToneRecord(double seconds = 0.5)
     return PsndBuild(f, pcm.data(), pcm.size() * 2);
 }
 
-// A scratch data directory as the writable directory, holding the sound
-// files named in `present` (paths of the clip table, backslashes and all).
-class SoundDir {
+// A scratch data directory (the writable directory) for the clip files;
+// output goes to the null sink unless a test selects the WAV sink.
+class SoundDir : public fronttest::ScratchDir {
 public:
-    SoundDir()
-    {
-        char tmpl[] = "/tmp/krv_sounds_XXXXXX";
-        if (mkdtemp(tmpl))
-            m_dir = tmpl;
-        setenv("VORNAPP_SAVEPATH", (m_dir + "/").c_str(), 1);
-        setenv("VORNAPPPATH", (m_dir + "/none/").c_str(), 1);
-    }
-    ~SoundDir()
-    {
-        HostPcmSelect(HOST_PCM_NULL, nullptr, 0);
-        unsetenv("VORNAPP_SAVEPATH");
-        unsetenv("VORNAPPPATH");
-        (void)!std::system(("rm -rf '" + m_dir + "'").c_str());
-    }
+    SoundDir() { HostPcmSelect(HOST_PCM_NULL, nullptr, 0); }
+    ~SoundDir() { HostPcmSelect(HOST_PCM_NULL, nullptr, 0); }
     void Add(const char* clipPath, const std::vector<uint8_t>& bytes)
     {
         std::string rel = clipPath;
-        for (char& c : rel)
-            if (c == '\\')
-                c = '/';
-        const std::string full = m_dir + "/" + rel;
-        (void)!std::system(("mkdir -p '" + full.substr(0, full.rfind('/')) + "'").c_str());
-        std::string err;
-        ASSERT_TRUE(WriteFileAtomic(full, bytes, &err)) << err;
+        std::replace(rel.begin(), rel.end(), '\\', '/');
+        Write(rel, bytes);
     }
     // Every sample clip of the table, all the same tone.
     void AddAllSounds()
@@ -75,10 +55,6 @@ public:
             if (c.type == AudioManager::CLIP_SOUND)
                 Add(c.path, tone);
     }
-    std::string Path(const std::string& name) const { return m_dir + "/" + name; }
-
-private:
-    std::string m_dir;
 };
 
 // RMS of the left channel over the frames that are not silent.
@@ -88,22 +64,16 @@ double SoundingRms(const std::string& wavPath, size_t* frames = nullptr)
     std::string err;
     if (!WavRead(wavPath.c_str(), &w, &err))
         return -1.0;
-    double sum = 0;
-    size_t n = 0;
-    // The tone's zero crossings are single silent samples: only runs of
-    // silence longer than a few samples count as silence.
-    const size_t total = w.Frames();
-    size_t first = total, last = 0;
-    for (size_t i = 0; i < total; i++)
+    size_t first = w.Frames(), last = 0;
+    for (size_t i = 0; i < w.Frames(); i++)
         if (w.Sample16(i, 0) != 0) {
             first = std::min(first, i);
             last = i;
         }
-    for (size_t i = first; i <= last && i < total; i++) {
-        double s = w.Sample16(i, 0);
-        sum += s * s;
-        n++;
-    }
+    double sum = 0;
+    for (size_t i = first; i <= last; i++)
+        sum += double(w.Sample16(i, 0)) * w.Sample16(i, 0);
+    const size_t n = first <= last ? last - first + 1 : 0;
     if (frames)
         *frames = n;
     return n ? std::sqrt(sum / double(n)) : 0.0;
@@ -112,14 +82,12 @@ double SoundingRms(const std::string& wavPath, size_t* frames = nullptr)
 // Waits (a guard against hangs, not a timing check) until no channel plays.
 bool WaitSilent(AudioManager& am)
 {
-    PAudioPlayer* p = am.GetPlayer();
-    for (int i = 0; i < 20000; i++) {
-        p->Lock();
-        const int active = p->GetActiveCount();
-        p->Unlock();
+    for (int i = 0; i < 20000; i++, usleep(500)) {
+        am.GetPlayer()->Lock();
+        const int active = am.GetPlayer()->GetActiveCount();
+        am.GetPlayer()->Unlock();
         if (!active)
             return true;
-        usleep(500);
     }
     return false;
 }
@@ -142,7 +110,7 @@ TEST(AudioManagerOutput, ClipLevelFollowsGroupAndMainVolume)
         SCOPED_TRACE(testing::Message() << "group " << c.groupVolume << " steps " << c.mainSteps);
         SoundDir dir;
         dir.Add(AudioManager::kClips[11].path, ToneRecord(0.5));
-        const std::string wav = dir.Path("out.wav");
+        const std::string wav = dir.Full("out.wav");
         HostPcmSelect(HOST_PCM_WAV, wav.c_str(), 1000);
         {
             AudioManager am;
@@ -170,7 +138,7 @@ TEST(AudioManagerOutput, FocusPausesAndResumesALoopingClip)
 {
     SoundDir dir;
     dir.Add(AudioManager::kClips[0].path, ToneRecord(0.1));
-    const std::string before = dir.Path("before.wav"), after = dir.Path("after.wav");
+    const std::string before = dir.Full("before.wav"), after = dir.Full("after.wav");
     HostPcmSelect(HOST_PCM_WAV, before.c_str(), 1000);
     AudioManager am;
     ASSERT_NE(am.GetPlayer(), nullptr);
@@ -199,11 +167,7 @@ TEST(AudioManagerOutput, FocusPausesAndResumesALoopingClip)
 
 class AudioManagerTest : public testing::Test {
 protected:
-    void SetUp() override
-    {
-        HostPcmSelect(HOST_PCM_NULL, nullptr, 0);
-        dir.AddAllSounds();
-    }
+    void SetUp() override { dir.AddAllSounds(); }
     SoundDir dir;
 };
 
@@ -223,148 +187,68 @@ TEST_F(AudioManagerTest, MissingClipsAreSkippedWithALogLine)
         // 18 and 19 are never loaded by the game's start-up.
         EXPECT_EQ(am.IsLoaded(i), i != 1 && i < AudioManager::kLoadedClips);
     }
-    // A clip the start-up skipped can be loaded on demand, each row its own copy.
-    EXPECT_EQ(am.Load(19), 1);
-    EXPECT_EQ(am.Load(19), 1);
-    EXPECT_EQ(am.Play(19, 0, 0), 1);
-}
-
-TEST_F(AudioManagerTest, BadClipNumbersAreRefused)
-{
-    AudioManager am;
-    am.InitAllSounds();
-    for (int i : {-1, AudioManager::kClipCount, 1000}) {
-        SCOPED_TRACE(i);
-        EXPECT_EQ(am.Load(i), 0);
-        EXPECT_EQ(am.Play(i, 0, 0), 0);
-        EXPECT_EQ(am.GetVolume(i), 0);
-        am.Stop(i);
-        am.Unload(i);
-        am.SetVolume(i, 10, 0);
-        am.SetFrequency(i, 8000);
+    for (int bad : {-1, AudioManager::kClipCount}) {
+        EXPECT_EQ(am.Load(bad), 0);
+        EXPECT_EQ(am.Play(bad, 0, 0), 0);
     }
-    // An unknown group stores nothing.
-    am.SetVolume(2, 10);
-    EXPECT_EQ(am.GetVolume(0), 96);
-    EXPECT_EQ(am.GetVolume(2), 96);
-}
-
-TEST_F(AudioManagerTest, GroupVolumeReachesOnlyItsClipsAndLaterLoads)
-{
-    AudioManager am;
-    am.InitAllSounds();
+    // A clip the start-up skipped loads on demand with its group's volume;
+    // the music volume leaves the effects alone.
     am.SetVolume(AudioManager::GROUP_MUSIC, 200);
-    EXPECT_EQ(am.GetVolume(0), 200);
-    for (int i = 2; i < AudioManager::kLoadedClips; i++)
-        EXPECT_EQ(am.GetVolume(i), 96) << i;
     am.SetVolume(AudioManager::GROUP_EFFECTS, 40);
+    EXPECT_EQ(am.Load(19), 1);
+    EXPECT_EQ(am.GetVolume(19), 40);
     EXPECT_EQ(am.GetVolume(0), 200);
-    EXPECT_EQ(am.GetVolume(7), 40);
-    // A clip loaded later takes its group's current volume; unloading and
-    // reloading does too.
-    ASSERT_EQ(am.Load(18), 1);
-    EXPECT_EQ(am.GetVolume(18), 40);
-    am.SetVolume(7, 5, 1);
-    EXPECT_EQ(am.GetVolume(7), 5);
-    am.Unload(7);
-    EXPECT_EQ(am.GetVolume(7), 0);
-    ASSERT_EQ(am.Load(7), 1);
-    EXPECT_EQ(am.GetVolume(7), 40);
+    // Unloading a playing clip takes it and its copies out of the player.
+    ASSERT_EQ(am.Play(2, 0, -1), 1);
+    ASSERT_EQ(am.Play(2, 8, -1), 1);
+    am.FreeAllSounds();
+    EXPECT_EQ(am.GetPlayer()->GetActiveCount(), 0);
 }
 
-TEST_F(AudioManagerTest, MainVolumeStopsTheOutputAtZeroAndStartsItAgain)
-{
-    AudioManager am;
-    am.InitAllSounds();
-    PAudioPlayer* p = am.GetPlayer();
-    ASSERT_TRUE(p->IsStarted());
-    for (int i = 0; i < 11; i++)
-        am.SetMainVolume(0);
-    EXPECT_EQ(am.GetMainVolume(), 8);
-    EXPECT_TRUE(p->IsStarted());
-    am.SetMainVolume(0);
-    EXPECT_EQ(am.GetMainVolume(), 0);
-    EXPECT_FALSE(p->IsStarted());
-    am.SetMainVolume(0);
-    EXPECT_EQ(am.GetMainVolume(), 0);
-    am.SetMainVolume(1);
-    EXPECT_EQ(am.GetMainVolume(), 8);
-    EXPECT_TRUE(p->IsStarted());
-    EXPECT_EQ(p->GetDevice()->GetVolume() & 0xffff, 8);
-
-    // Both groups silent stops the output too, whatever the main volume.
-    am.SetVolume(AudioManager::GROUP_MUSIC, 0);
-    am.SetVolume(AudioManager::GROUP_EFFECTS, 0);
-    am.SetMainVolume(1);
-    EXPECT_FALSE(p->IsStarted());
-}
-
-TEST_F(AudioManagerTest, StateFollowsStartStopPauseAndResume)
+TEST_F(AudioManagerTest, StateAndOutputFollowStartPauseResumeAndVolume)
 {
     AudioManager am;
     PAudioPlayer* p = am.GetPlayer();
     // Pausing a stopped manager changes nothing and resuming does nothing.
     am.PauseAll();
-    EXPECT_EQ(am.GetState(), AudioManager::STATE_STOPPED);
     EXPECT_EQ(am.ResumeAll(), 0);
     EXPECT_EQ(am.GetState(), AudioManager::STATE_STOPPED);
     EXPECT_FALSE(p->IsStarted());
 
     am.InitAllSounds();
-    EXPECT_EQ(am.GetState(), AudioManager::STATE_RUNNING);
     EXPECT_EQ(p->GetMixerChannels(), AudioManager::kMixerChannels);
-    am.PauseAll();
     am.PauseAll();
     EXPECT_EQ(am.GetState(), AudioManager::STATE_PAUSED);
     EXPECT_EQ(am.ResumeAll(), 0);
     EXPECT_EQ(am.GetState(), AudioManager::STATE_RUNNING);
 
-    // A paused manager with the main volume at 0 resumes without output.
-    for (int i = 0; i < 12; i++)
+    // Down to 0 in steps of 8 stops the output; a paused manager then
+    // resumes without it; one step up starts it at volume 8.
+    for (int i = 0; i < 13; i++)
         am.SetMainVolume(0);
-    am.Start();
+    EXPECT_EQ(am.GetMainVolume(), 0);
+    EXPECT_FALSE(p->IsStarted());
     am.PauseAll();
     EXPECT_EQ(am.ResumeAll(), 0);
     EXPECT_EQ(am.GetState(), AudioManager::STATE_RUNNING);
     EXPECT_FALSE(p->IsStarted());
-
-    // Stop ends the playing clips; StopAll leaves the manager stopped.
     am.SetMainVolume(1);
+    EXPECT_TRUE(p->IsStarted());
+    EXPECT_EQ(p->GetDevice()->GetVolume() & 0xffff, 8);
+
+    // Stop ends the playing clips and copies.
     ASSERT_EQ(am.Play(3, 0, -1), 1);
-    EXPECT_EQ(p->GetActiveCount(), 1);
+    ASSERT_EQ(am.Play(3, 8, -1), 1);
+    EXPECT_EQ(p->GetActiveCount(), 2);
     am.Stop();
     EXPECT_EQ(am.GetState(), AudioManager::STATE_STOPPED);
     EXPECT_EQ(p->GetActiveCount(), 0);
-    am.Start();
-    ASSERT_EQ(am.Play(3, 8, -1), 1);
-    ASSERT_EQ(am.Play(3, 8, -1), 1);
-    EXPECT_EQ(p->GetActiveCount(), 2);
-    am.StopAll();
-    EXPECT_EQ(p->GetActiveCount(), 0);
-    EXPECT_EQ(am.GetState(), AudioManager::STATE_STOPPED);
-}
 
-TEST_F(AudioManagerTest, CallStartStopsTheOutputOnlyWhileRunning)
-{
-    AudioManager am;
-    EXPECT_EQ(am.OnEvent(4, 1, 0), 0);
-    EXPECT_EQ(am.OnEvent(AudioManager::kCallStateEvent, 1, 0), 1);
-    am.InitAllSounds();
-    ASSERT_TRUE(am.GetPlayer()->IsStarted());
-    EXPECT_EQ(am.OnEvent(AudioManager::kCallStateEvent, 1, 0), 1);
-    EXPECT_FALSE(am.GetPlayer()->IsStarted());
-}
-
-TEST_F(AudioManagerTest, UnloadingAPlayingClipTakesItOutOfThePlayer)
-{
-    AudioManager am;
-    am.InitAllSounds();
-    ASSERT_EQ(am.Play(2, 0, -1), 1);
-    ASSERT_EQ(am.Play(2, 8, -1), 1);
-    am.SetFrequency(2, 22050);
-    am.FreeAllSounds();
-    EXPECT_EQ(am.GetPlayer()->GetActiveCount(), 0);
-    EXPECT_EQ(am.Play(2, 0, 0), 0);
+    // Both groups silent stop the output whatever the main volume.
+    am.SetVolume(AudioManager::GROUP_MUSIC, 0);
+    am.SetVolume(AudioManager::GROUP_EFFECTS, 0);
+    am.SetMainVolume(1);
+    EXPECT_FALSE(p->IsStarted());
 }
 
 } // namespace

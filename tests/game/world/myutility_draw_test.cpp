@@ -79,24 +79,4 @@ TEST_F(MyUtilityDraw, BrightnessDarkensOrBrightens)
     }
 }
 
-TEST_F(MyUtilityDraw, BarSegmentsAndTheirShadows)
-{
-    // Three segments of 20 pixels, one pixel apart, the first one filled.
-    MyUtility::DrawBar(mesa.ctx, 10, 10, 60, 10, 1, 3, 0x00ff00, 0xffffff, 0x0000ff);
-    const auto f = mesa.Read();
-    EXPECT_COLOUR(mesa.At(f, 15, 15), 0x0000ffu); // inside segment 0
-    EXPECT_COLOUR(mesa.At(f, 36, 15), 0x00ff00u); // inside segment 1 (from 31)
-    EXPECT_COLOUR(mesa.At(f, 57, 15), 0x00ff00u); // inside segment 2 (from 52)
-    EXPECT_COLOUR(mesa.At(f, 10, 10), 0xffffffu); // border corner
-    EXPECT_COLOUR(mesa.At(f, 29, 15), 0xffffffu); // right border of segment 0
-    EXPECT_COLOUR(mesa.At(f, 30, 15), 0x222222u); // its shadow
-    EXPECT_COLOUR(mesa.At(f, 15, 20), 0x222222u); // the shadow below
-    EXPECT_COLOUR(mesa.At(f, 73, 15), 0x404040u); // past the last segment and its shadow
-
-    // No segments: nothing.
-    mesa.ctx->Clear(0xff404040);
-    MyUtility::DrawBar(mesa.ctx, 10, 10, 60, 10, 1, 0, 0x00ff00, 0xffffff, 0x0000ff);
-    EXPECT_COLOUR(mesa.At(mesa.Read(), 15, 15), 0x404040u);
-}
-
 } // namespace
