@@ -161,6 +161,8 @@ void SubMenu::Animate()
 
 void SubMenu::DrawFrame(P3D* p3d, int x, int y, int w, int h)
 {
+    if (w <= 0 || h <= 0)
+        return;
     PGlobals* g = PGetGlobals();
     if (auto* background = g ? static_cast<PSurface3D*>(g->sharedImages[kBackgroundImage]) : nullptr) {
         PBlitFX fx;
