@@ -1,24 +1,58 @@
 #include "engine/runtime/ptime.h"
 
+#include <atomic>
 #include <ctime>
 #include <unistd.h>
 
+namespace {
+
+constexpr uint32_t kClockBase = 0xB93CD800u;
+constexpr long kVirtualEpoch = 1767225600; // 2026-01-01 00:00:00 UTC
+
+// Read from the audio thread too, hence atomic.
+std::atomic<int> g_virtual{0};
+std::atomic<uint32_t> g_virtualElapsed{0};
+
+} // namespace
+
+void PSetVirtualClock(int on)
+{
+    g_virtualElapsed = 0;
+    g_virtual = on ? 1 : 0;
+}
+
+int PVirtualClockOn()
+{
+    return g_virtual;
+}
+
+void PAdvanceVirtualClock(uint32_t ms)
+{
+    g_virtualElapsed += ms;
+}
+
 uint32_t PTickCount()
 {
+    if (g_virtual)
+        return kClockBase + g_virtualElapsed;
     // The counter starts at an arbitrary high value so that its wrap shows up
     // early in any code that compares readings directly.
     timespec ts;
     clock_gettime(CLOCK_MONOTONIC, &ts);
-    return uint32_t(0xB93CD800u + uint64_t(ts.tv_sec) * 1000u + uint64_t(ts.tv_nsec) / 1000000u);
+    return uint32_t(kClockBase + uint64_t(ts.tv_sec) * 1000u + uint64_t(ts.tv_nsec) / 1000000u);
 }
 
 void PSleep(unsigned ms)
 {
+    if (g_virtual)
+        return;
     usleep(useconds_t(ms) * 1000);
 }
 
 long PGetTime()
 {
+    if (g_virtual)
+        return kVirtualEpoch + long(g_virtualElapsed / 1000);
     return long(time(nullptr));
 }
 

@@ -9,6 +9,15 @@ void PSleep(unsigned ms);
 // Calendar seconds.
 long PGetTime();
 
+// The virtual clock of deterministic runs. While it is on, PTickCount reads a
+// counter that starts where a fresh system clock would (0xB93CD800) and moves
+// only through PAdvanceVirtualClock, PSleep returns at once, and PGetTime
+// counts from a fixed calendar date (2026-01-01 00:00 UTC) by that counter.
+// Turning it on (again) restarts the counter.
+void PSetVirtualClock(int on);
+int PVirtualClockOn();
+void PAdvanceVirtualClock(uint32_t ms);
+
 // A millisecond stopwatch. It keeps counting while stopped; Resume removes the
 // stopped interval from its start.
 class PTicker {
