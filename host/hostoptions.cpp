@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "engine/runtime/pdebug.h"
+#include "engine/runtime/ptime.h"
 
 namespace host {
 
@@ -71,6 +72,19 @@ bool ParseMode(char const* s, int* out)
     return true;
 }
 
+bool ParseClock(char const* s, int* out)
+{
+    if (!s)
+        return false;
+    if (!std::strcmp(s, "virtual"))
+        *out = 1;
+    else if (!std::strcmp(s, "wall"))
+        *out = 0;
+    else
+        return false;
+    return true;
+}
+
 bool ParseAngle(char const* s, int* out)
 {
     int a = 0;
@@ -109,6 +123,10 @@ bool Apply(Options* o, char const* name, char const* value)
         return ParseInt(value, 0, 1, &o->accelerometer);
     if (!std::strcmp(name, "exit-grace"))
         return ParseInt(value, 0, 600000, &o->exitGraceMs);
+    if (!std::strcmp(name, "clock"))
+        return ParseClock(value, &o->virtualClock);
+    if (!std::strcmp(name, "clock-step"))
+        return ParseInt(value, 1, 60000, &o->clockStepMs);
     return false;
 }
 
@@ -121,6 +139,7 @@ constexpr EnvName kEnv[] = {
     {"KRV_FRAMES", "frames"},     {"KRV_SHOTS", "shots"},       {"KRV_RENDERER", "renderer"},
     {"KRV_ANGLE", "angle"},       {"KRV_ACCELEROMETER", "accelerometer"},
     {"KRV_EXIT_GRACE", "exit-grace"},
+    {"KRV_CLOCK", "clock"},       {"KRV_CLOCK_STEP", "clock-step"},
 };
 
 } // namespace
@@ -141,6 +160,9 @@ char const* OptionsUsage()
            "  --no-accelerometer    report no accelerometer (KRV_ACCELEROMETER=0)\n"
            "  --exit-grace MS       after the exit event, end the run at the latest after MS\n"
            "                        milliseconds, default 2000 (KRV_EXIT_GRACE)\n"
+           "  --clock virtual|wall  virtual: the clock moves only by a fixed step per presented frame,\n"
+           "                        for runs that replay exactly; default wall (KRV_CLOCK)\n"
+           "  --clock-step MS       the virtual clock's step per frame, default 25 (KRV_CLOCK_STEP)\n"
            "  --help                this text\n";
 }
 
@@ -189,6 +211,7 @@ int ParseOptions(int argc, char** argv, Options* options, int* exitCode)
 void Configure(Options const& options)
 {
     g_options = options;
+    PSetVirtualClock(options.virtualClock);
 }
 
 Options const& GetOptions()

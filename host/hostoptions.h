@@ -27,6 +27,8 @@ struct Options {
     int exitGraceMs = 2000; // after the navigator's exit, the run ends this long after at the latest
     int activate = 1;       // the window is reported active once at start, as the tablet does
     std::string opener = "xdg-open";
+    int virtualClock = 0;   // the engine's clock moves by clockStepMs per presented frame, not by wall time
+    int clockStepMs = 25;
 };
 
 // Reads the environment, then the flags. Returns 1 to go on; 0 to stop with

@@ -40,6 +40,7 @@ struct Service {
     int windows = 0;
     bool stopPending = false;
     int orientationAngle = 0;
+    unsigned framesAtLastIdle = 0; // frames presented when the event queue last ran dry
     std::vector<std::string> calls;
 };
 
@@ -132,6 +133,7 @@ int EventServiceStart()
     s.exitQueued = false;
     s.exitDelivered = false;
     s.frames = 0;
+    s.framesAtLastIdle = 0;
     s.startTick = PTickCount();
     s.orientationAngle = o.angle;
     if (o.activate) {
@@ -170,8 +172,16 @@ int GetEvent(Event* ev)
         return 0;
     if (s.queue.empty())
         Pump();
-    if (s.queue.empty())
+    if (s.queue.empty()) {
+        // The queue runs dry once per pass of the program's loop. On the
+        // virtual clock a pass that presented no frame moves the clock on by
+        // 1 ms, so that a program waiting for time (between frames, without
+        // focus, after the exit) still reaches its next event and its end.
+        if (GetOptions().virtualClock && s.frames == s.framesAtLastIdle)
+            PAdvanceVirtualClock(1);
+        s.framesAtLastIdle = s.frames;
         return 0;
+    }
     *ev = s.queue.front();
     s.queue.pop_front();
     if (ev->domain == DOMAIN_NAVIGATOR && ev->code == NAV_EXIT && !s.exitDelivered) {
@@ -345,12 +355,20 @@ bool ShotPath(char* path, size_t size)
     return n > 0 && size_t(n) < size;
 }
 
+// A presented frame moves the virtual clock on by its step.
+void FramePresented()
+{
+    Service& s = S();
+    ++s.frames;
+    if (GetOptions().virtualClock)
+        PAdvanceVirtualClock(uint32_t(GetOptions().clockStepMs));
+}
+
 } // namespace
 
 void PresentGL(int width, int height)
 {
-    Service& s = S();
-    ++s.frames;
+    FramePresented();
     char path[1024];
     if (width <= 0 || height <= 0 || width > 16384 || height > 16384 || !ShotPath(path, sizeof path))
         return;
@@ -365,7 +383,7 @@ void PresentGL(int width, int height)
 void PresentSoft(uint16_t const* pixels, int width, int height, int pitch)
 {
     Service& s = S();
-    ++s.frames;
+    FramePresented();
     if (!pixels || width <= 0 || height <= 0 || pitch < width * 2)
         return;
     if (s.flavour)

@@ -16,6 +16,10 @@ constexpr uint32_t kCullFace = 0x0B44, kBlend = 0x0BE2, kScissorTest = 0x0C11, k
                    kAlphaTest = 0x0BC0, kDepthTest = 0x0B71;
 constexpr uint32_t kVertexArray = 0x8074, kNormalArray = 0x8075, kColorArray = 0x8076, kTexCoordArray = 0x8078;
 constexpr uint32_t kCW = 0x0900, kBack = 0x0405, kGreater = 0x0204;
+constexpr uint32_t kCCW = 0x0901, kLequal = 0x0203, kFrontAndBack = 0x0408;
+constexpr uint32_t kPerspectiveCorrectionHint = 0x0C50, kNicest = 0x1102;
+constexpr uint32_t kLighting = 0x0B50, kLight0 = 0x4000, kAmbient = 0x1200, kDiffuse = 0x1201, kSpecular = 0x1202;
+constexpr uint32_t kDepthBufferBit = 0x0100;
 constexpr uint32_t kColorBufferBit = 0x4000;
 constexpr uint32_t kVersion = 0x1F02, kRenderer = 0x1F01, kVendor = 0x1F00;
 constexpr uint32_t kTexture0 = 0x84C0;

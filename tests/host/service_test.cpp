@@ -7,6 +7,7 @@
 #include <vector>
 #include <tuple>
 
+#include "engine/runtime/ptime.h"
 #include "host/hostevents.h"
 #include "host/hostoptions.h"
 #include "host/hostwindow.h"
@@ -49,7 +50,7 @@ TEST(Options, FlagsEnvironmentAndRefusals)
     int code = -1;
     ASSERT_EQ(ParseArgs({"--headless", "--size", "640x480", "--script", "a.txt", "--frames", "30", "--shots",
                          "out", "--renderer", "software", "--angle", "270", "--no-accelerometer",
-                         "--exit-grace", "5"},
+                         "--exit-grace", "5", "--clock", "virtual", "--clock-step", "10"},
                         &o, &code),
               1);
     EXPECT_EQ(o.mode, host::MODE_HEADLESS);
@@ -60,6 +61,7 @@ TEST(Options, FlagsEnvironmentAndRefusals)
     EXPECT_EQ(o.shots, "out");
     EXPECT_EQ(o.renderer, host::RENDERER_SOFTWARE);
     EXPECT_EQ(std::make_tuple(o.angle, o.accelerometer, o.exitGraceMs), std::make_tuple(270, 0, 5));
+    EXPECT_EQ(std::make_tuple(o.virtualClock, o.clockStepMs), std::make_tuple(1, 10));
 
     setenv("KRV_SIZE", "800x480", 1);
     setenv("KRV_RENDERER", "gles2", 1);
@@ -77,6 +79,8 @@ TEST(Options, FlagsEnvironmentAndRefusals)
                                                           {"--angle", "45"},
                                                           {"--renderer", "vulkan"},
                                                           {"--frames", "-1"},
+                                                          {"--clock", "fast"},
+                                                          {"--clock-step", "0"},
                                                           {"--frames"},
                                                           {"stray"},
                                                           {"--unknown", "1"}}) {
@@ -86,6 +90,44 @@ TEST(Options, FlagsEnvironmentAndRefusals)
     }
     EXPECT_EQ(ParseArgs({"--help"}, &o, &code), 0);
     EXPECT_EQ(code, 0);
+}
+
+TEST(Service, VirtualClockMovesByFramesAndIdlePassesOnly)
+{
+    host::Options o = Headless("30ms focus 0\n");
+    o.virtualClock = 1;
+    o.clockStepMs = 10;
+    o.exitGraceMs = 3;
+    host::Configure(o);
+    ASSERT_TRUE(host::EventServiceStart());
+    uint32_t start = PTickCount();
+    EXPECT_EQ(start, 0xB93CD800u); // the same start in every run
+    long day = PGetTime();
+    PSleep(100000); // returns at once
+    EXPECT_EQ(PTickCount(), start);
+    // Each presented frame: the step; each pass without one: 1 ms.
+    EXPECT_TRUE(Drain().empty());
+    EXPECT_EQ(PTickCount() - start, 1u);
+    host::PresentSoft(nullptr, 0, 0, 0);
+    host::PresentSoft(nullptr, 0, 0, 0);
+    EXPECT_TRUE(Drain().empty());
+    EXPECT_EQ(PTickCount() - start, 21u);
+    host::PresentSoft(nullptr, 0, 0, 0);
+    auto events = Drain(); // 31 ms: the focus item, then the script's end
+    ASSERT_EQ(events.size(), 2u);
+    EXPECT_EQ(events[0].code, host::NAV_WINDOW_INACTIVE);
+    EXPECT_EQ(events[1].code, host::NAV_EXIT);
+    // The exit grace runs out on idle passes.
+    int passes = 0;
+    while (!host::SessionOver() && passes < 100) {
+        Drain();
+        ++passes;
+    }
+    EXPECT_EQ(passes, 3);
+    EXPECT_EQ(PGetTime(), day);
+    host::EventServiceStop();
+    host::Configure(Headless(""));
+    EXPECT_EQ(PVirtualClockOn(), 0);
 }
 
 TEST(Service, FrameLimitEndsTheRunWithOneExit)

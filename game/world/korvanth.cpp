@@ -1,0 +1,475 @@
+#include "game/world/korvanth.h"
+
+#include "engine/graphics/p3d.h"
+#include "engine/graphics/p3dgl.h"
+#include "engine/graphics/pglu.h"
+#include "engine/graphics/psurface3d.h"
+#include "engine/graphics/ptexturemanager.h"
+#include "engine/platform/pdevice.h"
+#include "engine/runtime/pdebug.h"
+#include "engine/runtime/pfile.h"
+#include "engine/runtime/pvfs.h"
+
+using namespace p3dgl;
+
+namespace {
+
+constexpr int kFramePeriodMs = 25;      // at most one frame per period, no catch-up
+constexpr int kFocusReturnDelayMs = 40; // the first frame after focus returns
+constexpr int kNoMultiplayerDevice = 0x20023763;
+
+char const* const kSharedImageFiles[SHARED_IMAGE_COUNT] = {
+    "data\\2dgfx\\soft_label_ok.png",     "data\\2dgfx\\soft_label_back.png",
+    "data\\2dgfx\\soft_label_ingame.png", "data\\2dgfx\\soft_label_pause.png",
+    "data\\2dgfx\\soft_label_play.png",   "data\\2dgfx\\soft_label_back_paper.png",
+    "data\\2dgfx\\metal_bar.png",         "data\\2dgfx\\warroom.png",
+};
+
+constexpr int32_t Fixed(double v) { return int32_t(v * 65536.0); }
+
+} // namespace
+
+PSurface3D* GetSharedImage(int index)
+{
+    PGlobals* g = PGetGlobals();
+    if (!g || index < 0 || index >= SHARED_IMAGE_COUNT)
+        return nullptr;
+    return g->sharedImages[index];
+}
+
+int LandscapeOrientation(int current)
+{
+    // Upright and the first quarter turn swap; so do the half turn and the
+    // last quarter turn.
+    switch (current) {
+    case PDISPLAY_ORIENT_NORMAL:
+        return PDISPLAY_ORIENT_90;
+    case PDISPLAY_ORIENT_90:
+        return PDISPLAY_ORIENT_NORMAL;
+    case PDISPLAY_ORIENT_180:
+        return PDISPLAY_ORIENT_270;
+    case PDISPLAY_ORIENT_270:
+        return PDISPLAY_ORIENT_180;
+    default:
+        return PDISPLAY_ORIENT_90;
+    }
+}
+
+PGameApp* PGameApp::Create()
+{
+    return new KorvanthApp();
+}
+
+KorvanthApp::KorvanthApp() = default;
+
+KorvanthApp::~KorvanthApp()
+{
+    ReleaseAll();
+}
+
+void KorvanthApp::SetState(int32_t state)
+{
+    if (state != m_state)
+        _PDebug("app: state %d -> %d\n", int(m_state), int(state));
+    m_state = state;
+}
+
+int KorvanthApp::Init()
+{
+    m_deviceId = PDevice::GetDeviceID();
+    m_started = 0;
+
+    m_globals = new PGlobals{};
+    if (!m_globals) {
+        _PDebug("app: no memory for the globals block\n");
+        return 0;
+    }
+    PSetTls(m_globals);
+    // An archive that does not open makes every archive look-up fail.
+    m_globals->archive = new PVFS("data.vfs");
+    _PDebug("app: archive data.vfs %s\n", m_globals->archive && m_globals->archive->IsOpen() ? "open" : "not open");
+
+    PDisplayProperties request = {};
+    PDisplayProperties3D request3D = {};
+    request3D.depthBits = 24;
+    request3D.version = 11;
+    m_display = PDisplay::Get3D(this, &request, &request3D, 0);
+    if (!m_display) {
+        _PDebug("app: no display\n");
+        return 0;
+    }
+    m_p3d = P3D::Create(m_display, nullptr);
+    if (!m_p3d) {
+        _PDebug("app: no drawing context\n");
+        return 0;
+    }
+    m_display->GetInfo(m_props);
+    if (m_props.width < m_props.height) {
+        m_display->SetOrientation(PDisplayOrientations(LandscapeOrientation(m_display->GetCurrentOrientation())));
+        m_p3d->ReconfigureDisplay();
+        m_display->GetInfo(m_props);
+    }
+
+    m_globals->multiplayer = m_deviceId == kNoMultiplayerDevice ? 0 : 1;
+    for (int i = 0; i < SHARED_IMAGE_COUNT; ++i) {
+        m_globals->sharedImages[i] = PSurface3D::CreateFromFile(m_p3d, kSharedImageFiles[i], PS3D_DROPIMAGE);
+        if (!m_globals->sharedImages[i])
+            _PDebug("app: no image %s; it is not drawn\n", kSharedImageFiles[i]);
+    }
+
+    PFile::MkDir("usr");
+    TextureManagerStep();
+
+    m_aspect = m_props.height > 0 ? int32_t((int64_t(m_props.width) << 16) / m_props.height) : 0x10000;
+    SetGLDefaults();
+
+    m_screenStep = 0;
+    m_fullScreen = {0, 0, m_props.width, m_props.height};
+    m_fullScreenFx.alpha = 255;
+    m_state = STATE_PREPROCESS;
+
+    m_nextFrameTime = 0;
+    m_ticker.Resume();
+    m_openOptions = 0;
+    m_focus = 1;
+    m_loadCancel = 0;
+    _PDebug("app: started on a %d x %d display\n", int(m_props.width), int(m_props.height));
+    return 1;
+}
+
+void KorvanthApp::SetGLDefaults()
+{
+    P3D* gl = m_p3d;
+    vornGL::P3DBackend* be = gl->GetBackend();
+    be->glClearColorx(Fixed(0.2), Fixed(0.5), Fixed(0.8), 0);
+    gl->glMatrixMode(kProjection);
+    gl->glLoadIdentity();
+    gluPerspectivex(gl, Fixed(50.0), m_aspect, 6553, 65536000);
+    gl->glMatrixMode(kModelview);
+    gl->glEnable(kCullFace);
+    be->glFrontFace(kCCW);
+    be->glCullFace(kBack);
+    gl->glEnable(kDepthTest);
+    be->glDepthFunc(kLequal);
+    be->glHint(kPerspectiveCorrectionHint, kNicest);
+    gl->glEnable(kTexture2D);
+    gl->glTexEnvx(kTextureEnv, kTextureEnvMode, kModulate);
+    gl->glBlendFunc(kSrcAlpha, kOneMinusSrcAlpha);
+    gl->glTexEnvx(kTextureEnv, kTextureEnvMode, kReplace);
+    be->glAlphaFuncx(kGreater, 60000);
+    gl->glColor4x(0, 0, 0, 0x10000);
+    int32_t const ambient[4] = {Fixed(0.2), Fixed(0.2), Fixed(0.2), 0x10000};
+    int32_t const diffuse[4] = {Fixed(0.75), Fixed(0.75), Fixed(0.75), 0x10000};
+    int32_t const black[4] = {0, 0, 0, 0x10000};
+    be->glMaterialxv(kFrontAndBack, kAmbient, ambient);
+    be->glMaterialxv(kFrontAndBack, kDiffuse, diffuse);
+    be->glMaterialxv(kFrontAndBack, kSpecular, black);
+    int32_t const lightAmbient[4] = {0x14CCC, 0x14CCC, 0x14CCC, 0x10000};
+    int32_t const lightDiffuse[4] = {0x11999, 0x11999, 0x11999, 0x10000};
+    int32_t const white[4] = {0x10000, 0x10000, 0x10000, 0x10000};
+    gl->glLightxv(kLight0, kAmbient, lightAmbient);
+    gl->glLightxv(kLight0, kDiffuse, lightDiffuse);
+    gl->glLightxv(kLight0, kSpecular, white);
+    gl->glDisable(kLighting);
+    gl->glEnable(kLight0);
+}
+
+void KorvanthApp::MenuProjection()
+{
+    m_p3d->glMatrixMode(kProjection);
+    m_p3d->glLoadIdentity();
+    gluPerspectivex(m_p3d, Fixed(50.0), m_aspect, 0x10000, 65536000);
+    m_p3d->glMatrixMode(kModelview);
+}
+
+void KorvanthApp::TextureManagerStep()
+{
+    if (!m_textures)
+        m_textures = new PTextureManager(m_display, m_p3d);
+}
+
+void KorvanthApp::DrawLoadingFrame()
+{
+    if (!m_p3d)
+        return;
+    m_p3d->glClear(kColorBufferBit | kDepthBufferBit);
+}
+
+void KorvanthApp::ScreenMissing(char const* what)
+{
+    _PDebug("app: state %d: %s is not built yet; back to the menu\n", int(m_state), what);
+    DrawLoadingFrame();
+    SetState(STATE_MENU_OPEN);
+}
+
+void KorvanthApp::MessageMissing(char const* what, int32_t next)
+{
+    _PDebug("app: state %d: no message window for \"%s\"; passed over\n", int(m_state), what);
+    SetState(next);
+}
+
+void KorvanthApp::ReleaseAll()
+{
+    if (m_p3d || m_globals)
+        _PDebug("app: released\n");
+    m_introBackground = nullptr;
+    delete m_endImage;
+    m_endImage = nullptr;
+    if (m_globals) {
+        if (m_globals->archive) {
+            m_globals->archive->Close();
+            delete m_globals->archive;
+            m_globals->archive = nullptr;
+        }
+    }
+    PSetTls(nullptr);
+    if (m_globals) {
+        for (PSurface3D*& image : m_globals->sharedImages) {
+            delete image;
+            image = nullptr;
+        }
+        delete m_globals;
+        m_globals = nullptr;
+    }
+    delete m_textures;
+    m_textures = nullptr;
+    delete m_p3d;
+    m_p3d = nullptr;
+}
+
+// --- events -----------------------------------------------------------------
+
+void KorvanthApp::OnRedraw()
+{
+    if (m_display)
+        m_display->Update(0);
+}
+
+void KorvanthApp::OnClose()
+{
+    Exit(0);
+}
+
+void KorvanthApp::OnExit()
+{
+    if (!m_navigatorExit)
+        _PDebug("app: exit event in state %d\n", int(m_state));
+    m_navigatorExit = 1;
+    if (m_exitStage == EXIT_NONE)
+        m_exitStage = EXIT_REQUESTED;
+    ReleaseAll();
+}
+
+int KorvanthApp::OnMouseButton(int x, int y, int, int flags)
+{
+    if (!m_started)
+        return 1;
+    int pen = (flags & 0xFF) != 0;
+    m_touch.wasDown = m_touch.down;
+    m_touch.down = pen;
+    m_touch.x = x;
+    m_touch.y = y;
+    return 1;
+}
+
+int KorvanthApp::OnMouseMove(int x, int y, int)
+{
+    if (!m_started)
+        return 1;
+    if (m_touch.down) {
+        m_touch.x = x;
+        m_touch.y = y;
+    }
+    return 1;
+}
+
+int KorvanthApp::OnInput(int key, int key2, int flags)
+{
+    // Keyboards of the desktop: a press latches its codes and sets the key
+    // word's bits of its mask and its digit flag; a release clears them.
+    bool pressed = flags != 0;
+    unsigned mask = PGameDispatcher::GetKeyMask(key);
+    if (pressed) {
+        m_keyLatch = key;
+        m_keyLatch2 = key2;
+        m_keys |= mask;
+    } else {
+        m_keys &= ~mask;
+    }
+    if (key >= '0' && key <= '9')
+        m_digitKeys[key - '0'] = pressed ? 1 : 0;
+    return 1;
+}
+
+void KorvanthApp::OnFocus(int has)
+{
+    has = has ? 1 : 0;
+    if (has == m_focus)
+        return;
+    m_focus = has;
+    _PDebug("app: focus %s\n", has ? "gained" : "lost");
+    if (!m_started)
+        return;
+    if (!has) {
+        m_ticker.Stop();
+    } else {
+        m_ticker.Resume();
+        m_frameTime = m_ticker();
+        m_nextFrameTime = int32_t(m_frameTime + kFocusReturnDelayMs);
+    }
+}
+
+int KorvanthApp::OnEvent(int code, int a, int b)
+{
+    if (!m_started)
+        return PGameDispatcher::OnEvent(code, a, b);
+    if (code == PEVENT_REDRAW) {
+        OnRedraw();
+        return 1;
+    }
+    if (code == kEventDisplayChanged) {
+        DisplayChanged();
+        return 1;
+    }
+    return PGameDispatcher::OnEvent(code, a, b);
+}
+
+void KorvanthApp::DisplayChanged()
+{
+    if (!m_p3d || !m_display)
+        return;
+    m_p3d->ReconfigureDisplay();
+    m_display->GetInfo(m_props);
+    m_aspect = m_props.height > 0 ? int32_t((int64_t(m_props.width) << 16) / m_props.height) : 0x10000;
+    m_fullScreen = {0, 0, m_props.width, m_props.height};
+    _PDebug("app: display changed to %d x %d\n", int(m_props.width), int(m_props.height));
+    ShowUnsupportedResolutionMsg();
+    OnRedraw();
+}
+
+// --- the frame loop -----------------------------------------------------------
+
+void KorvanthApp::EndFrame()
+{
+    m_keyLatch = 0;
+    m_keyLatch2 = 0;
+    if (m_display)
+        m_display->Update(0);
+}
+
+int KorvanthApp::MainLoop()
+{
+    if (m_exitStage != EXIT_NONE) {
+        if (m_navigatorExit)
+            return 1;
+        if (m_exitStage == EXIT_REQUESTED) {
+            DrawLoadingFrame();
+            if (m_display)
+                m_display->Update(0);
+            m_exitStage = EXIT_FRAME_DRAWN;
+        } else if (m_exitStage == EXIT_FRAME_DRAWN) {
+            _PDebug("app: exit\n");
+            Exit(0);
+        }
+        return 1;
+    }
+    if (!m_focus)
+        return 1;
+
+    m_ticker.Resume();
+    uint32_t now = m_ticker();
+    if (int32_t(now - uint32_t(m_nextFrameTime)) < 0)
+        return 1;
+    m_frameTime = now;
+    // A late frame does not catch up: the next one is due a period later.
+    m_nextFrameTime = int32_t(now + kFramePeriodMs);
+
+    if (Dispatch())
+        EndFrame();
+    return 1;
+}
+
+bool KorvanthApp::Dispatch()
+{
+    switch (m_state) {
+    case STATE_PREPROCESS:
+        _PDebug("app: no level catalogue yet\n");
+        SetState(STATE_INTRO);
+        return false;
+
+    case STATE_INTRO: {
+        int r = ShowIntro();
+        if (r == SCREEN_FATAL) {
+            _PDebug("app: the intro could not start\n");
+            m_exitStage = EXIT_REQUESTED;
+        } else if (r == SCREEN_RUNNING && m_screenStep == 1) {
+            m_savedState = STATE_INTRO;
+            SetState(STATE_WRITE_TEST);
+        } else if (r == SCREEN_DONE) {
+            SetState(STATE_NO_PROFILE);
+        }
+        return false;
+    }
+
+    case STATE_NO_PROFILE:
+        SetState(STATE_MENU_OPEN);
+        return true;
+
+    case STATE_MENU_OPEN:
+        DrawLoadingFrame();
+        TextureManagerStep();
+        if (m_missingLogged != STATE_MENU_OPEN) {
+            _PDebug("app: the main menu is not built yet\n");
+            m_missingLogged = STATE_MENU_OPEN;
+        }
+        MenuProjection();
+        SetState(STATE_MENU);
+        [[fallthrough]];
+    case STATE_MENU:
+        MenuProjection();
+        m_frameCounter += 2;
+        DrawLoadingFrame();
+        return true;
+
+    case STATE_LOAD_GAME:
+    case STATE_GAME:
+    case STATE_LOAD_MATCH:
+        ScreenMissing("the game");
+        return true;
+    case STATE_MP_OPEN:
+    case STATE_MP:
+        ScreenMissing("the multiplayer front end");
+        return true;
+    case STATE_PROFILES:
+    case STATE_PROFILES_OPEN:
+        ScreenMissing("the profile screens");
+        return true;
+
+    case STATE_ENDING:
+        if (ShowEnding() == SCREEN_DONE)
+            SetState(STATE_MENU_OPEN);
+        return true;
+
+    case STATE_WRITE_TEST:
+        RunWriteTest();
+        return false;
+    case STATE_FREE_SPACE:
+        RunFreeSpaceCheck();
+        return false;
+
+    case STATE_DATA_ERROR:
+    case STATE_DATA_ERROR_SHOWN:
+    case STATE_SAVE_ERROR:
+    case STATE_SAVE_ERROR_SHOWN:
+    case STATE_TUTORIAL_OFFER:
+    case STATE_WRITE_FAILED:
+    case STATE_SETTINGS_FAILED:
+    case STATE_LOW_SPACE:
+    case STATE_MP_NOTICE:
+    case STATE_RESOLUTION:
+        return RunMessageState();
+
+    default:
+        return true;
+    }
+}

@@ -1,0 +1,199 @@
+// The application's own screens: the start-up intro with its initialisation
+// steps, the storage checks run once at start-up, the resolution notice, the
+// end screen after the last campaign and the message states.
+#include "engine/graphics/p3d.h"
+#include "engine/graphics/psurface3d.h"
+#include "engine/runtime/pdebug.h"
+#include "engine/runtime/pfile.h"
+#include "engine/runtime/psprintf.h"
+#include "game/world/korvanth.h"
+
+namespace {
+
+// Intro steps.
+enum IntroStep : int32_t {
+    INTRO_SERVICES = 0, // fonts, language and sounds
+    INTRO_CREATE = 1,   // the intro's pictures
+    INTRO_MAKER = 3,    // the maker's picture
+    INTRO_TITLE = 5,    // the title picture
+    INTRO_END = 7,
+};
+
+constexpr int kStorageTestFiles = 8; // profile files, profile list and settings file the storage must hold
+constexpr int kSpareBytes = 10;
+constexpr int kEndScreenMs = 4000;
+constexpr unsigned kEndScreenKeys = 16 | 32 | 64; // fire, second fire, back
+constexpr int kBlitAlpha = 8;
+constexpr int kEndImageFlags = 256;
+
+void DummyFileName(char* out, int size, int k)
+{
+    PSnprintf(out, size, "usr\\dummyfile%d", k);
+}
+
+} // namespace
+
+int StorageWriteTest(int wanted)
+{
+    char name[32];
+    int made = 0;
+    while (made < wanted) {
+        DummyFileName(name, sizeof name, made);
+        PFile f(name, PFile::kWrite | PFile::kTruncate | PFile::kCreate);
+        if (!f.IsOpen())
+            break;
+        ++made;
+    }
+    // The name after the last one made goes too: it is the one that failed,
+    // or a leftover of an earlier run.
+    for (int k = 0; k <= made; ++k) {
+        DummyFileName(name, sizeof name, k);
+        PFile::Delete(name, 0);
+    }
+    return made;
+}
+
+// --- intro ------------------------------------------------------------------
+
+int KorvanthApp::ShowIntro()
+{
+    if (m_keyLatch == kKeyBack)
+        return SCREEN_FATAL;
+    switch (m_screenStep) {
+    case INTRO_SERVICES:
+        m_screenStep = INTRO_CREATE;
+        return SCREEN_RUNNING;
+
+    case INTRO_CREATE:
+        _PDebug("app: the intro pictures are not built yet\n");
+        m_started = 1;
+        m_screenStep = INTRO_MAKER;
+        return SCREEN_RUNNING;
+
+    case INTRO_MAKER:
+        DrawLoadingFrame();
+        m_keys = 0;
+        m_touch.down = 0;
+        m_screenStep = INTRO_TITLE;
+        ShowUnsupportedResolutionMsg();
+        if (m_display)
+            m_display->Update(0);
+        return SCREEN_RUNNING;
+
+    case INTRO_TITLE:
+        DrawLoadingFrame();
+        m_touch.down = 0;
+        m_keys = 0;
+        m_screenStep = INTRO_END;
+        m_introBackground = GetSharedImage(IMAGE_WARROOM);
+        if (m_display)
+            m_display->Update(0);
+        return SCREEN_RUNNING;
+
+    default:
+        m_introBackground = nullptr;
+        m_touch.down = 0;
+        m_touch.wasDown = 0;
+        m_screenStep = INTRO_SERVICES;
+        return SCREEN_DONE;
+    }
+}
+
+// --- end screen -----------------------------------------------------------------
+
+int KorvanthApp::ShowEnding()
+{
+    if (m_keyLatch == kKeyBack)
+        return SCREEN_DONE;
+    if (m_screenStep == 0) {
+        if (!m_endImage)
+            m_endImage = PSurface3D::CreateFromFile(m_p3d, "data\\2dgfx\\endscreen.png", kEndImageFlags);
+        if (!m_endImage) {
+            _PDebug("app: no end screen picture\n");
+            return SCREEN_DONE;
+        }
+        m_screenStep = 1;
+    }
+    m_p3d->BlitFx(m_fullScreen, m_endImage, nullptr, kBlitAlpha, m_fullScreenFx);
+    if (m_frameTime != 0 && m_frameTime - m_endStart >= uint32_t(kEndScreenMs))
+        return SCREEN_DONE;
+    if ((m_keys & kEndScreenKeys) || m_touch.down) {
+        m_touch.down = 0;
+        return SCREEN_DONE;
+    }
+    return SCREEN_RUNNING;
+}
+
+// --- resolution notice -------------------------------------------------------
+
+void KorvanthApp::ShowUnsupportedResolutionMsg()
+{
+    if (m_props.width >= kMinWidth && m_props.height >= kMinHeight)
+        return;
+    if (m_state == STATE_RESOLUTION)
+        return;
+    _PDebug("app: the display (%d x %d) is below %d x %d; no message window to say so\n", int(m_props.width),
+            int(m_props.height), kMinWidth, kMinHeight);
+}
+
+// --- storage checks ---------------------------------------------------------
+
+void KorvanthApp::RunWriteTest()
+{
+    int existing = 0;
+    int wanted = kStorageTestFiles - existing;
+    if (wanted < 1) {
+        SetState(STATE_FREE_SPACE);
+        return;
+    }
+    int made = StorageWriteTest(wanted);
+    _PDebug("app: storage write test: %d of %d files\n", made, wanted);
+    SetState(made < wanted ? STATE_WRITE_FAILED : STATE_FREE_SPACE);
+}
+
+void KorvanthApp::RunFreeSpaceCheck()
+{
+    int64_t dataSize = 0; // what the profiles need
+    if (dataSize + kSpareBytes < int64_t(PFile::GetFreeSpace("usr")))
+        SetState(m_savedState);
+    else
+        SetState(STATE_LOW_SPACE);
+}
+
+// --- message states ---------------------------------------------------------
+
+bool KorvanthApp::RunMessageState()
+{
+    switch (m_state) {
+    case STATE_DATA_ERROR:
+    case STATE_DATA_ERROR_SHOWN:
+        _PDebug("app: ERROR READING DATA!\n");
+        m_exitStage = EXIT_REQUESTED;
+        return false;
+    case STATE_SAVE_ERROR:
+    case STATE_SAVE_ERROR_SHOWN:
+        _PDebug("app: ERROR SAVING PROFILE!\n");
+        SetState(m_savedState);
+        return false;
+    case STATE_TUTORIAL_OFFER:
+        MessageMissing("tutorial offer", m_savedState);
+        return false;
+    case STATE_WRITE_FAILED:
+        MessageMissing("storage write test failed", STATE_FREE_SPACE);
+        return false;
+    case STATE_SETTINGS_FAILED:
+        MessageMissing("settings not saved", m_savedState);
+        return false;
+    case STATE_LOW_SPACE:
+        MessageMissing("not enough free space", m_savedState);
+        return false;
+    case STATE_MP_NOTICE:
+        MessageMissing("multiplayer notice", m_savedState);
+        return false;
+    case STATE_RESOLUTION:
+        MessageMissing("resolution notice", m_savedState);
+        return false;
+    default:
+        return true;
+    }
+}

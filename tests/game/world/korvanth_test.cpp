@@ -1,0 +1,362 @@
+// The application object on the memory display and the virtual clock: the
+// state walk from start-up to the menu, frame pacing, focus, the exit paths,
+// the end screen and the storage write test. The test moves the clock itself
+// and calls MainLoop as the platform's run loop would.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "engine/platform/psystemmanager.h"
+#include "engine/runtime/pfile.h"
+#include "engine/runtime/pglobals.h"
+#include "engine/runtime/ptime.h"
+#include "game/world/korvanth.h"
+#include "host/hostevents.h"
+#include "host/hostwindow.h"
+#include "host/hostoptions.h"
+#include "tools/lib/nrv_writer.h"
+
+struct KorvanthAppProbe {
+    static void Enter(KorvanthApp* app, int32_t state, int32_t saved = 0)
+    {
+        app->m_state = state;
+        app->m_savedState = saved;
+    }
+    static void StartEnding(KorvanthApp* app)
+    {
+        app->m_state = STATE_ENDING;
+        app->m_screenStep = 0;
+        app->m_endStart = app->m_ticker();
+    }
+    static void Keys(KorvanthApp* app, uint32_t keys) { app->m_keys = keys; }
+    static void Latch(KorvanthApp* app, int key) { app->m_keyLatch = key; }
+};
+
+namespace {
+
+class AppTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        char dir[] = "/tmp/krv_appXXXXXX";
+        ASSERT_NE(mkdtemp(dir), nullptr);
+        m_dir = dir;
+        ASSERT_EQ(mkdir((m_dir + "/data").c_str(), 0777), 0);
+        ASSERT_EQ(mkdir((m_dir + "/app").c_str(), 0777), 0);
+        setenv("VORNAPP_SAVEPATH", (m_dir + "/data/").c_str(), 1);
+        setenv("VORNAPPPATH", (m_dir + "/app/").c_str(), 1);
+    }
+
+    void TearDown() override
+    {
+        delete m_sysman;
+        host::EventServiceStop();
+        PSetVirtualClock(0);
+        EXPECT_EQ(std::system(("rm -rf '" + m_dir + "'").c_str()), 0);
+    }
+
+    // Starts the platform with the application on a memory display; the
+    // clock moves only when the test moves it.
+    void Start(int width = 480, int height = 320)
+    {
+        host::Options o;
+        o.mode = host::MODE_HEADLESS;
+        o.renderer = host::RENDERER_SOFTWARE;
+        o.width = width;
+        o.height = height;
+        o.activate = 0;
+        o.exitGraceMs = 0;
+        o.opener = "";
+        host::Configure(o);
+        PSetVirtualClock(1);
+        ASSERT_TRUE(host::EventServiceStart());
+        m_sysman = new PRimSystemManager();
+        m_global_sysman = m_sysman;
+        ASSERT_EQ(m_sysman->Init(nullptr), 1);
+        m_app = dynamic_cast<KorvanthApp*>(m_sysman->m_app);
+        ASSERT_NE(m_app, nullptr);
+    }
+
+    // One pass of the run loop after ms of time; true when it presented a frame.
+    bool Pass(unsigned ms = 25)
+    {
+        PAdvanceVirtualClock(ms);
+        unsigned before = host::FramesPresented();
+        m_app->MainLoop();
+        return host::FramesPresented() != before;
+    }
+
+    // Passes until the state is `state` (at most n passes).
+    bool RunTo(int32_t state, int n = 100)
+    {
+        for (int i = 0; i < n && m_app->State() != state; ++i)
+            Pass();
+        return m_app->State() == state;
+    }
+
+    std::vector<std::string> DummyFiles() const
+    {
+        std::vector<std::string> out;
+        for (int k = 0; k < 12; ++k) {
+            std::string name = m_dir + "/data/usr/dummyfile" + std::to_string(k);
+            if (access(name.c_str(), F_OK) == 0)
+                out.push_back("dummyfile" + std::to_string(k));
+        }
+        return out;
+    }
+
+    void Touch(std::string const& rel) const
+    {
+        FILE* f = std::fopen((m_dir + "/data/" + rel).c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        std::fclose(f);
+    }
+
+    std::string m_dir;
+    PRimSystemManager* m_sysman = nullptr;
+    KorvanthApp* m_app = nullptr;
+};
+
+TEST_F(AppTest, StartUpWalksIntroStorageChecksAndReachesTheMenuWithoutAnyData)
+{
+    Start();
+    // No archive and no images: Init still succeeds, the images are not drawn.
+    for (int i = 0; i < SHARED_IMAGE_COUNT; ++i)
+        EXPECT_EQ(GetSharedImage(i), nullptr);
+    ASSERT_NE(PGetGlobals(), nullptr);
+    EXPECT_EQ(PGetGlobals()->multiplayer, 1);
+
+    std::vector<int32_t> walk = {m_app->State()};
+    for (int i = 0; i < 40; ++i) {
+        Pass();
+        if (m_app->State() != walk.back())
+            walk.push_back(m_app->State());
+    }
+    std::vector<int32_t> expected = {STATE_PREPROCESS, STATE_INTRO,       STATE_WRITE_TEST, STATE_FREE_SPACE,
+                                     STATE_INTRO,      STATE_NO_PROFILE,  STATE_MENU_OPEN,  STATE_MENU};
+    EXPECT_EQ(walk, expected);
+    // The write test cleaned up after itself; the menu state keeps drawing.
+    EXPECT_TRUE(DummyFiles().empty());
+    EXPECT_TRUE(Pass());
+    EXPECT_EQ(m_app->State(), STATE_MENU);
+}
+
+TEST_F(AppTest, StorageWriteTestMakesWhatIsMissingAndDeletesOneNameMore)
+{
+    Start();
+    ASSERT_TRUE(RunTo(STATE_MENU));
+    struct Case {
+        int wanted;
+        std::vector<std::string> before; // files present before the test
+        int made;
+        std::vector<std::string> after;
+    };
+    Case const cases[] = {
+        // Eight made; names 0 to 8 deleted, a stray 8 included, 9 kept.
+        {8, {"usr/dummyfile8", "usr/dummyfile9"}, 8, {"dummyfile9"}},
+        // Three made (three profile files, the list and the settings exist).
+        {3, {"usr/dummyfile3", "usr/dummyfile4"}, 3, {"dummyfile4"}},
+        {0, {"usr/dummyfile0"}, 0, {}},
+    };
+    for (Case const& c : cases) {
+        for (std::string const& f : c.before)
+            Touch(f);
+        EXPECT_EQ(StorageWriteTest(c.wanted), c.made) << c.wanted;
+        EXPECT_EQ(DummyFiles(), c.after) << c.wanted;
+        for (std::string const& f : c.after)
+            unlink((m_dir + "/data/usr/" + f).c_str());
+    }
+    // A name that cannot be created (a directory in the way) stops the test
+    // there; what it made is gone, the directory stays.
+    ASSERT_EQ(mkdir((m_dir + "/data/usr/dummyfile2").c_str(), 0777), 0);
+    Touch("usr/dummyfile2/keep");
+    EXPECT_EQ(StorageWriteTest(8), 2);
+    EXPECT_EQ(DummyFiles(), std::vector<std::string>{"dummyfile2"});
+}
+
+TEST_F(AppTest, FramesArePacedAt25MsWithoutCatchingUp)
+{
+    Start();
+    ASSERT_TRUE(RunTo(STATE_MENU));
+    ASSERT_TRUE(Pass(25));
+    struct Step {
+        unsigned ms;
+        bool frame;
+    };
+    // 10 ms after a frame: nothing; at 25: a frame; 100 ms late: one frame,
+    // and the next is due 25 ms after it, not at once.
+    Step const steps[] = {{10, false}, {15, true}, {24, false}, {1, true}, {100, true}, {1, false},
+                          {23, false}, {1, true},  {25, true}};
+    int i = 0;
+    for (Step const& s : steps) {
+        uint32_t before = m_app->FrameTime();
+        bool frame = Pass(s.ms);
+        EXPECT_EQ(frame, s.frame) << "step " << i;
+        if (!frame) {
+            EXPECT_EQ(m_app->FrameTime(), before) << "step " << i;
+        }
+        ++i;
+    }
+}
+
+TEST_F(AppTest, FocusStopsTheTickerAndTheFramesAndTheFirstFrameComes40MsAfterItReturns)
+{
+    Start();
+    ASSERT_TRUE(RunTo(STATE_MENU));
+    ASSERT_TRUE(Pass());
+    uint32_t atLoss = m_app->Ticker()();
+    m_app->OnEvent(PEVENT_FOCUS, 0, 0);
+    EXPECT_TRUE(m_app->Ticker().IsStopped());
+    for (int i = 0; i < 40; ++i)
+        EXPECT_FALSE(Pass());
+    m_app->OnEvent(PEVENT_FOCUS, 1, 1);
+    EXPECT_FALSE(m_app->Ticker().IsStopped());
+    EXPECT_EQ(m_app->Ticker()(), atLoss); // game time froze while away
+    EXPECT_FALSE(Pass(39));
+    EXPECT_TRUE(Pass(1));
+    // A repeated focus event changes nothing.
+    m_app->OnEvent(PEVENT_FOCUS, 1, 1);
+    EXPECT_TRUE(Pass(25));
+}
+
+TEST_F(AppTest, FatalDataErrorDrawsOneMoreFrameThenEndsTheLoop)
+{
+    Start();
+    ASSERT_TRUE(RunTo(STATE_MENU));
+    KorvanthAppProbe::Enter(m_app, STATE_DATA_ERROR);
+    EXPECT_FALSE(Pass());
+    EXPECT_EQ(m_app->ExitStage(), EXIT_REQUESTED);
+    EXPECT_EQ(m_sysman->m_runState, PRUN_RUNNING);
+    EXPECT_TRUE(Pass()); // the one loading frame
+    EXPECT_EQ(m_app->ExitStage(), EXIT_FRAME_DRAWN);
+    EXPECT_EQ(m_sysman->m_runState, PRUN_RUNNING);
+    EXPECT_FALSE(Pass());
+    EXPECT_EQ(m_sysman->m_runState, PRUN_EXIT);
+}
+
+TEST_F(AppTest, MessagesWithoutTheirWindowReturnWhereTheyShould)
+{
+    Start();
+    ASSERT_TRUE(RunTo(STATE_MENU));
+    struct Case {
+        int32_t state;
+        int32_t saved;
+        int32_t next;
+    };
+    Case const cases[] = {
+        {STATE_SAVE_ERROR, STATE_MENU, STATE_MENU},           {STATE_SAVE_ERROR, STATE_ENDING, STATE_ENDING},
+        {STATE_WRITE_FAILED, STATE_INTRO, STATE_FREE_SPACE}, {STATE_LOW_SPACE, STATE_INTRO, STATE_INTRO},
+        {STATE_SETTINGS_FAILED, STATE_MENU, STATE_MENU},     {STATE_RESOLUTION, STATE_PROFILES, STATE_PROFILES},
+    };
+    for (Case const& c : cases) {
+        KorvanthAppProbe::Enter(m_app, c.state, c.saved);
+        Pass();
+        EXPECT_EQ(m_app->State(), c.next) << c.state;
+        EXPECT_EQ(m_app->ExitStage(), EXIT_NONE) << c.state;
+    }
+    // Screens that are not there yet lead back to the menu.
+    for (int32_t state : {STATE_LOAD_GAME, STATE_GAME, STATE_MP_OPEN, STATE_PROFILES_OPEN}) {
+        KorvanthAppProbe::Enter(m_app, state);
+        EXPECT_TRUE(Pass());
+        EXPECT_EQ(m_app->State(), STATE_MENU_OPEN) << state;
+        Pass();
+    }
+}
+
+TEST_F(AppTest, ExitEventReleasesOnceAndLaterCallsDoNothing)
+{
+    Start();
+    ASSERT_TRUE(RunTo(STATE_MENU));
+    m_app->OnEvent(PEVENT_EXIT, 0, 0);
+    EXPECT_EQ(PGetTls(), nullptr);
+    EXPECT_EQ(m_app->Context(), nullptr);
+    m_app->OnExit();
+    m_app->ReleaseAll();
+    for (int i = 0; i < 5; ++i)
+        EXPECT_FALSE(Pass());
+    EXPECT_EQ(m_sysman->m_runState, PRUN_RUNNING); // the platform ends the run, not the game
+    // Touches, focus and display changes after the release find nothing to use.
+    m_app->OnMouseButton(10, 10, 0, PPointerWord(0, 1));
+    m_app->OnEvent(PEVENT_FOCUS, 0, 0);
+    m_app->OnEvent(PEVENT_FOCUS, 1, 1);
+    m_app->OnEvent(kEventDisplayChanged, 0, 0);
+    EXPECT_FALSE(Pass());
+}
+
+TEST_F(AppTest, EndScreenLeavesAfterFourSecondsOrOnInput)
+{
+    // A 16 x 16 picture of one colour as the end screen.
+    ASSERT_EQ(mkdir((m_dir + "/data/data").c_str(), 0777), 0);
+    ASSERT_EQ(mkdir((m_dir + "/data/data/2dgfx").c_str(), 0777), 0);
+    NrvImage img;
+    img.format = 7;
+    img.width = img.height = 16;
+    for (int i = 0; i < 16 * 16; ++i)
+        img.pixels.insert(img.pixels.end(), {0x00, 0x00, 0xF8}); // B, G, R: red
+    std::string err;
+    ASSERT_TRUE(NrvWriteFile(m_dir + "/data/data/2dgfx/endscreen.png", img, 0, false, &err)) << err;
+
+    Start();
+    ASSERT_TRUE(RunTo(STATE_MENU));
+    enum Input { NONE, TAP, FIRE, BACK };
+    struct Case {
+        Input input;
+        int frames; // frames of the end screen, the last one included
+    };
+    Case const cases[] = {{NONE, 4000 / 25}, {TAP, 1}, {FIRE, 1}, {BACK, 1}};
+    for (Case const& c : cases) {
+        Pass();
+        KorvanthAppProbe::StartEnding(m_app);
+        if (c.input == TAP) {
+            m_app->OnMouseButton(5, 5, 0, PPointerWord(0, 1));
+        } else if (c.input == FIRE) {
+            KorvanthAppProbe::Keys(m_app, 16);
+        } else if (c.input == BACK) {
+            KorvanthAppProbe::Latch(m_app, kKeyBack);
+        }
+        int frames = 0;
+        while (frames < 400 && m_app->State() == STATE_ENDING) {
+            Pass();
+            ++frames;
+        }
+        KorvanthAppProbe::Keys(m_app, 0);
+        EXPECT_EQ(frames, c.frames) << c.input;
+        EXPECT_EQ(m_app->State(), STATE_MENU_OPEN) << c.input;
+        if (c.input == NONE) {
+            // The last frame shows the picture over the whole screen.
+            PBackBuffer* bb = m_sysman->GetDisplay()->GetBackBuffer(PBACKBUFFER_COLOR);
+            ASSERT_NE(bb, nullptr);
+            for (int y : {0, bb->height / 2, bb->height - 1})
+                for (int x : {0, bb->width / 2, bb->width - 1})
+                {
+                    unsigned p = bb->pixels[y * (bb->pitch / 2) + x];
+                    EXPECT_GE(p >> 11, 30u) << x << "," << y; // red, blended at alpha 255
+                    EXPECT_EQ(p & 0x7FF, 0u) << x << "," << y;
+                }
+        }
+    }
+}
+
+TEST(AppOrientation, PortraitTurnsAQuarterToLandscape)
+{
+    int const turns[][2] = {{PDISPLAY_ORIENT_NORMAL, PDISPLAY_ORIENT_90},
+                            {PDISPLAY_ORIENT_90, PDISPLAY_ORIENT_NORMAL},
+                            {PDISPLAY_ORIENT_180, PDISPLAY_ORIENT_270},
+                            {PDISPLAY_ORIENT_270, PDISPLAY_ORIENT_180}};
+    for (auto const& t : turns)
+        EXPECT_EQ(LandscapeOrientation(t[0]), t[1]) << t[0];
+}
+
+TEST_F(AppTest, PortraitDisplayIsTurnedToLandscapeAtStart)
+{
+    Start(320, 480);
+    EXPECT_EQ(m_app->DisplayInfo().width, 480);
+    EXPECT_EQ(m_app->DisplayInfo().height, 320);
+}
+
+} // namespace
