@@ -1,0 +1,56 @@
+#!/usr/bin/env bash
+# The program as the README starts it (scripts/run.sh), with the demo archive:
+# headless where there is no display (on the demo event script), and in a
+# window on an Xvfb server of its own (ended by a frame limit). Each run must
+# open the archive, reach the main-menu state, take the exit there and end
+# cleanly.
+#   run_program.sh KORVANTH DATA.VFS
+set -euo pipefail
+exe=$(realpath "$1")
+archive=$(realpath "$2")
+root=$(cd "$(dirname "$0")/../../.." && pwd)
+top=$(mktemp -d)
+xvfb=0
+cleanup() {
+  if [ "$xvfb" != 0 ]; then kill "$xvfb" 2>/dev/null || true; wait "$xvfb" 2>/dev/null || true; fi
+  rm -rf "$top"
+}
+trap cleanup EXIT
+fail() { echo "FAIL: $*"; cat "$log" 2>/dev/null; exit 1; }
+
+check() {
+  log=$1/logs/vornlog.txt
+  [ -f "$log" ] || fail "$2: no log"
+  grep -q "app: archive data.vfs open" "$log" || fail "$2: the demo archive did not open"
+  grep -q "app: state 2 -> 3" "$log" || fail "$2: the menu state was not reached"
+  [ "$(grep -c 'app: exit event in state 3' "$log")" = 1 ] || fail "$2: no single exit in the menu state"
+  grep -q "app: released" "$log" || fail "$2: not released"
+}
+
+# Headless: no DISPLAY, the demo script.
+status=0
+env -u DISPLAY KRV_EXE="$exe" KRV_RUN_DIR="$top/headless" KRV_ARCHIVE="$archive" \
+  bash "$root/scripts/run.sh" --clock virtual > "$top/headless.txt" 2>&1 || status=$?
+[ "$status" = 0 ] || { cat "$top/headless.txt"; fail "headless run: exit status $status"; }
+check "$top/headless" headless
+[ "$(ls "$top/headless/shots" | wc -l)" -ge 40 ] || fail "headless: too few frames saved"
+
+# Windowed, on Xvfb (skipped when it cannot start).
+Xvfb -displayfd 9 -screen 0 1280x800x24 -nolisten tcp 9> "$top/display" 2>/dev/null &
+xvfb=$!
+for _ in $(seq 200); do
+  grep -q . "$top/display" 2>/dev/null && break
+  sleep 0.1
+done
+number=$(head -n1 "$top/display" 2>/dev/null || true)
+if [ -z "$number" ]; then
+  echo "ok: headless; Xvfb did not start, window run skipped"
+  exit 0
+fi
+status=0
+DISPLAY=":$number" KRV_EXE="$exe" KRV_RUN_DIR="$top/window" KRV_ARCHIVE="$archive" \
+  bash "$root/scripts/run.sh" --window --frames 60 --clock virtual > "$top/window.txt" 2>&1 || status=$?
+[ "$status" = 0 ] || { cat "$top/window.txt"; fail "window run: exit status $status"; }
+check "$top/window" window
+grep -q "app: started on a 1024 x 600 display" "$log" || fail "window: not the 1024 x 600 window"
+echo "ok: headless and windowed runs"
