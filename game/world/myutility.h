@@ -97,6 +97,9 @@ public:
     static void DrawWindow(P3D* p3d, int x, int y, int w, int h, int ignored, signed char frameBrightness);
     // A filled window with a border and a dark shadow to the right and below.
     static void DrawWindow(P3D* p3d, int x, int y, int w, int h, unsigned fillColour, unsigned borderColour);
+    // Two plain ints would silently pick the brightness window: callers say
+    // which one they mean (unsigned colours, or a signed char brightness).
+    static void DrawWindow(P3D* p3d, int x, int y, int w, int h, int, int) = delete;
     // `segments` windows side by side; the first `filled` in fillColour.
     static void DrawBar(P3D* p3d, int x, int y, int w, int h, int filled, int segments, unsigned emptyColour,
                         unsigned borderColour, unsigned fillColour);

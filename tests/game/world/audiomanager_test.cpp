@@ -36,11 +36,12 @@ std::vector<uint8_t> ToneRecord(double seconds = 0.5)
 }
 
 // A scratch data directory (the writable directory) for the clip files;
-// output goes to the null sink unless a test selects the WAV sink.
+// output goes to the null sink (at the pace of real time, so its thread
+// sleeps) unless a test selects the WAV sink.
 class SoundDir : public fronttest::ScratchDir {
 public:
-    SoundDir() { HostPcmSelect(HOST_PCM_NULL, nullptr, 0); }
-    ~SoundDir() { HostPcmSelect(HOST_PCM_NULL, nullptr, 0); }
+    SoundDir() { HostPcmSelect(HOST_PCM_NULL, nullptr, 100); }
+    ~SoundDir() { HostPcmSelect(HOST_PCM_NULL, nullptr, 100); }
     void Add(const char* clipPath, const std::vector<uint8_t>& bytes)
     {
         std::string rel = clipPath;
@@ -249,6 +250,21 @@ TEST_F(AudioManagerTest, StateAndOutputFollowStartPauseResumeAndVolume)
     am.SetVolume(AudioManager::GROUP_EFFECTS, 0);
     am.SetMainVolume(1);
     EXPECT_FALSE(p->IsStarted());
+}
+
+TEST_F(AudioManagerTest, CallsStopAndRestartTheRunningOutput)
+{
+    PSetVirtualClock(1); // the restart's settling waits return at once
+    AudioManager am;
+    EXPECT_EQ(am.OnEvent(AudioManager::kCallStateEvent, 1, 0), 1); // stopped: ignored
+    EXPECT_FALSE(am.GetPlayer()->IsStarted());
+    am.InitAllSounds();
+    EXPECT_EQ(am.OnEvent(4, 0, 0), 0);
+    EXPECT_EQ(am.OnEvent(AudioManager::kCallStateEvent, 1, 0), 1);
+    EXPECT_FALSE(am.GetPlayer()->IsStarted());
+    EXPECT_EQ(am.OnEvent(AudioManager::kCallStateEvent, 0, 0), 1);
+    EXPECT_TRUE(am.GetPlayer()->IsStarted());
+    PSetVirtualClock(0);
 }
 
 } // namespace
