@@ -102,6 +102,10 @@ def piff(ftype, body):
 def make(out):
     os.makedirs(os.path.join(out, "expect"), exist_ok=True)
 
+    def put(name, data, mode="wb"):
+        with open(os.path.join(out, name), mode) as f:
+            f.write(data)
+
     # Archive entries: name, content, stored form.
     contents = [
         ("data\\2dgfx\\loading.png", bytes(range(256)) * 40, None),
@@ -118,40 +122,29 @@ def make(out):
     for i, (name, data, level) in enumerate(contents):
         stored = data if level is None else plzp(data, level)
         entries.append((name, stored))
-        with open(os.path.join(out, "expect", "%d.bin" % i), "wb") as f:
-            f.write(data)
+        put(os.path.join("expect", "%d.bin" % i), data)
         manifest.append("%s\t%08X\t%08X\t%d\t%d\n" % (name, name_hash(name, False), name_hash(name, True), i,
                                                       0 if level is None else 1))
-    with open(os.path.join(out, "archive_cs.vfs"), "wb") as f:
-        f.write(archive(entries, False))
-    with open(os.path.join(out, "archive_ci.vfs"), "wb") as f:
-        f.write(archive(entries, True))
-    with open(os.path.join(out, "manifest.txt"), "w") as f:
-        f.writelines(manifest)
+    put("archive_cs.vfs", archive(entries, False))
+    put("archive_ci.vfs", archive(entries, True))
+    put("manifest.txt", "".join(manifest), "w")
 
     # Compressed streams of one payload at every level, in every form.
     zp = payload(42, 100000)
-    with open(os.path.join(out, "zpayload.bin"), "wb") as f:
-        f.write(zp)
+    put("zpayload.bin", zp)
     for level in range(10):
-        with open(os.path.join(out, "z%d_header.bin" % level), "wb") as f:
-            f.write(plzp(zp, level))
-        with open(os.path.join(out, "z%d_zlib.bin" % level), "wb") as f:
-            f.write(zlib.compress(zp, level))
-        with open(os.path.join(out, "z%d_raw.bin" % level), "wb") as f:
-            f.write(raw_deflate(zp, level))
+        put("z%d_header.bin" % level, plzp(zp, level))
+        put("z%d_zlib.bin" % level, zlib.compress(zp, level))
+        put("z%d_raw.bin" % level, raw_deflate(zp, level))
 
     # Chunk files: plain, compressed with and without the header.
     body = (chunk(b"HEAD", struct.pack("<4I", 1, 2, 3, 4)) +
             form(b"MATL", chunk(b"NAME", b"steel") + form(b"TEXS", chunk(b"TEX0", b"abc"))) +
             chunk(b"VERT", bytes(range(100))))
     p = piff(b"3DOB", body)
-    with open(os.path.join(out, "mesh_plain.pof"), "wb") as f:
-        f.write(p)
-    with open(os.path.join(out, "mesh_plzp.pof"), "wb") as f:
-        f.write(plzp(p, 6))
-    with open(os.path.join(out, "mesh_zlib.pof"), "wb") as f:
-        f.write(zlib.compress(p, 9))
+    put("mesh_plain.pof", p)
+    put("mesh_plzp.pof", plzp(p, 6))
+    put("mesh_zlib.pof", zlib.compress(p, 9))
     return 0
 
 

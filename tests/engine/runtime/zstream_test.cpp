@@ -210,9 +210,9 @@ TEST(ZStream, WriterPatchesItsHeaderWhereItBegins)
                 at += size_t(n);
             }
         } // the destructor finishes the stream and patches the header
-        EXPECT_EQ(tooltest::RunPython(fixtures::Script() + " check-plzp '" + out + "' 7 '" + Path("zpayload.bin") + "'" +
-                                      (raw ? " raw" : "")).code,
-                  0);
+        tooltest::Result check = tooltest::RunPython(fixtures::Script() + " check-plzp '" + out + "' 7 '" +
+                                                     Path("zpayload.bin") + "'" + (raw ? " raw" : ""));
+        EXPECT_EQ(check.code, 0) << check.out;
 
         std::vector<uint8_t> bytes = ReadFile(out);
         ASSERT_EQ(std::memcmp(bytes.data(), "prefix!", 7), 0);
