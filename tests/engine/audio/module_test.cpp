@@ -54,6 +54,13 @@ PmodSong BaseSong(int patterns = 1, int rows = 4, int channels = 4, uint32_t typ
     return s;
 }
 
+// Effect and parameter of a cell (pattern, row, channel).
+void Effect(PmodSong& s, int pattern, int row, int channel, int effect, int param)
+{
+    s.Cell(pattern, row, channel)[2] = uint8_t(effect);
+    s.Cell(pattern, row, channel)[3] = uint8_t(param);
+}
+
 std::vector<uint8_t> Build(const PmodSong& s)
 {
     std::vector<uint8_t> out;
@@ -216,10 +223,8 @@ TEST(Module, TickLengthPanningTempoAndSpeed)
         EXPECT_EQ(m->GetChannel(i)->pan, want[i]);
 
     PmodSong s = BaseSong(1, 4);
-    s.Cell(0, 0, 1)[2] = 13;
-    s.Cell(0, 0, 1)[3] = 32; // tempo 32
-    s.Cell(0, 1, 1)[2] = 13;
-    s.Cell(0, 1, 1)[3] = 31; // speed 31
+    Effect(s, 0, 0, 1, 13, 32); // tempo 32
+    Effect(s, 0, 1, 1, 13, 31); // speed 31
     auto t = Load(Build(s));
     Render(t.get(), 0, 2000);
     EXPECT_EQ(t->GetTempo(), 32);
@@ -239,21 +244,17 @@ TEST(Module, SongLengthBreakJumpSpeedZeroAndLoops)
 
     // A break on row 1 to row 2 of the next order: rows 0, 1, 2, 3.
     PmodSong s = BaseSong(2, 4);
-    s.Cell(0, 1, 2)[2] = 12;
-    s.Cell(0, 1, 2)[3] = 0x02;
+    Effect(s, 0, 1, 2, 12, 0x02);
     EXPECT_EQ(Sounding(Render(Load(Build(s)).get()).pcm), 4u * 882);
     // A jump on row 1 to order 2 with a break to its row 3 (both in the
     // same row): rows 0 and 1, then the last row of the last order.
     s = BaseSong(3, 4);
-    s.Cell(0, 1, 2)[2] = 10;
-    s.Cell(0, 1, 2)[3] = 2;
-    s.Cell(0, 1, 3)[2] = 12;
-    s.Cell(0, 1, 3)[3] = 0x03;
+    Effect(s, 0, 1, 2, 10, 2);
+    Effect(s, 0, 1, 3, 12, 0x03);
     EXPECT_EQ(Sounding(Render(Load(Build(s)).get()).pcm), 3u * 882);
     // Speed 0 on row 2 ends the song after two rows.
     s = BaseSong(1, 8);
-    s.Cell(0, 2, 1)[2] = 13;
-    s.Cell(0, 2, 1)[3] = 0;
+    Effect(s, 0, 2, 1, 13, 0);
     EXPECT_EQ(Sounding(Render(Load(Build(s)).get()).pcm), 2u * 882);
 }
 
@@ -266,8 +267,7 @@ TEST(Module, PeriodsStayInRangeAndNeverDivideByZero)
             s.lowPeriod = eff == 36 ? 400 : 0;
             s.highPeriod = eff == 37 ? 3000 : 0;
             for (int row = 0; row < 16; row++) {
-                s.Cell(0, row, 0)[2] = uint8_t(eff);
-                s.Cell(0, row, 0)[3] = eff == 0 ? 0xCF : 0xFF;
+                Effect(s, 0, row, 0, uint8_t(eff), eff == 0 ? 0xCF : 0xFF);
                 s.Cell(0, row, 1)[0] = uint8_t(row == 0 ? 132 : 0);
                 s.Cell(0, row, 1)[1] = 1;
                 s.Cell(0, row, 1)[2] = 20; // retrigger every 0 ticks: nothing
