@@ -184,29 +184,22 @@ TEST(MeshLoad, DamagedFilesAreRefused)
 
 TEST(MeshLoad, TextureReferences)
 {
-    // An index naming no texture becomes 0 and is never freed as a handle.
-    PofMesh q = Quad();
-    q.materials[0].texture = 5;
+    // An index naming no texture becomes 0 and is never freed as a handle;
+    // without a TEXL the file indices are not handles either.
     NameRecorder tm;
-    {
-        PMesh m(&tm);
-        ASSERT_EQ(Load(m, WritePof(q)), 1);
-        EXPECT_EQ(m.Materials()->Items()[0].texture, 0);
+    for (bool noTexl : {false, true}) {
+        PofMesh q = Quad();
+        noTexl ? q.textures.clear() : void(q.materials[0].texture = 5);
+        {
+            PMesh m(&tm);
+            ASSERT_EQ(Load(m, WritePof(q)), 1);
+            EXPECT_EQ(m.Materials()->Items()[0].texture, 0);
+        }
+        EXPECT_TRUE(tm.freed.empty());
     }
-    EXPECT_TRUE(tm.freed.empty());
-
-    // Without a TEXL the file indices are not handles either.
-    q = Quad();
-    q.textures.clear();
-    {
-        PMesh m(&tm);
-        ASSERT_EQ(Load(m, WritePof(q)), 1);
-        EXPECT_EQ(m.Materials()->Items()[0].texture, 0);
-    }
-    EXPECT_TRUE(tm.freed.empty());
 
     // A texture that cannot be had fails the load and gives back the others.
-    q = Quad();
+    PofMesh q = Quad();
     q.textures = {"a.png", "b.png"};
     PofMaterial second;
     second.texture = 2;

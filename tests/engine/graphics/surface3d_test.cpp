@@ -97,21 +97,15 @@ TEST(Surface3DTiles, LargeImageIsCutAtTheMaximumSize)
     EXPECT_EQ(uploads[0].rfind(Call("glTexImage2D", GL_TEXTURE_2D, 0, GL_RGBA, 256, 128, 0).substr(0, 36), 0), 0u) << uploads[0];
 
     // A source rectangle across the tile edge is two pieces; push and pop pair.
-    r.rec->Clear();
-    PRect src{200, 10, 100, 50};
-    s->Blit(10, 10, &src, 0);
-    EXPECT_EQ(r.rec->Count("glDrawArrays"), 2u);
-    EXPECT_EQ(r.rec->Count("vornGLPushFixed"), r.rec->Count("vornGLPopFixed"));
     // A rectangle beyond the image is cut to it; one wholly outside draws nothing.
-    r.rec->Clear();
-    PRect beyond{250, -20, 4000, 4000};
-    s->Blit(0, 0, &beyond, 0);
-    EXPECT_EQ(r.rec->Count("glDrawArrays"), 2u);
-    r.rec->Clear();
-    PRect outside{400, 0, 10, 10};
-    s->Blit(0, 0, &outside, 0);
-    s->BlitFx(0, 0, &outside, 0x20, PBlitFX());
-    EXPECT_EQ(r.rec->Count("glDrawArrays"), 0u);
+    for (auto [src, draws] : {std::pair{PRect{200, 10, 100, 50}, 2u}, {PRect{250, -20, 4000, 4000}, 2u},
+                              {PRect{400, 0, 10, 10}, 0u}}) {
+        r.rec->Clear();
+        s->Blit(10, 10, &src, 0);
+        s->BlitFx(0, 0, &src, 0x20, PBlitFX());
+        EXPECT_EQ(r.rec->Count("glDrawArrays"), 2 * draws) << src.x;
+        EXPECT_EQ(r.rec->Count("vornGLPushFixed"), r.rec->Count("vornGLPopFixed"));
+    }
 
     // A rotated image of two tiles turns once, about its centre.
     r.rec->Clear();
