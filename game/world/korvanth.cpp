@@ -9,6 +9,7 @@
 #include "engine/runtime/pdebug.h"
 #include "engine/runtime/pfile.h"
 #include "engine/runtime/pvfs.h"
+#include "game/frontend/fonts.h"
 
 using namespace p3dgl;
 
@@ -123,10 +124,19 @@ int KorvanthApp::Init()
     m_aspect = m_props.height > 0 ? int32_t((int64_t(m_props.width) << 16) / m_props.height) : 0x10000;
     SetGLDefaults();
 
+    m_settings.Read();
     m_screenStep = 0;
     m_fullScreen = {0, 0, m_props.width, m_props.height};
     m_fullScreenFx.alpha = 255;
     m_state = STATE_PREPROCESS;
+
+    // The text service starts empty; its fonts and texts are loaded with
+    // Fonts::Init and Fonts::LoadLanguage(settings language).
+    m_fonts = new Fonts();
+    if (!m_fonts) {
+        _PDebug("app: no memory for the text service\n");
+        return 0;
+    }
 
     m_nextFrameTime = 0;
     m_ticker.Resume();
@@ -215,6 +225,8 @@ void KorvanthApp::ReleaseAll()
     m_introBackground = nullptr;
     delete m_endImage;
     m_endImage = nullptr;
+    delete m_fonts;
+    m_fonts = nullptr;
     if (m_globals) {
         if (m_globals->archive) {
             m_globals->archive->Close();
@@ -342,6 +354,8 @@ void KorvanthApp::DisplayChanged()
     m_display->GetInfo(m_props);
     m_aspect = m_props.height > 0 ? int32_t((int64_t(m_props.width) << 16) / m_props.height) : 0x10000;
     m_fullScreen = {0, 0, m_props.width, m_props.height};
+    if (m_fonts)
+        m_fonts->ReInit(m_p3d, &m_props);
     _PDebug("app: display changed to %d x %d\n", int(m_props.width), int(m_props.height));
     ShowUnsupportedResolutionMsg();
     OnRedraw();

@@ -17,8 +17,11 @@
 #include "engine/platform/pgameapp.h"
 #include "engine/runtime/pglobals.h"
 #include "engine/runtime/ptime.h"
+#include "game/frontend/settings.h"
+#include "game/world/myinput.h"
 #include "gl/prect.h"
 
+class Fonts;
 class P3D;
 class PSurface3D;
 class PTextureManager;
@@ -226,6 +229,9 @@ private:
     PBlitFX m_fullScreenFx;
     P3D* m_p3d = nullptr;
     PTextureManager* m_textures = nullptr;
+    MyInput m_input;     // key state shared with the menus
+    Settings m_settings; // read at start-up, written on every change
+    Fonts* m_fonts = nullptr;
     uint32_t m_keys = 0;        // the pressed-key word
     int32_t m_keyLatch = 0;     // last key code, cleared at the end of every frame
     int32_t m_keyLatch2 = 0;
