@@ -31,6 +31,8 @@ void ApplyModel(GLES* gl, const P3DModel* m)
     gl->glRotatex(m->RotY(), 0, kOne, 0);
     gl->glRotatex(m->RotX(), kOne, 0, 0);
     gl->glRotatex(m->RotZ(), 0, 0, kOne);
+    if (m->freeRotation)
+        gl->glRotatex(m->freeAngle, 0, 0, kOne);
 }
 
 void Hint(GLES* gl, uint32_t mode)
@@ -270,7 +272,7 @@ void P3DAnim::RenderScene(GLES* gl, int aspect, PMesh** meshes, int meshCount, P
 
 void P3DAnim::RenderModel(GLES* gl, P3DModel* model, PMesh** meshes, int meshCount, P3DSceneUnit*& unit)
 {
-    if (!model || model->drawStamp >= drawStamp || model->IsBoxColl() || model->IsSkyboxModel())
+    if (!model || model->hidden || model->drawStamp >= drawStamp || model->IsBoxColl() || model->IsSkyboxModel())
         return;
     model->drawStamp = drawStamp;
     PMesh* mesh = PoolMesh(meshes, meshCount, model->meshIndex);

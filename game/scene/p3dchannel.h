@@ -41,13 +41,14 @@ public:
 };
 
 // A track driven by the game instead of by its keys: while it exists its
-// track is blocked and receives the value (and its model the alpha and the
-// dissolve flag) every drawn frame.
+// track is blocked and receives the value (and its model the alpha, the
+// dissolve flag and the hidden flag) every drawn frame.
 class P3DFreeChannel {
 public:
     int32_t value = 0;
     int32_t alpha = 0;
     int32_t dissolve = 0;
+    uint8_t hidden = 0; // while set the model is not drawn
     P3DChannel* track = nullptr;
     P3DModel* model = nullptr;
 };

@@ -223,6 +223,7 @@ void P3DSceneUnit::RefreshFreeTransitionsToModels()
         else
             fc->model->RemoveFlag(kModelDissolve);
         fc->model->dissolveAlpha = fc->alpha;
+        fc->model->hidden = fc->hidden;
     }
 }
 
