@@ -4,23 +4,11 @@
 
 #include "engine/runtime/pfixed.h"
 #include "game/scene/p3dutils.h"
+#include "game/world/myutility.h"
 
 namespace {
 
 constexpr int32_t kMaxPush = 2 << 16;
-
-// The distance of two points when it is within limit, else -1. Coordinates
-// are taken a quarter size first so that the squares stay in range.
-int DistanceWithin(const PVector3& a, const PVector3& b, int limit)
-{
-    int32_t l = int32_t(uint32_t(limit) >> 2);
-    int64_t dx = int64_t(a.x >> 2) - (b.x >> 2), dy = int64_t(a.y >> 2) - (b.y >> 2),
-            dz = int64_t(a.z >> 2) - (b.z >> 2);
-    if (dx > l || dx < -l || dy > l || dy < -l || dz > l || dz < -l)
-        return -1;
-    int d = P3DUtils::SqrtOfSquare((unsigned __int128)(dx * dx + dy * dy + dz * dz));
-    return d > l ? -1 : d * 4;
-}
 
 } // namespace
 
@@ -73,7 +61,7 @@ int PhysicObject::IsCollidingWith(int i)
     PhysicObject* p = partners[size_t(i)];
     if (!p || !p->health || *p->health < 1 || p->disabled)
         return 0;
-    if (DistanceWithin(p->position, position, partnerDistances[size_t(i)]) == -1)
+    if (MyUtility::GetDistanceInMinimum(p->position, position, partnerDistances[size_t(i)]) == -1)
         return 0;
     int32_t* own[3] = {&position.x, &position.y, &position.z};
     const int32_t other[3] = {p->position.x, p->position.y, p->position.z};
