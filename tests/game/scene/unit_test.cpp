@@ -39,6 +39,12 @@ struct Fixture {
         EXPECT_EQ(1, l.Load(Moving(fps)));
         l.anim->SetTimeSource(&FakeClock::Read, &clock);
     }
+    // Moves the clock by ms and animates the unit.
+    void Step(P3DSceneUnit& u, uint32_t ms)
+    {
+        clock.now += ms;
+        u.Animate();
+    }
 };
 
 TEST(Unit, StepsWholePeriodsAndDropsTheRemainder)
@@ -46,18 +52,15 @@ TEST(Unit, StepsWholePeriodsAndDropsTheRemainder)
     Fixture f;
     P3DSceneUnit u(f.l.anim);
     ASSERT_EQ(1, u.SetLoop(0, 100));
-    f.clock.now += 39;
-    u.Animate();
+    f.Step(u, 39);
     EXPECT_EQ(0, u.frame);
     EXPECT_EQ(1000u, u.lastTick); // the elapsed time keeps accumulating
-    f.clock.now += 46;           // 85 ms: two frames, 5 ms lost
-    u.Animate();
+    f.Step(u, 46);           // 85 ms: two frames, 5 ms lost
     EXPECT_EQ(2, u.frame);
     EXPECT_EQ(2, f.l.anim->currentFrame);
     EXPECT_EQ(Fx(2), f.l.anim->models[0]->PosX());
     EXPECT_EQ(0, f.l.anim->models[1]->PosX()); // not animated
-    f.clock.now += 39;
-    u.Animate();
+    f.Step(u, 39);
     EXPECT_EQ(2, u.frame);
 }
 
@@ -73,8 +76,7 @@ TEST(Unit, LoopsWrapOrHoldInBothDirections)
         u.SetCurrentFrame(c.from);
         c.dir ? u.PlayForward() : u.PlayBackward();
         u.HoldAtTheEndOfLoop(c.hold);
-        f.clock.now += 3 * 40;
-        u.Animate();
+        f.Step(u, 3 * 40);
         EXPECT_EQ(c.want, u.frame) << c.dir << c.hold << c.from;
         EXPECT_EQ(Fx(c.want), f.l.anim->models[0]->PosX());
     }
@@ -125,14 +127,12 @@ TEST(Unit, RefusesEmptyLoopsAndBadSpeeds)
     u.SetFPS(-3);
     EXPECT_EQ(25, u.fps);
     u.SetFPS(50);
-    f.clock.now += 40;
-    u.Animate();
+    f.Step(u, 40);
     EXPECT_EQ(2, u.frame);
     u.ResetFPS();
     EXPECT_EQ(25, u.fps);
     u.SetFPS(5000); // period 0: nothing moves
-    f.clock.now += 1000;
-    u.Animate();
+    f.Step(u, 1000);
     EXPECT_EQ(2, u.frame);
 }
 
@@ -142,8 +142,7 @@ TEST(Unit, SceneWithoutFramesPerSecondStandsStill)
         Fixture f(fps);
         P3DSceneUnit u(f.l.anim);
         u.SetLoop(0, 50);
-        f.clock.now += 10000;
-        u.Animate(); // no division by zero
+        f.Step(u, 10000); // no division by zero
         EXPECT_EQ(0, u.frame);
         f.l.anim->PlayCamera();
         f.l.anim->AnimateCamera();
@@ -156,16 +155,13 @@ TEST(Unit, PauseAndResumeSkipThePausedTime)
     Fixture f;
     P3DSceneUnit u(f.l.anim);
     u.SetLoop(0, 100);
-    f.clock.now += 200;
-    u.Animate();
+    f.Step(u, 200);
     EXPECT_EQ(5, u.frame);
     u.Pause();
-    f.clock.now += 10000;
-    u.Animate();
+    f.Step(u, 10000);
     EXPECT_EQ(5, u.frame);
     u.Play();
-    f.clock.now += 40;
-    u.Animate();
+    f.Step(u, 40);
     EXPECT_EQ(6, u.frame);
     u.Reset();
     EXPECT_EQ(0, u.frame);
@@ -189,8 +185,7 @@ TEST(Unit, FreeChannelsOverrideTracks)
     fc->value = Fx(45);
     fc->alpha = 99;
     fc->dissolve = 1;
-    f.clock.now += 400;
-    u.Animate(); // the blocked track is not re-evaluated
+    f.Step(u, 400); // the blocked track is not re-evaluated
     u.RefreshFreeTransitionsToModels();
     EXPECT_EQ(Fx(45), m->RotY());
     EXPECT_EQ(Fx(10), m->PosX());

@@ -146,9 +146,7 @@ TEST_F(SwPipeline, LinesAndPointsAreNeverCulled)
 // is formed without overflow, so a two-texel texture alternates per pixel.
 TEST_F(SwPipeline, ManyRepeatsAcrossATriangle)
 {
-    uint32_t name = 0;
-    sw->glGenTextures(1, &name);
-    gles->glBindTexture(GL_TEXTURE_2D, name);
+    NewTexture();
     uint16_t texels[2] = {0xF800, 0x001F};
     gles->glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, 2, 1, 0, GL_RGB, GL_UNSIGNED_SHORT_5_6_5, texels);
     gles->glTexEnvx(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
@@ -183,9 +181,7 @@ TEST_F(SwPipeline, DepthIsLimitedToItsRange)
 // triangles of grey vertices use the grey-intensity routine.
 TEST_F(SwPipeline, RowChangesPerTriangle)
 {
-    uint32_t name = 0;
-    sw->glGenTextures(1, &name);
-    gles->glBindTexture(GL_TEXTURE_2D, name);
+    NewTexture();
     uint16_t texel = 0xFFDF;
     gles->glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, 1, 1, 0, GL_RGB, GL_UNSIGNED_SHORT_5_6_5, &texel);
     gles->glEnable(GL_TEXTURE_2D);

@@ -57,6 +57,14 @@ protected:
                 n += Pixel(x, y) == colour;
         return n;
     }
+    // A new texture name, bound.
+    uint32_t NewTexture()
+    {
+        uint32_t name = 0;
+        sw->glGenTextures(1, &name);
+        gles->glBindTexture(GL_TEXTURE_2D, name);
+        return name;
+    }
     // The GL error code recorded since the last call (0 for none).
     uint32_t Error() { return gles->glGetError(); }
 

@@ -30,9 +30,7 @@ TEST_F(SwTextures, NamesRunOutAt255)
 
 TEST_F(SwTextures, UploadsConvertEveryFormat)
 {
-    uint32_t name = 0;
-    sw->glGenTextures(1, &name);
-    gles->glBindTexture(GL_TEXTURE_2D, name);
+    uint32_t name = NewTexture();
     vornGL::PSWTexture const& t = sw->Texture(name);
 
     // Each upload: the texels and the type they are kept as. 565 keeps the
@@ -72,9 +70,7 @@ TEST_F(SwTextures, UploadsConvertEveryFormat)
 
 TEST_F(SwTextures, SizesAreCheckedAndLargerUploadsGetNewStorage)
 {
-    uint32_t name = 0;
-    sw->glGenTextures(1, &name);
-    gles->glBindTexture(GL_TEXTURE_2D, name);
+    uint32_t name = NewTexture();
     gles->glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, 512, 1, 0, GL_RGB, GL_UNSIGNED_SHORT_5_6_5, nullptr);
     EXPECT_EQ(Error(), GLenum(GL_INVALID_VALUE));
     gles->glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, 48, 1, 0, GL_RGB, GL_UNSIGNED_SHORT_5_6_5, nullptr);
@@ -94,9 +90,7 @@ TEST_F(SwTextures, SizesAreCheckedAndLargerUploadsGetNewStorage)
 // black texel); a textured draw reads the unit's own record.
 TEST_F(SwTextures, EmptyAndDeletedTexturesDrawSafely)
 {
-    uint32_t name = 0;
-    sw->glGenTextures(1, &name);
-    gles->glBindTexture(GL_TEXTURE_2D, name);
+    uint32_t name = NewTexture();
     gles->glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, 0, 8, 0, GL_RGB, GL_UNSIGNED_SHORT_5_6_5, nullptr);
     gles->glEnable(GL_TEXTURE_2D);
     gles->glEnableClientState(GL_TEXTURE_COORD_ARRAY);
@@ -119,9 +113,7 @@ TEST_F(SwTextures, EmptyAndDeletedTexturesDrawSafely)
 
 TEST_F(SwTextures, PalettedImages)
 {
-    uint32_t name = 0;
-    sw->glGenTextures(1, &name);
-    gles->glBindTexture(GL_TEXTURE_2D, name);
+    uint32_t name = NewTexture();
     // PALETTE4_R5_G6_B5: 16 entries, then 4-bit indices packed high nibble
     // first, continuously across rows.
     std::vector<uint8_t> data(32 + 2);
