@@ -33,7 +33,6 @@ public:
     // One step: advances, draws and presents the screen.
     void Update();
 
-    int GetStep() const { return m_step; }
     // The bar's fill in pixels for the current step.
     int FillWidth() const;
 

@@ -160,11 +160,6 @@ int AudioManager::GetVolume(int i) const
     return m_clips[i]->GetVolume();
 }
 
-int AudioManager::GetGroupVolume(int group) const
-{
-    return group == GROUP_MUSIC || group == GROUP_EFFECTS ? m_groupVolume[group] : 0;
-}
-
 void AudioManager::SetFrequency(int i, int hz)
 {
     if (i < 0 || i >= kClipCount || !m_clips[i] || !m_player)

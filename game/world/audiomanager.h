@@ -88,7 +88,6 @@ public:
 
     int GetState() const { return m_state; }
     int GetMainVolume() const { return m_mainVolume; }
-    int GetGroupVolume(int group) const;
     bool IsLoaded(int i) const { return i >= 0 && i < kClipCount && m_clips[i]; }
     PAudioPlayer* GetPlayer() const { return m_player; }
 

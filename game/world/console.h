@@ -43,7 +43,6 @@ public:
     void InitStringsArray(int capacity);
 
     int GetCount() const { return m_count; }
-    int GetCapacity() const { return m_capacity; }
     // Line i, or null.
     const wchar_t* GetLine(int i) const { return i >= 0 && i < m_count ? m_lines[i] : nullptr; }
 
