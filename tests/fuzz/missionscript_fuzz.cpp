@@ -30,6 +30,8 @@ extern "C" int LLVMFuzzerTestOneInput(uint8_t const* data, size_t size)
         for (int c = 0; c < SPLM::GetEventsCommands_count(e); c++)
             sum += SPLM::GetEventsCommands_arrayElement(e, c) ? 1 : 0;
     }
+    SPLM::FixMultiplayerDataInParsedScript(nullptr, &r, 1, 1, 2, 1);
+    SPLM::FixArcadeDataInParsedScript(nullptr, &r, 0, 2, 0, 1, 6, 0, 2, 0, 30, 1);
     SmartCamera* cams = nullptr;
     unsigned short count = 0;
     SPLM manager;

@@ -1,0 +1,254 @@
+// The level catalogue: levels.cfg as the writer makes it, groups, unlocking,
+// the level window's touch and the arcade settings.
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "game/world/levelsmanager.h"
+#include "tools/lib/levelscfg_writer.h"
+#include "tools/tool_runner.h"
+
+namespace {
+
+levelscfg::Level Level(int32_t title, char const* name, int mode, int campaign, int mission)
+{
+    levelscfg::Level l;
+    l.title = title;
+    l.name = name;
+    l.script = std::string("data_to_make\\scripts\\txt\\") + name;
+    l.mode = int8_t(mode);
+    l.campaign = int8_t(campaign);
+    l.mission = int8_t(mission);
+    return l;
+}
+
+std::vector<uint8_t> Encode(std::vector<levelscfg::Level> const& levels)
+{
+    std::vector<uint8_t> bytes;
+    EXPECT_TRUE(levelscfg::Encode(levels, bytes, nullptr));
+    return bytes;
+}
+
+TEST(LevelCatalogue, RecordsRoundTripThroughTheFile)
+{
+    levelscfg::Level a = Level(-7, "c1m1", LevelsManager::SINGLEPLAYER, 2, 3);
+    a.ceiling = -90;
+    a.timerMinutes = 4;
+    a.timerSeconds = 30;
+    a.timerOn = 1;
+    a.timerDirection = 1;
+    a.textSource = 3;
+    levelscfg::Level arcade = Level(300, "arcade", LevelsManager::ARCADE, 0, 0);
+    arcade.mapCount = 4;
+    levelscfg::Level unnamed = Level(1, "", LevelsManager::TUTORIAL, 0, 0);
+    unnamed.script.clear();
+    std::vector<uint8_t> bytes = Encode({a, arcade, unnamed});
+    // count, title, "c1m1" and its script, then the ten bytes in file order.
+    ASSERT_GE(bytes.size(), 10u);
+    EXPECT_EQ(bytes[0], 3);
+    EXPECT_EQ(bytes[1], 0xF9);
+    EXPECT_EQ(bytes[4], 0xFF);
+    EXPECT_EQ(bytes[5], 4);
+    size_t tail = 1 + 4 + 5 + 1 + a.script.size();
+    std::vector<uint8_t> const expected = {2, 3, 0, uint8_t(-90), 4, 30, 1, 1, 0, 3};
+    EXPECT_EQ(std::vector<uint8_t>(bytes.begin() + long(tail), bytes.begin() + long(tail) + 10), expected);
+
+    LevelsManager m(nullptr, nullptr, nullptr);
+    m.LoadLevelConfig(nullptr, bytes.data(), bytes.size());
+    ASSERT_EQ(m.RecordCount(), 3);
+    LevelConfig const* c = m.GetRecord(0);
+    EXPECT_EQ(c->title, -7);
+    EXPECT_EQ(c->name, "c1m1");
+    EXPECT_EQ(c->script, "data_to_make\\scripts\\txt\\c1m1");
+    EXPECT_EQ(c->campaign, 2);
+    EXPECT_EQ(c->mission, 3);
+    EXPECT_EQ(c->ceiling, -90);
+    EXPECT_EQ(c->timerMinutes, 4);
+    EXPECT_EQ(c->timerSeconds, 30);
+    EXPECT_EQ(c->timerOn, 1);
+    EXPECT_EQ(c->timerDirection, 1);
+    EXPECT_EQ(c->textSource, 3);
+    EXPECT_EQ(m.GetArcadeMapCount(), 4);
+    EXPECT_EQ(m.GetRecord(2)->name, "");
+    EXPECT_EQ(m.GetRecord(2)->script, "");
+    EXPECT_EQ(m.GetRecord(3), nullptr);
+}
+
+TEST(LevelCatalogue, DamagedFilesKeepTheCompleteRecords)
+{
+    levelscfg::Level const a = Level(1, "a", 0, 0, 0), b = Level(2, "bb", 0, 0, 1), c = Level(3, "ccc", 0, 0, 2);
+    std::vector<uint8_t> bytes = Encode({a, b, c});
+    size_t first = Encode({a}).size();
+    size_t second = Encode({a, b}).size();
+    struct Case {
+        size_t length;
+        int records;
+    } const cases[] = {{1, 0}, {4, 0}, {first - 1, 0}, {first, 1}, {first + 5, 1}, {second - 1, 1}, {second, 2},
+                       {bytes.size() - 1, 2}, {bytes.size(), 3}};
+    for (auto const& t : cases) {
+        LevelsManager m(nullptr, nullptr, nullptr);
+        m.LoadLevelConfig(nullptr, bytes.data(), t.length);
+        EXPECT_EQ(m.RecordCount(), t.records) << t.length;
+    }
+    // A count byte of 0x80 or above is negative: nothing.
+    bytes[0] = 0x83;
+    LevelsManager negative(nullptr, nullptr, nullptr);
+    negative.LoadLevelConfig(nullptr, bytes.data(), bytes.size());
+    EXPECT_EQ(negative.RecordCount(), 0);
+    std::string err;
+    EXPECT_FALSE(levelscfg::Encode(std::vector<levelscfg::Level>(128), bytes, &err));
+
+    // A missing catalogue leaves it empty; loading still succeeds.
+    char dir[] = "/tmp/krv_levels_XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    setenv("VORNAPP_SAVEPATH", (std::string(dir) + "/").c_str(), 1);
+    LevelsManager missing(nullptr, nullptr, nullptr);
+    EXPECT_EQ(missing.PreprocessScripts(nullptr, nullptr), 1);
+    EXPECT_EQ(missing.RecordCount(), 0);
+    LevelsGroup* g = missing.AddLevelsGroup(LevelsManager::SINGLEPLAYER, 0);
+    EXPECT_EQ(g->Count(), 0);
+    EXPECT_EQ(g->GetLevelConfig(0), nullptr);
+    EXPECT_EQ(g->ProcessLevelsWindow(16, 5), nullptr);
+    unsetenv("VORNAPP_SAVEPATH");
+    EXPECT_EQ(std::system((std::string("rm -rf ") + dir).c_str()), 0);
+}
+
+TEST(LevelCatalogue, GroupsSortStablyAndUnlockByPosition)
+{
+    std::vector<uint8_t> bytes = Encode({
+        Level(10, "m2", LevelsManager::SINGLEPLAYER, 0, 2),
+        Level(11, "other", LevelsManager::SINGLEPLAYER, 1, 0),
+        Level(12, "m0", LevelsManager::SINGLEPLAYER, 0, 0),
+        Level(13, "m1a", LevelsManager::SINGLEPLAYER, 0, 1),
+        Level(14, "t0", LevelsManager::TIMEATTACK, 0, 0),
+        Level(15, "m1b", LevelsManager::SINGLEPLAYER, 0, 1),
+    });
+    LevelsManager m(nullptr, nullptr, nullptr);
+    m.LoadLevelConfig(nullptr, bytes.data(), bytes.size());
+    LevelsGroup* g = m.AddLevelsGroup(LevelsManager::SINGLEPLAYER, 0);
+    ASSERT_EQ(g->Count(), 4);
+    char const* const order[] = {"m0", "m1a", "m1b", "m2"};
+    for (int i = 0; i < 4; i++)
+        EXPECT_EQ(g->GetLevelConfig(i)->name, order[i]) << i;
+    EXPECT_EQ(g->GetLevelConfig(4), nullptr);
+    EXPECT_EQ(m.AddLevelsGroup(LevelsManager::TIMEATTACK, 0)->Count(), 1);
+
+    // Keys: up wraps to the last, down past the end to the first; fire takes
+    // only a playable level (unlock count 2: positions 0 and 1).
+    EXPECT_EQ(g->ProcessLevelsWindow(4, 2), nullptr);
+    EXPECT_EQ(g->selected, 3);
+    EXPECT_EQ(g->ProcessLevelsWindow(16, 2), nullptr);
+    g->ProcessLevelsWindow(8, 2);
+    EXPECT_EQ(g->selected, 0);
+    EXPECT_EQ(g->ProcessLevelsWindow(8 | 16, 2), g->GetLevelConfig(1));
+
+    // Touch: the window stores the slots (two columns, rows downward); a
+    // release on a playable slot selects it.
+    g->DrawLevelsWindow(nullptr, PRect{0, 0, 216, 216}, 2, 0, 0, false);
+    PRect third = g->GetLevelConfig(2)->slot;
+    EXPECT_EQ(third.x, 8);
+    EXPECT_EQ(third.y, 8 + 100);
+    EXPECT_EQ(third.width, 99);
+    PRect second = g->GetLevelConfig(1)->slot;
+    EXPECT_EQ(second.x, 108);
+    EXPECT_EQ(g->ProcessLevelsWindow_Touchscreen(third.x + 5, third.y + 5, false, true, 2), nullptr);
+    EXPECT_EQ(g->ProcessLevelsWindow_Touchscreen(second.x + 5, second.y + 5, true, true, 2), nullptr);
+    EXPECT_EQ(g->ProcessLevelsWindow_Touchscreen(second.x + 5, second.y + 5, false, false, 2), nullptr);
+    EXPECT_EQ(g->ProcessLevelsWindow_Touchscreen(second.x + 99, second.y, false, true, 2), g->GetLevelConfig(1));
+    EXPECT_EQ(g->selected, 1);
+    EXPECT_EQ(g->ProcessLevelsWindow_Touchscreen(third.x + 5, third.y + 5, false, true, 3), g->GetLevelConfig(2));
+}
+
+TEST(LevelCatalogue, ArcadeSettings)
+{
+    LevelsGroup g(nullptr, nullptr);
+    using S = LevelsGroup;
+    // Time limit: right at choice 2 switches it off, left when off switches
+    // it on at the current choice.
+    g.timeLimitChoice = 1;
+    g.ApplyArrow(S::SET_TIME_LIMIT, S::ARROW_RIGHT);
+    EXPECT_EQ(g.timeLimitChoice, 2);
+    EXPECT_EQ(g.timeLimitMinutes, 9);
+    EXPECT_TRUE(g.IsArrowEnabled(S::SET_TIME_LIMIT, S::ARROW_RIGHT, 0, 0, 0));
+    g.ApplyArrow(S::SET_TIME_LIMIT, S::ARROW_RIGHT);
+    EXPECT_EQ(g.timeLimitOn, 0);
+    EXPECT_FALSE(g.IsArrowEnabled(S::SET_TIME_LIMIT, S::ARROW_RIGHT, 0, 0, 0));
+    EXPECT_TRUE(g.IsArrowEnabled(S::SET_TIME_LIMIT, S::ARROW_LEFT, 0, 0, 0));
+    g.ApplyArrow(S::SET_TIME_LIMIT, S::ARROW_LEFT);
+    EXPECT_EQ(g.timeLimitOn, 1);
+    EXPECT_EQ(g.timeLimitChoice, 2);
+    g.ApplyArrow(S::SET_TIME_LIMIT, S::ARROW_LEFT);
+    EXPECT_EQ(g.timeLimitMinutes, 6);
+
+    // Respawn times in minutes and seconds.
+    g.ApplyArrow(S::SET_RESPAWN, S::ARROW_RIGHT);
+    EXPECT_EQ(g.respawnMinutes, 1);
+    EXPECT_EQ(g.respawnSeconds, 30);
+    EXPECT_FALSE(g.IsArrowEnabled(S::SET_RESPAWN, S::ARROW_RIGHT, 0, 0, 0));
+    g.respawnChoice = 0;
+    g.EnemyRespawnUpdate();
+    EXPECT_EQ(g.respawnMinutes, 0);
+    EXPECT_EQ(g.respawnSeconds, 30);
+
+    // The other arrows' limits.
+    struct Case {
+        S::Setting setting;
+        S::Arrow arrow;
+        bool enabled;
+    } const cases[] = {
+        {S::SET_AIRCRAFT, S::ARROW_LEFT, false},  {S::SET_AIRCRAFT, S::ARROW_RIGHT, true},
+        {S::SET_MAP, S::ARROW_LEFT, false},       {S::SET_MAP, S::ARROW_RIGHT, true},
+        {S::SET_SEASON, S::ARROW_LEFT, false},    {S::SET_SEASON, S::ARROW_RIGHT, true},
+        {S::SET_ENEMIES, S::ARROW_LEFT, true},    {S::SET_ENEMIES, S::ARROW_RIGHT, true},
+    };
+    for (auto const& c : cases)
+        EXPECT_EQ(g.IsArrowEnabled(c.setting, c.arrow, 3, 2, 4), c.enabled) << c.setting << " " << c.arrow;
+    g.enemySetting = 1;
+    EXPECT_FALSE(g.IsArrowEnabled(S::SET_ENEMIES, S::ARROW_LEFT, 3, 2, 4));
+    g.enemySetting = 3;
+    EXPECT_FALSE(g.IsArrowEnabled(S::SET_ENEMIES, S::ARROW_RIGHT, 3, 2, 4));
+    g.map = 1;
+    EXPECT_FALSE(g.IsArrowEnabled(S::SET_MAP, S::ARROW_RIGHT, 3, 2, 4));
+    EXPECT_FALSE(g.IsArrowEnabled(S::SET_AIRCRAFT, S::ARROW_LEFT, 1, 2, 4));
+}
+
+class LevelsTool : public tooltest::ScratchTest {};
+
+TEST_F(LevelsTool, TableBuildsTheCatalogueAndDumpsBack)
+{
+    using tooltest::Q;
+    std::string const table =
+        "# title name script campaign mission mode ceiling timer maps source\n"
+        "101 \"Convoy\" \"data_to_make\\scripts\\txt\\c1m2\" 0 1 SINGLEPLAYER -90 off 0 1\n"
+        "300 \"Arcade run\" \"data_to_make\\scripts\\txt\\arcade\" 0 0 ARCADE 100 down:3:05 4 0\n";
+    std::ofstream(root + "/levels.txt") << "  # comment only\n\n" << table;
+    auto build = tooltest::RunTool("levelscfg", "build " + Q(root + "/levels.txt") + " " + Q(root + "/levels.cfg"), true);
+    ASSERT_EQ(build.code, 0) << build.out;
+    auto dump = tooltest::RunTool("levelscfg", "dump " + Q(root + "/levels.cfg"));
+    ASSERT_EQ(dump.code, 0);
+    EXPECT_EQ(dump.out, table);
+
+    struct Case {
+        char const* row;
+        char const* why;
+    } const bad[] = {
+        {"1 \"a\" \"b\" 0 0 ARCADE 0 off 0", "expected 10 fields"},
+        {"1 a \"b\" 0 0 ARCADE 0 off 0 0", "quoted"},
+        {"1 \"a\" \"b\" 0 0 ARCADES 0 off 0 0", "bad mode"},
+        {"1 \"a\" \"b\" 0 200 ARCADE 0 off 0 0", "-128..127"},
+        {"1 \"a\" \"b\" 0 0 ARCADE 0 up:3 0 0", "bad timer"},
+        {"1 \"a\" \"b 0 0 ARCADE 0 off 0 0", "closing quote"},
+    };
+    for (auto const& c : bad) {
+        std::ofstream(root + "/bad.txt") << "# first\n" << c.row << "\n";
+        auto r = tooltest::RunTool("levelscfg", "build " + Q(root + "/bad.txt") + " " + Q(root + "/bad.cfg"), true);
+        EXPECT_EQ(r.code, 1) << c.row;
+        EXPECT_NE(r.out.find(":2: "), std::string::npos) << r.out;
+        EXPECT_NE(r.out.find(c.why), std::string::npos) << r.out;
+    }
+}
+
+} // namespace
