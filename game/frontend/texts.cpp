@@ -56,7 +56,7 @@ int Texts::Init(const char* path)
     const uint32_t strings = PLoad32(head + 8);
     const uint32_t nameBytes = PLoad32(head + 16);
     const uint64_t tableEnd = uint64_t(kHeaderSize) + nameBytes + uint64_t(languages) * kEntrySize;
-    if (nameBytes > kMaxNameBytes || languages > kMaxNameBytes || tableEnd > limit) {
+    if (nameBytes > kMaxNameBytes || languages > kMaxLanguages || tableEnd > limit) {
         _PDebug("Texts: %s: %u languages with %u name bytes do not fit the file\n", path, languages, nameBytes);
         return 0;
     }

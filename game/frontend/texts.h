@@ -18,6 +18,7 @@ public:
     // the total size of the name block.
     static constexpr uint32_t kMaxInflated = 16u << 20;
     static constexpr uint32_t kMaxNameBytes = 1u << 20;
+    static constexpr uint32_t kMaxLanguages = 1024;
 
     Texts() = default;
     ~Texts();
