@@ -25,7 +25,16 @@ namespace {
 
 constexpr int kTextures = 100, kMeshes = 50;
 
-std::string TextureName(int i) { return "data\\textures\\t" + std::to_string(i) + ".nrv"; }
+// A mesh names its textures by file name only; the archive holds them under
+// data\textures.
+std::string TextureFile(int i)
+{
+    std::string s = "t";
+    s += std::to_string(i);
+    s += ".nrv";
+    return s;
+}
+std::string TextureName(int i) { return "data\\textures\\" + TextureFile(i); }
 std::string MeshName(int i) { return "data\\objects\\m" + std::to_string(i) + ".pof"; }
 
 // An archive in memory with 100 textures of 128 x 128 (NRV, 565) and 50
@@ -76,8 +85,7 @@ struct Archive {
             m1.texture = 1;
             m2.texture = 2;
             m.materials = {m1, m2};
-            m.textures = {"t" + std::to_string((2 * i) % kTextures) + ".nrv",
-                          "t" + std::to_string((2 * i + 1) % kTextures) + ".nrv"};
+            m.textures = {TextureFile((2 * i) % kTextures), TextureFile((2 * i + 1) % kTextures)};
             auto f = WritePof(m);
             payload += f.size();
             b.Add(MeshName(i), f, false, &err);

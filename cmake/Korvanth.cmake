@@ -1,5 +1,20 @@
 # Build helpers shared by every folder.
 
+# The environment every test runs in, set through its ctest properties so that
+# a bare ctest in a build folder runs the tests as scripts/test.sh does:
+# sanitizers that report a failed allocation as null, and Mesa's headless EGL.
+# (Two properties of one value each: a list would not survive the generated
+# scripts of gtest_discover_tests. UBSan's options are built into the test
+# programs, tests/sanitizer_defaults.cpp.)
+set(KRV_TEST_PROPERTIES
+  ENVIRONMENT "ASAN_OPTIONS=allocator_may_return_null=1:detect_leaks=1"
+  ENVIRONMENT_MODIFICATION "EGL_PLATFORM=set:surfaceless")
+
+# krv_test_env(tests...): gives the tests that environment.
+function(krv_test_env)
+  set_tests_properties(${ARGN} PROPERTIES ${KRV_TEST_PROPERTIES})
+endfunction()
+
 # krv_library(name [DEPS libs...]): one static library of the folder's own .cpp
 # files (not its sub-folders).
 function(krv_library name)
@@ -37,14 +52,14 @@ function(krv_test_dir dir)
     return()
   endif()
   string(REPLACE "/" "_" exe "test_${dir}")
-  add_executable(${exe} ${srcs})
+  add_executable(${exe} ${srcs} ${PROJECT_SOURCE_DIR}/tests/sanitizer_defaults.cpp)
   target_link_libraries(${exe} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gtest_main GTest::gmock Threads::Threads)
   target_include_directories(${exe} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
   target_compile_definitions(${exe} PRIVATE KRV_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
   gtest_discover_tests(${exe}
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
     DISCOVERY_MODE PRE_TEST
-    PROPERTIES ENVIRONMENT "ASAN_OPTIONS=allocator_may_return_null=1:detect_leaks=1;UBSAN_OPTIONS=print_stacktrace=1;EGL_PLATFORM=surfaceless")
+    PROPERTIES ${KRV_TEST_PROPERTIES})
 endfunction()
 
 # krv_fuzz(name [DEPS libs...]): tests/fuzz/<name>_fuzz.cpp. With KRV_LIBFUZZER
@@ -60,13 +75,13 @@ function(krv_fuzz name)
     add_executable(fuzz_${name} ${src})
     target_link_options(fuzz_${name} PRIVATE -fsanitize=fuzzer)
   else()
-    add_executable(fuzz_${name} ${src} ${CMAKE_CURRENT_SOURCE_DIR}/replay_main.cpp)
+    add_executable(fuzz_${name} ${src} ${CMAKE_CURRENT_SOURCE_DIR}/replay_main.cpp
+                   ${PROJECT_SOURCE_DIR}/tests/sanitizer_defaults.cpp)
   endif()
   target_link_libraries(fuzz_${name} PRIVATE ${ARG_DEPS})
   add_test(NAME fuzz_${name} COMMAND fuzz_${name} ${CMAKE_CURRENT_SOURCE_DIR}/corpus/${name})
-  set_tests_properties(fuzz_${name} PROPERTIES
-    WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
-    ENVIRONMENT "ASAN_OPTIONS=allocator_may_return_null=1")
+  set_tests_properties(fuzz_${name} PROPERTIES WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+  krv_test_env(fuzz_${name})
 endfunction()
 
 # krv_bench(name [DEPS libs...]): bench/<name>_bench.cpp on Google Benchmark.

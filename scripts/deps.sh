@@ -1,19 +1,38 @@
 #!/usr/bin/env bash
-# Installs what building, running and testing need on Debian 12.
+# Installs on Debian 12 what is missing for a purpose:
+#   deps.sh run    building and running the program (scripts/play.sh)
+#   deps.sh test   that, and what building and running the tests and
+#                  benchmarks need (scripts/test.sh)
 set -euo pipefail
-pkgs=(build-essential cmake ninja-build pkg-config git
-      zlib1g-dev libgtest-dev libgmock-dev libbenchmark-dev libpng-dev libpixman-1-dev pngcheck
-      libegl-dev libgles-dev libegl-mesa0 libgl1-mesa-dri libsdl2-dev
-      python3 iproute2 nginx-light libcurl4-openssl-dev xvfb nettle-dev)
-# The GL tests validate every generated shader with glslangValidator.
-pkgs+=(glslang-tools)
-# The drawing tests make ETC1 textures with etc1tool and project points with libGLU.
-pkgs+=(etc1tool libglu1-mesa-dev)
-# The audio tests measure output with sox and compare modules with libxmp.
-pkgs+=(sox libxmp-dev)
-# The font builder renders TrueType fonts with FreeType; DejaVu fonts are its sources.
-pkgs+=(libfreetype-dev fonts-dejavu-core)
-pkgs+=(python3 librsvg2-bin) # build: the demo art generator (demo/art) and its SVG renderer
+purpose=${1:-run}
+# Compiler and build tools; zlib, libpng (image tools), EGL and OpenGL ES
+# through Mesa (llvmpipe runs the headless program), SDL2 (the window); the
+# demo fonts are rendered from DejaVu with FreeType, the demo art by a Python
+# generator and an SVG renderer.
+pkgs=(build-essential cmake ninja-build pkg-config
+      zlib1g-dev libpng-dev libegl-dev libgles-dev libegl-mesa0 libgl1-mesa-dri libsdl2-dev
+      libfreetype-dev fonts-dejavu-core python3 librsvg2-bin)
+case $purpose in
+  run) ;;
+  test)
+    pkgs+=(git libgtest-dev libgmock-dev libbenchmark-dev libpixman-1-dev pngcheck)
+    # Network tests: network namespaces, an nginx peer, libcurl and nettle as
+    # references.
+    pkgs+=(iproute2 nginx-light libcurl4-openssl-dev nettle-dev)
+    # The desktop test starts its own X server.
+    pkgs+=(xvfb)
+    # The GL tests validate every generated shader with glslangValidator.
+    pkgs+=(glslang-tools)
+    # The drawing tests make ETC1 textures with etc1tool and project points with libGLU.
+    pkgs+=(etc1tool libglu1-mesa-dev)
+    # The audio tests measure output with sox and compare modules with libxmp.
+    pkgs+=(sox libxmp-dev)
+    ;;
+  *)
+    echo "usage: deps.sh [run|test]" >&2
+    exit 2
+    ;;
+esac
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -14,7 +14,10 @@ constexpr uint32_t kKeptModeBits = PZStream::kRead | PZStream::kWrite | PZStream
 constexpr int kCleanedUp = -3;
 
 // A stream that was made and opened, else null (and the stream deleted).
-PStream* Opened(PStream* s)
+// Typed by the stream's own class, so that the delete is not guessed to be a
+// PZStream's (the compiler then warns about that guess on a smaller object).
+template <class Stream>
+PStream* Opened(Stream* s)
 {
     if (s && !s->IsOpen()) {
         delete s;

@@ -236,8 +236,10 @@ TEST(Format, AgreesWithGlibcOutsideTheDocumentedDifferences)
             fmt += '#';
         if (width >= 1)
             fmt += std::to_string(width);
-        if (prec >= 0)
-            fmt += "." + std::to_string(prec);
+        if (prec >= 0) {
+            fmt += '.';
+            fmt += std::to_string(prec);
+        }
         if (big && conv != 's' && conv != 'c')
             fmt += "ll";
         fmt += conv;

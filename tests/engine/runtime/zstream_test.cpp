@@ -41,15 +41,21 @@ TEST(ZStream, ReadsEveryLevelWithHeaderWithoutAndRaw)
     ASSERT_EQ(want.size(), 100000u);
     for (int level = 0; level <= 9; level++) {
         SCOPED_TRACE(level);
+        auto file = [level](char const* kind) {
+            std::string name = "z";
+            name += std::to_string(level);
+            name += kind;
+            return Path(name);
+        };
         {
-            PStream* s = PZStream::Open(Path("z" + std::to_string(level) + "_header.bin").c_str(), PZStream::kRead);
+            PStream* s = PZStream::Open(file("_header.bin").c_str(), PZStream::kRead);
             ASSERT_NE(s, nullptr);
             EXPECT_EQ(s->Size(), 100000); // from the header, before any read
             EXPECT_EQ(Drain(*s), want);
             delete s;
         }
         {
-            std::vector<uint8_t> z = ReadFile(Path("z" + std::to_string(level) + "_zlib.bin"));
+            std::vector<uint8_t> z = ReadFile(file("_zlib.bin"));
             PZStream s(z.data(), long(z.size()), PZStream::kRead);
             ASSERT_TRUE(s.IsOpen());
             EXPECT_EQ(s.Size(), -1);
@@ -58,7 +64,7 @@ TEST(ZStream, ReadsEveryLevelWithHeaderWithoutAndRaw)
             EXPECT_EQ(s.CompressedSize(), long(z.size()));
         }
         {
-            PZStream s(Path("z" + std::to_string(level) + "_raw.bin").c_str(), PZStream::kRead | PZStream::kRaw);
+            PZStream s(file("_raw.bin").c_str(), PZStream::kRead | PZStream::kRaw);
             ASSERT_TRUE(s.IsOpen());
             EXPECT_EQ(Drain(s), want);
             // A backward seek restarts raw data too.

@@ -281,8 +281,12 @@ TexelScore ScoreTexels(Image const& im, bool mesa)
 
 TEST(PerspectiveTexels, AgainstADoublePrecisionReference)
 {
-    TexelScore ours = ScoreTexels(Render(Scene(Fmt::T4444, Mode::Replace, true, true), Backend::SW), false);
-    TexelScore mesa = ScoreTexels(Render(Scene(Fmt::T4444, Mode::Replace, true, true), Backend::Mesa), true);
+    Image swFrame = Render(Scene(Fmt::T4444, Mode::Replace, true, true), Backend::SW);
+    Image mesaFrame = Render(Scene(Fmt::T4444, Mode::Replace, true, true), Backend::Mesa);
+    ASSERT_EQ(swFrame.rgba.size(), size_t(kSize) * kSize * 4);
+    ASSERT_EQ(mesaFrame.rgba.size(), size_t(kSize) * kSize * 4);
+    TexelScore ours = ScoreTexels(swFrame, false);
+    TexelScore mesa = ScoreTexels(mesaFrame, true);
     ASSERT_GT(ours.judged, 10000);
     EXPECT_GE(ours.exact * 100, ours.judged * 99) << ours.exact << " of " << ours.judged;
     EXPECT_EQ(ours.near, ours.judged);
