@@ -142,6 +142,41 @@ constexpr EnvName kEnv[] = {
     {"KRV_CLOCK", "clock"},       {"KRV_CLOCK_STEP", "clock-step"},
 };
 
+// What each option accepts, for the message about a bad value.
+struct Accepted {
+    char const* option;
+    char const* values;
+};
+constexpr Accepted kAccepted[] = {
+    {"mode", "headless, window or auto"},
+    {"size", "WxH, each 16 to 8192"},
+    {"script", "a file name"},
+    {"frames", "a whole number from 0 to 1000000000"},
+    {"shots", "a directory name"},
+    {"renderer", "gles1, gles2, software or auto"},
+    {"angle", "0, 90, 180 or 270"},
+    {"accelerometer", "0 or 1"},
+    {"exit-grace", "milliseconds from 0 to 600000"},
+    {"clock", "virtual or wall"},
+    {"clock-step", "milliseconds from 1 to 60000"},
+};
+
+char const* AcceptedValues(char const* option)
+{
+    for (Accepted const& a : kAccepted)
+        if (!std::strcmp(a.option, option))
+            return a.values;
+    return "see korvanth --help";
+}
+
+bool KnownOption(char const* option)
+{
+    for (EnvName const& e : kEnv)
+        if (!std::strcmp(e.option, option))
+            return true;
+    return false;
+}
+
 } // namespace
 
 char const* OptionsUsage()
@@ -172,7 +207,8 @@ int ParseOptions(int argc, char** argv, Options* options, int* exitCode)
     for (EnvName const& e : kEnv) {
         char const* v = std::getenv(e.env);
         if (v && *v && !Apply(&o, e.option, v)) {
-            _PDebug("options: bad value \"%s\" of %s\n", v, e.env);
+            std::fprintf(stderr, "korvanth: bad value \"%s\" of %s (accepted: %s)\n", v, e.env,
+                         AcceptedValues(e.option));
             *exitCode = 2;
             return 0;
         }
@@ -196,8 +232,19 @@ int ParseOptions(int argc, char** argv, Options* options, int* exitCode)
             o.accelerometer = 0;
             continue;
         }
-        if (std::strncmp(a, "--", 2) != 0 || i + 1 >= argc || !Apply(&o, a + 2, argv[i + 1])) {
-            _PDebug("options: bad option \"%s\"\n%s", a, OptionsUsage());
+        if (std::strncmp(a, "--", 2) != 0 || !KnownOption(a + 2)) {
+            std::fprintf(stderr, "korvanth: unknown option \"%s\"\n%s", a, OptionsUsage());
+            *exitCode = 2;
+            return 0;
+        }
+        if (i + 1 >= argc) {
+            std::fprintf(stderr, "korvanth: %s needs a value (accepted: %s)\n", a, AcceptedValues(a + 2));
+            *exitCode = 2;
+            return 0;
+        }
+        if (!Apply(&o, a + 2, argv[i + 1])) {
+            std::fprintf(stderr, "korvanth: bad value \"%s\" of %s (accepted: %s)\n", argv[i + 1], a,
+                         AcceptedValues(a + 2));
             *exitCode = 2;
             return 0;
         }

@@ -32,7 +32,8 @@ struct Options {
 };
 
 // Reads the environment, then the flags. Returns 1 to go on; 0 to stop with
-// *exitCode (--help: 0, a bad flag: 2, logged).
+// *exitCode (--help: 0, usage on standard output; a bad flag or value: 2,
+// the value and what is accepted on standard error).
 int ParseOptions(int argc, char** argv, Options* options, int* exitCode);
 char const* OptionsUsage();
 

@@ -20,6 +20,7 @@
 #include "engine/runtime/pdebug.h"
 #include "engine/runtime/ptime.h"
 #include "host/hostflavour.h"
+#include "host/hostprocess.h"
 
 extern char** environ;
 
@@ -50,15 +51,32 @@ Service& S()
     return service;
 }
 
-// Makes the flavour the options ask for.
-Flavour* MakeFlavour(Options const& o)
+// The flavour the options ask for: the desktop when they say so, or when
+// they leave it open and there is a display.
+int FlavourMode(Options const& o)
 {
-    int mode = o.mode;
-    if (mode == MODE_AUTO) {
-        char const* display = std::getenv("DISPLAY");
-        mode = display && *display ? MODE_DESKTOP : MODE_HEADLESS;
+    if (o.mode != MODE_AUTO)
+        return o.mode;
+    char const* display = std::getenv("DISPLAY");
+    return display && *display ? MODE_DESKTOP : MODE_HEADLESS;
+}
+
+// Creates dir and its missing parents; false (logged) when it cannot.
+bool MakeDirectories(std::string const& dir)
+{
+    for (size_t at = 1; at <= dir.size(); ++at) {
+        if (at < dir.size() && dir[at] != '/')
+            continue;
+        std::string part = dir.substr(0, at);
+        struct stat st;
+        if (stat(part.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+            continue;
+        if (mkdir(part.c_str(), 0777) != 0 && errno != EEXIST) {
+            _PDebug("host: cannot create the frame directory \"%s\": %s\n", part.c_str(), std::strerror(errno));
+            return false;
+        }
     }
-    return mode == MODE_DESKTOP ? NewDesktopFlavour() : NewHeadlessFlavour();
+    return true;
 }
 
 void FinishStop()
@@ -84,7 +102,10 @@ void Pump()
         s.sourceDone = true;
     Options const& o = GetOptions();
     bool limit = o.frames > 0 && s.frames >= unsigned(o.frames);
-    if ((limit || s.sourceDone) && !s.exitQueued) {
+    int stopSignal = StopSignalReceived();
+    if (stopSignal && !s.exitQueued)
+        _PDebug("host: signal %d: the application is asked to exit\n", stopSignal);
+    if ((limit || s.sourceDone || stopSignal) && !s.exitQueued) {
         Event ev;
         ev.domain = DOMAIN_NAVIGATOR;
         ev.code = NAV_EXIT;
@@ -116,9 +137,14 @@ int EventServiceStart()
     if (s.stopPending)
         FinishStop();
     Options const& o = GetOptions();
-    std::unique_ptr<Flavour> flavour(MakeFlavour(o));
+    if (!o.shots.empty() && !MakeDirectories(o.shots))
+        return 0;
+    int mode = FlavourMode(o);
+    std::unique_ptr<Flavour> flavour(mode == MODE_DESKTOP ? NewDesktopFlavour() : NewHeadlessFlavour());
     if (!flavour || !flavour->Start(o)) {
-        if (o.mode != MODE_AUTO || !flavour)
+        // Only a display that could not be used falls back to headless; a
+        // headless start that failed has said why.
+        if (o.mode != MODE_AUTO || mode != MODE_DESKTOP || !flavour)
             return 0;
         // No usable window system: run headless.
         _PDebug("host: no window system, running headless\n");
@@ -350,7 +376,6 @@ bool ShotPath(char* path, size_t size)
     std::string const& dir = GetOptions().shots;
     if (dir.empty())
         return false;
-    mkdir(dir.c_str(), 0777);
     int n = std::snprintf(path, size, "%s/frame%05u.png", dir.c_str(), S().frames);
     return n > 0 && size_t(n) < size;
 }

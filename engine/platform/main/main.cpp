@@ -1,7 +1,9 @@
 // The program's entry: the host reads its options (flags and environment),
+// makes the log's folder and turns the stop signals into the tablet's exit;
 // then the platform layer starts, runs the application and shuts down.
 #include "engine/platform/psystemmanager.h"
 #include "host/hostoptions.h"
+#include "host/hostprocess.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 // Mesa's EGL driver keeps a block from its one-time set-up past eglTerminate,
@@ -25,5 +27,7 @@ int main(int argc, char** argv)
     if (!host::ParseOptions(argc, argv, &options, &exitCode))
         return exitCode;
     host::Configure(options);
+    host::PrepareLogFolder();
+    host::WatchStopSignals();
     return PMain();
 }
