@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh test
 build=${KRV_TEST_BUILD:-build/asan}
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKRV_SANITIZE=ON -DCMAKE_CXX_FLAGS=-O1
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKRV_SANITIZE=ON -DCMAKE_CXX_FLAGS=-O1 -DKRV_WERROR=ON
 cmake --build "$build"
 cd "$build"
 # Every test sets the environment it needs through its ctest properties.
