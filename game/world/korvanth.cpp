@@ -10,6 +10,7 @@
 #include "engine/runtime/pfile.h"
 #include "engine/runtime/pvfs.h"
 #include "game/frontend/fonts.h"
+#include "game/world/levelsmanager.h"
 
 using namespace p3dgl;
 
@@ -137,6 +138,11 @@ int KorvanthApp::Init()
         _PDebug("app: no memory for the text service\n");
         return 0;
     }
+    m_levels = new LevelsManager(m_p3d, m_fonts, &m_props);
+    if (!m_levels) {
+        _PDebug("app: no memory for the level catalogue\n");
+        return 0;
+    }
 
     m_nextFrameTime = 0;
     m_ticker.Resume();
@@ -184,6 +190,31 @@ void KorvanthApp::SetGLDefaults()
     gl->glEnable(kLight0);
 }
 
+void KorvanthApp::InitLevelGroups()
+{
+    m_multiplayerGroup = m_levels->AddLevelsGroup(LevelsManager::MULTIPLAYER, 0);
+    if (m_multiplayerGroup)
+        m_multiplayerGroup->multiplayer = 1;
+    delete[] m_campaignGroups;
+    m_campaignCount = 3;
+    m_campaignGroups = new LevelsGroup*[m_campaignCount]();
+    if (!m_campaignGroups)
+        m_campaignCount = 0;
+    for (uint8_t c = 0; c < m_campaignCount; c++)
+        m_campaignGroups[c] = m_levels->AddLevelsGroup(LevelsManager::SINGLEPLAYER, c);
+    m_levels->SetCampaignsCount(3);
+    m_timeAttackGroup = m_levels->AddLevelsGroup(LevelsManager::TIMEATTACK, 0);
+    if (m_timeAttackGroup)
+        m_timeAttackGroup->timeAttack = 1;
+    m_arcadeGroup = m_levels->AddLevelsGroup(LevelsManager::ARCADE, 0);
+    if (m_arcadeGroup)
+        m_arcadeGroup->arcade = 1;
+    m_tutorialGroup = m_levels->AddLevelsGroup(LevelsManager::TUTORIAL, 0);
+    if (m_tutorialGroup)
+        m_tutorialGroup->tutorial = 1;
+    _PDebug("app: level catalogue of %d levels\n", m_levels->RecordCount());
+}
+
 void KorvanthApp::MenuProjection()
 {
     m_p3d->glMatrixMode(kProjection);
@@ -227,6 +258,12 @@ void KorvanthApp::ReleaseAll()
     m_endImage = nullptr;
     delete m_fonts;
     m_fonts = nullptr;
+    delete m_levels;
+    m_levels = nullptr;
+    delete[] m_campaignGroups;
+    m_campaignGroups = nullptr;
+    m_campaignCount = 0;
+    m_timeAttackGroup = m_arcadeGroup = m_tutorialGroup = m_multiplayerGroup = nullptr;
     if (m_globals) {
         if (m_globals->archive) {
             m_globals->archive->Close();
@@ -407,7 +444,8 @@ bool KorvanthApp::Dispatch()
 {
     switch (m_state) {
     case STATE_PREPROCESS:
-        _PDebug("app: no level catalogue yet\n");
+        if (m_levels && m_levels->PreprocessScripts(m_p3d, m_display))
+            InitLevelGroups();
         SetState(STATE_INTRO);
         return false;
 

@@ -22,6 +22,8 @@
 #include "gl/prect.h"
 
 class Fonts;
+class LevelsGroup;
+class LevelsManager;
 class P3D;
 class PSurface3D;
 class PTextureManager;
@@ -195,6 +197,8 @@ private:
     void SetGLDefaults();
     void MenuProjection();
     void TextureManagerStep();
+    // The level groups of every mode, from the level catalogue.
+    void InitLevelGroups();
     // The loading screen's frame; a cleared frame until there is one.
     void DrawLoadingFrame();
     // A state whose screen is not built yet: the loading frame, a log line,
@@ -232,6 +236,13 @@ private:
     MyInput m_input;     // key state shared with the menus
     Settings m_settings; // read at start-up, written on every change
     Fonts* m_fonts = nullptr;
+    LevelsManager* m_levels = nullptr;       // the level catalogue
+    LevelsGroup** m_campaignGroups = nullptr; // the array is ours, the groups the catalogue's
+    uint8_t m_campaignCount = 0;
+    LevelsGroup* m_timeAttackGroup = nullptr;
+    LevelsGroup* m_arcadeGroup = nullptr;
+    LevelsGroup* m_tutorialGroup = nullptr;
+    LevelsGroup* m_multiplayerGroup = nullptr;
     uint32_t m_keys = 0;        // the pressed-key word
     int32_t m_keyLatch = 0;     // last key code, cleared at the end of every frame
     int32_t m_keyLatch2 = 0;

@@ -19,7 +19,9 @@
 #include "host/hostevents.h"
 #include "host/hostwindow.h"
 #include "host/hostoptions.h"
+#include "tools/lib/levelscfg_writer.h"
 #include "tools/lib/nrv_writer.h"
+#include "game/world/levelsmanager.h"
 
 struct KorvanthAppProbe {
     static void Enter(KorvanthApp* app, int32_t state, int32_t saved = 0)
@@ -35,6 +37,11 @@ struct KorvanthAppProbe {
     }
     static void Keys(KorvanthApp* app, uint32_t keys) { app->m_keys = keys; }
     static void Latch(KorvanthApp* app, int key) { app->m_keyLatch = key; }
+    static LevelsManager* Levels(KorvanthApp* app) { return app->m_levels; }
+    static LevelsGroup* Campaign(KorvanthApp* app, int c) { return c < app->m_campaignCount ? app->m_campaignGroups[c] : nullptr; }
+    static LevelsGroup* Arcade(KorvanthApp* app) { return app->m_arcadeGroup; }
+    static LevelsGroup* Multiplayer(KorvanthApp* app) { return app->m_multiplayerGroup; }
+    static LevelsGroup* TimeAttack(KorvanthApp* app) { return app->m_timeAttackGroup; }
 };
 
 namespace {
@@ -144,6 +151,40 @@ TEST_F(AppTest, StartUpWalksIntroStorageChecksAndReachesTheMenuWithoutAnyData)
     EXPECT_TRUE(DummyFiles().empty());
     EXPECT_TRUE(Pass());
     EXPECT_EQ(m_app->State(), STATE_MENU);
+}
+
+TEST_F(AppTest, FirstStateReadsTheLevelCatalogueIntoItsGroups)
+{
+    std::vector<levelscfg::Level> levels(5);
+    int8_t const modes[] = {LevelsManager::SINGLEPLAYER, LevelsManager::SINGLEPLAYER, LevelsManager::ARCADE,
+                            LevelsManager::MULTIPLAYER, LevelsManager::SINGLEPLAYER};
+    int8_t const campaigns[] = {2, 2, 0, 0, 0};
+    for (size_t i = 0; i < levels.size(); i++) {
+        levels[i].mode = modes[i];
+        levels[i].campaign = campaigns[i];
+        levels[i].mission = int8_t(5 - i);
+    }
+    levels[2].mapCount = 4;
+    ASSERT_EQ(mkdir((m_dir + "/data/data").c_str(), 0777), 0);
+    ASSERT_EQ(mkdir((m_dir + "/data/data/scripts").c_str(), 0777), 0);
+    std::string err;
+    ASSERT_TRUE(levelscfg::Write(m_dir + "/data/data/scripts/levels.cfg", levels, &err)) << err;
+    Start();
+    Pass();
+    EXPECT_EQ(m_app->State(), STATE_INTRO);
+    LevelsManager* catalogue = KorvanthAppProbe::Levels(m_app);
+    ASSERT_NE(catalogue, nullptr);
+    EXPECT_EQ(catalogue->RecordCount(), 5);
+    EXPECT_EQ(catalogue->GetCampaignsCount(), 3);
+    EXPECT_EQ(catalogue->GetArcadeMapCount(), 4);
+    EXPECT_EQ(KorvanthAppProbe::Campaign(m_app, 0)->Count(), 1);
+    EXPECT_EQ(KorvanthAppProbe::Campaign(m_app, 1)->Count(), 0);
+    ASSERT_EQ(KorvanthAppProbe::Campaign(m_app, 2)->Count(), 2);
+    EXPECT_EQ(KorvanthAppProbe::Campaign(m_app, 2)->GetLevelConfig(0)->mission, 4);
+    EXPECT_EQ(KorvanthAppProbe::Arcade(m_app)->arcade, 1);
+    EXPECT_EQ(KorvanthAppProbe::Arcade(m_app)->Count(), 1);
+    EXPECT_EQ(KorvanthAppProbe::Multiplayer(m_app)->multiplayer, 1);
+    EXPECT_EQ(KorvanthAppProbe::TimeAttack(m_app)->Count(), 0);
 }
 
 TEST_F(AppTest, StorageWriteTestMakesWhatIsMissingAndDeletesOneNameMore)
