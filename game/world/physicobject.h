@@ -66,6 +66,9 @@ public:
     int32_t yaw = 0, pitch = 0, roll = 0;
     PVector3 velocity; // the step of the last movement
     uint8_t hitLeft = 0, hitBody = 0, hitRight = 0;
+    // Set by the tests against plugged game-play objects: the body ran
+    // into one (the owner then checks its wing tips against the floor).
+    uint8_t collided = 0;
     std::vector<P3DSceneUnit*> units;
     std::vector<uint8_t> unitFlags; // per unit of the world's list
     std::vector<PhysicObject*> partners;

@@ -6,6 +6,7 @@
 #include "engine/runtime/pfile.h"
 #include "engine/runtime/ptext.h"
 #include "game/scene/p3dgameengine.h"
+#include "game/world/myairplane.h"
 #include "game/world/planescene.h"
 
 namespace {
@@ -387,4 +388,14 @@ int PlanesManager::SetNewPlaneOnScene(int i, PlaneScene* ps, P3DAnim* level, con
     ps->engineRate1 = c->engineRate1;
     ps->engineRate2 = c->engineRate2;
     return 1;
+}
+
+void PlanesManager::UpdateAirplaneData(MyAirplane* plane) const
+{
+    if (!plane || !plane->model)
+        return;
+    plane->speedRating = plane->model->speed;
+    plane->armour = plane->model->armour;
+    int preset = plane->model->preset;
+    plane->configPreset(preset < 0 ? 0 : preset > 3 ? 3 : preset);
 }

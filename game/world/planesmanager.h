@@ -10,6 +10,7 @@
 
 #include "engine/runtime/pmath3d.h"
 
+class MyAirplane;
 class P3DAnim;
 class P3DGameEngine;
 class PlaneScene;
@@ -93,6 +94,9 @@ public:
     // that name; the variant picks the rotor file (0 in play, 1 in the
     // profile screens; a variant the aircraft lacks falls back to 0). 0 when
     // i names no aircraft (ps unchanged).
+    // The aircraft takes its ratings from its model and its control preset
+    // from the model's preset (clamped to 0..3).
+    void UpdateAirplaneData(MyAirplane* plane) const;
     int SetNewPlaneOnScene(int i, PlaneScene* ps, P3DAnim* level, const char* nullName, const PVector3& position,
                            const PVector3& angles, int variant);
 

@@ -8,6 +8,7 @@
 #include "game/scene/p3dchannel.h"
 #include "game/scene/p3dgameengine.h"
 #include "game/scene/p3dsceneunit.h"
+#include "game/world/myairplane.h"
 #include "game/world/planescene.h"
 #include "game/world/planesmanager.h"
 #include "tests/game/world/world_fixture.h"
@@ -177,10 +178,15 @@ protected:
         }
         PamModel second = plane.models[3]; // two gun-fire models
         plane.models.push_back(second);
-        PamNull r1, r2;
+        PamNull r1, r2, wl, wr;
         r1.name = "Null_Rotor";
         r2.name = "Null_Rotor2";
-        plane.nulls = {r1, r2};
+        wl.name = "WingL";
+        wl.tracks[0] = PamTrack::Constant(Fx(-4));
+        wr.name = "WingR";
+        wr.tracks[0] = PamTrack::Constant(Fx(4));
+        wr.tracks[1] = PamTrack::Constant(Fx(0.5));
+        plane.nulls = {r1, r2, wl, wr};
         dir.PutScene("data/planes/hawk/scenes/hawk.pam", plane);
         dir.PutScene("data/planes/hawk/scenes/hawk_l1.pam", plane);
         dir.PutScene("data/planes/hawk/scenes/hawk_l2.pam", plane);
@@ -189,9 +195,12 @@ protected:
         rotor.models = {PamModel{}};
         dir.PutScene("data/planes/hawk/scenes/rotor.pam", rotor);
         PamScene world;
-        PamNull player;
+        PamNull player, spawn;
         player.name = "Null_Player";
-        world.nulls = {player};
+        spawn.name = "Null_Spawn";
+        spawn.tracks[0] = PamTrack::Constant(Fx(7));
+        spawn.tracks[3] = PamTrack::Constant(Fx(45));
+        world.nulls = {player, spawn};
         dir.PutScene("level.pam", world);
         dir.Put("data/planes/config1.txt", Bytes(Hawk()));
         PlaneCfg second2 = Hawk();
@@ -292,6 +301,77 @@ TEST_F(PlanesInLevel, ModelPartsAndLevelsOfDetail)
         ps.UpdateLODscene(&plane);
         EXPECT_EQ(l.want, ps.current) << l.d;
     }
+}
+
+TEST_F(PlanesInLevel, AircraftKeepsItsModelUpToDate)
+{
+    PlanesManager pm(engine.get());
+    ASSERT_EQ(2, pm.LoadPlaneCfgFiles("data\\planes\\", "config", ".txt"));
+    MyAirplane plane(nullptr, nullptr);
+    plane.Init(1);
+    ASSERT_EQ(1, pm.SetNewPlaneOnScene(0, plane.model.get(), level, "Null_Player", PVector3(), PVector3(), 0));
+    pm.UpdateAirplaneData(&plane);
+    EXPECT_EQ(7, plane.speedRating);
+    EXPECT_EQ(5, plane.armour);
+    EXPECT_EQ(58982, plane.inputFilter); // control preset 2
+
+    plane.UpdateWingPoints();
+    EXPECT_EQ(PVector3(Fx(4), Fx(0.5), 0), plane.physics.rightWing);
+    EXPECT_EQ(PVector3(Fx(-4), 0, 0), plane.physics.leftWing);
+
+    plane.position = PVector3(Fx(1), Fx(2), Fx(3));
+    plane.angles = PVector3(Fx(10), Fx(20), Fx(30));
+    plane.UpdateModelPosition(0);
+    P3DNullPoint* null = level->GetNullPointerByName("Null_Player");
+    EXPECT_EQ(Fx(3), null->tracks[kTrackPosZ].value);
+    EXPECT_EQ(Fx(30), null->tracks[kTrackRotX].value);
+    EXPECT_EQ(Fx(30), plane.physics.roll);
+    EXPECT_EQ(plane.position, plane.GetRealPosOnScene());
+
+    // Behind the view plane the model is unplugged; in front, plugged again.
+    PPlane3 behind{0, 0, 0x10000, Fx(-10)};
+    plane.UpdateLODlevel(&behind);
+    EXPECT_EQ(nullptr, plane.GetCurrentPlaneScene());
+    plane.RefreshPluggedPlane(true);
+    EXPECT_EQ(0, null->scenePlugged);
+    EXPECT_EQ(0, plane.shown);
+    PPlane3 far{0, 0, 0x10000, Fx(27)}; // 30.0 away: the last level
+    plane.UpdateLODlevel(&far);
+    plane.RefreshPluggedPlane(true);
+    EXPECT_EQ(plane.model->lods[1]->unit, null->unit);
+    EXPECT_EQ(1, plane.shown);
+
+    // Rotors spin faster each call; gun fire shows while firing except on
+    // every fifth frame.
+    PPlane3 near{0, 0, 0x10000, Fx(2)};
+    plane.UpdateLODlevel(&near);
+    plane.throttle = 40;
+    P3DModel* blade = plane.model->rotors[0]->anim->models[0];
+    int32_t before = blade->freeAngle;
+    plane.UpadteRotors();
+    EXPECT_EQ(0x190900 + 20 * 0x8000, plane.rotorAngle);
+    // Both rotors of the model play the one rotor scene.
+    EXPECT_EQ(before + 2 * plane.rotorAngle, blade->freeAngle);
+    plane.state = MyAirplane::kStateFiring;
+    plane.UpdateFireEffect(3, 0);
+    EXPECT_EQ(0, plane.model->gunFires[0]->hidden);
+    plane.UpdateFireEffect(5, 0);
+    EXPECT_EQ(1, plane.model->gunFires[0]->hidden);
+    plane.UpdateFireEffect(6, 1); // another weapon: nothing changes
+    EXPECT_EQ(1, plane.model->gunFires[0]->hidden);
+
+    plane.previousAngles = plane.angles;
+    plane.angles.z += Fx(1);
+    plane.UpdateRudderAndFlaps();
+    EXPECT_EQ(Fx(-16), plane.model->flapLeft->value);
+    EXPECT_EQ(Fx(16), plane.model->flapRight->value);
+
+    // Placed on a level null point: its position and rotation.
+    plane.SetOnNullPPosition(level, "Null_Spawn");
+    EXPECT_EQ(Fx(7), plane.position.x);
+    EXPECT_EQ(Fx(45), plane.angles.y);
+    plane.SetOnNullPPosition(level, "Nowhere");
+    EXPECT_EQ(Fx(7), plane.position.x);
 }
 
 } // namespace
