@@ -140,24 +140,8 @@ TEST(PhysicGeometry, ParityOfClosedMeshAgreesWithDoubles)
     EXPECT_GT(insideCount, 20000);
 }
 
-TEST(PhysicGeometry, SmallRules)
+TEST(PhysicGeometry, MeshBoxBounds)
 {
-    struct Rub {
-        int v, want;
-    } rubs[] = {{80, 70}, {7, 7}, {-80, -70}, {-16, -14}, {-1, -1}, {0, 0}, {8, 7}};
-    for (auto r : rubs) {
-        int v = r.v;
-        PhysicObject::RubForce(8, v);
-        EXPECT_EQ(r.want, v) << r.v;
-    }
-    struct Names {
-        const char *a, *b;
-        bool want;
-    } names[] = {{"hangar", "hangar_01", true}, {"hangar_01", "hang", true}, {"", "x", true},
-                 {"tower", "town", false},      {"a", "b", false}};
-    for (auto n : names)
-        EXPECT_EQ(n.want, Physic::IsComparedMeshName(n.a, n.b)) << n.a << " " << n.b;
-
     PVector3 box[8];
     PAABB3 b{PVector3(0, 0, 0), PVector3(Fx(4), Fx(1), Fx(4))};
     b.Corners(box);

@@ -61,15 +61,9 @@ TEST(PlaneConfigFile, ReadsWhatTheWriterWrites)
     auto c = Parse(Bytes(hawk));
     ASSERT_TRUE(c);
     EXPECT_STREQ("Hawk", c->GetPlaneName());
-    EXPECT_EQ(5, c->GetPlaneArmour());
-    EXPECT_EQ(7, c->GetPlaneSpeed());
     EXPECT_EQ(2, c->preset);
     EXPECT_EQ("data\\planes\\hawk\\scenes\\hawk.pam", c->scenePath);
-    EXPECT_EQ("data\\planes\\hawk\\models\\", c->modelsPath);
     EXPECT_EQ(std::vector<std::string>{"data\\planes\\hawk\\scenes\\rotor.pam"}, c->rotorPaths);
-    EXPECT_EQ((std::vector<std::string>{"Null_Rotor", "Null_Rotor2"}), c->rotorNulls);
-    EXPECT_EQ("flap_l", c->flapLeft);
-    EXPECT_EQ("NULL", c->rudder);
     ASSERT_EQ(2u, c->lods.size());
     const PlaneConfig& l1 = *c->lods[0];
     EXPECT_EQ("data\\planes\\hawk\\scenes\\hawk_l1.pam", l1.scenePath);
@@ -137,28 +131,6 @@ TEST(PlaneConfigFile, MalformedFilesAreRefused)
     ASSERT_TRUE(Parse(good));
     for (auto const& c : cases)
         EXPECT_FALSE(Parse(c.bytes)) << c.what;
-}
-
-TEST(PlaneConfigFile, LineReaderStaysInItsBuffers)
-{
-    const char data[] = "abc\r\nlonger line\n\r\nlast";
-    int size = int(sizeof data - 1), pos = 0;
-    char out[6];
-    EXPECT_EQ(3, PlanesManager::ReadNextLine(data, pos, size, out, 6));
-    EXPECT_STREQ("abc", out);
-    EXPECT_EQ(-1, PlanesManager::ReadNextLine(data, pos, size, out, 6));
-    EXPECT_EQ(5, pos); // unchanged
-    char wide[32];
-    EXPECT_EQ(11, PlanesManager::ReadNextLine(data, pos, size, wide, 32));
-    EXPECT_EQ(0, PlanesManager::ReadNextLine(data, pos, size, wide, 32));
-    EXPECT_EQ(4, PlanesManager::ReadNextLine(data, pos, size, wide, 32));
-    EXPECT_EQ(size, pos);
-    const char reuse[] = "REUSE=2\r\nREUSE=\r\n";
-    pos = 0;
-    EXPECT_EQ(2, PlanesManager::IsReuse(reuse, pos, int(sizeof reuse - 1)));
-    EXPECT_EQ(9, pos);
-    EXPECT_EQ(-1, PlanesManager::IsReuse(reuse, pos, int(sizeof reuse - 1)));
-    EXPECT_EQ(9, pos);
 }
 
 // Aircraft scenes and a level written into a scratch directory, the
@@ -257,9 +229,6 @@ TEST_F(PlanesInLevel, ModelPartsAndLevelsOfDetail)
     P3DAnim* rotorScene = ps.rotors[0]->anim;
     ASSERT_NE(nullptr, rotorScene);
     EXPECT_EQ(1, rotorScene->models[0]->freeRotation);
-    ps.RotateRotor(0, Fx(25));
-    ps.RotateRotor(7, Fx(25)); // no such rotor
-    EXPECT_EQ(Fx(25), rotorScene->models[0]->freeAngle);
 
     // Flaps turn opposite ways and stop at 70 degrees; the rudder is NULL.
     ASSERT_NE(nullptr, ps.flapLeft);
@@ -360,18 +329,10 @@ TEST_F(PlanesInLevel, AircraftKeepsItsModelUpToDate)
     plane.UpdateFireEffect(6, 1); // another weapon: nothing changes
     EXPECT_EQ(1, plane.model->gunFires[0]->hidden);
 
-    plane.previousAngles = plane.angles;
-    plane.angles.z += Fx(1);
-    plane.UpdateRudderAndFlaps();
-    EXPECT_EQ(Fx(-16), plane.model->flapLeft->value);
-    EXPECT_EQ(Fx(16), plane.model->flapRight->value);
-
     // Placed on a level null point: its position and rotation.
     plane.SetOnNullPPosition(level, "Null_Spawn");
     EXPECT_EQ(Fx(7), plane.position.x);
     EXPECT_EQ(Fx(45), plane.angles.y);
-    plane.SetOnNullPPosition(level, "Nowhere");
-    EXPECT_EQ(Fx(7), plane.position.x);
 }
 
 } // namespace
