@@ -15,6 +15,7 @@ namespace {
 
 constexpr unsigned kFixed = 0x140C;
 constexpr unsigned kTriangles = 4;
+constexpr int64_t kMaxSpan = int64_t(1) << 30;
 
 int32_t Saturate(int64_t v)
 {
@@ -195,12 +196,15 @@ bool Physic::CheckPointBelowTrack(int& height, const PVector3* point, const PVec
 {
     const int64_t px = point->x, pz = point->z;
     const int64_t ax = tri[0].x, az = tri[0].z, bx = tri[1].x, bz = tri[1].z, cx = tri[2].x, cz = tri[2].z;
-    int64_t c1 = ((px - ax) * (bz - az) + (pz - az) * (ax - bx)) >> 16;
-    int64_t c2 = ((cz - bz) * (px - bx) + (pz - bz) * (bx - cx)) >> 16;
+    // Differences are held within 2^30 (16384.0, far beyond any level) so
+    // that no product of two overflows, whatever a mesh file holds.
+    auto d = [](int64_t v) { return v > kMaxSpan ? kMaxSpan : v < -kMaxSpan ? -kMaxSpan : v; };
+    int64_t c1 = (d(px - ax) * d(bz - az) + d(pz - az) * d(ax - bx)) >> 16;
+    int64_t c2 = (d(cz - bz) * d(px - bx) + d(pz - bz) * d(bx - cx)) >> 16;
     if (c1 && c2 && ((c1 < 0) != (c2 < 0)))
         return false;
     int64_t s = c1 + c2;
-    int64_t c3 = ((px - cx) * (az - cz) + (pz - cz) * (cx - ax)) >> 16;
+    int64_t c3 = (d(px - cx) * d(az - cz) + d(pz - cz) * d(cx - ax)) >> 16;
     if (c3 && s && ((c3 < 0) != (s < 0)))
         return false;
     PPlane3 plane;

@@ -86,6 +86,14 @@ TEST(PhysicGeometry, GroundUnderTrianglesAgreesWithDoubles)
         }
     }
     EXPECT_GT(inside, 100000);
+    // Coordinates a mesh file may hold at the ends of the range: no
+    // overflow, and a point far inside still counts.
+    PVector3 huge[3] = {PVector3(INT32_MIN, 0, INT32_MIN), PVector3(INT32_MAX, 0, INT32_MIN),
+                        PVector3(INT32_MAX, 0, INT32_MAX)};
+    PVector3 p(INT32_MAX - (1 << 24), Fx(-1), INT32_MIN + (1 << 23));
+    int height = 1;
+    EXPECT_TRUE(Physic::CheckPointBelowTrack(height, &p, huge));
+    EXPECT_EQ(0, height);
 }
 
 TEST(PhysicGeometry, ParityOfClosedMeshAgreesWithDoubles)
