@@ -10,6 +10,10 @@
 #include "engine/runtime/pfile.h"
 #include "engine/runtime/pvfs.h"
 #include "game/frontend/fonts.h"
+#include "game/frontend/loading.h"
+#include "game/frontend/mainintro.h"
+#include "game/world/audiomanager.h"
+#include "game/world/console.h"
 #include "game/world/levelsmanager.h"
 
 using namespace p3dgl;
@@ -131,18 +135,12 @@ int KorvanthApp::Init()
     m_fullScreenFx.alpha = 255;
     m_state = STATE_PREPROCESS;
 
-    // The text service starts empty; its fonts and texts are loaded with
-    // Fonts::Init and Fonts::LoadLanguage(settings language).
+    // The services; one that cannot be made is left out.
     m_fonts = new Fonts();
-    if (!m_fonts) {
-        _PDebug("app: no memory for the text service\n");
-        return 0;
-    }
+    m_sounds = new AudioManager();
+    m_loading = new Loading(m_p3d, m_display, m_props.width, m_props.height, m_fonts);
+    m_console = new Console(&m_ticker, m_fonts);
     m_levels = new LevelsManager(m_p3d, m_fonts, &m_props);
-    if (!m_levels) {
-        _PDebug("app: no memory for the level catalogue\n");
-        return 0;
-    }
 
     m_nextFrameTime = 0;
     m_ticker.Resume();
@@ -229,17 +227,23 @@ void KorvanthApp::TextureManagerStep()
         m_textures = new PTextureManager(m_display, m_p3d);
 }
 
-void KorvanthApp::DrawLoadingFrame()
+void KorvanthApp::LoadingFrame()
 {
-    if (!m_p3d)
+    if (m_loading) {
+        m_loading->Init(Loading::kTotalFull);
+        m_loading->Update();
         return;
-    m_p3d->glClear(kColorBufferBit | kDepthBufferBit);
+    }
+    if (m_p3d)
+        m_p3d->glClear(kColorBufferBit | kDepthBufferBit);
+    if (m_display)
+        m_display->Update(0);
 }
 
 void KorvanthApp::ScreenMissing(char const* what)
 {
     _PDebug("app: state %d: %s is not built yet; back to the menu\n", int(m_state), what);
-    DrawLoadingFrame();
+    LoadingFrame();
     SetState(STATE_MENU_OPEN);
 }
 
@@ -253,11 +257,19 @@ void KorvanthApp::ReleaseAll()
 {
     if (m_p3d || m_globals)
         _PDebug("app: released\n");
+    delete m_intro;
+    m_intro = nullptr;
     m_introBackground = nullptr;
     delete m_endImage;
     m_endImage = nullptr;
+    delete m_loading;
+    m_loading = nullptr;
     delete m_fonts;
     m_fonts = nullptr;
+    delete m_console;
+    m_console = nullptr;
+    delete m_sounds;
+    m_sounds = nullptr;
     delete m_levels;
     m_levels = nullptr;
     delete[] m_campaignGroups;
@@ -337,13 +349,13 @@ int KorvanthApp::OnInput(int key, int key2, int flags)
     // Keyboards of the desktop: a press latches its codes and sets the key
     // word's bits of its mask and its digit flag; a release clears them.
     bool pressed = flags != 0;
-    unsigned mask = PGameDispatcher::GetKeyMask(key);
+    int32_t mask = int32_t(PGameDispatcher::GetKeyMask(key));
     if (pressed) {
         m_keyLatch = key;
         m_keyLatch2 = key2;
-        m_keys |= mask;
+        m_input.keyState |= mask;
     } else {
-        m_keys &= ~mask;
+        m_input.keyState &= ~mask;
     }
     if (key >= '0' && key <= '9')
         m_digitKeys[key - '0'] = pressed ? 1 : 0;
@@ -360,11 +372,15 @@ void KorvanthApp::OnFocus(int has)
     if (!m_started)
         return;
     if (!has) {
+        if (m_sounds)
+            m_sounds->PauseAll();
         m_ticker.Stop();
     } else {
         m_ticker.Resume();
         m_frameTime = m_ticker();
         m_nextFrameTime = int32_t(m_frameTime + kFocusReturnDelayMs);
+        if (m_sounds)
+            m_sounds->ResumeAll();
     }
 }
 
@@ -385,14 +401,17 @@ int KorvanthApp::OnEvent(int code, int a, int b)
 
 void KorvanthApp::DisplayChanged()
 {
-    if (!m_p3d || !m_display)
+    if (!m_p3d || !m_display || !m_fonts)
         return;
     m_p3d->ReconfigureDisplay();
     m_display->GetInfo(m_props);
     m_aspect = m_props.height > 0 ? int32_t((int64_t(m_props.width) << 16) / m_props.height) : 0x10000;
     m_fullScreen = {0, 0, m_props.width, m_props.height};
-    if (m_fonts)
-        m_fonts->ReInit(m_p3d, &m_props);
+    m_fonts->ReInit(m_p3d, &m_props);
+    if (m_loading) {
+        m_loading->DefineBar(m_props.height - 20, m_props.width - 30, 4);
+        m_loading->SetSize(m_props.width, m_props.height);
+    }
     _PDebug("app: display changed to %d x %d\n", int(m_props.width), int(m_props.height));
     ShowUnsupportedResolutionMsg();
     OnRedraw();
@@ -414,9 +433,12 @@ int KorvanthApp::MainLoop()
         if (m_navigatorExit)
             return 1;
         if (m_exitStage == EXIT_REQUESTED) {
-            DrawLoadingFrame();
-            if (m_display)
-                m_display->Update(0);
+            // The loading screen presents its frame itself: one frame.
+            if (m_loading) {
+                m_loading->DefineBar(m_props.height - 20, m_props.width - 30, 4);
+                m_loading->SetSize(m_props.width, m_props.height);
+            }
+            LoadingFrame();
             m_exitStage = EXIT_FRAME_DRAWN;
         } else if (m_exitStage == EXIT_FRAME_DRAWN) {
             _PDebug("app: exit\n");
@@ -468,7 +490,9 @@ bool KorvanthApp::Dispatch()
         return true;
 
     case STATE_MENU_OPEN:
-        DrawLoadingFrame();
+        LoadingFrame();
+        if (m_loading)
+            m_loading->Update();
         TextureManagerStep();
         if (m_missingLogged != STATE_MENU_OPEN) {
             _PDebug("app: the main menu is not built yet\n");
@@ -480,22 +504,22 @@ bool KorvanthApp::Dispatch()
     case STATE_MENU:
         MenuProjection();
         m_frameCounter += 2;
-        DrawLoadingFrame();
-        return true;
+        LoadingFrame();
+        return false;
 
     case STATE_LOAD_GAME:
     case STATE_GAME:
     case STATE_LOAD_MATCH:
         ScreenMissing("the game");
-        return true;
+        return false;
     case STATE_MP_OPEN:
     case STATE_MP:
         ScreenMissing("the multiplayer front end");
-        return true;
+        return false;
     case STATE_PROFILES:
     case STATE_PROFILES_OPEN:
         ScreenMissing("the profile screens");
-        return true;
+        return false;
 
     case STATE_ENDING:
         if (ShowEnding() == SCREEN_DONE)

@@ -21,9 +21,13 @@
 #include "game/world/myinput.h"
 #include "gl/prect.h"
 
+class AudioManager;
+class Console;
 class Fonts;
 class LevelsGroup;
 class LevelsManager;
+class Loading;
+class MainIntro;
 class P3D;
 class PSurface3D;
 class PTextureManager;
@@ -176,6 +180,7 @@ public:
     uint32_t FrameTime() const { return m_frameTime; }
     PDisplayProperties const& DisplayInfo() const { return m_props; }
     P3D* Context() const { return m_p3d; }
+    AudioManager* Sounds() const { return m_sounds; }
 
 private:
     friend struct KorvanthAppProbe; // the tests' view of the state machine
@@ -199,8 +204,9 @@ private:
     void TextureManagerStep();
     // The level groups of every mode, from the level catalogue.
     void InitLevelGroups();
-    // The loading screen's frame; a cleared frame until there is one.
-    void DrawLoadingFrame();
+    // One frame of the loading screen, presented (a cleared frame without
+    // a loading screen).
+    void LoadingFrame();
     // A state whose screen is not built yet: the loading frame, a log line,
     // back to the menu state.
     void ScreenMissing(char const* what);
@@ -233,9 +239,7 @@ private:
     PBlitFX m_fullScreenFx;
     P3D* m_p3d = nullptr;
     PTextureManager* m_textures = nullptr;
-    MyInput m_input;     // key state shared with the menus
-    Settings m_settings; // read at start-up, written on every change
-    Fonts* m_fonts = nullptr;
+    MyInput m_input;            // its keyState is the pressed-key word
     LevelsManager* m_levels = nullptr;       // the level catalogue
     LevelsGroup** m_campaignGroups = nullptr; // the array is ours, the groups the catalogue's
     uint8_t m_campaignCount = 0;
@@ -243,13 +247,18 @@ private:
     LevelsGroup* m_arcadeGroup = nullptr;
     LevelsGroup* m_tutorialGroup = nullptr;
     LevelsGroup* m_multiplayerGroup = nullptr;
-    uint32_t m_keys = 0;        // the pressed-key word
     int32_t m_keyLatch = 0;     // last key code, cleared at the end of every frame
     int32_t m_keyLatch2 = 0;
     uint8_t m_digitKeys[10] = {};
     int32_t m_frameCounter = 0;
     int32_t m_focus = 0;
     int32_t m_aspect = 0x10000; // width / height, 16.16
+    Settings m_settings;
+    Loading* m_loading = nullptr;
+    Fonts* m_fonts = nullptr;
+    Console* m_console = nullptr;
+    AudioManager* m_sounds = nullptr;
+    MainIntro* m_intro = nullptr;
     uint8_t m_exitStage = EXIT_NONE;
     uint8_t m_navigatorExit = 0;
     uint8_t m_started = 0;

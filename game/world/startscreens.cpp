@@ -6,6 +6,9 @@
 #include "engine/runtime/pdebug.h"
 #include "engine/runtime/pfile.h"
 #include "engine/runtime/psprintf.h"
+#include "game/frontend/fonts.h"
+#include "game/frontend/mainintro.h"
+#include "game/world/audiomanager.h"
 #include "game/world/korvanth.h"
 
 namespace {
@@ -22,7 +25,13 @@ enum IntroStep : int32_t {
 constexpr int kStorageTestFiles = 8; // profile files, profile list and settings file the storage must hold
 constexpr int kSpareBytes = 10;
 constexpr int kEndScreenMs = 4000;
-constexpr unsigned kEndScreenKeys = 16 | 32 | 64; // fire, second fire, back
+constexpr unsigned kEndScreenKeys = MyInput::kFire | MyInput::kFire2 | MyInput::kBack;
+// Clips the intro tunes down: engines and the like play at a low rate.
+constexpr int kSlowClips[] = {2, 3, 7, 8, 9};
+constexpr int kSlowClipHz = 11025;
+constexpr int kIdleEngineClip = 3;
+constexpr int kIdleEngineHz = 2000;
+constexpr int kMenuMusicClip = 0;
 constexpr int kBlitAlpha = 8;
 constexpr int kEndImageFlags = 256;
 
@@ -61,37 +70,66 @@ int KorvanthApp::ShowIntro()
         return SCREEN_FATAL;
     switch (m_screenStep) {
     case INTRO_SERVICES:
+        if (!m_fonts || !m_fonts->Init(m_p3d, &m_props)) {
+            _PDebug("app: the fonts could not be loaded\n");
+            return SCREEN_FATAL;
+        }
+        if (!m_fonts->LoadLanguage(m_settings.language)) {
+            _PDebug("app: language %d could not be loaded\n", int(m_settings.language));
+            return SCREEN_FATAL;
+        }
+        if (m_sounds) {
+            m_sounds->InitAllSounds();
+            m_sounds->SetVolume(AudioManager::GROUP_EFFECTS, m_settings.effectsVolume);
+            m_sounds->SetVolume(AudioManager::GROUP_MUSIC, m_settings.musicVolume);
+            for (int clip : kSlowClips)
+                m_sounds->SetFrequency(clip, kSlowClipHz);
+            m_sounds->SetFrequency(kIdleEngineClip, kIdleEngineHz);
+        }
         m_screenStep = INTRO_CREATE;
         return SCREEN_RUNNING;
 
     case INTRO_CREATE:
-        _PDebug("app: the intro pictures are not built yet\n");
+        m_input.SetAllKeys(1);
+        m_intro = new MainIntro(m_p3d, m_fonts);
+        if (!m_intro || !m_intro->LoadIntro(&m_props, &m_settings, 0)) {
+            _PDebug("app: the intro pictures could not be loaded\n");
+            return SCREEN_FATAL;
+        }
         m_started = 1;
         m_screenStep = INTRO_MAKER;
         return SCREEN_RUNNING;
 
     case INTRO_MAKER:
-        DrawLoadingFrame();
-        m_keys = 0;
-        m_touch.down = 0;
-        m_screenStep = INTRO_TITLE;
-        ShowUnsupportedResolutionMsg();
+        if (m_intro->ShowNorvalis(&m_props, m_ticker(), unsigned(m_input.keyState)) || m_touch.down) {
+            m_input.keyState = 0;
+            m_touch.down = 0;
+            m_screenStep = INTRO_TITLE;
+            ShowUnsupportedResolutionMsg();
+        }
         if (m_display)
             m_display->Update(0);
         return SCREEN_RUNNING;
 
     case INTRO_TITLE:
-        DrawLoadingFrame();
-        m_touch.down = 0;
-        m_keys = 0;
-        m_screenStep = INTRO_END;
-        m_introBackground = GetSharedImage(IMAGE_WARROOM);
+        if (m_intro->ShowTitle(&m_props, m_ticker(), unsigned(m_input.keyState)) || m_touch.down) {
+            m_touch.down = 0;
+            if (m_sounds) {
+                m_sounds->Start();
+                m_sounds->Play(kMenuMusicClip, 1, -1);
+            }
+            m_input.keyState = 0;
+            m_screenStep = INTRO_END;
+            m_introBackground = GetSharedImage(IMAGE_WARROOM);
+        }
         if (m_display)
             m_display->Update(0);
         return SCREEN_RUNNING;
 
     default:
         m_introBackground = nullptr;
+        delete m_intro;
+        m_intro = nullptr;
         m_touch.down = 0;
         m_touch.wasDown = 0;
         m_screenStep = INTRO_SERVICES;
@@ -117,7 +155,7 @@ int KorvanthApp::ShowEnding()
     m_p3d->BlitFx(m_fullScreen, m_endImage, nullptr, kBlitAlpha, m_fullScreenFx);
     if (m_frameTime != 0 && m_frameTime - m_endStart >= uint32_t(kEndScreenMs))
         return SCREEN_DONE;
-    if ((m_keys & kEndScreenKeys) || m_touch.down) {
+    if ((unsigned(m_input.keyState) & kEndScreenKeys) || m_touch.down) {
         m_touch.down = 0;
         return SCREEN_DONE;
     }
@@ -140,7 +178,7 @@ void KorvanthApp::ShowUnsupportedResolutionMsg()
 
 void KorvanthApp::RunWriteTest()
 {
-    int existing = 0;
+    int existing = Settings::TestFile() ? 1 : 0;
     int wanted = kStorageTestFiles - existing;
     if (wanted < 1) {
         SetState(STATE_FREE_SPACE);

@@ -1,7 +1,8 @@
 // The application object on the memory display and the virtual clock: the
 // state walk from start-up to the menu, frame pacing, focus, the exit paths,
 // the end screen and the storage write test. The test moves the clock itself
-// and calls MainLoop as the platform's run loop would.
+// and calls MainLoop as the platform's run loop would. Its data (fonts,
+// interface texts, intro pictures) is made by the test writers.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -20,6 +21,8 @@
 #include "host/hostwindow.h"
 #include "host/hostoptions.h"
 #include "tools/lib/levelscfg_writer.h"
+#include "game/world/audiomanager.h"
+#include "tests/game/frontend/frontend_fixture.h"
 #include "tools/lib/nrv_writer.h"
 #include "game/world/levelsmanager.h"
 
@@ -35,7 +38,7 @@ struct KorvanthAppProbe {
         app->m_screenStep = 0;
         app->m_endStart = app->m_ticker();
     }
-    static void Keys(KorvanthApp* app, uint32_t keys) { app->m_keys = keys; }
+    static void Keys(KorvanthApp* app, uint32_t keys) { app->m_input.keyState = int32_t(keys); }
     static void Latch(KorvanthApp* app, int key) { app->m_keyLatch = key; }
     static LevelsManager* Levels(KorvanthApp* app) { return app->m_levels; }
     static LevelsGroup* Campaign(KorvanthApp* app, int c) { return c < app->m_campaignCount ? app->m_campaignGroups[c] : nullptr; }
@@ -57,6 +60,42 @@ protected:
         ASSERT_EQ(mkdir((m_dir + "/app").c_str(), 0777), 0);
         setenv("VORNAPP_SAVEPATH", (m_dir + "/data/").c_str(), 1);
         setenv("VORNAPPPATH", (m_dir + "/app/").c_str(), 1);
+        setenv("KRV_AUDIO", "null", 1);
+    }
+
+    void Write(std::string const& rel, std::vector<uint8_t> const& bytes) const
+    {
+        std::string full = m_dir + "/data/" + rel;
+        ASSERT_EQ(std::system(("mkdir -p \"$(dirname '" + full + "')\"").c_str()), 0);
+        FILE* f = std::fopen(full.c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        EXPECT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), f), bytes.size());
+        std::fclose(f);
+    }
+
+    // A picture of one colour (B, G, R) in the engine's NRV format.
+    void Picture(std::string const& rel, uint8_t b, uint8_t g, uint8_t r) const
+    {
+        NrvImage img;
+        img.format = 7;
+        img.width = img.height = 16;
+        for (int i = 0; i < 16 * 16; ++i)
+            img.pixels.insert(img.pixels.end(), {b, g, r});
+        std::vector<uint8_t> bytes;
+        std::string err;
+        ASSERT_TRUE(NrvEncode(img, 0, &bytes, &err)) << err;
+        Write(rel, bytes);
+    }
+
+    // The fonts, the interface texts and the intro pictures.
+    void WriteData() const
+    {
+        auto face = fronttest::TestFace();
+        for (char const* name : {"font12x16", "font16x20", "font20x28", "prop", "font12x16_", "font6x8"})
+            Write(std::string("data/fonts/") + name + ".fnt", face);
+        Write("data/lang0.bin", fronttest::Encode({fronttest::Language(U"English", {U"", U"LOADING"})}));
+        Picture("data/2dgfx/norva.png", 0, 0, 0xF8);
+        Picture("data/2dgfx/titlebackground.png", 0xF8, 0, 0);
     }
 
     void TearDown() override
@@ -69,8 +108,10 @@ protected:
 
     // Starts the platform with the application on a memory display; the
     // clock moves only when the test moves it.
-    void Start(int width = 480, int height = 320)
+    void Start(int width = 480, int height = 320, bool data = true)
     {
+        if (data)
+            WriteData();
         host::Options o;
         o.mode = host::MODE_HEADLESS;
         o.renderer = host::RENDERER_SOFTWARE;
@@ -98,11 +139,15 @@ protected:
         return host::FramesPresented() != before;
     }
 
-    // Passes until the state is `state` (at most n passes).
+    // Passes until the state is `state` (at most n passes); taps through
+    // the intro's pictures.
     bool RunTo(int32_t state, int n = 100)
     {
-        for (int i = 0; i < n && m_app->State() != state; ++i)
+        for (int i = 0; i < n && m_app->State() != state; ++i) {
+            if (m_app->State() == STATE_INTRO)
+                m_app->OnMouseButton(10, 10, 0, PPointerWord(0, 1));
             Pass();
+        }
         return m_app->State() == state;
     }
 
@@ -129,10 +174,11 @@ protected:
     KorvanthApp* m_app = nullptr;
 };
 
-TEST_F(AppTest, StartUpWalksIntroStorageChecksAndReachesTheMenuWithoutAnyData)
+TEST_F(AppTest, StartUpWalksIntroStorageChecksAndReachesTheMenu)
 {
     Start();
-    // No archive and no images: Init still succeeds, the images are not drawn.
+    // No archive and no shared images: Init still succeeds, the images are
+    // not drawn.
     for (int i = 0; i < SHARED_IMAGE_COUNT; ++i)
         EXPECT_EQ(GetSharedImage(i), nullptr);
     ASSERT_NE(PGetGlobals(), nullptr);
@@ -140,6 +186,8 @@ TEST_F(AppTest, StartUpWalksIntroStorageChecksAndReachesTheMenuWithoutAnyData)
 
     std::vector<int32_t> walk = {m_app->State()};
     for (int i = 0; i < 40; ++i) {
+        if (m_app->State() == STATE_INTRO)
+            m_app->OnMouseButton(10, 10, 0, PPointerWord(0, 1));
         Pass();
         if (m_app->State() != walk.back())
             walk.push_back(m_app->State());
@@ -147,8 +195,10 @@ TEST_F(AppTest, StartUpWalksIntroStorageChecksAndReachesTheMenuWithoutAnyData)
     std::vector<int32_t> expected = {STATE_PREPROCESS, STATE_INTRO,       STATE_WRITE_TEST, STATE_FREE_SPACE,
                                      STATE_INTRO,      STATE_NO_PROFILE,  STATE_MENU_OPEN,  STATE_MENU};
     EXPECT_EQ(walk, expected);
-    // The write test cleaned up after itself; the menu state keeps drawing.
+    // The write test cleaned up after itself; the menu music plays; the menu
+    // state keeps drawing.
     EXPECT_TRUE(DummyFiles().empty());
+    EXPECT_EQ(m_app->Sounds()->GetState(), AudioManager::STATE_RUNNING);
     EXPECT_TRUE(Pass());
     EXPECT_EQ(m_app->State(), STATE_MENU);
 }
@@ -185,6 +235,23 @@ TEST_F(AppTest, FirstStateReadsTheLevelCatalogueIntoItsGroups)
     EXPECT_EQ(KorvanthAppProbe::Arcade(m_app)->Count(), 1);
     EXPECT_EQ(KorvanthAppProbe::Multiplayer(m_app)->multiplayer, 1);
     EXPECT_EQ(KorvanthAppProbe::TimeAttack(m_app)->Count(), 0);
+}
+
+TEST_F(AppTest, IntroShowsEachPictureUntilItsTimeOrATap)
+{
+    Start();
+    for (int i = 0; i < 4; ++i)
+        Pass(); // level catalogue, the intro's services, write test, free space
+    ASSERT_EQ(m_app->State(), STATE_INTRO);
+    int frames = 0;
+    while (m_app->State() == STATE_INTRO && frames < 1000) {
+        Pass();
+        ++frames;
+    }
+    // Two seconds of the maker's picture, ten of the title, a frame each
+    // 25 ms, then the intro ends.
+    EXPECT_NEAR(frames, (2000 + 10000) / 25, 6);
+    EXPECT_EQ(m_app->State(), STATE_NO_PROFILE);
 }
 
 TEST_F(AppTest, StorageWriteTestMakesWhatIsMissingAndDeletesOneNameMore)
@@ -253,16 +320,29 @@ TEST_F(AppTest, FocusStopsTheTickerAndTheFramesAndTheFirstFrameComes40MsAfterItR
     uint32_t atLoss = m_app->Ticker()();
     m_app->OnEvent(PEVENT_FOCUS, 0, 0);
     EXPECT_TRUE(m_app->Ticker().IsStopped());
+    EXPECT_EQ(m_app->Sounds()->GetState(), AudioManager::STATE_PAUSED);
     for (int i = 0; i < 40; ++i)
         EXPECT_FALSE(Pass());
     m_app->OnEvent(PEVENT_FOCUS, 1, 1);
     EXPECT_FALSE(m_app->Ticker().IsStopped());
     EXPECT_EQ(m_app->Ticker()(), atLoss); // game time froze while away
+    EXPECT_EQ(m_app->Sounds()->GetState(), AudioManager::STATE_RUNNING);
     EXPECT_FALSE(Pass(39));
     EXPECT_TRUE(Pass(1));
     // A repeated focus event changes nothing.
     m_app->OnEvent(PEVENT_FOCUS, 1, 1);
     EXPECT_TRUE(Pass(25));
+}
+
+TEST_F(AppTest, MissingFontsEndTheRunAfterOneLoadingFrame)
+{
+    Start(480, 320, false);
+    EXPECT_FALSE(Pass()); // the level catalogue
+    EXPECT_FALSE(Pass()); // the intro cannot load the fonts
+    EXPECT_EQ(m_app->ExitStage(), EXIT_REQUESTED);
+    EXPECT_TRUE(Pass());
+    EXPECT_FALSE(Pass());
+    EXPECT_EQ(m_sysman->m_runState, PRUN_EXIT);
 }
 
 TEST_F(AppTest, FatalDataErrorDrawsOneMoreFrameThenEndsTheLoop)
@@ -332,15 +412,7 @@ TEST_F(AppTest, ExitEventReleasesOnceAndLaterCallsDoNothing)
 TEST_F(AppTest, EndScreenLeavesAfterFourSecondsOrOnInput)
 {
     // A 16 x 16 picture of one colour as the end screen.
-    ASSERT_EQ(mkdir((m_dir + "/data/data").c_str(), 0777), 0);
-    ASSERT_EQ(mkdir((m_dir + "/data/data/2dgfx").c_str(), 0777), 0);
-    NrvImage img;
-    img.format = 7;
-    img.width = img.height = 16;
-    for (int i = 0; i < 16 * 16; ++i)
-        img.pixels.insert(img.pixels.end(), {0x00, 0x00, 0xF8}); // B, G, R: red
-    std::string err;
-    ASSERT_TRUE(NrvWriteFile(m_dir + "/data/data/2dgfx/endscreen.png", img, 0, false, &err)) << err;
+    Picture("data/2dgfx/endscreen.png", 0, 0, 0xF8); // red
 
     Start();
     ASSERT_TRUE(RunTo(STATE_MENU));
