@@ -49,7 +49,7 @@ if [ -z "$number" ]; then
 fi
 status=0
 DISPLAY=":$number" KRV_EXE="$exe" KRV_RUN_DIR="$top/window" KRV_ARCHIVE="$archive" \
-  bash "$root/scripts/run.sh" --window --frames 60 --clock virtual > "$top/window.txt" 2>&1 || status=$?
+  bash "$root/scripts/run.sh" --window --frames 560 --clock virtual > "$top/window.txt" 2>&1 || status=$?
 [ "$status" = 0 ] || { cat "$top/window.txt"; fail "window run: exit status $status"; }
 check "$top/window" window
 grep -q "app: started on a 1024 x 600 display" "$log" || fail "window: not the 1024 x 600 window"
