@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The program as the README starts it (scripts/run.sh), with the demo archive:
 # headless where there is no display (on the demo event script), and in a
-# window on an Xvfb server of its own (ended by a frame limit). Each run must
+# window on an Xvfb server of its own (ended by a frame limit past the intro's
+# twelve seconds). Each run must
 # open the archive, reach the main-menu state, take the exit there and end
 # cleanly.
 #   run_program.sh KORVANTH DATA.VFS
