@@ -13,18 +13,17 @@
 #include <vector>
 
 #include "engine/platform/psystemmanager.h"
-#include "engine/runtime/pfile.h"
 #include "engine/runtime/pglobals.h"
 #include "engine/runtime/ptime.h"
-#include "game/world/korvanth.h"
-#include "host/hostevents.h"
-#include "host/hostwindow.h"
-#include "host/hostoptions.h"
-#include "tools/lib/levelscfg_writer.h"
 #include "game/world/audiomanager.h"
-#include "tests/game/frontend/frontend_fixture.h"
-#include "tools/lib/nrv_writer.h"
+#include "game/world/korvanth.h"
 #include "game/world/levelsmanager.h"
+#include "host/hostevents.h"
+#include "host/hostoptions.h"
+#include "host/hostwindow.h"
+#include "tests/game/frontend/frontend_fixture.h"
+#include "tools/lib/levelscfg_writer.h"
+#include "tools/lib/nrv_writer.h"
 
 struct KorvanthAppProbe {
     static void Enter(KorvanthApp* app, int32_t state, int32_t saved = 0)
@@ -237,23 +236,6 @@ TEST_F(AppTest, FirstStateReadsTheLevelCatalogueIntoItsGroups)
     EXPECT_EQ(KorvanthAppProbe::TimeAttack(m_app)->Count(), 0);
 }
 
-TEST_F(AppTest, IntroShowsEachPictureUntilItsTimeOrATap)
-{
-    Start();
-    for (int i = 0; i < 4; ++i)
-        Pass(); // level catalogue, the intro's services, write test, free space
-    ASSERT_EQ(m_app->State(), STATE_INTRO);
-    int frames = 0;
-    while (m_app->State() == STATE_INTRO && frames < 1000) {
-        Pass();
-        ++frames;
-    }
-    // Two seconds of the maker's picture, ten of the title, a frame each
-    // 25 ms, then the intro ends.
-    EXPECT_NEAR(frames, (2000 + 10000) / 25, 6);
-    EXPECT_EQ(m_app->State(), STATE_NO_PROFILE);
-}
-
 TEST_F(AppTest, StorageWriteTestMakesWhatIsMissingAndDeletesOneNameMore)
 {
     Start();
@@ -334,33 +316,30 @@ TEST_F(AppTest, FocusStopsTheTickerAndTheFramesAndTheFirstFrameComes40MsAfterItR
     EXPECT_TRUE(Pass(25));
 }
 
-TEST_F(AppTest, MissingFontsEndTheRunAfterOneLoadingFrame)
+TEST_F(AppTest, FatalPathsDrawOneLoadingFrameThenEndTheLoop)
 {
-    Start(480, 320, false);
-    EXPECT_FALSE(Pass()); // the level catalogue
-    EXPECT_FALSE(Pass()); // the intro cannot load the fonts
-    EXPECT_EQ(m_app->ExitStage(), EXIT_REQUESTED);
-    EXPECT_TRUE(Pass());
-    EXPECT_FALSE(Pass());
-    EXPECT_EQ(m_sysman->m_runState, PRUN_EXIT);
+    // Without fonts the intro cannot start; a data error is fatal too.
+    for (bool data : {false, true}) {
+        Start(480, 320, data);
+        if (data) {
+            ASSERT_TRUE(RunTo(STATE_MENU));
+            KorvanthAppProbe::Enter(m_app, STATE_DATA_ERROR);
+        } else {
+            EXPECT_FALSE(Pass()); // the level catalogue
+        }
+        EXPECT_FALSE(Pass());
+        EXPECT_EQ(m_app->ExitStage(), EXIT_REQUESTED);
+        EXPECT_TRUE(Pass()); // the one loading frame
+        EXPECT_EQ(m_sysman->m_runState, PRUN_RUNNING);
+        EXPECT_FALSE(Pass());
+        EXPECT_EQ(m_sysman->m_runState, PRUN_EXIT);
+        delete m_sysman;
+        m_sysman = nullptr;
+        host::EventServiceStop();
+    }
 }
 
-TEST_F(AppTest, FatalDataErrorDrawsOneMoreFrameThenEndsTheLoop)
-{
-    Start();
-    ASSERT_TRUE(RunTo(STATE_MENU));
-    KorvanthAppProbe::Enter(m_app, STATE_DATA_ERROR);
-    EXPECT_FALSE(Pass());
-    EXPECT_EQ(m_app->ExitStage(), EXIT_REQUESTED);
-    EXPECT_EQ(m_sysman->m_runState, PRUN_RUNNING);
-    EXPECT_TRUE(Pass()); // the one loading frame
-    EXPECT_EQ(m_app->ExitStage(), EXIT_FRAME_DRAWN);
-    EXPECT_EQ(m_sysman->m_runState, PRUN_RUNNING);
-    EXPECT_FALSE(Pass());
-    EXPECT_EQ(m_sysman->m_runState, PRUN_EXIT);
-}
-
-TEST_F(AppTest, MessagesWithoutTheirWindowReturnWhereTheyShould)
+TEST_F(AppTest, MessagesAndMissingScreensReturnWhereTheyShould)
 {
     Start();
     ASSERT_TRUE(RunTo(STATE_MENU));
@@ -370,22 +349,16 @@ TEST_F(AppTest, MessagesWithoutTheirWindowReturnWhereTheyShould)
         int32_t next;
     };
     Case const cases[] = {
-        {STATE_SAVE_ERROR, STATE_MENU, STATE_MENU},           {STATE_SAVE_ERROR, STATE_ENDING, STATE_ENDING},
-        {STATE_WRITE_FAILED, STATE_INTRO, STATE_FREE_SPACE}, {STATE_LOW_SPACE, STATE_INTRO, STATE_INTRO},
-        {STATE_SETTINGS_FAILED, STATE_MENU, STATE_MENU},     {STATE_RESOLUTION, STATE_PROFILES, STATE_PROFILES},
+        {STATE_SAVE_ERROR, STATE_ENDING, STATE_ENDING},       {STATE_WRITE_FAILED, STATE_INTRO, STATE_FREE_SPACE},
+        {STATE_LOW_SPACE, STATE_INTRO, STATE_INTRO},          {STATE_RESOLUTION, STATE_PROFILES, STATE_PROFILES},
+        // Screens that are not built yet lead back to the menu.
+        {STATE_GAME, STATE_ENDING, STATE_MENU_OPEN},          {STATE_PROFILES_OPEN, STATE_ENDING, STATE_MENU_OPEN},
     };
     for (Case const& c : cases) {
         KorvanthAppProbe::Enter(m_app, c.state, c.saved);
         Pass();
         EXPECT_EQ(m_app->State(), c.next) << c.state;
         EXPECT_EQ(m_app->ExitStage(), EXIT_NONE) << c.state;
-    }
-    // Screens that are not there yet lead back to the menu.
-    for (int32_t state : {STATE_LOAD_GAME, STATE_GAME, STATE_MP_OPEN, STATE_PROFILES_OPEN}) {
-        KorvanthAppProbe::Enter(m_app, state);
-        EXPECT_TRUE(Pass());
-        EXPECT_EQ(m_app->State(), STATE_MENU_OPEN) << state;
-        Pass();
     }
 }
 
@@ -457,6 +430,7 @@ TEST_F(AppTest, EndScreenLeavesAfterFourSecondsOrOnInput)
 
 TEST(AppOrientation, PortraitTurnsAQuarterToLandscape)
 {
+    // The half turn and the last quarter turn swap too (no orientation 7 or 11).
     int const turns[][2] = {{PDISPLAY_ORIENT_NORMAL, PDISPLAY_ORIENT_90},
                             {PDISPLAY_ORIENT_90, PDISPLAY_ORIENT_NORMAL},
                             {PDISPLAY_ORIENT_180, PDISPLAY_ORIENT_270},
