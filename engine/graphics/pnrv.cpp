@@ -75,6 +75,35 @@ bool ReadHeader(PStream& s, Header& h)
     return true;
 }
 
+// The least the data after the header must hold for an image of w x h:
+// extra block length, palette, pixel rows and alpha plane.
+int64_t LeastDataBytes(int fmt, int flags, int paletteCount, int w, int h)
+{
+    int64_t rowBytes = int64_t(w) * BytesPerStoredPixel(fmt);
+    if (!(flags & kNrvUnpadded))
+        rowBytes = (rowBytes + 3) & ~int64_t(3);
+    int64_t need = rowBytes * h;
+    if (flags & kNrvExtra)
+        need += (flags & kNrvPaeth) ? 5 : 4;
+    if (fmt <= 3 && paletteCount >= 1)
+        need += int64_t(paletteCount) * ((flags & kNrv3Byte) ? 3 : 4);
+    if (flags & kNrvAlpha)
+        need += int64_t(w) * h;
+    return need;
+}
+
+// Bytes left in s, or -1 when the stream cannot tell.
+int64_t Remaining(PStream& s)
+{
+    if (!s.CanSeek())
+        return -1;
+    long size = s.Size();
+    long pos = s.Seek(0, 1);
+    if (size < 0 || pos < 0 || pos > size)
+        return -1;
+    return int64_t(size) - pos;
+}
+
 // Resources of one load, released on every exit.
 struct NrvLoad {
     PPalette* palette = nullptr;
@@ -116,6 +145,12 @@ int PSurface::LoadNRV(PStream& s, int x, int y, int w, int h, PGraphicsFormat fm
     if (!(flags & kNrvUnpadded))
         rowBytes64 = (rowBytes64 + 3) & ~int64_t(3);
     const int rowBytes = int(rowBytes64);
+
+    // A stream that knows its size and holds less than the image needs is
+    // refused before anything is allocated for the image.
+    int64_t left = Remaining(s);
+    if (left >= 0 && left < LeastDataBytes(fmt, flags, paletteCount, w, h))
+        return Fail("data too short for the declared image");
 
     NrvLoad L;
     if (!pixels) {
@@ -307,6 +342,15 @@ PSurface* PSurface::CreateFromNRV(PStream& s, int loadFlags)
     PSurfaceFormat f = h.format <= 3   ? PSURFACE_INDEX8
                        : h.format <= 6 ? PSURFACE_RGB565
                                        : PTrueColourFormat(loadFlags);
+    if (h.width <= 0 || h.height <= 0 || h.width > kPSurfaceMaxSide || h.height > kPSurfaceMaxSide) {
+        Fail("refused image size");
+        return nullptr;
+    }
+    int64_t left = Remaining(s);
+    if (left >= 0 && left < LeastDataBytes(h.format, h.flags, h.paletteCount, h.width, h.height)) {
+        Fail("data too short for the declared image");
+        return nullptr;
+    }
     PSurface* surf = AllocSurface(h.width, h.height, f, loadFlags);
     if (!surf)
         return nullptr;
