@@ -32,19 +32,36 @@ struct Input {
 // stride (4 components of 4 bytes, stride up to 64).
 constexpr size_t kArrayBytes = 65536 * 64 + 64;
 
+// Draw sizes are kept small so that one input runs in well under a
+// millisecond: a display of at most 32 x 32 pixels (viewports and vertices
+// still go anywhere) and at most 192 vertices a draw.
+constexpr int kMaxSide = 32;
+constexpr int kMaxVertices = 192;
+// The part of the client memory that each input seeds; the rest keeps a fixed
+// pattern.
+constexpr size_t kSeededBytes = 4096;
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static std::vector<uint8_t> memory(kArrayBytes);
+    static std::vector<uint8_t> memory = [] {
+        std::vector<uint8_t> m(kArrayBytes);
+        uint32_t seed = 1;
+        for (auto& b : m) {
+            seed = seed * 1103515245u + 12345u;
+            b = uint8_t(seed >> 16);
+        }
+        return m;
+    }();
     Input in{data, size};
-    // The client memory: a pattern seeded by the input.
+    // The start of the client memory: a pattern seeded by the input.
     uint32_t seed = in.U16();
-    for (size_t i = 0; i < memory.size(); ++i) {
+    for (size_t i = 0; i < kSeededBytes; ++i) {
         seed = seed * 1103515245u + 12345u;
         memory[i] = uint8_t(seed >> 16);
     }
-    int w = 1 + int(in.U8() % 96), h = 1 + int(in.U8() % 96);
+    int w = 1 + int(in.U8() % kMaxSide), h = 1 + int(in.U8() % kMaxSide);
     MemoryDisplay display(w, h);
     PDisplayProperties info{};
     info.width = w;
@@ -66,7 +83,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                                         {GL_ALPHA, GL_UNSIGNED_BYTE},         {GL_LUMINANCE, GL_UNSIGNED_BYTE}};
     uint32_t names[4] = {0, 0, 0, 0};
     sw->glGenTextures(4, names);
-    uint16_t indices[512];
+    uint16_t indices[kMaxVertices];
     for (int step = 0; step < 64 && in.n; ++step) {
         switch (in.U8() % 16) {
         case 0:
@@ -142,14 +159,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         }
         case 12:
         case 13: {
-            int count = int(in.U16() % 512);
+            int count = int(in.U16() % (kMaxVertices + 1));
             for (int i = 0; i < count; ++i)
                 indices[i] = uint16_t(in.U16());
             GLenum mode = GLenum(in.U8() % 8);
             if (in.U8() & 1) {
                 gles.glDrawElements(mode, count, GL_UNSIGNED_SHORT, indices);
             } else {
-                uint8_t bytes[512];
+                uint8_t bytes[kMaxVertices];
                 for (int i = 0; i < count; ++i)
                     bytes[i] = uint8_t(indices[i]);
                 gles.glDrawElements(mode, count, GL_UNSIGNED_BYTE, bytes);
@@ -157,7 +174,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             break;
         }
         case 14:
-            gles.glDrawArrays(GLenum(in.U8() % 8), int32_t(in.U16()) - 100, int32_t(in.U16() % 1100));
+            gles.glDrawArrays(GLenum(in.U8() % 8), int32_t(in.U16() % (65536 - kMaxVertices)) - 100,
+                              int32_t(in.U16() % (kMaxVertices + 1)));
             break;
         default:
             sw->glClearDepthx(in.I32());

@@ -168,6 +168,21 @@ void ServerDiscoveryImp::endQuery(bool ok)
     notify(MSG_SERVER_LIST, ok ? STATUS_OK : STATUS_FAILED);
 }
 
+void ServerDiscoveryImp::redirectTarget(const PURI& now, const char* location, PURI& target)
+{
+    if (location[0] == '/') {
+        // A path on the same server.
+        char url[600];
+        if (now.Port() > 0)
+            std::snprintf(url, sizeof url, "http://%s:%d%.500s", now.Host(), now.Port(), location);
+        else
+            std::snprintf(url, sizeof url, "http://%s%.500s", now.Host(), location);
+        target.Set(url);
+    } else {
+        target.Set(location);
+    }
+}
+
 bool ServerDiscoveryImp::followRedirect()
 {
     const PHTTPHeaders::Entry* loc = m_request->Response()->Headers().GetHeader(PHTTP_LOCATION);
@@ -180,18 +195,7 @@ bool ServerDiscoveryImp::followRedirect()
         return false;
     }
     PURI target;
-    if (loc->value[0] == '/') {
-        // A path on the same server.
-        char url[600];
-        const PURI& now = m_request->Uri();
-        if (now.Port() > 0)
-            std::snprintf(url, sizeof url, "http://%s:%d%.500s", now.Host(), now.Port(), loc->value);
-        else
-            std::snprintf(url, sizeof url, "http://%s%.500s", now.Host(), loc->value);
-        target.Set(url);
-    } else {
-        target.Set(loc->value);
-    }
+    redirectTarget(m_request->Uri(), loc->value, target);
     if (m_request->Reset(PHTTPRequest::POST, target) != 0)
         return false;
     m_request->SetBody(m_body);

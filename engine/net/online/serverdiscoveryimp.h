@@ -58,8 +58,13 @@ public:
     // holds a value that cannot be sent or the query would not fit.
     static int buildQuery(const ServerFilter& filter, unsigned char* out256);
     bool queryRunning() const { return m_request != nullptr; }
+    // The address a redirect's Location leads to from the address now asked:
+    // a path ("/...") on the same server, else the Location as it is.
+    static void redirectTarget(const PURI& now, const char* location, PURI& target);
 
 private:
+    // The fuzz target of the reply parser feeds the reply buffer directly.
+    friend struct ServerListProbe;
     struct Server {
         char name[65];
         char description[129];
