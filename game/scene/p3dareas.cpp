@@ -4,6 +4,7 @@
 // inside the view frustum.
 #include "game/scene/p3dareas.h"
 
+#include <cstring>
 #include <initializer_list>
 
 #include "engine/runtime/palloc.h"
@@ -249,8 +250,7 @@ int P3DAnim::CreateAreaClipOptimizationArray(P3DOctantTable& t, int dimX, int di
     t.cells = static_cast<uint16_t*>(PAlloc(int(n * 2)));
     if (!t.cells)
         return 0;
-    for (int64_t i = 0; i < n; i++)
-        t.cells[i] = 65535;
+    std::memset(t.cells, 0xFF, size_t(n) * 2); // every cell 65535: no area
     t.dimX = uint16_t(dimX);
     t.dimY = uint16_t(dimY);
     t.dimZ = uint16_t(dimZ);

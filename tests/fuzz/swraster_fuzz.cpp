@@ -34,9 +34,9 @@ constexpr size_t kArrayBytes = 65536 * 64 + 64;
 
 // Draw sizes are kept small so that one input runs in well under a
 // millisecond: a display of at most 32 x 32 pixels (viewports and vertices
-// still go anywhere) and at most 192 vertices a draw.
+// still go anywhere) and at most 96 vertices a draw.
 constexpr int kMaxSide = 32;
-constexpr int kMaxVertices = 192;
+constexpr int kMaxVertices = 96;
 // The part of the client memory that each input seeds; the rest keeps a fixed
 // pattern.
 constexpr size_t kSeededBytes = 4096;
