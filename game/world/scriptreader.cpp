@@ -208,7 +208,6 @@ LineDefinition* LineDefinition::CopyInstance() const
     if (!c)
         return nullptr;
     c->command = command;
-    c->command.Copy();
     c->valueTypes = valueTypes;
     c->ownDefinitionNames = ownDefinitionNames;
     c->isArray = isArray;
@@ -449,9 +448,7 @@ Definition* Definition::CopyInstance() const
     if (!c)
         return nullptr;
     c->type = type;
-    c->type.Copy();
     c->name = name;
-    c->name.Copy();
     c->content = content;
     c->hasContent = hasContent;
     if (!c->CopyExpectedLinesOf(*this))
@@ -734,78 +731,70 @@ size_t FindTemplateBody(std::string const& text, std::string const& name)
 void ScriptReader::PreprocessTemplates()
 {
     int expansions = 0;
-    bool again = true;
-    while (again) {
-        again = false;
-        size_t pos = 0, afterPrevious = 0;
-        Token t;
-        while (NextToken(content, pos, t)) {
-            if (!TokenIs(content, t, "template")) {
-                afterPrevious = pos;
-                continue;
-            }
-            Token name;
-            if (!NextToken(content, pos, name))
-                break;
-            size_t afterName = pos;
-            size_t peek = pos;
-            Token next;
-            if (NextToken(content, peek, next) && content[next.begin] == '{') {
-                afterPrevious = afterName; // a definition: its body is scanned on
-                continue;
-            }
-            if (!TemplateName(content, name, textErrors))
-                return;
-            if (++expansions > ScriptLimits::kMaxExpansions) {
-                textErrors.Report("more than %d template uses expanded (a template that uses itself?)",
-                                  ScriptLimits::kMaxExpansions);
-                return;
-            }
-            std::string nameText(content, name.begin, name.Length());
-            std::string body;
-            size_t bodyAt = FindTemplateBody(content, nameText);
-            if (bodyAt != std::string::npos)
-                ReadGroup(content, bodyAt, body);
-            else
-                textErrors.Report("template \"%s\" is used but not defined", nameText.c_str());
-            if (content.size() - (name.end - afterPrevious) + body.size() > ScriptLimits::kMaxText) {
-                textErrors.Report("script grows beyond %u bytes by its templates", unsigned(ScriptLimits::kMaxText));
-                return;
-            }
-            content.replace(afterPrevious, name.end - afterPrevious, body);
-            again = true;
-            break;
+    size_t pos = 0, afterPrevious = 0;
+    Token t;
+    while (NextToken(content, pos, t)) {
+        if (!TokenIs(content, t, "template")) {
+            afterPrevious = pos;
+            continue;
         }
+        Token name;
+        if (!NextToken(content, pos, name))
+            break;
+        size_t afterName = pos;
+        size_t peek = pos;
+        Token next;
+        if (NextToken(content, peek, next) && content[next.begin] == '{') {
+            afterPrevious = afterName; // a definition: its body is scanned on
+            continue;
+        }
+        if (!TemplateName(content, name, textErrors))
+            return;
+        if (++expansions > ScriptLimits::kMaxExpansions) {
+            textErrors.Report("more than %d template uses expanded (a template that uses itself?)",
+                              ScriptLimits::kMaxExpansions);
+            return;
+        }
+        std::string nameText(content, name.begin, name.Length());
+        std::string body;
+        size_t bodyAt = FindTemplateBody(content, nameText);
+        if (bodyAt != std::string::npos)
+            ReadGroup(content, bodyAt, body);
+        else
+            textErrors.Report("template \"%s\" is used but not defined", nameText.c_str());
+        if (content.size() - (name.end - afterPrevious) + body.size() > ScriptLimits::kMaxText) {
+            textErrors.Report("script grows beyond %u bytes by its templates", unsigned(ScriptLimits::kMaxText));
+            return;
+        }
+        content.replace(afterPrevious, name.end - afterPrevious, body);
+        // Everything before the insertion holds no use any more: the scan
+        // goes on with the inserted group, so uses inside it expand too.
+        pos = afterPrevious;
     }
 }
 
 void ScriptReader::RemoveTemplateDefinitions()
 {
-    bool again = true;
-    while (again) {
-        again = false;
-        size_t pos = 0, afterPrevious = 0;
-        Token t;
-        while (NextToken(content, pos, t)) {
-            if (!TokenIs(content, t, "template")) {
-                afterPrevious = pos;
-                continue;
-            }
-            size_t p = pos;
-            Token name, next;
-            if (!NextToken(content, p, name))
-                break;
-            size_t bodyAt = p;
-            if (!NextToken(content, p, next) || content[next.begin] != '{') {
-                afterPrevious = pos;
-                continue;
-            }
-            std::string body;
-            ReadGroup(content, bodyAt, body);
-            content.erase(afterPrevious, bodyAt - afterPrevious);
-            again = true;
-            break;
+    size_t pos = 0, afterPrevious = 0;
+    Token t;
+    while (NextToken(content, pos, t)) {
+        if (!TokenIs(content, t, "template")) {
+            afterPrevious = pos;
+            continue;
         }
+        size_t p = pos;
+        Token name, next;
+        if (!NextToken(content, p, name))
+            break;
+        size_t bodyAt = p;
+        if (!NextToken(content, p, next) || content[next.begin] != '{') {
+            afterPrevious = pos;
+            continue;
+        }
+        std::string body;
+        ReadGroup(content, bodyAt, body);
+        content.erase(afterPrevious, bodyAt - afterPrevious);
+        pos = afterPrevious; // nothing before this point is a definition
     }
 }
 

@@ -40,12 +40,12 @@ struct ScriptLimits {
     static constexpr size_t kLineToken = 127;     // tokens and strings read for lines
     static constexpr size_t kTemplateToken = 63;  // names read by the template passes
     static constexpr int kMaxExpansions = 2048;   // template uses expanded in one script
-    static constexpr size_t kMaxText = 4u << 20;  // script text, also after expansion
+    static constexpr size_t kMaxText = 1u << 20;  // script text, also after expansion
     static constexpr long kMaxBinary = 16l << 20; // compiled script file
     // Array elements of one script, nested ones included: every element holds
     // a copy of its keywords' schema, so this bounds the memory a small
     // malformed script can claim.
-    static constexpr int kMaxElements = 8192;
+    static constexpr int kMaxElements = 4096;
 };
 
 // Problems the text reader met (overlong tokens, strings without quotes,

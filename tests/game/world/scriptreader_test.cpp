@@ -186,6 +186,11 @@ TEST(ScriptText, RunawayInputEndsWithAnError)
     EXPECT_EQ(str.Line("name")->GetValue_str(0)->Length(), 127u);
     TextScript open("define blk { name }");
     EXPECT_GT(open.r.textErrors.count, 0);
+
+    // Arrays hold the script's element budget at most.
+    TextScript many("define blk { list 70000 { } }");
+    EXPECT_GT(many.r.textErrors.count, 0);
+    EXPECT_EQ(many.Line("list")->definitionRef->ArrayCount(), ScriptLimits::kMaxElements);
 }
 
 // ---------------------------------------------------------------------------
