@@ -31,8 +31,6 @@ void ApplyModel(GLES* gl, const P3DModel* m)
     gl->glRotatex(m->RotY(), 0, kOne, 0);
     gl->glRotatex(m->RotX(), kOne, 0, 0);
     gl->glRotatex(m->RotZ(), 0, 0, kOne);
-    if (m->freeRotation)
-        gl->glRotatex(m->freeAngle, 0, 0, kOne);
 }
 
 void Hint(GLES* gl, uint32_t mode)

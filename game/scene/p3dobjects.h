@@ -90,10 +90,6 @@ public:
     uint32_t flags = 0;
     int32_t drawStamp = 0;    // the scene's stamp when last drawn
     uint8_t hidden = 0;       // set through a free channel: not drawn
-    // Free rotation (a spinning rotor): while set, the model is turned by
-    // freeAngle (16.16 degrees) about its own Z axis after its tracks.
-    uint8_t freeRotation = 0;
-    int32_t freeAngle = 0;
 };
 
 class P3DNullPoint {

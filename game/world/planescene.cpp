@@ -3,6 +3,7 @@
 #include "engine/runtime/palloc.h"
 #include "engine/runtime/ptext.h"
 #include "game/scene/p3danim.h"
+#include "game/scene/p3dchannel.h"
 #include "game/scene/p3dgameengine.h"
 #include "game/scene/p3dmeshlink.h"
 #include "game/scene/p3dsceneunit.h"
@@ -98,14 +99,18 @@ void PlaneScene::AddRotor(P3DGameEngine* engine, int index, const char* nullName
     if (!r)
         return;
     rotors.push_back(r);
+    rotorSpins.push_back(nullptr);
     P3DNullPoint* n = scene && nullName ? scene->GetNullPointerByName(nullName) : nullptr;
     if (!n)
         return;
     r->Disable();
     n->PlugScene(r);
     if (r->anim && r->anim->modelCount > 0 && r->anim->models[0]) {
-        r->anim->models[0]->freeRotation = 1;
-        r->anim->models[0]->freeAngle = 0;
+        P3DModel* blade = r->anim->models[0];
+        P3DFreeChannel* spin = r->GetFreeChannelPtr(r->AddFreeChannel(&blade->tracks[kTrackRotZ], blade));
+        if (spin)
+            spin->value = 0;
+        rotorSpins.back() = spin;
     }
 }
 
@@ -209,11 +214,10 @@ void PlaneScene::UpdateLODscene(const PPlane3* plane)
 
 void PlaneScene::RotateRotor(int i, int angle)
 {
-    if (i < 0 || i >= int(rotors.size()))
+    if (i < 0 || i >= int(rotorSpins.size()) || !rotorSpins[size_t(i)])
         return;
-    P3DAnim* a = rotors[size_t(i)]->anim;
-    if (a && a->modelCount > 0 && a->models[0])
-        a->models[0]->freeAngle = int32_t(uint32_t(a->models[0]->freeAngle) + uint32_t(angle));
+    P3DFreeChannel* spin = rotorSpins[size_t(i)];
+    spin->value = int32_t(uint32_t(spin->value) + uint32_t(angle));
 }
 
 void PlaneScene::SetFlapsDegree(int d)

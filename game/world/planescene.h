@@ -38,7 +38,9 @@ public:
     void AddUnit(P3DGameEngine* engine, P3DAnim* level, const char* nullName, const PVector3& position,
                  const PVector3& angles);
     // Appends a unit of the rotor scene; plugged on the aircraft's null
-    // point of that name when there is one, its first model set spinning.
+    // point of that name when there is one, its first model spinning about
+    // its Z axis through a free channel of that unit (so every aircraft's
+    // rotors turn on their own although they share the rotor scene).
     void AddRotor(P3DGameEngine* engine, int sceneIndex, const char* nullName);
     // A name beginning "NULL" means the part is missing.
     void DefineFlapLeft(P3DGameEngine* engine, const char* name);
@@ -68,6 +70,7 @@ public:
     P3DNullPoint* null = nullptr;
     uint8_t flapLeftPresent = 0, flapRightPresent = 0, rudderPresent = 0;
     std::vector<P3DSceneUnit*> rotors; // units stay with the scene manager
+    std::vector<P3DFreeChannel*> rotorSpins; // per rotor, null when not plugged
     std::vector<std::unique_ptr<PlaneScene>> lods;
     PlaneScene* current = this;
     std::vector<int32_t> lodDistances;

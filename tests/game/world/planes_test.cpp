@@ -226,9 +226,7 @@ TEST_F(PlanesInLevel, ModelPartsAndLevelsOfDetail)
     EXPECT_EQ(Fx(30), null->tracks[kTrackRotX].value); // roll on the sixth track
     EXPECT_EQ(Fx(10), null->tracks[kTrackRotZ].value); // pitch on the fifth
     ASSERT_EQ(2u, ps.rotors.size());
-    P3DAnim* rotorScene = ps.rotors[0]->anim;
-    ASSERT_NE(nullptr, rotorScene);
-    EXPECT_EQ(1, rotorScene->models[0]->freeRotation);
+    ASSERT_NE(nullptr, ps.rotorSpins[1]);
 
     // Flaps turn opposite ways and stop at 70 degrees; the rudder is NULL.
     ASSERT_NE(nullptr, ps.flapLeft);
@@ -315,12 +313,17 @@ TEST_F(PlanesInLevel, AircraftKeepsItsModelUpToDate)
     PPlane3 near{0, 0, 0x10000, Fx(2)};
     plane.UpdateLODlevel(&near);
     plane.throttle = 40;
-    P3DModel* blade = plane.model->rotors[0]->anim->models[0];
-    int32_t before = blade->freeAngle;
+    // Each rotor turns on its own channel although the rotors share their
+    // scene, and another aircraft of the type leaves them alone.
+    MyAirplane other(nullptr, nullptr);
+    other.Init(0);
+    ASSERT_EQ(1, pm.SetNewPlaneOnScene(0, other.model.get(), level, "Null_Player", PVector3(), PVector3(), 0));
+    int32_t before = plane.model->rotorSpins[0]->value;
     plane.UpadteRotors();
+    other.UpadteRotors();
     EXPECT_EQ(0x190900 + 20 * 0x8000, plane.rotorAngle);
-    // Both rotors of the model play the one rotor scene.
-    EXPECT_EQ(before + 2 * plane.rotorAngle, blade->freeAngle);
+    EXPECT_EQ(before + plane.rotorAngle, plane.model->rotorSpins[0]->value);
+    EXPECT_EQ(before + plane.rotorAngle, plane.model->rotorSpins[1]->value);
     plane.state = MyAirplane::kStateFiring;
     plane.UpdateFireEffect(3, 0);
     EXPECT_EQ(0, plane.model->gunFires[0]->hidden);
