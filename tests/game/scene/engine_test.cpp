@@ -7,6 +7,7 @@
 #include <random>
 #include <tuple>
 
+#include "game/scene/p3dchannel.h"
 #include "game/scene/p3dgameengine.h"
 #include "game/scene/p3dlods.h"
 #include "game/scene/p3dsceneunit.h"
@@ -487,6 +488,33 @@ TEST_F(Engine, UnitPluggedIntoItsOwnSceneIsCut)
     EXPECT_EQ(1, Count(1));
     u->Refresh();
     Global(a->nulls[0]); // terminates
+}
+
+TEST_F(Engine, HiddenFreeChannelKeepsItsModelUndrawn)
+{
+    PamScene level;
+    level.nulls.resize(1);
+    level.nulls[0].name = "slot";
+    Place(level.nulls[0].tracks, {0, 0, -10});
+    PamScene plane;
+    plane.meshes = {"box1", "box2"};
+    plane.models = {At(0, 0, 0, 0), At(1, 0, 0, 0)};
+    int li = Add(level), pi = Add(plane);
+    engine->GetAnimationPtr(li)->SetModelClipFrustum(true);
+    engine->AddSceneUnit(li, 0, 0, 0, 0, 0, 0);
+    P3DSceneUnit* u = engine->AddSceneUnit(pi, 0, 0, 0, 0, 0, 0);
+    u->Disable(); // drawn only where it is plugged
+    engine->GetAnimationPtr(li)->nulls[0]->PlugScene(u);
+    P3DModel* flash = engine->GetAnimationPtr(pi)->models[1];
+    P3DFreeChannel* c = u->GetFreeChannelPtr(u->AddFreeChannel(&flash->tracks[kTrackRotZ], flash));
+    ASSERT_NE(nullptr, c);
+    c->hidden = 1;
+    Frame();
+    EXPECT_EQ(1, Count(1));
+    EXPECT_EQ(0, Count(2));
+    c->hidden = 0;
+    Frame();
+    EXPECT_EQ(1, Count(2));
 }
 
 TEST_F(Engine, ViewPlanesForTheGame)
