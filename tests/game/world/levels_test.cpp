@@ -10,6 +10,7 @@
 #include "game/world/levelsmanager.h"
 #include "tools/lib/levelscfg_writer.h"
 #include "tools/tool_runner.h"
+#include "tests/game/world/world_fixture.h"
 
 namespace {
 
@@ -193,6 +194,36 @@ TEST(LevelCatalogue, ArcadeSettings)
     g.map = 1;
     EXPECT_FALSE(g.IsArrowEnabled(S::SET_MAP, S::ARROW_RIGHT, 3, 2, 4));
     EXPECT_FALSE(g.IsArrowEnabled(S::SET_AIRCRAFT, S::ARROW_LEFT, 1, 2, 4));
+}
+
+TEST(LevelWindow, DrawsItsSlotsWithIconsOnTheSoftwareRenderer)
+{
+    worldtest::DataDir dir;
+    std::string icon = dir.path + "/data/2dgfx/mission_icons/campaign_1_1.png";
+    ASSERT_EQ(std::system(("mkdir -p '" + icon.substr(0, icon.rfind('/')) + "'").c_str()), 0);
+    ASSERT_TRUE(worldtest::SaveFrame(icon, std::vector<uint32_t>(48 * 48, 0x00FF00), 48, 48));
+    worldtest::SoftContext sc(240, 160);
+    ASSERT_NE(sc.ctx, nullptr);
+    LevelsManager m(sc.ctx, nullptr, nullptr);
+    ASSERT_TRUE(m.AddHeaderConfig(sc.ctx, 1, "a", 0, 0, 0, "s", 0, 0, 0, 0, 0, 0, 0));
+    ASSERT_TRUE(m.AddHeaderConfig(sc.ctx, 2, "b", 0, 0, 1, "s", 0, 0, 0, 0, 0, 0, 0));
+    ASSERT_NE(m.GetRecord(0)->icon, nullptr);
+    EXPECT_EQ(m.GetRecord(1)->icon, nullptr);
+    LevelsGroup* g = m.AddLevelsGroup(LevelsManager::SINGLEPLAYER, 0);
+    g->DrawLevelsWindow(nullptr, PRect{0, 0, 240, 160}, 1, 0, 0, false);
+    std::vector<uint32_t> px = sc.Read();
+    auto at = [&](int x, int y) { return px[size_t(y) * 240 + size_t(x)]; };
+    // The first slot: dark outline, icon (48 x 48, box 48 x 48) at x + 6,
+    // centred; the second (locked) is shaded.
+    PRect first = g->GetLevelConfig(0)->slot;
+    EXPECT_GT((at(first.x, first.y) >> 16) & 0xFF, (at(first.x, first.y) >> 8) & 0xFF);
+    EXPECT_EQ(at(first.x + 6 + 24, first.y + first.height / 2) & 0xFF00FF, 0u);
+    EXPECT_GT((at(first.x + 6 + 24, first.y + first.height / 2) >> 8) & 0xFF, 0xF0u);
+    PRect second = g->GetLevelConfig(1)->slot;
+    EXPECT_NE(at(second.x + 30, second.y + 30), at(first.x + first.width - 10, first.y + first.height - 10));
+    EXPECT_EQ(g->DrawArcadeLevelsWindow(nullptr, PRect{0, 0, 240, 160}, nullptr, 0, nullptr, 0, 1, 4, nullptr,
+                                        nullptr, 5, 5, false, true),
+              0);
 }
 
 class LevelsTool : public tooltest::ScratchTest {};
