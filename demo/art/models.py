@@ -171,8 +171,17 @@ def terrain_tile(kind, ti, tj, step):
     return m
 
 
+def keel(m, tex, depth=1.0):
+    """A small closed box under the water line: it gives a flat mesh some
+    height, so that its model is placed in the area cells (a model of no
+    height is in none and never drawn). The opaque water hides it."""
+    uv = lambda p, n: (0.5, 0.5)
+    m.box(-1.0, -depth, -1.0, 1.0, -0.02, 1.0, tex, uv)
+
+
 def sea_tile(step=25.0, size=200.0, y=0.0):
     m = Mesh()
+    keel(m, "sea.png")
     n = int(size / step)
     for i in range(n):
         for j in range(n):
@@ -186,6 +195,7 @@ def outer_sea():
     """A frame of sea around the play area, a little below the tiles."""
     m = Mesh()
     big, inner, y = 1200.0, HALF, -0.05
+    keel(m, "sea.png", 2.0)
     rects = [(-big, -big, big, -inner), (-big, inner, big, big), (-big, -inner, -inner, inner), (inner, -inner, big, inner)]
     for x0, z0, x1, z1 in rects:
         nx, nz = max(1, int((x1 - x0) / 100)), max(1, int((z1 - z0) / 100))
@@ -199,9 +209,10 @@ def outer_sea():
 
 
 def sky_dome(radius=380.0, seg=16, rings=6):
-    """A dome seen from inside: v runs from the horizon band (0.22) to the top."""
+    """A dome seen from inside: v runs from the horizon band (0.22) to the top;
+    below the horizon a skirt of haze reaches down past the far end of the sea."""
     m = Mesh()
-    rows = [(-30.0, 0.0)] + [(math.sin(math.radians(90.0 * k / rings)) * radius * 0.55, 0.22 + 0.78 * k / rings)
+    rows = [(-160.0, 0.0)] + [(math.sin(math.radians(90.0 * k / rings)) * radius * 0.55, 0.22 + 0.78 * k / rings)
                              for k in range(rings + 1)]
     for k in range(len(rows) - 1):
         y0, v0 = rows[k]
@@ -217,9 +228,9 @@ def sky_dome(radius=380.0, seg=16, rings=6):
             u0, u1 = i / seg, (i + 1) / seg
             # inward: seen from the centre the quad turns counter-clockwise
             if r1 > 1e-6:
-                m.quad(p00, p10, p11, p01, "sky.png", ((u0, v0), (u0, v1), (u1, v1), (u1, v0)))
+                m.quad(p00, p01, p11, p10, "sky.png", ((u0, v0), (u1, v0), (u1, v1), (u0, v1)))
             else:
-                m.tri(p00, p10, p01, "sky.png", ((u0, v0), (u0, v1), (u1, v0)))
+                m.tri(p00, p01, p10, "sky.png", ((u0, v0), (u1, v0), (u0, v1)))
     return m
 
 
