@@ -201,8 +201,8 @@ def bomb_skin():
     """The menu bomb's skin: columns run along the bomb, rows around it. The
     labels are printed over columns 85-195, rows 75-240, so that part stays
     plain and dark."""
-    defs = turbulence("bs", "0.03 0.01", 3, 13, tint_matrix(0.36, 0.40, 0.20, 0.35, 0.75))
-    b = '<rect width="256" height="256" fill="%s"/><rect width="256" height="256" filter="url(#bs)" opacity="0.7"/>' % OLIVE
+    defs = turbulence("bs", "0.03 0.01", 3, 13, tint_matrix(0.24, 0.27, 0.13, 0.35, 0.75))
+    b = '<rect width="256" height="256" fill="#353b1a"/><rect width="256" height="256" filter="url(#bs)" opacity="0.25"/>'
     for x, w, c in ((0, 24, "#3a4120"), (48, 10, "#d9a520"), (214, 10, "#d9a520"), (236, 20, "#3a4120")):
         b += '<rect x="%d" y="0" width="%d" height="256" fill="%s"/>' % (x, w, c)
     for x in (30, 70, 206, 230):
@@ -301,8 +301,8 @@ def selector():
 
 def engine_logo():
     b = plate(2, 2, 252, 60, 10, "#14181c")
-    b += poly([(20, 16), (34, 48), (48, 16), (42, 16), (34, 36), (26, 16)], "url(#amber)")
-    b += text(148, 41, "VORN ENGINE", 23, WHITE, extra='letter-spacing="3"')
+    b += '<circle cx="34" cy="32" r="18" fill="none" stroke="url(#amber)" stroke-width="3"/>' + star(34, 32, 13, "url(#amber)")
+    b += text(150, 40, "VORN ENGINE", 21, WHITE, extra='letter-spacing="2"')
     return doc(256, 64, b)
 
 
