@@ -2,8 +2,10 @@
 
 Axes: nose toward -Z, up +Y, right wing +X; about 1.7 to 2.0 units long.
 Each aircraft N has, under data/planes/planeN/:
-  models/pN_body, pN_flapL, pN_flapR, pN_rudder (the elevator, hinge at the
-  origin), pN_gunfire, pN_prop (static blades), pN_prop_run (spinning disc),
+  models/pN_body, pN_flapL, pN_flapR (ailerons hinged along X through their
+  origin), pN_rudder (hinged on the upright axis through its origin),
+  pN_gunfire (a flash along -Z), pN_prop (static blades turning about Z),
+  pN_prop_run (spinning disc),
   pNl_body, pNl_gunfire (the distant copy);
   scenes/planeN.pam, planeN_lod1.pam (nulls WingR, WingL, Rotor1),
   pN_rotor_run.pam and pN_rotor_menu.pam (the propeller as the first model);
@@ -115,10 +117,10 @@ def tail(m, p, tex):
     L = p["length"]
     zt = L / 2 - 0.26
     for side in (-1, 1):
-        wing(m, p, tex, side, 0.02, p["tail_span"] / 2, zt, 0.17, 0.11, 0.02, 0, 0.03, 0.02)
+        wing(m, p, tex, side, 0.02, p["tail_span"] / 2, zt, 0.24, 0.15, 0.02, 0, 0.03, 0.02)
     # the fin
     uv = lambda q, n: skin_uv(q, n)
-    pts = [(0, 0.05, L / 2 - 0.32), (0, 0.05, L / 2 - 0.02), (0, 0.30, L / 2 - 0.04), (0, 0.30, L / 2 - 0.14)]
+    pts = [(0, 0.05, L / 2 - 0.32), (0, 0.05, L / 2 - 0.10), (0, 0.30, L / 2 - 0.12), (0, 0.30, L / 2 - 0.18)]
     for s in (-1, 1):
         q = [(s * 0.012, y, z) for _, y, z in pts]
         m.inside = lambda c: (0, 0.15, L / 2 - 0.15)
@@ -150,7 +152,7 @@ def body(p, tex, detail):
     if p["gear"]:
         gear(m, p, tex)
     if not detail:  # the distant copy carries its moving parts fixed
-        for part in (flap(p, tex, -1), flap(p, tex, 1), elevator(p, tex)):
+        for part in (flap(p, tex, -1), flap(p, tex, 1), rudder(p, tex)):
             mesh, at = part
             m.add(mesh, at)
     return m
@@ -182,19 +184,25 @@ def flap(p, tex, side):
     return m, flap_hinge(p, side)
 
 
-def elevator_hinge(p):
-    return (0.0, 0.02, p["length"] / 2 - 0.26 + 0.17 - 0.01)
+def rudder_hinge(p):
+    return (0.0, 0.05, p["length"] / 2 - 0.10)
 
 
-def elevator(p, tex):
+def rudder(p, tex):
+    """The rudder behind the fin, hinged along the upright axis through the
+    origin."""
     m = Outward()
-    s = p["tail_span"] / 2
-    at = elevator_hinge(p)
-    uv = lambda q, n: skin_uv((q[0], q[1] + at[1], q[2] + at[2]), n, True)
-    a = [(-s * 0.95, 0.01, 0), (-s * 0.8, 0, 0.08), (-s * 0.95, -0.006, 0)]
-    b = [(s * 0.95, 0.01, 0), (s * 0.8, 0, 0.08), (s * 0.95, -0.006, 0)]
-    m.inside = lambda c: (0, 0, 0.03)
-    m.loft([a, b], tex, uv)
+    at = rudder_hinge(p)
+    uv = lambda q, n: skin_uv((q[0], q[1] + at[1], q[2] + at[2]), n)
+    outline = [(0.0, 0.0), (0.0, 0.25), (0.05, 0.24), (0.09, 0.15), (0.09, 0.0)]
+    for s in (-1, 1):
+        q = [(s * 0.01, y, z) for z, y in outline]
+        m.inside = lambda c: (0, 0.12, 0.04)
+        m.poly(q, tex, uv)
+    for i in range(len(outline)):
+        (z0, y0), (z1, y1) = outline[i], outline[(i + 1) % len(outline)]
+        m.inside = lambda c: (0, 0.12, 0.04)
+        m.quad((-0.01, y0, z0), (0.01, y0, z0), (0.01, y1, z1), (-0.01, y1, z1), tex, uv)
     m.inside = None
     return m, at
 
@@ -278,7 +286,7 @@ def build(write_mesh, write_scene):
             "p%dl_body" % n: body(p, skin, False),
             "p%d_flapL" % n: flap(p, skin, -1)[0],
             "p%d_flapR" % n: flap(p, skin, 1)[0],
-            "p%d_rudder" % n: elevator(p, skin)[0],
+            "p%d_rudder" % n: rudder(p, skin)[0],
             "p%d_gunfire" % n: gunfire(flash),
             "p%dl_gunfire" % n: gunfire(flash),
             "p%d_prop" % n: prop_static(p, prop),
@@ -299,7 +307,7 @@ def build(write_mesh, write_scene):
         s += "model mesh 0 parent -1\n"
         s += "model mesh 1 parent -1\n" + place(*flap_hinge(p, -1))
         s += "model mesh 2 parent -1\n" + place(*flap_hinge(p, 1))
-        s += "model mesh 3 parent -1\n" + place(*elevator_hinge(p))
+        s += "model mesh 3 parent -1\n" + place(*rudder_hinge(p))
         for g in guns:
             s += "model mesh 4 parent -1 flags additive\n" + place(*g)
         write_scene(base + "scenes/plane%d.pam" % n, s + nulls)

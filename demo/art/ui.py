@@ -838,13 +838,18 @@ def radar_mark(kind):
 # Shared effect textures (power of two; v = 0 is the bottom row)
 
 def explosion_atlas():
+    """2 x 2 cells on black (drawn additive): fireballs in the top row, a
+    soft glow bottom left and the shock ring bottom right."""
     b = '<rect width="128" height="128" fill="#000"/>'
-    defs = ''
-    for c in range(4):
-        x, y = (c % 2) * 64 + 32, (c // 2) * 64 + 32
+    defs = ('<radialGradient id="exg"><stop offset="0" stop-color="#ffd080"/><stop offset="0.5" stop-color="#a04010"/>'
+            '<stop offset="1" stop-color="#000"/></radialGradient>'
+            '<radialGradient id="exr"><stop offset="0.6" stop-color="#000"/><stop offset="0.78" stop-color="#ffe0a0"/>'
+            '<stop offset="0.86" stop-color="#a05020"/><stop offset="1" stop-color="#000"/></radialGradient>')
+    for c in range(2):
+        x, y = c * 64 + 32, 32
         defs += ('<radialGradient id="ex%d"><stop offset="0" stop-color="%s"/><stop offset="0.45" stop-color="%s"/>'
                  '<stop offset="1" stop-color="#000"/></radialGradient>'
-                 % (c, ["#ffffff", "#fff0b0", "#ffb060", "#c06030"][c], ["#ffb040", "#ff8020", "#c04010", "#502010"][c]))
+                 % (c, ["#ffffff", "#fff0b0"][c], ["#ffb040", "#ff7020"][c]))
         rnd = random.Random(70 + c)
         b += '<circle cx="%d" cy="%d" r="30" fill="url(#ex%d)"/>' % (x, y, c)
         for i in range(6):
@@ -852,6 +857,7 @@ def explosion_atlas():
             d = rnd.uniform(6, 14)
             b += '<circle cx="%.1f" cy="%.1f" r="%.1f" fill="url(#ex%d)" opacity="0.7"/>' % (
                 x + d * math.cos(a), y + d * math.sin(a), rnd.uniform(8, 14), c)
+    b += '<circle cx="32" cy="96" r="31" fill="url(#exg)"/><circle cx="96" cy="96" r="31" fill="url(#exr)"/>'
     return doc(128, 128, b, defs)
 
 
