@@ -12,6 +12,7 @@
 #include FT_FREETYPE_H
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -19,6 +20,7 @@
 #include <vector>
 
 #include "tools/lib/fnt_writer.h"
+#include "tools/lib/toolcli.h"
 
 namespace {
 
@@ -133,6 +135,23 @@ bool Render(FT_Face face, uint32_t code, bool mono, Rendered* r)
     return true;
 }
 
+
+// Why FreeType could not make a face of path: the file cannot be read, or it
+// is read but holds no font FreeType knows, or a damaged one.
+std::string FontOpenError(std::string const& path, FT_Error e)
+{
+    if (FILE* f = std::fopen(path.c_str(), "rb")) {
+        std::fclose(f);
+    } else {
+        return "cannot open " + path + ": " + std::strerror(errno);
+    }
+    if (e == FT_Err_Unknown_File_Format)
+        return path + " is not a font file FreeType can read";
+    if (e == FT_Err_Invalid_File_Format)
+        return path + " is a damaged font file";
+    return "FreeType cannot read " + path + " (error " + std::to_string(int(e)) + ")";
+}
+
 bool Build(Options const& o, std::string* err)
 {
     std::vector<uint32_t> codes;
@@ -144,9 +163,9 @@ bool Build(Options const& o, std::string* err)
         return false;
     }
     FT_Face face;
-    if (FT_New_Face(lib, o.ttf.c_str(), 0, &face)) {
+    if (FT_Error e = FT_New_Face(lib, o.ttf.c_str(), 0, &face)) {
         FT_Done_FreeType(lib);
-        *err = "cannot open " + o.ttf;
+        *err = FontOpenError(o.ttf, e);
         return false;
     }
     bool ok = false;
@@ -374,6 +393,10 @@ int Font(int argc, char** argv)
 
 int main(int argc, char** argv)
 {
+    if (ToolHelpAsked(argc, argv)) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
     if (argc >= 2 && !std::strcmp(argv[1], "font"))
         return Font(argc, argv);
     if (argc >= 2 && !std::strcmp(argv[1], "demo"))

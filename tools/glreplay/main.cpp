@@ -12,6 +12,7 @@
 // an RGB565 surface with a 16-bit depth buffer, as the software back end has.
 // --bench N replays the trace N times and prints the time per frame.
 #include "tools/glreplay/replay.h"
+#include "tools/lib/toolcli.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -20,11 +21,13 @@
 
 namespace {
 
-int Usage()
+// The usage on out: on standard output for --help (exit 0), else on
+// standard error (exit 2).
+int Usage(FILE* out = stderr)
 {
-    std::fprintf(stderr, "usage: glreplay TRACE --backend es1|es2|sw|mesa [--size WxH] [--out frame.png] "
-                         "[--bench N] [--orient 1|2|4|8] [--fbo] [--565]\n");
-    return 2;
+    std::fprintf(out, "usage: glreplay TRACE --backend es1|es2|sw|mesa [--size WxH] [--out frame.png] "
+                      "[--bench N] [--orient 1|2|4|8] [--fbo] [--565]\n");
+    return out == stdout ? 0 : 2;
 }
 
 bool ParseCount(char const* s, int lo, int hi, int& out)
@@ -41,6 +44,8 @@ bool ParseCount(char const* s, int lo, int hi, int& out)
 
 int main(int argc, char** argv)
 {
+    if (ToolHelpAsked(argc, argv))
+        return Usage(stdout);
     std::string tracePath, out, backendName;
     glreplay::ReplayOptions opt;
     int bench = 0;

@@ -1,6 +1,7 @@
 #include "tools/glreplay/trace.h"
 
 #include "tools/glreplay/pngio.h"
+#include "tools/lib/toolcli.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -191,7 +192,7 @@ bool ParseTrace(std::string const& text, std::string const& baseDir, Trace& out,
     std::string line;
     int lineNo = 0;
     auto fail = [&](std::string const& what) {
-        error = "line " + std::to_string(lineNo) + ": " + what;
+        error = "line " + std::to_string(lineNo) + ": " + Printable(what);
         return false;
     };
     while (std::getline(in, line)) {

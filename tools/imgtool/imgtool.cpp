@@ -14,16 +14,19 @@
 #include "engine/runtime/pzstream.h"
 #include "tools/lib/nrv_writer.h"
 #include "tools/lib/toolfile.h"
+#include "tools/lib/toolcli.h"
 
 namespace {
 
-int Usage()
+// The usage on out: on standard output for --help (exit 0), else on
+// standard error (exit 2).
+int Usage(FILE* out = stderr)
 {
-    std::fprintf(stderr,
+    std::fprintf(out,
                  "usage: imgtool nrv IN.png OUT.nrv [--format 0-8] [--paeth] [--delta] [--pal3] [--key HEX]\n"
                  "                  [--grey] [--unpadded] [--alpha] [--extra N] [--plzp]\n"
                  "       imgtool decode IN.png|IN.nrv OUT.png\n");
-    return 2;
+    return out == stdout ? 0 : 2;
 }
 
 struct Rgba {
@@ -279,6 +282,8 @@ int CmdDecode(int argc, char** argv)
 
 int main(int argc, char** argv)
 {
+    if (ToolHelpAsked(argc, argv))
+        return Usage(stdout);
     if (argc < 2)
         return Usage();
     std::string cmd = argv[1];

@@ -15,14 +15,17 @@
 #include "game/frontend/texts.h"
 #include "tools/lib/lang_writer.h"
 #include "tools/lib/toolfile.h"
+#include "tools/lib/toolcli.h"
 
 namespace {
 
-int Usage()
+// The usage on out: on standard output for --help (exit 0), else on
+// standard error (exit 2).
+int Usage(FILE* out = stderr)
 {
-    std::fprintf(stderr, "usage: langtool build OUT.bin SOURCE... [--plzp]\n"
-                         "       langtool dump IN.bin\n");
-    return 2;
+    std::fprintf(out, "usage: langtool build OUT.bin SOURCE... [--plzp]\n"
+                      "       langtool dump IN.bin\n");
+    return out == stdout ? 0 : 2;
 }
 
 int Build(int argc, char** argv)
@@ -101,6 +104,8 @@ int Dump(int argc, char** argv)
 
 int main(int argc, char** argv)
 {
+    if (ToolHelpAsked(argc, argv))
+        return Usage(stdout);
     if (argc >= 2 && std::strcmp(argv[1], "build") == 0)
         return Build(argc, argv);
     if (argc >= 2 && std::strcmp(argv[1], "dump") == 0)

@@ -22,9 +22,12 @@
 
 #include "game/world/levelsmanager.h"
 #include "tools/lib/levelscfg_writer.h"
+#include "tools/lib/toolcli.h"
 #include "tools/lib/toolfile.h"
 
 namespace {
+
+constexpr char kUsage[] = "usage: levelscfg build TABLE.txt OUT.cfg\n       levelscfg dump IN.cfg\n";
 
 char const* const kModes[] = {"SINGLEPLAYER", "MULTIPLAYER", "TIMEATTACK", "ARCADE", "TUTORIAL"};
 
@@ -199,10 +202,14 @@ int Dump(char const* in)
 
 int main(int argc, char** argv)
 {
+    if (ToolHelpAsked(argc, argv)) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
     if (argc == 4 && std::strcmp(argv[1], "build") == 0)
         return Build(argv[2], argv[3]);
     if (argc == 3 && std::strcmp(argv[1], "dump") == 0)
         return Dump(argv[2]);
-    std::fprintf(stderr, "usage: levelscfg build TABLE.txt OUT.cfg\n       levelscfg dump IN.cfg\n");
+    std::fputs(kUsage, stderr);
     return 2;
 }

@@ -4,6 +4,7 @@
 #include <sstream>
 
 #include "tools/lib/pam_writer.h"
+#include "tools/lib/toolcli.h"
 
 namespace {
 
@@ -479,7 +480,7 @@ bool PamParseText(std::string const& text, PamScene* out, std::string* errOut)
             s.triggers.emplace_back();
             s.triggers.back().name = w[1].text;
         } else {
-            ok = bad("unknown line \"" + key + "\"");
+            ok = bad("unknown line " + QuoteLine(key));
         }
         if (!ok) {
             if (err.empty())
@@ -491,7 +492,7 @@ bool PamParseText(std::string const& text, PamScene* out, std::string* errOut)
         lineNo++;
     if (!err.empty()) {
         if (errOut)
-            *errOut = "line " + std::to_string(lineNo) + ": " + err;
+            *errOut = "line " + std::to_string(lineNo) + ": " + Printable(err);
         return false;
     }
     *out = std::move(s);

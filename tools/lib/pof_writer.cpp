@@ -2,6 +2,7 @@
 #include "tools/lib/pof_writer.h"
 
 #include "tools/lib/piff_writer.h"
+#include "tools/lib/toolcli.h"
 #include "tools/lib/toolfile.h"
 
 #include <cmath>
@@ -148,7 +149,7 @@ bool ParsePofText(const std::string& text, PofMesh* out, std::string* err)
     int lineNo = 0;
     auto fail = [&](const std::string& why) {
         if (err)
-            *err = "line " + std::to_string(lineNo) + ": " + why;
+            *err = "line " + std::to_string(lineNo) + ": " + Printable(why);
         return false;
     };
     while (std::getline(in, line)) {
@@ -261,7 +262,7 @@ bool ParseObj(const std::string& obj, const std::string& mtl, PofMesh* out, std:
     int lineNo = 0;
     auto fail = [&](const std::string& why) {
         if (err)
-            *err = "OBJ line " + std::to_string(lineNo) + ": " + why;
+            *err = "OBJ line " + std::to_string(lineNo) + ": " + Printable(why);
         return false;
     };
     auto useMaterial = [&](const std::string& name) {

@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "tools/lib/psndwriter.h"
+#include "tools/lib/toolcli.h"
 #include "tools/lib/wavfile.h"
 
 namespace {
@@ -60,7 +61,7 @@ struct Parser {
     bool Fail(const std::string& why)
     {
         if (err)
-            *err = "line " + std::to_string(line) + ": " + why;
+            *err = "line " + std::to_string(line) + ": " + Printable(why);
         return false;
     }
 
@@ -372,7 +373,7 @@ struct Parser {
             s.patterns.push_back(p);
             currentPattern = int(n);
         } else {
-            return Fail("unknown line: " + text);
+            return Fail("unknown line " + QuoteLine(text));
         }
         return true;
     }

@@ -14,16 +14,19 @@
 #include "game/scene/p3danim.h"
 #include "tools/lib/pam_writer.h"
 #include "tools/lib/toolfile.h"
+#include "tools/lib/toolcli.h"
 
 namespace {
 
-int Usage()
+// The usage on out: on standard output for --help (exit 0), else on
+// standard error (exit 2).
+int Usage(FILE* out = stderr)
 {
-    std::fprintf(stderr,
+    std::fprintf(out,
                  "usage: pamwrite IN.txt OUT.pam\n"
                  "       pamwrite --dump IN.pam\n"
                  "       pamwrite --check IN.txt\n");
-    return 2;
+    return out == stdout ? 0 : 2;
 }
 
 int Fail(std::string const& msg)
@@ -148,6 +151,8 @@ int ReadText(std::string const& path, PamScene* s)
 
 int main(int argc, char** argv)
 {
+    if (ToolHelpAsked(argc, argv))
+        return Usage(stdout);
     if (argc == 3 && std::string(argv[1]) == "--dump")
         return Dump(argv[2]);
     if (argc == 3 && std::string(argv[1]) == "--check") {

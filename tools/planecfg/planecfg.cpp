@@ -13,13 +13,16 @@
 #include "game/world/planesmanager.h"
 #include "tools/lib/planecfg_writer.h"
 #include "tools/lib/toolfile.h"
+#include "tools/lib/toolcli.h"
 
 namespace {
 
-int Usage()
+// The usage on out: on standard output for --help (exit 0), else on
+// standard error (exit 2).
+int Usage(FILE* out = stderr)
 {
-    std::fprintf(stderr, "usage: planecfg write IN.txt OUT.txt\n       planecfg check FILE.txt\n");
-    return 2;
+    std::fprintf(out, "usage: planecfg write IN.txt OUT.txt\n       planecfg check FILE.txt\n");
+    return out == stdout ? 0 : 2;
 }
 
 std::string Relative(std::string const& path, std::string const& prefix)
@@ -61,6 +64,8 @@ PlaneCfg Describe(PlaneConfig const& c)
 
 int main(int argc, char** argv)
 {
+    if (ToolHelpAsked(argc, argv))
+        return Usage(stdout);
     if (argc < 3)
         return Usage();
     std::string cmd = argv[1], err;

@@ -16,15 +16,18 @@
 #include "tools/lib/songtext.h"
 #include "tools/lib/toolfile.h"
 #include "tools/lib/wavfile.h"
+#include "tools/lib/toolcli.h"
 
 namespace {
 
-int Usage()
+// The usage on out: on standard output for --help (exit 0), else on
+// standard error (exit 2).
+int Usage(FILE* out = stderr)
 {
-    std::fprintf(stderr,
+    std::fprintf(out,
                  "usage: pmod build SONG.txt OUT.pmf [--xm OUT.xm]\n"
                  "       pmod render IN.pmf OUT.wav [--seconds N]\n");
-    return 2;
+    return out == stdout ? 0 : 2;
 }
 
 // A device without a thread: rendering pulls blocks as fast as it can.
@@ -126,6 +129,8 @@ int Render(int argc, char** argv)
 
 int main(int argc, char** argv)
 {
+    if (ToolHelpAsked(argc, argv))
+        return Usage(stdout);
     if (argc < 2)
         return Usage();
     if (std::strcmp(argv[1], "build") == 0)

@@ -20,13 +20,16 @@
 
 #include "tools/lib/pof_writer.h"
 #include "tools/lib/toolfile.h"
+#include "tools/lib/toolcli.h"
 
 namespace {
 
-int Usage()
+// The usage on out: on standard output for --help (exit 0), else on
+// standard error (exit 2).
+int Usage(FILE* out = stderr)
 {
-    std::fprintf(stderr, "usage: pofwrite text IN.txt OUT.pof\n       pofwrite obj IN.obj OUT.pof [--mtl IN.mtl]\n");
-    return 2;
+    std::fprintf(out, "usage: pofwrite text IN.txt OUT.pof\n       pofwrite obj IN.obj OUT.pof [--mtl IN.mtl]\n");
+    return out == stdout ? 0 : 2;
 }
 
 bool ReadText(const std::string& path, std::string* out, std::string* err)
@@ -42,6 +45,8 @@ bool ReadText(const std::string& path, std::string* out, std::string* err)
 
 int main(int argc, char** argv)
 {
+    if (ToolHelpAsked(argc, argv))
+        return Usage(stdout);
     if (argc < 4)
         return Usage();
     std::string mode = argv[1], in = argv[2], outPath = argv[3], mtlPath;

@@ -19,15 +19,18 @@
 #include "tools/lib/psndwriter.h"
 #include "tools/lib/toolfile.h"
 #include "tools/lib/wavfile.h"
+#include "tools/lib/toolcli.h"
 
 namespace {
 
-int Usage()
+// The usage on out: on standard output for --help (exit 0), else on
+// standard error (exit 2).
+int Usage(FILE* out = stderr)
 {
-    std::fprintf(stderr,
+    std::fprintf(out,
                  "usage: psnd encode IN.wav OUT.psn [--adpcm] [--loop START END]\n"
                  "       psnd play IN.psn OUT.wav [--volume V] [--pan P] [--freq HZ]\n");
-    return 2;
+    return out == stdout ? 0 : 2;
 }
 
 bool ParseInt(const char* s, long lo, long hi, long* out)
@@ -191,6 +194,8 @@ int Play(int argc, char** argv)
 
 int main(int argc, char** argv)
 {
+    if (ToolHelpAsked(argc, argv))
+        return Usage(stdout);
     if (argc < 2)
         return Usage();
     if (std::strcmp(argv[1], "encode") == 0)

@@ -17,6 +17,7 @@
 #include "game/world/splevelmanager.h"
 #include "tools/lib/script_writer.h"
 #include "tools/lib/toolfile.h"
+#include "tools/lib/toolcli.h"
 
 namespace {
 
@@ -186,16 +187,20 @@ int Dump(char const* in)
     return 0;
 }
 
-int Usage()
+// The usage on out: on standard output for --help (exit 0), else on
+// standard error (exit 2).
+int Usage(FILE* out = stderr)
 {
-    std::fprintf(stderr, "usage: scriptc IN.txt OUT.bin\n       scriptc --dump IN.bin\n");
-    return 2;
+    std::fprintf(out, "usage: scriptc IN.txt OUT.bin\n       scriptc --dump IN.bin\n");
+    return out == stdout ? 0 : 2;
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
+    if (ToolHelpAsked(argc, argv))
+        return Usage(stdout);
     if (argc == 3 && std::strcmp(argv[1], "--dump") == 0)
         return Dump(argv[2]);
     if (argc == 3 && argv[1][0] != '-')

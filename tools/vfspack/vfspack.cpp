@@ -27,17 +27,20 @@
 #include "engine/runtime/pvfs.h"
 #include "tools/lib/toolfile.h"
 #include "tools/lib/vfs_writer.h"
+#include "tools/lib/toolcli.h"
 
 namespace {
 
-int Usage()
+// The usage on out: on standard output for --help (exit 0), else on
+// standard error (exit 2).
+int Usage(FILE* out = stderr)
 {
-    std::fprintf(stderr,
+    std::fprintf(out,
                  "usage: vfspack create OUT.vfs DIR [--compress] [--ignore-case]\n"
                  "       vfspack list A.vfs [--names FILE|DIR]\n"
                  "       vfspack extract A.vfs NAME OUT\n"
                  "       vfspack cat A.vfs NAME\n");
-    return 2;
+    return out == stdout ? 0 : 2;
 }
 
 int Fail(std::string const& msg)
@@ -311,6 +314,8 @@ int Cat(int argc, char** argv)
 
 int main(int argc, char** argv)
 {
+    if (ToolHelpAsked(argc, argv))
+        return Usage(stdout);
     if (argc < 2)
         return Usage();
     std::string cmd = argv[1];
