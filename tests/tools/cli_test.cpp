@@ -58,6 +58,7 @@ TEST_F(ToolCli, BinaryLinesAreQuotedEscapedAndCut)
     EXPECT_EQ(QuoteLine(std::string("a\"b\\c\td\x01\xFF", 9)), "\"a\\\"b\\\\c\\td\\x01\\xFF\"");
     EXPECT_EQ(QuoteLine(std::string(100, 'x'), 5), "\"xxxxx\"...");
     EXPECT_EQ(Printable(std::string("'\x1B[2J'", 6)), "'\\x1B[2J'");
+    EXPECT_EQ(Printable("unknown line " + QuoteLine("\x01\\")), "unknown line \"\\x01\\\\\"");
 
     // Each text reader on a file of binary lines: the message holds no byte
     // outside printable ASCII and stays short.

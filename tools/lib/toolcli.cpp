@@ -14,10 +14,10 @@ bool ToolHelpAsked(int argc, char** argv)
 namespace {
 
 // Appends byte c to out, escaped when it is not printable ASCII (and, with
-// quote, when it is a double quote).
+// quote, when it is a double quote or a backslash).
 void Put(std::string& out, unsigned char c, bool quote)
 {
-    if (c == '\\' || (quote && c == '"')) {
+    if (quote && (c == '\\' || c == '"')) {
         out += '\\';
         out += char(c);
     } else if (c == '\t') {

@@ -10,8 +10,8 @@
 bool ToolHelpAsked(int argc, char** argv);
 
 // Text from an input made fit for a message: bytes outside printable ASCII
-// and backslashes written as escapes (\\, \t, \xNN), cut (with "...") once
-// about `max` characters are written.
+// written as escapes (\t, \xNN), cut (with "...") once about `max`
+// characters are written. Quoted lines in it (QuoteLine) pass unchanged.
 std::string Printable(std::string_view text, size_t max = 200);
 
 // A line of a text input as a message quotes it: in double quotes, cut (then
