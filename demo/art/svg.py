@@ -142,7 +142,8 @@ def plane_side(cx, cy, scale, fill, flip=False, extra=""):
     sx = -scale if flip else scale
     d = ("M50,0 C48,-5 40,-8 28,-8 L8,-9 C2,-16 -8,-16 -14,-9 L-40,-6 L-48,-22 L-54,-22 L-52,-3 "
          "L-50,2 L-30,4 L28,6 C40,6 48,4 50,0 Z")
-    wing = "M16,2 L-10,3 L-16,7 L14,6 Z"
+    # the near wing and tailplane, seen a little from below
+    wing = "M18,1 L-6,2 L-26,24 L-16,26 L6,6 Z M-38,-4 L-50,-3 L-58,8 L-52,9 Z"
     return ('<g transform="translate(%g,%g) scale(%g,%g)" fill="%s" %s><path d="%s"/><path d="%s"/>'
             '<rect x="50" y="-12" width="2" height="24" opacity="0.6"/></g>'
             % (cx, cy, sx, scale, fill, extra, d, wing))

@@ -101,7 +101,8 @@ def warroom():
     b += '<rect x="430" y="520" width="170" height="60" fill="#d8cfae" transform="rotate(-3 515 550)"/>'
     b += '<rect x="440" y="530" width="150" height="4" fill="#777" transform="rotate(-3 515 550)"/>'
     b += '<rect x="440" y="542" width="120" height="3" fill="#888" transform="rotate(-3 515 550)"/>'
-    b += '<rect width="1024" height="600" fill="url(#vig)"/><rect width="1024" height="600" fill="#000" opacity="0.25"/>'
+    # darkened so that the texts printed over it stand out
+    b += '<rect width="1024" height="600" fill="url(#vig)"/><rect width="1024" height="600" fill="#000" opacity="0.5"/>'
     return doc(1024, 600, b, defs)
 
 
@@ -126,7 +127,6 @@ def sky_scene(w, h, dusk, seed):
     b += '<rect width="%d" height="%g" filter="url(#cl%d)" opacity="0.9"/>' % (w, hz, seed)
     b += '<rect y="%g" width="%d" height="%g" fill="url(#seag)"/>' % (hz, w, h - hz)
     b += '<rect y="%g" width="%d" height="%g" filter="url(#wv%d)" opacity="0.35"/>' % (hz, w, h - hz, seed)
-    b += '<ellipse cx="%g" cy="%g" rx="%g" ry="3" fill="#fff2c0" opacity="0.3"/>' % (w * 0.72, hz + 8, w * 0.12)
     return b, defs
 
 
