@@ -4,13 +4,15 @@
 // loads with the engine's own reader for its kind, every file the game opens
 // by a fixed name is there, and the pictures keep the rules the drawing code
 // relies on (true colour, hard alpha where alpha-tested, power-of-two
-// textures).
+// textures); every level of the catalogue finds its script, texts, points
+// and models.
 #include <gtest/gtest.h>
 
 #include <dirent.h>
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cwchar>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -31,6 +33,10 @@
 #include "engine/runtime/pstring.h"
 #include "engine/runtime/pvfs.h"
 #include "game/frontend/texts.h"
+#include "game/world/levelsmanager.h"
+#include "game/world/planesmanager.h"
+#include "game/world/scriptreader.h"
+#include "game/world/splevelmanager.h"
 #include "game/scene/p3danim.h"
 #include "game/scene/p3dmeshlink.h"
 
@@ -295,6 +301,25 @@ TEST_F(DemoArchive, EveryEntryLoadsWithTheEngineReader)
             ASSERT_NE(mod, nullptr);
             EXPECT_EQ(mod->GetChannelCount(), 6);
             kinds[5]++;
+        } else if (StartsWith(f.name, "data\\planes\\config") && EndsWith(f.name, ".txt")) {
+            std::vector<uint8_t> bytes = FileBytes(f.path);
+            std::unique_ptr<PlaneConfig> plane(
+                PlanesManager::ParseConfig(reinterpret_cast<const char*>(bytes.data()), int(bytes.size())));
+            ASSERT_NE(plane, nullptr);
+            EXPECT_NE(vfs.Find(vfs.HashName(plane->scenePath.c_str())), nullptr) << plane->scenePath;
+            ASSERT_EQ(plane->lods.size(), 1u);
+            EXPECT_NE(vfs.Find(vfs.HashName(plane->lods[0]->scenePath.c_str())), nullptr);
+            for (const std::string& rotor : plane->rotorPaths)
+                EXPECT_NE(vfs.Find(vfs.HashName(rotor.c_str())), nullptr) << rotor;
+        } else if (f.name == LevelsManager::kCatalogue) {
+            LevelsManager catalogue(nullptr, nullptr, nullptr);
+            catalogue.LoadLevelConfigFile(nullptr, name);
+            EXPECT_GT(catalogue.RecordCount(), 0);
+        } else if (StartsWith(f.name, "data\\scripts\\") && EndsWith(f.name, ".bin")) {
+            // The mission loader drops the catalogue's 25-character prefix.
+            std::string stem = f.name.substr(13, f.name.size() - 17);
+            ScriptReader reader;
+            EXPECT_EQ(SPLM::ParseScript(&reader, ("data_to_make\\scripts\\txt\\" + stem).c_str()), 1);
         } else if (StartsWith(f.name, "data\\lang") && EndsWith(f.name, ".bin")) {
             // Text files load every language; the interface texts hold every
             // id the game reads (0-408).
@@ -415,6 +440,161 @@ TEST_F(DemoArchive, AircraftScenesHoldTheirPointsAndParts)
     }
 }
 
+// Every text file holds English and German, in that order; the interface
+// texts leave the same ids empty in both (the unused ones).
+TEST_F(DemoArchive, TextFilesHoldBothLanguagesAlike)
+{
+    int files = 0;
+    for (;; files++) {
+        std::string name = "data\\lang" + std::to_string(files) + ".bin";
+        if (!vfs.Find(vfs.HashName(name.c_str())))
+            break;
+        SCOPED_TRACE(name);
+        Texts texts[2];
+        for (int l = 0; l < 2; l++) {
+            ASSERT_EQ(texts[l].Init(name.c_str()), 1);
+            ASSERT_EQ(texts[l].GetLanguageCount(), 2u);
+            EXPECT_EQ(std::wstring(texts[l].GetLanguageName(0)), L"English");
+            EXPECT_EQ(std::wstring(texts[l].GetLanguageName(1)), L"Deutsch");
+            ASSERT_EQ(texts[l].LoadLanguage(l, name.c_str()), 1);
+        }
+        for (int id = 0; id < int(texts[0].GetStringCount()); id++)
+            EXPECT_EQ(*texts[0][id] == 0, *texts[1][id] == 0) << "text " << id;
+    }
+    EXPECT_EQ(files, 5);
+}
+
+// The element blocks of an array line of a script block.
+std::vector<Definition*> Elements(Definition* block, const char* keyword)
+{
+    std::vector<Definition*> out;
+    ConfigLine* line = block ? block->GetConfigLine(keyword) : nullptr;
+    if (line && line->definitionRef)
+        for (int i = 0; i < line->definitionRef->ArrayCount(); i++)
+            out.push_back(line->definitionRef->GetArrayDefinition(i));
+    return out;
+}
+
+int Number(Definition* block, const char* keyword, int absent, int i = 0)
+{
+    int n = absent;
+    PString* text = nullptr;
+    bool flag = false;
+    ScriptReader::Get_commandLine(i, block, keyword, n, text, flag);
+    return n;
+}
+
+std::string Text(Definition* block, const char* keyword, int i = 0)
+{
+    int n = 0;
+    PString* text = nullptr;
+    bool flag = false;
+    ScriptReader::Get_commandLine(i, block, keyword, n, text, flag);
+    return text ? text->c_str() : "";
+}
+
+// Every level of the catalogue: its script loads; every text it shows is
+// there in both languages of its text file and fits where it is shown (38
+// characters on the console); the scene, null points, triggers and models
+// it names are in the archive.
+TEST_F(DemoArchive, LevelsFindTheirScriptsTextsPointsAndModels)
+{
+    enum { kShowConsoleText = 5, kSummaryDestroyed = 29, kSummaryTime = 30 }; // command kinds
+    enum { kPoint = 0, kModel = 1, kTrigger = 2 };                             // object kinds
+    LevelsManager catalogue(nullptr, nullptr, nullptr);
+    catalogue.LoadLevelConfigFile(nullptr, LevelsManager::kCatalogue);
+    ASSERT_EQ(catalogue.RecordCount(), 19);
+    int perMode[5] = {}, perCampaign[3] = {};
+    for (int i = 0; i < catalogue.RecordCount(); i++) {
+        const LevelConfig& level = *catalogue.GetRecord(i);
+        SCOPED_TRACE(level.script);
+        ASSERT_TRUE(level.mode >= 0 && level.mode < 5);
+        perMode[level.mode]++;
+        if (level.mode == LevelsManager::SINGLEPLAYER && level.campaign >= 0 && level.campaign < 3)
+            perCampaign[level.campaign]++;
+        std::string textFile = "data\\lang" + std::to_string(level.textSource) + ".bin";
+        Texts texts[2];
+        for (int l = 0; l < 2; l++) {
+            ASSERT_EQ(texts[l].Init(textFile.c_str()), 1);
+            ASSERT_EQ(texts[l].LoadLanguage(l, textFile.c_str()), 1);
+        }
+        auto shown = [&](int id, size_t limit) {
+            for (Texts& t : texts) {
+                ASSERT_TRUE(id > 0 && id < int(t.GetStringCount())) << "text " << id;
+                EXPECT_NE(*t[id], 0) << "text " << id;
+                EXPECT_LE(std::wcslen(t[id]), limit) << "text " << id;
+            }
+        };
+        shown(level.title, 24);
+        ScriptReader reader;
+        ASSERT_EQ(SPLM::ParseScript(&reader, level.script.c_str()), 1);
+        shown(SPLM::GetMissionDescription(&reader), 200);
+        Definition* player = reader.GetDefinition("mainPlayer");
+        for (Definition* o : Elements(player, "objectives"))
+            shown(Number(o, "title", -1), 30);
+        EXPECT_TRUE(SPLM::GetPlane_mainPlayer(&reader) >= 0 && SPLM::GetPlane_mainPlayer(&reader) < 5);
+
+        PString* map = SPLM::GetMapDataFromHeader(&reader);
+        ASSERT_NE(map, nullptr);
+        std::vector<std::string> meshes;
+        std::unique_ptr<P3DAnim> scene = LoadScene(map->c_str(), &meshes);
+        ASSERT_NE(scene, nullptr) << map->c_str();
+        EXPECT_NE(scene->GetNullPointerByName(Text(player, "spawn").c_str()), nullptr);
+        auto file = [&](const std::string& name) { EXPECT_NE(vfs.Find(vfs.HashName(name.c_str())), nullptr) << name; };
+        for (Definition* g : Elements(reader.GetDefinition("GPOs"), "gpo")) {
+            std::string name = Text(g, "typeName");
+            switch (Number(g, "type", kPoint)) {
+            case kPoint:
+                EXPECT_NE(scene->GetNullPointerByName(name.c_str()), nullptr) << name;
+                break;
+            case kTrigger:
+                EXPECT_NE(scene->GetPtrToSphereTriggerByName(name.c_str()), nullptr) << name;
+                break;
+            default:
+                EXPECT_NE(std::find(meshes.begin(), meshes.end(), name), meshes.end()) << name;
+            }
+            if (Number(g, "objectType", 0) == 0)
+                EXPECT_TRUE(Number(g, "airplane", 0) >= 0 && Number(g, "airplane", 0) < 5) << name;
+            std::string plug = Text(g, "plugModel"), dir = Text(g, "plugModel", 1);
+            if (!plug.empty()) {
+                file(dir + plug + ".pof");
+                file(dir + plug + Text(g, "plugModelLODS") + "1.pof");
+            }
+        }
+        for (Definition* c : Elements(reader.GetDefinition("Commands"), "Command")) {
+            int kind = Number(c, "type", -1);
+            if (kind == kShowConsoleText || kind == kSummaryDestroyed || kind == kSummaryTime)
+                shown(Number(c, "consoleText", 0), 38);
+            for (Definition* change : Elements(c, "modelsChange"))
+                file("data\\objects\\" + Text(change, "change", 1) + ".pof");
+        }
+        for (Definition* e : Elements(reader.GetDefinition("Events"), "Event")) {
+            std::string trigger = Text(e, "triggerName");
+            if (!trigger.empty())
+                EXPECT_NE(scene->GetPtrToSphereTriggerByName(trigger.c_str()), nullptr) << trigger;
+        }
+    }
+    EXPECT_EQ(perMode[LevelsManager::SINGLEPLAYER], 12);
+    EXPECT_EQ(perMode[LevelsManager::TIMEATTACK], 4);
+    for (LevelsManager::GameMode m : {LevelsManager::MULTIPLAYER, LevelsManager::ARCADE, LevelsManager::TUTORIAL})
+        EXPECT_EQ(perMode[m], 1) << "mode " << m;
+    for (int c : perCampaign)
+        EXPECT_EQ(c, 4);
+}
+
+// The five aircraft differ in armour, speed and handling.
+TEST_F(DemoArchive, AircraftDifferInArmourSpeedAndHandling)
+{
+    PlanesManager planes(nullptr);
+    ASSERT_EQ(planes.LoadPlaneCfgFiles("data\\planes\\", "config", ".txt"), 5);
+    for (int i = 0; i < 5; i++)
+        for (int j = i + 1; j < 5; j++) {
+            const PlaneConfig *a = planes.Get(i), *b = planes.Get(j);
+            EXPECT_TRUE(a->armour != b->armour && a->speed != b->speed) << i << " " << j;
+            EXPECT_STRNE(a->GetPlaneName(), b->GetPlaneName());
+        }
+}
+
 // Every file the game opens by a name of its own (not one the data chooses).
 std::vector<std::string> FixedNames()
 {
@@ -468,6 +648,12 @@ std::vector<std::string> FixedNames()
     const char* textures[] = {"explosion", "indicators", "indicator_round", "smoke", "smoke2", "smoke3", "shot1"};
     for (const char* t : textures)
         n.push_back(std::string("data\\textures\\") + t + ".png");
+    for (const char* m : {"menuMusic.psn", "_notused_.pmf"})
+        n.push_back(std::string("data\\audio\\music\\") + m);
+    const char* sounds[] = {"plane1", "boing", "stall", "planeexplode", "planehiccup", "machinegun1", "menubomb",
+                            "menubombexp", "large_explosion", "click", "menumovebomb", "nuke", "artillery"};
+    for (const char* f : sounds)
+        n.push_back(std::string("data\\audio\\sfx\\") + f + ".psn");
     // The seasons hold the same ground and tree textures.
     for (const char* season : {"summer", "winter", "desert"})
         for (const char* t : {"ground_low", "ground", "ground_high", "foliage"})

@@ -1,0 +1,75 @@
+"""Writes the missions of the demo: the mission scripts (compiled by scriptc
+into data/scripts/NAME.bin), the mission text files lang1.bin .. lang4.bin
+(English and German, built by langtool) and the level catalogue
+data/scripts/levels.cfg (built by levelscfg).
+
+    build.py TREE WORK SCRIPTC LANGTOOL LEVELSCFG
+"""
+
+import os
+import subprocess
+import sys
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+
+from lib import TextFile  # noqa: E402
+import campaigns  # noqa: E402
+import modes  # noqa: E402
+
+PREFIX = "data_to_make\\scripts\\txt\\"
+
+
+def main(tree, work, scriptc, langtool, levelscfg):
+    os.makedirs(work, exist_ok=True)
+    os.makedirs(os.path.join(tree, "data", "scripts"), exist_ok=True)
+    missions, rows, files = [], [], []
+
+    def catalogue(m, mode, campaign, mission, timer="off", maps=0):
+        title = dict(m.header)["title"]
+        rows.append('%-4d "%s" "%s%s" %d %d %-12s %d %s %d %d\n' % (
+            title, m.name, PREFIX, m.name, campaign, mission, mode, modes.CEILING, timer, maps, m.texts.number))
+        missions.append(m)
+
+    for number, heading, builders in campaigns.CAMPAIGNS:
+        texts = TextFile(number, *heading)
+        files.append(texts)
+        for i, build in enumerate(builders):
+            catalogue(build(texts), "SINGLEPLAYER", number - 1, i)
+    texts = TextFile(4, "KORVANTH", "KORVANTH")
+    files.append(texts)
+    for i, (_, _, _, minutes, seconds) in enumerate(modes.TIME_ATTACK):
+        catalogue(modes.time_attack(texts, i), "TIMEATTACK", 0, i, "down:%d:%02d" % (minutes, seconds))
+    catalogue(modes.tutorial(texts), "TUTORIAL", 0, 0)
+    catalogue(modes.arcade(texts), "ARCADE", 0, 0, maps=4)
+    catalogue(modes.multiplayer(texts), "MULTIPLAYER", 0, 0)
+
+    jobs = []
+    for m in missions:
+        src = os.path.join(work, m.name + ".txt")
+        write(src, m.text())
+        jobs.append([scriptc, src, os.path.join(tree, "data", "scripts", m.name + ".bin")])
+    for t in files:
+        tables = []
+        for lang in ("en", "de"):
+            tables.append(os.path.join(work, "lang%d_%s.txt" % (t.number, lang)))
+            write(tables[-1], t.table(lang))
+        jobs.append([langtool, "build", os.path.join(tree, "data", "lang%d.bin" % t.number)] + tables)
+    table = os.path.join(work, "levels.txt")
+    write(table, "# title name script campaign mission mode ceiling timer maps source\n" + "".join(rows))
+    jobs.append([levelscfg, "build", table, os.path.join(tree, "data", "scripts", "levels.cfg")])
+    for cmd in jobs:
+        r = subprocess.run(cmd, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
+        # scriptc warns about words that name no value; a warning is an error here
+        if r.returncode or r.stderr.strip():
+            raise SystemExit("missions: %s: %s" % (" ".join(cmd), r.stderr.strip()))
+
+
+def write(path, text):
+    with open(path, "w", encoding="utf-8", newline="\n") as f:
+        f.write(text)
+
+
+if __name__ == "__main__":
+    if len(sys.argv) != 6:
+        raise SystemExit(__doc__)
+    main(*sys.argv[1:])
