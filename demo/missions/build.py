@@ -10,6 +10,7 @@ import os
 import subprocess
 import sys
 
+sys.dont_write_bytecode = True  # keep the source folder clean
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 from lib import TextFile  # noqa: E402
