@@ -480,7 +480,7 @@ int Number(Definition* block, const char* keyword, int absent, int i = 0)
     int n = absent;
     PString* text = nullptr;
     bool flag = false;
-    ScriptReader::Get_commandLine(i, block, keyword, n, text, flag);
+    SPLM::Get_commandLine(i, block, keyword, n, text, flag);
     return n;
 }
 
@@ -489,7 +489,7 @@ std::string Text(Definition* block, const char* keyword, int i = 0)
     int n = 0;
     PString* text = nullptr;
     bool flag = false;
-    ScriptReader::Get_commandLine(i, block, keyword, n, text, flag);
+    SPLM::Get_commandLine(i, block, keyword, n, text, flag);
     return text ? text->c_str() : "";
 }
 
@@ -553,8 +553,10 @@ TEST_F(DemoArchive, LevelsFindTheirScriptsTextsPointsAndModels)
             default:
                 EXPECT_NE(std::find(meshes.begin(), meshes.end(), name), meshes.end()) << name;
             }
-            if (Number(g, "objectType", 0) == 0)
-                EXPECT_TRUE(Number(g, "airplane", 0) >= 0 && Number(g, "airplane", 0) < 5) << name;
+            if (Number(g, "objectType", 0) == 0) {
+                int plane = Number(g, "airplane", 0);
+                EXPECT_TRUE(plane >= 0 && plane < 5) << name;
+            }
             std::string plug = Text(g, "plugModel"), dir = Text(g, "plugModel", 1);
             if (!plug.empty()) {
                 file(dir + plug + ".pof");
@@ -570,8 +572,9 @@ TEST_F(DemoArchive, LevelsFindTheirScriptsTextsPointsAndModels)
         }
         for (Definition* e : Elements(reader.GetDefinition("Events"), "Event")) {
             std::string trigger = Text(e, "triggerName");
-            if (!trigger.empty())
+            if (!trigger.empty()) {
                 EXPECT_NE(scene->GetPtrToSphereTriggerByName(trigger.c_str()), nullptr) << trigger;
+            }
         }
     }
     EXPECT_EQ(perMode[LevelsManager::SINGLEPLAYER], 12);
