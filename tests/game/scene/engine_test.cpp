@@ -51,9 +51,14 @@ protected:
     void Frame()
     {
         if (!mesa) {
-            mesa = std::make_unique<MesaLayer>();
+            auto layer = std::make_unique<MesaLayer>();
             std::string err;
-            ASSERT_TRUE(mesa->Create(64, 64, true, &err)) << err;
+            // Without a context the test fails here and draws nothing.
+            if (!layer->Create(64, 64, true, &err)) {
+                ADD_FAILURE() << err;
+                return;
+            }
+            mesa = std::move(layer);
         }
         GLES* gl = mesa->gl();
         gl->glMatrixMode(GL_PROJECTION);
@@ -520,6 +525,7 @@ TEST_F(Engine, HiddenFreeChannelKeepsItsModelUndrawn)
 TEST_F(Engine, ViewPlanesForTheGame)
 {
     Frame(); // sets up the context
+    ASSERT_TRUE(mesa);
     GLES* gl = mesa->gl();
     gl->glMatrixMode(GL_MODELVIEW);
     gl->glLoadIdentity();
