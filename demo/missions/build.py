@@ -27,8 +27,9 @@ def main(tree, work, scriptc, langtool, levelscfg):
 
     def catalogue(m, mode, campaign, mission, timer="off", maps=0):
         title = dict(m.header)["title"]
+        name = m.texts.rows[title][0]  # the English title
         rows.append('%-4d "%s" "%s%s" %d %d %-12s %d %s %d %d\n' % (
-            title, m.name, PREFIX, m.name, campaign, mission, mode, modes.CEILING, timer, maps, m.texts.number))
+            title, name, PREFIX, m.name, campaign, mission, mode, modes.CEILING, timer, maps, m.texts.number))
         missions.append(m)
 
     for number, heading, builders in campaigns.CAMPAIGNS:

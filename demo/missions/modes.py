@@ -117,7 +117,8 @@ BASES = ["Base_Map%d" % k for k in (1, 2, 3, 4)]
 def selection_header(m, t, d, source, mode):
     header(m, t, source, 0, 0, 1, mode, d, CEILING, 0)
     m.header += [("maps", [[("path", Str(MAP % k))] for k in (1, 2, 3, 4)]),
-                 ("season", [[("path", Str(s))] for s in SEASONS]),
+                 # in the order of the season names the arcade and match pages show
+                 ("season", [[("path", Str(SEASONS[k]))] for k in (0, 2, 1)]),
                  ("planes", [[("index", Str(str(i)))] for i in range(5)]),
                  ("bases", [[("name", Str(b))] for b in BASES]),
                  ("spawnPrefix", Str("Spawn")), ("spawnsCount", SPAWNS)]

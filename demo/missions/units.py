@@ -4,7 +4,7 @@ ships, buildings, and the usual win and loss rules."""
 from lib import Hex, Str
 
 MAP = "data\\scenes\\map%d.pam"
-SEASONS = ["data\\textures\\summer", "data\\textures\\winter", "data\\textures\\desert"]
+SEASONS = ["data\\textures\\summer", "data\\textures\\winter", "data\\textures\\desert"]  # summer, winter, dry
 OBJECTS, TEXTURES = "data\\objects\\", "data\\textures"
 
 # weapon records
