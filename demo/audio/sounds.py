@@ -117,7 +117,9 @@ def whistle(rate):
     n = int(rate * 2.5)
     tone = sweep(n, rate, lambda t: 1700 - 450 * t + 12 * math.sin(TAU * 6 * t))
     air = lowpass(noise(n, 51), lambda t: 3000, rate)
-    return [(tone[i] + 0.15 * air[i]) * min(1.0, i / rate / 0.3) * (0.4 + 0.6 * i / n) for i in range(n)]
+    fade = int(rate * 0.03)  # no click where it stops
+    return [(tone[i] + 0.15 * air[i]) * min(1.0, i / rate / 0.3, (n - i) / fade) * (0.4 + 0.6 * i / n)
+            for i in range(n)]
 
 
 def clunk(rate):
