@@ -67,7 +67,7 @@ constexpr int kNameLineY = 114;
 constexpr int kKeyboardTop = 122;
 
 // Shared interface images of the globals block.
-constexpr int kSharedOk = 0, kSharedBack = 1, kSharedPaper = 5;
+constexpr int kSharedOk = 0, kSharedBack = 1, kSharedBackground = 7;
 
 constexpr int kDimAlpha = 63;
 constexpr int kMaskAlpha = 128;
@@ -449,8 +449,10 @@ int ProfileManager::ProcessMain(int keys, int keyCode)
         if (!Released(x, y, w, h))
             continue;
         Consume();
-        if (!ButtonAvailable(b))
+        if (!ButtonAvailable(b)) {
+            _PDebug("profiles: button %d is not available\n", b);
             return PROFILE_SCREEN_STAY;
+        }
         Click();
         switch (b) {
         case BTN_PREV:
@@ -458,6 +460,7 @@ int ProfileManager::ProcessMain(int keys, int keyCode)
             break;
         case BTN_SELECT:
             m_current = uint8_t(m_viewed);
+            _PDebug("profiles: profile %d is current\n", int(m_current));
             break;
         case BTN_NEW:
             m_text->SetText("");
@@ -502,6 +505,7 @@ int ProfileManager::ProcessMain(int keys, int keyCode)
         Consume();
         Click();
         m_page = m_page ? 0 : 1;
+        _PDebug("profiles: page %d\n", int(m_page));
         if (m_page)
             m_medalSelected = -1;
         return PROFILE_SCREEN_STAY;
@@ -558,9 +562,12 @@ int ProfileManager::ProcessMultiplayerPage()
         m_viewedPlane = int8_t(m_viewedPlane + 1 >= m_planeCount ? 0 : m_viewedPlane + 1);
     } else if (m_planeCount > 0 && Released(rp.x + (rp.w - size) / 2, y, size, size)) {
         Consume();
-        if (PlaneLocked(viewed, m_viewedPlane))
+        if (PlaneLocked(viewed, m_viewedPlane)) {
+            _PDebug("profiles: aircraft %d needs a higher rank\n", int(m_viewedPlane));
             return PROFILE_SCREEN_STAY;
+        }
         Click();
+        _PDebug("profiles: aircraft %d chosen\n", int(m_viewedPlane));
         viewed->SetCurrentPlane(m_viewedPlane);
         return SaveAfterChange(SaveProfiles());
     }
@@ -628,6 +635,7 @@ int ProfileManager::ProcessCreate(int keys, int keyCode, int keyCode2)
         p->UnlockLevel(1, Profile::kTimeAttackGroup);
         if (!AddProfile(p))
             return PROFILE_SCREEN_STAY;
+        _PDebug("profiles: profile %d \"%s\" made\n", int(m_current), m_text->GetString());
         m_state = SCREEN_MAIN;
         m_viewed = int8_t(m_current);
         const bool first = !m_profilesExist;
@@ -665,6 +673,7 @@ int ProfileManager::ProcessQuestion(int keys)
     m_state = SCREEN_MAIN;
     if (a != MESSAGE_YES)
         return PROFILE_SCREEN_STAY;
+    _PDebug("profiles: profile %d deleted\n", int(m_viewed));
     RemoveProfile(uint8_t(m_viewed));
     m_viewed = int8_t(m_current);
     return SaveAfterChange(SaveProfiles());
@@ -730,8 +739,9 @@ int ProfileManager::WarningWnd_Process(int keys, int keyCode, int keyCode2)
         open = w.Step(now) && open;
     if (!open)
         return MESSAGE_PENDING;
-    for (int d : {1, 3, 7, 9})
-        if (m_input->digits[d])
+    // The keypad's diagonal keys answer nothing.
+    for (int d : {'1', '3', '7', '9'})
+        if (keyCode == d)
             return MESSAGE_PENDING;
     const bool buttons = !m_msgNoButtons;
     if (buttons && m_touch.Released() && m_msgWnd[1].Contains(m_touch.x, m_touch.y)) {
@@ -789,10 +799,10 @@ void ProfileManager::Render(P3D* p3d)
     if (!m_p3d)
         return;
     m_p3d->Clear(0);
-    if (PSurface3D* paper = Shared(kSharedPaper)) {
+    if (PSurface3D* background = Shared(kSharedBackground)) {
         PBlitFX fx;
         fx.alpha = 255;
-        m_p3d->BlitFx(PRect{0, 0, m_width, m_height}, paper, nullptr, PS3D_ALPHA, fx);
+        m_p3d->BlitFx(PRect{0, 0, m_width, m_height}, background, nullptr, PS3D_ALPHA, fx);
     }
     if (m_state == SCREEN_CREATE) {
         RenderCreate();
@@ -1131,7 +1141,9 @@ void ProfileManager::WarningWnd_Draw()
     DrawFrame(f, -120);
     if (f.state == Window::kOpening)
         return;
-    if (PSurface3D* bg = Shared(kSharedPaper)) {
+    // The window hides what is behind it.
+    m_p3d->FillRect(f.x + 2, f.y + 2, unsigned(f.w - 4), unsigned(f.h - 4), 0xFF14181E, P3DBLEND_OPAQUE);
+    if (PSurface3D* bg = Shared(kSharedBackground)) {
         PBlitFX fx;
         fx.alpha = kMessageBackgroundAlpha;
         m_p3d->BlitFx(PRect{f.x, f.y, f.w, f.h}, bg, nullptr, PS3D_ALPHA, fx);

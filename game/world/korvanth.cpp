@@ -10,6 +10,7 @@
 #include "engine/runtime/pfile.h"
 #include "engine/runtime/pvfs.h"
 #include "game/frontend/fonts.h"
+#include "game/frontend/profilemanager.h"
 #include "game/frontend/loading.h"
 #include "game/frontend/mainintro.h"
 #include "game/world/audiomanager.h"
@@ -140,6 +141,14 @@ int KorvanthApp::Init()
     m_sounds = new AudioManager();
     m_loading = new Loading(m_p3d, m_display, m_props.width, m_props.height, m_fonts);
     m_console = new Console(&m_ticker, m_fonts);
+    m_profiles = new ProfileManager(m_p3d, m_fonts, m_sounds, &m_input, m_props.width, m_props.height, &m_ticker);
+    if (!m_profiles || !m_profiles->InitGfx()) {
+        _PDebug("app: the profile screens could not be made\n");
+        m_exitStage = EXIT_REQUESTED;
+        return 0;
+    }
+    m_profiles->InitStrings();
+    m_profiles->InitProfiles();
     m_levels = new LevelsManager(m_p3d, m_fonts, &m_props);
 
     m_nextFrameTime = 0;
@@ -270,6 +279,8 @@ void KorvanthApp::ReleaseAll()
     m_console = nullptr;
     delete m_sounds;
     m_sounds = nullptr;
+    delete m_profiles; // saves the profiles
+    m_profiles = nullptr;
     delete m_levels;
     m_levels = nullptr;
     delete[] m_campaignGroups;
@@ -330,6 +341,8 @@ int KorvanthApp::OnMouseButton(int x, int y, int, int flags)
     m_touch.down = pen;
     m_touch.x = x;
     m_touch.y = y;
+    if (m_profiles)
+        m_profiles->TouchScreenEvent(x, y, pen != 0);
     return 1;
 }
 
@@ -341,6 +354,8 @@ int KorvanthApp::OnMouseMove(int x, int y, int)
         m_touch.x = x;
         m_touch.y = y;
     }
+    if (m_profiles)
+        m_profiles->TouchScreenEventMove(x, y, 0);
     return 1;
 }
 
@@ -412,6 +427,16 @@ void KorvanthApp::DisplayChanged()
         m_loading->DefineBar(m_props.height - 20, m_props.width - 30, 4);
         m_loading->SetSize(m_props.width, m_props.height);
     }
+    if (m_profiles && m_state != STATE_LOAD_GAME && m_state != STATE_PREPROCESS && m_state != STATE_MENU_OPEN &&
+        m_state != STATE_PROFILES_OPEN) {
+        m_profiles->SetScreen(m_p3d, m_props.width, m_props.height);
+        if (!m_profiles->messagePending)
+            m_profiles->InitWarningWindow();
+        if (m_state == STATE_PROFILES) {
+            m_profiles->Close();
+            m_profiles->OpenMain();
+        }
+    }
     _PDebug("app: display changed to %d x %d\n", int(m_props.width), int(m_props.height));
     ShowUnsupportedResolutionMsg();
     OnRedraw();
@@ -466,8 +491,11 @@ bool KorvanthApp::Dispatch()
 {
     switch (m_state) {
     case STATE_PREPROCESS:
-        if (m_levels && m_levels->PreprocessScripts(m_p3d, m_display))
+        if (m_levels && m_levels->PreprocessScripts(m_p3d, m_display)) {
             InitLevelGroups();
+            if (m_profiles)
+                m_profiles->SetSPLevelsGroupPtr(m_campaignGroups, m_campaignCount, m_timeAttackGroup);
+        }
         SetState(STATE_INTRO);
         return false;
 
@@ -486,7 +514,7 @@ bool KorvanthApp::Dispatch()
     }
 
     case STATE_NO_PROFILE:
-        SetState(STATE_MENU_OPEN);
+        SetState(m_profiles && m_profiles->FirstRun() ? STATE_PROFILES_OPEN : STATE_MENU_OPEN);
         return true;
 
     case STATE_MENU_OPEN:
@@ -516,10 +544,25 @@ bool KorvanthApp::Dispatch()
     case STATE_MP:
         ScreenMissing("the multiplayer front end");
         return false;
-    case STATE_PROFILES:
     case STATE_PROFILES_OPEN:
-        ScreenMissing("the profile screens");
-        return false;
+        if (!m_profiles) {
+            ScreenMissing("the profile screens");
+            return false;
+        }
+        m_reopenCampaign = -1;
+        m_reopenArcade = -1;
+        if (m_loading) {
+            m_loading->Init(Loading::kTotalFull);
+            m_loading->Update();
+            m_loading->Update();
+        }
+        m_profiles->LoadPlanesWithEngine(m_textures, m_p3d);
+        m_profiles->OpenMain();
+        m_input.keyState = 0;
+        SetState(STATE_PROFILES);
+        return true;
+    case STATE_PROFILES:
+        return RunProfileScreens();
 
     case STATE_ENDING:
         if (ShowEnding() == SCREEN_DONE)

@@ -31,6 +31,7 @@ class MainIntro;
 class P3D;
 class PSurface3D;
 class PTextureManager;
+class ProfileManager;
 
 // The application states.
 enum KorvanthState : int32_t {
@@ -181,6 +182,7 @@ public:
     PDisplayProperties const& DisplayInfo() const { return m_props; }
     P3D* Context() const { return m_p3d; }
     AudioManager* Sounds() const { return m_sounds; }
+    ProfileManager* Profiles() const { return m_profiles; }
 
 private:
     friend struct KorvanthAppProbe; // the tests' view of the state machine
@@ -220,6 +222,11 @@ private:
     void RunFreeSpaceCheck();
     // The message states; false when the frame is not presented.
     bool RunMessageState();
+    // Fills the message window with the texts first..last (or one fixed
+    // line), without buttons or with OK only, and lays it out.
+    void BuildMessage(unsigned first, unsigned last, char const* fixed, bool buttons, bool onlyOk);
+    // The profile screens (state 10); false when the frame is not presented.
+    bool RunProfileScreens();
 
     Touch m_touch;
     uint8_t m_loadCancel = 0;
@@ -259,6 +266,7 @@ private:
     Console* m_console = nullptr;
     AudioManager* m_sounds = nullptr;
     MainIntro* m_intro = nullptr;
+    ProfileManager* m_profiles = nullptr;
     uint8_t m_exitStage = EXIT_NONE;
     uint8_t m_navigatorExit = 0;
     uint8_t m_started = 0;

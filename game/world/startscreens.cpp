@@ -7,6 +7,8 @@
 #include "engine/runtime/pfile.h"
 #include "engine/runtime/psprintf.h"
 #include "game/frontend/fonts.h"
+#include "game/frontend/loading.h"
+#include "game/frontend/profilemanager.h"
 #include "game/frontend/mainintro.h"
 #include "game/world/audiomanager.h"
 #include "game/world/korvanth.h"
@@ -33,6 +35,13 @@ constexpr int kIdleEngineClip = 3;
 constexpr int kIdleEngineHz = 2000;
 constexpr int kMenuMusicClip = 0;
 constexpr int kBlitAlpha = 8;
+// The two fatal texts are fixed English; the notices come from the texts.
+constexpr char kDataErrorText[] = "ERROR READING DATA!";
+constexpr char kSaveErrorText[] = "ERROR SAVING PROFILE!";
+constexpr unsigned kWriteFailedTexts[2] = {260, 265};
+constexpr unsigned kSettingsTexts[2] = {266, 268};
+constexpr unsigned kLowSpaceTexts[2] = {269, 274};
+constexpr unsigned kResolutionTexts[2] = {403, 408};
 constexpr int kEndImageFlags = 256;
 
 void DummyFileName(char* out, int size, int k)
@@ -170,15 +179,20 @@ void KorvanthApp::ShowUnsupportedResolutionMsg()
         return;
     if (m_state == STATE_RESOLUTION)
         return;
-    _PDebug("app: the display (%d x %d) is below %d x %d; no message window to say so\n", int(m_props.width),
-            int(m_props.height), kMinWidth, kMinHeight);
+    _PDebug("app: the display (%d x %d) is below %d x %d\n", int(m_props.width), int(m_props.height), kMinWidth,
+            kMinHeight);
+    if (!m_profiles)
+        return;
+    BuildMessage(kResolutionTexts[0], kResolutionTexts[1], nullptr, true, true);
+    m_savedState = m_state;
+    SetState(STATE_RESOLUTION);
 }
 
 // --- storage checks ---------------------------------------------------------
 
 void KorvanthApp::RunWriteTest()
 {
-    int existing = Settings::TestFile() ? 1 : 0;
+    int existing = (Settings::TestFile() ? 1 : 0) + (m_profiles ? m_profiles->TestProfileFiles() : 0);
     int wanted = kStorageTestFiles - existing;
     if (wanted < 1) {
         SetState(STATE_FREE_SPACE);
@@ -186,52 +200,183 @@ void KorvanthApp::RunWriteTest()
     }
     int made = StorageWriteTest(wanted);
     _PDebug("app: storage write test: %d of %d files\n", made, wanted);
+    if (made < wanted && m_profiles)
+        m_profiles->messagePending = 1;
     SetState(made < wanted ? STATE_WRITE_FAILED : STATE_FREE_SPACE);
 }
 
 void KorvanthApp::RunFreeSpaceCheck()
 {
-    int64_t dataSize = 0; // what the profiles need
-    if (dataSize + kSpareBytes < int64_t(PFile::GetFreeSpace("usr")))
+    int64_t dataSize = ProfileManager::GetDataSize(); // what the profiles need
+    if (dataSize + kSpareBytes < int64_t(PFile::GetFreeSpace("usr"))) {
         SetState(m_savedState);
-    else
+    } else {
+        if (m_profiles)
+            m_profiles->messagePending = 1;
         SetState(STATE_LOW_SPACE);
+    }
 }
 
 // --- message states ---------------------------------------------------------
 
+void KorvanthApp::BuildMessage(unsigned first, unsigned last, char const* fixed, bool buttons, bool onlyOk)
+{
+    m_profiles->SetScreen(m_p3d, m_props.width, m_props.height);
+    m_profiles->WarningWnd_Zero();
+    for (unsigned id = first; !fixed && id <= last; ++id) {
+        PString line(m_fonts ? m_fonts->GetStr(id) : L"");
+        m_profiles->WarningWnd_AddTxt(&line);
+    }
+    if (fixed) {
+        PString line(fixed);
+        m_profiles->WarningWnd_AddTxt(&line);
+    }
+    m_profiles->WarningWnd_ButtonsHide(!buttons);
+    m_profiles->WarningWnd_OnlyOkButton(onlyOk);
+    m_profiles->InitWarningWindow();
+    m_profiles->messagePending = 0;
+}
+
 bool KorvanthApp::RunMessageState()
 {
+    if (!m_profiles) {
+        // Without the message window every message passes as dismissed.
+        if (m_state == STATE_DATA_ERROR || m_state == STATE_DATA_ERROR_SHOWN)
+            m_exitStage = EXIT_REQUESTED;
+        else
+            MessageMissing("message", m_state == STATE_WRITE_FAILED ? STATE_FREE_SPACE : m_savedState);
+        return false;
+    }
+    const int keys = m_input.keyState;
+    auto show = [&] {
+        m_p3d->FillRect(0, 0, unsigned(m_props.width), unsigned(m_props.height), 0xFF000000, P3DBLEND_OPAQUE);
+        m_profiles->WarningWnd_Draw();
+    };
+    auto answer = [&] { return m_profiles->WarningWnd_Process(keys, m_keyLatch, m_keyLatch2); };
+    // The pen put down dismisses the notices that have no buttons.
+    auto tapped = [&] {
+        const bool t = m_touch.down != 0;
+        if (t) {
+            m_touch.down = 0;
+            m_touch.wasDown = 0;
+            m_profiles->TouchScreen_ReleasePen();
+        }
+        return t;
+    };
     switch (m_state) {
     case STATE_DATA_ERROR:
-    case STATE_DATA_ERROR_SHOWN:
         _PDebug("app: ERROR READING DATA!\n");
-        m_exitStage = EXIT_REQUESTED;
-        return false;
+        BuildMessage(0, 0, kDataErrorText, false, false);
+        SetState(STATE_DATA_ERROR_SHOWN);
+        return true;
+    case STATE_DATA_ERROR_SHOWN:
+        show();
+        if (answer() != MESSAGE_PENDING || m_touch.down) {
+            m_exitStage = EXIT_REQUESTED;
+            return false;
+        }
+        return true;
     case STATE_SAVE_ERROR:
-    case STATE_SAVE_ERROR_SHOWN:
         _PDebug("app: ERROR SAVING PROFILE!\n");
-        SetState(m_savedState);
-        return false;
+        BuildMessage(0, 0, kSaveErrorText, false, false);
+        SetState(STATE_SAVE_ERROR_SHOWN);
+        return true;
+    case STATE_SAVE_ERROR_SHOWN: {
+        show();
+        const int h = m_props.height;
+        for (int side = 0; side < 2; ++side)
+            if (PSurface3D* icon = GetSharedImage(side ? IMAGE_SOFT_BACK : IMAGE_SOFT_OK))
+                m_p3d->BlitFx(side ? m_props.width - int(icon->Width()) : 0, h - int(icon->Height()), icon, nullptr,
+                              PS3D_BLEND, m_fullScreenFx);
+        if (answer() != MESSAGE_PENDING || tapped()) {
+            m_profiles->WarningWnd_ButtonsHide(false);
+            SetState(m_savedState);
+            return false;
+        }
+        return true;
+    }
+    case STATE_WRITE_FAILED:
+    case STATE_LOW_SPACE: {
+        const bool write = m_state == STATE_WRITE_FAILED;
+        if (m_profiles->messagePending)
+            BuildMessage(write ? kWriteFailedTexts[0] : kLowSpaceTexts[0], write ? kWriteFailedTexts[1] : kLowSpaceTexts[1],
+                         nullptr, false, false);
+        show();
+        if (m_keyLatch == kKeyBack) {
+            m_exitStage = EXIT_REQUESTED;
+            return false;
+        }
+        if (answer() != MESSAGE_PENDING || tapped()) {
+            m_profiles->WarningWnd_ButtonsHide(false);
+            SetState(write ? STATE_FREE_SPACE : m_savedState);
+            return false;
+        }
+        return true;
+    }
+    case STATE_SETTINGS_FAILED:
+        if (m_profiles->messagePending)
+            BuildMessage(kSettingsTexts[0], kSettingsTexts[1], nullptr, false, false);
+        show();
+        if (m_keyLatch == kKeyBack && m_savedState == 0) {
+            m_exitStage = EXIT_REQUESTED;
+            return false;
+        }
+        if (answer() != MESSAGE_PENDING || tapped()) {
+            m_input.keyState = 0;
+            m_keyLatch = 0;
+            m_input.SetAllKeys(1);
+            m_profiles->WarningWnd_ButtonsHide(false);
+            SetState(m_savedState);
+            return false;
+        }
+        return true;
+    case STATE_RESOLUTION:
+        if (m_savedState == STATE_PROFILES)
+            m_profiles->Render(m_p3d);
+        else
+            m_p3d->FillRect(0, 0, unsigned(m_props.width), unsigned(m_props.height), 0xFF000000, P3DBLEND_OPAQUE);
+        m_profiles->WarningWnd_Draw();
+        if (answer() != MESSAGE_PENDING || m_keyLatch == kKeyBack) {
+            m_profiles->WarningWnd_OnlyOkButton(false);
+            SetState(m_savedState);
+        }
+        return true;
     case STATE_TUTORIAL_OFFER:
         MessageMissing("tutorial offer", m_savedState);
-        return false;
-    case STATE_WRITE_FAILED:
-        MessageMissing("storage write test failed", STATE_FREE_SPACE);
-        return false;
-    case STATE_SETTINGS_FAILED:
-        MessageMissing("settings not saved", m_savedState);
-        return false;
-    case STATE_LOW_SPACE:
-        MessageMissing("not enough free space", m_savedState);
         return false;
     case STATE_MP_NOTICE:
         MessageMissing("multiplayer notice", m_savedState);
         return false;
-    case STATE_RESOLUTION:
-        MessageMissing("resolution notice", m_savedState);
-        return false;
     default:
         return true;
     }
+}
+
+// --- profile screens ----------------------------------------------------------
+
+bool KorvanthApp::RunProfileScreens()
+{
+    m_profiles->Render(m_p3d);
+    const int r = int8_t(m_profiles->Process(m_input.keyState, m_keyLatch, m_keyLatch2));
+    if (r <= PROFILE_SCREEN_LEAVE)
+        m_profiles->TouchScreenEvent(0, 0, false);
+    if (r == PROFILE_SCREEN_LEAVE || r == PROFILE_SCREEN_LEAVE_SAVE_FAILED) {
+        if (m_loading) {
+            m_loading->Init(Loading::kTotalFull);
+            m_loading->Update();
+        }
+        m_profiles->ReleasePlanesWithEngine();
+        m_profiles->Close();
+    }
+    if (r == PROFILE_SCREEN_LEAVE) {
+        SetState(STATE_MENU_OPEN);
+    } else if (r == PROFILE_SCREEN_SAVE_FAILED || r == PROFILE_SCREEN_LEAVE_SAVE_FAILED) {
+        m_savedState = r == PROFILE_SCREEN_SAVE_FAILED ? STATE_PROFILES : STATE_MENU_OPEN;
+        SetState(STATE_SAVE_ERROR);
+    } else if (r == PROFILE_SCREEN_FIRST_RUN_BACK) {
+        _PDebug("app: no profile made; the game ends\n");
+        m_exitStage = EXIT_REQUESTED;
+    }
+    m_input.keyState = 0;
+    return true;
 }

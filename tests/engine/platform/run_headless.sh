@@ -18,8 +18,11 @@ run() {
   local name=$1 script=$2
   shift 2
   local dir=$top/$name
-  mkdir -p "$dir/logs" "$dir/app/native"
+  mkdir -p "$dir/logs" "$dir/app/native" "$dir/data/usr"
   [ "$name" = nodata ] || ln -s "$archive" "$dir/app/native/data.vfs"
+  # A returning player (one empty profile): start-up goes on to the menu.
+  printf '\001\000' > "$dir/data/usr/profiles.cfg"
+  { head -c 22 /dev/zero; printf '\004'; head -c 8 /dev/zero; } > "$dir/data/usr/profile_0"
   printf '%s\n' "$script" > "$dir/events.txt"
   local status=0
   (cd "$dir" && env -u DISPLAY KRV_AUDIO=null "$exe" --headless --clock virtual --script events.txt --shots shots \
@@ -54,7 +57,7 @@ app: state 0 -> 1
 app: state 1 -> 2
 app: state 2 -> 3'
 [ "$(grep 'app: state ' "$log")" = "$expected" ] || fail "state walk"
-grep -q "app: storage write test: 8 of 8 files" "$log" || fail "write test"
+grep -q "app: storage write test: 6 of 6 files" "$log" || fail "write test (the profile and its list already there)"
 ls "$top/first/data/usr" | grep -q dummyfile && fail "dummy files left behind"
 grep -q "app: focus lost" "$log" || fail "focus lost"
 grep -q "app: focus gained" "$log" || fail "focus gained"

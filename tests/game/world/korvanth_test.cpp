@@ -95,6 +95,11 @@ protected:
         Write("data/lang0.bin", fronttest::Encode({fronttest::Language(U"English", {U"", U"LOADING"})}));
         Picture("data/2dgfx/norva.png", 0, 0, 0xF8);
         Picture("data/2dgfx/titlebackground.png", 0xF8, 0, 0);
+        // A returning player: one empty profile, so start-up goes to the menu.
+        Write("usr/profiles.cfg", {1, 0});
+        std::vector<uint8_t> profile(31);
+        profile[22] = 4;
+        Write("usr/profile_0", profile);
     }
 
     void TearDown() override
@@ -352,12 +357,18 @@ TEST_F(AppTest, MessagesAndMissingScreensReturnWhereTheyShould)
     Case const cases[] = {
         {STATE_SAVE_ERROR, STATE_ENDING, STATE_ENDING},       {STATE_WRITE_FAILED, STATE_INTRO, STATE_FREE_SPACE},
         {STATE_LOW_SPACE, STATE_INTRO, STATE_INTRO},          {STATE_RESOLUTION, STATE_PROFILES, STATE_PROFILES},
+        {STATE_SETTINGS_FAILED, STATE_MENU, STATE_MENU},      {STATE_PROFILES_OPEN, STATE_ENDING, STATE_PROFILES},
         // Screens that are not built yet lead back to the menu.
-        {STATE_GAME, STATE_ENDING, STATE_MENU_OPEN},          {STATE_PROFILES_OPEN, STATE_ENDING, STATE_MENU_OPEN},
+        {STATE_GAME, STATE_ENDING, STATE_MENU_OPEN},
     };
     for (Case const& c : cases) {
         KorvanthAppProbe::Enter(m_app, c.state, c.saved);
-        Pass();
+        // Messages open, then take the fire key as their answer.
+        for (int i = 0; i < 12 && m_app->State() != c.next; ++i) {
+            KorvanthAppProbe::Keys(m_app, i % 2 ? MyInput::kFire : 0);
+            Pass();
+        }
+        KorvanthAppProbe::Keys(m_app, 0);
         EXPECT_EQ(m_app->State(), c.next) << c.state;
         EXPECT_EQ(m_app->ExitStage(), EXIT_NONE) << c.state;
     }

@@ -18,6 +18,14 @@ cleanup() {
 }
 trap cleanup EXIT
 fail() { echo "FAIL: $*"; cat "$log" 2>/dev/null; exit 1; }
+# A returning player (one empty profile): start-up goes on to the menu.
+seed() {
+  mkdir -p "$1/data/usr"
+  printf '\001\000' > "$1/data/usr/profiles.cfg"
+  { head -c 22 /dev/zero; printf '\004'; head -c 8 /dev/zero; } > "$1/data/usr/profile_0"
+}
+seed "$top/headless"
+seed "$top/window"
 
 check() {
   log=$1/logs/vornlog.txt
