@@ -330,6 +330,8 @@ TEST_F(AppTest, FatalPathsDrawOneLoadingFrameThenEndTheLoop)
         if (data) {
             ASSERT_TRUE(RunTo(STATE_MENU));
             KorvanthAppProbe::Enter(m_app, STATE_DATA_ERROR);
+            EXPECT_TRUE(Pass()); // the message stays until a tap
+            m_app->OnMouseButton(10, 10, 0, PPointerWord(0, 1));
         } else {
             EXPECT_FALSE(Pass()); // the level catalogue
         }
