@@ -1,0 +1,216 @@
+// Weapons: records read back from the tools' writer, homing cones, burst
+// fall-off, the full pool, friendly fire and indices that name no record;
+// the game-play object's damage and rearm rules they depend on.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "game/world/gameplayobject.h"
+#include "game/world/weaponsystem.h"
+#include "tests/game/world/world_fixture.h"
+#include "tools/lib/was_writer.h"
+
+namespace {
+
+using namespace worldtest;
+
+MyWeapon Record(WasRecord const& r)
+{
+    std::vector<uint8_t> b;
+    std::string err;
+    EXPECT_TRUE(WasWrite(r, &b, &err)) << err;
+    MyWeapon w;
+    EXPECT_TRUE(w.Parse(b.data(), b.size()));
+    return w;
+}
+
+WasRecord Shot(int speed = 40000, int life = 50)
+{
+    WasRecord r;
+    r.type = 0, r.life = life, r.damage = 10, r.speed = speed, r.hitRadius = Fx(1), r.reloadMs = 250;
+    return r;
+}
+
+struct Scene {
+    GPO shooter, a, b;
+    GPO* list[3] = {&shooter, &a, &b};
+    Scene()
+    {
+        for (GPO* g : list) {
+            g->SetInternalHealthRef();
+            g->DefineObjectType(GPO::VEHICLE);
+        }
+        shooter.position = {0, 0, Fx(-1)};
+        shooter.forward = {0, 0, Fx(1)};
+        shooter.id = GPO::kIdBase;
+        a.id = GPO::kIdBase + 1, b.id = GPO::kIdBase + 2;
+    }
+    static PVector3 At(double degrees, double dist)
+    {
+        double r = degrees * M_PI / 180;
+        return {Fx(dist * std::sin(r)), 0, Fx(dist * std::cos(r))};
+    }
+};
+
+TEST(WeaponRecords, ReadBackAndRefused)
+{
+    WasRecord r = Shot();
+    r.frames.push_back({1, 2, 3, 4, 5, 6, 7, 8});
+    r.pair = 1, r.quadWidth = Fx(3), r.quadHeight = -Fx(1);
+    MyWeapon w = Record(r);
+    EXPECT_EQ(w.reload, 250);
+    EXPECT_EQ(w.Frame(0)[7], 8);
+    EXPECT_EQ(w.quad[0], Fx(1.5));
+    EXPECT_EQ(w.quad[1], -Fx(0.5));
+    r.reloadMs = 0;
+    EXPECT_EQ(Record(r).reload, 1);
+    r.frames.clear();
+    EXPECT_EQ(Record(r).Frame(0)[2], 0); // a shot without frames takes the whole texture
+    EXPECT_EQ(Record(r).Frame(0)[3], Fx(1));
+
+    std::vector<uint8_t> b;
+    std::string err;
+    r.frames.push_back({});
+    ASSERT_TRUE(WasWrite(r, &b, &err));
+    struct Case {
+        size_t size;
+        int type;
+    } bad[] = {{56, 0}, {b.size() - 1, 0}, {b.size(), 5}};
+    for (Case c : bad) {
+        std::vector<uint8_t> x = b;
+        x[4] = uint8_t(c.type);
+        EXPECT_FALSE(MyWeapon().Parse(x.data(), c.size)) << c.size << " " << c.type;
+    }
+    // Description text round trip.
+    WasRecord back;
+    EXPECT_TRUE(WasParseText(WasFormatText(r), &back, &err)) << err;
+    EXPECT_EQ(back, r);
+}
+
+TEST(WeaponRecords, InitReadsNumberedFilesUntilTheFirstMissing)
+{
+    DataDir dir;
+    std::vector<uint8_t> b;
+    std::string err;
+    ASSERT_TRUE(WasWrite(Shot(), &b, &err));
+    dir.Put("data/weapons/wpn0.was", b);
+    dir.Put("data/weapons/wpn1.was", std::string(20, '\x09'));
+    dir.Put("data/weapons/wpn2.was", b);
+    dir.Put("data/weapons/wpn4.was", b);
+    WeaponSystem ws(nullptr, nullptr);
+    ws.Init(nullptr);
+    EXPECT_EQ(ws.WeaponCount(), 3);
+    EXPECT_EQ(ws.GetWeapon(1)->life, 0); // refused: an empty record
+    EXPECT_EQ(ws.GetWeapon(2)->damage, 10);
+}
+
+TEST(WeaponFire, HomingConeChoosesTheNearestAngleBelow25Degrees)
+{
+    struct Case {
+        double angleA, angleB;
+        int expect; // 0 none, 1 a, 2 b
+    } cases[] = {{20, 24, 1}, {24, 20, 2}, {26, 30, 0}, {24, 24, 1}};
+    for (Case c : cases) {
+        Scene s;
+        s.a.position = Scene::At(c.angleA, 30);
+        s.b.position = Scene::At(c.angleB, 30);
+        WeaponSystem ws(nullptr, nullptr);
+        ws.SetWeapons({Record(Shot())});
+        ws.frameTime = 25;
+        mycoolparticle* second = nullptr;
+        mycoolparticle* p = ws.Fire(0, &s.shooter, s.list, 3, 0, second);
+        ASSERT_NE(p, nullptr);
+        GPO* want = c.expect == 1 ? &s.a : c.expect == 2 ? &s.b : nullptr;
+        EXPECT_EQ(p->target, want) << c.angleA << " " << c.angleB;
+        EXPECT_NEAR(p->velocity.LengthSafe(), 25 * 1000, 300); // aiming keeps the speed
+    }
+}
+
+TEST(WeaponFire, IndicesThatNameNoRecordAndAFullPool)
+{
+    Scene s;
+    WeaponSystem ws(nullptr, nullptr);
+    WasRecord paired = Shot();
+    paired.pair = 1;
+    ws.SetWeapons({Record(Shot()), Record(paired)});
+    mycoolparticle* second = nullptr;
+    EXPECT_EQ(ws.Fire(2, &s.shooter, s.list, 3, 0, second), nullptr);
+    EXPECT_EQ(ws.GetWeaponType(2), -1);
+    EXPECT_EQ(ws.GetWeaponType(-1), -1);
+    // The pair of the last record has nothing to fire.
+    EXPECT_NE(ws.Fire(1, &s.shooter, s.list, 3, 0, second), nullptr);
+    EXPECT_EQ(second, nullptr);
+    // Frame time 0: the projectile has no velocity and no direction to aim.
+    EXPECT_EQ(ws.particles[0].velocity, PVector3());
+    s.shooter.AddWeaponAvailable(7, -1);
+    s.shooter.SetCurrentWeapon(0);
+    s.shooter.reloadTimer = 1;
+    s.shooter.WeaponReloadProcess(&ws, 25, 0);
+    EXPECT_EQ(s.shooter.reloadTimer, 0);
+
+    for (int i = 1; i < WeaponSystem::kPoolSize; i++)
+        ASSERT_NE(ws.Fire(0, &s.shooter, s.list, 3, 0, second), nullptr);
+    EXPECT_EQ(ws.Fire(0, &s.shooter, s.list, 3, 0, second), nullptr);
+    EXPECT_EQ(ws.GetNextFreeParticle(), nullptr);
+}
+
+TEST(WeaponHits, BurstFallOffAndFriendlyTargets)
+{
+    WasRecord burst;
+    burst.type = 4, burst.damage = 100, burst.hitRadius = Fx(4), burst.life = 8;
+    struct Case {
+        int weapon;
+        int life;
+        double distance;
+        GPO::SIDE side;
+        bool players;
+        int health;
+    } cases[] = {
+        {1, 1, 1.0, GPO::ENEMY, false, 25},    // 100 - 100 x 1/4
+        {1, 2, 1.0, GPO::ENEMY, false, 100},   // only on its last frame
+        {1, 1, 4.0, GPO::ENEMY, false, 100},   // out of reach
+        {0, 5, 0.5, GPO::ENEMY, true, 90},
+        {0, 5, 0.5, GPO::FRIENDLY, true, 100}, // the player's fire spares friends
+        {0, 5, 0.5, GPO::FRIENDLY, false, 90},
+    };
+    for (Case c : cases) {
+        Scene s;
+        s.a.SetSide(c.side);
+        s.a.position = {0, 0, Fx(c.distance)};
+        WeaponSystem ws(nullptr, nullptr);
+        ws.SetWeapons({Record(Shot()), Record(burst)});
+        mycoolparticle& p = ws.particles[0];
+        p.weapon = uint8_t(c.weapon), p.life = c.life, p.target = &s.a;
+        p.owner = c.players ? s.shooter.id : s.b.id;
+        ws.CollisionProcess(nullptr, &s.shooter, s.list, 3, nullptr, -Fx(100), 1000, nullptr);
+        EXPECT_EQ(s.a.GetEnergy(), c.health) << c.weapon << " " << c.distance << " " << c.side;
+    }
+}
+
+TEST(GameplayObject, DamageAndRearmLock)
+{
+    struct Case {
+        int armour, start, hit, after;
+    } cases[] = {{5, 100, 3, 99}, {5, 100, 999, 0}, {0, 0, 10, 0}, {0, 5, 10, 0}, {2, 50, 10, 42}};
+    for (Case c : cases) {
+        GPO g;
+        g.SetInternalHealthRef();
+        g.SetArmor(uint8_t(c.armour));
+        g.ownHealth = c.start;
+        g.ReduceHealth(c.hit);
+        EXPECT_EQ(g.GetEnergy(), c.after);
+    }
+    GPO g;
+    g.AddWeaponAvailable(0, 0);
+    g.maxAmmo[0] = 5;
+    g.RearmAllWeapons(1);
+    g.RearmAllWeapons(1);
+    EXPECT_EQ(g.ammo[0], 1);
+    for (int i = 0; i < GPO::kRearmLockSteps; i++)
+        g.WeaponReloadProcess(nullptr, 25, 0);
+    g.RearmAllWeapons(1);
+    EXPECT_EQ(g.ammo[0], 2);
+    EXPECT_EQ(g.SwitchToNextWeapon(), 0);
+}
+
+} // namespace
