@@ -50,7 +50,11 @@ inline Result RunCommand(std::string const& command, bool withErrors = false)
 // Runs the tool with the arguments (already quoted), as RunCommand.
 inline Result RunTool(std::string const& name, std::string const& args, bool withErrors = false)
 {
-    return RunCommand("'" + Tool(name) + "' " + args, withErrors);
+    std::string command = "'";
+    command += Tool(name);
+    command += "' ";
+    command += args;
+    return RunCommand(command, withErrors);
 }
 
 inline std::string Q(std::string const& s) { return "'" + s + "'"; }
