@@ -15,7 +15,7 @@ using namespace tooltest;
 namespace {
 
 char const* const kTools[] = {"fntbuild", "glreplay", "imgtool",  "langtool", "levelscfg", "pamwrite", "planecfg",
-                              "pmod",     "pofwrite", "psnd",     "scriptc",  "vfspack"};
+                              "pmod",     "pofwrite", "psnd",     "scriptc",  "vfspack",   "wasgen"};
 
 // Standard output and standard error of a command, apart.
 struct Streams {

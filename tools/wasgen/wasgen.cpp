@@ -13,13 +13,16 @@
 #include "game/world/weaponsystem.h"
 #include "tools/lib/toolfile.h"
 #include "tools/lib/was_writer.h"
+#include "tools/lib/toolcli.h"
 
 namespace {
 
-int Usage()
+// The usage on out: on standard output for --help (exit 0), else on
+// standard error (exit 2).
+int Usage(FILE* out = stderr)
 {
-    std::fprintf(stderr, "usage: wasgen write IN.txt OUT.was\n       wasgen dump FILE.was\n");
-    return 2;
+    std::fprintf(out, "usage: wasgen write IN.txt OUT.was\n       wasgen dump FILE.was\n");
+    return out == stdout ? 0 : 2;
 }
 
 bool Slurp(char const* path, std::string* out)
@@ -53,6 +56,8 @@ WasRecord Describe(MyWeapon const& w)
 
 int main(int argc, char** argv)
 {
+    if (ToolHelpAsked(argc, argv))
+        return Usage(stdout);
     if (argc < 3)
         return Usage();
     std::string cmd = argv[1], text, err;
