@@ -90,8 +90,10 @@ constexpr int32_t kPreviewPitch = 15 << 16;
 constexpr int kPreviewNear = 6553, kPreviewFar = 6553600;
 constexpr int kPreviewFrame = 121;
 constexpr int kPreviewVariant = 1;
-constexpr int32_t kPreviewDistance = -26 << 16;
+constexpr int32_t kPreviewDistance = -6 << 16;
+constexpr double kPreviewDepth = 6.0;
 constexpr int kPreviewFov = 40 << 16;
+constexpr double kPreviewTan = 0.36397; // tan(20 degrees): half the field of view
 
 PSurface3D* Shared(int i)
 {
@@ -1032,19 +1034,22 @@ void ProfileManager::RenderPreview(Profile* p)
     m_yaw += kYawStep;
     if (m_yaw >= kFullTurn)
         m_yaw -= kFullTurn;
-    if (P3DSceneUnit* u = m_planeScenes[size_t(m_viewedPlane)]->unit)
-        u->SetRotation(m_yaw, 0, kPreviewPitch);
-
-    // The aircraft is drawn into the panel with a projection of its own,
-    // clipped to the panel less a pixel each side.
+    // The aircraft is drawn with the screen's projection, placed so that it
+    // shows in the middle of the panel, and clipped to the panel less a
+    // pixel each side.
     using namespace p3dgl;
     const int x = rp.x + 1, y = rp.y + 1, w = rp.w - 2, h = rp.h - 2;
-    m_p3d->SetViewPort(x, y, w, h);
+    const double halfH = kPreviewTan * kPreviewDepth, halfW = halfH * m_width / (m_height > 0 ? m_height : 1);
+    const double nx = 2.0 * (x + w / 2) / (m_width > 0 ? m_width : 1) - 1.0;
+    const double ny = 1.0 - 2.0 * (y + h / 2) / (m_height > 0 ? m_height : 1);
+    if (P3DSceneUnit* u = m_planeScenes[size_t(m_viewedPlane)]->unit)
+        u->SetPosition(int32_t(nx * halfW * 65536.0), int32_t(ny * halfH * 65536.0), int32_t(-kPreviewDepth * 65536.0),
+                       m_yaw, 0, kPreviewPitch);
     m_p3d->SetClipRect(x, y, x + w, y + h);
     m_p3d->glMatrixMode(kProjection);
     m_p3d->glPushMatrix();
     m_p3d->glLoadIdentity();
-    gluPerspectivex(m_p3d, kPreviewFov, P3DGameEngine::AspectRatio(w, h), kPreviewNear, kPreviewFar);
+    gluPerspectivex(m_p3d, kPreviewFov, P3DGameEngine::AspectRatio(m_width, m_height), kPreviewNear, kPreviewFar);
     m_p3d->glMatrixMode(kModelview);
     m_p3d->glPushMatrix();
     m_p3d->glLoadIdentity();
@@ -1056,7 +1061,6 @@ void ProfileManager::RenderPreview(Profile* p)
     m_p3d->glPopMatrix();
     m_p3d->glMatrixMode(kModelview);
     m_p3d->ResetClipRect();
-    m_p3d->SetViewPort(0, 0, m_width, m_height);
     if (PlaneLocked(p, m_viewedPlane) && m_fonts)
         m_fonts->Print(rp.x + rp.w / 2, rp.y + rp.h / 2, unsigned(TXT_LOCKED), 1, Fonts::kCenter);
 }
@@ -1234,6 +1238,8 @@ void ProfileManager::LoadPlanesWithEngine(PTextureManager* textures, P3D* p3d)
         ps->scene->SetFarClipDistance(kPreviewFar);
         ps->scene->clipByFrustum = 0;
         ps->unit->SetCurrentFrame(kPreviewFrame);
+        // In front of the camera; the preview turns it about its own centre.
+        ps->unit->SetPosition(0, 0, kPreviewDistance, 0, 0, kPreviewPitch);
     }
     m_planeCount = n;
     if (m_viewedPlane < 0 || m_viewedPlane >= m_planeCount)

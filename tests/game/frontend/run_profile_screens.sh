@@ -3,8 +3,8 @@
 # demo archive, driven by scripted touches: backing out of the first run,
 # a first profile typed on the on-screen keyboard (the hidden nickname
 # bonus, read back by the independent reader), and a walk with saves that
-# always fail: five profiles, the limit, delete, choose, the page switch and
-# leaving, each failed save shown and dismissed.
+# always fail: five profiles, the limit, delete, choose, the page switch, the
+# rank gate of the aircraft and leaving, each failed save shown and dismissed.
 #   run_profile_screens.sh KORVANTH DATA.VFS
 set -euo pipefail
 exe=$(realpath "$1")
@@ -33,6 +33,7 @@ tap() { printf '%d down 0 %d %d\n%d up 0 %d %d\n' "$1" "$2" "$3" $(($1 + 1)) "$2
 A='29 220'; B='193 260'; C='111 260'; D='111 220'; E='111 180'; Z='29 260'; U='275 180'; N='234 260'
 K='316 220'; DEL='316 260'; OK='432 292'; BACK_CREATE='48 292'; BACK='432 292'
 NEW='146 292'; DELETE='202 292'; NEXT='258 292'; SELECT='90 292'; PAGE='100 20'; YES='172 200'; ANY='240 160'
+PLANE_LEFT='252 250'; PLANE_RIGHT='458 250'; CHOOSE='355 250'
 
 # First run, no name, back: the game ends without a profile.
 run back "$(tap 20 $BACK_CREATE; echo 60 exit)"
@@ -56,7 +57,9 @@ for key in B C D E; do
   t=$((t + 30))
 done
 walk+=$'\n'"$(tap 170 $NEW; tap 180 $DELETE; tap 190 $YES; tap 200 $ANY; tap 210 $NEXT; tap 215 $SELECT)"
-walk+=$'\n'"$(tap 225 $PAGE; tap 235 $BACK; tap 250 $ANY; echo 270 exit)"
+# The multiplayer page: aircraft 1 needs a rank the new pilot lacks, 0 is free.
+walk+=$'\n'"$(tap 225 $PAGE; tap 230 $PLANE_RIGHT; tap 233 $CHOOSE; tap 236 $PLANE_LEFT; tap 239 $CHOOSE)"
+walk+=$'\n'"$(tap 250 $ANY; tap 260 $BACK; tap 275 $ANY; echo 290 exit)"
 run failing "$walk"
 expected='profiles: profile 0 "A" made
 profiles: profile 1 "B" made
@@ -66,9 +69,11 @@ profiles: profile 4 "E" made
 profiles: button 2 is not available
 profiles: profile 4 deleted
 profiles: profile 1 is current
-profiles: page 1'
-[ "$(grep -E 'profiles: (profile|button|page)' "$log")" = "$expected" ] || fail "failing: the walk"
-[ "$(grep -c 'app: state 10 -> 16' "$log")" = 7 ] || fail "failing: save errors"
-[ "$(grep -c 'app: state 17 -> 10' "$log")" = 6 ] || fail "failing: back to the screens"
+profiles: page 1
+profiles: aircraft 1 needs a higher rank
+profiles: aircraft 0 chosen'
+[ "$(grep -E 'profiles: (profile|button|page|aircraft)' "$log")" = "$expected" ] || fail "failing: the walk"
+[ "$(grep -c 'app: state 10 -> 16' "$log")" = 8 ] || fail "failing: save errors"
+[ "$(grep -c 'app: state 17 -> 10' "$log")" = 7 ] || fail "failing: back to the screens"
 grep -q 'app: state 17 -> 2' "$log" || fail "failing: leaving with a failed save"
 echo "ok: first-run back, first profile, failing saves"
