@@ -11,13 +11,35 @@
 // by number, and give a fixed default when any of them is missing.
 #pragma once
 #include <cstdint>
+#include <memory>
+#include <vector>
 
 #include "engine/runtime/pstring.h"
+#include "game/world/command.h"
 
+class Console;
 class Definition;
+class EventHandler;
 class Fonts;
 class GPO;
+class MyAirplane;
+class MySmoke;
+class P3D;
+class P3DAnim;
+class P3DGameEngine;
+class PlanesManager;
 class ScriptReader;
+class WavesManager;
+class WeaponSystem;
+
+// What the mission needs of the head-up display beyond the timer: the end
+// texts and the icon requests. The HUD implements it.
+class MissionHudLink : public MissionHud {
+public:
+    virtual void SetConditionTxt(int text) = 0;
+    virtual bool* RepairIconRequest() = 0;
+    virtual bool* RearmIconRequest() = 0;
+};
 
 // One target-lock entry of the smart camera.
 struct SmartCamera {
@@ -39,8 +61,13 @@ public:
     enum ScriptEvent : int { SCRIPT_EVENT_NONE = 0, SCRIPT_EVENT_COUNT = 15 };
     enum { kCommandKinds = 37 };
 
-    SPLM() = default;
-    virtual ~SPLM() = default;
+    // The end texts of a completed and of a failed mission.
+    static constexpr int kCompletedText = 169;
+    static constexpr int kFailedText = 170;
+
+    SPLM();
+    explicit SPLM(P3D* gl);
+    virtual ~SPLM();
     SPLM(SPLM const&) = delete;
     SPLM& operator=(SPLM const&) = delete;
 
@@ -153,9 +180,64 @@ public:
     using SeedSource = uint32_t (*)();
     static void SetRandomSeedSource(SeedSource source);
 
+    // ---- Mission build and run
+    void Init(P3DGameEngine* engine, Console* console, int waterLevel);
+    void SetPtrToPlanesManager(PlanesManager* pm) { m_planes = pm; }
+    void SetCurrentLevel(P3DAnim* level) { m_level = level; }
+    // Installs the player's object (owned from now on).
+    void SetPlayer(GPO* player);
+    GPO* GetPlayer() const { return m_player.get(); }
+    // Builds the objects, commands, events and the player's objectives of a
+    // parsed script; 0 when an aircraft object's aircraft cannot be placed.
+    int DefineGPOs(Fonts* fonts, WeaponSystem* weapons, MissionHudLink* hud, MissionScore* profile,
+                   ScriptReader* reader, WavesManager* waves, MySmoke* smoke);
+    // Appends an object (null keeps a number free).
+    void AddGpo(GPO* g);
+    void AddPlane(MyAirplane* a);
+    void AddGposColl(short n);
+    // One frame of the mission: 1 once it has ended (completed or failed).
+    int HandleLevelEvents(WeaponSystem* weapons, unsigned int gameTime, unsigned int frameTime);
+    CONDITION GetCondition() const { return m_condition; }
+    int GetGPOsPtr(GPO**& list) const
+    {
+        list = m_gpos;
+        return m_gpoCount;
+    }
+    int CommandCount() const { return int(m_commands.size()); }
+    Command* GetCommand(int i) const { return i >= 0 && i < CommandCount() ? m_commands[size_t(i)].get() : nullptr; }
+    EventHandler* GetEventHandler() const { return m_events.get(); }
+    void PauseGpos();
+    void ResetEventHandler();
+    void ReleaseCommands();
+    void FreeAllGpos();
+    void RemoveAllPlanes();
+
 protected:
     // The mission's objects, object number i at index i (built by the
     // mission build; entries may be null).
     GPO** m_gpos = nullptr;
     int32_t m_gpoCount = 0;
+
+private:
+    void DefineObject(Definition* d, WavesManager* waves, MySmoke* smoke, int& failed);
+    void DefineCommand(Fonts* fonts, WeaponSystem* weapons, MissionHudLink* hud, MissionScore* profile,
+                       Definition* d, Command* c);
+    void DefineEvent(WeaponSystem* weapons, MissionHudLink* hud, Definition* d);
+    GPO* ObjectByNumber(int n) const;
+
+    P3D* m_gl = nullptr;
+    std::unique_ptr<EventHandler> m_events;
+    P3DGameEngine* m_engine = nullptr;
+    P3DAnim* m_level = nullptr;
+    std::vector<GPO*> m_objects; // owned; m_gpos points at its entries
+    std::unique_ptr<GPO> m_player;
+    std::vector<MyAirplane*> m_aircraft; // owned
+    PlanesManager* m_planes = nullptr;
+    Console* m_console = nullptr;
+    MissionHudLink* m_hud = nullptr;
+    int32_t m_waterLevel = 0;
+    CONDITION m_condition = CONDITION_IN_PROGRESS;
+    std::vector<std::unique_ptr<Command>> m_commands;
+    std::vector<int16_t> m_collisionObjects;
+    int16_t m_eventCounter = 0;
 };
