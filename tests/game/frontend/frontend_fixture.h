@@ -1,7 +1,6 @@
-// Shared set-up of the front-end tests: a scratch writable directory that
-// the game's files resolve into, the six fonts of the text service made with
-// the .fnt writer (a fixed-width test face), and language files made with
-// the language writer or with the independent Python writer.
+// Shared set-up of the front-end tests: the scratch directory with the six
+// fonts of the text service made with the .fnt writer (a fixed-width test
+// face), and language files made with the language writer.
 #pragma once
 #include <gtest/gtest.h>
 
@@ -13,6 +12,7 @@
 #include <vector>
 
 #include "tests/engine/graphics/font_fixture.h"
+#include "tests/game/world/game_fixture.h"
 #include "tests/tools/tool_runner.h"
 #include "tools/lib/lang_writer.h"
 
@@ -35,50 +35,16 @@ inline std::vector<uint8_t> TestFace(int height = kHeight)
     return fonttest::MakeFont(d);
 }
 
-// A scratch directory that VORNAPP_SAVEPATH points at while it lives.
-class ScratchDir {
+// The game tests' scratch directory, with the six fonts of the text service
+// (all the test face) on request.
+class ScratchDir : public gametest::ScratchDir {
 public:
-    ScratchDir()
+    void WriteFonts(int height = kHeight) const
     {
-        char tmpl[] = "/tmp/krv_frontend_XXXXXX";
-        const char* made = ::mkdtemp(tmpl);
-        path = made ? made : "";
-        ::setenv("VORNAPP_SAVEPATH", (path + "/").c_str(), 1);
-        ::unsetenv("VORNAPPPATH");
-    }
-    ~ScratchDir()
-    {
-        ::unsetenv("VORNAPP_SAVEPATH");
-        std::error_code ec;
-        std::filesystem::remove_all(path, ec);
-    }
-    ScratchDir(const ScratchDir&) = delete;
-    ScratchDir& operator=(const ScratchDir&) = delete;
-
-    std::string Full(const std::string& rel) const { return path + "/" + rel; }
-
-    void Write(const std::string& rel, const std::vector<uint8_t>& bytes) const
-    {
-        const std::string full = Full(rel);
-        std::filesystem::create_directories(std::filesystem::path(full).parent_path());
-        std::ofstream(full, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), long(bytes.size()));
-    }
-    std::vector<uint8_t> Read(const std::string& rel) const
-    {
-        std::ifstream in(Full(rel), std::ios::binary);
-        return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
-    }
-    bool Exists(const std::string& rel) const { return std::filesystem::exists(Full(rel)); }
-
-    // The six fonts of the text service, all the test face.
-    void WriteFonts() const
-    {
-        const auto face = TestFace();
+        const auto face = TestFace(height);
         for (const char* name : {"font12x16", "font16x20", "font20x28", "prop", "font12x16_", "font6x8"})
             Write(std::string("data/fonts/") + name + ".fnt", face);
     }
-
-    std::string path;
 };
 
 inline std::u16string U16(const std::u32string& s) { return std::u16string(s.begin(), s.end()); }

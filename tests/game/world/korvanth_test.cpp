@@ -5,7 +5,6 @@
 // interface texts, intro pictures) is made by the test writers.
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -50,27 +49,9 @@ namespace {
 
 class AppTest : public testing::Test {
 protected:
-    void SetUp() override
-    {
-        char dir[] = "/tmp/krv_appXXXXXX";
-        ASSERT_NE(mkdtemp(dir), nullptr);
-        m_dir = dir;
-        ASSERT_EQ(mkdir((m_dir + "/data").c_str(), 0777), 0);
-        ASSERT_EQ(mkdir((m_dir + "/app").c_str(), 0777), 0);
-        setenv("VORNAPP_SAVEPATH", (m_dir + "/data/").c_str(), 1);
-        setenv("VORNAPPPATH", (m_dir + "/app/").c_str(), 1);
-        setenv("KRV_AUDIO", "null", 1);
-    }
+    void SetUp() override { setenv("KRV_AUDIO", "null", 1); }
 
-    void Write(std::string const& rel, std::vector<uint8_t> const& bytes) const
-    {
-        std::string full = m_dir + "/data/" + rel;
-        ASSERT_EQ(std::system(("mkdir -p \"$(dirname '" + full + "')\"").c_str()), 0);
-        FILE* f = std::fopen(full.c_str(), "wb");
-        ASSERT_NE(f, nullptr);
-        EXPECT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), f), bytes.size());
-        std::fclose(f);
-    }
+    void Write(std::string const& rel, std::vector<uint8_t> const& bytes) const { m_data.Write(rel, bytes); }
 
     // A picture of one colour (B, G, R) in the engine's NRV format.
     void Picture(std::string const& rel, uint8_t b, uint8_t g, uint8_t r) const
@@ -107,7 +88,6 @@ protected:
         delete m_sysman;
         host::EventServiceStop();
         PSetVirtualClock(0);
-        EXPECT_EQ(std::system(("rm -rf '" + m_dir + "'").c_str()), 0);
     }
 
     // Starts the platform with the application on a memory display; the
@@ -159,21 +139,15 @@ protected:
     {
         std::vector<std::string> out;
         for (int k = 0; k < 12; ++k) {
-            std::string name = m_dir + "/data/usr/dummyfile" + std::to_string(k);
-            if (access(name.c_str(), F_OK) == 0)
+            if (m_data.Exists("usr/dummyfile" + std::to_string(k)))
                 out.push_back("dummyfile" + std::to_string(k));
         }
         return out;
     }
 
-    void Touch(std::string const& rel) const
-    {
-        FILE* f = std::fopen((m_dir + "/data/" + rel).c_str(), "wb");
-        ASSERT_NE(f, nullptr);
-        std::fclose(f);
-    }
+    void Touch(std::string const& rel) const { m_data.Put(rel, std::string()); }
 
-    std::string m_dir;
+    fronttest::ScratchDir m_data;
     PRimSystemManager* m_sysman = nullptr;
     KorvanthApp* m_app = nullptr;
 };
@@ -220,18 +194,15 @@ TEST_F(AppTest, FirstStateReadsTheLevelCatalogueIntoItsGroups)
         levels[i].mission = int8_t(5 - i);
     }
     levels[2].mapCount = 4;
-    ASSERT_EQ(mkdir((m_dir + "/data/data").c_str(), 0777), 0);
-    ASSERT_EQ(mkdir((m_dir + "/data/data/scripts").c_str(), 0777), 0);
-    std::string err;
-    ASSERT_TRUE(levelscfg::Write(m_dir + "/data/data/scripts/levels.cfg", levels, &err)) << err;
+    std::vector<uint8_t> catalogue;
+    ASSERT_TRUE(levelscfg::Encode(levels, catalogue, nullptr));
+    Write("data/scripts/levels.cfg", catalogue);
     Start();
     Pass();
     EXPECT_EQ(m_app->State(), STATE_INTRO);
-    LevelsManager* catalogue = KorvanthAppProbe::Levels(m_app);
-    ASSERT_NE(catalogue, nullptr);
-    EXPECT_EQ(catalogue->RecordCount(), 5);
-    EXPECT_EQ(catalogue->GetCampaignsCount(), 3);
-    EXPECT_EQ(catalogue->GetArcadeMapCount(), 4);
+    ASSERT_NE(KorvanthAppProbe::Levels(m_app), nullptr);
+    EXPECT_EQ(KorvanthAppProbe::Levels(m_app)->GetCampaignsCount(), 3);
+    EXPECT_EQ(KorvanthAppProbe::Levels(m_app)->GetArcadeMapCount(), 4);
     EXPECT_EQ(KorvanthAppProbe::Campaign(m_app, 0)->Count(), 1);
     EXPECT_EQ(KorvanthAppProbe::Campaign(m_app, 1)->Count(), 0);
     ASSERT_EQ(KorvanthAppProbe::Campaign(m_app, 2)->Count(), 2);
@@ -265,11 +236,10 @@ TEST_F(AppTest, StorageWriteTestMakesWhatIsMissingAndDeletesOneNameMore)
         EXPECT_EQ(StorageWriteTest(c.wanted), c.made) << c.wanted;
         EXPECT_EQ(DummyFiles(), c.after) << c.wanted;
         for (std::string const& f : c.after)
-            unlink((m_dir + "/data/usr/" + f).c_str());
+            unlink(m_data.Full("usr/" + f).c_str());
     }
     // A name that cannot be created (a directory in the way) stops the test
     // there; what it made is gone, the directory stays.
-    ASSERT_EQ(mkdir((m_dir + "/data/usr/dummyfile2").c_str(), 0777), 0);
     Touch("usr/dummyfile2/keep");
     EXPECT_EQ(StorageWriteTest(8), 2);
     EXPECT_EQ(DummyFiles(), std::vector<std::string>{"dummyfile2"});
@@ -442,8 +412,11 @@ TEST_F(AppTest, EndScreenLeavesAfterFourSecondsOrOnInput)
     }
 }
 
-TEST(AppOrientation, PortraitTurnsAQuarterToLandscape)
+TEST_F(AppTest, PortraitDisplayIsTurnedToLandscapeAtStart)
 {
+    Start(320, 480);
+    EXPECT_EQ(m_app->DisplayInfo().width, 480);
+    EXPECT_EQ(m_app->DisplayInfo().height, 320);
     // The half turn and the last quarter turn swap too (no orientation 7 or 11).
     int const turns[][2] = {{PDISPLAY_ORIENT_NORMAL, PDISPLAY_ORIENT_90},
                             {PDISPLAY_ORIENT_90, PDISPLAY_ORIENT_NORMAL},
@@ -451,13 +424,6 @@ TEST(AppOrientation, PortraitTurnsAQuarterToLandscape)
                             {PDISPLAY_ORIENT_270, PDISPLAY_ORIENT_180}};
     for (auto const& t : turns)
         EXPECT_EQ(LandscapeOrientation(t[0]), t[1]) << t[0];
-}
-
-TEST_F(AppTest, PortraitDisplayIsTurnedToLandscapeAtStart)
-{
-    Start(320, 480);
-    EXPECT_EQ(m_app->DisplayInfo().width, 480);
-    EXPECT_EQ(m_app->DisplayInfo().height, 320);
 }
 
 } // namespace

@@ -1,7 +1,6 @@
 // The level catalogue: levels.cfg as the writer makes it, groups, unlocking,
-// the level window's touch and the arcade settings.
+// the level window's touch and drawing, and the arcade settings.
 #include <cstdlib>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -9,7 +8,6 @@
 
 #include "game/world/levelsmanager.h"
 #include "tools/lib/levelscfg_writer.h"
-#include "tools/tool_runner.h"
 #include "tests/game/world/world_fixture.h"
 
 namespace {
@@ -96,9 +94,7 @@ TEST(LevelCatalogue, DamagedFilesKeepTheCompleteRecords)
     EXPECT_FALSE(levelscfg::Encode(std::vector<levelscfg::Level>(128), bytes, &err));
 
     // A missing catalogue leaves it empty; loading still succeeds.
-    char dir[] = "/tmp/krv_levels_XXXXXX";
-    ASSERT_NE(mkdtemp(dir), nullptr);
-    setenv("VORNAPP_SAVEPATH", (std::string(dir) + "/").c_str(), 1);
+    worldtest::DataDir dir;
     LevelsManager missing(nullptr, nullptr, nullptr);
     EXPECT_EQ(missing.PreprocessScripts(nullptr, nullptr), 1);
     EXPECT_EQ(missing.RecordCount(), 0);
@@ -106,8 +102,6 @@ TEST(LevelCatalogue, DamagedFilesKeepTheCompleteRecords)
     EXPECT_EQ(g->Count(), 0);
     EXPECT_EQ(g->GetLevelConfig(0), nullptr);
     EXPECT_EQ(g->ProcessLevelsWindow(16, 5), nullptr);
-    unsetenv("VORNAPP_SAVEPATH");
-    EXPECT_EQ(std::system((std::string("rm -rf ") + dir).c_str()), 0);
 }
 
 TEST(LevelCatalogue, GroupsSortStablyAndUnlockByPosition)
@@ -199,9 +193,9 @@ TEST(LevelCatalogue, ArcadeSettings)
 TEST(LevelWindow, DrawsItsSlotsWithIconsOnTheSoftwareRenderer)
 {
     worldtest::DataDir dir;
-    std::string icon = dir.path + "/data/2dgfx/mission_icons/campaign_1_1.png";
-    ASSERT_EQ(std::system(("mkdir -p '" + icon.substr(0, icon.rfind('/')) + "'").c_str()), 0);
-    ASSERT_TRUE(worldtest::SaveFrame(icon, std::vector<uint32_t>(48 * 48, 0x00FF00), 48, 48));
+    std::string const icon = "data/2dgfx/mission_icons/campaign_1_1.png";
+    dir.Put(icon, std::string()); // makes the folders
+    ASSERT_TRUE(worldtest::SaveFrame(dir.Full(icon), std::vector<uint32_t>(48 * 48, 0x00FF00), 48, 48));
     worldtest::SoftContext sc(240, 160);
     ASSERT_NE(sc.ctx, nullptr);
     LevelsManager m(sc.ctx, nullptr, nullptr);
@@ -224,40 +218,6 @@ TEST(LevelWindow, DrawsItsSlotsWithIconsOnTheSoftwareRenderer)
     EXPECT_EQ(g->DrawArcadeLevelsWindow(nullptr, PRect{0, 0, 240, 160}, nullptr, 0, nullptr, 0, 1, 4, nullptr,
                                         nullptr, 5, 5, false, true),
               0);
-}
-
-class LevelsTool : public tooltest::ScratchTest {};
-
-TEST_F(LevelsTool, TableBuildsTheCatalogueAndDumpsBack)
-{
-    using tooltest::Q;
-    std::string const table =
-        "# title name script campaign mission mode ceiling timer maps source\n"
-        "101 \"Convoy\" \"data_to_make\\scripts\\txt\\c1m2\" 0 1 SINGLEPLAYER -90 off 0 1\n"
-        "300 \"Arcade run\" \"data_to_make\\scripts\\txt\\arcade\" 0 0 ARCADE 100 down:3:05 4 0\n";
-    std::ofstream(root + "/levels.txt") << "  # comment only\n\n" << table;
-    auto build = tooltest::RunTool("levelscfg", "build " + Q(root + "/levels.txt") + " " + Q(root + "/levels.cfg"), true);
-    ASSERT_EQ(build.code, 0) << build.out;
-    auto dump = tooltest::RunTool("levelscfg", "dump " + Q(root + "/levels.cfg"));
-    ASSERT_EQ(dump.code, 0);
-    EXPECT_EQ(dump.out, table);
-
-    struct Case {
-        char const* row;
-        char const* why;
-    } const bad[] = {
-        {"1 \"a\" \"b\" 0 0 ARCADE 0 off 0", "expected 10 fields"},
-        {"1 \"a\" \"b\" 0 0 ARCADES 0 off 0 0", "bad mode"},
-        {"1 \"a\" \"b\" 0 0 ARCADE 0 up:3 0 0", "bad timer"},
-        {"1 \"a\" \"b 0 0 ARCADE 0 off 0 0", "closing quote"},
-    };
-    for (auto const& c : bad) {
-        std::ofstream(root + "/bad.txt") << "# first\n" << c.row << "\n";
-        auto r = tooltest::RunTool("levelscfg", "build " + Q(root + "/bad.txt") + " " + Q(root + "/bad.cfg"), true);
-        EXPECT_EQ(r.code, 1) << c.row;
-        EXPECT_NE(r.out.find(":2: "), std::string::npos) << r.out;
-        EXPECT_NE(r.out.find(c.why), std::string::npos) << r.out;
-    }
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 
 #include "game/world/scriptreader.h"
 #include "game/world/splevelmanager.h"
+#include "tests/game/world/game_fixture.h"
 #include "tools/tool_runner.h"
 
 namespace {
@@ -47,19 +48,9 @@ define Events {
 }
 )";
 
-class MissionTest : public tooltest::ScratchTest {
+class MissionTest : public testing::Test {
 protected:
-    void SetUp() override
-    {
-        ScratchTest::SetUp();
-        setenv("VORNAPP_SAVEPATH", (root + "/").c_str(), 1);
-        ASSERT_EQ(std::system(("mkdir -p " + Q(root + "/data/scripts")).c_str()), 0);
-    }
-    void TearDown() override
-    {
-        unsetenv("VORNAPP_SAVEPATH");
-        ScratchTest::TearDown();
-    }
+    void SetUp() override { std::filesystem::create_directories(dir.Full("data/scripts")); }
     // Compiles text into data/scripts/NAME.bin.
     void Compile(std::string const& text, std::string const& name)
     {
@@ -68,6 +59,8 @@ protected:
                                                   Q(root + "/data/scripts/" + name + ".bin"), true);
         ASSERT_EQ(r.code, 0) << r.out;
     }
+    gametest::ScratchDir dir;
+    std::string const root = dir.path;
 };
 
 // A manager whose objects the camera locks can name.
@@ -228,11 +221,9 @@ TEST(MissionSchema, PathsAndRunTimeKinds)
     EXPECT_EQ(SPLM::EventKindOfScript(8), 8);
     EXPECT_EQ(SPLM::EventKindOfScript(9), 7);
     EXPECT_EQ(SPLM::EventKindOfScript(15), 14);
-    EXPECT_EQ(SPLM::BehaviourOfScript(0), 4);
-    EXPECT_EQ(SPLM::BehaviourOfScript(1), 0);
+    // Values beyond a list fall back instead of reading past it.
     EXPECT_EQ(SPLM::BehaviourOfScript(5), 4);
-    EXPECT_EQ(SPLM::ReferenceTypeOfScript(0), -1);
-    EXPECT_EQ(SPLM::ReferenceTypeOfScript(3), 2);
+    EXPECT_EQ(SPLM::ReferenceTypeOfScript(4), 0);
 }
 
 } // namespace

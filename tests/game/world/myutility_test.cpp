@@ -1,7 +1,8 @@
 // The shared helpers: digits, headings, line splitting, the little-endian
-// primitives of the game's binary files, angles, distances and wide-text
-// buffers. Widget drawing is checked on Mesa in myutility_draw_test.cpp.
+// primitives of the game's binary files, angles, distances, wide-text
+// buffers, and the widgets drawn on Mesa.
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -10,6 +11,7 @@
 
 #include "engine/runtime/pstream.h"
 #include "game/world/myutility.h"
+#include "tests/game/world/game_fixture.h"
 
 namespace {
 
@@ -238,6 +240,78 @@ TEST(MyUtility, WideTextsStayInsideTheirBuffers)
     wchar_t num[MyUtility::kWideBuffer];
     MyUtility::ItoaW(num, -2147483647 - 1);
     EXPECT_EQ(std::wstring(num), L"-2147483648");
+}
+
+// ---------------------------------------------------------------------------
+// Widgets drawn on Mesa, checked by the pixels they leave
+
+constexpr unsigned kBorder = 0xff0000, kBack = 0x00ff00, kFill = 0x0000ff;
+
+// GL turns a colour byte c into c << 8 of 0xffff, so 0xff reads back as 0xfe.
+bool Near(unsigned got, unsigned want)
+{
+    for (int shift : {0, 8, 16})
+        if (std::abs(int(got >> shift & 0xff) - int(want >> shift & 0xff)) > 1)
+            return false;
+    return true;
+}
+#define EXPECT_COLOUR(got, want) EXPECT_PRED2(Near, got, want)
+
+class MyUtilityDraw : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!mesa.Ok())
+            GTEST_SKIP() << "no headless Mesa context";
+        mesa.ctx->Clear(0xff404040);
+    }
+    gametest::MesaContext mesa{160, 64};
+};
+
+TEST_F(MyUtilityDraw, PercentBarFillsItsShareOfTheWidth)
+{
+    struct {
+        int max, value;
+        int filled; // pixels of fill from the left
+    } cases[] = {
+        {4, 1, 25}, {3, 2, 66}, {4, 4, 100},
+        {4, 9, 100}, // above the maximum: full
+        {0, 0, 0},   // no maximum: no fill, and no division
+        {-3, 5, 0},
+        {4, -2, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.value << " of " << c.max);
+        mesa.ctx->Clear(0xff404040);
+        MyUtility::DrawPercentBar(mesa.ctx, 10, 10, 100, 8, kBorder, kBack, kFill, c.max, c.value);
+        const auto f = mesa.Read();
+        EXPECT_COLOUR(f[9 * 160 + 9], kBorder);
+        EXPECT_COLOUR(f[18 * 160 + 110], kBorder);
+        EXPECT_COLOUR(f[19 * 160 + 111], 0x404040u);
+        for (int x = 10; x < 110; x++)
+            ASSERT_PRED2(Near, f[14 * 160 + x], x < 10 + c.filled ? kFill : kBack) << "x " << x;
+    }
+}
+
+TEST_F(MyUtilityDraw, BrightnessDarkensOrBrightens)
+{
+    struct {
+        signed char b;
+        unsigned expected; // on 0x404040
+    } cases[] = {
+        {-70, 0x2f2f2f}, // black at alpha 69: 64 * 186 / 255
+        {-1, 0x404040},  // alpha 0
+        {30, 0x5e5e5e},
+        {0, 0x404040},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(int(c.b));
+        mesa.ctx->Clear(0xff404040);
+        MyUtility::FillRectBrightness(mesa.ctx, 4, 4, 8, 8, c.b);
+        const auto f = mesa.Read();
+        EXPECT_COLOUR(f[8 * 160 + 8], c.expected);
+        EXPECT_COLOUR(f[12 * 160 + 12], 0x404040u);
+    }
 }
 
 } // namespace
