@@ -171,8 +171,6 @@ TEST_F(FontsTest, BreaksAtLineFeedsSectionSignsAndInsideLongWords)
         int chars; // width in characters of the test face
         std::vector<std::wstring> lines;
     } cases[] = {
-        {L"AAA BB", 6, {L"AAA BB"}},
-        {L"AAA BB", 5, {L"AAA", L"BB"}},
         {L"A\u00A7B", 20, {L"A", L"B"}},
         {L"A\nB\n", 20, {L"A", L"B"}},
         {L"A\n\nB", 20, {L"A", L"", L"B"}},
