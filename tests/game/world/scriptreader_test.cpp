@@ -92,21 +92,16 @@ TEST(ScriptText, IntegerTextsReadByPrefixLikeStrtol)
 
 TEST(ScriptText, BooleansEnumerationsAndStrings)
 {
+    // Only TRUE is true; names match exactly, anything else is the first.
     struct Case {
-        char const* flag;
+        char const* line;
         int expected;
-    } const flags[] = {{"TRUE", 1}, {"true", 0}, {"1", 0}, {"FALSE", 0}, {"TRUEX", 0}};
-    for (auto const& c : flags) {
-        TextScript s(std::string("define blk { flag ") + c.flag + " }");
-        EXPECT_EQ(s.Line("flag")->GetValue_boolean(0), c.expected) << c.flag;
-    }
-    struct Kind {
-        char const* text;
-        int expected;
-    } const kinds[] = {{"A", 0}, {"C", 2}, {"B", 1}, {"c", 0}, {"D", 0}};
-    for (auto const& c : kinds) {
-        TextScript s(std::string("define blk { kind ") + c.text + " }");
-        EXPECT_EQ(s.Line("kind")->GetValue_ownDef(0), c.expected) << c.text;
+    } const cases[] = {{"flag TRUE", 1}, {"flag true", 0}, {"flag 1", 0}, {"flag TRUEX", 0},
+                       {"kind C", 2},    {"kind B", 1},    {"kind c", 0}, {"kind D", 0}};
+    for (auto const& c : cases) {
+        TextScript s(std::string("define blk { ") + c.line + " }");
+        ConfigLine* l = s.Line(c.line[0] == 'f' ? "flag" : "kind");
+        EXPECT_EQ(c.line[0] == 'f' ? l->GetValue_boolean(0) : l->GetValue_ownDef(0), c.expected) << c.line;
     }
 
     // A block's text is read as single-spaced tokens, strings included.
