@@ -1,9 +1,8 @@
-// The collision world: the triangle ground test and the parity of closed
-// meshes against double-precision geometry on random points, and the frame's
-// tests (background ground, per-polygon meshes, partner spheres, collision
-// boxes) on scenes written with the .pam writer.
+// The collision world: the ground and inside tests against double-precision
+// geometry on random points, and a frame's tests on written scenes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 
@@ -25,13 +24,16 @@ struct V {
     double x, y, z;
 };
 
-// Distance in the X-Z plane from p to the segment a-b.
-double SegmentDistance(V p, V a, V b)
+// Within the margin of an edge of the triangle in the X-Z plane, where
+// rounding may decide either way.
+bool NearEdge(V p, V a, V b, V c)
 {
-    double dx = b.x - a.x, dz = b.z - a.z, l = dx * dx + dz * dz;
-    double t = l > 0 ? ((p.x - a.x) * dx + (p.z - a.z) * dz) / l : 0;
-    t = t < 0 ? 0 : t > 1 ? 1 : t;
-    return std::hypot(p.x - (a.x + t * dx), p.z - (a.z + t * dz));
+    auto distance = [&](V a, V b) {
+        double dx = b.x - a.x, dz = b.z - a.z, l = dx * dx + dz * dz;
+        double t = std::clamp(l > 0 ? ((p.x - a.x) * dx + (p.z - a.z) * dz) / l : 0, 0.0, 1.0);
+        return std::hypot(p.x - (a.x + t * dx), p.z - (a.z + t * dz));
+    };
+    return std::min({distance(a, b), distance(b, c), distance(c, a)}) < kEdgeMargin;
 }
 
 // Inside the triangle's X-Z shadow (edges included), and the plane's height.
@@ -50,39 +52,36 @@ PVector3 ToFixed(V v)
     return PVector3(Fx(v.x), Fx(v.y), Fx(v.z));
 }
 
+V Snap(V v)
+{
+    return V{Db(Fx(v.x)), Db(Fx(v.y)), Db(Fx(v.z))};
+}
+
 TEST(PhysicGeometry, GroundUnderTrianglesAgreesWithDoubles)
 {
     std::mt19937 rng(7);
-    std::uniform_real_distribution<double> c(-60, 60), h(-20, 20), off(-8, 8);
+    std::uniform_real_distribution<double> c(-60, 60), h(-20, 20), off(-8, 8), uv(-0.3, 1.3);
     int tested = 0, inside = 0;
     while (tested < 500000) {
-        V a{c(rng), h(rng), c(rng)};
-        V b{a.x + off(rng), h(rng) * 0.2 + a.y, a.z + off(rng)};
-        V d{a.x + off(rng), h(rng) * 0.2 + a.y, a.z + off(rng)};
-        double area = std::fabs((b.x - a.x) * (d.z - a.z) - (d.x - a.x) * (b.z - a.z));
-        if (area < 4)
+        V a = Snap({c(rng), h(rng), c(rng)});
+        V b = Snap({a.x + off(rng), h(rng) * 0.2 + a.y, a.z + off(rng)});
+        V d = Snap({a.x + off(rng), h(rng) * 0.2 + a.y, a.z + off(rng)});
+        if (std::fabs((b.x - a.x) * (d.z - a.z) - (d.x - a.x) * (b.z - a.z)) < 4)
             continue;
         PVector3 tri[3] = {ToFixed(a), ToFixed(b), ToFixed(d)};
-        V fa{Db(tri[0].x), Db(tri[0].y), Db(tri[0].z)}, fb{Db(tri[1].x), Db(tri[1].y), Db(tri[1].z)},
-            fd{Db(tri[2].x), Db(tri[2].y), Db(tri[2].z)};
         for (int k = 0; k < 20; k++, tested++) {
-            double u = std::uniform_real_distribution<double>(-0.3, 1.3)(rng);
-            double w = std::uniform_real_distribution<double>(-0.3, 1.3 - u)(rng);
-            V p{fa.x + u * (fb.x - fa.x) + w * (fd.x - fa.x), 0, fa.z + u * (fb.z - fa.z) + w * (fd.z - fa.z)};
-            PVector3 fp = ToFixed(p);
-            p = V{Db(fp.x), 0, Db(fp.z)};
-            if (SegmentDistance(p, fa, fb) < kEdgeMargin || SegmentDistance(p, fb, fd) < kEdgeMargin ||
-                SegmentDistance(p, fd, fa) < kEdgeMargin)
+            double u = uv(rng), w = std::uniform_real_distribution<double>(-0.3, 1.3 - u)(rng);
+            V p = Snap({a.x + u * (b.x - a.x) + w * (d.x - a.x), 0, a.z + u * (b.z - a.z) + w * (d.z - a.z)});
+            if (NearEdge(p, a, b, d))
                 continue;
+            PVector3 fp = ToFixed(p);
             double want;
-            bool in = ReferenceBelow(p, fa, fb, fd, &want);
+            bool in = ReferenceBelow(p, a, b, d, &want);
             int got = 0;
             ASSERT_EQ(in, Physic::CheckPointBelowTrack(got, &fp, tri)) << p.x << " " << p.z;
-            if (in) {
-                inside++;
-                // The plane's 16.16 normal limits the height's precision.
-                ASSERT_NEAR(want, Db(got), 1.0 / 64) << p.x << " " << p.z;
-            }
+            inside += in;
+            // The plane's 16.16 normal limits the height's precision.
+            ASSERT_NEAR(in ? want : 0, in ? Db(got) : 0, 1.0 / 64) << p.x << " " << p.z;
         }
     }
     EXPECT_GT(inside, 100000);
@@ -106,17 +105,12 @@ TEST(PhysicGeometry, ParityOfClosedMeshAgreesWithDoubles)
         // A star-shaped solid with one vertex on each half axis: inside
         // exactly when the point lies on the origin's side of its octant's
         // face.
-        double e[6];
-        for (double& x : e)
-            x = ext(rng);
         Tris m;
-        m.v = {e[0], 0, 0, -e[1], 0, 0, 0, e[2], 0, 0, -e[3], 0, 0, 0, e[4], 0, 0, -e[5]};
-        for (int sx = 0; sx < 2; sx++)
-            for (int sy = 0; sy < 2; sy++)
-                for (int sz = 0; sz < 2; sz++)
-                    m.t.insert(m.t.end(), {sx, 2 + sy, 4 + sz});
-        for (double& c : m.v)
-            c = Db(Fx(c));
+        m.v.assign(18, 0);
+        for (int k = 0; k < 6; k++)
+            m.v[size_t(k * 3 + k / 2)] = Db(Fx((k & 1 ? -1 : 1) * ext(rng)));
+        for (int o = 0; o < 8; o++)
+            m.t.insert(m.t.end(), {o >> 2, 2 + (o >> 1 & 1), 4 + (o & 1)});
         dir.Put("star.pof", WritePof(m.Pof()));
         PMesh* mesh = PMesh::CreateFromFile("star.pof", nullptr, "");
         ASSERT_NE(nullptr, mesh);
@@ -129,8 +123,7 @@ TEST(PhysicGeometry, ParityOfClosedMeshAgreesWithDoubles)
                 V a = vert(m.t[t]), b = vert(m.t[t + 1]), c = vert(m.t[t + 2]);
                 double hgt;
                 bool under = ReferenceBelow(p, a, b, c, &hgt);
-                near = SegmentDistance(p, a, b) < kEdgeMargin || SegmentDistance(p, b, c) < kEdgeMargin ||
-                       SegmentDistance(p, c, a) < kEdgeMargin || (under && std::fabs(hgt - p.y) < kEdgeMargin);
+                near = NearEdge(p, a, b, c) || (under && std::fabs(hgt - p.y) < kEdgeMargin);
                 // The octant's face: x/ex + y/ey + z/ez <= 1.
                 if ((p.x >= 0) == (m.t[t] == 0) && (p.y >= 0) == (m.t[t + 1] == 2) && (p.z >= 0) == (m.t[t + 2] == 4))
                     inside = std::fabs(p.x) / std::fabs(a.x) + std::fabs(p.y) / std::fabs(b.y) +
@@ -151,27 +144,44 @@ TEST(PhysicGeometry, ParityOfClosedMeshAgreesWithDoubles)
 TEST(PhysicGeometry, MeshBoxBounds)
 {
     PVector3 box[8];
-    PAABB3 b{PVector3(0, 0, 0), PVector3(Fx(4), Fx(1), Fx(4))};
-    b.Corners(box);
+    PAABB3{PVector3(0, 0, 0), PVector3(Fx(4), Fx(1), Fx(4))}.Corners(box);
+    struct Case {
+        double x, y;
+        bool in;
+    } cases[] = {{2, 8.5, true}, {2, 9.5, false}, {0, 2, false}}; // widened vertically; bounds excluded
     PhysicObject o;
-    o.position = PVector3(Fx(2), Fx(8.5), Fx(2)); // inside the widened vertical bounds
-    EXPECT_TRUE(Physic::IsObjectBelongsToMeshBox(&o, box));
-    o.position.y = Fx(9.5);
-    EXPECT_FALSE(Physic::IsObjectBelongsToMeshBox(&o, box));
-    o.position.x = 0; // on the bound: not strictly inside
-    o.position.y = Fx(2);
-    EXPECT_FALSE(Physic::IsObjectBelongsToMeshBox(&o, box));
+    for (auto c : cases) {
+        o.position = PVector3(Fx(c.x), Fx(c.y), Fx(2));
+        EXPECT_EQ(c.in, Physic::IsObjectBelongsToMeshBox(&o, box)) << c.x << " " << c.y;
+    }
     box[3].x = -1; // an unknown bound holds everything
     o.position = PVector3(Fx(100), Fx(100), Fx(100));
     EXPECT_TRUE(Physic::IsObjectBelongsToMeshBox(&o, box));
 }
 
-// A level of its own files: meshes under data\objects\, the scene as
-// level.pam, loaded into an engine with one unit.
+// A level of its own files (meshes under data\objects\, the scene as
+// level.pam) loaded into an engine with one unit; a model of the given
+// kind, at x = 10 or turned 45 degrees at x = 20.
 class PhysicWorld : public ::testing::Test {
 protected:
-    void Load(PamScene const& s)
+    void Load(uint16_t flags, std::vector<std::string> meshes = {})
     {
+        PamScene s;
+        s.meshes = meshes;
+        PamModel m;
+        m.flags = flags;
+        m.mesh = meshes.empty() ? -1 : 0;
+        if (flags == kPamBackground)
+            m.tracks[1] = PamTrack::Constant(Fx(-3));
+        if (flags == kPamBoxColl) {
+            m.tracks[0] = PamTrack::Constant(Fx(10)); // spans 10 to 14
+            m.size[0] = m.size[1] = m.size[2] = PamTrack::Constant(Fx(4));
+        }
+        if (flags == kPamPerPoly) {
+            m.tracks[0] = PamTrack::Constant(Fx(20));
+            m.tracks[3] = PamTrack::Constant(Fx(45));
+        }
+        s.models = {m};
         dir.PutScene("level.pam", s);
         engine.reset(P3DGameEngine::Create(nullptr, 0x10000));
         ASSERT_TRUE(engine);
@@ -181,12 +191,18 @@ protected:
         unit = engine->AddSceneUnit(0, 0, 0, 0, 0, 0, 0);
         ASSERT_NE(nullptr, unit);
     }
-    // A body colliding with the level's unit.
-    void Join(PhysicObject& o)
+    // The body alone against the level's unit for one frame: its hits as
+    // body, left and right.
+    std::tuple<int, int, int> Check(PhysicObject& o, bool join = true)
     {
-        o.AddCollisionSceneUnit(unit);
-        world.AddObject(&o);
-        world.InitOptimizedCollisionSystem();
+        if (join) {
+            world.RemoveAllObjects();
+            o.AddCollisionSceneUnit(unit);
+            world.AddObject(&o);
+            world.InitOptimizedCollisionSystem();
+        }
+        world.CheckCollisions(engine.get());
+        return {o.hitBody, o.hitLeft, o.hitRight};
     }
 
     DataDir dir;
@@ -198,91 +214,46 @@ protected:
 
 TEST_F(PhysicWorld, BackgroundGroundLiftsAndFlags)
 {
-    PamScene s;
-    PamModel ground;
-    ground.flags = kPamBackground;
-    ground.mesh = -1;
-    ground.tracks[1] = PamTrack::Constant(Fx(-3));
-    s.models = {ground};
-    Load(s);
-    PhysicObject o(health);
-    o.position = PVector3(Fx(50), Fx(-4), Fx(50));
-    Join(o);
-    world.CheckCollisions(engine.get());
-    EXPECT_EQ(1, o.hitBody);
-    EXPECT_EQ(Fx(-3), o.position.y);
-
-    // Above the ground, a wing tip dipping below it.
-    o.position.y = Fx(-2.5);
-    o.SetWingCollision(true);
-    o.leftWing = PVector3(Fx(-2), 0, 0);
-    o.rightWing = PVector3(Fx(2), 0, 0);
-    o.roll = Fx(30); // the left tip goes down
-    world.CheckCollisions(engine.get());
-    EXPECT_EQ(1, o.hitLeft);
-    EXPECT_EQ(0, o.hitRight);
-    EXPECT_EQ(1, o.hitBody);
-    o.roll = Fx(-30);
-    world.CheckCollisions(engine.get());
-    EXPECT_EQ(0, o.hitLeft);
-    EXPECT_EQ(1, o.hitRight);
-    EXPECT_EQ(Fx(-2.5), o.position.y);
-
-    // Dead bodies are not tested and keep their flags.
-    o.position.y = Fx(-10);
-    health = 0;
-    world.CheckCollisions(engine.get());
-    EXPECT_EQ(Fx(-10), o.position.y);
-}
-
-TEST_F(PhysicWorld, HitsInOneUnitSurviveTheNext)
-{
-    PamScene s;
-    PamModel ground;
-    ground.flags = kPamBackground;
-    ground.mesh = -1;
-    s.models = {ground};
-    Load(s);
-    // A second level unit where the body touches nothing.
+    Load(kPamBackground);
+    // A second level unit where the body touches nothing: its test must not
+    // clear the hit found in the first.
     dir.PutScene("empty.pam", PamScene{});
     ASSERT_EQ(1, engine->AddSceneFromFile("empty.pam", "", "data\\objects\\"));
-    P3DSceneUnit* second = engine->AddSceneUnit(1, 0, 0, 0, 0, 0, 0);
     PhysicObject o(health);
-    o.position = PVector3(Fx(40), Fx(-1), 0);
-    o.AddCollisionSceneUnit(second);
-    Join(o);
+    o.AddCollisionSceneUnit(engine->AddSceneUnit(1, 0, 0, 0, 0, 0, 0));
+    o.position = PVector3(Fx(50), Fx(-4), Fx(50));
+    o.leftWing = PVector3(Fx(-2), 0, 0);
+    o.rightWing = PVector3(Fx(2), 0, 0);
+    EXPECT_EQ(std::tuple(1, 0, 0), Check(o));
     ASSERT_EQ(2u, world.units.size());
-    world.CheckCollisions(engine.get());
-    EXPECT_EQ(1, o.hitBody);
-    // The next frame starts clean.
+    EXPECT_EQ(Fx(-3), o.position.y); // lifted onto the ground
     o.position.y = Fx(5);
-    world.CheckCollisions(engine.get());
-    EXPECT_EQ(0, o.hitBody);
+    EXPECT_EQ(std::tuple(0, 0, 0), Check(o, false)); // the next frame starts clean
+    // Above the ground, a wing tip below it.
+    o.position.y = Fx(-2.5);
+    o.SetWingCollision(true);
+    o.roll = Fx(30);
+    EXPECT_EQ(std::tuple(1, 1, 0), Check(o, false));
+    o.roll = Fx(-30);
+    EXPECT_EQ(std::tuple(1, 0, 1), Check(o, false));
+    EXPECT_EQ(Fx(-2.5), o.position.y);
+    // Dead bodies are not tested.
+    o.position.y = Fx(-10);
+    health = 0;
+    Check(o, false);
+    EXPECT_EQ(Fx(-10), o.position.y);
 }
 
 TEST_F(PhysicWorld, CollisionBoxesAndWingPoints)
 {
-    PamScene s;
-    PamModel box;
-    box.flags = kPamBoxColl;
-    box.mesh = -1;
-    box.tracks[0] = PamTrack::Constant(Fx(10));
-    box.size[0] = PamTrack::Constant(Fx(4));
-    box.size[1] = PamTrack::Constant(Fx(4));
-    box.size[2] = PamTrack::Constant(Fx(4));
-    s.models = {box};
-    Load(s);
-    struct Case {
-        double x, vx;
-        bool wings;
-        int body, left, right;
-    } cases[] = {
-        {12, 0, false, 1, 0, 0}, // inside (the box spans 10 to 14)
-        {9, 1, false, 1, 0, 0},  // its next step is inside
-        {9, 0, false, 0, 0, 0},  // outside
-        {8, 0, true, 0, 0, 1},   // the right wing tip reaches in
-        {16, 0, true, 0, 1, 0},  // the left one
-    };
+    Load(kPamBoxColl);
+    struct { double x, vx; bool wings; std::tuple<int, int, int> hits; } cases[] = { // clang-format off
+        {12, 0, false, {1, 0, 0}}, // inside
+        {9, 1, false, {1, 0, 0}},  // its next step is inside
+        {9, 0, false, {0, 0, 0}},  // outside
+        {8, 0, true, {0, 0, 1}},   // the right wing tip reaches in
+        {16, 0, true, {0, 1, 0}},  // the left one
+    }; // clang-format on
     for (auto const& c : cases) {
         PhysicObject o(health);
         o.position = PVector3(Fx(c.x), 0, 0);
@@ -290,41 +261,22 @@ TEST_F(PhysicWorld, CollisionBoxesAndWingPoints)
         o.SetWingCollision(c.wings);
         o.leftWing = PVector3(Fx(-3), 0, 0);
         o.rightWing = PVector3(Fx(3), 0, 0);
-        world.RemoveAllObjects();
-        Join(o);
-        world.CheckCollisions(engine.get());
-        EXPECT_EQ(c.body, o.hitBody) << c.x;
-        EXPECT_EQ(c.left, o.hitLeft) << c.x;
-        EXPECT_EQ(c.right, o.hitRight) << c.x;
+        EXPECT_EQ(c.hits, Check(o)) << c.x;
     }
 }
 
 TEST_F(PhysicWorld, PerPolygonMeshes)
 {
     dir.Put("data/objects/hill.pof", WritePof(Box(2, 2, 2).Pof()));
-    PamScene s;
-    s.meshes = {"hill"};
-    PamModel hill;
-    hill.flags = kPamPerPoly;
-    hill.tracks[0] = PamTrack::Constant(Fx(20));
-    hill.tracks[3] = PamTrack::Constant(Fx(45)); // turned about Y
-    s.models = {hill};
-    Load(s);
-    struct Case {
-        double x, z;
-        int hit;
-    } cases[] = {{20.1, 0.2, 1}, {22.4, 0.3, 1}, {23.2, 0.3, 0}, {20.3, 2.4, 1}, {20.3, 3.2, 0}, {17.6, -0.3, 1}};
-    for (auto const& c : cases) {
+    Load(kPamPerPoly, {"hill"});
+    for (auto [x, z, hit] : {std::tuple{20.1, 0.2, 1}, {22.4, 0.3, 1}, {23.2, 0.3, 0}, {20.3, 2.4, 1},
+                             {20.3, 3.2, 0}, {17.6, -0.3, 1}}) {
         PhysicObject o(health);
         o.SetPerPolyDetection(true);
-        o.position = PVector3(Fx(c.x), Fx(0.5), Fx(c.z));
+        o.position = PVector3(Fx(x), Fx(0.5), Fx(z));
         o.velocity = PVector3(Fx(0.125), 0, 0);
-        world.RemoveAllObjects();
-        Join(o);
-        world.CheckCollisions(engine.get());
-        EXPECT_EQ(c.hit, o.hitBody) << c.x << " " << c.z;
-        // A hit moves the body back by eight steps.
-        EXPECT_EQ(Fx(c.x - (c.hit ? 1.0 : 0.0)), o.position.x);
+        EXPECT_EQ(hit, std::get<0>(Check(o))) << x << " " << z;
+        EXPECT_EQ(Fx(x - hit), o.position.x); // a hit moves the body back by eight steps
     }
 }
 
@@ -341,9 +293,9 @@ TEST(PhysicPartners, SpheresPushApart)
     b.position = PVector3(Fx(20), 0, 0);
     EXPECT_EQ(0, a.IsCollidingWith(0));
     b.position = a.position;
-    h2 = 0;
+    h2 = 0; // dead partners are not tested
     EXPECT_EQ(0, a.IsCollidingWith(0));
-    EXPECT_EQ(0, a.IsCollidingWith(5));
+    EXPECT_EQ(0, a.IsCollidingWith(5)); // beyond the list
     a.RemoveSphere2SphereCollision(nullptr); // one partner: the list empties
     EXPECT_TRUE(a.partners.empty());
 }
