@@ -79,8 +79,7 @@ TEST_F(Widgets, ListTapAgainstDrag)
     for (const auto& c : cases) {
         auto list = MakeList(&fonts, 10);
         list->TouchscreenUpdate(50, 100, 1, 0), list->TouchscreenUpdate(50, 100 + c[0], 1, 1);
-        const bool drag = c[1] == KrvMpList::kDragEnded;
-        EXPECT_EQ(list->GetLine(1)->m_pressed || list->GetLine(2)->m_pressed, !drag) << c[0];
+        EXPECT_EQ(list->GetLine(1)->m_pressed || list->GetLine(2)->m_pressed, c[1] != KrvMpList::kDragEnded);
         EXPECT_EQ(list->TouchscreenUpdate(50, 100 + c[0], 0, 1), c[1]) << c[0];
     }
 }
@@ -171,19 +170,15 @@ TEST_F(Widgets, Keyboard)
 
 TEST_F(Widgets, DrawsOnMesa)
 {
-    glClearColor(0, 0, 0, 1);
     glClear(GL_COLOR_BUFFER_BIT);
     KrvMpButton buttons[3] = {KrvMpButton(&fonts), KrvMpButton(&fonts), KrvMpButton(&fonts)};
-    for (int i = 0; i < 3; i++) {
-        buttons[i].SetRect(40 + 180 * i, 40, 160, 44);
-        buttons[i].m_caption.SetText("JOIN");
-    }
+    for (int i = 0; i < 3; i++)
+        buttons[i].SetRect(40 + 180 * i, 40, 160, 44), buttons[i].m_caption.SetText("JOIN");
     buttons[1].m_pressed = buttons[2].m_disabled = 1;
     for (auto& b : buttons)
         b.Render(mesa.ctx);
     const auto f = mesa.Read();
-    // The plain button's three outlines and black inside; the pressed
-    // highlight and the disabled veil over black.
+    // A button's three outlines and black inside; highlight and veil over black.
     const int pixels[][3] = {{40, 60, 0x440808}, {39, 60, 0x990B0B}, {38, 60, 0x440808}, {37, 60, 0},
                              {45, 45, 0},        {120, 40, 0x440808}, {120, 84, 0x990B0B}, {120, 85, 0x440808},
                              {120, 86, 0},       {200, 60, 0x990B0B}, {225, 45, 0x7F6544}, {405, 45, 0x1B0303}};
