@@ -1,0 +1,248 @@
+#include "game/multiplayer/matchrules.h"
+
+#include <algorithm>
+
+#include "game/world/myairplane.h"
+
+namespace {
+
+// The millisecond clock is 32-bit and wraps: compare through the signed
+// difference.
+int32_t Since(uint32_t now, uint32_t then)
+{
+    return int32_t(now - then);
+}
+
+}  // namespace
+
+int MatchRules::GetFragLimit() const
+{
+    return 5 * (std::clamp(fragLimit, 0, GameMessage::kMaxFragLimit) + 1);
+}
+
+MatchPlayer* MatchRules::Find(int id)
+{
+    for (auto& p : players)
+        if (p.id == id)
+            return &p;
+    return nullptr;
+}
+
+void MatchRules::StartMatch()
+{
+    for (auto& p : players)
+        p.kills = 0;
+    spawnIndex = 0;
+    winner = -1;
+}
+
+void MatchRules::RequestDamage(int target, int attacker, int damage)
+{
+    if (!outbox)
+        return;
+    damage = std::clamp(damage, 0, GameMessage::kMaxDamage);
+    if (!host) {
+        GameMessage m;
+        m.type = MsgType::DamageRequest;
+        m.damage = damage;
+        m.target = target;
+        m.attacker = attacker;
+        outbox->Send(m);
+        return;
+    }
+    Handle_RequestDamage(target, attacker, damage);
+}
+
+void MatchRules::Handle_RequestDamage(int target, int attacker, int damage)
+{
+    MatchPlayer* p = Find(target);
+    if (!p || !p->airplane)
+        return;
+    MyAirplane* a = p->airplane;
+    int old = a->health;
+    a->ReduceHealth(std::clamp(damage, 0, GameMessage::kMaxDamage));
+    if (!host || a->health == old || a->health > 0)
+        return;
+    if (attacker == -1) {
+        KillsUpdate(target, -1);
+        IssueConsoleLine(ConsoleKind::Crash, target, -1);
+    } else {
+        KillsUpdate(attacker, 1);
+        IssueConsoleLine(ConsoleKind::Kill, target, attacker);
+    }
+}
+
+void MatchRules::KillsUpdate(int id, int delta)
+{
+    if (winner != -1)
+        return;
+    MatchPlayer* p = Find(id);
+    if (!p || p->kills == -1)
+        return;
+    p->kills = std::max(0, p->kills + delta);
+    if (id == myId && outbox)
+        outbox->SetSessionKills(p->kills);
+    if (host)
+        SendKills();
+}
+
+void MatchRules::RequestRepairPlayer(int amount, uint32_t now)
+{
+    if (!outbox)
+        return;
+    if (repairTimer != 0 && Since(now, repairTimer) < kRepairInterval)
+        return;
+    repairTimer = now;
+    if (host) {
+        Handle_RequestRepair(amount, myId);
+        return;
+    }
+    GameMessage m;
+    m.type = MsgType::RepairRequest;
+    m.amount = amount & 0xFF;
+    outbox->Send(m);
+}
+
+void MatchRules::Handle_RequestRepair(int amount, int id)
+{
+    MatchPlayer* p = Find(id);
+    if (!p || !p->airplane || p->airplane->health <= 0)
+        return;
+    int64_t h = int64_t(p->airplane->health) + amount;
+    p->airplane->health = int32_t(std::clamp<int64_t>(h, 0, kMaxHealth));
+}
+
+void MatchRules::Respawn_Listener(uint32_t now)
+{
+    for (auto& p : players) {
+        MyAirplane* a = p.airplane;
+        if (!a || a->health > 0)
+            continue;
+        if (a->deathTime == 0) {
+            a->deathTime = now;
+            continue;
+        }
+        if (Since(now, a->deathTime) < kRespawnDelay)
+            continue;
+        a->deathTime = 0;
+        spawnIndex = (spawnIndex + 1) % kSpawnPoints;
+        a->SetSpawnPoint(spawnPositions[spawnIndex], spawnDirections[spawnIndex]);
+        a->Respawn(kRespawnHealth, now);
+        if (outbox) {
+            GameMessage m;
+            m.type = MsgType::Respawn;
+            m.id = a->netId;
+            m.health = kRespawnHealth;
+            m.position = spawnPositions[spawnIndex];
+            m.direction = spawnDirections[spawnIndex];
+            outbox->Send(m);
+        }
+    }
+}
+
+void MatchRules::UpdatePackagesTime(uint32_t now)
+{
+    for (auto& p : players) {
+        p.lagging = 0;
+        if (!p.airplane || p.matchState != MatchState::Playing)
+            continue;
+        uint32_t last = p.airplane->netTime, prev = p.airplane->netTimeBefore;
+        if (last == 0 || Since(last, prev) <= 0)
+            continue;
+        if (Since(last, prev) > kLagThreshold || Since(now, last) > kLagThreshold)
+            p.lagging = 1;
+    }
+}
+
+int MatchRules::GameStatusUpdate(unsigned char force)
+{
+    if (winner != -1)
+        return 0;
+    if (players.empty())
+        return 0;
+    int limit = GetFragLimit();
+    if (force) {
+        limit = 0;
+        for (const auto& p : players)
+            limit = std::max(limit, int(p.kills));
+    }
+    int playing = 0;
+    for (const auto& p : players)
+        if (p.matchState == MatchState::Playing)
+            ++playing;
+    int reached = 0;
+    if (playing == 1) {
+        for (const auto& p : players)
+            if (p.matchState == MatchState::Playing)
+                winner = p.id;
+        reached = 1;
+    } else {
+        for (const auto& p : players) {
+            if (p.matchState != MatchState::Playing || p.kills < limit)
+                continue;
+            if (reached++ == 0)
+                winner = p.id;
+        }
+    }
+    if (winner == -1)
+        return 0;
+    if (players.size() < 2)
+        return 1;
+    SendKills();
+    if (reached <= 1)
+        IssueConsoleLine(ConsoleKind::Winner, winner, -1);
+    else
+        IssueConsoleLine(ConsoleKind::SeveralReachedLimit, -1, -1);
+    if (outbox) {
+        GameMessage m;
+        m.type = MsgType::Winner;
+        m.id = winner;
+        outbox->Send(m);
+    }
+    return 1;
+}
+
+void MatchRules::NotifyLeaveGame()
+{
+    if (MatchPlayer* me = Find(myId)) {
+        me->matchState = MatchState::Left;
+        me->kills = -1;
+    }
+    if (!outbox)
+        return;
+    GameMessage m;
+    if (host) {
+        m.type = MsgType::HostEndedMatch;
+        outbox->Send(m);
+        GameStatusUpdate(1);
+    } else {
+        m.type = MsgType::PlayerLeft;
+        m.id = myId;
+        outbox->Send(m);
+    }
+}
+
+void MatchRules::IssueConsoleLine(ConsoleKind kind, int first, int second)
+{
+    if (!host || !outbox)
+        return;
+    GameMessage m;
+    m.type = MsgType::ConsoleLine;
+    m.kind = int(kind);
+    m.first = first;
+    m.second = second;
+    outbox->Send(m);
+    outbox->ShowConsoleLine(kind, first, second);
+}
+
+void MatchRules::SendKills()
+{
+    if (!outbox)
+        return;
+    GameMessage m;
+    m.type = MsgType::KillsList;
+    m.count = std::min<int>(int(players.size()), GameMessage::kMaxEntries);
+    for (int i = 0; i < m.count; ++i)
+        m.entries[i] = {players[size_t(i)].id, players[size_t(i)].kills};
+    outbox->Send(m);
+}

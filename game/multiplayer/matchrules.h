@@ -1,0 +1,85 @@
+// The rules the room's host decides once for every player of a running
+// match: damage, deaths and kill credits, repairs, respawns at the four
+// spawn points in rotation, the winner; and the lag marks every player
+// keeps. Results leave through the Outbox as game messages.
+#pragma once
+#include <cstdint>
+#include <vector>
+
+#include "engine/runtime/pmath3d.h"
+#include "game/multiplayer/gamemessage.h"
+
+class MyAirplane;
+
+enum class MatchState : uint8_t {
+    Waiting = 0,  // not (yet) in the running match
+    Playing = 1,
+    Left = 2,
+};
+
+struct MatchPlayer {
+    int32_t id = 0;
+    MatchState matchState = MatchState::Waiting;
+    int32_t kills = 0;  // -1 once the player left the match
+    uint8_t lagging = 0;
+    MyAirplane* airplane = nullptr;  // null while the player has none
+};
+
+class MatchRules {
+public:
+    static constexpr int kRespawnDelay = 2000;  // ms after the host noticed the death
+    static constexpr int kRespawnHealth = 100;
+    static constexpr int kSpawnPoints = 4;
+    static constexpr int kRepairInterval = 200;  // ms
+    static constexpr int kLagThreshold = 1200;   // ms
+    static constexpr int kMaxHealth = 100;
+
+    // Where the rules' results go: messages to the other players, console
+    // lines shown here, and the local player's kills for the profile.
+    class Outbox {
+    public:
+        virtual ~Outbox() = default;
+        virtual void Send(const GameMessage& m) = 0;
+        virtual void ShowConsoleLine(ConsoleKind kind, int first, int second) = 0;
+        virtual void SetSessionKills(int kills) = 0;
+    };
+
+    std::vector<MatchPlayer> players;  // the session's table order
+    bool host = false;
+    int32_t myId = 0;
+    int32_t winner = -1;
+    int fragLimit = 0;  // index 0 to 7
+    uint32_t repairTimer = 0;
+    int spawnIndex = 0;
+    PVector3 spawnPositions[kSpawnPoints];
+    PVector3 spawnDirections[kSpawnPoints];
+    Outbox* outbox = nullptr;  // null: no connection, nothing happens
+
+    // Kills needed to win: 5, 10, ... 40.
+    int GetFragLimit() const;
+    MatchPlayer* Find(int id);
+    // A new match: kills 0 for every player, first spawn point, no winner.
+    void StartMatch();
+
+    // A damage report (attacker -1: no attacker). A client sends it to the
+    // host; the host applies it as it applies the clients' reports.
+    void RequestDamage(int target, int attacker, int damage);
+    void Handle_RequestDamage(int target, int attacker, int damage);
+    void KillsUpdate(int id, int delta);
+    // Repairs the local airplane, at most once per 200 ms.
+    void RequestRepairPlayer(int amount, uint32_t now);
+    void Handle_RequestRepair(int amount, int id);
+    // Host: notices deaths and respawns airplanes 2000 ms later.
+    void Respawn_Listener(uint32_t now);
+    // Marks the players whose position messages are late.
+    void UpdatePackagesTime(uint32_t now);
+    // Host: decides the winner (with force: the best remaining players);
+    // 1 when a winner is known.
+    int GameStatusUpdate(unsigned char force);
+    // The local player quits the running match.
+    void NotifyLeaveGame();
+
+private:
+    void IssueConsoleLine(ConsoleKind kind, int first, int second);
+    void SendKills();
+};

@@ -1,0 +1,158 @@
+// The host's match rules on a table of scene-less airplanes: kill credits,
+// the winner decision, repairs, respawn timing and rotation, lag marks,
+// and the wrapping millisecond clock.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+#include "game/multiplayer/matchrules.h"
+#include "game/world/myairplane.h"
+
+namespace {
+
+struct Recorder : MatchRules::Outbox {
+    std::vector<GameMessage> sent;
+    std::vector<ConsoleKind> lines;
+    void Send(const GameMessage& m) override { sent.push_back(m); }
+    void ShowConsoleLine(ConsoleKind k, int, int) override { lines.push_back(k); }
+    void SetSessionKills(int) override {}
+    std::vector<MsgType> Types() const
+    {
+        std::vector<MsgType> t;
+        for (auto& m : sent)
+            t.push_back(m.type);
+        return t;
+    }
+};
+
+struct Match {
+    Recorder out;
+    MatchRules r;
+    std::vector<std::unique_ptr<MyAirplane>> planes;
+    explicit Match(int n, bool host = true)
+    {
+        r.host = host;
+        r.outbox = &out;
+        for (int i = 0; i < n; ++i) {
+            planes.push_back(std::make_unique<MyAirplane>(nullptr, nullptr));
+            planes.back()->health = 100;
+            planes.back()->netId = i;
+            r.players.push_back({i, MatchState::Playing, 0, 0, planes.back().get()});
+        }
+        for (int i = 0; i < MatchRules::kSpawnPoints; ++i)
+            r.spawnPositions[i] = PVector3(i, 0, 0);
+    }
+};
+
+TEST(MatchRules, DecidesTheWinner)
+{
+    struct Case {
+        std::vector<int> kills;
+        std::vector<MatchState> states;
+        bool force;
+        int winner;
+        std::vector<ConsoleKind> lines;
+    } cases[] = {
+        {{5, 3}, {MatchState::Playing, MatchState::Playing}, false, 0, {ConsoleKind::Winner}},
+        {{3, 5}, {MatchState::Playing, MatchState::Playing}, false, 1, {ConsoleKind::Winner}},
+        {{5, 5}, {MatchState::Playing, MatchState::Playing}, false, 0, {ConsoleKind::SeveralReachedLimit}},
+        {{4, 3}, {MatchState::Playing, MatchState::Playing}, false, -1, {}},
+        {{-1, 2, 2}, {MatchState::Left, MatchState::Playing, MatchState::Playing}, true, 1, {ConsoleKind::SeveralReachedLimit}},
+        {{0, 0}, {MatchState::Left, MatchState::Playing}, false, 1, {ConsoleKind::Winner}},
+    };
+    for (const auto& c : cases) {
+        Match m(int(c.kills.size()));
+        for (size_t i = 0; i < c.kills.size(); ++i)
+            m.r.players[i].kills = c.kills[i], m.r.players[i].matchState = c.states[i];
+        EXPECT_EQ(c.winner != -1, m.r.GameStatusUpdate(c.force) == 1);
+        EXPECT_EQ(c.winner, m.r.winner);
+        EXPECT_EQ(c.lines, m.out.lines);
+        if (c.winner != -1) {
+            EXPECT_EQ((std::vector{MsgType::KillsList, MsgType::ConsoleLine, MsgType::Winner}), m.out.Types());
+        }
+    }
+    Match alone(1);  // a lone player reaching the limit wins silently
+    alone.r.players[0].kills = 5;
+    EXPECT_EQ(1, alone.r.GameStatusUpdate(0));
+    EXPECT_TRUE(alone.out.sent.empty());
+}
+
+TEST(MatchRules, CreditsEachDeathOnce)
+{
+    Match m(2);
+    m.r.Handle_RequestDamage(0, -1, 999);  // a crash at 0 kills stays at 0
+    EXPECT_EQ(0, m.planes[0]->health);
+    EXPECT_EQ(0, m.r.players[0].kills);
+    m.r.Handle_RequestDamage(1, 0, -500);  // clamped to 0: no healing
+    EXPECT_EQ(99, m.planes[1]->health);
+    m.r.Handle_RequestDamage(1, 0, 100000);
+    m.r.Handle_RequestDamage(1, 0, 50);  // already dead: no second credit
+    m.r.Handle_RequestDamage(7, 0, 999);  // not in the table
+    EXPECT_EQ(1, m.r.players[0].kills);
+    m.r.winner = 1;
+    m.r.KillsUpdate(0, 1);
+    EXPECT_EQ(1, m.r.players[0].kills);
+
+    Match client(2, false);
+    client.r.RequestDamage(1, 0, 30);
+    EXPECT_EQ(100, client.planes[1]->health);
+    ASSERT_EQ(1u, client.out.sent.size());
+    EXPECT_EQ(MsgType::DamageRequest, client.out.sent[0].type);
+}
+
+TEST(MatchRules, RepairsLivingAirplanesAtMostEvery200ms)
+{
+    Match m(2);
+    m.planes[0]->health = 95;
+    m.r.RequestRepairPlayer(10, 0xFFFFFF00u);
+    EXPECT_EQ(100, m.planes[0]->health);
+    m.planes[0]->health = 50;
+    m.r.RequestRepairPlayer(10, 0x50u);  // 336 ms later across the wrap
+    m.r.RequestRepairPlayer(10, 0xE0u);  // 144 ms after that: dropped
+    EXPECT_EQ(60, m.planes[0]->health);
+    m.planes[1]->health = 0;
+    m.r.Handle_RequestRepair(255, 1);
+    EXPECT_EQ(0, m.planes[1]->health);
+}
+
+TEST(MatchRules, RespawnsInRotationAfterTheDelay)
+{
+    Match m(2);
+    const uint32_t t0 = 0xFFFFF000u;  // the clock wraps during the match
+    for (int round = 0; round < 5; ++round) {
+        uint32_t t = t0 + uint32_t(round) * 3000;
+        m.planes[1]->health = 0;
+        m.r.Respawn_Listener(t);
+        m.r.Respawn_Listener(t + 1999);
+        EXPECT_EQ(0, m.planes[1]->health) << round;
+        m.r.Respawn_Listener(t + 2000);
+        EXPECT_EQ(100, m.planes[1]->health) << round;
+        EXPECT_EQ(PVector3((round + 1) % 4, 0, 0), m.planes[1]->spawnPosition) << round;
+        EXPECT_EQ(MsgType::Respawn, m.out.sent.back().type);
+    }
+}
+
+TEST(MatchRules, MarksLatePositions)
+{
+    struct Case {
+        uint32_t prev, last, now;
+        uint8_t lagging;
+    } cases[] = {
+        {1000, 2300, 2400, 1},  // two messages 1300 ms apart
+        {1000, 1400, 2601, 1},  // none for 1201 ms
+        {1000, 1400, 2600, 0},
+        {0xFFFFFE00u, 0x100u, 0x200u, 0},  // across the wrap, on time
+        {0xFFFFF000u, 0x100u, 0x200u, 1},  // across the wrap, 4352 ms apart
+        {0, 0, 5000, 0},                   // nothing received yet
+    };
+    for (const auto& c : cases) {
+        Match m(1);
+        m.planes[0]->netTimeBefore = c.prev;
+        m.planes[0]->netTime = c.last;
+        m.r.UpdatePackagesTime(c.now);
+        EXPECT_EQ(c.lagging, m.r.players[0].lagging) << c.prev << " " << c.last;
+    }
+}
+
+}  // namespace
