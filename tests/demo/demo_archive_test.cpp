@@ -37,6 +37,7 @@
 #include "game/world/planesmanager.h"
 #include "game/world/scriptreader.h"
 #include "game/world/splevelmanager.h"
+#include "game/world/weaponsystem.h"
 #include "game/scene/p3danim.h"
 #include "game/scene/p3dmeshlink.h"
 
@@ -311,6 +312,10 @@ TEST_F(DemoArchive, EveryEntryLoadsWithTheEngineReader)
             EXPECT_NE(vfs.Find(vfs.HashName(plane->lods[0]->scenePath.c_str())), nullptr);
             for (const std::string& rotor : plane->rotorPaths)
                 EXPECT_NE(vfs.Find(vfs.HashName(rotor.c_str())), nullptr) << rotor;
+        } else if (StartsWith(f.name, "data\\weapons\\wpn") && EndsWith(f.name, ".was")) {
+            std::vector<uint8_t> bytes = FileBytes(f.path);
+            MyWeapon w;
+            EXPECT_EQ(w.Parse(bytes.data(), bytes.size()), 1);
         } else if (f.name == LevelsManager::kCatalogue) {
             LevelsManager catalogue(nullptr, nullptr, nullptr);
             catalogue.LoadLevelConfigFile(nullptr, name);
@@ -726,3 +731,52 @@ TEST_F(DemoArchive, AlphaTestedPicturesHaveHardAlpha)
 }
 
 } // namespace
+
+// The weapon records as the game loads them: ids 0-15 without a gap (the
+// scripts name ids up to 15), none left empty by a refused file, shots that
+// carry beyond the range the AI opens fire at and draw from a cell of the
+// tracer strip, and a mesh with its textures for every other type.
+TEST_F(DemoArchive, WeaponRecordsLoadWithTheirMeshesAndTracers)
+{
+    WeaponSystem weapons(nullptr, nullptr);
+    weapons.Init(nullptr);
+    ASSERT_GE(weapons.WeaponCount(), 16);
+    EXPECT_NE(vfs.Find(vfs.HashName("data\\textures\\shot1.png")), nullptr);
+    const int64_t frameMs = 25, aiRange = 50 << 16;
+    for (int i = 0; i < weapons.WeaponCount(); i++) {
+        SCOPED_TRACE("wpn" + std::to_string(i));
+        const MyWeapon* w = weapons.GetWeapon(i);
+        ASSERT_NE(w, nullptr);
+        EXPECT_GT(w->life, 0);
+        EXPECT_GT(w->damage, 0);
+        EXPECT_GT(w->speed, 0);
+        EXPECT_GT(w->hitRadius, 0);
+        if (w->pair) {
+            ASSERT_LT(i + 1, weapons.WeaponCount());
+            EXPECT_EQ(weapons.GetWeaponType(i + 1), w->type);
+        }
+        if (w->type == MyWeapon::kShot) {
+            EXPECT_GT(frameMs * (w->speed / 40) * w->life, aiRange);
+            ASSERT_GE(w->frameCount, 1);
+            for (int k = 0; k < 8; k++)
+                EXPECT_TRUE(w->Frame(0)[k] >= 0 && w->Frame(0)[k] <= 65536) << k;
+            // One cell of the four-cell strip, full height.
+            EXPECT_EQ(w->Frame(0)[0] - w->Frame(0)[4], 65536 / 4);
+            EXPECT_EQ(w->Frame(0)[1] - w->Frame(0)[3], 65536);
+            continue;
+        }
+        std::string mesh = "data\\objects\\weapon_" + std::to_string(w->type) + ".pof";
+        std::unique_ptr<PMesh> m(PMesh::CreateFromFile(mesh.c_str(), nullptr, "data\\textures\\"));
+        ASSERT_NE(m, nullptr) << mesh;
+        for (const std::string& tex : TextureNames(mesh.c_str()))
+            EXPECT_NE(vfs.Find(vfs.HashName(("data\\textures\\" + tex).c_str())), nullptr) << tex;
+    }
+    // The explosions the hits start.
+    for (const char* mesh :
+         {"data\\objects\\nuke1.pof", "data\\objects\\nuke2.pof", "data\\objects\\nuke3.pof"}) {
+        std::unique_ptr<PMesh> m(PMesh::CreateFromFile(mesh, nullptr, "data\\textures\\"));
+        ASSERT_NE(m, nullptr) << mesh;
+        for (const std::string& tex : TextureNames(mesh))
+            EXPECT_NE(vfs.Find(vfs.HashName(("data\\textures\\" + tex).c_str())), nullptr) << tex;
+    }
+}
