@@ -158,6 +158,22 @@ public:
 
     void AddWaveFx(WavesManager* waves, MySmoke* smoke, int size);
 
+    // ---- AI (one step per frame; now is the mission clock in ms)
+    void AI_Process(P3DGameEngine* engine, P3DAnim* scene, int waterLevel, unsigned int now);
+    void AI_ShootManager(WeaponSystem* weapons, unsigned int dt);
+    // Steering bits towards a point (or the target's position) for the aircraft.
+    void AI_AutoDirectionFind(int x, int y, int z, unsigned int now);
+    void AI_AutoDirectionFind(GPO* target, unsigned int now);
+    void AI_ThrottleManger();
+    // True when the object is in danger (water, outside the play area).
+    bool AI_CollisionDetection(P3DGameEngine* engine, P3DAnim* scene, int waterLevel);
+    // True when an anti-aircraft gun can engage the target.
+    bool AI_AntiAirAiming(GPO* target) const;
+    void AI_ProcessPathFollow(unsigned int now);
+    void AI_ProcessTargetFollow(int x, int y, int z);
+    // The current objective's target, or null.
+    GPO* AI_CurrentTarget() const;
+
     // ---- Fields
     uint8_t exists = 0;
     TYPE kind = POINT;

@@ -425,8 +425,6 @@ int SPLM::DefineGPOs(Fonts* fonts, WeaponSystem* weapons, MissionHudLink* hud, M
 
 int SPLM::HandleLevelEvents(WeaponSystem* weapons, unsigned int gameTime, unsigned int frameTime)
 {
-    (void)weapons;
-    (void)frameTime;
     GPO* player = m_player.get();
     if (player && player->aircraft)
         player->position = player->aircraft->position;
@@ -435,6 +433,10 @@ int SPLM::HandleLevelEvents(WeaponSystem* weapons, unsigned int gameTime, unsign
         GPO* g = m_gpos[i];
         if (!g || !g->enabled)
             continue;
+        if (g->objectKind == GPO::PLANE || g->objectKind == GPO::VEHICLE || g->objectKind == GPO::GROUND_AA) {
+            g->AI_Process(m_engine, m_level, m_waterLevel, gameTime);
+            g->AI_ShootManager(weapons, frameTime);
+        }
         g->UpdatePluggedModelLod(m_engine);
     }
     if (player)
