@@ -22,7 +22,7 @@ TIME_ATTACK = [
 def time_attack(texts, index):
     name, map_no, season, minutes, seconds = TIME_ATTACK[index]
     m = Mission(name, texts)
-    spec = [
+    texts_of_level = [
         (("Atoll Sprint", "Atoll-Sprint"),
          ("Four fighters circle the atoll. Shoot them all down before the clock runs out.",
           "Vier Jäger kreisen über dem Atoll. Schieß alle ab, bevor die Uhr abläuft.")),
@@ -37,7 +37,7 @@ def time_attack(texts, index):
           "Vier Bomber sind zwei Minuten vom Flugplatz entfernt. Halte alle auf; zwei Treffer auf die Basis "
           "und es ist vorbei.")),
     ][index]
-    t, d = title_and_description(texts, *spec)
+    t, d = title_and_description(texts, *texts_of_level)
     header(m, t, texts.number, 0, index, map_no, "TIMEATTACK", d, CEILING, season, timer=(minutes, seconds))
     base = base_trigger(m)
     if index == 0:

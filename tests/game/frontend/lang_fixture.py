@@ -12,8 +12,8 @@ import zlib
 
 
 def main():
-    spec = json.load(sys.stdin)
-    langs = spec["languages"]
+    request = json.load(sys.stdin)
+    langs = request["languages"]
     count = max((len(l["strings"]) for l in langs), default=0)
     names = b""
     name_index = []
@@ -25,7 +25,7 @@ def main():
         strings = l["strings"] + [""] * (count - len(l["strings"]))
         text = b"".join(s.encode("utf-16-le") + b"\0\0" for s in strings)
         packed = zlib.compress(text, 6)
-        if spec.get("plzp"):
+        if request.get("plzp"):
             packed = b"PLZP" + struct.pack("<II", len(text), len(packed)) + packed
         blocks.append(packed)
         sizes.append(len(text))
@@ -35,7 +35,7 @@ def main():
         out += struct.pack("<4I", offset, sizes[i], 0, name_index[i])
         offset += len(blocks[i])
     out += b"".join(blocks)
-    with open(spec["out"], "wb") as f:
+    with open(request["out"], "wb") as f:
         f.write(out)
 
 

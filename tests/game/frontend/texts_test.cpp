@@ -49,9 +49,9 @@ bool PythonWrite(const std::string& path, const std::vector<LangLanguage>& langs
         json += "]}";
     }
     json += "]}";
-    const std::string spec = path + ".json";
-    std::ofstream(spec) << json;
-    return tooltest::RunCommand("python3 '" KRV_SOURCE_DIR "/tests/game/frontend/lang_fixture.py' < '" + spec + "'").code == 0;
+    const std::string request = path + ".json";
+    std::ofstream(request) << json;
+    return tooltest::RunCommand("python3 '" KRV_SOURCE_DIR "/tests/game/frontend/lang_fixture.py' < '" + request + "'").code == 0;
 }
 
 // Expects the file to hold exactly these languages.
