@@ -181,8 +181,10 @@ std::string WasFormatText(WasRecord const& r)
     s += "quad-width " + Fixed(r.quadWidth) + "\nquad-height " + Fixed(r.quadHeight) + "\n";
     for (auto const& f : r.frames) {
         s += "frame";
-        for (int32_t x : f)
-            s += " " + Fixed(x);
+        for (int32_t x : f) {
+            s += ' ';
+            s += Fixed(x);
+        }
         s += "\n";
     }
     return s;
