@@ -57,15 +57,7 @@ void Command::LoadPlugModel(P3DGameEngine* engine, const char* name, const char*
 {
     if (!engine || !name || !directory || !textures)
         return;
-    auto findOrLoad = [&](std::string const& n) {
-        int i = engine->GetMeshIndexByName(n.c_str());
-        if (i < 0) {
-            std::string path = std::string(directory) + n + ".pof";
-            engine->AddMesh(path.c_str(), n.c_str(), textures);
-            i = engine->GetMeshIndexByName(n.c_str());
-        }
-        return i;
-    };
+    auto findOrLoad = [&](std::string const& n) { return GPO::FindOrLoadMesh(engine, n, directory, textures); };
     int first = findOrLoad(name);
     if (first >= 0 && first < engine->meshCount && engine->meshes && engine->meshes[first])
         AddPlugModel(uint16_t(first));

@@ -483,20 +483,25 @@ int GPO::IsGPOBelongsToMeshBox(PVector3 const* box) const
     return p.x > x0 && p.x < x1 && p.y > y0 && p.y < y1 && p.z > z0 && p.z < z1;
 }
 
+// The index of the engine's mesh called `name`, loading directory + name +
+// ".pof" when the engine has none of that name yet; negative when it cannot.
+int GPO::FindOrLoadMesh(P3DGameEngine* engine, std::string const& name, const char* directory, const char* textures)
+{
+    int i = engine->GetMeshIndexByName(name.c_str());
+    if (i < 0) {
+        std::string path = std::string(directory) + name + ".pof";
+        engine->AddMesh(path.c_str(), name.c_str(), textures);
+        i = engine->GetMeshIndexByName(name.c_str());
+    }
+    return i;
+}
+
 void GPO::PlugModelToPoint(P3DGameEngine* engine, P3DAnim* scene, const char* meshName, const char* directory,
                            const char* textures, const char* lodSuffix, int lodCount, int lodDist)
 {
     if (kind != POINT || !engine || !scene || !meshName || !directory)
         return;
-    auto findOrLoad = [&](std::string const& n) {
-        int i = engine->GetMeshIndexByName(n.c_str());
-        if (i < 0) {
-            std::string path = std::string(directory) + n + ".pof";
-            engine->AddMesh(path.c_str(), n.c_str(), textures);
-            i = engine->GetMeshIndexByName(n.c_str());
-        }
-        return i;
-    };
+    auto findOrLoad = [&](std::string const& n) { return GPO::FindOrLoadMesh(engine, n, directory, textures); };
     int first = findOrLoad(meshName);
     if (first >= 0 && first < engine->meshCount && engine->meshes) {
         AddPlugModelIndex(uint16_t(first));

@@ -149,6 +149,8 @@ public:
     int IsGPOBelongsToMeshBox(PVector3 const* box) const;
 
     // ---- Plugged meshes
+    static int FindOrLoadMesh(P3DGameEngine* engine, std::string const& name, const char* directory,
+                              const char* textures);
     void PlugModelToPoint(P3DGameEngine* engine, P3DAnim* scene, const char* name, const char* directory,
                           const char* textures, const char* lodSuffix, int lodCount, int lodDistance);
     void AddPlugModelIndex(unsigned short i);
