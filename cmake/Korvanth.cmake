@@ -2,12 +2,14 @@
 
 # The environment every test runs in, set through its ctest properties so that
 # a bare ctest in a build folder runs the tests as scripts/test.sh does:
-# sanitizers that report a failed allocation as null, and Mesa's headless EGL.
+# sanitizers that report a failed allocation as null and check for leaks
+# without the dynamic-TLS interceptor (tests/sanitizer_defaults.cpp says why),
+# and Mesa's headless EGL.
 # (Two properties of one value each: a list would not survive the generated
 # scripts of gtest_discover_tests. UBSan's options are built into the test
 # programs, tests/sanitizer_defaults.cpp.)
 set(KRV_TEST_PROPERTIES
-  ENVIRONMENT "ASAN_OPTIONS=allocator_may_return_null=1:detect_leaks=1"
+  ENVIRONMENT "ASAN_OPTIONS=allocator_may_return_null=1:detect_leaks=1:intercept_tls_get_addr=0"
   ENVIRONMENT_MODIFICATION "EGL_PLATFORM=set:surfaceless")
 
 # krv_test_env(tests...): gives the tests that environment.

@@ -151,12 +151,14 @@ std::vector<std::string> CallsStartingWith(std::vector<std::string> const& calls
 // Mesa's EGL driver keeps a block from its one-time set-up past eglTerminate,
 // and the D-Bus library SDL starts keeps its connection data to the end:
 // the full unwinder lets the suppression see the library in the stack.
+// (The dynamic-TLS interceptor stays off, as tests/sanitizer_defaults.cpp
+// explains.)
 extern "C" char const* __lsan_default_suppressions()
 {
     return "leak:libEGL_mesa.so\nleak:libdbus-1.so\n";
 }
 extern "C" char const* __asan_default_options()
 {
-    return "fast_unwind_on_malloc=0";
+    return "fast_unwind_on_malloc=0:intercept_tls_get_addr=0";
 }
 #endif
