@@ -59,6 +59,8 @@ public:
         enum : uint8_t { kOpen = 0, kHeld = 1, kOpening = 2 };
         void Set(int x, int y, int w, int h);
         void Open();
+        // Fully open now: nothing left to open, drawn at full size.
+        void OpenAtOnce();
         // One opening step; true once open.
         bool Step(uint32_t now);
         bool Contains(int px, int py) const;
@@ -149,6 +151,11 @@ public:
     // Shows the message window on its own (the application's questions).
     void SetQuestionState() { m_state = SCREEN_QUESTION; }
     const Window& MessageFrame() const { return m_msgWnd[0]; }
+    // The main screen's layout windows (0 the frame .. 7 the bar), the
+    // selected medal (-1 none) and the clicks played so far.
+    const Window& LayoutWindow(int i) const { return m_wnd[i >= 0 && i < WND_COUNT ? i : 0]; }
+    int SelectedMedal() const { return m_medalSelected; }
+    uint32_t ClicksPlayed() const { return m_clicks; }
     const Window& MessageButton(int i) const { return m_msgWnd[1 + (i ? 1 : 0)]; }
 
     // Set while the multiplayer front end runs.
@@ -192,7 +199,7 @@ private:
     int IconH() const;
     int ProcessMain(int keys, int keyCode);
     int ProcessCreate(int keys, int keyCode, int keyCode2);
-    int ProcessQuestion(int keys);
+    int ProcessQuestion(int keys, int keyCode, int keyCode2);
     int ProcessMultiplayerPage();
     void RenderMain();
     void RenderCreate();
@@ -231,6 +238,7 @@ private:
     int m_highlight = -1;
     int m_key = -1;
     uint32_t m_blink = 0;
+    uint32_t m_clicks = 0;
     Window m_wnd[WND_COUNT];
     Window m_msgWnd[3];
     TextInput* m_text = nullptr;

@@ -143,6 +143,13 @@ void ProfileManager::Window::Open()
     lastStep = 0;
 }
 
+void ProfileManager::Window::OpenAtOnce()
+{
+    for (int& c : opening)
+        c = 0;
+    state = kOpen;
+}
+
 bool ProfileManager::Window::Step(uint32_t now)
 {
     if (state != kOpening)
@@ -331,7 +338,10 @@ bool ProfileManager::Released(int x, int y, int w, int h) const { return m_touch
 
 void ProfileManager::Click()
 {
-    if (m_sounds && m_profilesExist)
+    if (!m_profilesExist)
+        return;
+    ++m_clicks;
+    if (m_sounds)
         m_sounds->Play(kClickSound, 0, 0);
 }
 
@@ -415,7 +425,7 @@ int ProfileManager::Process(int keys, int keyCode, int keyCode2)
         r = ProcessCreate(keys, keyCode, keyCode2);
         break;
     default:
-        r = ProcessQuestion(keys);
+        r = ProcessQuestion(keys, keyCode, keyCode2);
         break;
     }
     // What the pen did is seen once.
@@ -432,7 +442,7 @@ int ProfileManager::ProcessMain(int keys, int keyCode)
     if (WindowsOpening()) {
         if (keys)
             for (Window& w : m_wnd)
-                w.state = Window::kOpen;
+                w.OpenAtOnce();
         return PROFILE_SCREEN_STAY;
     }
     Profile* viewed = m_profiles[size_t(m_viewed)];
@@ -451,11 +461,11 @@ int ProfileManager::ProcessMain(int keys, int keyCode)
         if (!Released(x, y, w, h))
             continue;
         Consume();
+        Click();
         if (!ButtonAvailable(b)) {
             _PDebug("profiles: button %d is not available\n", b);
             return PROFILE_SCREEN_STAY;
         }
-        Click();
         switch (b) {
         case BTN_PREV:
             --m_viewed;
@@ -529,8 +539,11 @@ int ProfileManager::ProcessMain(int keys, int keyCode)
     // Medals of the single-player page: a new press selects one.
     if (m_page == 0) {
         const Window& lp = m_wnd[WND_LEFT];
-        if (m_touch.Pressed()) {
+        // A press on a medal selects it; one outside the panel clears the
+        // selection, one inside that misses every medal keeps it.
+        if (m_touch.Pressed() && !Inside(lp.x, lp.y, lp.w, lp.h)) {
             m_medalSelected = -1;
+        } else if (m_touch.Pressed()) {
             const int cx = lp.x + lp.w / 2 - kMedalLeft, cy = lp.y + kMedalTop;
             for (int m = 0; m < kMedalsShown; ++m) {
                 const int mx = cx + (m % kMedalColumns) * kMedalDX, my = cy + (m / kMedalColumns) * kMedalDY;
@@ -667,9 +680,9 @@ int ProfileManager::ProcessCreate(int keys, int keyCode, int keyCode2)
     return PROFILE_SCREEN_STAY;
 }
 
-int ProfileManager::ProcessQuestion(int keys)
+int ProfileManager::ProcessQuestion(int keys, int keyCode, int keyCode2)
 {
-    const int a = WarningWnd_Process(keys);
+    const int a = WarningWnd_Process(keys, keyCode, keyCode2);
     if (a == MESSAGE_PENDING)
         return PROFILE_SCREEN_STAY;
     m_state = SCREEN_MAIN;
@@ -1015,8 +1028,11 @@ void ProfileManager::RenderPlaneData(Profile* p)
         fx.alpha = i == 1 && locked ? kLockedChooseAlpha : 255;
         m_p3d->BlitFx(PRect{x, yy, s, s}, m_buttons[icons[i]], nullptr, PS3D_ALPHA | PS3D_BLEND, fx);
     }
-    if (m_viewedPlane == p->GetCurrentPlane())
-        Blit(m_inUse, rp.x + rp.w - 36, rp.y + 4);
+    // The in-use mark at the bottom right, just left of the right arrow.
+    if (m_viewedPlane == p->GetCurrentPlane() && m_inUse) {
+        const int mh = int(m_inUse->Height()), mw = int(m_inUse->Width());
+        Blit(m_inUse, xs[2] - mw - 4, rp.y + rp.h - mh - 2);
+    }
 }
 
 void ProfileManager::RenderPreview(Profile* p)

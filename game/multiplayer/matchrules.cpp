@@ -114,6 +114,9 @@ void MatchRules::Handle_RequestRepair(int amount, int id)
 
 void MatchRules::Respawn_Listener(uint32_t now)
 {
+    // Only the host decides respawns.
+    if (!host)
+        return;
     for (auto& p : players) {
         MyAirplane* a = p.airplane;
         if (!a || a->health > 0)
@@ -156,7 +159,8 @@ void MatchRules::UpdatePackagesTime(uint32_t now)
 
 int MatchRules::GameStatusUpdate(unsigned char force)
 {
-    if (winner != -1)
+    // Only the host decides the winner.
+    if (!host || winner != -1)
         return 0;
     if (players.empty())
         return 0;

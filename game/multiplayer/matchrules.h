@@ -66,15 +66,18 @@ public:
     void RequestDamage(int target, int attacker, int damage);
     void Handle_RequestDamage(int target, int attacker, int damage);
     void KillsUpdate(int id, int delta);
-    // Repairs the local airplane, at most once per 200 ms.
+    // Repairs the local airplane, at most once per 200 ms of the session's
+    // clock (now, in ms).
     void RequestRepairPlayer(int amount, uint32_t now);
     void Handle_RequestRepair(int amount, int id);
-    // Host: notices deaths and respawns airplanes 2000 ms later.
+    // Host: notices deaths and respawns airplanes 2000 ms later. Nothing on
+    // a client.
     void Respawn_Listener(uint32_t now);
     // Marks the players whose position messages are late.
     void UpdatePackagesTime(uint32_t now);
     // Host: decides the winner (with force: the best remaining players);
-    // 1 when a winner is known.
+    // 1 when a winner is known. 0 on a client, which learns the winner from
+    // the host's message.
     int GameStatusUpdate(unsigned char force);
     // The local player quits the running match.
     void NotifyLeaveGame();

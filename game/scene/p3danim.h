@@ -133,9 +133,12 @@ public:
     void RenderSkyboxes(GLES* gl, PMesh** meshes, int meshCount, int aspect);
     // depth counts the scenes drawn on null points above this one: plugged
     // units deeper than kMaxPlugDepth (a unit plugged into its own scene)
-    // are not drawn, nor any when the matrix stack has no room left.
+    // are not drawn, nor any when the matrix stack has no room left. planes
+    // are in this scene's space. With animate the unit is animated once the
+    // frame's visible areas are known (a plugged unit also takes its free
+    // channels then).
     void RenderScene(GLES* gl, int aspect, PMesh** meshes, int meshCount, P3DAnim** scenes, PPlane3* planes,
-                     PVector3** meshBoxes, P3DSceneUnit*& unit, int depth = 0);
+                     PVector3** meshBoxes, P3DSceneUnit*& unit, int depth = 0, bool animate = false);
     void RenderModel(GLES* gl, P3DModel* model, PMesh** meshes, int meshCount, P3DSceneUnit*& unit);
     void RenderArea(GLES* gl, P3DClip* area, PMesh** meshes, int meshCount, P3DSceneUnit*& unit);
     void RenderGackgroundModels(GLES* gl, PMesh** meshes, int meshCount, P3DSceneUnit*& unit);

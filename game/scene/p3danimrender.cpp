@@ -23,14 +23,9 @@ PMesh* PoolMesh(PMesh** meshes, int meshCount, int index)
     return meshes && index >= 0 && index < meshCount ? meshes[index] : nullptr;
 }
 
-// Translation, then rotation about Y by the fourth track, about X by the
-// sixth, about Z by the fifth: the transform models are drawn with.
 void ApplyModel(GLES* gl, const P3DModel* m)
 {
-    gl->glTranslatex(m->PosX(), m->PosY(), m->PosZ());
-    gl->glRotatex(m->RotY(), 0, kOne, 0);
-    gl->glRotatex(m->RotX(), kOne, 0, 0);
-    gl->glRotatex(m->RotZ(), 0, 0, kOne);
+    m->Placement().Apply(gl);
 }
 
 void Hint(GLES* gl, uint32_t mode)
@@ -43,25 +38,17 @@ int32_t Saturate(int64_t v)
     return v > INT32_MAX ? INT32_MAX : v < INT32_MIN ? INT32_MIN : int32_t(v);
 }
 
-// The corners of a box {min x, y, z, max x, y, z} placed at a null: moved by
-// its position, or turned by its rotations and moved when any is nonzero.
-void PlaceBox(const int32_t* b, const P3DNullPoint* n, PVector3* corners)
+// The corners of a box {min x, y, z, max x, y, z} placed as the drawing
+// places what it bounds.
+void PlaceBox(const int32_t* b, const P3DPlacement& placement, PVector3* corners)
 {
     PAABB3 box;
     box.min = PVector3(b[0], b[1], b[2]);
     box.max = PVector3(b[3], b[4], b[5]);
     P3DUtils::BBox2Vectors(box, corners);
-    int x = n->tracks[kTrackPosX].value, y = n->tracks[kTrackPosY].value, z = n->tracks[kTrackPosZ].value;
-    int ry = n->tracks[kTrackRotY].value, rz = n->tracks[kTrackRotZ].value, rx = n->tracks[kTrackRotX].value;
     for (int i = 0; i < 8; i++) {
         int cx = corners[i].x, cy = corners[i].y, cz = corners[i].z;
-        if (rx || ry || rz) {
-            P3DUtils::GetTranslatedXYZ(&cx, &cy, &cz, x, y, z, rx, ry, rz);
-        } else {
-            cx = Saturate(int64_t(cx) + x);
-            cy = Saturate(int64_t(cy) + y);
-            cz = Saturate(int64_t(cz) + z);
-        }
+        placement.Transform(&cx, &cy, &cz);
         corners[i] = PVector3(cx, cy, cz);
     }
 }
@@ -82,10 +69,7 @@ void P3DNullPoint::Render(GLES* gl, int, PMesh**, int hint)
     if (!meshPlugged || !mesh)
         return;
     Hint(gl, uint32_t(hint));
-    gl->glTranslatex(tracks[kTrackPosX].value, tracks[kTrackPosY].value, tracks[kTrackPosZ].value);
-    gl->glRotatex(tracks[kTrackRotY].value, 0, kOne, 0);
-    gl->glRotatex(tracks[kTrackRotX].value, kOne, 0, 0);
-    gl->glRotatex(tracks[kTrackRotZ].value, 0, 0, kOne);
+    MeshPlacement().Apply(gl);
     P3DMeshRender(mesh, gl);
 }
 
@@ -133,7 +117,7 @@ void P3DAnim::RenderSkyboxes(GLES* gl, PMesh** meshes, int meshCount, int aspect
 }
 
 void P3DAnim::RenderScene(GLES* gl, int aspect, PMesh** meshes, int meshCount, P3DAnim** scenes, PPlane3* planes,
-                          PVector3** meshBoxes, P3DSceneUnit*& unit, int depth)
+                          PVector3** meshBoxes, P3DSceneUnit*& unit, int depth, bool animate)
 {
     renderPlanes = planes;
     renderMeshBoxes = meshBoxes;
@@ -172,13 +156,23 @@ void P3DAnim::RenderScene(GLES* gl, int aspect, PMesh** meshes, int meshCount, P
         gl->glPushMatrix();
     }
 
+    // This frame's visible areas first: the unit animates the models in
+    // them, so that a model whose area has just come into view is drawn in
+    // its pose of this frame.
+    const bool byAreaList = !(modelClipByArea && areasPresent) && frustumByAreas;
+    if (byAreaList && planes)
+        RefreshAreasInFrustumList(planes);
+    if (animate && unit) {
+        unit->Animate();
+        if (depth > 0)
+            unit->RefreshFreeTransitionsToModels();
+    }
+
     gl->glPushMatrix();
     if (modelClipByArea && areasPresent) {
         if (currentArea)
             RenderArea(gl, currentArea, meshes, meshCount, unit);
-    } else if (frustumByAreas) {
-        if (planes)
-            RefreshAreasInFrustumList(planes);
+    } else if (byAreaList) {
         for (int i = 0; i < areasInFrustumCount; i++)
             if (areasInFrustum[i] < areaCount)
                 RenderArea(gl, areas[areasInFrustum[i]], meshes, meshCount, unit);
@@ -199,11 +193,26 @@ void P3DAnim::RenderScene(GLES* gl, int aspect, PMesh** meshes, int meshCount, P
             continue;
         gl->glPopMatrix();
         gl->glPushMatrix();
-        if (n->linkedModel >= 0 && n->linkedModel < modelCount && !n->freeDrawing) {
-            const P3DModel* m = models[n->linkedModel];
-            for (int k = m->chainLength - 1; k >= 0; k--)
-                ApplyModel(gl, models[m->chain[k]]);
+        // The null's frame: the model it rides on, inside that model's
+        // parent chain. The planes are carried into that frame, so that the
+        // null and what is plugged into it are tested where they are drawn.
+        PPlane3 frame[6];
+        const PPlane3* framePlanes = planes;
+        if (const P3DModel* m = n->DrawnOnModel()) {
+            if (planes)
+                for (int k = 0; k < 6; k++)
+                    frame[k] = planes[k];
+            for (int k = m->chainLength - 1; k >= 0; k--) {
+                const P3DModel* p = models[m->chain[k]];
+                ApplyModel(gl, p);
+                if (planes)
+                    p->Placement().PlanesInside(frame, frame, 6);
+            }
             ApplyModel(gl, m);
+            if (planes) {
+                m->Placement().PlanesInside(frame, frame, 6);
+                framePlanes = frame;
+            }
         }
         PVector3 pos(n->tracks[kTrackPosX].value, n->tracks[kTrackPosY].value, n->tracks[kTrackPosZ].value);
         if (scene) {
@@ -218,42 +227,50 @@ void P3DAnim::RenderScene(GLES* gl, int aspect, PMesh** meshes, int meshCount, P
                 logged = true;
                 continue;
             }
-            if (plugged->cullOnNull && planes) {
+            const P3DPlacement place = n->ScenePlacement();
+            if (plugged->cullOnNull && framePlanes) {
                 int visible;
                 if (plugged->BoxUnknown()) {
-                    visible = P3DUtils::IsPointInFrustum(&pos, planes, 6);
+                    visible = P3DUtils::IsPointInFrustum(&pos, framePlanes, 6);
                 } else {
                     PVector3 corners[8];
-                    PlaceBox(plugged->box, n, corners);
-                    visible = P3DUtils::PBoxInFrustum(corners, planes, 6);
+                    PlaceBox(plugged->box, place, corners);
+                    visible = P3DUtils::PBoxInFrustum(corners, framePlanes, 6);
                 }
                 if (!visible)
                     continue;
             }
-            if (!plugged->enabled) {
-                plugged->Animate();
-                plugged->RefreshFreeTransitionsToModels();
-            }
             if (plugged->clearDepth)
                 gl->glClear(GL_DEPTH_BUFFER_BIT);
             uint8_t savedCamera = child->useCamera;
+            PPlane3* savedPlanes = child->renderPlanes;
+            PVector3** savedBoxes = child->renderMeshBoxes;
             child->useCamera = 0;
-            gl->glTranslatex(pos.x, pos.y, pos.z);
-            gl->glRotatex(n->tracks[kTrackRotY].value, 0, kOne, 0);
-            gl->glRotatex(n->tracks[kTrackRotX].value, 0, 0, kOne);
-            gl->glRotatex(n->tracks[kTrackRotZ].value, kOne, 0, 0);
-            child->RenderScene(gl, aspect, meshes, meshCount, scenes, planes, meshBoxes, plugged, depth + 1);
+            place.Apply(gl);
+            // The plugged scene is culled in its own space.
+            PPlane3 inner[6];
+            PPlane3* innerPlanes = nullptr;
+            if (framePlanes) {
+                place.PlanesInside(framePlanes, inner, 6);
+                innerPlanes = inner;
+            }
+            // A disabled unit is animated here; an enabled one is animated
+            // where it is drawn as a unit of its own.
+            child->RenderScene(gl, aspect, meshes, meshCount, scenes, innerPlanes, meshBoxes, plugged, depth + 1,
+                               !plugged->enabled);
             child->useCamera = savedCamera;
+            child->renderPlanes = savedPlanes;
+            child->renderMeshBoxes = savedBoxes;
         } else {
             int hint = GL_FASTEST;
             int visible = 1;
-            if (planes) {
+            if (framePlanes) {
                 if (n->MeshBoxUnknown()) {
-                    visible = P3DUtils::IsPointInFrustum(&pos, planes, 6);
+                    visible = P3DUtils::IsPointInFrustum(&pos, framePlanes, 6);
                 } else {
                     PVector3 corners[8];
-                    PlaceBox(n->meshBox, n, corners);
-                    visible = P3DUtils::PBoxInFrustum(corners, planes, 6);
+                    PlaceBox(n->meshBox, n->MeshPlacement(), corners);
+                    visible = P3DUtils::PBoxInFrustum(corners, framePlanes, 6);
                     hint = GL_NICEST;
                 }
             }
@@ -277,6 +294,18 @@ void P3DAnim::RenderModel(GLES* gl, P3DModel* model, PMesh** meshes, int meshCou
     if (!mesh)
         return;
     PVector3* boxes = renderMeshBoxes ? renderMeshBoxes[model->meshIndex] : nullptr;
+    // A mesh without a stored box gets its box here.
+    PVector3 own[8];
+    if (!boxes) {
+        int32_t b[6];
+        if (P3DMeshBox(mesh, b)) {
+            PAABB3 box;
+            box.min = PVector3(b[0], b[1], b[2]);
+            box.max = PVector3(b[3], b[4], b[5]);
+            P3DUtils::BBox2Vectors(box, own);
+            boxes = own;
+        }
+    }
     int64_t depth = 0;
     int64_t threshold = 30 * int64_t(kOne);
     if (clipByFrustum && renderPlanes) {
@@ -302,15 +331,10 @@ void P3DAnim::RenderModel(GLES* gl, P3DModel* model, PMesh** meshes, int meshCou
             depth = P3DUtils::PlaneDistance(renderPlanes[0], model->PosX(), model->PosY(), model->PosZ());
         }
     } else if (unit && unit->plugged && unit->pluggedNull) {
-        const P3DNullPoint* n = unit->pluggedNull;
-        int nx = n->tracks[kTrackPosX].value, ny = n->tracks[kTrackPosY].value, nz = n->tracks[kTrackPosZ].value;
+        // A plugged scene's planes are in its own space (RenderScene).
         model->RefreshBox(boxes);
-        for (auto& c : model->box)
-            c = PVector3(Saturate(int64_t(c.x) + nx), Saturate(int64_t(c.y) + ny), Saturate(int64_t(c.z) + nz));
         if (renderPlanes)
-            depth = P3DUtils::PlaneDistance(renderPlanes[0], Saturate(int64_t(model->PosX()) + nx),
-                                            Saturate(int64_t(model->PosY()) + ny),
-                                            Saturate(int64_t(model->PosZ()) + nz));
+            depth = P3DUtils::PlaneDistance(renderPlanes[0], model->PosX(), model->PosY(), model->PosZ());
     }
 
     gl->glPopMatrix();

@@ -50,6 +50,47 @@ bool Within(int64_t p, int64_t lo, int64_t size)
     return lo <= p && p < lo + size;
 }
 
+// The eight corners of a mesh's box; null for a missing mesh or when memory
+// is exhausted.
+PVector3* MeshCorners(PMesh* mesh)
+{
+    int32_t b[6];
+    if (!P3DMeshBox(mesh, b))
+        return nullptr;
+    PVector3* corners = static_cast<PVector3*>(PAlloc(8 * int(sizeof(PVector3))));
+    if (!corners)
+        return nullptr;
+    PAABB3 box;
+    box.min = PVector3(b[0], b[1], b[2]);
+    box.max = PVector3(b[3], b[4], b[5]);
+    P3DUtils::BBox2Vectors(box, corners);
+    return corners;
+}
+
+// The placements between a null's frame and its scene: the model the null
+// is drawn on, then that model's parent chain outwards.
+void NullFrameToScene(const P3DNullPoint* n, int& x, int& y, int& z)
+{
+    const P3DModel* m = n->DrawnOnModel();
+    if (!m)
+        return;
+    m->Placement().Transform(&x, &y, &z);
+    for (int k = 0; k < m->chainLength; k++)
+        if (m->chain[k] >= 0 && m->chain[k] < n->anim->modelCount)
+            n->anim->models[m->chain[k]]->Placement().Transform(&x, &y, &z);
+}
+
+void SceneToNullFrame(const P3DNullPoint* n, int& x, int& y, int& z)
+{
+    const P3DModel* m = n->DrawnOnModel();
+    if (!m)
+        return;
+    for (int k = m->chainLength - 1; k >= 0; k--)
+        if (m->chain[k] >= 0 && m->chain[k] < n->anim->modelCount)
+            n->anim->models[m->chain[k]]->Placement().Untransform(&x, &y, &z);
+    m->Placement().Untransform(&x, &y, &z);
+}
+
 bool InBox(const P3DModel* m, int64_t x, int64_t y, int64_t z, int64_t ox = 0, int64_t oy = 0, int64_t oz = 0)
 {
     return Within(x, ox + m->PosX(), m->size[0].value) && Within(y, oy + m->PosY(), m->size[1].value) &&
@@ -109,7 +150,11 @@ int P3DGameEngine::AddMesh(char* name, PMesh* mesh)
     PFree(meshNames);
     meshes = m;
     meshNames = n;
-    return meshCount++;
+    int index = meshCount++;
+    // Culling goes on with the stored boxes and this mesh's own.
+    if (meshBoxes)
+        GrowMeshBoxes();
+    return index;
 }
 
 int P3DGameEngine::AddMesh(const char* path, const char* name, const char* textureDir)
@@ -190,18 +235,25 @@ void P3DGameEngine::GenerateMeshBoxes()
     if (!meshBoxes)
         return;
     meshBoxCount = meshCount;
-    for (int i = 0; i < meshCount; i++) {
-        int32_t b[6];
-        if (!P3DMeshBox(meshes[i], b))
-            continue;
-        meshBoxes[i] = static_cast<PVector3*>(PAlloc(8 * int(sizeof(PVector3))));
-        if (!meshBoxes[i])
-            continue;
-        PAABB3 box;
-        box.min = PVector3(b[0], b[1], b[2]);
-        box.max = PVector3(b[3], b[4], b[5]);
-        P3DUtils::BBox2Vectors(box, meshBoxes[i]);
-    }
+    for (int i = 0; i < meshCount; i++)
+        meshBoxes[i] = MeshCorners(meshes[i]);
+}
+
+int P3DGameEngine::GrowMeshBoxes()
+{
+    if (meshBoxCount >= meshCount)
+        return 1;
+    PVector3** p = static_cast<PVector3**>(PAllocZ(meshCount * int(sizeof(PVector3*))));
+    if (!p)
+        return 0;
+    for (int i = 0; i < meshBoxCount; i++)
+        p[i] = meshBoxes[i];
+    for (int i = meshBoxCount; i < meshCount; i++)
+        p[i] = MeshCorners(meshes[i]);
+    PFree(meshBoxes);
+    meshBoxes = p;
+    meshBoxCount = meshCount;
+    return 1;
 }
 
 // Scenes.
@@ -424,7 +476,10 @@ void P3DGameEngine::CalculateCameraFrustum(GLES* gl)
 
 void P3DGameEngine::RenderAllScenes(GLES* gl)
 {
-    // Mesh boxes made for an older pool are not used.
+    // Meshes added since the boxes were made get theirs; without boxes
+    // (memory exhausted) each model's box comes from its mesh.
+    if (meshBoxCount != meshCount)
+        GrowMeshBoxes();
     PVector3** boxes = meshBoxCount == meshCount ? meshBoxes : nullptr;
     for (int i = 0; i < unitCount; i++)
         units[i]->ResetBlendedModels();
@@ -453,8 +508,9 @@ void P3DGameEngine::RenderAllScenes(GLES* gl)
             u->Translate(gl);
         if (a->clipByFrustum)
             CalculateCameraFrustum(gl);
-        u->Animate();
-        a->RenderScene(gl, aspect, meshes, meshCount, scenes, planes, boxes, u);
+        // The unit is animated inside, once this frame's visible areas are
+        // known.
+        a->RenderScene(gl, aspect, meshes, meshCount, scenes, planes, boxes, u, 0, true);
         if (a->useCamera && a->cameraPresent)
             cameraFov = a->currentFov;
         a->RenderGackgroundModels(gl, meshes, meshCount, u);
@@ -605,21 +661,23 @@ int P3DGameEngine::CheckColl_Point_Box(P3DModel* box, int px, int py, int pz, in
 {
     if (!box)
         return 0;
-    if (box->RotX() || box->RotY() || box->RotZ())
-        P3DUtils::TranslatePointByPivot(&px, &py, &pz, box->PosX(), box->PosY(), box->PosZ(),
-                                        int32_t(0u - uint32_t(box->RotX())), int32_t(0u - uint32_t(box->RotY())),
-                                        int32_t(0u - uint32_t(box->RotZ())));
+    if (box->RotX() || box->RotY() || box->RotZ()) {
+        // The point in the box's own axes, measured from its position.
+        P3DPlacement turn = box->Placement();
+        turn.t[0] = turn.t[1] = turn.t[2] = 0;
+        int64_t dx = int64_t(px) - box->PosX(), dy = int64_t(py) - box->PosY(), dz = int64_t(pz) - box->PosZ();
+        if (dx < INT32_MIN || dx > INT32_MAX || dy < INT32_MIN || dy > INT32_MAX || dz < INT32_MIN ||
+            dz > INT32_MAX)
+            return 0;
+        int qx = int(dx), qy = int(dy), qz = int(dz);
+        turn.Untransform(&qx, &qy, &qz);
+        return Within(qx, 0, box->size[0].value) && Within(qy, 0, box->size[1].value) &&
+               Within(qz, 0, box->size[2].value);
+    }
     return InBox(box, px, py, pz);
 }
 
 void P3DGameEngine::TranslateToGlobal(int& x, int& y, int& z, P3DNullPoint* null)
-{
-    TranslateToGlobal(x, y, z, null, 0);
-}
-
-// Nulls on units plugged into nulls of other units: followed outwards, at
-// most as deep as scenes are drawn.
-void P3DGameEngine::TranslateToGlobal(int& x, int& y, int& z, P3DNullPoint* null, int depth)
 {
     if (!null)
         return;
@@ -628,33 +686,53 @@ void P3DGameEngine::TranslateToGlobal(int& x, int& y, int& z, P3DNullPoint* null
     x = int32_t(uint32_t(x) + uint32_t(nx));
     y = int32_t(uint32_t(y) + uint32_t(ny));
     z = int32_t(uint32_t(z) + uint32_t(nz));
-    P3DSceneUnit* u = null->refreshedBy;
+    if (null->refreshedBy)
+        SceneToWorld(x, y, z, null->refreshedBy, 0);
+}
+
+void P3DGameEngine::SceneToWorld(int& x, int& y, int& z, P3DSceneUnit* unit)
+{
+    SceneToWorld(x, y, z, unit, 0);
+}
+
+void P3DGameEngine::WorldToScene(int& x, int& y, int& z, P3DSceneUnit* unit)
+{
+    WorldToScene(x, y, z, unit, 0);
+}
+
+// A unit plugged into a null is drawn in that null's frame, which the scene
+// of the unit that last refreshed the null holds; followed outwards at most
+// as deep as scenes are drawn. A unit that shows its scene's own camera is
+// not placed.
+void P3DGameEngine::SceneToWorld(int& x, int& y, int& z, P3DSceneUnit* u, int depth)
+{
     if (!u)
         return;
     if (u->plugged && u->pluggedNull) {
         if (depth >= P3DAnim::kMaxPlugDepth)
             return;
-        const P3DNullPoint* outer = u->pluggedNull;
-        P3DUtils::GetTranslatedXYZ(&x, &y, &z, 0, 0, 0, outer->tracks[kTrackRotZ].value,
-                                   outer->tracks[kTrackRotY].value, outer->tracks[kTrackRotX].value);
-        TranslateToGlobal(x, y, z, u->pluggedNull, depth + 1);
-    } else if (!u->rotA && !u->rotB && !u->rotC) {
-        x = int32_t(uint32_t(x) + uint32_t(u->posX));
-        y = int32_t(uint32_t(y) + uint32_t(u->posY));
-        z = int32_t(uint32_t(z) + uint32_t(u->posZ));
-    } else {
-        P3DUtils::GetTranslatedXYZ(&x, &y, &z, u->posX, u->posY, u->posZ, u->rotB, u->rotA, u->rotC);
+        const P3DNullPoint* n = u->pluggedNull;
+        n->ScenePlacement().Transform(&x, &y, &z);
+        NullFrameToScene(n, x, y, z);
+        SceneToWorld(x, y, z, n->refreshedBy, depth + 1);
+    } else if (!u->cameraViewport) {
+        u->Placement().Transform(&x, &y, &z);
     }
 }
 
-void P3DGameEngine::UnitOrigin(P3DSceneUnit* u, int* x, int* y, int* z)
+void P3DGameEngine::WorldToScene(int& x, int& y, int& z, P3DSceneUnit* u, int depth)
 {
+    if (!u)
+        return;
     if (u->plugged && u->pluggedNull) {
-        int ox = 0, oy = 0, oz = 0;
-        TranslateToGlobal(ox, oy, oz, u->pluggedNull);
-        *x = ox, *y = oy, *z = oz;
-    } else {
-        *x = u->posX, *y = u->posY, *z = u->posZ;
+        if (depth >= P3DAnim::kMaxPlugDepth)
+            return;
+        const P3DNullPoint* n = u->pluggedNull;
+        WorldToScene(x, y, z, n->refreshedBy, depth + 1);
+        SceneToNullFrame(n, x, y, z);
+        n->ScenePlacement().Untransform(&x, &y, &z);
+    } else if (!u->cameraViewport) {
+        u->Placement().Untransform(&x, &y, &z);
     }
 }
 
@@ -664,12 +742,11 @@ P3DModel* P3DGameEngine::CheckCollision(P3DNullPoint* null, P3DSceneUnit* unit)
         return nullptr;
     int px = 0, py = 0, pz = 0;
     TranslateToGlobal(px, py, pz, null);
-    int ox, oy, oz;
-    UnitOrigin(unit, &ox, &oy, &oz);
+    WorldToScene(px, py, pz, unit);
     P3DAnim* a = unit->anim;
     for (int i = 0; i < a->boxCollCount; i++) {
         int k = a->boxColl[i];
-        if (k >= 0 && k < a->modelCount && InBox(a->models[k], px, py, pz, ox, oy, oz))
+        if (k >= 0 && k < a->modelCount && CheckColl_Point_Box(a->models[k], px, py, pz, 0, 0, 0))
             return a->models[k];
     }
     return nullptr;

@@ -37,6 +37,8 @@ public:
     void DeallocMesh(int index);
     void DeallocMesh(const char* name);
     void DeallocAllMeshes();
+    // (Re)builds the box of every pool mesh. Once built, a mesh added later
+    // gets its box when it is added, and the stored boxes stay.
     void GenerateMeshBoxes();
 
     // Scenes.
@@ -69,9 +71,21 @@ public:
     int IsPointBelongsToBoxColl(int x, int y, int z, int modelIndex, int sceneIndex);
     P3DModel* IsPointBelongsToBoxColl_SeekOneScene(int x, int y, int z, int sceneIndex, bool unused);
     P3DModel* IsPointBelongsToBoxColl_SeekAllScenes(int x, int y, int z, bool unused);
+    // The point turned back through the box's three rotations in the order
+    // the box is placed (about Y, then X, then Z undone about its position),
+    // then the half-open test against position and size.
     int CheckColl_Point_Box(P3DModel* box, int px, int py, int pz, int ox, int oy, int oz);
+    // The point, an offset from the null in its scene's axes, where the
+    // drawing puts it in the world: through the unit that last refreshed the
+    // null and, for a plugged unit, on through the null it is plugged into.
     void TranslateToGlobal(int& x, int& y, int& z, P3DNullPoint* null);
+    // The unit's first box-collision model holding the null's world
+    // position, tested in the unit's scene space.
     P3DModel* CheckCollision(P3DNullPoint* null, P3DSceneUnit* unit);
+    // A world point in the space of the unit's scene, and back: the inverse
+    // of the drawing's placements and the placements themselves.
+    void WorldToScene(int& x, int& y, int& z, P3DSceneUnit* unit);
+    void SceneToWorld(int& x, int& y, int& z, P3DSceneUnit* unit);
     P3DModel* IsPointBelongsToBoxColl_SeekUnit(int x, int y, int z, P3DSceneUnit* unit);
 
     // The view as the game reads it: the six frustum planes of the last
@@ -103,11 +117,12 @@ public:
 private:
     int GrowScenes();
     void FreeMeshBoxes();
+    // Boxes for the pool meshes added since the boxes were built; 0 when
+    // memory is exhausted (the stored boxes stay).
+    int GrowMeshBoxes();
     void ForgetUnit(P3DSceneUnit* unit);
-    // Where the unit's scene sits in the world: through its null when
-    // plugged, else its position.
-    void UnitOrigin(P3DSceneUnit* unit, int* x, int* y, int* z);
-    void TranslateToGlobal(int& x, int& y, int& z, P3DNullPoint* null, int depth);
+    void WorldToScene(int& x, int& y, int& z, P3DSceneUnit* unit, int depth);
+    void SceneToWorld(int& x, int& y, int& z, P3DSceneUnit* unit, int depth);
     void DrawBlendedBackToFront(GLES* gl);
 
     // Scratch of the back-to-front order of blended models, sized by

@@ -55,35 +55,27 @@ void P3DModel::RemoveFlag(uint32_t bits)
         flags -= bits;
 }
 
+P3DPlacement P3DModel::Placement() const
+{
+    P3DPlacement p;
+    p.t[0] = PosX(), p.t[1] = PosY(), p.t[2] = PosZ();
+    p.angle[0] = RotY(), p.angle[1] = RotX(), p.angle[2] = RotZ();
+    p.axis[0] = P3DPlacement::kAxisY, p.axis[1] = P3DPlacement::kAxisX, p.axis[2] = P3DPlacement::kAxisZ;
+    return p;
+}
+
 void P3DModel::RefreshBox(const PVector3* meshCorners)
 {
     if (!meshCorners)
         return;
-    int x = PosX(), y = PosY(), z = PosZ();
-    int rx = RotX(), ry = RotY(), rz = RotZ();
-    bool rotated = rx || ry || rz;
-    P3DModel* p = nullptr;
-    if (parent >= 0 && anim && parent < anim->modelCount)
-        p = anim->models[parent];
+    const P3DPlacement own = Placement();
     for (int i = 0; i < 8; i++) {
-        int cx, cy, cz;
-        if (p) {
-            cx = p->box[i].x, cy = p->box[i].y, cz = p->box[i].z;
-            if (rotated)
-                P3DUtils::TranslatePointByPivot(&cx, &cy, &cz, p->PosX(), p->PosY(), p->PosZ(), rx, ry, rz);
-            cx = int32_t(uint32_t(cx) + uint32_t(x));
-            cy = int32_t(uint32_t(cy) + uint32_t(y));
-            cz = int32_t(uint32_t(cz) + uint32_t(z));
-        } else {
-            cx = meshCorners[i].x, cy = meshCorners[i].y, cz = meshCorners[i].z;
-            if (rotated) {
-                P3DUtils::GetTranslatedXYZ(&cx, &cy, &cz, x, y, z, rx, ry, rz);
-            } else {
-                cx = int32_t(uint32_t(cx) + uint32_t(x));
-                cy = int32_t(uint32_t(cy) + uint32_t(y));
-                cz = int32_t(uint32_t(cz) + uint32_t(z));
-            }
-        }
+        int cx = meshCorners[i].x, cy = meshCorners[i].y, cz = meshCorners[i].z;
+        own.Transform(&cx, &cy, &cz);
+        if (anim)
+            for (int k = 0; k < chainLength; k++)
+                if (chain[k] >= 0 && chain[k] < anim->modelCount)
+                    anim->models[chain[k]]->Placement().Transform(&cx, &cy, &cz);
         box[i] = PVector3(cx, cy, cz);
     }
 }
@@ -186,17 +178,39 @@ void P3DNullPoint::GetRotation(int* a, int* b, int* c) const
     *c = tracks[kTrackRotZ].value;
 }
 
+const P3DModel* P3DNullPoint::DrawnOnModel() const
+{
+    if (freeDrawing || !anim || linkedModel < 0 || linkedModel >= anim->modelCount)
+        return nullptr;
+    return anim->models[linkedModel];
+}
+
+P3DPlacement P3DNullPoint::MeshPlacement() const
+{
+    P3DPlacement p;
+    p.t[0] = tracks[kTrackPosX].value, p.t[1] = tracks[kTrackPosY].value, p.t[2] = tracks[kTrackPosZ].value;
+    p.angle[0] = tracks[kTrackRotY].value, p.angle[1] = tracks[kTrackRotX].value;
+    p.angle[2] = tracks[kTrackRotZ].value;
+    p.axis[0] = P3DPlacement::kAxisY, p.axis[1] = P3DPlacement::kAxisX, p.axis[2] = P3DPlacement::kAxisZ;
+    return p;
+}
+
+P3DPlacement P3DNullPoint::ScenePlacement() const
+{
+    P3DPlacement p = MeshPlacement();
+    p.axis[1] = P3DPlacement::kAxisZ;
+    p.axis[2] = P3DPlacement::kAxisX;
+    return p;
+}
+
 void P3DNullPoint::GetPosition(int* x, int* y, int* z) const
 {
     int px = tracks[kTrackPosX].value, py = tracks[kTrackPosY].value, pz = tracks[kTrackPosZ].value;
-    if (anim && linkedModel >= 0 && linkedModel < anim->modelCount) {
-        const P3DModel* m = anim->models[linkedModel];
-        P3DUtils::GetTranslatedXYZ(&px, &py, &pz, m->PosX(), m->PosY(), m->PosZ(), m->RotX(), m->RotY(), m->RotZ());
-        for (int i = 0; i < m->chainLength; i++) {
-            const P3DModel* p = anim->models[m->chain[i]];
-            P3DUtils::GetTranslatedXYZ(&px, &py, &pz, p->PosX(), p->PosY(), p->PosZ(), p->RotX(), p->RotY(),
-                                       p->RotZ());
-        }
+    if (const P3DModel* m = DrawnOnModel()) {
+        m->Placement().Transform(&px, &py, &pz);
+        for (int i = 0; i < m->chainLength; i++)
+            if (m->chain[i] >= 0 && m->chain[i] < anim->modelCount)
+                anim->models[m->chain[i]]->Placement().Transform(&px, &py, &pz);
     }
     *x = px;
     *y = py;

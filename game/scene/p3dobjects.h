@@ -7,6 +7,7 @@
 
 #include "engine/runtime/pmath3d.h"
 #include "game/scene/p3dchannel.h"
+#include "game/scene/p3dutils.h"
 
 class P3DAnim;
 class P3DSceneUnit;
@@ -64,9 +65,12 @@ public:
     int IsBlended() const { return (flags & kModelBlendedMask) != 0; }
 
     // The eight corners of the model's box in scene space from the eight
-    // corners of its mesh's box; nothing for null. With a parent the
-    // parent's current corners are the start.
+    // corners of its mesh's box, placed as the model is drawn: by its own
+    // placement, then by each model of its parent chain; nothing for null.
     void RefreshBox(const PVector3* meshCorners);
+    // The placement the model is drawn with inside its parent: translation,
+    // then the fourth track about Y, the sixth about X, the fifth about Z.
+    P3DPlacement Placement() const;
 
     // Current values of the six tracks.
     int PosX() const { return tracks[kTrackPosX].value; }
@@ -118,8 +122,8 @@ public:
     // Y track, sixth track, fifth track.
     void GetRotation(int* a, int* b, int* c) const;
     void GetRotation(int& a, int& b, int& c) const { GetRotation(&a, &b, &c); }
-    // Position in scene space, moved by the linked model and its parent
-    // chain.
+    // Position in scene space where the null is drawn: moved by the linked
+    // model and its parent chain unless free drawing is on.
     void GetPosition(int* x, int* y, int* z) const;
     void GetPosition(int& x, int& y, int& z) const { GetPosition(&x, &y, &z); }
     // Stores the plugged mesh's bounding box.
@@ -130,6 +134,15 @@ public:
     int NameCmp(const char* s) const;
     // 1 when the plugged mesh's box is unknown (all six values -1).
     int MeshBoxUnknown() const;
+    // The model the null is drawn on (its linked model, while free drawing
+    // is off), or null: the null's frame is then the scene's.
+    const P3DModel* DrawnOnModel() const;
+    // The placement of a plugged mesh inside the null's frame: the order
+    // models are drawn with.
+    P3DPlacement MeshPlacement() const;
+    // The placement of a plugged scene inside the null's frame: translation,
+    // then the fourth track about Y, the sixth about Z, the fifth about X.
+    P3DPlacement ScenePlacement() const;
 
     P3DChannel tracks[6];
     char* name = nullptr;

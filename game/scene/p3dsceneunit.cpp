@@ -66,12 +66,18 @@ void P3DSceneUnit::SetRotation(int a, int b, int c)
     rotA = a, rotB = b, rotC = c;
 }
 
+P3DPlacement P3DSceneUnit::Placement() const
+{
+    P3DPlacement p;
+    p.t[0] = posX, p.t[1] = posY, p.t[2] = posZ;
+    p.angle[0] = rotA, p.angle[1] = rotC, p.angle[2] = rotB;
+    p.axis[0] = P3DPlacement::kAxisY, p.axis[1] = P3DPlacement::kAxisX, p.axis[2] = P3DPlacement::kAxisZ;
+    return p;
+}
+
 void P3DSceneUnit::Translate(GLES* gl)
 {
-    gl->glTranslatex(posX, posY, posZ);
-    gl->glRotatex(rotA, 0, 0x10000, 0);
-    gl->glRotatex(rotC, 0x10000, 0, 0);
-    gl->glRotatex(rotB, 0, 0, 0x10000);
+    Placement().Apply(gl);
 }
 
 void P3DSceneUnit::ResetFPS()

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "engine/runtime/ptime.h"
+#include "game/scene/p3dutils.h"
 
 class P3DAnim;
 class P3DChannel;
@@ -31,6 +32,8 @@ public:
     // Applies the placement to the current matrix: translation, then a
     // about Y, c about X, b about Z.
     void Translate(GLES* gl);
+    // That placement, for the position queries.
+    P3DPlacement Placement() const;
     void SetFPS(int f)
     {
         if (f > 0)

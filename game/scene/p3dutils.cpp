@@ -205,3 +205,78 @@ int P3DUtils::SqrtOfSquare(unsigned __int128 sum)
     uint64_t r = ISqrt64(u) << 8;
     return r > uint64_t(INT32_MAX) ? INT32_MAX : int(r);
 }
+
+namespace {
+
+// Turns (x, y, z) by a (16.16 degrees) about one axis, as glRotatex does.
+void Turn(int64_t& x, int64_t& y, int64_t& z, int axis, int32_t a)
+{
+    if (!a)
+        return;
+    int64_t s = PSind(a), c = PCosd(a);
+    int64_t u, v;
+    switch (axis) {
+    case P3DPlacement::kAxisX:
+        u = (c * y - s * z) >> 16, v = (s * y + c * z) >> 16;
+        y = u, z = v;
+        break;
+    case P3DPlacement::kAxisY:
+        u = (c * x + s * z) >> 16, v = (c * z - s * x) >> 16;
+        x = u, z = v;
+        break;
+    default:
+        u = (c * x - s * y) >> 16, v = (s * x + c * y) >> 16;
+        x = u, y = v;
+        break;
+    }
+}
+
+int32_t Negated(int32_t a)
+{
+    return int32_t(0u - uint32_t(a));
+}
+
+} // namespace
+
+void P3DPlacement::Apply(GLES* gl) const
+{
+    gl->glTranslatex(t[0], t[1], t[2]);
+    for (int i = 0; i < 3; i++)
+        gl->glRotatex(angle[i], axis[i] == kAxisX ? 0x10000 : 0, axis[i] == kAxisY ? 0x10000 : 0,
+                      axis[i] == kAxisZ ? 0x10000 : 0);
+}
+
+void P3DPlacement::Transform(int* x, int* y, int* z) const
+{
+    int64_t px = *x, py = *y, pz = *z;
+    for (int i = 2; i >= 0; i--)
+        Turn(px, py, pz, axis[i], angle[i]);
+    *x = int32_t(uint32_t(uint64_t(px + t[0])));
+    *y = int32_t(uint32_t(uint64_t(py + t[1])));
+    *z = int32_t(uint32_t(uint64_t(pz + t[2])));
+}
+
+void P3DPlacement::Untransform(int* x, int* y, int* z) const
+{
+    int64_t px = int64_t(*x) - t[0], py = int64_t(*y) - t[1], pz = int64_t(*z) - t[2];
+    for (int i = 0; i < 3; i++)
+        Turn(px, py, pz, axis[i], Negated(angle[i]));
+    *x = Saturate(px);
+    *y = Saturate(py);
+    *z = Saturate(pz);
+}
+
+void P3DPlacement::PlanesInside(const PPlane3* in, PPlane3* out, int n) const
+{
+    // n . (T + R q) + d = (R^-1 n) . q + (n . T + d) for a rotation R.
+    for (int k = 0; k < n; k++) {
+        int64_t a = in[k].a, b = in[k].b, c = in[k].c;
+        int64_t d = in[k].d + ((a * t[0]) >> 16) + ((b * t[1]) >> 16) + ((c * t[2]) >> 16);
+        for (int i = 0; i < 3; i++)
+            Turn(a, b, c, axis[i], Negated(angle[i]));
+        out[k].a = Saturate(a);
+        out[k].b = Saturate(b);
+        out[k].c = Saturate(c);
+        out[k].d = Saturate(d);
+    }
+}

@@ -61,3 +61,26 @@ public:
     // (whole square root, shifted left by 8) above, saturated at 0x7FFFFFFF.
     static int SqrtOfSquare(unsigned __int128 sum);
 };
+
+// One placement as the drawing makes it: a move, then turns about three
+// axes, the first outermost, so that a point p is drawn at T + R0 R1 R2 p.
+// The drawing applies it with Apply and every position query goes through
+// Transform, so that a query reports the point where it is drawn.
+struct P3DPlacement {
+    enum Axis : uint8_t { kAxisX = 0, kAxisY = 1, kAxisZ = 2 };
+    int32_t t[3] = {0, 0, 0};
+    int32_t angle[3] = {0, 0, 0}; // 16.16 degrees
+    uint8_t axis[3] = {kAxisY, kAxisX, kAxisZ};
+
+    bool Turned() const { return angle[0] || angle[1] || angle[2]; }
+    // glTranslatex, then one glRotatex per turn in order.
+    void Apply(GLES* gl) const;
+    // T + R0 R1 R2 p, in 64 bits, wrapped to 32 as the drawing's matrices are.
+    void Transform(int* x, int* y, int* z) const;
+    // The inverse: R2^-1 R1^-1 R0^-1 (p - T), saturated.
+    void Untransform(int* x, int* y, int* z) const;
+    // Planes given in the space the placement sits in, expressed in the
+    // placed space: a point passes a returned plane exactly when its placed
+    // image passes the given one. in and out may be the same array.
+    void PlanesInside(const PPlane3* in, PPlane3* out, int n) const;
+};

@@ -253,7 +253,7 @@ void Command::Execute(EventHandler* handler)
         break;
     case GPO_HEALTH_INCREASE_MP_REQUEST:
         if (repair && g && g->aircraft && g->aircraft->health <= kFullHealth - 1)
-            repair->RequestRepairPlayer(value, repair->LocalPlayerId());
+            repair->RequestRepairPlayer(value, repair->Now());
         break;
     default: // GPO_EXPLODE, SET_MODEL_DISSOLVE, SET_MODEL_BLEND_ADD and unknown kinds do nothing
         break;

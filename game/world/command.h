@@ -41,12 +41,14 @@ public:
     virtual void ScoreIncrease(int points) = 0;
 };
 
-// Repair requests of a match (the match connection implements it).
+// Repair requests of a match (the match session implements it). The
+// requests are throttled by the session's own clock (ms), which it gives
+// with Now.
 class MissionRepairLink {
 public:
     virtual ~MissionRepairLink() = default;
-    virtual int LocalPlayerId() const = 0;
-    virtual void RequestRepairPlayer(int amount, int player) = 0;
+    virtual uint32_t Now() const = 0;
+    virtual void RequestRepairPlayer(int amount, uint32_t now) = 0;
 };
 
 class Command {

@@ -312,3 +312,117 @@ TEST(ProfileManager, KilledSavesNeverLoseTheProfile)
 }
 
 } // namespace
+
+// The main profile screen driven by touches and keys: two profiles, the
+// second current and viewed, on a 480 x 320 screen without pictures.
+class ProfileScreen : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::filesystem::create_directories(dir.Full("usr"));
+        m.reset(NewManager());
+        m->InitProfiles();
+        for (const char* nick : {"A", "B"}) {
+            Profile* p = new Profile();
+            p->SetNick(nick);
+            ASSERT_EQ(m->AddProfile(p), 1);
+        }
+        // Read back: not a first run.
+        ASSERT_EQ(m->SaveProfiles(), 1);
+        m.reset(NewManager());
+        m->InitProfiles();
+        ASSERT_EQ(m->Count(), 2);
+        m->OpenMain();
+        ASSERT_EQ(m->State(), 0);
+    }
+    void Frame(int keys = 0, int code = 0, int code2 = 0) { m->Process(keys, code, code2); }
+    void Tap(int x, int y)
+    {
+        m->TouchScreenEvent(x, y, true);
+        Frame();
+        m->TouchScreenEvent(x, y, false);
+        Frame();
+    }
+    void OpenWindows()
+    {
+        for (int i = 0; i < 4; ++i)
+            Frame();
+    }
+    // The centre of bottom button b (0 previous .. 4 next): icons 64 pixels
+    // wide, or what fits below the panels, 12 apart, 6 above the bottom.
+    void TapButton(int b)
+    {
+        const auto& lp = m->LayoutWindow(4);
+        const int room = 320 - 6 - (lp.y + lp.h) - 2, w = room < 64 ? room : 64;
+        Tap((b + 1) * (w + 12) - w / 2, 320 - 6 - w / 2);
+    }
+    ScratchDir dir;
+    std::unique_ptr<ProfileManager> m;
+};
+
+TEST_F(ProfileScreen, AnyKeyOpensTheWindowsAtFullSize)
+{
+    Frame(MyInput::kDown);
+    for (int i = 0; i < 8; ++i) {
+        const auto& w = m->LayoutWindow(i);
+        EXPECT_EQ(w.state, ProfileManager::Window::kOpen) << i;
+        for (int c : w.opening)
+            EXPECT_EQ(c, 0) << i;
+    }
+}
+
+TEST_F(ProfileScreen, EveryButtonReleasePlaysTheClickButOnlyAvailableOnesAct)
+{
+    OpenWindows();
+    struct Case {
+        int button;
+        int viewedAfter;
+    };
+    // Viewing the last profile, which is current: next and select are
+    // dimmed; previous acts.
+    for (Case c : {Case{4, 1}, Case{1, 1}, Case{0, 0}}) {
+        const uint32_t clicks = m->ClicksPlayed();
+        TapButton(c.button);
+        EXPECT_EQ(m->ClicksPlayed(), clicks + 1) << c.button;
+        EXPECT_EQ(m->ViewedProfile(), c.viewedAfter) << c.button;
+    }
+}
+
+TEST_F(ProfileScreen, MedalSelectionClearsOnlyOutsideTheLeftPanel)
+{
+    OpenWindows();
+    const auto& lp = m->LayoutWindow(4);
+    // The grid of 3 x 2 medals, 58 and 76 apart, from 87 left of the panel's
+    // centre and 3 below its top.
+    const int gx = lp.x + lp.w / 2 - 87, gy = lp.y + 3;
+    struct Case {
+        const char* what;
+        int x, y;
+        int selected;
+    };
+    for (Case c : {Case{"second medal", gx + 58 + 10, gy + 10, 1},
+                   Case{"inside the panel, on no medal", lp.x + 4, lp.y + lp.h - 4, 1},
+                   Case{"fifth medal", gx + 58 + 10, gy + 76 + 10, 4},
+                   Case{"outside the panel", lp.x + lp.w + 40, lp.y + 40, -1}}) {
+        Tap(c.x, c.y);
+        EXPECT_EQ(m->SelectedMedal(), c.selected) << c.what;
+    }
+}
+
+TEST_F(ProfileScreen, DeleteQuestionAnswersKeyCodes)
+{
+    OpenWindows();
+    TapButton(3);
+    ASSERT_TRUE(m->IsWarningWnd_InUse());
+    OpenWindows();
+    Frame(0, '3', 6); // a diagonal key held: no answer
+    EXPECT_TRUE(m->IsWarningWnd_InUse());
+    Frame(0, 7, 0); // back: no
+    EXPECT_FALSE(m->IsWarningWnd_InUse());
+    EXPECT_EQ(m->Count(), 2);
+    TapButton(3);
+    OpenWindows();
+    Frame(0, 0, 6); // yes from the second key slot
+    EXPECT_FALSE(m->IsWarningWnd_InUse());
+    EXPECT_EQ(m->Count(), 1);
+}

@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "game/multiplayer/matchrules.h"
+#include "game/world/command.h"
+#include "game/world/gameplayobject.h"
 #include "game/world/myairplane.h"
 
 namespace {
@@ -114,6 +116,84 @@ TEST(MatchRules, RepairsLivingAirplanesAtMostEvery200ms)
     m.planes[1]->health = 0;
     m.r.Handle_RequestRepair(255, 1);
     EXPECT_EQ(0, m.planes[1]->health);
+}
+
+// The mission's repair action on the local airplane reaches the rules with
+// the session's clock: requests closer than 200 ms on that clock are
+// dropped, whatever the local player's id.
+TEST(MatchRules, MissionRepairActionIsThrottledByTheSessionClock)
+{
+    struct Session : MissionRepairLink {
+        MatchRules* rules = nullptr;
+        uint32_t clock = 0;
+        uint32_t Now() const override { return clock; }
+        void RequestRepairPlayer(int amount, uint32_t now) override { rules->RequestRepairPlayer(amount, now); }
+    };
+    for (int me : {0, 1, 2}) {
+        for (bool host : {true, false}) {
+            Match m(3, host);
+            m.r.myId = me;
+            MyAirplane* mine = m.planes[size_t(me)].get();
+            mine->health = 50;
+            Session session;
+            session.rules = &m.r;
+            GPO player;
+            player.aircraft = mine;
+            Command repair;
+            repair.SetType(Command::GPO_HEALTH_INCREASE_MP_REQUEST);
+            repair.SetGpoRef(&player);
+            repair.SetHealth(10);
+            repair.SetRepairLink(&session);
+            struct Step {
+                uint32_t at;
+                bool repaired;
+            };
+            int expected = 50, requests = 0;
+            for (Step st : {Step{1000, true}, Step{1150, false}, Step{1199, false}, Step{1200, true},
+                            Step{1200, false}, Step{5000, true}}) {
+                session.clock = st.at;
+                repair.Execute(nullptr);
+                if (st.repaired) {
+                    expected += 10;
+                    requests++;
+                }
+                // The host repairs at once; a client asks the host.
+                EXPECT_EQ(host ? expected : 50, mine->health) << me << " " << st.at;
+                EXPECT_EQ(host ? 0 : requests, int(m.out.sent.size())) << me << " " << st.at;
+            }
+            if (!host) {
+                EXPECT_EQ(MsgType::RepairRequest, m.out.sent[0].type);
+                EXPECT_EQ(10, m.out.sent[0].amount);
+            }
+        }
+    }
+}
+
+// A client decides neither respawns nor the winner: the host's messages
+// tell it.
+TEST(MatchRules, ClientLeavesRespawnsAndWinnerToTheHost)
+{
+    Match client(2, false);
+    client.planes[1]->health = 0;
+    client.r.players[0].kills = 40;
+    for (uint32_t t : {1000u, 3000u, 9000u}) {
+        client.r.Respawn_Listener(t);
+        EXPECT_EQ(0, client.r.GameStatusUpdate(0));
+        EXPECT_EQ(0, client.r.GameStatusUpdate(1));
+    }
+    EXPECT_EQ(0, client.planes[1]->health);
+    EXPECT_EQ(0u, client.planes[1]->deathTime);
+    EXPECT_EQ(-1, client.r.winner);
+    EXPECT_TRUE(client.out.sent.empty());
+    // The same on the host.
+    Match host(2, true);
+    host.planes[1]->health = 0;
+    host.r.players[0].kills = 40;
+    host.r.Respawn_Listener(1000);
+    host.r.Respawn_Listener(3000);
+    EXPECT_EQ(100, host.planes[1]->health);
+    EXPECT_EQ(1, host.r.GameStatusUpdate(0));
+    EXPECT_EQ(0, host.r.winner);
 }
 
 TEST(MatchRules, RespawnsInRotationAfterTheDelay)

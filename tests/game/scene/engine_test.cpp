@@ -181,16 +181,15 @@ TEST_F(Engine, AspectRatioInSixtyFourBits)
 }
 
 // p' = pivot + Ry(ay) Rx(ax) Rz(az) (p - pivot), degrees.
-void RotateAbout(double p[3], double const pivot[3], double ax, double ay, double az)
+// The point in the box's own frame, measured from its position and kept in
+// scene units: the inverse of the matrix the box would be drawn with
+// (translation, then Y, X and Z rotations).
+void IntoBoxFrame(double p[3], double const pivot[3], double ax, double ay, double az)
 {
-    double x = p[0] - pivot[0], y = p[1] - pivot[1], z = p[2] - pivot[2];
-    double a = az * M_PI / 180;
-    double x1 = std::cos(a) * x - std::sin(a) * y, y1 = std::sin(a) * x + std::cos(a) * y;
-    a = ax * M_PI / 180;
-    double y2 = std::cos(a) * y1 - std::sin(a) * z, z2 = std::sin(a) * y1 + std::cos(a) * z;
-    a = ay * M_PI / 180;
-    double x3 = std::cos(a) * x1 + std::sin(a) * z2, z3 = std::cos(a) * z2 - std::sin(a) * x1;
-    p[0] = x3 + pivot[0], p[1] = y2 + pivot[1], p[2] = z3 + pivot[2];
+    Mat drawn = Mat::R(ay, 0, 1, 0) * Mat::R(ax, 1, 0, 0) * Mat::R(az, 0, 0, 1);
+    double d[3] = {p[0] - pivot[0], p[1] - pivot[1], p[2] - pivot[2]};
+    for (int r = 0; r < 3; r++) // the transpose undoes a rotation
+        p[r] = pivot[r] + drawn.m[r * 4] * d[0] + drawn.m[r * 4 + 1] * d[1] + drawn.m[r * 4 + 2] * d[2];
 }
 
 TEST_F(Engine, BoxQueriesAgreeWithDoubles)
@@ -242,9 +241,10 @@ TEST_F(Engine, BoxQueriesAgreeWithDoubles)
         bool want = halfOpen(q, 1e-9, &edge) && (i % 7);
         // Position and size only, rotation ignored.
         ASSERT_EQ(int(want), engine->IsPointBelongsToBoxColl(x, y, z, i, si)) << n;
-        // The point turned back about the box position.
+        // The point turned back about the box position through all three
+        // angles, undone in the order the box is placed.
         double r[3] = {q[0], q[1], q[2]};
-        RotateAbout(r, b.p, -b.rot[2], -b.rot[0], -b.rot[1]);
+        IntoBoxFrame(r, b.p, b.rot[2], b.rot[0], b.rot[1]);
         bool nearFace = false;
         bool wantRot = halfOpen(r, 0.01, &nearFace);
         if (!nearFace && (i % 7)) {
