@@ -99,8 +99,9 @@ public:
     static constexpr unsigned kTextKills = 103;
     static constexpr unsigned kTextNoKills = 377;
 
+    // A touch region; a region not yet placed (size -1) holds no point.
     struct Rect {
-        int32_t x = 0, y = 0, w = 0, h = 0;
+        int32_t x = 0, y = 0, w = -1, h = -1;
         // Both edges belong to the rectangle.
         bool Contains(int px, int py) const { return px >= x && px <= x + w && py >= y && py <= y + h; }
     };
@@ -188,7 +189,8 @@ public:
     void AddSummaryElement(const wchar_t* title, int points, int count) override;
     int GetSummaryCount() const { return m_summaryCount; }
     const SummaryElement* GetSummaryElement(int i) const;
-    int64_t GetTotalSummaryScore() const;
+    // The sum of points times count over the rows, held to the int range.
+    int GetTotalSummaryScore() const;
 
     // ---- Banners
     // 1 when a medal was awarded (and its banner started).
@@ -267,7 +269,10 @@ private:
     void DrawBanners();
     void DrawConditionText();
     void ReleaseWeapons();
+    void ReleaseImages();
     void StartMedalBanner(int medal);
+    void DrawImage(PSurface3D* image, int x, int y, int alpha, int flags = 0);
+    void DrawDot(int x, int y, uint32_t colour);
     int BorderWidth() const;
     int BorderHeight() const;
     static void SlideBanner(int16_t& y, bool shown, int16_t hidden);
@@ -304,7 +309,6 @@ private:
     uint32_t m_medalStart = 0;
     int16_t m_medalY = 0;
     int16_t m_bannerHidden = 0;
-    PSurface3D* m_medalImage = nullptr; // one of the two medal images, not owned separately
 
     // objectives window
     int32_t m_objX = 0, m_objY = 0, m_objW = 0, m_objH = 0, m_objRowH = 0;
