@@ -18,6 +18,7 @@
 #include "engine/runtime/pvfs.h"
 #include "game/frontend/fonts.h"
 #include "game/frontend/profile.h"
+#include "game/frontend/profilemanager.h"
 #include "game/world/gameplayobject.h"
 #include "game/world/hud.h"
 #include "tests/engine/graphics/png_gen.h"
@@ -516,6 +517,12 @@ TEST(Hud, DemoArtFrame)
     {
         Screen s;
         ASSERT_TRUE(s.ok);
+        // The banners draw in the profile screens' rank border.
+        MyInput input;
+        ProfileManager profiles(s.mesa.ctx, &s.fonts, nullptr, &input, kW, kH, nullptr);
+        ASSERT_EQ(profiles.InitGfx(), 1);
+        profiles.InitStrings();
+        s.hud = std::make_unique<Hud>(s.mesa.ctx, &s.fonts, kW, kH, &s.now, &profiles, nullptr);
         ASSERT_EQ(s.hud->Init(), 1);
         std::vector<std::unique_ptr<GPO>> keep;
         GPO* player = Target(keep, 100);
@@ -526,8 +533,11 @@ TEST(Hud, DemoArtFrame)
         s.hud->SetGPOasWeaponOwner(player);
         s.hud->UpdateCurrentWeapon(1);
         Profile profile;
-        profile.SetScore(4560);
+        profile.SetScore(Profile::RankEdge(0, 2) + 950);
         s.hud->SetProfilePtr(&profile);
+        ASSERT_EQ(s.hud->HandleArcadeMedalAwardEvent(Profile::RankEdge(0, 2)), 1);
+        ASSERT_EQ(s.hud->HandleMomentAndDrawPromotion(), 1);
+        s.hud->SetConditionTxt(169);
         s.hud->InitTimer(3, 0, true);
         Objective o;
         o.title = L"DESTROY THE RADAR";
