@@ -410,6 +410,11 @@ TEST(Hud, MedalsBannersAndSummary)
     small.AddSummaryElement(L"Tanks", 50, 3);
     small.AddSummaryElement(L"Time left", 10, 42);
     EXPECT_EQ(small.GetTotalSummaryScore(), 570);
+    // A row every frame stops at the row count's limit.
+    for (int i = 0; i < 70000; i++)
+        small.AddSummaryElement(L"again", 1, 1);
+    EXPECT_EQ(small.GetSummaryCount(), UINT16_MAX);
+    EXPECT_EQ(small.GetTotalSummaryScore(), 570 + UINT16_MAX - 2);
 }
 
 uint32_t At(const std::vector<uint32_t>& f, int x, int y)
