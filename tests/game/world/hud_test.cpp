@@ -21,6 +21,7 @@
 #include "game/frontend/profilemanager.h"
 #include "game/world/gameplayobject.h"
 #include "game/world/hud.h"
+#include "game/world/myairplane.h"
 #include "tests/engine/graphics/png_gen.h"
 #include "tests/game/frontend/frontend_fixture.h"
 #include "tests/game/world/world_fixture.h"
@@ -503,8 +504,17 @@ TEST(Hud, FrameShowsEveryPart)
     EXPECT_TRUE(red);
 }
 
+// A match's players by aircraft.
+struct Match : HudMatchLink {
+    const MyAirplane* plane = nullptr;
+    const char* PlayerName(const MyAirplane* a) const override { return a == plane ? "VIPER" : nullptr; }
+    int PlayerKills(const MyAirplane* a) const override { return a == plane ? 7 : -1; }
+    bool PlayerDisconnected(const MyAirplane*) const override { return true; }
+};
+
 // The demo art: the same frame as a player sees it (kept with the others
-// under KRV_SAVE_FRAMES).
+// under KRV_SAVE_FRAMES), in a match with a player's aircraft among the
+// lock targets.
 TEST(Hud, DemoArtFrame)
 {
 #ifndef KRV_DEMO_ARCHIVE
@@ -527,7 +537,10 @@ TEST(Hud, DemoArtFrame)
         ProfileManager profiles(s.mesa.ctx, &s.fonts, nullptr, &input, kW, kH, nullptr);
         ASSERT_EQ(profiles.InitGfx(), 1);
         profiles.InitStrings();
-        s.hud = std::make_unique<Hud>(s.mesa.ctx, &s.fonts, kW, kH, &s.now, &profiles, nullptr);
+        Match match;
+        MyAirplane plane(nullptr, nullptr), other(nullptr, nullptr);
+        match.plane = &plane;
+        s.hud = std::make_unique<Hud>(s.mesa.ctx, &s.fonts, kW, kH, &s.now, &profiles, &match);
         ASSERT_EQ(s.hud->Init(), 1);
         std::vector<std::unique_ptr<GPO>> keep;
         GPO* player = Target(keep, 100);
@@ -555,13 +568,17 @@ TEST(Hud, DemoArtFrame)
                                i % 2 ? 0xff0000 : 0x00ff00, nullptr);
         s.hud->SC_Add(Target(keep, 80), 2, 1 << 20);
         s.hud->SC_Add(Target(keep, 40), 5, 1 << 20);
+        s.hud->SC_Add(Target(keep, 90), 1, 1 << 20);
+        keep[keep.size() - 2]->aircraft = &plane;
+        keep.back()->aircraft = &other;
         s.hud->SC_LockAtIndex(1, 1);
         s.hud->fireTargetHighlight = 1;
         for (int i = 0; i < 40; i++) {
             s.hud->UpdateHiding();
             s.hud->UpdateTimer(s.now);
             *s.hud->RearmIconRequest() = true;
-            s.Frame(64, 80);
+            s.mesa.ctx->Clear(0);
+            s.hud->Render(64, 80, 0, true);
             s.now += 33;
         }
         const auto f = s.mesa.Read();
