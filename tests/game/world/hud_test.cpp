@@ -19,6 +19,7 @@
 #include "game/frontend/fonts.h"
 #include "game/frontend/profile.h"
 #include "game/frontend/profilemanager.h"
+#include "game/world/command.h"
 #include "game/world/gameplayobject.h"
 #include "game/world/hud.h"
 #include "game/world/myairplane.h"
@@ -407,15 +408,44 @@ TEST(Hud, MedalsBannersAndSummary)
     EXPECT_EQ(hud.GetSummaryElement(3), nullptr);
     EXPECT_EQ(hud.GetSummaryElement(-1), nullptr);
     EXPECT_EQ(hud.GetTotalSummaryScore(), INT32_MAX);
-    Hud small(nullptr, nullptr, kW, kH, &now, nullptr, nullptr);
-    small.AddSummaryElement(L"Tanks", 50, 3);
-    small.AddSummaryElement(L"Time left", 10, 42);
-    EXPECT_EQ(small.GetTotalSummaryScore(), 570);
     // A row every frame stops at the row count's limit.
     for (int i = 0; i < 70000; i++)
-        small.AddSummaryElement(L"again", 1, 1);
-    EXPECT_EQ(small.GetSummaryCount(), UINT16_MAX);
-    EXPECT_EQ(small.GetTotalSummaryScore(), 570 + UINT16_MAX - 2);
+        hud.AddSummaryElement(L"again", 1, 1);
+    EXPECT_EQ(hud.GetSummaryCount(), UINT16_MAX);
+    EXPECT_STREQ(hud.GetSummaryElement(UINT16_MAX - 1)->title, L"again");
+}
+
+// The mission's commands act on the display through its mission interface.
+TEST(Hud, MissionCommandsDriveTheDisplay)
+{
+    Hud hud(nullptr, nullptr, kW, kH, nullptr, nullptr, nullptr);
+    hud.InitTimer(1, 0, true);
+    hud.UpdateTimer(1000);
+    hud.UpdateTimer(31000);
+    auto run = [&](Command::TYPE kind, int value, const wchar_t* text = nullptr) {
+        Command c;
+        c.SetType(kind);
+        c.SetHudPtr(&hud);
+        c.SetHealth(value);
+        c.SetScoreIncrement(10, 2);
+        c.SetConsoleText(nullptr, text);
+        c.SetHudIconPtr(hud.RepairIconRequest());
+        c.Execute(nullptr);
+    };
+    run(Command::SUMMARY_ELEMENT_TIME, 0, L"Time left");
+    run(Command::SUMMARY_ELEMENT_GPO_DESTR, 0, L"Tanks");
+    run(Command::SUMMARY_ELEMENT_GPO_DESTR, 0);
+    EXPECT_EQ(hud.GetSummaryCount(), 2);
+    EXPECT_EQ(hud.GetTotalSummaryScore(), 10 * 30 + 10 * 2);
+    run(Command::TIMER_EXTEND, 60);
+    hud.UpdateTimer(32000);
+    EXPECT_EQ(hud.TimerSeconds(), 89);
+    run(Command::TIMER_STOP, 0);
+    hud.UpdateTimer(40000);
+    EXPECT_FALSE(hud.TimerRunning());
+    EXPECT_EQ(hud.TimerSeconds(), 89);
+    run(Command::HUD_SHOW_ICON, 0);
+    EXPECT_TRUE(*hud.RepairIconRequest());
 }
 
 uint32_t At(const std::vector<uint32_t>& f, int x, int y)
