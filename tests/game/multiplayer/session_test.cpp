@@ -316,6 +316,23 @@ TEST(Match, LatePositionsMarkThePlayerLagging)
     EXPECT_EQ(d.peers[0]->s.MP_GetPlayer(1)->lagging, 0);
 }
 
+TEST(Match, RepairsThroughTheMissionLinkAtMostEvery200Ms)
+{
+    Driver d(2);
+    ASSERT_TRUE(d.StartMatch(0));
+    MyAirplane* onHost = PlaneOf(*d.peers[0], 1);
+    onHost->health = 50;
+    MissionRepairLink* link = d.peers[1]->s.GetRepairLink();
+    link->RequestRepairPlayer(30, 1);
+    link->RequestRepairPlayer(30, 1);  // within 200 ms: dropped
+    d.Run(100);
+    EXPECT_EQ(onHost->health, 80);
+    d.Run(200);
+    link->RequestRepairPlayer(30, 1);
+    d.Run(100);
+    EXPECT_EQ(onHost->health, 100);
+}
+
 TEST(Session, HandlesAtMostFortyEventsPerUpdate)
 {
     Driver d(2);
