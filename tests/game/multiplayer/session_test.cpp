@@ -333,6 +333,39 @@ TEST(Match, RepairsThroughTheMissionLinkAtMostEvery200Ms)
     EXPECT_EQ(onHost->health, 100);
 }
 
+TEST(Session, StatesFollowTheirEvents)
+{
+    struct Case {
+        int state, backEndEvent;
+        bool linkUp;
+        int nextState, result;
+    } cases[] = {
+        {KrvMpConn::kLobbyListRequested, EventList::kServerListReady, false, KrvMpConn::kLobbyListReady, 0},
+        {KrvMpConn::kLobbyListRequested, EventList::kRoomActionRejected, false, KrvMpConn::kLobbyListFailed, 1},
+        {KrvMpConn::kLobbyLoginRequested, EventList::kConnected, false, KrvMpConn::kLobbyLoggedIn, 0},
+        {KrvMpConn::kLobbyLoginRequested, EventList::kNameTaken, true, KrvMpConn::kLobbyLoginFailed, 3},
+        {KrvMpConn::kLobbyLoginRequested, EventList::kRejected, true, KrvMpConn::kLobbyLoginFailed, 2},
+        {KrvMpConn::kRoomJoinRequested, EventList::kConnected, false, KrvMpConn::kInRoomAsClient, 0},
+        {KrvMpConn::kRoomJoinRequested, EventList::kRejected, true, KrvMpConn::kRoomJoinFailed, 4},
+        {KrvMpConn::kRoomJoinRequested, EventList::kRejected, false, KrvMpConn::kRoomJoinFailed, 0},
+        {KrvMpConn::kRoomCreateRequested, EventList::kRoomActionRejected, true, KrvMpConn::kRoomCreateFailed, 4},
+        {KrvMpConn::kMatchRunning, EventList::kNotConnected, true, KrvMpConn::kIdle, 6},
+    };
+    Hub hub;
+    for (auto& c : cases) {
+        KrvMpConn s;
+        s.MP_SetType(Multiplayer::kNetLocal);
+        ASSERT_EQ(s.MP_Init(nullptr), 1);
+        auto* net = static_cast<Member*>(s.mp->backEnd.get());
+        net->listing = true;
+        net->script = {c.backEndEvent};
+        s.mp->linkStatus = c.linkUp ? Multiplayer::kLinkUp : 0;
+        s.state = c.state;
+        EXPECT_EQ(s.MP_Update(1000), c.result) << c.state << " " << c.backEndEvent;
+        EXPECT_EQ(s.state, c.nextState) << c.state << " " << c.backEndEvent;
+    }
+}
+
 TEST(Session, HandlesAtMostFortyEventsPerUpdate)
 {
     Driver d(2);
