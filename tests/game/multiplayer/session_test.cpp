@@ -72,7 +72,11 @@ TEST(Facade, OwnsOneBackEndOfTheChosenKind)
     EXPECT_EQ(mp.Init(Multiplayer::kNetLocal), 1);
     EXPECT_EQ(mp.backEnd.get(), first);
     EXPECT_EQ(mp.GetLobbyCount(), 0);  // lobby servers are the internet's
+    EXPECT_EQ(mp.Init(Multiplayer::kNetInternet), 1);
+    EXPECT_EQ(mp.netType, Multiplayer::kNetInternet);
+    EXPECT_EQ(hub.members.size(), 1u);  // the local-network one is gone
     EXPECT_EQ(mp.Init(2), 0);
+    EXPECT_TRUE(hub.members.empty());
     EXPECT_EQ(mp.netType, 2);
     EXPECT_EQ(mp.backEnd, nullptr);
     EXPECT_EQ(mp.GetPlayerCount(), 0);
@@ -313,6 +317,14 @@ TEST(Match, LatePositionsMarkThePlayerLagging)
     EXPECT_EQ(d.peers[1]->s.MP_GetPlayer(0)->lagging, 0);
     d.hub.filter = nullptr;
     d.Run(3000);
+    EXPECT_EQ(d.peers[0]->s.MP_GetPlayer(1)->lagging, 0);
+    // Lost positions: marked while none arrive, clear once they do again.
+    marked = 0;
+    d.hub.filter = [](int from, int, const std::vector<uint8_t>& m) { return from == 1 && m[0] == 11 ? -1 : 0; };
+    d.Run(1500);
+    EXPECT_EQ(marked, 1);
+    d.hub.filter = nullptr;
+    d.Run(1000);
     EXPECT_EQ(d.peers[0]->s.MP_GetPlayer(1)->lagging, 0);
 }
 
