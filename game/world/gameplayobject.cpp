@@ -22,6 +22,8 @@ constexpr unsigned kWakeLifeMs = 330;
 
 } // namespace
 
+GPO::BoundsCheckFn GPO::boundsCheck = nullptr;
+
 GPO::GPO() = default;
 GPO::~GPO() = default;
 
@@ -62,6 +64,12 @@ int GPO::GetEnergy() const
 
 PVector3 GPO::GetPosition() const
 {
+    // A null point linked to a model moves with it: its scene position.
+    if (kind == POINT && nullPoint && nullPoint->linkedModel >= 0) {
+        PVector3 p;
+        nullPoint->GetPosition(p.x, p.y, p.z);
+        return p;
+    }
     if (refX && refY && refZ)
         return {*refX, *refY, *refZ};
     return position;
