@@ -87,6 +87,81 @@ TEST(WeaponRecords, ReadBackAndRefused)
     EXPECT_EQ(back, r);
 }
 
+// The motion values a record may hold: the writer and the reader accept the
+// ends of each range and refuse one step beyond them.
+TEST(WeaponRecords, MotionValuesOutsideTheirRangesAreRefused)
+{
+    struct Case {
+        int32_t WasRecord::*field;
+        int32_t low, high;
+    } const cases[] = {
+        {&WasRecord::hitRadius, 0, MyWeapon::kMaxHitRadius},
+        {&WasRecord::speed, 0, MyWeapon::kMaxSpeed},
+        {&WasRecord::drift, -MyWeapon::kMaxDrift, MyWeapon::kMaxDrift},
+        {&WasRecord::gravity, -MyWeapon::kMaxGravity, MyWeapon::kMaxGravity},
+        {&WasRecord::muzzleSide, -MyWeapon::kMaxMuzzleOffset, MyWeapon::kMaxMuzzleOffset},
+        {&WasRecord::muzzleDown, -MyWeapon::kMaxMuzzleOffset, MyWeapon::kMaxMuzzleOffset},
+        {&WasRecord::quadWidth, -MyWeapon::kMaxQuadSize, MyWeapon::kMaxQuadSize},
+        {&WasRecord::quadHeight, -MyWeapon::kMaxQuadSize, MyWeapon::kMaxQuadSize},
+    };
+    int k = 0;
+    for (Case const& c : cases) {
+        for (int32_t v : {c.low, c.high, c.low - 1, c.high + 1}) {
+            bool inside = v >= c.low && v <= c.high;
+            WasRecord r = Shot();
+            r.*c.field = v;
+            std::vector<uint8_t> b;
+            std::string err;
+            EXPECT_EQ(WasWrite(r, &b, &err), inside) << k << " " << v;
+            // The same bytes with the value forced in: the reader agrees.
+            WasRecord plain = Shot();
+            ASSERT_TRUE(WasWrite(plain, &b, &err));
+            int32_t fields[10] = {0, plain.hitRadius, plain.speed, plain.drift, 0, plain.gravity,
+                                  plain.muzzleSide, plain.muzzleDown, plain.quadWidth, plain.quadHeight};
+            int slot[] = {1, 2, 3, 5, 6, 7, 8, 9};
+            fields[slot[k]] = v;
+            for (int i = 0; i < 10; i++)
+                for (int j = 0; j < 4; j++)
+                    b[size_t(17 + 4 * i + j)] = uint8_t(uint32_t(fields[i]) >> (8 * j));
+            EXPECT_EQ(MyWeapon().Parse(b.data(), b.size()), inside ? 1 : 0) << k << " " << v;
+        }
+        k++;
+    }
+}
+
+// A 77-byte burst record whose every number is 0x75757575 is refused; its
+// values forced into a record of each type still fly and hit without any
+// undefined arithmetic (the sanitizers stop the test on one).
+TEST(WeaponRecords, ExtremeValuesMoveWithoutOverflow)
+{
+    std::vector<uint8_t> bytes(77, 0x75);
+    bytes[4] = MyWeapon::kBurst;
+    EXPECT_EQ(MyWeapon().Parse(bytes.data(), bytes.size()), 0);
+    for (int32_t big : {int32_t(0x75757575), INT32_MAX, INT32_MIN}) {
+        for (int type = 0; type <= MyWeapon::kMaxType; type++) {
+            MyWeapon w;
+            w.type = uint8_t(type);
+            w.life = 0x75, w.damage = 0x75, w.alternate = 0, w.groundImpact = 1, w.reload = 1;
+            w.hitRadius = w.speed = w.drift = w.gravity = w.muzzleSide = w.muzzleDown = big;
+            MyWeapon drifting = w;
+            drifting.alternate = 1;
+            Scene s;
+            s.a.position = {big, big, big};
+            s.a.forward = {big, 0, big};
+            WeaponSystem ws(nullptr, nullptr);
+            ws.SetWeapons({w, drifting});
+            for (unsigned t = 1; t < 200 * 25; t += 25) {
+                mycoolparticle* second = nullptr;
+                ws.Fire(uint8_t(t % 2), &s.shooter, s.list, 3, 0, second);
+                ws.MoveParticles(INT32_MIN, &s.a.position, nullptr, nullptr);
+                ws.CollisionProcess(nullptr, &s.shooter, s.list, 3, nullptr, INT32_MIN, t, nullptr);
+                if (t % 1000 == 1)
+                    s.a.ownHealth = 100; // keep the target alive
+            }
+        }
+    }
+}
+
 TEST(WeaponRecords, InitReadsNumberedFilesUntilTheFirstMissing)
 {
     DataDir dir;
