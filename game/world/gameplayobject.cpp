@@ -541,8 +541,9 @@ int GPO::PluggedLodFor(int32_t d) const
     int n = int(plugMeshes.size());
     if (d <= -boundingRadius)
         return -1;
-    if (d <= lodDistance || n == 1 || lodDistance <= 0)
+    if (d <= lodDistance || n == 1)
         return 0;
+    // Without a positive distance there are no bands: beyond it, the last.
     for (int k = 1; k <= n - 1; k++)
         if (int64_t(k) * lodDistance < d && d <= int64_t(k + 1) * lodDistance)
             return k;

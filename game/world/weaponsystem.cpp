@@ -19,6 +19,7 @@
 #include "game/world/audiomanager.h"
 #include "game/world/gameplayobject.h"
 #include "game/world/myairplane.h"
+#include "game/world/mybillboard.h"
 #include "game/world/myexplosion.h"
 #include "game/world/mysmoke.h"
 #include "game/world/myutility.h"
@@ -677,15 +678,26 @@ void WeaponSystem::DrawParticle(P3D* gl, mycoolparticle& p, PVector3 const* came
                 gl->glPopMatrix();
                 return;
             }
+            // The burst faces the camera and is drawn whole, fading out;
+            // the shots after it keep their own colour and tests.
+            gl->glDisable(GL_CULL_FACE);
+            gl->glDisable(GL_ALPHA_TEST);
+            gl->glDisable(GL_DEPTH_TEST);
+            MyBillboard::CheatSphericalBegin(gl);
             int32_t s = ((2 * w->life - p.life) << 16) / 2;
             gl->glScalex(s, s, s);
             gl->glColor4x(kOne, kOne, kOne, (p.life << 16) / 8);
+            P3DMeshRender(m, gl);
+            gl->glColor4x(kOne, 0, kOne, kOne);
+            gl->glEnable(GL_DEPTH_TEST);
+            gl->glEnable(GL_ALPHA_TEST);
+            gl->glEnable(GL_CULL_FACE);
         } else {
             gl->glRotatex(p.yaw, 0, kOne, 0);
             gl->glRotatex(p.pitch, kOne, 0, 0);
             gl->glRotatex(p.roll, 0, 0, kOne);
+            P3DMeshRender(m, gl);
         }
-        P3DMeshRender(m, gl);
     }
     gl->glPopMatrix();
 }
@@ -704,17 +716,21 @@ void WeaponSystem::Render(P3D* gl, PTextureManager* tm, int floorY, PVector3* ca
         tm->UseTexture(shotTexture);
     gl->GetBackend()->glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_FASTEST);
     PVector3 before[kPoolSize];
+    bool jumps[kPoolSize];
     for (int i = 0; i < kPoolSize; i++) {
-        before[i] = particles[i].position;
-        if (particles[i].life >= 1)
-            DrawParticle(gl, particles[i], camera);
+        mycoolparticle& p = particles[i];
+        const MyWeapon* w = GetWeapon(p.weapon);
+        before[i] = p.position;
+        // A burst with a target jumps onto it on each frame of its burst phase.
+        jumps[i] = p.life >= 1 && w && w->type == MyWeapon::kBurst && p.target && p.life <= w->life / 4;
+        if (p.life >= 1)
+            DrawParticle(gl, p, camera);
     }
     MoveParticles(floorY, camera, waves, level);
     // The burst's flash line from where it was to where it jumped.
     for (int i = 0; i < kPoolSize; i++) {
         mycoolparticle& p = particles[i];
-        const MyWeapon* w = GetWeapon(p.weapon);
-        if (p.life < 1 || !w || w->type != MyWeapon::kBurst || !p.target || p.life > w->life / 4)
+        if (!jumps[i])
             continue;
         PVector3 mid{before[i].x / 2 + p.position.x / 2, before[i].y / 2 + p.position.y / 2,
                      before[i].z / 2 + p.position.z / 2};

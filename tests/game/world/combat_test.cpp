@@ -277,6 +277,33 @@ TEST(Combat, ConvoyAdvancesAlongItsRoute)
     EXPECT_NEAR(convoy->GetPosition().x, Fx(50), Fx(1)); // and stops at the route's end
 }
 
+// An object on a null point that rides on a moving model (a gun on a
+// ship) is where the point is drawn, not at its own offset.
+TEST(Combat, ObjectOnALinkedPointIsWhereThePointIsDrawn)
+{
+    DataDir dir;
+    dir.Put("data/objects/ship.pof", WritePof(Box(1, 1, 1).Pof()));
+    PamScene s;
+    s.meshes = {"ship"};
+    PamModel ship;
+    ship.mesh = 0;
+    ship.tracks[0] = PamTrack::Constant(Fx(30));
+    s.models = {ship};
+    PamNull gun;
+    gun.name = "Gun";
+    gun.link = 0;
+    gun.tracks[1] = PamTrack::Constant(Fx(2));
+    s.nulls = {gun};
+    dir.PutScene("level.pam", s);
+    std::unique_ptr<P3DGameEngine> engine(P3DGameEngine::Create(nullptr, 0x10000));
+    ASSERT_EQ(0, engine->AddSceneFromFile("level.pam", "", "data\\objects\\"));
+    GPO g;
+    g.DefineTypeName("Gun");
+    g.DefineIDNone(true);
+    ASSERT_EQ(g.GenerateFromLevel(engine.get(), engine->GetAnimationPtr(0)), 1);
+    EXPECT_EQ(g.GetPosition(), PVector3(Fx(30), Fx(2), 0));
+}
+
 TEST(Combat, AiAircraftTurnsAwayFromAHillInsteadOfEnteringIt)
 {
     Level level(true);
