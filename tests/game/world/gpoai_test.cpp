@@ -64,6 +64,29 @@ TEST(GpoAi, CeilingAndTurnBitsWithoutAircraft)
     EXPECT_EQ(far.yw, 90 * F + 180 * F); // snapped to face a target beyond the limit
 }
 
+// Out of the play area (the session's check says so) an aircraft turns back
+// toward the middle, with the wider limit of 250.0.
+TEST(GpoAi, OutOfBoundsAircraftTurnsBackToTheMiddle)
+{
+    struct Case { bool out; int32_t x; int32_t wantYaw; };
+    Case const cases[] = {
+        {true, 300 * F, 270 * F + 180 * F},  // beyond 250.0 from home: snaps to face it
+        {false, 300 * F, 90 * F + 180 * F},  // inside: toward its own target (75.0 away on x)
+    };
+    for (Case const& c : cases) {
+        Bound b;
+        b.x = c.x, b.z = F;
+        MyAirplane a(nullptr, nullptr);
+        a.Init(0);
+        b.g.aircraft = &a;
+        GPO::boundsCheck = c.out ? GPO::BoundsCheckFn([](MyAirplane*, int) { return 1; }) : nullptr;
+        b.g.AI_AutoDirectionFind(c.x + 75 * F, 0, F, 0);
+        GPO::boundsCheck = nullptr;
+        auto turn = [](int64_t a) { return ((a % (360 * F)) + 360 * F) % (360 * F); };
+        EXPECT_EQ(turn(b.g.aircraft->angles.y), turn(c.wantYaw)) << c.out;
+    }
+}
+
 TEST(GpoAi, PluggedLevelOfDetailBands)
 {
     struct Case { int32_t lod; int entries; int32_t d; int want; };
