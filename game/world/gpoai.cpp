@@ -9,10 +9,10 @@
 #include "game/scene/p3dlods.h"
 #include "game/scene/p3dobjects.h"
 #include "game/scene/p3dutils.h"
-#include "game/world/physic.h"
 #include "game/world/gameplayobject.h"
 #include "game/world/myairplane.h"
 #include "game/world/myutility.h"
+#include "game/world/physic.h"
 #include "game/world/weaponsystem.h"
 
 namespace {
@@ -185,8 +185,8 @@ bool GPO::AI_CollisionDetection(P3DGameEngine* engine, P3DAnim* scene, int water
     }
     if (!engine || scene->areaCount < 1 || !scene->areas)
         return false;
-    P3DClip* area =
-        scene->GetModelClipAreaPtr(scene->Coord2Area(*refX, 1), scene->Coord2Area(*refY, 1), scene->Coord2Area(*refZ, 1));
+    P3DClip* area = scene->GetModelClipAreaPtr(scene->Coord2Area(*refX, 1), scene->Coord2Area(*refY, 1),
+                                               scene->Coord2Area(*refZ, 1));
     if (!area || !area->models)
         return false;
     P3DModel* found = nullptr;

@@ -495,10 +495,16 @@ void MyAirplane::Move_Multiplayer(unsigned int t)
     if (gpo) {
         gpo->position = displayedPosition;
         gpo->rotation = displayedAngles;
-        if (gpo->refX && gpo->refY && gpo->refZ)
-            *gpo->refX = displayedPosition.x, *gpo->refY = displayedPosition.y, *gpo->refZ = displayedPosition.z;
-        if (gpo->refPitch && gpo->refYaw && gpo->refRoll)
-            *gpo->refPitch = displayedAngles.x, *gpo->refYaw = displayedAngles.y, *gpo->refRoll = displayedAngles.z;
+        if (gpo->refX && gpo->refY && gpo->refZ) {
+            *gpo->refX = displayedPosition.x;
+            *gpo->refY = displayedPosition.y;
+            *gpo->refZ = displayedPosition.z;
+        }
+        if (gpo->refPitch && gpo->refYaw && gpo->refRoll) {
+            *gpo->refPitch = displayedAngles.x;
+            *gpo->refYaw = displayedAngles.y;
+            *gpo->refRoll = displayedAngles.z;
+        }
     }
     displayedAngles.x = Wrap(displayedAngles.x + ((int64_t(angles.x) - displayedAngles.x) * kAngleEase >> 16));
     displayedAngles.y = Wrap(displayedAngles.y + ((int64_t(angles.y) - displayedAngles.y) * kAngleEase >> 16));

@@ -399,7 +399,8 @@ mycoolparticle* WeaponSystem::FireOne(unsigned char weapon, GPO* shooter, GPO** 
     p->life = w->life;
     p->owner = owner;
     p->fromAircraft = shooter->aircraft != nullptr;
-    p->position = PVecAdd(PVecAdd(PVecAdd(start, forward), PVecScale(side, w->muzzleSide / 30)), PVecScale(down, w->muzzleDown / 30));
+    p->position = PVecAdd(PVecAdd(PVecAdd(start, forward), PVecScale(side, w->muzzleSide / 30)),
+                          PVecScale(down, w->muzzleDown / 30));
     p->pitch = shooter->rotation.x;
     p->yaw = shooter->rotation.y;
     p->roll = shooter->rotation.z;
