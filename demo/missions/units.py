@@ -80,9 +80,20 @@ def uboat(m, target):
 
 
 def building(m, mesh, side="ENEMY"):
+    """A building model of the level. (The mission build keeps a model
+    group only on a trigger object, which finds the group's models inside
+    its range; a model object with a group would be dropped and shift every
+    later object number.)"""
     return m.gpo(type="MODEL", typeName=Str(mesh), side=side, radarColor=GOLD if side == "ENEMY" else BLUE,
-                 objectType="BUILDING", cursorId=3 if side == "ENEMY" else -1,
-                 modelGroup=[[("model", Str(mesh))]])
+                 objectType="BUILDING", cursorId=3 if side == "ENEMY" else -1)
+
+
+def model_group(m, trigger, mesh):
+    """The models called mesh inside a trigger, as one object that commands
+    can change the meshes of (hidden on the radar, no cursor; a building,
+    so that no homing weapon takes it for a target)."""
+    return m.gpo(type="TRIGGER", typeName=Str(trigger), side="NEUTRAL", radarColor=Hex(1), objectType="BUILDING",
+                 cursorId=-1, modelGroup=[[("model", Str(mesh))]])
 
 
 def bombing_target(m, gpo, trigger, mesh, ruin, says):
@@ -90,7 +101,9 @@ def bombing_target(m, gpo, trigger, mesh, ruin, says):
     down; at no health it turns into its ruin."""
     hit = m.command("GPO_HEALTH_REDUCE", gpoRef=gpo, value=25, loop=-1, delay=400)
     m.event("EXPLOSION_INSIDE_TRIGGER", [hit], triggerName=Str(trigger))
-    ruin_cmd = m.command("GPO_MODEL_MESH_INDEX_CHANGE", gpoRef=gpo, modelsChange=[[("change", (Str(mesh), Str(ruin)))]])
+    group = model_group(m, trigger, mesh)
+    ruin_cmd = m.command("GPO_MODEL_MESH_INDEX_CHANGE", gpoRef=group,
+                         modelsChange=[[("change", (Str(mesh), Str(ruin)))]])
     boom = m.command("ADD_EXPLOSION", explosionType="EXPLOSION_2", explosionAt=gpo)
     m.event("GPO_HEALTH_VALUE", [ruin_cmd, boom, m.say(*says)], gpoRef=gpo, value=0)
 

@@ -122,3 +122,40 @@ struct PAABB3 {
     int DistanceFromCenter(const PVector3& p) const;
     int DistanceFromCenter(const PAABB3& o) const;
 };
+
+// Component arithmetic on 16.16 vectors. Sums and differences wrap modulo
+// 2^32 and products keep the low 32 bits of (a x b) >> 16, so every input
+// gives a defined result; callers that need saturation check their ranges
+// first.
+inline int32_t PWrapAdd(int32_t a, int32_t b)
+{
+    return int32_t(uint32_t(a) + uint32_t(b));
+}
+inline int32_t PWrapSub(int32_t a, int32_t b)
+{
+    return int32_t(uint32_t(a) - uint32_t(b));
+}
+// (a x b) >> 16 in 64 bits, low 32 bits kept.
+inline int32_t PWrapMul(int32_t a, int32_t b)
+{
+    return int32_t((int64_t(a) * b) >> 16);
+}
+inline PVector3 PVecAdd(const PVector3& a, const PVector3& b)
+{
+    return {PWrapAdd(a.x, b.x), PWrapAdd(a.y, b.y), PWrapAdd(a.z, b.z)};
+}
+inline PVector3 PVecSub(const PVector3& a, const PVector3& b)
+{
+    return {PWrapSub(a.x, b.x), PWrapSub(a.y, b.y), PWrapSub(a.z, b.z)};
+}
+// v x s (s 16.16).
+inline PVector3 PVecScale(const PVector3& v, int32_t s)
+{
+    return {PWrapMul(v.x, s), PWrapMul(v.y, s), PWrapMul(v.z, s)};
+}
+// a . b in 16.16: the three 64-bit products summed (modulo 2^64), shifted once.
+inline int32_t PVecDot(const PVector3& a, const PVector3& b)
+{
+    uint64_t s = uint64_t(int64_t(a.x) * b.x) + uint64_t(int64_t(a.y) * b.y) + uint64_t(int64_t(a.z) * b.z);
+    return int32_t(int64_t(s) >> 16);
+}

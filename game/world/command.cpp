@@ -63,9 +63,10 @@ void Command::LoadPlugModel(P3DGameEngine* engine, const char* name, const char*
         AddPlugModel(uint16_t(first));
     if (lodSuffix && lodCount > 0)
         for (int k = 1; k <= std::min(lodCount, 9); k++) {
+            // A level that does not load keeps its place (an index that
+            // names no mesh), so the later levels keep their bands.
             int i = findOrLoad(std::string(name) + lodSuffix + char('1' + k - 1));
-            if (i >= 0)
-                AddPlugModel(uint16_t(i));
+            AddPlugModel(i >= 0 ? uint16_t(i) : kNoMesh);
         }
     lodDistance = int32_t(std::clamp<int64_t>(int64_t(lodDist) * 65536, INT32_MIN, INT32_MAX));
 }

@@ -101,6 +101,8 @@ public:
     // every delay.
     static constexpr int kRepeat = -1;
     static constexpr int kRepeatScore = -2;
+    // A plug-list entry for a level of detail whose mesh did not load.
+    static constexpr uint16_t kNoMesh = 0xFFFF;
 
     Command();
     virtual ~Command() = default;

@@ -22,6 +22,8 @@ constexpr unsigned kWakeLifeMs = 330;
 
 } // namespace
 
+GPO::BoundsCheckFn GPO::boundsCheck = nullptr;
+
 GPO::GPO() = default;
 GPO::~GPO() = default;
 
@@ -62,6 +64,12 @@ int GPO::GetEnergy() const
 
 PVector3 GPO::GetPosition() const
 {
+    // A null point linked to a model moves with it: its scene position.
+    if (kind == POINT && nullPoint && nullPoint->linkedModel >= 0) {
+        PVector3 p;
+        nullPoint->GetPosition(p.x, p.y, p.z);
+        return p;
+    }
     if (refX && refY && refZ)
         return {*refX, *refY, *refZ};
     return position;
@@ -533,8 +541,9 @@ int GPO::PluggedLodFor(int32_t d) const
     int n = int(plugMeshes.size());
     if (d <= -boundingRadius)
         return -1;
-    if (d <= lodDistance || n == 1 || lodDistance <= 0)
+    if (d <= lodDistance || n == 1)
         return 0;
+    // Without a positive distance there are no bands: beyond it, the last.
     for (int k = 1; k <= n - 1; k++)
         if (int64_t(k) * lodDistance < d && d <= int64_t(k + 1) * lodDistance)
             return k;

@@ -176,6 +176,13 @@ public:
     // The current objective's target, or null.
     GPO* AI_CurrentTarget() const;
 
+    // The session's play-area check of an aircraft against a ceiling in
+    // whole units (non-zero: out of bounds or above the ceiling, which it
+    // clamps). Direction finding turns an aircraft that is out back toward
+    // the middle. Null (the default): no check.
+    using BoundsCheckFn = int (*)(MyAirplane* aircraft, int ceiling);
+    static BoundsCheckFn boundsCheck;
+
     // ---- Fields
     uint8_t exists = 0;
     TYPE kind = POINT;

@@ -5,10 +5,14 @@
 
 #include "engine/runtime/pfixed.h"
 #include "game/scene/p3danim.h"
+#include "game/scene/p3dgameengine.h"
+#include "game/scene/p3dlods.h"
 #include "game/scene/p3dobjects.h"
+#include "game/scene/p3dutils.h"
 #include "game/world/gameplayobject.h"
 #include "game/world/myairplane.h"
 #include "game/world/myutility.h"
+#include "game/world/physic.h"
 #include "game/world/weaponsystem.h"
 
 namespace {
@@ -22,6 +26,12 @@ constexpr int32_t kShootRange = 50 * kOne - 1;
 constexpr int kShootCone = 3639;     // 20 degrees in 1/65536 turn
 constexpr int kAntiAirCone = 20480;  // 112.5 degrees
 constexpr int32_t kAntiAirRange = 0x14000;
+constexpr int kBomberCone = 30 << 16;         // 30 degrees
+constexpr int32_t kAboveBackground = 2 * kOne; // lifted over the ground outside the play area
+// Out of the play area: back toward the middle, with the wider limit.
+constexpr int kBoundsCeiling = 32;
+constexpr PVector3 kHomePoint{kOne, 5 * kOne, kOne};
+constexpr int32_t kHomeLimit = 250 * kOne;
 
 // 1/65536 of a turn to 16.16 degrees.
 int32_t TurnToDeg(int a)
@@ -38,6 +48,16 @@ int32_t Dist(int64_t dx, int64_t dy, int64_t dz)
 int32_t Mul(int32_t a, int32_t b)
 {
     return int32_t((int64_t(a) * b) >> 16);
+}
+
+// Half the edge of the play area: the size of the area grid's root cells;
+// 0 for a level without areas.
+int64_t PlayAreaHalfSize(P3DAnim const* scene)
+{
+    for (P3DBspTreeElement const* r : scene->roots)
+        if (r)
+            return r->size < 0 ? -int64_t(r->size) : r->size;
+    return 0;
 }
 
 } // namespace
@@ -61,6 +81,11 @@ void GPO::AI_AutoDirectionFind(int tx, int ty, int tz, unsigned int now)
     if (!refX || !refYaw)
         return;
     int32_t limit = finderLimit;
+    bool home = aircraft && boundsCheck && boundsCheck(aircraft, kBoundsCeiling) != 0;
+    if (home) {
+        tx = kHomePoint.x, ty = kHomePoint.y, tz = kHomePoint.z;
+        limit = kHomeLimit;
+    }
     int32_t x = *refX, y = *refY, z = *refZ;
     int32_t h0 = TurnToDeg(PAtan2(tx - x, tz - z));
     int32_t h = h0;
@@ -71,7 +96,7 @@ void GPO::AI_AutoDirectionFind(int tx, int ty, int tz, unsigned int now)
         *refY = kCeiling;
         bits = MyAirplane::kPitchUp;
     } else {
-        int32_t dy = ty / 4 - y / 4;
+        int32_t dy = (home ? ty : ty / 4) - y / 4;
         int32_t pitch = *refPitch;
         if (dy > 1500)
             bits = pitch < 10 * kDeg ? MyAirplane::kPitchUp : 0;
@@ -143,11 +168,55 @@ void GPO::AI_ThrottleManger()
 
 bool GPO::AI_CollisionDetection(P3DGameEngine* engine, P3DAnim* scene, int waterLevel)
 {
-    (void)engine;
-    (void)scene;
-    // Below the water is always danger; the scene's per-polygon collision
-    // meshes are not consulted.
-    return refY && *refY <= waterLevel;
+    if (!refX || !refY || !refZ)
+        return false;
+    if (*refY <= waterLevel)
+        return true;
+    if (!scene)
+        return false;
+    // Outside the play area the background models are the ground.
+    if (scene->bgModelCount > 0 && scene->bgModels && scene->bgModels[0]) {
+        int64_t half = PlayAreaHalfSize(scene);
+        int32_t ground = scene->bgModels[0]->PosY();
+        if ((std::abs(int64_t(*refX)) > half || std::abs(int64_t(*refZ)) > half) && *refY <= ground) {
+            *refY = int32_t(std::min<int64_t>(int64_t(ground) + kAboveBackground, INT32_MAX));
+            return true;
+        }
+    }
+    if (!engine || scene->areaCount < 1 || !scene->areas)
+        return false;
+    P3DClip* area = scene->GetModelClipAreaPtr(scene->Coord2Area(*refX, 1), scene->Coord2Area(*refY, 1),
+                                               scene->Coord2Area(*refZ, 1));
+    if (!area || !area->models)
+        return false;
+    P3DModel* found = nullptr;
+    for (int i = 0; i < area->count && !found; i++) {
+        int k = area->models[i];
+        P3DModel* m = k < scene->modelCount && scene->models ? scene->models[k] : nullptr;
+        if (!m || !m->IsPerPolyColl() || m->meshIndex < 0 || m->meshIndex >= engine->meshCount)
+            continue;
+        if (m->meshIndex < engine->meshBoxCount && engine->meshBoxes && engine->meshBoxes[m->meshIndex]) {
+            m->RefreshBox(engine->meshBoxes[m->meshIndex]);
+            if (!IsGPOBelongsToMeshBox(m->box))
+                continue;
+        }
+        found = m;
+    }
+    if (!found)
+        return false;
+    // Into the model's own frame.
+    int x = int32_t(uint32_t(*refX) - uint32_t(found->PosX()));
+    int y = int32_t(uint32_t(*refY) - uint32_t(found->PosY()));
+    int z = int32_t(uint32_t(*refZ) - uint32_t(found->PosZ()));
+    P3DUtils::GetTranslatedXYZ(x, y, z, 0, 0, 0, -found->tracks[kTrackRotZ].value,
+                               -found->tracks[kTrackRotY].value, -found->tracks[kTrackRotX].value);
+    int mi = found->meshIndex;
+    PMesh const* mesh = nullptr;
+    if (P3DLods const* l = scene->lods; l && l->meshes && mi < l->meshCount && l->levelCount > 0 && l->meshes[mi])
+        mesh = l->meshes[mi][0];
+    if (!mesh && engine->meshes)
+        mesh = engine->meshes[mi];
+    return mesh && (Physic::CountTrianglesAbove(mesh, PVector3(x, y, z)) & 1);
 }
 
 bool GPO::AI_AntiAirAiming(GPO* target) const
@@ -168,8 +237,15 @@ bool GPO::AI_AntiAirAiming(GPO* target) const
 
 void GPO::AI_ProcessPathFollow(unsigned int now)
 {
-    if (nullPoint)
-        nullPoint->RefreshTransition(unsigned(pathPosition));
+    // The bound element stands at the current path frame.
+    unsigned frame = unsigned(pathPosition < 0 ? 0 : pathPosition);
+    if (nullPoint) {
+        nullPoint->SetFreeDrawing(false);
+        nullPoint->RefreshTransition(frame);
+        nullPoint->SetFreeDrawing(true);
+    } else if (model && model->anim) {
+        model->anim->RefreshAllTransitionsForModel(model, frame);
+    }
     if (aiTimer == 0)
         aiTimer = now;
     if (pathSpeed == 0) // a speed of 0 stands still
@@ -372,7 +448,7 @@ void GPO::AI_ShootManager(WeaponSystem* weapons, unsigned int dt)
         }
         break;
     case 1: {
-        GPO* t = weapons->IsGroundObjectTargeted(this, 30);
+        GPO* t = weapons->IsGroundObjectTargeted(this, kBomberCone);
         if (t && IsWeaponReloaded())
             weapons->Fire(uint8_t(currentWeapon), this, &t, 1, 0, second);
         if (aircraft) {

@@ -8,6 +8,7 @@
 #include "game/scene/p3dobjects.h"
 #include "game/scene/p3dsceneunit.h"
 #include "game/scene/p3dutils.h"
+#include "game/world/gameplayobject.h"
 #include "game/world/planescene.h"
 
 namespace {
@@ -304,11 +305,13 @@ void MyAirplane::Rotate(PVector3* a, unsigned char flags, unsigned int t, unsign
     steering = flags;
     TakeDt(t);
     if (mode == 0 || mode == 1) {
-        pitchAccel = mode == 0 ? kPitchAccel : kPitchAccelMode1;
+        // The pitch acceleration is set only while the nose is pulled.
         if (flags & kPitchDown) {
+            pitchAccel = mode == 0 ? kPitchAccel : kPitchAccelMode1;
             PullDown();
             a->x = Wrap(int64_t(a->x) + pitchRate);
         } else if (flags & kPitchUp) {
+            pitchAccel = mode == 0 ? kPitchAccel : kPitchAccelMode1;
             PullUp();
             a->x = Wrap(int64_t(a->x) + pitchRate);
         } else if (!holdAttitude || mode == 1) {
@@ -487,6 +490,22 @@ void MyAirplane::Move_Multiplayer(unsigned int t)
             ease();
         }
     }
+    // The game-play object follows what is shown: homing weapons, target
+    // indicators and the lock camera read it.
+    if (gpo) {
+        gpo->position = displayedPosition;
+        gpo->rotation = displayedAngles;
+        if (gpo->refX && gpo->refY && gpo->refZ) {
+            *gpo->refX = displayedPosition.x;
+            *gpo->refY = displayedPosition.y;
+            *gpo->refZ = displayedPosition.z;
+        }
+        if (gpo->refPitch && gpo->refYaw && gpo->refRoll) {
+            *gpo->refPitch = displayedAngles.x;
+            *gpo->refYaw = displayedAngles.y;
+            *gpo->refRoll = displayedAngles.z;
+        }
+    }
     displayedAngles.x = Wrap(displayedAngles.x + ((int64_t(angles.x) - displayedAngles.x) * kAngleEase >> 16));
     displayedAngles.y = Wrap(displayedAngles.y + ((int64_t(angles.y) - displayedAngles.y) * kAngleEase >> 16));
     displayedAngles.z = Wrap(displayedAngles.z + ((int64_t(angles.z) - displayedAngles.z) * kAngleEase >> 16));
@@ -645,6 +664,13 @@ void MyAirplane::Respawn(int h, unsigned int t)
     forward = PVector3(0, 0, -kOne);
     up = PVector3(0, kOne, 0);
     status = 0;
+    if (gpo) {
+        gpo->startPosition = spawnPosition;
+        gpo->startRotation = spawnAngles;
+        gpo->RespawnPosition();
+        if (gpo->healthRef)
+            *gpo->healthRef = h;
+    }
     state = 0;
     explosion.frame = MyExplosion::kIdle;
     UpdateModelPosition(1);

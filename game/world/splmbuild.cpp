@@ -347,9 +347,10 @@ void SPLM::DefineEvent(WeaponSystem* weapons, MissionHudLink* hud, Definition* d
     }
     e->SetWeaponSystemRef(weapons);
     e->SetGameEventCounterPtr(m_eventCounter);
-    if (!d->GetConfigLine("commands"))
+    // An event without command elements is dropped.
+    n = d->GetConfigLine("commands") ? ArrayCount(d, "commands") : 0;
+    if (n <= 0)
         return;
-    n = ArrayCount(d, "commands");
     for (int k = 0; k < n; k++) {
         int com = IntOf(ElementOf(d, "commands", k), "com", -1);
         if (Command* c = GetCommand(com))

@@ -19,6 +19,7 @@
 #include "game/world/audiomanager.h"
 #include "game/world/gameplayobject.h"
 #include "game/world/myairplane.h"
+#include "game/world/mybillboard.h"
 #include "game/world/myexplosion.h"
 #include "game/world/mysmoke.h"
 #include "game/world/myutility.h"
@@ -40,31 +41,6 @@ constexpr unsigned kWakeInterval = 280;
 // The full-frame coordinates a shot without texture frames is drawn with.
 constexpr int32_t kDefaultFrame[8] = {0, 0, 0, kOne, kOne, 0, kOne, kOne};
 
-int32_t Mul(int32_t a, int32_t b)
-{
-    return int32_t((int64_t(a) * b) >> 16);
-}
-
-PVector3 Scaled(PVector3 const& v, int32_t s)
-{
-    return {Mul(v.x, s), Mul(v.y, s), Mul(v.z, s)};
-}
-
-PVector3 Add(PVector3 const& a, PVector3 const& b)
-{
-    return {a.x + b.x, a.y + b.y, a.z + b.z};
-}
-
-PVector3 Sub(PVector3 const& a, PVector3 const& b)
-{
-    return {a.x - b.x, a.y - b.y, a.z - b.z};
-}
-
-int32_t Dot(PVector3 const& a, PVector3 const& b)
-{
-    return int32_t((int64_t(a.x) * b.x + int64_t(a.y) * b.y + int64_t(a.z) * b.z) >> 16);
-}
-
 // A zero vector stays zero: there is no direction to take from it.
 PVector3 Unit(PVector3 v)
 {
@@ -85,6 +61,16 @@ int32_t Div(int32_t a, int32_t b)
     if (b == 0)
         return 0;
     return int32_t(std::clamp<int64_t>((int64_t(a) << 16) / b, INT32_MIN, INT32_MAX));
+}
+
+// The frames (16.16) a projectile at speed v needs to cover the distance
+// from a to b. The distance is taken, as for aiming, on coordinates shifted
+// right by 8 and then scaled back by 256.
+int32_t FramesTo(PVector3 const& a, PVector3 const& b, int32_t v)
+{
+    PVector3 a8(a.x >> 8, a.y >> 8, a.z >> 8), b8(b.x >> 8, b.y >> 8, b.z >> 8);
+    int64_t d = int64_t(PVector3::DistanceSafe(a8, b8)) * 256;
+    return Div(int32_t(std::min<int64_t>(d, INT32_MAX)), v);
 }
 
 // An angle limit in 16.16 degrees as turn units.
@@ -128,15 +114,33 @@ int MyWeapon::Parse(const uint8_t* d, size_t size)
         _PDebug("WeaponSystem: record of %u bytes holds fewer than its %d texture frames\n", unsigned(size), frames);
         return 0;
     }
+    int32_t v[10];
+    for (int i = 0; i < 10; i++)
+        v[i] = MyUtility::BytesToInteger(d + 17 + 4 * i);
+    struct Range {
+        const char* name;
+        int32_t value, low, high;
+    } const ranges[] = {
+        {"hit radius", v[1], 0, kMaxHitRadius},
+        {"speed", v[2], 0, kMaxSpeed},
+        {"side drift", v[3], -kMaxDrift, kMaxDrift},
+        {"gravity", v[5], -kMaxGravity, kMaxGravity},
+        {"muzzle side offset", v[6], -kMaxMuzzleOffset, kMaxMuzzleOffset},
+        {"muzzle down offset", v[7], -kMaxMuzzleOffset, kMaxMuzzleOffset},
+        {"quad width", v[8], -kMaxQuadSize, kMaxQuadSize},
+        {"quad height", v[9], -kMaxQuadSize, kMaxQuadSize},
+    };
+    for (Range const& r : ranges)
+        if (r.value < r.low || r.value > r.high) {
+            _PDebug("WeaponSystem: record %s %d lies outside %d..%d\n", r.name, r.value, r.low, r.high);
+            return 0;
+        }
     lead = MyUtility::BytesToInteger(d);
     type = d[4];
     kept5 = d[5], kept6 = d[6], pair = d[7], alternate = d[8], life = d[9], groundImpact = d[10];
     damage = d[11], kept12 = d[12];
     reload = d[13] ? d[13] * 10 : 1;
     kept14 = d[14], kept15 = d[15];
-    int32_t v[10];
-    for (int i = 0; i < 10; i++)
-        v[i] = MyUtility::BytesToInteger(d + 17 + 4 * i);
     firstValue = v[0], hitRadius = v[1], speed = v[2], drift = v[3], fifthValue = v[4], gravity = v[5];
     muzzleSide = v[6], muzzleDown = v[7], quadWidth = v[8], quadHeight = v[9];
     int32_t w = quadWidth / 2, h = quadHeight / 2;
@@ -168,6 +172,8 @@ const int32_t* MyWeapon::Frame(int f) const
 
 WeaponSystem::WeaponSystem(AudioManager* a, WeaponMatchLink* m) : audio(a), match(m), random(PTickCount(), 0)
 {
+    splash.SetType(Command::GPO_HEALTH_REDUCE);
+    splash.SetHealth(kDepthChargeDamage);
     ResetParticles();
 }
 
@@ -374,7 +380,7 @@ mycoolparticle* WeaponSystem::FireOne(unsigned char weapon, GPO* shooter, GPO** 
     PVector3 forward = shooter->forward;
     if (w->type == MyWeapon::kBomb) {
         forward = {0, -kOne, 0};
-        start.y += kBombLift;
+        start.y = PWrapAdd(start.y, kBombLift);
     }
     forward = Unit(forward);
     PMatrix3D m;
@@ -392,11 +398,13 @@ mycoolparticle* WeaponSystem::FireOne(unsigned char weapon, GPO* shooter, GPO** 
     p->weapon = weapon;
     p->life = w->life;
     p->owner = owner;
-    p->position = Add(Add(Add(start, forward), Scaled(side, w->muzzleSide / 30)), Scaled(down, w->muzzleDown / 30));
+    p->fromAircraft = shooter->aircraft != nullptr;
+    p->position = PVecAdd(PVecAdd(PVecAdd(start, forward), PVecScale(side, w->muzzleSide / 30)),
+                          PVecScale(down, w->muzzleDown / 30));
     p->pitch = shooter->rotation.x;
     p->yaw = shooter->rotation.y;
     p->roll = shooter->rotation.z;
-    p->velocity = Scaled(forward, int32_t(int64_t(frameTime) * (w->speed / 40)));
+    p->velocity = PVecScale(forward, int32_t(int64_t(frameTime) * (w->speed / 40)));
 
     if (multiplayer && (w->type == MyWeapon::kShot || w->type == MyWeapon::kRocket)) {
         AutoAimMultiplayer(p);
@@ -411,7 +419,7 @@ mycoolparticle* WeaponSystem::FireOne(unsigned char weapon, GPO* shooter, GPO** 
         AutoAim(p, shooter, gpos, count);
     }
     if (drift)
-        p->velocity = Sub(p->velocity, Scaled(side, w->drift));
+        p->velocity = PVecSub(p->velocity, PVecScale(side, w->drift));
     return p;
 }
 
@@ -424,9 +432,9 @@ PVector3 LeadAim(PVector3 const& from, PVector3 const& velocity, PVector3 const&
 {
     int32_t v = velocity.LengthSafe();
     int32_t d = PVector3::DistanceSafe(target, from);
-    int32_t lead = Mul(Div(d, v), s);
-    PVector3 aim = Add(target, Scaled(Unit(fwd), lead));
-    return Scaled(Toward(from, aim), v);
+    int32_t lead = PWrapMul(Div(d, v), s);
+    PVector3 aim = PVecAdd(target, PVecScale(Unit(fwd), lead));
+    return PVecScale(Toward(from, aim), v);
 }
 
 } // namespace
@@ -449,7 +457,7 @@ void WeaponSystem::AutoAim(mycoolparticle* p, GPO* shooter, GPO** gpos, int coun
         PVector3 gp = g->GetPosition();
         if (MyUtility::GetDistanceInMinimum(p->position, gp, kAimRange) < 0)
             continue;
-        int a = PAcos(Dot(d, Toward(p->position, gp)));
+        int a = PAcos(PVecDot(d, Toward(p->position, gp)));
         if (a < bestAngle) {
             bestAngle = a;
             best = g;
@@ -461,7 +469,7 @@ void WeaponSystem::AutoAim(mycoolparticle* p, GPO* shooter, GPO** gpos, int coun
     PVector3 tp = best->GetPosition();
     int32_t speed = p->velocity.LengthSafe();
     if (best->objectKind != GPO::PLANE && (best->objectKind != GPO::VEHICLE || best->aiDecision == 4)) {
-        p->velocity = Scaled(Toward(p->position, tp), speed);
+        p->velocity = PVecScale(Toward(p->position, tp), speed);
         return;
     }
     MyAirplane* a = best->aircraft;
@@ -481,7 +489,7 @@ void WeaponSystem::AutoAimMultiplayer(mycoolparticle* p)
             continue;
         if (MyUtility::GetDistanceInMinimum(p->position, a->displayedPosition, kAimRange) < 0)
             continue;
-        int ang = PAcos(Dot(d, Toward(p->position, a->displayedPosition)));
+        int ang = PAcos(PVecDot(d, Toward(p->position, a->displayedPosition)));
         if (ang < bestAngle) {
             bestAngle = ang;
             best = a;
@@ -500,10 +508,10 @@ void WeaponSystem::AutoAimBomb(mycoolparticle* p, GPO* shooter)
         if (MyUtility::GetDistanceInMinimum(p->position, g->GetPosition(), kAimRange) < 0)
             return false;
         PVector3 d = Toward(p->position, g->GetPosition());
-        if (PAcos(Dot(p->velocity, d)) >= kBombCone)
+        if (PAcos(PVecDot(p->velocity, d)) >= kBombCone)
             return false;
         p->target = g;
-        p->velocity = Scaled(d, speed);
+        p->velocity = PVecScale(d, speed);
         return true;
     };
     for (Objective const& o : shooter->objectives) {
@@ -523,7 +531,7 @@ void WeaponSystem::AutoAimBomb(mycoolparticle* p, GPO* shooter)
 void WeaponSystem::TraceLockedTarget(mycoolparticle* p)
 {
     GPO* t = p->target;
-    if (!t || !t->enabled || (t->side == GPO::FRIENDLY && p->owner >= 0))
+    if (!t || !t->enabled || (t->side == GPO::FRIENDLY && p->fromAircraft))
         return;
     if (t->GetEnergy() < 1) {
         p->life = 0;
@@ -533,10 +541,9 @@ void WeaponSystem::TraceLockedTarget(mycoolparticle* p)
     int32_t s = a ? a->speed : kDefaultTargetSpeed;
     int32_t v = std::max(p->velocity.LengthSafe(), kOne);
     PVector3 tp = t->GetPosition();
-    int32_t time = Div(int32_t(std::min<int64_t>(int64_t(PVector3::DistanceSafe(tp, p->position)) * 256, INT32_MAX)), v);
-    int32_t lead = Mul(s, time) / 2;
-    PVector3 aim = Add(tp, Scaled(Unit(a ? a->forward : t->forward), lead));
-    p->velocity = Scaled(Toward(p->position, aim), v);
+    int32_t lead = PWrapMul(s, FramesTo(tp, p->position, v)) / 2;
+    PVector3 aim = PVecAdd(tp, PVecScale(Unit(a ? a->forward : t->forward), lead));
+    p->velocity = PVecScale(Toward(p->position, aim), v);
     p->yaw = PAtan2(p->velocity.x, p->velocity.z) * 360 + (180 << 16);
 }
 
@@ -551,12 +558,9 @@ void WeaponSystem::TraceLockedTargetMultiplayer(mycoolparticle* p)
         return;
     }
     int32_t v = std::max(p->velocity.LengthSafe(), kOne);
-    int32_t time = Div(int32_t(std::min<int64_t>(
-                           int64_t(PVector3::DistanceSafe(a->displayedPosition, p->position)) * 256, INT32_MAX)),
-                       v);
-    int32_t lead = Mul(a->speed, time) / 2;
-    PVector3 aim = Add(a->displayedPosition, Scaled(Unit(a->forward), lead));
-    p->velocity = Scaled(Toward(p->position, aim), v);
+    int32_t lead = PWrapMul(a->speed, FramesTo(a->displayedPosition, p->position, v)) / 2;
+    PVector3 aim = PVecAdd(a->displayedPosition, PVecScale(Unit(a->forward), lead));
+    p->velocity = PVecScale(Toward(p->position, aim), v);
     p->yaw = PAtan2(p->velocity.x, p->velocity.z) * 360 + (180 << 16);
 }
 
@@ -565,7 +569,7 @@ void WeaponSystem::TraceLockedTargetMultiplayer(mycoolparticle* p)
 int32_t WeaponSystem::WaterLevel(PVector3 const& p, WavesManager* waves, P3DAnim* level, int floorY) const
 {
     const WaterArea* area = waves ? waves->GetWaterLevelArea(p, level) : nullptr;
-    return area ? area->level : floorY + kWaterAboveFloor;
+    return area ? area->level : PWrapAdd(floorY, kWaterAboveFloor);
 }
 
 void WeaponSystem::MoveParticles(int floorY, PVector3 const* camera, WavesManager* waves, P3DAnim* level)
@@ -581,8 +585,8 @@ void WeaponSystem::MoveParticles(int floorY, PVector3 const* camera, WavesManage
         switch (w->type) {
         case MyWeapon::kShot:
         case MyWeapon::kBomb:
-            p.position = Add(p.position, p.velocity);
-            p.velocity.y -= w->gravity;
+            p.position = PVecAdd(p.position, p.velocity);
+            p.velocity.y = PWrapSub(p.velocity.y, w->gravity);
             break;
         case MyWeapon::kRocket:
             if (match)
@@ -594,20 +598,20 @@ void WeaponSystem::MoveParticles(int floorY, PVector3 const* camera, WavesManage
             if ((p.life & 7) == 0 && smoke)
                 smoke->AddParticle(p.position, p.velocity);
             if (p.life < w->life - 5) {
-                p.position = Add(p.position, p.velocity);
-                p.velocity.y -= w->gravity;
+                p.position = PVecAdd(p.position, p.velocity);
+                p.velocity.y = PWrapSub(p.velocity.y, w->gravity);
             } else {
-                p.position = Add(p.position, {p.velocity.x / p.life, p.velocity.y / p.life, p.velocity.z / p.life});
-                p.position.y -= 128 * p.life;
+                p.position = PVecAdd(p.position, {p.velocity.x / p.life, p.velocity.y / p.life, p.velocity.z / p.life});
+                p.position.y = PWrapSub(p.position.y, int32_t(uint32_t(p.life) << 7));
             }
             break;
         case MyWeapon::kTorpedo: {
             int32_t water = WaterLevel(p.position, waves, level, floorY);
             if (p.position.y > water) {
-                p.velocity.y -= w->gravity;
-                p.position.y = std::max(p.position.y + p.velocity.y, water);
-                p.position.x += p.velocity.x / 2;
-                p.position.z += p.velocity.z / 2;
+                p.velocity.y = PWrapSub(p.velocity.y, w->gravity);
+                p.position.y = std::max(PWrapAdd(p.position.y, p.velocity.y), water);
+                p.position.x = PWrapAdd(p.position.x, p.velocity.x / 2);
+                p.position.z = PWrapAdd(p.position.z, p.velocity.z / 2);
             } else {
                 p.position.y = water;
                 GPO* t = p.target;
@@ -617,9 +621,9 @@ void WeaponSystem::MoveParticles(int floorY, PVector3 const* camera, WavesManage
                 if (p.life < 1)
                     continue;
                 p.velocity.y = 0;
-                p.velocity.x = Mul(p.velocity.x, 65863);
-                p.velocity.z = Mul(p.velocity.z, 65863);
-                p.position = Add(p.position, p.velocity);
+                p.velocity.x = PWrapMul(p.velocity.x, 65863);
+                p.velocity.z = PWrapMul(p.velocity.z, 65863);
+                p.position = PVecAdd(p.position, p.velocity);
             }
             p.pitch = 0;
             break;
@@ -627,7 +631,7 @@ void WeaponSystem::MoveParticles(int floorY, PVector3 const* camera, WavesManage
         case MyWeapon::kBurst:
             if (p.life > w->life / 4) {
                 if (p.target)
-                    p.position = Add(p.position, p.velocity);
+                    p.position = PVecAdd(p.position, p.velocity);
                 break;
             }
             if (p.life == 5 && camera && PVector3::DistanceSafe(*camera, p.position) <= kBurstQuakeReach) {
@@ -647,8 +651,8 @@ void WeaponSystem::MoveParticles(int floorY, PVector3 const* camera, WavesManage
                 };
                 PVector3 tp = p.target->GetPosition();
                 if (p.target->aircraft)
-                    tp = Add(tp, p.target->aircraft->forward);
-                p.position = {tp.x + jitter(), tp.y + jitter(), tp.z + jitter()};
+                    tp = PVecAdd(tp, p.target->aircraft->forward);
+                p.position = {PWrapAdd(tp.x, jitter()), PWrapAdd(tp.y, jitter()), PWrapAdd(tp.z, jitter())};
                 p.velocity = {0, kBurstRise, 0};
             }
             break;
@@ -675,15 +679,26 @@ void WeaponSystem::DrawParticle(P3D* gl, mycoolparticle& p, PVector3 const* came
                 gl->glPopMatrix();
                 return;
             }
+            // The burst faces the camera and is drawn whole, fading out;
+            // the shots after it keep their own colour and tests.
+            gl->glDisable(GL_CULL_FACE);
+            gl->glDisable(GL_ALPHA_TEST);
+            gl->glDisable(GL_DEPTH_TEST);
+            MyBillboard::CheatSphericalBegin(gl);
             int32_t s = ((2 * w->life - p.life) << 16) / 2;
             gl->glScalex(s, s, s);
             gl->glColor4x(kOne, kOne, kOne, (p.life << 16) / 8);
+            P3DMeshRender(m, gl);
+            gl->glColor4x(kOne, 0, kOne, kOne);
+            gl->glEnable(GL_DEPTH_TEST);
+            gl->glEnable(GL_ALPHA_TEST);
+            gl->glEnable(GL_CULL_FACE);
         } else {
             gl->glRotatex(p.yaw, 0, kOne, 0);
             gl->glRotatex(p.pitch, kOne, 0, 0);
             gl->glRotatex(p.roll, 0, 0, kOne);
+            P3DMeshRender(m, gl);
         }
-        P3DMeshRender(m, gl);
     }
     gl->glPopMatrix();
 }
@@ -702,17 +717,21 @@ void WeaponSystem::Render(P3D* gl, PTextureManager* tm, int floorY, PVector3* ca
         tm->UseTexture(shotTexture);
     gl->GetBackend()->glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_FASTEST);
     PVector3 before[kPoolSize];
+    bool jumps[kPoolSize];
     for (int i = 0; i < kPoolSize; i++) {
-        before[i] = particles[i].position;
-        if (particles[i].life >= 1)
-            DrawParticle(gl, particles[i], camera);
+        mycoolparticle& p = particles[i];
+        const MyWeapon* w = GetWeapon(p.weapon);
+        before[i] = p.position;
+        // A burst with a target jumps onto it on each frame of its burst phase.
+        jumps[i] = p.life >= 1 && w && w->type == MyWeapon::kBurst && p.target && p.life <= w->life / 4;
+        if (p.life >= 1)
+            DrawParticle(gl, p, camera);
     }
     MoveParticles(floorY, camera, waves, level);
     // The burst's flash line from where it was to where it jumped.
     for (int i = 0; i < kPoolSize; i++) {
         mycoolparticle& p = particles[i];
-        const MyWeapon* w = GetWeapon(p.weapon);
-        if (p.life < 1 || !w || w->type != MyWeapon::kBurst || !p.target || p.life > w->life / 4)
+        if (!jumps[i])
             continue;
         PVector3 mid{before[i].x / 2 + p.position.x / 2, before[i].y / 2 + p.position.y / 2,
                      before[i].z / 2 + p.position.z / 2};
@@ -746,7 +765,7 @@ bool WeaponSystem::HitGpo(mycoolparticle* p, GPO* target)
     if (w->type == MyWeapon::kBurst) {
         if (p->life != 1)
             return false;
-        int32_t fall = Mul(Div(dist, r), w->damage << 16) >> 16;
+        int32_t fall = PWrapMul(Div(dist, r), w->damage << 16) >> 16;
         target->ReduceHealth(std::abs(w->damage - fall));
     } else {
         target->ReduceHealth(w->damage);
@@ -769,7 +788,7 @@ bool WeaponSystem::HitAircraft(mycoolparticle* p, MyAirplane* a)
     if (w->type == MyWeapon::kBurst) {
         if (p->life != 1)
             return false;
-        int32_t fall = Mul(Div(dist, w->hitRadius), w->damage << 16) >> 16;
+        int32_t fall = PWrapMul(Div(dist, w->hitRadius), w->damage << 16) >> 16;
         a->ReduceHealth(std::abs(w->damage - fall));
     } else {
         a->ReduceHealth(w->damage);
@@ -830,8 +849,11 @@ void WeaponSystem::CollisionProcess(P3DGameEngine* engine, GPO* player, GPO** gp
                 for (int i = 0; i < count; i++) {
                     GPO* g = gpos[i];
                     if (Live(g) && g->objectKind == GPO::GROUND_AA &&
-                        MyUtility::GetDistanceInMinimum(p.position, g->GetPosition(), kDepthChargeReach) >= 0)
-                        g->ReduceHealth(kDepthChargeDamage);
+                        MyUtility::GetDistanceInMinimum(p.position, g->GetPosition(), kDepthChargeReach) >= 0) {
+                        splash.SetGpoRef(g);
+                        splash.Execute(nullptr);
+                    }
+                splash.SetGpoRef(nullptr);
                 }
         }
     }
@@ -932,7 +954,7 @@ GPO* WeaponSystem::IsEnemyObjectTargeted(GPO* shooter, int angleDegrees, int ran
         PVector3 gp = g->GetPosition();
         if (PVector3::DistanceSafe(from, gp) >= range)
             continue;
-        int a = PAcos(Dot(f, Toward(from, gp)));
+        int a = PAcos(PVecDot(f, Toward(from, gp)));
         if (a < limit) {
             limit = a;
             best = g;
@@ -956,7 +978,7 @@ GPO* WeaponSystem::IsEnemyObjectTargeted_Multiplayer(GPO* shooter, int angleDegr
             continue;
         if (PVector3::DistanceSafe(from, a->displayedPosition) >= range)
             continue;
-        int ang = PAcos(Dot(f, Toward(from, a->displayedPosition)));
+        int ang = PAcos(PVecDot(f, Toward(from, a->displayedPosition)));
         if (ang < limit) {
             limit = ang;
             best = a;
@@ -981,7 +1003,7 @@ GPO* WeaponSystem::IsGroundObjectTargeted(GPO* shooter, int angleDegrees)
         PVector3 gp = g->GetPosition();
         if (MyUtility::GetDistanceInMinimum(from, gp, kGroundTargetRange) < 0)
             continue;
-        if (PAcos(Dot(f, Toward(from, gp))) < limit)
+        if (PAcos(PVecDot(f, Toward(from, gp))) < limit)
             return g;
     }
     return nullptr;

@@ -14,6 +14,7 @@
 
 #include "engine/runtime/pfixed.h"
 #include "engine/runtime/pmath3d.h"
+#include "game/world/command.h"
 
 class AudioManager;
 class GPO;
@@ -39,12 +40,20 @@ public:
     static constexpr int kHeaderSize = 57;
     static constexpr int kFrameSize = 32; // four (u, v) pairs
     static constexpr int kDefaultFrames = 1;
+    // The ranges a record's motion values must lie in (both ends included);
+    // wide enough for any weapon a player could follow on screen.
+    static constexpr int32_t kMaxSpeed = 1000000;          // 0 .. (an integer rate)
+    static constexpr int32_t kMaxHitRadius = 64 << 16;     // 0 .. 64.0
+    static constexpr int32_t kMaxDrift = 64 << 16;         // -64.0 .. 64.0
+    static constexpr int32_t kMaxGravity = 16 << 16;       // -16.0 .. 16.0
+    static constexpr int32_t kMaxMuzzleOffset = 1024 << 16; // -1024.0 .. 1024.0
+    static constexpr int32_t kMaxQuadSize = 256 << 16;     // -256.0 .. 256.0
 
     virtual ~MyWeapon() = default;
 
     // Reads one record; 0 (logged, record unchanged) when the bytes are not
-    // a valid record: too short, an unknown type, or texture frames that
-    // do not match the length.
+    // a valid record: too short, an unknown type, texture frames that do
+    // not match the length, or a motion value outside its range.
     int Parse(const uint8_t* data, size_t size);
     // The texture coordinates of frame f (clamped to the frames).
     const int32_t* Frame(int f) const;
@@ -79,6 +88,9 @@ struct mycoolparticle {
     int32_t owner = 0;
     GPO* target = nullptr;
     uint8_t wake = kNoWake;
+    // Fired by an aircraft (the player, a match player or an AI aircraft):
+    // such projectiles do not home on FRIENDLY targets.
+    uint8_t fromAircraft = 0;
 };
 
 // What the weapons need of a running match: the local player's id and the
@@ -194,4 +206,7 @@ private:
     std::vector<std::unique_ptr<Wave>> wakes;
     PRand2 random;
     PTextureManager* textures = nullptr;
+    // The depth-charge effect of a bomb on nearby anti-aircraft guns: a
+    // health reduction that armour does not soften.
+    Command splash;
 };

@@ -33,6 +33,8 @@
 #include "engine/runtime/pstring.h"
 #include "engine/runtime/pvfs.h"
 #include "game/frontend/texts.h"
+#include "game/scene/p3dgameengine.h"
+#include "game/world/gameplayobject.h"
 #include "game/world/levelsmanager.h"
 #include "game/world/planesmanager.h"
 #include "game/world/scriptreader.h"
@@ -588,6 +590,75 @@ TEST_F(DemoArchive, LevelsFindTheirScriptsTextsPointsAndModels)
         EXPECT_EQ(perMode[m], 1) << "mode " << m;
     for (int c : perCampaign)
         EXPECT_EQ(c, 4);
+}
+
+// Every level built as the game builds it, on its own map with the
+// aircraft definitions: each script object gets its own number (nothing is
+// dropped so that later numbers shift), so every number that an objective,
+// command, event or camera lock names reaches the object the script meant.
+TEST_F(DemoArchive, MissionBuildKeepsEveryObjectNumber)
+{
+    LevelsManager catalogue(nullptr, nullptr, nullptr);
+    catalogue.LoadLevelConfigFile(nullptr, LevelsManager::kCatalogue);
+    ASSERT_GT(catalogue.RecordCount(), 0);
+    for (int i = 0; i < catalogue.RecordCount(); i++) {
+        const LevelConfig& level = *catalogue.GetRecord(i);
+        SCOPED_TRACE(level.script);
+        ScriptReader reader;
+        ASSERT_EQ(SPLM::ParseScript(&reader, level.script.c_str()), 1);
+        PString* map = SPLM::GetMapDataFromHeader(&reader);
+        ASSERT_NE(map, nullptr);
+        std::unique_ptr<P3DGameEngine> engine(P3DGameEngine::Create(nullptr, 0x10000));
+        ASSERT_EQ(engine->AddSceneFromFile(map->c_str(), "data\\textures", "data\\objects\\"), 0);
+        PlanesManager planes(engine.get());
+        ASSERT_GT(planes.LoadPlaneCfgFiles("data\\planes\\", "config", ".txt"), 0);
+        SPLM mission;
+        mission.Init(engine.get(), nullptr, 0);
+        mission.SetCurrentLevel(engine->GetAnimationPtr(0));
+        mission.SetPtrToPlanesManager(&planes);
+        Definition* player = reader.GetDefinition("mainPlayer");
+        GPO* me = new GPO;
+        me->DefineTypeName(Text(player, "spawn").c_str());
+        me->DefineIDNone(true);
+        me->DefineObjectType(GPO::PLANE);
+        ASSERT_EQ(me->GenerateFromLevel(engine.get(), engine->GetAnimationPtr(0)), 1);
+        me->SetInternalHealthRef();
+        mission.SetPlayer(me);
+        ASSERT_EQ(mission.DefineGPOs(nullptr, nullptr, nullptr, nullptr, &reader, nullptr, nullptr), 1);
+
+        std::vector<Definition*> elements = Elements(reader.GetDefinition("GPOs"), "gpo");
+        GPO** gpos = nullptr;
+        ASSERT_EQ(mission.GetGPOsPtr(gpos), int(elements.size()));
+        auto meant = [&](int n, const char* by) {
+            if (n == -1)
+                return; // the player
+            ASSERT_TRUE(n >= 0 && n < int(elements.size())) << by << " names object " << n;
+            ASSERT_NE(gpos[n], nullptr) << by << " names object " << n << ", not built";
+            EXPECT_EQ(gpos[n]->name, Text(elements[size_t(n)], "typeName")) << by << " names object " << n;
+        };
+        for (size_t n = 0; n < elements.size(); n++)
+            meant(int(n), "the script");
+        for (Definition* o : Elements(player, "objectives")) {
+            meant(Number(o, "target", -1), "an objective");
+            for (Definition* t : Elements(o, "targets"))
+                meant(Number(t, "gpo", -1), "an objective");
+        }
+        for (Definition* lock : Elements(player, "cameraLock"))
+            meant(Number(lock, "gpo", -1), "a camera lock");
+        for (Definition* g : elements)
+            for (Definition* o : Elements(g, "objectives"))
+                meant(Number(o, "target", -1), "an AI objective");
+        for (Definition* c : Elements(reader.GetDefinition("Commands"), "Command")) {
+            meant(Number(c, "gpoRef", -1), "a command");
+            meant(Number(c, "explosionAt", -1), "a command");
+        }
+        for (Definition* e : Elements(reader.GetDefinition("Events"), "Event")) {
+            meant(Number(e, "gpoRef", -1), "an event");
+            meant(Number(e, "triggerRef", -1), "an event");
+            for (Definition* g : Elements(e, "gpoRefs"))
+                meant(Number(g, "gpo", -1), "an event");
+        }
+    }
 }
 
 // The five aircraft differ in armour, speed and handling.

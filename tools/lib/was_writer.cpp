@@ -71,6 +71,27 @@ bool WasWrite(WasRecord const& r, std::vector<uint8_t>* out, std::string* err)
         *err = "reload must be a multiple of 10 ms up to 2550";
         return false;
     }
+    // The motion ranges the game's reader accepts (docs/formats/was.md).
+    struct Range {
+        char const* name;
+        int32_t value, low, high;
+    } const ranges[] = {
+        {"hit-radius", r.hitRadius, 0, 64 << 16},
+        {"speed", r.speed, 0, 1000000},
+        {"drift", r.drift, -(64 << 16), 64 << 16},
+        {"gravity", r.gravity, -(16 << 16), 16 << 16},
+        {"muzzle-side", r.muzzleSide, -(1024 << 16), 1024 << 16},
+        {"muzzle-down", r.muzzleDown, -(1024 << 16), 1024 << 16},
+        {"quad-width", r.quadWidth, -(256 << 16), 256 << 16},
+        {"quad-height", r.quadHeight, -(256 << 16), 256 << 16},
+    };
+    for (Range const& g : ranges)
+        if (g.value < g.low || g.value > g.high) {
+            bool rate = g.value == r.speed && g.high == 1000000; // speed is an integer rate
+            *err = std::string(g.name) + " must lie in " + (rate ? std::to_string(g.low) : Fixed(g.low)) + " .. " +
+                   (rate ? std::to_string(g.high) : Fixed(g.high));
+            return false;
+        }
     if (r.frames.size() > 255 || (r.type != 0 && !r.frames.empty())) {
         *err = "only shots have texture frames, at most 255";
         return false;

@@ -36,10 +36,11 @@ define Commands {
     }
 }
 define Events {
-    Event 3 {
+    Event 4 {
         Event[0] { type GPO_HEALTH_VALUE gpoRef 0 value 0 commands 2 { commands[0] { com 0 } commands[1] { com 1 } } }
         Event[1] { type GPO_HEALTH_VALUE gpoRef -1 value 0 commands 1 { commands[0] { com 2 } } }
         Event[2] { type NONE }
+        Event[3] { type NONE commands 0 { } }
     }
 }
 )";
@@ -85,7 +86,8 @@ TEST(MissionRun, CompiledScriptBuildsAndEndsByItsEvents)
         ASSERT_EQ(m.DefineGPOs(nullptr, nullptr, nullptr, &points, &script, nullptr, nullptr), 1);
 
         // Element 1 is not in the level (a null entry keeps the numbers), the
-        // element without a name makes nothing; the empty event is dropped.
+        // element without a name makes nothing; the events without commands are
+        // dropped.
         GPO** gpos = nullptr;
         ASSERT_EQ(m.GetGPOsPtr(gpos), 3);
         EXPECT_EQ(gpos[1], nullptr);

@@ -1,10 +1,15 @@
 // Weapons: records read back from the tools' writer, homing cones, burst
 // fall-off, the full pool, friendly fire and indices that name no record;
-// the game-play object's damage and rearm rules they depend on.
+// the game-play object's damage and rearm rules they depend on; a burst and
+// a shot drawn on Mesa.
 #include <gtest/gtest.h>
 
-#include <cmath>
+#include <GLES/gl.h>
 
+#include <cmath>
+#include <cstdlib>
+
+#include "engine/graphics/ptexturemanager.h"
 #include "game/world/gameplayobject.h"
 #include "game/world/weaponsystem.h"
 #include "tests/game/world/world_fixture.h"
@@ -85,6 +90,81 @@ TEST(WeaponRecords, ReadBackAndRefused)
     WasRecord back;
     EXPECT_TRUE(WasParseText(WasFormatText(r), &back, &err)) << err;
     EXPECT_EQ(back, r);
+}
+
+// The motion values a record may hold: the writer and the reader accept the
+// ends of each range and refuse one step beyond them.
+TEST(WeaponRecords, MotionValuesOutsideTheirRangesAreRefused)
+{
+    struct Case {
+        int32_t WasRecord::*field;
+        int32_t low, high;
+    } const cases[] = {
+        {&WasRecord::hitRadius, 0, MyWeapon::kMaxHitRadius},
+        {&WasRecord::speed, 0, MyWeapon::kMaxSpeed},
+        {&WasRecord::drift, -MyWeapon::kMaxDrift, MyWeapon::kMaxDrift},
+        {&WasRecord::gravity, -MyWeapon::kMaxGravity, MyWeapon::kMaxGravity},
+        {&WasRecord::muzzleSide, -MyWeapon::kMaxMuzzleOffset, MyWeapon::kMaxMuzzleOffset},
+        {&WasRecord::muzzleDown, -MyWeapon::kMaxMuzzleOffset, MyWeapon::kMaxMuzzleOffset},
+        {&WasRecord::quadWidth, -MyWeapon::kMaxQuadSize, MyWeapon::kMaxQuadSize},
+        {&WasRecord::quadHeight, -MyWeapon::kMaxQuadSize, MyWeapon::kMaxQuadSize},
+    };
+    int k = 0;
+    for (Case const& c : cases) {
+        for (int32_t v : {c.low, c.high, c.low - 1, c.high + 1}) {
+            bool inside = v >= c.low && v <= c.high;
+            WasRecord r = Shot();
+            r.*c.field = v;
+            std::vector<uint8_t> b;
+            std::string err;
+            EXPECT_EQ(WasWrite(r, &b, &err), inside) << k << " " << v;
+            // The same bytes with the value forced in: the reader agrees.
+            WasRecord plain = Shot();
+            ASSERT_TRUE(WasWrite(plain, &b, &err));
+            int32_t fields[10] = {0, plain.hitRadius, plain.speed, plain.drift, 0, plain.gravity,
+                                  plain.muzzleSide, plain.muzzleDown, plain.quadWidth, plain.quadHeight};
+            int slot[] = {1, 2, 3, 5, 6, 7, 8, 9};
+            fields[slot[k]] = v;
+            for (int i = 0; i < 10; i++)
+                for (int j = 0; j < 4; j++)
+                    b[size_t(17 + 4 * i + j)] = uint8_t(uint32_t(fields[i]) >> (8 * j));
+            EXPECT_EQ(MyWeapon().Parse(b.data(), b.size()), inside ? 1 : 0) << k << " " << v;
+        }
+        k++;
+    }
+}
+
+// A 77-byte burst record whose every number is 0x75757575 is refused; its
+// values forced into a record of each type still fly and hit without any
+// undefined arithmetic (the sanitizers stop the test on one).
+TEST(WeaponRecords, ExtremeValuesMoveWithoutOverflow)
+{
+    std::vector<uint8_t> bytes(77, 0x75);
+    bytes[4] = MyWeapon::kBurst;
+    EXPECT_EQ(MyWeapon().Parse(bytes.data(), bytes.size()), 0);
+    for (int32_t big : {int32_t(0x75757575), INT32_MAX, INT32_MIN}) {
+        for (int type = 0; type <= MyWeapon::kMaxType; type++) {
+            MyWeapon w;
+            w.type = uint8_t(type);
+            w.life = 0x75, w.damage = 0x75, w.alternate = 0, w.groundImpact = 1, w.reload = 1;
+            w.hitRadius = w.speed = w.drift = w.gravity = w.muzzleSide = w.muzzleDown = big;
+            MyWeapon drifting = w;
+            drifting.alternate = 1;
+            Scene s;
+            s.a.position = {big, big, big};
+            s.a.forward = {big, 0, big};
+            WeaponSystem ws(nullptr, nullptr);
+            ws.SetWeapons({w, drifting});
+            for (unsigned t = 1; t < 200 * 25; t += 25) {
+                mycoolparticle* second = nullptr;
+                ws.Fire(uint8_t(t % 2), &s.shooter, s.list, 3, 0, second);
+                ws.MoveParticles(INT32_MIN, &s.a.position, nullptr, nullptr);
+                ws.CollisionProcess(nullptr, &s.shooter, s.list, 3, nullptr, INT32_MIN, t, nullptr);
+                if (t % 1000 == 1)
+                    s.a.ownHealth = 100; // keep the target alive
+            }
+        }
+    }
 }
 
 TEST(WeaponRecords, InitReadsNumberedFilesUntilTheFirstMissing)
@@ -185,6 +265,80 @@ TEST(WeaponHits, BurstFallOffAndFriendlyTargets)
         ws.CollisionProcess(nullptr, &s.shooter, s.list, 3, nullptr, -Fx(100), 1000, nullptr);
         EXPECT_EQ(s.a.GetEnergy(), c.health) << c.weapon << " " << c.distance << " " << c.side;
     }
+}
+
+// A flak burst turned toward the viewer however the view is turned: an
+// upright square on the screen (an unturned box would show a hexagon), and
+// the shot drawn after it keeps its magenta.
+TEST(WeaponDrawing, BurstFacesTheCameraAndTheShotAfterItKeepsItsColour)
+{
+    constexpr int kW = 128, kH = 128;
+    DataDir dir;
+    WasRecord burst;
+    burst.type = 4, burst.life = 8, burst.hitRadius = Fx(4);
+    std::vector<uint8_t> b;
+    std::string err;
+    WasRecord shotRecord = Shot();
+    shotRecord.quadWidth = shotRecord.quadHeight = Fx(0.3);
+    ASSERT_TRUE(WasWrite(shotRecord, &b, &err));
+    dir.Put("data/weapons/wpn0.was", b);
+    ASSERT_TRUE(WasWrite(burst, &b, &err));
+    dir.Put("data/weapons/wpn1.was", b);
+    dir.Put("data/objects/weapon_4.pof", WritePof(Box(0.05, 0.05, 0.05).Pof()));
+    dir.Put("data/textures/.keep", std::string());
+    ASSERT_TRUE(SaveFrame(dir.Full("data/textures/shot1.png"), std::vector<uint32_t>(64, 0xFFFFFF), 8, 8));
+    MesaContext mesa(kW, kH);
+    P3D* gl = mesa.ctx;
+    ASSERT_NE(gl, nullptr);
+    PTextureManager tm(nullptr, gl);
+    WeaponSystem ws(nullptr, nullptr);
+    ws.Init(&tm);
+    ASSERT_NE(ws.shotTexture, 0);
+    GPO target;
+    target.SetInternalHealthRef();
+    mycoolparticle& p = ws.particles[0];
+    p.weapon = 1, p.life = 2, p.target = &target; // scale (16 - 2) / 2 = 7: 0.7 across
+    mycoolparticle& shot = ws.particles[1];
+    shot.weapon = 0, shot.life = 5, shot.position = {Fx(-1), Fx(-1), 0};
+
+    gl->glViewport(0, 0, kW, kH);
+    gl->glScissor(0, 0, kW, kH);
+    gl->glMatrixMode(GL_PROJECTION);
+    gl->glLoadIdentity();
+    gl->glOrthox(Fx(-2), Fx(2), Fx(-2), Fx(2), Fx(-50), Fx(50));
+    gl->glMatrixMode(GL_MODELVIEW);
+    gl->glLoadIdentity();
+    gl->glRotatex(Fx(30), 0x10000, 0, 0);
+    gl->glRotatex(Fx(45), 0, 0x10000, 0);
+    gl->glEnable(GL_DEPTH_TEST);
+    gl->glEnable(GL_CULL_FACE);
+    gl->GetBackend()->glFrontFace(GL_CW); // the shot quad's winding, seen from here
+    gl->glTexEnvx(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE); // the colour shows
+    gl->Clear(0xFF000000);
+    gl->glClear(GL_DEPTH_BUFFER_BIT);
+    PVector3 camera;
+    ws.Render(gl, &tm, -Fx(100), &camera, nullptr, nullptr);
+    auto f = mesa.Read();
+    if (const char* d = std::getenv("KRV_SAVE_FRAMES"))
+        SaveFrame(std::string(d) + "/burst_mesa.png", f, kW, kH);
+    // The burst: lit pixels about the centre, filling their bounding square.
+    int x0 = kW, x1 = -1, y0 = kH, y1 = -1, lit = 0, magenta = 0;
+    for (int y = 0; y < kH; y++)
+        for (int x = 0; x < kW; x++) {
+            uint32_t c = f[size_t(y) * kW + x];
+            uint32_t r = c >> 16, g = (c >> 8) & 0xFF, bl = c & 0xFF;
+            bool grey = bl >= 0x20 && r == bl && g == bl; // not the shot or the flash line
+            if (grey) {
+                lit++;
+                x0 = std::min(x0, x), x1 = std::max(x1, x), y0 = std::min(y0, y), y1 = std::max(y1, y);
+            }
+            magenta += r >= 0xF0 && g < 0x10 && bl >= 0xF0;
+        }
+    ASSERT_GT(lit, 0);
+    EXPECT_NEAR(x1 - x0 + 1, 0.7 * 32, 2);
+    EXPECT_NEAR(y1 - y0 + 1, 0.7 * 32, 2);
+    EXPECT_GE(lit, (x1 - x0 + 1) * (y1 - y0 + 1) * 95 / 100); // a full square, not a hexagon
+    EXPECT_GT(magenta, 0); // the shot
 }
 
 TEST(GameplayObject, DamageAndRearmLock)
