@@ -854,11 +854,16 @@ void KrvMpConn::Links::RequestDamage(int target, int owner, int damage)
     session.RequestDamage(target, owner, damage);
 }
 
-void KrvMpConn::Links::RequestRepairPlayer(int amount, int /*player*/)
+uint32_t KrvMpConn::Links::Now() const
 {
-    // Only the local airplane is repaired; the throttle runs on the
-    // session's clock.
-    session.RequestRepairPlayer(amount, session.now);
+    return session.now;
+}
+
+void KrvMpConn::Links::RequestRepairPlayer(int amount, uint32_t now)
+{
+    // Only the local airplane is repaired; the throttle runs on the clock
+    // the command read from Now().
+    session.RequestRepairPlayer(amount, now);
 }
 
 // ---------------------------------------------------------------- reception

@@ -252,7 +252,8 @@ private:
         explicit Links(KrvMpConn& s) : session(s) {}
         int LocalPlayerId() const override;
         void RequestDamage(int target, int owner, int damage) override;
-        void RequestRepairPlayer(int amount, int player) override;
+        uint32_t Now() const override;
+        void RequestRepairPlayer(int amount, uint32_t now) override;
 
     private:
         KrvMpConn& session;

@@ -335,12 +335,12 @@ TEST(Match, RepairsThroughTheMissionLinkAtMostEvery200Ms)
     MyAirplane* onHost = PlaneOf(*d.peers[0], 1);
     onHost->health = 50;
     MissionRepairLink* link = d.peers[1]->s.GetRepairLink();
-    link->RequestRepairPlayer(30, 1);
-    link->RequestRepairPlayer(30, 1);  // within 200 ms: dropped
+    link->RequestRepairPlayer(30, link->Now());
+    link->RequestRepairPlayer(30, link->Now());  // within 200 ms: dropped
     d.Run(100);
     EXPECT_EQ(onHost->health, 80);
     d.Run(200);
-    link->RequestRepairPlayer(30, 1);
+    link->RequestRepairPlayer(30, link->Now());
     d.Run(100);
     EXPECT_EQ(onHost->health, 100);
 }
