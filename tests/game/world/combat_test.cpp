@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+#include "game/scene/p3danim.h"
 #include "game/scene/p3dgameengine.h"
 #include "game/world/gameplayobject.h"
 #include "game/world/myairplane.h"
@@ -301,6 +302,10 @@ TEST(Combat, ObjectOnALinkedPointIsWhereThePointIsDrawn)
     g.DefineTypeName("Gun");
     g.DefineIDNone(true);
     ASSERT_EQ(g.GenerateFromLevel(engine.get(), engine->GetAnimationPtr(0)), 1);
+    // The object keeps its point in free drawing, which the scene draws at the
+    // point's own values, not carried by the model it is linked to.
+    EXPECT_EQ(g.GetPosition(), PVector3(0, Fx(2), 0));
+    engine->GetAnimationPtr(0)->nulls[0]->SetFreeDrawing(false);
     EXPECT_EQ(g.GetPosition(), PVector3(Fx(30), Fx(2), 0));
 }
 
