@@ -508,6 +508,9 @@ bool KorvanthApp::Dispatch()
             m_savedState = STATE_INTRO;
             SetState(STATE_WRITE_TEST);
         } else if (r == SCREEN_DONE) {
+            // A touch that ended the intro is not a touch on the screens after it.
+            if (m_profiles)
+                m_profiles->TouchScreen_ReleasePen();
             SetState(STATE_NO_PROFILE);
         }
         return false;

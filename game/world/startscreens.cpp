@@ -307,9 +307,9 @@ bool KorvanthApp::RunMessageState()
             return false;
         }
         if (answer() != MESSAGE_PENDING || tapped()) {
+            // The dismissing frame is shown; presenting clears the latches.
             m_profiles->WarningWnd_ButtonsHide(false);
             SetState(write ? STATE_FREE_SPACE : m_savedState);
-            return false;
         }
         return true;
     }
@@ -327,7 +327,6 @@ bool KorvanthApp::RunMessageState()
             m_input.SetAllKeys(1);
             m_profiles->WarningWnd_ButtonsHide(false);
             SetState(m_savedState);
-            return false;
         }
         return true;
     case STATE_RESOLUTION:
@@ -336,6 +335,12 @@ bool KorvanthApp::RunMessageState()
         else
             m_p3d->FillRect(0, 0, unsigned(m_props.width), unsigned(m_props.height), 0xFF000000, P3DBLEND_OPAQUE);
         m_profiles->WarningWnd_Draw();
+        if (m_profiles->messagePending) {
+            // Whoever entered the state has not built the window yet: the
+            // keys are only cleared.
+            m_input.keyState = 0;
+            return true;
+        }
         if (answer() != MESSAGE_PENDING || m_keyLatch == kKeyBack) {
             m_profiles->WarningWnd_OnlyOkButton(false);
             SetState(m_savedState);
