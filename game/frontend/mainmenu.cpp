@@ -718,6 +718,8 @@ int MainMenu::RenderMainMenu(P3D* p3d, PDisplayProperties* props, PDisplayProper
     }
     if (result != MAINMENU_STAY) {
         p3d->glEnable(kDepthTest);
+        LogPage();
+        _PDebug("menu: result %d\n", result);
         return result;
     }
     const int drawn = page;
@@ -740,7 +742,15 @@ int MainMenu::RenderMainMenu(P3D* p3d, PDisplayProperties* props, PDisplayProper
     }
     GrowBackRect(nullptr);
     p3d->glEnable(kDepthTest);
+    LogPage();
     return result;
+}
+
+void MainMenu::LogPage()
+{
+    if (page != m_loggedPage)
+        _PDebug("menu: page %d\n", page);
+    m_loggedPage = page;
 }
 
 int MainMenu::PageBomb()
@@ -1082,7 +1092,7 @@ int MainMenu::DrawBombBayBackground()
     const bool exploding = page == PAGE_EXPLOSION ||
                            (page == PAGE_HATCH_CLOSE && (chosenItem == ITEM_PLAY || chosenItem == ITEM_MULTIPLAYER));
     if (exploding) {
-        m_explosion->SetAttr(PS3D_SCALE | PS3D_SMOOTH | PS3D_BLEND, ~0u);
+        m_explosion->SetAttr(PS3D_SCALE | PS3D_SMOOTH | PS3D_ALPHATEST, ~0u);
         m_explosion->SetScale(int32_t(int64_t(2) * m_height * 65536 / 208));
         m_explosion->SetPosition(m_width * 75 / 176 - m_explosionDrift, m_height * 80 / 208);
         m_explosion->Draw();
@@ -1149,7 +1159,12 @@ void MainMenu::DrawBomb(int& result)
     g->glPushMatrix();
     g->glTranslatex(Fixed(5) - m_bombX, m_bombY, Fixed(-43) - m_bombZ);
     g->glRotatex(m_angle, 0x10000, 0, 0);
-    if (m_labelTexture >= 0) {
+    // While the blast goes on and on the flat pages the bomb hangs out of
+    // view, fins included.
+    const bool hidden = page == PAGE_BLAST_PAUSE || page == PAGE_EXPLOSION || page >= PAGE_GAME_SELECTION;
+    if (m_labelTexture >= 0 && !m_bomb)
+        result = MAINMENU_DATA_MISSING;
+    if (m_labelTexture >= 0 && m_bomb && !hidden) {
         vornGL::P3DBackend* be = g->GetBackend();
         g->glScalex(104857, 104857, 104857);
         g->glEnable(kDepthTest);
@@ -1158,10 +1173,7 @@ void MainMenu::DrawBomb(int& result)
         g->glEnable(kTexture2D);
         g->glTexEnvx(kTextureEnv, kTextureEnvMode, int32_t(kReplace));
         g->glBindTexture(kTexture2D, uint32_t(m_labelTexture));
-        if (m_bomb)
-            m_bomb->Render(g, nullptr);
-        else
-            result = MAINMENU_DATA_MISSING;
+        m_bomb->Render(g, nullptr);
         be->glFrontFace(kCCW);
         g->glDisable(kDepthTest);
     }

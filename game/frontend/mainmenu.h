@@ -258,6 +258,8 @@ private:
     bool Touched() const { return Pressed() || Released(); }
     bool BackPressed(bool withScanCode);
     void ResetBomb();
+    // Logs a page change.
+    void LogPage();
     void ChangePage(int to);
 
     // The pages of mainmenu.cpp.
@@ -327,6 +329,7 @@ private:
     int m_keys = 0;
     int m_counter = 0;
     int m_pageCounter = 0; // pages 9 and 10
+    int m_loggedPage = 0;
 
     // Touch.
     TouchRecord m_touch;
