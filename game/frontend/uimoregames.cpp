@@ -60,7 +60,7 @@ void UIMoreGames::update(int, uint32_t, uint32_t)
     if (loop > 0)
         p %= loop;
     m_position = int32_t(p);
-    m_velocity = int32_t((int64_t(m_velocity) * (m_touching ? kDampTouching : kDampFree)) >> 16);
+    m_velocity = int32_t(int64_t(m_velocity) * (m_touching ? kDampTouching : kDampFree) / 65536);
 }
 
 void UIMoreGames::DrawRow(int i, int x, int y, int row, int alpha)
