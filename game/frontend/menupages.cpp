@@ -482,7 +482,8 @@ int MainMenu::PageHelp()
     const int textW = m_width - 3 - x0;
     const int content = HelpContentHeight(textW) + 10;
     // Scrolling by a vertical drag.
-    if (Pressed() && Inside(area, m_touch.x, m_touch.y)) {
+    // A drag that starts in the area goes on wherever the finger moves.
+    if (Pressed() && (m_scrollDrag || Inside(area, m_touch.x, m_touch.y))) {
         if (!m_scrollDrag) {
             m_scrollDrag = true;
             m_helpDragStart = m_helpTarget;
@@ -579,7 +580,7 @@ int MainMenu::PageCredits()
     if (m_fonts)
         m_fonts->Print(59, m_creditsStart, "VER:1.0.0", kCreditsFont);
 
-    if (m_touch.pressed && Inside(area, m_touch.x, m_touch.y)) {
+    if (m_touch.pressed && (m_scrollDrag || Inside(area, m_touch.x, m_touch.y))) {
         if (Pressed() && !m_scrollDrag) {
             m_scrollDrag = true;
             m_creditsDragStart = m_creditsTarget;

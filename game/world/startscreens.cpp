@@ -8,6 +8,7 @@
 #include "engine/runtime/psprintf.h"
 #include "game/frontend/fonts.h"
 #include "game/frontend/loading.h"
+#include "game/frontend/mainmenu.h"
 #include "game/frontend/profilemanager.h"
 #include "game/frontend/mainintro.h"
 #include "game/world/audiomanager.h"
@@ -358,8 +359,11 @@ bool KorvanthApp::RunProfileScreens()
 {
     m_profiles->Render(m_p3d);
     const int r = int8_t(m_profiles->Process(m_input.keyState, m_keyLatch, m_keyLatch2));
-    if (r <= PROFILE_SCREEN_LEAVE)
+    if (r <= PROFILE_SCREEN_LEAVE) {
         m_profiles->TouchScreenEvent(0, 0, false);
+        if (m_menu)
+            m_menu->TouchScreenEvent(0, 0, 0);
+    }
     if (r == PROFILE_SCREEN_LEAVE || r == PROFILE_SCREEN_LEAVE_SAVE_FAILED) {
         if (m_loading) {
             m_loading->Init(Loading::kTotalFull);

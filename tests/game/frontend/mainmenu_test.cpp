@@ -563,4 +563,73 @@ TEST_F(MenuTest, MoreGamesColumn)
     EXPECT_EQ(Wait(100), MAINMENU_STAY);
 }
 
+// Keys turn the bomb a label at a time, and past either end it spins round.
+TEST_F(MenuTest, KeysTurnTheBomb)
+{
+    struct Case {
+        std::vector<int> keys;
+        int page;
+    } const cases[] = {
+        {{MyInput::kDown}, 1},
+        {{MyInput::kDown, 0, MyInput::kDown}, 2},
+        {{MyInput::kUp}, 6},                  // from the first label to the last
+        {{MyInput::kUp, 0, MyInput::kDown}, 0}, // and from the last back to the first
+    };
+    for (const Case& c : cases) {
+        Build(1);
+        ToBomb();
+        for (int k : c.keys) {
+            Frame(k);
+            RunUntil([&] { return menu->rotationMode == MainMenu::ROT_IDLE; });
+        }
+        EXPECT_EQ(menu->page, c.page);
+        EXPECT_EQ(menu->TargetAngle(), MainMenu::LabelAngle(c.page));
+        TearDown();
+    }
+}
+
+// The help text follows the finger but never leaves its area; the credits
+// scroll up by themselves and start again once they have passed the top.
+TEST_F(MenuTest, HelpAndCreditsScrolling)
+{
+    Build(1);
+    ToBomb();
+    Choose(4);
+    RunUntil([&] { return menu->page == MainMenu::PAGE_HELP; });
+    Wait(400);
+    auto drag = [&](int dy) {
+        menu->TouchScreenEvent(240, 200, 1);
+        Frame();
+        menu->TouchScreenEventMove(240, 200 + dy, 1);
+        Wait(500);
+        menu->TouchScreenEvent(240, 200 + dy, 0);
+        Frame();
+        return menu->HelpScroll();
+    };
+    EXPECT_EQ(drag(300), 0);
+    const int bottom = drag(-3000);
+    EXPECT_LT(bottom, 0);
+    EXPECT_EQ(drag(-3000), bottom);
+    TapRect(menu->BackRect());
+    RunUntil([&] { return menu->page == 4; });
+
+    Drag(-45);
+    Wait(300);
+    TapRect(menu->SelectorRect());
+    RunUntil([&] { return menu->page == MainMenu::PAGE_CREDITS; });
+    const int start = menu->CreditsLine();
+    EXPECT_EQ(start, H * 174 / 208);
+    int lowest = start;
+    bool restarted = false;
+    for (int i = 0; i < 200 && !restarted; i++) {
+        now += 975; // one-second frames: 20 pixels a frame
+        Frame();
+        restarted = menu->CreditsLine() > lowest;
+        lowest = std::min(lowest, menu->CreditsLine());
+    }
+    EXPECT_TRUE(restarted);
+    EXPECT_EQ(menu->CreditsLine(), start);
+    EXPECT_LT(lowest, 0);
+}
+
 } // namespace
