@@ -20,7 +20,6 @@ constexpr int kBackPaper = 5; // "soft_label_back_paper.png"
 constexpr int kWarroom = 7;   // "warroom.png"
 constexpr int kTitleFont = 0;
 constexpr unsigned kListColour = 0xFFCC88;
-constexpr int kKeyBack = 7;
 constexpr unsigned kFrameColours[3] = {0xFF440808u, 0xFF990B0Bu, 0xFF440808u};
 
 PSurface3D* SharedImage(int i)

@@ -27,7 +27,6 @@ constexpr int kRowFont = 1;
 constexpr int kCreditsFont = 3;
 constexpr int kMoreGamesFont = 4;
 constexpr int kMaxValue = 255;
-constexpr int kKeyBack = 7;
 constexpr uint32_t kCreditsStepMs = 59;
 
 enum HelpKind : int { KIND_TEXT = 1, KIND_CENTRED = 2, KIND_IMAGE = 4, KIND_RULE = 8 };
