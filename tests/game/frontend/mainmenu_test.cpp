@@ -91,7 +91,8 @@ protected:
             const std::string name = n;
             const int w = name == "selector" ? 100 : name == "texture" ? 64 : name.rfind("campaign", 0) == 0 ? 120 : 32;
             const int h = name == "selector" ? 50 : name.rfind("bar_", 0) == 0 ? 16 : name == "texture" ? 64 : 32;
-            d.Write("data/2dgfx/" + name + ".png", Picture(w, h, 200, uint8_t(w), 60));
+            const bool grey = name.find("_gray") != std::string::npos;
+            d.Write("data/2dgfx/" + name + ".png", grey ? Picture(w, h, 90, 90, 90) : Picture(w, h, 200, uint8_t(w), 60));
         }
         d.Write("data/2dgfx/explosion1.png", Picture(64, 16, 250, 180, 40)); // four frames
         d.Write("data/objects/menu_bomb.pof", BombMesh());
@@ -436,6 +437,11 @@ TEST_F(MenuTest, CampaignLocks)
     menu->TouchScreenEvent(0, 0, 0);
     Frame();
     EXPECT_EQ(menu->campaign, 1);
+    // The chosen locked campaign shows its grey picture, opaque.
+    const PRect pic = menu->CampaignPictureRect(1);
+    const uint32_t shown = m_mesa->Read()[size_t(pic.y + 4) * W + size_t(pic.x + pic.width / 2)];
+    const int r = int(shown >> 16), g = int(shown >> 8 & 0xFF), b = int(shown & 0xFF);
+    EXPECT_TRUE(std::abs(r - 0x5A) <= 8 && std::abs(g - 0x5A) <= 8 && std::abs(b - 0x5A) <= 8) << std::hex << shown;
     for (int i = 0; i < 2; i++)
         EXPECT_EQ(TapRect(slot(1, i)), MAINMENU_STAY) << "locked level " << i;
     EXPECT_EQ(menu->page, MainMenu::PAGE_CAMPAIGNS);
