@@ -236,6 +236,8 @@ private:
     // of it with its result (state 3; false when the frame is not presented).
     bool OpenMainMenu();
     bool RunMainMenu();
+    // The menu drawn behind a message window (keys 0, its result unused).
+    void MenuBehind();
 
     Touch m_touch;
     uint8_t m_loadCancel = 0;

@@ -140,3 +140,16 @@ bool KorvanthApp::RunMainMenu()
     }
     return true;
 }
+
+void KorvanthApp::MenuBehind()
+{
+    if (!m_menu) {
+        m_p3d->FillRect(0, 0, unsigned(m_props.width), unsigned(m_props.height), 0xFF000000, P3DBLEND_OPAQUE);
+        return;
+    }
+    MenuProjection();
+    // Touches belong to the window in front.
+    m_menu->TouchScreen_Reset();
+    m_menu->input.scancode = 0;
+    m_menu->RenderMainMenu(m_p3d, &m_props, &m_props, 0, m_frameCounter, m_ticker());
+}

@@ -3,9 +3,9 @@
 # virtual clock with the demo archive, walked by scripted touches: the bomb
 # turned by drags and chosen on its selector; options (the music bar dragged
 # past its left end and stored), help and credits; play, with the fall, the
-# blast and the closing hatch; the tutorial question before the tutorial;
+# blast and the closing hatch; the tutorial question answered yes;
 # the campaign, time-attack and arcade pages, each left by its back icon,
-# and the arcade start. The page walk is read from the log; a frame of every
+# the arcade start, and the multiplayer notice that closes the hatch. The page walk is read from the log; a frame of every
 # page is kept in the folder given (for a person to look at).
 #   run_main_menu.sh KORVANTH DATA.VFS [SHOTS_DIR]
 set -euo pipefail
@@ -30,7 +30,7 @@ tap() { ev "$1 down 0 $2 $3"; ev "$(($1 + 1)) up 0 $2 $3"; }
 drag() { ev "$1 down 0 $2 $3"; ev "$(($1 + 1)) move 0 $2 $((($3 + $4) / 2))"; ev "$(($1 + 2)) move 0 $2 $4"; ev "$(($1 + 3)) up 0 $2 $4"; }
 # Screen points (1024 x 600): the selector frame, the back icons of the flat
 # and the level pages, the rows of the game selection, the arcade start.
-SEL='917 295'; BACK='976 576'; PAPER='1002 578'; START='50 562'
+SEL='917 295'; BACK='976 576'; PAPER='1002 578'; START='50 562'; YES='453 331'; OK='512 331'
 ROW0='576 158'; ROW1='576 203'; ROW2='576 248'; ROW3='576 293'
 : > "$dir/events.txt"
 tap 1 100 200; tap 3 110 210                        # past the intro
@@ -40,12 +40,14 @@ tap 170 $BACK
 drag 230 400 400 355; tap 250 $SEL; tap 330 $BACK   # help
 drag 390 400 400 355; tap 410 $SEL; tap 560 $BACK   # credits
 drag 620 400 100 325; tap 640 $SEL                  # play
-tap 800 $ROW1; tap 830 $ROW0                        # the tutorial question, then the tutorial
+tap 800 $ROW1; tap 830 $YES                         # the tutorial question: yes
 tap 920 $SEL                                        # the menu again: play
 tap 1080 $ROW1; tap 1160 $PAPER                     # campaigns
 tap 1240 $ROW2; tap 1320 $PAPER                     # time attack
 tap 1400 $ROW3; tap 1480 $START                     # arcade
-ev "1560 exit"
+drag 1600 400 440 395; tap 1620 $SEL                # multiplayer: the notice
+tap 1660 $OK
+ev "1800 exit"
 
 (cd "$dir" && env -u DISPLAY KRV_AUDIO=null "$exe" --headless --clock virtual --script events.txt --shots shots \
     --size 1024x600 > stdout.txt 2>&1) || fail "exit status $?"
@@ -77,9 +79,7 @@ menu: page 0
 $bomb
 menu: result 40000
 app: state 3 -> 18
-app: state 18 -> 3
-menu: result 1
-app: state 3 -> 4
+app: state 18 -> 4
 app: state 4 -> 2
 app: main menu made
 app: state 2 -> 3
@@ -100,7 +100,18 @@ menu: result 1
 app: state 3 -> 4
 app: state 4 -> 2
 app: main menu made
-app: state 2 -> 3"
+app: state 2 -> 3
+menu: page 1
+menu: result 20001
+app: state 3 -> 24
+app: state 24 -> 3
+menu: page 11
+menu: page 12
+menu: result 20000
+app: state 3 -> 7
+app: state 7 -> 2
+app: state 2 -> 3
+menu: page 1"
 got=$(grep -E '^(menu: |app: state [0-9]+ -> |app: main menu made)' "$log" | sed -n '/app: main menu made/,$p')
 [ "$got" = "$expected" ] || { diff <(echo "$expected") <(echo "$got") || true; fail "the page walk"; }
 # The music volume was dragged to 0 and the tutorial marked as offered.
@@ -110,10 +121,10 @@ read -r flag music effects <<< "$(od -An -tu1 -N3 "$dir/data/usr/settings.nil")"
 
 mkdir -p "$keep"
 for shot in bomb:65 options:165 help:320 credits:550 fall:655 explosion:700 game_selection:790 \
-            campaigns:1150 time_attack:1310 arcade:1470; do
+            campaigns:1150 time_attack:1310 arcade:1470 tutorial_question:820 multiplayer_notice:1645; do
   f=$(printf '%s/shots/frame%05d.png' "$dir" "${shot#*:}")
   [ -f "$f" ] || fail "no frame for ${shot%%:*}"
   cp "$f" "$keep/${shot%%:*}.png"
 done
-[ "$(md5sum "$keep"/*.png | cut -d' ' -f1 | sort -u | wc -l)" = 10 ] || fail "two kept pages are the same picture"
+[ "$(md5sum "$keep"/*.png | cut -d' ' -f1 | sort -u | wc -l)" = 12 ] || fail "two kept pages are the same picture"
 echo "ok: the menu walk; frames of every page in $keep"
