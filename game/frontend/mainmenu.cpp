@@ -1114,7 +1114,7 @@ int MainMenu::DrawBombBayBackground()
     }
 
     for (PSprite3D* const& c : m_clouds) {
-        c->SetAttr(PS3D_SCALE | PS3D_SMOOTH | PS3D_ALPHA | PS3D_BLEND, ~0u);
+        c->SetAttr(PS3D_SCALE | PS3D_ALPHA | PS3D_BLEND, ~0u);
         c->SetScale(int32_t(int64_t(2) * m_height * 65536 / 208));
         c->SetAlpha(128);
         c->MovePosition(-2, 0);
