@@ -173,7 +173,7 @@ void MainMenu::DrawRowBar(const PRect& r, unsigned colour, bool animated, bool h
 
 void MainMenu::DrawBar(P3D* p3d, PRect r, int value, int max)
 {
-    if (!p3d || !m_barEmptySide || !m_barFillSide || !m_barEmpty || !m_barFill || max <= 0)
+    if (!p3d || !m_barEmptySide || !m_barFillSide || !m_barEmpty || !m_barFill || max <= 0 || r.width <= 0)
         return;
     const int v = std::clamp(value, 0, max);
     PBlitFX fx;
