@@ -13,6 +13,7 @@
 #include "game/frontend/profilemanager.h"
 #include "game/frontend/loading.h"
 #include "game/frontend/mainintro.h"
+#include "game/frontend/mainmenu.h"
 #include "game/world/audiomanager.h"
 #include "game/world/console.h"
 #include "game/world/levelsmanager.h"
@@ -268,6 +269,8 @@ void KorvanthApp::ReleaseAll()
         _PDebug("app: released\n");
     delete m_intro;
     m_intro = nullptr;
+    delete m_menu;
+    m_menu = nullptr;
     m_introBackground = nullptr;
     delete m_endImage;
     m_endImage = nullptr;
@@ -343,6 +346,8 @@ int KorvanthApp::OnMouseButton(int x, int y, int, int flags)
     m_touch.y = y;
     if (m_profiles)
         m_profiles->TouchScreenEvent(x, y, pen != 0);
+    if (m_menu)
+        m_menu->TouchScreenEvent(x, y, pen);
     return 1;
 }
 
@@ -354,6 +359,8 @@ int KorvanthApp::OnMouseMove(int x, int y, int)
         m_touch.x = x;
         m_touch.y = y;
     }
+    if (m_menu)
+        m_menu->TouchScreenEventMove(x, y, 0);
     if (m_profiles)
         m_profiles->TouchScreenEventMove(x, y, 0);
     return 1;
@@ -423,6 +430,8 @@ void KorvanthApp::DisplayChanged()
     m_aspect = m_props.height > 0 ? int32_t((int64_t(m_props.width) << 16) / m_props.height) : 0x10000;
     m_fullScreen = {0, 0, m_props.width, m_props.height};
     m_fonts->ReInit(m_p3d, &m_props);
+    if (m_menu)
+        m_menu->InitDisplay(&m_props, m_p3d);
     if (m_loading) {
         m_loading->DefineBar(m_props.height - 20, m_props.width - 30, 4);
         m_loading->SetSize(m_props.width, m_props.height);
@@ -521,22 +530,12 @@ bool KorvanthApp::Dispatch()
         return true;
 
     case STATE_MENU_OPEN:
-        LoadingFrame();
-        if (m_loading)
-            m_loading->Update();
-        TextureManagerStep();
-        if (m_missingLogged != STATE_MENU_OPEN) {
-            _PDebug("app: the main menu is not built yet\n");
-            m_missingLogged = STATE_MENU_OPEN;
-        }
-        MenuProjection();
+        if (!OpenMainMenu())
+            return true;
         SetState(STATE_MENU);
         [[fallthrough]];
     case STATE_MENU:
-        MenuProjection();
-        m_frameCounter += 2;
-        LoadingFrame();
-        return false;
+        return RunMainMenu();
 
     case STATE_LOAD_GAME:
     case STATE_GAME:

@@ -28,6 +28,7 @@ class LevelsGroup;
 class LevelsManager;
 class Loading;
 class MainIntro;
+class MainMenu;
 class P3D;
 class PSurface3D;
 class PTextureManager;
@@ -183,6 +184,9 @@ public:
     P3D* Context() const { return m_p3d; }
     AudioManager* Sounds() const { return m_sounds; }
     ProfileManager* Profiles() const { return m_profiles; }
+    MainMenu* Menu() const { return m_menu; }
+    LevelsGroup* CurrentGroup() const { return m_currentGroup; }
+    uint8_t CurrentLevel() const { return m_currentLevel; }
 
 private:
     friend struct KorvanthAppProbe; // the tests' view of the state machine
@@ -227,6 +231,13 @@ private:
     void BuildMessage(unsigned first, unsigned last, char const* fixed, bool buttons, bool onlyOk);
     // The profile screens (state 10); false when the frame is not presented.
     bool RunProfileScreens();
+    // The main menu (korvanthmenu.cpp): made and reopened where the last
+    // game left it (state 2; false when it cannot be made), and one frame
+    // of it with its result (state 3; false when the frame is not presented).
+    bool OpenMainMenu();
+    bool RunMainMenu();
+    // The menu drawn behind a message window (keys 0, its result unused).
+    void MenuBehind();
 
     Touch m_touch;
     uint8_t m_loadCancel = 0;
@@ -236,6 +247,7 @@ private:
     PTicker m_ticker;
     int32_t m_nextFrameTime = 0;
     uint32_t m_frameTime = 0;
+    LevelsGroup* m_currentGroup = nullptr; // the group the next game is loaded from
     uint8_t m_currentLevel = 0;
     int8_t m_reopenCampaign = -1;
     int8_t m_reopenArcade = -1;
@@ -266,6 +278,7 @@ private:
     Console* m_console = nullptr;
     AudioManager* m_sounds = nullptr;
     MainIntro* m_intro = nullptr;
+    MainMenu* m_menu = nullptr;
     ProfileManager* m_profiles = nullptr;
     uint8_t m_exitStage = EXIT_NONE;
     uint8_t m_navigatorExit = 0;

@@ -8,6 +8,7 @@
 #include "engine/runtime/psprintf.h"
 #include "game/frontend/fonts.h"
 #include "game/frontend/loading.h"
+#include "game/frontend/mainmenu.h"
 #include "game/frontend/profilemanager.h"
 #include "game/frontend/mainintro.h"
 #include "game/world/audiomanager.h"
@@ -40,6 +41,7 @@ constexpr char kDataErrorText[] = "ERROR READING DATA!";
 constexpr char kSaveErrorText[] = "ERROR SAVING PROFILE!";
 constexpr unsigned kWriteFailedTexts[2] = {260, 265};
 constexpr unsigned kSettingsTexts[2] = {266, 268};
+constexpr unsigned kTutorialTexts[2] = {257, 259};
 constexpr unsigned kLowSpaceTexts[2] = {269, 274};
 constexpr unsigned kResolutionTexts[2] = {403, 408};
 constexpr int kEndImageFlags = 256;
@@ -346,12 +348,69 @@ bool KorvanthApp::RunMessageState()
             SetState(m_savedState);
         }
         return true;
-    case STATE_TUTORIAL_OFFER:
-        MessageMissing("tutorial offer", m_savedState);
-        return false;
-    case STATE_MP_NOTICE:
-        MessageMissing("multiplayer notice", m_savedState);
-        return false;
+    case STATE_TUTORIAL_OFFER: {
+        if (m_profiles->messagePending)
+            BuildMessage(kTutorialTexts[0], kTutorialTexts[1], nullptr, true, false);
+        MenuBehind();
+        m_profiles->WarningWnd_Draw();
+        const int a = answer();
+        if (a == MESSAGE_PENDING && m_keyLatch != kKeyBack)
+            return true;
+        m_touch.down = 0;
+        if (a == MESSAGE_YES) {
+            m_currentGroup = m_tutorialGroup;
+            m_currentLevel = 0;
+            if (Profile* p = m_profiles->CurrentProfile(); p && m_menu)
+                p->campaign = uint8_t(m_menu->campaign);
+            delete m_menu;
+            m_menu = nullptr;
+            if (m_sounds)
+                m_sounds->Stop(0);
+            TextureManagerStep();
+            m_loadStep = 0;
+            SetState(STATE_LOAD_GAME);
+        } else {
+            m_input.keyState = 0;
+            m_keyLatch = 0;
+            m_input.SetAllKeys(1);
+            SetState(m_savedState);
+        }
+        m_settings.tutorialOffered = 1;
+        if (!m_settings.Write()) {
+            m_savedState = m_state;
+            m_profiles->messagePending = 1;
+            SetState(STATE_SETTINGS_FAILED);
+        }
+        return true;
+    }
+    case STATE_MP_NOTICE: {
+        if (m_savedState == STATE_MENU)
+            MenuBehind();
+        else
+            m_p3d->FillRect(0, 0, unsigned(m_props.width), unsigned(m_props.height), 0xFF000000, P3DBLEND_OPAQUE);
+        m_profiles->WarningWnd_Draw();
+        if (m_profiles->messagePending) {
+            m_profiles->messagePending = 0;
+            m_input.keyState = 0;
+            return true;
+        }
+        const int a = answer();
+        if (a == MESSAGE_YES) {
+            m_input.keyState = 0;
+            m_keyLatch = m_keyLatch2 = 0;
+            m_touch.down = 0;
+            m_profiles->WarningWnd_OnlyOkButton(false);
+            if (m_menu) {
+                m_menu->TouchScreen_ReleasePen();
+                m_menu->page = MainMenu::PAGE_HATCH_CLOSE;
+            }
+            SetState(m_savedState);
+        } else if (a == MESSAGE_NO || m_keyLatch == kKeyBack) {
+            m_profiles->WarningWnd_OnlyOkButton(false);
+            SetState(m_savedState);
+        }
+        return true;
+    }
     default:
         return true;
     }
@@ -363,8 +422,11 @@ bool KorvanthApp::RunProfileScreens()
 {
     m_profiles->Render(m_p3d);
     const int r = int8_t(m_profiles->Process(m_input.keyState, m_keyLatch, m_keyLatch2));
-    if (r <= PROFILE_SCREEN_LEAVE)
+    if (r <= PROFILE_SCREEN_LEAVE) {
         m_profiles->TouchScreenEvent(0, 0, false);
+        if (m_menu)
+            m_menu->TouchScreenEvent(0, 0, 0);
+    }
     if (r == PROFILE_SCREEN_LEAVE || r == PROFILE_SCREEN_LEAVE_SAVE_FAILED) {
         if (m_loading) {
             m_loading->Init(Loading::kTotalFull);

@@ -57,6 +57,7 @@ app: state 0 -> 1
 app: state 1 -> 2
 app: state 2 -> 3'
 [ "$(grep 'app: state ' "$log")" = "$expected" ] || fail "state walk"
+grep -q "app: main menu made" "$log" || fail "no main menu"
 grep -q "app: storage write test: 6 of 6 files" "$log" || fail "write test (the profile and its list already there)"
 ls "$top/first/data/usr" | grep -q dummyfile && fail "dummy files left behind"
 grep -q "app: focus lost" "$log" || fail "focus lost"

@@ -8,12 +8,15 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
 #include "engine/platform/psystemmanager.h"
 #include "engine/runtime/pglobals.h"
 #include "engine/runtime/ptime.h"
+#include "game/frontend/mainmenu.h"
 #include "game/world/audiomanager.h"
 #include "game/world/korvanth.h"
 #include "game/world/levelsmanager.h"
@@ -23,6 +26,7 @@
 #include "tests/game/frontend/frontend_fixture.h"
 #include "tools/lib/levelscfg_writer.h"
 #include "tools/lib/nrv_writer.h"
+#include "tools/lib/pof_writer.h"
 
 struct KorvanthAppProbe {
     static void Enter(KorvanthApp* app, int32_t state, int32_t saved = 0)
@@ -76,6 +80,16 @@ protected:
         Write("data/lang0.bin", fronttest::Encode({fronttest::Language(U"English", {U"", U"LOADING"})}));
         Picture("data/2dgfx/norva.png", 0, 0, 0xF8);
         Picture("data/2dgfx/titlebackground.png", 0xF8, 0, 0);
+        // The main menu's pictures, its bomb and one aircraft name.
+        for (char const* name : {"bombbay", "hatch_door", "earth", "clouds01", "clouds02", "clouds03", "explosion1",
+                                 "selector", "texture"})
+            Picture(std::string("data/2dgfx/") + name + ".png", 0x40, 0x80, 0x40);
+        PofMesh bomb;
+        bomb.positions = {0, 0, 0, 0x10000, 0, 0, 0, 0x10000, 0};
+        bomb.texcoords = {0, 0, 0x10000, 0, 0, 0x10000};
+        bomb.lists.push_back(PofList{4, 0, 0x1403, {0, 1, 2}});
+        Write("data/objects/menu_bomb.pof", WritePof(bomb));
+        Write("data/planes/config1.txt", {'F', '\n'});
         // A returning player: one empty profile, so start-up goes to the menu.
         Write("usr/profiles.cfg", {1, 0});
         std::vector<uint8_t> profile(31);
@@ -168,6 +182,13 @@ TEST_F(AppTest, StartUpWalksIntroStorageChecksAndReachesTheMenu)
         levels[i].mission = int8_t(5 - i);
     }
     levels[2].mapCount = 4;
+    // The menu reads the arcade level's header at start.
+    levels[2].script = "data_to_make\\scripts\\txt\\arcade";
+    std::filesystem::create_directories(m_data.Full("data/scripts"));
+    std::ofstream(m_data.Full("arcade.txt")) << "define header { spawnsCount 2 }\n";
+    auto compiled = tooltest::RunTool("scriptc", tooltest::Q(m_data.Full("arcade.txt")) + " " +
+                                                     tooltest::Q(m_data.Full("data/scripts/arcade.bin")), true);
+    ASSERT_EQ(compiled.code, 0) << compiled.out;
     std::vector<uint8_t> catalogue;
     ASSERT_TRUE(levelscfg::Encode(levels, catalogue, nullptr));
     Write("data/scripts/levels.cfg", catalogue);
@@ -205,6 +226,42 @@ TEST_F(AppTest, StartUpWalksIntroStorageChecksAndReachesTheMenu)
     EXPECT_EQ(m_app->Sounds()->GetState(), AudioManager::STATE_RUNNING);
     EXPECT_TRUE(Pass());
     EXPECT_EQ(m_app->State(), STATE_MENU);
+}
+
+// The menu's answers reach the state machine: the tutorial row starts
+// loading its level, the back key on the bomb closes the program.
+TEST_F(AppTest, MenuResultsChooseTheNextState)
+{
+    std::vector<levelscfg::Level> levels(1);
+    levels[0].mode = LevelsManager::TUTORIAL;
+    std::vector<uint8_t> catalogue;
+    ASSERT_TRUE(levelscfg::Encode(levels, catalogue, nullptr));
+    Write("data/scripts/levels.cfg", catalogue);
+    Start();
+    ASSERT_TRUE(RunTo(STATE_MENU));
+    MainMenu* menu = m_app->Menu();
+    ASSERT_NE(menu, nullptr);
+    menu->GotoGameSelectionMenu();
+    for (int i = 0; i < 20; ++i)
+        Pass();
+    const PRect row = menu->GameSelectionRow(0);
+    m_app->OnMouseButton(row.x + 4, row.y + 4, 0, PPointerWord(0, 1));
+    Pass();
+    m_app->OnMouseButton(row.x + 4, row.y + 4, 0, PPointerWord(0, 0));
+    Pass();
+    EXPECT_EQ(m_app->State(), STATE_LOAD_GAME);
+    EXPECT_EQ(m_app->Menu(), nullptr);
+    ASSERT_NE(m_app->CurrentGroup(), nullptr);
+    EXPECT_EQ(m_app->CurrentGroup()->tutorial, 1);
+    EXPECT_EQ(m_app->CurrentLevel(), 0);
+
+    ASSERT_TRUE(RunTo(STATE_MENU)); // a new menu: the game is not there yet
+    for (int i = 0; i < 40; ++i)
+        Pass();
+    EXPECT_EQ(m_app->State(), STATE_MENU);
+    KorvanthAppProbe::Keys(m_app, MyInput::kBack);
+    Pass();
+    EXPECT_EQ(m_sysman->m_runState, PRUN_EXIT);
 }
 
 TEST_F(AppTest, StorageWriteTestMakesWhatIsMissingAndDeletesOneNameMore)

@@ -1,0 +1,130 @@
+#!/usr/bin/env bash
+# The main menu in the program, headless at the tablet's 1024 x 600 on the
+# virtual clock with the demo archive, walked by scripted touches: the bomb
+# turned by drags and chosen on its selector; options (the music bar dragged
+# past its left end and stored), help and credits; play, with the fall, the
+# blast and the closing hatch; the tutorial question answered yes;
+# the campaign, time-attack and arcade pages, each left by its back icon,
+# the arcade start, and the multiplayer notice that closes the hatch. The page walk is read from the log; a frame of every
+# page is kept in the folder given (for a person to look at).
+#   run_main_menu.sh KORVANTH DATA.VFS [SHOTS_DIR]
+set -euo pipefail
+exe=$(realpath "$1")
+archive=$(realpath "$2")
+keep=${3:-menu_shots}
+export EGL_PLATFORM=${EGL_PLATFORM:-surfaceless}
+top=$(mktemp -d)
+trap 'rm -rf "$top"' EXIT
+fail() { echo "FAIL: $*"; grep 'app: state\|menu' "$log" 2>/dev/null; exit 1; }
+
+dir=$top/walk
+mkdir -p "$dir/logs" "$dir/app/native" "$dir/data/usr"
+ln -s "$archive" "$dir/app/native/data.vfs"
+# A returning player (one empty profile).
+printf '\001\000' > "$dir/data/usr/profiles.cfg"
+{ head -c 22 /dev/zero; printf '\004'; head -c 8 /dev/zero; } > "$dir/data/usr/profile_0"
+
+ev() { echo "$*" >> "$dir/events.txt"; }
+tap() { ev "$1 down 0 $2 $3"; ev "$(($1 + 1)) up 0 $2 $3"; }
+# drag T X Y0 Y1: the bomb turns one label for every 45 pixels upwards.
+drag() { ev "$1 down 0 $2 $3"; ev "$(($1 + 1)) move 0 $2 $((($3 + $4) / 2))"; ev "$(($1 + 2)) move 0 $2 $4"; ev "$(($1 + 3)) up 0 $2 $4"; }
+# Screen points (1024 x 600): the selector frame, the back icons of the flat
+# and the level pages, the rows of the game selection, the arcade start.
+SEL='917 295'; BACK='976 576'; PAPER='1002 578'; START='50 562'; YES='453 331'; OK='512 331'
+ROW0='576 158'; ROW1='576 203'; ROW2='576 248'; ROW3='576 293'
+: > "$dir/events.txt"
+tap 1 100 200; tap 3 110 210                        # past the intro
+drag 70 400 440 305; tap 90 $SEL                    # options
+ev "150 down 0 600 149"; ev "151 move 0 400 149"; ev "152 move 0 100 149"; ev "153 up 0 100 149"
+tap 170 $BACK
+drag 230 400 400 355; tap 250 $SEL; tap 330 $BACK   # help
+drag 390 400 400 355; tap 410 $SEL; tap 560 $BACK   # credits
+drag 620 400 100 325; tap 640 $SEL                  # play
+tap 800 $ROW1; tap 830 $YES                         # the tutorial question: yes
+tap 920 $SEL                                        # the menu again: play
+tap 1080 $ROW1; tap 1160 $PAPER                     # campaigns
+tap 1240 $ROW2; tap 1320 $PAPER                     # time attack
+tap 1400 $ROW3; tap 1480 $START                     # arcade
+drag 1600 400 440 395; tap 1620 $SEL                # multiplayer: the notice
+tap 1660 $OK
+ev "1800 exit"
+
+(cd "$dir" && env -u DISPLAY KRV_AUDIO=null "$exe" --headless --clock virtual --script events.txt --shots shots \
+    --size 1024x600 > stdout.txt 2>&1) || fail "exit status $?"
+log=$dir/logs/vornlog.txt
+
+bomb='menu: page 8
+menu: page 9
+menu: page 10
+menu: page 11
+menu: page 13'
+expected="app: main menu made
+app: state 2 -> 3
+menu: page 3
+menu: page 11
+menu: page 14
+menu: page 12
+menu: page 3
+menu: page 4
+menu: page 11
+menu: page 15
+menu: page 12
+menu: page 4
+menu: page 5
+menu: page 11
+menu: page 16
+menu: page 12
+menu: page 5
+menu: page 0
+$bomb
+menu: result 40000
+app: state 3 -> 18
+app: state 18 -> 4
+app: state 4 -> 2
+app: main menu made
+app: state 2 -> 3
+$bomb
+menu: page 17
+menu: page 18
+menu: page 19
+menu: page 11
+menu: page 13
+menu: page 17
+menu: page 26
+menu: page 19
+menu: page 11
+menu: page 13
+menu: page 17
+menu: page 27
+menu: result 1
+app: state 3 -> 4
+app: state 4 -> 2
+app: main menu made
+app: state 2 -> 3
+menu: page 1
+menu: result 20001
+app: state 3 -> 24
+app: state 24 -> 3
+menu: page 11
+menu: page 12
+menu: result 20000
+app: state 3 -> 7
+app: state 7 -> 2
+app: state 2 -> 3
+menu: page 1"
+got=$(grep -E '^(menu: |app: state [0-9]+ -> |app: main menu made)' "$log" | sed -n '/app: main menu made/,$p')
+[ "$got" = "$expected" ] || { diff <(echo "$expected") <(echo "$got") || true; fail "the page walk"; }
+# The music volume was dragged to 0 and the tutorial marked as offered.
+read -r flag music effects <<< "$(od -An -tu1 -N3 "$dir/data/usr/settings.nil")"
+[ "$music" = 0 ] && [ "$effects" = 170 ] || fail "stored volumes $music $effects"
+[ "$(od -An -tu1 -j10 -N1 "$dir/data/usr/settings.nil" | tr -d ' ')" = 1 ] || fail "tutorial not marked offered"
+
+mkdir -p "$keep"
+for shot in bomb:65 options:165 help:320 credits:550 fall:655 explosion:700 game_selection:790 \
+            campaigns:1150 time_attack:1310 arcade:1470 tutorial_question:820 multiplayer_notice:1645; do
+  f=$(printf '%s/shots/frame%05d.png' "$dir" "${shot#*:}")
+  [ -f "$f" ] || fail "no frame for ${shot%%:*}"
+  cp "$f" "$keep/${shot%%:*}.png"
+done
+[ "$(md5sum "$keep"/*.png | cut -d' ' -f1 | sort -u | wc -l)" = 12 ] || fail "two kept pages are the same picture"
+echo "ok: the menu walk; frames of every page in $keep"
