@@ -45,6 +45,7 @@ struct IPInterfaceTestAccess {
         ip.TakeClient(k);
     }
     static int FreeSocket(IPInterface& ip) { return ip.m_freeSocket; }
+    static int PollRooms(IPInterface& ip) { return ip.processPollGameRooms(); }
     // A client whose link to the host is the descriptor.
     static void BecomeClient(IPInterface& ip, const char* name, int fd)
     {
