@@ -38,22 +38,30 @@ struct IPInterfaceTestAccess {
         return PSwap16(a.port);
     }
     // The descriptor becomes the host's next client, as if just accepted.
-    static void AdoptClient(IPInterface& ip, int fd)
+    static void AdoptClient(IPInterface& ip, PSockStream* impl)
     {
         int k = ip.m_freeSocket;
-        ip.m_links[k].Socket().SetImpl(new PBsdSockStream(PSOCK_AF_INET, PSOCK_STREAM, fd));
+        ip.m_links[k].Socket().SetImpl(impl);
         ip.TakeClient(k);
+    }
+    static void AdoptClient(IPInterface& ip, int fd)
+    {
+        AdoptClient(ip, new PBsdSockStream(PSOCK_AF_INET, PSOCK_STREAM, fd));
     }
     static int FreeSocket(IPInterface& ip) { return ip.m_freeSocket; }
     static int PollRooms(IPInterface& ip) { return ip.processPollGameRooms(); }
     // A client whose link to the host is the descriptor.
     static void BecomeClient(IPInterface& ip, const char* name, int fd)
     {
+        BecomeClient(ip, name, new PBsdSockStream(PSOCK_AF_INET, PSOCK_STREAM, fd));
+    }
+    static void BecomeClient(IPInterface& ip, const char* name, PSockStream* impl)
+    {
         ip.ResetConnections();
         ip.SessionReset();
         ip.SetUserInfo(name);
         ip.m_role = IPInterface::kClient;
-        ip.m_links[0].Socket().SetImpl(new PBsdSockStream(PSOCK_AF_INET, PSOCK_STREAM, fd));
+        ip.m_links[0].Socket().SetImpl(impl);
         ip.m_links[0].Reset();
         ip.m_links[0].Socket().SetBlocking(0);
         ip.AddClient(0, ip.m_ownName, 0);
