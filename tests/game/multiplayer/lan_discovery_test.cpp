@@ -71,6 +71,39 @@ TEST(LanAnnouncements, TheReaderTakesWellFormedOnesOnly)
     }
 }
 
+TEST(LanAnnouncements, TheHostsTextLosesColonsOfTheName)
+{
+    IPInterface ip;
+    EXPECT_EQ(Access::Prefix(ip, PInetAddr("192.168.1.20"), 1031, "A:B::C"), "NVGR:192.168.1.20:1031:ABC:");
+    EXPECT_EQ(Access::Prefix(ip, PInetAddr("10.0.0.1"), 1024, ":::"), "NVGR:10.0.0.1:1024:DEFAULT GAMEROOM:");
+    Feed(ip, Access::Prefix(ip, PInetAddr("10.0.0.1"), 1024, "X:Y") + "2:1:");
+    ASSERT_EQ(ip.GetGameRoomCount(), 1);
+    EXPECT_STREQ(ip.GetGameRoom(0)->name, "XY");
+}
+
+// Datagrams on a loopback search socket: one poll reads 32 of them at most.
+TEST(LanAnnouncements, APollDrainsAtMostThirtyTwoDatagrams)
+{
+    IPInterface ip;
+    int port = Access::SearchOnLoopback(ip);
+    ASSERT_GT(port, 0);
+    PSocket out;
+    ASSERT_EQ(out.Open(PSOCK_AF_INET, PSOCK_DGRAM, 17), 0);
+    PSockAddrIP to;
+    PSockAddrSet(to, PInetAddr("127.0.0.1"), PSwap16(uint16_t(port)));
+    for (int i = 1; i <= 40; ++i) {
+        std::string text = Announce("10.0.0.1", 1024, "R", i);
+        ASSERT_EQ(out.SendTo(text.data(), int(text.size()), 0, to, 16), int(text.size()));
+    }
+    EXPECT_EQ(ip.PollMessages(), 0);
+    ASSERT_EQ(ip.GetGameRoomCount(), 1);
+    EXPECT_EQ(ip.GetGameRoom(0)->players, 32);
+    ip.PollMessages();
+    EXPECT_EQ(ip.GetGameRoom(0)->players, 40);
+    // Listed under the announced address, not the sender's.
+    EXPECT_EQ(ip.GetGameRoom(0)->hostAddress.address, PInetAddr("10.0.0.1"));
+}
+
 TEST(LanAnnouncements, EightRoomsAtMostThatExpireUnlessRefreshed)
 {
     PSetVirtualClock(1);
@@ -96,6 +129,18 @@ TEST(LanAnnouncements, EightRoomsAtMostThatExpireUnlessRefreshed)
     ASSERT_EQ(ip.GetGameRoomCount(), 1);
     EXPECT_STREQ(ip.GetGameRoom(0)->name, "R1032");
     PAdvanceVirtualClock(8001);
+    Access::PollRooms(ip);
+    EXPECT_EQ(ip.GetGameRoomCount(), 0);
+
+    // Across the wrap of the millisecond clock a room lives its 8000 ms.
+    PAdvanceVirtualClock(0xFFFFF000u - PTickCount());
+    Feed(ip, Announce("10.0.0.1", 1024, "WRAP"));
+    Access::PollRooms(ip);
+    EXPECT_EQ(ip.GetGameRoomCount(), 1);
+    PAdvanceVirtualClock(7000);
+    Access::PollRooms(ip);
+    EXPECT_EQ(ip.GetGameRoomCount(), 1);
+    PAdvanceVirtualClock(1001);
     Access::PollRooms(ip);
     EXPECT_EQ(ip.GetGameRoomCount(), 0);
     PSetVirtualClock(0);

@@ -3,6 +3,8 @@
 // peer on the other end of a socket pair, and polling with a real-time bound.
 #pragma once
 #include <chrono>
+#include <cstring>
+#include <string>
 #include <cstdint>
 #include <fcntl.h>
 #include <functional>
@@ -50,6 +52,25 @@ struct IPInterfaceTestAccess {
     }
     static int FreeSocket(IPInterface& ip) { return ip.m_freeSocket; }
     static int PollRooms(IPInterface& ip) { return ip.processPollGameRooms(); }
+    // The announcement prefix a host at address:port builds for the room.
+    static std::string Prefix(IPInterface& ip, unsigned address, int port, const char* name)
+    {
+        MPInterface::GameRoom room = {};
+        std::strncpy(room.name, name, sizeof room.name - 1);
+        ip.CreateBroadcastMsg(address, port, room);
+        return ip.m_prefix;
+    }
+    // Searches on a UDP socket of 127.0.0.1 instead of port 2000; the port.
+    static int SearchOnLoopback(IPInterface& ip)
+    {
+        PSockAddrIP a;
+        PSockAddrSet(a, PInetAddr("127.0.0.1"), 0);
+        if (ip.m_listen.Open(PSOCK_AF_INET, PSOCK_DGRAM, 17) != 0 || ip.m_listen.Bind(a, 16, 0) != 0 ||
+            ip.m_listen.SetBlocking(0) != 0 || ip.m_listen.LocalName(a) != 0)
+            return 0;
+        ip.m_status = IPInterface::kSearching;
+        return PSwap16(a.port);
+    }
     // A client whose link to the host is the descriptor.
     static void BecomeClient(IPInterface& ip, const char* name, int fd)
     {
