@@ -4,6 +4,8 @@
 #pragma once
 #include <cstdint>
 
+#include "engine/net/online/multiplayerinterface.h"
+
 // A back end's queue of pending events: at most 15, oldest first. Events
 // added to a full queue are dropped; what is queued survives.
 class EventList {
@@ -74,6 +76,14 @@ public:
         uint32_t ready;
     };
 
+    // One listed lobby server of the internet back end.
+    struct LobbyInfo {
+        char name[kNameSize];
+        int32_t playersInGame;
+        char address[16];
+        int32_t port;
+    };
+
     virtual ~MPInterface() = default;
 
     virtual bool IsInitialized() = 0;
@@ -103,6 +113,33 @@ public:
     virtual int ClientsReady() = 0;
     virtual int SendBusyStateReq(unsigned char busy) = 0;
     virtual int GetDisconnectStatus() = 0;
+
+    // Length in bytes of the message the last GetPayLoad copied, 0 when it
+    // copied nothing. The session hands it to every message handler.
+    virtual int GetPayLoadLength() = 0;
+    // Network id of the room's host as the transport knows it, -1 when it
+    // does not (messages only the host sends are then taken from anyone).
+    virtual int HostClientID() { return -1; }
+
+    // Joining a room by IPv4 address text and port (local network only).
+    virtual int JoinGameRoom(const char* /*address*/, int /*port*/) { return 0; }
+
+    // Lobby servers, internet only; the local network answers 0 or null.
+    virtual int RequestLobbys(int /*count*/) { return 0; }
+    virtual void StopLobbyRequest() {}
+    virtual int GetLobbyCount() { return 0; }
+    virtual LobbyInfo* GetLobby(int /*index*/) { return nullptr; }
+    virtual int ConnectToLobby(int /*index*/) { return 0; }
+    virtual int ConnectToLobby(const char* /*address*/, int /*port*/) { return 0; }
+    virtual void LeaveLobby() {}
+    virtual void GetJoinedLobbyName(char* buffer, int capacity)
+    {
+        if (buffer && capacity > 0)
+            buffer[0] = 0;
+    }
+    virtual void SetLobbysFilter_Name(const char* /*name*/) {}
+    virtual void SetLobbysFilter_Nearest(unsigned char /*nearMe*/) {}
+    virtual void SetLobbysFilter_Sort(VOrededidaza::ServerFilter::SortingKey /*key*/) {}
 
 protected:
     EventList events;

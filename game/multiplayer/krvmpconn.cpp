@@ -1,0 +1,1186 @@
+#include "game/multiplayer/krvmpconn.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+#include "engine/runtime/palloc.h"
+#include "engine/runtime/pdebug.h"
+#include "game/frontend/fonts.h"
+#include "game/frontend/profile.h"
+#include "game/world/gameplayobject.h"
+#include "game/world/myairplane.h"
+
+namespace {
+
+constexpr int kFragLimitValues[KrvMpConn::kFragLimits] = {5, 10, 15, 20, 25, 30, 35, 40};
+const wchar_t* const kFragLimitTexts[KrvMpConn::kFragLimits] = {L"5", L"10", L"15", L"20", L"25", L"30", L"35", L"40"};
+// Texts of the session error codes 1 to 6.
+constexpr unsigned kErrorTexts[7] = {0, 302, 220, 303, 223, 222, 379};
+// Texts of the console lines.
+constexpr unsigned kTextCrash = 245;
+constexpr unsigned kTextKill = 246;
+constexpr unsigned kTextWinner = 375;
+constexpr unsigned kTextHostEnded = 378;
+constexpr unsigned kTextSeveralWinners = 380;
+constexpr const char* kNoNetworkAddress = "127.0.0.1:1024";
+// Flight states up to this accept network positions.
+constexpr int kMaxNetworkFlightState = 7;
+
+// The millisecond clock is 32-bit and wraps: elapsed time is the signed
+// difference.
+int32_t Since(uint32_t now, uint32_t then)
+{
+    return int32_t(now - then);
+}
+
+// Copies at most size - 1 bytes of a text that may lack its terminator and
+// terminates the copy.
+void CopyName(char* dst, const char* src, int size)
+{
+    size_t n = src ? strnlen(src, size_t(size - 1)) : 0;
+    if (n)
+        memcpy(dst, src, n);
+    dst[n] = 0;
+}
+
+// A bounded wide line: appends text (each byte one character, widened
+// unsigned) or wide text, and keeps the terminator.
+struct Line {
+    wchar_t text[KrvMpConn::kConsoleLineSize + 1] = {};
+    int length = 0;
+    void Add(const char* s)
+    {
+        for (; s && *s && length < KrvMpConn::kConsoleLineSize; ++s)
+            text[length++] = wchar_t(uint8_t(*s));
+        text[length] = 0;
+    }
+    void Add(const wchar_t* s)
+    {
+        for (; s && *s && length < KrvMpConn::kConsoleLineSize; ++s)
+            text[length++] = *s;
+        text[length] = 0;
+    }
+};
+
+}  // namespace
+
+KrvMpConn::KrvMpConn()
+{
+    ClearFlagsAndTimers();
+    MP_JoinedServerInfo_Zero();
+    ClearRoomSettings();
+}
+
+KrvMpConn::~KrvMpConn()
+{
+    MP_Release();
+}
+
+int KrvMpConn::TakeFlag(uint8_t& flag)
+{
+    int was = flag ? 1 : 0;
+    flag = 0;
+    return was;
+}
+
+void KrvMpConn::ClearFlagsAndTimers()
+{
+    playersListChanged = playersSettingsChanged = finalStandingsChanged = 0;
+    netTimer = 0;
+    rules.repairTimer = 0;
+}
+
+void KrvMpConn::ClearRoomSettings()
+{
+    map = season = fragLimit = 0;
+    rules.winner = -1;
+}
+
+// ---------------------------------------------------------------- set-up
+
+int KrvMpConn::MP_Init(char* name)
+{
+    if (netType == Multiplayer::kNetNone)
+        return 0;
+    ClearRoomSettings();
+    ClearPlayersList();
+    mp.reset();
+    ClearFlagsAndTimers();
+    mp.reset(new (std::nothrow) Multiplayer());
+    if (!mp || !mp->Init(netType))
+        return 0;
+    SetUserName(name);
+    return 1;
+}
+
+void KrvMpConn::SetUserName(char* name)
+{
+    if (!mp)
+        return;
+    char space[] = " ";
+    mp->SetUserInfo(name ? name : space);
+}
+
+void KrvMpConn::MP_Release()
+{
+    mp.reset();
+    netType = Multiplayer::kNetNone;
+    state = kIdle;
+    ClearFlagsAndTimers();
+    MP_JoinedServerInfo_Zero();
+    lobbyJoinPending = directJoinPending = 0;
+    ownSettingsInitialised = 0;
+    ClearRoomSettings();
+    ClearPlayersList();
+    rules.spawnIndex = 0;
+    game = nullptr;
+}
+
+int KrvMpConn::MP_GetMyIP(char* out)
+{
+    if (!mp || !out)
+        return 0;
+    MPInterface::DeviceInfo info{};
+    if (!mp->GetDeviceInfo(info))
+        return std::snprintf(out, kNameSize, "%s", kNoNetworkAddress);
+    return std::snprintf(out, kNameSize, "%u.%u.%u.%u:%u", info.ip & 0xFF, info.ip >> 8 & 0xFF, info.ip >> 16 & 0xFF,
+                         info.ip >> 24, info.port);
+}
+
+int KrvMpConn::MP_IsNetworkAvail()
+{
+    char ip[kNameSize] = {};
+    if (MP_GetMyIP(ip) == 0)
+        return 1;
+    return strncmp(ip, "127.0.0.1", 9) != 0 ? 1 : 0;
+}
+
+int KrvMpConn::MP_IsConnAvail()
+{
+    if (mp)
+        return mp->isConnectionAvailable();
+    Multiplayer probe;
+    probe.Init(Multiplayer::kNetLocal);
+    return probe.isConnectionAvailable();
+}
+
+// ---------------------------------------------------------------- lobby servers
+
+void KrvMpConn::MP_Filter_All()
+{
+    if (!mp)
+        return;
+    mp->SetLobbysFilter_Name(nullptr);
+    mp->SetLobbysFilter_Nearest(0);
+    mp->SetLobbysFilter_Sort(VOrededidaza::ServerFilter::SORT_NONE);
+}
+
+void KrvMpConn::MP_Filter_PlayerCount()
+{
+    if (!mp)
+        return;
+    mp->SetLobbysFilter_Name(nullptr);
+    mp->SetLobbysFilter_Nearest(0);
+    mp->SetLobbysFilter_Sort(VOrededidaza::ServerFilter::SORT_PLAYER_COUNT);
+}
+
+void KrvMpConn::MP_Filter_Nearest(unsigned char nearMe)
+{
+    if (!mp)
+        return;
+    mp->SetLobbysFilter_Name(nullptr);
+    mp->SetLobbysFilter_Nearest(nearMe);
+    mp->SetLobbysFilter_Sort(VOrededidaza::ServerFilter::SORT_NONE);
+}
+
+void KrvMpConn::MP_Filter_Name(const char* name)
+{
+    if (!mp)
+        return;
+    mp->SetLobbysFilter_Name(name);
+    mp->SetLobbysFilter_Nearest(0);
+    mp->SetLobbysFilter_Sort(VOrededidaza::ServerFilter::SORT_NONE);
+}
+
+int KrvMpConn::MP_GetLobbys_Begin()
+{
+    if (!mp)
+        return 0;
+    int ok = mp->RequestLobbys(kLobbyQueryCount);
+    state = ok ? kLobbyListRequested : kLobbyListFailed;
+    return ok;
+}
+
+void KrvMpConn::FreeTexts(char** texts, int count)
+{
+    if (!texts)
+        return;
+    for (int i = 0; i < count; ++i)
+        PFree(texts[i]);
+    PFree(texts);
+}
+
+int KrvMpConn::ListTexts(char**& texts, int& count, bool lobbies)
+{
+    texts = nullptr;
+    count = std::max(0, lobbies ? mp->GetLobbyCount() : mp->GetGameRoomCount());
+    if (count == 0)
+        return 1;
+    texts = static_cast<char**>(PAllocZ(int(sizeof(char*)) * count));
+    if (!texts) {
+        count = 0;
+        return 1;
+    }
+    for (int i = 0; i < count; ++i) {
+        char line[96];
+        if (lobbies) {
+            MPInterface::LobbyInfo* l = mp->GetLobby(i);
+            if (!l)
+                continue;
+            char name[kNameSize];
+            CopyName(name, l->name, kNameSize);
+            std::snprintf(line, sizeof line, "%s (%d)", name, int(l->playersInGame));
+        } else {
+            MPInterface::GameRoom* r = mp->GetGameRoom(i);
+            if (!r)
+                continue;
+            char name[kNameSize];
+            CopyName(name, r->name, kNameSize);
+            std::snprintf(line, sizeof line, "%s (%d/%d)", name, int(r->players), int(r->maxPlayers));
+        }
+        texts[i] = Fonts::StrDup(line);
+    }
+    return 1;
+}
+
+int KrvMpConn::MP_GetLobbys_Update(char**& texts, int& count)
+{
+    if (state != kLobbyListReady || !mp)
+        return 0;
+    ListTexts(texts, count, true);
+    state = kIdle;
+    return 1;
+}
+
+void KrvMpConn::MP_GetLobbys_Abort()
+{
+    if (mp)
+        mp->StopLobbyRequest();
+    state = kIdle;
+}
+
+int KrvMpConn::MP_LobbyJoin_Begin(int index, const char* address, int port)
+{
+    if (address != serverIp)
+        MP_JoinedServerInfo_Zero();
+    ClearPlayersList();
+    if (!mp)
+        return 0;
+    int ok;
+    if (address) {
+        MP_JoinedServerAddr_Set(address, port);
+        ok = mp->ConnectToLobby(address, port);
+    } else {
+        ok = mp->ConnectToLobby(index);
+    }
+    if (ok) {
+        lobbyIndex = index;
+        state = kLobbyLoginRequested;
+    } else {
+        state = kLobbyLoginFailed;
+    }
+    return ok;
+}
+
+void KrvMpConn::MP_LobbyLeave()
+{
+    if (mp)
+        mp->LeaveLobby();
+    state = kIdle;
+}
+
+void KrvMpConn::MP_JoinedServerInfo_Zero()
+{
+    serverAddress[0] = serverIp[0] = directIp[0] = serverName[0] = 0;
+    serverPort = directPort = 0;
+    lobbyIndex = -1;
+}
+
+void KrvMpConn::MP_JoinedServerName_Set()
+{
+    serverName[0] = 0;
+    if (!mp)
+        return;
+    char name[sizeof serverName] = {};
+    mp->GetJoinedLobbyName(name, int(sizeof name));
+    CopyName(serverName, name, int(sizeof serverName));
+}
+
+void KrvMpConn::MP_JoinedServerAddr_Set(const char* address, int port)
+{
+    char text[kNameSize] = {};
+    int p = port;
+    if (lobbyIndex == -1) {
+        CopyName(text, address, kNameSize);
+    } else if (MPInterface::LobbyInfo* l = mp ? mp->GetLobby(lobbyIndex) : nullptr) {
+        CopyName(text, l->address, int(sizeof l->address));
+        p = l->port;
+    }
+    if (!text[0])
+        return;
+    char full[kNameSize * 2];
+    std::snprintf(full, sizeof full, "%s:%d", text, p);
+    CopyName(serverAddress, full, kNameSize);
+    CopyName(serverIp, text, kNameSize);
+    serverPort = port;
+}
+
+// ---------------------------------------------------------------- rooms
+
+int KrvMpConn::MP_RoomsList_Begin()
+{
+    if (!mp)
+        return 0;
+    int ok = mp->RequestGameRooms();
+    state = ok ? kListingRooms : kIdle;
+    return ok;
+}
+
+int KrvMpConn::MP_RoomsList_Update(char**& texts, int& count)
+{
+    if (state != kListingRooms || !mp)
+        return 0;
+    return ListTexts(texts, count, false);
+}
+
+void KrvMpConn::MP_RoomsList_Abort()
+{
+    if (mp)
+        mp->StopGameRoomRequest();
+    state = kIdle;
+}
+
+int KrvMpConn::MP_RoomCreate_Begin(const char* name)
+{
+    ClearRoomSettings();
+    ownSettingsInitialised = 0;
+    if (!mp)
+        return 0;
+    MPInterface::GameRoom room{};
+    CopyName(room.name, name, kNameSize);
+    room.players = 0;
+    room.maxPlayers = kMaxPlayers;
+    int ok = mp->CreateGameRoom(room);
+    state = ok ? kRoomCreateRequested : kRoomCreateFailed;
+    return ok;
+}
+
+int KrvMpConn::MP_RoomJoin_Begin(int index)
+{
+    ownSettingsInitialised = 0;
+    if (!mp)
+        return 0;
+    int ok = mp->JoinGameRoom(index);
+    state = ok ? kRoomJoinRequested : kRoomJoinFailed;
+    return ok;
+}
+
+int KrvMpConn::MP_DirectRoomJoin_Begin(const char* address, int port)
+{
+    ownSettingsInitialised = 0;
+    if (!mp)
+        return 0;
+    int ok = mp->JoinGameRoom(address, port);
+    state = ok ? kRoomJoinRequested : kRoomJoinFailed;
+    return ok;
+}
+
+void KrvMpConn::MP_RoomLeave()
+{
+    if (mp)
+        mp->LeaveGameRoom();
+    ClearPlayersList();
+    state = kIdle;
+}
+
+// ---------------------------------------------------------------- player table
+
+int KrvMpConn::MP_GetPlayerIndex(int id) const
+{
+    for (int i = 0; i < playerCount; ++i)
+        if (players[i].id == id)
+            return i;
+    return -1;
+}
+
+KrvMpConn::KrvPlayer* KrvMpConn::MP_GetPlayer(int id)
+{
+    int i = MP_GetPlayerIndex(id);
+    return i < 0 ? nullptr : &players[i];
+}
+
+const char* KrvMpConn::MP_GetPlayerName(int id)
+{
+    KrvPlayer* p = MP_GetPlayer(id);
+    return p ? p->name : nullptr;
+}
+
+int KrvMpConn::GetPlayerKills(int id)
+{
+    KrvPlayer* p = MP_GetPlayer(id);
+    return p ? p->kills : 0;
+}
+
+int KrvMpConn::MP_GetMyId()
+{
+    return mp ? mp->GetMyID() : -1;
+}
+
+int KrvMpConn::MP_IsMeHost()
+{
+    return mp ? int(mp->isHost & 0xFF) : 0;
+}
+
+int KrvMpConn::MP_IsMeBusy()
+{
+    KrvPlayer* me = MP_GetMe();
+    return me ? int(me->busy & 0xFF) : 0;
+}
+
+int KrvMpConn::MP_IsAllReady() const
+{
+    if (playerCount == 0)
+        return 0;
+    for (int i = 0; i < playerCount; ++i)
+        if (players[i].busy || players[i].inMatch)
+            return 0;
+    return 1;
+}
+
+int KrvMpConn::MP_IsAllPlaying() const
+{
+    for (int i = 0; i < playerCount; ++i)
+        if (players[i].matchState == uint8_t(MatchState::Waiting))
+            return 0;
+    return 1;
+}
+
+void KrvMpConn::AddPlayerToList(const KrvPlayer* p)
+{
+    if (p && playerCount < kMaxPlayers)
+        players[playerCount++] = *p;
+}
+
+void KrvMpConn::ClearPlayersList()
+{
+    for (auto& p : players)
+        p = KrvPlayer{};
+    playerCount = 0;
+}
+
+void KrvMpConn::MP_PlayersList_Update()
+{
+    KrvPlayer old[kMaxPlayers];
+    int oldCount = playerCount;
+    std::copy(players, players + kMaxPlayers, old);
+    int n = mp ? mp->GetPlayerCount() : 0;
+    ClearPlayersList();
+    for (int i = 0; i < n && playerCount < kMaxPlayers; ++i) {
+        MPInterface::ClientInfo* rec = mp->GetPlayer(i);
+        if (!rec)
+            continue;
+        char name[kNameSize];
+        CopyName(name, rec->name, kNameSize);
+        const KrvPlayer* kept = nullptr;
+        for (int j = 0; j < oldCount && !kept; ++j)
+            if (old[j].id == rec->id && strcmp(old[j].name, name) == 0)
+                kept = &old[j];
+        if (kept) {
+            AddPlayerToList(kept);
+            continue;
+        }
+        KrvPlayer p{};
+        p.id = rec->id;
+        memcpy(p.name, name, sizeof name);
+        p.ready = rec->ready;
+        rec->busy = 0;
+        AddPlayerToList(&p);
+    }
+    if (n > 0 && !ownSettingsInitialised) {
+        SetMyRankFromProfile();
+        SetMyPlaneFromProfile();
+        ownSettingsInitialised = 1;
+    }
+    playersListChanged = 1;
+}
+
+void KrvMpConn::SetMyPlaneFromProfile()
+{
+    KrvPlayer* me = MP_GetMe();
+    if (profile && me)
+        me->plane = profile->GetCurrentPlane();
+}
+
+void KrvMpConn::SetMyRankFromProfile()
+{
+    KrvPlayer* me = MP_GetMe();
+    if (profile && me)
+        me->rank = profile->GetRank(Profile::kMultiplayer);
+}
+
+// ---------------------------------------------------------------- senders
+
+void KrvMpConn::Send(const GameMessage& m)
+{
+    if (!mp)
+        return;
+    uint8_t out[kMessageBufferSize];
+    int length = m.Encode(out, int(sizeof out));
+    if (length > 0)
+        mp->SendToAll(out, length, false);
+}
+
+void KrvMpConn::NotifyRoomInfo()
+{
+    GameMessage m;
+    m.type = MsgType::RoomInfo;
+    m.map = map;
+    m.season = season;
+    m.fragLimit = fragLimit;
+    Send(m);
+}
+
+void KrvMpConn::RequestRoomInfoAndPlayersSettings()
+{
+    GameMessage m;
+    m.type = MsgType::SettingsRequest;
+    Send(m);
+}
+
+void KrvMpConn::NotifyMySettings()
+{
+    SetMyRankFromProfile();
+    KrvPlayer* me = MP_GetMe();
+    if (!mp || !me)
+        return;
+    GameMessage m;
+    m.type = MsgType::PlayerSettings;
+    m.plane = me->plane;
+    m.rank = me->rank;
+    m.inMatch = me->inMatch;
+    Send(m);
+}
+
+void KrvMpConn::RequestStart()
+{
+    if (!mp)
+        return;
+    KrvPlayer* me = MP_GetMe();
+    GameMessage m;
+    m.type = MsgType::MatchStart;
+    m.map = map;
+    m.season = season;
+    m.fragLimit = fragLimit;
+    m.plane = me ? me->plane : 0;
+    Send(m);
+    if (me)
+        me->matchState = uint8_t(MatchState::Playing);
+    state = kMatchStartRequested;
+}
+
+void KrvMpConn::ReplyStart(const GameMessage& m, int sender)
+{
+    KrvPlayer* me = MP_GetMe();
+    if (!me)
+        return;
+    if (me->matchState == uint8_t(MatchState::Waiting)) {
+        GameMessage r;
+        r.type = MsgType::StartReply;
+        r.plane = me->plane;
+        Send(r);
+        me->matchState = uint8_t(MatchState::Playing);
+        state = kMatchStartRequested;
+    }
+    if (KrvPlayer* host = MP_GetPlayer(sender)) {
+        host->matchState = uint8_t(MatchState::Playing);
+        host->plane = m.plane;
+    }
+}
+
+void KrvMpConn::NotifyRespawnPlayer(int id, int health, PVector3 position, PVector3 direction)
+{
+    GameMessage m;
+    m.type = MsgType::Respawn;
+    m.id = id;
+    m.health = health;
+    m.position = position;
+    m.direction = direction;
+    Send(m);
+}
+
+void KrvMpConn::NotifyDamages()
+{
+    GameMessage m;
+    m.type = MsgType::HealthList;
+    m.count = playerCount;
+    for (int i = 0; i < playerCount; ++i) {
+        MyAirplane* a = players[i].gameObject ? players[i].gameObject->aircraft : nullptr;
+        m.entries[i] = {players[i].id, a ? std::clamp(int(a->health), 0, GameMessage::kMaxHealth) : GameMessage::kMaxHealth};
+    }
+    Send(m);
+}
+
+void KrvMpConn::NotifyMyData()
+{
+    KrvPlayer* me = MP_GetMe();
+    if (!me || !me->gameObject || !me->gameObject->aircraft)
+        return;
+    MyAirplane* a = me->gameObject->aircraft;
+    if (a->health <= 0)
+        return;
+    GameMessage m;
+    m.type = MsgType::Position;
+    m.position = a->position;
+    m.direction = a->angles;
+    m.flightState = a->state;
+    m.throttle = std::clamp(int(a->throttle), 0, GameMessage::kMaxThrottle);
+    Send(m);
+    me->gameObject->position = a->position;
+}
+
+void KrvMpConn::NotifyKills()
+{
+    if (!MP_IsMeHost())
+        return;
+    GameMessage m;
+    m.type = MsgType::KillsList;
+    m.count = playerCount;
+    for (int i = 0; i < playerCount; ++i)
+        m.entries[i] = {players[i].id, players[i].kills};
+    Send(m);
+}
+
+void KrvMpConn::NotifyConsoleMsg(CONSOLE_MSG kind, int first, int second)
+{
+    if (!MP_IsMeHost())
+        return;
+    GameMessage m;
+    m.type = MsgType::ConsoleLine;
+    m.kind = int(kind);
+    m.first = first;
+    m.second = second;
+    Send(m);
+    Handle_NotifyConsoleMsg(kind, first, second);
+}
+
+void KrvMpConn::NotifyWinner(int id)
+{
+    GameMessage m;
+    m.type = MsgType::Winner;
+    m.id = id;
+    Send(m);
+}
+
+void KrvMpConn::RequestBusyState(unsigned char busy)
+{
+    if (!mp)
+        return;
+    if (MP_IsMeHost()) {
+        KrvPlayer* me = MP_GetMe();
+        if (!me)
+            return;
+        me->busy = busy ? 1 : 0;
+        playersSettingsChanged = 1;
+        NotifyBusyStates();
+        return;
+    }
+    GameMessage m;
+    m.type = MsgType::BusyRequest;
+    m.busy = busy ? 1 : 0;
+    Send(m);
+}
+
+void KrvMpConn::NotifyBusyStates()
+{
+    GameMessage m;
+    m.type = MsgType::BusyList;
+    m.count = playerCount;
+    for (int i = 0; i < playerCount; ++i)
+        m.entries[i] = {players[i].id, players[i].busy ? 1 : 0};
+    Send(m);
+}
+
+// ---------------------------------------------------------------- match
+
+void KrvMpConn::MP_StartGame()
+{
+    ClearFlagsAndTimers();
+    for (int i = 0; i < playerCount; ++i)
+        players[i].kills = 0;
+    rules.spawnIndex = 0;
+    rules.winner = -1;
+    if (profile)
+        profile->SetSessionKills(0);
+    if (KrvPlayer* me = MP_GetMe())
+        me->inMatch = 1;
+}
+
+void KrvMpConn::MP_EndGame()
+{
+    game = nullptr;
+    ClearFlagsAndTimers();
+    for (int i = 0; i < playerCount; ++i) {
+        players[i].gameObject = nullptr;
+        players[i].matchState = uint8_t(MatchState::Waiting);
+    }
+    finalStandingsChanged = playersListChanged = 1;
+    if (KrvPlayer* me = MP_GetMe())
+        me->inMatch = 0;
+}
+
+void KrvMpConn::MP_SetRespawnVectors()
+{
+    if (!game)
+        return;
+    for (int i = 0; i < MatchRules::kSpawnPoints; ++i)
+        game->GetSpawnPointVec(i, rules.spawnPositions[i], rules.spawnDirections[i]);
+}
+
+int KrvMpConn::GetFragLimit() const
+{
+    return fragLimit >= 0 && fragLimit < kFragLimits ? kFragLimitValues[fragLimit] : 0;
+}
+
+const wchar_t* KrvMpConn::GetFragLimitWchar() const
+{
+    return fragLimit >= 0 && fragLimit < kFragLimits ? kFragLimitTexts[fragLimit] : nullptr;
+}
+
+const wchar_t* const* KrvMpConn::GetFragLimitWcharArray()
+{
+    return kFragLimitTexts;
+}
+
+const wchar_t* KrvMpConn::ErrorCodeToMsg(Fonts* fonts, int code)
+{
+    if (!fonts || code < 1 || code > kErrLinkLost)
+        return nullptr;
+    return fonts->GetStr(kErrorTexts[code]);
+}
+
+MyAirplane* KrvMpConn::AirplaneOf(int id)
+{
+    KrvPlayer* p = MP_GetPlayer(id);
+    return p && p->gameObject ? p->gameObject->aircraft : nullptr;
+}
+
+void KrvMpConn::RulesIn()
+{
+    rules.players.clear();
+    for (int i = 0; i < playerCount; ++i) {
+        const KrvPlayer& p = players[i];
+        rules.players.push_back({p.id, MatchState(p.matchState), p.kills, p.lagging,
+                                 p.gameObject ? p.gameObject->aircraft : nullptr});
+    }
+    rules.host = MP_IsMeHost() != 0;
+    rules.myId = MP_GetMyId();
+    rules.fragLimit = fragLimit;
+    rules.outbox = mp ? &outbox : nullptr;
+}
+
+void KrvMpConn::RulesOut()
+{
+    for (int i = 0; i < playerCount && size_t(i) < rules.players.size(); ++i) {
+        KrvPlayer& p = players[i];
+        const MatchPlayer& r = rules.players[size_t(i)];
+        if (p.kills != r.kills || p.matchState != uint8_t(r.matchState))
+            finalStandingsChanged = 1;
+        p.kills = r.kills;
+        p.matchState = uint8_t(r.matchState);
+        p.lagging = r.lagging;
+    }
+}
+
+void KrvMpConn::RequestDamage(int target, int attacker, int damage)
+{
+    if (!mp)
+        return;
+    RulesIn();
+    rules.RequestDamage(target, attacker, damage);
+    RulesOut();
+}
+
+void KrvMpConn::RequestRepairPlayer(int amount, unsigned int time)
+{
+    if (!mp)
+        return;
+    RulesIn();
+    rules.RequestRepairPlayer(amount, time);
+    RulesOut();
+}
+
+void KrvMpConn::NotifyLeaveGame()
+{
+    RulesIn();
+    rules.NotifyLeaveGame();
+    RulesOut();
+}
+
+void KrvMpConn::RulesOutbox::Send(const GameMessage& m)
+{
+    session.Send(m);
+}
+
+void KrvMpConn::RulesOutbox::ShowConsoleLine(ConsoleKind kind, int first, int second)
+{
+    session.Handle_NotifyConsoleMsg(kind, first, second);
+}
+
+void KrvMpConn::RulesOutbox::SetSessionKills(int kills)
+{
+    if (session.profile)
+        session.profile->SetSessionKills(kills);
+}
+
+int KrvMpConn::Links::LocalPlayerId() const
+{
+    return session.MP_GetMyId();
+}
+
+void KrvMpConn::Links::RequestDamage(int target, int owner, int damage)
+{
+    session.RequestDamage(target, owner, damage);
+}
+
+void KrvMpConn::Links::RequestRepairPlayer(int amount, int /*player*/)
+{
+    // Only the local airplane is repaired; the throttle runs on the
+    // session's clock.
+    session.RequestRepairPlayer(amount, session.now);
+}
+
+// ---------------------------------------------------------------- reception
+
+void KrvMpConn::Handle_NotifyConsoleMsg(CONSOLE_MSG kind, int first, int second)
+{
+    if (!game)
+        return;
+    auto text = [&](unsigned id) { return game->GetConsoleText(id); };
+    if (!text(kTextKill))
+        return;
+    const char* a = MP_GetPlayerName(first);
+    const char* b = MP_GetPlayerName(second);
+    Line line;
+    switch (kind) {
+    case ConsoleKind::Kill:
+        line.Add(b ? b : "?");
+        line.Add(" ");
+        line.Add(text(kTextKill));
+        line.Add(" ");
+        line.Add(a ? a : "?");
+        break;
+    case ConsoleKind::Crash:
+        line.Add(a ? a : "?");
+        line.Add(" ");
+        line.Add(text(kTextCrash));
+        break;
+    case ConsoleKind::Winner:
+        line.Add(a ? a : "?");
+        line.Add(text(kTextWinner));
+        break;
+    case ConsoleKind::SeveralReachedLimit:
+        line.Add(text(kTextSeveralWinners));
+        break;
+    case ConsoleKind::HostEnded:
+        line.Add(text(kTextHostEnded));
+        break;
+    default:
+        break;
+    }
+    if (line.length > 0)
+        game->AddConsoleLine(line.text);
+}
+
+void KrvMpConn::Handle_NotifyData(const GameMessage& m, int sender)
+{
+    KrvPlayer* p = MP_GetPlayer(sender);
+    if (!p || !p->gameObject || !p->gameObject->aircraft)
+        return;
+    MyAirplane* a = p->gameObject->aircraft;
+    a->state = uint8_t(m.flightState);
+    if (m.flightState <= kMaxNetworkFlightState) {
+        a->previousNetPosition = a->position;
+        a->position = m.position;
+        a->angles = m.direction;
+        a->throttle = m.throttle;
+        a->remoteActive = 1;
+        p->gameObject->position = m.position;
+    }
+    a->netTimeBefore = a->netTime;
+    a->netTime = now;
+    a->newState = 1;
+}
+
+void KrvMpConn::Handle_NotifyDamage(const GameMessage& m)
+{
+    for (int i = 0; i < m.count; ++i) {
+        MyAirplane* a = AirplaneOf(m.entries[i].id);
+        if (!a)
+            continue;
+        int old = a->health;
+        a->health = m.entries[i].value;
+        if (old != 0 && a->health == 0)
+            a->Die();
+    }
+}
+
+void KrvMpConn::Handle_NotifyKills(const GameMessage& m)
+{
+    if (rules.winner != -1 || MP_IsMeHost())
+        return;
+    int myId = MP_GetMyId();
+    for (int i = 0; i < m.count; ++i) {
+        KrvPlayer* p = MP_GetPlayer(m.entries[i].id);
+        if (!p)
+            continue;
+        p->kills = m.entries[i].value;
+        if (p->id == myId && profile)
+            profile->SetSessionKills(p->kills);
+    }
+    finalStandingsChanged = 1;
+}
+
+void KrvMpConn::Handle_NotifyBusyStates(const GameMessage& m)
+{
+    if (MP_IsMeHost())
+        return;
+    for (int i = 0; i < m.count; ++i)
+        if (KrvPlayer* p = MP_GetPlayer(m.entries[i].id))
+            p->busy = uint32_t(m.entries[i].value);
+    playersSettingsChanged = 1;
+}
+
+void KrvMpConn::HandleMessage(const unsigned char* data, int length, int sender)
+{
+    if (!mp || sender == MP_GetMyId())
+        return;
+    GameMessage m;
+    if (!GameMessage::Decode(data, length, m))
+        return;
+    int hostId = mp->GetHostID();
+    if (GameMessage::FromHostOnly(m.type) && hostId >= 0 && sender != hostId) {
+        _PDebug("Game message %d from %d, who is not the host: dropped\n", int(m.type), sender);
+        return;
+    }
+    bool host = MP_IsMeHost() != 0;
+    if (GameMessage::ForHostOnly(m.type) && !host)
+        return;
+    switch (m.type) {
+    case MsgType::RoomInfo:
+        map = m.map;
+        season = m.season;
+        fragLimit = m.fragLimit;
+        break;
+    case MsgType::SettingsRequest:
+        if (host) {
+            NotifyRoomInfo();
+            NotifyBusyStates();
+        }
+        NotifyMySettings();
+        break;
+    case MsgType::PlayerSettings:
+        if (KrvPlayer* p = MP_GetPlayer(sender)) {
+            p->plane = m.plane;
+            p->rank = std::min(m.rank, kMaxRank);
+            p->inMatch = uint8_t(m.inMatch);
+            playersSettingsChanged = 1;
+        }
+        break;
+    case MsgType::MatchStart:
+        map = m.map;
+        season = m.season;
+        fragLimit = m.fragLimit;
+        ReplyStart(m, sender);
+        break;
+    case MsgType::StartReply:
+        if (KrvPlayer* p = MP_GetPlayer(sender)) {
+            p->matchState = uint8_t(MatchState::Playing);
+            p->plane = m.plane;
+        }
+        break;
+    case MsgType::Respawn:
+        if (MyAirplane* a = AirplaneOf(m.id)) {
+            a->SetSpawnPoint(m.position, m.direction);
+            a->Respawn(m.health, now);
+        }
+        break;
+    case MsgType::Shot:
+        if (game)
+            game->ReceiveShootFromClient(m.shot, m.shotLength);
+        break;
+    case MsgType::DamageRequest:
+        RulesIn();
+        rules.Handle_RequestDamage(m.target, m.attacker, m.damage);
+        RulesOut();
+        break;
+    case MsgType::HealthList:
+        Handle_NotifyDamage(m);
+        break;
+    case MsgType::RepairRequest:
+        RulesIn();
+        rules.Handle_RequestRepair(m.amount, sender);
+        RulesOut();
+        break;
+    case MsgType::Position:
+        Handle_NotifyData(m, sender);
+        break;
+    case MsgType::KillsList:
+        Handle_NotifyKills(m);
+        break;
+    case MsgType::ConsoleLine:
+        Handle_NotifyConsoleMsg(ConsoleKind(m.kind), m.first, m.second);
+        break;
+    case MsgType::Winner:
+        rules.winner = m.id;
+        break;
+    case MsgType::PlayerLeft:
+        if (KrvPlayer* p = MP_GetPlayer(m.id)) {
+            p->matchState = uint8_t(MatchState::Left);
+            p->kills = -1;
+            finalStandingsChanged = 1;
+        }
+        break;
+    case MsgType::HostEndedMatch:
+        Handle_NotifyConsoleMsg(ConsoleKind::HostEnded, -1, -1);
+        break;
+    case MsgType::BusyRequest:
+        if (state == kMatchStartRequested)
+            break;
+        if (KrvPlayer* p = MP_GetPlayer(sender)) {
+            p->busy = uint32_t(m.busy);
+            playersSettingsChanged = 1;
+        }
+        NotifyBusyStates();
+        break;
+    case MsgType::BusyList:
+        Handle_NotifyBusyStates(m);
+        break;
+    }
+}
+
+// ---------------------------------------------------------------- update
+
+void KrvMpConn::PeriodicWork()
+{
+    if (!mp->IsConnected() || !MP_GetMe())
+        return;
+    if (state != kIdle && state != kInRoomAsClient && state != kInRoomAsHost && state != kMatchStartRequested &&
+        state != kMatchRunning)
+        return;
+    int32_t elapsed = 0;
+    if (netTimer == 0)
+        netTimer = now;
+    else
+        elapsed = Since(now, netTimer);
+    if (state == kMatchRunning && game) {
+        if (elapsed >= kMatchSendInterval) {
+            netTimer = now;
+            NotifyMyData();
+            if (MP_IsMeHost())
+                NotifyDamages();
+        }
+        RulesIn();
+        if (rules.host) {
+            rules.Respawn_Listener(now);
+            rules.GameStatusUpdate(0);
+        }
+        rules.UpdatePackagesTime(now);
+        RulesOut();
+        return;
+    }
+    if (elapsed >= kRoomSendInterval) {
+        netTimer = now;
+        SetMyRankFromProfile();
+        RequestRoomInfoAndPlayersSettings();
+    }
+}
+
+int KrvMpConn::MP_Update(unsigned int time)
+{
+    if (!mp)
+        return kErrNone;
+    now = time;
+    unsigned char buffer[kMessageBufferSize];
+    for (int poll = 0; poll < kMaxEventsPerUpdate; ++poll) {
+        int sender = -1;
+        int length = 0;
+        int e = mp->PollEvent(&sender, reinterpret_cast<char*>(buffer), int(sizeof buffer), &length);
+        if (poll == 0 && e != Multiplayer::kEvLinkLost)
+            PeriodicWork();
+        if (e == Multiplayer::kEvNone)
+            return kErrNone;
+        bool general = true;  // false: the state's handling took the event
+        switch (state) {
+        case kLobbyListRequested:
+            if (e == Multiplayer::kEvLobbyListReady) {
+                state = kLobbyListReady;
+                general = false;
+            } else if (e == Multiplayer::kEvRoomActionRejected || e == Multiplayer::kEvRejected) {
+                state = kLobbyListFailed;
+                return kErrLobbyList;
+            }
+            break;
+        case kLobbyLoginRequested:
+            if (e == Multiplayer::kEvConnected) {
+                state = kLobbyLoggedIn;
+                MP_JoinedServerName_Set();
+                MP_JoinedServerAddr_Set(nullptr, 0);
+                general = false;
+            } else if (e == Multiplayer::kEvNameTaken) {
+                state = kLobbyLoginFailed;
+                return kErrNameTaken;
+            } else if (e == Multiplayer::kEvRoomActionRejected || e == Multiplayer::kEvRejected) {
+                state = kLobbyLoginFailed;
+                return kErrLobbyLogin;
+            }
+            break;
+        case kRoomJoinRequested:
+        case kRoomCreateRequested:
+            if (e == Multiplayer::kEvConnected) {
+                state = state == kRoomJoinRequested ? kInRoomAsClient : kInRoomAsHost;
+                MP_PlayersList_Update();
+                SetMyRankFromProfile();
+                SetMyPlaneFromProfile();
+                playersSettingsChanged = 1;
+                general = false;
+            } else if (e == Multiplayer::kEvRoomActionRejected || e == Multiplayer::kEvRejected ||
+                       e == Multiplayer::kEv8 || e == Multiplayer::kEv9) {
+                state = state == kRoomJoinRequested ? kRoomJoinFailed : kRoomCreateFailed;
+                if (mp->IsConnected())
+                    return kErrRoom;
+            }
+            break;
+        default:
+            break;
+        }
+        if (!general)
+            continue;
+        switch (e) {
+        case Multiplayer::kEvLinkLost:
+            state = kIdle;
+            return kErrLinkLost;
+        case Multiplayer::kEvPlayersChanged:
+            MP_PlayersList_Update();
+            break;
+        case Multiplayer::kEvGameMessage:
+            if (sender != MP_GetMyId() && length > 0 && int8_t(buffer[0]) >= 1 && int8_t(buffer[0]) <= 18)
+                HandleMessage(buffer, length, sender);
+            break;
+        default:
+            break;
+        }
+    }
+    return kErrNone;
+}

@@ -1,0 +1,280 @@
+// The match session of the multiplayer mode: it owns the facade (and through
+// it one back end), runs the flow from lobby server list to lobby, room list,
+// room and match as a numbered state, keeps the table of the room's players
+// and the room's match settings, and during a match exchanges positions,
+// damage, kills, respawns and the winner as game messages. The room's host
+// decides what must be decided once (see MatchRules). Every received
+// message is untrusted: it is decoded by GameMessage with its length, and
+// messages only the host sends are taken only from the host where the
+// transport knows who that is.
+#pragma once
+#include <cstdint>
+#include <memory>
+
+#include "engine/runtime/pmath3d.h"
+#include "game/multiplayer/gamemessage.h"
+#include "game/multiplayer/matchrules.h"
+#include "game/multiplayer/multiplayer.h"
+#include "game/world/command.h"
+#include "game/world/weaponsystem.h"
+
+class Fonts;
+class GPO;
+class MyAirplane;
+class Profile;
+
+// What the session needs of the running match.
+class MatchGame {
+public:
+    virtual ~MatchGame() = default;
+    // Position and direction of spawn point 0 to 3 of the loaded map.
+    virtual int GetSpawnPointVec(int index, PVector3& position, PVector3& direction) = 0;
+    // A shot (game message 7) another player fired; length is the number of
+    // received bytes, type byte included.
+    virtual void ReceiveShootFromClient(const unsigned char* message, int length) = 0;
+    // Text id of the current language, null when the game has no text
+    // service or no console (then no console line is shown).
+    virtual const wchar_t* GetConsoleText(unsigned id) = 0;
+    virtual void AddConsoleLine(const wchar_t* line) = 0;
+};
+
+class KrvMpConn {
+public:
+    using nettype = Multiplayer::nettype;
+
+    static constexpr int kMaxPlayers = 4;
+    static constexpr int kNameSize = MPInterface::kNameSize;
+    static constexpr int kFragLimits = 8;
+    static constexpr int kMaxEventsPerUpdate = 40;
+    static constexpr int kMatchSendInterval = 400;   // ms
+    static constexpr int kRoomSendInterval = 1800;   // ms
+    static constexpr int kMessageBufferSize = GameMessage::kMaxSize;
+    static constexpr int kConsoleLineSize = 128;
+    static constexpr int kMaxRank = 4;
+    static constexpr int kLobbyQueryCount = 128;
+
+    // Session states.
+    enum State : int32_t {
+        kIdle = 0,
+        kLobbyListRequested = 1,
+        kLobbyListReady = 2,
+        kLobbyListFailed = 3,
+        kLobbyLoginRequested = 4,
+        kLobbyLoggedIn = 5,
+        kLobbyLoginFailed = 6,
+        kListingRooms = 7,
+        kRoomJoinRequested = 8,
+        kInRoomAsClient = 9,
+        kRoomJoinFailed = 10,
+        kRoomCreateRequested = 11,
+        kInRoomAsHost = 12,
+        kRoomCreateFailed = 13,
+        kMatchStartRequested = 14,
+        kMatchRunning = 15,
+    };
+
+    // Session error codes, results of MP_Update.
+    enum Error : int {
+        kErrNone = 0,
+        kErrLobbyList = 1,
+        kErrLobbyLogin = 2,
+        kErrNameTaken = 3,
+        kErrRoom = 4,
+        kErr5 = 5,
+        kErrLinkLost = 6,
+    };
+
+    using CONSOLE_MSG = ConsoleKind;
+
+    struct KrvPlayer {
+        int32_t id;
+        uint32_t busy;
+        char name[kNameSize];
+        uint32_t ready;
+        int32_t plane;
+        int32_t rank;
+        uint8_t matchState;  // MatchState
+        uint8_t inMatch;
+        GPO* gameObject;
+        int32_t kills;  // -1 once the player left the match
+        uint8_t lagging;
+    };
+
+    KrvMpConn();
+    ~KrvMpConn();
+    KrvMpConn(const KrvMpConn&) = delete;
+    KrvMpConn& operator=(const KrvMpConn&) = delete;
+
+    // Big-endian encodings of the game messages.
+    static void getBytesFromInt(unsigned char* out, int v) { mpcodec::PutInt(out, v); }
+    static int getIntFromBytes(const unsigned char* in) { return mpcodec::GetInt(in); }
+    static void getBytesFromShort(unsigned char* out, short v) { mpcodec::PutShort(out, v); }
+    static short getShortFromBytes(const unsigned char* in) { return mpcodec::GetShort(in); }
+    static void getBytesFromVector(unsigned char* out, const PVector3& v) { mpcodec::PutVector(out, v); }
+    static PVector3 getVectorFromBytes(const unsigned char* in) { return mpcodec::GetVector(in); }
+
+    // Set-up.
+    void MP_SetType(nettype t) { netType = t; }
+    int MP_Init(char* name);
+    void SetUserName(char* name);
+    void MP_Release();
+    int MP_IsNetworkAvail();
+    int MP_GetMyIP(char* out);
+    int MP_IsConnAvail();
+
+    // Lobby servers (internet).
+    void MP_Filter_All();
+    void MP_Filter_PlayerCount();
+    void MP_Filter_Nearest(unsigned char nearMe);
+    void MP_Filter_Name(const char* name);
+    int MP_GetLobbys_Begin();
+    // The caller owns texts and each text: free with FreeTexts.
+    int MP_GetLobbys_Update(char**& texts, int& count);
+    void MP_GetLobbys_Abort();
+    int MP_LobbyJoin_Begin(int index, const char* address, int port);
+    void MP_LobbyLeave();
+    void MP_JoinedServerInfo_Zero();
+    void MP_JoinedServerName_Set();
+    void MP_JoinedServerAddr_Set(const char* address, int port);
+    static void FreeTexts(char** texts, int count);
+
+    // Rooms.
+    int MP_RoomsList_Begin();
+    int MP_RoomsList_Update(char**& texts, int& count);
+    void MP_RoomsList_Abort();
+    int MP_RoomCreate_Begin(const char* name);
+    int MP_RoomJoin_Begin(int index);
+    int MP_DirectRoomJoin_Begin(const char* address, int port);
+    void MP_RoomLeave();
+
+    // Player table.
+    int MP_GetPlayerIndex(int id) const;
+    KrvPlayer* MP_GetPlayer(int id);
+    const char* MP_GetPlayerName(int id);
+    int GetPlayerKills(int id);
+    int MP_GetMyId();
+    KrvPlayer* MP_GetMe() { return MP_GetPlayer(MP_GetMyId()); }
+    int MP_IsMeHost();
+    int MP_IsMeBusy();
+    int MP_IsAllReady() const;
+    int MP_IsAllPlaying() const;
+    int MP_IsPlayersListChanged() { return TakeFlag(playersListChanged); }
+    int MP_IsPlayersSettingsChanged() { return TakeFlag(playersSettingsChanged); }
+    int MP_IsFinalStandingsChanged() { return TakeFlag(finalStandingsChanged); }
+    void AddPlayerToList(const KrvPlayer* p);
+    void ClearPlayersList();
+    void MP_PlayersList_Update();
+    void SetMyPlaneFromProfile();
+    void SetMyRankFromProfile();
+    void RequestBusyState(unsigned char busy);
+
+    // Match.
+    void RequestStart();
+    void MP_StartGame();
+    void MP_EndGame();
+    void MP_SetRespawnVectors();
+    int MP_GetWinner() const { return rules.winner; }
+    int GetFragLimit() const;
+    const wchar_t* GetFragLimitWchar() const;
+    static const wchar_t* const* GetFragLimitWcharArray();
+    void RequestDamage(int target, int attacker, int damage);
+    void RequestRepairPlayer(int amount, unsigned int now);
+    void NotifyLeaveGame();
+    static const wchar_t* ErrorCodeToMsg(Fonts* fonts, int code);
+    int MP_Update(unsigned int now);
+
+    // The session as the weapons and the mission commands see it.
+    WeaponMatchLink* GetWeaponLink() { return &links; }
+    MissionRepairLink* GetRepairLink() { return &links; }
+
+    // Senders.
+    void NotifyRoomInfo();
+    void RequestRoomInfoAndPlayersSettings();
+    void NotifyMySettings();
+    void NotifyRespawnPlayer(int id, int health, PVector3 position, PVector3 direction);
+    void NotifyDamages();
+    void NotifyMyData();
+    void NotifyKills();
+    void NotifyConsoleMsg(CONSOLE_MSG kind, int first, int second);
+    void NotifyWinner(int id);
+    void NotifyBusyStates();
+
+    // Runs the handler of one received message (type byte first, length
+    // bytes) from sender; messages from myself, of an unknown type, shorter
+    // than their layout or host-only ones from another player are dropped.
+    void HandleMessage(const unsigned char* data, int length, int sender);
+    // The console line of a kind for two players.
+    void Handle_NotifyConsoleMsg(CONSOLE_MSG kind, int first, int second);
+
+    int32_t state = kIdle;
+    char serverAddress[kNameSize] = {};
+    char serverIp[kNameSize] = {};
+    int32_t serverPort = 0;
+    char directIp[kNameSize] = {};
+    int32_t directPort = 0;
+    char serverName[64] = {};
+    int32_t lobbyIndex = -1;
+    nettype netType = Multiplayer::kNetNone;
+    std::unique_ptr<Multiplayer> mp;
+    uint8_t lobbyJoinPending = 0;
+    uint8_t directJoinPending = 0;
+    uint32_t now = 0;
+    Profile* profile = nullptr;
+    KrvPlayer players[kMaxPlayers] = {};
+    int32_t playerCount = 0;
+    uint8_t playersListChanged = 0;
+    uint8_t playersSettingsChanged = 0;
+    uint8_t finalStandingsChanged = 0;
+    uint8_t ownSettingsInitialised = 0;
+    int32_t map = 0;
+    int32_t season = 0;
+    int32_t fragLimit = 0;
+    uint32_t netTimer = 0;
+    // Winner, repair timer, respawn rotation and spawn points.
+    MatchRules rules;
+    MatchGame* game = nullptr;
+
+private:
+    // Where the rules' results go.
+    class RulesOutbox : public MatchRules::Outbox {
+    public:
+        explicit RulesOutbox(KrvMpConn& s) : session(s) {}
+        void Send(const GameMessage& m) override;
+        void ShowConsoleLine(ConsoleKind kind, int first, int second) override;
+        void SetSessionKills(int kills) override;
+
+    private:
+        KrvMpConn& session;
+    };
+    // The session behind the weapons' and mission commands' seams.
+    class Links : public WeaponMatchLink, public MissionRepairLink {
+    public:
+        explicit Links(KrvMpConn& s) : session(s) {}
+        int LocalPlayerId() const override;
+        void RequestDamage(int target, int owner, int damage) override;
+        void RequestRepairPlayer(int amount, int player) override;
+
+    private:
+        KrvMpConn& session;
+    };
+
+    static int TakeFlag(uint8_t& flag);
+    void ClearFlagsAndTimers();
+    void ClearRoomSettings();
+    void Send(const GameMessage& m);
+    MyAirplane* AirplaneOf(int id);
+    // The rules work on a copy of the table: in before a rule runs, back
+    // (kills, match states, lag marks) after it.
+    void RulesIn();
+    void RulesOut();
+    void ReplyStart(const GameMessage& m, int sender);
+    void Handle_NotifyData(const GameMessage& m, int sender);
+    void Handle_NotifyDamage(const GameMessage& m);
+    void Handle_NotifyKills(const GameMessage& m);
+    void Handle_NotifyBusyStates(const GameMessage& m);
+    void PeriodicWork();
+    int ListTexts(char**& texts, int& count, bool lobbies);
+
+    RulesOutbox outbox{*this};
+    Links links{*this};
+};

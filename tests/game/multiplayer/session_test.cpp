@@ -1,0 +1,451 @@
+// The facade and the match session on the in-memory network: event
+// translation, the codec against the platform's network byte order, scripted
+// 2-, 3- and 4-player matches from the start handshake to the winner, the
+// host leaving, the last player left, lag marks, the per-update event cap
+// and hostile messages from peers.
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+
+#include <climits>
+
+#include "matchrig.h"
+
+using rig::Driver;
+using rig::Hub;
+using rig::Member;
+using rig::Peer;
+
+namespace {
+
+MyAirplane* PlaneOf(Peer& p, int id)
+{
+    KrvMpConn::KrvPlayer* e = p.s.MP_GetPlayer(id);
+    return e && e->gameObject ? e->gameObject->aircraft : nullptr;
+}
+
+std::vector<uint8_t> Encode(const GameMessage& m)
+{
+    std::vector<uint8_t> out(GameMessage::kMaxSize);
+    out.resize(size_t(m.Encode(out.data(), int(out.size()))));
+    return out;
+}
+
+int SpawnIndexOf(const PVector3& p)
+{
+    for (int i = 0; i < 4; ++i)
+        if (p == rig::FakeMatch::Spawn(i))
+            return i;
+    return -1;
+}
+
+}  // namespace
+
+TEST(Facade, TranslatesBackEndEvents)
+{
+    Hub hub;
+    Multiplayer mp;
+    ASSERT_EQ(mp.Init(Multiplayer::kNetLocal), 1);
+    auto* net = static_cast<Member*>(mp.backEnd.get());
+    net->listing = true;  // not idle: no event 1 of its own
+    const int expected[19] = {0, 4, 3, 5, 6, 0, 14, 13, 1, 7, 8, 9, 11, 10, 0, 1, 1, 2, 0};
+    char buffer[64];
+    for (int e = -1; e <= 18; ++e) {
+        net->script = {e};
+        int sender = -1;
+        int want = e >= 0 ? expected[e] : 0;
+        EXPECT_EQ(mp.PollEvent(&sender, buffer, sizeof buffer), want) << "back-end event " << e;
+    }
+    EXPECT_EQ(mp.isHost, 1u);  // event 14 made this device the host, with no session event
+    // A game message with no place to put it stays with the back end.
+    net->script = {EventList::kGameMessage};
+    int payloads = net->payloads;
+    EXPECT_EQ(mp.PollEvent(nullptr, buffer, sizeof buffer), 14);
+    EXPECT_EQ(net->payloads, payloads);
+}
+
+TEST(Facade, OwnsOneBackEndOfTheChosenKind)
+{
+    Hub hub;
+    Multiplayer mp;
+    ASSERT_EQ(mp.Init(Multiplayer::kNetLocal), 1);
+    MPInterface* first = mp.backEnd.get();
+    EXPECT_EQ(mp.Init(Multiplayer::kNetLocal), 1);
+    EXPECT_EQ(mp.backEnd.get(), first);
+    EXPECT_EQ(mp.GetLobbyCount(), 0);  // lobby servers are the internet's
+    EXPECT_EQ(mp.Init(2), 0);
+    EXPECT_EQ(mp.netType, 2);
+    EXPECT_EQ(mp.backEnd, nullptr);
+    EXPECT_EQ(mp.GetPlayerCount(), 0);
+    EXPECT_EQ(mp.GetGameRoom(0), nullptr);
+
+    ASSERT_EQ(mp.Init(Multiplayer::kNetLocal), 1);
+    auto* net = static_cast<Member*>(mp.backEnd.get());
+    mp.LeaveGameRoom();  // no link: the back end is not asked
+    EXPECT_EQ(net->leaves, 0);
+    std::wstring longName(40, L'A');
+    longName[0] = wchar_t(0x141);
+    mp.SetUserInfo(longName.data());
+    EXPECT_EQ(net->name, std::string(1, 'A') + std::string(30, 'A'));
+    MPInterface::GameRoom room{};
+    ASSERT_EQ(mp.CreateGameRoom(room), 1);
+    EXPECT_FALSE(mp.IsConnected());
+    int sender;
+    char buffer[8];
+    EXPECT_EQ(mp.PollEvent(&sender, buffer, sizeof buffer), Multiplayer::kEvConnected);
+    EXPECT_TRUE(mp.IsConnected());
+}
+
+TEST(Codec, IntegersAndVectorsAreInNetworkOrder)
+{
+    for (int32_t v : {258, -1, 0, 1, INT_MIN, INT_MAX, 0x12345678, -100000}) {
+        uint8_t ours[4], theirs[4];
+        KrvMpConn::getBytesFromInt(ours, v);
+        uint32_t n = htonl(uint32_t(v));
+        memcpy(theirs, &n, 4);
+        EXPECT_EQ(memcmp(ours, theirs, 4), 0) << v;
+        EXPECT_EQ(KrvMpConn::getIntFromBytes(theirs), v);
+    }
+    const uint8_t b258[] = {0, 0, 1, 2};
+    uint8_t out[12];
+    KrvMpConn::getBytesFromInt(out, 258);
+    EXPECT_EQ(memcmp(out, b258, 4), 0);
+    const uint8_t vec[] = {0, 1, 0, 0, 0xFF, 0xFF, 0, 0, 0, 0, 0x80, 0};
+    KrvMpConn::getBytesFromVector(out, PVector3(0x10000, -0x10000, 0x8000));
+    EXPECT_EQ(memcmp(out, vec, 12), 0);
+    EXPECT_EQ(KrvMpConn::getVectorFromBytes(vec), PVector3(0x10000, -0x10000, 0x8000));
+}
+
+// One client shoots everyone else down in turn until it reaches the frag
+// limit of 5; each match also crosses the wrap of the millisecond clock.
+TEST(Match, ScriptedMatchesEndWithOneWinnerEverywhere)
+{
+    for (int n = 2; n <= 4; ++n) {
+        SCOPED_TRACE(n);
+        Driver d(n, 0xFFFFC00Du);
+        ASSERT_EQ(d.peers[0]->s.playerCount, n);
+        // Deaths and respawns each peer sees: (time of death, respawn time,
+        // spawn point) per airplane.
+        struct Seen {
+            int health = 100;
+            uint32_t died = 0;
+        };
+        std::map<std::pair<Peer*, int>, Seen> seen;
+        std::map<Peer*, std::vector<std::pair<uint32_t, int>>> respawns;
+        d.onFrame = [&](Peer& p) {
+            for (int i = 0; i < p.s.playerCount && p.started; ++i) {
+                MyAirplane* a = PlaneOf(p, p.s.players[i].id);
+                Seen& s = seen[{&p, p.s.players[i].id}];
+                if (s.health > 0 && a->health <= 0)
+                    s.died = d.hub.now;
+                if (s.health <= 0 && a->health > 0)
+                    respawns[&p].push_back({d.hub.now - s.died, SpawnIndexOf(a->spawnPosition)});
+                s.health = a->health;
+            }
+        };
+        ASSERT_TRUE(d.StartMatch(0));
+        // The handshake: the host's 4, one 5 from every client, everyone in.
+        int starts = 0, replies = 0;
+        for (auto& m : d.hub.log) {
+            starts += m.data[0] == 4;
+            replies += m.data[0] == 5;
+        }
+        EXPECT_EQ(starts, 1);
+        EXPECT_EQ(replies, n - 1);
+        for (auto& p : d.peers)
+            EXPECT_EQ(p->s.MP_GetMe()->inMatch, 1);
+
+        // Positions flow every 400 ms: each copy trails its owner by at
+        // most one interval of flight.
+        size_t mark = d.hub.log.size();
+        d.Run(2000);
+        for (auto& owner : d.peers) {
+            int id = owner->s.MP_GetMyId();
+            int sent = 0;
+            for (size_t i = mark; i < d.hub.log.size(); ++i)
+                sent += d.hub.log[i].from == id && d.hub.log[i].data[0] == 11;
+            EXPECT_GE(sent, 4);
+            EXPECT_LE(sent, 6);
+            int32_t x = rig::FakeMatch::Mine(owner->s)->position.x;
+            for (auto& viewer : d.peers) {
+                if (viewer == owner)
+                    continue;
+                int32_t lag = x - PlaneOf(*viewer, id)->position.x;
+                EXPECT_GE(lag, 0);
+                EXPECT_LE(lag, 17 * 0x8000);
+            }
+        }
+
+        Peer& killer = *d.peers[1];
+        int killerId = killer.s.MP_GetMyId();
+        std::vector<int> victims;
+        for (auto& p : d.peers)
+            if (p.get() != &killer)
+                victims.push_back(p->s.MP_GetMyId());
+        size_t lastKill = 0;
+        for (int k = 0; k < 5; ++k) {
+            int victim = victims[size_t(k) % victims.size()];
+            ASSERT_TRUE(d.RunUntil([&] { return PlaneOf(*d.peers[0], victim)->health > 0; }, 4000));
+            lastKill = d.hub.log.size();
+            killer.s.GetWeaponLink()->RequestDamage(victim, killerId, 999);
+            d.Run(500);
+        }
+        ASSERT_TRUE(d.RunUntil(
+            [&] {
+                for (auto& p : d.peers)
+                    if (p->s.MP_GetWinner() == -1)
+                        return false;
+                return true;
+            },
+            2000));
+        d.Run(3000);  // the last deaths still end in respawns
+
+        // The host's last word: kills, the kill line, then kills, the
+        // winner's line and the winner; one winner message in the match.
+        std::vector<int> tail;
+        for (int t : d.HostTypes(lastKill))
+            if (t != 9 && t != 11 && t != 6)
+                tail.push_back(t);
+        EXPECT_EQ(tail, (std::vector<int>{12, 13, 12, 13, 14}));
+        int winners = 0;
+        for (auto& m : d.hub.log)
+            winners += m.data[0] == 14;
+        EXPECT_EQ(winners, 1);
+
+        std::wstring line = L"PILOT1[375]";
+        for (auto& p : d.peers) {
+            EXPECT_EQ(p->s.MP_GetWinner(), killerId);
+            for (int i = 0; i < n; ++i) {
+                int id = d.peers[0]->s.players[i].id;
+                EXPECT_EQ(p->s.GetPlayerKills(id), d.peers[0]->s.GetPlayerKills(id)) << "id " << id;
+                EXPECT_EQ(p->s.GetPlayerKills(id), id == killerId ? 5 : 0);
+            }
+            ASSERT_FALSE(p->game.lines.empty());
+            EXPECT_EQ(p->game.lines.back(), line);
+        }
+        EXPECT_EQ(killer.profile.GetSessionKills(), 5);
+
+        // Respawns: at least 2000 ms after the host noticed the death, at
+        // spawn points 1, 2, 3, 0 in turn, and every peer sees the same.
+        auto& hostSaw = respawns[d.peers[0].get()];
+        ASSERT_GE(hostSaw.size(), 4u);
+        for (size_t i = 0; i < hostSaw.size(); ++i) {
+            EXPECT_GE(hostSaw[i].first, 2000u);
+            EXPECT_EQ(hostSaw[i].second, int(i + 1) % 4);
+        }
+        for (auto& p : d.peers)
+            for (size_t i = 0; i < respawns[p.get()].size(); ++i)
+                EXPECT_EQ(respawns[p.get()][i].second, int(i + 1) % 4);
+        for (auto& p : d.peers)
+            EXPECT_TRUE(p->errors.empty());
+    }
+}
+
+TEST(Match, HostLeavingForcesTheBestRemainingToWin)
+{
+    Driver d(3);
+    ASSERT_TRUE(d.StartMatch(7));
+    // Players 1 and 2 shoot each other down twice each.
+    for (int k = 0; k < 4; ++k) {
+        int attacker = 1 + k % 2, victim = 2 - k % 2;
+        ASSERT_TRUE(d.RunUntil([&] { return PlaneOf(*d.peers[0], victim)->health > 0; }, 4000));
+        d.peers[size_t(attacker)]->s.RequestDamage(victim, attacker, 999);
+        d.Run(200);
+    }
+    ASSERT_EQ(d.peers[0]->s.GetPlayerKills(1), 2);
+    ASSERT_EQ(d.peers[0]->s.GetPlayerKills(2), 2);
+    d.peers[0]->s.NotifyLeaveGame();
+    d.Run(500);
+    for (auto& p : d.peers)
+        EXPECT_EQ(p->s.MP_GetWinner(), 1);  // a tie: the earlier in the table
+    for (int i = 1; i <= 2; ++i) {
+        auto& lines = d.peers[size_t(i)]->game.lines;
+        ASSERT_GE(lines.size(), 2u);
+        EXPECT_EQ(lines[lines.size() - 2], L"[378]");
+        EXPECT_EQ(lines.back(), L"[380]");
+        EXPECT_EQ(d.peers[size_t(i)]->s.GetPlayerKills(0), -1);
+    }
+}
+
+TEST(Match, TheLastPlayerLeftWins)
+{
+    {
+        Driver d(3);
+        ASSERT_TRUE(d.StartMatch(0));
+        d.peers[1]->s.NotifyLeaveGame();
+        d.Run(100);
+        EXPECT_EQ(d.peers[0]->s.MP_GetWinner(), -1);
+        d.peers[2]->s.NotifyLeaveGame();
+        d.Run(200);
+        for (auto& p : d.peers)
+            EXPECT_EQ(p->s.MP_GetWinner(), 0);
+        EXPECT_EQ(d.peers[2]->game.lines.back(), L"PILOT0[375]");
+    }
+    {
+        // A cut link: the client hears of it, the host plays on alone and
+        // wins without a message to send.
+        Driver d(2);
+        ASSERT_TRUE(d.StartMatch(0));
+        d.hub.Cut(1);
+        d.Run(100);
+        EXPECT_EQ(d.peers[1]->errors, std::vector<int>{KrvMpConn::kErrLinkLost});
+        EXPECT_EQ(d.peers[1]->s.state, KrvMpConn::kIdle);
+        EXPECT_EQ(d.peers[0]->s.playerCount, 1);
+        EXPECT_EQ(d.peers[0]->s.MP_GetWinner(), 0);
+        for (auto& m : d.hub.log)
+            EXPECT_NE(m.data[0], 14);
+    }
+}
+
+TEST(Match, LatePositionsMarkThePlayerLagging)
+{
+    Driver d(2);
+    ASSERT_TRUE(d.StartMatch(0));
+    d.Run(1000);
+    int marked = 0;
+    d.onFrame = [&](Peer& p) {
+        if (&p == d.peers[0].get())
+            marked = std::max<int>(marked, p.s.MP_GetPlayer(1)->lagging);
+    };
+    EXPECT_EQ(d.peers[0]->s.MP_GetPlayer(1)->lagging, 0);
+    d.hub.filter = [](int from, int, const std::vector<uint8_t>&) { return from == 1 ? 1500 : 0; };
+    d.Run(3000);
+    EXPECT_EQ(marked, 1);
+    EXPECT_EQ(d.peers[1]->s.MP_GetPlayer(0)->lagging, 0);
+    d.hub.filter = nullptr;
+    d.Run(3000);
+    EXPECT_EQ(d.peers[0]->s.MP_GetPlayer(1)->lagging, 0);
+}
+
+TEST(Match, RepairsThroughTheMissionLinkAtMostEvery200Ms)
+{
+    Driver d(2);
+    ASSERT_TRUE(d.StartMatch(0));
+    MyAirplane* onHost = PlaneOf(*d.peers[0], 1);
+    onHost->health = 50;
+    MissionRepairLink* link = d.peers[1]->s.GetRepairLink();
+    link->RequestRepairPlayer(30, 1);
+    link->RequestRepairPlayer(30, 1);  // within 200 ms: dropped
+    d.Run(100);
+    EXPECT_EQ(onHost->health, 80);
+    d.Run(200);
+    link->RequestRepairPlayer(30, 1);
+    d.Run(100);
+    EXPECT_EQ(onHost->health, 100);
+}
+
+TEST(Session, HandlesAtMostFortyEventsPerUpdate)
+{
+    Driver d(2);
+    Member* client = d.peers[1]->Net();
+    uint8_t settings[] = {3, 2, 1, 0};
+    for (int i = 0; i < 50; ++i)
+        client->SendToAll(settings, sizeof settings, false);
+    Member* host = d.peers[0]->Net();
+    d.peers[0]->s.MP_Update(d.hub.now);
+    EXPECT_EQ(host->inbox.size(), 10u);
+    d.peers[0]->s.MP_Update(d.hub.now);
+    EXPECT_EQ(host->inbox.size(), 0u);
+    EXPECT_EQ(d.peers[0]->s.MP_GetPlayer(1)->plane, 2);
+}
+
+// Every message from a peer is untrusted.
+TEST(Session, RefusesOrBoundsHostileMessages)
+{
+    Driver d(3);
+    ASSERT_TRUE(d.StartMatch(0));
+    KrvMpConn& host = d.peers[0]->s;
+    KrvMpConn& client = d.peers[1]->s;
+    MyAirplane* clientOwn = PlaneOf(*d.peers[1], 1);
+    clientOwn->health = 50;
+
+    GameMessage respawn;
+    respawn.type = MsgType::Respawn;
+    respawn.id = 1;
+    respawn.health = 100;
+    respawn.position = PVector3(0x70000000, 0, 0);
+    GameMessage kills;
+    kills.type = MsgType::KillsList;
+    kills.count = 2;
+    kills.entries[0] = {1, 3};
+    kills.entries[1] = {2, 3};
+    GameMessage position;
+    position.type = MsgType::Position;
+    position.position = PVector3(0x123456, 0, 0);
+    position.throttle = 100;
+
+    struct Case {
+        const char* what;
+        KrvMpConn* to;
+        int from;
+        std::vector<uint8_t> bytes;
+        std::function<bool()> holds;
+    } cases[] = {
+        {"short respawn", &client, 0, [&] { auto b = Encode(respawn); b.pop_back(); return b; }(),
+         [&] { return clientOwn->position.x != 0x70000000; }},
+        {"list count above 4", &client, 0, [&] { auto b = Encode(kills); b[1] = 5; b.resize(42); return b; }(),
+         [&] { return client.GetPlayerKills(1) == 0; }},
+        {"list count beyond the bytes", &client, 0, [&] { auto b = Encode(kills); b.pop_back(); return b; }(),
+         [&] { return client.GetPlayerKills(2) == 0; }},
+        {"host-only message from a client", &client, 2, {14, 0, 0, 0, 2}, [&] { return client.MP_GetWinner() == -1; }},
+        {"health list from a client", &client, 2, {9, 1, 0, 0, 0, 1, 0}, [&] { return clientOwn->health == 50; }},
+        {"message from myself", &host, 0, {3, 9, 3, 0}, [&] { return host.MP_GetPlayer(0)->plane == 0; }},
+        {"room settings clamped", &client, 0, {1, 200, 9, 99},
+         [&] { return client.map == 3 && client.season == 2 && client.fragLimit == 7; }},
+        {"rank clamped", &host, 2, {3, 1, 200, 0}, [&] { return host.MP_GetPlayer(2)->rank == KrvMpConn::kMaxRank; }},
+        {"health clamped", &client, 0, {9, 1, 0, 0, 0, 1, 250}, [&] { return clientOwn->health == 100; }},
+        {"throttle clamped", &host, 1, [&] { auto b = Encode(position); b[26] = 250; return b; }(),
+         [&] { return PlaneOf(*d.peers[0], 1)->throttle == 100 && PlaneOf(*d.peers[0], 1)->position.x == 0x123456; }},
+        {"flight state 8 moves nothing", &host, 2, [&] { auto b = Encode(position); b[25] = 8; return b; }(),
+         [&] { return PlaneOf(*d.peers[0], 2)->position.x != 0x123456; }},
+        {"kill line naming a stranger", &client, 0, {13, 0, 0, 0, 0, 1, 0, 0, 0, 77},
+         [&] { return d.peers[1]->game.lines.back() == L"? [246] PILOT1"; }},
+        {"damage clamped to a kill", &host, 2, {8, 0, 0, 0x13, 0x88, 0, 0, 0, 1, 0, 0, 0, 2},
+         [&] { return PlaneOf(*d.peers[0], 1)->health == 0 && host.GetPlayerKills(2) == 1; }},
+        {"repair of a dead airplane", &host, 1, {10, 50}, [&] { return PlaneOf(*d.peers[0], 1)->health == 0; }},
+    };
+    for (auto& c : cases) {
+        c.to->HandleMessage(c.bytes.data(), int(c.bytes.size()), c.from);
+        EXPECT_TRUE(c.holds()) << c.what;
+    }
+    for (const uint8_t type : {0, 19, 0x80, 0xFF}) {
+        uint8_t b[40] = {type};
+        client.HandleMessage(b, sizeof b, 0);
+    }
+
+    // Names from the back end are cut at 31 characters and terminated.
+    d.peers[0]->Net()->rawNames = true;
+    host.MP_PlayersList_Update();
+    EXPECT_EQ(strlen(host.players[0].name), 31u);
+}
+
+TEST(Session, SmallAnswers)
+{
+    KrvMpConn s;
+    EXPECT_EQ(s.ErrorCodeToMsg(nullptr, 1), nullptr);
+    EXPECT_EQ(s.MP_Init(nullptr), 0);  // no network kind
+    EXPECT_EQ(s.MP_IsNetworkAvail(), 1);
+    s.fragLimit = 8;
+    EXPECT_EQ(s.GetFragLimit(), 0);
+    EXPECT_EQ(s.GetFragLimitWchar(), nullptr);
+    s.fragLimit = 7;
+    EXPECT_EQ(s.GetFragLimit(), 40);
+    EXPECT_STREQ(s.GetFragLimitWchar(), L"40");
+
+    Hub hub;
+    s.MP_SetType(Multiplayer::kNetLocal);
+    ASSERT_EQ(s.MP_Init(nullptr), 1);
+    char ip[32];
+    EXPECT_EQ(s.MP_GetMyIP(ip), 14);
+    EXPECT_STREQ(ip, "10.0.0.10:1024");
+    // A renamed player under the same id comes back as a new entry.
+    ASSERT_EQ(s.MP_RoomCreate_Begin("R"), 1);
+    s.MP_Update(1000);
+    ASSERT_EQ(s.state, KrvMpConn::kInRoomAsHost);
+    s.players[0].kills = 4;
+    s.MP_PlayersList_Update();
+    EXPECT_EQ(s.players[0].kills, 4);
+    static_cast<Member*>(s.mp->backEnd.get())->name = "OTHER";
+    s.MP_PlayersList_Update();
+    EXPECT_EQ(s.players[0].kills, 0);
+    EXPECT_STREQ(s.players[0].name, "OTHER");
+}
