@@ -154,14 +154,19 @@ void IPInterface::AcceptClients()
             m_freeSocket = FindFreeSocket();
             return;
         }
-        link.Reset();
-        link.Socket().SetBlocking(0);
-        int id = m_freeSocket + 1;
-        AddClient(id, nullptr, 0);
-        int connection = m_freeSocket;
-        m_freeSocket = FindFreeSocket();
-        SendUserIdToClient(connection, id);
+        TakeClient(m_freeSocket);
     }
+}
+
+void IPInterface::TakeClient(int connection)
+{
+    LanLink& link = m_links[connection];
+    link.Reset();
+    link.Socket().SetBlocking(0);
+    int id = connection + 1;
+    AddClient(id, nullptr, 0);
+    m_freeSocket = FindFreeSocket();
+    SendUserIdToClient(connection, id);
 }
 
 // Joining.

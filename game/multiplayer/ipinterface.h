@@ -112,6 +112,8 @@ private:
     EventList::event processConnecting();
     void processPollPlayers();
     void AcceptClients();
+    // Makes the connection just accepted into connection a new client.
+    void TakeClient(int connection);
     EventList::event processRead(int connection);
     EventList::event HandleHostMessage(int connection, const uint8_t* msg, int length);
     EventList::event HandleClientMessage(const uint8_t* msg, int length);
