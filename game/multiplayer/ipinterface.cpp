@@ -444,12 +444,15 @@ int IPInterface::SendOn(int connection, const void* data, int length)
 
 int IPInterface::GetPayLoad(unsigned char* buffer, unsigned int capacity)
 {
+    m_copiedLength = 0;
     if (!m_payloadWaiting)
         return 0;
     m_payloadWaiting = 0;
     unsigned n = unsigned(m_payloadLength) < capacity ? unsigned(m_payloadLength) : capacity;
-    if (buffer && n > 0)
+    if (buffer && n > 0) {
         std::memcpy(buffer, m_received + 3, n);
+        m_copiedLength = int32_t(n);
+    }
     return m_payloadSender;
 }
 

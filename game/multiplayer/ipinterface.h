@@ -76,9 +76,12 @@ public:
     int ClientsReady() override;
     int SendBusyStateReq(unsigned char busy) override;
     int GetDisconnectStatus() override { return m_disconnectStatus; }
+    int GetPayLoadLength() override { return m_copiedLength; }
+    // The host is player 0 of every local-network room.
+    int HostClientID() override { return m_status == kRunning ? 0 : -1; }
 
     // Joins the room at a typed dotted address and port (1024 for port 0).
-    int JoinGameRoom(const char* address, int port);
+    int JoinGameRoom(const char* address, int port) override;
     // 1 when the device has a usable IPv4 address.
     int isConnectionAvailable();
     // False for 0.0.0.0, loopback, all ones and addresses from 224 up.
@@ -158,6 +161,7 @@ private:
     uint8_t m_payloadWaiting = 0;
     int32_t m_payloadSender = 0;
     int32_t m_payloadLength = 0;
+    int32_t m_copiedLength = 0;  // by the last GetPayLoad
     int32_t m_freeSocket = 0;
     int32_t m_pollIndex = 0;
     GameRoom m_rooms[kMaxRooms] = {};

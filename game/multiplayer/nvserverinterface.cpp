@@ -233,12 +233,13 @@ EventList::event NVServerInterface::PollMessages()
 
 int NVServerInterface::GetPayLoad(unsigned char* buffer, unsigned int capacity)
 {
+    m_copiedLength = 0;
     if (!m_packets || m_packets->getAvailablePackets() < 1)
         return -1;
     unsigned sender = 0, length = 0;
     m_packets->readPacketInfo(sender, length);
     if (length <= capacity && buffer) {
-        m_packets->readPacket(buffer, length);
+        m_copiedLength = m_packets->readPacket(buffer, length);
         return int(sender);
     }
     // Too long for the caller: dropped, so that the stream goes on; the
@@ -271,6 +272,16 @@ int NVServerInterface::SendToClient(int index, unsigned char* data, int length)
     if (index < 0 || index >= m_room->getGameRoomPlayerCount())
         return 0;
     return m_packets->sendPacketToClient(m_room->getGameRoomPlayerId(unsigned(index)), data, unsigned(length));
+}
+
+int NVServerInterface::HostClientID()
+{
+    if (m_state != kInRoom || !m_room)
+        return -1;
+    int host = m_room->getHostIndex();
+    if (host < 0 || host >= m_room->getGameRoomPlayerCount())
+        return -1;
+    return int(m_room->getGameRoomPlayerId(unsigned(host)));
 }
 
 int NVServerInterface::MyClientID()

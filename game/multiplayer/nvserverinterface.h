@@ -19,12 +19,10 @@ public:
 
     enum State { kNothing = 0, kListingOrLogin = 1, kInLobby = 2, kInRoom = 3 };
 
-    struct LobbyInfo {
-        char name[32];
-        int32_t playersInGame;
+    // A listed lobby server: name, players in game, address text, port,
+    // and its maximum of players.
+    struct LobbyInfo : MPInterface::LobbyInfo {
         int32_t maxPlayers;
-        char address[16];
-        int32_t port;
     };
 
     NVServerInterface();
@@ -33,14 +31,20 @@ public:
     NVServerInterface& operator=(const NVServerInterface&) = delete;
 
     // Lobby operations.
-    int RequestLobbys(int count);
-    void StopLobbyRequest();
-    int GetLobbyCount() { return m_initialised ? m_lobbyCount : 0; }
-    LobbyInfo* GetLobby(int index);
-    int ConnectToLobby(int index);
-    int ConnectToLobby(const char* address, int port);
-    void LeaveLobby();
+    int RequestLobbys(int count) override;
+    void StopLobbyRequest() override;
+    int GetLobbyCount() override { return m_initialised ? m_lobbyCount : 0; }
+    LobbyInfo* GetLobby(int index) override;
+    int ConnectToLobby(int index) override;
+    int ConnectToLobby(const char* address, int port) override;
+    void LeaveLobby() override;
+    // The joined lobby server's name in upper case; the buffer is left alone
+    // without a lobby.
     void GetJoinedServerName(char* buffer, int max);
+    void GetJoinedLobbyName(char* buffer, int capacity) override { GetJoinedServerName(buffer, capacity); }
+    void SetLobbysFilter_Name(const char* name) override { m_filter.setNameFilter(name); }
+    void SetLobbysFilter_Nearest(unsigned char nearMe) override { m_filter.setNearMeFilter(nearMe); }
+    void SetLobbysFilter_Sort(VOrededidaza::ServerFilter::SortingKey key) override { m_filter.setSortingKey(key); }
     VOrededidaza::ServerFilter& GetServerFilter() { return m_filter; }
     int State() const { return m_state; }
 
@@ -53,7 +57,7 @@ public:
     GameRoom* GetGameRoom(int index) override;
     int HostGameRoom(GameRoom& room) override;
     int JoinGameRoom(int index) override;
-    int JoinGameRoom(const char*, int) { return 0; }
+    int JoinGameRoom(const char*, int) override { return 0; }
     void LeaveGameRoom() override;
     EventList::event PollMessages() override;
     int GetPayLoad(unsigned char* buffer, unsigned int capacity) override;
@@ -68,6 +72,9 @@ public:
     int ClientsReady() override { return 1; }
     int SendBusyStateReq(unsigned char) override { return 1; }
     int GetDisconnectStatus() override { return m_disconnectStatus; }
+    int GetPayLoadLength() override { return m_copiedLength; }
+    // The room's host's player id, -1 outside a room.
+    int HostClientID() override;
 
     void onNotify(VOrededidaza::Message message, VOrededidaza::Status status) override;
 
@@ -97,4 +104,5 @@ private:
     GameRoom* m_rooms = nullptr;
     int32_t m_roomCount = 0;
     ClientInfo m_player = {};
+    int32_t m_copiedLength = 0;  // by the last GetPayLoad
 };
