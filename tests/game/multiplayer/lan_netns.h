@@ -5,6 +5,7 @@
 // removed again when the object goes. Making namespaces needs privilege;
 // without it Ok() is false and the test skips.
 #pragma once
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -88,10 +89,22 @@ public:
         args.insert(args.begin(), {"ip", "netns", "exec", Host(i)});
         return Run(args);
     }
+    // Waits (up to seconds real seconds) for a program to end: its wait
+    // status, -1 when it is still running.
+    static int Wait(pid_t p, int seconds)
+    {
+        for (int i = 0; i < seconds * 100; ++i) {
+            int status = 0;
+            if (waitpid(p, &status, WNOHANG) == p)
+                return status;
+            usleep(10000);
+        }
+        return -1;
+    }
     // Ends a spawned program with SIGINT (tcpdump and socat flush on it).
     void Stop(pid_t p)
     {
-        if (p <= 0 || waitpid(p, nullptr, WNOHANG) == p)
+        if (p <= 0 || waitpid(p, nullptr, WNOHANG) != 0)  // gone, or already reaped
             return;
         kill(p, SIGINT);
         for (int i = 0; i < 200; ++i) {
@@ -110,7 +123,7 @@ public:
         return p > 0 && waitpid(p, &status, 0) == p && WIFEXITED(status) && WEXITSTATUS(status) == 0;
     }
 
-private:
+    // Starts a program here with its output and errors to files (or none).
     static pid_t Fork(const std::vector<std::string>& args, const std::string& out, const std::string& err)
     {
         pid_t p = fork();
@@ -131,6 +144,7 @@ private:
         return p;
     }
 
+private:
     static inline int s_labs = 0;
     std::string m_prefix;
     std::string m_why;

@@ -131,13 +131,15 @@ TEST_F(InternetBackEnd, TwoPlayersMeetInARoomAndExchangeMessages)
     EXPECT_EQ(b.nv.GetPlayer(0), nullptr);  // not in a room yet
     b.events.clear();
     ASSERT_EQ(b.nv.JoinGameRoom(0), 1);
-    ASSERT_TRUE(Pump({&a, &b}, [&] { return b.Saw(2) && a.Saw(13); }));
+    ASSERT_TRUE(Pump({&a, &b}, [&] { return b.Saw(2) && a.Saw(13) && b.nv.NumPlayers() == 2; }));
     ASSERT_EQ(a.nv.NumPlayers(), 2);
     ASSERT_NE(a.nv.GetPlayer(1), nullptr);
     EXPECT_STREQ(a.nv.GetPlayer(1)->name, "BOB");
     EXPECT_EQ(a.nv.GetPlayer(1)->ready, 1u);
     EXPECT_EQ(a.nv.GetPlayer(2), nullptr);
     EXPECT_EQ(b.nv.JoinGameRoom("127.0.0.1", 1024), 0);
+    EXPECT_EQ(a.nv.HostClientID(), a.nv.MyClientID());
+    EXPECT_EQ(b.nv.HostClientID(), a.nv.MyClientID());
 
     // Each way, a message arrives whole with its sender's id.
     unsigned char shot[] = {7, 0, 0, 0, 42, 'x'};
