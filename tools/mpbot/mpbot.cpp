@@ -219,7 +219,7 @@ int main(int argc, char** argv)
     const uint32_t start = PTickCount();
     auto now = [&] { return start + (PTickCount() - start) * uint32_t(o.speed); };
     enum Phase { kLobby, kRoom, kWaiting, kPlaying, kDone } phase = kLobby;
-    bool askedLobby = false, askedRoom = false, started = false;
+    bool askedLobby = false, askedRoom = false, started = false, printed = false;
     uint32_t fullSince = 0, stepAt = 0, doneAt = 0;
     size_t next = 0;
     int awaiting = -1;  // the player last shot down, until its death is seen
@@ -272,7 +272,8 @@ int main(int argc, char** argv)
             }
             if (s.state == KrvMpConn::kListingRooms && s.mp->GetGameRoomCount() > 0)
                 s.MP_RoomJoin_Begin(0);
-            if (s.state == KrvMpConn::kInRoomAsHost || s.state == KrvMpConn::kInRoomAsClient) {
+            // A local-network client learns its id just after connecting.
+            if (s.state == KrvMpConn::kInRoomAsHost || (s.state == KrvMpConn::kInRoomAsClient && s.MP_GetMyId() != 0)) {
                 std::printf("joined %d\n", s.MP_GetMyId());
                 std::fflush(stdout);
                 phase = kWaiting;
@@ -330,9 +331,13 @@ int main(int argc, char** argv)
             }
             break;
         case kDone:
-            // A little longer, so that the last messages reach everyone.
-            if (t - doneAt > 1000) {
+            // A little longer, so that the last messages reach everyone,
+            // and the table stays whole while the others print theirs.
+            if (!printed && t - doneAt > 1000 * uint32_t(o.speed)) {
                 PrintTable(s);
+                printed = true;
+            }
+            if (t - doneAt > 3000 * uint32_t(o.speed)) {
                 s.MP_RoomLeave();
                 s.MP_Release();
                 return 0;

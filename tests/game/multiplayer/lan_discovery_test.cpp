@@ -191,9 +191,11 @@ TEST_F(LanNamespaces, AHostAnnouncesEveryTwoSecondsToTheSubnetAndTheGroup)
         GTEST_SKIP() << "tcpdump is not installed (scripts/deps.sh test)";
     pid_t dump = lab->Spawn(2, {"tcpdump", "-i", "eth0", "-n", "-v", "-l", "--immediate-mode", "udp", "port", "2000"}, dir + "/dump",
                             dir + "/dump.err");
-    pid_t listen = lab->Spawn(3, {"socat", "-u", "UDP4-RECV:2000,reuseaddr,ip-add-membership=224.0.0.3:eth0", "-"},
-                              dir + "/socat");
+    pid_t listen =
+        lab->Spawn(3, {"socat", "-d", "-d", "-u", "UDP4-RECV:2000,reuseaddr,ip-add-membership=224.0.0.3:eth0", "-"},
+                   dir + "/socat", dir + "/socat.err");
     ASSERT_TRUE(WaitFor([&] { return ReadFile(dir + "/dump.err").find("listening on") != std::string::npos; }));
+    ASSERT_TRUE(WaitFor([&] { return ReadFile(dir + "/socat.err").find("starting data transfer") != std::string::npos; }));
     IPInterface host, seeker;
     In(1, [&] {
         host.SetUserInfo("HOSTY");
