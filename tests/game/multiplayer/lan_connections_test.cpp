@@ -13,27 +13,6 @@ namespace {
 
 using Access = IPInterfaceTestAccess;
 
-// The host-side framing of each message type.
-TEST(LanFraming, MessageLengths)
-{
-    struct Case {
-        Bytes head;
-        int avail;
-        int expected;
-    } cases[] = {
-        {{0, 1, 5}, 3, 0}, {{0, 1, 5}, 8, 8}, {{0, 1}, 2, 0}, {{0, 1, 0}, 3, 3},
-        {{250}, 3, 3},     {{250}, 2, 0},     {{251}, 1, 1},  {{7}, 1, 1},
-        {{254}, 2, 2},     {{255}, 33, 0},    {{255}, 34, 34}, {{252, 4}, 142, 142},
-        {{252, 2}, 71, 0}, {{252, 0}, 2, 2},  {{252, 5}, 400, -1},
-    };
-    for (const Case& c : cases) {
-        Bytes data = c.head;
-        data.resize(512, 0);
-        EXPECT_EQ(lanframe::MessageLength(data.data(), c.avail), c.expected)
-            << "type " << int(c.head[0]) << " with " << c.avail << " bytes";
-    }
-}
-
 class HostOverPairs : public ::testing::Test {
 protected:
     void SetUp() override
