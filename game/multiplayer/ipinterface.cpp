@@ -534,11 +534,14 @@ void IPInterface::Disconnect()
         for (LanLink& l : m_links)
             if (l.IsOpen()) {
                 l.Send(&leave, 1);
+                l.Flush();
                 l.Close();
             }
     } else {
-        if (m_status == kRunning && m_links[0].IsOpen())
+        if (m_status == kRunning && m_links[0].IsOpen()) {
             m_links[0].Send(&leave, 1);
+            m_links[0].Flush();
+        }
         m_links[0].Close();
     }
     ResetConnections();

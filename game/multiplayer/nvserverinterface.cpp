@@ -207,6 +207,10 @@ void NVServerInterface::LeaveGameRoom()
     if (!m_initialised || !m_lobby)
         return;
     m_lobby->leaveGameRoom();
+    // The room and its stream stay with the lobby; nothing is sent or read
+    // through them once the room is left.
+    m_room = nullptr;
+    m_packets = nullptr;
     SessionReset();
     m_state = kInLobby;
 }
