@@ -72,7 +72,11 @@ TEST(Facade, OwnsOneBackEndOfTheChosenKind)
     EXPECT_EQ(mp.Init(Multiplayer::kNetLocal), 1);
     EXPECT_EQ(mp.backEnd.get(), first);
     EXPECT_EQ(mp.GetLobbyCount(), 0);  // lobby servers are the internet's
+    EXPECT_EQ(mp.Init(Multiplayer::kNetInternet), 1);
+    EXPECT_EQ(mp.netType, Multiplayer::kNetInternet);
+    EXPECT_EQ(hub.members.size(), 1u);  // the local-network one is gone
     EXPECT_EQ(mp.Init(2), 0);
+    EXPECT_TRUE(hub.members.empty());
     EXPECT_EQ(mp.netType, 2);
     EXPECT_EQ(mp.backEnd, nullptr);
     EXPECT_EQ(mp.GetPlayerCount(), 0);
@@ -314,6 +318,14 @@ TEST(Match, LatePositionsMarkThePlayerLagging)
     d.hub.filter = nullptr;
     d.Run(3000);
     EXPECT_EQ(d.peers[0]->s.MP_GetPlayer(1)->lagging, 0);
+    // Lost positions: marked while none arrive, clear once they do again.
+    marked = 0;
+    d.hub.filter = [](int from, int, const std::vector<uint8_t>& m) { return from == 1 && m[0] == 11 ? -1 : 0; };
+    d.Run(1500);
+    EXPECT_EQ(marked, 1);
+    d.hub.filter = nullptr;
+    d.Run(1000);
+    EXPECT_EQ(d.peers[0]->s.MP_GetPlayer(1)->lagging, 0);
 }
 
 TEST(Match, RepairsThroughTheMissionLinkAtMostEvery200Ms)
@@ -331,6 +343,39 @@ TEST(Match, RepairsThroughTheMissionLinkAtMostEvery200Ms)
     link->RequestRepairPlayer(30, 1);
     d.Run(100);
     EXPECT_EQ(onHost->health, 100);
+}
+
+TEST(Session, StatesFollowTheirEvents)
+{
+    struct Case {
+        int state, backEndEvent;
+        bool linkUp;
+        int nextState, result;
+    } cases[] = {
+        {KrvMpConn::kLobbyListRequested, EventList::kServerListReady, false, KrvMpConn::kLobbyListReady, 0},
+        {KrvMpConn::kLobbyListRequested, EventList::kRoomActionRejected, false, KrvMpConn::kLobbyListFailed, 1},
+        {KrvMpConn::kLobbyLoginRequested, EventList::kConnected, false, KrvMpConn::kLobbyLoggedIn, 0},
+        {KrvMpConn::kLobbyLoginRequested, EventList::kNameTaken, true, KrvMpConn::kLobbyLoginFailed, 3},
+        {KrvMpConn::kLobbyLoginRequested, EventList::kRejected, true, KrvMpConn::kLobbyLoginFailed, 2},
+        {KrvMpConn::kRoomJoinRequested, EventList::kConnected, false, KrvMpConn::kInRoomAsClient, 0},
+        {KrvMpConn::kRoomJoinRequested, EventList::kRejected, true, KrvMpConn::kRoomJoinFailed, 4},
+        {KrvMpConn::kRoomJoinRequested, EventList::kRejected, false, KrvMpConn::kRoomJoinFailed, 0},
+        {KrvMpConn::kRoomCreateRequested, EventList::kRoomActionRejected, true, KrvMpConn::kRoomCreateFailed, 4},
+        {KrvMpConn::kMatchRunning, EventList::kNotConnected, true, KrvMpConn::kIdle, 6},
+    };
+    Hub hub;
+    for (auto& c : cases) {
+        KrvMpConn s;
+        s.MP_SetType(Multiplayer::kNetLocal);
+        ASSERT_EQ(s.MP_Init(nullptr), 1);
+        auto* net = static_cast<Member*>(s.mp->backEnd.get());
+        net->listing = true;
+        net->script = {c.backEndEvent};
+        s.mp->linkStatus = c.linkUp ? Multiplayer::kLinkUp : 0;
+        s.state = c.state;
+        EXPECT_EQ(s.MP_Update(1000), c.result) << c.state << " " << c.backEndEvent;
+        EXPECT_EQ(s.state, c.nextState) << c.state << " " << c.backEndEvent;
+    }
 }
 
 TEST(Session, HandlesAtMostFortyEventsPerUpdate)
