@@ -146,20 +146,13 @@ inline Bytes Concat(std::initializer_list<Bytes> parts)
     return out;
 }
 
-// Polls every back end until done() holds (true) or ten real seconds pass;
-// the events each one reported, in order, go to seen (when given).
-inline bool PumpUntil(std::vector<MPInterface*> ends, const std::function<bool()>& done,
-                      std::vector<std::vector<int>>* seen = nullptr)
+// Polls every back end until done() holds (true) or ten real seconds pass.
+inline bool PumpUntil(std::vector<MPInterface*> ends, const std::function<bool()>& done)
 {
-    if (seen)
-        seen->resize(ends.size());
     auto start = std::chrono::steady_clock::now();
     while (std::chrono::steady_clock::now() - start < std::chrono::seconds(10)) {
-        for (size_t i = 0; i < ends.size(); ++i) {
-            int e = ends[i]->PollMessages();
-            if (e != 0 && seen)
-                (*seen)[i].push_back(e);
-        }
+        for (MPInterface* e : ends)
+            e->PollMessages();
         if (done())
             return true;
         usleep(500);
