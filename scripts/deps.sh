@@ -17,8 +17,9 @@ case $purpose in
   test)
     pkgs+=(git libgtest-dev libgmock-dev libbenchmark-dev libpixman-1-dev pngcheck)
     # Network tests: network namespaces, an nginx peer, libcurl and nettle as
-    # references.
-    pkgs+=(iproute2 nginx-light libcurl4-openssl-dev nettle-dev)
+    # references; the local-network tests watch and inject datagrams with
+    # tcpdump and socat.
+    pkgs+=(iproute2 nginx-light libcurl4-openssl-dev nettle-dev tcpdump socat)
     # The desktop test starts its own X server.
     pkgs+=(xvfb)
     # The GL tests validate every generated shader with glslangValidator.

@@ -1,0 +1,705 @@
+// The local-network back end's game connections: hosting, joining, the
+// player table, the message framing and the poll.
+#include "game/multiplayer/ipinterface.h"
+
+#include <cstring>
+
+#include "engine/runtime/pdebug.h"
+#include "engine/runtime/ptime.h"
+
+namespace {
+
+constexpr unsigned kConnectWaitMs = 100;
+// Connections the host accepts in one poll (the surplus is turned away).
+constexpr int kAcceptsPerPoll = 4;
+
+// Copies at most 31 characters of a name of up to 32 bytes, NUL-terminated.
+void CopyName(char* to, const char* from, int fromBytes)
+{
+    int n = 0;
+    if (from)
+        for (; n < fromBytes && n < MPInterface::kNameSize - 1 && from[n]; ++n)
+            to[n] = from[n];
+    std::memset(to + n, 0, size_t(MPInterface::kNameSize - n));
+}
+
+}  // namespace
+
+IPInterface::IPInterface()
+{
+    m_hostAddress = 0;
+    m_port = kFirstPort;
+    m_initialised = 1;
+    SessionReset();
+    m_disconnectStatus = 0;
+    PSockAddrSet(m_multicastDest, PInetAddr(kMulticastAddr), kMulticastPort);
+}
+
+IPInterface::~IPInterface()
+{
+    Disconnect();
+    ResetConnections();
+    ResetClientDB();
+}
+
+void IPInterface::SessionReset()
+{
+    ResetClientDB();
+    m_status = kIdle;
+    m_busyPending = 0;
+    m_lastAnnouncement = 0;
+    m_pollIndex = 0;
+    m_roomCount = 0;
+    m_role = kNoRole;
+    m_payloadWaiting = 0;
+    events.Reset();
+}
+
+void IPInterface::ResetConnections()
+{
+    m_listen.Close();
+    m_broadcast.Close();
+    m_multicast.Close();
+    for (LanLink& l : m_links)
+        l.Close();
+    m_status = kIdle;
+}
+
+void IPInterface::SetUserInfo(const char* name)
+{
+    CopyName(m_ownName, name, kNameSize);
+}
+
+// Hosting.
+
+int IPInterface::HostGameRoom(GameRoom& room)
+{
+    ResetConnections();
+    SessionReset();
+    m_role = kHost;
+    unsigned address;
+    if (!GetHostAddr(address)) {
+        _PDebug("LAN: cannot host without an own address\n");
+        return 0;
+    }
+    m_hostAddress = address;
+    int broadcast = StartBroadcastSocket();
+    int multicast = StartMulticastSocket();
+    if (!broadcast && !multicast) {
+        _PDebug("LAN: no socket to announce the room on\n");
+        return 0;
+    }
+    return StartListening(room);
+}
+
+int IPInterface::StartListening(const GameRoom& room)
+{
+    if (m_listen.Open(PSOCK_AF_INET, PSOCK_STREAM, 0) != 0) {
+        _PDebug("LAN: no listen socket\n");
+        return 0;
+    }
+    for (int port = kFirstPort; port <= kLastPort; ++port) {
+        m_port = port;
+        PSockAddrIP any;
+        PSockAddrSet(any, 0, PSwap16(uint16_t(port)));
+        if (m_listen.Bind(any, 16, 1) != 0 || m_listen.Listen(1) != 0)
+            continue;
+        CreateBroadcastMsg(m_hostAddress, port, room);
+        m_listen.SetBlocking(0);
+        m_status = kRunning;
+        events.Add(EventList::kConnected);
+        AddClient(0, m_ownName, 0);
+        return 1;
+    }
+    _PDebug("LAN: no free port from %d to %d\n", kFirstPort, kLastPort);
+    m_listen.Close();
+    return 0;
+}
+
+void IPInterface::processPollPlayers()
+{
+    uint32_t now = PTickCount();
+    if (now - m_lastAnnouncement > kAnnounceEveryMs || m_lastAnnouncement == 0) {
+        m_lastAnnouncement = now;
+        SendGameRoomInfo(1);
+        if (m_freeSocket == -1)
+            m_freeSocket = FindFreeSocket();
+    }
+    AcceptClients();
+}
+
+void IPInterface::AcceptClients()
+{
+    for (int i = 0; i < kAcceptsPerPoll && m_listen.IsOpen(); ++i) {
+        if (m_clientCount >= kMaxPlayers || m_freeSocket < 0) {
+            // A room that is full turns a further client away at once,
+            // instead of leaving it waiting in the listen queue.
+            PSocket extra;
+            int r = m_listen.Accept(extra);
+            if (r != 0)
+                return;
+            extra.SetBlocking(0);
+            uint8_t leave = kLanLeave;
+            extra.Write(&leave, 1);
+            extra.Close();
+            _PDebug("LAN: the room is full; a further client was turned away\n");
+            continue;
+        }
+        LanLink& link = m_links[m_freeSocket];
+        link.Close();
+        int r = m_listen.Accept(link.Socket());
+        if (r == PSOCK_EWOULDBLOCK)
+            return;
+        if (r != 0) {
+            m_freeSocket = FindFreeSocket();
+            return;
+        }
+        TakeClient(m_freeSocket);
+    }
+}
+
+void IPInterface::TakeClient(int connection)
+{
+    LanLink& link = m_links[connection];
+    link.Reset();
+    link.Socket().SetBlocking(0);
+    int id = connection + 1;
+    AddClient(id, nullptr, 0);
+    m_freeSocket = FindFreeSocket();
+    SendUserIdToClient(connection, id);
+}
+
+// Joining.
+
+int IPInterface::JoinGameRoom(int index)
+{
+    m_role = kClient;
+    ResetConnections();
+    return ConnectToGameRoom(index);
+}
+
+int IPInterface::JoinGameRoom(const char* address, int port)
+{
+    m_role = kClient;
+    ResetConnections();
+    unsigned a = address ? PInetAddr(address) : 0xFFFFFFFFu;
+    if (a == 0xFFFFFFFFu || port < 0 || port > 65535) {
+        _PDebug("LAN: cannot join the address '%s' port %d\n", address ? address : "", port);
+        return 0;
+    }
+    if (m_links[0].Socket().Open(PSOCK_AF_INET, PSOCK_STREAM, 0) != 0)
+        return 0;
+    PSockAddrSet(m_destination, a, PSwap16(uint16_t(port == 0 ? kFirstPort : port)));
+    return ConnectToAddress();
+}
+
+int IPInterface::ConnectToGameRoom(int index)
+{
+    if (index < 0 || index >= m_roomCount)
+        return 0;
+    if (m_links[0].Socket().Open(PSOCK_AF_INET, PSOCK_STREAM, 0) != 0)
+        return 0;
+    const GameRoom& room = m_rooms[index];
+    PSockAddrSet(m_destination, room.hostAddress.address, PSwap16(room.hostAddress.port));
+    return ConnectToAddress();
+}
+
+int IPInterface::ConnectToAddress()
+{
+    ResetClientDB();
+    LanLink& link = m_links[0];
+    link.Reset();
+    link.Socket().SetBlocking(0);
+    int r = link.Socket().Connect(m_destination, 16);
+    if (r == 0) {
+        AddClient(0, m_ownName, 0);
+        m_status = kConnected;
+        return 1;
+    }
+    if (r == PSOCK_EWOULDBLOCK || r == PSOCK_EINPROGRESS) {
+        m_status = kConnecting;
+        return 1;
+    }
+    link.Close();
+    m_status = kIdle;
+    return 0;
+}
+
+EventList::event IPInterface::processConnecting()
+{
+    int r = m_links[0].Socket().IsConnected(kConnectWaitMs);
+    if (r == 0)
+        return EventList::kNone;
+    int err = 0;
+    if (r > 0)
+        m_links[0].Socket().LastError(err);
+    if (r < 0 || err != 0) {
+        m_links[0].Close();
+        m_status = kIdle;
+        return EventList::kNone;
+    }
+    AddClient(0, m_ownName, 0);
+    m_clients[0].ready = 1;
+    m_status = kRunning;
+    return EventList::kConnected;
+}
+
+// The poll.
+
+EventList::event IPInterface::PollMessages()
+{
+    switch (m_status) {
+    case kIdle:
+        return EventList::kNotConnected;
+    case kConnecting:
+        return processConnecting();
+    case kConnected:
+        m_status = kRunning;
+        return EventList::kConnected;
+    case kSearching:
+        return processPollGameRooms();
+    case kRunning:
+        break;
+    default:
+        return EventList::kNone;
+    }
+    if (m_role == kHost) {
+        processPollPlayers();
+        for (int k = 0; k < kMaxClients; ++k)
+            if (m_links[k].IsOpen())
+                m_links[k].Flush();
+        if (DropBrokenClients())
+            events.Add(EventList::kPlayersChanged);
+        for (int n = 0; n < kMaxPlayers; ++n) {
+            int position = m_pollIndex;
+            m_pollIndex = (m_pollIndex + 1) % kMaxPlayers;
+            if (position >= m_clientCount)
+                continue;
+            int id = m_clients[position].id;
+            if (id < 1 || id > kMaxClients)
+                continue;
+            EventList::event e = processRead(id - 1);
+            if (e != -1)
+                return e;
+        }
+        return events.Get();
+    }
+    if (!m_links[0].Flush())
+        return ClientLost();
+    EventList::event e = processRead(0);
+    return e != -1 ? e : events.Get();
+}
+
+// Reads one whole message of a connection when one is there: its event, or
+// -1 when no message was read.
+EventList::event IPInterface::processRead(int connection)
+{
+    LanLink& link = m_links[connection];
+    link.Fill();
+    const uint8_t* msg;
+    int length = link.Next(msg);
+    if (length == 0)
+        return -1;
+    if (m_role != kHost) {
+        if (length < 0 || msg[0] == kLanLeave)
+            return ClientLost();
+        return HandleClientMessage(msg, length);
+    }
+    if (length < 0 || msg[0] == kLanLeave) {
+        RemoveClient(connection + 1);
+        m_freeSocket = FindFreeSocket();
+        SendUserListHostToAll();
+        DropBrokenClients();
+        return EventList::kPlayersChanged;
+    }
+    return HandleHostMessage(connection, msg, length);
+}
+
+EventList::event IPInterface::ClientLost()
+{
+    ResetConnections();
+    ResetClientDB();
+    return EventList::kNotConnected;
+}
+
+EventList::event IPInterface::HandleHostMessage(int connection, const uint8_t* msg, int length)
+{
+    // Whatever a client claims, its id is that of its connection.
+    int id = connection + 1;
+    switch (msg[0]) {
+    case kLanData:
+        std::memcpy(m_received, msg, size_t(length));
+        m_received[1] = uint8_t(id);
+        m_payloadSender = id;
+        m_payloadLength = msg[2];
+        m_payloadWaiting = 1;
+        SendToOthers(connection);
+        return EventList::kGameMessage;
+    case kLanBusyState: {
+        int busy = msg[2] ? 1 : 0;
+        UpdateClientStatus(id, busy);
+        SendBusyStatusHostToAll(id, busy);
+        DropBrokenClients();
+        return EventList::kNone;
+    }
+    case kLanUserInfo:
+        UpdateClient(id, reinterpret_cast<const char*>(msg + 2));
+        SendUserListHostToAll();
+        DropBrokenClients();
+        return EventList::kPlayersChanged;
+    default:
+        // Player lists and ids come from the host only.
+        return EventList::kNone;
+    }
+}
+
+EventList::event IPInterface::HandleClientMessage(const uint8_t* msg, int length)
+{
+    switch (msg[0]) {
+    case kLanData:
+        std::memcpy(m_received, msg, size_t(length));
+        m_payloadSender = msg[1];
+        m_payloadLength = msg[2];
+        m_payloadWaiting = 1;
+        return EventList::kGameMessage;
+    case kLanBusyState: {
+        int id = msg[1];
+        UpdateClientStatus(id, msg[2] ? 1 : 0);
+        if (id == m_ownId && m_busyPending) {
+            m_busyPending = 0;
+            return EventList::kBusyConfirmed;
+        }
+        return EventList::kNone;
+    }
+    case kLanPlayerList: {
+        // The whole table is replaced; the own id stays.
+        for (ClientInfo& c : m_clients) {
+            std::memset(&c, 0, sizeof c);
+            c.id = -1;
+        }
+        m_clientCount = 0;
+        int count = msg[1];
+        const uint8_t* record = msg + 2;
+        for (int i = 0; i < count; ++i, record += lanframe::kListRecord)
+            AddClient(record[1], reinterpret_cast<const char*>(record + 3), record[2] ? 1 : 0);
+        return EventList::kPlayersChanged;
+    }
+    case kLanYourId: {
+        int id = msg[1];
+        if (id < 1 || id > kMaxClients) {
+            _PDebug("LAN: the host gave the id %d, outside 1..3\n", id);
+            return ClientLost();
+        }
+        UpdateMyUserId(id);
+        SendUserInfoClient();
+        if (m_links[0].Broken())
+            return ClientLost();
+        return EventList::kPlayersChanged;
+    }
+    default:
+        return EventList::kNone;
+    }
+}
+
+void IPInterface::SendToOthers(int connection)
+{
+    int length = 3 + m_received[2];
+    for (int i = 0; i < m_clientCount; ++i) {
+        int id = m_clients[i].id;
+        if (id >= 1 && id <= kMaxClients && id != connection + 1)
+            m_links[id - 1].Send(m_received, length);
+    }
+    if (DropBrokenClients())
+        events.Add(EventList::kPlayersChanged);
+}
+
+bool IPInterface::DropBrokenClients()
+{
+    bool dropped = false;
+    for (int guard = 0; guard < kMaxPlayers; ++guard) {
+        int broken = -1;
+        for (int i = 0; i < m_clientCount && broken < 0; ++i) {
+            int id = m_clients[i].id;
+            if (id >= 1 && id <= kMaxClients && m_links[id - 1].Broken())
+                broken = id;
+        }
+        if (broken < 0)
+            break;
+        RemoveClient(broken);
+        m_freeSocket = FindFreeSocket();
+        SendUserListHostToAll();
+        dropped = true;
+    }
+    return dropped;
+}
+
+int IPInterface::SendOn(int connection, const void* data, int length)
+{
+    if (connection < 0 || connection >= kMaxPlayers || !m_links[connection].IsOpen())
+        return 0;
+    return m_links[connection].Send(data, length);
+}
+
+// Sending.
+
+int IPInterface::GetPayLoad(unsigned char* buffer, unsigned int capacity)
+{
+    m_copiedLength = 0;
+    if (!m_payloadWaiting)
+        return 0;
+    m_payloadWaiting = 0;
+    unsigned n = unsigned(m_payloadLength) < capacity ? unsigned(m_payloadLength) : capacity;
+    if (buffer && n > 0) {
+        std::memcpy(buffer, m_received + 3, n);
+        m_copiedLength = int32_t(n);
+    }
+    return m_payloadSender;
+}
+
+int IPInterface::SendToAll(unsigned char* data, int length, bool)
+{
+    if (m_status != kRunning || length < 0 || (!data && length > 0))
+        return 0;
+    uint8_t msg[3 + lanframe::kMaxPayload];
+    int n = length > lanframe::kMaxPayload ? lanframe::kMaxPayload : length;
+    msg[0] = kLanData;
+    msg[1] = uint8_t(m_ownId);
+    msg[2] = uint8_t(n);
+    if (n > 0)
+        std::memcpy(msg + 3, data, size_t(n));
+    if (m_role == kHost) {
+        int ok = 1;
+        for (int i = 0; i < m_clientCount; ++i) {
+            int id = m_clients[i].id;
+            if (id >= 1 && id <= kMaxClients && !m_links[id - 1].Send(msg, 3 + n))
+                ok = 0;
+        }
+        if (DropBrokenClients())
+            events.Add(EventList::kPlayersChanged);
+        return ok;
+    }
+    if (!m_links[0].Send(msg, 3 + n)) {
+        ClientLost();
+        events.Add(EventList::kNotConnected);
+        return 0;
+    }
+    return 1;
+}
+
+int IPInterface::SendToAllConfirm(unsigned char* data, int length)
+{
+    int r = SendToAll(data, length, false);
+    events.Add(EventList::kConfirmedSend);
+    return r;
+}
+
+int IPInterface::SendToClient(int connection, unsigned char* data, int length)
+{
+    if (m_status != kRunning || length < 1 || !data)
+        return 0;
+    return SendOn(connection, data, length);
+}
+
+int IPInterface::SendBusyStateReq(unsigned char busy)
+{
+    int b = busy ? 1 : 0;
+    if (m_role == kHost) {
+        UpdateClientStatus(m_ownId, b);
+        events.Add(EventList::kBusyConfirmed);
+        SendBusyStatusHostToAll(m_ownId, b);
+        if (DropBrokenClients())
+            events.Add(EventList::kPlayersChanged);
+        return 1;
+    }
+    m_busyPending = 1;
+    SendBusyStatus(b);
+    return 1;
+}
+
+int IPInterface::ClientsReady()
+{
+    if (m_status != kRunning || m_clientCount < 2)
+        return 0;
+    for (int i = 1; i < m_clientCount; ++i)
+        if (m_clients[i].busy == 1 || !m_clients[i].ready)
+            return 0;
+    return 1;
+}
+
+void IPInterface::Disconnect()
+{
+    uint8_t leave = kLanLeave;
+    if (m_role == kHost) {
+        SendGameRoomInfo(0);
+        for (LanLink& l : m_links)
+            if (l.IsOpen()) {
+                l.Send(&leave, 1);
+                l.Flush();
+                l.Close();
+            }
+    } else {
+        if (m_status == kRunning && m_links[0].IsOpen()) {
+            m_links[0].Send(&leave, 1);
+            m_links[0].Flush();
+        }
+        m_links[0].Close();
+    }
+    ResetConnections();
+    ResetClientDB();
+}
+
+// The player table.
+
+int IPInterface::FindFreeSocket()
+{
+    for (int k = 0; k < kMaxClients; ++k)
+        if (!m_links[k].IsOpen())
+            return k;
+    return -1;
+}
+
+int IPInterface::AddClient(int id, const char* name, int busy)
+{
+    if (m_clientCount >= kMaxPlayers)
+        return 0;
+    ClientInfo& c = m_clients[m_clientCount];
+    c.id = id;
+    c.busy = uint32_t(busy);
+    if (name)
+        CopyName(c.name, name, kNameSize);
+    else
+        std::memset(c.name, 0, sizeof c.name);
+    c.ready = 0;
+    ++m_clientCount;
+    return 1;
+}
+
+int IPInterface::UpdateClient(int id, const char* name)
+{
+    int i = FindClientIndex(id);
+    if (i < 0)
+        return 0;
+    if (name)
+        CopyName(m_clients[i].name, name, kNameSize);
+    m_clients[i].ready = 1;
+    return 1;
+}
+
+int IPInterface::RemoveClient(int id)
+{
+    int i = FindClientIndex(id);
+    if (i < 0)
+        return 0;
+    if (id >= 1 && id <= kMaxClients && m_links[id - 1].IsOpen())
+        m_links[id - 1].Close();
+    for (; i + 1 < m_clientCount; ++i)
+        m_clients[i] = m_clients[i + 1];
+    std::memset(&m_clients[m_clientCount - 1], 0, sizeof(ClientInfo));
+    m_clients[m_clientCount - 1].id = -1;
+    --m_clientCount;
+    return 1;
+}
+
+int IPInterface::FindClientIndex(int id)
+{
+    for (int i = 0; i < m_clientCount; ++i)
+        if (m_clients[i].id == id)
+            return i;
+    return -1;
+}
+
+void IPInterface::UpdateClientStatus(int id, int busy)
+{
+    int i = FindClientIndex(id);
+    if (i >= 0)
+        m_clients[i].busy = uint32_t(busy);
+}
+
+void IPInterface::ResetClientDB()
+{
+    m_ownId = 0;
+    m_clientCount = 0;
+    for (ClientInfo& c : m_clients) {
+        std::memset(&c, 0, sizeof c);
+        c.id = -1;
+    }
+    m_freeSocket = 0;
+}
+
+MPInterface::ClientInfo* IPInterface::GetPlayer(int position)
+{
+    if (position < 0 || position >= m_clientCount)
+        return nullptr;
+    return &m_clients[position];
+}
+
+int IPInterface::GetPlayerName(int id, char* buffer, int capacity)
+{
+    int i = FindClientIndex(id);
+    if (i < 0)
+        return 0;
+    if (buffer && capacity > 0) {
+        int n = 0;
+        for (; n < capacity - 1 && m_clients[i].name[n]; ++n)
+            buffer[n] = m_clients[i].name[n];
+        buffer[n] = 0;
+    }
+    return 1;
+}
+
+// Control messages.
+
+void IPInterface::SendUserIdToClient(int connection, int id)
+{
+    uint8_t msg[2] = {kLanYourId, uint8_t(id)};
+    SendOn(connection, msg, 2);
+}
+
+void IPInterface::SendUserInfoClient()
+{
+    uint8_t msg[2 + lanframe::kNameBytes] = {kLanUserInfo, uint8_t(m_ownId)};
+    std::memcpy(msg + 2, m_ownName, lanframe::kNameBytes);
+    msg[2 + lanframe::kNameBytes - 1] = 0;
+    SendOn(0, msg, int(sizeof msg));
+}
+
+void IPInterface::SendUserListHost(int connection)
+{
+    uint8_t msg[2 + lanframe::kListRecord * kMaxPlayers] = {kLanPlayerList, uint8_t(m_clientCount)};
+    uint8_t* record = msg + 2;
+    for (int i = 0; i < m_clientCount; ++i, record += lanframe::kListRecord) {
+        record[0] = uint8_t(i);
+        record[1] = uint8_t(m_clients[i].id);
+        record[2] = uint8_t(m_clients[i].busy);
+        std::memcpy(record + 3, m_clients[i].name, lanframe::kNameBytes);
+    }
+    SendOn(connection, msg, 2 + lanframe::kListRecord * m_clientCount);
+}
+
+void IPInterface::SendUserListHostToAll()
+{
+    for (int i = 0; i < m_clientCount; ++i) {
+        int id = m_clients[i].id;
+        if (id >= 1 && id <= kMaxClients)
+            SendUserListHost(id - 1);
+    }
+}
+
+void IPInterface::SendBusyStatus(int busy)
+{
+    uint8_t msg[3] = {kLanBusyState, uint8_t(m_ownId), uint8_t(busy)};
+    if (!SendOn(0, msg, 3) && m_links[0].Broken()) {
+        ClientLost();
+        events.Add(EventList::kNotConnected);
+    }
+}
+
+void IPInterface::SendBusyStatusHostToAll(int id, int busy)
+{
+    uint8_t msg[3] = {kLanBusyState, uint8_t(id), uint8_t(busy)};
+    for (int i = 0; i < m_clientCount; ++i) {
+        int cid = m_clients[i].id;
+        if (cid >= 1 && cid <= kMaxClients)
+            SendOn(cid - 1, msg, 3);
+    }
+}

@@ -1,0 +1,176 @@
+// The local-network multiplayer back end. A hosting device announces its
+// room by UDP datagrams on port 2000 to the subnet's broadcast address and to
+// the multicast group 224.0.0.3 and accepts up to three clients over TCP on
+// the first free port from 1024 to 1040; a searching device listens on port
+// 2000 and keeps a table of at most 8 rooms. The players form a star around
+// the host, which numbers the clients 1 to 3, keeps the player table and
+// relays every data message from one client to the others, stamped with the
+// id of the connection it came in on.
+#pragma once
+#include <cstdint>
+
+#include "engine/net/socket.h"
+#include "engine/runtime/ptext.h"
+#include "game/multiplayer/lanlink.h"
+#include "game/multiplayer/mpinterface.h"
+
+// The UDP port of room announcements, in network byte order, and the
+// multicast group they also go to.
+constexpr uint16_t kBroadcastPort = PSwap16(2000);
+constexpr uint16_t kMulticastPort = PSwap16(2000);
+constexpr const char kMulticastAddr[] = "224.0.0.3";
+
+// The device's own IPv4 address (network byte order): 1 with the address
+// set, 0 with it 0 when the device has none.
+int GetHostAddr(unsigned int& address);
+
+class IPInterface : public MPInterface {
+public:
+    enum Status {
+        kIdle = 0,
+        kConnecting = 1,
+        kConnected = 2,
+        kRunning = 3,
+        kSearching = 5,
+    };
+    enum Role { kNoRole = 0, kHost = 1, kClient = 2 };
+
+    static constexpr int kMaxRooms = 8;
+    static constexpr int kMaxPlayers = 4;
+    static constexpr int kMaxClients = 3;
+    static constexpr int kFirstPort = 1024;
+    static constexpr int kLastPort = 1040;
+    static constexpr uint32_t kAnnounceEveryMs = 2000;
+    static constexpr uint32_t kRoomLifeMs = 8000;
+    static constexpr int kMaxDatagram = 255;
+    static constexpr int kDatagramsPerPoll = 32;
+    static constexpr int kAnnounceTtl = 3;
+
+    IPInterface();
+    ~IPInterface() override;
+    IPInterface(const IPInterface&) = delete;
+    IPInterface& operator=(const IPInterface&) = delete;
+
+    bool IsInitialized() override { return m_initialised != 0; }
+    int GetStatus() override { return m_status; }
+    int GetDeviceInfo(DeviceInfo& info) override;
+    int RequestGameRooms() override;
+    void StopGameRoomRequest() override;
+    int GetGameRoomCount() override { return m_roomCount; }
+    GameRoom* GetGameRoom(int index) override;
+    int HostGameRoom(GameRoom& room) override;
+    int JoinGameRoom(int index) override;
+    void LeaveGameRoom() override { Disconnect(); }
+    EventList::event PollMessages() override;
+    int GetPayLoad(unsigned char* buffer, unsigned int capacity) override;
+    int SendToAll(unsigned char* data, int length, bool flag) override;
+    int SendToAllConfirm(unsigned char* data, int length) override;
+    // Raw bytes on one game connection (0..3); 1 when they went or were
+    // queued.
+    int SendToClient(int connection, unsigned char* data, int length) override;
+    int MyClientID() override { return m_ownId; }
+    void SetUserInfo(const char* name) override;
+    int NumPlayers() override { return m_clientCount; }
+    ClientInfo* GetPlayer(int position) override;
+    int GetPlayerName(int id, char* buffer, int capacity) override;
+    int ClientsReady() override;
+    int SendBusyStateReq(unsigned char busy) override;
+    int GetDisconnectStatus() override { return m_disconnectStatus; }
+    int GetPayLoadLength() override { return m_copiedLength; }
+    // The host is player 0 of every local-network room.
+    int HostClientID() override { return m_status == kRunning ? 0 : -1; }
+
+    // Joins the room at a typed dotted address and port (1024 for port 0).
+    int JoinGameRoom(const char* address, int port) override;
+    // 1 when the device has a usable IPv4 address.
+    int isConnectionAvailable();
+    // False for 0.0.0.0, loopback, all ones and addresses from 224 up.
+    static bool isValidIP(unsigned int address);
+
+    // Reads one announcement datagram from sender (network byte order) into
+    // the room table; anything malformed is ignored.
+    void handleGameRoomInfo(const char* text, int length, unsigned int sender);
+    int Role() const { return m_role; }
+
+private:
+    friend struct IPInterfaceTestAccess;
+
+    void SessionReset();
+    void ResetConnections();
+
+    // Room discovery.
+    int InitGameRoomSearch();
+    int StartBroadcastSocket();
+    int StartMulticastSocket();
+    void CreateBroadcastMsg(unsigned int address, int port, const GameRoom& room);
+    int SendGameRoomInfo(int open);
+    int findGameRoomIndex(unsigned int address, int port);
+    void removeGameRoom(int index);
+    EventList::event processPollGameRooms();
+
+    // Game connections.
+    int StartListening(const GameRoom& room);
+    int ConnectToGameRoom(int index);
+    int ConnectToAddress();
+    EventList::event processConnecting();
+    void processPollPlayers();
+    void AcceptClients();
+    // Makes the connection just accepted into connection a new client.
+    void TakeClient(int connection);
+    EventList::event processRead(int connection);
+    EventList::event HandleHostMessage(int connection, const uint8_t* msg, int length);
+    EventList::event HandleClientMessage(const uint8_t* msg, int length);
+    void SendToOthers(int connection);
+    void Disconnect();
+    // Host: removes every client whose connection broke, tells the others;
+    // true when one went.
+    bool DropBrokenClients();
+    EventList::event ClientLost();
+    int SendOn(int connection, const void* data, int length);
+
+    int FindFreeSocket();
+    int AddClient(int id, const char* name, int busy);
+    int UpdateClient(int id, const char* name);
+    int RemoveClient(int id);
+    int FindClientIndex(int id);
+    void UpdateClientStatus(int id, int busy);
+    void UpdateMyUserId(int id) { m_ownId = id; }
+    void ResetClientDB();
+    void SendUserIdToClient(int connection, int id);
+    void SendUserInfoClient();
+    void SendUserListHost(int connection);
+    void SendUserListHostToAll();
+    void SendBusyStatus(int busy);
+    void SendBusyStatusHostToAll(int id, int busy);
+
+    PSockAddrIP m_destination = {};
+    PSockAddrIP m_broadcastBind = {};
+    LanLink m_links[4];
+    PSocket m_listen;  // the search socket while searching, the listen socket while hosting
+    PSocket m_broadcast;
+    PSocket m_multicast;
+    PSockAddrIP m_multicastDest = {};
+    uint8_t m_initialised = 0;
+    int32_t m_status = kIdle;
+    uint8_t m_busyPending = 0;
+    int32_t m_role = kNoRole;
+    uint32_t m_lastAnnouncement = 0;
+    char m_prefix[64] = {};
+    // The last data message read: type, sender, length, payload.
+    uint8_t m_received[3 + lanframe::kMaxPayload + 2] = {};
+    uint8_t m_payloadWaiting = 0;
+    int32_t m_payloadSender = 0;
+    int32_t m_payloadLength = 0;
+    int32_t m_copiedLength = 0;  // by the last GetPayLoad
+    int32_t m_freeSocket = 0;
+    int32_t m_pollIndex = 0;
+    GameRoom m_rooms[kMaxRooms] = {};
+    int32_t m_roomCount = 0;
+    ClientInfo m_clients[kMaxPlayers] = {};
+    int32_t m_clientCount = 0;
+    int32_t m_ownId = 0;
+    char m_ownName[kNameSize] = {};
+    uint32_t m_hostAddress = 0;
+    int32_t m_port = kFirstPort;
+    int32_t m_disconnectStatus = 0;
+};

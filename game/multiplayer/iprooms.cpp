@@ -1,0 +1,279 @@
+// The local-network back end's room discovery: the device's own address,
+// the announcement datagram, the host's announcing sockets, the search
+// socket and the room table.
+#include <cstring>
+
+#include "engine/runtime/pdebug.h"
+#include "engine/runtime/psprintf.h"
+#include "engine/runtime/ptime.h"
+#include "game/multiplayer/ipinterface.h"
+
+namespace {
+
+constexpr char kTag[] = "NVGR";
+constexpr int kMinDatagram = 10;
+constexpr char kDefaultRoomName[] = "DEFAULT GAMEROOM";
+constexpr int kMaxPort = 65535;
+
+// A decimal number at the start of [p, end): -1 when it does not start with
+// a digit; large values stop growing at 99999999.
+int ParseDecimal(const char* p, const char* end)
+{
+    if (p >= end || *p < '0' || *p > '9')
+        return -1;
+    int v = 0;
+    for (; p < end && *p >= '0' && *p <= '9'; ++p)
+        if (v < 10000000)
+            v = v * 10 + (*p - '0');
+    return v;
+}
+
+}  // namespace
+
+int GetHostAddr(unsigned int& address)
+{
+    address = 0;
+    unsigned found = 0;
+    int r = PGetHostByName(found, nullptr);
+    if (r != 0 && r != 1)
+        return 0;
+    address = found;
+    return 1;
+}
+
+bool IPInterface::isValidIP(unsigned int a)
+{
+    if (a == 0 || a == 0x0100007Fu || a == 0x7F000001u || a == 0xFFFFFFFFu)
+        return false;
+    return (a & 0xFF) < 224;
+}
+
+int IPInterface::isConnectionAvailable()
+{
+    unsigned a;
+    return GetHostAddr(a);
+}
+
+int IPInterface::GetDeviceInfo(DeviceInfo& info)
+{
+    unsigned a;
+    if (!GetHostAddr(a))
+        return 0;
+    m_hostAddress = a;
+    info.ip = a;
+    info.port = uint32_t(m_port);
+    return 1;
+}
+
+int IPInterface::RequestGameRooms()
+{
+    ResetConnections();
+    SessionReset();
+    return InitGameRoomSearch();
+}
+
+void IPInterface::StopGameRoomRequest()
+{
+    if (m_status != kSearching)
+        return;
+    m_status = kIdle;
+    m_listen.Close();
+}
+
+MPInterface::GameRoom* IPInterface::GetGameRoom(int index)
+{
+    if (index < 0 || index >= m_roomCount)
+        return nullptr;
+    return &m_rooms[index];
+}
+
+int IPInterface::InitGameRoomSearch()
+{
+    if (m_listen.Open(PSOCK_AF_INET, PSOCK_DGRAM, 17) != 0) {
+        _PDebug("LAN: no search socket\n");
+        return 0;
+    }
+    PSockAddrIP any;
+    PSockAddrSet(any, 0, kBroadcastPort);
+    if (m_listen.Bind(any, 16, 1) != 0) {
+        _PDebug("LAN: the search socket cannot take port 2000\n");
+        m_listen.Close();
+        return 0;
+    }
+    uint32_t membership[2] = {PInetAddr(kMulticastAddr), 0};
+    if (m_listen.SetOpt(PSOCK_LEVEL_IP, PSOCK_OPT_IP_ADD_MEMBERSHIP, membership) == 0) {
+        uint8_t ttl = kAnnounceTtl;
+        m_listen.SetOpt(PSOCK_LEVEL_IP, PSOCK_OPT_IP_MULTICAST_TTL, &ttl);
+    } else {
+        _PDebug("LAN: cannot join the room group; listening to broadcasts only\n");
+    }
+    m_listen.SetBlocking(0);
+    m_status = kSearching;
+    m_roomCount = 0;
+    return 1;
+}
+
+int IPInterface::StartBroadcastSocket()
+{
+    std::memset(&m_destination, 0, sizeof m_destination);
+    std::memset(&m_broadcastBind, 0, sizeof m_broadcastBind);
+    PSockAddrSet(m_broadcastBind, m_hostAddress, kBroadcastPort);
+    if (m_broadcast.Open(PSOCK_AF_INET, PSOCK_DGRAM, 17) != 0)
+        return 0;
+    // The last octet set to 255, whatever the network's mask is.
+    PSockAddrSet(m_destination, m_hostAddress | 0xFF000000u, kBroadcastPort);
+    if (m_broadcast.Bind(m_broadcastBind, 16, 1) != 0) {
+        m_broadcast.Close();
+        return 0;
+    }
+    int on = 1;
+    if (m_broadcast.SetOpt(PSOCK_LEVEL_SOCKET, PSOCK_OPT_BROADCAST, &on) != 0) {
+        m_broadcast.Close();
+        return 0;
+    }
+    return 1;
+}
+
+int IPInterface::StartMulticastSocket()
+{
+    if (!m_multicast.IsOpen() && m_multicast.Open(PSOCK_AF_INET, PSOCK_DGRAM, 17) != 0)
+        return 0;
+    PSockAddrIP any;
+    PSockAddrSet(any, 0, 0);
+    uint32_t anyInterface = 0;
+    if (m_multicast.Bind(any, 16, 1) != 0 ||
+        m_multicast.SetOpt(PSOCK_LEVEL_IP, PSOCK_OPT_IP_MULTICAST_IF, &anyInterface) != 0) {
+        m_multicast.Close();
+        return 0;
+    }
+    uint8_t ttl = kAnnounceTtl;
+    m_multicast.SetOpt(PSOCK_LEVEL_IP, PSOCK_OPT_IP_MULTICAST_TTL, &ttl);
+    return 1;
+}
+
+void IPInterface::CreateBroadcastMsg(unsigned int address, int port, const GameRoom& room)
+{
+    // The name is a colon-separated field: its colons go.
+    char name[kNameSize] = {};
+    int n = 0;
+    for (int i = 0; i < kNameSize - 1 && room.name[i]; ++i)
+        if (room.name[i] != ':')
+            name[n++] = room.name[i];
+    char dotted[16];
+    PInetNtoa(address, dotted);
+    PSnprintf(m_prefix, int(sizeof m_prefix), "NVGR:%s:%d:%s:", dotted, port, n ? name : kDefaultRoomName);
+}
+
+int IPInterface::SendGameRoomInfo(int open)
+{
+    char text[sizeof m_prefix + 32];
+    PSnprintf(text, int(sizeof text), "%s%d:%d:", m_prefix, m_clientCount, open);
+    int length = int(std::strlen(text));
+    PSockAddrSet(m_destination, m_hostAddress | 0xFF000000u, kBroadcastPort);
+    int sent = 0;
+    if (m_broadcast.IsOpen() && m_broadcast.SendTo(text, length, 0, m_destination, 16) == length)
+        sent = 1;
+    if (m_multicast.IsOpen() && m_multicast.SendTo(text, length, 0, m_multicastDest, 16) == length)
+        sent = 1;
+    return sent;
+}
+
+EventList::event IPInterface::processPollGameRooms()
+{
+    char datagram[kMaxDatagram + 1];
+    for (int i = 0; i < kDatagramsPerPoll && m_listen.IsOpen(); ++i) {
+        PSockAddrIP from;
+        PSockAddrSet(from, 0, 0);
+        int fromLength = 16;
+        int n = m_listen.RecvFrom(datagram, kMaxDatagram, 0, from, fromLength);
+        if (n <= 0)
+            break;
+        handleGameRoomInfo(datagram, n, from.address);
+    }
+    uint32_t now = PTickCount();
+    for (int i = m_roomCount - 1; i >= 0; --i)
+        if (int32_t(m_rooms[i].expiry - now) < 0)
+            removeGameRoom(i);
+    return EventList::kNone;
+}
+
+void IPInterface::handleGameRoomInfo(const char* text, int length, unsigned int sender)
+{
+    if (!text || length < kMinDatagram || std::memcmp(text, kTag, 4) != 0)
+        return;
+    const char* end = text + length;
+    // The tag's colon, then the colons ending address, port, name, players
+    // and open; every field starts inside the received bytes.
+    const char* field[5];
+    const char* fieldEnd[5];
+    const char* colon = static_cast<const char*>(std::memchr(text, ':', size_t(length)));
+    for (int f = 0; f < 5; ++f) {
+        if (!colon || colon + 1 >= end)
+            return;
+        field[f] = colon + 1;
+        colon = static_cast<const char*>(std::memchr(field[f], ':', size_t(end - field[f])));
+        if (!colon)
+            return;
+        fieldEnd[f] = colon;
+    }
+
+    unsigned address = 0xFFFFFFFFu;
+    int addressLength = int(fieldEnd[0] - field[0]);
+    if (addressLength > 0 && addressLength < 16) {
+        char dotted[16] = {};
+        std::memcpy(dotted, field[0], size_t(addressLength));
+        address = PInetAddr(dotted);
+    }
+    if (!isValidIP(address))
+        address = sender;
+    int port = ParseDecimal(field[1], fieldEnd[1]);
+    if (port < 1 || port > kMaxPort)
+        return;
+    int players = ParseDecimal(field[3], fieldEnd[3]);
+    int open = ParseDecimal(field[4], fieldEnd[4]);
+
+    int index = findGameRoomIndex(address, port);
+    if (index < 0)
+        return;
+    if (open != 1) {
+        removeGameRoom(index);
+        return;
+    }
+    GameRoom& room = m_rooms[index];
+    std::memset(&room, 0, sizeof room);
+    int nameLength = int(fieldEnd[2] - field[2]);
+    if (nameLength > kNameSize - 1)
+        nameLength = kNameSize - 1;
+    std::memcpy(room.name, field[2], size_t(nameLength));
+    room.players = players < 0 ? 0 : players;
+    room.maxPlayers = 0;
+    room.reserved = 0;
+    room.hostAddress.family = PSOCK_AF_INET;
+    room.hostAddress.port = uint16_t(port);
+    room.hostAddress.address = address;
+    room.expiry = PTickCount() + kRoomLifeMs;
+}
+
+int IPInterface::findGameRoomIndex(unsigned int address, int port)
+{
+    for (int i = 0; i < m_roomCount; ++i)
+        if (m_rooms[i].hostAddress.address == address && m_rooms[i].hostAddress.port == port)
+            return i;
+    if (m_roomCount >= kMaxRooms)
+        return -1;
+    GameRoom& fresh = m_rooms[m_roomCount];
+    std::memset(&fresh, 0, sizeof fresh);
+    fresh.hostAddress.family = PSOCK_AF_INET;
+    fresh.hostAddress.port = uint16_t(port);
+    fresh.hostAddress.address = address;
+    return m_roomCount++;
+}
+
+void IPInterface::removeGameRoom(int index)
+{
+    if (index < 0 || index >= m_roomCount)
+        return;
+    for (int i = index; i + 1 < m_roomCount; ++i)
+        m_rooms[i] = m_rooms[i + 1];
+    --m_roomCount;
+}

@@ -1,0 +1,237 @@
+// The local-network back end's game connections: message framing over socket
+// pairs (whole messages from any split of the stream, peers that stall or
+// stop reading, the sender stamped by the host) and the star of a host and
+// its clients over loopback.
+#include <cstring>
+#include <gtest/gtest.h>
+#include <memory>
+#include <string>
+
+#include "lan_test_util.h"
+
+namespace {
+
+using Access = IPInterfaceTestAccess;
+
+class HostOverPairs : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        Access::BecomeHost(host, "HOST");
+        for (auto& p : peers) {
+            p = std::make_unique<Peer>();
+            Access::AdoptClient(host, p->Far());
+            EXPECT_EQ(p->Got(), Bytes({254, uint8_t(&p - &peers[0] + 1)}));
+            p->Got().clear();
+        }
+    }
+    // Polls the host until it reports an event other than 0.
+    int NextEvent()
+    {
+        for (int i = 0; i < 50; ++i)
+            if (int e = host.PollMessages())
+                return e;
+        return 0;
+    }
+    IPInterface host;
+    std::unique_ptr<Peer> peers[3];
+};
+
+TEST_F(HostOverPairs, MessagesSplitIntoSingleBytesArriveWhole)
+{
+    Bytes info = Concat({{255, 1}, NameBytes("SPLIT")});
+    Bytes data = {0, 1, 3, 'a', 'b', 'c'};
+    Bytes stream = Concat({info, data});
+    std::vector<int> events;
+    for (uint8_t b : stream) {
+        peers[0]->Put({b});
+        for (int i = 0; i < 4; ++i)
+            if (int e = host.PollMessages())
+                events.push_back(e);
+    }
+    EXPECT_EQ(events, std::vector<int>({13, 6}));
+    EXPECT_STREQ(host.GetPlayer(1)->name, "SPLIT");
+    unsigned char payload[8] = {};
+    EXPECT_EQ(host.GetPayLoad(payload, sizeof payload), 1);
+    EXPECT_STREQ(reinterpret_cast<char*>(payload), "abc");
+}
+
+TEST_F(HostOverPairs, AStalledPeerHoldsUpNobody)
+{
+    peers[0]->Put({0, 1, 10, 'x'});  // stops inside its message
+    peers[1]->Put({0, 2, 2, 'o', 'k'});
+    ASSERT_EQ(NextEvent(), 6);
+    unsigned char payload[16] = {};
+    EXPECT_EQ(host.GetPayLoad(payload, sizeof payload), 2);
+    EXPECT_EQ(NextEvent(), 0);
+    peers[0]->Put({'y', 'y', 'y', 'y', 'y', 'y', 'y', 'y', 'y'});
+    ASSERT_EQ(NextEvent(), 6);
+    EXPECT_EQ(host.GetPayLoad(payload, sizeof payload), 1);
+    EXPECT_EQ(host.NumPlayers(), 4);
+}
+
+TEST_F(HostOverPairs, TheHostStampsTheSenderAndCorrectsClaims)
+{
+    // Client 2 claims to be the host: the host reports and relays it as 2.
+    peers[1]->Put({0, 0, 2, 'h', 'i'});
+    ASSERT_EQ(NextEvent(), 6);
+    unsigned char payload[4] = {};
+    EXPECT_EQ(host.GetPayLoad(payload, sizeof payload), 2);
+    EXPECT_EQ(peers[0]->Got(), Bytes({0, 2, 2, 'h', 'i'}));
+    EXPECT_EQ(peers[2]->Got(), Bytes({0, 2, 2, 'h', 'i'}));
+    EXPECT_TRUE(peers[1]->Got().empty());
+    peers[0]->Got().clear();
+    peers[2]->Got().clear();
+
+    // Client 1 sends user info and a busy state in client 3's name, and a
+    // player list of its own: they count for client 1, the list for nobody.
+    peers[0]->Put(Concat({{255, 3}, NameBytes("MALLORY"), {250, 3, 1}, {252, 1, 0, 0, 0}, NameBytes("FAKE")}));
+    EXPECT_EQ(NextEvent(), 13);
+    for (int i = 0; i < 8; ++i)
+        host.PollMessages();
+    EXPECT_EQ(host.NumPlayers(), 4);
+    char name[32];
+    ASSERT_EQ(host.GetPlayerName(1, name, sizeof name), 1);
+    EXPECT_STREQ(name, "MALLORY");
+    EXPECT_EQ(host.GetPlayer(1)->busy, 1u);
+    EXPECT_EQ(host.GetPlayer(3)->busy, 0u);
+    EXPECT_EQ(host.GetPlayer(3)->name[0], 0);
+    Bytes& third = peers[2]->Got();
+    ASSERT_GE(third.size(), 2u + 4 * 35 + 3);
+    EXPECT_EQ(third[0], 252);
+    EXPECT_EQ(third[1], 4);
+    EXPECT_EQ(Bytes(third.end() - 3, third.end()), Bytes({250, 1, 1}));
+}
+
+TEST_F(HostOverPairs, APeerThatStopsReadingIsDroppedAndTheOthersGoOn)
+{
+    int stalledFd = peers[0]->Far();
+    int small = 4096;
+    setsockopt(stalledFd, SOL_SOCKET, SO_SNDBUF, &small, sizeof small);
+    unsigned char data[300];
+    std::memset(data, 'm', sizeof data);
+    int sends = 0;
+    while (host.NumPlayers() == 4 && sends < 5000) {
+        host.SendToAll(data, 300, false);  // 255 bytes go: 258 a message
+        ++sends;
+        peers[1]->Got();
+        peers[2]->Got();
+    }
+    ASSERT_EQ(host.NumPlayers(), 3) << "never dropped after " << sends << " sends";
+    EXPECT_EQ(NextEvent(), 13);
+    EXPECT_EQ(Access::FreeSocket(host), 0);
+    // Every message reached the others, then the new player list.
+    Bytes& second = peers[1]->Got();
+    ASSERT_GE(second.size(), size_t(sends) * 258);
+    for (int i = 0; i < sends; ++i)
+        ASSERT_EQ(Bytes(second.begin() + i * 258, second.begin() + i * 258 + 3), Bytes({0, 0, 255})) << i;
+    EXPECT_EQ(second[size_t(sends) * 258], 252);
+    EXPECT_EQ(second[size_t(sends) * 258 + 1], 3);
+}
+
+TEST_F(HostOverPairs, LeavingAndClosingFreeTheConnection)
+{
+    peers[0]->Put({251});
+    EXPECT_EQ(NextEvent(), 13);
+    peers[2]->Put({0, 3, 5, 'c', 'u'});  // closes inside its message
+    peers[2]->Close();
+    EXPECT_EQ(NextEvent(), 13);
+    ASSERT_EQ(host.NumPlayers(), 2);
+    EXPECT_EQ(host.GetPlayer(1)->id, 2);
+    Bytes& second = peers[1]->Got();
+    ASSERT_EQ(second.size(), 2u * (2 + 3 * 35) - 35);
+    EXPECT_EQ(second[1], 3);
+    EXPECT_EQ(second[2 + 3 * 35 + 1], 2);
+}
+
+TEST(ClientOverPair, HandshakeListAndHostLeaving)
+{
+    IPInterface client;
+    Peer host;
+    Access::BecomeClient(client, "ME", host.Far());
+    Bytes list = {252, 2};
+    list = Concat({list, {0, 0, 0}, NameBytes("HOST"), {1, 2, 1}, NameBytes("ME")});
+    Bytes stream = Concat({{254, 2}, list, {0, 0, 1, 'z'}, {250, 2, 1}, {9}, {251}});
+    client.SendBusyStateReq(1);
+    std::vector<int> events;
+    for (uint8_t b : stream) {
+        host.Put({b});
+        if (int e = client.PollMessages())
+            events.push_back(e);
+    }
+    EXPECT_EQ(events, std::vector<int>({13, 13, 6, 15, 1}));
+    EXPECT_EQ(client.MyClientID(), 0);  // the link is gone and with it the table
+    EXPECT_EQ(client.NumPlayers(), 0);
+    EXPECT_EQ(client.PollMessages(), 1);
+    EXPECT_EQ(host.Got(), Concat({{250, 0, 1}, {255, 2}, NameBytes("ME")}));
+}
+
+TEST(ClientOverPair, AListOfMoreThanFourPlayersEndsTheLink)
+{
+    IPInterface client;
+    Peer host;
+    Access::BecomeClient(client, "ME", host.Far());
+    host.Put({252, 9});
+    EXPECT_EQ(client.PollMessages(), 1);
+    EXPECT_EQ(client.GetStatus(), IPInterface::kIdle);
+}
+
+// The star over loopback: three clients join, a fourth is turned away, one
+// leaves and a newcomer takes its id.
+TEST(LanStar, ThreeClientsJoinAFourthIsTurnedAway)
+{
+    IPInterface host;
+    Access::BecomeHost(host, "HOST");
+    int port = Access::ListenOnLoopback(host);
+    ASSERT_GT(port, 0);
+    IPInterface clients[4];
+    std::vector<MPInterface*> all = {&host};
+    const char* names[] = {"ALPHA", "BRAVO", "CHARLIE", "DELTA"};
+    for (int i = 0; i < 3; ++i) {
+        clients[i].SetUserInfo(names[i]);
+        ASSERT_EQ(clients[i].JoinGameRoom("127.0.0.1", port), 1);
+        all.push_back(&clients[i]);
+        ASSERT_TRUE(PumpUntil(all, [&] { return clients[i].MyClientID() == i + 1 && clients[i].NumPlayers() == i + 2; }));
+    }
+    ASSERT_TRUE(PumpUntil(all, [&] {
+        return host.ClientsReady() == 1 && clients[0].NumPlayers() == 4 && clients[1].NumPlayers() == 4 &&
+               std::strcmp(clients[0].GetPlayer(3)->name, "CHARLIE") == 0;
+    }));
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_EQ(clients[i].NumPlayers(), 4);
+        EXPECT_STREQ(clients[i].GetPlayer(3)->name, "CHARLIE");
+    }
+    clients[3].SetUserInfo(names[3]);
+    ASSERT_EQ(clients[3].JoinGameRoom("127.0.0.1", port), 1);
+    all.push_back(&clients[3]);
+    ASSERT_TRUE(PumpUntil(all, [&] { return clients[3].GetStatus() == IPInterface::kIdle; }));
+    EXPECT_EQ(host.NumPlayers(), 4);
+
+    // A message of client 2 reaches the host and clients 1 and 3 as from 2.
+    unsigned char hello[] = {11, 'h', 'e', 'y'};
+    ASSERT_EQ(clients[1].SendToAll(hello, 4, false), 1);
+    bool got[3] = {};
+    ASSERT_TRUE(PumpUntil(all, [&] {
+        MPInterface* receivers[] = {&host, &clients[0], &clients[2]};
+        for (int i = 0; i < 3; ++i) {
+            unsigned char buf[8] = {};
+            if (receivers[i]->GetPayLoad(buf, sizeof buf) == 2 && std::memcmp(buf, hello, 4) == 0)
+                got[i] = true;
+        }
+        return got[0] && got[1] && got[2];
+    }));
+    unsigned char none[8];
+    EXPECT_EQ(clients[1].GetPayLoad(none, sizeof none), 0);
+
+    clients[0].LeaveGameRoom();
+    ASSERT_TRUE(PumpUntil(all, [&] { return host.NumPlayers() == 3 && clients[2].NumPlayers() == 3; }));
+    EXPECT_EQ(host.GetPlayer(1)->id, 2);
+    EXPECT_EQ(host.GetPlayer(2)->id, 3);
+    ASSERT_EQ(clients[3].JoinGameRoom("127.0.0.1", port), 1);
+    ASSERT_TRUE(PumpUntil(all, [&] { return clients[3].MyClientID() == 1 && host.ClientsReady() == 1; }));
+
+    host.LeaveGameRoom();
+    ASSERT_TRUE(PumpUntil(all, [&] { return clients[1].GetStatus() == 0 && clients[2].GetStatus() == 0; }));
+}
+
+}  // namespace

@@ -1,0 +1,161 @@
+// Helpers of the local-network back end's tests: a way into the back end's
+// state for links made by the test (socket pairs, loopback listeners), a raw
+// peer on the other end of a socket pair, and polling with a real-time bound.
+#pragma once
+#include <chrono>
+#include <cstring>
+#include <string>
+#include <cstdint>
+#include <fcntl.h>
+#include <functional>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#include <vector>
+
+#include "engine/net/bsdsocket.h"
+#include "game/multiplayer/ipinterface.h"
+
+using Bytes = std::vector<uint8_t>;
+
+struct IPInterfaceTestAccess {
+    // A host with no announcing sockets and no listener.
+    static void BecomeHost(IPInterface& ip, const char* name)
+    {
+        ip.ResetConnections();
+        ip.SessionReset();
+        ip.SetUserInfo(name);
+        ip.m_role = IPInterface::kHost;
+        ip.m_status = IPInterface::kRunning;
+        ip.AddClient(0, ip.m_ownName, 0);
+    }
+    // Listens on 127.0.0.1 at a port of the system's choice; the port.
+    static int ListenOnLoopback(IPInterface& ip)
+    {
+        PSockAddrIP a;
+        PSockAddrSet(a, PInetAddr("127.0.0.1"), 0);
+        if (ip.m_listen.Open(PSOCK_AF_INET, PSOCK_STREAM, 0) != 0 || ip.m_listen.Bind(a, 16, 1) != 0 ||
+            ip.m_listen.Listen(1) != 0 || ip.m_listen.SetBlocking(0) != 0 || ip.m_listen.LocalName(a) != 0)
+            return 0;
+        return PSwap16(a.port);
+    }
+    // The descriptor becomes the host's next client, as if just accepted.
+    static void AdoptClient(IPInterface& ip, PSockStream* impl)
+    {
+        int k = ip.m_freeSocket;
+        ip.m_links[k].Socket().SetImpl(impl);
+        ip.TakeClient(k);
+    }
+    static void AdoptClient(IPInterface& ip, int fd)
+    {
+        AdoptClient(ip, new PBsdSockStream(PSOCK_AF_INET, PSOCK_STREAM, fd));
+    }
+    static int FreeSocket(IPInterface& ip) { return ip.m_freeSocket; }
+    static int PollRooms(IPInterface& ip) { return ip.processPollGameRooms(); }
+    // The announcement prefix a host at address:port builds for the room.
+    static std::string Prefix(IPInterface& ip, unsigned address, int port, const char* name)
+    {
+        MPInterface::GameRoom room = {};
+        std::strncpy(room.name, name, sizeof room.name - 1);
+        ip.CreateBroadcastMsg(address, port, room);
+        return ip.m_prefix;
+    }
+    // Searches on a UDP socket of 127.0.0.1 instead of port 2000; the port.
+    static int SearchOnLoopback(IPInterface& ip)
+    {
+        PSockAddrIP a;
+        PSockAddrSet(a, PInetAddr("127.0.0.1"), 0);
+        if (ip.m_listen.Open(PSOCK_AF_INET, PSOCK_DGRAM, 17) != 0 || ip.m_listen.Bind(a, 16, 0) != 0 ||
+            ip.m_listen.SetBlocking(0) != 0 || ip.m_listen.LocalName(a) != 0)
+            return 0;
+        ip.m_status = IPInterface::kSearching;
+        return PSwap16(a.port);
+    }
+    // A client whose link to the host is the descriptor.
+    static void BecomeClient(IPInterface& ip, const char* name, int fd)
+    {
+        BecomeClient(ip, name, new PBsdSockStream(PSOCK_AF_INET, PSOCK_STREAM, fd));
+    }
+    static void BecomeClient(IPInterface& ip, const char* name, PSockStream* impl)
+    {
+        ip.ResetConnections();
+        ip.SessionReset();
+        ip.SetUserInfo(name);
+        ip.m_role = IPInterface::kClient;
+        ip.m_links[0].Socket().SetImpl(impl);
+        ip.m_links[0].Reset();
+        ip.m_links[0].Socket().SetBlocking(0);
+        ip.AddClient(0, ip.m_ownName, 0);
+        ip.m_status = IPInterface::kRunning;
+    }
+};
+
+// The test's end of a socket pair.
+class Peer {
+public:
+    // Makes the pair; the other end is handed out once by Far().
+    Peer()
+    {
+        int sv[2] = {-1, -1};
+        socketpair(AF_UNIX, SOCK_STREAM, 0, sv);
+        m_fd = sv[0];
+        m_far = sv[1];
+        fcntl(m_fd, F_SETFL, fcntl(m_fd, F_GETFL, 0) | O_NONBLOCK);
+    }
+    ~Peer()
+    {
+        if (m_fd >= 0)
+            close(m_fd);
+    }
+    int Far() { return m_far; }
+    void Put(const Bytes& b) { (void)!write(m_fd, b.data(), b.size()); }
+    // Everything received so far (appended to what earlier calls kept).
+    Bytes& Got()
+    {
+        uint8_t buf[4096];
+        ssize_t n;
+        while ((n = read(m_fd, buf, sizeof buf)) > 0)
+            m_got.insert(m_got.end(), buf, buf + n);
+        return m_got;
+    }
+    void Close()
+    {
+        close(m_fd);
+        m_fd = -1;
+    }
+
+private:
+    int m_fd = -1;
+    int m_far = -1;
+    Bytes m_got;
+};
+
+inline Bytes NameBytes(const char* name)
+{
+    Bytes b(32, 0);
+    for (int i = 0; i < 31 && name[i]; ++i)
+        b[size_t(i)] = uint8_t(name[i]);
+    return b;
+}
+
+inline Bytes Concat(std::initializer_list<Bytes> parts)
+{
+    Bytes out;
+    for (const Bytes& p : parts)
+        out.insert(out.end(), p.begin(), p.end());
+    return out;
+}
+
+// Polls every back end until done() holds (true) or ten real seconds pass.
+inline bool PumpUntil(std::vector<MPInterface*> ends, const std::function<bool()>& done)
+{
+    auto start = std::chrono::steady_clock::now();
+    while (std::chrono::steady_clock::now() - start < std::chrono::seconds(10)) {
+        for (MPInterface* e : ends)
+            e->PollMessages();
+        if (done())
+            return true;
+        usleep(500);
+    }
+    return false;
+}

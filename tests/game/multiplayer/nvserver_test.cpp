@@ -1,0 +1,189 @@
+// The internet back end against the test lobby web service and the test
+// lobby server on loopback: the lobby list, the login, a room hosted and
+// joined, game messages both ways, packets that are dropped, a host
+// invitation and the room's end.
+#include <cstring>
+#include <functional>
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+
+#include "engine/net/online/serverdiscoveryimp.h"
+#include "engine/runtime/ptime.h"
+#include "game/multiplayer/ipinterface.h"
+#include "game/multiplayer/nvserverinterface.h"
+#include "lobby_services.h"
+
+namespace {
+
+const char kKey[] = "KrvMpKey-012";
+
+struct End {
+    NVServerInterface nv;
+    std::vector<int> events;
+    bool Saw(int e) const { return std::find(events.begin(), events.end(), e) != events.end(); }
+};
+
+// Polls the back ends until done() holds or ten seconds pass.
+bool Pump(std::vector<End*> ends, const std::function<bool()>& done)
+{
+    uint32_t start = PTickCount();
+    while (PTickCount() - start < 10000) {
+        for (End* e : ends)
+            if (int ev = e->nv.PollMessages())
+                e->events.push_back(ev);
+        if (done())
+            return true;
+        PSleep(1);
+    }
+    return false;
+}
+
+class InternetBackEnd : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(web.Start());
+        ASSERT_TRUE(lobby.Start());
+        lobby.SetServerName("Alpha Lobby");
+        lobby.AddTakenName("TAKEN");
+        VOrededidaza::Internal::ServerDiscoveryImp::setServiceHost(web.Host().c_str());
+        VOrededidaza::Internal::ServerDiscoveryImp::setQueryKey(kKey);
+        lobbytest::ServerRecord alpha;
+        alpha.ip = "127.0.0.1";
+        alpha.port = uint32_t(lobby.Port());
+        alpha.name = "Alpha, a lobby whose name runs past thirty-one characters";
+        alpha.maxPlayers = 64;
+        alpha.playersInGame = 5;
+        lobbytest::ServerRecord beta = alpha;
+        beta.name = "Beta";
+        web.SetServers({alpha, beta});
+    }
+    bool LogIn(End& e, const char* name)
+    {
+        e.nv.SetUserInfo(name);
+        e.events.clear();
+        return e.nv.ConnectToLobby("127.0.0.1", lobby.Port()) && Pump({&e}, [&] { return !e.events.empty(); });
+    }
+    lobbytest::WebService web{kKey};
+    lobbytest::LobbyServer lobby;
+};
+
+TEST_F(InternetBackEnd, LobbyListIsRebuiltAndNotificationsWaitForARequest)
+{
+    End a;
+    ASSERT_TRUE(a.nv.IsInitialized());
+    unsigned own;
+    if (!GetHostAddr(own))
+        GTEST_SKIP() << "the lobby list needs an IPv4 address on this machine";
+    for (int round = 0; round < 2; ++round) {
+        a.events.clear();
+        ASSERT_EQ(a.nv.RequestLobbys(128), 1);
+        ASSERT_TRUE(Pump({&a}, [&] { return a.Saw(8); }));
+    }
+    EXPECT_NE(web.LastQuery().find("&return_mask=163"), std::string::npos);
+    ASSERT_EQ(a.nv.GetLobbyCount(), 2);
+    NVServerInterface::LobbyInfo* l = a.nv.GetLobby(0);
+    EXPECT_STREQ(l->name, "Alpha, a lobby whose name runs ");
+    EXPECT_STREQ(l->address, "127.0.0.1");
+    EXPECT_EQ(l->port, lobby.Port());
+    EXPECT_EQ(l->maxPlayers, 64);
+    EXPECT_EQ(l->playersInGame, 5);
+    EXPECT_EQ(a.nv.GetLobby(2), nullptr);
+
+    // A list that arrives after the request was abandoned changes nothing.
+    web.SetServers({});
+    ASSERT_EQ(a.nv.RequestLobbys(128), 1);
+    a.nv.StopLobbyRequest();
+    a.events.clear();
+    ASSERT_TRUE(Pump({&a}, [&] { return web.Requests() >= 3; }));
+    for (int i = 0; i < 300; ++i, PSleep(1))
+        if (int e = a.nv.PollMessages())
+            a.events.push_back(e);
+    EXPECT_TRUE(a.events.empty());
+    ASSERT_EQ(a.nv.ConnectToLobby(1), 0);  // the list was emptied by the request
+}
+
+TEST_F(InternetBackEnd, TwoPlayersMeetInARoomAndExchangeMessages)
+{
+    End a, b, c;
+    ASSERT_TRUE(LogIn(a, "ACE"));
+    ASSERT_EQ(a.events, std::vector<int>({2}));
+    ASSERT_TRUE(LogIn(c, "TAKEN"));
+    EXPECT_EQ(c.events, std::vector<int>({4}));
+    char server[64] = {};
+    a.nv.GetJoinedServerName(server, sizeof server);
+    EXPECT_STREQ(server, "ALPHA LOBBY");
+    ASSERT_TRUE(LogIn(b, "BOB"));
+
+    MPInterface::GameRoom room = {};
+    std::strcpy(room.name, "SKIES");
+    room.maxPlayers = 4;
+    a.events.clear();
+    ASSERT_EQ(a.nv.HostGameRoom(room), 1);
+    ASSERT_TRUE(Pump({&a}, [&] { return a.Saw(2) && a.nv.NumPlayers() == 1; }));
+    ASSERT_EQ(b.nv.RequestGameRooms(), 1);
+    ASSERT_TRUE(Pump({&a, &b}, [&] { return b.nv.GetGameRoomCount() == 1; }));
+    MPInterface::GameRoom* listed = b.nv.GetGameRoom(0);
+    EXPECT_STREQ(listed->name, "SKIES");
+    EXPECT_EQ(listed->maxPlayers, 4);
+    EXPECT_EQ(listed->players, 1);
+    EXPECT_EQ(b.nv.GetPlayer(0), nullptr);  // not in a room yet
+    b.events.clear();
+    ASSERT_EQ(b.nv.JoinGameRoom(0), 1);
+    ASSERT_TRUE(Pump({&a, &b}, [&] { return b.Saw(2) && a.Saw(13) && b.nv.NumPlayers() == 2; }));
+    ASSERT_EQ(a.nv.NumPlayers(), 2);
+    ASSERT_NE(a.nv.GetPlayer(1), nullptr);
+    EXPECT_STREQ(a.nv.GetPlayer(1)->name, "BOB");
+    EXPECT_EQ(a.nv.GetPlayer(1)->ready, 1u);
+    EXPECT_EQ(a.nv.GetPlayer(2), nullptr);
+    EXPECT_EQ(b.nv.JoinGameRoom("127.0.0.1", 1024), 0);
+    EXPECT_EQ(a.nv.HostClientID(), a.nv.MyClientID());
+    EXPECT_EQ(b.nv.HostClientID(), a.nv.MyClientID());
+
+    // Each way, a message arrives whole with its sender's id.
+    unsigned char shot[] = {7, 0, 0, 0, 42, 'x'};
+    unsigned char got[1024];
+    for (End* from : {&a, &b}) {
+        End* to = from == &a ? &b : &a;
+        ASSERT_GT(from->nv.SendToAll(shot, int(sizeof shot), false), 0);
+        to->events.clear();
+        ASSERT_TRUE(Pump({&a, &b}, [&] { return to->Saw(6); }));
+        EXPECT_EQ(to->nv.GetPayLoad(got, sizeof got), from->nv.MyClientID());
+        EXPECT_EQ(std::memcmp(got, shot, sizeof shot), 0);
+    }
+
+    // A packet longer than the caller's buffer and an empty one are dropped;
+    // the stream goes on with the next one.
+    b.events.clear();
+    ASSERT_GT(a.nv.SendToAll(shot, int(sizeof shot), false), 0);
+    ASSERT_TRUE(Pump({&a, &b}, [&] { return b.Saw(6); }));
+    got[0] = 9;
+    EXPECT_EQ(b.nv.GetPayLoad(got, 2), -1);
+    EXPECT_EQ(got[0], 0);
+    unsigned bobId = unsigned(b.nv.MyClientID());
+    lobby.SendRaw(bobId, lobbytest::BE32(0) + lobbytest::BE32(4) + lobbytest::BE32(unsigned(a.nv.MyClientID())));
+    ASSERT_GT(a.nv.SendToAll(shot, 3, false), 0);
+    b.events.clear();
+    ASSERT_TRUE(Pump({&a, &b}, [&] { return b.Saw(6); }));
+    EXPECT_EQ(b.nv.GetPayLoad(got, sizeof got), a.nv.MyClientID());
+    EXPECT_EQ(std::memcmp(got, shot, 3), 0);
+    EXPECT_EQ(b.nv.PollMessages(), 0);
+
+    // A host invitation is accepted at once; the host leaving ends the room.
+    lobby.SendRaw(bobId, lobbytest::BE32(27) + lobbytest::BE32(0));
+    b.events.clear();
+    ASSERT_TRUE(Pump({&a, &b}, [&] { return b.Saw(14); }));
+    a.nv.LeaveGameRoom();
+    ASSERT_TRUE(Pump({&a, &b}, [&] { return b.Saw(1); }));
+    EXPECT_EQ(a.nv.NumPlayers(), 0);
+    b.nv.LeaveGameRoom();
+    b.nv.LeaveLobby();
+    EXPECT_EQ(b.nv.State(), NVServerInterface::kListingOrLogin);
+    server[0] = 'q';
+    server[1] = 0;
+    b.nv.GetJoinedServerName(server, sizeof server);
+    EXPECT_STREQ(server, "q");
+}
+
+}  // namespace
