@@ -50,12 +50,19 @@ inline i32 OneOverS(i32 x)
 // (0 for 0), and a coordinate over the weight, (c * r) >> 16: the texture
 // coordinate with 24 fraction bits. The weight's 16.16 reciprocal would keep
 // as few as 8 significant bits for near surfaces.
+//
+// The quotient is taken in double precision, which gives the exact floor:
+// |w| is at most 2^31 and exact as a double, and the rounded quotient lies
+// within 2^-13 / |w| of 2^40 / |w|, while a quotient that is not whole lies
+// at least 1 / |w| from the next whole numbers on either side. A double
+// division costs a third of a 64-bit integer one.
 inline i64 PerspRecip(i32 w)
 {
     u64 aw = w < 0 ? u64(0) - u64(i64(w)) : u64(w);
-    return aw ? i64((u64(1) << 40) / aw) : 0;
+    return aw ? i64(1099511627776.0 / double(aw)) : 0;
 }
-inline i32 PerspCoord(i32 c, i64 r) { return i32(u32(u64((__int128(c) * r) >> 16))); }
+// Bits 16-47 of the product depend only on its low 64 bits.
+inline i32 PerspCoord(i32 c, i64 r) { return i32(u32((u64(i64(c)) * u64(r)) >> 16)); }
 
 // Wrapping 32-bit arithmetic.
 inline i32 Add(i32 a, i32 b) { return i32(u32(a) + u32(b)); }

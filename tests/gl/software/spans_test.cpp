@@ -1,6 +1,7 @@
 // The span routines on small hand-made set-up records: the blend arithmetic's
 // worked values, weights and skip thresholds, depth behaviour per family,
-// texel addressing, and the number of reciprocals per span.
+// texel addressing, the exact perspective reciprocal, and the number of
+// reciprocals per span.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -261,6 +262,39 @@ TEST(Spans, ReciprocalsPerSpan)
             EXPECT_EQ(g_spanReciprocals - before, expected) << SpanNameOf(fn) << " count " << count;
         }
     }
+}
+
+// The perspective reciprocal is the exact quotient 2^40 / |w| and the
+// coordinate over the weight keeps bits 16-47 of the full product: at the
+// ends of the range, around powers of two and their neighbours, at every
+// divisor of 2^40, and on a stream of pseudo-random weights and coordinates.
+TEST(Spans, PerspectiveReciprocalIsExact)
+{
+    std::vector<int32_t> weights = {1, -1, 2, 3, 7, 255, 256, 257, 65535, 65536, 65537, 0x7FFFFFFF, -0x7FFFFFFF,
+                                    INT32_MIN};
+    for (int b = 0; b < 31; ++b)
+        for (int32_t d : {-1, 0, 1})
+            weights.push_back(int32_t((1u << b) + uint32_t(d)));
+    for (int32_t f : {3, 5, 7, 9, 11, 13, 25, 125, 641, 6700417})
+        for (int32_t m = f; m > 0 && m < (1 << 30); m *= 2)
+            weights.push_back(m), weights.push_back(m + 1);
+    uint64_t x = 0x9E3779B97F4A7C15u;
+    for (int i = 0; i < 2000000; ++i) {
+        x ^= x << 13, x ^= x >> 7, x ^= x << 17;
+        weights.push_back(int32_t(uint32_t(x) >> (x >> 59)));
+    }
+    int wrong = 0;
+    for (int32_t w : weights) {
+        if (w == 0)
+            continue;
+        uint64_t aw = w < 0 ? uint64_t(0) - uint64_t(int64_t(w)) : uint64_t(w);
+        int64_t r = sw::PerspRecip(w);
+        wrong += r != int64_t((uint64_t(1) << 40) / aw);
+        int32_t c = int32_t(uint32_t(x += 0x632BE59BD9B4E019u));
+        wrong += sw::PerspCoord(c, r) != int32_t(uint32_t(uint64_t((__int128(c) * r) >> 16)));
+    }
+    EXPECT_EQ(sw::PerspRecip(0), 0);
+    EXPECT_EQ(wrong, 0);
 }
 
 // The bilinear alpha span reads its right and lower neighbours within the
