@@ -33,7 +33,12 @@ public:
         MENU_COUNT = 10,
     };
     // Text-editor modes.
-    enum TEXT_EDIT_MODE : int { EDIT_USER_NAME = 0, EDIT_NAME_FILTER = 1, EDIT_LOBBY_ADDRESS = 2, EDIT_ROOM_ADDRESS = 3 };
+    enum TEXT_EDIT_MODE : int {
+        EDIT_USER_NAME = 0,
+        EDIT_NAME_FILTER = 1,
+        EDIT_LOBBY_ADDRESS = 2,
+        EDIT_ROOM_ADDRESS = 3
+    };
     // Image slots (GetGfx).
     enum GFX : int {
         GFX_BACKGROUND = 0,
@@ -58,7 +63,7 @@ public:
     static constexpr int kClickSound = 11;
     static constexpr int kLineHeight = 44;
     static constexpr int kSpinnerFrames = 8;
-    static constexpr unsigned kSpinnerStep = 100;  // ms per frame, at least
+    static constexpr unsigned kSpinnerStep = 100; // ms per frame, at least
     static constexpr unsigned kRoomsRefresh = 1500; // ms between room lists
     static constexpr unsigned kOwnLineColour = 0x4CF7A11A;
     static constexpr unsigned kStandingsHighlight = 0x7FFFCC88;

@@ -185,7 +185,8 @@ void KrvMp::Update_MenuInternet()
         if (m.buttons[B_DONE] && m.buttons[B_DONE]->Touchscreen_Update(touchX, touchY, pen, penWas))
             chosen = B_DONE;
     } else {
-        KrvMpButton* row[3] = {m.buttons[favView ? B_REMOVE : B_REFRESH], m.buttons[B_ADDRESS], m.buttons[B_FILTERS]};
+        KrvMpButton* row[3]
+            = { m.buttons[favView ? B_REMOVE : B_REFRESH], m.buttons[B_ADDRESS], m.buttons[B_FILTERS] };
         const int c = ChosenButton(row, 3);
         chosen = c == 0 ? (favView ? B_REMOVE : B_REFRESH) : c == 1 ? B_ADDRESS : c == 2 ? B_FILTERS : -1;
     }
@@ -282,7 +283,8 @@ void KrvMp::Render_MenuInternet()
         if (m.buttons[B_DONE])
             m.buttons[B_DONE]->Render(p3d);
     } else {
-        for (KrvMpButton* b : {m.buttons[favView ? B_REMOVE : B_REFRESH], m.buttons[B_ADDRESS], m.buttons[B_FILTERS]})
+        for (KrvMpButton* b :
+            { m.buttons[favView ? B_REMOVE : B_REFRESH], m.buttons[B_ADDRESS], m.buttons[B_FILTERS] })
             if (b)
                 b->Render(p3d);
     }
@@ -305,8 +307,8 @@ void KrvMp::Update_MenuFilters()
         Touchscreen_Reset();
         return;
     }
-    static const int status[5] = {kTextFilterAll, kTextFilterNearest, kTextFilterFavourites, kTextFilterName,
-                                  kTextFilterPlayers};
+    static const int status[5]
+        = { kTextFilterAll, kTextFilterNearest, kTextFilterFavourites, kTextFilterName, kTextFilterPlayers };
     MenuInternet_SetStatus(status[chosen]);
     if (chosen == 1)
         MP_Filter_Nearest(1);
@@ -373,8 +375,8 @@ void KrvMp::MenuRoomsList_UpdateButtons()
         return;
     if (netType == Multiplayer::kNetInternet) {
         fav->m_hidden = 0;
-        fav->m_caption.SetText(settings && settings->IsOnFavList(serverAddress) ? kTextRemoveFavourite
-                                                                                : kTextAddFavourite);
+        fav->m_caption.SetText(
+            settings && settings->IsOnFavList(serverAddress) ? kTextRemoveFavourite : kTextAddFavourite);
         first->m_caption.SetText(kTextJoinRoom);
     } else {
         fav->m_hidden = 1;

@@ -3,9 +3,6 @@
 // build folder (or KRV_SAVE_FRAMES) for a person to look at.
 #include <filesystem>
 
-#include "engine/graphics/psurface3d.h"
-#include "engine/runtime/pglobals.h"
-#include "engine/runtime/pvfs.h"
 #include "game/frontend/textinput.h"
 #include "tests/game/multiplayer/menus_fixture.h"
 #include "tools/glreplay/pngio.h"
@@ -14,71 +11,16 @@ namespace menutest {
 namespace {
 
 #ifdef KRV_DEMO_ARCHIVE
-class DemoMenus : public ::testing::Test {
+class DemoMenus : public Menus {
 public:
     void SetUp() override
     {
         if (!std::filesystem::exists(KRV_DEMO_ARCHIVE))
             GTEST_SKIP() << "the demo archive is not built";
-        ASSERT_TRUE(vfs.OpenVFS(KRV_DEMO_ARCHIVE));
-        ASSERT_TRUE(mesa.Ok());
-        globals.archive = &vfs;
-        old = PGetTls();
-        PSetTls(&globals);
-        globals.sharedImages[5] = PSurface3D::CreateFromFile(mesa.ctx, "data\\2dgfx\\soft_label_back_paper.png", 1);
-        globals.sharedImages[7] = PSurface3D::CreateFromFile(mesa.ctx, "data\\2dgfx\\warroom.png", 1);
-        PDisplayProperties props{};
-        mesa.display->GetInfo(props);
-        ASSERT_TRUE(fonts.Init(mesa.ctx, &props) && fonts.LoadLanguage(0));
-        NetMode() = Net::Normal;
-        Multiplayer::SetBackEnds({&Make, &rig::Hub::AddressAvailable});
+        Prepare(KRV_DEMO_ARCHIVE);
         const char* dir = std::getenv("KRV_SAVE_FRAMES");
         out = dir ? dir : "mp_shots";
         std::filesystem::create_directories(out);
-    }
-    void TearDown() override
-    {
-        players.clear();
-        delete static_cast<PSurface3D*>(globals.sharedImages[5]);
-        delete static_cast<PSurface3D*>(globals.sharedImages[7]);
-        if (PGetTls() == &globals)
-            PSetTls(old);
-    }
-
-    Player& Add(const char* nick, int score = 0)
-    {
-        players.push_back(std::make_unique<Player>());
-        Player& p = *players.back();
-        p.profile.SetNick(nick);
-        p.profile.SetMode(Profile::kMultiplayer);
-        p.profile.SetScore(uint32_t(score));
-        p.k.settings = &settings;
-        p.k.p3d = mesa.ctx;
-        p.k.fonts = &fonts;
-        p.k.Init(W, H, &p.profile, nullptr, nullptr);
-        return p;
-    }
-    void Step()
-    {
-        hub.now += 25;
-        for (auto& p : players)
-            p->k.Update(hub.now);
-    }
-    template <class F>
-    bool Until(F pred, int limit = 3000)
-    {
-        for (int t = 0; t < limit && !pred(); t += 25)
-            Step();
-        return pred();
-    }
-    void Tap(Player& p, const KrvMpButton* b)
-    {
-        ASSERT_TRUE(b);
-        const int x = b->m_rect.x + b->m_rect.width / 2, y = b->m_rect.y + b->m_rect.height / 2;
-        p.k.TouchScreenEvent(x, y, 1);
-        Step();
-        p.k.TouchScreenEvent(x, y, 0);
-        Step();
     }
     // Draws p's menus and keeps the frame as name.png.
     std::vector<uint8_t> Shot(Player& p, const char* name)
@@ -86,7 +28,7 @@ public:
         glClearColor(0, 0, 0, 1);
         glClear(GL_COLOR_BUFFER_BIT);
         p.k.Render(hub.now);
-        glreplay::Image img{W, H, mesa.Read()};
+        glreplay::Image img { W, H, mesa.Read() };
         for (size_t i = 3; i < img.rgba.size(); i += 4)
             img.rgba[i] = 255; // blending leaves the alpha channel partly clear
         std::string err;
@@ -95,15 +37,6 @@ public:
     }
     uint32_t At(const std::vector<uint8_t>& f, int x, int y) { return mesa.At(f, x, y); }
 
-    fronttest::ScratchDir dir;
-    PVFS vfs;
-    PGlobals globals{};
-    void* old = nullptr;
-    p3dtest::Mesa mesa{W, H};
-    Fonts fonts;
-    rig::Hub hub;
-    Settings settings;
-    std::vector<std::unique_ptr<Player>> players;
     std::string out;
 };
 
@@ -125,7 +58,8 @@ TEST_F(DemoMenus, EveryScreen)
     ASSERT_TRUE(Until([&] { return b.k.menus[5].list->GetCount() == 1; }));
     Shot(b, "5_rooms_local");
     Tap(b, b.k.menus[5].list->GetLine(0));
-    ASSERT_TRUE(Until([&] { return a.k.menus[6].list->GetCount() == 2 && b.k.GetState() == KrvMp::MENU_GAME_ROOM; }));
+    ASSERT_TRUE(
+        Until([&] { return a.k.menus[6].list->GetCount() == 2 && b.k.GetState() == KrvMp::MENU_GAME_ROOM; }));
     Tap(b, b.k.menus[6].buttons[1]);
     ASSERT_TRUE(Until([&] { return a.k.players[1].busy == 1; }));
     Step();

@@ -8,6 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "engine/graphics/psurface3d.h"
+#include "engine/runtime/pglobals.h"
+#include "engine/runtime/pvfs.h"
 #include "game/frontend/fonts.h"
 #include "game/frontend/profile.h"
 #include "game/frontend/settings.h"
@@ -28,17 +31,13 @@ public:
     static inline bool nameTaken = false;
     static inline std::string joinedAddress;
 
-    int RequestLobbys(int) override
-    {
-        Post(EventList::kServerListReady);
-        return 1;
-    }
+    int RequestLobbys(int) override { return Post(EventList::kServerListReady), 1; }
     int GetLobbyCount() override { return 2; }
     LobbyInfo* GetLobby(int i) override
     {
         if (i < 0 || i > 1)
             return nullptr;
-        info = LobbyInfo{};
+        info = LobbyInfo {};
         snprintf(info.name, sizeof info.name, "%s", i ? "BRAVO" : "ALPHA");
         info.playersInGame = 3 + i;
         snprintf(info.address, sizeof info.address, "10.1.0.%d", i + 1);
@@ -47,10 +46,7 @@ public:
     }
     int ConnectToLobby(int i) override
     {
-        if (i < 0 || i > 1)
-            return 0;
-        Post(nameTaken ? EventList::kNameTaken : EventList::kConnected);
-        return 1;
+        return i >= 0 && i < 2 ? (Post(nameTaken ? EventList::kNameTaken : EventList::kConnected), 1) : 0;
     }
     int ConnectToLobby(const char* address, int port) override
     {
@@ -58,17 +54,16 @@ public:
         Post(EventList::kConnected);
         return 1;
     }
-    void GetJoinedLobbyName(char* buffer, int capacity) override { snprintf(buffer, size_t(capacity), "ALPHA"); }
+    void GetJoinedLobbyName(char* buffer, int capacity) override
+    {
+        snprintf(buffer, size_t(capacity), "ALPHA");
+    }
     EventList::event PollMessages() override
     {
         // Between lobby and rooms the link stays quiet instead of lost.
-        if (!inRoom && !listing) {
-            ++polls;
-            return events.Get();
-        }
-        return Member::PollMessages();
+        return !inRoom && !listing ? events.Get() : Member::PollMessages();
     }
-    LobbyInfo info{};
+    LobbyInfo info {};
 };
 
 // A back end whose device knows only the loop-back address.
@@ -107,36 +102,57 @@ struct Player {
     unsigned keys = 0;
     std::vector<int> results;
     bool playing = false; // the menus answered 1: the match runs instead
-
 };
 
 class Menus : public ::testing::Test {
 public:
-    void SetUp() override
+    void SetUp() override { Prepare(nullptr); }
+    // With an archive: its fonts, texts, aircraft and art (the shared
+    // images through the globals block); else the test face and "#<id>".
+    void Prepare(const char* archive)
     {
-        dir.WriteFonts();
-        LangLanguage l{u"English", std::vector<std::u16string>(410)};
-        for (size_t i = 0; i < l.strings.size(); i++) {
-            std::string s = "#" + std::to_string(i);
-            l.strings[i] = std::u16string(s.begin(), s.end());
-        }
-        dir.Write("data/lang0.bin", fronttest::Encode({l}));
-        dir.Write("usr/keep", std::vector<uint8_t>{0});
         ASSERT_TRUE(mesa.Ok());
-        PDisplayProperties props{};
+        dir.Write("usr/keep", std::vector<uint8_t> { 0 });
+        if (archive) {
+            ASSERT_TRUE(vfs.OpenVFS(archive));
+            globals.archive = &vfs;
+            oldTls = PGetTls();
+            PSetTls(&globals);
+            for (int i : { 5, 7 })
+                globals.sharedImages[i] = PSurface3D::CreateFromFile(mesa.ctx,
+                    i == 5 ? "data\\2dgfx\\soft_label_back_paper.png" : "data\\2dgfx\\warroom.png", 1);
+        } else {
+            dir.WriteFonts();
+            LangLanguage l { u"English", std::vector<std::u16string>(410) };
+            for (size_t i = 0; i < l.strings.size(); i++) {
+                std::string s = "#" + std::to_string(i);
+                l.strings[i] = std::u16string(s.begin(), s.end());
+            }
+            dir.Write("data/lang0.bin", fronttest::Encode({ l }));
+        }
+        PDisplayProperties props {};
         mesa.display->GetInfo(props);
         ASSERT_TRUE(fonts.Init(mesa.ctx, &props) && fonts.LoadLanguage(0));
         NetMode() = Net::Normal;
         Lobby::nameTaken = false;
-        Multiplayer::SetBackEnds({&Make, &rig::Hub::AddressAvailable});
+        Multiplayer::SetBackEnds({ &Make, &rig::Hub::AddressAvailable });
     }
-    void TearDown() override { players.clear(); }
+    void TearDown() override
+    {
+        players.clear();
+        for (int i : { 5, 7 })
+            delete static_cast<PSurface3D*>(globals.sharedImages[i]);
+        if (globals.archive && PGetTls() == &globals)
+            PSetTls(oldTls);
+    }
 
-    Player& Add(const char* nick)
+    Player& Add(const char* nick, uint32_t score = 0)
     {
         players.push_back(std::make_unique<Player>());
         Player& p = *players.back();
         p.profile.SetNick(nick);
+        p.profile.SetMode(Profile::kMultiplayer);
+        p.profile.SetScore(score);
         p.k.settings = &settings;
         p.k.p3d = mesa.ctx;
         p.k.fonts = &fonts;
@@ -144,6 +160,7 @@ public:
         p.k.Init(W, H, &p.profile, nullptr, nullptr);
         return p;
     }
+
     // One 25 ms frame of every player.
     void Step()
     {
@@ -163,8 +180,7 @@ public:
             Step();
     }
     // Steps until pred holds; whether it did within limit ms.
-    template <class F>
-    bool Until(F pred, int limit = 3000)
+    template <class F> bool Until(F pred, int limit = 3000)
     {
         for (int t = 0; t < limit; t += 25) {
             if (pred())
@@ -184,6 +200,12 @@ public:
     {
         ASSERT_TRUE(b);
         Tap(p, b->m_rect.x + b->m_rect.width / 2, b->m_rect.y + b->m_rect.height / 2);
+    }
+    // Taps button i of screen s for each {s, i} in turn.
+    void Taps(Player& p, std::initializer_list<std::pair<int, int>> seq)
+    {
+        for (auto [screen, i] : seq)
+            Tap(p, Button(p, screen, i));
     }
     void TapLine(Player& p, int screen, int line)
     {
@@ -220,14 +242,12 @@ public:
     // Host room from screen 1 on the local network.
     void HostLocal(Player& p)
     {
-        Tap(p, Button(p, 1, 0));
-        Tap(p, Button(p, 2, 0));
+        Taps(p, { { 1, 0 }, { 2, 0 } });
         ASSERT_TRUE(Until([&] { return p.k.GetState() == KrvMp::MENU_GAME_ROOM; }));
     }
     void JoinLocal(Player& p)
     {
-        Tap(p, Button(p, 1, 0));
-        Tap(p, Button(p, 2, 1));
+        Taps(p, { { 1, 0 }, { 2, 1 } });
         ASSERT_EQ(p.k.GetState(), KrvMp::MENU_ROOMS_LIST);
         ASSERT_TRUE(Until([&] { return p.k.menus[5].list->GetCount() == 1; }));
         TapLine(p, 5, 0);
@@ -235,7 +255,10 @@ public:
     }
 
     fronttest::ScratchDir dir;
-    p3dtest::Mesa mesa{W, H};
+    PVFS vfs;
+    PGlobals globals {};
+    void* oldTls = nullptr;
+    p3dtest::Mesa mesa { W, H };
     Fonts fonts;
     rig::Hub hub;
     Settings settings;
