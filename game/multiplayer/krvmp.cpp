@@ -145,9 +145,9 @@ void KrvMp::BuildScreens()
 {
     const int W = width, H = height;
     const int x0 = W / 2 - (W / 3) / 2, cw = W / 3;
-    const PRect listRect { 16, 64, W / 2 + 16, H - 104 };
+    const PRect listRect {16, 64, W / 2 + 16, H - 104};
     const int xb = W / 2 + 38, wb = W - (W / 2 + 16) - 38, bh = (H - 104) / 4;
-    static const int titles[MENU_COUNT] = { 0, 34, 282, 283, 287, 0, 202, 300, 1, 373 };
+    static const int titles[MENU_COUNT] = {0, 34, 282, 283, 287, 0, 202, 300, 1, 373};
     for (int s = 1; s < MENU_COUNT; s++) {
         menus[s].title.m_fonts = fonts;
         menus[s].title.Reset();
@@ -201,10 +201,10 @@ void KrvMp::BuildScreens()
     MenuStruct& m6 = menus[MENU_GAME_ROOM];
     m6.buttons[B_START] = NewButton(146, xb, 64, wb, 44, 2);
     m6.buttons[B_SETTINGS] = NewButton(300, xb, 114, wb, 44, 2);
-    m6.list = newList(PRect { 16, 64, W / 2 + 16, 180 });
+    m6.list = newList(PRect {16, 64, W / 2 + 16, 180});
     for (auto& l : m6.labels)
         l = NewLabel();
-    static const int previewNames[3] = { 134, 239, 240 };
+    static const int previewNames[3] = {134, 239, 240};
     for (int k = 0; k < 3; k++)
         if (m6.labels[L_PREVIEW + k])
             m6.labels[L_PREVIEW + k]->SetText(previewNames[k]);
@@ -212,24 +212,24 @@ void KrvMp::BuildScreens()
     // 7: game settings.
     MenuStruct& m7 = menus[MENU_GAME_SETTINGS];
     const int sh = (H - 88) / 4;
-    static const int swapperTitles[4] = { 147, 238, 239, 240 };
+    static const int swapperTitles[4] = {147, 238, 239, 240};
     for (int k = 0; k < 4; k++) {
         auto* s = new (std::nothrow) KrvMpSwapper(fonts);
         m7.swappers[k] = s;
         if (!s)
             continue;
-        s->m_rect = PRect { (W / 3) / 2 - 3, 44 + k * (sh + 6), W - W / 3, sh };
+        s->m_rect = PRect {(W / 3) / 2 - 3, 44 + k * (sh + 6), W - W / 3, sh};
         s->m_title.m_fonts = fonts;
         s->m_title.SetText(swapperTitles[k]);
         s->Generate(GetGfx(GFX_LEFT), GetGfx(GFX_RIGHT));
     }
     SetPlaneSwapperValues();
     if (m7.swappers[SW_MAP]) {
-        static const wchar_t* const maps[4] = { L"1", L"2", L"3", L"4" };
+        static const wchar_t* const maps[4] = {L"1", L"2", L"3", L"4"};
         m7.swappers[SW_MAP]->SetValues(maps, 4);
     }
     if (m7.swappers[SW_SEASON] && fonts) {
-        const wchar_t* seasons[3] = { fonts->GetStr(143), fonts->GetStr(144), fonts->GetStr(145) };
+        const wchar_t* seasons[3] = {fonts->GetStr(143), fonts->GetStr(144), fonts->GetStr(145)};
         for (auto& s : seasons)
             if (!s)
                 s = L"";
@@ -268,7 +268,7 @@ void KrvMp::BuildScreens()
 
     // 9: standings.
     MenuStruct& m9 = menus[MENU_FINAL_STANDINGS];
-    static const int headers[3] = { 374, 11, 246 };
+    static const int headers[3] = {374, 11, 246};
     for (int i = 0; i < kStandingsRows * kStandingsColumns; i++) {
         m9.standings[i] = NewLabel();
         if (i < 3 && m9.standings[i])
@@ -511,7 +511,7 @@ int KrvMp::Render(unsigned int t)
     if (PSurface3D* bg = GetGfx(GFX_BACKGROUND); bg && p3d) {
         PBlitFX fx;
         fx.scaleX = fx.scaleY = 0x10000;
-        p3d->BlitFx(PRect { 0, 0, width, height }, bg, nullptr, PS3D_SCALE, fx);
+        p3d->BlitFx(PRect {0, 0, width, height}, bg, nullptr, PS3D_SCALE, fx);
     }
     if (p3d) {
         switch (m_state) {
@@ -735,10 +735,10 @@ void KrvMp::LoadingUpdateAndDraw(unsigned int t)
     const int iw = int(img->Width()), fw = iw / kSpinnerFrames, h = int(img->Height());
     if (p3d && fw > 0) {
         p3d->SetClipRect(width - 16 - fw, 16, width - 16, 16 + h);
-        static const uint32_t alphas[7] = { 175, 151, 127, 103, 79, 55, 31 };
+        static const uint32_t alphas[7] = {175, 151, 127, 103, 79, 55, 31};
         for (int k = 0; k < 7; k++) {
             const int f = (spinnerFrame - k + kSpinnerFrames) % kSpinnerFrames;
-            const PRect src { f * fw, 0, fw, h };
+            const PRect src {f * fw, 0, fw, h};
             PBlitFX fx;
             fx.alpha = alphas[k];
             p3d->BlitFx(width - 16 - fw + iw / 16, h / 2 + 16, img, &src, PS3D_ALPHATEST | PS3D_ALPHA, fx);
@@ -783,7 +783,7 @@ void KrvMp::FillList(KrvMpList* list, char** rows, int count)
 void KrvMp::PrintTitle(MenuStruct* screen)
 {
     if (screen && p3d)
-        screen->title.Render(p3d, 0, PRect { 0, 0, width, 44 }, KrvMpLabel::kCentered);
+        screen->title.Render(p3d, 0, PRect {0, 0, width, 44}, KrvMpLabel::kCentered);
 }
 
 int KrvMp::FontHeight() const
@@ -796,8 +796,7 @@ void KrvMp::ListLabelAbove(KrvMpLabel* label, const KrvMpList* list, int flags)
     if (!label || !list || !p3d)
         return;
     const int f = FontHeight();
-    label->Render(
-        p3d, 0, PRect { list->m_rect.x, list->m_rect.y - (f + 4), list->m_rect.width, f + 4 }, flags);
+    label->Render(p3d, 0, PRect {list->m_rect.x, list->m_rect.y - (f + 4), list->m_rect.width, f + 4}, flags);
 }
 
 void KrvMp::ListLabelBelow(KrvMpLabel* label, const KrvMpList* list, int flags)
@@ -806,5 +805,5 @@ void KrvMp::ListLabelBelow(KrvMpLabel* label, const KrvMpList* list, int flags)
         return;
     const int f = FontHeight();
     const PRect& r = list->m_rect;
-    label->Render(p3d, 0, PRect { r.x, r.y + r.height + 2, r.width, f + 4 }, flags);
+    label->Render(p3d, 0, PRect {r.x, r.y + r.height + 2, r.width, f + 4}, flags);
 }

@@ -186,7 +186,7 @@ void KrvMp::Update_MenuInternet()
             chosen = B_DONE;
     } else {
         KrvMpButton* row[3]
-            = { m.buttons[favView ? B_REMOVE : B_REFRESH], m.buttons[B_ADDRESS], m.buttons[B_FILTERS] };
+            = {m.buttons[favView ? B_REMOVE : B_REFRESH], m.buttons[B_ADDRESS], m.buttons[B_FILTERS]};
         const int c = ChosenButton(row, 3);
         chosen = c == 0 ? (favView ? B_REMOVE : B_REFRESH) : c == 1 ? B_ADDRESS : c == 2 ? B_FILTERS : -1;
     }
@@ -284,7 +284,7 @@ void KrvMp::Render_MenuInternet()
             m.buttons[B_DONE]->Render(p3d);
     } else {
         for (KrvMpButton* b :
-            { m.buttons[favView ? B_REMOVE : B_REFRESH], m.buttons[B_ADDRESS], m.buttons[B_FILTERS] })
+            {m.buttons[favView ? B_REMOVE : B_REFRESH], m.buttons[B_ADDRESS], m.buttons[B_FILTERS]})
             if (b)
                 b->Render(p3d);
     }
@@ -308,7 +308,7 @@ void KrvMp::Update_MenuFilters()
         return;
     }
     static const int status[5]
-        = { kTextFilterAll, kTextFilterNearest, kTextFilterFavourites, kTextFilterName, kTextFilterPlayers };
+        = {kTextFilterAll, kTextFilterNearest, kTextFilterFavourites, kTextFilterName, kTextFilterPlayers};
     MenuInternet_SetStatus(status[chosen]);
     if (chosen == 1)
         MP_Filter_Nearest(1);

@@ -167,7 +167,7 @@ void KrvMp::Render_MenuGameRoom()
     }
     const int xb = width / 2 + 38, y0 = 114 + 44, rh = (height - 54 - y0) / 3;
     for (int k = 0; k < 3; k++) {
-        const PRect r { xb, y0 + k * rh, width - 16 - xb, rh };
+        const PRect r {xb, y0 + k * rh, width - 16 - xb, rh};
         if (KrvMpLabel* name = m.labels[L_PREVIEW + k])
             name->Render(p3d, 0, r, KrvMpLabel::kVCenter);
         if (KrvMpLabel* value = m.labels[L_PREVIEW + 3 + k])
@@ -200,7 +200,7 @@ void KrvMp::Update_MenuGameSettings()
     if (KrvPlayer* me = MP_GetMe(); me && m.swappers[SW_PLANE])
         me->plane = m.swappers[SW_PLANE]->GetIndex();
     const bool host = MP_IsMeHost() != 0;
-    int32_t* values[3] = { &map, &season, &fragLimit };
+    int32_t* values[3] = {&map, &season, &fragLimit};
     for (int k = 0; k < 3; k++) {
         KrvMpSwapper* s = m.swappers[SW_MAP + k];
         if (!s)
@@ -441,11 +441,11 @@ void KrvMp::Render_MenuFinalStandings()
     if (standingsHighlight != -1)
         p3d->FillRect(16, 64 + (standingsHighlight + 1) * rh, unsigned(width - 32), unsigned(rh),
             kStandingsHighlight, P3DBLEND_ALPHA);
-    static const int colX[3] = { 0, 1, 6 }, colW[3] = { 1, 5, 2 };
+    static const int colX[3] = {0, 1, 6}, colW[3] = {1, 5, 2};
     for (int r = 0; r < kStandingsRows; r++)
         for (int c = 0; c < kStandingsColumns; c++)
             if (KrvMpLabel* l = m.standings[r * kStandingsColumns + c])
-                l->Render(p3d, 0, PRect { 16 + colX[c] * cw, 64 + r * rh, colW[c] * cw, rh },
-                    KrvMpLabel::kCentered);
+                l->Render(
+                    p3d, 0, PRect {16 + colX[c] * cw, 64 + r * rh, colW[c] * cw, rh}, KrvMpLabel::kCentered);
     PrintTitle(&m);
 }

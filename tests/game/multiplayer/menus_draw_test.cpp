@@ -28,7 +28,7 @@ public:
         glClearColor(0, 0, 0, 1);
         glClear(GL_COLOR_BUFFER_BIT);
         p.k.Render(hub.now);
-        glreplay::Image img { W, H, mesa.Read() };
+        glreplay::Image img {W, H, mesa.Read()};
         for (size_t i = 3; i < img.rgba.size(); i += 4)
             img.rgba[i] = 255; // blending leaves the alpha channel partly clear
         std::string err;

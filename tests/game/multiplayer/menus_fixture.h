@@ -112,35 +112,35 @@ public:
     void Prepare(const char* archive)
     {
         ASSERT_TRUE(mesa.Ok());
-        dir.Write("usr/keep", std::vector<uint8_t> { 0 });
+        dir.Write("usr/keep", std::vector<uint8_t> {0});
         if (archive) {
             ASSERT_TRUE(vfs.OpenVFS(archive));
             globals.archive = &vfs;
             oldTls = PGetTls();
             PSetTls(&globals);
-            for (int i : { 5, 7 })
+            for (int i : {5, 7})
                 globals.sharedImages[i] = PSurface3D::CreateFromFile(mesa.ctx,
                     i == 5 ? "data\\2dgfx\\soft_label_back_paper.png" : "data\\2dgfx\\warroom.png", 1);
         } else {
             dir.WriteFonts();
-            LangLanguage l { u"English", std::vector<std::u16string>(410) };
+            LangLanguage l {u"English", std::vector<std::u16string>(410)};
             for (size_t i = 0; i < l.strings.size(); i++) {
                 std::string s = "#" + std::to_string(i);
                 l.strings[i] = std::u16string(s.begin(), s.end());
             }
-            dir.Write("data/lang0.bin", fronttest::Encode({ l }));
+            dir.Write("data/lang0.bin", fronttest::Encode({l}));
         }
         PDisplayProperties props {};
         mesa.display->GetInfo(props);
         ASSERT_TRUE(fonts.Init(mesa.ctx, &props) && fonts.LoadLanguage(0));
         NetMode() = Net::Normal;
         Lobby::nameTaken = false;
-        Multiplayer::SetBackEnds({ &Make, &rig::Hub::AddressAvailable });
+        Multiplayer::SetBackEnds({&Make, &rig::Hub::AddressAvailable});
     }
     void TearDown() override
     {
         players.clear();
-        for (int i : { 5, 7 })
+        for (int i : {5, 7})
             delete static_cast<PSurface3D*>(globals.sharedImages[i]);
         if (globals.archive && PGetTls() == &globals)
             PSetTls(oldTls);
@@ -242,12 +242,12 @@ public:
     // Host room from screen 1 on the local network.
     void HostLocal(Player& p)
     {
-        Taps(p, { { 1, 0 }, { 2, 0 } });
+        Taps(p, {{1, 0}, {2, 0}});
         ASSERT_TRUE(Until([&] { return p.k.GetState() == KrvMp::MENU_GAME_ROOM; }));
     }
     void JoinLocal(Player& p)
     {
-        Taps(p, { { 1, 0 }, { 2, 1 } });
+        Taps(p, {{1, 0}, {2, 1}});
         ASSERT_EQ(p.k.GetState(), KrvMp::MENU_ROOMS_LIST);
         ASSERT_TRUE(Until([&] { return p.k.menus[5].list->GetCount() == 1; }));
         TapLine(p, 5, 0);
@@ -258,7 +258,7 @@ public:
     PVFS vfs;
     PGlobals globals {};
     void* oldTls = nullptr;
-    p3dtest::Mesa mesa { W, H };
+    p3dtest::Mesa mesa {W, H};
     Fonts fonts;
     rig::Hub hub;
     Settings settings;

@@ -33,13 +33,13 @@ TEST_F(Menus, LocalRoomToMatchAndBackOut)
 
     // The client cannot start; the host's settings: busy while it edits,
     // the map it picks reaches the client's preview.
-    Taps(b, { { 6, 0 } });
+    Taps(b, {{6, 0}});
     Run(200);
     EXPECT_TRUE(b.results.empty());
-    Taps(a, { { 6, 1 } });
+    Taps(a, {{6, 1}});
     ASSERT_TRUE(Until([&] { return a.k.GetState() == KrvMp::MENU_GAME_SETTINGS; }));
     ASSERT_TRUE(Until([&] { return b.k.players[0].busy == 1; }));
-    Taps(a, { { 6, 0 } }); // start is not offered while a player is busy
+    Taps(a, {{6, 0}}); // start is not offered while a player is busy
     KrvMpSwapper* map = a.k.menus[7].swappers[1];
     Tap(a, map->m_right);
     Tap(a, map->m_right);
@@ -51,7 +51,7 @@ TEST_F(Menus, LocalRoomToMatchAndBackOut)
     EXPECT_EQ(Text(b.k.menus[6].labels[6]), L"5");
 
     // The client's room settings are locked to the host's.
-    Taps(b, { { 6, 1 } });
+    Taps(b, {{6, 1}});
     ASSERT_TRUE(Until([&] { return b.k.GetState() == KrvMp::MENU_GAME_SETTINGS; }));
     KrvMpSwapper* bmap = b.k.menus[7].swappers[1];
     Tap(b, bmap->m_left);
@@ -61,7 +61,7 @@ TEST_F(Menus, LocalRoomToMatchAndBackOut)
     ASSERT_TRUE(Until([&] { return b.k.GetState() == KrvMp::MENU_GAME_ROOM; }));
     ASSERT_TRUE(Until([&] { return a.k.MP_IsAllReady() != 0; }));
 
-    Taps(a, { { 6, 0 } });
+    Taps(a, {{6, 0}});
     ASSERT_TRUE(Until([&] { return a.playing && b.playing; }));
     EXPECT_EQ(a.results[0], 1);
     EXPECT_EQ(b.results[0], 1);
@@ -70,7 +70,7 @@ TEST_F(Menus, LocalRoomToMatchAndBackOut)
     EXPECT_EQ(group.map, 2);
 
     // After the match: standings, then back to the room and out.
-    for (Player* p : { &a, &b }) {
+    for (Player* p : {&a, &b}) {
         p->k.MP_EndGame();
         p->k.players[0].kills = 2, p->k.players[1].kills = 5;
         p->k.Touchscreen_Reset();
@@ -93,7 +93,7 @@ TEST_F(Menus, LocalRoomToMatchAndBackOut)
     EXPECT_FALSE(a.k.mp);
     a.results.clear();
     Back(a);
-    EXPECT_EQ(a.results, std::vector<int> { -1 });
+    EXPECT_EQ(a.results, std::vector<int> {-1});
 }
 
 // Lobby servers, filters, favourites, a room on the internet, joining a lobby
@@ -101,32 +101,32 @@ TEST_F(Menus, LocalRoomToMatchAndBackOut)
 TEST_F(Menus, InternetScreens)
 {
     Player& a = Add("ACE");
-    Taps(a, { { 1, 1 } });
+    Taps(a, {{1, 1}});
     ASSERT_EQ(a.k.GetState(), KrvMp::MENU_INTERNET);
     ASSERT_TRUE(Until([&] { return a.k.menus[3].list->GetCount() == 2; }));
     EXPECT_EQ(std::wstring(a.k.menus[3].list->GetLine(1)->m_caption.GetText()), L"BRAVO (4)");
 
     // Favourites view: empty, removal mode and back out of it.
-    Taps(a, { { 3, 4 } });
+    Taps(a, {{3, 4}});
     ASSERT_EQ(a.k.GetState(), KrvMp::MENU_FILTERS);
-    Taps(a, { { 4, 2 } });
+    Taps(a, {{4, 2}});
     ASSERT_EQ(a.k.GetState(), KrvMp::MENU_INTERNET);
     EXPECT_EQ(a.k.favView, 1);
     EXPECT_EQ(a.k.menus[3].list->GetCount(), 0);
-    Taps(a, { { 3, 1 } });
+    Taps(a, {{3, 1}});
     EXPECT_EQ(Text(a.k.menus[3].labels[0]), L"#295");
     Back(a);
     EXPECT_EQ(a.k.GetState(), KrvMp::MENU_INTERNET);
     EXPECT_EQ(Text(a.k.menus[3].labels[0]), L"#290");
 
     // A name filter through the editor, then all servers again.
-    Taps(a, { { 3, 4 }, { 4, 3 } });
+    Taps(a, {{3, 4}, {4, 3}});
     ASSERT_EQ(a.k.GetState(), KrvMp::MENU_TEXT_EDIT);
     a.k.menus[8].keyboard->GetActiveInput()->SetText("alp");
-    Taps(a, { { 8, 0 } });
+    Taps(a, {{8, 0}});
     EXPECT_EQ(a.k.GetState(), KrvMp::MENU_INTERNET);
     EXPECT_EQ(Text(a.k.menus[3].labels[0]), L"#291");
-    Taps(a, { { 3, 4 }, { 4, 0 } });
+    Taps(a, {{3, 4}, {4, 0}});
     EXPECT_EQ(a.k.favView, 0);
     ASSERT_TRUE(Until([&] { return a.k.menus[3].list->GetCount() == 2; }));
 
@@ -136,13 +136,13 @@ TEST_F(Menus, InternetScreens)
     EXPECT_EQ(Text(&a.k.menus[5].title), L"ALPHA");
     EXPECT_EQ(Text(a.k.menus[5].labels[1]), L"IP: 10.1.0.1:4000");
     EXPECT_EQ(Text(&Button(a, 5, 1)->m_caption), L"#294");
-    Taps(a, { { 5, 1 } });
+    Taps(a, {{5, 1}});
     EXPECT_EQ(Box(a.k), L"#298");
     Answer(a, KrvMpMsgBox::BUTTON_YES);
     ASSERT_EQ(settings.favCount, 1);
     EXPECT_STREQ(settings.favourites[0].address, "10.1.0.1:4000");
     EXPECT_EQ(Text(&Button(a, 5, 1)->m_caption), L"#295");
-    Taps(a, { { 5, 0 } });
+    Taps(a, {{5, 0}});
     ASSERT_TRUE(Until([&] { return a.k.GetState() == KrvMp::MENU_GAME_ROOM; }));
     Back(a);
     EXPECT_EQ(a.k.GetState(), KrvMp::MENU_ROOMS_LIST);
@@ -150,10 +150,10 @@ TEST_F(Menus, InternetScreens)
     EXPECT_EQ(a.k.GetState(), KrvMp::MENU_INTERNET);
 
     // A lobby typed by address: joined, remembered.
-    Taps(a, { { 3, 3 } });
+    Taps(a, {{3, 3}});
     ASSERT_EQ(a.k.GetState(), KrvMp::MENU_TEXT_EDIT);
     a.k.menus[8].keyboard->GetActiveInput()->SetText("10.2.0.7:6000");
-    Taps(a, { { 8, 0 } });
+    Taps(a, {{8, 0}});
     ASSERT_TRUE(Until([&] { return a.k.GetState() == KrvMp::MENU_ROOMS_LIST; }));
     EXPECT_EQ(Lobby::joinedAddress, "10.2.0.7:6000");
     EXPECT_STREQ(settings.lastAddress, "10.2.0.7:6000");
@@ -171,9 +171,18 @@ TEST_F(Menus, InternetScreens)
     ASSERT_EQ(a.k.GetState(), KrvMp::MENU_TEXT_EDIT);
     EXPECT_STREQ(a.k.menus[8].keyboard->GetActiveInput()->GetString(), "ACE");
     a.k.menus[8].keyboard->GetActiveInput()->SetText("ace2");
-    Taps(a, { { 8, 0 } });
+    Taps(a, {{8, 0}});
     EXPECT_STREQ(a.k.userName, "ace2");
     ASSERT_TRUE(Until([&] { return a.k.GetState() == KrvMp::MENU_ROOMS_LIST; }));
+
+    // Back from the filters, then out of the internet side.
+    Back(a);
+    Taps(a, {{3, 4}});
+    Back(a);
+    EXPECT_EQ(a.k.GetState(), KrvMp::MENU_INTERNET);
+    Back(a);
+    EXPECT_EQ(a.k.GetState(), KrvMp::MENU_LOCAL_INTERNET);
+    EXPECT_FALSE(a.k.mp);
 }
 
 // Every failure text, and the screen the player is left on.
@@ -187,67 +196,67 @@ TEST_F(Menus, FailureTexts)
         int screen;
     };
     const Case cases[] = {
-        { "internet without back end", Net::None,
+        {"internet without back end", Net::None,
             [](Menus& t, Player& p) {
-                t.Taps(p, { { 1, 1 } });
+                t.Taps(p, {{1, 1}});
             },
-            L"#301", KrvMp::MENU_LOCAL_INTERNET },
-        { "local without back end", Net::None,
+            L"#301", KrvMp::MENU_LOCAL_INTERNET},
+        {"local without back end", Net::None,
             [](Menus& t, Player& p) {
-                t.Taps(p, { { 1, 0 }, { 2, 0 } });
+                t.Taps(p, {{1, 0}, {2, 0}});
             },
-            L"#301", KrvMp::MENU_LOCAL },
-        { "internet on loop-back", Net::Loopback,
+            L"#301", KrvMp::MENU_LOCAL},
+        {"internet on loop-back", Net::Loopback,
             [](Menus& t, Player& p) {
-                t.Taps(p, { { 1, 1 } });
+                t.Taps(p, {{1, 1}});
             },
-            L"#383", KrvMp::MENU_LOCAL_INTERNET },
-        { "local on loop-back", Net::Loopback,
+            L"#383", KrvMp::MENU_LOCAL_INTERNET},
+        {"local on loop-back", Net::Loopback,
             [](Menus& t, Player& p) {
-                t.Taps(p, { { 1, 0 }, { 2, 1 } });
+                t.Taps(p, {{1, 0}, {2, 1}});
             },
-            L"#383", KrvMp::MENU_LOCAL },
-        { "room taken", Net::Normal,
+            L"#383", KrvMp::MENU_LOCAL},
+        {"room taken", Net::Normal,
             [](Menus& t, Player& p) {
                 t.hub.open = true; // another host holds the only room
-                t.Taps(p, { { 1, 0 }, { 2, 0 } });
+                t.Taps(p, {{1, 0}, {2, 0}});
             },
-            L"#223", KrvMp::MENU_LOCAL },
-        { "favourite without port", Net::Normal,
+            L"#223", KrvMp::MENU_LOCAL},
+        {"favourite without port", Net::Normal,
             [](Menus& t, Player& p) {
                 t.settings.AddToFav("NOPORT", "10.9.9.9");
-                t.Taps(p, { { 1, 1 }, { 3, 4 }, { 4, 2 } });
+                t.Taps(p, {{1, 1}, {3, 4}, {4, 2}});
                 t.Step();
                 t.TapLine(p, 3, 0);
             },
-            L"#220", KrvMp::MENU_INTERNET },
-        { "own address as lobby", Net::Normal,
+            L"#220", KrvMp::MENU_INTERNET},
+        {"own address as lobby", Net::Normal,
             [](Menus& t, Player& p) {
-                t.Taps(p, { { 1, 1 }, { 3, 3 } });
+                t.Taps(p, {{1, 1}, {3, 3}});
                 char own[32] = {};
                 p.k.MP_GetMyIP(own);
                 p.k.menus[8].keyboard->GetActiveInput()->SetText(own);
-                t.Taps(p, { { 8, 0 } });
+                t.Taps(p, {{8, 0}});
             },
-            L"#220", KrvMp::MENU_INTERNET },
-        { "own address as room", Net::Normal,
+            L"#220", KrvMp::MENU_INTERNET},
+        {"own address as room", Net::Normal,
             [](Menus& t, Player& p) {
-                t.Taps(p, { { 1, 0 }, { 2, 1 }, { 5, 0 } });
+                t.Taps(p, {{1, 0}, {2, 1}, {5, 0}});
                 char own[32] = {};
                 p.k.MP_GetMyIP(own);
                 p.k.menus[8].keyboard->GetActiveInput()->SetText(own);
-                t.Taps(p, { { 8, 0 } });
+                t.Taps(p, {{8, 0}});
             },
-            L"#222", KrvMp::MENU_ROOMS_LIST },
-        { "room gone before the join", Net::Normal,
+            L"#222", KrvMp::MENU_ROOMS_LIST},
+        {"room gone before the join", Net::Normal,
             [](Menus& t, Player& p) {
                 t.hub.open = true, t.hub.roomName = "GONE";
-                t.Taps(p, { { 1, 0 }, { 2, 1 } });
+                t.Taps(p, {{1, 0}, {2, 1}});
                 ASSERT_TRUE(t.Until([&] { return p.k.menus[5].list->GetCount() == 1; }));
                 t.hub.open = false;
                 t.TapLine(p, 5, 0);
             },
-            L"#222", KrvMp::MENU_ROOMS_LIST },
+            L"#222", KrvMp::MENU_ROOMS_LIST},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -287,13 +296,13 @@ TEST_F(Menus, TextEditorModes)
         uint8_t lobbyPending;
         int cancelTo;
     } modes[] = {
-        { KrvMp::EDIT_USER_NAME, KrvMpTxtInput::KEYBOARD_QWERTY, L"#1", 1, KrvMp::MENU_INTERNET },
-        { KrvMp::EDIT_NAME_FILTER, KrvMpTxtInput::KEYBOARD_QWERTY, L"#1", 0, KrvMp::MENU_FILTERS },
-        { KrvMp::EDIT_LOBBY_ADDRESS, KrvMpTxtInput::KEYBOARD_NUMPAD, L"#381", 1, KrvMp::MENU_INTERNET },
-        { KrvMp::EDIT_ROOM_ADDRESS, KrvMpTxtInput::KEYBOARD_NUMPAD, L"#381", 0, KrvMp::MENU_ROOMS_LIST },
+        {KrvMp::EDIT_USER_NAME, KrvMpTxtInput::KEYBOARD_QWERTY, L"#1", 1, KrvMp::MENU_INTERNET},
+        {KrvMp::EDIT_NAME_FILTER, KrvMpTxtInput::KEYBOARD_QWERTY, L"#1", 0, KrvMp::MENU_FILTERS},
+        {KrvMp::EDIT_LOBBY_ADDRESS, KrvMpTxtInput::KEYBOARD_NUMPAD, L"#381", 1, KrvMp::MENU_INTERNET},
+        {KrvMp::EDIT_ROOM_ADDRESS, KrvMpTxtInput::KEYBOARD_NUMPAD, L"#381", 0, KrvMp::MENU_ROOMS_LIST},
     };
     Player& p = Add("ACE");
-    Taps(p, { { 1, 1 } }); // on the lobby screen, the session up
+    Taps(p, {{1, 1}}); // on the lobby screen, the session up
     for (const auto& m : modes) {
         SCOPED_TRACE(m.mode);
         p.k.textEditMode = m.mode;
@@ -304,7 +313,7 @@ TEST_F(Menus, TextEditorModes)
         EXPECT_EQ(p.k.lobbyJoinPending, m.lobbyPending);
         // An empty text cannot be accepted.
         kb->GetActiveInput()->TextInput::SetText("");
-        Taps(p, { { 8, 0 } });
+        Taps(p, {{8, 0}});
         EXPECT_EQ(p.k.GetState(), KrvMp::MENU_TEXT_EDIT);
         EXPECT_EQ(Button(p, 8, 0)->m_hidden, 1);
         Back(p);
@@ -333,8 +342,8 @@ TEST_F(Menus, FinalStandings)
         std::vector<int> kills;
         std::vector<std::wstring> names, frags;
     } cases[] = {
-        { { 3, -1, 3, 7 }, { L"P3", L"P0", L"P2", L"P1" }, { L"7", L"3", L"3", L"#377" } },
-        { { 0, -1 }, { L"P0", L"P1", L"", L"" }, { L"0", L"#377", L"", L"" } },
+        {{3, -1, 3, 7}, {L"P3", L"P0", L"P2", L"P1"}, {L"7", L"3", L"3", L"#377"}},
+        {{0, -1}, {L"P0", L"P1", L"", L""}, {L"0", L"#377", L"", L""}},
     };
     for (const auto& c : cases) {
         p.k.ClearPlayersList();
@@ -370,7 +379,7 @@ TEST_F(Menus, MessageBoxTakesAllTouches)
     Player& p = Add("ACE");
     p.k.MsgBoxShow_Info(301);
     Button(p, 1, 0)->SetRect(10, 10, 100, 44); // clear of the box
-    Taps(p, { { 1, 0 } });
+    Taps(p, {{1, 0}});
     EXPECT_EQ(p.k.GetState(), KrvMp::MENU_LOCAL_INTERNET);
     Tap(p, p.k.backButton);
     Back(p);
@@ -384,7 +393,7 @@ TEST_F(Menus, MessageBoxTakesAllTouches)
     Run(100);
     EXPECT_EQ(p.k.GetState(), KrvMp::MENU_LOCAL_INTERNET);
     Back(p);
-    EXPECT_EQ(p.results, std::vector<int> { -1 });
+    EXPECT_EQ(p.results, std::vector<int> {-1});
 }
 
 // A second Init without Release starts clean (nothing leaks); a favourite
@@ -400,10 +409,10 @@ TEST_F(Menus, MendedFaults)
     EXPECT_EQ(p.k.menus[6].list->GetCount(), 0);
 
     settings.AddToFav("ONE", "10.0.1.1:1"), settings.AddToFav("TWO", "10.0.1.2:2");
-    Taps(p, { { 1, 1 }, { 3, 4 }, { 4, 2 } });
+    Taps(p, {{1, 1}, {3, 4}, {4, 2}});
     Step();
     ASSERT_EQ(p.k.menus[3].list->GetCount(), 2);
-    Taps(p, { { 3, 1 } });
+    Taps(p, {{3, 1}});
     settings.RemoveFromFav(1); // the list still shows it
     TapLine(p, 3, 1);
     EXPECT_EQ(settings.favCount, 1);
@@ -413,7 +422,7 @@ TEST_F(Menus, MendedFaults)
 
     Player& q = Add("");
     std::memset(q.k.userName, 'N', sizeof q.k.userName - 1);
-    Taps(q, { { 1, 0 }, { 2, 0 } });
+    Taps(q, {{1, 0}, {2, 0}});
     EXPECT_EQ(hub.roomName, std::string(31, 'N'));
 }
 
