@@ -133,6 +133,8 @@ public:
     void DrawCurrentProfileBox(int y, bool right, signed char brightness);
     void DrawImageInBorder(PSurface3D* image, int x, int y);
     void DrawRankIconInBorder(int rank, int x, int y);
+    // The half-border image DrawImageInBorder draws twice (null until loaded).
+    const PSurface3D* RankBorder() const { return m_rankBorder; }
 
     // --- the message window ---------------------------------------------------
     void WarningWnd_Zero();
