@@ -1,5 +1,7 @@
 #include "game/world/korvanth.h"
 
+#include <cstdlib>
+
 #include "engine/graphics/p3d.h"
 #include "engine/graphics/p3dgl.h"
 #include "engine/graphics/pglu.h"
@@ -10,12 +12,14 @@
 #include "engine/runtime/pfile.h"
 #include "engine/runtime/pvfs.h"
 #include "game/frontend/fonts.h"
+#include "game/frontend/profile.h"
 #include "game/frontend/profilemanager.h"
 #include "game/frontend/loading.h"
 #include "game/frontend/mainintro.h"
 #include "game/world/audiomanager.h"
 #include "game/world/console.h"
 #include "game/world/levelsmanager.h"
+#include "game/world/maingame.h"
 
 using namespace p3dgl;
 
@@ -268,6 +272,8 @@ void KorvanthApp::ReleaseAll()
         _PDebug("app: released\n");
     delete m_intro;
     m_intro = nullptr;
+    delete m_game;
+    m_game = nullptr;
     m_introBackground = nullptr;
     delete m_endImage;
     m_endImage = nullptr;
@@ -343,6 +349,11 @@ int KorvanthApp::OnMouseButton(int x, int y, int, int flags)
     m_touch.y = y;
     if (m_profiles)
         m_profiles->TouchScreenEvent(x, y, pen != 0);
+    if (m_game) {
+        m_game->TouchScreenEvent(x, y, pen);
+        if (!pen)
+            m_game->setSteeringInput(0, 0);
+    }
     return 1;
 }
 
@@ -354,6 +365,8 @@ int KorvanthApp::OnMouseMove(int x, int y, int)
         m_touch.x = x;
         m_touch.y = y;
     }
+    if (m_game)
+        m_game->TouchScreenEventMove(x, y, 0);
     if (m_profiles)
         m_profiles->TouchScreenEventMove(x, y, 0);
     return 1;
@@ -390,6 +403,8 @@ void KorvanthApp::OnFocus(int has)
         if (m_sounds)
             m_sounds->PauseAll();
         m_ticker.Stop();
+        if (m_game && m_state == STATE_GAME)
+            m_game->PauseGame_CallInterrupt();
     } else {
         m_ticker.Resume();
         m_frameTime = m_ticker();
@@ -474,13 +489,19 @@ int KorvanthApp::MainLoop()
     if (!m_focus)
         return 1;
 
-    m_ticker.Resume();
-    uint32_t now = m_ticker();
-    if (int32_t(now - uint32_t(m_nextFrameTime)) < 0)
-        return 1;
-    m_frameTime = now;
-    // A late frame does not catch up: the next one is due a period later.
-    m_nextFrameTime = int32_t(now + kFramePeriodMs);
+    if (m_game && m_state == STATE_GAME && m_game->GetPauseState() == MainGame::PAUSE_MENU) {
+        // The pause menu runs unpaced on the stopped clock.
+        m_ticker.Stop();
+        m_frameTime = m_ticker();
+    } else {
+        m_ticker.Resume();
+        uint32_t now = m_ticker();
+        if (int32_t(now - uint32_t(m_nextFrameTime)) < 0)
+            return 1;
+        m_frameTime = now;
+        // A late frame does not catch up: the next one is due a period later.
+        m_nextFrameTime = int32_t(now + kFramePeriodMs);
+    }
 
     if (Dispatch())
         EndFrame();
@@ -530,13 +551,23 @@ bool KorvanthApp::Dispatch()
         SetState(STATE_MENU);
         [[fallthrough]];
     case STATE_MENU:
+        if (StartDirectLevel())
+            return false;
         MenuProjection();
         m_frameCounter += 2;
         LoadingFrame();
         return false;
 
     case STATE_LOAD_GAME:
+        RunGameLoading();
+        return false;
     case STATE_GAME:
+        if (!m_game) {
+            SetState(STATE_MENU_OPEN);
+            return true;
+        }
+        RunGame();
+        return true;
     case STATE_LOAD_MATCH:
         ScreenMissing("the game");
         return false;
@@ -591,4 +622,192 @@ bool KorvanthApp::Dispatch()
     default:
         return true;
     }
+}
+
+// --- the game -----------------------------------------------------------------
+
+int KorvanthApp::DirectLevel(char const* text, int& campaign, int& level)
+{
+    campaign = 0;
+    level = 0;
+    if (!text || !*text)
+        return 0;
+    int values[2] = {0, 0};
+    int count = 0;
+    int digits = 0;
+    for (char const* p = text;; ++p) {
+        if (*p >= '0' && *p <= '9' && digits < 3) {
+            values[count] = values[count] * 10 + (*p - '0');
+            ++digits;
+        } else if (*p == ':' && count == 0 && digits > 0) {
+            ++count;
+            digits = 0;
+        } else if (*p == 0 && digits > 0) {
+            break;
+        } else {
+            _PDebug("app: KRV_LEVEL \"%s\" is not N or C:N\n", text);
+            return 0;
+        }
+    }
+    campaign = count ? values[0] : 0;
+    level = count ? values[1] : values[0];
+    if (campaign > 2 || level > LevelsManager::kMaxRecords) {
+        _PDebug("app: KRV_LEVEL \"%s\" is out of range\n", text);
+        return 0;
+    }
+    return 1;
+}
+
+bool KorvanthApp::StartDirectLevel()
+{
+    if (m_directLevelDone)
+        return false;
+    m_directLevelDone = 1;
+    int campaign = 0, level = 0;
+    if (!DirectLevel(std::getenv("KRV_LEVEL"), campaign, level))
+        return false;
+    LevelsGroup* group = campaign < m_campaignCount ? m_campaignGroups[campaign] : nullptr;
+    if (!group || level >= group->Count()) {
+        _PDebug("app: KRV_LEVEL names no level of the catalogue\n");
+        return false;
+    }
+    _PDebug("app: starting level %d of campaign %d\n", level, campaign);
+    m_currentGroup = group;
+    m_currentLevel = uint8_t(level);
+    Profile* profile = m_profiles ? m_profiles->CurrentProfile() : nullptr;
+    if (profile)
+        profile->campaign = uint8_t(campaign);
+    if (m_sounds)
+        m_sounds->Stop(0);
+    TextureManagerStep();
+    m_loadStep = 0;
+    SetState(STATE_LOAD_GAME);
+    return true;
+}
+
+void KorvanthApp::DeleteGame()
+{
+    delete m_game;
+    m_game = nullptr;
+}
+
+void KorvanthApp::DetectGameMode()
+{
+    if (!m_game || !m_currentGroup)
+        return;
+    m_reopenCampaign = m_reopenArcade = m_reopenTimeAttack = m_reopenGameSelection = -1;
+    if (m_currentGroup == m_timeAttackGroup) {
+        m_reopenTimeAttack = 1;
+    } else if (m_currentGroup == m_arcadeGroup) {
+        m_reopenArcade = 1;
+    } else if (m_currentGroup == m_tutorialGroup) {
+        m_reopenGameSelection = 1;
+    } else {
+        for (uint8_t c = 0; c < m_campaignCount; ++c)
+            if (m_campaignGroups[c] == m_currentGroup)
+                m_reopenCampaign = int8_t(c);
+    }
+}
+
+void KorvanthApp::RunGameLoading()
+{
+    if (m_loadCancel) {
+        DetectGameMode();
+        LoadingFrame();
+        DeleteGame();
+        m_loadCancel = 0;
+        m_loadStep = 0;
+        SetState(STATE_MENU_OPEN);
+        return;
+    }
+    if (m_loadStep == 0) {
+        if (m_loading) {
+            m_loading->Init(Loading::kTotalFull);
+            m_loading->Update();
+            m_loading->Update();
+        }
+        DeleteGame();
+        m_game = new MainGame(m_p3d, &m_settings, m_loading, m_fonts, m_console, m_sounds, m_profiles);
+    }
+    if (!m_game ||
+        !m_game->LoadSinglePlayerGame(m_textures, &m_props, m_frameTime, m_currentGroup, m_currentLevel)) {
+        _PDebug("app: the game could not be loaded\n");
+        m_loadStep = 0;
+        SetState(STATE_DATA_ERROR);
+        return;
+    }
+    if (++m_loadStep >= MainGame::kLoadCalls) {
+        m_loadStep = 0;
+        SetState(STATE_GAME);
+    }
+}
+
+void KorvanthApp::RunGame()
+{
+    m_game->SetKeyLatch(m_keyLatch);
+    int r = m_game->PlayGame(m_p3d, m_textures, &m_props, m_frameCounter, m_input.keyState, m_digitKeys,
+                             m_frameTime, &m_ticker);
+    m_frameCounter++;
+    bool saveFailed = r >= kGameSaveFailedOffset;
+    if (saveFailed)
+        r -= kGameSaveFailedOffset;
+    if (r == GAME_CONTINUE)
+        return;
+    if (r != GAME_OPTIONS)
+        _PDebug("app: the game returned %d\n", r);
+    Profile* profile = m_profiles ? m_profiles->CurrentProfile() : nullptr;
+    m_openOptions = 0;
+    int32_t next = STATE_MENU_OPEN;
+    switch (r) {
+    case GAME_TO_MENU:
+        DetectGameMode();
+        DeleteGame();
+        break;
+    case GAME_RESTART:
+        DeleteGame();
+        m_loadStep = 0;
+        next = STATE_LOAD_GAME;
+        break;
+    case GAME_NEXT_LEVEL:
+        DeleteGame();
+        m_currentLevel++;
+        m_loadStep = 0;
+        next = STATE_LOAD_GAME;
+        break;
+    case GAME_NEXT_CAMPAIGN:
+        DeleteGame();
+        m_reopenCampaign = int8_t(profile ? profile->campaign + 1 : 0);
+        m_reopenArcade = -1;
+        break;
+    case GAME_CAMPAIGN_FINISHED:
+        m_reopenCampaign = m_reopenArcade = -1;
+        DeleteGame();
+        m_input.keyState = 0;
+        m_endStart = m_ticker();
+        next = STATE_ENDING;
+        break;
+    case GAME_ARCADE_MENU:
+        DeleteGame();
+        m_reopenArcade = 1;
+        break;
+    case GAME_CAMPAIGN_MENU:
+        m_reopenCampaign = int8_t(profile ? profile->campaign : 0);
+        m_reopenArcade = -1;
+        DeleteGame();
+        break;
+    case GAME_OPTIONS:
+        m_openOptions = 1;
+        SetState(STATE_MENU_OPEN);
+        return;
+    default: // the match is over
+        m_loadStep = 0;
+        DeleteGame();
+        break;
+    }
+    TextureManagerStep();
+    if (saveFailed) {
+        m_savedState = next;
+        next = STATE_SAVE_ERROR;
+    }
+    SetState(next);
 }

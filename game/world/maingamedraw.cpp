@@ -41,7 +41,7 @@ using namespace p3dgl;
 
 namespace {
 
-constexpr int32_t kOne = 0x10000;
+constexpr int32_t kUnit = 0x10000;
 constexpr int32_t kWakeHeight = 30 << 16;
 constexpr int32_t kAimRange = 54 << 16;
 constexpr int kAimCone = 25;
@@ -58,17 +58,17 @@ constexpr int kTextCalibrationTitle = 308, kTextCalibration1 = 309, kTextCalibra
 constexpr int kFlareFlags = 576;
 constexpr int kQuestionButton = 44, kQuestionReach = 16;
 
-const int32_t kCursorVerts[12] = {-kOne, -kOne, 0, -kOne, kOne, 0, kOne, -kOne, 0, kOne, kOne, 0};
-const int32_t kCursorFlatVerts[12] = {-kOne, 0, -kOne, -kOne, 0, 0, 0, 0, -kOne, 0, 0, 0};
-const int32_t kCursorFlatTex[8] = {0, kOne, 0, 0, kOne, kOne, kOne, 0};
+const int32_t kCursorVerts[12] = {-kUnit, -kUnit, 0, -kUnit, kUnit, 0, kUnit, -kUnit, 0, kUnit, kUnit, 0};
+const int32_t kCursorFlatVerts[12] = {-kUnit, 0, -kUnit, -kUnit, 0, 0, 0, 0, -kUnit, 0, 0, 0};
+const int32_t kCursorFlatTex[8] = {0, kUnit, 0, 0, kUnit, kUnit, kUnit, 0};
 
 struct CursorTable {
     int32_t cells[16][8] = {};
     CursorTable()
     {
         for (int k = 0; k < 13; ++k) {
-            int32_t ua = (k % 4) * kOne / 4, ub = (k % 4 + 1) * kOne / 4;
-            int32_t va = 49152 - (k / 4) * kOne / 4, vb = kOne - (k / 4) * kOne / 4;
+            int32_t ua = (k % 4) * kUnit / 4, ub = (k % 4 + 1) * kUnit / 4;
+            int32_t va = 49152 - (k / 4) * kUnit / 4, vb = kUnit - (k / 4) * kUnit / 4;
             int32_t c[8] = {ua, va, ua, vb, ub, va, ub, vb};
             std::copy(c, c + 8, cells[k]);
         }
@@ -108,7 +108,7 @@ const int32_t* MainGame::CursorCell(int cell)
 int32_t MainGame::FlareSizeFactor(int width, int height)
 {
     int64_t area = (int64_t(width) * height * 55924) >> 16;
-    return int32_t((area - kOne) / 2 + kOne);
+    return int32_t((area - kUnit) / 2 + kUnit);
 }
 
 // ---- the world ----------------------------------------------------------------
@@ -199,7 +199,7 @@ void MainGame::RenderEverything(P3D* p3d, PTextureManager* textures)
         m_smoke->Render(p3d, textures, m_sharedTextures);
     if (m_cameraMode == CAM_CHASE) {
         PVector3 p = me->position, h = me->forward;
-        PVector3 sun = Unit({-kOne, -kOne, -kOne});
+        PVector3 sun = Unit({-kUnit, -kUnit, -kUnit});
         RenderLensFlare(p3d, {p.x, p.y - 0x19999 - h.y, p.z}, Sub(p, h), sun);
     }
 }
@@ -367,7 +367,7 @@ void MainGame::RenderCursorFlat(P3D* p3d, PTextureManager* textures, const PVect
         return;
     p3d->glDisable(kCullFace);
     p3d->glEnable(kBlend);
-    p3d->glBlendFunc(kOne, kOne);
+    p3d->glBlendFunc(p3dgl::kOne, p3dgl::kOne);
     p3d->glEnableClientState(kVertexArray);
     p3d->glEnableClientState(kTexCoordArray);
     P3DTextureSet(textures, texture);
@@ -376,16 +376,16 @@ void MainGame::RenderCursorFlat(P3D* p3d, PTextureManager* textures, const PVect
     p3d->glPushMatrix();
     p3d->glTranslatex(point.x, point.y, point.z);
     if (angleOffset && gpo) {
-        p3d->glRotatex(gpo->rotation.y + angleOffset->y, 0, kOne, 0);
-        p3d->glRotatex(gpo->rotation.x + angleOffset->z, kOne, 0, 0);
-        p3d->glRotatex(gpo->rotation.z + angleOffset->x, 0, 0, kOne);
+        p3d->glRotatex(gpo->rotation.y + angleOffset->y, 0, kUnit, 0);
+        p3d->glRotatex(gpo->rotation.x + angleOffset->z, kUnit, 0, 0);
+        p3d->glRotatex(gpo->rotation.z + angleOffset->x, 0, 0, kUnit);
     }
     p3d->glScalex(scale, 0, scale);
-    p3d->glRotatex(angle, 0, kOne, 0);
+    p3d->glRotatex(angle, 0, kUnit, 0);
     for (int q = 0; q < 4; ++q) {
         p3d->glDrawArrays(kTriangleStrip, 0, 4);
         if (q < 3)
-            p3d->glRotatex(90 << 16, 0, kOne, 0);
+            p3d->glRotatex(90 << 16, 0, kUnit, 0);
     }
     p3d->glPopMatrix();
     p3d->glEnable(kCullFace);
@@ -428,7 +428,7 @@ void MainGame::ArrowRender(P3D* p3d, const PVector3& fromWorld, const PVector3& 
     PVector3 u = Unit(Sub(to, from));
     int32_t yaw = PAtan2(u.z, u.x);
     PVector3 v = Unit({0, u.y, 0});
-    int32_t pitch = 90 * kOne - int32_t(int64_t(360) * PAcos(std::clamp(Dot(u, v), -kOne, kOne)));
+    int32_t pitch = 90 * kUnit - int32_t(int64_t(360) * PAcos(std::clamp(Dot(u, v), -kUnit, kUnit)));
     if (to.y > from.y)
         pitch = -pitch;
     int32_t d = Distance(from, to);
@@ -438,11 +438,11 @@ void MainGame::ArrowRender(P3D* p3d, const PVector3& fromWorld, const PVector3& 
     p3d->glPushMatrix();
     p3d->vornGLPushState();
     p3d->glBlendFunc(kSrcAlpha, kOneMinusSrcAlpha);
-    p3d->glColor4x(kOne, kOne, kOne, int32_t(int64_t(percent) * kOne / 100));
+    p3d->glColor4x(kUnit, kUnit, kUnit, int32_t(int64_t(percent) * kUnit / 100));
     p3d->glTexEnvx(0x2300, 0x2200, 0x2100); // texture environment mode: modulate
     p3d->glTranslatex(fromWorld.x, fromWorld.y + kArrowLift * 16 / 16, fromWorld.z);
-    p3d->glRotatex(180 * kOne - int32_t(int64_t(360) * yaw), 0, kOne, 0);
-    p3d->glRotatex(pitch, kOne, 0, 0);
+    p3d->glRotatex(180 * kUnit - int32_t(int64_t(360) * yaw), 0, kUnit, 0);
+    p3d->glRotatex(pitch, kUnit, 0, 0);
     p3d->glScalex(78643, 49152, 49152);
     P3DMeshRender(m_arrow, p3d);
     p3d->vornGLPopState();
@@ -473,7 +473,7 @@ void MainGame::RenderLensFlare(P3D* p3d, const PVector3& eye, const PVector3& fr
         int cell;
     };
     static const Sprite kSprites[5] = {
-        {kOne, 81920, 1}, {20480, 52428, 1}, {-26214, 45875, 0}, {-43691, 72089, 0}, {-54613, 32768, 1},
+        {kUnit, 81920, 1}, {20480, 52428, 1}, {-26214, 45875, 0}, {-43691, 72089, 0}, {-54613, 32768, 1},
     };
     for (Sprite const& sp : kSprites) {
         int32_t scale = int32_t((int64_t(sp.scale) * f) >> 16);
@@ -551,11 +551,7 @@ void MainGame::DrawBackgroundImage()
         m_p3d->FillRect(0, 0, unsigned(m_width), unsigned(m_height), 0xff203040, P3DBlendModes(0));
         return;
     }
-    PBlitFX fx;
-    fx.scaleX = int32_t((int64_t(m_width) << 16) / std::max<uint32_t>(1, m_background->Width()));
-    fx.scaleY = int32_t((int64_t(m_height) << 16) / std::max<uint32_t>(1, m_background->Height()));
-    fx.alpha = 255;
-    m_p3d->BlitFx(0, 0, m_background, nullptr, 64, fx);
+    m_p3d->BlitFx(PRect{0, 0, m_width, m_height}, m_background, nullptr, 0, PBlitFX{});
 }
 
 // ---- HUD layer ----------------------------------------------------------------
@@ -598,7 +594,7 @@ int MainGame::HudDisplay(PDisplayProperties*)
         if (icon) {
             int w = int(icon->Width()), h = int(icon->Height());
             int x = m_width - w, y = m_height - h;
-            m_p3d->Blit(x, y, icon, nullptr, 0);
+            m_p3d->Blit(x, y, icon, nullptr, PS3D_ALPHATEST);
             m_pauseIcon[0] = x;
             m_pauseIcon[1] = y;
             m_pauseIcon[2] = w;
@@ -645,9 +641,7 @@ int MainGame::QuestionBox_Draw()
     PSurface3D* window = GetSharedImage(IMAGE_WARROOM);
     if (window) {
         m_p3d->SetClipRect(x, y, x + bw, y + bh);
-        PBlitFX fx;
-        fx.alpha = 255;
-        m_p3d->BlitFx(x, y, window, nullptr, 64, fx);
+        m_p3d->BlitFx(PRect{0, 0, m_width, m_height}, window, nullptr, 0, PBlitFX{});
         m_p3d->SetClipRect(0, 0, m_width, m_height);
     } else {
         m_p3d->FillRect(x, y, unsigned(bw), unsigned(bh), 0xc0303030, P3DBlendModes(1));

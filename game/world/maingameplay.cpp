@@ -7,6 +7,7 @@
 #include "engine/graphics/p3d.h"
 #include "engine/graphics/p3dgl.h"
 #include "engine/graphics/pglu.h"
+#include "engine/graphics/psurface3d.h"
 #include "engine/runtime/pdebug.h"
 #include "engine/runtime/pfixed.h"
 #include "engine/runtime/ptime.h"
@@ -35,12 +36,12 @@ using namespace p3dgl;
 
 namespace {
 
-constexpr int32_t kOne = 0x10000;
+constexpr int32_t kUnit = 0x10000;
 constexpr int32_t kChaseSmoothing = 35000;
 constexpr int32_t kDefaultSmoothing = 4000;
 constexpr int32_t kDeathEye = 1000, kDeathUp = 4000;
-constexpr int32_t kChaseBack = 6 << 16;     // the eye sits this far behind the aircraft
-constexpr int32_t kChaseRise = 0x19999;     // and this far above it (1.6)
+constexpr int32_t kChaseBack = 3 << 16;     // the eye sits this far behind the aircraft
+constexpr int32_t kChaseRise = 0xCCCC;      // and this far above it (0.8)
 constexpr int32_t kChaseAhead = 4 << 16;    // it looks this far ahead
 constexpr int kClipEngine = MainGame::CLIP_ENGINE;
 // Text ids.
@@ -220,7 +221,7 @@ void MainGame::ReceiveShootFromClient(const uint8_t* message, int length)
         if (to.x || to.y || to.z)
             to.Normalize();
         int32_t dot = int32_t((int64_t(dir.x) * to.x + int64_t(dir.y) * to.y + int64_t(dir.z) * to.z) >> 16);
-        int angle = PAcos(std::clamp(dot, -kOne, kOne));
+        int angle = PAcos(std::clamp(dot, -kUnit, kUnit));
         if (angle < bestAngle) {
             bestAngle = angle;
             best = i;
@@ -424,7 +425,6 @@ int MainGame::PlayGame(P3D* p3d, PTextureManager* textures, PDisplayProperties*,
     m_previousTime = time;
     m_p3d = p3d;
     m_textures = textures;
-    MyAirplane* me = m_players[0];
 
     if (m_calibration) {
         MultiplayerUpdateInBg(p3d);
@@ -579,7 +579,7 @@ void MainGame::CameraFrame(int keys, int& result, bool& done)
                          p.z + int32_t(int64_t(f.z) * kChaseAhead >> 16)};
         m_eye = EaseV(m_eye, eye, kChaseSmoothing);
         m_target = EaseV(m_target, look, kChaseSmoothing);
-        m_up = EaseV(m_up, {0, kOne, 0}, kChaseSmoothing);
+        m_up = EaseV(m_up, {0, kUnit, 0}, kChaseSmoothing);
         break;
     }
     case CAM_CIRCLE: {
@@ -595,7 +595,7 @@ void MainGame::CameraFrame(int keys, int& result, bool& done)
         PVector3 goal = {p.x - 2 * me->viewOffset.x + 9 * c, p.y + 262912 + 4 * c, p.z - 2 * me->viewOffset.z + 7 * s};
         m_eye = EaseV(m_eye, goal, kDeathEye);
         m_target = p;
-        m_up = EaseV(m_up, {0, kOne, 0}, kDeathUp);
+        m_up = EaseV(m_up, {0, kUnit, 0}, kDeathUp);
         if (m_multiplayer) {
             if (me->health > 0) {
                 m_cameraMode = CAM_CHASE;

@@ -197,10 +197,14 @@ void MainGame::UpdateBoundsCheck()
         return;
     }
     if (r != OUT_OF_BOUNDS || me->health < 1) {
+        if (m_boundsState == BOUNDS_WARNING)
+            _PDebug("game: back inside the play area\n");
         m_boundsTimer = 0;
         m_boundsState = BOUNDS_INSIDE;
         return;
     }
+    if (m_boundsState == BOUNDS_INSIDE)
+        _PDebug("game: outside the play area at %u ms; the countdown runs\n", unsigned(now));
     if (!m_multiplayer || m_boundsState == BOUNDS_INSIDE)
         m_boundsState = BOUNDS_WARNING;
     if (m_boundsTimer == 0) {
