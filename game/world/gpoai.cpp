@@ -7,6 +7,7 @@
 #include "game/scene/p3danim.h"
 #include "game/scene/p3dobjects.h"
 #include "game/world/gameplayobject.h"
+#include "game/world/maingame.h"
 #include "game/world/myairplane.h"
 #include "game/world/myutility.h"
 #include "game/world/weaponsystem.h"
@@ -17,6 +18,10 @@ constexpr int32_t kOne = 0x10000;
 constexpr int32_t kDeg = 0x10000;
 constexpr int32_t kCeiling = 60 * kOne;
 constexpr int32_t kBomberRise = 5 * kOne;
+// Where an aircraft outside the play area turns to, and from how far.
+constexpr int kBoundsCeiling = 32;
+constexpr int32_t kHomeX = kOne, kHomeY = 5 * kOne, kHomeZ = kOne;
+constexpr int32_t kHomeLimit = 250 * kOne;
 constexpr int32_t kUboatStep = 655;
 constexpr int32_t kShootRange = 50 * kOne - 1;
 constexpr int kShootCone = 3639;     // 20 degrees in 1/65536 turn
@@ -61,6 +66,15 @@ void GPO::AI_AutoDirectionFind(int tx, int ty, int tz, unsigned int now)
     if (!refX || !refYaw)
         return;
     int32_t limit = finderLimit;
+    // Out of the play area: head back toward the middle from afar (the
+    // check also holds the aircraft under the AI's ceiling).
+    bool outside = aircraft && MainGame::BoundsCheck(aircraft, kBoundsCeiling) == MainGame::OUT_OF_BOUNDS;
+    if (outside) {
+        tx = kHomeX;
+        ty = kHomeY;
+        tz = kHomeZ;
+        limit = kHomeLimit;
+    }
     int32_t x = *refX, y = *refY, z = *refZ;
     int32_t h0 = TurnToDeg(PAtan2(tx - x, tz - z));
     int32_t h = h0;
@@ -71,7 +85,7 @@ void GPO::AI_AutoDirectionFind(int tx, int ty, int tz, unsigned int now)
         *refY = kCeiling;
         bits = MyAirplane::kPitchUp;
     } else {
-        int32_t dy = ty / 4 - y / 4;
+        int32_t dy = (outside ? ty : ty / 4) - y / 4;
         int32_t pitch = *refPitch;
         if (dy > 1500)
             bits = pitch < 10 * kDeg ? MyAirplane::kPitchUp : 0;
