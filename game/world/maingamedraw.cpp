@@ -44,7 +44,7 @@ namespace {
 constexpr int32_t kUnit = 0x10000;
 constexpr int32_t kWakeHeight = 30 << 16;
 constexpr int32_t kAimRange = 54 << 16;
-constexpr int kAimCone = 25;
+constexpr int32_t kAimCone = 25 << 16;     // 16.16 degrees
 constexpr int32_t kAimRise = 29491;          // 0.45
 constexpr int32_t kArrowReach = 0xa5000;     // 165.0 at 1/16 scale
 constexpr int32_t kArrowLift = 26214;        // 0.4 at 1/16 scale... shifted back below
@@ -715,14 +715,15 @@ void MainGame::DrawSummary()
     int lh = m_fonts->Height(0) + 2;
     int height = lh * (rows + 5);
     int y0 = m_height / 2 - height / 2;
+    // The frame's border lies around the rows.
     if (m_menu)
-        m_menu->DrawFrame(m_p3d, 10, y0, m_width - 20, height);
+        m_menu->DrawFrame(m_p3d, 10, y0 - 6, m_width - 20, height + 12);
     m_fonts->Print(m_width / 2, y0 + 5, unsigned(kTextSummaryTitle), 0, Fonts::kCenter);
     int y = y0 + 2 * lh;
     auto row = [&](const wchar_t* title, const char* value) {
         if (title)
-            m_fonts->Print(14, y, title, 0, Fonts::kLeft);
-        m_fonts->Print(m_width - 14, y, value, 0, Fonts::kRight);
+            m_fonts->Print(20, y, title, 0, Fonts::kLeft);
+        m_fonts->Print(m_width - 20, y, value, 0, Fonts::kRight);
         y += lh;
     };
     char value[48];

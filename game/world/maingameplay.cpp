@@ -517,6 +517,11 @@ int MainGame::PlayGame(P3D* p3d, PTextureManager* textures, PDisplayProperties*,
 
     TargetFollowUpdate(m_keys);
     MovePlayerPlane(0, digitKeys);
+    if (GPO* main = m_playerObjects[0]) {
+        // Aiming, homing and the mission read the player's object.
+        main->position = m_players[0]->position;
+        main->rotation = m_players[0]->angles;
+    }
 
     p3d->glClear(kDepthBufferBit);
     p3d->glLoadIdentity();
