@@ -202,6 +202,7 @@ int MainGame::LoadSinglePlayerGame(PTextureManager* textures, PDisplayProperties
         return 0;
     }
 
+    _PDebug("game: load step %d\n", int(m_loadStep));
     if (m_loadStep == 0) {
         if (m_loading) {
             m_loading->DefineBar(m_height - 20, m_width - 30, 4);

@@ -732,9 +732,9 @@ int MainGame::PausedFrame(int keys)
     }
 
     if (m_menu) {
-        int pressed = 0, released = 0;
+        int pressed = m_touch.down, released = TapCompleted();
         int hit = m_menu->TouchScreen_Process(m_touch.x, m_touch.y, pressed, released);
-        if (TapCompleted() && hit != ACTION_NONE) {
+        if (hit != ACTION_NONE) {
             TouchScreen_ReleasePen();
             TouchScreen_Reset();
             switch (hit) {
