@@ -13,7 +13,11 @@
 #include "game/scene/p3dobjects.h"
 #include "game/world/gameplayobject.h"
 #include "game/world/hud.h"
+#include "engine/graphics/pmesh.h"
+#include "game/scene/p3dgameengine.h"
+#include "game/scene/p3dutils.h"
 #include "game/world/maingame.h"
+#include "game/world/physic.h"
 #include "game/world/myairplane.h"
 #include "game/world/splevelmanager.h"
 #include "game/world/wavesmanager.h"
@@ -48,6 +52,58 @@ int32_t Degrees(int32_t turns)
 int32_t Ease(int32_t from, int32_t to, int32_t k)
 {
     return from + int32_t((int64_t(to) - from) * k >> 16);
+}
+
+constexpr int32_t kLowBox = 32 << 16;      // boxes this low reach down to
+constexpr int32_t kLowBoxBottom = -(50 << 16);
+constexpr unsigned kGlTriangles = 0x0004;
+constexpr unsigned kGlFixed = 0x140C;
+
+// A point in the model's frame: its position taken away, its rotation undone.
+PVector3 IntoModel(const P3DModel* m, const PVector3& p)
+{
+    int x = p.x - m->PosX(), y = p.y - m->PosY(), z = p.z - m->PosZ();
+    P3DUtils::GetTranslatedXYZ(x, y, z, 0, 0, 0, 0, -m->RotY(), 0);
+    P3DUtils::GetTranslatedXYZ(x, y, z, 0, 0, 0, -m->RotX(), 0, 0);
+    P3DUtils::GetTranslatedXYZ(x, y, z, 0, 0, 0, 0, 0, -m->RotZ());
+    return {x, y, z};
+}
+
+// The triangles of a collision mesh with the point under them (and below
+// their plane), each list walked alternately from its front and its back;
+// the last one counted is kept in last.
+int TrianglesAbove(const PMesh* mesh, const PVector3& p, PVector3 last[3], int32_t& lastHeight)
+{
+    const PMesh::VertexList* v = mesh ? mesh->Vertices() : nullptr;
+    if (!v || v->type != kGlFixed)
+        return 0;
+    const int32_t* vertices = reinterpret_cast<const int32_t*>(v->Data());
+    int count = 0;
+    for (int l = 0; l < mesh->ListCount(); ++l) {
+        const PMesh::RenderList* list = mesh->List(l);
+        if (!list || list->mode != kGlTriangles)
+            continue;
+        int triangles = list->count / 3;
+        for (int k = 0, front = 0, back = triangles - 1; k < triangles; ++k) {
+            int t = (k & 1) ? back-- : front++;
+            PVector3 tri[3];
+            Physic::GetPolygonFromListFixed(tri, vertices, list->Data(), t * 3, list->indexType);
+            int h = 0;
+            if (Physic::CheckPointBelowTrack(h, &p, tri) && p.y < h) {
+                ++count;
+                last[0] = tri[0], last[1] = tri[1], last[2] = tri[2];
+                lastHeight = h;
+            }
+        }
+    }
+    return count;
+}
+
+PMesh* CollisionMesh(P3DGameEngine* engine, const P3DModel* m)
+{
+    if (!engine || !m || m->meshIndex < 0 || m->meshIndex >= engine->meshCount || !engine->meshes)
+        return nullptr;
+    return engine->meshes[m->meshIndex];
 }
 
 } // namespace
@@ -382,12 +438,58 @@ int MainGame::SubstractPointFromEnvironment(PVector3& point)
             }
         }
     }
+    // Inside a building or hill of the area under the point: out along the
+    // normal of the last triangle above it.
+    int ax = 0, ay = 0, az = 0;
+    m_level->GetModelClipAreaByGlobalPos(point.x, point.y, point.z, ax, ay, az);
+    P3DClip* clip = m_level->GetModelClipAreaPtr(ax, ay, az);
+    if (!clip || !clip->models || !m_level->models)
+        return moved;
+    for (int i = 0; i < clip->count; ++i) {
+        int index = clip->models[i];
+        P3DModel* m = index < m_level->modelCount ? m_level->models[index] : nullptr;
+        if (!m || !m->IsPerPolyColl())
+            continue;
+        // The model's box in its own frame: its mesh's box.
+        PMesh* mesh = CollisionMesh(m_engine, m);
+        if (!mesh || m->meshIndex >= m_engine->meshBoxCount || !m_engine->meshBoxes ||
+            !m_engine->meshBoxes[m->meshIndex])
+            continue;
+        int x0, y0, z0, x1, y1, z1;
+        Physic::GetMinimumMaximumFromBBox(m_engine->meshBoxes[m->meshIndex], x0, y0, z0, x1, y1, z1);
+        if (int64_t(y1) - y0 <= kLowBox)
+            y0 = kLowBoxBottom;
+        PVector3 local = IntoModel(m, point);
+        if (!(local.x > x0 && local.x < x1 && local.y > y0 && local.y < y1 && local.z > z0 && local.z < z1))
+            continue;
+        PVector3 tri[3];
+        int32_t h = 0;
+        if (!(TrianglesAbove(mesh, local, tri, h) & 1))
+            return moved;
+        PVector3 n = P3DUtils::CreateNormal(tri[0], tri[1], tri[2]);
+        n = {std::clamp(n.x, -kOne, kOne), std::clamp(n.y, -kOne, kOne), std::clamp(n.z, -kOne, kOne)};
+        PVector3 centre = {int32_t((int64_t(tri[0].x) + tri[1].x + tri[2].x) / 3),
+                           int32_t((int64_t(tri[0].y) + tri[1].y + tri[2].y) / 3),
+                           int32_t((int64_t(tri[0].z) + tri[1].z + tri[2].z) / 3)};
+        int32_t d = PVector3::DistanceSafe(local, centre);
+        int x = int32_t(int64_t(n.x) * d >> 16), y = int32_t(int64_t(n.y) * d >> 16),
+            z = int32_t(int64_t(n.z) * d >> 16);
+        // The step back into the scene's frame.
+        P3DUtils::GetTranslatedXYZ(x, y, z, 0, 0, 0, m->RotX(), m->RotY(), m->RotZ());
+        point = {point.x + x, point.y + y, point.z + z};
+        return 1;
+    }
     return moved;
 }
 
-int32_t MainGame::IsPointCollideWithModel(P3DAnim* scene, const PVector3&, P3DModel* model)
+int32_t MainGame::IsPointCollideWithModel(P3DAnim* scene, const PVector3& point, P3DModel* model)
 {
-    if (!scene || !model || !m_engine)
+    PMesh* mesh = CollisionMesh(m_engine, model);
+    if (!scene || !mesh)
         return 0;
-    return -100 * kOne;
+    PVector3 tri[3];
+    int32_t h = 0;
+    if (!(TrianglesAbove(mesh, IntoModel(model, point), tri, h) & 1))
+        return -100 * kOne;
+    return h;
 }

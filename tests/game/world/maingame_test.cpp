@@ -8,6 +8,9 @@
 #include <sstream>
 
 #include "game/frontend/settings.h"
+#include "game/scene/p3danim.h"
+#include "game/scene/p3dgameengine.h"
+#include "game/scene/p3dobjects.h"
 #include "game/world/gameplayobject.h"
 #include "game/world/korvanth.h"
 #include "game/world/maingame.h"
@@ -15,6 +18,7 @@
 #include "game/world/weaponsystem.h"
 #include "tests/game/world/world_fixture.h"
 #include "tests/tools/tool_runner.h"
+#include "tools/lib/pam_writer.h"
 #include "tools/lib/was_writer.h"
 
 // The tests' view of a session's private parts.
@@ -31,8 +35,16 @@ struct MainGameProbe {
             g.m_playerObjects[i] = nullptr;
         }
         g.m_weapons = nullptr;
+        g.m_engine = nullptr;
+        g.m_level = nullptr;
     }
     static void SetCeiling(MainGame& g, int8_t c) { g.m_maxAltitude = c; }
+    static void SetScene(MainGame& g, P3DGameEngine* e, P3DAnim* level, int32_t water)
+    {
+        g.m_engine = e;
+        g.m_level = level;
+        g.m_waterLevel = water;
+    }
     static void SetWeapons(MainGame& g, WeaponSystem* w) { g.m_weapons = w; }
     static void SetMatch(MainGame& g, int players)
     {
@@ -349,6 +361,65 @@ TEST(ShotMessage, ReceivedHomingShotPicksThePlayerNearestItsPath)
         EXPECT_EQ(target, want) << c.angleA << " " << c.angleB;
         MainGameProbe::Release(game);
     }
+}
+
+TEST(MainGameCamera, PushedOutOfWaterAndHills)
+{
+    DataDir dir;
+    // The box with its faces turned outward (counter-clockwise seen from
+    // outside), as the game's meshes are.
+    Tris hill = Box(2, 2, 2);
+    for (size_t i = 0; i + 2 < hill.t.size(); i += 3)
+        std::swap(hill.t[i + 1], hill.t[i + 2]);
+    dir.Put("data/objects/hill.pof", WritePof(hill.Pof()));
+    PamScene s;
+    s.meshes = {"hill"};
+    PamModel m;
+    m.flags = kPamPerPoly;
+    m.mesh = 0;
+    m.tracks[0] = PamTrack::Constant(Fx(20));
+    m.tracks[3] = PamTrack::Constant(Fx(45));
+    s.models = {m};
+    s.areas = true;
+    s.areaSize = Fx(8);
+    dir.PutScene("level.pam", s);
+    dir.PutScene("empty.pam", PamScene{});
+    std::unique_ptr<P3DGameEngine> engine(P3DGameEngine::Create(nullptr, 0x10000));
+    ASSERT_EQ(0, engine->AddSceneFromFile("level.pam", "", "data\\objects\\"));
+    ASSERT_EQ(1, engine->AddSceneFromFile("empty.pam", "", "data\\objects\\"));
+    engine->GenerateMeshBoxes();
+    engine->InitCollisionPrecalculation_allScenes();
+    P3DAnim* level = engine->GetAnimationPtr(0);
+    ASSERT_TRUE(level && level->modelCount == 1);
+    Session session;
+    MainGame& g = session.game;
+    MainGameProbe::SetScene(g, engine.get(), level, Fx(-5));
+    level->SetCurrentModelClipAreaByGlobalPos(Fx(20), 0, 0); // as a drawn frame leaves it
+    EXPECT_NEAR(g.IsPointCollideWithModel(level, {Fx(20), Fx(0.5), Fx(0.2)}, level->models[0]), Fx(2), 4);
+    EXPECT_EQ(g.IsPointCollideWithModel(level, {Fx(20), Fx(3), Fx(0.2)}, level->models[0]), Fx(-100));
+    struct Case {
+        double x, y, z;
+        int moved;
+        bool up; // the point rose
+    } const cases[] = {
+        {20, 0.5, 0.2, 1, true},   // inside the hill
+        {20, 3, 0.2, 0, false},    // above it
+        {40, 10, 0, 0, false},     // in the open
+        {40, -6, 0, 1, true},      // under the water
+    };
+    for (Case const& c : cases) {
+        PVector3 p = {Fx(c.x), Fx(c.y), Fx(c.z)};
+        EXPECT_EQ(g.SubstractPointFromEnvironment(p), c.moved) << c.x << " " << c.y;
+        EXPECT_EQ(p.y > Fx(c.y), c.up) << c.x << " " << c.y;
+        if (c.moved && c.y > 0) {
+            EXPECT_EQ(g.IsPointCollideWithModel(level, p, level->models[0]), Fx(-100)) << "still inside";
+        }
+    }
+    // A scene without models or areas has nothing to look the ground up in.
+    MainGameProbe::SetScene(g, engine.get(), engine->GetAnimationPtr(1), 0);
+    PVector3 p = {Fx(500), Fx(1), Fx(500)};
+    EXPECT_EQ(g.SubstractPointFromEnvironment(p), 1);
+    EXPECT_EQ(p.y, Fx(2));
 }
 
 TEST(MainGameDrawing, FlareSizeAndCursorCells)
