@@ -1190,8 +1190,9 @@ void ProfileManager::DrawImageInBorder(PSurface3D* image, int x, int y)
         const int bw = int(m_rankBorder->Width());
         PBlitFX fx;
         fx.alpha = 255;
-        m_p3d->BlitFx(x, y, m_rankBorder, nullptr, PS3D_BLEND | PS3D_MIRROR, fx);
-        m_p3d->BlitFx(x + bw, y, m_rankBorder, nullptr, PS3D_BLEND, fx);
+        // (x, y) is the border's top-left corner, as for the picture inside.
+        m_p3d->BlitAlpha(x, y, m_rankBorder, nullptr, PS3D_BLEND | PS3D_MIRROR, fx);
+        m_p3d->BlitAlpha(x + bw, y, m_rankBorder, nullptr, PS3D_BLEND, fx);
         if (image)
             Blit(image, x + bw - int(image->Width()) / 2, y + (int(m_rankBorder->Height()) - int(image->Height())) / 2);
     } else {

@@ -202,6 +202,7 @@ void Hud::Release()
     delete[] m_summary;
     m_summary = nullptr;
     m_summaryCount = 0;
+    m_summaryCapacity = 0;
     delete m_scratch;
     m_scratch = nullptr;
 }
@@ -707,19 +708,23 @@ void Hud::DrawObjectivesBar()
 
 void Hud::AddSummaryElement(const wchar_t* title, int points, int count)
 {
-    if (m_summaryCount == UINT16_MAX) {
-        _PDebug("hud: summary is full\n");
-        return;
+    if (m_summaryCount == UINT16_MAX)
+        return; // full; said once when it filled
+    if (m_summaryCount == m_summaryCapacity) {
+        // Rows come one at a time, possibly every frame: room grows by doubling.
+        const uint32_t capacity = std::min<uint32_t>(std::max<uint32_t>(m_summaryCapacity * 2, 8), UINT16_MAX);
+        SummaryElement* grown = new (std::nothrow) SummaryElement[capacity];
+        if (!grown)
+            return;
+        for (int i = 0; i < m_summaryCount; i++)
+            grown[i] = m_summary[i];
+        delete[] m_summary;
+        m_summary = grown;
+        m_summaryCapacity = capacity;
     }
-    SummaryElement* grown = new (std::nothrow) SummaryElement[m_summaryCount + 1];
-    if (!grown)
-        return;
-    for (int i = 0; i < m_summaryCount; i++)
-        grown[i] = m_summary[i];
-    grown[m_summaryCount] = {title, points, count};
-    delete[] m_summary;
-    m_summary = grown;
-    m_summaryCount++;
+    m_summary[m_summaryCount++] = {title, points, count};
+    if (m_summaryCount == UINT16_MAX)
+        _PDebug("hud: the summary is full; later rows are left out\n");
 }
 
 const SummaryElement* Hud::GetSummaryElement(int i) const

@@ -327,6 +327,7 @@ private:
     // summary
     SummaryElement* m_summary = nullptr;
     uint16_t m_summaryCount = 0;
+    uint32_t m_summaryCapacity = 0;
 
     // images
     PSurface3D* m_repairIcon = nullptr;
