@@ -4,6 +4,7 @@
 // shot, and the direct level start's option.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <sstream>
 
@@ -39,6 +40,8 @@ struct MainGameProbe {
         g.m_level = nullptr;
     }
     static void SetCeiling(MainGame& g, int8_t c) { g.m_maxAltitude = c; }
+    static void SetTarget(MainGame& g, GPO* t) { g.m_crosshairTarget = t; }
+    static uint8_t Following(MainGame const& g) { return g.m_autoFollow; }
     static void SetScene(MainGame& g, P3DGameEngine* e, P3DAnim* level, int32_t water)
     {
         g.m_engine = e;
@@ -178,6 +181,58 @@ TEST(MainGameSteering, StickAndSensitivity)
         s.game.UpdatePlayerSteeringSens();
         EXPECT_EQ(s.plane.inputScaleX, c.value) << int(c.byte);
         EXPECT_EQ(s.plane.inputScaleY, c.value);
+    }
+}
+
+// The angle in degrees between the aircraft's heading and the way to p.
+double OffCourse(MyAirplane const& a, PVector3 const& p)
+{
+    double fx = Db(a.forward.x), fy = Db(a.forward.y), fz = Db(a.forward.z);
+    double dx = Db(p.x - a.position.x), dy = Db(p.y - a.position.y), dz = Db(p.z - a.position.z);
+    double c = (fx * dx + fy * dy + fz * dz) / std::sqrt((fx * fx + fy * fy + fz * fz) * (dx * dx + dy * dy + dz * dz));
+    return std::acos(std::max(-1.0, std::min(1.0, c))) * 180 / M_PI;
+}
+
+TEST(MainGameFollow, FiringTurnsTowardTheTargetInSight)
+{
+    struct Case {
+        int keys;
+        bool match;
+        bool follows;
+    } const cases[] = {
+        {MainGame::kKeyFire, false, true},
+        {0, false, false},                                  // not firing
+        {MainGame::kKeyFire | MainGame::kKeyLeft, false, false}, // steering by hand
+        {MainGame::kKeyFire, true, false},                  // never in a match
+    };
+    for (Case const& c : cases) {
+        Session s;
+        if (c.match)
+            MainGameProbe::SetMatch(s.game, 2);
+        GPO target;
+        target.SetInternalHealthRef();
+        MyAirplane& a = s.plane;
+        a.position = {0, Fx(20), 0};
+        a.throttle = 40;
+        uint32_t t = 1000;
+        for (int i = 0; i < 4; ++i, t += 25) { // a heading to start from
+            s.game.SetNow(t);
+            a.Move(&a.position, a.angles, t);
+        }
+        double yaw = std::atan2(Db(a.forward.x), Db(a.forward.z)) + 60 * M_PI / 180;
+        target.position = {a.position.x + Fx(40 * std::sin(yaw)), Fx(20), a.position.z + Fx(40 * std::cos(yaw))};
+        MainGameProbe::SetTarget(s.game, &target);
+        double before = OffCourse(a, target.position);
+        for (int i = 0; i < 120; ++i, t += 25) {
+            s.game.SetNow(t);
+            s.game.TargetFollowUpdate(c.keys);
+            EXPECT_EQ(MainGameProbe::Following(s.game), c.follows ? 1 : 0);
+        }
+        double after = OffCourse(a, target.position);
+        if (c.follows)
+            EXPECT_LT(after, before / 2) << before << " -> " << after;
+        else
+            EXPECT_NEAR(after, before, 1e-9);
     }
 }
 
