@@ -752,6 +752,13 @@ int MainGame::FinishMatchLoad()
     int types[4] = {};
     for (int i = 0; i < m_playerCount; ++i) {
         GetSpawnPointName(m_spawnNames[i], ids[i]);
+        types[i] = m_session->PlayerPlane(ids[i]);
+        // The local player's object is the mission's main-player object,
+        // made with the mission below.
+        if (i == 0) {
+            SpawnPlayer(0, m_spawnNames[0].c_str(), energy);
+            continue;
+        }
         m_playerObjects[i] = new GPO();
         if (!m_playerObjects[i])
             return 0;
@@ -764,17 +771,13 @@ int MainGame::FinishMatchLoad()
         g->SetHealthRef(a->health);
         a->gpo = g;
         m_session->SetPlayerObject(ids[i], g);
-        types[i] = m_session->PlayerPlane(ids[i]);
     }
     if (!InitPlanesOnLevel(nullptr, mainPlane, types))
         return 0;
     m_random.Seed(PTickCount(), 0);
-    // Slot 0's object is replaced by the mission's main-player object.
-    delete m_playerObjects[0];
-    m_playerObjects[0] = nullptr;
-    m_players[0]->gpo = nullptr;
     if (!SetUpAfterPlanes(m_spawnNames[0]))
         return 0;
+    m_session->SetPlayerObject(ids[0], m_playerObjects[0]);
     std::vector<MyAirplane*> list(m_players, m_players + m_playerCount);
     m_weapons->SetMatchAircraft(list);
     m_showDescription = 0;

@@ -464,10 +464,8 @@ int MainGame::PlayGame(P3D* p3d, PTextureManager* textures, PDisplayProperties*,
         }
     }
 
-    if (m_pauseState == PAUSE_NONE && m_soundsPaused && m_sounds) {
+    if (m_pauseState == PAUSE_NONE && m_sounds && m_sounds->GetState() == AudioManager::STATE_PAUSED)
         m_sounds->ResumeAll();
-        m_soundsPaused = 0;
-    }
 
     if (m_showDescription) {
         DrawBackgroundImage();
@@ -621,11 +619,7 @@ void MainGame::CameraFrame(int keys, int& result, bool& done)
             PauseGame(PAUSE_FAILED);
         m_keys = 0;
         result = 1;
-        done = m_pauseState == PAUSE_NONE;
-        if (!done) {
-            result = PausedFrame(0);
-            done = true;
-        }
+        done = true;
         return;
     }
     default: {
