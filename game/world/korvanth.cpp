@@ -19,7 +19,9 @@
 #include "game/world/audiomanager.h"
 #include "game/world/console.h"
 #include "game/world/levelsmanager.h"
+#include "game/scene/p3dgameengine.h"
 #include "game/world/maingame.h"
+#include "game/world/splevelmanager.h"
 
 using namespace p3dgl;
 
@@ -403,12 +405,19 @@ void KorvanthApp::OnFocus(int has)
         if (m_sounds)
             m_sounds->PauseAll();
         m_ticker.Stop();
-        if (m_game && m_state == STATE_GAME)
+        if (m_game) {
+            if (m_game->Engine())
+                m_game->Engine()->PauseAllUnits();
+            if (m_game->Mission())
+                m_game->Mission()->PauseGpos();
             m_game->PauseGame_CallInterrupt();
+        }
     } else {
         m_ticker.Resume();
         m_frameTime = m_ticker();
         m_nextFrameTime = int32_t(m_frameTime + kFocusReturnDelayMs);
+        if (m_game && m_game->Engine())
+            m_game->Engine()->ResumeAllUnits();
         if (m_sounds)
             m_sounds->ResumeAll();
     }
@@ -420,6 +429,10 @@ int KorvanthApp::OnEvent(int code, int a, int b)
         return PGameDispatcher::OnEvent(code, a, b);
     if (code == PEVENT_REDRAW) {
         OnRedraw();
+        return 1;
+    }
+    if (code > kEventDisplayChanged && m_game && (m_state == STATE_GAME || m_state == STATE_MP)) {
+        m_game->PauseGame_CallInterrupt();
         return 1;
     }
     if (code == kEventDisplayChanged) {
@@ -438,6 +451,8 @@ void KorvanthApp::DisplayChanged()
     m_aspect = m_props.height > 0 ? int32_t((int64_t(m_props.width) << 16) / m_props.height) : 0x10000;
     m_fullScreen = {0, 0, m_props.width, m_props.height};
     m_fonts->ReInit(m_p3d, &m_props);
+    if (m_game)
+        m_game->InitDisplay(&m_props, m_p3d);
     if (m_loading) {
         m_loading->DefineBar(m_props.height - 20, m_props.width - 30, 4);
         m_loading->SetSize(m_props.width, m_props.height);
@@ -451,6 +466,8 @@ void KorvanthApp::DisplayChanged()
             m_profiles->Close();
             m_profiles->OpenMain();
         }
+        if (m_game && (m_state == STATE_GAME || m_state == STATE_MP) && !m_game->DescriptionShown())
+            m_game->PauseGame_CallInterrupt();
     }
     _PDebug("app: display changed to %d x %d\n", int(m_props.width), int(m_props.height));
     ShowUnsupportedResolutionMsg();
