@@ -87,12 +87,13 @@ public:
     int GetY() const { return m_y; }
     int GetWidth() const { return m_w; }
     int GetHeight() const { return m_h; }
+    // The menu's frame drawn around a rectangle (the summary screen uses it).
+    void DrawFrame(P3D* p3d, int x, int y, int w, int h);
 
 private:
     void Centre();
     void ShowFullyOpen();
     void Animate();
-    void DrawFrame(P3D* p3d, int x, int y, int w, int h);
 
     int m_screenWidth;
     int m_screenHeight;

@@ -9,6 +9,7 @@
 #include "game/scene/p3danim.h"
 #include "game/scene/p3dgameengine.h"
 #include "game/scene/p3dobjects.h"
+#include "game/world/maingame.h"
 #include "game/world/myairplane.h"
 #include "game/world/physic.h"
 #include "game/world/wave.h"
@@ -22,7 +23,7 @@ constexpr unsigned kWakeLifeMs = 330;
 
 } // namespace
 
-GPO::BoundsCheckFn GPO::boundsCheck = nullptr;
+GPO::BoundsCheckFn GPO::boundsCheck = &MainGame::BoundsCheck;
 
 GPO::GPO() = default;
 GPO::~GPO() = default;

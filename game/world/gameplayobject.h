@@ -177,9 +177,9 @@ public:
     GPO* AI_CurrentTarget() const;
 
     // The session's play-area check of an aircraft against a ceiling in
-    // whole units (non-zero: out of bounds or above the ceiling, which it
-    // clamps). Direction finding turns an aircraft that is out back toward
-    // the middle. Null (the default): no check.
+    // whole units (1: out of bounds; 2: above the ceiling, which it clamps).
+    // Direction finding turns an aircraft that is out back toward
+    // the middle. The session's own check by default; null: no check.
     using BoundsCheckFn = int (*)(MyAirplane* aircraft, int ceiling);
     static BoundsCheckFn boundsCheck;
 

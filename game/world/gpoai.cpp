@@ -10,6 +10,7 @@
 #include "game/scene/p3dobjects.h"
 #include "game/scene/p3dutils.h"
 #include "game/world/gameplayobject.h"
+#include "game/world/maingame.h"
 #include "game/world/myairplane.h"
 #include "game/world/myutility.h"
 #include "game/world/physic.h"
@@ -81,7 +82,9 @@ void GPO::AI_AutoDirectionFind(int tx, int ty, int tz, unsigned int now)
     if (!refX || !refYaw)
         return;
     int32_t limit = finderLimit;
-    bool home = aircraft && boundsCheck && boundsCheck(aircraft, kBoundsCeiling) != 0;
+    // Out of the play area: head back toward the middle from afar (the
+    // check also holds the aircraft under the AI's ceiling).
+    bool home = aircraft && boundsCheck && boundsCheck(aircraft, kBoundsCeiling) == MainGame::OUT_OF_BOUNDS;
     if (home) {
         tx = kHomePoint.x, ty = kHomePoint.y, tz = kHomePoint.z;
         limit = kHomeLimit;

@@ -1,5 +1,7 @@
 #include "game/world/korvanth.h"
 
+#include <cstdlib>
+
 #include "engine/graphics/p3d.h"
 #include "engine/graphics/p3dgl.h"
 #include "engine/graphics/pglu.h"
@@ -10,6 +12,7 @@
 #include "engine/runtime/pfile.h"
 #include "engine/runtime/pvfs.h"
 #include "game/frontend/fonts.h"
+#include "game/frontend/profile.h"
 #include "game/frontend/profilemanager.h"
 #include "game/frontend/loading.h"
 #include "game/frontend/mainintro.h"
@@ -17,6 +20,9 @@
 #include "game/world/audiomanager.h"
 #include "game/world/console.h"
 #include "game/world/levelsmanager.h"
+#include "game/scene/p3dgameengine.h"
+#include "game/world/maingame.h"
+#include "game/world/splevelmanager.h"
 
 using namespace p3dgl;
 
@@ -271,6 +277,8 @@ void KorvanthApp::ReleaseAll()
     m_intro = nullptr;
     delete m_menu;
     m_menu = nullptr;
+    delete m_game;
+    m_game = nullptr;
     m_introBackground = nullptr;
     delete m_endImage;
     m_endImage = nullptr;
@@ -348,6 +356,11 @@ int KorvanthApp::OnMouseButton(int x, int y, int, int flags)
         m_profiles->TouchScreenEvent(x, y, pen != 0);
     if (m_menu)
         m_menu->TouchScreenEvent(x, y, pen);
+    if (m_game) {
+        m_game->TouchScreenEvent(x, y, pen);
+        if (!pen)
+            m_game->setSteeringInput(0, 0);
+    }
     return 1;
 }
 
@@ -361,6 +374,8 @@ int KorvanthApp::OnMouseMove(int x, int y, int)
     }
     if (m_menu)
         m_menu->TouchScreenEventMove(x, y, 0);
+    if (m_game)
+        m_game->TouchScreenEventMove(x, y, 0);
     if (m_profiles)
         m_profiles->TouchScreenEventMove(x, y, 0);
     return 1;
@@ -397,10 +412,19 @@ void KorvanthApp::OnFocus(int has)
         if (m_sounds)
             m_sounds->PauseAll();
         m_ticker.Stop();
+        if (m_game) {
+            if (m_game->Engine())
+                m_game->Engine()->PauseAllUnits();
+            if (m_game->Mission())
+                m_game->Mission()->PauseGpos();
+            m_game->PauseGame_CallInterrupt();
+        }
     } else {
         m_ticker.Resume();
         m_frameTime = m_ticker();
         m_nextFrameTime = int32_t(m_frameTime + kFocusReturnDelayMs);
+        if (m_game && m_game->Engine())
+            m_game->Engine()->ResumeAllUnits();
         if (m_sounds)
             m_sounds->ResumeAll();
     }
@@ -412,6 +436,10 @@ int KorvanthApp::OnEvent(int code, int a, int b)
         return PGameDispatcher::OnEvent(code, a, b);
     if (code == PEVENT_REDRAW) {
         OnRedraw();
+        return 1;
+    }
+    if (code > kEventDisplayChanged && m_game && (m_state == STATE_GAME || m_state == STATE_MP)) {
+        m_game->PauseGame_CallInterrupt();
         return 1;
     }
     if (code == kEventDisplayChanged) {
@@ -432,6 +460,8 @@ void KorvanthApp::DisplayChanged()
     m_fonts->ReInit(m_p3d, &m_props);
     if (m_menu)
         m_menu->InitDisplay(&m_props, m_p3d);
+    if (m_game)
+        m_game->InitDisplay(&m_props, m_p3d);
     if (m_loading) {
         m_loading->DefineBar(m_props.height - 20, m_props.width - 30, 4);
         m_loading->SetSize(m_props.width, m_props.height);
@@ -445,6 +475,8 @@ void KorvanthApp::DisplayChanged()
             m_profiles->Close();
             m_profiles->OpenMain();
         }
+        if (m_game && (m_state == STATE_GAME || m_state == STATE_MP) && !m_game->DescriptionShown())
+            m_game->PauseGame_CallInterrupt();
     }
     _PDebug("app: display changed to %d x %d\n", int(m_props.width), int(m_props.height));
     ShowUnsupportedResolutionMsg();
@@ -483,13 +515,19 @@ int KorvanthApp::MainLoop()
     if (!m_focus)
         return 1;
 
-    m_ticker.Resume();
-    uint32_t now = m_ticker();
-    if (int32_t(now - uint32_t(m_nextFrameTime)) < 0)
-        return 1;
-    m_frameTime = now;
-    // A late frame does not catch up: the next one is due a period later.
-    m_nextFrameTime = int32_t(now + kFramePeriodMs);
+    if (m_game && m_state == STATE_GAME && m_game->GetPauseState() == MainGame::PAUSE_MENU) {
+        // The pause menu runs unpaced on the stopped clock.
+        m_ticker.Stop();
+        m_frameTime = m_ticker();
+    } else {
+        m_ticker.Resume();
+        uint32_t now = m_ticker();
+        if (int32_t(now - uint32_t(m_nextFrameTime)) < 0)
+            return 1;
+        m_frameTime = now;
+        // A late frame does not catch up: the next one is due a period later.
+        m_nextFrameTime = int32_t(now + kFramePeriodMs);
+    }
 
     if (Dispatch())
         EndFrame();
@@ -535,10 +573,20 @@ bool KorvanthApp::Dispatch()
         SetState(STATE_MENU);
         [[fallthrough]];
     case STATE_MENU:
+        if (StartDirectLevel())
+            return false;
         return RunMainMenu();
 
     case STATE_LOAD_GAME:
+        RunGameLoading();
+        return false;
     case STATE_GAME:
+        if (!m_game) {
+            SetState(STATE_MENU_OPEN);
+            return true;
+        }
+        RunGame();
+        return true;
     case STATE_LOAD_MATCH:
         ScreenMissing("the game");
         return false;
@@ -593,4 +641,192 @@ bool KorvanthApp::Dispatch()
     default:
         return true;
     }
+}
+
+// --- the game -----------------------------------------------------------------
+
+int KorvanthApp::DirectLevel(char const* text, int& campaign, int& level)
+{
+    campaign = 0;
+    level = 0;
+    if (!text || !*text)
+        return 0;
+    int values[2] = {0, 0};
+    int count = 0;
+    int digits = 0;
+    for (char const* p = text;; ++p) {
+        if (*p >= '0' && *p <= '9' && digits < 3) {
+            values[count] = values[count] * 10 + (*p - '0');
+            ++digits;
+        } else if (*p == ':' && count == 0 && digits > 0) {
+            ++count;
+            digits = 0;
+        } else if (*p == 0 && digits > 0) {
+            break;
+        } else {
+            _PDebug("app: KRV_LEVEL \"%s\" is not N or C:N\n", text);
+            return 0;
+        }
+    }
+    campaign = count ? values[0] : 0;
+    level = count ? values[1] : values[0];
+    if (campaign > 2 || level > LevelsManager::kMaxRecords) {
+        _PDebug("app: KRV_LEVEL \"%s\" is out of range\n", text);
+        return 0;
+    }
+    return 1;
+}
+
+bool KorvanthApp::StartDirectLevel()
+{
+    if (m_directLevelDone)
+        return false;
+    m_directLevelDone = 1;
+    int campaign = 0, level = 0;
+    if (!DirectLevel(std::getenv("KRV_LEVEL"), campaign, level))
+        return false;
+    LevelsGroup* group = campaign < m_campaignCount ? m_campaignGroups[campaign] : nullptr;
+    if (!group || level >= group->Count()) {
+        _PDebug("app: KRV_LEVEL names no level of the catalogue\n");
+        return false;
+    }
+    _PDebug("app: starting level %d of campaign %d\n", level, campaign);
+    m_currentGroup = group;
+    m_currentLevel = uint8_t(level);
+    Profile* profile = m_profiles ? m_profiles->CurrentProfile() : nullptr;
+    if (profile)
+        profile->campaign = uint8_t(campaign);
+    if (m_sounds)
+        m_sounds->Stop(0);
+    TextureManagerStep();
+    m_loadStep = 0;
+    SetState(STATE_LOAD_GAME);
+    return true;
+}
+
+void KorvanthApp::DeleteGame()
+{
+    delete m_game;
+    m_game = nullptr;
+}
+
+void KorvanthApp::DetectGameMode()
+{
+    if (!m_game || !m_currentGroup)
+        return;
+    m_reopenCampaign = m_reopenArcade = m_reopenTimeAttack = m_reopenGameSelection = -1;
+    if (m_currentGroup == m_timeAttackGroup) {
+        m_reopenTimeAttack = 1;
+    } else if (m_currentGroup == m_arcadeGroup) {
+        m_reopenArcade = 1;
+    } else if (m_currentGroup == m_tutorialGroup) {
+        m_reopenGameSelection = 1;
+    } else {
+        for (uint8_t c = 0; c < m_campaignCount; ++c)
+            if (m_campaignGroups[c] == m_currentGroup)
+                m_reopenCampaign = int8_t(c);
+    }
+}
+
+void KorvanthApp::RunGameLoading()
+{
+    if (m_loadCancel) {
+        DetectGameMode();
+        LoadingFrame();
+        DeleteGame();
+        m_loadCancel = 0;
+        m_loadStep = 0;
+        SetState(STATE_MENU_OPEN);
+        return;
+    }
+    if (m_loadStep == 0) {
+        if (m_loading) {
+            m_loading->Init(Loading::kTotalFull);
+            m_loading->Update();
+            m_loading->Update();
+        }
+        DeleteGame();
+        m_game = new MainGame(m_p3d, &m_settings, m_loading, m_fonts, m_console, m_sounds, m_profiles);
+    }
+    if (!m_game ||
+        !m_game->LoadSinglePlayerGame(m_textures, &m_props, m_frameTime, m_currentGroup, m_currentLevel)) {
+        _PDebug("app: the game could not be loaded\n");
+        m_loadStep = 0;
+        SetState(STATE_DATA_ERROR);
+        return;
+    }
+    if (++m_loadStep >= MainGame::kLoadCalls) {
+        m_loadStep = 0;
+        SetState(STATE_GAME);
+    }
+}
+
+void KorvanthApp::RunGame()
+{
+    m_game->SetKeyLatch(m_keyLatch);
+    int r = m_game->PlayGame(m_p3d, m_textures, &m_props, m_frameCounter, m_input.keyState, m_digitKeys,
+                             m_frameTime, &m_ticker);
+    m_frameCounter++;
+    bool saveFailed = r >= kGameSaveFailedOffset;
+    if (saveFailed)
+        r -= kGameSaveFailedOffset;
+    if (r == GAME_CONTINUE)
+        return;
+    if (r != GAME_OPTIONS)
+        _PDebug("app: the game returned %d\n", r);
+    Profile* profile = m_profiles ? m_profiles->CurrentProfile() : nullptr;
+    m_openOptions = 0;
+    int32_t next = STATE_MENU_OPEN;
+    switch (r) {
+    case GAME_TO_MENU:
+        DetectGameMode();
+        DeleteGame();
+        break;
+    case GAME_RESTART:
+        DeleteGame();
+        m_loadStep = 0;
+        next = STATE_LOAD_GAME;
+        break;
+    case GAME_NEXT_LEVEL:
+        DeleteGame();
+        m_currentLevel++;
+        m_loadStep = 0;
+        next = STATE_LOAD_GAME;
+        break;
+    case GAME_NEXT_CAMPAIGN:
+        DeleteGame();
+        m_reopenCampaign = int8_t(profile ? profile->campaign + 1 : 0);
+        m_reopenArcade = -1;
+        break;
+    case GAME_CAMPAIGN_FINISHED:
+        m_reopenCampaign = m_reopenArcade = -1;
+        DeleteGame();
+        m_input.keyState = 0;
+        m_endStart = m_ticker();
+        next = STATE_ENDING;
+        break;
+    case GAME_ARCADE_MENU:
+        DeleteGame();
+        m_reopenArcade = 1;
+        break;
+    case GAME_CAMPAIGN_MENU:
+        m_reopenCampaign = int8_t(profile ? profile->campaign : 0);
+        m_reopenArcade = -1;
+        DeleteGame();
+        break;
+    case GAME_OPTIONS:
+        m_openOptions = 1;
+        SetState(STATE_MENU_OPEN);
+        return;
+    default: // the match is over
+        m_loadStep = 0;
+        DeleteGame();
+        break;
+    }
+    TextureManagerStep();
+    if (saveFailed) {
+        m_savedState = next;
+        next = STATE_SAVE_ERROR;
+    }
+    SetState(next);
 }

@@ -27,6 +27,7 @@ class Fonts;
 class LevelsGroup;
 class LevelsManager;
 class Loading;
+class MainGame;
 class MainIntro;
 class MainMenu;
 class P3D;
@@ -187,6 +188,13 @@ public:
     MainMenu* Menu() const { return m_menu; }
     LevelsGroup* CurrentGroup() const { return m_currentGroup; }
     uint8_t CurrentLevel() const { return m_currentLevel; }
+    MainGame* Game() const { return m_game; }
+
+    // A level to start at once instead of waiting in the menu: campaign and
+    // level index, from the environment variable KRV_LEVEL ("N" for level N
+    // of the first campaign, "C:N" for level N of campaign C). 0 when unset
+    // or malformed (logged).
+    static int DirectLevel(char const* text, int& campaign, int& level);
 
 private:
     friend struct KorvanthAppProbe; // the tests' view of the state machine
@@ -220,6 +228,15 @@ private:
     // as if dismissed.
     void MessageMissing(char const* what, int32_t next);
     void DisplayChanged();
+    // Single-player loading (state 4) and the game's frame (state 5).
+    void RunGameLoading();
+    void RunGame();
+    void DeleteGame();
+    // Remembers which menu page to reopen after a game.
+    void DetectGameMode();
+    // Starts the level named by KRV_LEVEL once, as the menu's play choice
+    // would; false when none is asked for.
+    bool StartDirectLevel();
 
     // Start-up checks and message states (startscreens.cpp).
     void RunWriteTest();
@@ -293,4 +310,6 @@ private:
     PSurface3D* m_introBackground = nullptr; // borrowed from the globals block
     int m_deviceId = 0;
     int32_t m_missingLogged = -1; // the state whose missing screen was last logged
+    MainGame* m_game = nullptr;
+    uint8_t m_directLevelDone = 0;
 };

@@ -3,9 +3,10 @@
 # virtual clock with the demo archive, walked by scripted touches: the bomb
 # turned by drags and chosen on its selector; options (the music bar dragged
 # past its left end and stored), help and credits; play, with the fall, the
-# blast and the closing hatch; the tutorial question answered yes;
-# the campaign, time-attack and arcade pages, each left by its back icon,
-# the arcade start, and the multiplayer notice that closes the hatch. The page walk is read from the log; a frame of every
+# blast and the closing hatch; the tutorial question answered no (a game
+# started from the menu is the session test's); the campaign, time-attack
+# and arcade pages, each left by its back icon, and the multiplayer notice
+# that closes the hatch. The page walk is read from the log; a frame of every
 # page is kept in the folder given (for a person to look at).
 #   run_main_menu.sh KORVANTH DATA.VFS [SHOTS_DIR]
 set -euo pipefail
@@ -30,7 +31,7 @@ tap() { ev "$1 down 0 $2 $3"; ev "$(($1 + 1)) up 0 $2 $3"; }
 drag() { ev "$1 down 0 $2 $3"; ev "$(($1 + 1)) move 0 $2 $((($3 + $4) / 2))"; ev "$(($1 + 2)) move 0 $2 $4"; ev "$(($1 + 3)) up 0 $2 $4"; }
 # Screen points (1024 x 600): the selector frame, the back icons of the flat
 # and the level pages, the rows of the game selection, the arcade start.
-SEL='917 295'; BACK='976 576'; PAPER='1002 578'; START='50 562'; YES='453 331'; OK='512 331'
+SEL='917 295'; BACK='976 576'; PAPER='1002 578'; NO='571 331'; OK='512 331'
 ROW0='576 158'; ROW1='576 203'; ROW2='576 248'; ROW3='576 293'
 : > "$dir/events.txt"
 tap 1 100 200; tap 3 110 210                        # past the intro
@@ -40,11 +41,10 @@ tap 170 $BACK
 drag 230 400 400 355; tap 250 $SEL; tap 330 $BACK   # help
 drag 390 400 400 355; tap 410 $SEL; tap 560 $BACK   # credits
 drag 620 400 100 325; tap 640 $SEL                  # play
-tap 800 $ROW1; tap 830 $YES                         # the tutorial question: yes
-tap 920 $SEL                                        # the menu again: play
+tap 800 $ROW1; tap 830 $NO                          # the tutorial question: no
 tap 1080 $ROW1; tap 1160 $PAPER                     # campaigns
 tap 1240 $ROW2; tap 1320 $PAPER                     # time attack
-tap 1400 $ROW3; tap 1480 $START                     # arcade
+tap 1400 $ROW3; tap 1480 $PAPER; tap 1540 $BACK     # arcade, then back to the bomb
 drag 1600 400 440 395; tap 1620 $SEL                # multiplayer: the notice
 tap 1660 $OK
 ev "1800 exit"
@@ -79,11 +79,7 @@ menu: page 0
 $bomb
 menu: result 40000
 app: state 3 -> 18
-app: state 18 -> 4
-app: state 4 -> 2
-app: main menu made
-app: state 2 -> 3
-$bomb
+app: state 18 -> 3
 menu: page 17
 menu: page 18
 menu: page 19
@@ -96,11 +92,11 @@ menu: page 11
 menu: page 13
 menu: page 17
 menu: page 27
-menu: result 1
-app: state 3 -> 4
-app: state 4 -> 2
-app: main menu made
-app: state 2 -> 3
+menu: page 19
+menu: page 11
+menu: page 13
+menu: page 12
+menu: page 0
 menu: page 1
 menu: result 20001
 app: state 3 -> 24

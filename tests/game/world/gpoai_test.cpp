@@ -79,9 +79,10 @@ TEST(GpoAi, OutOfBoundsAircraftTurnsBackToTheMiddle)
         MyAirplane a(nullptr, nullptr);
         a.Init(0);
         b.g.aircraft = &a;
+        GPO::BoundsCheckFn const saved = GPO::boundsCheck;
         GPO::boundsCheck = c.out ? GPO::BoundsCheckFn([](MyAirplane*, int) { return 1; }) : nullptr;
         b.g.AI_AutoDirectionFind(c.x + 75 * F, 0, F, 0);
-        GPO::boundsCheck = nullptr;
+        GPO::boundsCheck = saved;
         auto turn = [](int64_t a) { return ((a % (360 * F)) + 360 * F) % (360 * F); };
         EXPECT_EQ(turn(b.g.aircraft->angles.y), turn(c.wantYaw)) << c.out;
     }

@@ -1,0 +1,201 @@
+#!/usr/bin/env bash
+# Plays a campaign mission end to end: the program runs headless on the
+# virtual clock with the demo archive and scripted touches, starting the
+# level directly (KRV_LEVEL). The first campaign's catalogue and its first
+# mission are replaced from the writable directory by a small mission made
+# here with the project's tools: one enemy aircraft without AI ahead of the
+# player on the demo's first map, shot down to win; the second level is the
+# demo's own.
+#   - won: the mission loads in its seven steps behind the loading screen,
+#     the player holds the fire button (the aircraft turns to the target in
+#     the crosshair), the target goes down, the summary shows, the next level
+#     unlocks in the saved profile and loads from the completed-mission menu;
+#     on OpenGL ES 1.1 (Mesa) twice, with identical logs and frames, and on
+#     the software renderer;
+#   - left: the player flies on without firing, leaves the play area, and the
+#     mission fails after the 9 s countdown; the profile keeps its unlocks.
+# Frames at fixed numbers are kept in OUTDIR for a person to look at.
+#   run_session.sh KORVANTH DATA.VFS SCRIPTC LEVELSCFG OUTDIR
+set -euo pipefail
+exe=$(realpath "$1")
+archive=$(realpath "$2")
+scriptc=$(realpath "$3")
+levelscfg=$(realpath "$4")
+out=$5
+export EGL_PLATFORM=${EGL_PLATFORM:-surfaceless}
+top=$(mktemp -d)
+[ -n "${KRV_KEEP_RUNS:-}" ] || trap 'rm -rf "$top"' EXIT
+mkdir -p "$out"
+rm -f "$out"/*.png
+
+# The test's level, in the mission script's text form; texts are the demo's
+# first campaign's (text file 1).
+cat > "$top/e2e1.txt" <<'EOF'
+define header {
+    title 1
+    textSource 1
+    campaign 0
+    mission 0
+    mapdata "data\scenes\map1.pam"
+    mode SINGLEPLAYER
+    animLoopStart 0
+    animLoopEnd 3000
+    description 2
+    maxAltitude 45
+    maptextures 2 {
+        maptextures[0] { path "data\textures\summer" }
+        maptextures[1] { path "data\textures" }
+    }
+}
+define mainPlayer {
+    spawn "PlayerStart"
+    currentWeapon 0
+    energy 100
+    airplane 0
+    weapons 1 { weapons[0] { index 0 ammo -1 } }
+    objectives 1 {
+        objectives[0] {
+            action DESTROY
+            title 3
+            isCompleted FALSE
+            target 0
+            targets 1 { targets[0] { gpo 0 } }
+        }
+    }
+}
+define GPOs {
+    gpo 1 {
+        gpo[0] {
+            type POINT
+            typeName "Spawn2"
+            side ENEMY
+            radarColor 0xFF3020
+            objectType PLANE
+            cursorId 0
+            enabled TRUE
+            airplane 1
+        }
+    }
+}
+define Commands {
+    Command 6 {
+        Command[0] { type SHOW_CONSOLE_TEXT consoleText 6 }
+        Command[1] { type SUMMARY_ELEMENT_GPO_DESTR consoleText 7 scoreA 100 scoreB 1 }
+        Command[2] { type SET_MISSION_COMPLETED }
+        Command[3] { type EVENT_DISABLE_ALL }
+        Command[4] { type SET_MISSION_FAILED }
+        Command[5] { type EVENT_DISABLE_ALL }
+    }
+}
+define Events {
+    Event 2 {
+        Event[0] {
+            type GPO_HEALTH_VALUE
+            gpoRef 0
+            value 0
+            commands 4 { commands[0] { com 0 } commands[1] { com 1 } commands[2] { com 2 } commands[3] { com 3 } }
+        }
+        Event[1] {
+            type GPO_HEALTH_VALUE
+            gpoRef -1
+            value 0
+            commands 2 { commands[0] { com 4 } commands[1] { com 5 } }
+        }
+    }
+}
+EOF
+cat > "$top/levels.txt" <<'EOF'
+# title name script campaign mission mode ceiling timer maps source
+1 "First Patrol"  "data_to_make\scripts\txt\e2e1" 0 0 SINGLEPLAYER 45 off 0 1
+9 "Convoy Escort" "data_to_make\scripts\txt\c1m2" 0 1 SINGLEPLAYER 45 off 0 1
+EOF
+"$scriptc" "$top/e2e1.txt" "$top/e2e1.bin" > /dev/null
+"$levelscfg" build "$top/levels.txt" "$top/levels.cfg" > /dev/null
+
+# run NAME EVENTS [ARGS...]: one run in $top/NAME, in the background.
+run() {
+  local name=$1 events=$2
+  shift 2
+  local dir=$top/$name
+  mkdir -p "$dir/logs" "$dir/app/native" "$dir/data/usr" "$dir/data/data/scripts"
+  ln -s "$archive" "$dir/app/native/data.vfs"
+  cp "$top/e2e1.bin" "$top/levels.cfg" "$dir/data/data/scripts/"
+  # One profile that has the first level of the first campaign open.
+  printf '\001\000' > "$dir/data/usr/profiles.cfg"
+  { head -c 22 /dev/zero; printf '\004\001\000\000\000'; head -c 4 /dev/zero; } > "$dir/data/usr/profile_0"
+  printf "$events" > "$dir/events.txt"
+  (cd "$dir" && env -u DISPLAY KRV_AUDIO=null KRV_LEVEL=0 "$exe" --headless --clock virtual --script events.txt \
+      --shots shots --size 1024x600 "$@" > stdout.txt 2>&1; echo $? > status) &
+}
+fail() { echo "FAIL: $*"; [ -n "${log:-}" ] && grep -v 'Image:\|PMesh:' "$log" | tail -40; exit 1; }
+keep() { # keep RUN FRAME NAME
+  cp "$top/$1/shots/frame$(printf %05d "$2").png" "$out/$3.png" || fail "$1 has no frame $2"
+}
+profile_byte() { od -An -tu1 -j "$2" -N 1 "$top/$1/data/usr/profile_0" | tr -d ' '; }
+
+# Taps skip the maker's picture and the title; a tap closes the mission's
+# description; the fire button (right edge, middle) is held; taps dismiss the
+# summary and the unlock message, then pick the menu's first row, next level.
+intro='1 down 3 100 200\n2 up 3 100 200\n3 down 3 110 210\n5 up 3 120 220\n130 down 1 500 300\n132 up 1 500 300\n'
+won="${intro}200 down 2 1000 300\n1150 up 2 1000 300\n1300 down 1 500 300\n1302 up 1 500 300\n1350 down 1 500 300\n1352 up 1 500 300\n1370 down 1 512 255\n1372 up 1 512 255\n1480 exit\n"
+# Leaving: the throttle slider (right of the radar) dragged up, nothing fired.
+left="${intro}140 down 4 10 40\n142 move 4 40 40\n144 move 4 80 40\n146 move 4 120 40\n148 move 4 140 40\n150 up 4 140 40\n1650 exit\n"
+
+run won "$won"
+run again "$won"
+wait
+run soft "$won" --renderer software
+run left "$left"
+wait
+
+for r in won again soft left; do
+  log=$top/$r/logs/vornlog.txt
+  [ "$(cat "$top/$r/status")" = 0 ] || fail "$r: exit status $(cat "$top/$r/status")"
+  grep -q 'app: starting level 0 of campaign 0' "$log" || fail "$r: the level was not started"
+  # Seven loading steps, each behind a frame of the loading screen.
+  [ "$(grep -c '^game: load step' "$log")" -ge 7 ] || fail "$r: loading steps"
+  [ "$(grep '^game: load step' "$log" | head -7 | tr -d '\n')" = \
+    "game: load step 0game: load step 1game: load step 2game: load step 3game: load step 4game: load step 5game: load step 6" ] ||
+    fail "$r: loading steps out of order"
+  grep -q 'game: level 0 loaded' "$log" || fail "$r: not loaded"
+  grep -q 'app: state 4 -> 5' "$log" || fail "$r: the game did not start"
+done
+
+for r in won again soft; do
+  log=$top/$r/logs/vornlog.txt
+  walk=$(grep -E '^game: (the mission|paused|level 1|level 0 loaded|outside)' "$log" | tr '\n' '|' || true)
+  [ "$walk" = "game: level 0 loaded|game: the mission has been completed|game: paused (mission completed)|game: level 1 of campaign 0 unlocked|game: level 1 loaded|" ] ||
+    fail "$r: the mission's course was $walk"
+  grep -q 'app: the game returned 3' "$log" || fail "$r: next level not chosen"
+  [ "$(profile_byte "$r" 23)" = 2 ] || fail "$r: the next level is not unlocked in the profile"
+  [ "$(profile_byte "$r" 10)" = 100 ] || fail "$r: the mission's score is not in the profile"
+done
+
+log=$top/left/logs/vornlog.txt
+walk=$(grep -E '^game: (the mission|paused|outside|out of|back inside|the player)' "$log" | sed 's/ at [0-9]* ms//' | tr '\n' '|' || true)
+[ "$walk" = "game: outside the play area; the countdown runs|game: out of the play area too long; the aircraft is destroyed|game: the mission has failed|game: the player's aircraft was destroyed|game: paused (mission failed)|" ] ||
+  fail "left: the mission's course was $walk"
+out_at=$(sed -n 's/^game: outside the play area at \([0-9]*\) ms.*/\1/p' "$log" || true)
+[ "$(profile_byte left 23)" = 1 ] || fail "left: the profile's unlocks changed"
+
+# One script twice: the same log and the same frames.
+cmp -s "$top/won/logs/vornlog.txt" "$top/again/logs/vornlog.txt" || fail "the logs of two runs differ"
+n=$(ls "$top/won/shots" | wc -l)
+[ "$n" = "$(ls "$top/again/shots" | wc -l)" ] || fail "frame counts differ"
+for f in "$top"/won/shots/*.png; do
+  cmp -s "$f" "$top/again/shots/$(basename "$f")" || fail "frame $(basename "$f") differs between two runs"
+done
+
+for r in won soft; do
+  keep "$r" 20 "${r}_020_loading"
+  keep "$r" 100 "${r}_100_description"
+  keep "$r" 600 "${r}_600_flight"
+  keep "$r" 1070 "${r}_1070_target_in_sight"
+  keep "$r" 1300 "${r}_1300_summary"
+  keep "$r" 1320 "${r}_1320_unlocked"
+  keep "$r" 1365 "${r}_1365_completed_menu"
+  keep "$r" 1470 "${r}_1470_next_level"
+done
+keep left 1100 left_1100_warning
+keep left 1640 left_1640_failed_menu
+echo "ok: won on es1 and sw, identical on replay ($n frames); left the area at ${out_at} ms and failed"
