@@ -140,6 +140,23 @@ int MainMenu::PageLevelsClose()
     return MAINMENU_STAY;
 }
 
+// The list of a group's levels in a band of the page, h pixels high from y:
+// a tapped unlocked level is the one to play.
+int MainMenu::LevelList(LevelsGroup* group, int y, int h, int unlocked)
+{
+    DrawTxtBackgroundBar(0, y, m_width, h, kListColour, true);
+    group->DrawLevelsWindow(m_fonts, PRect{8, y, m_width - 16, h}, unlocked, m_touch.x, m_touch.y,
+                            m_touch.pressed != 0);
+    if (!group->ProcessLevelsWindow_Touchscreen(m_touch.x, m_touch.y, m_touch.pressed != 0, m_touch.wasPressed != 0,
+                                                unlocked))
+        return MAINMENU_STAY;
+    TouchScreen_ReleasePen();
+    Sound(CLIP_CONFIRM);
+    chosenGroup = group;
+    chosenLevel = group->selected;
+    return MAINMENU_PLAY;
+}
+
 int MainMenu::PageCampaigns()
 {
     const int fh = DrawLevelPageBase(13);
@@ -190,18 +207,7 @@ int MainMenu::PageCampaigns()
     const int y1 = bottom >= 0 ? bottom + 8 : fh + 24;
     const int listH = m_height - 55 - y1;
     const int unlocked = profile ? profile->GetUnlocked(campaign) : 0;
-    DrawTxtBackgroundBar(0, y1, m_width, listH, kListColour, true);
-    group->DrawLevelsWindow(m_fonts, PRect{8, y1, m_width - 16, listH}, unlocked, m_touch.x, m_touch.y,
-                            m_touch.pressed != 0);
-    if (group->ProcessLevelsWindow_Touchscreen(m_touch.x, m_touch.y, m_touch.pressed != 0, m_touch.wasPressed != 0,
-                                               unlocked)) {
-        TouchScreen_ReleasePen();
-        Sound(CLIP_CONFIRM);
-        chosenGroup = group;
-        chosenLevel = group->selected;
-        return MAINMENU_PLAY;
-    }
-    return MAINMENU_STAY;
+    return LevelList(group, y1, listH, unlocked);
 }
 
 int MainMenu::PageTimeAttack()
@@ -218,18 +224,7 @@ int MainMenu::PageTimeAttack()
     const int H = m_height - 88 - (fh + 8);
     const int y = H < 146 ? fh + 52 : fh - 20 + H / 2;
     const int h = std::min(H, 145);
-    DrawTxtBackgroundBar(0, y, m_width, h, kListColour, true);
-    group->DrawLevelsWindow(m_fonts, PRect{8, y, m_width - 16, h}, unlocked, m_touch.x, m_touch.y,
-                            m_touch.pressed != 0);
-    if (group->ProcessLevelsWindow_Touchscreen(m_touch.x, m_touch.y, m_touch.pressed != 0, m_touch.wasPressed != 0,
-                                               unlocked)) {
-        TouchScreen_ReleasePen();
-        Sound(CLIP_CONFIRM);
-        chosenGroup = group;
-        chosenLevel = group->selected;
-        return MAINMENU_PLAY;
-    }
-    return MAINMENU_STAY;
+    return LevelList(group, y, h, unlocked);
 }
 
 int MainMenu::PageArcade()

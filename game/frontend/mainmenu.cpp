@@ -420,34 +420,30 @@ int MainMenu::GotoCampaignMenu(int c)
     return 1;
 }
 
-void MainMenu::GotoGameSelectionMenu()
+// Opens a page of the flat menu with the hatch shut and the arcade choice reset.
+void MainMenu::OpenFlatPage(int which, LevelsGroup* group)
 {
     pageValue = 0;
-    page = PAGE_GAME_SELECTION;
-    m_currentGroup = nullptr;
+    page = which;
+    m_currentGroup = group;
     m_hatch = 0;
     if (m_arcadeGroup)
         m_arcadeGroup->selected = m_arcadeGroup->secondSelection = 0;
+}
+
+void MainMenu::GotoGameSelectionMenu()
+{
+    OpenFlatPage(PAGE_GAME_SELECTION, nullptr);
 }
 
 void MainMenu::GotoTimeAttackMenu()
 {
-    pageValue = 0;
-    page = PAGE_TIME_ATTACK;
-    m_currentGroup = m_timeAttackGroup;
-    m_hatch = 0;
-    if (m_arcadeGroup)
-        m_arcadeGroup->selected = m_arcadeGroup->secondSelection = 0;
+    OpenFlatPage(PAGE_TIME_ATTACK, m_timeAttackGroup);
 }
 
 void MainMenu::GotoArcadeMenu()
 {
-    pageValue = 0;
-    page = PAGE_ARCADE;
-    m_currentGroup = m_arcadeGroup;
-    m_hatch = 0;
-    if (m_arcadeGroup)
-        m_arcadeGroup->selected = m_arcadeGroup->secondSelection = 0;
+    OpenFlatPage(PAGE_ARCADE, m_arcadeGroup);
 }
 
 void MainMenu::GotoOptionsMenu()

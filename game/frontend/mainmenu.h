@@ -293,6 +293,8 @@ private:
     // The level pages (levelselect.cpp).
     int PageLevelsOpen();
     int PageLevelsClose();
+    int LevelList(LevelsGroup* group, int y, int h, int unlocked);
+    void OpenFlatPage(int which, LevelsGroup* group);
     int PageCampaigns();
     int PageTimeAttack();
     int PageArcade();
