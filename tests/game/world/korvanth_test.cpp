@@ -17,6 +17,9 @@
 #include "engine/runtime/pglobals.h"
 #include "engine/runtime/ptime.h"
 #include "game/frontend/mainmenu.h"
+#include "game/frontend/profile.h"
+#include "game/frontend/profilemanager.h"
+#include "game/multiplayer/krvmp.h"
 #include "game/world/audiomanager.h"
 #include "game/world/korvanth.h"
 #include "game/world/levelsmanager.h"
@@ -47,6 +50,7 @@ struct KorvanthAppProbe {
     static LevelsGroup* Arcade(KorvanthApp* app) { return app->m_arcadeGroup; }
     static LevelsGroup* Multiplayer(KorvanthApp* app) { return app->m_multiplayerGroup; }
     static LevelsGroup* TimeAttack(KorvanthApp* app) { return app->m_timeAttackGroup; }
+    static KrvMp* Mp(KorvanthApp* app) { return app->m_mp; }
 };
 
 namespace {
@@ -262,6 +266,78 @@ TEST_F(AppTest, MenuResultsChooseTheNextState)
     KorvanthAppProbe::Keys(m_app, MyInput::kBack);
     Pass();
     EXPECT_EQ(m_sysman->m_runState, PRUN_EXIT);
+}
+
+// The multiplayer item of the bomb: its notice answered OK, the hatch closes
+// and the multiplayer menus open on the network choice; the back key and the
+// back button both lead to the main menu, which keeps running; the menus
+// come again on the next visit and are released with the program.
+TEST_F(AppTest, MultiplayerMenusOpenFromTheMenuAndBackOutToIt)
+{
+    Start();
+    ASSERT_TRUE(RunTo(STATE_MENU));
+    ASSERT_EQ(KorvanthAppProbe::Mp(m_app), nullptr);
+    // Turns the bomb to the multiplayer label, chooses it and answers the
+    // notice OK.
+    auto enter = [this] {
+        for (int i = 0; i < 60 && m_app->State() == STATE_MENU; ++i) {
+            MainMenu* menu = m_app->Menu();
+            uint32_t keys = 0;
+            if (i % 10 == 9)
+                keys = menu->ItemOfLabel(menu->page) == MainMenu::ITEM_MULTIPLAYER ? MyInput::kFire : MyInput::kDown;
+            KorvanthAppProbe::Keys(m_app, keys);
+            Pass();
+        }
+        EXPECT_EQ(m_app->State(), STATE_MP_NOTICE);
+        for (int i = 0; i < 12 && m_app->State() == STATE_MP_NOTICE; ++i) {
+            KorvanthAppProbe::Keys(m_app, i % 2 ? MyInput::kFire : 0);
+            Pass();
+        }
+        KorvanthAppProbe::Keys(m_app, 0);
+        return RunTo(STATE_MP);
+    };
+    enum Leave { BACK_KEY, BACK_BUTTON };
+    for (Leave leave : {BACK_KEY, BACK_BUTTON, BACK_KEY}) {
+        ASSERT_TRUE(enter()) << leave;
+        KrvMp* mp = KorvanthAppProbe::Mp(m_app);
+        ASSERT_NE(mp, nullptr);
+        EXPECT_EQ(mp->GetState(), KrvMp::MENU_LOCAL_INTERNET) << leave;
+        EXPECT_EQ(m_app->Profiles()->multiplayer, 1) << leave;
+        ASSERT_NE(m_app->Profiles()->CurrentProfile(), nullptr);
+        EXPECT_EQ(m_app->Profiles()->CurrentProfile()->GetMode(), Profile::kMultiplayer) << leave;
+        // The menus keep drawing until told to leave.
+        for (int i = 0; i < 20; ++i)
+            EXPECT_TRUE(Pass()) << leave;
+        EXPECT_EQ(m_app->State(), STATE_MP);
+        if (leave == BACK_KEY) {
+            KorvanthAppProbe::Keys(m_app, MyInput::kBack);
+            Pass();
+            KorvanthAppProbe::Keys(m_app, 0);
+        } else {
+            // The back button sits in the bottom right corner.
+            const int x = m_app->DisplayInfo().width - 28, y = m_app->DisplayInfo().height - 28;
+            m_app->OnMouseButton(x, y, 0, PPointerWord(0, 1));
+            Pass();
+            EXPECT_EQ(m_app->State(), STATE_MP); // a press alone does not leave
+            m_app->OnMouseButton(x, y, 0, PPointerWord(0, 0));
+            Pass();
+        }
+        EXPECT_EQ(m_app->State(), STATE_MENU_OPEN) << leave;
+        EXPECT_EQ(mp->GetState(), KrvMp::MENU_NONE) << leave;
+        EXPECT_EQ(m_app->Profiles()->multiplayer, 0) << leave;
+        // The menu runs again and is not left by the key or touch that left
+        // the multiplayer menus.
+        for (int i = 0; i < 40; ++i)
+            Pass();
+        EXPECT_EQ(m_app->State(), STATE_MENU) << leave;
+        EXPECT_EQ(m_sysman->m_runState, PRUN_RUNNING) << leave;
+    }
+    // Once more into the menus, then the platform's exit with them open: all
+    // is released (the leak check at the end of the run holds it to that).
+    ASSERT_TRUE(enter());
+    m_app->OnEvent(PEVENT_EXIT, 0, 0);
+    EXPECT_EQ(KorvanthAppProbe::Mp(m_app), nullptr);
+    EXPECT_EQ(m_app->Context(), nullptr);
 }
 
 TEST_F(AppTest, StorageWriteTestMakesWhatIsMissingAndDeletesOneNameMore)
