@@ -386,35 +386,30 @@ TEST_F(AppTest, MatchStartFromTheMultiplayerMenusLoadsTheMultiplayerGroup)
             step();
         return pred();
     };
-    auto tapHost = [&](int screen, int i) {
-        const KrvMpButton* b = host->menus[screen].buttons[i];
+    // A tap on a button: the host's through the application's touches.
+    auto tap = [&](bool onHost, const KrvMpButton* b) {
         ASSERT_NE(b, nullptr);
         const int x = b->m_rect.x + b->m_rect.width / 2, y = b->m_rect.y + b->m_rect.height / 2;
-        m_app->OnMouseButton(x, y, 0, PPointerWord(0, 1));
-        step();
-        m_app->OnMouseButton(x, y, 0, PPointerWord(0, 0));
-        step();
-    };
-    auto tapGuest = [&](const KrvMpButton* b) {
-        ASSERT_NE(b, nullptr);
-        const int x = b->m_rect.x + b->m_rect.width / 2, y = b->m_rect.y + b->m_rect.height / 2;
-        guest.TouchScreenEvent(x, y, 1);
-        step();
-        guest.TouchScreenEvent(x, y, 0);
-        step();
+        for (int pen : {1, 0}) {
+            if (onHost)
+                m_app->OnMouseButton(x, y, 0, PPointerWord(0, pen));
+            else
+                guest.TouchScreenEvent(x, y, pen);
+            step();
+        }
     };
 
-    tapHost(KrvMp::MENU_LOCAL_INTERNET, 0);
-    tapHost(KrvMp::MENU_LOCAL, 0);
+    tap(true, host->menus[KrvMp::MENU_LOCAL_INTERNET].buttons[0]);
+    tap(true, host->menus[KrvMp::MENU_LOCAL].buttons[0]);
     ASSERT_TRUE(until([&] { return host->GetState() == KrvMp::MENU_GAME_ROOM; }));
-    tapGuest(guest.menus[KrvMp::MENU_LOCAL_INTERNET].buttons[0]);
-    tapGuest(guest.menus[KrvMp::MENU_LOCAL].buttons[1]);
+    tap(false, guest.menus[KrvMp::MENU_LOCAL_INTERNET].buttons[0]);
+    tap(false, guest.menus[KrvMp::MENU_LOCAL].buttons[1]);
     ASSERT_TRUE(until([&] { return guest.menus[KrvMp::MENU_ROOMS_LIST].list->GetCount() == 1; }));
-    tapGuest(guest.menus[KrvMp::MENU_ROOMS_LIST].list->GetLine(0));
+    tap(false, guest.menus[KrvMp::MENU_ROOMS_LIST].list->GetLine(0));
     ASSERT_TRUE(until([&] { return guest.GetState() == KrvMp::MENU_GAME_ROOM && host->MP_IsAllReady(); }));
     EXPECT_EQ(m_app->State(), STATE_MP);
 
-    tapHost(KrvMp::MENU_GAME_ROOM, 0);
+    tap(true, host->menus[KrvMp::MENU_GAME_ROOM].buttons[0]);
     ASSERT_TRUE(until([&] { return m_app->State() != STATE_MP; }));
     EXPECT_EQ(m_app->State(), STATE_LOAD_MATCH);
     EXPECT_EQ(KorvanthAppProbe::LoadStep(m_app), 0);
