@@ -17,6 +17,8 @@
 #include "game/frontend/loading.h"
 #include "game/frontend/mainintro.h"
 #include "game/frontend/mainmenu.h"
+#include "game/multiplayer/krvmp.h"
+#include "game/multiplayer/mpbackends.h"
 #include "game/world/audiomanager.h"
 #include "game/world/console.h"
 #include "game/world/levelsmanager.h"
@@ -133,6 +135,8 @@ int KorvanthApp::Init()
 
     PFile::MkDir("usr");
     TextureManagerStep();
+    // The local-network and internet sessions the multiplayer menus open.
+    InstallNetworkBackEnds();
 
     m_aspect = m_props.height > 0 ? int32_t((int64_t(m_props.width) << 16) / m_props.height) : 0x10000;
     SetGLDefaults();
@@ -298,6 +302,8 @@ void KorvanthApp::ReleaseAll()
     m_campaignGroups = nullptr;
     m_campaignCount = 0;
     m_timeAttackGroup = m_arcadeGroup = m_tutorialGroup = m_multiplayerGroup = nullptr;
+    delete m_mp; // closes its session
+    m_mp = nullptr;
     if (m_globals) {
         if (m_globals->archive) {
             m_globals->archive->Close();
@@ -361,6 +367,8 @@ int KorvanthApp::OnMouseButton(int x, int y, int, int flags)
         if (!pen)
             m_game->setSteeringInput(0, 0);
     }
+    if (m_mp)
+        m_mp->TouchScreenEvent(x, y, pen);
     return 1;
 }
 
@@ -378,6 +386,8 @@ int KorvanthApp::OnMouseMove(int x, int y, int)
         m_game->TouchScreenEventMove(x, y, 0);
     if (m_profiles)
         m_profiles->TouchScreenEventMove(x, y, 0);
+    if (m_mp)
+        m_mp->TouchScreenEventMove(x, y, 0);
     return 1;
 }
 
@@ -591,9 +601,16 @@ bool KorvanthApp::Dispatch()
         ScreenMissing("the game");
         return false;
     case STATE_MP_OPEN:
+        if (!OpenMultiplayerMenus())
+            return true;
+        SetState(STATE_MP);
+        [[fallthrough]];
     case STATE_MP:
-        ScreenMissing("the multiplayer front end");
-        return false;
+        if (!m_mp) {
+            ScreenMissing("the multiplayer front end");
+            return false;
+        }
+        return RunMultiplayerMenus();
     case STATE_PROFILES_OPEN:
         if (!m_profiles) {
             ScreenMissing("the profile screens");

@@ -24,6 +24,7 @@
 class AudioManager;
 class Console;
 class Fonts;
+class KrvMp;
 class LevelsGroup;
 class LevelsManager;
 class Loading;
@@ -255,6 +256,11 @@ private:
     bool RunMainMenu();
     // The menu drawn behind a message window (keys 0, its result unused).
     void MenuBehind();
+    // The multiplayer menus (korvanthmp.cpp): entered (state 7; false when
+    // the front end cannot be made) and one frame of them with their result
+    // (state 8).
+    bool OpenMultiplayerMenus();
+    bool RunMultiplayerMenus();
 
     Touch m_touch;
     uint8_t m_loadCancel = 0;
@@ -297,6 +303,7 @@ private:
     MainIntro* m_intro = nullptr;
     MainMenu* m_menu = nullptr;
     ProfileManager* m_profiles = nullptr;
+    KrvMp* m_mp = nullptr;      // the multiplayer front end
     uint8_t m_exitStage = EXIT_NONE;
     uint8_t m_navigatorExit = 0;
     uint8_t m_started = 0;

@@ -5,9 +5,10 @@
 # past its left end and stored), help and credits; play, with the fall, the
 # blast and the closing hatch; the tutorial question answered no (a game
 # started from the menu is the session test's); the campaign, time-attack
-# and arcade pages, each left by its back icon, and the multiplayer notice
-# that closes the hatch. The page walk is read from the log; a frame of every
-# page is kept in the folder given (for a person to look at).
+# and arcade pages, each left by its back icon, the multiplayer notice that
+# closes the hatch, and the multiplayer menus' network choice, left by their
+# back button. The page walk is read from the log; a frame of every page is
+# kept in the folder given (for a person to look at).
 #   run_main_menu.sh KORVANTH DATA.VFS [SHOTS_DIR]
 set -euo pipefail
 exe=$(realpath "$1")
@@ -31,7 +32,7 @@ tap() { ev "$1 down 0 $2 $3"; ev "$(($1 + 1)) up 0 $2 $3"; }
 drag() { ev "$1 down 0 $2 $3"; ev "$(($1 + 1)) move 0 $2 $((($3 + $4) / 2))"; ev "$(($1 + 2)) move 0 $2 $4"; ev "$(($1 + 3)) up 0 $2 $4"; }
 # Screen points (1024 x 600): the selector frame, the back icons of the flat
 # and the level pages, the rows of the game selection, the arcade start.
-SEL='917 295'; BACK='976 576'; PAPER='1002 578'; NO='571 331'; OK='512 331'
+SEL='917 295'; BACK='976 576'; MPBACK='996 572'; PAPER='1002 578'; NO='571 331'; OK='512 331'
 ROW0='576 158'; ROW1='576 203'; ROW2='576 248'; ROW3='576 293'
 : > "$dir/events.txt"
 tap 1 100 200; tap 3 110 210                        # past the intro
@@ -47,7 +48,8 @@ tap 1240 $ROW2; tap 1320 $PAPER                     # time attack
 tap 1400 $ROW3; tap 1480 $PAPER; tap 1540 $BACK     # arcade, then back to the bomb
 drag 1600 400 440 395; tap 1620 $SEL                # multiplayer: the notice
 tap 1660 $OK
-ev "1800 exit"
+tap 1760 $MPBACK                                    # the multiplayer menus: back
+ev "1850 exit"
 
 (cd "$dir" && env -u DISPLAY KRV_AUDIO=null "$exe" --headless --clock virtual --script events.txt --shots shots \
     --size 1024x600 > stdout.txt 2>&1) || fail "exit status $?"
@@ -105,7 +107,8 @@ menu: page 11
 menu: page 12
 menu: result 20000
 app: state 3 -> 7
-app: state 7 -> 2
+app: state 7 -> 8
+app: state 8 -> 2
 app: state 2 -> 3
 menu: page 1"
 got=$(grep -E '^(menu: |app: state [0-9]+ -> |app: main menu made)' "$log" | sed -n '/app: main menu made/,$p')
@@ -117,10 +120,11 @@ read -r flag music effects <<< "$(od -An -tu1 -N3 "$dir/data/usr/settings.nil")"
 
 mkdir -p "$keep"
 for shot in bomb:65 options:165 help:320 credits:550 fall:655 explosion:700 game_selection:790 \
-            campaigns:1150 time_attack:1310 arcade:1470 tutorial_question:820 multiplayer_notice:1645; do
+            campaigns:1150 time_attack:1310 arcade:1470 tutorial_question:820 multiplayer_notice:1645 \
+            network_choice:1740; do
   f=$(printf '%s/shots/frame%05d.png' "$dir" "${shot#*:}")
   [ -f "$f" ] || fail "no frame for ${shot%%:*}"
   cp "$f" "$keep/${shot%%:*}.png"
 done
-[ "$(md5sum "$keep"/*.png | cut -d' ' -f1 | sort -u | wc -l)" = 12 ] || fail "two kept pages are the same picture"
+[ "$(md5sum "$keep"/*.png | cut -d' ' -f1 | sort -u | wc -l)" = 13 ] || fail "two kept pages are the same picture"
 echo "ok: the menu walk; frames of every page in $keep"

@@ -17,6 +17,9 @@
 #include "engine/runtime/pglobals.h"
 #include "engine/runtime/ptime.h"
 #include "game/frontend/mainmenu.h"
+#include "game/frontend/profile.h"
+#include "game/frontend/profilemanager.h"
+#include "game/multiplayer/krvmp.h"
 #include "game/world/audiomanager.h"
 #include "game/world/korvanth.h"
 #include "game/world/levelsmanager.h"
@@ -24,6 +27,7 @@
 #include "host/hostoptions.h"
 #include "host/hostwindow.h"
 #include "tests/game/frontend/frontend_fixture.h"
+#include "tests/game/multiplayer/matchrig.h"
 #include "tools/lib/levelscfg_writer.h"
 #include "tools/lib/nrv_writer.h"
 #include "tools/lib/pof_writer.h"
@@ -47,6 +51,9 @@ struct KorvanthAppProbe {
     static LevelsGroup* Arcade(KorvanthApp* app) { return app->m_arcadeGroup; }
     static LevelsGroup* Multiplayer(KorvanthApp* app) { return app->m_multiplayerGroup; }
     static LevelsGroup* TimeAttack(KorvanthApp* app) { return app->m_timeAttackGroup; }
+    static KrvMp* Mp(KorvanthApp* app) { return app->m_mp; }
+    static Fonts* FontsOf(KorvanthApp* app) { return app->m_fonts; }
+    static int32_t LoadStep(KorvanthApp* app) { return app->m_loadStep; }
 };
 
 namespace {
@@ -161,6 +168,27 @@ protected:
 
     void Touch(std::string const& rel) const { m_data.Put(rel, std::string()); }
 
+    // From the main menu: turns the bomb to the multiplayer label, chooses
+    // it, answers the notice OK and runs until the multiplayer menus show.
+    bool EnterMultiplayer()
+    {
+        for (int i = 0; i < 60 && m_app->State() == STATE_MENU; ++i) {
+            MainMenu* menu = m_app->Menu();
+            uint32_t keys = 0;
+            if (i % 10 == 9)
+                keys = menu->ItemOfLabel(menu->page) == MainMenu::ITEM_MULTIPLAYER ? MyInput::kFire : MyInput::kDown;
+            KorvanthAppProbe::Keys(m_app, keys);
+            Pass();
+        }
+        EXPECT_EQ(m_app->State(), STATE_MP_NOTICE);
+        for (int i = 0; i < 12 && m_app->State() == STATE_MP_NOTICE; ++i) {
+            KorvanthAppProbe::Keys(m_app, i % 2 ? MyInput::kFire : 0);
+            Pass();
+        }
+        KorvanthAppProbe::Keys(m_app, 0);
+        return RunTo(STATE_MP);
+    }
+
     fronttest::ScratchDir m_data;
     PRimSystemManager* m_sysman = nullptr;
     KorvanthApp* m_app = nullptr;
@@ -272,6 +300,136 @@ TEST_F(AppTest, BackKeyOnTheBombClosesTheProgram)
     KorvanthAppProbe::Keys(m_app, MyInput::kBack);
     Pass();
     EXPECT_EQ(m_sysman->m_runState, PRUN_EXIT);
+}
+
+// The multiplayer item of the bomb: its notice answered OK, the hatch closes
+// and the multiplayer menus open on the network choice; the back key and the
+// back button both lead to the main menu, which keeps running; the menus
+// come again on the next visit and are released with the program.
+TEST_F(AppTest, MultiplayerMenusOpenFromTheMenuAndBackOutToIt)
+{
+    Start();
+    ASSERT_TRUE(RunTo(STATE_MENU));
+    ASSERT_EQ(KorvanthAppProbe::Mp(m_app), nullptr);
+    enum Leave { BACK_KEY, BACK_BUTTON };
+    for (Leave leave : {BACK_KEY, BACK_BUTTON, BACK_KEY}) {
+        ASSERT_TRUE(EnterMultiplayer()) << leave;
+        KrvMp* mp = KorvanthAppProbe::Mp(m_app);
+        ASSERT_NE(mp, nullptr);
+        EXPECT_EQ(mp->GetState(), KrvMp::MENU_LOCAL_INTERNET) << leave;
+        EXPECT_EQ(m_app->Profiles()->multiplayer, 1) << leave;
+        ASSERT_NE(m_app->Profiles()->CurrentProfile(), nullptr);
+        EXPECT_EQ(m_app->Profiles()->CurrentProfile()->GetMode(), Profile::kMultiplayer) << leave;
+        // The menus keep drawing until told to leave.
+        for (int i = 0; i < 20; ++i)
+            EXPECT_TRUE(Pass()) << leave;
+        EXPECT_EQ(m_app->State(), STATE_MP);
+        if (leave == BACK_KEY) {
+            KorvanthAppProbe::Keys(m_app, MyInput::kBack);
+            Pass();
+            KorvanthAppProbe::Keys(m_app, 0);
+        } else {
+            // The back button sits in the bottom right corner.
+            const int x = m_app->DisplayInfo().width - 28, y = m_app->DisplayInfo().height - 28;
+            m_app->OnMouseButton(x, y, 0, PPointerWord(0, 1));
+            Pass();
+            EXPECT_EQ(m_app->State(), STATE_MP); // a press alone does not leave
+            m_app->OnMouseButton(x, y, 0, PPointerWord(0, 0));
+            Pass();
+        }
+        EXPECT_EQ(m_app->State(), STATE_MENU_OPEN) << leave;
+        EXPECT_EQ(mp->GetState(), KrvMp::MENU_NONE) << leave;
+        EXPECT_EQ(m_app->Profiles()->multiplayer, 0) << leave;
+        // The menu runs again and is not left by the key or touch that left
+        // the multiplayer menus.
+        for (int i = 0; i < 40; ++i)
+            Pass();
+        EXPECT_EQ(m_app->State(), STATE_MENU) << leave;
+        EXPECT_EQ(m_sysman->m_runState, PRUN_RUNNING) << leave;
+    }
+    // Once more into the menus, then the platform's exit with them open: all
+    // is released (the leak check at the end of the run holds it to that).
+    ASSERT_TRUE(EnterMultiplayer());
+    m_app->OnEvent(PEVENT_EXIT, 0, 0);
+    EXPECT_EQ(KorvanthAppProbe::Mp(m_app), nullptr);
+    EXPECT_EQ(m_app->Context(), nullptr);
+}
+
+// The application hosts a room on the in-memory network, a second player
+// joins it, and the start moves the application to the multiplayer loading
+// with the multiplayer group chosen and the room's settings in it.
+TEST_F(AppTest, MatchStartFromTheMultiplayerMenusLoadsTheMultiplayerGroup)
+{
+    std::vector<levelscfg::Level> levels(1);
+    levels[0].mode = LevelsManager::MULTIPLAYER;
+    std::vector<uint8_t> catalogue;
+    ASSERT_TRUE(levelscfg::Encode(levels, catalogue, nullptr));
+    Write("data/scripts/levels.cfg", catalogue);
+    Start(1024, 600);
+    ASSERT_TRUE(RunTo(STATE_MENU));
+    rig::Hub hub; // in place of the network back ends installed at start-up
+    ASSERT_TRUE(EnterMultiplayer());
+    KrvMp* host = KorvanthAppProbe::Mp(m_app);
+    ASSERT_NE(host, nullptr);
+
+    Settings settings;
+    Profile profile;
+    profile.SetNick("BEE");
+    profile.SetMode(Profile::kMultiplayer);
+    unsigned guestKeys = 0;
+    KrvMp guest;
+    guest.settings = &settings;
+    guest.p3d = m_app->Context();
+    guest.fonts = KorvanthAppProbe::FontsOf(m_app);
+    guest.keys = &guestKeys;
+    guest.Init(1024, 600, &profile, nullptr, nullptr);
+    std::vector<int> guestResults;
+    auto step = [&] {
+        Pass();
+        // Once its match starts the guest's menus are no longer run.
+        if (guestResults.empty() || guestResults.back() != 1)
+            if (int r = guest.Update(m_app->FrameTime()))
+                guestResults.push_back(r);
+    };
+    auto until = [&](auto pred) {
+        for (int i = 0; i < 200 && !pred(); ++i)
+            step();
+        return pred();
+    };
+    // A tap on a button: the host's through the application's touches.
+    auto tap = [&](bool onHost, const KrvMpButton* b) {
+        ASSERT_NE(b, nullptr);
+        const int x = b->m_rect.x + b->m_rect.width / 2, y = b->m_rect.y + b->m_rect.height / 2;
+        for (int pen : {1, 0}) {
+            if (onHost)
+                m_app->OnMouseButton(x, y, 0, PPointerWord(0, pen));
+            else
+                guest.TouchScreenEvent(x, y, pen);
+            step();
+        }
+    };
+
+    tap(true, host->menus[KrvMp::MENU_LOCAL_INTERNET].buttons[0]);
+    tap(true, host->menus[KrvMp::MENU_LOCAL].buttons[0]);
+    ASSERT_TRUE(until([&] { return host->GetState() == KrvMp::MENU_GAME_ROOM; }));
+    tap(false, guest.menus[KrvMp::MENU_LOCAL_INTERNET].buttons[0]);
+    tap(false, guest.menus[KrvMp::MENU_LOCAL].buttons[1]);
+    ASSERT_TRUE(until([&] { return guest.menus[KrvMp::MENU_ROOMS_LIST].list->GetCount() == 1; }));
+    tap(false, guest.menus[KrvMp::MENU_ROOMS_LIST].list->GetLine(0));
+    ASSERT_TRUE(until([&] { return guest.GetState() == KrvMp::MENU_GAME_ROOM && host->MP_IsAllReady(); }));
+    EXPECT_EQ(m_app->State(), STATE_MP);
+
+    tap(true, host->menus[KrvMp::MENU_GAME_ROOM].buttons[0]);
+    ASSERT_TRUE(until([&] { return m_app->State() != STATE_MP; }));
+    EXPECT_EQ(m_app->State(), STATE_LOAD_MATCH);
+    EXPECT_EQ(KorvanthAppProbe::LoadStep(m_app), 0);
+    EXPECT_EQ(m_app->CurrentGroup(), KorvanthAppProbe::Multiplayer(m_app));
+    ASSERT_NE(m_app->CurrentGroup(), nullptr);
+    EXPECT_EQ(m_app->CurrentGroup()->map, uint8_t(host->map));
+    EXPECT_EQ(m_app->CurrentGroup()->roomSetting, host->fragLimit);
+    EXPECT_TRUE(until([&] { return !guestResults.empty(); }));
+    EXPECT_EQ(guestResults, std::vector<int>{1});
+    guest.Release();
 }
 
 TEST_F(AppTest, StorageWriteTestMakesWhatIsMissingAndDeletesOneNameMore)
