@@ -9,6 +9,7 @@
 #include "engine/graphics/pmesh.h"
 #include "engine/graphics/ptexturemanager.h"
 #include "engine/runtime/piffreader.h"
+#include "engine/runtime/pzstream.h"
 #include "p3d_fixtures.h"
 #include "tools/glreplay/replay.h"
 #include "tools/lib/pof_writer.h"
@@ -78,6 +79,35 @@ std::vector<uint8_t> Patch(std::vector<uint8_t> f, const char* id, size_t offset
     ADD_FAILURE() << "no chunk " << id;
     return f;
 }
+
+#if defined(__SANITIZE_ADDRESS__)
+} // namespace
+// The sanitizer runtime's allocation hooks.
+extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*)(const volatile void*, size_t),
+                                                         void (*)(const volatile void*));
+namespace {
+size_t g_largest = 0;
+void OnMalloc(const volatile void*, size_t size)
+{
+    if (size > g_largest)
+        g_largest = size;
+}
+void OnFree(const volatile void*) {}
+// The largest single allocation made while f runs; 0 without the sanitizer.
+template <class F> size_t LargestAllocation(F f)
+{
+    static bool hooked = __sanitizer_install_malloc_and_free_hooks(OnMalloc, OnFree) != 0;
+    g_largest = 0;
+    f();
+    return hooked ? g_largest : 0;
+}
+#else
+template <class F> size_t LargestAllocation(F f)
+{
+    f();
+    return 0;
+}
+#endif
 
 } // namespace
 
@@ -180,6 +210,57 @@ TEST(MeshLoad, DamagedFilesAreRefused)
         EXPECT_TRUE(n >= lastPoly || r == 0) << n;
     }
     EXPECT_TRUE(tm.freed.size() <= tm.asked.size());
+}
+
+// Counts in HEAD that the bytes behind them cannot back are refused before
+// anything is allocated for them, whether the form's size tells the truth,
+// claims far more than the file holds, or the file is compressed.
+TEST(MeshLoad, CountsBeyondTheDataAllocateNothing)
+{
+    auto f = WritePof(Quad());
+    std::vector<uint8_t> liar = f;
+    PStore32(&liar[4], 0xFFFFFFF0u);
+    struct Case {
+        const char* what;
+        size_t at;
+        uint32_t value;
+    } cases[] = {
+        {"index total", 36, 200u << 20},  {"lists", 0, 4096},   {"vertices", 4, 0xFFFF},
+        {"texture coordinates", 20, 0xFFFF}, {"materials", 28, 0xFFFF}, {"colours", 40, 0xFFFF},
+    };
+    for (const Case& c : cases)
+        for (const auto* file : {&f, &liar}) {
+            auto bad = Patch(*file, "HEAD", c.at, c.value);
+            PMesh m(nullptr);
+            int r = 1;
+            size_t largest = LargestAllocation([&] { r = Load(m, bad); });
+            EXPECT_EQ(r, 0) << c.what;
+            EXPECT_LT(largest, 64u << 10) << c.what;
+        }
+
+    // The same file compressed: the bound is what its compressed bytes can
+    // inflate to.
+    auto bad = Patch(liar, "HEAD", 36, 200u << 20);
+    std::vector<uint8_t> packed(bad.size() + 256);
+    {
+        PMemStream out(packed.data(), long(packed.size()));
+        PZStream z(&out, PZStream::kWrite);
+        ASSERT_EQ(z.Write(bad.data(), int(bad.size())), int(bad.size()));
+        ASSERT_EQ(z.Write(nullptr, 0), 0);
+        packed.resize(out.Position());
+    }
+    PMemStream in(packed.data(), long(packed.size()));
+    PIFFReader r(&in, 0);
+    PMesh m(nullptr);
+    int loaded = 1;
+    EXPECT_LT(LargestAllocation([&] { loaded = m.Load(r, nullptr); }), 8u << 20);
+    EXPECT_EQ(loaded, 0);
+
+    // The reproducer kept in the fuzz corpus.
+    PMesh kept(nullptr);
+    EXPECT_LT(LargestAllocation([&] { loaded = kept.Load(KRV_SOURCE_DIR "/tests/fuzz/corpus/pof/head_counts_beyond_data.pof", nullptr); }),
+              64u << 10);
+    EXPECT_EQ(loaded, 0);
 }
 
 TEST(MeshLoad, TextureReferences)
