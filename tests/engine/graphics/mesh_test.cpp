@@ -11,10 +11,12 @@
 #include "engine/runtime/piffreader.h"
 #include "engine/runtime/pzstream.h"
 #include "p3d_fixtures.h"
+#include "tests/largest_allocation.h"
 #include "tools/glreplay/replay.h"
 #include "tools/lib/pof_writer.h"
 
 using p3dtest::Recorded;
+using testalloc::LargestAllocation;
 
 namespace {
 
@@ -79,35 +81,6 @@ std::vector<uint8_t> Patch(std::vector<uint8_t> f, const char* id, size_t offset
     ADD_FAILURE() << "no chunk " << id;
     return f;
 }
-
-#if defined(__SANITIZE_ADDRESS__)
-} // namespace
-// The sanitizer runtime's allocation hooks.
-extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*)(const volatile void*, size_t),
-                                                         void (*)(const volatile void*));
-namespace {
-size_t g_largest = 0;
-void OnMalloc(const volatile void*, size_t size)
-{
-    if (size > g_largest)
-        g_largest = size;
-}
-void OnFree(const volatile void*) {}
-// The largest single allocation made while f runs; 0 without the sanitizer.
-template <class F> size_t LargestAllocation(F f)
-{
-    static bool hooked = __sanitizer_install_malloc_and_free_hooks(OnMalloc, OnFree) != 0;
-    g_largest = 0;
-    f();
-    return hooked ? g_largest : 0;
-}
-#else
-template <class F> size_t LargestAllocation(F f)
-{
-    f();
-    return 0;
-}
-#endif
 
 } // namespace
 
