@@ -11,7 +11,7 @@ secs=${1:-600}
 jobs=${2:-2}
 shift $(( $# > 2 ? 2 : $# ))
 cmake -S . -B build/fuzz -G Ninja -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
-      -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS=-O1 -DKRV_LIBFUZZER=ON -DKRV_SANITIZE=ON -DKRV_BENCH=OFF > /dev/null
+      -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS=-O1 -DKRV_LIBFUZZER=ON -DKRV_SANITIZE=ON -DKRV_BENCH=OFF -DKRV_WERROR=ON > /dev/null
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
   mapfile -t targets < <(ls tests/fuzz/*_fuzz.cpp | sed 's|tests/fuzz/||; s|_fuzz.cpp||')
@@ -24,7 +24,7 @@ one() {
   mkdir -p "$runs/$t"
   local status=0
   nice -n 15 env EGL_PLATFORM=surfaceless ASAN_OPTIONS=allocator_may_return_null=1 \
-    "build/fuzz/tests/fuzz/fuzz_$t" -runs=1000000 -max_total_time="$secs" -close_fd_mask=1 \
+    "build/fuzz/tests/fuzz/fuzz_$t" -runs=1000000 -max_total_time="$secs" -timeout=10 -close_fd_mask=1 \
     -print_final_stats=1 -artifact_prefix="$runs/$t/" "$runs/$t" "tests/fuzz/corpus/$t" \
     > "$runs/$t.log" 2>&1 || status=$?
   local n
