@@ -524,7 +524,8 @@ void PMesh::BoundingBox(PAABB3& box) const
                 float f;
                 std::memcpy(&f, p, 4);
                 double v = double(f) * 65536.0;
-                c[k] = v >= 2147483647.0 ? INT32_MAX : v <= -2147483648.0 ? INT32_MIN : int32_t(v);
+                // Out of range saturates; a NaN counts as 0.
+                c[k] = v != v ? 0 : v >= 2147483647.0 ? INT32_MAX : v <= -2147483648.0 ? INT32_MIN : int32_t(v);
                 break;
             }
             case kShort:

@@ -185,6 +185,24 @@ TEST(MeshLoad, DamagedFilesAreRefused)
     EXPECT_TRUE(tm.freed.size() <= tm.asked.size());
 }
 
+// Float vertices beyond the 16.16 range saturate and a NaN counts as 0 in the
+// bounding box.
+TEST(MeshLoad, FloatVerticesOutOfRangeSaturate)
+{
+    const int32_t nan = 0x7FC00000, big = 0x7149F2CA /* 1e30 */, one = 0x3F800000, two = 0x40000000;
+    PofMesh m;
+    m.positions = {nan, one, int32_t(0x80000000u | uint32_t(big)), big, 0, two};
+    PofList l;
+    l.indices = {0, 1, 0};
+    m.lists = {l};
+    PMesh mesh(nullptr);
+    ASSERT_EQ(Load(mesh, Patch(WritePof(m), "HEAD", 8, 0x1406)), 1);
+    PAABB3 box;
+    mesh.BoundingBox(box);
+    EXPECT_EQ(box.min, PVector3(0, 0, INT32_MIN));
+    EXPECT_EQ(box.max, PVector3(INT32_MAX, 1 << 16, 2 << 16));
+}
+
 // Counts in HEAD that the bytes behind them cannot back are refused before
 // anything is allocated for them, whether the form's size tells the truth,
 // claims far more than the file holds, or the file is compressed.
