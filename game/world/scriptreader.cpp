@@ -914,7 +914,7 @@ int ScriptReader::LoadFromBuffer(void const* data, size_t size)
     if (!data || size == 0)
         return 0;
     ByteCursor c(data, long(size));
-    int budget = ScriptLimits::kMaxElements;
+    int budget = textErrors.elementsLeft;
     for (auto& d : definitions) {
         if (!d->LoadFromBuffer(c, budget))
             return 0;
