@@ -32,7 +32,7 @@ one() {
   n=$(grep -o 'stat::number_of_executed_units: [0-9]*' "$runs/$t.log" | awk '{print $2}' || true)
   local cpu
   cpu=$(awk 'NF == 2 {print $1 + $2}' "$runs/$t.time" 2>/dev/null | tail -n1)
-  echo "$t: ${n:-?} executions, ${cpu:-?} CPU-s, $(awk -v n="${n:-0}" -v c="${cpu:-0}" 'BEGIN {printf "%d", c > 0 ? n / c : 0}') per CPU-s, exit $status"
+  echo "$t: ${n:-?} executions, ${cpu:-?} CPU-s, $(awk -v n="${n:-0}" -v c="${cpu:-0}" 'BEGIN {printf "%d", (c > 0 ? n / c : 0)}') per CPU-s, exit $status"
 }
 # A pool of JOBS runs: the next target starts as soon as one ends.
 running=0
