@@ -71,14 +71,26 @@ void NormalizeAxis30(i32 x, i32 y, i32 z, int64_t out[3])
 // ---------------------------------------------------------------------------
 // Free matrix routines
 
+namespace {
+
+// A 16.16 sum of products. Four products of 32-bit values can exceed 64
+// bits together: the sum wraps (as the 32-bit result does anyway) instead
+// of overflowing.
+i32 Dot(int64_t a0, int64_t b0, int64_t a1, int64_t b1, int64_t a2, int64_t b2, int64_t a3 = 0, int64_t b3 = 0)
+{
+    uint64_t sum = uint64_t(a0 * b0) + uint64_t(a1 * b1) + uint64_t(a2 * b2) + uint64_t(a3 * b3);
+    return static_cast<i32>(int64_t(sum) >> 16);
+}
+
+} // namespace
+
 void P3DStateMan::gl_mulmat(i32* a, i32 const* b)
 {
     i32 r[16];
     for (int c = 0; c < 4; ++c)
         for (int row = 0; row < 4; ++row)
-            r[4 * c + row] = static_cast<i32>(
-                (int64_t(a[row]) * b[4 * c] + int64_t(a[4 + row]) * b[4 * c + 1] +
-                 int64_t(a[8 + row]) * b[4 * c + 2] + int64_t(a[12 + row]) * b[4 * c + 3]) >> 16);
+            r[4 * c + row] = Dot(a[row], b[4 * c], a[4 + row], b[4 * c + 1], a[8 + row], b[4 * c + 2], a[12 + row],
+                                 b[4 * c + 3]);
     std::memcpy(a, r, sizeof r);
 }
 
@@ -86,9 +98,8 @@ void P3DStateMan::gl_mulmat(i32* r, i32 const* a, i32 const* b)
 {
     for (int c = 0; c < 4; ++c)
         for (int row = 0; row < 4; ++row)
-            r[4 * c + row] = static_cast<i32>(
-                (int64_t(a[row]) * b[4 * c] + int64_t(a[4 + row]) * b[4 * c + 1] +
-                 int64_t(a[8 + row]) * b[4 * c + 2] + int64_t(a[12 + row]) * b[4 * c + 3]) >> 16);
+            r[4 * c + row] = Dot(a[row], b[4 * c], a[4 + row], b[4 * c + 1], a[8 + row], b[4 * c + 2], a[12 + row],
+                                 b[4 * c + 3]);
 }
 
 void P3DStateMan::gl_mulmat3x3(i32* a, i32 const* b)
@@ -96,8 +107,7 @@ void P3DStateMan::gl_mulmat3x3(i32* a, i32 const* b)
     i32 r[9];
     for (int c = 0; c < 3; ++c)
         for (int row = 0; row < 3; ++row)
-            r[3 * c + row] = static_cast<i32>((int64_t(a[row]) * b[4 * c] + int64_t(a[4 + row]) * b[4 * c + 1] +
-                                               int64_t(a[8 + row]) * b[4 * c + 2]) >> 16);
+            r[3 * c + row] = Dot(a[row], b[4 * c], a[4 + row], b[4 * c + 1], a[8 + row], b[4 * c + 2]);
     for (int c = 0; c < 3; ++c)
         for (int row = 0; row < 3; ++row)
             a[4 * c + row] = r[3 * c + row];
@@ -106,9 +116,9 @@ void P3DStateMan::gl_mulmat3x3(i32* a, i32 const* b)
 void P3DStateMan::gl_transform(_Vector4GL_& v, i32 const* m)
 {
     int64_t x = v.x, y = v.y, z = v.z, w = v.w;
-    i32 rx = static_cast<i32>((m[0] * x + m[4] * y + m[8] * z + m[12] * w) >> 16);
-    i32 ry = static_cast<i32>((m[1] * x + m[5] * y + m[9] * z + m[13] * w) >> 16);
-    i32 rz = static_cast<i32>((m[2] * x + m[6] * y + m[10] * z + m[14] * w) >> 16);
+    i32 rx = Dot(m[0], x, m[4], y, m[8], z, m[12], w);
+    i32 ry = Dot(m[1], x, m[5], y, m[9], z, m[13], w);
+    i32 rz = Dot(m[2], x, m[6], y, m[10], z, m[14], w);
     v.x = rx;
     v.y = ry;
     v.z = rz;

@@ -41,7 +41,8 @@ int EventServiceRunning();
 // Moves the next pending event into ev and returns 1; 0 when none is pending.
 int GetEvent(Event* ev);
 // 1 once the navigator's exit has been delivered and the grace period the
-// tablet gives an application to end by itself has passed.
+// tablet gives an application to end by itself has passed, or at once after
+// the exit when the process got a stop signal (SIGINT, SIGTERM).
 int SessionOver();
 
 // Orientation and navigator services.

@@ -222,6 +222,10 @@ int SessionOver()
     Service& s = S();
     if (!s.exitDelivered)
         return 0;
+    // A stop signal wants the process gone: once the application has had
+    // its exit event, the run ends without the grace.
+    if (StopSignalReceived())
+        return 1;
     return int32_t(PTickCount() - s.exitTick) >= GetOptions().exitGraceMs;
 }
 

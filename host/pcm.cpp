@@ -9,6 +9,8 @@
 #include <string>
 #include <thread>
 
+#include "engine/runtime/pdebug.h"
+
 HostPcm::~HostPcm() = default;
 
 namespace {
@@ -21,6 +23,7 @@ struct Selection {
     int speed = 100;
     HostPcmFactory factory = nullptr;
     void* user = nullptr;
+    bool deviceFailed = false; // the default flavour found no sound output
 };
 
 Selection& Sel()
@@ -267,6 +270,7 @@ void HostPcmSelect(HostPcmKind kind, const char* wavPath, int speedPercent)
     s.kind = kind;
     s.wavPath = wavPath ? wavPath : "";
     s.speed = speedPercent < 0 ? 0 : speedPercent;
+    s.deviceFailed = false;
 }
 
 void HostPcmSetFactory(HostPcmFactory factory, void* user)
@@ -314,6 +318,7 @@ HostPcm* HostPcmOpen(const HostPcmParams& p, const char** why)
     HostPcmKind kind;
     std::string path;
     int speed;
+    bool tryDevice;
     {
         std::lock_guard<std::mutex> g(s.lock);
         if (s.factory)
@@ -323,6 +328,7 @@ HostPcm* HostPcmOpen(const HostPcmParams& p, const char** why)
         kind = s.kind;
         path = s.wavPath;
         speed = s.speed;
+        tryDevice = !s.deviceFailed;
     }
     if (why)
         *why = "unsupported PCM format";
@@ -336,7 +342,16 @@ HostPcm* HostPcmOpen(const HostPcmParams& p, const char** why)
     case HOST_PCM_NULL:
         return HostPcmOpenNull(p, speed);
     default: {
-        HostPcm* pcm = HostPcmOpenSdl(p, why);
+        // The sound output is tried once; without one the game goes on
+        // silent, and says so once.
+        HostPcm* pcm = tryDevice ? HostPcmOpenSdl(p, why) : nullptr;
+        if (!pcm && tryDevice) {
+            {
+                std::lock_guard<std::mutex> g(s.lock);
+                s.deviceFailed = true;
+            }
+            _PDebug("host: no sound output (%s); the game runs without sound\n", why && *why ? *why : "unknown");
+        }
         return pcm ? pcm : HostPcmOpenNull(p, speed);
     }
     }

@@ -1,11 +1,45 @@
 // The desktop PCM sink: an SDL2 audio device fed through its queue.
 #include <SDL.h>
+#include <fcntl.h>
+#include <unistd.h>
 
+#include <cstdio>
 #include <thread>
 
 #include "host/pcm.h"
 
 namespace {
+
+// Standard error goes to /dev/null while it lives: the sound libraries under
+// SDL print their own complaints there when the machine has no sound card,
+// and the caller logs one line of its own instead.
+class QuietStderr {
+public:
+    QuietStderr()
+    {
+        std::fflush(stderr);
+        int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+        if (null < 0)
+            return;
+        m_saved = ::fcntl(2, F_DUPFD_CLOEXEC, 3);
+        if (m_saved >= 0)
+            ::dup2(null, 2);
+        ::close(null);
+    }
+    ~QuietStderr()
+    {
+        if (m_saved < 0)
+            return;
+        std::fflush(stderr);
+        ::dup2(m_saved, 2);
+        ::close(m_saved);
+    }
+    QuietStderr(const QuietStderr&) = delete;
+    QuietStderr& operator=(const QuietStderr&) = delete;
+
+private:
+    int m_saved = -1;
+};
 
 class SdlSink : public HostPcm {
 public:
@@ -27,6 +61,7 @@ public:
 
     bool Open(const HostPcmParams& p, const char** why)
     {
+        QuietStderr quiet;
         if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
             if (why)
                 *why = "SDL audio is not available";

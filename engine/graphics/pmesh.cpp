@@ -173,10 +173,20 @@ int PMesh::Load(PIFFReader& reader, const char* texturePath)
     if ((normals && normals < vertices) || (texcoords && texcoords < vertices) || (colours && colours < vertices))
         return Fail("normals, texture coordinates or colours fewer than the vertices", nullptr);
 
-    FreeData();
     bool blockLists = headSize >= 40;
     uint64_t vBytes = uint64_t(vertices) * 3 * vSize, tBytes = uint64_t(texcoords) * 2 * tSize,
              nBytes = uint64_t(normals) * 3 * nSize;
+    // Nothing is allocated for a count whose data could not fit in what the
+    // file still holds: every list needs a POLY chunk (chunk header, list
+    // header and one index), and no other count's data can exceed the rest.
+    uint64_t left = reader.FormLeft();
+    uint64_t mostData[] = {uint64_t(lists) * 25, polyTotal, vBytes, tBytes, nBytes, uint64_t(materials) * 24,
+                           uint64_t(colours) * 4, names};
+    for (uint64_t need : mostData)
+        if (need > left)
+            return Fail("HEAD counts beyond the bytes that follow", nullptr);
+
+    FreeData();
     uint64_t offLists = 0, offVert = Round8(uint64_t(lists) * sizeof(RenderList*));
     uint64_t offTex = offVert + Round4(8 + vBytes);
     uint64_t offNorm = offTex + (texcoords ? Round4(4 + tBytes) : 0);
@@ -224,6 +234,8 @@ int PMesh::Load(PIFFReader& reader, const char* texturePath)
         uint32_t id = reader.NextChunk(size);
         if (id == 0)
             break;
+        if (id != PFourCC("FORM") && size > reader.FormLeft())
+            return Fail("chunk beyond the end of the data", texl);
         if (id == PFourCC("MESH")) {
             if (size > vBytes)
                 return Fail("MESH larger than its vertices", texl);
@@ -512,7 +524,8 @@ void PMesh::BoundingBox(PAABB3& box) const
                 float f;
                 std::memcpy(&f, p, 4);
                 double v = double(f) * 65536.0;
-                c[k] = v >= 2147483647.0 ? INT32_MAX : v <= -2147483648.0 ? INT32_MIN : int32_t(v);
+                // Out of range saturates; a NaN counts as 0.
+                c[k] = v != v ? 0 : v >= 2147483647.0 ? INT32_MAX : v <= -2147483648.0 ? INT32_MIN : int32_t(v);
                 break;
             }
             case kShort:

@@ -1,6 +1,7 @@
 #include "engine/platform/psystemmanager.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -12,6 +13,22 @@
 #include "host/hostevents.h"
 
 PRimSystemManager* m_global_sysman = nullptr;
+
+namespace {
+char g_startFailure[256];
+}
+
+void PSetStartFailure(char const* cause)
+{
+    if (g_startFailure[0] || !cause || !cause[0])
+        return;
+    std::snprintf(g_startFailure, sizeof g_startFailure, "%s", cause);
+}
+
+char const* PStartFailure()
+{
+    return g_startFailure[0] ? g_startFailure : nullptr;
+}
 
 PGameSystemManager::~PGameSystemManager()
 {
@@ -208,13 +225,18 @@ int PMain(void (*sleepMs)(unsigned))
     host::OrientationRequestEvents();
 
     PRimSystemManager* sysman = new PRimSystemManager();
+    int code = 0;
     if (sysman) {
         m_global_sysman = sysman;
-        if (sysman->Init(nullptr))
+        if (sysman->Init(nullptr)) {
             sysman->Run();
+            code = sysman->m_exitCode;
+        } else {
+            PSetStartFailure("the application could not start");
+        }
     }
     host::EventServiceStop();
     if (m_global_sysman)
         delete m_global_sysman;
-    return 0;
+    return PStartFailure() ? 1 : code;
 }

@@ -52,4 +52,11 @@ extern PRimSystemManager* m_global_sysman;
 
 // The program's start-up, loop and shut-down (what main runs once the host
 // is configured). sleepMs replaces PSleep for the start-up wait (null: PSleep).
+// Returns the exit status: 1 when the application could not start (see
+// PSetStartFailure), else the code the application exited with.
 int PMain(void (*sleepMs)(unsigned ms) = nullptr);
+
+// The application says why it cannot start, in a few words; only the first
+// cause is kept. PStartFailure is null when none was given.
+void PSetStartFailure(char const* cause);
+char const* PStartFailure();

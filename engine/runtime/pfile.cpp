@@ -156,6 +156,11 @@ long PFile::Seek(long offset, int whence)
     return r < 0 ? -1 : long(r);
 }
 
+long PFile::Left()
+{
+    return m_inner ? m_inner->Left() : PStream::Left();
+}
+
 long PFile::Size() const
 {
     if (m_inner)

@@ -39,6 +39,7 @@ public:
     int Write(void const* buffer, int count) override;
     long Seek(long offset, int whence) override;
     long Size() const override;
+    long Left() override;
 
     // The entry stream of the open archive (PGetArchive), or null.
     static PStream* OpenVFS(char const* path, int mode);

@@ -98,6 +98,15 @@ long PIFFReader::Size() const { return m_stream ? long(m_levels[m_level].size) :
 
 int PIFFReader::Write(void const*, int) { return -1; }
 
+uint32_t PIFFReader::FormLeft()
+{
+    if (!m_stream)
+        return 0;
+    uint32_t form = m_levels[m_level].remain;
+    long left = m_stream->Left();
+    return left >= 0 && uint64_t(left) < form ? uint32_t(left) : form;
+}
+
 int PIFFReader::Read(void* buffer, int count)
 {
     if (!m_stream || count < 0)

@@ -40,6 +40,11 @@ public:
     void SkipChunk();
     void SkipForm();
 
+    // What is left of the current form (the current chunk's data included),
+    // bounded by what the stream can still deliver: a size taken from the
+    // data that exceeds it cannot be real.
+    uint32_t FormLeft();
+
     uint32_t FormType() const { return m_levels[m_level].type; }
     int Level() const { return m_level; }
 

@@ -11,6 +11,16 @@ int PStream::CanSeek() const { return 0; }
 
 long PStream::Size() const { return -1; }
 
+long PStream::Left()
+{
+    if (!CanSeek())
+        return -1;
+    long size = Size(), pos = Seek(0, 1);
+    if (size < 0 || pos < 0)
+        return -1;
+    return size > pos ? size - pos : 0;
+}
+
 int PStream::Skip(int count)
 {
     if (count <= 0)

@@ -22,6 +22,10 @@ public:
     virtual int Skip(int count);
     virtual int CanSeek() const;
     virtual long Size() const;
+    // At least as many bytes as reads can still deliver, -1 when that cannot
+    // be told. Loaders bound sizes taken from the data by it before they
+    // allocate. Seekable streams of known size: the size less the position.
+    virtual long Left();
 
     // Reads until count bytes have arrived or the stream ends or fails;
     // returns how many arrived (count when all did).

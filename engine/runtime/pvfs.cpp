@@ -31,6 +31,7 @@ PVFS::~PVFS() { Close(); }
 int PVFS::OpenVFS(char const* path)
 {
     Close();
+    m_error = "cannot open";
     PFile* f = new PFile(path, PFile::kRead);
     if (!f)
         return 0;
@@ -52,13 +53,23 @@ int PVFS::OpenVFS(PStream* stream, int owns, int memory)
 
 int PVFS::Init()
 {
+    m_error = nullptr;
     if (!m_stream || !m_stream->IsOpen()) {
+        m_error = "cannot open";
         _PDebug("PVFS: no archive stream\n");
         Close();
         return 0;
     }
     uint8_t head[kHeaderSize];
-    if (m_stream->ReadFully(head, kHeaderSize) != kHeaderSize || std::memcmp(head, "VOFS", 4) != 0) {
+    const int headRead = m_stream->ReadFully(head, kHeaderSize);
+    if (headRead <= 0) {
+        m_error = "empty";
+        _PDebug("PVFS: empty archive\n");
+        Close();
+        return 0;
+    }
+    if (headRead != kHeaderSize || std::memcmp(head, "VOFS", 4) != 0) {
+        m_error = "not an archive (bad magic)";
         _PDebug("PVFS: not an archive (bad magic)\n");
         Close();
         return 0;
@@ -67,6 +78,7 @@ int PVFS::Init()
     int32_t count = int32_t(PLoad32(head + 8));
     long size = m_stream->Size();
     if (size < kHeaderSize) {
+        m_error = "archive size unknown";
         _PDebug("PVFS: archive size unknown\n");
         Close();
         return 0;
@@ -75,12 +87,14 @@ int PVFS::Init()
     // table size is computed.
     long maxCount = (size - kHeaderSize) / kEntrySize;
     if (count <= 0 || long(count) > maxCount) {
+        m_error = "damaged (bad entry count)";
         _PDebug("PVFS: bad entry count %d for an archive of %ld bytes\n", count, size);
         Close();
         return 0;
     }
     // Computed wide: a count that fits the archive can still overflow an int.
     if (long(count) * kEntrySize > 0x7FFFFFFFL) {
+        m_error = "damaged (entry table too large)";
         _PDebug("PVFS: entry table too large (%d entries)\n", count);
         Close();
         return 0;
@@ -89,11 +103,13 @@ int PVFS::Init()
     uint8_t* raw = static_cast<uint8_t*>(PAlloc(tableBytes));
     m_table = static_cast<PVFSEntry*>(PAlloc(count * int(sizeof(PVFSEntry))));
     if (!raw || !m_table) {
+        m_error = "out of memory";
         PFree(raw);
         Close();
         return 0;
     }
     if (m_stream->ReadFully(raw, tableBytes) != tableBytes) {
+        m_error = "damaged (short entry table)";
         _PDebug("PVFS: short entry table\n");
         PFree(raw);
         Close();

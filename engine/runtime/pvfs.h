@@ -93,6 +93,9 @@ public:
     int Count() const { return m_count; }
     PVFSEntry const* Entry(int i) const { return i >= 0 && i < m_count ? &m_table[i] : nullptr; }
     unsigned Flags() const { return m_flags; }
+    // Why the last open failed, in a few words ("not an archive (bad
+    // magic)"); null after a successful open.
+    char const* Error() const { return m_error; }
 
 private:
     friend class PStreamVFS;
@@ -108,4 +111,5 @@ private:
     PStreamVFS* m_lastReader;
     long m_archiveSize;        // bytes in the archive stream, for the entry checks
     PStreamVFS* m_liveReaders; // entry streams of file mode still open
+    char const* m_error = nullptr;
 };

@@ -141,6 +141,24 @@ int PZStream::IsOpen() const
 
 long PZStream::Size() const { return m_usize; }
 
+long PZStream::Left()
+{
+    if (m_status == Z_STREAM_END)
+        return 0;
+    if ((m_mode & kWrite) || !m_src || m_status != 0)
+        return m_status != 0 ? 0 : -1;
+    long in = m_src->Left();
+    if (in < 0)
+        return -1;
+    // Deflate never expands by more than 1032 to 1; a little more for the
+    // output inflate may still hold.
+    constexpr long kMaxRatio = 1032, kHeld = 1 << 16;
+    long compressed = in + (m_pending > 0 ? m_pending : 0);
+    if (compressed > (LONG_MAX - kHeld) / kMaxRatio)
+        return -1;
+    return compressed * kMaxRatio + kHeld;
+}
+
 void PZStream::InitRead()
 {
     int r;

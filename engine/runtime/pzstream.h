@@ -58,6 +58,9 @@ public:
     // The uncompressed size: the header's value, or -1 until the end of data
     // without a header has been reached.
     long Size() const override;
+    // Bounded by what the compressed bytes not yet inflated can expand to,
+    // whatever the header claims.
+    long Left() override;
 
     long CompressedSize() const { return m_csize; }
     int Status() const { return m_status; }

@@ -6,7 +6,7 @@
 #include "engine/platform/pdisplay.h"
 #include "engine/runtime/pdebug.h"
 
-MainIntro::MainIntro(P3D* p3d, Fonts* fonts) : m_p3d(p3d), m_fonts(fonts) {}
+MainIntro::MainIntro(P3D* p3d, Fonts*) : m_p3d(p3d) {}
 
 MainIntro::~MainIntro()
 {

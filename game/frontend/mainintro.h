@@ -36,7 +36,6 @@ public:
 
 private:
     P3D* m_p3d;
-    Fonts* m_fonts;
     PSurface3D* m_maker = nullptr;
     PSurface3D* m_title = nullptr;
     unsigned m_start = 0;

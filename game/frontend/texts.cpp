@@ -9,15 +9,8 @@
 
 namespace {
 
-// Widens count UTF-16LE code units at bytes into the same memory as wchar_t
-// characters, from the last one down so that no unit is overwritten before
-// it is read.
-void WidenInPlace(wchar_t* out, uint32_t count)
-{
-    const uint8_t* bytes = reinterpret_cast<const uint8_t*>(out);
-    for (uint32_t k = count; k-- > 0;)
-        out[k] = wchar_t(PLoad16(bytes + 2 * size_t(k)));
-}
+// Inflation grows its buffer from this size, doubling, as bytes arrive.
+constexpr uint32_t kFirstStep = 16u << 10;
 
 } // namespace
 
@@ -32,7 +25,7 @@ void Texts::Free()
     m_block = nullptr;
     m_offsets = nullptr;
     m_table = nullptr;
-    m_languages = m_strings = m_nameUnits = m_blockUnits = 0;
+    m_languages = m_strings = m_reached = m_nameUnits = 0;
     m_loaded = false;
 }
 
@@ -81,10 +74,13 @@ int Texts::Init(const char* path)
         Free();
         return 0;
     }
-    WidenInPlace(names, nameUnits);
+    // Widened from the last unit down, so that none is overwritten before it
+    // is read.
+    const auto* nameBytesAt = reinterpret_cast<const uint8_t*>(names);
+    for (uint32_t k = nameUnits; k-- > 0;)
+        names[k] = wchar_t(PLoad16(nameBytesAt + 2 * size_t(k)));
     names[nameUnits] = 0;
 
-    uint32_t largest = 0;
     for (uint32_t i = 0; i < languages; i++) {
         uint8_t raw[kEntrySize];
         if (file.ReadFully(raw, kEntrySize) != int(kEntrySize)) {
@@ -106,23 +102,7 @@ int Texts::Init(const char* path)
             Free();
             return 0;
         }
-        if (e.inflated > largest)
-            largest = e.inflated;
     }
-
-    // The widened strings with a terminator behind them, then the S + 1
-    // offsets.
-    const uint32_t blockUnits = largest / 2;
-    const size_t blockBytes = (size_t(blockUnits) + 1) * sizeof(wchar_t);
-    auto* block = static_cast<wchar_t*>(PAlloc(blockBytes + (size_t(strings) + 1) * sizeof(uint32_t)));
-    if (!block) {
-        _PDebug("Texts: %s: out of memory for %u bytes of text\n", path, largest);
-        Free();
-        return 0;
-    }
-    m_block = block;
-    m_offsets = reinterpret_cast<uint32_t*>(reinterpret_cast<uint8_t*>(block) + blockBytes);
-    m_blockUnits = blockUnits;
     m_nameUnits = nameUnits;
     m_strings = strings;
     m_languages = languages;
@@ -141,37 +121,75 @@ int Texts::LoadLanguage(int i, const char* path)
         _PDebug("Texts: %s: cannot seek to language %d\n", path, i);
         return 0;
     }
-    uint32_t got = 0;
+    // The buffer grows as inflation delivers bytes, so a block that claims
+    // more than its compressed data hold costs only what they hold.
+    uint8_t* raw = nullptr;
+    uint32_t got = 0, capacity = 0;
     {
         PZStream z(&file, PZStream::kRead);
-        const int n = z.ReadFully(m_block, int(e.inflated));
-        got = n > 0 ? uint32_t(n) : 0;
+        while (got < e.inflated) {
+            if (got == capacity) {
+                uint32_t next = capacity == 0 ? kFirstStep : capacity * 2;
+                if (next > e.inflated)
+                    next = e.inflated;
+                auto* grown = static_cast<uint8_t*>(PReAlloc(raw, next));
+                if (!grown) {
+                    _PDebug("Texts: %s: out of memory for language %d\n", path, i);
+                    PFree(raw);
+                    return 0;
+                }
+                raw = grown;
+                capacity = next;
+            }
+            const int n = z.Read(raw + got, int(capacity - got));
+            if (n <= 0)
+                break;
+            got += uint32_t(n);
+        }
     }
     if (got < e.inflated)
         _PDebug("Texts: %s: language %d inflates to %u of %u bytes; the rest reads empty\n", path, i, got, e.inflated);
+
+    // The widened strings with a terminator behind them, then the offsets of
+    // the strings the text reaches (each holds at least its terminator, so
+    // no more than its code units).
     const uint32_t units = got / 2;
-    WidenInPlace(m_block, units);
-    for (uint32_t k = units; k <= m_blockUnits; k++)
-        m_block[k] = 0;
+    const uint32_t reached = m_strings < units ? m_strings : units;
+    const size_t textBytes = (size_t(units) + 1) * sizeof(wchar_t);
+    auto* block = static_cast<wchar_t*>(PAlloc(int(textBytes + (size_t(reached) + 1) * sizeof(uint32_t))));
+    if (!block) {
+        _PDebug("Texts: %s: out of memory for language %d\n", path, i);
+        PFree(raw);
+        return 0;
+    }
+    for (uint32_t k = 0; k < units; k++)
+        block[k] = wchar_t(PLoad16(raw + 2 * size_t(k)));
+    block[units] = 0;
+    PFree(raw);
+    auto* offsets = reinterpret_cast<uint32_t*>(reinterpret_cast<uint8_t*>(block) + textBytes);
 
     // String k starts behind the terminator of string k - 1; strings the
-    // text does not reach start on the terminator behind it.
+    // text does not reach read empty.
     uint32_t pos = 0;
-    for (uint32_t k = 0; k < m_strings; k++) {
-        m_offsets[k] = pos;
-        while (pos < units && m_block[pos] != 0)
+    for (uint32_t k = 0; k < reached; k++) {
+        offsets[k] = pos;
+        while (pos < units && block[pos] != 0)
             pos++;
         if (pos < units)
             pos++;
     }
-    m_offsets[m_strings] = pos;
+    offsets[reached] = pos;
+    PFree(m_block);
+    m_block = block;
+    m_offsets = offsets;
+    m_reached = reached;
     m_loaded = true;
     return 1;
 }
 
 const wchar_t* Texts::operator[](int id) const
 {
-    if (!m_loaded || id < 0 || uint32_t(id) >= m_strings)
+    if (!m_loaded || id < 0 || uint32_t(id) >= m_reached)
         return L"";
     return m_block + m_offsets[id];
 }

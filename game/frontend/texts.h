@@ -5,7 +5,9 @@
 // Everything in the file is checked before use: a file whose header, name
 // block or language table does not fit its size is refused at Init (it then
 // has no languages), and a text block that inflates to fewer bytes than its
-// entry says reads as zeros, so the strings it lacks are empty.
+// entry says reads as zeros, so the strings it lacks are empty. Memory for a
+// language's text grows with the bytes that inflation delivers, never with
+// the size its entry claims.
 #pragma once
 #include <cstdint>
 
@@ -53,11 +55,11 @@ private:
 
     uint32_t m_languages = 0;
     uint32_t m_strings = 0;
+    uint32_t m_reached = 0;      // strings of the loaded language that its text reaches
     uint32_t m_nameUnits = 0;    // code units of the name block
-    uint32_t m_blockUnits = 0;   // code units the string block holds
     wchar_t* m_names = nullptr;  // m_nameUnits + 1 characters, the last 0
-    wchar_t* m_block = nullptr;  // m_blockUnits + 1 characters, the last 0
-    uint32_t* m_offsets = nullptr; // S + 1 offsets into m_block, behind it in the same allocation
+    wchar_t* m_block = nullptr;  // the loaded language's code units, then a 0
+    uint32_t* m_offsets = nullptr; // m_reached + 1 offsets into m_block, behind it in the same allocation
     Entry* m_table = nullptr;
     bool m_loaded = false;
 };

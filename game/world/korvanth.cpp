@@ -8,8 +8,10 @@
 #include "engine/graphics/psurface3d.h"
 #include "engine/graphics/ptexturemanager.h"
 #include "engine/platform/pdevice.h"
+#include "engine/platform/psystemmanager.h"
 #include "engine/runtime/pdebug.h"
 #include "engine/runtime/pfile.h"
+#include "engine/runtime/psprintf.h"
 #include "engine/runtime/pvfs.h"
 #include "game/frontend/fonts.h"
 #include "game/frontend/profile.h"
@@ -104,6 +106,10 @@ int KorvanthApp::Init()
     // An archive that does not open makes every archive look-up fail.
     m_globals->archive = new PVFS("data.vfs");
     _PDebug("app: archive data.vfs %s\n", m_globals->archive && m_globals->archive->IsOpen() ? "open" : "not open");
+    if (!m_globals->archive || !m_globals->archive->IsOpen()) {
+        char const* why = m_globals->archive ? m_globals->archive->Error() : nullptr;
+        PSnprintf(m_archiveProblem, int(sizeof m_archiveProblem), "data.vfs: %s", why ? why : "cannot open");
+    }
 
     PDisplayProperties request = {};
     PDisplayProperties3D request3D = {};
@@ -112,11 +118,13 @@ int KorvanthApp::Init()
     m_display = PDisplay::Get3D(this, &request, &request3D, 0);
     if (!m_display) {
         _PDebug("app: no display\n");
+        StartFailed("no display");
         return 0;
     }
     m_p3d = P3D::Create(m_display, nullptr);
     if (!m_p3d) {
         _PDebug("app: no drawing context\n");
+        StartFailed("no drawing context");
         return 0;
     }
     m_display->GetInfo(m_props);
@@ -155,7 +163,7 @@ int KorvanthApp::Init()
     m_profiles = new ProfileManager(m_p3d, m_fonts, m_sounds, &m_input, m_props.width, m_props.height, &m_ticker);
     if (!m_profiles || !m_profiles->InitGfx()) {
         _PDebug("app: the profile screens could not be made\n");
-        m_exitStage = EXIT_REQUESTED;
+        StartFailed("the profile screens could not be made");
         return 0;
     }
     m_profiles->InitStrings();
@@ -518,7 +526,7 @@ int KorvanthApp::MainLoop()
             m_exitStage = EXIT_FRAME_DRAWN;
         } else if (m_exitStage == EXIT_FRAME_DRAWN) {
             _PDebug("app: exit\n");
-            Exit(0);
+            Exit(PStartFailure() ? 1 : 0);
         }
         return 1;
     }

@@ -174,6 +174,9 @@ public:
     // The screens of the application itself (startscreens.cpp).
     int ShowIntro();
     int ShowEnding();
+    // Start-up cannot go on: gives the engine the first cause (the archive's
+    // fault when it had one, else cause) and asks for the exit.
+    void StartFailed(char const* cause);
     void ShowUnsupportedResolutionMsg();
 
     int32_t State() const { return m_state; }
@@ -305,6 +308,7 @@ private:
     ProfileManager* m_profiles = nullptr;
     KrvMp* m_mp = nullptr;      // the multiplayer front end
     uint8_t m_exitStage = EXIT_NONE;
+    char m_archiveProblem[96] = {}; // why data.vfs did not open, or empty
     uint8_t m_navigatorExit = 0;
     uint8_t m_started = 0;
     int32_t m_state = STATE_PREPROCESS;

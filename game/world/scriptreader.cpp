@@ -3,6 +3,7 @@
 #include <cstdarg>
 #include <cstring>
 #include <new>
+#include <unordered_map>
 
 #include "engine/runtime/pdebug.h"
 #include "engine/runtime/pfile.h"
@@ -704,98 +705,176 @@ bool TemplateName(std::string const& text, Token const& t, ScriptTextErrors& err
     return true;
 }
 
-// Finds the first definition "template NAME {...}" of the name; the position
-// of its opening bracket token, or npos.
-size_t FindTemplateBody(std::string const& text, std::string const& name)
-{
-    size_t pos = 0;
-    Token t;
-    while (NextToken(text, pos, t)) {
-        if (!TokenIs(text, t, "template"))
-            continue;
-        size_t p = pos;
-        Token n, b;
-        if (!NextToken(text, p, n))
-            return std::string::npos;
-        if (n.Length() != name.size() || text.compare(n.begin, n.Length(), name) != 0)
-            continue;
-        size_t bodyAt = p;
-        if (NextToken(text, p, b) && text[b.begin] == '{')
-            return bodyAt;
+// Template expansion in one pass. A use "template NAME" (not followed by a
+// bracket group, which would make it a definition) and the whitespace before
+// it become the body of the first definition of NAME, with the uses inside
+// that body expanded too. Each body is expanded once, the first time it is
+// used, and every use copies that text, so the cost grows with the text and
+// what it expands to, never with the number of uses times the text.
+class TemplateExpander {
+public:
+    TemplateExpander(std::string const& text, ScriptTextErrors& errors) : m_text(text), m_errors(errors)
+    {
+        size_t pos = 0;
+        Token t;
+        while (NextToken(text, pos, t)) {
+            if (!TokenIs(text, t, "template"))
+                continue;
+            size_t p = pos;
+            Token name, next;
+            if (!NextToken(text, p, name))
+                break;
+            size_t bodyAt = p;
+            if (NextToken(text, p, next) && text[next.begin] == '{')
+                m_definitions.try_emplace(std::string(text, name.begin, name.Length()), bodyAt);
+        }
     }
-    return std::string::npos;
-}
+
+    // The text with its uses expanded into out; false when an error stopped
+    // the expansion (out then ends with the rest of the text as it was).
+    bool Expand(std::string const& text, std::string& out, int depth = 0)
+    {
+        out.clear();
+        size_t pos = 0, keep = 0; // keep: where a use's replacement begins
+        Token t;
+        for (;;) {
+            size_t from = pos;
+            if (!NextToken(text, pos, t)) {
+                out.append(text, from, std::string::npos);
+                return true;
+            }
+            out.append(text, from, pos - from);
+            if (!TokenIs(text, t, "template")) {
+                keep = out.size();
+                continue;
+            }
+            Token name;
+            from = pos;
+            if (!NextToken(text, pos, name)) {
+                out.append(text, from, std::string::npos);
+                return true;
+            }
+            out.append(text, from, pos - from);
+            size_t peek = pos;
+            Token next;
+            if (NextToken(text, peek, next) && text[next.begin] == '{') {
+                keep = out.size(); // a definition: its body is expanded in place
+                continue;
+            }
+            std::string const* body = nullptr;
+            if (!TemplateName(text, name, m_errors) || !(body = Body(std::string(text, name.begin, name.Length()), depth))) {
+                out.append(text, pos, std::string::npos);
+                return false;
+            }
+            if (keep + body->size() + (text.size() - name.end) > ScriptLimits::kMaxText) {
+                m_errors.Report("script grows beyond %u bytes by its templates", unsigned(ScriptLimits::kMaxText));
+                out.append(text, pos, std::string::npos);
+                return false;
+            }
+            out.resize(keep);
+            out += *body;
+            // The whitespace behind the name follows the body; a later use
+            // replaces from behind its first character.
+            pos = name.end;
+            if (!body->empty() && pos < text.size())
+                keep = out.size() + 1;
+        }
+    }
+
+private:
+    struct Definition {
+        explicit Definition(size_t at) : bodyAt(at) {}
+        size_t bodyAt;
+        int state = 0; // 0 not expanded yet, 1 being expanded, 2 expanded
+        std::string expanded;
+    };
+    static constexpr int kMaxDepth = 256; // templates used inside templates
+
+    // The expanded body of the name, counted as one use; the empty text for a
+    // name without a definition; null on an error (reported).
+    std::string const* Body(std::string const& name, int depth)
+    {
+        if (++m_expansions > ScriptLimits::kMaxExpansions) {
+            m_errors.Report("more than %d template uses expanded (a template that uses itself?)",
+                            ScriptLimits::kMaxExpansions);
+            return nullptr;
+        }
+        auto it = m_definitions.find(name);
+        if (it == m_definitions.end()) {
+            m_errors.Report("template \"%s\" is used but not defined", name.c_str());
+            return &m_none;
+        }
+        Definition& d = it->second;
+        if (d.state == 2)
+            return &d.expanded;
+        if (d.state == 1 || depth >= kMaxDepth) {
+            m_errors.Report(d.state == 1 ? "template \"%s\" uses itself" : "template \"%s\" nested too deep",
+                            name.c_str());
+            return nullptr;
+        }
+        d.state = 1;
+        std::string raw;
+        size_t at = d.bodyAt;
+        ReadGroup(m_text, at, raw);
+        std::string expanded;
+        if (!Expand(raw, expanded, depth + 1))
+            return nullptr;
+        d.expanded.swap(expanded);
+        d.state = 2;
+        return &d.expanded;
+    }
+
+    std::string const& m_text;
+    ScriptTextErrors& m_errors;
+    std::unordered_map<std::string, Definition> m_definitions; // the first of each name
+    std::string m_none;
+    int m_expansions = 0;
+};
 
 } // namespace
 
 void ScriptReader::PreprocessTemplates()
 {
-    int expansions = 0;
-    size_t pos = 0, afterPrevious = 0;
-    Token t;
-    while (NextToken(content, pos, t)) {
-        if (!TokenIs(content, t, "template")) {
-            afterPrevious = pos;
-            continue;
-        }
-        Token name;
-        if (!NextToken(content, pos, name))
-            break;
-        size_t afterName = pos;
-        size_t peek = pos;
-        Token next;
-        if (NextToken(content, peek, next) && content[next.begin] == '{') {
-            afterPrevious = afterName; // a definition: its body is scanned on
-            continue;
-        }
-        if (!TemplateName(content, name, textErrors))
-            return;
-        if (++expansions > ScriptLimits::kMaxExpansions) {
-            textErrors.Report("more than %d template uses expanded (a template that uses itself?)",
-                              ScriptLimits::kMaxExpansions);
-            return;
-        }
-        std::string nameText(content, name.begin, name.Length());
-        std::string body;
-        size_t bodyAt = FindTemplateBody(content, nameText);
-        if (bodyAt != std::string::npos)
-            ReadGroup(content, bodyAt, body);
-        else
-            textErrors.Report("template \"%s\" is used but not defined", nameText.c_str());
-        if (content.size() - (name.end - afterPrevious) + body.size() > ScriptLimits::kMaxText) {
-            textErrors.Report("script grows beyond %u bytes by its templates", unsigned(ScriptLimits::kMaxText));
-            return;
-        }
-        content.replace(afterPrevious, name.end - afterPrevious, body);
-        // Everything before the insertion holds no use any more: the scan
-        // goes on with the inserted group, so uses inside it expand too.
-        pos = afterPrevious;
-    }
+    std::string out;
+    TemplateExpander(content, textErrors).Expand(content, out);
+    content.swap(out);
 }
 
 void ScriptReader::RemoveTemplateDefinitions()
 {
-    size_t pos = 0, afterPrevious = 0;
+    // Every definition goes, with the whitespace before it.
+    std::string out;
+    out.reserve(content.size());
+    size_t pos = 0, keep = 0;
     Token t;
-    while (NextToken(content, pos, t)) {
+    for (;;) {
+        size_t from = pos;
+        if (!NextToken(content, pos, t)) {
+            out.append(content, from, std::string::npos);
+            break;
+        }
+        out.append(content, from, pos - from);
         if (!TokenIs(content, t, "template")) {
-            afterPrevious = pos;
+            keep = out.size();
             continue;
         }
         size_t p = pos;
         Token name, next;
-        if (!NextToken(content, p, name))
+        if (!NextToken(content, p, name)) {
+            out.append(content, pos, std::string::npos);
             break;
-        size_t bodyAt = p;
+        }
+        size_t end = p;
         if (!NextToken(content, p, next) || content[next.begin] != '{') {
-            afterPrevious = pos;
+            keep = out.size();
             continue;
         }
         std::string body;
-        ReadGroup(content, bodyAt, body);
-        content.erase(afterPrevious, bodyAt - afterPrevious);
-        pos = afterPrevious; // nothing before this point is a definition
+        ReadGroup(content, end, body);
+        out.resize(keep);
+        pos = end;
     }
+    content.swap(out);
 }
 
 void ScriptReader::ReadDefinitions()
@@ -835,7 +914,7 @@ int ScriptReader::LoadFromBuffer(void const* data, size_t size)
     if (!data || size == 0)
         return 0;
     ByteCursor c(data, long(size));
-    int budget = ScriptLimits::kMaxElements;
+    int budget = textErrors.elementsLeft;
     for (auto& d : definitions) {
         if (!d->LoadFromBuffer(c, budget))
             return 0;

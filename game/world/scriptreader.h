@@ -53,7 +53,7 @@ struct ScriptLimits {
 // compiler refuses a script with any.
 struct ScriptTextErrors {
     int count = 0;
-    int elementsLeft = ScriptLimits::kMaxElements;
+    int elementsLeft = ScriptLimits::kMaxElements; // also the compiled path's budget
     void Report(char const* format, ...);
 };
 

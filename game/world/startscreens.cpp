@@ -3,6 +3,7 @@
 // end screen after the last campaign and the message states.
 #include "engine/graphics/p3d.h"
 #include "engine/graphics/psurface3d.h"
+#include "engine/platform/psystemmanager.h"
 #include "engine/runtime/pdebug.h"
 #include "engine/runtime/pfile.h"
 #include "engine/runtime/psprintf.h"
@@ -75,6 +76,12 @@ int StorageWriteTest(int wanted)
 
 // --- intro ------------------------------------------------------------------
 
+void KorvanthApp::StartFailed(char const* cause)
+{
+    PSetStartFailure(m_archiveProblem[0] ? m_archiveProblem : cause);
+    m_exitStage = EXIT_REQUESTED;
+}
+
 int KorvanthApp::ShowIntro()
 {
     if (m_keyLatch == kKeyBack)
@@ -83,10 +90,12 @@ int KorvanthApp::ShowIntro()
     case INTRO_SERVICES:
         if (!m_fonts || !m_fonts->Init(m_p3d, &m_props)) {
             _PDebug("app: the fonts could not be loaded\n");
+            StartFailed("the fonts could not be loaded");
             return SCREEN_FATAL;
         }
         if (!m_fonts->LoadLanguage(m_settings.language)) {
             _PDebug("app: language %d could not be loaded\n", int(m_settings.language));
+            StartFailed("the language texts could not be loaded");
             return SCREEN_FATAL;
         }
         if (m_sounds) {
@@ -105,6 +114,7 @@ int KorvanthApp::ShowIntro()
         m_intro = new MainIntro(m_p3d, m_fonts);
         if (!m_intro || !m_intro->LoadIntro(&m_props, &m_settings, 0)) {
             _PDebug("app: the intro pictures could not be loaded\n");
+            StartFailed("the intro pictures could not be loaded");
             return SCREEN_FATAL;
         }
         m_started = 1;

@@ -19,7 +19,6 @@ using namespace swgl;
 
 namespace {
 
-constexpr u32 kBitMaterial = 20;
 constexpr u32 kBitPerspective = 29;
 constexpr u32 kBitSmooth = 30;
 

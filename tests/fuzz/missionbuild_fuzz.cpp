@@ -7,11 +7,12 @@
 #include "game/world/gameplayobject.h"
 #include "game/world/scriptreader.h"
 #include "game/world/splevelmanager.h"
+#include "mission_vocabulary.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     ScriptReader reader;
-    SPLM::DefineScriptSyntax(&reader);
+    FuzzMissionReader(reader);
     if (!reader.LoadFromBuffer(data, size))
         return 0;
     SPLM m;

@@ -7,11 +7,12 @@
 
 #include "game/world/scriptreader.h"
 #include "game/world/splevelmanager.h"
+#include "mission_vocabulary.h"
 
 extern "C" int LLVMFuzzerTestOneInput(uint8_t const* data, size_t size)
 {
     ScriptReader r;
-    SPLM::DefineScriptSyntax(&r);
+    FuzzMissionReader(r);
     if (!r.LoadFromBuffer(data, size))
         return 0;
     int sum = SPLM::GetEnergy_mainPlayer(&r) + SPLM::GetMissionDescription(&r) + SPLM::GetPlane_mainPlayer(&r);

@@ -13,6 +13,7 @@
 #include <sys/stat.h>
 
 #include "game/frontend/profilemanager.h"
+#include "scratch_dir.h"
 
 namespace {
 
@@ -42,8 +43,8 @@ void WriteFile(const std::string& rel, const uint8_t* data, size_t size)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (g_dir.empty()) {
-        g_dir = "/tmp/krv_profilelist_fuzz_" + std::to_string(::getpid());
-        ::mkdir(g_dir.c_str(), 0700);
+        g_dir = FuzzScratchDir("profilelist");
+        g_dir.pop_back(); // the trailing '/'
         ::mkdir((g_dir + "/usr").c_str(), 0700);
         ::setenv("VORNAPP_SAVEPATH", (g_dir + "/").c_str(), 1);
         std::atexit(Cleanup);

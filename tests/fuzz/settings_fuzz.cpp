@@ -8,32 +8,33 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <sys/stat.h>
 
 #include "engine/runtime/palloc.h"
 #include "game/frontend/settings.h"
+#include "scratch_dir.h"
 
 namespace {
 
-char g_dir[64];
-char g_usr[80];
+std::string g_dir;
+std::string g_usr;
 
 void Cleanup()
 {
-    ::rmdir(g_usr);
-    ::rmdir(g_dir);
+    std::error_code ec;
+    std::filesystem::remove_all(g_dir, ec);
 }
 
 // The writable directory of this process, made on the first call.
 std::string Dir()
 {
-    if (!g_dir[0]) {
-        std::snprintf(g_dir, sizeof g_dir, "/tmp/krv_settings_fuzz_%d", int(::getpid()));
-        std::snprintf(g_usr, sizeof g_usr, "%s/usr", g_dir);
-        ::mkdir(g_dir, 0700);
-        ::mkdir(g_usr, 0700);
-        ::setenv("VORNAPP_SAVEPATH", (std::string(g_dir) + "/").c_str(), 1);
+    if (g_dir.empty()) {
+        g_dir = FuzzScratchDir("settings");
+        g_usr = g_dir + "usr";
+        ::mkdir(g_usr.c_str(), 0700);
+        ::setenv("VORNAPP_SAVEPATH", g_dir.c_str(), 1);
         std::atexit(Cleanup);
     }
     return g_dir;
@@ -43,7 +44,7 @@ std::string Dir()
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    const std::string path = Dir() + "/usr/settings.nil";
+    const std::string path = Dir() + "usr/settings.nil";
     FILE* f = std::fopen(path.c_str(), "wb");
     if (!f)
         return 0;

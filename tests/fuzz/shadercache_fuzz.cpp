@@ -18,6 +18,7 @@
 #include "engine/platform/pdisplay.h"
 #include "gl/es2_backend.h"
 #include "gl/gles.h"
+#include "scratch_dir.h"
 
 namespace {
 
@@ -30,9 +31,7 @@ struct Setup {
 
     Setup()
     {
-        char tmpl[] = "/tmp/krv_shadercache_fuzz.XXXXXX";
-        char* d = mkdtemp(tmpl);
-        dir = d ? std::string(d) + "/" : std::string();
+        dir = FuzzScratchDir("shadercache");
         if (dir.empty() || !ctx.ok)
             return;
         setenv("VORNAPP_SAVEPATH", dir.c_str(), 1);

@@ -341,6 +341,15 @@ TEST(MatrixArithmetic, ProductsTransformAndInverse)
         EXPECT_LE(std::fabs(q.x - ex), 1.0L);
         EXPECT_EQ(q.w, 0x10000);
     }
+    // Entries at the 32-bit limits: the sums wrap as the 32-bit results do
+    // instead of overflowing 64 bits.
+    i32 huge[16], prod[16];
+    std::fill(huge, huge + 16, INT32_MIN);
+    P3DStateMan::gl_mulmat(prod, huge, huge);
+    EXPECT_EQ(prod[0], 0); // 4 * 2^62 >> 16 wraps to 0
+    vornGL::_Vector4GL_ far{INT32_MIN, INT32_MIN, INT32_MIN, INT32_MIN};
+    P3DStateMan::gl_transform(far, huge);
+    EXPECT_EQ(far.x, 0);
     // Affine inverse of rotation-translation-scale matrices.
     i32 m[16] = {0, 0x20000, 0, 0, -0x20000, 0, 0, 0, 0, 0, 0x10000, 0, 0x30000, -0x50000, 0x10000, 0x10000};
     i32 inv[16];

@@ -73,4 +73,6 @@ TEST(Options, HelpGoesToStandardOutput)
     EXPECT_EQ(code, 0);
     EXPECT_EQ(out.rfind("usage: korvanth", 0), 0u) << out;
     EXPECT_EQ(err, "");
+    // The help lists every renderer the option takes, as its error does.
+    EXPECT_NE(out.find("--renderer R          gles1, gles2, software or auto"), std::string::npos) << out;
 }

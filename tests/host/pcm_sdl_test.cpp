@@ -73,4 +73,33 @@ TEST(SdlSink, PlaysEverySampleInOrderThroughTheDiskDriver)
     EXPECT_EQ(std::system((std::string("rm -rf '") + dir + "'").c_str()), 0);
 }
 
+
+// The default sink on a machine whose sound output cannot be opened: the
+// output is tried once, whatever the sound library prints is kept off the
+// terminal, one log line says the game runs without sound, and every open
+// still gives a (silent) sink.
+TEST(SdlSink, WithoutSoundOutputTheDefaultRunsSilentAndSaysSoOnce)
+{
+    setenv("SDL_AUDIODRIVER", "alsa", 1);
+    setenv("AUDIODEV", "krv_no_such_device", 1);
+    HostPcmSelect(HOST_PCM_DEFAULT, nullptr, 0);
+    HostPcmParams params = {16, 2, 22050, 2048};
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    for (int i = 0; i < 2; ++i) {
+        HostPcm* pcm = HostPcmOpen(params);
+        EXPECT_NE(pcm, nullptr);
+        delete pcm;
+    }
+    std::string out = testing::internal::GetCapturedStdout();
+    std::string err = testing::internal::GetCapturedStderr();
+    unsetenv("SDL_AUDIODRIVER");
+    unsetenv("AUDIODEV");
+    HostPcmSelect(HOST_PCM_DEFAULT);
+    EXPECT_EQ(err, "");
+    size_t first = out.find("the game runs without sound");
+    ASSERT_NE(first, std::string::npos) << out;
+    EXPECT_EQ(out.find("the game runs without sound", first + 1), std::string::npos) << out;
+}
+
 } // namespace

@@ -7,7 +7,9 @@
 // pixels). Rows are placed with the baseline at row `ascent`; every glyph is
 // moved right by the largest negative left bearing of the character set, so
 // that nothing is drawn left of the pen. `demo` writes the six fonts of the
-// demo data into OUTDIR, 1-bit (alpha 0 or 255).
+// demo data into OUTDIR, 1-bit (alpha 0 or 255): the bold monospaced ones at
+// 13 and 17 pixels unhinted (hinting merges the strokes of M, N and W there),
+// the 6 x 8 one drawn by hand.
 #include <ft2build.h>
 #include FT_FREETYPE_H
 
@@ -19,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/fntbuild/smallglyphs.h"
 #include "tools/lib/fnt_writer.h"
 #include "tools/lib/toolcli.h"
 
@@ -54,6 +57,8 @@ struct Options {
     int spacing = 0, lineGap = 0;
     bool plzp = false;
     bool quiet = false; // no note of pixels cut at the top or bottom
+    bool hinting = true; // 1-bit glyphs as FreeType hints them; false: the outline as drawn
+    bool handDrawn = false; // the glyphs of smallglyphs.h (6 x 8) where it has them
 };
 
 bool ParseInt(const char* s, long lo, long hi, int* out)
@@ -104,12 +109,29 @@ struct Rendered {
     std::vector<uint8_t> cov; // w x rows
 };
 
-bool Render(FT_Face face, uint32_t code, bool mono, Rendered* r)
+// A glyph of the hand-drawn 6 x 8 set (smallglyphs.h); its seventh row sits
+// on the baseline.
+void HandDrawn(uint32_t code, Rendered* r)
+{
+    r->code = code;
+    r->left = 0;
+    r->top = 7;
+    r->advance = 6;
+    r->w = 5;
+    r->rows = 8;
+    r->cov.assign(40, 0);
+    for (int y = 0; y < 8; y++)
+        for (int x = 0; x < 5; x++)
+            r->cov[size_t(y) * 5 + size_t(x)] = SmallGlyph(code)[y][x] == '#' ? 255 : 0;
+}
+
+bool Render(FT_Face face, uint32_t code, bool mono, bool hinting, Rendered* r)
 {
     const FT_UInt index = FT_Get_Char_Index(face, code);
     if (!index)
         return false;
-    const FT_Int32 flags = FT_LOAD_RENDER | (mono ? (FT_LOAD_TARGET_MONO | FT_LOAD_MONOCHROME) : FT_LOAD_TARGET_NORMAL);
+    const FT_Int32 monoFlags = (hinting ? FT_LOAD_TARGET_MONO : FT_LOAD_NO_HINTING) | FT_LOAD_MONOCHROME;
+    const FT_Int32 flags = FT_LOAD_RENDER | (mono ? monoFlags : FT_LOAD_TARGET_NORMAL);
     if (FT_Load_Glyph(face, index, flags))
         return false;
     FT_GlyphSlot g = face->glyph;
@@ -184,8 +206,12 @@ bool Build(Options const& o, std::string* err)
         std::vector<Rendered> glyphs;
         for (uint32_t c : codes) {
             Rendered r;
-            if (Render(face, c, o.mono, &r))
+            if (o.handDrawn && SmallGlyph(c)) {
+                HandDrawn(c, &r);
                 glyphs.push_back(std::move(r));
+            } else if (Render(face, c, o.mono, o.hinting, &r)) {
+                glyphs.push_back(std::move(r));
+            }
         }
         if (glyphs.empty()) {
             *err = "the font has none of the characters asked for";
@@ -277,14 +303,16 @@ struct DemoFont {
     const char* ttf;
     int size, ascent, height, advance;
     uint32_t color;
+    bool hinting;   // false where hinting merges strokes (M reading as H)
+    bool handDrawn; // drawn by hand (smallglyphs.h)
 };
 const DemoFont kDemo[] = {
-    {"font12x16", "DejaVuSansMono-Bold.ttf", 13, 12, 16, -1, 0xFFFFFF},
-    {"font16x20", "DejaVuSansMono-Bold.ttf", 17, 16, 20, -1, 0xFFFFFF},
-    {"font20x28", "DejaVuSansMono-Bold.ttf", 24, 22, 28, -1, 0xFFFFFF},
-    {"prop", "DejaVuSans.ttf", 15, 14, 18, -1, 0xFFFFFF},
-    {"font12x16_", "DejaVuSans-Bold.ttf", 13, 12, 16, -1, 0xFFD040},
-    {"font6x8", "DejaVuSansMono.ttf", 7, 6, 8, -1, 0xFFFFFF},
+    {"font12x16", "DejaVuSansMono-Bold.ttf", 13, 12, 16, -1, 0xFFFFFF, false, false},
+    {"font16x20", "DejaVuSansMono-Bold.ttf", 17, 16, 20, -1, 0xFFFFFF, false, false},
+    {"font20x28", "DejaVuSansMono-Bold.ttf", 24, 22, 28, -1, 0xFFFFFF, true, false},
+    {"prop", "DejaVuSans.ttf", 15, 14, 18, -1, 0xFFFFFF, true, false},
+    {"font12x16_", "DejaVuSans-Bold.ttf", 13, 12, 16, -1, 0xFFD040, true, false},
+    {"font6x8", "DejaVuSansMono.ttf", 7, 7, 8, -1, 0xFFFFFF, true, true},
 };
 
 int Demo(int argc, char** argv)
@@ -311,6 +339,8 @@ int Demo(int argc, char** argv)
         o.height = d.height;
         o.advance = d.advance;
         o.color = d.color;
+        o.hinting = d.hinting;
+        o.handDrawn = d.handDrawn;
         // The game draws glyphs with an alpha test that cuts below about
         // 0.92: 1-bit glyphs keep every stroke, coverage alpha would lose
         // the anti-aliased edges.

@@ -120,7 +120,7 @@ int Play(int argc, char** argv)
     if (argc < 4)
         return Usage();
     long volume = -1, pan = -1, freq = -1;
-    for (int i = 4; i < argc; i++) {
+    for (int i = 4; i < argc; i += 2) {
         long* target = nullptr;
         long lo = 0, hi = 0;
         if (std::strcmp(argv[i], "--volume") == 0) {
@@ -136,7 +136,6 @@ int Play(int argc, char** argv)
         }
         if (!target || i + 1 >= argc || !ParseInt(argv[i + 1], lo, hi, target))
             return Usage();
-        i++;
     }
     // The engine's file paths are relative to its data directories; a tool
     // names files from where it runs.

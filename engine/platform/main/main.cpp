@@ -1,6 +1,8 @@
 // The program's entry: the host reads its options (flags and environment),
 // makes the log's folder and turns the stop signals into the tablet's exit;
 // then the platform layer starts, runs the application and shuts down.
+#include <cstdio>
+
 #include "engine/platform/psystemmanager.h"
 #include "host/hostoptions.h"
 #include "host/hostprocess.h"
@@ -26,5 +28,9 @@ int main(int argc, char** argv)
     host::Configure(options);
     host::PrepareLogFolder();
     host::WatchStopSignals();
-    return PMain();
+    int status = PMain();
+    // The log holds the details; the caller gets one line with the first cause.
+    if (char const* cause = PStartFailure())
+        std::fprintf(stderr, "korvanth: cannot start: %s\n", cause);
+    return status;
 }

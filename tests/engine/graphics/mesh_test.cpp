@@ -9,11 +9,14 @@
 #include "engine/graphics/pmesh.h"
 #include "engine/graphics/ptexturemanager.h"
 #include "engine/runtime/piffreader.h"
+#include "engine/runtime/pzstream.h"
 #include "p3d_fixtures.h"
+#include "tests/largest_allocation.h"
 #include "tools/glreplay/replay.h"
 #include "tools/lib/pof_writer.h"
 
 using p3dtest::Recorded;
+using testalloc::LargestAllocation;
 
 namespace {
 
@@ -180,6 +183,75 @@ TEST(MeshLoad, DamagedFilesAreRefused)
         EXPECT_TRUE(n >= lastPoly || r == 0) << n;
     }
     EXPECT_TRUE(tm.freed.size() <= tm.asked.size());
+}
+
+// Float vertices beyond the 16.16 range saturate and a NaN counts as 0 in the
+// bounding box.
+TEST(MeshLoad, FloatVerticesOutOfRangeSaturate)
+{
+    const int32_t nan = 0x7FC00000, big = 0x7149F2CA /* 1e30 */, one = 0x3F800000, two = 0x40000000;
+    PofMesh m;
+    m.positions = {nan, one, int32_t(0x80000000u | uint32_t(big)), big, 0, two};
+    PofList l;
+    l.indices = {0, 1, 0};
+    m.lists = {l};
+    PMesh mesh(nullptr);
+    ASSERT_EQ(Load(mesh, Patch(WritePof(m), "HEAD", 8, 0x1406)), 1);
+    PAABB3 box;
+    mesh.BoundingBox(box);
+    EXPECT_EQ(box.min, PVector3(0, 0, INT32_MIN));
+    EXPECT_EQ(box.max, PVector3(INT32_MAX, 1 << 16, 2 << 16));
+}
+
+// Counts in HEAD that the bytes behind them cannot back are refused before
+// anything is allocated for them, whether the form's size tells the truth,
+// claims far more than the file holds, or the file is compressed.
+TEST(MeshLoad, CountsBeyondTheDataAllocateNothing)
+{
+    auto f = WritePof(Quad());
+    std::vector<uint8_t> liar = f;
+    PStore32(&liar[4], 0xFFFFFFF0u);
+    struct Case {
+        const char* what;
+        size_t at;
+        uint32_t value;
+    } cases[] = {
+        {"index total", 36, 200u << 20},  {"lists", 0, 4096},   {"vertices", 4, 0xFFFF},
+        {"texture coordinates", 20, 0xFFFF}, {"materials", 28, 0xFFFF}, {"colours", 40, 0xFFFF},
+    };
+    for (const Case& c : cases)
+        for (const auto* file : {&f, &liar}) {
+            auto bad = Patch(*file, "HEAD", c.at, c.value);
+            PMesh m(nullptr);
+            int r = 1;
+            size_t largest = LargestAllocation([&] { r = Load(m, bad); });
+            EXPECT_EQ(r, 0) << c.what;
+            EXPECT_LT(largest, 64u << 10) << c.what;
+        }
+
+    // The same file compressed: the bound is what its compressed bytes can
+    // inflate to.
+    auto bad = Patch(liar, "HEAD", 36, 200u << 20);
+    std::vector<uint8_t> packed(bad.size() + 256);
+    {
+        PMemStream out(packed.data(), long(packed.size()));
+        PZStream z(&out, PZStream::kWrite);
+        ASSERT_EQ(z.Write(bad.data(), int(bad.size())), int(bad.size()));
+        ASSERT_EQ(z.Write(nullptr, 0), 0);
+        packed.resize(out.Position());
+    }
+    PMemStream in(packed.data(), long(packed.size()));
+    PIFFReader r(&in, 0);
+    PMesh m(nullptr);
+    int loaded = 1;
+    EXPECT_LT(LargestAllocation([&] { loaded = m.Load(r, nullptr); }), 8u << 20);
+    EXPECT_EQ(loaded, 0);
+
+    // The reproducer kept in the fuzz corpus.
+    PMesh kept(nullptr);
+    EXPECT_LT(LargestAllocation([&] { loaded = kept.Load(KRV_SOURCE_DIR "/tests/fuzz/corpus/pof/head_counts_beyond_data.pof", nullptr); }),
+              64u << 10);
+    EXPECT_EQ(loaded, 0);
 }
 
 TEST(MeshLoad, TextureReferences)

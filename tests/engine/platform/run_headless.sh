@@ -19,14 +19,19 @@ run() {
   shift 2
   local dir=$top/$name
   mkdir -p "$dir/logs" "$dir/app/native" "$dir/data/usr"
-  [ "$name" = nodata ] || ln -s "$archive" "$dir/app/native/data.vfs"
+  case $name in
+    nodata) ;;
+    emptydata) : > "$dir/app/native/data.vfs" ;;
+    baddata) head -c 4096 "$archive" | tr 'V' 'W' > "$dir/app/native/data.vfs" ;;
+    *) ln -s "$archive" "$dir/app/native/data.vfs" ;;
+  esac
   # A returning player (one empty profile): start-up goes on to the menu.
   printf '\001\000' > "$dir/data/usr/profiles.cfg"
   { head -c 22 /dev/zero; printf '\004'; head -c 8 /dev/zero; } > "$dir/data/usr/profile_0"
   printf '%s\n' "$script" > "$dir/events.txt"
   local status=0
   (cd "$dir" && env -u DISPLAY KRV_AUDIO=null "$exe" --headless --clock virtual --script events.txt --shots shots \
-      --size 480x320 "$@" > stdout.txt 2>&1) || status=$?
+      --size 480x320 "$@" > stdout.txt 2> stderr.txt) || status=$?
   echo "$status" > "$dir/status"
 }
 fail() { echo "FAIL: $*"; cat "$log" 2>/dev/null; exit 1; }
@@ -77,15 +82,21 @@ for f in "$top"/first/shots/*.png; do
 done
 [ "$(frames second)" = "$n" ] || fail "frame counts differ"
 
-# Without data the intro cannot load its fonts: one loading frame, then the
-# program ends by itself.
-run nodata '1000 exit'
-log=$top/nodata/logs/vornlog.txt
-[ "$(cat "$top/nodata/status")" = 0 ] || fail "no data: exit status $(cat "$top/nodata/status")"
-grep -q "app: archive data.vfs not open" "$log" || fail "no data: archive"
-grep -q "app: the fonts could not be loaded" "$log" || fail "no data: fonts"
-grep -q "app: exit$" "$log" || fail "no data: the program did not end itself"
-[ "$(frames nodata)" = 1 ] || fail "no data: $(frames nodata) frames, one expected"
+# Without usable data the intro cannot load its fonts: one loading frame,
+# then the program ends by itself with status 1 and one line on standard
+# error that names the archive's fault (and no sanitizer report).
+for c in "nodata:cannot open" "emptydata:empty" "baddata:not an archive (bad magic)"; do
+  name=${c%%:*}
+  run "$name" '1000 exit'
+  log=$top/$name/logs/vornlog.txt
+  [ "$(cat "$top/$name/status")" = 1 ] || fail "$name: exit status $(cat "$top/$name/status")"
+  [ "$(cat "$top/$name/stderr.txt")" = "korvanth: cannot start: data.vfs: ${c#*:}" ] ||
+    fail "$name: standard error: $(cat "$top/$name/stderr.txt")"
+  grep -q "app: archive data.vfs not open" "$log" || fail "$name: archive"
+  grep -q "app: the fonts could not be loaded" "$log" || fail "$name: fonts"
+  grep -q "app: exit$" "$log" || fail "$name: the program did not end itself"
+  [ "$(frames "$name")" = 1 ] || fail "$name: $(frames "$name") frames, one expected"
+done
 
 # Pacing: one frame per 25 ms whatever the clock's step per frame, and none
 # while the focus is away (250 ms to 1250 ms of 2000).

@@ -16,7 +16,9 @@ mkdir -p app/native
 ln -s "$archive" app/native/data.vfs
 # A job of its own: a script's background job would ignore interrupts.
 set -m
-env -u DISPLAY "$exe" --headless --size 320x200 --exit-grace 500 > stdout.txt 2> stderr.txt &
+# The grace after the exit is ten minutes: a stop signal must end the run
+# without waiting for it.
+env -u DISPLAY "$exe" --headless --size 320x200 --exit-grace 600000 > stdout.txt 2> stderr.txt &
 pid=$!
 log=logs/vornlog.txt
 fail() { echo "FAIL: $*"; cat stdout.txt stderr.txt; exit 1; }
@@ -28,6 +30,11 @@ for _ in $(seq 600); do
 done
 grep -q "app: started" "$log" 2>/dev/null || { kill -KILL $pid 2>/dev/null; fail "the application did not start"; }
 kill -"$sig" $pid
+for _ in $(seq 600); do
+  kill -0 $pid 2>/dev/null || break
+  sleep 0.1
+done
+kill -0 $pid 2>/dev/null && { kill -KILL $pid; fail "still running 60 s after SIG$sig"; }
 status=0
 wait $pid || status=$?
 [ "$status" = 0 ] || fail "exit status $status after SIG$sig"

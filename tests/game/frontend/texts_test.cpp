@@ -5,6 +5,7 @@
 #include "engine/runtime/pstream.h"
 #include "game/frontend/texts.h"
 #include "tests/game/frontend/frontend_fixture.h"
+#include "tests/largest_allocation.h"
 #include "tools/lib/plzp_writer.h"
 
 using namespace fronttest;
@@ -148,6 +149,32 @@ TEST(TextsFile, DamagedHeadersAndTablesAreRefused)
     }
     Texts missing;
     EXPECT_EQ(missing.Init(dir.Full("none.bin").c_str()), 0);
+}
+
+// A block that claims far more text than its compressed bytes hold costs
+// only what they hold: 48 bytes that claim 16 MiB, and a real text whose
+// entry claims the limit.
+TEST(TextsFile, ClaimedSizesCostOnlyWhatTheDataHolds)
+{
+    ScratchDir dir;
+    std::vector<uint8_t> big = Encode(Small());
+    PStore32(big.data() + 52 + 4, Texts::kMaxInflated);
+    dir.Write("big.bin", big);
+    const std::string files[] = {KRV_SOURCE_DIR "/tests/fuzz/corpus/lang/claims_16mib.bin", dir.Full("big.bin")};
+    for (const std::string& path : files) {
+        Texts t;
+        int loaded = 0;
+        EXPECT_LT(testalloc::LargestAllocation([&] { loaded = t.Init(path.c_str()) + t.LoadLanguage(0, path.c_str()); }),
+                  256u << 10)
+            << path;
+        ASSERT_EQ(loaded, 2) << path;
+        EXPECT_STREQ(t[int(t.GetStringCount())], L"");
+    }
+    Texts t;
+    ASSERT_EQ(t.Init(dir.Full("big.bin").c_str()), 1);
+    ASSERT_EQ(t.LoadLanguage(0, dir.Full("big.bin").c_str()), 1);
+    EXPECT_STREQ(t[0], L"YES");
+    EXPECT_STREQ(t[2], L"PILOT \u00A7 ONE");
 }
 
 TEST(TextsFile, ShortAndUnterminatedTextsReadEmpty)

@@ -165,6 +165,50 @@ TEST(ScriptText, CommentsAndTemplates)
     EXPECT_EQ(undefined.r.textErrors.count, 1);
 }
 
+// Template expansion: uses before and after their definitions, inside other
+// templates and inside definitions come out as the groups spelled out; the
+// first written definition counts; runaway ones end with an error.
+TEST(ScriptText, TemplatesExpandToTheirGroups)
+{
+    // Eleven templates, each using the one before twice: 2,048 copies of
+    // "x" from 21 uses.
+    std::string doubling = "template t0 { x }\n";
+    for (int i = 1; i <= 11; ++i)
+        doubling += "template t" + std::to_string(i) + " { template t" + std::to_string(i - 1) + " template t" +
+                    std::to_string(i - 1) + " }\n";
+    doubling += "define blk { template t11 }";
+    std::string spelled = "{ x }";
+    for (int i = 1; i <= 11; ++i)
+        spelled = "{ " + spelled + " " + spelled + " }";
+
+    struct Case {
+        char const* what;
+        std::string text, content;
+        int errors;
+    } cases[] = {
+        {"use before and after the definition", "a template g b template g { v 1 } c template g", "a { v 1 } b c { v 1 }", 0},
+        {"a template inside a template", "template in { n } template out { m template in } x template out",
+         "x { m { n } }", 0},
+        {"the first definition counts", "template g { one } template g { two } template g", "{ one }", 0},
+        {"an undefined use disappears", "a template none b", "a b", 1},
+        {"a template that uses itself", "template loop { count 1 template loop } x template loop", "", 1},
+        {"two templates that use each other", "template a { template b } template b { template a } template a", "",
+         1},
+        {"doubling", doubling, "define blk { " + spelled + " }", 0},
+    };
+    for (Case const& c : cases) {
+        ScriptReader r;
+        r.SetContent(c.text);
+        r.PreprocessTemplates();
+        r.RemoveTemplateDefinitions();
+        EXPECT_EQ(r.textErrors.count, c.errors) << c.what;
+        if (c.errors == 0) {
+            EXPECT_EQ(r.content, c.content) << c.what;
+        }
+        EXPECT_LE(r.content.size(), ScriptLimits::kMaxText) << c.what;
+    }
+}
+
 TEST(ScriptText, RunawayInputEndsWithAnError)
 {
     // A template that uses itself stops at the expansion limit.
