@@ -278,7 +278,9 @@ bool Physic::CheckPerPolyCollision(P3DGameEngine* engine, PhysicObject* o, P3DSc
     bool any = false;
     for (int i = 0; i < scene->modelCount; i++) {
         P3DModel* m = scene->models[i];
-        if (!m || !m->IsPerPolyColl() || m->meshIndex < 0 || m->meshIndex >= engine->meshCount)
+        // Only models in play: one hidden by the mission (a destroyed
+        // building swapped out, say) no longer stops anything.
+        if (!m || m->hidden || !m->IsPerPolyColl() || m->meshIndex < 0 || m->meshIndex >= engine->meshCount)
             continue;
         const PMesh* mesh = engine->meshes[m->meshIndex];
         if (!mesh)

@@ -278,6 +278,12 @@ TEST_F(PhysicWorld, PerPolygonMeshes)
         EXPECT_EQ(hit, std::get<0>(Check(o))) << x << " " << z;
         EXPECT_EQ(Fx(x - hit), o.position.x); // a hit moves the body back by eight steps
     }
+    // A hidden model stops nothing.
+    unit->anim->models[0]->hidden = 1;
+    PhysicObject o(health);
+    o.SetPerPolyDetection(true);
+    o.position = PVector3(Fx(20.1), Fx(0.5), Fx(0.2));
+    EXPECT_EQ(0, std::get<0>(Check(o)));
 }
 
 TEST(PhysicPartners, SpheresPushApart)
