@@ -175,6 +175,14 @@ public:
     void SetGPOasWeaponOwner(GPO* gpo) { m_weaponOwner = gpo; }
     // Moves both banners to the promotion banner's y + (newY - oldY).
     void ReinitRankIconPos(int oldY, int newY);
+    // After a display change: the drawing context and the screen size every
+    // later frame lays the display out in.
+    void SetDisplay(P3D* p3d, int w, int h)
+    {
+        m_p3d = p3d;
+        m_w = w;
+        m_h = h;
+    }
 
     // ---- Objectives window
     // 0 when memory is short or the window is full (127 rows).

@@ -793,13 +793,17 @@ void MainGame::InitDisplay(PDisplayProperties* display, P3D* p3d)
 {
     if (!display)
         return;
+    const int oldHeight = m_height;
     m_width = display->width;
     m_height = display->height;
     m_p3d = p3d;
     if (m_engine && m_height > 0)
         m_engine->aspect = int32_t((int64_t(m_width) << 16) / m_height);
-    if (m_hud)
+    if (m_hud) {
+        m_hud->ReinitRankIconPos(oldHeight, m_height);
+        m_hud->SetDisplay(p3d, m_width, m_height);
         m_hud->InitObjectivesWindow(m_settings ? m_settings->language : 0);
+    }
     if (m_menu)
         m_menu->Rearrange(m_width, m_height);
 }

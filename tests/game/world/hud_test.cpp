@@ -223,6 +223,13 @@ TEST(Hud, TouchRegionsAtTheirPlaces)
     s.hud->TouchScreen_ThrottleModify(0, 50, false, throttle);
     EXPECT_EQ(throttle, 0);
 
+    // After a display change the next frame lays the regions out anew.
+    s.hud->SetDisplay(s.mesa.ctx, 800, 480);
+    s.Frame();
+    EXPECT_EQ(s.hud->TouchScreen_Shoot(1000, 300, true), 0);
+    EXPECT_EQ(s.hud->TouchScreen_Shoot(760, 240, true), 1);
+    s.hud->SetDisplay(s.mesa.ctx, kW, kH);
+
     // The fire button needs weapons.
     ASSERT_EQ(s.hud->InitWeaponImages(nullptr, 0), 1);
     EXPECT_EQ(s.hud->TouchScreen_Shoot(1000, 300, true), 0);
