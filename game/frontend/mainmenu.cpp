@@ -895,19 +895,28 @@ void MainMenu::EndExplosion()
     }
 }
 
-int MainMenu::PageFall()
+// While the bomb falls and blasts, the back key returns to the bomb, and
+// fire, back or a touch skips to the blast's end; true when either happened.
+bool MainMenu::InterruptBlast()
 {
     if (input.IsScancode(kKeyBack)) {
         page = 0;
         ResetBomb();
         Sound(CLIP_CONFIRM);
-        return MAINMENU_STAY;
+        return true;
     }
     const int fire = input.PressedFire(m_keys), back = input.PressedBack(m_keys);
     if (fire || back || Touched()) {
         SkipToExplosionEnd();
-        return MAINMENU_STAY;
+        return true;
     }
+    return false;
+}
+
+int MainMenu::PageFall()
+{
+    if (InterruptBlast())
+        return MAINMENU_STAY;
     if (m_bombZ < kFallEnd) {
         m_bombX += ToFps((m_bombX / 20 + 6500) * 2);
         m_bombZ += ToFps((m_bombZ / 10 + 10000) * 2);
@@ -924,17 +933,8 @@ int MainMenu::PageFall()
 
 int MainMenu::PageBlastPause()
 {
-    if (input.IsScancode(kKeyBack)) {
-        page = 0;
-        ResetBomb();
-        Sound(CLIP_CONFIRM);
+    if (InterruptBlast())
         return MAINMENU_STAY;
-    }
-    const int fire = input.PressedFire(m_keys), back = input.PressedBack(m_keys);
-    if (fire || back || Touched()) {
-        SkipToExplosionEnd();
-        return MAINMENU_STAY;
-    }
     m_pageCounter += ToFps(4);
     if (m_pageCounter > 40) {
         m_pageCounter = 0;
@@ -945,17 +945,8 @@ int MainMenu::PageBlastPause()
 
 int MainMenu::PageExplosion()
 {
-    if (input.IsScancode(kKeyBack)) {
-        page = 0;
-        ResetBomb();
-        Sound(CLIP_CONFIRM);
+    if (InterruptBlast())
         return MAINMENU_STAY;
-    }
-    const int fire = input.PressedFire(m_keys), back = input.PressedBack(m_keys);
-    if (fire || back || Touched()) {
-        SkipToExplosionEnd();
-        return MAINMENU_STAY;
-    }
     m_pageCounter += ToFps(2);
     if (m_pageCounter > 30)
         EndExplosion();

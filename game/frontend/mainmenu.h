@@ -295,6 +295,7 @@ private:
     int PageLevelsClose();
     int LevelList(LevelsGroup* group, int y, int h, int unlocked);
     void OpenFlatPage(int which, LevelsGroup* group);
+    bool InterruptBlast();
     int PageCampaigns();
     int PageTimeAttack();
     int PageArcade();

@@ -168,40 +168,34 @@ int KrvMpConn::MP_IsConnAvail()
 
 // ---------------------------------------------------------------- lobby servers
 
-void KrvMpConn::MP_Filter_All()
-{
-    if (!mp)
-        return;
-    mp->SetLobbysFilter_Name(nullptr);
-    mp->SetLobbysFilter_Nearest(0);
-    mp->SetLobbysFilter_Sort(VOrededidaza::ServerFilter::SORT_NONE);
-}
-
-void KrvMpConn::MP_Filter_PlayerCount()
-{
-    if (!mp)
-        return;
-    mp->SetLobbysFilter_Name(nullptr);
-    mp->SetLobbysFilter_Nearest(0);
-    mp->SetLobbysFilter_Sort(VOrededidaza::ServerFilter::SORT_PLAYER_COUNT);
-}
-
-void KrvMpConn::MP_Filter_Nearest(unsigned char nearMe)
-{
-    if (!mp)
-        return;
-    mp->SetLobbysFilter_Name(nullptr);
-    mp->SetLobbysFilter_Nearest(nearMe);
-    mp->SetLobbysFilter_Sort(VOrededidaza::ServerFilter::SORT_NONE);
-}
-
-void KrvMpConn::MP_Filter_Name(const char* name)
+// Choosing one lobby filter clears the others.
+void KrvMpConn::SetLobbyFilters(const char* name, unsigned char nearMe, VOrededidaza::ServerFilter::SortingKey sort)
 {
     if (!mp)
         return;
     mp->SetLobbysFilter_Name(name);
-    mp->SetLobbysFilter_Nearest(0);
-    mp->SetLobbysFilter_Sort(VOrededidaza::ServerFilter::SORT_NONE);
+    mp->SetLobbysFilter_Nearest(nearMe);
+    mp->SetLobbysFilter_Sort(sort);
+}
+
+void KrvMpConn::MP_Filter_All()
+{
+    SetLobbyFilters(nullptr, 0, VOrededidaza::ServerFilter::SORT_NONE);
+}
+
+void KrvMpConn::MP_Filter_PlayerCount()
+{
+    SetLobbyFilters(nullptr, 0, VOrededidaza::ServerFilter::SORT_PLAYER_COUNT);
+}
+
+void KrvMpConn::MP_Filter_Nearest(unsigned char nearMe)
+{
+    SetLobbyFilters(nullptr, nearMe, VOrededidaza::ServerFilter::SORT_NONE);
+}
+
+void KrvMpConn::MP_Filter_Name(const char* name)
+{
+    SetLobbyFilters(name, 0, VOrededidaza::ServerFilter::SORT_NONE);
 }
 
 int KrvMpConn::MP_GetLobbys_Begin()

@@ -276,6 +276,7 @@ private:
     void PeriodicWork();
     int ListTexts(char**& texts, int& count, bool lobbies);
 
+    void SetLobbyFilters(const char* name, unsigned char nearMe, VOrededidaza::ServerFilter::SortingKey sort);
     RulesOutbox outbox{*this};
     Links links{*this};
 };
