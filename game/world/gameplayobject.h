@@ -46,14 +46,15 @@ public:
     enum OBJECT_TYPE : int32_t { PLANE = 0, BUILDING = 1, VEHICLE = 2, GROUND_AA = 3, OBJECT_NULL = 4 };
     enum SIDE : int32_t { FRIENDLY = 0, ENEMY = 1, NEUTRAL = 2 };
     enum BEHAVIOUR : int32_t { FIGHTER = 0, BOMBER = 1, BEH_GROUND_AA = 2, UBOAT = 3, BEH_NONE = 4 };
-    // The AI's way of moving; DECISION_START until the first decision.
+    // The AI's way of moving, as each frame steers; DECISION_START until the
+    // first decision.
     enum DECISION : int32_t {
-        DECISION_IDLE = 0,
-        DECISION_ATTACK = 1,
-        DECISION_EVADE = 2,
-        DECISION_CLIMB = 3,
-        DECISION_PATH = 4,
-        DECISION_TURN = 5,
+        DECISION_CHASE_TARGET = 0,    // direction finding toward the current target
+        DECISION_BOMB_APPROACH = 1,   // toward a point 5.0 above the current target
+        DECISION_AIM_GUN = 2,         // an anti-aircraft gun turns at its target
+        DECISION_NONE = 3,            // no steering
+        DECISION_FOLLOW_PATH = 4,     // along the object's scripted path
+        DECISION_FOLLOW_ON_WATER = 5, // a U-boat follows its target on the water
         DECISION_START = 6,
     };
     static constexpr int kFullHealth = 100;
