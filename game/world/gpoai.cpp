@@ -14,6 +14,7 @@
 #include "game/world/myairplane.h"
 #include "game/world/myutility.h"
 #include "game/world/physic.h"
+#include "game/world/wave.h"
 #include "game/world/weaponsystem.h"
 
 namespace {
@@ -33,6 +34,8 @@ constexpr int32_t kAboveBackground = 2 * kOne; // lifted over the ground outside
 constexpr int kBoundsCeiling = 32;
 constexpr PVector3 kHomePoint{kOne, 5 * kOne, kOne};
 constexpr int32_t kHomeLimit = 250 * kOne;
+// Wakes are left only this near the camera (its plane distance).
+constexpr int32_t kWakeSight = 30 * kOne;
 
 // 1/65536 of a turn to 16.16 degrees.
 int32_t TurnToDeg(int a)
@@ -318,26 +321,26 @@ void GPO::AI_Process(P3DGameEngine* engine, P3DAnim* scene, int waterLevel, unsi
     switch (aiBehaviour) {
     case FIGHTER:
         if (destroy) {
-            aiDecision = DECISION(0);
+            aiDecision = DECISION_CHASE_TARGET;
             AI_AutoDirectionFind(target, now);
             move = true;
         }
         break;
     case BOMBER:
         if (destroy) {
-            aiDecision = DECISION(1);
+            aiDecision = DECISION_BOMB_APPROACH;
             AI_AutoDirectionFind(target->position.x, target->position.y + kBomberRise, target->position.z, now);
             move = true;
         }
         break;
     case BEH_GROUND_AA:
-        aiDecision = DECISION(2);
+        aiDecision = DECISION_AIM_GUN;
         break;
     case UBOAT:
         if (aiTimer == 0)
             aiTimer = now;
         if (target && target->GetEnergy() > 0) {
-            aiDecision = DECISION(5);
+            aiDecision = DECISION_FOLLOW_ON_WATER;
             if (*refY < waterLevel)
                 *refY = *refY + kUboatStep > waterLevel ? waterLevel : *refY + kUboatStep;
         } else if (*refY > waterLevel - 4 * kOne) {
@@ -348,22 +351,22 @@ void GPO::AI_Process(P3DGameEngine* engine, P3DAnim* scene, int waterLevel, unsi
         break;
     case BEH_NONE:
         if (pathOn) {
-            aiDecision = DECISION(4);
+            aiDecision = DECISION_FOLLOW_PATH;
             AI_ProcessPathFollow(now);
             move = true;
         }
         break;
     }
     if (!move) {
-        switch (int(aiDecision)) {
-        case 0:
+        switch (aiDecision) {
+        case DECISION_CHASE_TARGET:
             AI_AutoDirectionFind(target, now);
             break;
-        case 1:
+        case DECISION_BOMB_APPROACH:
             if (target)
                 AI_AutoDirectionFind(target->position.x, target->position.y + kBomberRise, target->position.z, now);
             break;
-        case 2:
+        case DECISION_AIM_GUN:
             if (shooting && target) {
                 PVector3 n{target->position.x - position.x, target->position.y - position.y,
                            target->position.z - position.z};
@@ -373,10 +376,10 @@ void GPO::AI_Process(P3DGameEngine* engine, P3DAnim* scene, int waterLevel, unsi
                 *refYaw = TurnToDeg(PAtan2(n.x, n.z)) + 90 * kDeg;
             }
             break;
-        case 4:
+        case DECISION_FOLLOW_PATH:
             AI_ProcessPathFollow(now);
             break;
-        case 5:
+        case DECISION_FOLLOW_ON_WATER:
             if (target)
                 AI_ProcessTargetFollow(target->position.x, target->position.y, target->position.z);
             break;
@@ -417,6 +420,9 @@ void GPO::AI_Process(P3DGameEngine* engine, P3DAnim* scene, int waterLevel, unsi
     }
     position = {*refX, *refY, *refZ};
     rotation = {*refPitch, *refYaw, *refRoll};
+    if (wake && engine &&
+        P3DUtils::PlaneDistance(engine->GetCameraPlane(), position.x, position.y, position.z) < kWakeSight)
+        wake->Add(&position, &forward, rotation.y, waterLevel, now, smoke);
 }
 
 void GPO::AI_ShootManager(WeaponSystem* weapons, unsigned int dt)
@@ -426,9 +432,9 @@ void GPO::AI_ShootManager(WeaponSystem* weapons, unsigned int dt)
     WeaponReloadProcess(weapons, dt, 0);
     GPO* chosen = nullptr;
     mycoolparticle* second = nullptr;
-    switch (int(aiDecision)) {
-    case 0:
-    case 5:
+    switch (aiDecision) {
+    case DECISION_CHASE_TARGET:
+    case DECISION_FOLLOW_ON_WATER:
         for (Objective& o : objectives) {
             GPO* t = o.target;
             if (!t)
@@ -450,7 +456,7 @@ void GPO::AI_ShootManager(WeaponSystem* weapons, unsigned int dt)
             }
         }
         break;
-    case 1: {
+    case DECISION_BOMB_APPROACH: {
         GPO* t = weapons->IsGroundObjectTargeted(this, kBomberCone);
         if (t && IsWeaponReloaded())
             weapons->Fire(uint8_t(currentWeapon), this, &t, 1, 0, second);
@@ -462,7 +468,7 @@ void GPO::AI_ShootManager(WeaponSystem* weapons, unsigned int dt)
         }
         return;
     }
-    case 2: {
+    case DECISION_AIM_GUN: {
         GPO* t = AI_CurrentTarget();
         if (t && AI_AntiAirAiming(t)) {
             shooting = 1;

@@ -38,9 +38,11 @@ int64_t PlayAreaHalfSize(const P3DAnim* scene)
     return 0;
 }
 
+} // namespace
+
 // The point in the model's own space: moved back by its position and turned
 // back through the rotations it is drawn with (about Y, then X, then Z).
-void ToModelSpace(const P3DModel* m, int& x, int& y, int& z)
+void Physic::ToModelSpace(const P3DModel* m, int& x, int& y, int& z)
 {
     x = Saturate(int64_t(x) - m->PosX());
     y = Saturate(int64_t(y) - m->PosY());
@@ -52,8 +54,6 @@ void ToModelSpace(const P3DModel* m, int& x, int& y, int& z)
     if (m->RotZ())
         P3DUtils::GetTranslatedXYZ(x, y, z, 0, 0, 0, 0, 0, -m->RotZ());
 }
-
-} // namespace
 
 void Physic::AddObject(PhysicObject* o)
 {
@@ -316,4 +316,59 @@ bool Physic::CheckPerPolyCollision(P3DGameEngine* engine, PhysicObject* o, P3DSc
         }
     }
     return any;
+}
+
+bool Physic::IsInsideAreaPerPolyModel(P3DGameEngine* engine, P3DAnim* scene, const PVector3& p)
+{
+    if (!engine || !scene || scene->areaCount < 1 || !scene->areas)
+        return false;
+    int ax, ay, az;
+    scene->GetModelClipAreaByGlobalPos(p.x, p.y, p.z, ax, ay, az);
+    const P3DClip* area = scene->GetModelClipAreaPtr(ax, ay, az);
+    if (!area || !area->models)
+        return false;
+    for (int i = 0; i < area->count; i++) {
+        int k = area->models[i];
+        P3DModel* m = k < scene->modelCount && scene->models ? scene->models[k] : nullptr;
+        if (!m || m->hidden || !m->IsPerPolyColl() || m->meshIndex < 0 || m->meshIndex >= engine->meshCount)
+            continue;
+        const PMesh* mesh = engine->meshes[m->meshIndex];
+        if (!mesh || m->meshIndex >= engine->meshBoxCount || !engine->meshBoxes || !engine->meshBoxes[m->meshIndex])
+            continue;
+        m->RefreshBox(engine->meshBoxes[m->meshIndex]);
+        int minX, minY, minZ, maxX, maxY, maxZ;
+        GetMinimumMaximumFromBBox(m->box, minX, minY, minZ, maxX, maxY, maxZ);
+        if (!(p.x > minX && p.x < maxX && p.y > minY && p.y < maxY && p.z > minZ && p.z < maxZ))
+            continue;
+        PVector3 q = p;
+        ToModelSpace(m, q.x, q.y, q.z);
+        return (CountTrianglesAbove(mesh, q) & 1) != 0;
+    }
+    return false;
+}
+
+bool Physic::IsAnyTriangleAbove(const PMesh* mesh, const PVector3& p)
+{
+    const PMesh::VertexList* v = mesh ? mesh->Vertices() : nullptr;
+    if (!v || v->type != kFixed)
+        return false;
+    const int32_t* vertices = reinterpret_cast<const int32_t*>(v->Data());
+    for (int l = 0; l < mesh->ListCount(); l++) {
+        const PMesh::RenderList* list = mesh->List(l);
+        if (!list || list->mode != kTriangles)
+            continue;
+        int n = list->count / 3;
+        for (int front = 0, back = n - 1; front <= back; front++, back--) {
+            for (int t : {front, back}) {
+                PVector3 tri[3];
+                GetPolygonFromListFixed(tri, vertices, list->Data(), t * 3, list->indexType);
+                int h;
+                if (CheckPointBelowTrack(h, &p, tri) && p.y < h)
+                    return true;
+                if (front == back)
+                    break;
+            }
+        }
+    }
+    return false;
 }

@@ -12,6 +12,7 @@
 
 class P3DAnim;
 class P3DGameEngine;
+class P3DModel;
 class P3DSceneUnit;
 class PMesh;
 class PhysicObject;
@@ -65,6 +66,17 @@ public:
     // count 0.
     static int CountTrianglesAbove(const PMesh* mesh, const PVector3& p);
 
+    // The point in the model's own space: moved back by its position and
+    // turned back through the rotations it is drawn with.
+    static void ToModelSpace(const P3DModel* m, int& x, int& y, int& z);
+    // Whether the point lies inside the first per-polygon model of its clip
+    // area whose box holds it (odd count of the model's triangles above it).
+    // False for a scene without areas.
+    static bool IsInsideAreaPerPolyModel(P3DGameEngine* engine, P3DAnim* scene, const PVector3& p);
+
+    // Whether any triangle of the mesh lies above the point (mesh space),
+    // visiting each list's triangles from both ends toward the middle.
+    static bool IsAnyTriangleAbove(const PMesh* mesh, const PVector3& p);
     bool IsCollidingWithHorizontModels(P3DAnim* scene, PhysicObject* o) const;
     bool CheckPerPolyCollision(P3DGameEngine* engine, PhysicObject* o, P3DSceneUnit* unit) const;
 

@@ -23,6 +23,7 @@
 #include "game/world/myexplosion.h"
 #include "game/world/mysmoke.h"
 #include "game/world/myutility.h"
+#include "game/world/physic.h"
 #include "game/world/quakefx.h"
 #include "game/world/wave.h"
 #include "game/world/wavesmanager.h"
@@ -468,7 +469,8 @@ void WeaponSystem::AutoAim(mycoolparticle* p, GPO* shooter, GPO** gpos, int coun
     p->target = best;
     PVector3 tp = best->GetPosition();
     int32_t speed = p->velocity.LengthSafe();
-    if (best->objectKind != GPO::PLANE && (best->objectKind != GPO::VEHICLE || best->aiDecision == 4)) {
+    if (best->objectKind != GPO::PLANE &&
+        (best->objectKind != GPO::VEHICLE || best->aiDecision == GPO::DECISION_FOLLOW_PATH)) {
         p->velocity = PVecScale(Toward(p->position, tp), speed);
         return;
     }
@@ -799,9 +801,11 @@ bool WeaponSystem::HitAircraft(mycoolparticle* p, MyAirplane* a)
 
 int WeaponSystem::CheckParticleCollWithGround(P3DGameEngine* engine, P3DAnim* level, int floorY, mycoolparticle* p)
 {
-    (void)engine;
-    (void)level;
-    return p->position.y <= floorY;
+    if (!p)
+        return 0;
+    if (p->position.y <= floorY)
+        return 1;
+    return Physic::IsInsideAreaPerPolyModel(engine, level, p->position) ? 1 : 0;
 }
 
 void WeaponSystem::CollisionProcess(P3DGameEngine* engine, GPO* player, GPO** gpos, int count, P3DAnim* level,

@@ -188,6 +188,8 @@ private:
     uint8_t AssignWave();
     bool HitGpo(mycoolparticle* p, GPO* target);
     bool HitAircraft(mycoolparticle* p, MyAirplane* a);
+    // Contact with the ground: at or below the floor, or inside the level's
+    // per-polygon model at the projectile's place.
     int CheckParticleCollWithGround(P3DGameEngine* engine, P3DAnim* level, int floorY, mycoolparticle* p);
     int32_t WaterLevel(PVector3 const& p, WavesManager* waves, P3DAnim* level, int floorY) const;
     void FrameTime(unsigned int t);

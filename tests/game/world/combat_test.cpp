@@ -1,8 +1,8 @@
 // Combat on small written scenes, judged by what a player would see: homing
 // rockets and torpedoes hit, a bomber bombs its target, a convoy drives its
-// route, an AI fighter shoots the player down and keeps out of a hill, a
-// bomb's splash kills a flak gun, and a match aircraft's game-play object
-// stays with the aircraft.
+// route and leaves a wake, an AI fighter shoots the player down and keeps out
+// of a hill, a rocket bursts on a hill's face, a bomb's splash kills a flak
+// gun, and a match aircraft's game-play object stays with the aircraft.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -13,6 +13,7 @@
 #include "game/scene/p3dgameengine.h"
 #include "game/world/gameplayobject.h"
 #include "game/world/myairplane.h"
+#include "game/world/wave.h"
 #include "game/world/weaponsystem.h"
 #include "tests/game/world/world_fixture.h"
 #include "tools/lib/was_writer.h"
@@ -276,6 +277,71 @@ TEST(Combat, ConvoyAdvancesAlongItsRoute)
     for (size_t i = 1; i + 1 < xs.size(); i++)
         EXPECT_GT(xs[i], xs[i - 1]) << i; // it keeps driving
     EXPECT_NEAR(convoy->GetPosition().x, Fx(50), Fx(1)); // and stops at the route's end
+}
+
+// A boat on its route leaves a wake behind it while the camera is near; far
+// from the camera it leaves none.
+TEST(Combat, BoatOnItsRouteLeavesAWakeNearTheCamera)
+{
+    for (int32_t cameraDistance : {0, Fx(100)}) {
+        Level level(false);
+        level.engine->cameraPlane = {0, 0, 0, cameraDistance};
+        Battle b;
+        GPO* boat = b.Add(GPO::VEHICLE, GPO::FRIENDLY, {});
+        boat->DefineTypeName("Convoy");
+        boat->DefineIDNone(true);
+        ASSERT_EQ(boat->GenerateFromLevel(level.engine.get(), level.scene), 1);
+        boat->AI_SetFollowPath(true, 0, 100, 25, true);
+        boat->AddWaveFx(nullptr, nullptr, Fx(1));
+        for (int f = 0; f < 60; f++)
+            b.Frame(nullptr, 0, level.engine.get(), level.scene);
+        std::vector<int32_t> marks;
+        for (WaveElement const& e : boat->wake->elements)
+            if (e.life > 0)
+                marks.push_back(e.x);
+        if (cameraDistance > 0) {
+            EXPECT_TRUE(marks.empty());
+            continue;
+        }
+        ASSERT_GE(marks.size(), 2u);
+        for (size_t i = 1; i < marks.size(); i++)
+            EXPECT_GT(marks[i], marks[i - 1]) << i; // dropped along the way it went
+        EXPECT_LE(marks.back(), boat->GetPosition().x + Fx(1));
+    }
+}
+
+// A rocket flying at a hill bursts on its face; with the hill taken out of
+// play it flies on through where the hill was.
+TEST(Combat, RocketBurstsOnAHillFace)
+{
+    for (bool hidden : {false, true}) {
+        Level level(true);
+        level.scene->models[0]->hidden = hidden;
+        Battle b;
+        b.ws.InitExplosionsSystem(4, nullptr);
+        mycoolparticle& p = b.ws.particles[0];
+        p.weapon = kRocket, p.life = 40, p.owner = GPO::kIdBase;
+        p.position = {0, Fx(4), 0};
+        p.velocity = {0, 0, Fx(1)};
+        int32_t lastZ = 0;
+        for (int f = 0; f < 39 && p.life > 0; f++) {
+            // The frame's drawing keeps the level's clip area at the view.
+            level.scene->SetCurrentModelClipAreaByGlobalPos(p.position.x, p.position.y, p.position.z);
+            lastZ = p.position.z;
+            b.ws.MoveParticles(kDeepFloor, nullptr, nullptr, level.scene);
+            b.ws.CollisionProcess(level.engine.get(), nullptr, b.list.data(), 0, level.scene, kDeepFloor,
+                                  b.t += kFrameMs, nullptr);
+        }
+        if (hidden) {
+            EXPECT_GT(lastZ, Fx(23));
+            EXPECT_EQ(b.ws.ExplosionsInUse(), 0);
+            continue;
+        }
+        EXPECT_EQ(p.life, 0);
+        EXPECT_EQ(b.ws.ExplosionsInUse(), 1);
+        EXPECT_GT(p.position.z, Fx(17)); // at the face, not short of it
+        EXPECT_LE(p.position.z, Fx(18)); // nor deep inside
+    }
 }
 
 // An object on a null point that rides on a moving model (a gun on a
