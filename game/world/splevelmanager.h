@@ -14,6 +14,7 @@
 #include <memory>
 #include <vector>
 
+#include "engine/runtime/pmath3d.h"
 #include "engine/runtime/pstring.h"
 #include "game/world/command.h"
 
@@ -27,6 +28,8 @@ class MySmoke;
 class P3D;
 class P3DAnim;
 class P3DGameEngine;
+class PSurface3D;
+class PTextureManager;
 class PlanesManager;
 class ScriptReader;
 class WavesManager;
@@ -180,6 +183,30 @@ public:
     using SeedSource = uint32_t (*)();
     static void SetRandomSeedSource(SeedSource source);
 
+    // ---- Header images and the timed texts of the intro camera
+    // Loads one image for the mission (null when it does not load; the
+    // entry is kept so that numbers stay aligned) and returns it.
+    PSurface3D* AddGfxImage(const char* path);
+    // Image i of the header, null when there is none.
+    PSurface3D* GetGfxImagePtr(unsigned char i) const;
+    int GfxImageCount() const { return int(m_images.size()); }
+    // The header's "gfx" images, numbered in element order.
+    void LoadImagesDefinedInHeader(ScriptReader* reader);
+    // The header's intro camera (virtualDebrief with its frames and rate)
+    // and its timed texts (vdTxt), resolved through the text service.
+    void LoadVirtualDebriefFromHeader(Fonts* fonts, ScriptReader* reader);
+    // The text to show at a camera frame: the current text while the frame
+    // is in its window; past the window the next text becomes current (null
+    // this time); null otherwise.
+    const wchar_t* GetNextVDText(int time);
+    bool HasVirtualDebrief() const { return m_virtualDebrief != 0; }
+    // An intro camera that can play: its frames run forward to an end.
+    bool HasIntroCamera() const { return m_virtualDebrief && m_cameraEnd > m_cameraStart; }
+    int CameraStart() const { return m_cameraStart; }
+    int CameraEnd() const { return m_cameraEnd; }
+    int CameraFPS() const { return m_cameraFPS; }
+    void ReleaseGfxImages();
+
     // ---- Mission build and run
     void Init(P3DGameEngine* engine, Console* console, int waterLevel);
     void SetPtrToPlanesManager(PlanesManager* pm) { m_planes = pm; }
@@ -206,6 +233,15 @@ public:
     int CommandCount() const { return int(m_commands.size()); }
     Command* GetCommand(int i) const { return i >= 0 && i < CommandCount() ? m_commands[size_t(i)].get() : nullptr; }
     EventHandler* GetEventHandler() const { return m_events.get(); }
+    // Draws the target cursors of the live objects that have one, seen
+    // from eye (billboard cursors for kind 0, flat ones otherwise).
+    void RenderGpoIndicators(P3D* p3d, PTextureManager* textures, int billboardTexture, int flatTexture,
+                             PVector3 eye);
+    // Tests an object's aircraft against the plugged model of the first
+    // collision object within its reach, in the mesh's space as it is drawn:
+    // under any of its triangles the aircraft's body is marked hit and moved
+    // back 8 steps.
+    void CheckCollAgainstPluggedGpos(GPO* object);
     void PauseGpos();
     void ResetEventHandler();
     void ReleaseCommands();
@@ -240,4 +276,13 @@ private:
     std::vector<std::unique_ptr<Command>> m_commands;
     std::vector<int16_t> m_collisionObjects;
     int16_t m_eventCounter = 0;
+    std::vector<PSurface3D*> m_images; // owned; null where one did not load
+    uint8_t m_virtualDebrief = 0;
+    int32_t m_cameraStart = 0, m_cameraEnd = 0, m_cameraFPS = 30;
+    struct TimedText {
+        const wchar_t* text = nullptr; // the text service's
+        int32_t begin = 0, end = 0;
+    };
+    std::vector<TimedText> m_vdTexts;
+    int16_t m_vdCurrent = 0;
 };

@@ -1,14 +1,22 @@
 // The mission build (objects, commands, events and the player's objectives
 // from a parsed script) and the mission's frame.
 #include <algorithm>
+#include <climits>
 
+#include "engine/graphics/pmesh.h"
 #include "game/frontend/fonts.h"
 #include "game/scene/p3danim.h"
+#include "game/scene/p3dgameengine.h"
 #include "game/scene/p3dobjects.h"
+#include "game/scene/p3dutils.h"
 #include "game/world/event.h"
 #include "game/world/eventhandler.h"
 #include "game/world/gameplayobject.h"
+#include "game/world/maingame.h"
 #include "game/world/myairplane.h"
+#include "game/world/myutility.h"
+#include "game/world/physic.h"
+#include "game/world/physicobject.h"
 #include "game/world/planescene.h"
 #include "game/world/planesmanager.h"
 #include "game/world/scriptreader.h"
@@ -19,6 +27,18 @@ namespace {
 
 constexpr int kFighterConfusion = 120;
 constexpr int kBomberConfusion = 70;
+constexpr int32_t kOne = 0x10000;
+// Target cursors: billboards show from this far on; flat ones turn 0.75
+// degrees a frame, those of kind 2 tilted upright.
+constexpr int32_t kCursorMinDistance = 600000;
+constexpr int32_t kCursorTurn = 0xC000;
+constexpr int32_t kFullTurn = 360 << 16;
+constexpr int32_t kFlatCursorTilt = 90 << 16;
+
+int32_t Wrap(int64_t v)
+{
+    return int32_t(uint32_t(uint64_t(v)));
+}
 
 int IntOf(Definition* d, char const* keyword, int missing, int i = 0)
 {
@@ -74,6 +94,7 @@ SPLM::~SPLM()
     m_player.reset();
     m_events.reset();
     ReleaseCommands();
+    ReleaseGfxImages();
 }
 
 void SPLM::Init(P3DGameEngine* engine, Console* console, int waterLevel)
@@ -191,6 +212,8 @@ void SPLM::DefineObject(Definition* d, WavesManager* waves, MySmoke* smoke, int&
         return;
     g->SetSide(GPO::SIDE(SideOfScript(IntOf(d, "side", 0))));
     g->DefineRadarColor(IntOf(d, "radarColor", 0));
+    if (int radarImage = IntOf(d, "radarImg", -1); radarImage != -1)
+        g->DefineRadarImg(GetGfxImagePtr(uint8_t(radarImage)));
     g->DefineObjectType(GPO::OBJECT_TYPE(ObjectTypeOfScript(IntOf(d, "objectType", 0))));
     int cursorId = IntOf(d, "cursorId", 0);
     g->SetCursorId(int8_t(cursorId));
@@ -459,5 +482,76 @@ void SPLM::PauseGpos()
         g->aiTimer = 0;
         if (g->aircraft)
             g->aircraft->lastUpdate = 0;
+    }
+}
+
+void SPLM::RenderGpoIndicators(P3D* p3d, PTextureManager* textures, int billboardTexture, int flatTexture,
+                               PVector3 eye)
+{
+    if (!p3d)
+        return;
+    const PVector3 flatOffset{0, 0, kFlatCursorTilt};
+    for (int i = 0; i < m_gpoCount; i++) {
+        GPO* g = m_gpos[i];
+        if (!g || g->GetEnergy() < 1 || !g->enabled || g->currentCursorImage < 0 || !g->cursorX || !g->cursorY ||
+            !g->cursorZ || (g->aircraft && g->aircraft->health <= 0))
+            continue;
+        PVector3 point{*g->cursorX, int32_t(uint32_t(*g->cursorY) + uint32_t(g->GetBounceCursor())), *g->cursorZ};
+        int32_t scale = int32_t(std::clamp<int64_t>(int64_t(g->cursorSize) * kOne, INT32_MIN, INT32_MAX));
+        if (g->cursorKind == 0) {
+            MainGame::RenderCursorThingy(p3d, textures, point, eye, g->currentCursorImage, scale, billboardTexture,
+                                         kCursorMinDistance);
+            continue;
+        }
+        PVector3 centre = m_player ? m_player->position : PVector3();
+        MainGame::RenderCursorFlat(p3d, textures, point, centre, flatTexture, scale, g->cursorAngle,
+                                   g->cursorKind == 2 ? &flatOffset : nullptr, g);
+        g->cursorAngle = (g->cursorAngle + kCursorTurn) % kFullTurn;
+    }
+}
+
+void SPLM::CheckCollAgainstPluggedGpos(GPO* object)
+{
+    if (!object || !object->aircraft || !m_engine)
+        return;
+    MyAirplane* a = object->aircraft;
+    PVector3 at = object->refX && object->refY && object->refZ
+                      ? PVector3(*object->refX, *object->refY, *object->refZ)
+                      : object->GetPosition();
+    for (int16_t n : m_collisionObjects) {
+        GPO* g = n >= 0 ? ObjectByNumber(n) : nullptr;
+        if (!g || g->plugMeshes.empty())
+            continue;
+        int64_t reach = int64_t(g->boundingRadius) + kOne;
+        if (MyUtility::GetDistanceInMinimum(g->GetPosition(), at, int32_t(std::min<int64_t>(reach, INT32_MAX))) < 0)
+            continue;
+        uint16_t k = g->plugMeshes.back();
+        const PMesh* mesh = m_engine->meshes && k < m_engine->meshCount ? m_engine->meshes[k] : nullptr;
+        if (!mesh)
+            continue;
+        // Into the plugged mesh's own space: back through the placement
+        // its point is drawn with (position, then its turns).
+        P3DNullPoint* null = g->nullPoint ? g->nullPoint : g->refNullPoint;
+        PVector3 q = at;
+        if (null) {
+            if (const P3DModel* on = null->DrawnOnModel()) {
+                P3DAnim* scene = on->anim;
+                for (int c = on->chainLength - 1; scene && on->chain && c >= 0; c--) {
+                    int k = on->chain[c];
+                    if (k >= 0 && k < scene->modelCount && scene->models[k])
+                        scene->models[k]->Placement().Untransform(&q.x, &q.y, &q.z);
+                }
+                on->Placement().Untransform(&q.x, &q.y, &q.z);
+            }
+            null->MeshPlacement().Untransform(&q.x, &q.y, &q.z);
+        }
+        if (Physic::IsAnyTriangleAbove(mesh, q)) {
+            PhysicObject& body = a->physics;
+            body.hitBody = 1;
+            body.position = PVector3(Wrap(int64_t(body.position.x) - 8 * int64_t(body.velocity.x)),
+                                     Wrap(int64_t(body.position.y) - 8 * int64_t(body.velocity.y)),
+                                     Wrap(int64_t(body.position.z) - 8 * int64_t(body.velocity.z)));
+        }
+        return; // only the first object near enough with a mesh is tested
     }
 }
