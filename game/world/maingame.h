@@ -192,10 +192,11 @@ public:
     void MultiplayerUpdateInBg(P3D* p3d);
     PVector3 Crosshair_Calculate(GPO*& target);
     void Crosshair_Render(P3D* p3d, const PVector3& point);
-    void RenderCursorThingy(P3D* p3d, PTextureManager* textures, const PVector3& point, const PVector3& eye, int cell,
-                            int32_t scale, int texture, int32_t minDistance);
-    void RenderCursorFlat(P3D* p3d, PTextureManager* textures, const PVector3& point, const PVector3& centre,
-                          int texture, int32_t scale, int32_t angle, const PVector3* angleOffset, GPO* gpo);
+    // The two cursors (the crosshair's and the mission's target indicators).
+    static void RenderCursorThingy(P3D* p3d, PTextureManager* textures, const PVector3& point, const PVector3& eye,
+                                   int cell, int32_t scale, int texture, int32_t minDistance);
+    static void RenderCursorFlat(P3D* p3d, PTextureManager* textures, const PVector3& point, const PVector3& centre,
+                                 int texture, int32_t scale, int32_t angle, const PVector3* angleOffset, GPO* gpo);
     void ArrowsManageAndRender(P3D* p3d);
     void ArrowRender(P3D* p3d, const PVector3& from, const PVector3& to);
     void RenderLensFlare(P3D* p3d, const PVector3& eye, const PVector3& from, const PVector3& sun);
@@ -239,6 +240,8 @@ public:
     int8_t Ceiling() const { return m_maxAltitude; }
     GPO* CrosshairTarget() const { return m_crosshairTarget; }
     uint8_t DescriptionShown() const { return m_showDescription; }
+    // The mission's intro camera is playing (before play starts).
+    uint8_t IntroCameraShown() const { return m_introCamera; }
     uint32_t Now() const { return m_frameTime; }
     void SetNow(uint32_t t) { m_frameTime = t; }
     uint8_t IsMultiplayer() const { return m_multiplayer; }
@@ -280,6 +283,12 @@ private:
     int32_t WaterUnder(const PVector3& p) const;
     int32_t CurrentWeaponType() const;
     void DrawWorldFrozen();
+    // One frame of the mission's intro camera (maingameview.cpp).
+    int IntroCameraFrame(P3D* p3d, int keys);
+    void EndIntroCamera();
+    // Starts play after the description page or the load: the intro camera
+    // when the mission has one, else the game sounds.
+    void StartPlayOrIntro();
 
     // Players and their objects.
     MyAirplane* m_players[4] = {};
@@ -343,6 +352,8 @@ private:
     uint8_t m_medal = kNoMedal;
     uint8_t m_summary = 0, m_unlockMessage = 0, m_nextCampaignAfterMessage = 0, m_scoreAdded = 0;
     uint8_t m_calibration = 0, m_showDescription = 0, m_noPauseIcon = 0;
+    uint8_t m_introCamera = 0;
+    int32_t m_introIcons[2][4] = {}; // skip and pause/play icons: x, y, w, h
     uint8_t m_missionEnd = 0;
     uint32_t m_missionEndTime = 0;
     // Input.

@@ -188,6 +188,9 @@ void MainGame::RenderEverything(P3D* p3d, PTextureManager* textures)
         }
     }
 
+    if (m_mission)
+        m_mission->RenderGpoIndicators(p3d, textures, m_cursorTexture, m_cursorFlatTexture, m_eye);
+
     GPO* main = m_playerObjects[0];
     if (main && !main->weaponIds.empty() && me->health > 0) {
         GPO* target = nullptr;

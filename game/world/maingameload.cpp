@@ -243,6 +243,12 @@ int MainGame::LoadSinglePlayerGame(PTextureManager* textures, PDisplayProperties
         SPLM::GetArrayStringsFromHeader(m_fonts, m_script, m_mapTextures, m_mapTextureCount, "header",
                                         "maptextures", "path");
         m_maxAltitude = config->ceiling;
+        m_mission->LoadImagesDefinedInHeader(m_script);
+        if (m_fonts)
+            m_fonts->SetFileSource(m_textSource);
+        m_mission->LoadVirtualDebriefFromHeader(m_fonts, m_script);
+        if (m_fonts)
+            m_fonts->SetFileSource(0);
         if (group->arcade)
             SPLM::FixArcadeDataInParsedScript(m_fonts, m_script, group->map, group->season,
                                               short(group->aircraftChoice), group->timeLimitOn,
@@ -326,10 +332,18 @@ int MainGame::LoadLevel(PTextureManager* textures, PDisplayProperties* display, 
         m_level->SetFrustumCheckingByAreas(true);
         m_level->SetNearClipDistance(kNearClip);
         m_level->SetFarClipDistance(kFarClip);
-        // Missions here have no intro camera: the scene's camera stays put.
-        m_level->useCamera = 0;
-        m_level->SetCameraLoop(0, 1);
-        m_level->PauseCamera();
+        if (m_mission && m_mission->HasIntroCamera()) {
+            // The intro flies the level's own camera over its frames.
+            m_levelUnit->SetCameraViewport(true);
+            m_level->SetCameraLoop(unsigned(m_mission->CameraStart()), unsigned(m_mission->CameraEnd()));
+            m_level->PauseCamera();
+            m_level->HoldCameraAtTheEndOfLoop(true);
+            m_level->SetCameraFPS(m_mission->CameraFPS());
+        } else {
+            m_levelUnit->SetCameraViewport(false);
+            m_level->SetCameraLoop(0, 1);
+            m_level->PauseCamera();
+        }
         return 1;
     }
     case 4: {
@@ -654,10 +668,9 @@ int MainGame::SetUpAfterPlanes(const PString& mainSpawn)
         m_hud->InitTimer(config->timerMinutes, config->timerSeconds, config->timerDirection != 0);
     }
     m_showDescription = m_multiplayer ? 0 : (m_description != -1);
-    if (!m_showDescription && !m_multiplayer) {
-        StartGameSounds();
-        CalibrationSettingsUpdate();
-    }
+    m_introCamera = !m_multiplayer && m_mission && m_mission->HasIntroCamera();
+    if (!m_showDescription && !m_multiplayer)
+        StartPlayOrIntro();
     setSteeringInput(0, 0);
     CalibrationSettingsUpdate();
     QuestionBox_Close();

@@ -287,6 +287,8 @@ void MainGame::CheckAllCollisions()
                 m_players[i]->UpdateModelPosition(1);
     if (m_physics && m_engine)
         m_physics->CheckCollisions(m_engine);
+    if (m_mission)
+        m_mission->CheckCollAgainstPluggedGpos(m_playerObjects[0]);
     int32_t water = WaterUnder(me->position);
     if (me->BounceWithCollision(water, m_multiplayer) && m_multiplayer && m_session)
         m_session->RequestDamage(m_session->MyId(), -1, MyAirplane::kBounceDamage);
@@ -350,6 +352,11 @@ void MainGame::PauseGame(int kind)
 
 void MainGame::PauseGame_CallInterrupt()
 {
+    if (m_introCamera) {
+        if (m_level)
+            m_level->PauseCamera();
+        return;
+    }
     if (m_menu && m_menu->GetState() != SubMenu::STATE_CLOSED)
         return;
     if (m_pauseState != PAUSE_NONE)
@@ -475,11 +482,13 @@ int MainGame::PlayGame(P3D* p3d, PTextureManager* textures, PDisplayProperties*,
         if ((keys & kKeyFire) || TapCompleted()) {
             m_showDescription = 0;
             TouchScreen_Reset();
-            StartGameSounds();
-            CalibrationSettingsUpdate();
+            StartPlayOrIntro();
         }
         return 1;
     }
+
+    if (m_introCamera)
+        return IntroCameraFrame(p3d, keys);
 
     if (m_pauseState == PAUSE_MENU)
         return PausedFrame(keys);
@@ -672,6 +681,8 @@ void MainGame::DrawWorldFrozen()
         m_engine->RenderAllScenes(m_p3d);
     if (m_waves)
         m_waves->RenderWaves(m_p3d);
+    if (m_mission)
+        m_mission->RenderGpoIndicators(m_p3d, m_textures, m_cursorTexture, m_cursorFlatTexture, m_eye);
     HudDisplay(nullptr);
 }
 

@@ -7,16 +7,23 @@
 #include "engine/platform/pdisplay.h"
 #include "engine/runtime/pdebug.h"
 #include "engine/runtime/pfixed.h"
+#include "game/frontend/fonts.h"
 #include "game/frontend/settings.h"
 #include "game/scene/p3danim.h"
 #include "game/scene/p3dareas.h"
 #include "game/scene/p3dobjects.h"
+#include "game/scene/p3dsceneunit.h"
 #include "game/world/gameplayobject.h"
 #include "game/world/hud.h"
+#include "engine/graphics/p3d.h"
+#include "engine/graphics/p3dgl.h"
 #include "engine/graphics/pmesh.h"
+#include "engine/graphics/psurface3d.h"
 #include "game/scene/p3dgameengine.h"
 #include "game/scene/p3dutils.h"
+#include "game/world/korvanth.h"
 #include "game/world/maingame.h"
+#include "game/world/myutility.h"
 #include "game/world/physic.h"
 #include "game/world/myairplane.h"
 #include "game/world/splevelmanager.h"
@@ -25,6 +32,11 @@
 namespace {
 
 constexpr int32_t kOne = 0x10000;
+// The intro camera's texts: lines split at line feeds, each cut to what a
+// line of the screen holds, printed from (3, 10).
+constexpr wchar_t kIntroLineSeparator = L'\n';
+constexpr int kIntroLineLength = 94;
+constexpr int kIntroTextX = 3, kIntroTextY = 10;
 constexpr int32_t kDeg = 0x10000;
 constexpr int32_t kSensitivityMax = 104856;
 constexpr int32_t kSensitivityFloor = 13107;
@@ -492,4 +504,86 @@ int32_t MainGame::IsPointCollideWithModel(P3DAnim* scene, const PVector3& point,
     if (!(TrianglesAbove(mesh, IntoModel(model, point), tri, h) & 1))
         return -100 * kOne;
     return h;
+}
+
+// ---- the intro camera ---------------------------------------------------------
+
+void MainGame::StartPlayOrIntro()
+{
+    if (m_introCamera && m_level) {
+        m_level->PlayCamera();
+        return;
+    }
+    StartGameSounds();
+    CalibrationSettingsUpdate();
+}
+
+void MainGame::EndIntroCamera()
+{
+    TouchScreen_ReleasePen();
+    m_introCamera = 0;
+    if (m_level)
+        m_level->PauseCamera();
+    if (m_levelUnit)
+        m_levelUnit->SetCameraViewport(false);
+    StartGameSounds();
+    CalibrationSettingsUpdate();
+}
+
+int MainGame::IntroCameraFrame(P3D* p3d, int keys)
+{
+    p3d->glClear(p3dgl::kDepthBufferBit);
+    p3d->glLoadIdentity();
+    if (m_engine)
+        m_engine->RenderAllScenes(p3d);
+    PVector3 eye;
+    if (m_level) {
+        p3d->glLoadMatrixx(m_level->cameraView);
+        eye = PVector3(m_level->camera.tracks[0].value, m_level->camera.tracks[1].value,
+                       m_level->camera.tracks[2].value);
+    }
+    m_mission->RenderGpoIndicators(p3d, m_textures, m_cursorTexture, m_cursorFlatTexture, eye);
+    int frame = m_level ? m_level->cameraFrame : 0;
+    const wchar_t* text = m_mission->GetNextVDText(frame);
+    if (text && m_fonts) {
+        wchar_t** lines = nullptr;
+        int count = 0;
+        MyUtility::StrToMultiline(text, lines, count, kIntroLineSeparator, kIntroLineLength);
+        int step = m_fonts->Height(0) + 2;
+        for (int i = 0; i < count; i++)
+            m_fonts->Print(kIntroTextX, kIntroTextY + i * step, lines[i], 0);
+        MyUtility::FreeLines(lines, count);
+    }
+    bool paused = m_level && m_level->cameraPaused;
+    PSurface3D* icons[2] = {GetSharedImage(IMAGE_SOFT_OK), GetSharedImage(paused ? IMAGE_SOFT_PLAY : IMAGE_SOFT_PAUSE)};
+    for (int k = 0; k < 2; k++) {
+        int32_t* r = m_introIcons[k];
+        r[2] = r[3] = 0;
+        if (!icons[k])
+            continue;
+        r[2] = int32_t(icons[k]->Width());
+        r[3] = int32_t(icons[k]->Height());
+        r[0] = k == 0 ? 0 : m_width - r[2];
+        r[1] = m_height - r[3];
+        p3d->Blit(r[0], r[1], icons[k], nullptr, PS3D_ALPHATEST);
+    }
+    auto tapped = [&](int k) {
+        const int32_t* r = m_introIcons[k];
+        return TapCompleted() && r[2] > 0 && TouchScreen_IsInside(r[0], r[1], r[2], r[3]);
+    };
+    if (m_level && frame < m_mission->CameraEnd()) {
+        if (!(keys & kKeyFire) && !tapped(0)) {
+            if (m_keyLatch == kBackKey || tapped(1)) {
+                if (paused)
+                    m_level->PlayCamera();
+                else
+                    m_level->PauseCamera();
+                m_keyLatch = 0;
+                TouchScreen_Reset();
+            }
+            return 1;
+        }
+    }
+    EndIntroCamera();
+    return 1;
 }

@@ -76,7 +76,8 @@ void MyUtility::MoveByAngle(const PVector3& angles, PVector3& out)
     out.z = int32_t((int64_t(m.m[2][2]) * -kHeadingLength) >> 16);
 }
 
-void MyUtility::StrToMultiline(const wchar_t* text, wchar_t**& lines, int& count, wchar_t separator)
+void MyUtility::StrToMultiline(const wchar_t* text, wchar_t**& lines, int& count, wchar_t separator,
+                               int maxLength)
 {
     lines = nullptr;
     count = 0;
@@ -97,7 +98,10 @@ void MyUtility::StrToMultiline(const wchar_t* text, wchar_t**& lines, int& count
             continue;
         // An empty piece (two separators in a row, or one at either end)
         // becomes a single blank so that every line has something to show.
-        wchar_t* line = i > start ? CopyLine(text + start, i - start) : CopyLine(L" ", 1);
+        size_t length = i - start;
+        if (maxLength > 0 && length > size_t(maxLength))
+            length = size_t(maxLength);
+        wchar_t* line = length ? CopyLine(text + start, length) : CopyLine(L" ", 1);
         if (!line) {
             for (int k = 0; k < made; k++)
                 delete[] out[k];

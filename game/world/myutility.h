@@ -48,9 +48,11 @@ public:
 
     // Splits text at every separator into owned lines (new[]; the array and
     // each line belong to the caller, see FreeLines). A null or empty text
-    // gives no lines; an empty piece becomes the line " ". On memory
+    // gives no lines; an empty piece becomes the line " ". A positive
+    // maxLength cuts every line to that many characters. On memory
     // exhaustion nothing is kept and count is 0.
-    static void StrToMultiline(const wchar_t* text, wchar_t**& lines, int& count, wchar_t separator);
+    static void StrToMultiline(const wchar_t* text, wchar_t**& lines, int& count, wchar_t separator,
+                               int maxLength = 0);
     // Frees what StrToMultiline made; lines becomes null and count 0.
     static void FreeLines(wchar_t**& lines, int& count);
 

@@ -56,11 +56,11 @@ TEST(MyUtility, HeadingHasLengthThreeAndAHalfAlongTheRotatedZAxis)
     }
 }
 
-std::vector<std::wstring> Split(const wchar_t* text, wchar_t sep)
+std::vector<std::wstring> Split(const wchar_t* text, wchar_t sep, int maxLength = 0)
 {
     wchar_t** lines = reinterpret_cast<wchar_t**>(1);
     int count = -1;
-    MyUtility::StrToMultiline(text, lines, count, sep);
+    MyUtility::StrToMultiline(text, lines, count, sep, maxLength);
     std::vector<std::wstring> out;
     for (int i = 0; i < count; i++)
         out.emplace_back(lines[i]);
@@ -82,6 +82,10 @@ TEST(MyUtility, TextSplitsIntoLinesAtTheSeparator)
     EXPECT_EQ(Split(L"|a", L'|'), (V{L" ", L"a"}));
     EXPECT_EQ(Split(L"a|", L'|'), (V{L"a", L" "}));
     EXPECT_EQ(Split(L"|", L'|'), (V{L" ", L" "}));
+    // Cut lines: only the pieces longer than the limit lose their end.
+    std::wstring longer(100, L'x'), cut(94, L'x');
+    EXPECT_EQ(Split((longer + L"|ab|" + cut).c_str(), L'|', 94), (V{cut, L"ab", cut}));
+    EXPECT_EQ(Split(L"abc||", L'|', 2), (V{L"ab", L" ", L" "}));
 }
 
 std::vector<uint8_t> Written(void (*write)(PStream*))
