@@ -1,13 +1,16 @@
 // The game session without a level: the play area's bounds and countdown,
 // the touch record, steering, the pause guard, the shot message against an
 // independent packer and hostile shot messages, the aim of a received homing
-// shot, and the direct level start's option.
+// shot, the mission's intro camera with its texts, and the direct level
+// start's option.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdio>
 #include <sstream>
 
+#include "engine/platform/pdisplay.h"
+#include "game/frontend/fonts.h"
 #include "game/frontend/settings.h"
 #include "game/scene/p3danim.h"
 #include "game/scene/p3dgameengine.h"
@@ -16,7 +19,10 @@
 #include "game/world/korvanth.h"
 #include "game/world/maingame.h"
 #include "game/world/myairplane.h"
+#include "game/world/scriptreader.h"
+#include "game/world/splevelmanager.h"
 #include "game/world/weaponsystem.h"
+#include "tests/game/frontend/frontend_fixture.h"
 #include "tests/game/world/world_fixture.h"
 #include "tests/tools/tool_runner.h"
 #include "tools/lib/pam_writer.h"
@@ -38,6 +44,13 @@ struct MainGameProbe {
         g.m_weapons = nullptr;
         g.m_engine = nullptr;
         g.m_level = nullptr;
+        g.m_mission = nullptr;
+    }
+    // A mission of the test's whose intro camera is playing.
+    static void StartIntro(MainGame& g, SPLM* mission)
+    {
+        g.m_mission = mission;
+        g.m_introCamera = 1;
     }
     static void SetCeiling(MainGame& g, int8_t c) { g.m_maxAltitude = c; }
     static void SetTarget(MainGame& g, GPO* t) { g.m_crosshairTarget = t; }
@@ -475,6 +488,96 @@ TEST(MainGameCamera, PushedOutOfWaterAndHills)
     PVector3 p = {Fx(500), Fx(1), Fx(500)};
     EXPECT_EQ(g.SubstractPointFromEnvironment(p), 1);
     EXPECT_EQ(p.y, Fx(2));
+}
+
+// The intro camera shows the text of the camera's frame, its lines split at
+// line feeds and cut to 94 characters; the back key pauses and resumes the
+// camera, and the fire key or the camera's end starts play.
+TEST(MainGameIntro, TimedTextsPauseAndEnd)
+{
+    constexpr int kW = 640, kH = 320;
+    fronttest::ScratchDir dir;
+    dir.WriteFonts();
+    LangLanguage l;
+    l.name = u"English";
+    l.strings.resize(401);
+    l.strings[400] = std::u16string(100, u'W') + u"\nSECOND";
+    dir.Write("data/lang0.bin", fronttest::Encode({l}));
+    dir.Put("m.txt", std::string(R"(define header { virtualDebrief TRUE cameraStart 0 cameraEnd 100 cameraFPS 20
+        vdTxt 1 { vdTxt[0] { txt 400 begin 0 end 50 } } })"));
+    dir.Put("data/scripts/.keep", std::string());
+    auto r = tooltest::RunTool("scriptc", tooltest::Q(dir.Full("m.txt")) + " " +
+                                              tooltest::Q(dir.Full("data/scripts/m.bin")), true);
+    ASSERT_EQ(r.code, 0) << r.out;
+    dir.PutScene("level.pam", PamScene{});
+    MesaContext mesa(kW, kH);
+    ASSERT_NE(mesa.ctx, nullptr);
+    PDisplayProperties props{};
+    mesa.display->GetInfo(props);
+    Fonts fonts;
+    ASSERT_TRUE(fonts.Init(mesa.ctx, &props) && fonts.LoadLanguage(0));
+    ScriptReader script;
+    ASSERT_EQ(SPLM::ParseScript(&script, "data_to_make\\scripts\\txt\\m"), 1);
+    SPLM mission(mesa.ctx);
+    mission.LoadVirtualDebriefFromHeader(&fonts, &script);
+    ASSERT_TRUE(mission.HasIntroCamera());
+    EXPECT_EQ(mission.CameraFPS(), 20);
+    std::unique_ptr<P3DGameEngine> engine(P3DGameEngine::Create(nullptr, 0x10000));
+    ASSERT_EQ(0, engine->AddSceneFromFile("level.pam", "", ""));
+    P3DAnim* level = engine->GetAnimationPtr(0);
+
+    for (bool byFire : {true, false}) {
+        Settings settings;
+        MainGame game(nullptr, &settings, nullptr, &fonts, nullptr, nullptr, nullptr);
+        MyAirplane plane(nullptr, nullptr);
+        plane.Init(1);
+        MainGameProbe::SetPlayer(game, 0, &plane, nullptr);
+        MainGameProbe::SetScene(game, engine.get(), level, 0);
+        MainGameProbe::StartIntro(game, &mission);
+        level->PlayCamera();
+        uint32_t t = 1000;
+        auto frame = [&](int cameraFrame, int keys = 0, int latch = 0) {
+            level->CameraSetCurrentFrame(cameraFrame);
+            game.SetKeyLatch(latch);
+            mesa.ctx->Clear(0);
+            EXPECT_EQ(game.PlayGame(mesa.ctx, nullptr, &props, 1, keys, nullptr, t += 25, nullptr), 1);
+            return mesa.Read();
+        };
+        // The lit columns of a text row.
+        auto extent = [&](std::vector<uint32_t> const& f, int y0) {
+            int right = -1, lit = 0;
+            for (int y = y0; y < y0 + fronttest::kHeight; y++)
+                for (int x = 0; x < kW; x++)
+                    if (f[size_t(y) * kW + x] & 0xFFFFFF)
+                        right = std::max(right, x), lit++;
+            return lit ? right : -1;
+        };
+        auto f = frame(20);
+        if (const char* d = std::getenv("KRV_SAVE_FRAMES"); d && byFire)
+            SaveFrame(std::string(d) + "/intro_text.png", f, kW, kH);
+        int lineStep = fonts.Height(0) + 2;
+        int first = extent(f, 10), second = extent(f, 10 + lineStep);
+        // 94 characters from x = 3, then the second line.
+        int width94 = fonts.StringWidth(0, std::wstring(94, L'W').c_str());
+        EXPECT_GT(first, 3 + fonts.StringWidth(0, std::wstring(93, L'W').c_str()) - 1);
+        EXPECT_LT(first, 3 + width94);
+        EXPECT_GT(second, 3);
+        EXPECT_LT(second, 3 + fonts.StringWidth(0, L"SECOND"));
+        EXPECT_LT(3 + width94 + 6 * fronttest::kAdvance, kW); // a longer line would have shown
+        EXPECT_TRUE(game.IntroCameraShown());
+
+        frame(30, 0, MainGame::kBackKey);
+        EXPECT_TRUE(level->cameraPaused);
+        frame(30, 0, MainGame::kBackKey);
+        EXPECT_FALSE(level->cameraPaused);
+        EXPECT_EQ(extent(frame(60), 10), -1); // past the text's window
+        EXPECT_TRUE(game.IntroCameraShown());
+
+        frame(byFire ? 70 : 100, byFire ? MainGame::kKeyFire : 0);
+        EXPECT_FALSE(game.IntroCameraShown()) << byFire;
+        EXPECT_TRUE(level->cameraPaused);
+        MainGameProbe::Release(game);
+    }
 }
 
 TEST(MainGameDrawing, FlareSizeAndCursorCells)
