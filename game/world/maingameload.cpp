@@ -332,7 +332,7 @@ int MainGame::LoadLevel(PTextureManager* textures, PDisplayProperties* display, 
         m_level->SetFrustumCheckingByAreas(true);
         m_level->SetNearClipDistance(kNearClip);
         m_level->SetFarClipDistance(kFarClip);
-        if (m_mission && m_mission->HasIntroCamera()) {
+        if (!m_multiplayer && m_mission && m_mission->HasIntroCamera()) {
             // The intro flies the level's own camera over its frames.
             m_levelUnit->SetCameraViewport(true);
             m_level->SetCameraLoop(unsigned(m_mission->CameraStart()), unsigned(m_mission->CameraEnd()));
@@ -718,6 +718,12 @@ int MainGame::LoadMultiPlayerGame(PTextureManager* textures, PDisplayProperties*
     SPLM::GetArrayStringsFromHeader(m_fonts, m_script, m_mapTextures, m_mapTextureCount, "header", "maptextures",
                                     "path");
     m_maxAltitude = config->ceiling;
+    m_mission->LoadImagesDefinedInHeader(m_script);
+    if (m_fonts)
+        m_fonts->SetFileSource(m_textSource);
+    m_mission->LoadVirtualDebriefFromHeader(m_fonts, m_script);
+    if (m_fonts)
+        m_fonts->SetFileSource(0);
     int me = session->PlayerIndex(session->MyId());
     if (group->multiplayer)
         SPLM::FixMultiplayerDataInParsedScript(m_fonts, m_script, group->map, group->season,
