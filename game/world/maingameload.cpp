@@ -332,7 +332,9 @@ int MainGame::LoadLevel(PTextureManager* textures, PDisplayProperties* display, 
         m_level->SetFrustumCheckingByAreas(true);
         m_level->SetNearClipDistance(kNearClip);
         m_level->SetFarClipDistance(kFarClip);
-        if (!m_multiplayer && m_mission && m_mission->HasIntroCamera()) {
+        if (!m_multiplayer && m_mission && m_mission->HasIntroCamera() && !m_level->cameraPresent)
+            _PDebug("game: the level has no camera for the mission's intro; play starts at once\n");
+        if (!m_multiplayer && m_mission && m_mission->HasIntroCamera() && m_level->cameraPresent) {
             // The intro flies the level's own camera over its frames.
             m_levelUnit->SetCameraViewport(true);
             m_level->SetCameraLoop(unsigned(m_mission->CameraStart()), unsigned(m_mission->CameraEnd()));
@@ -668,7 +670,8 @@ int MainGame::SetUpAfterPlanes(const PString& mainSpawn)
         m_hud->InitTimer(config->timerMinutes, config->timerSeconds, config->timerDirection != 0);
     }
     m_showDescription = m_multiplayer ? 0 : (m_description != -1);
-    m_introCamera = !m_multiplayer && m_mission && m_mission->HasIntroCamera();
+    m_introCamera =
+        !m_multiplayer && m_mission && m_mission->HasIntroCamera() && m_level && m_level->cameraPresent;
     if (!m_showDescription && !m_multiplayer)
         StartPlayOrIntro();
     setSteeringInput(0, 0);

@@ -537,7 +537,7 @@ int MainGame::IntroCameraFrame(P3D* p3d, int keys)
     if (m_engine)
         m_engine->RenderAllScenes(p3d);
     PVector3 eye;
-    if (m_level) {
+    if (m_level && m_level->cameraPresent) {
         p3d->glLoadMatrixx(m_level->cameraView);
         eye = PVector3(m_level->camera.tracks[0].value, m_level->camera.tracks[1].value,
                        m_level->camera.tracks[2].value);
