@@ -1,6 +1,6 @@
 // Fuzz target: a compiled mission script from untrusted bytes, built into
 // objects, commands and events (no level: every object is left out) and run
-// for a few frames.
+// for a few frames; its intro camera's timed texts are walked through.
 #include <cstddef>
 #include <cstdint>
 
@@ -16,6 +16,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (!reader.LoadFromBuffer(data, size))
         return 0;
     SPLM m;
+    m.LoadVirtualDebriefFromHeader(nullptr, &reader);
+    for (int frame = -10; frame < 400; frame += 7)
+        m.GetNextVDText(frame);
     GPO* player = new GPO;
     player->SetInternalHealthRef();
     m.SetPlayer(player);
