@@ -341,6 +341,58 @@ TEST(WeaponDrawing, BurstFacesTheCameraAndTheShotAfterItKeepsItsColour)
     EXPECT_GT(magenta, 0); // the shot
 }
 
+// A shot seen from every side (front, back, edge-on from either side, from
+// above and below) with back faces culled, as the game draws: the whole
+// quad faces the viewer every time.
+TEST(WeaponDrawing, ShotShowsWholeFromEverySide)
+{
+    constexpr int kW = 128, kH = 128;
+    DataDir dir;
+    WasRecord shotRecord = Shot();
+    shotRecord.quadWidth = shotRecord.quadHeight = Fx(0.5); // 16 x 16 pixels
+    std::vector<uint8_t> b;
+    std::string err;
+    ASSERT_TRUE(WasWrite(shotRecord, &b, &err));
+    dir.Put("data/weapons/wpn0.was", b);
+    dir.Put("data/textures/.keep", std::string());
+    ASSERT_TRUE(SaveFrame(dir.Full("data/textures/shot1.png"), std::vector<uint32_t>(64, 0xFFFFFF), 8, 8));
+    MesaContext mesa(kW, kH);
+    P3D* gl = mesa.ctx;
+    ASSERT_NE(gl, nullptr);
+    PTextureManager tm(nullptr, gl);
+    WeaponSystem ws(nullptr, nullptr);
+    ws.Init(&tm);
+    ASSERT_NE(ws.shotTexture, 0);
+    struct View {
+        double yaw, pitch;
+    } const views[] = {{0, 0}, {180, 0}, {90, 0}, {-90, 0}, {90, 30}, {0, 90}, {0, -90}};
+    for (View const& v : views) {
+        ws.particles[0].weapon = 0, ws.particles[0].life = 5, ws.particles[0].position = {0, 0, 0};
+        gl->glViewport(0, 0, kW, kH);
+        gl->glScissor(0, 0, kW, kH);
+        gl->glMatrixMode(GL_PROJECTION);
+        gl->glLoadIdentity();
+        gl->glOrthox(Fx(-2), Fx(2), Fx(-2), Fx(2), Fx(-50), Fx(50));
+        gl->glMatrixMode(GL_MODELVIEW);
+        gl->glLoadIdentity();
+        gl->glRotatex(Fx(v.pitch), 0x10000, 0, 0);
+        gl->glRotatex(Fx(v.yaw), 0, 0x10000, 0);
+        gl->glEnable(GL_DEPTH_TEST);
+        gl->glEnable(GL_CULL_FACE);
+        gl->GetBackend()->glFrontFace(GL_CCW);
+        gl->glTexEnvx(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+        gl->Clear(0xFF000000);
+        gl->glClear(GL_DEPTH_BUFFER_BIT);
+        PVector3 camera;
+        ws.Render(gl, &tm, -Fx(100), &camera, nullptr, nullptr);
+        auto f = mesa.Read();
+        int magenta = 0;
+        for (uint32_t c : f)
+            magenta += (c >> 16) >= 0xF0 && ((c >> 8) & 0xFF) < 0x10 && (c & 0xFF) >= 0xF0;
+        EXPECT_NEAR(magenta, 16 * 16, 2 * 16 + 1) << "yaw " << v.yaw << " pitch " << v.pitch;
+    }
+}
+
 TEST(GameplayObject, DamageAndRearmLock)
 {
     struct Case {
