@@ -615,11 +615,14 @@ def arrow():
 
 # The menu bomb: a body of revolution along X, wound clockwise. Its texture
 # is the menu's label canvas (512 x 512): columns run along X so that the
-# canvas column 280 lies at x = 10.0 (the label facing the viewer then sits
-# in the menu's selector frame at the right screen edge), rows run around the axis at 45 rows
-# per 44.632 degrees, label i (row 172 + 45 i) at 195 - 44.632 i degrees
-# from +Z toward +Y; the canvas is copied upside down, so v = 1 - row / 512.
-BOMB_U0, BOMB_X0, BOMB_LEN = 280.0 / 512.0, 10.0, 28.0
+# canvas column 280 lies at x = 7.5 and 512 columns span 25 units: the label
+# facing the viewer, the longest ("MULTIPLAYER") too, then sits inside the
+# menu's selector frame at the right screen edge, centred in it on the
+# tablet's 1024 x 600 and within it on 480 x 320. Rows run around the axis at
+# 45 rows per 44.632 degrees, label i (row 172 + 45 i) at 195 - 44.632 i
+# degrees from +Z toward +Y; the canvas is copied upside down, so
+# v = 1 - row / 512.
+BOMB_U0, BOMB_X0, BOMB_LEN = 280.0 / 512.0, 7.5, 25.0
 
 
 def bomb_v(theta):
