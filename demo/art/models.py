@@ -147,27 +147,70 @@ class MapKind:
         return max(h, -5.0)
 
 
-def terrain_tile(kind, ti, tj, step):
-    """Tile (ti, tj) of 100 x 100 units, centred on its own origin."""
+def terrain_tile(kind, ti, tj, step, edge_step=12.5):
+    """Tile (ti, tj) of 100 x 100 units, centred on its own origin.
+
+    A tile's border has points only every edge_step units, however fine its
+    inside: the full mesh of one tile meets the distant copy of the next
+    (and the next tile's full mesh) along the very same edges, with no point
+    of one lying on an edge of the other, so that no crack opens between
+    them. A finer mesh joins its inside to that border with a ring of
+    triangles."""
     m = Mesh()
     x0, z0 = -HALF + ti * 100.0, -HALF + tj * 100.0
     cx, cz = x0 + 50.0, z0 + 50.0
     n = int(round(100.0 / step))
+    stride = max(1, int(round(edge_step / step)))  # cells per border segment
     block = int(round(25.0 / step))  # cells per texture repeat
     H = [[kind.height(x0 + i * step, z0 + j * step) for j in range(n + 1)] for i in range(n + 1)]
-    for i in range(n):
-        for j in range(n):
-            p = lambda a, b: (x0 + a * step - cx, H[a][b], z0 + b * step - cz)
-            a, b, c, d = p(i, j), p(i + 1, j), p(i + 1, j + 1), p(i, j + 1)
-            hs = [a[1], b[1], c[1], d[1]]
-            avg, slope = sum(hs) / 4, (max(hs) - min(hs)) / step
-            tex = "ground_low.png" if avg < 0.9 else ("ground_high.png" if avg > 20 or slope > 0.85 else "ground.png")
-            bu, bv = (i % block) / block, (j % block) / block
-            s = 1.0 / block
-            uv = ((bu, 1 - bv), (bu + s, 1 - bv), (bu + s, 1 - bv - s), (bu, 1 - bv - s))
-            # seen from above: (a, d, c) and (a, c, b) turn counter-clockwise
-            m.tri(a, d, c, tex, (uv[0], uv[3], uv[2]))
-            m.tri(a, c, b, tex, (uv[0], uv[2], uv[1]))
+
+    def ground(g):
+        """The ground picture of some grid points: low, high or steep."""
+        hs = [H[i][j] for i, j in g]
+        avg = sum(hs) / len(hs)
+        span = max(max(i for i, _ in g) - min(i for i, _ in g), max(j for _, j in g) - min(j for _, j in g), 1)
+        slope = (max(hs) - min(hs)) / (span * step)
+        return "ground_low.png" if avg < 0.9 else ("ground_high.png" if avg > 20 or slope > 0.85 else "ground.png")
+
+    def tri(g, tex=None):
+        """A triangle of grid points, wound counter-clockwise seen from above,
+        its texture coordinates from the repeat block of its lowest indices."""
+        (ia, ja), (ib, jb), (ic, jc) = g
+        if (ib - ia) * (jc - ja) - (jb - ja) * (ic - ia) > 0:
+            g = (g[0], g[2], g[1])
+        pts = [(x0 + i * step - cx, H[i][j], z0 + j * step - cz) for i, j in g]
+        tex = tex or ground(g)
+        bi = min(i for i, _ in g) // block * block
+        bj = min(j for _, j in g) // block * block
+        uv = [((i - bi) / block, 1 - (j - bj) / block) for i, j in g]
+        m.tri(pts[0], pts[1], pts[2], tex, uv)
+
+    inner = 1 if stride > 1 else 0
+    # The inside: two triangles a cell.
+    for i in range(inner, n - inner):
+        for j in range(inner, n - inner):
+            a, b, c, d = (i, j), (i + 1, j), (i + 1, j + 1), (i, j + 1)
+            tex = ground((a, b, c, d))
+            tri((a, d, c), tex)
+            tri((a, c, b), tex)
+    if inner:
+        # The ring between the border's points and the inside's edge, side by
+        # side around the tile: each side's two rows of points are zipped by
+        # their place along the side.
+        sides = (lambda t, r: (t, r), lambda t, r: (n - r, t), lambda t, r: (n - t, n - r), lambda t, r: (r, n - t))
+        for side in sides:
+            outer = [side(t, 0) for t in range(0, n + 1, stride)]
+            ring = [side(t, 1) for t in range(1, n)]
+            o, r = 0, 0
+            while o < len(outer) - 1 or r < len(ring) - 1:
+                to = (o + 1) * stride if o < len(outer) - 1 else None
+                tr = r + 2 if r < len(ring) - 1 else None
+                if tr is None or (to is not None and to <= tr):
+                    tri((outer[o], outer[o + 1], ring[r]))
+                    o += 1
+                else:
+                    tri((outer[o], ring[r + 1], ring[r]))
+                    r += 1
     return m
 
 
@@ -572,11 +615,14 @@ def arrow():
 
 # The menu bomb: a body of revolution along X, wound clockwise. Its texture
 # is the menu's label canvas (512 x 512): columns run along X so that the
-# canvas column 280 lies at x = 10.0 (the label facing the viewer then sits
-# in the menu's selector frame at the right screen edge), rows run around the axis at 45 rows
-# per 44.632 degrees, label i (row 172 + 45 i) at 195 - 44.632 i degrees
-# from +Z toward +Y; the canvas is copied upside down, so v = 1 - row / 512.
-BOMB_U0, BOMB_X0, BOMB_LEN = 280.0 / 512.0, 10.0, 28.0
+# canvas column 280 lies at x = 7.5 and 512 columns span 25 units: the label
+# facing the viewer, the longest ("MULTIPLAYER") too, then sits inside the
+# menu's selector frame at the right screen edge, centred in it on the
+# tablet's 1024 x 600 and within it on 480 x 320. Rows run around the axis at
+# 45 rows per 44.632 degrees, label i (row 172 + 45 i) at 195 - 44.632 i
+# degrees from +Z toward +Y; the canvas is copied upside down, so
+# v = 1 - row / 512.
+BOMB_U0, BOMB_X0, BOMB_LEN = 280.0 / 512.0, 7.5, 25.0
 
 
 def bomb_v(theta):

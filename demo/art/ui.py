@@ -290,13 +290,16 @@ def explosion_strip():
     return doc(640, 64, b)
 
 
+SELECTOR_W = 170  # wide enough for the longest menu label on the bomb
+
+
 def selector():
     b = ''
     for flip in (False, True):
-        tr = 'transform="translate(100,0) scale(-1,1)"' if flip else ''
+        tr = 'transform="translate(%d,0) scale(-1,1)"' % SELECTOR_W if flip else ''
         b += ('<path d="M18,3 L4,3 L4,47 L18,47" fill="none" stroke="#1a1200" stroke-width="7" %s/>'
               '<path d="M18,3 L4,3 L4,47 L18,47" fill="none" stroke="url(#amber)" stroke-width="4" %s/>' % (tr, tr))
-    return doc(100, 50, b)
+    return doc(SELECTOR_W, 50, b)
 
 
 def engine_logo():
@@ -962,7 +965,7 @@ def images():
     for i in range(3):
         add(G + "clouds0%d.png" % (i + 1), 64, 32, "key", cloud(i + 1))
     add(G + "explosion1.png", 640, 64, "key", explosion_strip())
-    add(G + "selector.png", 100, 50, "key", selector())
+    add(G + "selector.png", SELECTOR_W, 50, "key", selector())
     add(G + "vornlogo.png", 256, 64, "key", engine_logo())
     for part, fill in (("side", "empty"), ("side", "fill"), ("", "empty"), ("", "fill")):
         name = "bar_%s%s" % (fill, "_side" if part else "")

@@ -672,9 +672,14 @@ void WeaponSystem::DrawParticle(P3D* gl, mycoolparticle& p, PVector3 const* came
     gl->glPushMatrix();
     gl->glTranslatex(p.position.x, p.position.y, p.position.z);
     if (w->type == MyWeapon::kShot) {
+        // A billboard: turned to the viewer and drawn from both sides, so
+        // that a shot shows from every direction.
+        MyBillboard::CheatSphericalBegin(gl);
+        gl->glDisable(GL_CULL_FACE);
         gl->GetBackend()->glVertexPointer(3, GL_FIXED, 0, w->quad);
         gl->GetBackend()->glTexCoordPointer(2, GL_FIXED, 0, w->Frame(0));
         gl->glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
+        gl->glEnable(GL_CULL_FACE);
     } else if (PMesh* m = meshes.size() >= size_t(w->type) ? meshes[w->type - 1] : nullptr) {
         if (w->type == MyWeapon::kBurst) {
             if (p.life > w->life / 4) {

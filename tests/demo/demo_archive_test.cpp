@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <cwchar>
 #include <fstream>
 #include <iterator>
@@ -417,6 +418,62 @@ TEST_F(DemoArchive, MapsHoldTheNamedPointsAndDistantMeshes)
             std::string d1 = "data\\objects\\" + meshes[size_t(model->meshIndex)] + "_d1.pof";
             EXPECT_NE(vfs.Find(vfs.HashName(d1.c_str())), nullptr) << d1;
         }
+    }
+}
+
+// The terrain tiles of every map meet without cracks: whichever of its two
+// meshes a tile shows (the full one near the camera, the distant copy
+// beyond), each edge has the same points as the facing edge of the next
+// tile, so that no point of one lies inside an edge of the other.
+TEST_F(DemoArchive, TerrainTilesShareTheirEdgesAtEveryDistance)
+{
+    constexpr int32_t kHalf = 50 << 16;
+    using Edge = std::vector<std::pair<int32_t, int32_t>>; // place along the edge, height
+    // The four edges of a mesh: x = -50, x = +50, z = -50, z = +50.
+    auto edges = [&](const std::string& name, Edge out[4]) {
+        std::unique_ptr<PMesh> mesh(PMesh::CreateFromFile(name.c_str(), nullptr, ""));
+        ASSERT_NE(mesh, nullptr) << name;
+        const PMesh::VertexList* v = mesh->Vertices();
+        ASSERT_EQ(v->type, 0x140C) << name; // GL_FIXED
+        const uint8_t* d = v->Data();
+        for (int i = 0; i < v->count; i++) {
+            int32_t p[3];
+            std::memcpy(p, d + size_t(i) * 12, 12);
+            if (p[0] == -kHalf || p[0] == kHalf)
+                out[p[0] < 0 ? 0 : 1].push_back({p[2], p[1]});
+            if (p[2] == -kHalf || p[2] == kHalf)
+                out[p[2] < 0 ? 2 : 3].push_back({p[0], p[1]});
+        }
+        for (int k = 0; k < 4; k++) {
+            std::sort(out[k].begin(), out[k].end());
+            out[k].erase(std::unique(out[k].begin(), out[k].end()), out[k].end());
+            EXPECT_GE(out[k].size(), 2u) << name << " edge " << k;
+        }
+    };
+    for (int map = 1; map <= 4; map++) {
+        Edge tiles[4][4][2][4]; // [i][j][full, distant][edge]
+        for (int i = 0; i < 4; i++)
+            for (int j = 0; j < 4; j++)
+                for (int lod = 0; lod < 2; lod++)
+                    edges("data\\objects\\m" + std::to_string(map) + "_t" + std::to_string(i) + std::to_string(j) +
+                              (lod ? "_d1.pof" : ".pof"),
+                          tiles[i][j][lod]);
+        for (int i = 0; i < 4; i++)
+            for (int j = 0; j < 4; j++)
+                for (int a = 0; a < 2; a++) {
+                    SCOPED_TRACE("map " + std::to_string(map) + " tile " + std::to_string(i) + std::to_string(j) +
+                                 (a ? " distant" : " full"));
+                    for (int k = 0; k < 4; k++)
+                        EXPECT_EQ(tiles[i][j][a][k], tiles[i][j][1 - a][k]) << "edge " << k;
+                    for (int b = 0; b < 2; b++) {
+                        if (i < 3) {
+                            EXPECT_EQ(tiles[i][j][a][1], tiles[i + 1][j][b][0]) << "with the tile along x";
+                        }
+                        if (j < 3) {
+                            EXPECT_EQ(tiles[i][j][a][3], tiles[i][j + 1][b][2]) << "with the tile along z";
+                        }
+                    }
+                }
     }
 }
 

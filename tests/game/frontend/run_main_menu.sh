@@ -120,11 +120,13 @@ read -r flag music effects <<< "$(od -An -tu1 -N3 "$dir/data/usr/settings.nil")"
 
 mkdir -p "$keep"
 for shot in bomb:65 options:165 help:320 credits:550 fall:655 explosion:700 game_selection:790 \
-            campaigns:1150 time_attack:1310 arcade:1470 tutorial_question:820 multiplayer_notice:1645 \
-            network_choice:1740; do
+            campaigns:1150 time_attack:1310 arcade:1470 bomb_multiplayer:1618 tutorial_question:820 \
+            multiplayer_notice:1645 network_choice:1740; do
   f=$(printf '%s/shots/frame%05d.png' "$dir" "${shot#*:}")
   [ -f "$f" ] || fail "no frame for ${shot%%:*}"
   cp "$f" "$keep/${shot%%:*}.png"
 done
-[ "$(md5sum "$keep"/*.png | cut -d' ' -f1 | sort -u | wc -l)" = 13 ] || fail "two kept pages are the same picture"
+[ "$(md5sum "$keep"/*.png | cut -d' ' -f1 | sort -u | wc -l)" = 14 ] || fail "two kept pages are the same picture"
+# The first label and the longest one sit inside the selector frame.
+python3 "$(dirname "$0")/label_in_frame.py" "$keep/bomb.png" "$keep/bomb_multiplayer.png" || fail "a label outside its frame"
 echo "ok: the menu walk; frames of every page in $keep"

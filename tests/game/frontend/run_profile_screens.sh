@@ -5,10 +5,13 @@
 # bonus, read back by the independent reader), and a walk with saves that
 # always fail: five profiles, the limit, delete, choose, the page switch, the
 # rank gate of the aircraft and leaving, each failed save shown and dismissed.
-#   run_profile_screens.sh KORVANTH DATA.VFS
+# Frames of the keyboard, the single-player page and the multiplayer page are
+# kept in OUTDIR (when given) for a person to look at.
+#   run_profile_screens.sh KORVANTH DATA.VFS [OUTDIR]
 set -euo pipefail
 exe=$(realpath "$1")
 archive=$(realpath "$2")
+keep=${3:-}
 here=$(cd "$(dirname "$0")" && pwd)
 export EGL_PLATFORM=${EGL_PLATFORM:-surfaceless}
 top=$(mktemp -d)
@@ -76,4 +79,11 @@ profiles: aircraft 0 chosen'
 [ "$(grep -c 'app: state 10 -> 16' "$log")" = 8 ] || fail "failing: save errors"
 [ "$(grep -c 'app: state 17 -> 10' "$log")" = 7 ] || fail "failing: back to the screens"
 grep -q 'app: state 17 -> 2' "$log" || fail "failing: leaving with a failed save"
+if [ -n "$keep" ]; then
+  mkdir -p "$keep"
+  for shot in keyboard:first:30 single_player_page:failing:168 multiplayer_page:failing:229; do
+    IFS=: read -r name r n <<< "$shot"
+    cp "$(printf '%s/%s/shots/frame%05d.png' "$top" "$r" "$n")" "$keep/$name.png" || fail "no frame for $name"
+  done
+fi
 echo "ok: first-run back, first profile, failing saves"

@@ -5,10 +5,14 @@
 # twelve seconds). Each run must
 # open the archive, reach the main-menu state, take the exit there and end
 # cleanly.
-#   run_program.sh KORVANTH DATA.VFS
+# The headless run's frames of the intro (the maker's picture, the title)
+# and of the main menu are kept in OUTDIR (when given) for a person to look
+# at.
+#   run_program.sh KORVANTH DATA.VFS [OUTDIR]
 set -euo pipefail
 exe=$(realpath "$1")
 archive=$(realpath "$2")
+keep=${3:-}
 root=$(cd "$(dirname "$0")/../../.." && pwd)
 top=$(mktemp -d)
 xvfb=0
@@ -43,6 +47,14 @@ env -u DISPLAY KRV_EXE="$exe" KRV_RUN_DIR="$top/headless" KRV_ARCHIVE="$archive"
 [ "$status" = 0 ] || { cat "$top/headless.txt"; fail "headless run: exit status $status"; }
 check "$top/headless" headless
 [ "$(ls "$top/headless/shots" | wc -l)" -ge 40 ] || fail "headless: too few frames saved"
+if [ -n "$keep" ]; then
+  mkdir -p "$keep"
+  for shot in intro_maker:10 intro_title:25 main_menu:75; do
+    cp "$(printf '%s/headless/shots/frame%05d.png' "$top" "${shot#*:}")" "$keep/${shot%%:*}.png" ||
+      fail "headless: no frame for ${shot%%:*}"
+  done
+  [ "$(md5sum "$keep"/*.png | cut -d' ' -f1 | sort -u | wc -l)" = 3 ] || fail "headless: two kept frames are the same"
+fi
 
 # Windowed, on Xvfb (skipped when it cannot start).
 Xvfb -displayfd 9 -screen 0 1280x800x24 -nolisten tcp 9> "$top/display" 2>/dev/null &

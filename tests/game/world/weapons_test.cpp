@@ -341,6 +341,75 @@ TEST(WeaponDrawing, BurstFacesTheCameraAndTheShotAfterItKeepsItsColour)
     EXPECT_GT(magenta, 0); // the shot
 }
 
+// A shot seen from every side (front, back, edge-on from either side, from
+// above and below) with back faces culled, as the game draws, on Mesa and on
+// the software renderer: the whole quad faces the viewer every time.
+TEST(WeaponDrawing, ShotShowsWholeFromEverySide)
+{
+    constexpr int kW = 128, kH = 128;
+    DataDir dir;
+    WasRecord shotRecord = Shot();
+    shotRecord.quadWidth = shotRecord.quadHeight = Fx(0.5); // 16 x 16 pixels
+    std::vector<uint8_t> b;
+    std::string err;
+    ASSERT_TRUE(WasWrite(shotRecord, &b, &err));
+    dir.Put("data/weapons/wpn0.was", b);
+    dir.Put("data/textures/.keep", std::string());
+    ASSERT_TRUE(SaveFrame(dir.Full("data/textures/shot1.png"), std::vector<uint32_t>(64, 0xFFFFFF), 8, 8));
+    MesaContext mesa(kW, kH);
+    SoftContext soft(kW, kH);
+    for (int renderer = 0; renderer < 2; renderer++) {
+        P3D* gl = renderer ? soft.ctx : mesa.ctx;
+        ASSERT_NE(gl, nullptr);
+        PTextureManager tm(nullptr, gl);
+        WeaponSystem ws(nullptr, nullptr);
+        ws.Init(&tm);
+        ASSERT_NE(ws.shotTexture, 0);
+        struct View {
+            double yaw, pitch;
+        } const views[] = {{0, 0}, {180, 0}, {90, 0}, {-90, 0}, {90, 30}, {0, 90}, {0, -90}};
+        for (View const& v : views) {
+            ws.particles[0].weapon = 0, ws.particles[0].life = 5, ws.particles[0].position = {0, 0, 0};
+            gl->glViewport(0, 0, kW, kH);
+            gl->glScissor(0, 0, kW, kH);
+            gl->glMatrixMode(GL_PROJECTION);
+            gl->glLoadIdentity();
+            gl->glOrthox(Fx(-2), Fx(2), Fx(-2), Fx(2), Fx(-50), Fx(50));
+            gl->glMatrixMode(GL_MODELVIEW);
+            gl->glLoadIdentity();
+            gl->glRotatex(Fx(v.pitch), 0x10000, 0, 0);
+            gl->glRotatex(Fx(v.yaw), 0, 0x10000, 0);
+            gl->glEnable(GL_DEPTH_TEST);
+            gl->glEnable(GL_CULL_FACE);
+            gl->GetBackend()->glFrontFace(GL_CCW);
+            gl->glTexEnvx(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+            gl->Clear(0xFF000000);
+            gl->glClear(GL_DEPTH_BUFFER_BIT);
+            PVector3 camera;
+            ws.Render(gl, &tm, -Fx(100), &camera, nullptr, nullptr);
+            auto f = renderer ? soft.Read() : mesa.Read();
+            if (const char* d = std::getenv("KRV_SAVE_FRAMES"))
+                SaveFrame(std::string(d) + "/shot_" + (renderer ? "sw_" : "mesa_") + std::to_string(int(v.yaw)) + "_" +
+                              std::to_string(int(v.pitch)) + ".png",
+                          f, kW, kH);
+            int x0 = kW, x1 = -1, y0 = kH, y1 = -1, magenta = 0;
+            for (int y = 0; y < kH; y++)
+                for (int x = 0; x < kW; x++) {
+                    uint32_t c = f[size_t(y) * kW + x];
+                    if ((c >> 16) >= 0xC0 && ((c >> 8) & 0xFF) < 0x20 && (c & 0xFF) >= 0xC0) { // five-bit blend weights on sw
+                        magenta++;
+                        x0 = std::min(x0, x), x1 = std::max(x1, x), y0 = std::min(y0, y), y1 = std::max(y1, y);
+                    }
+                }
+            SCOPED_TRACE(std::string(renderer ? "software" : "Mesa") + " yaw " + std::to_string(v.yaw) + " pitch " +
+                         std::to_string(v.pitch));
+            EXPECT_NEAR(magenta, 16 * 16, 2 * 16 + 1);
+            EXPECT_NEAR(x1 - x0 + 1, 16, 1); // a square on the screen
+            EXPECT_NEAR(y1 - y0 + 1, 16, 1);
+        }
+    }
+}
+
 TEST(GameplayObject, DamageAndRearmLock)
 {
     struct Case {
