@@ -4,8 +4,9 @@
 # level directly (KRV_LEVEL). The first campaign's catalogue and its first
 # mission are replaced from the writable directory by a small mission made
 # here with the project's tools: one enemy aircraft without AI ahead of the
-# player on the demo's first map, shot down to win; the second level is the
-# demo's own.
+# player on the demo's first map, marked by a red diamond and shot down to
+# win; its header names an intro camera that the map has no camera for, so
+# play starts at once. The second level is the demo's own.
 #   - won: the mission loads in its seven steps behind the loading screen,
 #     the player holds the fire button (the aircraft turns to the target in
 #     the crosshair), the target goes down, the summary shows, the next level
@@ -42,6 +43,7 @@ define header {
     animLoopEnd 3000
     description 2
     maxAltitude 45
+    virtualDebrief TRUE cameraStart 0 cameraEnd 100
     maptextures 2 {
         maptextures[0] { path "data\textures\summer" }
         maptextures[1] { path "data\textures" }
@@ -71,7 +73,9 @@ define GPOs {
             side ENEMY
             radarColor 0xFF3020
             objectType PLANE
-            cursorId 0
+            cursorId 5
+            cursorSize 2
+            cursorPLUG BASIC
             enabled TRUE
             airplane 1
         }
@@ -158,6 +162,9 @@ for r in won again soft left; do
     "game: load step 0game: load step 1game: load step 2game: load step 3game: load step 4game: load step 5game: load step 6" ] ||
     fail "$r: loading steps out of order"
   grep -q 'game: level 0 loaded' "$log" || fail "$r: not loaded"
+  # The mission names an intro camera, but the map has no camera to fly.
+  grep -q "game: the level has no camera for the mission's intro; play starts at once" "$log" ||
+    fail "$r: an intro camera without a camera was not skipped"
   grep -q 'app: state 4 -> 5' "$log" || fail "$r: the game did not start"
 done
 
