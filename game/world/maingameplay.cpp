@@ -231,6 +231,17 @@ void MainGame::ReceiveShootFromClient(const uint8_t* message, int length)
         p->target = m_players[best]->gpo;
 }
 
+const wchar_t* MainGame::GetConsoleText(unsigned id)
+{
+    return m_fonts && m_console ? m_fonts->GetStr(id) : nullptr;
+}
+
+void MainGame::AddConsoleLine(const wchar_t* line)
+{
+    if (m_console && line)
+        m_console->AddElement(line);
+}
+
 // ---- shooting and collisions --------------------------------------------------
 
 int MainGame::ShotSound(int weapon)
