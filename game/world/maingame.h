@@ -360,6 +360,8 @@ private:
     uint8_t m_calibration = 0, m_showDescription = 0, m_noPauseIcon = 0;
     uint8_t m_missionEnd = 0;
     uint32_t m_missionEndTime = 0;
+    // Shots of a match sent to and taken from the other players.
+    uint32_t m_shotsSent = 0, m_shotsReceived = 0;
     // Input.
     MyInput m_input;
     int32_t m_keys = 0;
