@@ -2,8 +2,9 @@
 // with the demo archive. Scripted touches go from the intro through the main
 // menu to the multiplayer menus; one player hosts a room, the other joins
 // it, the host starts the match, both fly and fire, then the guest leaves
-// the match through the pause menu, which leaves the host the winner: both
-// end on the standings screen with the same rows. On the local network each
+// the match through the pause menu, which leaves the host the winner, while
+// the host looks at the options (the match goes on behind the main menu):
+// both end on the standings screen with the same rows. On the local network each
 // program runs in a network namespace of its own on the test's bridge; over
 // the internet both run in one namespace with the test's lobby web service
 // (at the program's own service address, 127.0.0.1:8380) and lobby server
@@ -36,16 +37,19 @@ constexpr int kSelector[2] = {917, 295}, kNoticeOk[2] = {512, 331}, kLocal[2] = 
 constexpr int kInternet[2] = {512, 326}, kNewRoom[2] = {779, 126};
 constexpr int kHost[2] = {512, 274}, kJoin[2] = {512, 326}, kFirstRoom[2] = {272, 86}, kStart[2] = {779, 86};
 constexpr int kFire[2] = {1000, 300}, kPause[2] = {990, 568}, kLeaveRow[2] = {512, 367}, kYes[2] = {384, 335};
+constexpr int kOptionsRow[2] = {512, 322}, kOptionsBack[2] = {976, 576};
 // Frames of the script. Each program ends at its own frame: the guest
 // first, so that the host's end never cuts the guest's link while the guest
 // still runs.
 constexpr int kRetries = 9, kRetryEvery = 30, kJoinFrom = 330, kStartFrom = 420;
 constexpr int kFireFrom = 700, kFireTo = 860, kLeaveAt = 900, kGuestExit = 1150, kHostExit = 1300;
+constexpr int kOptionsAt = 880, kOptionsLeft = 1060;
 // The program's lobby web service address.
 constexpr int kServicePort = 8380;
 // Frames kept: the network's screen, the host's game room, the match, the
-// match under fire, the standings (the guest's come earlier: it left).
-const std::vector<int> kKeptHost = {220, 400, 600, 820, 1250}, kKeptGuest = {220, 600, 820, 1130};
+// match under fire, the host's options over the running match, the
+// standings (the guest's come earlier: it left).
+const std::vector<int> kKeptHost = {220, 400, 600, 820, 1000, 1250}, kKeptGuest = {220, 600, 820, 1130};
 
 class Script {
 public:
@@ -188,6 +192,11 @@ protected:
         }
         Fight(host);
         Fight(guest);
+        // The host opens the options from the pause menu while the match
+        // goes on, and comes back to it.
+        host.Tap(kOptionsAt, kPause);
+        host.Tap(kOptionsAt + 40, kOptionsRow);
+        host.Tap(kOptionsLeft, kOptionsBack);
         guest.Tap(kLeaveAt, kPause);
         guest.Tap(kLeaveAt + 40, kLeaveRow);
         guest.Tap(kLeaveAt + 80, kYes);
@@ -201,6 +210,7 @@ protected:
         const std::string hostLog = Log(hostDir), guestLog = Log(guestDir);
         EXPECT_TRUE(hs >= 0 && WIFEXITED(hs) && WEXITSTATUS(hs) == 0) << "host status " << hs;
         EXPECT_TRUE(gs >= 0 && WIFEXITED(gs) && WEXITSTATUS(gs) == 0) << "guest status " << gs;
+        EXPECT_NE(hostLog.find("app: state 3 -> 5"), std::string::npos) << "the host is back from the options";
         for (const std::string* log : {&hostLog, &guestLog}) {
             EXPECT_NE(log->find("app: the match is loaded"), std::string::npos) << Tail(*log);
             EXPECT_NE(log->find("app: state 5 -> 8"), std::string::npos) << "back to the multiplayer menus";
