@@ -120,7 +120,10 @@ void KorvanthApp::RunMatchLoading()
     if (!m_game ||
         !m_game->LoadMultiPlayerGame(m_textures, &m_props, m_frameTime, m_currentGroup, m_mp->GetGameLink())) {
         _PDebug("app: the match could not be loaded\n");
-        m_mp->game = nullptr;
+        // The session forgets the game and the objects it had handed over,
+        // so that no later message reaches a half-loaded game.
+        m_mp->MP_EndGame();
+        DeleteGame();
         m_loadStep = 0;
         SetState(STATE_DATA_ERROR);
         return;

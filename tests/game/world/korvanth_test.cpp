@@ -429,6 +429,15 @@ TEST_F(AppTest, MatchStartFromTheMultiplayerMenusLoadsTheMultiplayerGroup)
     EXPECT_EQ(m_app->CurrentGroup()->roomSetting, host->fragLimit);
     EXPECT_TRUE(until([&] { return !guestResults.empty(); }));
     EXPECT_EQ(guestResults, std::vector<int>{1});
+
+    // The level has no script: the match does not load, and the session
+    // keeps no pointer into the game that failed.
+    ASSERT_TRUE(until([&] { return m_app->State() != STATE_LOAD_MATCH; }));
+    EXPECT_TRUE(m_app->State() == STATE_DATA_ERROR || m_app->State() == STATE_DATA_ERROR_SHOWN) << m_app->State();
+    EXPECT_EQ(m_app->Game(), nullptr);
+    EXPECT_EQ(host->game, nullptr);
+    for (int i = 0; i < host->playerCount; ++i)
+        EXPECT_EQ(host->players[i].gameObject, nullptr) << i;
     guest.Release();
 }
 
