@@ -33,6 +33,7 @@ public:
         uint8_t digits[10] = {};
         // Shots of the other player this game's weapons carried.
         int received = 0;
+        bool linkLost = false;
     };
 
     void SetUp() override
@@ -90,10 +91,17 @@ public:
         hub.now += 25;
         for (Side& s : sides) {
             if (!s.game) {
-                s.p->k.Update(hub.now);
+                if (!s.linkLost)
+                    s.p->k.Update(hub.now);
                 continue;
             }
-            ASSERT_EQ(s.p->k.MP_Update(hub.now), KrvMpConn::kErrNone);
+            if (s.p->k.MP_Update(hub.now) == KrvMpConn::kErrLinkLost) {
+                // The link is gone: the game goes, as the application does.
+                s.linkLost = true;
+                s.game.reset();
+                s.p->k.MP_Release();
+                continue;
+            }
             if (before)
                 before(s);
             s.result = s.game->PlayGame(mesa.ctx, textures.get(), &props, s.frames++, s.keys, s.digits, hub.now,
@@ -198,6 +206,34 @@ TEST_F(MatchGames, ShotsKillsAndTheFragLimitAgreeOnBothSides)
         EXPECT_FALSE(s->p->k.game);
     }
     EXPECT_EQ(Standings(host), Standings(guest));
+}
+
+TEST_F(MatchGames, APlayerCutOffLeavesTheOtherTheWinner)
+{
+    StartMatch();
+    if (HasFatalFailure())
+        return;
+    Side& host = sides[0];
+    Side& guest = sides[1];
+    const int hostId = host.p->k.MP_GetMyId();
+    for (int i = 0; i < 20; i++)
+        Frame();
+    GPO* guestInHost = host.game->Player(1)->gpo;
+    ASSERT_TRUE(guestInHost && guestInHost->enabled);
+    hub.Cut(guest.p->k.MP_GetMyId());
+    Frame();
+    EXPECT_TRUE(guest.linkLost);
+    EXPECT_FALSE(guest.game);
+    // The host's game takes the guest's aircraft out and wins alone.
+    for (int i = 0; i < 200 && host.game; i++) {
+        Frame();
+        if (i == 10 && host.game) {
+            EXPECT_FALSE(guestInHost->enabled) << "the guest's aircraft still flies in the host's game";
+        }
+    }
+    ASSERT_FALSE(host.game) << "the host's match did not end";
+    EXPECT_EQ(host.p->k.MP_GetWinner(), hostId);
+    EXPECT_EQ(host.p->k.GetState(), KrvMp::MENU_FINAL_STANDINGS);
 }
 #endif
 
