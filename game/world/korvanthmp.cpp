@@ -104,7 +104,11 @@ void KorvanthApp::RunMatchLoading()
         SetState(STATE_MENU_OPEN);
         return;
     }
-    m_mp->MP_Update(m_frameTime);
+    if (m_mp->MP_Update(m_frameTime) == KrvMpConn::kErrLinkLost) {
+        // The match went before it loaded.
+        MatchLinkLost();
+        return;
+    }
     if (m_loadStep == 0) {
         if (m_loading) {
             m_loading->Init(Loading::kTotalFull);
