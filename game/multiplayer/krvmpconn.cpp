@@ -860,6 +860,127 @@ void KrvMpConn::Links::RequestRepairPlayer(int amount, uint32_t now)
     session.RequestRepairPlayer(amount, now);
 }
 
+// ---------------------------------------------------------------- the game's view
+
+int KrvMpConn::GameLink::PlayerCount() const
+{
+    return session.playerCount;
+}
+
+int KrvMpConn::GameLink::PlayerId(int position) const
+{
+    return position >= 0 && position < session.playerCount && position < kMaxPlayers ? session.players[position].id
+                                                                                     : -1;
+}
+
+int KrvMpConn::GameLink::MyId() const
+{
+    return session.mp ? session.mp->GetMyID() : -1;
+}
+
+int KrvMpConn::GameLink::PlayerIndex(int id) const
+{
+    return session.MP_GetPlayerIndex(id);
+}
+
+const char* KrvMpConn::GameLink::PlayerName(int id) const
+{
+    int i = session.MP_GetPlayerIndex(id);
+    return i >= 0 ? session.players[i].name : nullptr;
+}
+
+int KrvMpConn::GameLink::PlayerPlane(int id) const
+{
+    int i = session.MP_GetPlayerIndex(id);
+    return i >= 0 ? session.players[i].plane : 0;
+}
+
+int KrvMpConn::GameLink::PlayerState(int id) const
+{
+    int i = session.MP_GetPlayerIndex(id);
+    return i >= 0 ? session.players[i].matchState : -1;
+}
+
+int KrvMpConn::GameLink::Winner() const
+{
+    return session.MP_GetWinner();
+}
+
+void KrvMpConn::GameLink::RequestDamage(int target, int owner, int damage)
+{
+    session.RequestDamage(target, owner, damage);
+}
+
+void KrvMpConn::GameLink::SendToAll(const uint8_t* message, int length)
+{
+    if (!session.mp || !message || length < 1 || length > kMessageBufferSize)
+        return;
+    unsigned char copy[kMessageBufferSize];
+    memcpy(copy, message, size_t(length));
+    session.mp->SendToAll(copy, length, false);
+}
+
+void KrvMpConn::GameLink::NotifyLeaveGame()
+{
+    session.NotifyLeaveGame();
+}
+
+void KrvMpConn::GameLink::SetPlayerObject(int id, GPO* gpo)
+{
+    if (KrvPlayer* p = session.MP_GetPlayer(id))
+        p->gameObject = gpo;
+}
+
+void KrvMpConn::GameLink::SetRespawnVectors()
+{
+    session.MP_SetRespawnVectors();
+}
+
+WeaponMatchLink* KrvMpConn::GameLink::WeaponLink()
+{
+    return session.GetWeaponLink();
+}
+
+HudMatchLink* KrvMpConn::GameLink::HudLink()
+{
+    return this;
+}
+
+MissionRepairLink* KrvMpConn::GameLink::RepairLink()
+{
+    return session.GetRepairLink();
+}
+
+const KrvMpConn::KrvPlayer* KrvMpConn::GameLink::Flying(const MyAirplane* aircraft) const
+{
+    if (!aircraft)
+        return nullptr;
+    for (int i = 0; i < session.playerCount && i < kMaxPlayers; ++i) {
+        const KrvPlayer& p = session.players[i];
+        if (p.gameObject && p.gameObject->aircraft == aircraft)
+            return &p;
+    }
+    return nullptr;
+}
+
+const char* KrvMpConn::GameLink::PlayerName(const MyAirplane* aircraft) const
+{
+    const KrvPlayer* p = Flying(aircraft);
+    return p ? p->name : nullptr;
+}
+
+int KrvMpConn::GameLink::PlayerKills(const MyAirplane* aircraft) const
+{
+    const KrvPlayer* p = Flying(aircraft);
+    return p ? p->kills : 0;
+}
+
+bool KrvMpConn::GameLink::PlayerDisconnected(const MyAirplane* aircraft) const
+{
+    const KrvPlayer* p = Flying(aircraft);
+    return p && p->lagging;
+}
+
 // ---------------------------------------------------------------- reception
 
 void KrvMpConn::Handle_NotifyConsoleMsg(CONSOLE_MSG kind, int first, int second)

@@ -13,30 +13,18 @@
 
 #include "engine/runtime/pmath3d.h"
 #include "game/multiplayer/gamemessage.h"
+#include "game/multiplayer/matchgame.h"
 #include "game/multiplayer/matchrules.h"
 #include "game/multiplayer/multiplayer.h"
 #include "game/world/command.h"
+#include "game/world/hud.h"
+#include "game/world/maingame.h"
 #include "game/world/weaponsystem.h"
 
 class Fonts;
 class GPO;
 class MyAirplane;
 class Profile;
-
-// What the session needs of the running match.
-class MatchGame {
-public:
-    virtual ~MatchGame() = default;
-    // Position and direction of spawn point 0 to 3 of the loaded map.
-    virtual int GetSpawnPointVec(int index, PVector3& position, PVector3& direction) = 0;
-    // A shot (game message 7) another player fired; length is the number of
-    // received bytes, type byte included.
-    virtual void ReceiveShootFromClient(const unsigned char* message, int length) = 0;
-    // Text id of the current language, null when the game has no text
-    // service or no console (then no console line is shown).
-    virtual const wchar_t* GetConsoleText(unsigned id) = 0;
-    virtual void AddConsoleLine(const wchar_t* line) = 0;
-};
 
 class KrvMpConn {
 public:
@@ -186,6 +174,9 @@ public:
     // The session as the weapons and the mission commands see it.
     WeaponMatchLink* GetWeaponLink() { return &links; }
     MissionRepairLink* GetRepairLink() { return &links; }
+    // The session as the game session and its head-up display see it.
+    MainGameMatchLink* GetGameLink() { return &gameLink; }
+    HudMatchLink* GetHudLink() { return &gameLink; }
 
     // Senders.
     void NotifyRoomInfo();
@@ -259,6 +250,36 @@ private:
         KrvMpConn& session;
     };
 
+    // The session behind the game session's and head-up display's seams.
+    class GameLink : public MainGameMatchLink, public HudMatchLink {
+    public:
+        explicit GameLink(KrvMpConn& s) : session(s) {}
+        int PlayerCount() const override;
+        int PlayerId(int position) const override;
+        int MyId() const override;
+        int PlayerIndex(int id) const override;
+        const char* PlayerName(int id) const override;
+        int PlayerPlane(int id) const override;
+        int PlayerState(int id) const override;
+        int Winner() const override;
+        void RequestDamage(int target, int owner, int damage) override;
+        void SendToAll(const uint8_t* message, int length) override;
+        void NotifyLeaveGame() override;
+        void SetPlayerObject(int id, GPO* gpo) override;
+        void SetRespawnVectors() override;
+        WeaponMatchLink* WeaponLink() override;
+        HudMatchLink* HudLink() override;
+        MissionRepairLink* RepairLink() override;
+        const char* PlayerName(const MyAirplane* aircraft) const override;
+        int PlayerKills(const MyAirplane* aircraft) const override;
+        bool PlayerDisconnected(const MyAirplane* aircraft) const override;
+
+    private:
+        // The player whose object flies the aircraft, or null.
+        const KrvPlayer* Flying(const MyAirplane* aircraft) const;
+        KrvMpConn& session;
+    };
+
     static int TakeFlag(uint8_t& flag);
     void ClearFlagsAndTimers();
     void ClearRoomSettings();
@@ -279,4 +300,5 @@ private:
     void SetLobbyFilters(const char* name, unsigned char nearMe, VOrededidaza::ServerFilter::SortingKey sort);
     RulesOutbox outbox{*this};
     Links links{*this};
+    GameLink gameLink{*this};
 };

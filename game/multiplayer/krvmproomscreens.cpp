@@ -7,6 +7,7 @@
 #include <new>
 
 #include "engine/graphics/psurface3d.h"
+#include "engine/runtime/pdebug.h"
 #include "engine/runtime/ptext.h"
 #include "game/frontend/fonts.h"
 #include "game/frontend/profile.h"
@@ -416,6 +417,7 @@ void KrvMp::FinalStandingsUpdate()
             std::snprintf(text, sizeof text, "%d", k + 1), row[0]->SetText(text);
         if (row[1])
             std::snprintf(text, sizeof text, "%s", sorted[k].name), row[1]->SetText(text);
+        _PDebug("mp: standings %d %s %d\n", k + 1, sorted[k].name, int(sorted[k].kills));
         if (row[2]) {
             if (sorted[k].kills == -1)
                 row[2]->SetText(kTextLeftMatch);

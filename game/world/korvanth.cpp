@@ -606,7 +606,7 @@ bool KorvanthApp::Dispatch()
         RunGame();
         return true;
     case STATE_LOAD_MATCH:
-        ScreenMissing("the game");
+        RunMatchLoading();
         return false;
     case STATE_MP_OPEN:
         if (!OpenMultiplayerMenus())
@@ -731,6 +731,9 @@ bool KorvanthApp::StartDirectLevel()
 
 void KorvanthApp::DeleteGame()
 {
+    // The match session forgets the game before it goes.
+    if (m_mp && m_game && m_mp->game == m_game)
+        m_mp->game = nullptr;
     delete m_game;
     m_game = nullptr;
 }
@@ -788,6 +791,8 @@ void KorvanthApp::RunGameLoading()
 
 void KorvanthApp::RunGame()
 {
+    if (!MatchSessionUpdate())
+        return;
     m_game->SetKeyLatch(m_keyLatch);
     int r = m_game->PlayGame(m_p3d, m_textures, &m_props, m_frameCounter, m_input.keyState, m_digitKeys,
                              m_frameTime, &m_ticker);
@@ -800,6 +805,8 @@ void KorvanthApp::RunGame()
     if (r != GAME_OPTIONS)
         _PDebug("app: the game returned %d\n", r);
     Profile* profile = m_profiles ? m_profiles->CurrentProfile() : nullptr;
+    if (m_game->IsMultiplayer() && profile && m_profiles)
+        m_profiles->SaveProfiles();
     m_openOptions = 0;
     int32_t next = STATE_MENU_OPEN;
     switch (r) {
@@ -844,8 +851,8 @@ void KorvanthApp::RunGame()
         SetState(STATE_MENU_OPEN);
         return;
     default: // the match is over
-        m_loadStep = 0;
-        DeleteGame();
+        MatchOver();
+        next = m_mp ? int32_t(STATE_MP) : int32_t(STATE_MENU_OPEN);
         break;
     }
     TextureManagerStep();

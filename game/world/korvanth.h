@@ -264,6 +264,14 @@ private:
     // (state 8).
     bool OpenMultiplayerMenus();
     bool RunMultiplayerMenus();
+    // A match: loaded in one call behind the loading screen (state 6); the
+    // session's update of a frame of play or of the menu shown over a match
+    // (false when the link was lost and the multiplayer menus took over);
+    // the end of a match, back to the multiplayer menus' standings.
+    void RunMatchLoading();
+    bool MatchSessionUpdate();
+    void MatchLinkLost();
+    void MatchOver();
 
     Touch m_touch;
     uint8_t m_loadCancel = 0;

@@ -11,6 +11,7 @@
 #include "game/frontend/loading.h"
 #include "game/frontend/mainmenu.h"
 #include "game/frontend/profilemanager.h"
+#include "game/multiplayer/krvmp.h"
 #include "game/world/audiomanager.h"
 #include "game/world/korvanth.h"
 
@@ -69,6 +70,23 @@ bool KorvanthApp::RunMainMenu()
     m_frameCounter += std::max(m_menu->ToFps(2), 2);
     m_menu->input.scancode = m_keyLatch;
     const int r = m_menu->RenderMainMenu(m_p3d, &m_props, &m_props, m_input.keyState, m_frameCounter, m_ticker());
+    // A match left running behind the options goes on in the background.
+    if (m_mp && m_game && m_game->IsMultiplayer()) {
+        m_game->SetNow(m_frameTime);
+        m_game->MultiplayerUpdateInBg(m_p3d);
+        const int e = m_mp->MP_Update(m_frameTime);
+        if (e == KrvMpConn::kErrLinkLost) {
+            MatchLinkLost();
+            return true;
+        }
+        if (e != KrvMpConn::kErrNone) {
+            // Back to the match, as the menu's own way back would.
+            delete m_menu;
+            m_menu = nullptr;
+            SetState(STATE_GAME);
+            return true;
+        }
+    }
     auto play = [this] {
         m_currentGroup = m_menu->chosenGroup;
         m_currentLevel = m_menu->chosenLevel;

@@ -1,5 +1,6 @@
 // The application's multiplayer states: entering the multiplayer menus
-// (state 7) and running them with their result (state 8).
+// (state 7), running them with their result (state 8), loading a match
+// (state 6) and the session's part of a frame of play in a match.
 #include <new>
 
 #include "engine/runtime/pdebug.h"
@@ -8,7 +9,9 @@
 #include "game/frontend/profile.h"
 #include "game/frontend/profilemanager.h"
 #include "game/multiplayer/krvmp.h"
+#include "game/world/audiomanager.h"
 #include "game/world/korvanth.h"
+#include "game/world/maingame.h"
 
 namespace {
 // Results of a frame of the multiplayer menus.
@@ -17,6 +20,10 @@ enum MultiplayerResult : int {
     MP_LEAVE = -1,
     MP_MATCH_STARTS = 1,
 };
+// The message box shown when the link to the match was lost.
+constexpr int kTextLinkLost = 379;
+// The music clip the multiplayer menus play.
+constexpr int kClipMenuMusic = 0;
 } // namespace
 
 bool KorvanthApp::OpenMultiplayerMenus()
@@ -76,4 +83,98 @@ bool KorvanthApp::RunMultiplayerMenus()
         }
     }
     return true;
+}
+
+void KorvanthApp::RunMatchLoading()
+{
+    if (!m_mp) {
+        _PDebug("app: a match loads without the multiplayer front end\n");
+        DeleteGame();
+        m_loadStep = 0;
+        SetState(STATE_MENU_OPEN);
+        return;
+    }
+    if (m_loadCancel) {
+        DetectGameMode();
+        LoadingFrame();
+        m_mp->game = nullptr;
+        DeleteGame();
+        m_loadCancel = 0;
+        m_loadStep = 0;
+        SetState(STATE_MENU_OPEN);
+        return;
+    }
+    if (m_mp->MP_Update(m_frameTime) == KrvMpConn::kErrLinkLost) {
+        // The match went before it loaded.
+        MatchLinkLost();
+        return;
+    }
+    if (m_loadStep == 0) {
+        if (m_loading) {
+            m_loading->Init(Loading::kTotalFull);
+            m_loading->Update();
+            m_loading->Update();
+        }
+        m_mp->game = nullptr;
+        DeleteGame();
+        m_game = new MainGame(m_p3d, &m_settings, m_loading, m_fonts, m_console, m_sounds, m_profiles);
+        // The session asks the game for its spawn points while it loads.
+        m_mp->game = m_game;
+    }
+    if (!m_game ||
+        !m_game->LoadMultiPlayerGame(m_textures, &m_props, m_frameTime, m_currentGroup, m_mp->GetGameLink())) {
+        _PDebug("app: the match could not be loaded\n");
+        // The session forgets the game and the objects it had handed over,
+        // so that no later message reaches a half-loaded game.
+        m_mp->MP_EndGame();
+        DeleteGame();
+        m_loadStep = 0;
+        SetState(STATE_DATA_ERROR);
+        return;
+    }
+    _PDebug("app: the match is loaded\n");
+    m_loadStep = 0;
+    m_mp->state = KrvMpConn::kMatchRunning;
+    SetState(STATE_GAME);
+}
+
+bool KorvanthApp::MatchSessionUpdate()
+{
+    if (!m_mp)
+        return true;
+    if (m_mp->MP_Update(m_frameTime) != KrvMpConn::kErrLinkLost)
+        return true;
+    MatchLinkLost();
+    return false;
+}
+
+void KorvanthApp::MatchLinkLost()
+{
+    _PDebug("app: the link to the match was lost\n");
+    m_loadStep = 0;
+    delete m_menu;
+    m_menu = nullptr;
+    DeleteGame();
+    m_mp->MP_Release();
+    m_mp->Touchscreen_Reset();
+    m_mp->GoToState(KrvMp::MENU_LOCAL_INTERNET);
+    m_mp->MsgBoxShow_Info(kTextLinkLost);
+    TextureManagerStep();
+    SetState(STATE_MP);
+}
+
+void KorvanthApp::MatchOver()
+{
+    _PDebug("app: the match is over\n");
+    m_loadStep = 0;
+    DeleteGame();
+    if (!m_mp)
+        return;
+    m_mp->MP_EndGame();
+    m_mp->Touchscreen_Reset();
+    m_mp->GoToState(KrvMp::MENU_FINAL_STANDINGS);
+    if (m_sounds) {
+        m_sounds->Start();
+        m_sounds->Play(kClipMenuMusic, 0, -1);
+    }
 }

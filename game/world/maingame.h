@@ -17,6 +17,7 @@
 #include "engine/runtime/pfixed.h"
 #include "engine/runtime/pmath3d.h"
 #include "engine/runtime/pstring.h"
+#include "game/multiplayer/matchgame.h"
 #include "game/world/command.h"
 #include "game/world/myinput.h"
 
@@ -25,6 +26,7 @@ class Console;
 class Fonts;
 class GPO;
 class Hud;
+class HudMatchLink;
 class LevelsGroup;
 class Loading;
 class MyAirplane;
@@ -50,6 +52,7 @@ class Settings;
 class SubMenu;
 class Wave;
 class WavesManager;
+class WeaponMatchLink;
 class WeaponSystem;
 struct PDisplayProperties;
 struct SmartCamera;
@@ -73,6 +76,11 @@ public:
     virtual void NotifyLeaveGame() = 0;
     virtual void SetPlayerObject(int id, GPO* gpo) = 0;
     virtual void SetRespawnVectors() = 0;
+    // The session as the weapons, the head-up display and the mission's
+    // repair commands see it.
+    virtual WeaponMatchLink* WeaponLink() = 0;
+    virtual HudMatchLink* HudLink() = 0;
+    virtual MissionRepairLink* RepairLink() = 0;
 };
 
 // The shot message (game message 7). Every integer is 32-bit big-endian;
@@ -97,7 +105,10 @@ struct ShotMessage {
                        ShotMessage& out);
 };
 
-class MainGame {
+// In a match the game is also the session's MatchGame: it gives the spawn
+// points, takes the other players' shots and shows the session's console
+// lines.
+class MainGame : public MatchGame {
 public:
     // Pause states and kinds.
     enum PauseState : uint8_t { PAUSE_NONE = 0, PAUSE_MENU = 1, PAUSE_MATCH_MENU = 2 };
@@ -125,7 +136,7 @@ public:
 
     MainGame(P3D* p3d, Settings* settings, Loading* loading, Fonts* fonts, Console* console, AudioManager* sounds,
              ProfileManager* profiles);
-    virtual ~MainGame();
+    ~MainGame() override;
     MainGame(MainGame const&) = delete;
     MainGame& operator=(MainGame const&) = delete;
 
@@ -137,7 +148,7 @@ public:
     int LoadLevel(PTextureManager* textures, PDisplayProperties* display, int step);
     void InitDisplay(PDisplayProperties* display, P3D* p3d);
     void GetSpawnPointName(PString& out, int playerId);
-    int GetSpawnPointVec(int i, PVector3& position, PVector3& angles);
+    int GetSpawnPointVec(int i, PVector3& position, PVector3& angles) override;
     void SpawnPlayer(int slot, const char* nullName, int energy);
     int InitPlanesOnLevel(PString* spawnName, int planeType, const int* planeTypes);
     void InitializePhysics();
@@ -182,7 +193,11 @@ public:
     void ShootHandle();
     void SendShootToClients(mycoolparticle* p);
     // A received shot message of length bytes; hostile messages are dropped.
-    void ReceiveShootFromClient(const uint8_t* message, int length);
+    void ReceiveShootFromClient(const uint8_t* message, int length) override;
+    // The session's console: a text of the current language (null without
+    // fonts or console) and a line added to the console.
+    const wchar_t* GetConsoleText(unsigned id) override;
+    void AddConsoleLine(const wchar_t* line) override;
 
     // ---- Drawing (maingamedraw.cpp)
     void RenderEverything(P3D* p3d, PTextureManager* textures);
@@ -356,6 +371,8 @@ private:
     int32_t m_introIcons[2][4] = {}; // skip and pause/play icons: x, y, w, h
     uint8_t m_missionEnd = 0;
     uint32_t m_missionEndTime = 0;
+    // Shots of a match sent to and taken from the other players.
+    uint32_t m_shotsSent = 0, m_shotsReceived = 0;
     // Input.
     MyInput m_input;
     int32_t m_keys = 0;

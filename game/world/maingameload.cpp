@@ -579,7 +579,7 @@ int MainGame::SetUpAfterPlanes(const PString& mainSpawn)
     m_smoke = new MySmoke();
     if (m_loading)
         m_loading->Update();
-    m_weapons = new WeaponSystem(m_sounds, nullptr);
+    m_weapons = new WeaponSystem(m_sounds, m_session ? m_session->WeaponLink() : nullptr);
     if (!m_smoke || !m_weapons)
         return 0;
     m_weapons->Init(m_textures);
@@ -591,7 +591,8 @@ int MainGame::SetUpAfterPlanes(const PString& mainSpawn)
     if (m_loading)
         m_loading->Update();
 
-    m_hud = new Hud(m_p3d, m_fonts, m_width, m_height, &m_frameTime, m_profiles, nullptr);
+    m_hud = new Hud(m_p3d, m_fonts, m_width, m_height, &m_frameTime, m_profiles,
+                    m_session ? m_session->HudLink() : nullptr);
     if (!m_hud || !m_hud->Init()) {
         _PDebug("game: the head-up display could not be made\n");
         return 0;
@@ -628,6 +629,10 @@ int MainGame::SetUpAfterPlanes(const PString& mainSpawn)
         _PDebug("game: the mission's objects could not be built\n");
         return 0;
     }
+    // A match's repair commands ask the session.
+    if (m_session)
+        for (int i = 0; i < m_mission->CommandCount(); ++i)
+            m_mission->GetCommand(i)->SetRepairLink(m_session->RepairLink());
     InitSmartCam(m_script);
     if (m_loading)
         m_loading->Update();

@@ -175,8 +175,10 @@ void MainGame::SendShootToClients(mycoolparticle* p)
     m.homing = p->target ? 1 : 0;
     uint8_t buffer[ShotMessage::kLengthHoming];
     int n = m.Encode(m_weapons->GetWeaponType(p->weapon), buffer, int(sizeof buffer));
-    if (n > 0)
+    if (n > 0) {
         m_session->SendToAll(buffer, n);
+        ++m_shotsSent;
+    }
 }
 
 void MainGame::ReceiveShootFromClient(const uint8_t* message, int length)
@@ -191,6 +193,7 @@ void MainGame::ReceiveShootFromClient(const uint8_t* message, int length)
     mycoolparticle* p = m_weapons->GetNextFreeParticle();
     if (!p)
         return;
+    ++m_shotsReceived;
     p->weapon = m.weapon;
     p->owner = m.shooter;
     p->position = m.position;
@@ -229,6 +232,17 @@ void MainGame::ReceiveShootFromClient(const uint8_t* message, int length)
     }
     if (best >= 0)
         p->target = m_players[best]->gpo;
+}
+
+const wchar_t* MainGame::GetConsoleText(unsigned id)
+{
+    return m_fonts && m_console ? m_fonts->GetStr(id) : nullptr;
+}
+
+void MainGame::AddConsoleLine(const wchar_t* line)
+{
+    if (m_console && line)
+        m_console->AddElement(line);
 }
 
 // ---- shooting and collisions --------------------------------------------------
@@ -466,6 +480,7 @@ int MainGame::PlayGame(P3D* p3d, PTextureManager* textures, PDisplayProperties*,
             } else if (time - m_missionEndTime > kEndDelayMs - 1) {
                 m_missionEnd = 0;
                 TouchScreen_Reset();
+                _PDebug("game: match shots: %u sent, %u received\n", unsigned(m_shotsSent), unsigned(m_shotsReceived));
                 return 9;
             }
         }
@@ -813,6 +828,7 @@ int MainGame::ConfirmedAction(int action)
             m_session->NotifyLeaveGame();
         if (m_profile)
             m_profile->ApplyKills();
+        _PDebug("game: match shots: %u sent, %u received\n", unsigned(m_shotsSent), unsigned(m_shotsReceived));
         return 9;
     default:
         return 1;

@@ -24,6 +24,7 @@ int ListenLoopback(int& port)
     sockaddr_in a{};
     a.sin_family = AF_INET;
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    a.sin_port = htons(uint16_t(port)); // 0: the system picks
     socklen_t len = sizeof a;
     if (bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || listen(fd, 16) != 0 ||
         getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) != 0) {
@@ -110,8 +111,9 @@ WebService::~WebService()
         close(m_listen);
 }
 
-bool WebService::Start()
+bool WebService::Start(int port)
 {
+    m_port = port;
     m_listen = ListenLoopback(m_port);
     if (m_listen < 0)
         return false;
@@ -540,7 +542,7 @@ void LobbyServer::Drop(size_t index)
 
 void LobbyServer::Run()
 {
-    long long end = NowMs() + kLifetimeMs;
+    long long end = NowMs() + m_lifetimeMs;
     long long nextKeepAlive = NowMs() + m_keepAliveMs;
     while (!m_stop && NowMs() < end) {
         std::vector<pollfd> fds;

@@ -39,7 +39,8 @@ public:
 
     explicit WebService(const std::string& key);
     ~WebService();
-    bool Start();
+    // Listens on 127.0.0.1:port, a port the system picks for 0.
+    bool Start(int port = 0);
     int Port() const { return m_port; }
     std::string Host() const { return "127.0.0.1:" + std::to_string(m_port); }
 
@@ -81,6 +82,8 @@ public:
     // Names answered with 10 (refused).
     void AddRefusedName(const std::string& n) { m_refused.insert(n); }
     void SetKeepAliveMs(int ms) { m_keepAliveMs = ms; }
+    // How long the server serves at most (a minute unless set before Start).
+    void SetLifetimeMs(int ms) { m_lifetimeMs = ms; }
     // Sends 14 (lobby closed) to every logged-in player and closes them.
     void CloseLobby() { m_closeLobby = true; }
     // Queues raw bytes for the player with that id (hostile frames in tests).
@@ -124,6 +127,7 @@ private:
     std::set<std::string> m_taken;
     std::set<std::string> m_refused;
     int m_keepAliveMs = 2000;
+    int m_lifetimeMs = 60000;
     int m_listen = -1;
     int m_port = 0;
     std::atomic<bool> m_stop{false};

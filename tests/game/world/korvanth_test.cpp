@@ -189,6 +189,78 @@ protected:
         return RunTo(STATE_MP);
     }
 
+    // A second player on the in-memory network beside the application's
+    // multiplayer menus.
+    struct Guest {
+        Settings settings;
+        Profile profile;
+        unsigned keys = 0;
+        KrvMp k;
+        std::vector<int> results;
+    };
+    // From the main menu of a catalogue with one (scriptless) match level:
+    // the application hosts a local room, the guest joins it, the host
+    // starts the match; runs until the application leaves its menus.
+    void StartMatch(std::unique_ptr<rig::Hub>& hub, Guest& guest)
+    {
+        std::vector<levelscfg::Level> levels(1);
+        levels[0].mode = LevelsManager::MULTIPLAYER;
+        std::vector<uint8_t> catalogue;
+        ASSERT_TRUE(levelscfg::Encode(levels, catalogue, nullptr));
+        Write("data/scripts/levels.cfg", catalogue);
+        Start(1024, 600);
+        ASSERT_TRUE(RunTo(STATE_MENU));
+        hub = std::make_unique<rig::Hub>(); // in place of the network back ends installed at start-up
+        ASSERT_TRUE(EnterMultiplayer());
+        KrvMp* host = KorvanthAppProbe::Mp(m_app);
+        ASSERT_NE(host, nullptr);
+        guest.profile.SetNick("BEE");
+        guest.profile.SetMode(Profile::kMultiplayer);
+        guest.k.settings = &guest.settings;
+        guest.k.p3d = m_app->Context();
+        guest.k.fonts = KorvanthAppProbe::FontsOf(m_app);
+        guest.k.keys = &guest.keys;
+        guest.k.Init(1024, 600, &guest.profile, nullptr, nullptr);
+        // A tap on a button: the host's through the application's touches.
+        auto tap = [&](bool onHost, const KrvMpButton* b) {
+            ASSERT_NE(b, nullptr);
+            const int x = b->m_rect.x + b->m_rect.width / 2, y = b->m_rect.y + b->m_rect.height / 2;
+            for (int pen : {1, 0}) {
+                if (onHost)
+                    m_app->OnMouseButton(x, y, 0, PPointerWord(0, pen));
+                else
+                    guest.k.TouchScreenEvent(x, y, pen);
+                GuestStep(guest);
+            }
+        };
+        tap(true, host->menus[KrvMp::MENU_LOCAL_INTERNET].buttons[0]);
+        tap(true, host->menus[KrvMp::MENU_LOCAL].buttons[0]);
+        ASSERT_TRUE(GuestUntil(guest, [&] { return host->GetState() == KrvMp::MENU_GAME_ROOM; }));
+        tap(false, guest.k.menus[KrvMp::MENU_LOCAL_INTERNET].buttons[0]);
+        tap(false, guest.k.menus[KrvMp::MENU_LOCAL].buttons[1]);
+        ASSERT_TRUE(GuestUntil(guest, [&] { return guest.k.menus[KrvMp::MENU_ROOMS_LIST].list->GetCount() == 1; }));
+        tap(false, guest.k.menus[KrvMp::MENU_ROOMS_LIST].list->GetLine(0));
+        ASSERT_TRUE(GuestUntil(guest, [&] { return guest.k.GetState() == KrvMp::MENU_GAME_ROOM && host->MP_IsAllReady(); }));
+        EXPECT_EQ(m_app->State(), STATE_MP);
+        tap(true, host->menus[KrvMp::MENU_GAME_ROOM].buttons[0]);
+        ASSERT_TRUE(GuestUntil(guest, [&] { return m_app->State() != STATE_MP; }));
+    }
+    // One pass of the application and, until its match starts, a frame of
+    // the guest's menus.
+    void GuestStep(Guest& guest)
+    {
+        Pass();
+        if (guest.results.empty() || guest.results.back() != 1)
+            if (int r = guest.k.Update(m_app->FrameTime()))
+                guest.results.push_back(r);
+    }
+    template <class F> bool GuestUntil(Guest& guest, F pred)
+    {
+        for (int i = 0; i < 200 && !pred(); ++i)
+            GuestStep(guest);
+        return pred();
+    }
+
     fronttest::ScratchDir m_data;
     PRimSystemManager* m_sysman = nullptr;
     KorvanthApp* m_app = nullptr;
@@ -360,76 +432,50 @@ TEST_F(AppTest, MultiplayerMenusOpenFromTheMenuAndBackOutToIt)
 // with the multiplayer group chosen and the room's settings in it.
 TEST_F(AppTest, MatchStartFromTheMultiplayerMenusLoadsTheMultiplayerGroup)
 {
-    std::vector<levelscfg::Level> levels(1);
-    levels[0].mode = LevelsManager::MULTIPLAYER;
-    std::vector<uint8_t> catalogue;
-    ASSERT_TRUE(levelscfg::Encode(levels, catalogue, nullptr));
-    Write("data/scripts/levels.cfg", catalogue);
-    Start(1024, 600);
-    ASSERT_TRUE(RunTo(STATE_MENU));
-    rig::Hub hub; // in place of the network back ends installed at start-up
-    ASSERT_TRUE(EnterMultiplayer());
+    std::unique_ptr<rig::Hub> hub;
+    Guest guest;
+    StartMatch(hub, guest);
+    if (HasFatalFailure())
+        return;
     KrvMp* host = KorvanthAppProbe::Mp(m_app);
-    ASSERT_NE(host, nullptr);
-
-    Settings settings;
-    Profile profile;
-    profile.SetNick("BEE");
-    profile.SetMode(Profile::kMultiplayer);
-    unsigned guestKeys = 0;
-    KrvMp guest;
-    guest.settings = &settings;
-    guest.p3d = m_app->Context();
-    guest.fonts = KorvanthAppProbe::FontsOf(m_app);
-    guest.keys = &guestKeys;
-    guest.Init(1024, 600, &profile, nullptr, nullptr);
-    std::vector<int> guestResults;
-    auto step = [&] {
-        Pass();
-        // Once its match starts the guest's menus are no longer run.
-        if (guestResults.empty() || guestResults.back() != 1)
-            if (int r = guest.Update(m_app->FrameTime()))
-                guestResults.push_back(r);
-    };
-    auto until = [&](auto pred) {
-        for (int i = 0; i < 200 && !pred(); ++i)
-            step();
-        return pred();
-    };
-    // A tap on a button: the host's through the application's touches.
-    auto tap = [&](bool onHost, const KrvMpButton* b) {
-        ASSERT_NE(b, nullptr);
-        const int x = b->m_rect.x + b->m_rect.width / 2, y = b->m_rect.y + b->m_rect.height / 2;
-        for (int pen : {1, 0}) {
-            if (onHost)
-                m_app->OnMouseButton(x, y, 0, PPointerWord(0, pen));
-            else
-                guest.TouchScreenEvent(x, y, pen);
-            step();
-        }
-    };
-
-    tap(true, host->menus[KrvMp::MENU_LOCAL_INTERNET].buttons[0]);
-    tap(true, host->menus[KrvMp::MENU_LOCAL].buttons[0]);
-    ASSERT_TRUE(until([&] { return host->GetState() == KrvMp::MENU_GAME_ROOM; }));
-    tap(false, guest.menus[KrvMp::MENU_LOCAL_INTERNET].buttons[0]);
-    tap(false, guest.menus[KrvMp::MENU_LOCAL].buttons[1]);
-    ASSERT_TRUE(until([&] { return guest.menus[KrvMp::MENU_ROOMS_LIST].list->GetCount() == 1; }));
-    tap(false, guest.menus[KrvMp::MENU_ROOMS_LIST].list->GetLine(0));
-    ASSERT_TRUE(until([&] { return guest.GetState() == KrvMp::MENU_GAME_ROOM && host->MP_IsAllReady(); }));
-    EXPECT_EQ(m_app->State(), STATE_MP);
-
-    tap(true, host->menus[KrvMp::MENU_GAME_ROOM].buttons[0]);
-    ASSERT_TRUE(until([&] { return m_app->State() != STATE_MP; }));
     EXPECT_EQ(m_app->State(), STATE_LOAD_MATCH);
     EXPECT_EQ(KorvanthAppProbe::LoadStep(m_app), 0);
     EXPECT_EQ(m_app->CurrentGroup(), KorvanthAppProbe::Multiplayer(m_app));
     ASSERT_NE(m_app->CurrentGroup(), nullptr);
     EXPECT_EQ(m_app->CurrentGroup()->map, uint8_t(host->map));
     EXPECT_EQ(m_app->CurrentGroup()->roomSetting, host->fragLimit);
-    EXPECT_TRUE(until([&] { return !guestResults.empty(); }));
-    EXPECT_EQ(guestResults, std::vector<int>{1});
-    guest.Release();
+    EXPECT_TRUE(GuestUntil(guest, [&] { return !guest.results.empty(); }));
+    EXPECT_EQ(guest.results, std::vector<int>{1});
+
+    // The level has no script: the match does not load, and the session
+    // keeps no pointer into the game that failed.
+    ASSERT_TRUE(GuestUntil(guest, [&] { return m_app->State() != STATE_LOAD_MATCH; }));
+    EXPECT_TRUE(m_app->State() == STATE_DATA_ERROR || m_app->State() == STATE_DATA_ERROR_SHOWN) << m_app->State();
+    EXPECT_EQ(m_app->Game(), nullptr);
+    EXPECT_EQ(host->game, nullptr);
+    for (int i = 0; i < host->playerCount; ++i)
+        EXPECT_EQ(host->players[i].gameObject, nullptr) << i;
+    guest.k.Release();
+}
+
+TEST_F(AppTest, LinkLostWhileAMatchLoadsReturnsToTheMultiplayerMenus)
+{
+    std::unique_ptr<rig::Hub> hub;
+    Guest guest;
+    StartMatch(hub, guest);
+    if (HasFatalFailure())
+        return;
+    ASSERT_EQ(m_app->State(), STATE_LOAD_MATCH);
+    // The host's room goes before the match has loaded.
+    hub->Cut(0);
+    GuestStep(guest);
+    EXPECT_EQ(m_app->State(), STATE_MP);
+    EXPECT_EQ(m_app->Game(), nullptr);
+    KrvMp* host = KorvanthAppProbe::Mp(m_app);
+    EXPECT_EQ(host->GetState(), KrvMp::MENU_LOCAL_INTERNET);
+    EXPECT_TRUE(host->msgBox && host->msgBox->IsVisible());
+    EXPECT_EQ(host->mp, nullptr);
+    guest.k.Release();
 }
 
 TEST_F(AppTest, StorageWriteTestMakesWhatIsMissingAndDeletesOneNameMore)

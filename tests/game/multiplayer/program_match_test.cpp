@@ -1,0 +1,269 @@
+// Matches between two instances of the program, headless on the wall clock
+// with the demo archive. Scripted touches go from the intro through the main
+// menu to the multiplayer menus; one player hosts a room, the other joins
+// it, the host starts the match, both fly and fire, then the guest leaves
+// the match through the pause menu, which leaves the host the winner, while
+// the host looks at the options (the match goes on behind the main menu):
+// both end on the standings screen with the same rows. On the local network each
+// program runs in a network namespace of its own on the test's bridge; over
+// the internet both run in one namespace with the test's lobby web service
+// (at the program's own service address, 127.0.0.1:8380) and lobby server
+// on its loopback. Frames at fixed numbers are kept in mp_match_shots/ of
+// the tests' build folder for a person to look at.
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "engine/net/online/serverdiscoveryimp.h"
+#include "lan_netns.h"
+#include "lobby_services.h"
+
+#if defined(KRV_KORVANTH) && defined(KRV_DEMO_ARCHIVE)
+namespace {
+
+namespace fs = std::filesystem;
+
+// Screen points of 1024 x 600: the main menu's selector and the notice's
+// OK; the network choice's local network and internet; host and join; the
+// first line of a list (lobby or room); the rooms' first button (a new
+// room); the game room's start; the fire button; the pause icon; the pause
+// menu's fourth row (leave the match); yes in the question box.
+constexpr int kSelector[2] = {917, 295}, kNoticeOk[2] = {512, 331}, kLocal[2] = {512, 274};
+constexpr int kInternet[2] = {512, 326}, kNewRoom[2] = {779, 126};
+constexpr int kHost[2] = {512, 274}, kJoin[2] = {512, 326}, kFirstRoom[2] = {272, 86}, kStart[2] = {779, 86};
+constexpr int kFire[2] = {1000, 300}, kPause[2] = {990, 568}, kLeaveRow[2] = {512, 367}, kYes[2] = {384, 335};
+constexpr int kOptionsRow[2] = {512, 322}, kOptionsBack[2] = {976, 576};
+// Frames of the script. Each program ends at its own frame: the guest
+// first, so that the host's end never cuts the guest's link while the guest
+// still runs.
+constexpr int kRetries = 9, kRetryEvery = 30, kJoinFrom = 330, kStartFrom = 420;
+constexpr int kFireFrom = 700, kFireTo = 860, kLeaveAt = 900, kGuestExit = 1150, kHostExit = 1300;
+constexpr int kOptionsAt = 880, kOptionsLeft = 1060;
+// The program's lobby web service address.
+constexpr int kServicePort = 8380;
+// Frames kept: the network's screen, the host's game room, the match, the
+// match under fire, the host's options over the running match, the
+// standings (the guest's come earlier: it left).
+const std::vector<int> kKeptHost = {220, 400, 600, 820, 1000, 1250}, kKeptGuest = {220, 600, 820, 1130};
+
+class Script {
+public:
+    void Tap(int frame, const int* at) { Touch(frame, 0, at, 2); }
+    // A touch held from frame to frame + frames.
+    void Touch(int frame, int id, const int* at, int frames)
+    {
+        Line(frame, "down " + std::to_string(id) + " " + Point(at));
+        Line(frame + frames, "up " + std::to_string(id) + " " + Point(at));
+    }
+    void Line(int frame, const std::string& what) { text += std::to_string(frame) + " " + what + "\n"; }
+    static std::string Point(const int* at) { return std::to_string(at[0]) + " " + std::to_string(at[1]); }
+    std::string text;
+};
+
+class ProgramMatch : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!fs::exists(KRV_DEMO_ARCHIVE))
+            GTEST_SKIP() << "the demo archive is not built";
+        char tmpl[] = "/tmp/krv-match-XXXXXX";
+        ASSERT_NE(mkdtemp(tmpl), nullptr);
+        top = tmpl;
+    }
+    void TearDown() override
+    {
+        lab.reset();
+        if (!top.empty() && !std::getenv("KRV_KEEP_RUNS"))
+            fs::remove_all(top);
+    }
+
+    // The run's folder: the archive, one profile named nick, the script.
+    std::string Prepare(const std::string& name, const std::string& nick, const std::string& events)
+    {
+        const std::string dir = top + "/" + name;
+        fs::create_directories(dir + "/logs");
+        fs::create_directories(dir + "/app/native");
+        fs::create_directories(dir + "/data/usr");
+        fs::create_symlink(KRV_DEMO_ARCHIVE, dir + "/app/native/data.vfs");
+        std::ofstream(dir + "/data/usr/profiles.cfg", std::ios::binary) << std::string("\1\0", 2);
+        std::string profile(22, '\0');
+        profile += std::string("\4\1\0\0\0", 5);
+        for (int k = 0; k < 2; ++k)
+            profile += char(nick.size()) + nick;
+        profile += std::string(2, '\0');
+        std::ofstream(dir + "/data/usr/profile_0", std::ios::binary) << profile;
+        std::ofstream(dir + "/events.txt") << events;
+        return dir;
+    }
+    // The way into the multiplayer menus and onto the local network.
+    static Script Common(const int* network)
+    {
+        Script s;
+        static const int intro[2] = {100, 200}, title[2] = {110, 210};
+        s.Tap(1, intro);
+        s.Tap(3, title);
+        // The bomb turned one label up: multiplayer, then its notice.
+        s.Line(70, "down 0 400 440");
+        s.Line(71, "move 0 400 417");
+        s.Line(72, "move 0 400 395");
+        s.Line(73, "up 0 400 395");
+        s.Tap(90, kSelector);
+        s.Tap(130, kNoticeOk);
+        s.Tap(200, network);
+        return s;
+    }
+    // Flight and fire once the match surely runs.
+    static void Fight(Script& s) { s.Touch(kFireFrom, 2, kFire, kFireTo - kFireFrom); }
+
+    pid_t Spawn(int host, const std::string& dir)
+    {
+        const std::string cmd = "cd '" + dir +
+                                "' && exec env -u DISPLAY KRV_AUDIO=null "
+                                "ASAN_OPTIONS=allocator_may_return_null=1:detect_leaks=0 "
+                                "EGL_PLATFORM=surfaceless '" KRV_KORVANTH
+                                "' --headless --script events.txt --shots shots --size 1024x600";
+        return lab->Spawn(host, {"sh", "-c", cmd}, dir + "/stdout.txt", dir + "/stderr.txt");
+    }
+    static std::string Log(const std::string& dir) { return ReadFile(dir + "/logs/vornlog.txt"); }
+    // The end of a log, for a failure's message.
+    static std::string Tail(const std::string& log) { return log.size() > 4000 ? log.substr(log.size() - 4000) : log; }
+    // The standings rows the menus logged last.
+    static std::string Standings(const std::string& log)
+    {
+        std::string rows, line;
+        std::istringstream in(log);
+        while (std::getline(in, line)) {
+            if (line.rfind("mp: standings 1 ", 0) == 0)
+                rows.clear();
+            if (line.rfind("mp: standings ", 0) == 0)
+                rows += line + "\n";
+        }
+        return rows;
+    }
+    // The shots a match sent and received, as the game logged them at its
+    // end; false without that line.
+    static bool Shots(const std::string& log, int& sent, int& received)
+    {
+        const std::string key = "game: match shots: ";
+        size_t at = log.find(key);
+        return at != std::string::npos &&
+               std::sscanf(log.c_str() + at + key.size(), "%d sent, %d received", &sent, &received) == 2;
+    }
+    void Keep(const std::string& dir, const std::string& name, const std::vector<int>& frames)
+    {
+        const std::string out = "mp_match_shots";
+        fs::create_directories(out);
+        for (int f : frames) {
+            char file[32];
+            std::snprintf(file, sizeof file, "/shots/frame%05d.png", f);
+            char kept[64];
+            std::snprintf(kept, sizeof kept, "/%s_%04d.png", name.c_str(), f);
+            std::error_code e;
+            fs::copy_file(dir + file, out + kept, fs::copy_options::overwrite_existing, e);
+            EXPECT_FALSE(e) << name << " has no frame " << f;
+        }
+    }
+
+    // Host and guest play a match; each program in the namespace of its
+    // lab host; the frames kept are named after prefix.
+    void Play(bool internet, int hostNs, int guestNs, const std::string& prefix)
+    {
+        Script host = Common(internet ? kInternet : kLocal), guest = Common(internet ? kInternet : kLocal);
+        if (internet) {
+            // The first lobby server of the list; the host opens a room.
+            host.Tap(240, kFirstRoom);
+            guest.Tap(240, kFirstRoom);
+            host.Tap(300, kNewRoom);
+        } else {
+            host.Tap(240, kHost);
+            guest.Tap(240, kJoin);
+        }
+        // The other program's pace is unknown: the room is chosen, and the
+        // match started, again and again until it happens (a tap in the game
+        // only steers a little).
+        for (int i = 0; i < kRetries; ++i) {
+            guest.Tap(kJoinFrom + i * kRetryEvery, kFirstRoom);
+            host.Tap(kStartFrom + i * kRetryEvery, kStart);
+        }
+        Fight(host);
+        Fight(guest);
+        // The host opens the options from the pause menu while the match
+        // goes on, and comes back to it.
+        host.Tap(kOptionsAt, kPause);
+        host.Tap(kOptionsAt + 40, kOptionsRow);
+        host.Tap(kOptionsLeft, kOptionsBack);
+        guest.Tap(kLeaveAt, kPause);
+        guest.Tap(kLeaveAt + 40, kLeaveRow);
+        guest.Tap(kLeaveAt + 80, kYes);
+        host.Line(kHostExit, "exit");
+        guest.Line(kGuestExit, "exit");
+
+        const std::string hostDir = Prepare(prefix + "host", "ALPHA", host.text);
+        const std::string guestDir = Prepare(prefix + "guest", "BRAVO", guest.text);
+        pid_t h = Spawn(hostNs, hostDir), g = Spawn(guestNs, guestDir);
+        int hs = NetLab::Wait(h, 240), gs = NetLab::Wait(g, 240);
+        const std::string hostLog = Log(hostDir), guestLog = Log(guestDir);
+        EXPECT_TRUE(hs >= 0 && WIFEXITED(hs) && WEXITSTATUS(hs) == 0) << "host status " << hs;
+        EXPECT_TRUE(gs >= 0 && WIFEXITED(gs) && WEXITSTATUS(gs) == 0) << "guest status " << gs;
+        EXPECT_NE(hostLog.find("app: state 3 -> 5"), std::string::npos) << "the host is back from the options";
+        for (const std::string* log : {&hostLog, &guestLog}) {
+            EXPECT_NE(log->find("app: the match is loaded"), std::string::npos) << Tail(*log);
+            EXPECT_NE(log->find("app: state 5 -> 8"), std::string::npos) << "back to the multiplayer menus";
+            EXPECT_NE(log->find("app: the match is over"), std::string::npos);
+        }
+        // Both fired, and each received the other's shots.
+        for (const std::string* log : {&hostLog, &guestLog}) {
+            int sent = 0, received = 0;
+            ASSERT_TRUE(Shots(*log, sent, received)) << Tail(*log);
+            EXPECT_GT(sent, 0);
+            EXPECT_GT(received, 0);
+        }
+        const std::string rows = Standings(hostLog);
+        EXPECT_NE(rows.find("mp: standings 1 ALPHA"), std::string::npos) << rows;
+        EXPECT_EQ(rows, Standings(guestLog));
+        Keep(hostDir, prefix + "host", kKeptHost);
+        Keep(guestDir, prefix + "guest", kKeptGuest);
+    }
+
+    std::unique_ptr<NetLab> lab;
+    std::string top;
+};
+
+TEST_F(ProgramMatch, OnTheLocalNetwork)
+{
+    lab = std::make_unique<NetLab>(2);
+    if (!lab->Ok())
+        GTEST_SKIP() << "local-network test skipped: " << lab->Why();
+    Play(false, 1, 2, "lan_");
+}
+
+TEST_F(ProgramMatch, ThroughTheLobbyServices)
+{
+    lab = std::make_unique<NetLab>(1);
+    if (!lab->Ok())
+        GTEST_SKIP() << "internet test skipped: " << lab->Why();
+    // The services listen inside the programs' namespace.
+    char key[VOrededidaza::Internal::ServerDiscoveryImp::kKeyLength + 1];
+    VOrededidaza::Internal::ServerDiscoveryImp::getQueryKey(key);
+    lobbytest::WebService web{key};
+    lobbytest::LobbyServer lobby;
+    lobby.SetLifetimeMs(300000);
+    ASSERT_TRUE(lab->Enter(1));
+    const bool up = web.Start(kServicePort) && lobby.Start();
+    lab->Leave();
+    ASSERT_TRUE(up);
+    lobbytest::ServerRecord record;
+    record.ip = "127.0.0.1";
+    record.port = uint32_t(lobby.Port());
+    record.name = "ARENA";
+    web.SetServers({record});
+    Play(true, 1, 1, "net_");
+}
+
+} // namespace
+#endif
