@@ -163,7 +163,7 @@ public:
         m_slots.assign(slots, Slot{});
         m_nextSame.assign(m_tokens.size(), kNone);
         for (size_t i = 0; i < m_tokens.size(); i++) {
-            Slot& s = Lookup(Word(i));
+            Slot& s = m_slots[SlotOf(Word(i))];
             if (s.first == kNone)
                 s.first = uint32_t(i);
             else
@@ -178,7 +178,7 @@ public:
     // The first token from `from` on that is exactly word; Count() when none.
     size_t Find(std::string_view word, size_t from) const
     {
-        uint32_t i = const_cast<TokenIndex*>(this)->Lookup(word).first;
+        uint32_t i = m_slots[SlotOf(word)].first;
         while (i != kNone && i < from)
             i = m_nextSame[i];
         return i == kNone ? Count() : i;
@@ -209,16 +209,16 @@ private:
         return std::string_view(m_text.data() + m_tokens[i].begin, m_tokens[i].Length());
     }
     // The word's slot: its own, or the empty one where it would go.
-    Slot& Lookup(std::string_view word)
+    size_t SlotOf(std::string_view word) const
     {
         uint32_t h = 2166136261u;
         for (char c : word)
             h = (h ^ uint8_t(c)) * 16777619u;
         size_t mask = m_slots.size() - 1;
         for (size_t k = h & mask;; k = (k + 1) & mask) {
-            Slot& s = m_slots[k];
+            Slot const& s = m_slots[k];
             if (s.first == kNone || Word(s.first) == word)
-                return s;
+                return k;
         }
     }
 
