@@ -17,6 +17,8 @@ constexpr uint32_t Tag(char a, char b, char c, char d)
     return (uint32_t(uint8_t(a)) << 24) | (uint32_t(uint8_t(b)) << 16) | (uint32_t(uint8_t(c)) << 8) | uint8_t(d);
 }
 constexpr uint32_t kIHDR = Tag('I', 'H', 'D', 'R');
+// The most bytes deflate data can expand to per byte.
+constexpr uint64_t kMaxDeflateRatio = 1032;
 constexpr uint32_t kPLTE = Tag('P', 'L', 'T', 'E');
 constexpr uint32_t kIDAT = Tag('I', 'D', 'A', 'T');
 constexpr uint32_t kIEND = Tag('I', 'E', 'N', 'D');
@@ -296,6 +298,14 @@ int PPNGLoader::Load(int loadFlags, int x, int y, PSurface* target)
             return Fail("unusable target surface");
         m_surfFormat = PSurfaceFormat(target->format);
     } else {
+        // The surface is made from the header's size, so first check that
+        // the rest of the file can hold that much image data: deflate
+        // expands at most 1032 to 1, and every row has a filter byte.
+        int channels = m_colorType == 2 ? 3 : m_colorType == 6 ? 4 : 1;
+        uint64_t row = (uint64_t(m_width) * m_depth * channels + 7) / 8 + 1;
+        long left = m_stream.Left();
+        if (left >= 0 && row * m_height > uint64_t(left) * kMaxDeflateRatio)
+            return Fail("image data larger than the file can hold");
         m_surface = PSurface::AllocSurface(int(m_width), int(m_height), m_surfFormat, loadFlags);
         if (!m_surface)
             return Fail("surface could not be made");

@@ -220,6 +220,9 @@ public:
     int32_t curAreaX = 0, curAreaY = 0, curAreaZ = 0;
     int32_t curAreaPosX = 0, curAreaPosY = 0, curAreaPosZ = 0;
     int32_t areaCount = 0;
+    // Most areas this scene may make: kMaxAreas unless the owner lowers it
+    // before loading (a scene with more fails to load).
+    int32_t areaLimit = kMaxAreas;
     P3DClip** areas = nullptr;
     P3DClip* currentArea = nullptr;
     int32_t drawStamp = 1;

@@ -45,6 +45,45 @@ int Abs(int v)
     return v < 0 ? -v : v;
 }
 
+// The children (bit k for kSigns[k]) that hold a point, by the halves of its
+// parent that hold it on each axis (bit 0 sign -1, bit 1 sign +1).
+struct ChildrenByHalves {
+    uint8_t bits[4][4][4] = {};
+    constexpr ChildrenByHalves()
+    {
+        for (int k = 0; k < 8; k++)
+            for (int hx = 0; hx < 4; hx++)
+                for (int hy = 0; hy < 4; hy++)
+                    for (int hz = 0; hz < 4; hz++)
+                        if (Has(hx, kSigns[k][0]) && Has(hy, kSigns[k][1]) && Has(hz, kSigns[k][2]))
+                            bits[hx][hy][hz] |= uint8_t(1 << k);
+    }
+    static constexpr bool Has(int h, int sign) { return (h & (sign > 0 ? 2 : 1)) != 0; }
+};
+constexpr ChildrenByHalves kChildrenOf;
+
+// The cell of a child octree node on one axis from its parent's cell and the
+// child's side.
+int ChildCell(int p, int sign)
+{
+    if (p >= 1)
+        return sign < 0 ? 2 * p - 1 : 2 * p;
+    return sign > 0 ? 2 * p + 1 : 2 * p;
+}
+
+// A node's box on one axis for cell c and edge length size: [(c-1) size,
+// c size] for c >= 1, [c size, (c+1) size] for c <= -1.
+void CellRange(int c, int64_t size, int64_t* lo, int64_t* hi)
+{
+    if (c >= 1) {
+        *lo = (int64_t(c) - 1) * size;
+        *hi = int64_t(c) * size;
+    } else {
+        *lo = int64_t(c) * size;
+        *hi = (int64_t(c) + 1) * size;
+    }
+}
+
 } // namespace
 
 // Cells.
@@ -105,8 +144,8 @@ P3DClip* P3DAnim::GetArea(int x, int y, int z)
 
 P3DClip* P3DAnim::AddArea(int x, int y, int z)
 {
-    if (areaCount >= kMaxAreas) {
-        _PDebug("P3DAnim: more than %d areas\n", kMaxAreas);
+    if (areaCount >= kMaxAreas || areaCount >= areaLimit) {
+        _PDebug("P3DAnim: more than %d areas\n", areaLimit < kMaxAreas ? areaLimit : kMaxAreas);
         return nullptr;
     }
     if (areaCount == m_areaCapacity) {
@@ -149,21 +188,12 @@ int P3DAnim::GenerateAreas(PMesh** meshes, int meshCount)
 
 int P3DAnim::GenerateAreasFromBoxes(const int32_t (*const* boxes)[6], int meshCount)
 {
-    m_areaHash = static_cast<int32_t*>(PAlloc(kAreaHashSize * 4));
-    if (!m_areaHash)
-        return 0;
-    m_areaHashMask = kAreaHashSize - 1;
-    for (int i = 0; i < kAreaHashSize; i++)
-        m_areaHash[i] = -1;
-    for (int i = 0; i < areaCount; i++)
-        AddToHash(i);
-
-    int ok = 1;
-    int64_t entries = 0;
-    for (int i = 0; i < modelCount && ok; i++) {
+    // The cells model i touches, [cl, ch] per axis; false when it touches
+    // none or has no box.
+    auto cellsOf = [&](int i, int cl[3], int ch[3], int64_t& cells) {
         P3DModel* m = models[i];
         if (m->meshIndex < 0 || m->meshIndex >= meshCount || m->IsSkyboxModel() || m->IsBgModel())
-            continue;
+            return false;
         int64_t lo[3], hi[3];
         int64_t pos[3] = {m->PosX(), m->PosY(), m->PosZ()};
         if (m->IsBoxColl()) {
@@ -174,14 +204,13 @@ int P3DAnim::GenerateAreasFromBoxes(const int32_t (*const* boxes)[6], int meshCo
         } else {
             const int32_t* b = boxes[m->meshIndex] ? *boxes[m->meshIndex] : nullptr;
             if (!b)
-                continue;
+                return false;
             for (int k = 0; k < 3; k++) {
                 lo[k] = pos[k] + b[k];
                 hi[k] = pos[k] + b[k + 3];
             }
         }
-        int cl[3], ch[3];
-        int64_t cells = 1;
+        cells = 1;
         for (int k = 0; k < 3; k++) {
             cl[k] = Coord2Area(Saturate(lo[k]), 1);
             ch[k] = Coord2Area(Saturate(hi[k]), -1);
@@ -190,7 +219,36 @@ int P3DAnim::GenerateAreasFromBoxes(const int32_t (*const* boxes)[6], int meshCo
                 n--; // no cell 0
             cells *= n > 0 ? n : 0;
         }
-        if (cells == 0)
+        return cells != 0;
+    };
+
+    // The cell hash is sized for the areas the models can make, so that a
+    // scene of a few models does not pay for the largest grid.
+    int64_t most = areaCount;
+    for (int i = 0; i < modelCount && most < kMaxAreas && most < areaLimit; i++) {
+        int cl[3], ch[3];
+        int64_t cells;
+        if (cellsOf(i, cl, ch, cells))
+            most += cells;
+    }
+    int hashSize = 64;
+    while (hashSize < kAreaHashSize && hashSize < 2 * most)
+        hashSize <<= 1;
+    m_areaHash = static_cast<int32_t*>(PAlloc(hashSize * 4));
+    if (!m_areaHash)
+        return 0;
+    m_areaHashMask = hashSize - 1;
+    for (int i = 0; i < hashSize; i++)
+        m_areaHash[i] = -1;
+    for (int i = 0; i < areaCount; i++)
+        AddToHash(i);
+
+    int ok = 1;
+    int64_t entries = 0;
+    for (int i = 0; i < modelCount && ok; i++) {
+        int cl[3], ch[3];
+        int64_t cells;
+        if (!cellsOf(i, cl, ch, cells))
             continue;
         entries += cells;
         if (entries > kMaxAreaEntries) {
@@ -423,25 +481,14 @@ void P3DBspTreeElement::SetCoord(int sx, int sy, int sz)
         cellX = sx, cellY = sy, cellZ = sz;
         return;
     }
-    auto child = [](int p, int sign) {
-        if (p >= 1)
-            return sign < 0 ? 2 * p - 1 : 2 * p;
-        return sign > 0 ? 2 * p + 1 : 2 * p;
-    };
-    cellX = child(parent->cellX, sx);
-    cellY = child(parent->cellY, sy);
-    cellZ = child(parent->cellZ, sz);
+    cellX = ChildCell(parent->cellX, sx);
+    cellY = ChildCell(parent->cellY, sy);
+    cellZ = ChildCell(parent->cellZ, sz);
 }
 
 void P3DBspTreeElement::AxisRange(int c, int64_t* lo, int64_t* hi) const
 {
-    if (c >= 1) {
-        *lo = (int64_t(c) - 1) * size;
-        *hi = int64_t(c) * size;
-    } else {
-        *lo = int64_t(c) * size;
-        *hi = (int64_t(c) + 1) * size;
-    }
+    CellRange(c, size, lo, hi);
 }
 
 void P3DBspTreeElement::SetVectors()
@@ -487,7 +534,7 @@ int P3DBspTreeElement::GenerateSubTrees(P3DAnim* anim)
 // level looks only at the areas of its parent.
 int P3DBspTreeElement::Subdivide(P3DAnim* anim, const int32_t* candidates, int count, int depth)
 {
-    if ((size >> 1) < minimumSize || depth >= kMaxTreeDepth) {
+    if (IsLeafAt(depth)) {
         subdivided = 0;
         return 1;
     }
@@ -506,26 +553,86 @@ int P3DBspTreeElement::Subdivide(P3DAnim* anim, const int32_t* candidates, int c
         if (cx >= x0 && cx <= x1 && cy >= y0 && cy <= y1 && cz >= z0 && cz <= z1)
             inside[n++] = candidates[i];
     }
-    if (!n) {
-        PFree(inside);
-        return 0;
-    }
+    int r = n ? Split(anim, inside, n, depth) : 0;
+    PFree(inside);
+    return r;
+}
+
+bool P3DBspTreeElement::IsLeafAt(int depth) const
+{
+    return (size >> 1) < minimumSize || depth >= kMaxTreeDepth;
+}
+
+// The areas inside this node (at least one) are sorted into the eight
+// children in one pass, and only children that are leaves or hold an area
+// are made: the cost grows with the areas times the depth, never with the
+// empty space around them.
+int P3DBspTreeElement::Split(P3DAnim* anim, const int32_t* inside, int n, int depth)
+{
     AllocSubTrees();
     childCount = 8;
+    int64_t s = anim->AreaSize();
+    int64_t half = size >> 1;
+    // Per axis, the ranges of the children of sign -1 and +1: a coordinate
+    // on the shared face lies in both.
+    int64_t range[3][2][2];
+    int const cell[3] = {cellX, cellY, cellZ};
+    for (int axis = 0; axis < 3; axis++)
+        for (int side = 0; side < 2; side++)
+            CellRange(ChildCell(cell[axis], side ? 1 : -1), half, &range[axis][side][0], &range[axis][side][1]);
+    // The areas are inside this node, so one bound per side decides.
+    auto halves = [&](int axis, int64_t c) {
+        return (c <= range[axis][0][1] ? 1 : 0) | (c >= range[axis][1][0] ? 2 : 0);
+    };
+    int counts[8] = {};
+    auto* masks = static_cast<uint8_t*>(PAlloc(n));
+    if (!masks)
+        return 0;
+    for (int i = 0; i < n; i++) {
+        const P3DClip* a = anim->areas[inside[i]];
+        unsigned m = kChildrenOf.bits[halves(0, a->x * s)][halves(1, a->y * s)][halves(2, a->z * s)];
+        masks[i] = uint8_t(m);
+        for (; m; m &= m - 1)
+            counts[__builtin_ctz(m)]++;
+    }
+    int total = 0;
+    int first[8];
     for (int k = 0; k < 8; k++) {
+        first[k] = total;
+        total += counts[k];
+    }
+    auto* lists = static_cast<int32_t*>(PAlloc((total ? total : 1) * 4));
+    if (!lists) {
+        PFree(masks);
+        return 0;
+    }
+    int fill[8];
+    std::memcpy(fill, first, sizeof fill);
+    for (int i = 0; i < n; i++)
+        for (unsigned m = masks[i]; m; m &= m - 1)
+            lists[fill[__builtin_ctz(m)]++] = inside[i];
+    PFree(masks);
+    for (int k = 0; k < 8; k++) {
+        bool leaf = (half >> 1) < minimumSize || depth + 1 >= kMaxTreeDepth;
+        if (!leaf && counts[k] == 0)
+            continue; // nothing inside: no child
         P3DBspTreeElement* c = new P3DBspTreeElement(this);
         if (!c)
             break;
-        c->SetSize(size >> 1);
+        c->SetSize(half);
         c->SetMinimumSize(minimumSize);
         c->SetCoord(kSigns[k][0], kSigns[k][1], kSigns[k][2]);
         c->SetVectors();
-        if (c->Subdivide(anim, inside, n, depth + 1))
+        if (leaf) {
+            c->subdivided = 0;
             children[k] = c;
-        else
+        } else if (c->Split(anim, lists + first[k], counts[k], depth + 1)) {
+            children[k] = c;
+        } else {
             delete c;
+        }
     }
-    PFree(inside);
+    PFree(lists);
     return 1;
 }
 

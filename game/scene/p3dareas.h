@@ -59,5 +59,7 @@ public:
 
 private:
     int Subdivide(P3DAnim* anim, const int32_t* candidates, int count, int depth);
+    int Split(P3DAnim* anim, const int32_t* inside, int n, int depth);
+    bool IsLeafAt(int depth) const;
     void Collect(const PPlane3* planes, P3DAnim* anim, uint16_t* list, int32_t* count, int depth);
 };

@@ -3,6 +3,7 @@
 #include <cstdarg>
 #include <cstring>
 #include <new>
+#include <string_view>
 #include <unordered_map>
 
 #include "engine/runtime/pdebug.h"
@@ -21,11 +22,6 @@ bool Equals(PString const& s, char const* text)
 {
     size_t n = std::strlen(text);
     return s.Length() == n && (n == 0 || std::memcmp(s.Data(), text, n) == 0);
-}
-
-bool Equals(PString const& s, std::string const& text)
-{
-    return s.Length() == text.size() && (text.empty() || std::memcmp(s.Data(), text.data(), text.size()) == 0);
 }
 
 void SetText(PString& s, std::string const& text)
@@ -140,6 +136,113 @@ bool ReadGroup(std::string const& text, size_t& pos, std::string& out)
     return true;
 }
 
+// The tokens of a text, found once, with where each word occurs: a block's
+// keywords and an array's elements are then looked up instead of searched
+// for through the whole text each, so reading costs what the text holds,
+// not its length times its keywords.
+class TokenIndex {
+public:
+    static constexpr uint32_t kNone = UINT32_MAX;
+
+    explicit TokenIndex(std::string const& text) : m_text(text)
+    {
+        size_t pos = 0;
+        Token t;
+        while (NextToken(text, pos, t)) {
+            m_overlongBefore.push_back(m_overlong);
+            if (t.Length() > ScriptLimits::kLineToken)
+                m_overlong++;
+            m_tokens.push_back(t);
+        }
+        m_overlongBefore.push_back(m_overlong);
+        // Open-addressed table of the distinct words (first and last
+        // occurrence), and for each token the next one with its word.
+        size_t slots = 16;
+        while (slots < 2 * m_tokens.size())
+            slots <<= 1;
+        m_slots.assign(slots, Slot{});
+        m_nextSame.assign(m_tokens.size(), kNone);
+        for (size_t i = 0; i < m_tokens.size(); i++) {
+            Slot& s = m_slots[SlotOf(Word(i))];
+            if (s.first == kNone)
+                s.first = uint32_t(i);
+            else
+                m_nextSame[s.last] = uint32_t(i);
+            s.last = uint32_t(i);
+        }
+    }
+
+    std::string const& Text() const { return m_text; }
+    size_t Count() const { return m_tokens.size(); }
+    Token const& At(size_t i) const { return m_tokens[i]; }
+    // The first token from `from` on that is exactly word; Count() when none.
+    size_t Find(std::string_view word, size_t from) const
+    {
+        uint32_t i = m_slots[SlotOf(word)].first;
+        while (i != kNone && i < from)
+            i = m_nextSame[i];
+        return i == kNone ? Count() : i;
+    }
+    // Where reading goes on after token i (its delimiter consumed).
+    size_t After(size_t i) const
+    {
+        size_t end = m_tokens[i].end;
+        return end < m_text.size() ? end + 1 : end;
+    }
+    // Tokens [from, to) longer than a line token.
+    int OverlongIn(size_t from, size_t to) const { return int(m_overlongBefore[to] - m_overlongBefore[from]); }
+    // The first of them, for the report.
+    size_t FirstOverlong(size_t from) const
+    {
+        while (m_tokens[from].Length() <= ScriptLimits::kLineToken)
+            from++;
+        return from;
+    }
+
+private:
+    struct Slot {
+        uint32_t first = kNone, last = kNone;
+    };
+
+    std::string_view Word(size_t i) const
+    {
+        return std::string_view(m_text.data() + m_tokens[i].begin, m_tokens[i].Length());
+    }
+    // The word's slot: its own, or the empty one where it would go.
+    size_t SlotOf(std::string_view word) const
+    {
+        uint32_t h = 2166136261u;
+        for (char c : word)
+            h = (h ^ uint8_t(c)) * 16777619u;
+        size_t mask = m_slots.size() - 1;
+        for (size_t k = h & mask;; k = (k + 1) & mask) {
+            Slot const& s = m_slots[k];
+            if (s.first == kNone || Word(s.first) == word)
+                return k;
+        }
+    }
+
+    std::string const& m_text;
+    std::vector<Token> m_tokens;
+    std::vector<uint32_t> m_overlongBefore; // overlong tokens before token i
+    uint32_t m_overlong = 0;
+    std::vector<Slot> m_slots;
+    std::vector<uint32_t> m_nextSame;
+};
+
+// A search for a keyword passed over tokens [from, to): each one longer than
+// a line token is a problem, as reading it would be.
+void ReportPassedOver(TokenIndex const& index, size_t from, size_t to, ScriptTextErrors* errors)
+{
+    int n = from < to ? index.OverlongIn(from, to) : 0;
+    if (!errors || n == 0)
+        return;
+    Token const& t = index.At(index.FirstOverlong(from));
+    errors->Report("token of %u characters (at most %u): \"%.40s...\"", unsigned(t.Length()),
+                   unsigned(ScriptLimits::kLineToken), index.Text().c_str() + t.begin);
+    errors->count += n - 1;
+}
+
 } // namespace
 
 void ScriptTextErrors::Report(char const* format, ...)
@@ -231,19 +334,51 @@ LineDefinition* LineDefinition::CopyInstance() const
 // ---------------------------------------------------------------------------
 // ConfigLine
 
-bool ConfigLine::FindInContent(std::string const& text, ScriptTextErrors* errors)
+namespace {
+
+std::string_view View(PString const& s)
 {
-    LineDefinition* d = definitionRef;
+    return s.Length() ? std::string_view(s.Data(), s.Length()) : std::string_view();
+}
+
+// The first token from `from` on that a line's keyword matches. Tokens are
+// read cut to a line token's length, so a keyword of exactly that length
+// also matches longer tokens that begin with it, and a longer one matches
+// nothing.
+size_t FindKeyword(TokenIndex const& index, PString const& keyword, size_t from)
+{
+    if (keyword.Length() < ScriptLimits::kLineToken)
+        return index.Find(View(keyword), from);
+    if (keyword.Length() > ScriptLimits::kLineToken)
+        return index.Count();
+    size_t n = ScriptLimits::kLineToken;
+    for (size_t j = from; j < index.Count(); j++) {
+        Token const& t = index.At(j);
+        if (t.Length() >= n && index.Text().compare(t.begin, n, keyword.Data(), n) == 0)
+            return j;
+    }
+    return index.Count();
+}
+
+// Finds the first occurrence of the line's keyword in the indexed text and
+// reads its values (and, for an array, its element blocks). False when the
+// keyword is not there.
+bool FindLine(ConfigLine& line, TokenIndex const& index, ScriptTextErrors* errors)
+{
+    LineDefinition* d = line.definitionRef;
     // An array, or a keyword without values, carries its count as value 0.
     if (d->isArray || d->valueTypes.empty())
         d->AddValueDefinition(TYPE_INTEGER);
-    values.assign(d->valueTypes.size(), PString());
+    line.values.assign(d->valueTypes.size(), PString());
 
-    size_t pos = 0;
-    std::string word;
-    while (ReadLineToken(text, pos, word, errors)) {
-        if (!Equals(d->command, word))
-            continue;
+    std::string const& text = index.Text();
+    size_t from = 0;
+    for (;;) {
+        size_t j = FindKeyword(index, d->command, from);
+        ReportPassedOver(index, from, j < index.Count() ? j + 1 : index.Count(), errors);
+        if (j >= index.Count())
+            return false;
+        size_t pos = index.After(j);
         if (!d->isArray) {
             for (size_t k = 0; k < d->valueTypes.size(); k++) {
                 std::string v;
@@ -251,7 +386,7 @@ bool ConfigLine::FindInContent(std::string const& text, ScriptTextErrors* errors
                     ReadQuoted(text, pos, v, errors);
                 else
                     ReadLineToken(text, pos, v, errors);
-                SetText(values[k], v);
+                SetText(line.values[k], v);
             }
             return true;
         }
@@ -259,8 +394,10 @@ bool ConfigLine::FindInContent(std::string const& text, ScriptTextErrors* errors
         if (!ReadLineToken(text, pos, countText, errors))
             return false;
         int n = PAtoi(countText.c_str(), static_cast<char**>(nullptr), 0);
-        if (n <= 0 || pos >= text.size())
-            continue; // look for a later occurrence
+        if (n <= 0 || pos >= text.size()) {
+            from = j + 2; // look for a later occurrence, behind the count
+            continue;
+        }
         int left = errors ? errors->elementsLeft : ScriptLimits::kMaxItems;
         if (n > left) {
             if (errors)
@@ -272,6 +409,7 @@ bool ConfigLine::FindInContent(std::string const& text, ScriptTextErrors* errors
             errors->elementsLeft -= n;
         std::string group;
         ReadGroup(text, pos, group);
+        TokenIndex elements(group);
         for (int i = 0; i < n; i++) {
             std::unique_ptr<Definition> e(new (std::nothrow) Definition);
             if (!e)
@@ -282,13 +420,10 @@ bool ConfigLine::FindInContent(std::string const& text, ScriptTextErrors* errors
             e->name = elementName;
             if (d->arrayDefinitionSample && !e->CopyExpectedLinesOf(*d->arrayDefinitionSample))
                 return true;
-            size_t p = 0;
-            Token t;
-            while (NextToken(group, p, t)) {
-                if (TokenIs(group, t, e->name)) {
-                    e->hasContent = ReadGroup(group, p, e->content);
-                    break;
-                }
+            size_t at = elements.Find(View(e->name), 0);
+            if (at < elements.Count()) {
+                size_t p = elements.After(at);
+                e->hasContent = ReadGroup(group, p, e->content);
             }
             e->ReadExpectedCommandLines(errors);
             if (!d->AddArrayDefinition(e.release()))
@@ -296,7 +431,36 @@ bool ConfigLine::FindInContent(std::string const& text, ScriptTextErrors* errors
         }
         return true;
     }
-    return false;
+}
+
+// The block's bracket group in the indexed text: typed blocks look for
+// their type followed by their name, others for their name.
+void FindBlock(Definition& d, TokenIndex const& index)
+{
+    size_t from = 0;
+    for (;;) {
+        size_t j = index.Find(View(d.type.IsEmpty() ? d.name : d.type), from);
+        if (j >= index.Count())
+            return;
+        if (!d.type.IsEmpty()) {
+            if (++j >= index.Count())
+                return;
+            if (!TokenIs(index.Text(), index.At(j), d.name)) {
+                from = j + 1;
+                continue;
+            }
+        }
+        size_t pos = index.After(j);
+        d.hasContent = ReadGroup(index.Text(), pos, d.content);
+        return;
+    }
+}
+
+} // namespace
+
+bool ConfigLine::FindInContent(std::string const& text, ScriptTextErrors* errors)
+{
+    return FindLine(*this, TokenIndex(text), errors);
 }
 
 int ConfigLine::GetValueType(int i) const
@@ -404,31 +568,19 @@ ConfigLine* Definition::GetConfigLine(char const* word) const
 
 void Definition::FindInMainContent(std::string const& text, ScriptTextErrors*)
 {
-    size_t pos = 0;
-    Token t;
-    while (NextToken(text, pos, t)) {
-        if (!type.IsEmpty()) {
-            if (!TokenIs(text, t, type))
-                continue;
-            if (!NextToken(text, pos, t))
-                return;
-        }
-        if (TokenIs(text, t, name)) {
-            hasContent = ReadGroup(text, pos, content);
-            return;
-        }
-    }
+    FindBlock(*this, TokenIndex(text));
 }
 
 void Definition::ReadExpectedCommandLines(ScriptTextErrors* errors)
 {
     if (!hasContent)
         return;
+    TokenIndex index(content);
     for (size_t k = 0; k < expectedLines.size(); k++) {
         std::unique_ptr<ConfigLine> line(new (std::nothrow) ConfigLine(expectedLines[k].get(), int(k)));
         if (!line)
             return;
-        if (line->FindInContent(content, errors))
+        if (FindLine(*line, index, errors))
             lines.push_back(std::move(line));
     }
 }
@@ -879,8 +1031,11 @@ void ScriptReader::RemoveTemplateDefinitions()
 
 void ScriptReader::ReadDefinitions()
 {
-    for (size_t i = 0; i < definitions.size(); i++)
-        ReadDefinition(int(i));
+    TokenIndex index(content);
+    for (auto& d : definitions) {
+        FindBlock(*d, index);
+        d->ReadExpectedCommandLines(&textErrors);
+    }
 }
 
 void ScriptReader::ReadDefinition(int i)

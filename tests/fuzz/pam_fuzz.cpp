@@ -20,6 +20,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (!a)
         return 0;
     a->SetTimeSource(Clock, nullptr);
+    // The octree has a node for every area on each level down to it (eight
+    // leaves under each lowest node), so a scene of tens of thousands of
+    // areas legitimately costs a large part of a second to load; the grid
+    // code is the same with a few thousand.
+    a->areaLimit = 1024;
     PMesh** meshes = nullptr;
     char** names = nullptr;
     int count = 0;

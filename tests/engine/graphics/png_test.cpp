@@ -15,6 +15,7 @@
 #include "engine/runtime/pstream.h"
 #include "tests/engine/graphics/png_gen.h"
 #include "tests/host/png_read.h"
+#include "tests/largest_allocation.h"
 
 namespace {
 
@@ -439,4 +440,34 @@ TEST(PngLoad, MalformedFilesFailCleanly)
     // A failed load into an existing surface returns -1 and leaves it usable.
     Surface t2(PSurface::Create(5, 4, PSURFACE_RGB565));
     EXPECT_EQ(LoadInto(*t2, between, 0, 0), -1);
+}
+
+// A header whose size the rest of the file cannot fill (deflate expands at
+// most 1032 to 1) is refused before the surface is made; an image at the
+// edge of what its data can hold still loads.
+TEST(PngLoad, SizeBeyondTheDataIsRefusedBeforeAllocating)
+{
+    std::vector<uint8_t> found;
+    if (FILE* f = std::fopen(KRV_SOURCE_DIR "/tests/fuzz/corpus/png/header_claims_125m_pixels.png", "rb")) {
+        for (int c; (c = std::fgetc(f)) != EOF;)
+            found.push_back(uint8_t(c));
+        std::fclose(f);
+    }
+    ASSERT_EQ(110u, found.size()); // 14855 x 8451 pixels claimed
+    Surface refused;
+    EXPECT_LT(testalloc::LargestAllocation([&] { refused = Decode(found); }), size_t(1) << 20);
+    EXPECT_EQ(nullptr, refused);
+
+    PngSpec zeros;
+    zeros.colorType = 0;
+    zeros.depth = 8;
+    zeros.width = 2000;
+    zeros.height = 2000;
+    zeros.level = 9;
+    zeros.rows.assign(zeros.RowBytes() * 2000, 0);
+    std::vector<uint8_t> dense = MakePng(zeros);
+    EXPECT_LT(dense.size(), 2000u * 2001 / 1000); // about as dense as deflate gets
+    Surface s = Decode(dense);
+    ASSERT_NE(nullptr, s);
+    EXPECT_EQ(2000, s->width);
 }

@@ -4,9 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <random>
 #include <set>
+#include <string>
 #include <tuple>
+#include <vector>
 
 #include "game/scene/p3dutils.h"
 #include "scene_fixtures.h"
@@ -278,3 +281,90 @@ TEST(Areas, AnimationFollowsTheChosenAreas)
 }
 
 } // namespace
+
+// The octree's shape (every node's cell, size, leaf flag and children) as
+// one number, so that its builder can change without changing the tree.
+uint64_t TreeDigest(P3DAnim* a)
+{
+    uint64_t h = 1469598103934665603ull;
+    auto mix = [&](int64_t v) {
+        for (int b = 0; b < 8; b++) {
+            h ^= uint64_t(v >> (8 * b)) & 0xFF;
+            h *= 1099511628211ull;
+        }
+    };
+    auto walk = [&](auto& self, P3DBspTreeElement const* n) -> void {
+        if (!n) {
+            mix(-1);
+            return;
+        }
+        for (int64_t v : {int64_t(n->cellX), int64_t(n->cellY), int64_t(n->cellZ), n->size, int64_t(n->subdivided),
+                          int64_t(n->childCount)})
+            mix(v);
+        for (auto const* c : n->children)
+            self(self, c);
+    };
+    mix(a->areaCount);
+    for (auto const* r : a->roots)
+        walk(walk, r);
+    return h;
+}
+
+// A scene of n boxes in a band of 400 x 8 x 8 cells and one box far out on
+// X, so that every area goes down a deep tree.
+PamScene FarBand(int n, double far)
+{
+    PamScene s = Grid(1);
+    std::mt19937 rng{uint32_t(n)};
+    for (int i = 0; i < n; i++)
+        s.models.push_back(Box(double(rng() % 400) - 200, double(rng() % 8) - 4, double(rng() % 8) - 4, 1, 1, 1));
+    s.models.push_back(Box(far, 0, 0, 1, 1, 1));
+    return s;
+}
+
+TEST(Areas, OctreeOfKnownScenesKeepsItsShape)
+{
+    struct Case {
+        char const* name;
+        uint64_t digest;
+    };
+    Case const files[] = {
+        {"areas.pam", 483778300214398928ull},
+        {"camera.pam", 3435299509422156963ull},
+        {"chain.pam", 3435299509422156963ull},
+        {"cut.pam", 3435299509422156963ull},
+        {"found_2b41e08d.pam", 3435299509422156963ull},
+        {"found_3226ee97.pam", 16528943273236201408ull},
+        {"found_4ce95743.pam", 128360847425294443ull},
+        {"found_683fc404.pam", 3435299509422156963ull},
+        {"found_8355371c.pam", 3435299509422156963ull},
+        {"found_a1659757.pam", 18029845063659808235ull},
+        {"found_e24edbe2.pam", 8150456786936926202ull},
+        {"found_e2df98c2.pam", 2369856241457788992ull},
+        {"full.pam", 3435299509422156963ull},
+    };
+    for (Case const& c : files) {
+        std::string path = std::string(KRV_SOURCE_DIR "/tests/fuzz/corpus/pam/") + c.name;
+        FILE* f = std::fopen(path.c_str(), "rb");
+        ASSERT_NE(nullptr, f) << path;
+        std::vector<uint8_t> bytes;
+        for (int ch; (ch = std::fgetc(f)) != EOF;)
+            bytes.push_back(uint8_t(ch));
+        std::fclose(f);
+        Loaded l;
+        l.Load(bytes);
+        EXPECT_EQ(c.digest, TreeDigest(l.anim)) << c.name;
+    }
+    // Many areas under a deep tree.
+    struct Band {
+        int n;
+        double far;
+        uint64_t digest;
+    };
+    for (Band const& b : {Band{300, 30000, 996572944027983507ull}, Band{3000, 2000, 6576173886615647781ull},
+                         Band{20000, 300, 16967709584839352640ull}}) {
+        Loaded l;
+        ASSERT_EQ(1, l.Load(FarBand(b.n, b.far))) << b.n;
+        EXPECT_EQ(b.digest, TreeDigest(l.anim)) << b.n << " boxes, far " << b.far;
+    }
+}

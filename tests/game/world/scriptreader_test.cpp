@@ -1,5 +1,6 @@
 // The block language: the text reader and the compiled form, on a small
 // schema of their own.
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -8,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "game/world/scriptreader.h"
+#include "game/world/splevelmanager.h"
 #include "tools/lib/script_writer.h"
 
 namespace {
@@ -230,6 +232,110 @@ TEST(ScriptText, RunawayInputEndsWithAnError)
     TextScript many("define blk { list 70000 { } }");
     EXPECT_GT(many.r.textErrors.count, 0);
     EXPECT_EQ(many.Line("list")->definitionRef->ArrayCount(), ScriptLimits::kMaxElements);
+}
+
+// What a read text left in the reader (every block, line, value and
+// element, the error count and the element budget) as one number.
+uint64_t ReadDigest(ScriptReader const& r)
+{
+    uint64_t h = 1469598103934665603ull;
+    auto mix = [&](char const* p, size_t n) {
+        for (size_t i = 0; i < n; i++) {
+            h ^= uint8_t(p[i]);
+            h *= 1099511628211ull;
+        }
+        h ^= 0xFF; // ends the field
+        h *= 1099511628211ull;
+    };
+    auto num = [&](long long v) {
+        std::string t = std::to_string(v);
+        mix(t.data(), t.size());
+    };
+    auto block = [&](auto& self, Definition const& d) -> void {
+        mix(d.name.Data() ? d.name.Data() : "", d.name.Length());
+        num(d.hasContent);
+        mix(d.content.data(), d.content.size());
+        num((long long)d.lines.size());
+        for (auto const& l : d.lines) {
+            num(l->index);
+            LineDefinition const* ld = l->definitionRef;
+            mix(ld->command.Data() ? ld->command.Data() : "", ld->command.Length());
+            for (PString const& v : l->values)
+                mix(v.Data() ? v.Data() : "", v.Length());
+            num(ld->ArrayCount());
+            for (int i = 0; i < ld->ArrayCount(); i++)
+                self(self, *ld->GetArrayDefinition(i));
+        }
+    };
+    for (auto const& d : r.definitions)
+        block(block, *d);
+    num(r.textErrors.count);
+    num(r.textErrors.elementsLeft);
+    return h;
+}
+
+uint64_t ReadWithMissionVocabulary(std::string const& text)
+{
+    ScriptReader r;
+    SPLM::DefineScriptSyntax(&r);
+    r.SetContent(text);
+    r.RemoveComments();
+    r.PreprocessTemplates();
+    r.RemoveTemplateDefinitions();
+    r.ReadDefinitions();
+    return ReadDigest(r);
+}
+
+// Large texts whose keywords and elements lie far from where a search starts:
+// elements listed last to first, keywords repeated with bad counts, tokens
+// over the length limit between them.
+std::string FarElements(int n)
+{
+    std::string s = "define GPOs { gpo " + std::to_string(n) + " {";
+    for (int i = n - 1; i >= 0; i--)
+        s += " gpo[" + std::to_string(i) + "] { type MODEL model \"m" + std::to_string(i) + "\" x " +
+             std::to_string(i * 7) + " " + std::string(i % 50 == 0 ? 130 : 3, 'w') + " }";
+    return s + " } }\n";
+}
+
+std::string RepeatedKeywords(int n)
+{
+    std::string s = "define header {";
+    for (int i = 0; i < n; i++)
+        s += " maps 0 maps -3 " + std::string(i % 7 == 0 ? 140 : 2, 'q') + " title " + std::to_string(i) + " planes x";
+    s += " maps 1 { maps[0] { path \"p\" } } }\ndefine mainPlayer { energy 5 }\n";
+    return s;
+}
+
+TEST(ScriptText, KnownTextsReadAsBefore)
+{
+    struct Case {
+        std::string name;
+        std::string text;
+        uint64_t digest;
+    };
+    auto file = [](char const* name) {
+        std::string path = std::string(KRV_SOURCE_DIR "/tests/fuzz/corpus/missiontext/") + name;
+        std::string text;
+        if (FILE* f = std::fopen(path.c_str(), "rb")) {
+            for (int c; (c = std::fgetc(f)) != EOF;)
+                text += char(c);
+            std::fclose(f);
+        }
+        EXPECT_FALSE(text.empty()) << path;
+        return text;
+    };
+    Case const cases[] = {
+        {"arcade.txt", file("arcade.txt"), 17671327180778475691ull},
+        {"doubling_templates.txt", file("doubling_templates.txt"), 7360584396634008459ull},
+        {"edges.txt", file("edges.txt"), 3634250048370717605ull},
+        {"selfuse.txt", file("selfuse.txt"), 16787994893823325336ull},
+        {"far elements", FarElements(1200), 13655115909997422952ull},
+        {"repeated keywords", RepeatedKeywords(3000), 2958165121073136765ull},
+        {"both", RepeatedKeywords(500) + FarElements(300) + file("arcade.txt"), 17545458932440571297ull},
+    };
+    for (Case const& c : cases)
+        EXPECT_EQ(c.digest, ReadWithMissionVocabulary(c.text)) << c.name;
 }
 
 // ---------------------------------------------------------------------------
