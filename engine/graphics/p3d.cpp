@@ -9,6 +9,7 @@
 #include "engine/runtime/pfixed.h"
 #include "gl/es2_backend.h"
 #include "gl/glbackend_es11.h"
+#include "gl/gltrace_backend.h"
 #include "gl/software/swbackend.h"
 
 #include <algorithm>
@@ -85,7 +86,7 @@ int P3D::Init(PDisplay* display, PDrawableSurface* target, BackendMaker maker, v
     int type = display->GetType();
     switch (maker ? PGRAPHICS_GLES1 : type) {
     case PGRAPHICS_GLES1:
-        backend = maker ? maker(&m_info, user) : new vornGL::P3DBackendES11(&m_info);
+        backend = maker ? maker(&m_info, user) : vornGL::MakeES11Backend(&m_info);
         break;
     case PGRAPHICS_GLES2:
         backend = new vornGL::P3DBackendES20(&m_info, GetStateMan());
