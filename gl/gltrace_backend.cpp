@@ -112,9 +112,9 @@ size_t VectorCount(uint32_t pname)
 P3DBackendTraceES11::P3DBackendTraceES11(PDisplayProperties* info, std::FILE* file, std::string path, uint32_t frame)
     : P3DBackendES11(info), m_file(file), m_path(std::move(path)), m_frame(frame), m_presented(s_profilerPresented),
       m_started(false), m_done(false), m_arrays(0), m_sequence(0), m_unpackAlignment(4), m_unit(0), m_clientUnit(0),
-      m_matrixMode(GL_MODELVIEW)
+      m_matrixMode(GL_MODELVIEW), m_startUnit(0), m_startClientUnit(0), m_startMatrixMode(GL_MODELVIEW)
 {
-    m_bound[0] = m_bound[1] = -1;
+    m_bound[0] = m_bound[1] = m_startBound[0] = m_startBound[1] = -1;
 }
 
 P3DBackendTraceES11* P3DBackendTraceES11::Create(PDisplayProperties* info, char const* path, uint32_t frame)
@@ -137,6 +137,9 @@ P3DBackendTraceES11* P3DBackendTraceES11::Create(PDisplayProperties* info, char 
 
 P3DBackendTraceES11::~P3DBackendTraceES11()
 {
+    // The frame was presented as the last one drawn.
+    if (m_file && s_profilerPresented - m_presented > m_frame)
+        Finish();
     if (m_file) {
         // The frame asked for never came: no trace.
         std::fclose(m_file);
@@ -278,6 +281,11 @@ void P3DBackendTraceES11::Start()
     for (int b : m_bound)
         if (b >= 0)
             m_objects[size_t(b)].used = true;
+    m_startBound[0] = m_bound[0];
+    m_startBound[1] = m_bound[1];
+    m_startUnit = m_unit;
+    m_startClientUnit = m_clientUnit;
+    m_startMatrixMode = m_matrixMode;
 }
 
 void P3DBackendTraceES11::WriteState()
@@ -287,8 +295,8 @@ void P3DBackendTraceES11::WriteState()
                m_file);
     std::fputs("glActiveTexture 33984\n", m_file);
     for (Texture& t : m_objects) {
-        if (!t.alive || !t.used)
-            continue;
+        if (!t.alive || !t.used || t.made.empty())
+            continue; // not used, or made by the frame itself
         std::fputs(t.made.c_str(), m_file);
         std::fprintf(m_file, "glBindTexture 3553 %s\n", t.ref.c_str());
         for (std::string const& u : t.uploads)
@@ -307,12 +315,12 @@ void P3DBackendTraceES11::WriteState()
         std::fputs(o.second->c_str(), m_file);
     m_state.clear();
     for (int u = 0; u < 2; ++u) {
-        int b = m_bound[u];
+        int b = m_startBound[u];
         std::fprintf(m_file, "glActiveTexture %d\nglBindTexture 3553 %s\n", GL_TEXTURE0 + u,
                      b >= 0 && m_objects[size_t(b)].alive ? m_objects[size_t(b)].ref.c_str() : "0");
     }
-    std::fprintf(m_file, "glActiveTexture %u\nglClientActiveTexture %u\nglMatrixMode %u\n", GL_TEXTURE0 + m_unit,
-                 GL_TEXTURE0 + m_clientUnit, m_matrixMode);
+    std::fprintf(m_file, "glActiveTexture %u\nglClientActiveTexture %u\nglMatrixMode %u\n", GL_TEXTURE0 + m_startUnit,
+                 GL_TEXTURE0 + m_startClientUnit, m_startMatrixMode);
 }
 
 // The enabled client arrays for vertices 0 to vertices - 1, each written as
@@ -625,12 +633,21 @@ template <Slot S, class... A> void P3DBackendTraceES11::Note(char const* name, A
 // load starts its list again.
 void P3DBackendTraceES11::Matrix(bool load)
 {
-    std::string& list = m_matrices[m_matrixMode];
+    // Each texture unit has a texture matrix of its own.
+    uint32_t unit = m_matrixMode == GL_TEXTURE ? m_unit : 0;
+    std::string& list = m_matrices[m_matrixMode + (unit << 16)];
     if (load)
         list.clear();
+    if (list.empty()) {
+        if (m_matrixMode == GL_TEXTURE) {
+            char b[40];
+            std::snprintf(b, sizeof b, "glActiveTexture %u\n", GL_TEXTURE0 + unit);
+            list = b;
+        }
+    }
     list += m_out;
     char key[32];
-    std::snprintf(key, sizeof key, "matrix %u", m_matrixMode);
+    std::snprintf(key, sizeof key, "matrix %u %u", m_matrixMode, unit);
     m_state[key] = std::make_pair(m_sequence++, list);
 }
 

@@ -101,6 +101,9 @@ private:
     uint32_t m_clientUnit; // active client texture unit, 0 or 1
     uint32_t m_matrixMode;
     int m_bound[2]; // texture object bound on each unit, -1 for none
+    // The units, bindings and matrix mode when the traced frame began.
+    int m_startBound[2];
+    uint32_t m_startUnit, m_startClientUnit, m_startMatrixMode;
     Pointer m_pointers[kPointers];
     std::string m_out;       // the text of the current call
     std::string m_frameText; // the traced frame's calls

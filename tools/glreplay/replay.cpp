@@ -4,6 +4,8 @@
 #include "gl/es2_backend.h"
 #include "gl/glbackend_es11.h"
 #include "gl/gles.h"
+#include "gl/glhooks.h"
+#include "gl/gltrace_backend.h"
 #include "gl/software/swbackend.h"
 #include "tools/glreplay/eglpbuffer.h"
 
@@ -534,7 +536,7 @@ bool Replay(Trace const& trace, ReplayOptions const& opt, ReplayResult& result, 
         if (opt.backend == Backend::ES2)
             backend = new vornGL::P3DBackendES20(&info, gles->GetStateMan());
         else
-            backend = new vornGL::P3DBackendES11(&info);
+            backend = vornGL::MakeES11Backend(&info);
         if (!backend) {
             error = "out of memory";
             return false;
@@ -568,6 +570,8 @@ bool Replay(Trace const& trace, ReplayOptions const& opt, ReplayResult& result, 
             ctx.gles->vornGLPresentFramebuffer();
         if (!sw)
             surface.Swap();
+        if (ctx.gles)
+            vornGL::vornGLProfilerPresent();
         if (ctx.gles && opt.fbo)
             ctx.backend->glBindFramebuffer(GL_FRAMEBUFFER_OES, ctx.gles->GetDefaultFramebuffer());
         ++result.frames;
