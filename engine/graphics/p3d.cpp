@@ -11,6 +11,7 @@
 #include "gl/glbackend_es11.h"
 #include "gl/gltrace_backend.h"
 #include "gl/software/swbackend.h"
+#include "gl/software/swbands.h"
 
 #include <algorithm>
 #include <cstring>
@@ -94,8 +95,11 @@ int P3D::Init(PDisplay* display, PDrawableSurface* target, BackendMaker maker, v
     case PGRAPHICS_SOFTWARE:
         // Null when the display has no back buffer or the depth buffer cannot
         // be allocated.
-        backend = vornGL::P3DBackendSW::Create(&m_info, GetStateMan(), display, display->GetCurrentOrientation());
-        if (!backend) {
+        if (auto* sw = vornGL::P3DBackendSW::Create(&m_info, GetStateMan(), display,
+                                                    display->GetCurrentOrientation())) {
+            sw->SetDrawThreads(vornGL::DrawThreadsWanted());
+            backend = sw;
+        } else {
             _PDebug("P3D: the software back end could not be made\n");
             return 0;
         }

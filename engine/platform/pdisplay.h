@@ -94,6 +94,9 @@ public:
     virtual int SetOrientation(PDisplayOrientations orientation);
     virtual int SetSize(int width, int height);
     virtual void SetUpdateCallback(int (*callback)(void*));
+    // Called by a display that shows a back buffer in memory before it shows
+    // it (a renderer that draws late finishes there); null removes it.
+    virtual void SetBeforePresent(void (*hook)(void*), void* user);
     virtual void SetGLES(void* gles);
     virtual void SkipFBO(unsigned char skip);
     virtual void ConvertPos(int& x, int& y);

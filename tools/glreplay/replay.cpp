@@ -7,6 +7,7 @@
 #include "gl/glhooks.h"
 #include "gl/gltrace_backend.h"
 #include "gl/software/swbackend.h"
+#include "gl/software/swbands.h"
 #include "tools/glreplay/eglpbuffer.h"
 
 #include <GLES/gl.h>
@@ -559,6 +560,7 @@ bool Replay(Trace const& trace, ReplayOptions const& opt, ReplayResult& result, 
             error = "the software back end could not be made";
             return false;
         }
+        backend->SetDrawThreads(vornGL::DrawThreadsWanted());
         gles->Init(backend, nullptr); // no default framebuffer in software
         ctx.gles = gles.get();
         ctx.backend = backend;
@@ -570,6 +572,8 @@ bool Replay(Trace const& trace, ReplayOptions const& opt, ReplayResult& result, 
             ctx.gles->vornGLPresentFramebuffer();
         if (!sw)
             surface.Swap();
+        else
+            ctx.backend->glFinish(); // the software back end finishes its kept draws
         if (ctx.gles)
             vornGL::vornGLProfilerPresent();
         if (ctx.gles && opt.fbo)
