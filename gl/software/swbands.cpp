@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <algorithm>
+#include <cstdint>
 #include <new>
 
 namespace vornGL {
@@ -43,9 +44,15 @@ void PBandDrawer::Add(PTriangleSetup const& s, PDrawParams const& d, PVertex* co
         return;
     size_t first = m_vertices.size();
     m_vertices.reserve(first + 3 * size_t(count));
-    for (int i = 0; i < 3 * count; ++i)
+    int32_t yMin = INT32_MAX, yMax = INT32_MIN;
+    for (int i = 0; i < 3 * count; ++i) {
         m_vertices.push_back(*tris[i]);
-    m_commands.push_back(Command{s, d, first, count});
+        yMin = std::min(yMin, tris[i]->y);
+        yMax = std::max(yMax, tris[i]->y);
+    }
+    // The rows its triangles can reach: from ceil(yMin) up to ceil(yMax).
+    m_commands.push_back(Command{s, d, first, count, int32_t((int64_t(yMin) + 0xFFFF) >> 16),
+                                 int32_t((int64_t(yMax) + 0xFFFF) >> 16)});
 }
 
 // Band b of n: rows [b * height / n, (b + 1) * height / n).
@@ -56,6 +63,8 @@ void PBandDrawer::DrawBand(int band)
     if (bottom <= top)
         return;
     for (Command const& c : m_commands) {
+        if (c.rowEnd <= top || c.rowBegin >= bottom)
+            continue;
         PTriangleSetup s = c.setup;
         s.bandTop = top;
         s.bandBottom = bottom;

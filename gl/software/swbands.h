@@ -50,6 +50,7 @@ private:
         PDrawParams params;
         size_t first; // index of its first vertex
         int count;    // triangles
+        int32_t rowBegin, rowEnd; // rows the triangles may reach, [rowBegin, rowEnd)
     };
 
     int m_threads;
