@@ -97,7 +97,10 @@ int P3D::Init(PDisplay* display, PDrawableSurface* target, BackendMaker maker, v
         // be allocated.
         if (auto* sw = vornGL::P3DBackendSW::Create(&m_info, GetStateMan(), display,
                                                     display->GetCurrentOrientation())) {
-            sw->SetDrawThreads(vornGL::DrawThreadsWanted());
+            // Kept draws are drawn before the display shows its buffer; a
+            // display that cannot say when it does gets them drawn at once.
+            if (display->SetBeforePresent(nullptr, nullptr))
+                sw->SetDrawThreads(vornGL::DrawThreadsWanted());
             backend = sw;
         } else {
             _PDebug("P3D: the software back end could not be made\n");

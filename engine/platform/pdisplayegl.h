@@ -107,10 +107,11 @@ public:
     int GetCurrentOrientation() override { return m_orientation; }
     int SetOrientation(PDisplayOrientations orientation) override;
     void ConvertPos(int& x, int& y) override;
-    void SetBeforePresent(void (*hook)(void*), void* user) override
+    bool SetBeforePresent(void (*hook)(void*), void* user) override
     {
         m_beforePresent = hook;
         m_beforePresentUser = user;
+        return true;
     }
 
 private:
