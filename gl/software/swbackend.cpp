@@ -186,7 +186,7 @@ bool P3DBackendSW::SetDrawThreads(int threads)
     }
     if (threads < 2)
         return true;
-    m_bands = PBandDrawer::Create(threads);
+    m_bands = PBandDrawer::Create(threads, i32(SurfaceHeight()));
     if (!m_bands) {
         _PDebug("P3DBackendSW: %d drawing threads could not be started; one draws\n", threads);
         return false;
@@ -201,7 +201,7 @@ int P3DBackendSW::DrawThreads() const { return m_bands ? m_bands->Threads() : 1;
 void P3DBackendSW::FlushBands()
 {
     if (m_bands && !m_bands->Empty())
-        m_bands->Flush(i32(SurfaceHeight()));
+        m_bands->Flush();
 }
 
 void P3DBackendSW::glFinish() { FlushBands(); }

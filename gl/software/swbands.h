@@ -1,18 +1,20 @@
-// Drawing on several threads. The draw calls of a frame are kept (each with a
-// copy of its set-up record, its draw parameters and its triangles' vertices)
-// and drawn when the picture is needed: the surface is cut into bands of
-// whole rows, a few per thread, each thread takes the next band left and
-// draws every kept triangle that reaches it, in the order of the calls,
-// writing only the band's rows. A
-// span routine steps over the rows outside its band with the same wrapping
-// arithmetic as the single pass, so the picture is the one a single thread
-// draws, byte for byte.
+// Drawing on several threads. The draw calls are kept (each with a copy of
+// its set-up record, its draw parameters and its triangles' vertices) in
+// batches; a full batch is drawn by the other threads while the calling
+// thread transforms the next, and the rest when the picture is needed. For a
+// batch the surface is cut into bands of whole rows, a few per thread; each
+// thread takes the next band left and draws every kept triangle that reaches
+// it, in the order of the calls, writing only the band's rows. A span routine
+// steps over the rows outside its band with the same wrapping arithmetic as
+// the single pass, so the picture is the one a single thread draws, byte for
+// byte.
 //
 // Internal to the software back end.
 #pragma once
 #include <atomic>
 #include <condition_variable>
 #include <cstddef>
+#include <cstdint>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -23,27 +25,25 @@ namespace vornGL {
 
 class PBandDrawer {
 public:
-    // threads: 2 or more (the calling thread is one of them); null when a
-    // thread cannot be started.
-    static PBandDrawer* Create(int threads);
+    // threads: 2 or more (the calling thread is one of them); height: the
+    // surface's rows. Null when a thread cannot be started.
+    static PBandDrawer* Create(int threads, int height);
     ~PBandDrawer();
     PBandDrawer(PBandDrawer const&) = delete;
     PBandDrawer& operator=(PBandDrawer const&) = delete;
 
     int Threads() const { return m_threads; }
-    bool Empty() const { return m_commands.empty(); }
+    bool Empty() const { return !m_drawing && m_batches[m_fill].commands.empty(); }
 
     // Keeps count triangles drawn with the record s (as the draw call filled
-    // it) and the parameters d.
+    // it) and the parameters d. Every few thousand triangles the calls kept
+    // so far go to the other threads, which draw them while this one goes on.
     void Add(PTriangleSetup const& s, PDrawParams const& d, PVertex* const* tris, int count);
-    // Draws what was kept on rows 0 to height - 1, then forgets it.
-    void Flush(int height);
+    // Draws everything kept, and returns when it is drawn.
+    void Flush();
 
 private:
-    explicit PBandDrawer(int threads);
-    void Worker();
-    void DrawBands();
-    void DrawBand(int band);
+    PBandDrawer(int threads, int height);
 
     struct Command {
         PTriangleSetup setup;
@@ -52,19 +52,32 @@ private:
         int count;    // triangles
         int32_t rowBegin, rowEnd; // rows the triangles may reach, [rowBegin, rowEnd)
     };
+    struct Batch {
+        std::vector<Command> commands;
+        std::vector<PVertex> vertices;
+        std::vector<PVertex const*> pointers;
+        size_t triangles = 0;
+    };
+    static constexpr size_t kBatchTriangles = 2048;
+
+    void Worker();
+    void Hand();
+    void Wait();
+    void DrawBands(Batch const* batch, uint32_t generation);
+    void DrawBand(Batch const& batch, int band);
 
     int m_threads;
-    int m_height = 0;
-    int m_bandCount = 1;
-    std::atomic<int> m_next{0}; // the next band to draw
-    std::vector<Command> m_commands;
-    std::vector<PVertex> m_vertices;
-    std::vector<PVertex const*> m_pointers;
+    int m_height;
+    int m_bandCount;
+    Batch m_batches[2];
+    int m_fill = 0;              // the batch being filled
+    Batch* m_drawing = nullptr;  // the batch the threads draw
+    std::atomic<uint64_t> m_claim{0}; // its number (high word) and its next band
+    std::atomic<int> m_drawn{0};      // its bands drawn
 
     std::mutex m_mutex;
     std::condition_variable m_start, m_done;
-    unsigned m_generation = 0; // counts the flushes handed to the workers
-    int m_busy = 0;            // workers still drawing the current flush
+    uint32_t m_generation = 0; // counts the batches handed to the workers
     bool m_quit = false;
     std::vector<std::thread> m_workers;
 };
