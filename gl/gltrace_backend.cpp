@@ -463,7 +463,7 @@ template <Slot S, class... A> void P3DBackendTraceES11::Note(char const* name, A
         Put("glPixelStorei %u %d\n", GL_UNPACK_ALIGNMENT, m_unpackAlignment);
         std::string m = Memory("ubyte", bytes ? pixels : nullptr, bytes);
         Put("%s", name);
-        auto one = [this](auto x) {
+        auto one = [&](auto x) {
             if constexpr (!std::is_pointer_v<decltype(x)>)
                 Args(x);
         };
