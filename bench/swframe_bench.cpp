@@ -1,7 +1,9 @@
-// The software back end beside llvmpipe on the game-like frame at 1024 x 600
-// (tests/gl/software/traces/game.trace: a sky and a textured terrain in
-// perspective, lit textured meshes, alpha-blended billboards and a 2D HUD),
-// side by side in one run: milliseconds per frame of the software back end,
+// The software back end beside llvmpipe on two frames at 1024 x 600, the
+// game-like frame (tests/gl/software/traces/game.trace: a sky and a textured
+// terrain in perspective, lit textured meshes, alpha-blended billboards and a
+// 2D HUD) and a frame of the demo's first mission (captured at build time by
+// the program itself, bench/capture_mission.sh: the sky, the island and the
+// sea, the enemy aircraft ahead and the HUD), side by side in one run: milliseconds per frame of the software back end,
 // of llvmpipe with one thread (LP_NUM_THREADS=1) and of llvmpipe with its
 // default threads, and the software back end's speed-up over each.
 //
@@ -95,12 +97,12 @@ double Median(std::vector<double> v)
     return v.empty() ? 0 : v[v.size() / 2];
 }
 
-void GameFrame(benchmark::State& state)
+void Frame(benchmark::State& state, char const* label, std::string const& path)
 {
     setenv("EGL_PLATFORM", "surfaceless", 0);
     glreplay::Trace trace;
     std::string error;
-    if (!glreplay::LoadTrace(std::string(KRV_SOURCE_DIR) + "/tests/gl/software/traces/game.trace", trace, error)) {
+    if (!glreplay::LoadTrace(path, trace, error)) {
         state.SkipWithError(error.c_str());
         return;
     }
@@ -124,10 +126,20 @@ void GameFrame(benchmark::State& state)
     state.counters["llvmpipe_threads_ms"] = all;
     state.counters["ratio_1thread"] = sw > 0 ? one / sw : 0;
     state.counters["ratio_threads"] = sw > 0 ? all / sw : 0;
-    std::printf("game frame, medians of %d rounds of %d frames: software %.2f ms, llvmpipe 1 thread %.2f ms, "
+    std::printf("%s, medians of %d rounds of %d frames: software %.2f ms, llvmpipe 1 thread %.2f ms, "
                 "llvmpipe default threads %.2f ms; ratio %.2f (1 thread), %.2f (default threads)\n",
-                kRounds, kFrames, sw, one, all, sw > 0 ? one / sw : 0, sw > 0 ? all / sw : 0);
+                label, kRounds, kFrames, sw, one, all, sw > 0 ? one / sw : 0, sw > 0 ? all / sw : 0);
+}
+
+void GameFrame(benchmark::State& state)
+{
+    Frame(state, "game frame", std::string(KRV_SOURCE_DIR) + "/tests/gl/software/traces/game.trace");
 }
 BENCHMARK(GameFrame)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+#ifdef KRV_MISSION_TRACE
+void MissionFrame(benchmark::State& state) { Frame(state, "mission frame", KRV_MISSION_TRACE); }
+BENCHMARK(MissionFrame)->Iterations(1)->Unit(benchmark::kMillisecond);
+#endif
 
 } // namespace

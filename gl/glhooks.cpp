@@ -12,9 +12,14 @@ namespace vornGL {
 
 uint8_t ExtensionMap[kExtensionCount];
 uint32_t s_profilerNofDrawcalls = 0;
+uint32_t s_profilerPresented = 0;
 
 void vornGLProfilerIncDrawCall() { ++s_profilerNofDrawcalls; }
-void vornGLProfilerPresent() { s_profilerNofDrawcalls = 0; }
+void vornGLProfilerPresent()
+{
+    s_profilerNofDrawcalls = 0;
+    ++s_profilerPresented;
+}
 
 // The libraries are linked when the program loads: nothing to load or release.
 void InitVornEGLLibrary(int) {}

@@ -53,6 +53,8 @@ void SetProcAddressLookup(ProcLookup lookup);
 // Draw calls since the last presented frame; the display resets it once per
 // presented frame, the GL front end counts its draws.
 extern uint32_t s_profilerNofDrawcalls;
+// Frames presented since the program started.
+extern uint32_t s_profilerPresented;
 void vornGLProfilerIncDrawCall();
 void vornGLProfilerPresent();
 

@@ -9,7 +9,9 @@
 #include "engine/runtime/pfixed.h"
 #include "gl/es2_backend.h"
 #include "gl/glbackend_es11.h"
+#include "gl/gltrace_backend.h"
 #include "gl/software/swbackend.h"
+#include "gl/software/swbands.h"
 
 #include <algorithm>
 #include <cstring>
@@ -85,7 +87,7 @@ int P3D::Init(PDisplay* display, PDrawableSurface* target, BackendMaker maker, v
     int type = display->GetType();
     switch (maker ? PGRAPHICS_GLES1 : type) {
     case PGRAPHICS_GLES1:
-        backend = maker ? maker(&m_info, user) : new vornGL::P3DBackendES11(&m_info);
+        backend = maker ? maker(&m_info, user) : vornGL::MakeES11Backend(&m_info);
         break;
     case PGRAPHICS_GLES2:
         backend = new vornGL::P3DBackendES20(&m_info, GetStateMan());
@@ -93,8 +95,14 @@ int P3D::Init(PDisplay* display, PDrawableSurface* target, BackendMaker maker, v
     case PGRAPHICS_SOFTWARE:
         // Null when the display has no back buffer or the depth buffer cannot
         // be allocated.
-        backend = vornGL::P3DBackendSW::Create(&m_info, GetStateMan(), display, display->GetCurrentOrientation());
-        if (!backend) {
+        if (auto* sw = vornGL::P3DBackendSW::Create(&m_info, GetStateMan(), display,
+                                                    display->GetCurrentOrientation())) {
+            // Kept draws are drawn before the display shows its buffer; a
+            // display that cannot say when it does gets them drawn at once.
+            if (display->SetBeforePresent(nullptr, nullptr))
+                sw->SetDrawThreads(vornGL::DrawThreadsWanted());
+            backend = sw;
+        } else {
             _PDebug("P3D: the software back end could not be made\n");
             return 0;
         }

@@ -20,6 +20,7 @@ int PDisplay::GetCurrentOrientation() { return 1; }
 int PDisplay::SetOrientation(PDisplayOrientations) { return 0; }
 int PDisplay::SetSize(int, int) { return -1; }
 void PDisplay::SetUpdateCallback(int (*)(void*)) {}
+bool PDisplay::SetBeforePresent(void (*)(void*), void*) { return false; }
 void PDisplay::SetGLES(void*) {}
 void PDisplay::SkipFBO(unsigned char) {}
 void PDisplay::ConvertPos(int&, int&) {}

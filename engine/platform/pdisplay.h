@@ -94,6 +94,10 @@ public:
     virtual int SetOrientation(PDisplayOrientations orientation);
     virtual int SetSize(int width, int height);
     virtual void SetUpdateCallback(int (*callback)(void*));
+    // A function a display that shows a back buffer in memory calls before it
+    // shows it (a renderer that draws late finishes there); null removes it.
+    // False when the display calls no such function.
+    virtual bool SetBeforePresent(void (*hook)(void*), void* user);
     virtual void SetGLES(void* gles);
     virtual void SkipFBO(unsigned char skip);
     virtual void ConvertPos(int& x, int& y);

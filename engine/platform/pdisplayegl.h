@@ -107,10 +107,18 @@ public:
     int GetCurrentOrientation() override { return m_orientation; }
     int SetOrientation(PDisplayOrientations orientation) override;
     void ConvertPos(int& x, int& y) override;
+    bool SetBeforePresent(void (*hook)(void*), void* user) override
+    {
+        m_beforePresent = hook;
+        m_beforePresentUser = user;
+        return true;
+    }
 
 private:
     PSoftDisplay() = default;
     PBackBuffer m_buffer = {};
+    void (*m_beforePresent)(void*) = nullptr;
+    void* m_beforePresentUser = nullptr;
     host::Window* m_screenWindow = nullptr;
     int32_t m_orientation = PDISPLAY_ORIENT_NORMAL;
 };

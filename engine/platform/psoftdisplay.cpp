@@ -41,6 +41,8 @@ PBackBuffer* PSoftDisplay::GetBackBuffer(PBackBufferType type)
 
 void PSoftDisplay::Update(int)
 {
+    if (m_beforePresent)
+        m_beforePresent(m_beforePresentUser);
     host::PresentSoft(m_buffer.pixels, m_buffer.width, m_buffer.height, m_buffer.pitch);
 }
 

@@ -2,6 +2,7 @@
 // clearing and reading back the colour buffer, the combined matrix and the
 // draw entry up to the transform stage.
 #include "gl/software/swbackend.h"
+#include "gl/software/swbands.h"
 
 #include "engine/platform/pdisplay.h"
 #include "engine/runtime/palloc.h"
@@ -53,6 +54,8 @@ P3DBackendSW::P3DBackendSW(PDisplayProperties* info, P3DStateMan& states, PDispl
     m_depthFunc = 0;
     m_packAlignment = m_unpackAlignment = 4;
     m_surface = nullptr;
+    m_display = display;
+    m_bands = nullptr;
     m_depthBuffer = nullptr;
     std::memset(&m_setup, 0, sizeof m_setup);
     m_drawCount = 0;
@@ -130,6 +133,8 @@ P3DBackendSW::P3DBackendSW(PDisplayProperties* info, P3DStateMan& states, PDispl
 
 P3DBackendSW::~P3DBackendSW()
 {
+    FlushBands();
+    SetDrawThreads(1);
     for (u32 i = 1; i < 256; ++i)
         if (m_textures[i].data && m_textures[i].data != &m_defaultTexel)
             PFree(m_textures[i].data);
@@ -161,7 +166,46 @@ u32 P3DBackendSW::SurfaceHeight() const { return m_depthBuffer ? u32(m_surface->
 // Operations of the GL layer
 
 int P3DBackendSW::vornGLGetAPI() const { return kAPISoftware; }
-void P3DBackendSW::vornGLSetOrientation(int code) { m_orientation = code; }
+void P3DBackendSW::vornGLSetOrientation(int code)
+{
+    FlushBands();
+    m_orientation = code;
+}
+
+// The display draws what is kept before it shows the back buffer.
+static void FlushBeforePresent(void* backend) { static_cast<P3DBackendSW*>(backend)->FlushBands(); }
+
+bool P3DBackendSW::SetDrawThreads(int threads)
+{
+    FlushBands();
+    if (m_bands) {
+        if (m_display)
+            m_display->SetBeforePresent(nullptr, nullptr);
+        delete m_bands;
+        m_bands = nullptr;
+    }
+    if (threads < 2)
+        return true;
+    m_bands = PBandDrawer::Create(threads, i32(SurfaceHeight()));
+    if (!m_bands) {
+        _PDebug("P3DBackendSW: %d drawing threads could not be started; one draws\n", threads);
+        return false;
+    }
+    if (m_display)
+        m_display->SetBeforePresent(&FlushBeforePresent, this);
+    return true;
+}
+
+int P3DBackendSW::DrawThreads() const { return m_bands ? m_bands->Threads() : 1; }
+
+void P3DBackendSW::FlushBands()
+{
+    if (m_bands && !m_bands->Empty())
+        m_bands->Flush();
+}
+
+void P3DBackendSW::glFinish() { FlushBands(); }
+void P3DBackendSW::glFlush() { FlushBands(); }
 int P3DBackendSW::vornGLGetOrientation() const { return m_orientation; }
 PDisplayProperties* P3DBackendSW::vornGLGetDispInfo() const { return m_dispInfo; }
 int P3DBackendSW::vornGLPreloadShaders() { return 1; }
@@ -579,6 +623,7 @@ void P3DBackendSW::glClear(u32 mask)
 {
     if (!m_depthBuffer)
         return;
+    FlushBands();
     u32 W = SurfaceWidth(), H = SurfaceHeight();
     i32 pitchPixels = m_surface->pitch / 2;
     if (mask & COLOR_BUFFER_BIT) {
@@ -621,6 +666,7 @@ void P3DBackendSW::glReadPixels(i32 x, i32 y, i32 width, i32 height, u32 format,
     }
     if (!m_depthBuffer || !pixels || width == 0 || height == 0)
         return;
+    FlushBands();
     int64_t W = SurfaceWidth(), H = SurfaceHeight();
     int64_t rowBytes = int64_t(width) * (rgba ? 4 : 2);
     int64_t stride = (rowBytes + m_packAlignment - 1) / m_packAlignment * m_packAlignment;

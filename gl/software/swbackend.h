@@ -18,6 +18,9 @@
 #include "gl/software/swsetup.h"
 
 class PDisplay;
+namespace vornGL {
+class PBandDrawer;
+}
 struct PBackBuffer;
 struct PDisplayProperties;
 
@@ -92,6 +95,14 @@ public:
     // Render-row choice for the current state (called by glDrawElements).
     void UpdateRender();
     // Draws a list of projected triangles (three vertex pointers each); -1.
+    // Drawing threads: 1 (the default) draws each call as it comes; more keep
+    // the calls and draw them in bands when the picture is needed (a clear,
+    // a read-back, glFinish or glFlush, a texture change, the display's
+    // presentation). False when the threads cannot be started (one is used).
+    bool SetDrawThreads(int threads);
+    int DrawThreads() const;
+    // Draws what is kept.
+    void FlushBands();
     int DrawPolygons(PVertex** triangles, int count);
     // Points (one pointer each) and lines (two each) as pairs of triangles.
     int DrawPoints(PVertex** points, int count);
@@ -167,7 +178,9 @@ private:
     bool m_lightVectorsDirty; // the object-space light vectors need recomputing
 
     PBackBuffer* m_surface;
+    PDisplay* m_display;
     u16* m_depthBuffer;
+    PBandDrawer* m_bands; // null when one thread draws
     PTriangleSetup m_setup;
     i32 m_renderRow;
     u32 m_drawCount;

@@ -2,6 +2,7 @@
 // triangle, gradients of every attribute, the left and right edges, and the
 // two calls of the row's span routine (upper and lower half).
 #include "gl/software/swbackend.h"
+#include "gl/software/swbands.h"
 #include "gl/software/swmath.h"
 
 #include <algorithm>
@@ -54,7 +55,7 @@ inline void Gradients(Plane const& p, i64 c0, i64 c1, i64 c2, int S, i32& ddx, i
     ddy = Gradient(p, i128(p.dx02) * d12 - i128(p.dx12) * d02, S, true);
 }
 
-Plane g_plane; // of the triangle being set up (single-threaded drawing)
+thread_local Plane g_plane; // of the triangle being set up on this thread
 
 inline void Affine(PTriangleSetup const&, i32 c0, i32 c1, i32 c2, i32& ddx, i32& ddy)
 {
@@ -318,15 +319,21 @@ void LeftSlopeNoice(PTriangleSetup& s, PVertex const* from, PVertex const* to)
 // ---------------------------------------------------------------------------
 // DrawPolygons
 
-int P3DBackendSW::DrawPolygons(PVertex** tris, int count)
+void RasterizeTriangles(PTriangleSetup& s, PDrawParams const& d, PVertex const* const* tris, int count)
 {
-    PTriangleSetup& s = m_setup;
-    i32 const drawRow = m_renderRow;
+    i32 const drawRow = d.renderRow;
     bool const smooth = s.enables & kEnSmooth;
+    bool const banded = s.bandBottom != 0;
     for (int t = 0; t < count; ++t) {
         PVertex const* p0 = tris[3 * t];
         PVertex const* p1 = tris[3 * t + 1];
         PVertex const* p2 = tris[3 * t + 2];
+        if (banded) {
+            // Rows from ceil(top) up to ceil(bottom) at most.
+            i32 yMin = std::min({p0->y, p1->y, p2->y}), yMax = std::max({p0->y, p1->y, p2->y});
+            if (Ceil(yMax) <= s.bandTop || Ceil(yMin) >= BandBottom(s))
+                continue;
+        }
         s.flatVertex = p2;
         if (!smooth) {
             s.flatColour = (p2->r & 0xF800u) | ((p2->g >> 5) & 0x07E0u) | (p2->b >> 11) | ((u32(p2->a) << 8) & 0xFF0000u);
@@ -369,7 +376,7 @@ int P3DBackendSW::DrawPolygons(PVertex** tris, int count)
                 continue;
         }
         i32 row = drawRow;
-        if (m_currentTexture && m_perspective && !(row & 1)) {
+        if (d.textured && d.perspective && !(row & 1)) {
             i32 minX = std::min({top->x, mid->x, bot->x}), maxX = std::max({top->x, mid->x, bot->x});
             if (-(s.dy02 >> 4) <= 8 && ((i64(maxX) - minX) >> 16) <= 8)
                 row -= 4;
@@ -395,11 +402,11 @@ int P3DBackendSW::DrawPolygons(PVertex** tris, int count)
         Gradients(g_plane, top->z, mid->z, bot->z, 24, s.dZdx, s.dZdy);
         s.depthOffset = 0;
         if (s.enables & kEnPolygonOffset) {
-            if (m_polygonFactor != 0) {
+            if (d.polygonFactor != 0) {
                 i64 g = std::abs(i64(s.dZdy)) > std::abs(i64(s.dZdx)) ? s.dZdy : s.dZdx;
-                s.depthOffset = i32((std::abs(g) * m_polygonFactor) >> 24);
+                s.depthOffset = i32((std::abs(g) * d.polygonFactor) >> 24);
             }
-            s.depthOffset = Add(s.depthOffset, m_polygonUnits >> 16);
+            s.depthOffset = Add(s.depthOffset, d.polygonUnits >> 16);
         }
 
         s.row = row;
@@ -428,6 +435,19 @@ int P3DBackendSW::DrawPolygons(PVertex** tris, int count)
         }
     }
     s.flatVertex = nullptr;
+}
+
+int P3DBackendSW::DrawPolygons(PVertex** tris, int count)
+{
+    PDrawParams d{m_renderRow, m_currentTexture != nullptr, m_perspective, m_polygonFactor, m_polygonUnits};
+    // The noise stream runs on from one triangle to the next: its rows are
+    // drawn at once, in order.
+    if (m_bands && m_renderRow != kSpanRows - 1) {
+        m_bands->Add(m_setup, d, tris, count);
+        return -1;
+    }
+    FlushBands();
+    RasterizeTriangles(m_setup, d, tris, count);
     return -1;
 }
 

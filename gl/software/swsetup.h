@@ -74,6 +74,11 @@ struct PTriangleSetup {
     // The vertex whose colour a flat-shaded triangle takes (the last one
     // submitted), while DrawPolygons sets the triangle up.
     PVertex const* flatVertex;
+    // The rows a span routine draws into, [bandTop, bandBottom), when several
+    // threads draw, each its own band; bandBottom 0 (as a cleared record
+    // has it) means every row. Rows outside are stepped over, so that the
+    // values on the rows drawn are those a whole-surface pass computes.
+    int32_t bandTop, bandBottom;
 };
 
 // Enable-word bits read by the set-up and the spans.
@@ -133,8 +138,26 @@ void LeftSlopeAllP(PTriangleSetup&, PVertex const*, PVertex const*);
 void LeftSlopeNoice(PTriangleSetup&, PVertex const*, PVertex const*);
 void RightSlope(PTriangleSetup&, PVertex const*, PVertex const*);
 
-// Counts of reciprocals taken by the perspective spans since the last reset
-// (the spans' cost measure; read by tests and benchmarks).
-extern uint32_t g_spanReciprocals;
+// What a draw call adds to the set-up record for DrawPolygons: the draw's
+// span-table row, whether a texture is current, the perspective hint and the
+// polygon offset.
+struct PDrawParams {
+    int32_t renderRow;
+    bool textured;
+    int32_t perspective;
+    int32_t polygonFactor, polygonUnits;
+};
+
+// The last row of the band plus one (see bandBottom).
+inline int32_t BandBottom(PTriangleSetup const& s) { return s.bandBottom ? s.bandBottom : INT32_MAX; }
+
+// Sets up and draws count triangles (three vertex pointers each) with the
+// record s, whose per-draw fields the draw call filled. Triangles that lie
+// wholly outside the record's band are passed over.
+void RasterizeTriangles(PTriangleSetup& s, PDrawParams const& d, PVertex const* const* tris, int count);
+
+// Counts of reciprocals taken by the perspective spans on this thread since
+// the last reset (the spans' cost measure; read by tests and benchmarks).
+extern thread_local uint32_t g_spanReciprocals;
 
 } // namespace vornGL

@@ -299,7 +299,35 @@ template <class M> void SpanEngine(PTriangleSetup* s, i32 yTop, i32 yBottom)
     const bool key = M::kKeyed && s->colourKey != 0;
     u32 recips = 0;
     i32 noise = 0;
-    for (i32 line = 0; line < n; ++line) {
+    // The lines [first, last) lie in the band. The edges pass the lines
+    // before and after it in one step each: k wrapping additions of a step
+    // are one wrapping addition of k times the step. The noise stream reads
+    // its table on every line, so its lines are walked.
+    constexpr bool kNoise = M::kTex == TexMode::Noise;
+    i32 const first = i32(std::clamp<i64>(i64(s->bandTop) - y0, 0, n));
+    i32 const last = i32(std::clamp<i64>(i64(BandBottom(*s)) - y0, first, n));
+    auto pass = [&](i32 k) {
+        L = Add(L, Mul(s->leftDxDy, k));
+        R = Add(R, Mul(s->rightDxDy, k));
+        if constexpr (kTextured) {
+            eU = Add(eU, Mul(s->stepU, k));
+            eV = Add(eV, Mul(s->stepV, k));
+            eW = Add(eW, Mul(s->stepW, k));
+        }
+        if constexpr (kColour) {
+            eA = Add(eA, Mul(s->stepA, k));
+            eR = Add(eR, Mul(s->stepR, k));
+            eG = Add(eG, Mul(s->stepG, k));
+            eB = Add(eB, Mul(s->stepB, k));
+        }
+        if constexpr (M::kZ != ZTest::None)
+            eZ = Add(eZ, Mul(s->stepZ, k));
+        row += ptrdiff_t(k) * pitchPixels;
+        drow += ptrdiff_t(k) * pitchPixels;
+    };
+    if constexpr (!kNoise)
+        pass(first);
+    for (i32 line = kNoise ? 0 : first; line < (kNoise ? n : last); ++line) {
         if constexpr (M::kTex == TexMode::Noise) {
             u32 rnd = s->noiseTable[s->noiseIndex & s->noiseMask];
             s->noiseIndex += 1;
@@ -315,6 +343,9 @@ template <class M> void SpanEngine(PTriangleSetup* s, i32 yTop, i32 yBottom)
         }
         i32 x0 = Ceil(start);
         i32 count = Ceil(std::min(R, s->clipMaxX)) - x0;
+        if constexpr (kNoise)
+            if (line < first || line >= last)
+                count = 0;
         if (count > 0) {
             // Only the fields the member reads are set (a zeroed Run costs a
             // block clear per span).
@@ -416,6 +447,8 @@ template <class M> void SpanEngine(PTriangleSetup* s, i32 yTop, i32 yBottom)
         row += pitchPixels;
         drow += pitchPixels;
     }
+    if constexpr (!kNoise)
+        pass(n - last);
     s->leftX = L;
     s->rightX = R;
     s->edgeU = eU;

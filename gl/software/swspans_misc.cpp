@@ -9,7 +9,7 @@ namespace vornGL {
 
 using namespace sw;
 
-uint32_t g_spanReciprocals = 0;
+thread_local uint32_t g_spanReciprocals = 0;
 
 #define SPAN(name, ...) \
     void name(PTriangleSetup* s, int32_t yTop, int32_t yBottom) { SpanEngine<__VA_ARGS__>(s, yTop, yBottom); }
@@ -27,10 +27,12 @@ void DrawInnerFlat(PTriangleSetup* s, int32_t yTop, int32_t yBottom)
     u16* row = s->colourBuffer + ptrdiff_t(y0) * pitchPixels;
     u16 colour = u16(s->flatColour);
     i32 L = s->leftX, R = s->rightX;
-    for (; n > 0; --n) {
+    // Rows outside the band are stepped over (see SpanEngine).
+    i64 const top = s->bandTop, bottom = BandBottom(*s);
+    for (i32 y = y0; n > 0; --n, ++y) {
         i32 x0 = Ceil(std::max(L, s->clipMinX));
         i32 count = Ceil(std::min(R, s->clipMaxX)) - x0;
-        if (count > 0)
+        if (count > 0 && y >= top && y < bottom)
             PMemSet16(row + x0, colour, unsigned(count));
         L = Add(L, s->leftDxDy);
         R = Add(R, s->rightDxDy);

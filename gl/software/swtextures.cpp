@@ -217,6 +217,7 @@ u8 P3DBackendSW::glIsTexture(u32 name) { return name < 256 && m_textures[name].i
 
 void P3DBackendSW::glDeleteTextures(i32 n, u32 const* names)
 {
+    FlushBands(); // kept draws read the texels
     if (n < 0) {
         SetError(INVALID_VALUE, "glDeleteTextures");
         return;
@@ -248,6 +249,7 @@ void P3DBackendSW::glDeleteTextures(i32 n, u32 const* names)
 void P3DBackendSW::glTexImage2D(u32 target, i32, i32, i32 width, i32 height, i32 border, u32 format, u32 type,
                                 void const* pixels)
 {
+    FlushBands(); // kept draws read the texels
     int lw = width == 0 ? 0 : Log2Side(width);
     int lh = height == 0 ? 0 : Log2Side(height);
     if (target != TEXTURE_2D || border != 0 || lw < 0 || lh < 0) {
@@ -298,6 +300,7 @@ void P3DBackendSW::glTexImage2D(u32 target, i32, i32, i32 width, i32 height, i32
 void P3DBackendSW::glTexSubImage2D(u32, i32, i32 x, i32 y, i32 width, i32 height, u32 format, u32 type,
                                    void const* pixels)
 {
+    FlushBands(); // kept draws read the texels
     PSWTexture* rec = ActiveTexture();
     if (!rec->data) {
         SetError(INVALID_OPERATION, "glTexSubImage2D");
@@ -324,6 +327,7 @@ void P3DBackendSW::glTexSubImage2D(u32, i32, i32 x, i32 y, i32 width, i32 height
 void P3DBackendSW::glCompressedTexImage2D(u32 target, i32 level, u32 internalformat, i32 width, i32 height,
                                           i32 border, i32 imageSize, void const* data)
 {
+    FlushBands(); // kept draws read the texels
     if (target != TEXTURE_2D) {
         SetError(INVALID_ENUM, "glCompressedTexImage2D");
         return;
@@ -364,6 +368,7 @@ void P3DBackendSW::glCompressedTexImage2D(u32 target, i32 level, u32 internalfor
 void P3DBackendSW::glCompressedTexSubImage2D(u32 target, i32 level, i32 x, i32 y, i32 width, i32 height,
                                              u32 format, i32 imageSize, void const* data)
 {
+    FlushBands(); // kept draws read the texels
     if (target != TEXTURE_2D) {
         SetError(INVALID_ENUM, "glCompressedTexSubImage2D");
         return;

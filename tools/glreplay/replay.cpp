@@ -4,7 +4,10 @@
 #include "gl/es2_backend.h"
 #include "gl/glbackend_es11.h"
 #include "gl/gles.h"
+#include "gl/glhooks.h"
+#include "gl/gltrace_backend.h"
 #include "gl/software/swbackend.h"
+#include "gl/software/swbands.h"
 #include "tools/glreplay/eglpbuffer.h"
 
 #include <GLES/gl.h>
@@ -534,7 +537,7 @@ bool Replay(Trace const& trace, ReplayOptions const& opt, ReplayResult& result, 
         if (opt.backend == Backend::ES2)
             backend = new vornGL::P3DBackendES20(&info, gles->GetStateMan());
         else
-            backend = new vornGL::P3DBackendES11(&info);
+            backend = vornGL::MakeES11Backend(&info);
         if (!backend) {
             error = "out of memory";
             return false;
@@ -557,6 +560,7 @@ bool Replay(Trace const& trace, ReplayOptions const& opt, ReplayResult& result, 
             error = "the software back end could not be made";
             return false;
         }
+        backend->SetDrawThreads(vornGL::DrawThreadsWanted());
         gles->Init(backend, nullptr); // no default framebuffer in software
         ctx.gles = gles.get();
         ctx.backend = backend;
@@ -568,6 +572,10 @@ bool Replay(Trace const& trace, ReplayOptions const& opt, ReplayResult& result, 
             ctx.gles->vornGLPresentFramebuffer();
         if (!sw)
             surface.Swap();
+        else
+            ctx.backend->glFinish(); // the software back end finishes its kept draws
+        if (ctx.gles)
+            vornGL::vornGLProfilerPresent();
         if (ctx.gles && opt.fbo)
             ctx.backend->glBindFramebuffer(GL_FRAMEBUFFER_OES, ctx.gles->GetDefaultFramebuffer());
         ++result.frames;
