@@ -206,7 +206,8 @@ protected:
         const std::string hostDir = Prepare(prefix + "host", "ALPHA", host.text);
         const std::string guestDir = Prepare(prefix + "guest", "BRAVO", guest.text);
         pid_t h = Spawn(hostNs, hostDir), g = Spawn(guestNs, guestDir);
-        int hs = NetLab::Wait(h, 240), gs = NetLab::Wait(g, 240);
+        // Generous: a busy machine slows the programs down, not their scripts.
+        int hs = NetLab::Wait(h, 600), gs = NetLab::Wait(g, 600);
         const std::string hostLog = Log(hostDir), guestLog = Log(guestDir);
         EXPECT_TRUE(hs >= 0 && WIFEXITED(hs) && WEXITSTATUS(hs) == 0) << "host status " << hs;
         EXPECT_TRUE(gs >= 0 && WIFEXITED(gs) && WEXITSTATUS(gs) == 0) << "guest status " << gs;
