@@ -439,9 +439,9 @@ public:
         s.MP_Init(name.data());
     }
 
-    void Step()
+    void Step(uint32_t frame = kFrame)
     {
-        hub.now += kFrame;
+        hub.now += frame;
         for (auto& p : peers) {
             if (int e = p->s.MP_Update(hub.now)) {
                 p->errors.push_back(e);
@@ -464,10 +464,10 @@ public:
                 onFrame(*p);
         }
     }
-    void Run(uint32_t ms)
+    void Run(uint32_t ms, uint32_t frame = kFrame)
     {
-        for (uint32_t t = 0; t < ms; t += kFrame)
-            Step();
+        for (uint32_t t = 0; t < ms; t += frame)
+            Step(frame);
     }
     // Steps until pred holds or limit ms have passed; whether it held.
     bool RunUntil(const std::function<bool()>& pred, uint32_t limit)
