@@ -1,0 +1,411 @@
+#include "tests/game/autopilot/autopilot.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <vector>
+
+#include "engine/platform/psystemmanager.h"
+#include "engine/runtime/ptime.h"
+#include "game/world/gameplayobject.h"
+#include "game/world/hud.h"
+#include "game/world/korvanth.h"
+#include "game/world/levelsmanager.h"
+#include "game/world/maingame.h"
+#include "game/world/myairplane.h"
+#include "game/world/splevelmanager.h"
+#include "host/hostevents.h"
+#include "host/hostoptions.h"
+#include "host/hostwindow.h"
+#include "tests/game/world/game_fixture.h"
+
+// The pilot's view of the application's and the session's private parts.
+struct KorvanthAppProbe {
+    static void Keys(KorvanthApp* a, int keys) { a->m_input.keyState = keys; }
+    static void Digit(KorvanthApp* a, int digit, uint8_t state) { a->m_digitKeys[digit] = state; }
+    static LevelsGroup* Group(KorvanthApp* a, int g)
+    {
+        switch (g) {
+        case autopilot::kTimeAttack: return a->m_timeAttackGroup;
+        case autopilot::kTutorial: return a->m_tutorialGroup;
+        case autopilot::kArcade: return a->m_arcadeGroup;
+        case autopilot::kMultiplayer: return a->m_multiplayerGroup;
+        default: return g >= 0 && g < a->m_campaignCount ? a->m_campaignGroups[g] : nullptr;
+        }
+    }
+    // As the menu's play choice: the loading state takes it from here.
+    static void Load(KorvanthApp* a, LevelsGroup* g, int level)
+    {
+        a->m_currentGroup = g;
+        a->m_currentLevel = uint8_t(level);
+        a->m_loadStep = 0;
+        a->SetState(STATE_LOAD_GAME);
+    }
+    // As the match session would: the game made and loaded at once, then played.
+    static bool LoadMatch(KorvanthApp* a, LevelsGroup* g, MainGameMatchLink* link)
+    {
+        a->DeleteGame();
+        a->m_game = new MainGame(a->m_p3d, &a->m_settings, a->m_loading, a->m_fonts, a->m_console, a->m_sounds,
+                                 a->m_profiles);
+        if (!a->m_game->LoadMultiPlayerGame(a->m_textures, &a->m_props, a->m_frameTime, g, link))
+            return false;
+        a->m_currentGroup = g;
+        a->SetState(STATE_GAME);
+        return true;
+    }
+};
+
+// A match of one: the local player alone on the map.
+struct TestMatch : MainGameMatchLink {
+    GPO* me = nullptr;
+    int PlayerCount() const override { return 1; }
+    int PlayerId(int) const override { return 0; }
+    int MyId() const override { return 0; }
+    int PlayerIndex(int id) const override { return id == 0 ? 0 : -1; }
+    const char* PlayerName(int) const override { return "PILOT"; }
+    int PlayerPlane(int) const override { return 0; }
+    int PlayerState(int) const override { return 1; }
+    int Winner() const override { return -1; }
+    void RequestDamage(int, int, int) override {}
+    void SendToAll(const uint8_t*, int) override {}
+    void NotifyLeaveGame() override {}
+    void SetPlayerObject(int, GPO* gpo) override { me = gpo; }
+    void SetRespawnVectors() override {}
+};
+
+namespace autopilot {
+
+namespace {
+
+constexpr int kMg = 0, kHeavyMg = 1, kBomb = 2, kRocket = 3, kHoming = 4, kTorpedo = 5; // weapon records
+constexpr unsigned kFrameMs = 25;
+// The stick: right is negative x, pulling back (nose up) negative y.
+constexpr double kRollSign = -1, kPitchSign = -1;
+uint32_t g_elapsed = 0; // the virtual clock's time, kept across reconfigurations
+
+host::Options Options(int width, int height, std::string const& shots = "")
+{
+    host::Options o;
+    o.mode = host::MODE_HEADLESS;
+    o.renderer = host::RENDERER_SOFTWARE;
+    o.width = width;
+    o.height = height;
+    o.activate = 0;
+    o.exitGraceMs = 0;
+    o.opener = "";
+    o.accelerometer = 0; // steered by touch: the stick vector reaches the aircraft
+    o.shots = shots;
+    return o;
+}
+
+void Reconfigure(host::Options const& o)
+{
+    host::Configure(o);
+    PSetVirtualClock(1);
+    PAdvanceVirtualClock(g_elapsed);
+}
+
+double D(int32_t v)
+{
+    return v / 65536.0;
+}
+
+struct V {
+    double x, y, z;
+};
+
+V Of(PVector3 const& p)
+{
+    return {D(p.x), D(p.y), D(p.z)};
+}
+
+int Armed(GPO* me, int weapon)
+{
+    for (size_t s = 0; s < me->weaponIds.size(); ++s)
+        if (me->weaponIds[s] == weapon && s < me->ammo.size() && me->ammo[s] != 0)
+            return 1;
+    return 0;
+}
+
+bool Alive(GPO* g)
+{
+    return g && g->enabled && g->exists && g->GetEnergy() > 0;
+}
+
+} // namespace
+
+Pilot::Pilot(int width, int height)
+{
+    setenv("KRV_AUDIO", "null", 1);
+    m_dir = new gametest::ScratchDir();
+    std::filesystem::create_directories(m_dir->Full("app"));
+    std::filesystem::create_symlink(KRV_DEMO_ARCHIVE, m_dir->Full("app/data.vfs"));
+    // A returning player with one profile, so that start-up reaches the menu.
+    m_dir->Put("usr/profiles.cfg", std::string("\001\000", 2));
+    std::string profile(31, '\0');
+    profile[22] = 4;
+    m_dir->Put("usr/profile_0", profile);
+    g_elapsed = 0;
+    Reconfigure(Options(width, height));
+    if (!host::EventServiceStart())
+        return;
+    m_sysman = new PRimSystemManager();
+    m_global_sysman = m_sysman;
+    if (m_sysman->Init(nullptr) != 1)
+        return;
+    m_app = dynamic_cast<KorvanthApp*>(m_sysman->m_app);
+}
+
+Pilot::~Pilot()
+{
+    delete m_sysman;
+    host::EventServiceStop();
+    PSetVirtualClock(0);
+    delete m_match;
+    delete m_dir;
+}
+
+MainGame* Pilot::Game() const
+{
+    return m_app ? m_app->Game() : nullptr;
+}
+
+void Pilot::Pass()
+{
+    PAdvanceVirtualClock(kFrameMs);
+    g_elapsed += kFrameMs;
+    m_app->MainLoop();
+}
+
+bool Pilot::Start(int group, int level)
+{
+    if (!m_app)
+        return false;
+    for (int i = 0; i < 200 && m_app->State() != STATE_MENU; ++i) {
+        if (m_app->State() == STATE_INTRO)
+            m_app->OnMouseButton(10, 10, 0, PPointerWord(0, 1));
+        Pass();
+    }
+    LevelsGroup* g = KorvanthAppProbe::Group(m_app, group);
+    if (m_app->State() != STATE_MENU || !g)
+        return false;
+    if (group == kMultiplayer) {
+        m_match = new TestMatch();
+        if (!KorvanthAppProbe::LoadMatch(m_app, g, m_match))
+            return false;
+    } else {
+        KorvanthAppProbe::Load(m_app, g, level);
+    }
+    for (int i = 0; i < 20 && m_app->State() != STATE_GAME; ++i)
+        Pass();
+    return m_app->State() == STATE_GAME && Game() && Game()->Mission();
+}
+
+bool Pilot::SaveFrame(std::string const& path)
+{
+    std::filesystem::path p(path);
+    std::filesystem::create_directories(p.parent_path());
+    std::filesystem::path tmp = p.parent_path() / "shot.tmp";
+    std::filesystem::create_directories(tmp);
+    host::Options o = host::GetOptions();
+    o.shots = tmp.string();
+    Reconfigure(o);
+    unsigned before = host::FramesPresented();
+    Pass();
+    o.shots.clear();
+    Reconfigure(o);
+    char name[32];
+    std::snprintf(name, sizeof name, "frame%05u.png", before);
+    std::error_code ec;
+    std::filesystem::rename(tmp / name, p, ec);
+    std::filesystem::remove_all(tmp);
+    return !ec;
+}
+
+// The nearest living target of the player's open objectives; failing that,
+// the nearest living enemy aircraft.
+GPO* Pilot::Target(GPO* me) const
+{
+    MyAirplane* plane = Game()->Player(0);
+    V p = Of(plane->position), f = Of(plane->forward);
+    double heading = std::atan2(f.x, f.z);
+    GPO* best = nullptr;
+    double bestD = 1e30;
+    auto consider = [&](GPO* g) {
+        if (!Alive(g) || g == me || g->side != GPO::ENEMY)
+            return;
+        V q = Of(g->GetPosition());
+        // Targets ahead come first: a turn costs as much as a long way.
+        double off = std::abs(std::remainder(std::atan2(q.x - p.x, q.z - p.z) - heading, 2 * M_PI));
+        double d = std::hypot(q.x - p.x, q.y - p.y, q.z - p.z) * (1 + 2 * off);
+        if (d < bestD)
+            bestD = d, best = g;
+    };
+    for (Objective const& o : me->objectives)
+        if (o.action == Objective::DESTROY && !o.done) {
+            for (GPO* g : o.objects)
+                consider(g);
+            consider(o.target);
+        }
+    if (!best) {
+        GPO** gpos = nullptr;
+        int n = Game()->Mission()->GetGPOsPtr(gpos);
+        for (int i = 0; i < n; ++i)
+            if (gpos[i] && gpos[i]->objectKind != GPO::BUILDING)
+                consider(gpos[i]);
+    }
+    return best;
+}
+
+// The home airfield's trigger, where the player is repaired.
+GPO* Pilot::Base() const
+{
+    GPO** gpos = nullptr;
+    int n = Game()->Mission()->GetGPOsPtr(gpos);
+    for (int i = 0; i < n; ++i)
+        if (gpos[i] && gpos[i]->kind == GPO::TRIGGER && gpos[i]->name.rfind("Base", 0) == 0)
+            return gpos[i];
+    return nullptr;
+}
+
+// Homing rockets for aircraft, torpedoes for ships, rockets or bombs for
+// the ground; the gun otherwise. One press of the weapon key a frame.
+void Pilot::ChooseWeapon(GPO* me, GPO* target)
+{
+    int want = kMg;
+    if (target && target->objectKind == GPO::PLANE) {
+        want = Armed(me, kHoming) ? kHoming : Armed(me, kHeavyMg) ? kHeavyMg : kMg;
+    } else if (target) {
+        bool ship = target->name.rfind("Ship", 0) == 0 || target->name.rfind("Uboat", 0) == 0;
+        for (int w : ship ? std::vector<int>{kTorpedo, kRocket, kBomb} : std::vector<int>{kRocket, kBomb})
+            if (Armed(me, w)) {
+                want = w;
+                break;
+            }
+    }
+    bool press = me->currentWeapon != want && !(m_frame & 1);
+    KorvanthAppProbe::Digit(m_app, 3, press ? MyInput::kDigitDown : 0);
+}
+
+void Pilot::Steer(int mode, Outcome& out)
+{
+    MainGame* game = Game();
+    MyAirplane* plane = game->Player(0);
+    GPO* me = game->Mission()->GetPlayer();
+    int keys = 0;
+    KorvanthAppProbe::Digit(m_app, 3, 0);
+    if (game->DescriptionShown()) {
+        KorvanthAppProbe::Keys(m_app, (m_frame & 1) ? MyInput::kFire : 0);
+        return;
+    }
+    if (!plane || !me || plane->health < 1 || game->GetPauseState() != MainGame::PAUSE_NONE) {
+        KorvanthAppProbe::Keys(m_app, 0);
+        return;
+    }
+    V p = Of(plane->position), f = Of(plane->forward);
+    V aim{0, 30, 0};
+    GPO* target = mode == kWin ? Target(me) : nullptr;
+    GPO* base = Base();
+    if (plane->health < 45 && base)
+        m_repairing = 1;
+    if (plane->health >= 100 || !base)
+        m_repairing = 0;
+    if (target && m_repairing) {
+        // Home to the airfield to be repaired, shooting what comes in sight.
+        aim = Of(base->GetPosition());
+        aim.y = std::max(aim.y + 8, 15.0);
+        ChooseWeapon(me, target);
+    } else if (target) {
+        aim = Of(target->GetPosition());
+        double flat = std::hypot(aim.x - p.x, aim.z - p.z);
+        // Ground targets are approached from above and dived on from close by.
+        if (target->objectKind != GPO::PLANE && flat > 60)
+            aim.y += 18;
+        ChooseWeapon(me, target);
+    } else if (mode == kLeave) {
+        aim = {p.x >= 0 ? 1000.0 : -1000.0, 30, p.z};
+    } else {
+        // Circle the middle: aim a little to the left of the way around.
+        double a = std::atan2(p.z, p.x) + 0.6;
+        aim = {90 * std::cos(a), 28, 90 * std::sin(a)};
+    }
+    V d{aim.x - p.x, aim.y - p.y, aim.z - p.z};
+    double len = std::sqrt(d.x * d.x + d.y * d.y + d.z * d.z) + 1e-9;
+    double fl = std::sqrt(f.x * f.x + f.y * f.y + f.z * f.z) + 1e-9;
+    double diff = std::remainder(std::atan2(d.x, d.z) - std::atan2(f.x, f.z), 2 * M_PI);
+    double climb = d.y / len - f.y / fl;
+    // Tilt: bank into the turn, nose toward the aim.
+    auto tilt = [](double v) { return int32_t(std::clamp(v, -1.0, 1.0) * 65536); };
+    Game()->setSteeringInput(tilt(kRollSign * 2 * diff), tilt(kPitchSign * 4 * climb));
+    // The turn rate is the same at any speed: slow in a turn, fast straight on.
+    Throttle(mode == kCircle ? 40 : 100);
+    // The crosshair on the target: the fire key alone lets the aircraft
+    // follow it while the guns fire.
+    if (target && game->CrosshairTarget() && game->CrosshairTarget()->side == GPO::ENEMY)
+        keys = MyInput::kFire;
+    // Never below the deck.
+    if (p.y < 6 && f.y < 0.2)
+        keys = 0;
+    KorvanthAppProbe::Keys(m_app, keys);
+    if (m_frame % 40 == 0) {
+        char line[200];
+        std::snprintf(line, sizeof line, "f%d pos %.0f %.0f %.0f hp %d %s tgt %s %.0f %.0f %.0f (%d) w%d k%d diff %.2f cl %.2f fw %.2f %.2f %.2f th %d\n", m_frame, p.x, p.y,
+                      p.z, plane->health, m_repairing ? "R" : "", target ? target->name.c_str() : "-", aim.x, aim.y, aim.z,
+                      target ? target->GetEnergy() : -1, me->currentWeapon, keys, diff, climb, f.x, f.y, f.z, plane->throttle);
+        out.log += line;
+    }
+}
+
+// Drags the throttle slider beside the radar until the throttle is near
+// `want`, as a finger would.
+void Pilot::Throttle(int want)
+{
+    MyAirplane* plane = Game()->Player(0);
+    Hud* hud = Game()->GetHud();
+    if (!hud || hud->ThrottleRegion().w < 0)
+        return;
+    Hud::Rect const& r = hud->ThrottleRegion();
+    int y = r.y + r.h / 2;
+    bool near = std::abs(plane->throttle - want) < 5;
+    if (m_touchX < 0) {
+        if (near)
+            return;
+        m_touchX = r.w / 2;
+        m_app->OnMouseButton(m_touchX, y, 0, PPointerWord(0, 1));
+    } else if (!near && m_touchX > 0 && m_touchX < r.w) {
+        m_touchX += plane->throttle < want ? 4 : -4;
+        m_app->OnMouseMove(m_touchX, y, 0);
+    } else {
+        m_app->OnMouseButton(m_touchX, y, 0, PPointerWord(0, 0));
+        m_touchX = -1;
+    }
+}
+
+Outcome Pilot::Fly(int mode, int maxFrames)
+{
+    Outcome out;
+    MainGame* game = Game();
+    int endFrames = -1;
+    for (m_frame = 0; m_frame < maxFrames && game == Game() && game; ++m_frame) {
+        Steer(mode, out);
+        Pass();
+        int c = game->Mission()->GetCondition();
+        if (c != CONDITION_IN_PROGRESS && out.condition == 0) {
+            out.condition = c;
+            out.frames = m_frame;
+        }
+        if (out.condition && game->GetPauseState() != MainGame::PAUSE_NONE) {
+            out.paused = game->GetPauseKind();
+            break;
+        }
+        if (out.condition && ++endFrames > 200)
+            break;
+    }
+    KorvanthAppProbe::Keys(m_app, 0);
+    if (game == Game() && game && game->Player(0))
+        out.playerHealth = game->Player(0)->health;
+    return out;
+}
+
+} // namespace autopilot
