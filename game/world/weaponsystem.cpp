@@ -14,14 +14,19 @@
 #include "engine/runtime/pfile.h"
 #include "engine/runtime/ptime.h"
 #include "game/frontend/settings.h"
+#include "game/scene/p3danim.h"
+#include "game/scene/p3dgameengine.h"
+#include "game/scene/p3dlods.h"
 #include "game/scene/p3dmeshlink.h"
 #include "game/scene/p3dobjects.h"
+#include "game/scene/p3dutils.h"
 #include "game/world/audiomanager.h"
 #include "game/world/gameplayobject.h"
 #include "game/world/myairplane.h"
 #include "game/world/mybillboard.h"
 #include "game/world/myexplosion.h"
 #include "game/world/mysmoke.h"
+#include "game/world/physic.h"
 #include "game/world/myutility.h"
 #include "game/world/quakefx.h"
 #include "game/world/wave.h"
@@ -799,9 +804,45 @@ bool WeaponSystem::HitAircraft(mycoolparticle* p, MyAirplane* a)
 
 int WeaponSystem::CheckParticleCollWithGround(P3DGameEngine* engine, P3DAnim* level, int floorY, mycoolparticle* p)
 {
-    (void)engine;
-    (void)level;
-    return p->position.y <= floorY;
+    if (p->position.y <= floorY)
+        return 1;
+    if (!engine || !level || level->areaCount < 1 || !level->areas || !level->models)
+        return 0;
+    PVector3 const& at = p->position;
+    P3DClip* area = level->GetModelClipAreaPtr(level->Coord2Area(at.x, 1), level->Coord2Area(at.y, 1),
+                                               level->Coord2Area(at.z, 1));
+    if (!area || !area->models)
+        return 0;
+    // The first ground model whose box holds the projectile.
+    P3DModel* found = nullptr;
+    for (int i = 0; i < area->count && !found; i++) {
+        int k = area->models[i];
+        P3DModel* m = k >= 0 && k < level->modelCount ? level->models[k] : nullptr;
+        if (!m || !m->IsPerPolyColl() || m->meshIndex < 0 || m->meshIndex >= engine->meshCount ||
+            m->meshIndex >= engine->meshBoxCount || !engine->meshBoxes || !engine->meshBoxes[m->meshIndex])
+            continue;
+        m->RefreshBox(engine->meshBoxes[m->meshIndex]);
+        int x0, y0, z0, x1, y1, z1;
+        Physic::GetMinimumMaximumFromBBox(m->box, x0, y0, z0, x1, y1, z1);
+        if (at.x > x0 && at.x < x1 && at.y > y0 && at.y < y1 && at.z > z0 && at.z < z1)
+            found = m;
+    }
+    if (!found)
+        return 0;
+    // Into the model's own frame; an odd count of its triangles above is
+    // the inside of the ground.
+    int x = int32_t(uint32_t(at.x) - uint32_t(found->PosX()));
+    int y = int32_t(uint32_t(at.y) - uint32_t(found->PosY()));
+    int z = int32_t(uint32_t(at.z) - uint32_t(found->PosZ()));
+    P3DUtils::GetTranslatedXYZ(x, y, z, 0, 0, 0, -found->tracks[kTrackRotZ].value, -found->tracks[kTrackRotY].value,
+                               -found->tracks[kTrackRotX].value);
+    int mi = found->meshIndex;
+    PMesh const* mesh = nullptr;
+    if (P3DLods const* l = level->lods; l && l->meshes && mi < l->meshCount && l->levelCount > 0 && l->meshes[mi])
+        mesh = l->meshes[mi][0];
+    if (!mesh && engine->meshes)
+        mesh = engine->meshes[mi];
+    return mesh && (Physic::CountTrianglesAbove(mesh, PVector3(x, y, z)) & 1) ? 1 : 0;
 }
 
 void WeaponSystem::CollisionProcess(P3DGameEngine* engine, GPO* player, GPO** gpos, int count, P3DAnim* level,

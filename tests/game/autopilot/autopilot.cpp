@@ -8,12 +8,16 @@
 
 #include "engine/platform/psystemmanager.h"
 #include "engine/runtime/ptime.h"
+#include "game/scene/p3danim.h"
+#include "game/scene/p3dgameengine.h"
+#include "game/scene/p3dobjects.h"
 #include "game/world/gameplayobject.h"
 #include "game/world/hud.h"
 #include "game/world/korvanth.h"
 #include "game/world/levelsmanager.h"
 #include "game/world/maingame.h"
 #include "game/world/myairplane.h"
+#include "game/world/physic.h"
 #include "game/world/splevelmanager.h"
 #include "host/hostevents.h"
 #include "host/hostoptions.h"
@@ -54,6 +58,10 @@ struct KorvanthAppProbe {
         a->SetState(STATE_GAME);
         return true;
     }
+};
+
+struct MainGameProbe {
+    static P3DAnim* Level(MainGame const* g) { return g->m_level; }
 };
 
 // A match of one: the local player alone on the map.
@@ -242,8 +250,9 @@ GPO* Pilot::Target(GPO* me) const
         if (d < bestD)
             bestD = d, best = g;
     };
+    // The first open objective with a living target, as the briefing orders them.
     for (Objective const& o : me->objectives)
-        if (o.action == Objective::DESTROY && !o.done) {
+        if (o.action == Objective::DESTROY && !best) {
             for (GPO* g : o.objects)
                 consider(g);
             consider(o.target);
@@ -254,6 +263,34 @@ GPO* Pilot::Target(GPO* me) const
         for (int i = 0; i < n; ++i)
             if (gpos[i] && gpos[i]->objectKind != GPO::BUILDING)
                 consider(gpos[i]);
+    }
+    return best;
+}
+
+// The height of the ground (or sea) at x, z: the highest collision surface
+// of the level's models above a point far below.
+double Pilot::Ground(double x, double z) const
+{
+    MainGame* game = Game();
+    P3DAnim* level = MainGameProbe::Level(game);
+    P3DGameEngine* engine = game->Engine();
+    double best = 0;
+    if (!level || !engine)
+        return best;
+    for (int i = 0; i < level->modelCount; ++i) {
+        P3DModel* m = level->models[i];
+        if (!m || !m->IsPerPolyColl() || m->meshIndex < 0 || m->meshIndex >= engine->meshBoxCount ||
+            !engine->meshBoxes[m->meshIndex])
+            continue;
+        int x0, y0, z0, x1, y1, z1;
+        Physic::GetMinimumMaximumFromBBox(engine->meshBoxes[m->meshIndex], x0, y0, z0, x1, y1, z1);
+        double lx = x - D(m->PosX()), lz = z - D(m->PosZ());
+        if (lx < D(x0) - 1 || lx > D(x1) + 1 || lz < D(z0) - 1 || lz > D(z1) + 1)
+            continue;
+        PVector3 probe{int32_t(x * 65536), -50 << 16, int32_t(z * 65536)};
+        int32_t h = game->IsPointCollideWithModel(level, probe, m);
+        if (h > -100 * 65536)
+            best = std::max(best, D(h) + D(m->PosY()));
     }
     return best;
 }
@@ -278,7 +315,10 @@ void Pilot::ChooseWeapon(GPO* me, GPO* target)
         want = Armed(me, kHoming) ? kHoming : Armed(me, kHeavyMg) ? kHeavyMg : kMg;
     } else if (target) {
         bool ship = target->name.rfind("Ship", 0) == 0 || target->name.rfind("Uboat", 0) == 0;
-        for (int w : ship ? std::vector<int>{kTorpedo, kRocket, kBomb} : std::vector<int>{kRocket, kBomb})
+        bool hard = target->objectKind == GPO::GROUND_AA || target->objectKind == GPO::BUILDING;
+        for (int w : ship   ? std::vector<int>{kTorpedo, kRocket, kBomb}
+                     : hard ? std::vector<int>{kBomb, kRocket}
+                            : std::vector<int>{kRocket, kBomb})
             if (Armed(me, w)) {
                 want = w;
                 break;
@@ -293,7 +333,6 @@ void Pilot::Steer(int mode, Outcome& out)
     MainGame* game = Game();
     MyAirplane* plane = game->Player(0);
     GPO* me = game->Mission()->GetPlayer();
-    int keys = 0;
     KorvanthAppProbe::Digit(m_app, 3, 0);
     if (game->DescriptionShown()) {
         KorvanthAppProbe::Keys(m_app, (m_frame & 1) ? MyInput::kFire : 0);
@@ -304,55 +343,79 @@ void Pilot::Steer(int mode, Outcome& out)
         return;
     }
     V p = Of(plane->position), f = Of(plane->forward);
-    V aim{0, 30, 0};
+    double fh = std::hypot(f.x, f.z) + 1e-9;
+    // The ground under the aircraft and ahead of it.
+    double ground = 0;
+    for (double ahead : {0.0, 12.0, 25.0})
+        ground = std::max(ground, Ground(p.x + f.x / fh * ahead, p.z + f.z / fh * ahead));
+    double ceiling = game->Ceiling() - 6;
+    double cruise = std::min(ceiling, std::max(ground + 14, 22.0));
+    V aim{0, cruise, 0};
     GPO* target = mode == kWin ? Target(me) : nullptr;
     GPO* base = Base();
     if (plane->health < 45 && base)
         m_repairing = 1;
     if (plane->health >= 100 || !base)
         m_repairing = 0;
+    bool attack = false, bomb = false, slow = false;
     if (target && m_repairing) {
         // Home to the airfield to be repaired, shooting what comes in sight.
         aim = Of(base->GetPosition());
-        aim.y = std::max(aim.y + 8, 15.0);
+        aim.y = std::max(aim.y + 8, cruise);
         ChooseWeapon(me, target);
     } else if (target) {
         aim = Of(target->GetPosition());
         double flat = std::hypot(aim.x - p.x, aim.z - p.z);
-        // Ground targets are approached from above and dived on from close by.
-        if (target->objectKind != GPO::PLANE && flat > 60)
-            aim.y += 18;
+        if (me->currentWeapon == kBomb) {
+            // Bombs fall straight down: level over the target, released on top.
+            aim.y = std::max(aim.y + 10, ground + 8);
+            bomb = flat < 2;
+            slow = flat < 40;
+        } else if (target->objectKind != GPO::PLANE) {
+            // Ground targets: approached high, dived on from close by,
+            // climbed away from once passed or low.
+            if (flat > 70)
+                aim.y = std::max(aim.y + 20, cruise);
+            if (flat < 10 || p.y < aim.y + 5)
+                m_climb = 40;
+        }
+        attack = true;
         ChooseWeapon(me, target);
     } else if (mode == kLeave) {
-        aim = {p.x >= 0 ? 1000.0 : -1000.0, 30, p.z};
+        aim = {p.x >= 0 ? 1000.0 : -1000.0, cruise, p.z};
     } else {
         // Circle the middle: aim a little to the left of the way around.
         double a = std::atan2(p.z, p.x) + 0.6;
-        aim = {90 * std::cos(a), 28, 90 * std::sin(a)};
+        aim = {90 * std::cos(a), cruise, 90 * std::sin(a)};
     }
     V d{aim.x - p.x, aim.y - p.y, aim.z - p.z};
     double len = std::sqrt(d.x * d.x + d.y * d.y + d.z * d.z) + 1e-9;
     double fl = std::sqrt(f.x * f.x + f.y * f.y + f.z * f.z) + 1e-9;
     double diff = std::remainder(std::atan2(d.x, d.z) - std::atan2(f.x, f.z), 2 * M_PI);
     double climb = d.y / len - f.y / fl;
-    // Tilt: bank into the turn, nose toward the aim.
-    auto tilt = [](double v) { return int32_t(std::clamp(v, -1.0, 1.0) * 65536); };
-    Game()->setSteeringInput(tilt(kRollSign * 2 * diff), tilt(kPitchSign * 4 * climb));
-    // The turn rate is the same at any speed: slow in a turn, fast straight on.
-    Throttle(mode == kCircle ? 40 : 100);
-    // The crosshair on the target: the fire key alone lets the aircraft
-    // follow it while the guns fire.
-    if (target && game->CrosshairTarget() && game->CrosshairTarget()->side == GPO::ENEMY)
+    bool low = p.y < ground + 6;
+    if (m_climb > 0 || low) {
+        climb = 1;
+        --m_climb;
+    }
+    // The stick: bank into the turn, nose toward the aim.
+    auto stick = [](double v) { return int32_t(std::clamp(v, -1.0, 1.0) * 65536); };
+    game->setSteeringInput(stick(kRollSign * 2 * diff), stick(kPitchSign * 4 * climb));
+    Throttle(mode == kCircle || slow ? 40 : 100);
+    // The crosshair on an enemy: the fire key alone lets the aircraft follow
+    // it while the guns fire.
+    int keys = 0;
+    if (attack && !low && m_climb <= 0 && game->CrosshairTarget() && game->CrosshairTarget()->side == GPO::ENEMY)
         keys = MyInput::kFire;
-    // Never below the deck.
-    if (p.y < 6 && f.y < 0.2)
-        keys = 0;
+    if (bomb)
+        keys = MyInput::kFire;
     KorvanthAppProbe::Keys(m_app, keys);
     if (m_frame % 40 == 0) {
         char line[200];
-        std::snprintf(line, sizeof line, "f%d pos %.0f %.0f %.0f hp %d %s tgt %s %.0f %.0f %.0f (%d) w%d k%d diff %.2f cl %.2f fw %.2f %.2f %.2f th %d\n", m_frame, p.x, p.y,
-                      p.z, plane->health, m_repairing ? "R" : "", target ? target->name.c_str() : "-", aim.x, aim.y, aim.z,
-                      target ? target->GetEnergy() : -1, me->currentWeapon, keys, diff, climb, f.x, f.y, f.z, plane->throttle);
+        std::snprintf(line, sizeof line, "f%d pos %.0f %.0f %.0f gnd %.0f hp %d%s tgt %s %.0f %.0f %.0f (%d) w%d k%d\n",
+                      m_frame, p.x, p.y, p.z, ground, plane->health, m_repairing ? " R" : "",
+                      target ? target->name.c_str() : "-", aim.x, aim.y, aim.z, target ? target->GetEnergy() : -1,
+                      me->currentWeapon, keys);
         out.log += line;
     }
 }

@@ -63,6 +63,7 @@ private:
     void ChooseWeapon(GPO* me, GPO* target);
     void Throttle(int want);
     GPO* Base() const;
+    double Ground(double x, double z) const;
 
     gametest::ScratchDir* m_dir = nullptr;
     PRimSystemManager* m_sysman = nullptr;
@@ -71,6 +72,7 @@ private:
     int m_frame = 0;
     int m_keyHeld = 0;
     int m_repairing = 0;
+    int m_climb = 0; // frames of climbing away from a dive
     int m_touchX = -1; // the finger on the throttle slider, -1 up
 };
 
