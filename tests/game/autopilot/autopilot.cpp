@@ -366,18 +366,26 @@ void Pilot::Steer(int mode, Outcome& out)
     } else if (target) {
         aim = Of(target->GetPosition());
         double flat = std::hypot(aim.x - p.x, aim.z - p.z);
-        if (me->currentWeapon == kBomb) {
-            // Bombs fall straight down: level over the target, released on top.
-            aim.y = std::max(aim.y + 10, ground + 8);
-            bomb = flat < 2;
-            slow = flat < 40;
-        } else if (target->objectKind != GPO::PLANE) {
-            // Ground targets: approached high, dived on from close by,
-            // climbed away from once passed or low.
-            if (flat > 70)
-                aim.y = std::max(aim.y + 20, cruise);
-            if (flat < 10 || p.y < aim.y + 5)
-                m_climb = 40;
+        attack = true;
+        if (target->objectKind != GPO::PLANE) {
+            // Ground targets: a run from afar, then away to turn for the next.
+            bool bombing = me->currentWeapon == kBomb;
+            V t = aim;
+            if (m_extend && flat > (bombing ? 45 : 75))
+                m_extend = 0;
+            bomb = bombing && !m_extend && flat < 2.5;
+            if (flat < (bombing ? 2.5 : 22) || (!bombing && p.y < t.y + 6 && flat < 40))
+                m_extend = 1;
+            if (m_extend) {
+                aim = {p.x + (p.x - t.x) / (flat + 1e-9) * 60, std::max(t.y + 20, cruise), p.z + (p.z - t.z) / (flat + 1e-9) * 60};
+                attack = false;
+            } else if (bombing) {
+                // Bombs fall straight down: level over the target, released on top.
+                aim.y = std::max(t.y + 10, ground + 8);
+                slow = flat < 40;
+            } else if (flat > 70) {
+                aim.y = std::max(t.y + 20, cruise);
+            }
         }
         attack = true;
         ChooseWeapon(me, target);
@@ -388,16 +396,19 @@ void Pilot::Steer(int mode, Outcome& out)
         double a = std::atan2(p.z, p.x) + 0.6;
         aim = {90 * std::cos(a), cruise, 90 * std::sin(a)};
     }
+    // Never after a target out of the play area.
+    if (std::max(std::abs(p.x), std::abs(p.z)) > 175 && mode != kLeave) {
+        aim = {0, cruise, 0};
+        attack = false;
+    }
     V d{aim.x - p.x, aim.y - p.y, aim.z - p.z};
     double len = std::sqrt(d.x * d.x + d.y * d.y + d.z * d.z) + 1e-9;
     double fl = std::sqrt(f.x * f.x + f.y * f.y + f.z * f.z) + 1e-9;
     double diff = std::remainder(std::atan2(d.x, d.z) - std::atan2(f.x, f.z), 2 * M_PI);
     double climb = d.y / len - f.y / fl;
-    bool low = p.y < ground + 6;
-    if (m_climb > 0 || low) {
+    bool low = p.y < ground + 4;
+    if (low)
         climb = 1;
-        --m_climb;
-    }
     // The stick: bank into the turn, nose toward the aim.
     auto stick = [](double v) { return int32_t(std::clamp(v, -1.0, 1.0) * 65536); };
     game->setSteeringInput(stick(kRollSign * 2 * diff), stick(kPitchSign * 4 * climb));
@@ -405,10 +416,12 @@ void Pilot::Steer(int mode, Outcome& out)
     // The crosshair on an enemy: the fire key alone lets the aircraft follow
     // it while the guns fire.
     int keys = 0;
-    if (attack && !low && m_climb <= 0 && game->CrosshairTarget() && game->CrosshairTarget()->side == GPO::ENEMY)
+    double off = std::acos(std::clamp((d.x * f.x + d.y * f.y + d.z * f.z) / (len * fl), -1.0, 1.0));
+    bool inSight = game->CrosshairTarget() && game->CrosshairTarget()->side == GPO::ENEMY;
+    if (attack && !low && (inSight || (off < 0.12 && len < 40)))
         keys = MyInput::kFire;
-    if (bomb)
-        keys = MyInput::kFire;
+    if (me->currentWeapon == kBomb)
+        keys = bomb ? MyInput::kFire : 0; // no bombs wasted short of the target
     KorvanthAppProbe::Keys(m_app, keys);
     if (m_frame % 40 == 0) {
         char line[200];

@@ -72,7 +72,7 @@ private:
     int m_frame = 0;
     int m_keyHeld = 0;
     int m_repairing = 0;
-    int m_climb = 0; // frames of climbing away from a dive
+    int m_extend = 0; // flying away from a ground target to turn for the next run
     int m_touchX = -1; // the finger on the throttle slider, -1 up
 };
 
