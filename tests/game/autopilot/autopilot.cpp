@@ -196,6 +196,7 @@ bool Pilot::Start(int group, int level)
         Pass();
     }
     LevelsGroup* g = KorvanthAppProbe::Group(m_app, group);
+    m_group = group;
     if (m_app->State() != STATE_MENU || !g)
         return false;
     if (group == kMultiplayer) {
@@ -411,6 +412,16 @@ void Pilot::Steer(int mode, Outcome& out)
         climb = 1;
     // The stick: bank into the turn, nose toward the aim.
     auto stick = [](double v) { return int32_t(std::clamp(v, -1.0, 1.0) * 65536); };
+    if (m_group == kTutorial && !target && !low) {
+        // The flight school's drill until its drone shows: roll, pitch,
+        // throttle and the weapon key in turn, over and over.
+        int phase = (m_frame / 60) % 4, half = m_frame % 60 < 30 ? 1 : -1;
+        game->setSteeringInput(phase == 0 ? stick(half) : 0, phase == 1 ? stick(half * 0.5) : 0);
+        Throttle(phase == 2 && half < 0 ? 10 : 100);
+        KorvanthAppProbe::Digit(m_app, 3, phase == 3 && me->currentWeapon != kRocket && (m_frame & 8) ? MyInput::kDigitDown : 0);
+        KorvanthAppProbe::Keys(m_app, 0);
+        return;
+    }
     game->setSteeringInput(stick(kRollSign * 2 * diff), stick(kPitchSign * 4 * climb));
     Throttle(mode == kCircle || slow ? 40 : 100);
     // The crosshair on an enemy: the fire key alone lets the aircraft follow
@@ -465,8 +476,13 @@ Outcome Pilot::Fly(int mode, int maxFrames)
     int endFrames = -1;
     for (m_frame = 0; m_frame < maxFrames && game == Game() && game; ++m_frame) {
         Steer(mode, out);
-        Pass();
         int c = game->Mission()->GetCondition();
+        Pass();
+        if (game != Game()) { // the game ended itself (the flight school does)
+            out.condition = out.condition ? out.condition : c;
+            break;
+        }
+        c = game->Mission()->GetCondition();
         if (c != CONDITION_IN_PROGRESS && out.condition == 0) {
             out.condition = c;
             out.frames = m_frame;

@@ -69,6 +69,7 @@ private:
     PRimSystemManager* m_sysman = nullptr;
     KorvanthApp* m_app = nullptr;
     TestMatch* m_match = nullptr;
+    int m_group = 0;
     int m_frame = 0;
     int m_keyHeld = 0;
     int m_repairing = 0;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "game/world/command.h"
+#include "game/world/korvanth.h"
 #include "game/world/maingame.h"
 #include "tests/game/autopilot/autopilot.h"
 
@@ -46,5 +47,29 @@ TEST_P(Levels, Lost)
 
 INSTANTIATE_TEST_SUITE_P(Demo, Levels, testing::ValuesIn(kLevels),
                          [](testing::TestParamInfo<Level> const& i) { return std::string(i.param.name); });
+
+// The flight school: the drill's four steps open the drone, which goes down.
+TEST(Tutorial, ReachesItsEnd)
+{
+    Pilot pilot;
+    ASSERT_TRUE(pilot.Start(kTutorial, 0));
+    Outcome o = pilot.Fly(kWin, 3 * 60 * 40);
+    EXPECT_EQ(o.condition, CONDITION_COMPLETED) << o.log;
+    std::printf("tutorial done after %d frames (%.1f s)\n", o.frames, o.frames / 40.0);
+}
+
+// The arcade level and the match map (the local player's side, as a match
+// loads it) run a simulated minute: enemies come and go, nothing fails.
+TEST(OtherModes, RunAMinute)
+{
+    for (int group : {kArcade, kMultiplayer}) {
+        Pilot pilot;
+        ASSERT_TRUE(pilot.Start(group, 0)) << group;
+        Outcome o = pilot.Fly(group == kArcade ? kWin : kCircle, 60 * 40);
+        EXPECT_EQ(o.condition, CONDITION_IN_PROGRESS) << group << o.log;
+        EXPECT_GT(o.playerHealth, 0) << group;
+        EXPECT_EQ(pilot.App()->State(), STATE_GAME) << group;
+    }
+}
 
 } // namespace
