@@ -220,14 +220,12 @@ bool Pilot::SaveFrame(std::string const& path)
     host::Options o = host::GetOptions();
     o.shots = tmp.string();
     Reconfigure(o);
-    unsigned before = host::FramesPresented();
     Pass();
     o.shots.clear();
     Reconfigure(o);
-    char name[32];
-    std::snprintf(name, sizeof name, "frame%05u.png", before);
-    std::error_code ec;
-    std::filesystem::rename(tmp / name, p, ec);
+    std::error_code ec = std::make_error_code(std::errc::no_such_file_or_directory);
+    for (auto const& e : std::filesystem::directory_iterator(tmp))
+        std::filesystem::rename(e.path(), p, ec);
     std::filesystem::remove_all(tmp);
     return !ec;
 }
@@ -477,7 +475,13 @@ Outcome Pilot::Fly(int mode, int maxFrames)
     for (m_frame = 0; m_frame < maxFrames && game == Game() && game; ++m_frame) {
         Steer(mode, out);
         int c = game->Mission()->GetCondition();
-        Pass();
+        if (!m_shots.empty() && m_frame % m_shotEvery == 0) {
+            char name[32];
+            std::snprintf(name, sizeof name, "/frame%05d.png", m_frame);
+            SaveFrame(m_shots + name);
+        } else {
+            Pass();
+        }
         if (game != Game()) { // the game ended itself (the flight school does)
             out.condition = out.condition ? out.condition : c;
             break;

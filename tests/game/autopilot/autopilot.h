@@ -54,6 +54,12 @@ public:
     // The frame about to be drawn, as 0xRRGGBB, top row first.
     bool SaveFrame(std::string const& path);
     MainGame* Game() const;
+    // Keeps every n-th frame of the flights as dir/frameNNNNN.png.
+    void KeepFrames(std::string const& dir, int n)
+    {
+        m_shots = dir;
+        m_shotEvery = n;
+    }
     KorvanthApp* App() const { return m_app; }
 
 private:
@@ -69,6 +75,8 @@ private:
     PRimSystemManager* m_sysman = nullptr;
     KorvanthApp* m_app = nullptr;
     TestMatch* m_match = nullptr;
+    std::string m_shots;
+    int m_shotEvery = 1;
     int m_group = 0;
     int m_frame = 0;
     int m_keyHeld = 0;
