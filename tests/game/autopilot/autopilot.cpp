@@ -344,9 +344,12 @@ void Pilot::Steer(int mode, Outcome& out)
     V p = Of(plane->position), f = Of(plane->forward);
     double fh = std::hypot(f.x, f.z) + 1e-9;
     // The ground under the aircraft and ahead of it.
-    double ground = 0;
-    for (double ahead : {0.0, 12.0, 25.0})
-        ground = std::max(ground, Ground(p.x + f.x / fh * ahead, p.z + f.z / fh * ahead));
+    if (m_frame % 4 == 0) {
+        m_ground = 0;
+        for (double ahead : {0.0, 12.0, 25.0})
+            m_ground = std::max(m_ground, Ground(p.x + f.x / fh * ahead, p.z + f.z / fh * ahead));
+    }
+    double ground = m_ground;
     double ceiling = game->Ceiling() - 6;
     double cruise = std::min(ceiling, std::max(ground + 14, 22.0));
     V aim{0, cruise, 0};

@@ -78,6 +78,7 @@ private:
     std::string m_shots;
     int m_shotEvery = 1;
     int m_group = 0;
+    double m_ground = 0; // under and ahead of the aircraft, looked up every fourth frame
     int m_frame = 0;
     int m_keyHeld = 0;
     int m_repairing = 0;

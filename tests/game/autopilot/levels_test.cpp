@@ -22,6 +22,11 @@ Level const kLevels[] = {
     {"ta1", kTimeAttack, 0}, {"ta2", kTimeAttack, 1}, {"ta3", kTimeAttack, 2}, {"ta4", kTimeAttack, 3},
 };
 
+void PrintTo(Level const& l, std::ostream* os)
+{
+    *os << l.name;
+}
+
 class Levels : public testing::TestWithParam<Level> {};
 
 TEST_P(Levels, Won)
@@ -63,16 +68,21 @@ TEST(Tutorial, ReachesItsEnd)
 
 // The arcade level and the match map (the local player's side, as a match
 // loads it) run a simulated minute: enemies come and go, nothing fails.
-TEST(OtherModes, RunAMinute)
+class OtherModes : public testing::TestWithParam<int> {};
+
+TEST_P(OtherModes, RunAMinute)
 {
-    for (int group : {kArcade, kMultiplayer}) {
-        Pilot pilot;
-        ASSERT_TRUE(pilot.Start(group, 0)) << group;
-        Outcome o = pilot.Fly(group == kArcade ? kWin : kCircle, 60 * 40);
-        EXPECT_EQ(o.condition, CONDITION_IN_PROGRESS) << group << o.log;
-        EXPECT_GT(o.playerHealth, 0) << group;
-        EXPECT_EQ(pilot.App()->State(), STATE_GAME) << group;
-    }
+    Pilot pilot;
+    ASSERT_TRUE(pilot.Start(GetParam(), 0));
+    Outcome o = pilot.Fly(GetParam() == kArcade ? kWin : kCircle, 60 * 40);
+    EXPECT_EQ(o.condition, CONDITION_IN_PROGRESS) << o.log;
+    EXPECT_GT(o.playerHealth, 0);
+    EXPECT_EQ(pilot.App()->State(), STATE_GAME);
 }
+
+INSTANTIATE_TEST_SUITE_P(Demo, OtherModes, testing::Values(int(kArcade), int(kMultiplayer)),
+                         [](testing::TestParamInfo<int> const& i) {
+                             return std::string(i.param == kArcade ? "arcade" : "match");
+                         });
 
 } // namespace
