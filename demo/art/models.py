@@ -810,9 +810,11 @@ def map_scene(kind, meshes_out):
         a = math.radians(45 + 90 * i)
         x, z = 120 * math.cos(a), 120 * math.sin(a)
         nulls += 'null "Spawn%d" link -1\n' % i + place(x, 22 + 2 * i, z, math.degrees(math.atan2(x, z)))
+    # the enemies' starting points: spread over the far side of the map, away
+    # from the home base
     for i in range(8):
-        a = math.radians(200 + 23 * i) + math.atan2(bx, bz)
-        x, z = -110 * math.sin(a) * 0.9, -110 * math.cos(a) * 0.9
+        a = math.radians(100 + 23 * i) + math.atan2(bx, bz)
+        x, z = 99 * math.sin(a), 99 * math.cos(a)
         nulls += 'null "Enemy%d" link -1\n' % i + place(x, 24 + (i % 3) * 4, z, math.degrees(math.atan2(x - bx, z - bz)))
     for i in range(4):
         nulls += 'null "Friend%d" link -1\n' % i + place(bx * 0.8 + 6 * (i + 1), 18 + i, bz * 0.8 + 5 * (i + 1), heading_in)

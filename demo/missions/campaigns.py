@@ -97,7 +97,7 @@ def c1m4(texts):
            "er die Hallen zerstört. Nach drei Treffern ist die Basis verloren."))
     base = base_trigger(m)
     hangar = building(m, "m1_hangar1", side="FRIENDLY")
-    b = [bomber(m, "Enemy%d" % i, 3 + i % 2, hangar) for i in range(4)]
+    b = [bomber(m, "Enemy%d" % i, 3, hangar) for i in range(4)]
     f = [fighter(m, "Enemy%d" % i, 2) for i in (4, 5)]
     player(m, [(MG, -1), (HOMING, 6)],
            [("DESTROY", objective(texts, "Stop all 4 bombers", "Alle 4 Bomber aufhalten"), b),
@@ -289,7 +289,7 @@ def c3m4(texts):
            "Halte sie auf, und der Krieg ist vorbei."))
     base = base_trigger(m)
     hangar = building(m, "m3_hangar2", side="FRIENDLY")
-    b = [bomber(m, "Enemy%d" % i, 3 + i % 2, hangar) for i in range(3)]
+    b = [bomber(m, "Enemy%d" % i, 3, hangar) for i in range(3)]
     f = [fighter(m, "Enemy%d" % i, 1 + i % 3, weapon=ENEMY_CANNON) for i in (3, 4, 5)]
     player(m, [(MG, -1), (HEAVY_MG, -1), (HOMING, 8)],
            [("DESTROY", objective(texts, "Stop the bombers", "Bomber aufhalten"), b),
@@ -298,7 +298,7 @@ def c3m4(texts):
     briefing(m, ("Everything they have is coming.", "Alles, was sie haben, kommt."),
              ("Bombers first!", "Zuerst die Bomber!"))
     repair_at_base(m, base)
-    base_raid(m, 3, ("Bombs on the airfield!", "Bomben auf dem Flugplatz!"),
+    base_raid(m, 5, ("Bombs on the airfield!", "Bomben auf dem Flugplatz!"),
               ("The airfield is destroyed.", "Der Flugplatz ist zerstört."))
     win_when_down(m, b + f, ("The war is won!", "Der Krieg ist gewonnen!"), points=150)
     lose_player(m)

@@ -33,8 +33,8 @@ def time_attack(texts, index):
          ("Four flak guns line the snowy valley. Bomb them all before time is up.",
           "Vier Flakgeschütze säumen das verschneite Tal. Bombe alle, bevor die Zeit um ist.")),
         (("Last Minute", "Letzte Minute"),
-         ("Four bombers are two minutes from the airfield. Stop them all; two hits on the base and it is over.",
-          "Vier Bomber sind zwei Minuten vom Flugplatz entfernt. Halte alle auf; zwei Treffer auf die Basis "
+         ("Four bombers are two minutes from the airfield. Stop them all; four hits on the base and it is over.",
+          "Vier Bomber sind zwei Minuten vom Flugplatz entfernt. Halte alle auf; vier Treffer auf die Basis "
           "und es ist vorbei.")),
     ][index]
     t, d = title_and_description(texts, *texts_of_level)
@@ -53,9 +53,9 @@ def time_attack(texts, index):
         weapons, goal = [(MG, -1), (BOMB, 12)], ("Bomb 4 flak guns", "4 Flakgeschütze bomben")
     else:
         hangar = building(m, "m2_hangar1", side="FRIENDLY")
-        targets = [bomber(m, "Enemy%d" % i, 3 + i % 2, hangar) for i in range(4)]
+        targets = [bomber(m, "Enemy%d" % i, 3, hangar) for i in range(4)]
         weapons, goal = [(MG, -1), (HOMING, 8)], ("Stop 4 bombers", "4 Bomber aufhalten")
-        base_raid(m, 2, ("Bombs on the airfield!", "Bomben auf dem Flugplatz!"),
+        base_raid(m, 4, ("Bombs on the airfield!", "Bomben auf dem Flugplatz!"),
                   ("The airfield is destroyed.", "Der Flugplatz ist zerstört."))
     player(m, weapons, [("DESTROY", texts.add(goal[0], goal[1], 30), targets)])
     briefing(m, ("The clock is running!", "Die Uhr läuft!"))

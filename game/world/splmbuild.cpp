@@ -253,6 +253,10 @@ void SPLM::DefineObject(Definition* d, WavesManager* waves, MySmoke* smoke, int&
     g->AI_SetFollowPath(BoolOf(d, "followPath", false), IntOf(d, "followPathStart", 0),
                         IntOf(d, "followPathEnd", 0), IntOf(d, "followPathSpeed", 0),
                         BoolOf(d, "followPathStopAtEnd", false));
+    // An object on a path stands at the path's first frame from the start, so
+    // that no event sees it where the scene's frame 0 put it.
+    if (g->pathOn)
+        g->AI_ProcessPathFollow(0);
     int water = IntOf(d, "waterFx", -1);
     if (water != -1)
         g->AddWaveFx(waves, smoke, int32_t(int64_t(water) * 65536));

@@ -2,7 +2,8 @@
 // rockets and torpedoes hit, a bomber bombs its target, a convoy drives its
 // route and leaves a wake, an AI fighter shoots the player down and keeps out
 // of a hill, a rocket bursts on a hill's face, a bomb's splash kills a flak
-// gun, and a match aircraft's game-play object stays with the aircraft.
+// gun (on a hill too), and a match aircraft's game-play object stays with the
+// aircraft.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -123,7 +124,7 @@ struct Battle {
                 g->AI_ShootManager(&ws, kFrameMs);
             }
         ws.MoveParticles(floor, nullptr, nullptr, nullptr);
-        ws.CollisionProcess(nullptr, player, list.data(), int(list.size()), nullptr, floor, t, nullptr);
+        ws.CollisionProcess(engine, player, list.data(), int(list.size()), level, floor, t, nullptr);
         t += kFrameMs;
     }
 };
@@ -373,6 +374,29 @@ TEST(Combat, ObjectOnALinkedPointIsWhereThePointIsDrawn)
     EXPECT_EQ(g.GetPosition(), PVector3(0, Fx(2), 0));
     engine->GetAnimationPtr(0)->nulls[0]->SetFreeDrawing(false);
     EXPECT_EQ(g.GetPosition(), PVector3(Fx(30), Fx(2), 0));
+}
+
+// A bomb bursts where it meets a ground model, high above the floor: a gun
+// on the hill's top is silenced; beside the hill the bomb falls on.
+TEST(Combat, BombBurstsOnTheHillTop)
+{
+    Level level(true);
+    for (double x : {2.0, 20.0}) {
+        Battle b;
+        GPO* bomber = b.Add(GPO::PLANE, GPO::ENEMY, {0, Fx(30), 0});
+        GPO* gun = b.Add(GPO::GROUND_AA, GPO::FRIENDLY, {Fx(x + 1), Fx(15), Fx(21.5)});
+        mycoolparticle& p = b.ws.particles[0];
+        p.weapon = kBomb, p.life = 200, p.owner = bomber->id;
+        p.position = {Fx(x), Fx(25), Fx(21.5)};
+        p.velocity = {0, -Fx(0.2), 0};
+        for (int f = 0; f < 80; f++)
+            b.Frame(nullptr, kDeepFloor, level.engine.get(), level.scene);
+        EXPECT_EQ(p.life == 0, x < 12) << x;
+        EXPECT_EQ(gun->GetEnergy(), x < 12 ? 0 : 100) << x;
+        if (x < 12) {
+            EXPECT_GT(p.position.y, Fx(13)); // on the top, not inside the hill
+        }
+    }
 }
 
 TEST(Combat, AiAircraftTurnsAwayFromAHillInsteadOfEnteringIt)

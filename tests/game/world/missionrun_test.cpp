@@ -110,4 +110,35 @@ TEST(MissionRun, CompiledScriptBuildsAndEndsByItsEvents)
     }
 }
 
+// An object following a path stands at the path's first frame before the
+// first frame of play: an event at the scene's frame-0 place never sees it.
+TEST(MissionRun, PathFollowerStartsAtItsFirstFrame)
+{
+    DataDir dir;
+    PamScene level;
+    PamNull spawn, truck;
+    spawn.name = "spawn";
+    truck.name = "truck";
+    truck.tracks[0] = PamTrack{{{0, 0}, {100, Fx(100)}}};
+    level.nulls = {spawn, truck};
+    dir.PutScene("level.pam", level);
+    dir.Put("m.txt", std::string(R"(define GPOs { gpo 1 { gpo[0] { type POINT typeName "truck" objectType VEHICLE
+        followPath TRUE followPathStart 50 followPathEnd 100 followPathSpeed 10 } } })"));
+    dir.Put("data/scripts/.keep", std::string());
+    auto r = tooltest::RunTool("scriptc", tooltest::Q(dir.path + "/m.txt") + " " +
+                                              tooltest::Q(dir.path + "/data/scripts/m.bin"), true);
+    ASSERT_EQ(r.code, 0) << r.out;
+    std::unique_ptr<P3DGameEngine> engine(P3DGameEngine::Create(nullptr, 0x10000));
+    ASSERT_EQ(0, engine->AddSceneFromFile("level.pam", "", ""));
+    ScriptReader script;
+    ASSERT_EQ(SPLM::ParseScript(&script, "data_to_make\\scripts\\txt\\m"), 1);
+    SPLM m;
+    m.Init(engine.get(), nullptr, 0);
+    m.SetCurrentLevel(engine->GetAnimationPtr(0));
+    ASSERT_EQ(m.DefineGPOs(nullptr, nullptr, nullptr, nullptr, &script, nullptr, nullptr), 1);
+    GPO** gpos = nullptr;
+    ASSERT_EQ(m.GetGPOsPtr(gpos), 1);
+    EXPECT_NEAR(Db(gpos[0]->GetPosition().x), 50, 1);
+}
+
 } // namespace
