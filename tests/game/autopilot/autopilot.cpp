@@ -80,6 +80,9 @@ struct TestMatch : MainGameMatchLink {
     void NotifyLeaveGame() override {}
     void SetPlayerObject(int, GPO* gpo) override { me = gpo; }
     void SetRespawnVectors() override {}
+    WeaponMatchLink* WeaponLink() override { return nullptr; }
+    HudMatchLink* HudLink() override { return nullptr; }
+    MissionRepairLink* RepairLink() override { return nullptr; }
 };
 
 namespace autopilot {
