@@ -389,6 +389,8 @@ TEST(Combat, BombBurstsOnTheHillTop)
         p.weapon = kBomb, p.life = 200, p.owner = bomber->id;
         p.position = {Fx(x), Fx(25), Fx(21.5)};
         p.velocity = {0, -Fx(0.2), 0};
+        // The frame's drawing sets the current area, as the game does.
+        level.scene->SetCurrentModelClipAreaByGlobalPos(p.position.x, p.position.y, p.position.z);
         for (int f = 0; f < 80; f++)
             b.Frame(nullptr, kDeepFloor, level.engine.get(), level.scene);
         EXPECT_EQ(p.life == 0, x < 12) << x;
