@@ -382,8 +382,9 @@ void Pilot::Steer(int mode, Outcome& out)
             if (flat < (bombing ? 2.5 : 22) || (!bombing && p.y < t.y + 6 && flat < 40))
                 m_extend = 1;
             if (m_extend) {
-                aim = {p.x + (p.x - t.x) / (flat + 1e-9) * 60, std::max(t.y + 20, cruise), p.z + (p.z - t.z) / (flat + 1e-9) * 60};
-                attack = false;
+                // (still shooting whatever comes in sight)
+                double k = 60 / (flat + 1e-9);
+                aim = {p.x + (p.x - t.x) * k, std::max(t.y + 20, cruise), p.z + (p.z - t.z) * k};
             } else if (bombing) {
                 // Bombs fall straight down: level over the target, released on top.
                 aim.y = std::max(t.y + 10, ground + 8);
@@ -392,7 +393,6 @@ void Pilot::Steer(int mode, Outcome& out)
                 aim.y = std::max(t.y + 20, cruise);
             }
         }
-        attack = true;
         ChooseWeapon(me, target);
     } else if (mode == kLeave) {
         aim = {p.x >= 0 ? 1000.0 : -1000.0, cruise, p.z};
@@ -422,7 +422,8 @@ void Pilot::Steer(int mode, Outcome& out)
         int phase = (m_frame / 60) % 4, half = m_frame % 60 < 30 ? 1 : -1;
         game->setSteeringInput(phase == 0 ? stick(half) : 0, phase == 1 ? stick(half * 0.5) : 0);
         Throttle(phase == 2 && half < 0 ? 10 : 100);
-        KorvanthAppProbe::Digit(m_app, 3, phase == 3 && me->currentWeapon != kRocket && (m_frame & 8) ? MyInput::kDigitDown : 0);
+        bool press = phase == 3 && me->currentWeapon != kRocket && (m_frame & 8);
+        KorvanthAppProbe::Digit(m_app, 3, press ? MyInput::kDigitDown : 0);
         KorvanthAppProbe::Keys(m_app, 0);
         return;
     }

@@ -35,7 +35,7 @@ TEST_P(Levels, Won)
     ASSERT_TRUE(pilot.Start(GetParam().group, GetParam().level));
     // A few frames of the first mission, for a person to look at.
     if (GetParam().group == 0 && GetParam().level == 0)
-        pilot.KeepFrames("autopilot_shots", 200);
+        pilot.KeepFrames("autopilot_shots/c1m1", 200);
     Outcome o = pilot.Fly(kWin, 4 * 60 * 40);
     EXPECT_EQ(o.condition, CONDITION_COMPLETED) << o.log;
     EXPECT_EQ(o.paused, MainGame::PAUSE_COMPLETED);
@@ -74,6 +74,7 @@ TEST_P(OtherModes, RunAMinute)
 {
     Pilot pilot;
     ASSERT_TRUE(pilot.Start(GetParam(), 0));
+    pilot.KeepFrames(GetParam() == kArcade ? "autopilot_shots/arcade" : "autopilot_shots/match", 600);
     Outcome o = pilot.Fly(GetParam() == kArcade ? kWin : kCircle, 60 * 40);
     EXPECT_EQ(o.condition, CONDITION_IN_PROGRESS) << o.log;
     EXPECT_GT(o.playerHealth, 0);
