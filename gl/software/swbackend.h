@@ -91,6 +91,9 @@ public:
 
     // Render-row choice for the current state (called by glDrawElements).
     void UpdateRender();
+    // Whether the alpha test rejects every fragment of the draw call: true
+    // only where all its fragments have the current colour's alpha.
+    bool AlphaTestRejectsDraw() const;
     // Draws a list of projected triangles (three vertex pointers each); -1.
     int DrawPolygons(PVertex** triangles, int count);
     // Points (one pointer each) and lines (two each) as pairs of triangles.
