@@ -745,6 +745,8 @@ void P3DBackendSW::glDrawElements(u32 mode, i32 count, u32 type, void const* ind
     }
     m_boundTexture = ActiveTexture();
     UpdateRender();
+    if (AlphaTestRejectsDraw())
+        return;
 
     m_setup.faceMode = m_cullBits;
     m_setup.enables = m_stateMan->WantedLow();

@@ -94,6 +94,9 @@ public:
 
     // Render-row choice for the current state (called by glDrawElements).
     void UpdateRender();
+    // Whether the alpha test rejects every fragment of the draw call: true
+    // only where all its fragments have the current colour's alpha.
+    bool AlphaTestRejectsDraw() const;
     // Draws a list of projected triangles (three vertex pointers each); -1.
     // Drawing threads: 1 (the default) draws each call as it comes; more keep
     // the calls and draw them in bands when the picture is needed (a clear,

@@ -163,6 +163,12 @@ enum : uint32_t {
 
     // Alpha functions.
     NEVER = 0x0200,
+    LESS = 0x0201,
+    EQUAL = 0x0202,
+    LEQUAL = 0x0203,
+    GREATER = 0x0204,
+    NOTEQUAL = 0x0205,
+    GEQUAL = 0x0206,
     ALWAYS = 0x0207,
 
     // Textures.

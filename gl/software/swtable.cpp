@@ -12,6 +12,8 @@
 #include "gl/software/swgl.h"
 #include "gl/software/swspanlist.h"
 
+#include <algorithm>
+
 namespace vornGL {
 
 using namespace swgl;
@@ -223,6 +225,38 @@ void P3DBackendSW::UpdateRender()
         }
     }
     m_renderRow = row;
+}
+
+// The spans key texels of zero alpha instead of comparing with the alpha
+// reference. A draw whose every fragment has the current colour's alpha
+// (no texture, or 565 texels under an environment other than REPLACE, with
+// neither a colour array nor lighting) is compared here once, as a whole, so
+// that a faded model the test rejects does not appear. Keyed texels have alpha
+// 0 and stay skipped.
+bool P3DBackendSW::AlphaTestRejectsDraw() const
+{
+    u32 enables = m_stateMan->WantedLow();
+    if (!(enables & kEnAlphaTest) || (enables & kEnLighting) || (m_colorArray.enabled && m_colorArray.pointer))
+        return false;
+    if (m_currentTexture) {
+        u32 unit = m_stateMan->ActiveUnit() % kMaxTextureUnits;
+        if (m_currentTexture->type == UNSIGNED_SHORT_4_4_4_4 || m_currentTexture->type == LUMINANCE_ALPHA ||
+            m_stateMan->Unit(unit).envMode == REPLACE)
+            return false;
+    }
+    // alpha / 255 against ref / 65536 (clamped to 0..1), both scaled by 255 * 65536.
+    int64_t a = int64_t(m_stateMan->Colour() >> 24) * 65536;
+    int64_t ref = int64_t(std::clamp(m_alphaRef, 0, 0x10000)) * 255;
+    switch (m_alphaFunc) {
+    case NEVER: return true;
+    case LESS: return !(a < ref);
+    case EQUAL: return a != ref;
+    case LEQUAL: return !(a <= ref);
+    case GREATER: return !(a > ref);
+    case NOTEQUAL: return a == ref;
+    case GEQUAL: return !(a >= ref);
+    default: return false;
+    }
 }
 
 } // namespace vornGL

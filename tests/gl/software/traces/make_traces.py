@@ -204,11 +204,8 @@ def texfixed():
     t.write('texfixed.trace')
 
 
-def blend():
-    rng = random.Random(4)
-    t = Trace('Alpha blending SRC_ALPHA / ONE_MINUS_SRC_ALPHA, SRC_ALPHA / ONE and ONE / ONE\nof flat, smooth and textured (565, MODULATE with white) quads over a\ncoloured background.')
-    t.header()
-    # Background: four colour bands.
+def bands(t):
+    """Background: four colour bands, drawn with a colour array left enabled."""
     bg = []
     bcol = []
     for i, c in enumerate([(200, 40, 40), (40, 200, 40), (40, 40, 200), (230, 230, 230)]):
@@ -218,7 +215,15 @@ def blend():
             bcol += list(c) + [255]
     t.add('glVertexPointer 2 GL_FIXED 0 @' + t.array('fixed', bg))
     t.add('glColorPointer 4 GL_UNSIGNED_BYTE 0 @' + t.array('ubyte', bcol), 'glEnableClientState GL_COLOR_ARRAY',
-          'glDrawArrays GL_TRIANGLES 0 24', 'glEnable GL_BLEND')
+          'glDrawArrays GL_TRIANGLES 0 24')
+
+
+def blend():
+    rng = random.Random(4)
+    t = Trace('Alpha blending SRC_ALPHA / ONE_MINUS_SRC_ALPHA, SRC_ALPHA / ONE and ONE / ONE\nof flat, smooth and textured (565, MODULATE with white) quads over a\ncoloured background.')
+    t.header()
+    bands(t)
+    t.add('glEnable GL_BLEND')
     funcs = ['GL_SRC_ALPHA GL_ONE_MINUS_SRC_ALPHA', 'GL_SRC_ALPHA GL_ONE', 'GL_ONE GL_ONE']
     names = t.array('uint', [0], 'names')
     t.add('glGenTextures 1 @names')
@@ -672,6 +677,58 @@ def game():
     t.write('game.trace')
 
 
+def alphatest():
+    rng = random.Random(11)
+    t = Trace('The alpha test with a high reference (GREATER 60000/65536, then LESS 0.5)\n'
+              'over coloured bands: an RGB picture uploaded as 5551 (black keyed to alpha\n'
+              '0) and a 565 texture under MODULATE and alpha blending with vertex alphas\n'
+              'below and above the reference, untextured quads, REPLACE (texel alpha\n'
+              'only), and the picture added with ONE / ONE without the test.')
+    t.header()
+    bands(t)
+    # A star on black, as a picture without alpha is uploaded: black is transparent.
+    star = []
+    for y in range(32):
+        for x in range(32):
+            r = math.hypot(x - 15.5, y - 15.5)
+            lit = r < 6 + 8 * abs(math.cos(3 * math.atan2(y - 15.5, x - 15.5)))
+            star.append(31 << 11 | (16 + int(r)) << 6 | 4 << 1 | 1 if lit else 0)
+    t.add('glDisableClientState GL_COLOR_ARRAY', 'glGenTextures 2 @' + t.array('uint', [0, 0], 'names'),
+          'glBindTexture GL_TEXTURE_2D names[0]', 'glTexParameterx GL_TEXTURE_2D GL_TEXTURE_MIN_FILTER GL_NEAREST',
+          'glTexParameterx GL_TEXTURE_2D GL_TEXTURE_MAG_FILTER GL_NEAREST',
+          'glTexImage2D GL_TEXTURE_2D 0 GL_RGBA 32 32 0 GL_RGBA GL_UNSIGNED_SHORT_5_5_5_1 @' + t.array('ushort', star))
+    texture(t, rng, 1, size=32)
+    t.add('glEnable GL_BLEND', 'glBlendFunc GL_SRC_ALPHA GL_ONE_MINUS_SRC_ALPHA', 'glShadeModel GL_FLAT',
+          'glEnableClientState GL_TEXTURE_COORD_ARRAY',
+          'glTexCoordPointer 2 GL_SHORT 0 @' + t.array('short', [0, 0, 1, 0, 0, 1, 1, 0, 1, 1, 0, 1]))
+
+    def quads(cells, colour='255 255 255', env=None, name=0):
+        if env:
+            t.add('glEnable GL_TEXTURE_2D', 'glBindTexture GL_TEXTURE_2D names[%d]' % name,
+                  'glTexEnvx GL_TEXTURE_ENV GL_TEXTURE_ENV_MODE ' + env)
+        for (col, row, a) in cells:
+            x0, y0 = 6.3 + col * 50, 8.2 + row * 50
+            q = [fx(v) for (dx, dy) in [(0, 0), (44, 0), (0, 44), (44, 0), (44, 44), (0, 44)] for v in (x0 + dx, y0 + dy)]
+            t.add('glColor4ub %s %d' % (colour, a), 'glVertexPointer 2 GL_FIXED 0 @' + t.array('fixed', q),
+                  'glDrawArrays GL_TRIANGLES 0 6')
+        t.add('glDisable GL_TEXTURE_2D')
+
+    # 230/255 fails 60000/65536, 240/255 passes; 248 keeps the five-bit weight near GL's.
+    row = lambda r: [(col, r, a) for col, a in enumerate([128, 230, 240, 248])]
+    t.add('glEnable GL_ALPHA_TEST', 'glAlphaFuncx GL_GREATER 60000')
+    quads(row(0), env='GL_MODULATE')
+    quads(row(1), env='GL_MODULATE', name=1)
+    quads(row(2), env='GL_REPLACE')
+    quads(row(3), '250 180 60')
+    t.add('glAlphaFuncx GL_LESS 32768')  # only the faint ones pass
+    quads([(4, 0, 64), (4, 1, 192)], env='GL_MODULATE')
+    quads([(4, 2, 64), (4, 3, 192)], '60 180 250')
+    # The picture added (ONE / ONE, REPLACE) without the test: black adds nothing.
+    t.add('glDisable GL_ALPHA_TEST', 'glBlendFunc GL_ONE GL_ONE')
+    quads([(col, 4, 255) for col in range(5)], env='GL_REPLACE')
+    t.add('glDisable GL_BLEND', 'glDisableClientState GL_TEXTURE_COORD_ARRAY', 'glDeleteTextures 2 @names')
+    t.write('alphatest.trace')
+
 if __name__ == '__main__':
-    for f in [flat, gouraud, replace, texfixed, blend, depth, clipping, strips, points_lines, lit, watertight, game]:
+    for f in [flat, gouraud, replace, texfixed, blend, depth, clipping, strips, points_lines, lit, watertight, game, alphatest]:
         f()
