@@ -13,6 +13,7 @@
 #include "game/scene/p3dlods.h"
 #include "game/scene/p3dobjects.h"
 #include "game/world/maingame.h"
+#include "game/world/myairplane.h"
 #include "tests/game/autopilot/autopilot.h"
 
 namespace {
@@ -72,6 +73,36 @@ TEST_P(LevelMeshes, EveryModelHasItsMeshAndDistantCopy)
     }
     EXPECT_GT(checked, 10);
     EXPECT_EQ(missing, "") << "meshes not loaded";
+
+    // The airfield's buildings for a person to look at: the aircraft put
+    // beside the first hangar on four sides, turned toward it.
+    if (GetParam().group != kArcade && GetParam().group != kMultiplayer)
+        return;
+    P3DModel const* hangar = nullptr;
+    for (int i = 0; i < level->modelCount && !hangar; ++i) {
+        P3DModel const* m = level->models[i];
+        char const* name = m && m->meshIndex >= 0 ? engine->meshNames[m->meshIndex] : nullptr;
+        if (name && std::strstr(name, "_hangar1") && !std::strstr(name, "_d1"))
+            hangar = m;
+    }
+    ASSERT_TRUE(hangar);
+    pilot.Fly(kCircle, 40);
+    MyAirplane* me = pilot.Game() ? pilot.Game()->Player(0) : nullptr;
+    ASSERT_TRUE(me);
+    int const away = 30 * 65536, high = 10 * 65536;
+    PVector3 const sides[4] = {{0, high, away}, {away, high, 0}, {0, high, -away}, {-away, high, 0}};
+    for (int turn = 0; turn < 4; ++turn) {
+        PVector3 at(hangar->PosX() + sides[turn].x, hangar->PosY() + sides[turn].y, hangar->PosZ() + sides[turn].z);
+        std::string shot = "autopilot_shots/buildings/" + std::string(GetParam().name) + "_" +
+                           std::to_string(turn * 90) + ".png";
+        for (int frame = 0; frame < 3; ++frame) { // the camera settles behind it
+            me->position = me->displayedPosition = at;
+            me->angles = me->displayedAngles = me->previousAngles = PVector3(0, turn * 90 * 65536, 0);
+            me->UpdatePlanePositionToPhysicsData(0);
+            me->UpdateModelPosition(0);
+            pilot.SaveFrame(shot);
+        }
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Demo, LevelMeshes, testing::ValuesIn(kLevels),
