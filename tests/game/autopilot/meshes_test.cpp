@@ -93,7 +93,9 @@ TEST_P(LevelMeshes, EveryModelHasItsMeshAndDistantCopy)
     PVector3 const sides[4] = {{0, high, away}, {away, high, 0}, {0, high, -away}, {-away, high, 0}};
     for (int turn = 0; turn < 4; ++turn) {
         PVector3 at(hangar->PosX() + sides[turn].x, hangar->PosY() + sides[turn].y, hangar->PosZ() + sides[turn].z);
-        std::string shot = "autopilot_shots/buildings/" + std::string(GetParam().name) + "_" +
+        // A folder of its own: the pilot saves through a scratch folder
+        // beside the frame, and other tests run at the same time.
+        std::string shot = "autopilot_shots/buildings_" + std::string(GetParam().name) + "/side" +
                            std::to_string(turn * 90) + ".png";
         for (int frame = 0; frame < 3; ++frame) { // the camera settles behind it
             me->position = me->displayedPosition = at;
