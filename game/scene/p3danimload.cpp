@@ -5,6 +5,7 @@
 
 #include "engine/runtime/palloc.h"
 #include "engine/runtime/pdebug.h"
+#include "engine/runtime/pdebugmute.h"
 #include "engine/runtime/pfile.h"
 #include "engine/runtime/pstring.h"
 #include "engine/runtime/ptext.h"
@@ -359,8 +360,12 @@ int P3DAnim::LoadMeshes(char** names, int count, PString** textureDirs, unsigned
         for (int attempt = 0; attempt < 3 && !meshes[i]; attempt++) {
             if (attempt)
                 PSleep(40);
-            for (int d = 0; d < dirCount && !meshes[i]; d++)
+            for (int d = 0; d < dirCount && !meshes[i]; d++) {
+                // A miss before the last folder of the last attempt is no
+                // failure yet: only the final try reports its cause.
+                PDebugMute quiet(attempt < 2 || d + 1 < dirCount);
                 meshes[i] = P3DMeshLoad(path, tm, textureDirs[d] ? textureDirs[d]->c_str() : "");
+            }
         }
         if (!meshes[i])
             _PDebug("P3DAnim: mesh \"%s\" not loaded\n", path);

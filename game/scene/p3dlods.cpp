@@ -1,6 +1,7 @@
 #include "game/scene/p3dlods.h"
 
 #include "engine/runtime/palloc.h"
+#include "engine/runtime/pdebugmute.h"
 #include "engine/runtime/pstring.h"
 #include "engine/runtime/ptext.h"
 #include "game/scene/p3dmeshlink.h"
@@ -79,8 +80,11 @@ int P3DLods::FindAndLoadMeshes(char** names, int count, PString** textureDirs, u
             char path[512];
             if (!P3DMakeMeshPath(path, sizeof path, meshDir, names[i], suffix, k + 1))
                 continue;
-            for (int d = 0; d < dirCount && !meshes[i][k]; d++)
+            for (int d = 0; d < dirCount && !meshes[i][k]; d++) {
+                // Only the last folder's miss is a failure worth a log line.
+                PDebugMute quiet(d + 1 < dirCount);
                 meshes[i][k] = P3DMeshLoad(path, tm, textureDirs[d] ? textureDirs[d]->c_str() : "");
+            }
         }
     }
     return 1;

@@ -11,6 +11,7 @@
 
 #include "engine/runtime/palloc.h"
 #include "engine/runtime/pdebug.h"
+#include "engine/runtime/pdebugmute.h"
 #include "engine/runtime/ptime.h"
 
 namespace {
@@ -89,6 +90,20 @@ TEST(Log, FirstMessageTruncatesLaterOnesAppend)
     EXPECT_EQ(ReadLog(), "one 1\n");
     _PDebug("two\n");
     EXPECT_EQ(ReadLog(), "one 1\ntwo\n");
+    // Muted scopes nest; the log speaks again when the last one ends.
+    {
+        PDebugMute quiet;
+        {
+            PDebugMute nested;
+        }
+        PDebugMute off(false);
+        _PDebug("muted\n");
+    }
+    {
+        PDebugMute off(false);
+        _PDebug("three\n");
+    }
+    EXPECT_EQ(ReadLog(), "one 1\ntwo\nthree\n");
 }
 
 } // namespace

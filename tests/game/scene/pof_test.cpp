@@ -3,6 +3,9 @@
 // engine against the same triangles sent straight to Mesa.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <string>
+
 #include "engine/graphics/ptexturemanager.h"
 #include "engine/runtime/pfile.h"
 #include "engine/runtime/pstring.h"
@@ -84,8 +87,13 @@ TEST_F(RealMeshes, TextureDirectoriesInTurnAndNoCollisionMesh)
     P3DGameEngine* e = P3DGameEngine::Create(&tm, 0x10000);
     PString d1("tex1"), d2("tex2");
     PString* dirs[2] = {&d1, &d2};
-    // The texture is only in the second directory.
-    ASSERT_EQ(0, e->AddSceneFromFile("level.pam", dirs, 2, "data\\objects\\"));
+    // The texture is only in the second directory: the miss in the first
+    // is no failure and leaves the log alone.
+    testing::internal::CaptureStdout();
+    int index = e->AddSceneFromFile("level.pam", dirs, 2, "data\\objects\\");
+    std::fflush(stdout);
+    EXPECT_EQ("", testing::internal::GetCapturedStdout());
+    ASSERT_EQ(0, index);
     ASSERT_EQ(2, e->meshCount);
     EXPECT_NE(nullptr, e->meshes[0]);
     EXPECT_EQ(nullptr, e->meshes[1]); // "coll" under data\objects\ is never loaded
@@ -93,6 +101,26 @@ TEST_F(RealMeshes, TextureDirectoriesInTurnAndNoCollisionMesh)
     ASSERT_NE(nullptr, e->meshBoxes[0]);
     EXPECT_EQ(PVector3(-0x10000, -0x10000, -0x10000), e->meshBoxes[0][0]);
     EXPECT_EQ(PVector3(-0x10000, 0x10000, 0x10000), e->meshBoxes[0][7]);
+
+    // A texture in neither directory: the mesh is missing and the log says
+    // why once, for the last directory's try.
+    PofMesh other = BoxPof(true);
+    other.textures = {"none.png"};
+    Put("data/objects/lost.pof", WritePof(other));
+    s.meshes = {"lost"};
+    s.models = {a};
+    ASSERT_TRUE(PamWrite(s, &bytes, &err)) << err;
+    Put("other.pam", bytes);
+    testing::internal::CaptureStdout();
+    index = e->AddSceneFromFile("other.pam", dirs, 2, "data\\objects\\");
+    std::fflush(stdout);
+    std::string log = testing::internal::GetCapturedStdout();
+    ASSERT_EQ(1, index);
+    EXPECT_EQ(nullptr, e->meshes[2]);
+    EXPECT_EQ(std::string::npos, log.find("tex1")) << log;
+    EXPECT_NE(std::string::npos, log.find("tex2\\none.png")) << log;
+    EXPECT_EQ(log.find("tex2\\none.png"), log.rfind("tex2\\none.png")) << log;
+    EXPECT_NE(std::string::npos, log.find("P3DAnim: mesh \"data\\objects\\lost.pof\" not loaded")) << log;
     delete e;
 }
 
