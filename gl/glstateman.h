@@ -19,6 +19,10 @@ namespace vornGL {
 extern const u32 GLLowCapList[31];
 extern const u32 GLHighCapList[6];
 
+// Bytes per pixel of an uncompressed texture upload of this format and
+// type; 0 when the pair is unknown.
+int GLBytesPerPixel(u32 format, u32 type);
+
 // Flags word of a matrix entry.
 enum : i32 {
     kMatIdentity = 0x01, // known to be the identity

@@ -33,8 +33,9 @@ void ResetUnit(P3DTextureUnit& u)
     u.rgbScale = u.alphaScale = 0x10000;
 }
 
-// Bytes per pixel of an uncompressed upload, 0 when the pair is unknown.
-int BytesPerPixel(u32 format, u32 type)
+} // namespace
+
+int GLBytesPerPixel(u32 format, u32 type)
 {
     switch (type) {
     case GL_UNSIGNED_BYTE:
@@ -60,8 +61,6 @@ int BytesPerPixel(u32 format, u32 type)
         return 0;
     }
 }
-
-} // namespace
 
 void P3DStateMan::InitTextures()
 {
@@ -341,7 +340,7 @@ void P3DStateMan::glTexImage2D(u32 target, i32 level, i32 internalformat, i32 wi
         _PDebug("GL: texture %u level %d (%d x %d) cannot be backed up\n", rec->name, level, width, height);
         return;
     }
-    int bpp = BytesPerPixel(format, type);
+    int bpp = GLBytesPerPixel(format, type);
     if (bpp == 0) {
         _PDebug("GL: texture %u: format 0x%x type 0x%x cannot be backed up\n", rec->name, format, type);
         return;

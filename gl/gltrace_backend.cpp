@@ -2,6 +2,7 @@
 
 #include "engine/runtime/pdebug.h"
 #include "gl/glhooks.h"
+#include "gl/glstateman.h"
 
 #include <GLES/gl.h>
 #include <GLES/glext.h>
@@ -46,28 +47,6 @@ using Slot = P3DBackendTraceES11::Slot;
 VORNGL_BACKEND_SLOTS(VORNGL_TRACE_DEFINE)
 
 namespace {
-
-// Bytes of one pixel of an upload; 0 for a combination GL ES 1.1 does not have.
-size_t PixelBytes(uint32_t format, uint32_t type)
-{
-    if (type == GL_UNSIGNED_SHORT_5_6_5 || type == GL_UNSIGNED_SHORT_4_4_4_4 || type == GL_UNSIGNED_SHORT_5_5_5_1)
-        return 2;
-    if (type != GL_UNSIGNED_BYTE)
-        return 0;
-    switch (format) {
-    case GL_ALPHA:
-    case GL_LUMINANCE:
-        return 1;
-    case GL_LUMINANCE_ALPHA:
-        return 2;
-    case GL_RGB:
-        return 3;
-    case GL_RGBA:
-        return 4;
-    default:
-        return 0;
-    }
-}
 
 size_t TypeBytes(uint32_t type)
 {
@@ -452,7 +431,7 @@ template <Slot S, class... A> void P3DBackendTraceES11::Note(char const* name, A
             // or (target, level, x, y, w, h, format, type, pixels).
             constexpr int kW = S == Slot::glTexImage2D ? 3 : 4;
             int32_t w = std::get<kW>(t), h = std::get<kW + 1>(t);
-            size_t bpp = PixelBytes(std::get<6>(t), std::get<7>(t));
+            size_t bpp = size_t(GLBytesPerPixel(std::get<6>(t), std::get<7>(t)));
             pixels = std::get<8>(t);
             if (w > 0 && h > 0 && bpp) {
                 size_t align = m_unpackAlignment > 0 ? size_t(m_unpackAlignment) : 1;

@@ -5,6 +5,7 @@
 #include "gl/glbackend_es11.h"
 #include "gl/gles.h"
 #include "gl/glhooks.h"
+#include "gl/glstateman.h"
 #include "gl/gltrace_backend.h"
 #include "gl/software/swbackend.h"
 #include "gl/software/swbands.h"
@@ -231,27 +232,6 @@ int TypeSize(uint32_t type)
     }
 }
 
-int PixelBytes(uint32_t format, uint32_t type)
-{
-    if (type == GL_UNSIGNED_SHORT_5_6_5 || type == GL_UNSIGNED_SHORT_4_4_4_4 || type == GL_UNSIGNED_SHORT_5_5_5_1)
-        return 2;
-    if (type != GL_UNSIGNED_BYTE)
-        return 0;
-    switch (format) {
-    case GL_ALPHA:
-    case GL_LUMINANCE:
-        return 1;
-    case GL_LUMINANCE_ALPHA:
-        return 2;
-    case GL_RGB:
-        return 3;
-    case GL_RGBA:
-        return 4;
-    default:
-        return 0;
-    }
-}
-
 bool Need(Ctx& ctx, Call const& c, size_t index, size_t bytes, std::string& err)
 {
     if (index >= c.args.size())
@@ -349,7 +329,7 @@ bool Check(Ctx& ctx, Call const& c, std::string& err)
             return err = "texture size out of range", false;
         if (c.args.size() < 9 || c.args[8].kind == ArgKind::Null)
             return true;
-        int bpp = PixelBytes(format, type);
+        int bpp = vornGL::GLBytesPerPixel(format, type);
         if (bpp == 0)
             return err = "texture format and type not accepted", false;
         int64_t row = w * bpp;
