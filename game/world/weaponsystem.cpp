@@ -724,19 +724,28 @@ void WeaponSystem::Render(P3D* gl, PTextureManager* tm, int floorY, PVector3* ca
     gl->glEnable(GL_BLEND);
     gl->glBlendFunc(GL_SRC_ALPHA, GL_ONE);
     gl->glColor4x(kOne, 0, kOne, kOne);
-    if (tm)
-        tm->UseTexture(shotTexture);
+    // The handle is the loading manager's; a caller's own manager draws it
+    // when given.
+    PTextureManager* shots = tm ? tm : textures;
+    P3DTextureSet(shots, shotTexture);
     gl->GetBackend()->glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_FASTEST);
     PVector3 before[kPoolSize];
     bool jumps[kPoolSize];
+    bool shotBound = true;
     for (int i = 0; i < kPoolSize; i++) {
         mycoolparticle& p = particles[i];
         const MyWeapon* w = GetWeapon(p.weapon);
         before[i] = p.position;
         // A burst with a target jumps onto it on each frame of its burst phase.
         jumps[i] = p.life >= 1 && w && w->type == MyWeapon::kBurst && p.target && p.life <= w->life / 4;
-        if (p.life >= 1)
-            DrawParticle(gl, p, camera);
+        if (p.life < 1 || !w)
+            continue;
+        // A projectile mesh binds its own textures; the shots after it take
+        // theirs back.
+        if (w->type == MyWeapon::kShot && !shotBound)
+            P3DTextureSet(shots, shotTexture);
+        shotBound = w->type == MyWeapon::kShot;
+        DrawParticle(gl, p, camera);
     }
     MoveParticles(floorY, camera, waves, level);
     // The burst's flash line from where it was to where it jumped.

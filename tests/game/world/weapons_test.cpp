@@ -1,7 +1,7 @@
 // Weapons: records read back from the tools' writer, homing cones, burst
 // fall-off, the full pool, friendly fire and indices that name no record;
 // the game-play object's damage and rearm rules they depend on; a burst and
-// a shot drawn on Mesa.
+// shots drawn on Mesa and the software renderer, with their own texture.
 #include <gtest/gtest.h>
 
 #include <GLES/gl.h>
@@ -408,6 +408,114 @@ TEST(WeaponDrawing, ShotShowsWholeFromEverySide)
             EXPECT_NEAR(y1 - y0 + 1, 16, 1);
         }
     }
+}
+
+// Shots drawn after another texture was made current, either before the
+// frame or by a rocket's mesh earlier in the pool, on Mesa and on the
+// software renderer: the shot's pixels come from the shot texture, and the
+// texture keeps its one user over the frames until the weapons let it go.
+TEST(WeaponDrawing, ShotsUseTheShotTextureWhateverWasBoundBefore)
+{
+    constexpr int kW = 128, kH = 128;
+    DataDir dir;
+    WasRecord shotRecord = Shot();
+    shotRecord.quadWidth = shotRecord.quadHeight = Fx(0.5); // 16 x 16 pixels
+    WasRecord rocket = Shot();
+    rocket.type = 2;
+    std::vector<uint8_t> b;
+    std::string err;
+    ASSERT_TRUE(WasWrite(shotRecord, &b, &err));
+    dir.Put("data/weapons/wpn0.was", b);
+    ASSERT_TRUE(WasWrite(rocket, &b, &err));
+    dir.Put("data/weapons/wpn1.was", b);
+    PofMesh box = Box(0.3, 0.3, 0.3).Pof();
+    for (int i = 0; i < 8; i++)
+        box.texcoords.insert(box.texcoords.end(), {i & 1 ? Fx(1) : 0, i & 2 ? Fx(1) : 0});
+    box.materials.resize(1);
+    box.materials[0].texture = 1;
+    box.lists[0].material = 1;
+    box.textures = {"other.png"};
+    dir.Put("data/objects/weapon_2.pof", WritePof(box));
+    dir.Put("data/textures/.keep", std::string());
+    // Drawn in magenta: the shot texture (yellow) shows red, the other (cyan) blue.
+    ASSERT_TRUE(SaveFrame(dir.Full("data/textures/shot1.png"), std::vector<uint32_t>(64, 0xFFFF00), 8, 8));
+    ASSERT_TRUE(SaveFrame(dir.Full("data/textures/other.png"), std::vector<uint32_t>(64, 0x00FFFF), 8, 8));
+    MesaContext mesa(kW, kH);
+    SoftContext soft(kW, kH);
+    struct Case {
+        const char* name;
+        bool rocketFirst; // else the other texture is current when the frame starts
+    } const cases[] = {{"other texture current", false}, {"rocket mesh before the shot", true}};
+    for (int renderer = 0; renderer < 2; renderer++)
+        for (Case const& c : cases) {
+            SCOPED_TRACE(std::string(renderer ? "software: " : "Mesa: ") + c.name);
+            P3D* gl = renderer ? soft.ctx : mesa.ctx;
+            ASSERT_NE(gl, nullptr);
+            PTextureManager tm(nullptr, gl);
+            int other = tm.AddTexture("data\\textures\\other.png", 2048, 0);
+            ASSERT_GT(other, 0);
+            int shotTexture = 0;
+            {
+                WeaponSystem ws(nullptr, nullptr);
+                ws.Init(&tm);
+                shotTexture = ws.shotTexture;
+                ASSERT_GT(shotTexture, 0);
+                ASSERT_NE(shotTexture, other);
+                for (int frame = 0; frame < 3; frame++) {
+                    ws.ResetParticles();
+                    mycoolparticle& shot = ws.particles[1];
+                    shot.weapon = 0, shot.life = 5, shot.position = {Fx(-1), 0, 0};
+                    if (c.rocketFirst) {
+                        ws.particles[0].weapon = 1, ws.particles[0].life = 5;
+                        ws.particles[0].position = {Fx(1), 0, 0};
+                    }
+                    gl->glViewport(0, 0, kW, kH);
+                    gl->glScissor(0, 0, kW, kH);
+                    gl->glMatrixMode(GL_PROJECTION);
+                    gl->glLoadIdentity();
+                    gl->glOrthox(Fx(-2), Fx(2), Fx(-2), Fx(2), Fx(-50), Fx(50));
+                    gl->glMatrixMode(GL_MODELVIEW);
+                    gl->glLoadIdentity();
+                    gl->glEnable(GL_CULL_FACE);
+                    gl->GetBackend()->glFrontFace(GL_CCW);
+                    gl->glEnable(GL_DEPTH_TEST);
+                    gl->glTexEnvx(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+                    gl->Clear(0xFF000000);
+                    gl->glClear(GL_DEPTH_BUFFER_BIT);
+                    if (!c.rocketFirst)
+                        tm.SetTexture(other);
+                    PVector3 camera;
+                    ws.Render(gl, &tm, -Fx(100), &camera, nullptr, nullptr);
+                    ASSERT_NE(tm.GetEntry(shotTexture), nullptr);
+                    EXPECT_EQ(tm.GetEntry(shotTexture)->users, 1) << "frame " << frame;
+                }
+                auto f = renderer ? soft.Read() : mesa.Read();
+                if (const char* d = std::getenv("KRV_SAVE_FRAMES"))
+                    SaveFrame(std::string(d) + "/shottex_" + (renderer ? "sw_" : "mesa_") +
+                                  (c.rocketFirst ? "rocket" : "bound") + ".png",
+                              f, kW, kH);
+                // The shot lies in the left half, the rocket in the right.
+                int red = 0, otherColour = 0, blueRight = 0;
+                for (int y = 0; y < kH; y++)
+                    for (int x = 0; x < kW; x++) {
+                        uint32_t px = f[size_t(y) * kW + x];
+                        uint32_t r = px >> 16, g = (px >> 8) & 0xFF, bl = px & 0xFF;
+                        if (x < kW / 2) {
+                            red += r >= 0xC0 && g < 0x20 && bl < 0x40;
+                            otherColour += bl >= 0x40;
+                        } else {
+                            blueRight += bl >= 0xC0 && r < 0x40;
+                        }
+                    }
+                EXPECT_NEAR(red, 16 * 16, 2 * 16 + 1);
+                EXPECT_EQ(otherColour, 0);
+                if (c.rocketFirst) {
+                    EXPECT_GT(blueRight, 0); // the rocket drew with its own texture
+                }
+            }
+            EXPECT_EQ(tm.GetEntry(shotTexture), nullptr); // released with the weapons
+            ASSERT_NE(tm.GetEntry(other), nullptr);
+        }
 }
 
 TEST(GameplayObject, DamageAndRearmLock)
