@@ -274,6 +274,7 @@ public:
     };
 
 private:
+    void ReadMissionHeader(int8_t ceiling);
     friend struct MainGameProbe; // the tests' view of the session
 
     void ResetFlags();

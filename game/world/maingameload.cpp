@@ -240,15 +240,7 @@ int MainGame::LoadSinglePlayerGame(PTextureManager* textures, PDisplayProperties
         } else {
             m_description = SPLM::GetMissionDescription(m_script);
         }
-        SPLM::GetArrayStringsFromHeader(m_fonts, m_script, m_mapTextures, m_mapTextureCount, "header",
-                                        "maptextures", "path");
-        m_maxAltitude = config->ceiling;
-        m_mission->LoadImagesDefinedInHeader(m_script);
-        if (m_fonts)
-            m_fonts->SetFileSource(m_textSource);
-        m_mission->LoadVirtualDebriefFromHeader(m_fonts, m_script);
-        if (m_fonts)
-            m_fonts->SetFileSource(0);
+        ReadMissionHeader(config->ceiling);
         if (group->arcade)
             SPLM::FixArcadeDataInParsedScript(m_fonts, m_script, group->map, group->season,
                                               short(group->aircraftChoice), group->timeLimitOn,
@@ -687,6 +679,20 @@ int MainGame::SetUpAfterPlanes(const PString& mainSpawn)
     return 1;
 }
 
+// The header's texture folders, pictures and timed texts, and the ceiling.
+void MainGame::ReadMissionHeader(int8_t ceiling)
+{
+    SPLM::GetArrayStringsFromHeader(m_fonts, m_script, m_mapTextures, m_mapTextureCount, "header", "maptextures",
+                                    "path");
+    m_maxAltitude = ceiling;
+    m_mission->LoadImagesDefinedInHeader(m_script);
+    if (m_fonts)
+        m_fonts->SetFileSource(m_textSource);
+    m_mission->LoadVirtualDebriefFromHeader(m_fonts, m_script);
+    if (m_fonts)
+        m_fonts->SetFileSource(0);
+}
+
 int MainGame::LoadMultiPlayerGame(PTextureManager* textures, PDisplayProperties* display, uint32_t time,
                                   LevelsGroup* group, MainGameMatchLink* session)
 {
@@ -723,15 +729,7 @@ int MainGame::LoadMultiPlayerGame(PTextureManager* textures, PDisplayProperties*
     }
     m_textSource = config->textSource;
     m_description = -1;
-    SPLM::GetArrayStringsFromHeader(m_fonts, m_script, m_mapTextures, m_mapTextureCount, "header", "maptextures",
-                                    "path");
-    m_maxAltitude = config->ceiling;
-    m_mission->LoadImagesDefinedInHeader(m_script);
-    if (m_fonts)
-        m_fonts->SetFileSource(m_textSource);
-    m_mission->LoadVirtualDebriefFromHeader(m_fonts, m_script);
-    if (m_fonts)
-        m_fonts->SetFileSource(0);
+    ReadMissionHeader(config->ceiling);
     int me = session->PlayerIndex(session->MyId());
     if (group->multiplayer)
         SPLM::FixMultiplayerDataInParsedScript(m_fonts, m_script, group->map, group->season,
