@@ -920,7 +920,8 @@ TEST_F(DemoArchive, BuildingsFaceOutward)
         if (!StartsWith(f.name, "data\\objects\\") || !EndsWith(f.name, ".pof"))
             continue;
         bool building = false;
-        for (const char* kind : {"hangar", "tower", "depot", "bunker", "radar", "factory", "house_", "ruin_"})
+        for (const char* kind :
+            { "hangar", "tower", "depot", "bunker", "radar", "factory", "house_", "ruin_" })
             building = building || f.name.find(kind) != std::string::npos;
         if (!building)
             continue;
@@ -934,7 +935,7 @@ TEST_F(DemoArchive, BuildingsFaceOutward)
         auto at = [](const uint8_t* data, int i) {
             int32_t c[3];
             std::memcpy(c, data + 12 * i, 12);
-            return std::array<double, 3>{c[0] / 65536.0, c[1] / 65536.0, c[2] / 65536.0};
+            return std::array<double, 3> { c[0] / 65536.0, c[1] / 65536.0, c[2] / 65536.0 };
         };
         double volume = 0;
         int inward = 0;
@@ -949,9 +950,12 @@ TEST_F(DemoArchive, BuildingsFaceOutward)
             for (int k = 0; k + 2 < list->count; k += 3) {
                 int i0 = index(k), i1 = index(k + 1), i2 = index(k + 2);
                 ASSERT_TRUE(i0 < v->count && i1 < v->count && i2 < v->count && i0 < n->count);
-                auto a = at(v->Data(), i0), b = at(v->Data(), i1), c = at(v->Data(), i2), nn = at(n->Data(), i0);
-                double u[3] = {b[0] - a[0], b[1] - a[1], b[2] - a[2]}, w[3] = {c[0] - a[0], c[1] - a[1], c[2] - a[2]};
-                double x[3] = {u[1] * w[2] - u[2] * w[1], u[2] * w[0] - u[0] * w[2], u[0] * w[1] - u[1] * w[0]};
+                auto a = at(v->Data(), i0), b = at(v->Data(), i1), c = at(v->Data(), i2),
+                     nn = at(n->Data(), i0);
+                double u[3] = { b[0] - a[0], b[1] - a[1], b[2] - a[2] },
+                       w[3] = { c[0] - a[0], c[1] - a[1], c[2] - a[2] };
+                double x[3]
+                    = { u[1] * w[2] - u[2] * w[1], u[2] * w[0] - u[0] * w[2], u[0] * w[1] - u[1] * w[0] };
                 inward += x[0] * nn[0] + x[1] * nn[1] + x[2] * nn[2] <= 0;
                 volume += (a[0] * x[0] + a[1] * x[1] + a[2] * x[2]) / 6;
             }
@@ -968,8 +972,8 @@ TEST_F(DemoArchive, BuildingsFaceOutward)
 // no stroke that ran over from the striped cell beside it.
 TEST_F(DemoArchive, BuildingAtlasCellsStayInside)
 {
-    std::unique_ptr<PSurface> s(
-        PSurface::CreateFromFile("data\\textures\\buildings.png", PLOAD_TRUE24 | PLOAD_NOALPHA, PIMAGE_DETECT));
+    std::unique_ptr<PSurface> s(PSurface::CreateFromFile(
+        "data\\textures\\buildings.png", PLOAD_TRUE24 | PLOAD_NOALPHA, PIMAGE_DETECT));
     ASSERT_NE(s, nullptr);
     ASSERT_EQ(s->format, PSURFACE_RGB24);
     ASSERT_TRUE(s->width == 256 && s->height == 256);
@@ -977,8 +981,8 @@ TEST_F(DemoArchive, BuildingAtlasCellsStayInside)
     struct Cell {
         const char* name;
         int col, row;
-    } const plain[] = {{"wall", 0, 0}, {"concrete", 0, 1}, {"door", 2, 1}, {"wood", 1, 2},
-                       {"dark", 2, 2}, {"window", 3, 2}, {"fuel", 0, 3}, {"ruin", 2, 3}};
+    } const plain[] = { { "wall", 0, 0 }, { "concrete", 0, 1 }, { "door", 2, 1 }, { "wood", 1, 2 },
+        { "dark", 2, 2 }, { "window", 3, 2 }, { "fuel", 0, 3 }, { "ruin", 2, 3 } };
     for (const Cell& c : plain) {
         SCOPED_TRACE(c.name);
         long sum = 0, darkest = 3 * 255;
