@@ -97,8 +97,10 @@ def building_atlas():
             for k in range(0, 64, 8):
                 b += '<rect x="%d" y="%d" width="64" height="1" fill="#cfc0a0"/>' % (x, y + k)
         elif n == "stripe":
-            for k in range(-64, 64, 16):
-                b += '<path d="M%d,%d l8,0 l64,64 l-8,0 Z" fill="#1a1a1a"/>' % (x + k, y)
+            # kept inside the cell: the slanted bars would otherwise run on
+            # into the fuel and ruin cells beside it
+            bars = "".join('<path d="M%d,0 l8,0 l64,64 l-8,0 Z" fill="#1a1a1a"/>' % k for k in range(-64, 64, 16))
+            b += '<svg x="%d" y="%d" width="%d" height="%d" overflow="hidden">%s</svg>' % (x, y, s, s, bars)
         elif n == "metal":
             for k in range(4, 64, 12):
                 b += rivet(x + k, y + 6) + rivet(x + k, y + 58)

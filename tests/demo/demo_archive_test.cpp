@@ -10,6 +10,7 @@
 
 #include <dirent.h>
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -906,5 +907,93 @@ TEST_F(DemoArchive, WeaponRecordsLoadWithTheirMeshesAndTracers)
         ASSERT_NE(m, nullptr) << mesh;
         for (const std::string& tex : TextureNames(mesh))
             EXPECT_NE(vfs.Find(vfs.HashName(("data\\textures\\" + tex).c_str())), nullptr) << tex;
+    }
+}
+
+// Buildings are lit by their normals: each triangle's normal agrees with its
+// winding, and each building encloses a positive volume (its faces turned
+// outward, so the sides toward the light are lit and the hidden ones culled).
+TEST_F(DemoArchive, BuildingsFaceOutward)
+{
+    int checked = 0;
+    for (const TreeFile& f : files) {
+        if (!StartsWith(f.name, "data\\objects\\") || !EndsWith(f.name, ".pof"))
+            continue;
+        bool building = false;
+        for (const char* kind :
+            { "hangar", "tower", "depot", "bunker", "radar", "factory", "house_", "ruin_" })
+            building = building || f.name.find(kind) != std::string::npos;
+        if (!building)
+            continue;
+        SCOPED_TRACE(f.name);
+        std::unique_ptr<PMesh> mesh(PMesh::CreateFromFile(f.name.c_str(), nullptr, ""));
+        ASSERT_NE(mesh, nullptr);
+        const PMesh::VertexList* v = mesh->Vertices();
+        const PMesh::DataList* n = mesh->Normals();
+        ASSERT_TRUE(v && n);
+        ASSERT_TRUE(v->type == 0x140C && n->type == 0x140C); // 16.16
+        auto at = [](const uint8_t* data, int i) {
+            int32_t c[3];
+            std::memcpy(c, data + 12 * i, 12);
+            return std::array<double, 3> { c[0] / 65536.0, c[1] / 65536.0, c[2] / 65536.0 };
+        };
+        double volume = 0;
+        int inward = 0;
+        for (int l = 0; l < mesh->ListCount(); l++) {
+            const PMesh::RenderList* list = mesh->List(l);
+            ASSERT_NE(list, nullptr);
+            ASSERT_EQ(list->mode, 4); // triangles
+            auto index = [list](int k) {
+                return list->indexType == 0x1401 ? int(list->Data()[k])
+                                                 : int(reinterpret_cast<const uint16_t*>(list->Data())[k]);
+            };
+            for (int k = 0; k + 2 < list->count; k += 3) {
+                int i0 = index(k), i1 = index(k + 1), i2 = index(k + 2);
+                ASSERT_TRUE(i0 < v->count && i1 < v->count && i2 < v->count && i0 < n->count);
+                auto a = at(v->Data(), i0), b = at(v->Data(), i1), c = at(v->Data(), i2),
+                     nn = at(n->Data(), i0);
+                double u[3] = { b[0] - a[0], b[1] - a[1], b[2] - a[2] },
+                       w[3] = { c[0] - a[0], c[1] - a[1], c[2] - a[2] };
+                double x[3]
+                    = { u[1] * w[2] - u[2] * w[1], u[2] * w[0] - u[0] * w[2], u[0] * w[1] - u[1] * w[0] };
+                inward += x[0] * nn[0] + x[1] * nn[1] + x[2] * nn[2] <= 0;
+                volume += (a[0] * x[0] + a[1] * x[1] + a[2] * x[2]) / 6;
+            }
+        }
+        EXPECT_EQ(inward, 0) << "normals against the winding";
+        EXPECT_GT(volume, 0) << "faces turned inward";
+        checked++;
+    }
+    EXPECT_GT(checked, 10);
+}
+
+// The building atlas: a plain cell keeps to its own colour, so a part painted
+// from a single point of it (the fuel tanks, the ruins) shows that colour and
+// no stroke that ran over from the striped cell beside it.
+TEST_F(DemoArchive, BuildingAtlasCellsStayInside)
+{
+    std::unique_ptr<PSurface> s(PSurface::CreateFromFile(
+        "data\\textures\\buildings.png", PLOAD_TRUE24 | PLOAD_NOALPHA, PIMAGE_DETECT));
+    ASSERT_NE(s, nullptr);
+    ASSERT_EQ(s->format, PSURFACE_RGB24);
+    ASSERT_TRUE(s->width == 256 && s->height == 256);
+    // (column, row) of the 64-pixel cells drawn in one colour with noise.
+    struct Cell {
+        const char* name;
+        int col, row;
+    } const plain[] = { { "wall", 0, 0 }, { "concrete", 0, 1 }, { "door", 2, 1 }, { "wood", 1, 2 },
+        { "dark", 2, 2 }, { "window", 3, 2 }, { "fuel", 0, 3 }, { "ruin", 2, 3 } };
+    for (const Cell& c : plain) {
+        SCOPED_TRACE(c.name);
+        long sum = 0, darkest = 3 * 255;
+        for (int y = c.row * 64 + 2; y < c.row * 64 + 62; y++)
+            for (int x = c.col * 64 + 2; x < c.col * 64 + 62; x++) {
+                const uint8_t* p = s->pixels + y * s->pitch + 3 * x;
+                long b = p[0] + p[1] + p[2];
+                sum += b;
+                darkest = std::min(darkest, b);
+            }
+        long mean = sum / (60 * 60);
+        EXPECT_GT(darkest * 2, mean) << "darkest " << darkest << " against a mean of " << mean;
     }
 }
