@@ -15,13 +15,15 @@ extern "C" int LLVMFuzzerTestOneInput(uint8_t const* data, size_t size)
     FuzzMissionReader(r);
     if (!r.LoadFromBuffer(data, size))
         return 0;
-    int sum = SPLM::GetEnergy_mainPlayer(&r) + SPLM::GetMissionDescription(&r) + SPLM::GetPlane_mainPlayer(&r);
+    // Read values are summed as unsigned, so that any value the file holds adds up.
+    unsigned sum = unsigned(SPLM::GetEnergy_mainPlayer(&r)) + unsigned(SPLM::GetMissionDescription(&r)) +
+                   unsigned(SPLM::GetPlane_mainPlayer(&r));
     for (int i = 0; i < SPLM::GetGpos_count(&r); i++) {
         Definition* g = SPLM::GetGpos_arrayElement(&r, i);
         for (int w = 0; w < SPLM::GetWeaponsAvailableCount_gpo(g); w++) {
             int index, ammo;
             SPLM::GetWeaponData_gpo(g, index, ammo, w);
-            sum += index + ammo;
+            sum += unsigned(index) + unsigned(ammo);
         }
         PString* name = nullptr;
         SPLM::GetModelGroupData_gpo(g, name, 0);
@@ -29,7 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(uint8_t const* data, size_t size)
     for (int i = 0; i < SPLM::GetEvents_count(&r); i++) {
         Definition* e = SPLM::GetEvents_arrayElement(&r, i);
         for (int c = 0; c < SPLM::GetEventsCommands_count(e); c++)
-            sum += SPLM::GetEventsCommands_arrayElement(e, c) ? 1 : 0;
+            sum += SPLM::GetEventsCommands_arrayElement(e, c) ? 1u : 0u;
     }
     SPLM::FixMultiplayerDataInParsedScript(nullptr, &r, 1, 1, 2, 1);
     SPLM::FixArcadeDataInParsedScript(nullptr, &r, 0, 2, 0, 1, 6, 0, 2, 0, 30, 1);
@@ -38,5 +40,5 @@ extern "C" int LLVMFuzzerTestOneInput(uint8_t const* data, size_t size)
     SPLM manager;
     manager.GetCameraLock_mainPlayer(&r, cams, count);
     SPLM::FreeCameraLocks(cams, count);
-    return sum == 0x7FFFFFFF ? 1 : 0;
+    return sum == 0x7FFFFFFFu ? 1 : 0;
 }
