@@ -29,8 +29,8 @@ cleanup() {
 }
 trap cleanup EXIT
 fail() { echo "FAIL: $*"; cat "$log" 2>/dev/null; exit 1; }
-# A returning player (one profile; LEVEL 1 opens the first campaign's first
-# level): start-up goes on to the menu.
+# seed DIR LEVEL: a returning player (one profile; LEVEL 1 opens the first
+# campaign's first level): start-up goes on to the menu.
 seed() {
   mkdir -p "$1/data/usr"
   printf '\001\000' > "$1/data/usr/profiles.cfg"
@@ -94,7 +94,7 @@ for r in fresh seeded; do
   played "$top/$r" "$r (returning)"
 done
 grep -q "app: state 3 -> 18" "$top/seeded/logs/vornlog.txt" || fail "seeded: the tutorial question was not asked"
-grep -q "app: state 3 -> 18" "$top/fresh/logs/vornlog.txt" && fail "again: the tutorial question was asked twice"
+grep -q "app: state 3 -> 18" "$top/fresh/logs/vornlog.txt" && fail "fresh (returning): the tutorial question was asked twice"
 
 # Windowed, on Xvfb (skipped when it cannot start).
 Xvfb -displayfd 9 -screen 0 1280x800x24 -nolisten tcp 9> "$top/display" 2>/dev/null &
