@@ -3,9 +3,12 @@
 # build/run, which holds logs/ (the log file), data/ (the writable directory)
 # and app/native/ (the installation directory, which gets the demo archive
 # data.vfs built under build/release/demo/). Without a DISPLAY the program
-# runs headless on the demo event script and saves its frames under
-# build/run/shots; with one it opens a window. Arguments are passed on
-# (korvanth --help lists them).
+# runs headless on the virtual clock on the demo event script, which plays
+# the first campaign's first mission, and saves its frames under
+# build/run/shots: scripts/demo-events.txt creates a pilot first, and
+# scripts/demo-events-returning.txt is used once the run directory has one
+# (data/usr/profiles.cfg). With a DISPLAY it opens a window. Arguments are
+# passed on (korvanth --help lists them).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 exe=${KRV_EXE:-$root/build/release/korvanth}
@@ -38,11 +41,22 @@ fi
 if [ "$mode" = headless ]; then
   export EGL_PLATFORM=${EGL_PLATFORM:-surfaceless}
   script_given=${KRV_SCRIPT:-}
-  for a in "$@"; do [ "$a" = --script ] && script_given=yes; done
+  clock_given=${KRV_CLOCK:-}
+  for a in "$@"; do
+    case $a in
+      --script) script_given=yes ;;
+      --clock) clock_given=yes ;;
+    esac
+  done
   if [ -z "$script_given" ]; then
     shots=$run/shots
     rm -rf "$shots"
-    args+=(--script "$root/scripts/demo-events.txt" --shots "$shots")
+    demo=$root/scripts/demo-events.txt
+    [ ! -e data/usr/profiles.cfg ] || demo=$root/scripts/demo-events-returning.txt
+    args+=(--script "$demo" --shots "$shots")
+    # The script's touches are timed in frames: the virtual clock makes
+    # every run the same.
+    [ -n "$clock_given" ] || args+=(--clock virtual)
   fi
 fi
 echo "run.sh: running in $run (log: $run/logs/vornlog.txt)"

@@ -1,13 +1,20 @@
 #!/usr/bin/env bash
-# The program as the README starts it (scripts/run.sh), with the demo archive:
-# headless where there is no display (on the demo event script), and in a
-# window on an Xvfb server of its own (ended by a frame limit past the intro's
-# twelve seconds). Each run must
-# open the archive, reach the main-menu state, take the exit there and end
-# cleanly.
-# The headless run's frames of the intro (the maker's picture, the title)
-# and of the main menu are kept in OUTDIR (when given) for a person to look
-# at.
+# The program as the README starts it (scripts/run.sh), with the demo archive.
+# Headless (no display, the demo event script, run.sh's own clock choice):
+#   - fresh: an empty run directory; the pilot is typed on the on-screen
+#     keyboard, the main menu leads to the first campaign's first level, the
+#     level loads and is played (flown, fire held) and the exit comes in
+#     flight;
+#   - again: the same directory, now with the pilot: no profile screens, the
+#     same mission;
+#   - seeded: a returning player's profile made by hand (the first level
+#     open, no settings yet, so the tutorial question is asked): the mission.
+# Windowed, on an Xvfb server of its own (ended by a frame limit past the
+# intro's twelve seconds), with a seeded profile: the menu state is reached
+# and the exit taken there. Every run opens the archive and ends cleanly.
+# Frames of the fresh run (the new pilot's name, the main menu, the campaigns
+# page, the mission's orders, the flight) are kept in OUTDIR (when given) for
+# a person to look at.
 #   run_program.sh KORVANTH DATA.VFS [OUTDIR]
 set -euo pipefail
 exe=$(realpath "$1")
@@ -22,39 +29,72 @@ cleanup() {
 }
 trap cleanup EXIT
 fail() { echo "FAIL: $*"; cat "$log" 2>/dev/null; exit 1; }
-# A returning player (one empty profile): start-up goes on to the menu.
+# seed DIR LEVEL: a returning player (one profile; LEVEL 1 opens the first
+# campaign's first level): start-up goes on to the menu.
 seed() {
   mkdir -p "$1/data/usr"
   printf '\001\000' > "$1/data/usr/profiles.cfg"
-  { head -c 22 /dev/zero; printf '\004'; head -c 8 /dev/zero; } > "$1/data/usr/profile_0"
+  { head -c 22 /dev/zero; printf '\004'; printf "\\$(printf %03o "$2")"; head -c 7 /dev/zero; } > "$1/data/usr/profile_0"
 }
-seed "$top/headless"
-seed "$top/window"
+seed "$top/seeded" 1
+seed "$top/window" 0
 
+# check DIR NAME STATE: the archive opened, the menu was reached, the one exit
+# came in STATE, the program released everything.
 check() {
   log=$1/logs/vornlog.txt
   [ -f "$log" ] || fail "$2: no log"
   grep -q "app: archive data.vfs open" "$log" || fail "$2: the demo archive did not open"
   grep -q "app: state 2 -> 3" "$log" || fail "$2: the menu state was not reached"
-  [ "$(grep -c 'app: exit event in state 3' "$log")" = 1 ] || fail "$2: no single exit in the menu state"
+  [ "$(grep -c 'app: exit event in state' "$log")" = 1 ] &&
+    grep -q "app: exit event in state $3\$" "$log" || fail "$2: no single exit in state $3"
   grep -q "app: released" "$log" || fail "$2: not released"
 }
+# played DIR NAME: the first campaign's first level was started from the
+# menu, loaded and played.
+played() {
+  log=$1/logs/vornlog.txt
+  grep -q "app: menu: level 0 of the chosen group" "$log" || fail "$2: the first level was not chosen"
+  grep -q "app: state 3 -> 4" "$log" || fail "$2: the level was not started"
+  grep -q "game: level 0 loaded" "$log" || fail "$2: the level did not load"
+  grep -q "app: state 4 -> 5" "$log" || fail "$2: the level was not played"
+  check "$1" "$2" 5
+  [ "$(ls "$1/shots" | wc -l)" -ge 1000 ] || fail "$2: too few frames saved"
+}
+# headless NAME: run.sh without a display, on the demo event script.
+headless() {
+  env -u DISPLAY -u KRV_CLOCK KRV_AUDIO=null KRV_EXE="$exe" KRV_RUN_DIR="$top/$1" KRV_ARCHIVE="$archive" \
+    bash "$root/scripts/run.sh" > "$top/$1.txt" 2>&1 || { echo "exit status $?" >> "$top/$1.txt"; }
+}
 
-# Headless: no DISPLAY, the demo script.
-status=0
-env -u DISPLAY KRV_EXE="$exe" KRV_RUN_DIR="$top/headless" KRV_ARCHIVE="$archive" \
-  bash "$root/scripts/run.sh" --clock virtual > "$top/headless.txt" 2>&1 || status=$?
-[ "$status" = 0 ] || { cat "$top/headless.txt"; fail "headless run: exit status $status"; }
-check "$top/headless" headless
-[ "$(ls "$top/headless/shots" | wc -l)" -ge 40 ] || fail "headless: too few frames saved"
+# Headless: the fresh run first, then the two returning players together.
+headless fresh
+grep -q 'exit status' "$top/fresh.txt" && { cat "$top/fresh.txt"; fail "fresh: $(tail -1 "$top/fresh.txt")"; }
+log=$top/fresh/logs/vornlog.txt
+grep -q "app: state 1 -> 11" "$log" || fail "fresh: the profile screens did not open"
+grep -q 'profiles: profile 0 "PILOT" made' "$log" || fail "fresh: the pilot was not made"
+grep -q "app: state 10 -> 2" "$log" || fail "fresh: the profile screens did not close"
+played "$top/fresh" fresh
 if [ -n "$keep" ]; then
   mkdir -p "$keep"
-  for shot in intro_maker:10 intro_title:25 main_menu:75; do
-    cp "$(printf '%s/headless/shots/frame%05d.png' "$top" "${shot#*:}")" "$keep/${shot%%:*}.png" ||
-      fail "headless: no frame for ${shot%%:*}"
+  for shot in new_pilot:38 main_menu:110 campaigns:690 mission_orders:730 flight:900; do
+    cp "$(printf '%s/fresh/shots/frame%05d.png' "$top" "${shot#*:}")" "$keep/${shot%%:*}.png" ||
+      fail "fresh: no frame for ${shot%%:*}"
   done
-  [ "$(md5sum "$keep"/*.png | cut -d' ' -f1 | sort -u | wc -l)" = 3 ] || fail "headless: two kept frames are the same"
+  [ "$(md5sum "$keep"/*.png | cut -d' ' -f1 | sort -u | wc -l)" = 5 ] || fail "fresh: two kept frames are the same"
 fi
+headless fresh &
+headless seeded &
+wait
+for r in fresh seeded; do
+  grep -q 'exit status' "$top/$r.txt" && { cat "$top/$r.txt"; fail "$r: $(tail -1 "$top/$r.txt")"; }
+  log=$top/$r/logs/vornlog.txt
+  grep -q "app: state 1 -> 2" "$log" || fail "$r: start-up did not go on to the menu"
+  ! grep -q "profiles: profile .* made" "$log" || fail "$r: a profile was made"
+  played "$top/$r" "$r (returning)"
+done
+grep -q "app: state 3 -> 18" "$top/seeded/logs/vornlog.txt" || fail "seeded: the tutorial question was not asked"
+grep -q "app: state 3 -> 18" "$top/fresh/logs/vornlog.txt" && fail "fresh (returning): the tutorial question was asked twice"
 
 # Windowed, on Xvfb (skipped when it cannot start).
 Xvfb -displayfd 9 -screen 0 1280x800x24 -nolisten tcp 9> "$top/display" 2>/dev/null &
@@ -72,6 +112,6 @@ status=0
 DISPLAY=":$number" KRV_EXE="$exe" KRV_RUN_DIR="$top/window" KRV_ARCHIVE="$archive" \
   bash "$root/scripts/run.sh" --window --frames 560 --clock virtual > "$top/window.txt" 2>&1 || status=$?
 [ "$status" = 0 ] || { cat "$top/window.txt"; fail "window run: exit status $status"; }
-check "$top/window" window
+check "$top/window" window 3
 grep -q "app: started on a 1024 x 600 display" "$log" || fail "window: not the 1024 x 600 window"
 echo "ok: headless and windowed runs"
