@@ -77,11 +77,13 @@ grep -q "app: state 10 -> 2" "$log" || fail "fresh: the profile screens did not 
 played "$top/fresh" fresh
 if [ -n "$keep" ]; then
   mkdir -p "$keep"
+  kept=()
   for shot in new_pilot:38 main_menu:110 campaigns:690 mission_orders:730 flight:900; do
     cp "$(printf '%s/fresh/shots/frame%05d.png' "$top" "${shot#*:}")" "$keep/${shot%%:*}.png" ||
       fail "fresh: no frame for ${shot%%:*}"
+    kept+=("$keep/${shot%%:*}.png")
   done
-  [ "$(md5sum "$keep"/*.png | cut -d' ' -f1 | sort -u | wc -l)" = 5 ] || fail "fresh: two kept frames are the same"
+  [ "$(md5sum "${kept[@]}" | cut -d' ' -f1 | sort -u | wc -l)" = 5 ] || fail "fresh: two kept frames are the same"
 fi
 headless fresh &
 headless seeded &
