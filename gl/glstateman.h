@@ -22,6 +22,8 @@ extern const u32 GLHighCapList[6];
 // Bytes per pixel of an uncompressed texture upload of this format and
 // type; 0 when the pair is unknown.
 int GLBytesPerPixel(u32 format, u32 type);
+// Bytes of one component of a vertex array of this type; 0 when unknown.
+int GLTypeBytes(u32 type);
 
 // Flags word of a matrix entry.
 enum : i32 {

@@ -35,6 +35,23 @@ void ResetUnit(P3DTextureUnit& u)
 
 } // namespace
 
+int GLTypeBytes(u32 type)
+{
+    switch (type) {
+    case GL_BYTE:
+    case GL_UNSIGNED_BYTE:
+        return 1;
+    case GL_SHORT:
+    case GL_UNSIGNED_SHORT:
+        return 2;
+    case GL_FIXED:
+    case GL_FLOAT:
+        return 4;
+    default:
+        return 0;
+    }
+}
+
 int GLBytesPerPixel(u32 format, u32 type)
 {
     switch (type) {

@@ -48,23 +48,6 @@ VORNGL_BACKEND_SLOTS(VORNGL_TRACE_DEFINE)
 
 namespace {
 
-size_t TypeBytes(uint32_t type)
-{
-    switch (type) {
-    case GL_BYTE:
-    case GL_UNSIGNED_BYTE:
-        return 1;
-    case GL_SHORT:
-    case GL_UNSIGNED_SHORT:
-        return 2;
-    case GL_FIXED:
-    case GL_FLOAT:
-        return 4;
-    default:
-        return 0;
-    }
-}
-
 // Values a parameter vector holds for its name.
 size_t VectorCount(uint32_t pname)
 {
@@ -312,7 +295,7 @@ void P3DBackendTraceES11::ArraysFor(uint32_t vertices)
         Pointer const& p = m_pointers[i];
         if (!p.enabled || !p.data || vertices == 0)
             continue;
-        size_t elem = TypeBytes(p.type) * size_t(i == kNormal ? 3 : p.size);
+        size_t elem = size_t(GLTypeBytes(p.type)) * size_t(i == kNormal ? 3 : p.size);
         size_t stride = p.stride ? size_t(p.stride) : elem;
         std::string ref = Memory("ubyte", p.data, (vertices - 1) * stride + elem);
         uint32_t unit = i == kTexCoord1 ? 1 : 0;

@@ -215,23 +215,6 @@ const std::unordered_map<std::string, Entry>& Table()
 // ---------------------------------------------------------------------------
 // Checks that keep every read of the trace's memory inside its arrays
 
-int TypeSize(uint32_t type)
-{
-    switch (type) {
-    case GL_BYTE:
-    case GL_UNSIGNED_BYTE:
-        return 1;
-    case GL_SHORT:
-    case GL_UNSIGNED_SHORT:
-        return 2;
-    case GL_FIXED:
-    case GL_FLOAT:
-        return 4;
-    default:
-        return 0;
-    }
-}
-
 bool Need(Ctx& ctx, Call const& c, size_t index, size_t bytes, std::string& err)
 {
     if (index >= c.args.size())
@@ -282,7 +265,7 @@ bool CoversVertices(Ctx& ctx, ClientArray const& arr, int64_t vertices, char con
         return true;
     if (arr.pointer.kind != ArgKind::Pointer)
         return err = std::string(what) + " array enabled without memory", false;
-    int64_t elem = int64_t(arr.size) * TypeSize(arr.type);
+    int64_t elem = int64_t(arr.size) * vornGL::GLTypeBytes(arr.type);
     int64_t stride = arr.stride ? arr.stride : elem;
     int64_t need = (vertices - 1) * stride + elem;
     if (int64_t(ctx.Available(arr.pointer)) < need)
