@@ -310,21 +310,19 @@ int MainMenu::LoadMenu(P3D* p3d, PTextureManager* textures)
         m_sounds->Start();
         m_sounds->Play(CLIP_MUSIC, 0, -1);
     }
-    page = 0;
-    chosenItem = 0;
-    m_angle = m_targetAngle = kFirstAngle;
-    m_bombY = kBombStartY;
-    m_bombX = m_bombZ = 0;
-    m_hatch = kHatchOpen;
-    rotationMode = ROT_IDLE;
-    m_helpScroll = m_helpTarget = 0;
-    m_creditsLine = m_creditsTarget = 0;
+    ResetPages();
     return 1;
 }
 
 void MainMenu::ReInitPage()
 {
     GenerateBombTexture();
+    ResetPages();
+}
+
+// The first page with the bomb at rest, the hatch open, nothing scrolled.
+void MainMenu::ResetPages()
+{
     page = 0;
     chosenItem = 0;
     m_angle = m_targetAngle = kFirstAngle;

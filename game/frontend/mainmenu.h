@@ -244,6 +244,7 @@ public:
     PRect ArcadeStartRect() const { return m_startRect; }
 
 private:
+    void ResetPages();
     struct TouchRecord {
         int x = 0, y = 0;
         int pressed = 0, wasPressed = 0;
