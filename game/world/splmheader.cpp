@@ -1,6 +1,8 @@
 // SPLM: what a mission's header brings besides its objects: the images it
 // numbers (radar pictures of its objects) and the intro camera with the
 // texts shown at its frames.
+#include <algorithm>
+#include <cstdint>
 #include <new>
 
 #include "engine/graphics/psurface3d.h"
@@ -75,7 +77,8 @@ void SPLM::LoadVirtualDebriefFromHeader(Fonts* fonts, ScriptReader* reader)
         NumberOf(header, "cameraFPS", m_cameraFPS);
     }
     ConfigLine* list = header->GetConfigLine("vdTxt");
-    int n = list ? list->definitionRef->ArrayCount() : 0;
+    // A line that is no array has no texts; elements are indexed by 16 bits.
+    int n = list && list->definitionRef ? std::min(list->definitionRef->ArrayCount(), int(INT16_MAX)) : 0;
     if (n <= 0)
         return;
     m_vdTexts.resize(size_t(n));
