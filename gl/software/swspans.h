@@ -76,15 +76,15 @@ struct MemberBase {
     static void Begin(SpanConst&) {}
 };
 
-// The running values of one span.
-struct Run {
+// The values of one span at its first pixel and their steps. Texture
+// coordinates have 24 fraction bits; for the perspective modes u, v and w are
+// the weighted coordinates and the weight (u, v over w give the coordinates).
+struct Start {
     u16* dst;
     u16* depth;
     Col c, dc;
     i32 z, dz;
-    i32 u, v, du, dv; // affine coordinates (24 fraction bits)
-    i32 U, V, W, dU, dV, dW;
-    u32 recips;
+    i32 u, v, w, du, dv, dw;
 };
 
 // The pixel loop of a member. The running values live in locals for the whole
@@ -171,19 +171,18 @@ template <class M, bool Key> struct Pixels {
 
     // The depth limits are applied per pixel only when the span's depth values
     // leave the buffer's range.
-    static void Span(Run& r, int count, SpanConst const& k)
+    // Returns the reciprocals taken.
+    static u32 Span(Start const& r, int count, SpanConst const& k)
     {
         if constexpr (M::kZ != ZTest::None) {
             i64 z0 = r.z, z1 = i64(r.z) + i64(r.dz) * (count - 1);
-            if (std::min(z0, z1) < 0 || std::max(z0, z1) > 0xFFFFFF) {
-                Body<true>(r, count, k);
-                return;
-            }
+            if (std::min(z0, z1) < 0 || std::max(z0, z1) > 0xFFFFFF)
+                return Body<true>(r, count, k);
         }
-        Body<false>(r, count, k);
+        return Body<false>(r, count, k);
     }
 
-    template <bool Clamped> static inline void Body(Run& r, int count, SpanConst const& k)
+    template <bool Clamped> static inline u32 Body(Start const& r, int count, SpanConst const& k)
     {
         auto Linear = [](State& st, Col const dc, i32 const dz, int i, int n, u32 u, u32 v, u32 du, u32 dv,
                          SpanConst const& kk) { Pass<Clamped>(st, dc, dz, i, n, u, v, du, dv, kk); };
@@ -192,16 +191,18 @@ template <class M, bool Key> struct Pixels {
         i32 const dz = r.dz;
         if constexpr (M::kTex == TexMode::None) {
             Linear(st, dc, dz, 0, count, 0, 0, 0, 0, k);
+            return 0;
         } else if constexpr (M::kTex == TexMode::Affine || M::kTex == TexMode::Bilinear ||
                              M::kTex == TexMode::Noise) {
             // For the noise stream u holds the running stream value, du its step.
             Linear(st, dc, dz, 0, count, u32(r.u), u32(r.v), u32(r.du), u32(r.dv), k);
+            return 0;
         } else if constexpr (M::kTex == TexMode::PerspStepped) {
             // Each run of 8 pixels starts from the stepped end of the one
             // before; the reciprocal for the next run is taken before this
             // run's pixels, so that its latency overlaps them.
-            i32 W = r.W, U = r.U, V = r.V;
-            i32 const W8 = Mul(r.dW, 8), U8 = Mul(r.dU, 8), V8 = Mul(r.dV, 8);
+            i32 W = r.w, U = r.u, V = r.v;
+            i32 const W8 = Mul(r.dw, 8), U8 = Mul(r.du, 8), V8 = Mul(r.dv, 8);
             i64 rc = PerspRecip(W | 1);
             i32 u = PerspCoord(U, rc), v = PerspCoord(V, rc);
             int runs = count >> 3, rem = count & 7;
@@ -227,7 +228,7 @@ template <class M, bool Key> struct Pixels {
                 i32 dv = Sub(PerspCoord(Add(V, V8), rc), v) >> 3;
                 Linear(st, dc, dz, i, rem, u32(u), u32(v), u32(du), u32(dv), k);
             }
-            r.recips += recips;
+            return recips;
         } else {
             // Each run of 8 pixels ends on the exact coordinates; the
             // reciprocal for the next run is taken before this run's pixels.
@@ -235,8 +236,8 @@ template <class M, bool Key> struct Pixels {
             // A weight below 16 has the reciprocal of 1 / 16 (with the 1 or-ed
             // in) or none.
             auto recip = [](i32 w) -> i64 { return (w >> 4) == 0 || (w >> 4) == -1 ? (kOr1 ? i64(1) << 36 : 0) : PerspRecip(w); };
-            i32 W = r.W, U = r.U, V = r.V;
-            i32 const W8 = Mul(r.dW, 8), U8 = Mul(r.dU, 8), V8 = Mul(r.dV, 8);
+            i32 W = r.w, U = r.u, V = r.v;
+            i32 const W8 = Mul(r.dw, 8), U8 = Mul(r.du, 8), V8 = Mul(r.dv, 8);
             i64 rc = recip(W);
             i32 u = PerspCoord(U, rc), v = PerspCoord(V, rc);
             int runs = count >> 3, rem = count & 7;
@@ -261,7 +262,7 @@ template <class M, bool Key> struct Pixels {
                 i32 dv = Sub(PerspCoord(Add(V, V8), rc), v) >> 3;
                 Linear(st, dc, dz, i, rem, u32(u), u32(v), u32(du), u32(dv), k);
             }
-            r.recips += recips;
+            return recips;
         }
     }
 };
@@ -270,7 +271,7 @@ template <class M, bool Key> struct Pixels {
 // min(ceil(yBottom), clipMaxY >> 16), each span from ceil(max(leftX,
 // clipMinX)) up to ceil(min(rightX, clipMaxX)); the edge values advance after
 // every scanline and are written back for the lower half.
-template <class M> void SpanEngine(PTriangleSetup* s, i32 yTop, i32 yBottom)
+template <class M, bool Key> void SpanLines(PTriangleSetup* s, i32 yTop, i32 yBottom)
 {
     i32 y0 = Ceil(std::max(yTop, s->clipMinY));
     i32 y1 = std::min(Ceil(yBottom), s->clipMaxY >> 16);
@@ -280,6 +281,9 @@ template <class M> void SpanEngine(PTriangleSetup* s, i32 yTop, i32 yBottom)
         return;
     constexpr bool kTextured = M::kTex != TexMode::None;
     constexpr bool kColour = M::kRGB || M::kAlpha || M::kHeld;
+    // The colour channels a member reads.
+    constexpr bool kEdgeA = M::kAlpha || M::kHeld, kEdgeR = M::kRGB || M::kHeld;
+    constexpr bool kEdgeGB = (M::kRGB && !M::kRedOnly) || M::kHeld;
     ptrdiff_t pitchPixels = s->pitch / 2;
     u16* row = s->colourBuffer + ptrdiff_t(y0) * pitchPixels;
     u16* drow = s->depthBuffer + ptrdiff_t(y0) * pitchPixels;
@@ -296,7 +300,6 @@ template <class M> void SpanEngine(PTriangleSetup* s, i32 yTop, i32 yBottom)
     k.flat = s->flatColour;
     k.enables = s->enables;
     k.white = false;
-    const bool key = M::kKeyed && s->colourKey != 0;
     u32 recips = 0;
     i32 noise = 0;
     // The lines [first, last) lie in the band. The edges pass the lines
@@ -326,7 +329,8 @@ template <class M> void SpanEngine(PTriangleSetup* s, i32 yTop, i32 yBottom)
         drow += ptrdiff_t(k) * pitchPixels;
     };
     if constexpr (!kNoise)
-        pass(first);
+        if (first > 0)
+            pass(first);
     for (i32 line = kNoise ? 0 : first; line < (kNoise ? n : last); ++line) {
         if constexpr (M::kTex == TexMode::Noise) {
             u32 rnd = s->noiseTable[s->noiseIndex & s->noiseMask];
@@ -347,34 +351,25 @@ template <class M> void SpanEngine(PTriangleSetup* s, i32 yTop, i32 yBottom)
             if (line < first || line >= last)
                 count = 0;
         if (count > 0) {
-            // Only the fields the member reads are set (a zeroed Run costs a
-            // block clear per span).
-            Run r;
+            // Only the fields the member reads are set.
+            Start r;
             r.dst = row + x0;
             r.depth = drow + x0;
-            r.recips = 0;
-            if constexpr (!kColour) {
-                r.c = Col{0, 0, 0, 0};
-                r.dc = Col{0, 0, 0, 0};
-            }
-            if constexpr (M::kZ == ZTest::None) {
-                r.z = 0;
-                r.dz = 0;
-            }
+            r.c = Col{0, 0, 0, 0};
+            r.dc = Col{0, 0, 0, 0};
+            r.z = 0;
+            r.dz = 0;
+            r.u = r.v = r.w = r.du = r.dv = r.dw = 0;
             if constexpr (kColour) {
-                constexpr bool kA = M::kAlpha || M::kHeld, kR = M::kRGB || M::kHeld;
-                constexpr bool kGB = (M::kRGB && !M::kRedOnly) || M::kHeld;
-                r.c = Col{0, 0, 0, 0};
-                r.dc = Col{0, 0, 0, 0};
-                if constexpr (kA) {
+                if constexpr (kEdgeA) {
                     r.c.a = Add(eA, MulShift(p, s->dAdx, 16));
                     r.dc.a = s->dAdx;
                 }
-                if constexpr (kR) {
+                if constexpr (kEdgeR) {
                     r.c.r = Add(eR, MulShift(p, s->dRdx, 16));
                     r.dc.r = s->dRdx;
                 }
-                if constexpr (kGB) {
+                if constexpr (kEdgeGB) {
                     r.c.g = Add(eG, MulShift(p, s->dGdx, 16));
                     r.c.b = Add(eB, MulShift(p, s->dBdx, 16));
                     r.dc.g = s->dGdx;
@@ -402,28 +397,21 @@ template <class M> void SpanEngine(PTriangleSetup* s, i32 yTop, i32 yBottom)
                 r.dz = s->dZdx;
             }
             if constexpr (kTextured) {
-                r.du = s->dUdx;
                 r.dv = s->dVdx;
                 r.v = Add(eV, MulShift(p, s->dVdx, 16));
                 if constexpr (M::kTex == TexMode::Noise) {
+                    // u holds the running stream value, du its step.
                     r.u = noise;
                     r.du = k.su == 0 ? 0 : i32(1u << (32 - k.su));
                 } else {
                     r.u = Add(eU, MulShift(p, s->dUdx, 16));
+                    r.du = s->dUdx;
                 }
-                r.U = r.u;
-                r.V = r.v;
-                r.W = Add(eW, MulShift(p, s->dWdx, 16));
-                r.dU = s->dUdx;
-                r.dV = s->dVdx;
-                r.dW = s->dWdx;
+                r.w = Add(eW, MulShift(p, s->dWdx, 16));
+                r.dw = s->dWdx;
             }
             M::Begin(k);
-            if (key)
-                Pixels<M, true>::Span(r, count, k);
-            else
-                Pixels<M, false>::Span(r, count, k);
-            recips += r.recips;
+            recips += Pixels<M, Key>::Span(r, count, k);
             if constexpr (M::kTex == TexMode::Noise)
                 noise = Add(noise, Mul(r.du, count));
         }
@@ -448,7 +436,8 @@ template <class M> void SpanEngine(PTriangleSetup* s, i32 yTop, i32 yBottom)
         drow += pitchPixels;
     }
     if constexpr (!kNoise)
-        pass(n - last);
+        if (n > last)
+            pass(n - last);
     s->leftX = L;
     s->rightX = R;
     s->edgeU = eU;
@@ -461,6 +450,16 @@ template <class M> void SpanEngine(PTriangleSetup* s, i32 yTop, i32 yBottom)
     s->edgeZ = eZ;
     s->lineCount = -1;
     g_spanReciprocals += recips;
+}
+
+// The colour key is the same for every span of a triangle: each case has a
+// scanline walk of its own.
+template <class M> void SpanEngine(PTriangleSetup* s, i32 yTop, i32 yBottom)
+{
+    if (M::kKeyed && s->colourKey != 0)
+        SpanLines<M, true>(s, yTop, yBottom);
+    else
+        SpanLines<M, false>(s, yTop, yBottom);
 }
 
 } // namespace sw
