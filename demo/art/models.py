@@ -416,24 +416,19 @@ def ship(length, beam, cargo, detail=True):
     L, Bm = length / 2, beam / 2
     hull = lambda y, k: [(0, y, -L), (Bm * k, y, -L * 0.6), (Bm * k, y, L * 0.85), (Bm * 0.7 * k, y, L),
                          (-Bm * 0.7 * k, y, L), (-Bm * k, y, L * 0.85), (-Bm * k, y, -L * 0.6)]
+    # The rings run clockwise seen from above (bow, starboard, stern, port),
+    # so each side quad below turns outward as written, the keel is the ring
+    # as it runs (counter-clockwise seen from below) and the deck the ring
+    # reversed.
     rings = [hull(-1.2, 0.75), hull(0.0, 1.0), hull(1.3, 1.05)]
-    m2 = Mesh()
     for r in range(2):
         a, b = rings[r], rings[r + 1]
         cell = "red" if r == 0 else ("hull" if not cargo else "hull_d")
         for i in range(len(a)):
             j = (i + 1) % len(a)
-            # outward: the rings run counter-clockwise seen from above
-            m2.quad(a[i], b[i], b[j], a[j], V, cell_corners(V, cell))
-    m2.poly(list(reversed(rings[0])), V, cell_corners(V, "red")[:3])
-    deck = rings[2]
-    m2.poly(deck, V, cell_corners(V, "deck")[:3])
-    # the rings above are counter-clockwise seen from below; fix the winding once
-    for t in m2.order:
-        idx = m2.lists[t]
-        for i in range(0, len(idx), 3):
-            v = [m2.verts[k] for k in idx[i:i + 3]]
-            m.tri(v[0][:3], v[2][:3], v[1][:3], t, [(v[0][6], v[0][7]), (v[2][6], v[2][7]), (v[1][6], v[1][7])])
+            m.quad(a[i], b[i], b[j], a[j], V, cell_corners(V, cell))
+    m.poly(rings[0], V, cell_corners(V, "red")[:3])
+    m.poly(list(reversed(rings[2])), V, cell_corners(V, "deck")[:3])
     if cargo:
         boxed(m, -Bm * 0.7, 1.3, L * 0.45, Bm * 0.7, 4.0, L * 0.8, V, "white", "grey")
         boxed(m, -Bm * 0.2, 4.0, L * 0.55, Bm * 0.2, 5.6, L * 0.7, V, "black")

@@ -756,26 +756,35 @@ void KorvanthApp::DetectGameMode()
     }
 }
 
+void KorvanthApp::NewGameForLoading()
+{
+    if (m_loading) {
+        m_loading->Init(Loading::kTotalFull);
+        m_loading->Update();
+        m_loading->Update();
+    }
+    DeleteGame();
+    m_game = new MainGame(m_p3d, &m_settings, m_loading, m_fonts, m_console, m_sounds, m_profiles);
+}
+
+void KorvanthApp::CancelGameLoading()
+{
+    DetectGameMode();
+    LoadingFrame();
+    DeleteGame();
+    m_loadCancel = 0;
+    m_loadStep = 0;
+    SetState(STATE_MENU_OPEN);
+}
+
 void KorvanthApp::RunGameLoading()
 {
     if (m_loadCancel) {
-        DetectGameMode();
-        LoadingFrame();
-        DeleteGame();
-        m_loadCancel = 0;
-        m_loadStep = 0;
-        SetState(STATE_MENU_OPEN);
+        CancelGameLoading();
         return;
     }
-    if (m_loadStep == 0) {
-        if (m_loading) {
-            m_loading->Init(Loading::kTotalFull);
-            m_loading->Update();
-            m_loading->Update();
-        }
-        DeleteGame();
-        m_game = new MainGame(m_p3d, &m_settings, m_loading, m_fonts, m_console, m_sounds, m_profiles);
-    }
+    if (m_loadStep == 0)
+        NewGameForLoading();
     if (!m_game ||
         !m_game->LoadSinglePlayerGame(m_textures, &m_props, m_frameTime, m_currentGroup, m_currentLevel)) {
         _PDebug("app: the game could not be loaded\n");

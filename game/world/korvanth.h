@@ -236,6 +236,12 @@ private:
     void RunGameLoading();
     void RunGame();
     void DeleteGame();
+    // The first step of loading a game or a match: the loading screen from
+    // its start and a new session in place of the last one.
+    void NewGameForLoading();
+    // A load the player cancelled: the game goes and the menu reopens where
+    // it was left.
+    void CancelGameLoading();
     // Remembers which menu page to reopen after a game.
     void DetectGameMode();
     // Starts the level named by KRV_LEVEL once, as the menu's play choice

@@ -95,13 +95,8 @@ void KorvanthApp::RunMatchLoading()
         return;
     }
     if (m_loadCancel) {
-        DetectGameMode();
-        LoadingFrame();
         m_mp->game = nullptr;
-        DeleteGame();
-        m_loadCancel = 0;
-        m_loadStep = 0;
-        SetState(STATE_MENU_OPEN);
+        CancelGameLoading();
         return;
     }
     if (m_mp->MP_Update(m_frameTime) == KrvMpConn::kErrLinkLost) {
@@ -110,14 +105,8 @@ void KorvanthApp::RunMatchLoading()
         return;
     }
     if (m_loadStep == 0) {
-        if (m_loading) {
-            m_loading->Init(Loading::kTotalFull);
-            m_loading->Update();
-            m_loading->Update();
-        }
-        m_mp->game = nullptr;
-        DeleteGame();
-        m_game = new MainGame(m_p3d, &m_settings, m_loading, m_fonts, m_console, m_sounds, m_profiles);
+        m_mp->game = nullptr; // the old game goes
+        NewGameForLoading();
         // The session asks the game for its spawn points while it loads.
         m_mp->game = m_game;
     }

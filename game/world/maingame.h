@@ -274,6 +274,7 @@ public:
     };
 
 private:
+    int LoadMissionScript(PTextureManager* textures, LevelsGroup* group, uint8_t level, uint8_t mode);
     void ReadMissionHeader(int8_t ceiling);
     friend struct MainGameProbe; // the tests' view of the session
 

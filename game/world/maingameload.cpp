@@ -211,28 +211,8 @@ int MainGame::LoadSinglePlayerGame(PTextureManager* textures, PDisplayProperties
         }
         delete m_arrow;
         m_arrow = PMesh::CreateFromFile("data\\objects\\arrow.pof", textures, "data\\textures\\");
-        delete m_mission;
-        m_mission = new SPLM(m_p3d);
-        delete m_waves;
-        m_waves = new WavesManager();
-        if (!m_mission || !m_waves)
+        if (!LoadMissionScript(textures, group, level, Profile::kSinglePlayer))
             return 0;
-        m_waves->AddMesh("data\\objects\\wave2.pof", "data\\textures\\", textures);
-        delete m_wave;
-        m_wave = new Wave(5, 250);
-        m_waves->AddWave(m_wave);
-        delete m_script;
-        m_script = new ScriptReader();
-        LevelConfig* config = group->GetLevelConfig(level);
-        if (!m_script || !config) {
-            _PDebug("game: level %d has no configuration\n", int(level));
-            return 0;
-        }
-        if (!SPLM::ParseScript(m_script, config->script.c_str())) {
-            _PDebug("game: the script of level %d could not be read\n", int(level));
-            return 0;
-        }
-        m_textSource = config->textSource;
         if (m_fonts) {
             m_fonts->SetFileSource(m_textSource);
             m_description = SPLM::GetMissionDescription(m_script);
@@ -240,19 +220,12 @@ int MainGame::LoadSinglePlayerGame(PTextureManager* textures, PDisplayProperties
         } else {
             m_description = SPLM::GetMissionDescription(m_script);
         }
-        ReadMissionHeader(config->ceiling);
         if (group->arcade)
             SPLM::FixArcadeDataInParsedScript(m_fonts, m_script, group->map, group->season,
                                               short(group->aircraftChoice), group->timeLimitOn,
                                               group->timeLimitMinutes, group->timeLimitSeconds,
                                               group->weaponSetting, group->respawnMinutes, group->respawnSeconds,
                                               group->enemySetting);
-        m_profile = m_profiles ? m_profiles->CurrentProfile() : nullptr;
-        if (m_profile) {
-            m_profile->SetMode(Profile::kSinglePlayer);
-            m_startScore = m_profile->GetScore();
-        }
-        m_score.profile = m_profile;
         delete m_menu;
         m_menu = new SubMenu(m_width, m_height, m_fonts);
         if (m_menu)
@@ -679,6 +652,43 @@ int MainGame::SetUpAfterPlanes(const PString& mainSpawn)
     return 1;
 }
 
+// The first part of loading a game or a match: the mission manager, the
+// wakes, the script of the group's level parsed and its header read, and
+// the current profile set to the mode played. 0 when any of it fails.
+int MainGame::LoadMissionScript(PTextureManager* textures, LevelsGroup* group, uint8_t level, uint8_t mode)
+{
+    delete m_mission;
+    m_mission = new SPLM(m_p3d);
+    delete m_waves;
+    m_waves = new WavesManager();
+    if (!m_mission || !m_waves)
+        return 0;
+    m_waves->AddMesh("data\\objects\\wave2.pof", "data\\textures\\", textures);
+    delete m_wave;
+    m_wave = new Wave(5, 250);
+    m_waves->AddWave(m_wave);
+    delete m_script;
+    m_script = new ScriptReader();
+    LevelConfig* config = group->GetLevelConfig(level);
+    if (!m_script || !config) {
+        _PDebug("game: level %d has no configuration\n", int(level));
+        return 0;
+    }
+    if (!SPLM::ParseScript(m_script, config->script.c_str())) {
+        _PDebug("game: the script of level %d could not be read\n", int(level));
+        return 0;
+    }
+    m_textSource = config->textSource;
+    ReadMissionHeader(config->ceiling);
+    m_profile = m_profiles ? m_profiles->CurrentProfile() : nullptr;
+    if (m_profile) {
+        m_profile->SetMode(mode);
+        m_startScore = m_profile->GetScore();
+    }
+    m_score.profile = m_profile;
+    return 1;
+}
+
 // The header's texture folders, pictures and timed texts, and the ceiling.
 void MainGame::ReadMissionHeader(int8_t ceiling)
 {
@@ -714,32 +724,13 @@ int MainGame::LoadMultiPlayerGame(PTextureManager* textures, PDisplayProperties*
     int players = session->PlayerCount();
     m_playerCount = uint8_t(players < 1 ? 1 : players > 4 ? 4 : players);
 
-    m_mission = new SPLM(m_p3d);
-    m_waves = new WavesManager();
-    m_script = new ScriptReader();
-    if (!m_mission || !m_waves || !m_script)
+    if (!LoadMissionScript(textures, group, 0, Profile::kMultiplayer))
         return 0;
-    m_waves->AddMesh("data\\objects\\wave2.pof", "data\\textures\\", textures);
-    m_wave = new Wave(5, 250);
-    m_waves->AddWave(m_wave);
-    LevelConfig* config = group->GetLevelConfig(0);
-    if (!config || !SPLM::ParseScript(m_script, config->script.c_str())) {
-        _PDebug("game: the match's level could not be read\n");
-        return 0;
-    }
-    m_textSource = config->textSource;
     m_description = -1;
-    ReadMissionHeader(config->ceiling);
     int me = session->PlayerIndex(session->MyId());
     if (group->multiplayer)
         SPLM::FixMultiplayerDataInParsedScript(m_fonts, m_script, group->map, group->season,
                                                short(group->aircraftChoice), uint8_t(me < 0 ? 0 : me));
-    m_profile = m_profiles ? m_profiles->CurrentProfile() : nullptr;
-    if (m_profile) {
-        m_profile->SetMode(Profile::kMultiplayer);
-        m_startScore = m_profile->GetScore();
-    }
-    m_score.profile = m_profile;
     m_menu = new SubMenu(m_width, m_height, m_fonts);
     LoadGfx();
     for (int step = 0; step < 6; ++step)

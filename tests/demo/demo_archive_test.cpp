@@ -910,21 +910,25 @@ TEST_F(DemoArchive, WeaponRecordsLoadWithTheirMeshesAndTracers)
     }
 }
 
-// Buildings are lit by their normals: each triangle's normal agrees with its
-// winding, and each building encloses a positive volume (its faces turned
-// outward, so the sides toward the light are lit and the hidden ones culled).
-TEST_F(DemoArchive, BuildingsFaceOutward)
+// Buildings, vehicles and ships are lit by their normals: each triangle's
+// normal agrees with its winding, and each model encloses a positive volume
+// (its faces turned outward, so the sides toward the light are lit and the
+// hidden ones culled).
+TEST_F(DemoArchive, BuildingsVehiclesAndShipsFaceOutward)
 {
-    int checked = 0;
+    int checked = 0, units = 0;
     for (const TreeFile& f : files) {
         if (!StartsWith(f.name, "data\\objects\\") || !EndsWith(f.name, ".pof"))
             continue;
-        bool building = false;
+        bool building = false, unit = false;
         for (const char* kind :
             { "hangar", "tower", "depot", "bunker", "radar", "factory", "house_", "ruin_" })
             building = building || f.name.find(kind) != std::string::npos;
-        if (!building)
+        for (const char* kind : { "destroyer", "cargo_ship", "uboat", "tank", "truck", "aa_gun" })
+            unit = unit || f.name.find(kind) != std::string::npos;
+        if (!building && !unit)
             continue;
+        units += unit;
         SCOPED_TRACE(f.name);
         std::unique_ptr<PMesh> mesh(PMesh::CreateFromFile(f.name.c_str(), nullptr, ""));
         ASSERT_NE(mesh, nullptr);
@@ -965,6 +969,7 @@ TEST_F(DemoArchive, BuildingsFaceOutward)
         checked++;
     }
     EXPECT_GT(checked, 10);
+    EXPECT_EQ(units, 12); // six kinds, each with its distant copy
 }
 
 // The building atlas: a plain cell keeps to its own colour, so a part painted

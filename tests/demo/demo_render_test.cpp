@@ -1,6 +1,6 @@
 // The demo scenes drawn by the scene engine on Mesa, straight from the built
-// archive: a map over its airfield in two seasons and each aircraft with its
-// propeller. Every mesh and texture must load (a missing texture drops its
+// archive: a map over its airfield in two seasons, each aircraft with its
+// propeller, and the ships and vehicles of the missions. Every mesh and texture must load (a missing texture drops its
 // mesh), and the frames must be filled and textured rather than empty,
 // black or flat. The frames are kept as PNG files in demo_shots/ of the
 // build folder for a person to look at.
@@ -12,10 +12,14 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "engine/graphics/pglu.h"
+#include "engine/graphics/pmesh.h"
 #include "engine/graphics/ptexturemanager.h"
 #include "engine/platform/pdisplay.h"
 #include "engine/runtime/pglobals.h"
@@ -106,7 +110,7 @@ protected:
         }
     }
 
-    Frame Draw(const double eye[3], const double target[3], P3DAnim* scene, const char* shot)
+    Frame Draw(const double eye[3], const double target[3], P3DAnim* scene, const std::string& shot)
     {
         gl->GetBackend()->glClearColorx(Fx(1), 0, Fx(1), Fx(1));
         gl->glEnable(GL_DEPTH_TEST);
@@ -125,6 +129,12 @@ protected:
         gl->glLightxv(GL_LIGHT0, GL_POSITION, light);
         engine->CalculateCameraFrustum(gl);
         engine->RenderAllScenes(gl);
+        return Grab(shot);
+    }
+
+    // The frame drawn, counted and kept as demo_shots/SHOT.png.
+    Frame Grab(const std::string& shot)
+    {
         Frame f;
         f.rgba.resize(size_t(kW) * kH * 4);
         glFinish();
@@ -143,7 +153,7 @@ protected:
             }
         f.colours = int(seen.size());
         std::string err;
-        EXPECT_TRUE(glreplay::WritePng(std::string("demo_shots/") + shot + ".png", img, err)) << err;
+        EXPECT_TRUE(glreplay::WritePng("demo_shots/" + shot + ".png", img, err)) << err;
         return f;
     }
 
@@ -232,6 +242,67 @@ TEST_F(DemoRender, AircraftDrawWithTheirPropellers)
         engine->RemoveSceneUnit(u2);
         engine->RemoveScene(prop, true);
         engine->RemoveScene(body, true);
+    }
+}
+
+// The ships seen from outside as the game draws them, back faces culled:
+// every face toward the viewer is turned outward, so the frame equals the one
+// with no face culled but for a stray edge pixel (a face turned inward would
+// be culled and open a view into the hull behind it), and the ship fills a
+// good part of the frame. (The vehicles' gun barrels are two-sided quads,
+// which differ where nothing is culled.)
+TEST_F(DemoRender, ShipsShowTheirOutsides)
+{
+    for (const char* name : {"destroyer", "cargo_ship", "uboat"}) {
+        SCOPED_TRACE(name);
+        std::unique_ptr<PMesh> mesh(
+            PMesh::CreateFromFile((std::string("data\\objects\\") + name + ".pof").c_str(), tm, "data\\textures\\"));
+        ASSERT_NE(mesh, nullptr);
+        PAABB3 box;
+        mesh->BoundingBox(box);
+        const double c[3] = {(box.min.x + box.max.x) / 131072.0, (box.min.y + box.max.y) / 131072.0,
+                             (box.min.z + box.max.z) / 131072.0};
+        const double r = std::hypot((box.max.x - box.min.x) / 65536.0, (box.max.y - box.min.y) / 65536.0,
+                                    (box.max.z - box.min.z) / 65536.0);
+        // From above the bow on the right, level from the left, and from
+        // astern a little above.
+        const double dirs[3][3] = {{0.45, 0.55, -0.7}, {-1, 0.05, 0.1}, {0.2, 0.35, 1}};
+        for (int v = 0; v < 3; v++) {
+            const double n = std::hypot(dirs[v][0], dirs[v][1], dirs[v][2]);
+            const double eye[3] = {c[0] + dirs[v][0] / n * r * 0.8, c[1] + dirs[v][1] / n * r * 0.8,
+                                   c[2] + dirs[v][2] / n * r * 0.8};
+            Frame frames[2];
+            for (int cull = 0; cull < 2; cull++) {
+                gl->GetBackend()->glClearColorx(Fx(1), 0, Fx(1), Fx(1));
+                gl->glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+                gl->glEnable(GL_DEPTH_TEST);
+                if (cull)
+                    gl->glEnable(GL_CULL_FACE);
+                else
+                    gl->glDisable(GL_CULL_FACE);
+                gl->glEnable(GL_LIGHTING);
+                gl->glEnable(GL_LIGHT0);
+                const int32_t ambient[4] = {Fx(1.3), Fx(1.3), Fx(1.3), Fx(1)};
+                gl->glLightxv(GL_LIGHT0, GL_AMBIENT, ambient);
+                gl->glMatrixMode(GL_PROJECTION);
+                gl->glLoadIdentity();
+                gluPerspectivex(gl, Fx(50), Fx(double(kW) / kH), Fx(0.1), Fx(r * 4));
+                gl->glMatrixMode(GL_MODELVIEW);
+                int32_t m[16];
+                LookAt(eye, c, m);
+                gl->glLoadMatrixx(m);
+                const int32_t light[4] = {Fx(1), Fx(1), Fx(1), 0};
+                gl->glLightxv(GL_LIGHT0, GL_POSITION, light);
+                mesh->Render(gl, nullptr);
+                frames[cull] = Grab(std::string(name) + "_" + std::to_string(v) + (cull ? "" : "_unculled"));
+            }
+            int differ = 0;
+            for (size_t i = 0; i < frames[0].rgba.size(); i += 4)
+                differ += std::memcmp(&frames[0].rgba[i], &frames[1].rgba[i], 3) != 0;
+            EXPECT_LE(differ, 8) << "view " << v;
+            EXPECT_LT(frames[1].background, kW * kH * 19 / 20) << "view " << v;
+            EXPECT_GT(frames[1].colours, 10) << "view " << v;
+        }
     }
 }
 

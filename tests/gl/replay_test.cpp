@@ -163,6 +163,58 @@ TEST(TraceReplay, RefusesReadsOutsideTheArrays)
     }
 }
 
+// Every repetition of a trace starts from the trace's own client state, so
+// the last of several repetitions draws what one replay draws: a draw made
+// before the trace turns its vertex array on draws nothing (the array set by
+// the repetition before lies in freed memory), and an upload made before the
+// trace changes its unpack alignment reads its rows as the first time.
+TEST(TraceReplay, RepeatsStartFromTheTracesOwnClientState)
+{
+    char const* traces[] = {
+        "array v fixed -65536 -65536  0 -65536  -65536 0  0 0  65536 0  0 65536\n"
+        "glClearColorx 0 0 0 65536\nglClear GL_COLOR_BUFFER_BIT\n"
+        "glColor4x 65536 0 0 65536\nglDrawArrays GL_TRIANGLES 3 3\n" // no array yet: nothing
+        "glEnableClientState GL_VERTEX_ARRAY\nglVertexPointer 2 GL_FIXED 0 @v\n"
+        "glColor4x 0 65536 0 65536\nglDrawArrays GL_TRIANGLES 0 3\nframe\n",
+        // Rows 4 bytes apart are white; 8 bytes apart the third and fourth are red.
+        "array px ubyte 255 255 255 0  255 255 255 0  255 255 255 0  255 255 255 0  255 0 0 0  255 0 0 0  255 0 0 0\n"
+        "array names uint 0\narray quad fixed -65536 -65536  65536 -65536  -65536 65536  65536 65536\n"
+        "array uv fixed 0 0  65536 0  0 65536  65536 65536\n"
+        "glClearColorx 0 0 0 65536\nglClear GL_COLOR_BUFFER_BIT\n"
+        "glGenTextures 1 @names\nglBindTexture GL_TEXTURE_2D names[0]\n"
+        "glTexParameteri GL_TEXTURE_2D GL_TEXTURE_MIN_FILTER GL_NEAREST\n"
+        "glTexParameteri GL_TEXTURE_2D GL_TEXTURE_MAG_FILTER GL_NEAREST\n"
+        "glTexImage2D GL_TEXTURE_2D 0 GL_RGB 1 4 0 GL_RGB GL_UNSIGNED_BYTE @px\nglEnable GL_TEXTURE_2D\n"
+        "glEnableClientState GL_VERTEX_ARRAY\nglEnableClientState GL_TEXTURE_COORD_ARRAY\n"
+        "glVertexPointer 2 GL_FIXED 0 @quad\nglTexCoordPointer 2 GL_FIXED 0 @uv\n"
+        "glDrawArrays GL_TRIANGLE_STRIP 0 4\nglPixelStorei GL_UNPACK_ALIGNMENT 8\nframe\n",
+    };
+    for (char const* text : traces) {
+        Trace t;
+        std::string e;
+        ASSERT_TRUE(ParseTrace(text, ".", t, e)) << e;
+        for (Backend b : {Backend::Mesa, Backend::ES1, Backend::SW}) {
+            SCOPED_TRACE(int(b));
+            ReplayOptions opt;
+            opt.backend = b;
+            opt.width = opt.height = 16;
+            ReplayResult once, thrice;
+            ASSERT_TRUE(Replay(t, opt, once, e)) << e;
+            opt.repeat = 3;
+            ASSERT_TRUE(Replay(t, opt, thrice, e)) << e;
+            EXPECT_EQ(thrice.frames, 3);
+            EXPECT_EQ("", FirstDifference(once.frame, thrice.frame)) << text;
+            int red = 0, lit = 0; // the green triangle or the white rows
+            for (size_t i = 0; i < thrice.frame.rgba.size(); i += 4) {
+                red += thrice.frame.rgba[i] > 200 && thrice.frame.rgba[i + 1] < 50;
+                lit += thrice.frame.rgba[i + 1] > 200;
+            }
+            EXPECT_EQ(red, 0) << text;
+            EXPECT_GT(lit, 0) << text;
+        }
+    }
+}
+
 // The tool itself: arguments, a PNG out, failures reported by exit status.
 std::string Tool()
 {

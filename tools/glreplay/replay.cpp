@@ -14,6 +14,7 @@
 #include <GLES/gl.h>
 #include <GLES/glext.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <memory>
@@ -390,6 +391,42 @@ bool Check(Ctx& ctx, Call const& c, std::string& err)
     return true;
 }
 
+// Puts the client state the checks above follow back to where a context
+// starts: every client array off, texture unit 0 the client unit, rows
+// unpacked at 4-byte alignment. A repetition begins with fresh copies of the
+// trace's arrays, so a pointer set by the one before points at freed memory;
+// with the arrays off, as the checks believe them at a repetition's start, no
+// draw reads through such a pointer before the trace sets it anew, and no
+// upload reads rows farther apart than the checks allowed for.
+void ResetClientState(Ctx& ctx, bool mesa)
+{
+    int32_t units = 1;
+    if (mesa)
+        glGetIntegerv(GL_MAX_TEXTURE_UNITS, &units);
+    else
+        ctx.gles->glGetIntegerv(GL_MAX_TEXTURE_UNITS, &units);
+    units = std::clamp(units, 1, 8);
+    for (int u = units - 1; u >= 0; --u) {
+        if (mesa) {
+            glClientActiveTexture(GL_TEXTURE0 + u);
+            glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+        } else {
+            ctx.gles->glClientActiveTexture(GL_TEXTURE0 + u);
+            ctx.gles->glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+        }
+    }
+    for (uint32_t array : {GL_VERTEX_ARRAY, GL_NORMAL_ARRAY, GL_COLOR_ARRAY}) {
+        if (mesa)
+            glDisableClientState(array);
+        else
+            ctx.gles->glDisableClientState(array);
+    }
+    if (mesa)
+        glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    else
+        ctx.backend->glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+}
+
 // The display of the software back end: an RGB565 back buffer in memory.
 class MemoryDisplay : public PDisplay {
 public:
@@ -554,6 +591,8 @@ bool Replay(Trace const& trace, ReplayOptions const& opt, ReplayResult& result, 
             t = ClientArray();
         ctx.clientUnit = 0;
         ctx.unpackAlignment = 4;
+        if (rep > 0)
+            ResetClientState(ctx, opt.backend == Backend::Mesa);
         bool endedWithFrame = false;
         for (Call const& c : trace.calls) {
             if (c.name == "frame") {

@@ -20,7 +20,8 @@ struct ReplayOptions {
     int width = 1024, height = 600; // the drawing size as the trace sees it
     int orientation = 1;            // display orientation (2 and 8 turn the surface)
     bool fbo = false;               // draw through the layer's off-screen framebuffer
-    int repeat = 1;                 // replays of the whole trace
+    int repeat = 1;                 // replays of the whole trace; each starts with the client
+                                    // arrays off, client unit 0 and unpack alignment 4
     bool checkErrors = true;        // glGetError after every call
     bool rgb565 = false;            // an RGB565 surface with a 16-bit depth buffer (es1, mesa)
 };

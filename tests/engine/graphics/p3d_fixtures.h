@@ -2,6 +2,10 @@
 // text) and on Mesa's OpenGL ES 1.1 through a headless EGL pbuffer, with
 // read-back of the drawn pixels.
 #pragma once
+#ifndef EGL_NO_X11
+#define EGL_NO_X11
+#endif
+#include <EGL/egl.h>
 #include <GLES/gl.h>
 #include <GLES/glext.h>
 
@@ -73,21 +77,43 @@ struct Recorded {
 // A drawing context on Mesa's OpenGL ES 1.1 in a w x h pbuffer. The EGL
 // displays live to the end of the process (one per size): Mesa keeps blocks
 // from its set-up past eglTerminate, which the leak checker would report.
+// A drawing context assumes the GL defaults of a new GL context, as the
+// program's one context has them, so a display that no drawing context uses
+// any more gets a new GL context for the next one: the old one keeps
+// whatever the last drawing left enabled (blending, depth and alpha tests).
+// Drawing contexts of one size that live at the same time share one.
 struct Mesa {
     PDisplayEGL* display = nullptr;
     P3D* ctx = nullptr;
     int w, h;
 
-    static PDisplayEGL* Display(int w, int h)
+    struct KeptDisplay : PDisplayEGL {
+        int users = 0;
+        // The GL context made again on the kept surface.
+        bool Renew()
+        {
+            EGLDisplay dpy = static_cast<EGLDisplay>(m_eglDisplay);
+            eglMakeCurrent(dpy, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
+            m_current = 0;
+            if (m_eglContext)
+                eglDestroyContext(dpy, static_cast<EGLContext>(m_eglContext));
+            m_eglContext = nullptr;
+            return CreateContext() && MakeCurrent();
+        }
+    };
+
+    static KeptDisplay* Display(int w, int h)
     {
-        static auto& displays = *new std::vector<std::pair<long, PDisplayEGL*>>();
+        static auto& displays = *new std::vector<std::pair<long, KeptDisplay*>>();
         long key = long(w) << 16 | h;
         for (auto& d : displays)
             if (d.first == key) {
-                d.second->MakeCurrent();
-                return d.second;
+                KeptDisplay* kept = d.second;
+                if (kept->users > 0 ? !kept->MakeCurrent() : !kept->Renew())
+                    return nullptr;
+                return kept;
             }
-        auto* d = new PDisplayEGL();
+        auto* d = new KeptDisplay();
         d->m_surfaceKind = PSURFACE_PBUFFER;
         d->SetPbufferSize(w, h);
         PDisplayProperties req{};
@@ -104,11 +130,21 @@ struct Mesa {
 
     Mesa(int width, int height) : w(width), h(height)
     {
-        display = Display(w, h);
-        if (display)
+        KeptDisplay* kept = Display(w, h);
+        display = kept;
+        if (kept) {
+            kept->users++;
             ctx = P3D::Create(display, nullptr);
+        }
     }
-    ~Mesa() { delete ctx; }
+    ~Mesa()
+    {
+        delete ctx;
+        if (display)
+            static_cast<KeptDisplay*>(display)->users--;
+    }
+    Mesa(const Mesa&) = delete;
+    Mesa& operator=(const Mesa&) = delete;
     bool Ok() const { return ctx != nullptr; }
 
     // The frame as RGBA bytes, top row first.

@@ -70,6 +70,26 @@ TEST(P3DMesa, FillsCoverExactlyTheirPixels)
     EXPECT_TRUE(Near(m.At(f, 5, 1), 0x404040u));
 }
 
+// A drawing context starts from the defaults of a new GL context, also where
+// the last one of its size left blending and the depth test on: an opaque
+// fill on the next one covers its pixels.
+TEST(P3DMesa, NextContextOfASizeStartsFromTheDefaults)
+{
+    {
+        Mesa first(96, 64);
+        ASSERT_TRUE(first.Ok());
+        first.ctx->GetBackend()->glBlendFunc(GL_ZERO, GL_ONE); // keeps what is there
+        first.ctx->glEnable(GL_BLEND);
+        first.ctx->glEnable(GL_DEPTH_TEST);
+        first.ctx->glClear(GL_DEPTH_BUFFER_BIT); // sends the enables
+    }
+    Mesa next(96, 64);
+    ASSERT_TRUE(next.Ok());
+    next.ctx->Clear(0);
+    next.ctx->FillRect(10, 10, 20, 30, 0xFFFFFF, P3DBLEND_OPAQUE);
+    EXPECT_EQ(Find(next, next.Read(), 0xFFFFFF).count, 20 * 30);
+}
+
 TEST(P3DMesa, LinesAreOnePixelThick)
 {
     Mesa m(128, 64);

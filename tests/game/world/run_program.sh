@@ -8,7 +8,10 @@
 #   - again: the same directory, now with the pilot: no profile screens, the
 #     same mission;
 #   - seeded: a returning player's profile made by hand (the first level
-#     open, no settings yet, so the tutorial question is asked): the mission.
+#     open, no settings yet, so the tutorial question is asked): the mission;
+#   - won: a returning player who has won the first level (the second is
+#     open too) and answered the tutorial question (the fresh run's
+#     settings): the first level all the same.
 # Windowed, on an Xvfb server of its own (ended by a frame limit past the
 # intro's twelve seconds), with a seeded profile: the menu state is reached
 # and the exit taken there. Every run opens the archive and ends cleanly.
@@ -29,14 +32,16 @@ cleanup() {
 }
 trap cleanup EXIT
 fail() { echo "FAIL: $*"; cat "$log" 2>/dev/null; exit 1; }
-# seed DIR LEVEL: a returning player (one profile; LEVEL 1 opens the first
-# campaign's first level): start-up goes on to the menu.
+# seed DIR LEVELS: a returning player (one profile; LEVELS of the first
+# campaign open: 1 the first level, 2 the first won and the second open):
+# start-up goes on to the menu.
 seed() {
   mkdir -p "$1/data/usr"
   printf '\001\000' > "$1/data/usr/profiles.cfg"
   { head -c 22 /dev/zero; printf '\004'; printf "\\$(printf %03o "$2")"; head -c 7 /dev/zero; } > "$1/data/usr/profile_0"
 }
 seed "$top/seeded" 1
+seed "$top/won" 2
 seed "$top/window" 0
 
 # check DIR NAME STATE: the archive opened, the menu was reached, the one exit
@@ -67,7 +72,7 @@ headless() {
     bash "$root/scripts/run.sh" > "$top/$1.txt" 2>&1 || { echo "exit status $?" >> "$top/$1.txt"; }
 }
 
-# Headless: the fresh run first, then the two returning players together.
+# Headless: the fresh run first, then the three returning players together.
 headless fresh
 grep -q 'exit status' "$top/fresh.txt" && { cat "$top/fresh.txt"; fail "fresh: $(tail -1 "$top/fresh.txt")"; }
 log=$top/fresh/logs/vornlog.txt
@@ -85,10 +90,12 @@ if [ -n "$keep" ]; then
   done
   [ "$(md5sum "${kept[@]}" | cut -d' ' -f1 | sort -u | wc -l)" = 5 ] || fail "fresh: two kept frames are the same"
 fi
+cp "$top/fresh/data/usr/settings.nil" "$top/won/data/usr/" || fail "fresh: no settings written"
 headless fresh &
 headless seeded &
+headless won &
 wait
-for r in fresh seeded; do
+for r in fresh seeded won; do
   grep -q 'exit status' "$top/$r.txt" && { cat "$top/$r.txt"; fail "$r: $(tail -1 "$top/$r.txt")"; }
   log=$top/$r/logs/vornlog.txt
   grep -q "app: state 1 -> 2" "$log" || fail "$r: start-up did not go on to the menu"
@@ -97,6 +104,7 @@ for r in fresh seeded; do
 done
 grep -q "app: state 3 -> 18" "$top/seeded/logs/vornlog.txt" || fail "seeded: the tutorial question was not asked"
 grep -q "app: state 3 -> 18" "$top/fresh/logs/vornlog.txt" && fail "fresh (returning): the tutorial question was asked twice"
+grep -q "app: state 3 -> 18" "$top/won/logs/vornlog.txt" && fail "won: the tutorial question was asked again"
 
 # Windowed, on Xvfb (skipped when it cannot start).
 Xvfb -displayfd 9 -screen 0 1280x800x24 -nolisten tcp 9> "$top/display" 2>/dev/null &
