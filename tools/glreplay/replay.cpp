@@ -530,6 +530,9 @@ bool Replay(Trace const& trace, ReplayOptions const& opt, ReplayResult& result, 
         info.fbWidth = physW;
         info.fbHeight = physH;
     }
+    // The software back end's display is declared first, so that it outlives
+    // the back end on every way out.
+    std::unique_ptr<MemoryDisplay> memory;
     std::unique_ptr<GLES> gles;
     if (opt.backend == Backend::ES1 || opt.backend == Backend::ES2) {
         gles = std::make_unique<GLES>();
@@ -551,7 +554,6 @@ bool Replay(Trace const& trace, ReplayOptions const& opt, ReplayResult& result, 
         ctx.gles = gles.get();
         ctx.backend = backend;
     }
-    std::unique_ptr<MemoryDisplay> memory;
     if (sw) {
         memory = std::make_unique<MemoryDisplay>(physW, physH);
         gles = std::make_unique<GLES>();
