@@ -248,9 +248,12 @@ void P3DStateMan::UpdateMatrix3x3(i32 const* m)
 void P3DStateMan::glTranslatex(i32 x, i32 y, i32 z)
 {
     P3DMatrixEntry& t = Top(m_modeIndex);
-    for (int r = 0; r < 4; ++r)
-        t.w[12 + r] += static_cast<i32>(((int64_t(t.w[r]) * x + int64_t(t.w[4 + r]) * y) >> 16) +
-                                        ((int64_t(t.w[8 + r]) * z) >> 16));
+    // The sums wrap, as Dot's do, instead of overflowing.
+    for (int r = 0; r < 4; ++r) {
+        uint64_t xy = uint64_t(int64_t(t.w[r]) * x) + uint64_t(int64_t(t.w[4 + r]) * y);
+        i32 d = static_cast<i32>((int64_t(xy) >> 16) + ((int64_t(t.w[8 + r]) * z) >> 16));
+        t.w[12 + r] = static_cast<i32>(uint32_t(t.w[12 + r]) + uint32_t(d));
+    }
     t.flags() = (t.flags() & ~kMatIdentity) | kMatDirty;
 }
 
