@@ -172,7 +172,7 @@ template <class M, bool Key> struct Pixels {
     // The depth limits are applied per pixel only when the span's depth values
     // leave the buffer's range.
     // Returns the reciprocals taken.
-    static u32 Span(Start const& r, int count, SpanConst const& k)
+    [[gnu::always_inline]] static inline u32 Span(Start const& r, int count, SpanConst const& k)
     {
         if constexpr (M::kZ != ZTest::None) {
             i64 z0 = r.z, z1 = i64(r.z) + i64(r.dz) * (count - 1);
@@ -182,7 +182,7 @@ template <class M, bool Key> struct Pixels {
         return Body<false>(r, count, k);
     }
 
-    template <bool Clamped> static inline u32 Body(Start const& r, int count, SpanConst const& k)
+    template <bool Clamped> [[gnu::always_inline]] static inline u32 Body(Start const& r, int count, SpanConst const& k)
     {
         auto Linear = [](State& st, Col const dc, i32 const dz, int i, int n, u32 u, u32 v, u32 du, u32 dv,
                          SpanConst const& kk) { Pass<Clamped>(st, dc, dz, i, n, u, v, du, dv, kk); };
@@ -232,6 +232,7 @@ template <class M, bool Key> struct Pixels {
         } else {
             // Each run of 8 pixels ends on the exact coordinates; the
             // reciprocal for the next run is taken before this run's pixels.
+            // The last run holds the 1 to 8 pixels left.
             constexpr bool kOr1 = M::kTex == TexMode::PerspExactOr1;
             // A weight below 16 has the reciprocal of 1 / 16 (with the 1 or-ed
             // in) or none.
@@ -240,28 +241,25 @@ template <class M, bool Key> struct Pixels {
             i32 const W8 = Mul(r.dw, 8), U8 = Mul(r.du, 8), V8 = Mul(r.dv, 8);
             i64 rc = recip(W);
             i32 u = PerspCoord(U, rc), v = PerspCoord(V, rc);
-            int runs = count >> 3, rem = count & 7;
-            u32 recips = 1 + runs + (rem ? 1 : 0);
             W = Add(W, W8);
-            rc = (runs || rem) ? recip(W) : 0;
+            rc = recip(W);
+            u32 recips = 2;
             int i = 0;
-            for (; runs > 0; --runs) {
+            while (count - i > 8) {
                 U = Add(U, U8);
                 V = Add(V, V8);
                 i32 ue = PerspCoord(U, rc), ve = PerspCoord(V, rc);
                 W = Add(W, W8);
-                if (runs > 1 || rem)
-                    rc = recip(W);
+                rc = recip(W);
+                recips += 1;
                 Linear(st, dc, dz, i, 8, u32(u), u32(v), u32(Sub(ue, u) >> 3), u32(Sub(ve, v) >> 3), k);
                 u = ue;
                 v = ve;
                 i += 8;
             }
-            if (rem) {
-                i32 du = Sub(PerspCoord(Add(U, U8), rc), u) >> 3;
-                i32 dv = Sub(PerspCoord(Add(V, V8), rc), v) >> 3;
-                Linear(st, dc, dz, i, rem, u32(u), u32(v), u32(du), u32(dv), k);
-            }
+            i32 du = Sub(PerspCoord(Add(U, U8), rc), u) >> 3;
+            i32 dv = Sub(PerspCoord(Add(V, V8), rc), v) >> 3;
+            Linear(st, dc, dz, i, count - i, u32(u), u32(v), u32(du), u32(dv), k);
             return recips;
         }
     }
