@@ -175,8 +175,9 @@ template <class M, bool Key> struct Pixels {
     [[gnu::always_inline]] static inline u32 Span(Start const& r, int count, SpanConst const& k)
     {
         if constexpr (M::kZ != ZTest::None) {
+            // Both ends lie in 0 to 0xFFFFFF when neither has a bit above 23.
             i64 z0 = r.z, z1 = i64(r.z) + i64(r.dz) * (count - 1);
-            if (std::min(z0, z1) < 0 || std::max(z0, z1) > 0xFFFFFF)
+            if ((u64(z0) | u64(z1)) > 0xFFFFFF)
                 return Body<true>(r, count, k);
         }
         return Body<false>(r, count, k);
