@@ -246,21 +246,23 @@ template <class M, bool Key> struct Pixels {
             rc = recip(W);
             u32 recips = 2;
             int i = 0;
-            while (count - i > 8) {
+            for (;;) {
                 U = Add(U, U8);
                 V = Add(V, V8);
                 i32 ue = PerspCoord(U, rc), ve = PerspCoord(V, rc);
+                u32 du = u32(Sub(ue, u) >> 3), dv = u32(Sub(ve, v) >> 3);
+                if (count - i <= 8) {
+                    Linear(st, dc, dz, i, count - i, u32(u), u32(v), du, dv, k);
+                    break;
+                }
                 W = Add(W, W8);
                 rc = recip(W);
                 recips += 1;
-                Linear(st, dc, dz, i, 8, u32(u), u32(v), u32(Sub(ue, u) >> 3), u32(Sub(ve, v) >> 3), k);
+                Linear(st, dc, dz, i, 8, u32(u), u32(v), du, dv, k);
                 u = ue;
                 v = ve;
                 i += 8;
             }
-            i32 du = Sub(PerspCoord(Add(U, U8), rc), u) >> 3;
-            i32 dv = Sub(PerspCoord(Add(V, V8), rc), v) >> 3;
-            Linear(st, dc, dz, i, count - i, u32(u), u32(v), u32(du), u32(dv), k);
             return recips;
         }
     }
