@@ -45,6 +45,7 @@ struct SpanConst {
     u32 flat;
     u32 enables;
     bool white;            // the white fast path applies to this span
+    i32 u8, v8, w8;        // perspective modes: the steps of u, v and w over 8 pixels
     i32 a0, r0, g0, b0;    // colour at the first pixel
 };
 
@@ -203,7 +204,7 @@ template <class M, bool Key> struct Pixels {
             // before; the reciprocal for the next run is taken before this
             // run's pixels, so that its latency overlaps them.
             i32 W = r.w, U = r.u, V = r.v;
-            i32 const W8 = Mul(r.dw, 8), U8 = Mul(r.du, 8), V8 = Mul(r.dv, 8);
+            i32 const W8 = k.w8, U8 = k.u8, V8 = k.v8;
             i64 rc = PerspRecip(W | 1);
             i32 u = PerspCoord(U, rc), v = PerspCoord(V, rc);
             int runs = count >> 3, rem = count & 7;
@@ -239,7 +240,7 @@ template <class M, bool Key> struct Pixels {
             // in) or none.
             auto recip = [](i32 w) -> i64 { return (w >> 4) == 0 || (w >> 4) == -1 ? (kOr1 ? i64(1) << 36 : 0) : PerspRecip(w); };
             i32 W = r.w, U = r.u, V = r.v;
-            i32 const W8 = Mul(r.dw, 8), U8 = Mul(r.du, 8), V8 = Mul(r.dv, 8);
+            i32 const W8 = k.w8, U8 = k.u8, V8 = k.v8;
             i64 rc = recip(W);
             i32 u = PerspCoord(U, rc), v = PerspCoord(V, rc);
             W = Add(W, W8);
@@ -301,6 +302,9 @@ template <class M, bool Key> void SpanLines(PTriangleSetup* s, i32 yTop, i32 yBo
     k.flat = s->flatColour;
     k.enables = s->enables;
     k.white = false;
+    k.u8 = Mul(s->dUdx, 8);
+    k.v8 = Mul(s->dVdx, 8);
+    k.w8 = Mul(s->dWdx, 8);
     u32 recips = 0;
     i32 noise = 0;
     // The lines [first, last) lie in the band. The edges pass the lines
