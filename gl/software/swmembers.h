@@ -248,7 +248,7 @@ template <Op O, TexMode T, bool G, bool Z, bool ModRGB, bool White> struct C4444
     {
         u32 a4 = t & 0xF;
         u32 w = G ? (u32(c.a) * a4) >> 23 : 2 * a4;
-        if (!a4 || !w)
+        if (!a4 || (G && !w)) // without G the weight is 0 only for alpha 0
             return false;
         u32 src;
         if constexpr (G && ModRGB)

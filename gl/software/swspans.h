@@ -45,6 +45,7 @@ struct SpanConst {
     u32 flat;
     u32 enables;
     bool white;            // the white fast path applies to this span
+    i32 u8, v8, w8;        // perspective modes: the steps of u, v and w over 8 pixels
     i32 a0, r0, g0, b0;    // colour at the first pixel
 };
 
@@ -172,17 +173,18 @@ template <class M, bool Key> struct Pixels {
     // The depth limits are applied per pixel only when the span's depth values
     // leave the buffer's range.
     // Returns the reciprocals taken.
-    static u32 Span(Start const& r, int count, SpanConst const& k)
+    [[gnu::always_inline]] static inline u32 Span(Start const& r, int count, SpanConst const& k)
     {
         if constexpr (M::kZ != ZTest::None) {
+            // Both ends lie in 0 to 0xFFFFFF when neither has a bit above 23.
             i64 z0 = r.z, z1 = i64(r.z) + i64(r.dz) * (count - 1);
-            if (std::min(z0, z1) < 0 || std::max(z0, z1) > 0xFFFFFF)
+            if ((u64(z0) | u64(z1)) > 0xFFFFFF)
                 return Body<true>(r, count, k);
         }
         return Body<false>(r, count, k);
     }
 
-    template <bool Clamped> static inline u32 Body(Start const& r, int count, SpanConst const& k)
+    template <bool Clamped> [[gnu::always_inline]] static inline u32 Body(Start const& r, int count, SpanConst const& k)
     {
         auto Linear = [](State& st, Col const dc, i32 const dz, int i, int n, u32 u, u32 v, u32 du, u32 dv,
                          SpanConst const& kk) { Pass<Clamped>(st, dc, dz, i, n, u, v, du, dv, kk); };
@@ -202,7 +204,7 @@ template <class M, bool Key> struct Pixels {
             // before; the reciprocal for the next run is taken before this
             // run's pixels, so that its latency overlaps them.
             i32 W = r.w, U = r.u, V = r.v;
-            i32 const W8 = Mul(r.dw, 8), U8 = Mul(r.du, 8), V8 = Mul(r.dv, 8);
+            i32 const W8 = k.w8, U8 = k.u8, V8 = k.v8;
             i64 rc = PerspRecip(W | 1);
             i32 u = PerspCoord(U, rc), v = PerspCoord(V, rc);
             int runs = count >> 3, rem = count & 7;
@@ -232,35 +234,35 @@ template <class M, bool Key> struct Pixels {
         } else {
             // Each run of 8 pixels ends on the exact coordinates; the
             // reciprocal for the next run is taken before this run's pixels.
+            // The last run holds the 1 to 8 pixels left.
             constexpr bool kOr1 = M::kTex == TexMode::PerspExactOr1;
             // A weight below 16 has the reciprocal of 1 / 16 (with the 1 or-ed
             // in) or none.
             auto recip = [](i32 w) -> i64 { return (w >> 4) == 0 || (w >> 4) == -1 ? (kOr1 ? i64(1) << 36 : 0) : PerspRecip(w); };
             i32 W = r.w, U = r.u, V = r.v;
-            i32 const W8 = Mul(r.dw, 8), U8 = Mul(r.du, 8), V8 = Mul(r.dv, 8);
+            i32 const W8 = k.w8, U8 = k.u8, V8 = k.v8;
             i64 rc = recip(W);
             i32 u = PerspCoord(U, rc), v = PerspCoord(V, rc);
-            int runs = count >> 3, rem = count & 7;
-            u32 recips = 1 + runs + (rem ? 1 : 0);
             W = Add(W, W8);
-            rc = (runs || rem) ? recip(W) : 0;
+            rc = recip(W);
+            u32 recips = 2;
             int i = 0;
-            for (; runs > 0; --runs) {
+            for (;;) {
                 U = Add(U, U8);
                 V = Add(V, V8);
                 i32 ue = PerspCoord(U, rc), ve = PerspCoord(V, rc);
+                u32 du = u32(Sub(ue, u) >> 3), dv = u32(Sub(ve, v) >> 3);
+                if (count - i <= 8) {
+                    Linear(st, dc, dz, i, count - i, u32(u), u32(v), du, dv, k);
+                    break;
+                }
                 W = Add(W, W8);
-                if (runs > 1 || rem)
-                    rc = recip(W);
-                Linear(st, dc, dz, i, 8, u32(u), u32(v), u32(Sub(ue, u) >> 3), u32(Sub(ve, v) >> 3), k);
+                rc = recip(W);
+                recips += 1;
+                Linear(st, dc, dz, i, 8, u32(u), u32(v), du, dv, k);
                 u = ue;
                 v = ve;
                 i += 8;
-            }
-            if (rem) {
-                i32 du = Sub(PerspCoord(Add(U, U8), rc), u) >> 3;
-                i32 dv = Sub(PerspCoord(Add(V, V8), rc), v) >> 3;
-                Linear(st, dc, dz, i, rem, u32(u), u32(v), u32(du), u32(dv), k);
             }
             return recips;
         }
@@ -300,6 +302,9 @@ template <class M, bool Key> void SpanLines(PTriangleSetup* s, i32 yTop, i32 yBo
     k.flat = s->flatColour;
     k.enables = s->enables;
     k.white = false;
+    k.u8 = Mul(s->dUdx, 8);
+    k.v8 = Mul(s->dVdx, 8);
+    k.w8 = Mul(s->dWdx, 8);
     u32 recips = 0;
     i32 noise = 0;
     // The lines [first, last) lie in the band. The edges pass the lines
