@@ -326,11 +326,15 @@ TEST(MeshDraw, MesaDrawsTheSameAsPlainArrays)
 
     // The reference: the same arrays replayed straight into Mesa.
     std::string trace = "array pos fixed";
-    for (int32_t v : q.positions)
-        trace += " " + std::to_string(v);
+    for (int32_t v : q.positions) {
+        trace += ' ';
+        trace += std::to_string(v);
+    }
     trace += "\narray col ubyte";
-    for (uint8_t c : q.colours)
-        trace += " " + std::to_string(c);
+    for (uint8_t c : q.colours) {
+        trace += ' ';
+        trace += std::to_string(c);
+    }
     trace += "\narray ia ushort 0 1 2\narray ib ubyte 0 2 3\n"
              "glViewport 0 0 64 64\nglHint GL_PERSPECTIVE_CORRECTION_HINT GL_FASTEST\nglClearColorx 0 0 0 0\nglClear GL_COLOR_BUFFER_BIT\n"
              "glEnableClientState GL_VERTEX_ARRAY\nglEnableClientState GL_COLOR_ARRAY\n"
