@@ -131,9 +131,9 @@ TEST(Mixers, EveryPcmMixerMatchesItsFormula)
             for (auto& v : vols) {
                 const int frames = 300;
                 size_t need = 16 + (size_t(step) * frames >> 16) + 2;
-                std::vector<uint8_t> data(need * size_t(m.srcBits / 8 * m.srcCh));
-                for (auto& b : data)
-                    b = uint8_t(rng());
+                std::vector<uint8_t> data;
+                for (size_t i = 0, n = need * size_t(m.srcBits / 8 * m.srcCh); i < n; ++i)
+                    data.push_back(uint8_t(rng()));
                 size_t outBytes = size_t(frames) * size_t(m.outBits / 8 * m.outCh);
                 std::vector<uint8_t> out(outBytes), ref;
                 for (auto& b : out)
