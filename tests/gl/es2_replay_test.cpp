@@ -25,13 +25,13 @@
 //    (GL clamps each unit's result).
 #include <gtest/gtest.h>
 
-#include <dirent.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "tests/gl/trace_files.h"
 #include "tools/glreplay/replay.h"
 #include "tools/glreplay/trace.h"
 
@@ -47,28 +47,6 @@ struct Rect {
     bool Holds(int x, int y) const { return x >= x0 && x <= x1 && y >= y0 && y <= y1; }
 };
 
-std::vector<std::string> TracesIn(std::string const& dir)
-{
-    std::vector<std::string> names;
-    if (DIR* d = opendir(dir.c_str())) {
-        while (dirent* e = readdir(d)) {
-            std::string n = e->d_name;
-            if (n.size() > 6 && n.compare(n.size() - 6, 6, ".trace") == 0)
-                names.push_back(dir + "/" + n);
-        }
-        closedir(d);
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
-std::vector<std::string> AllTraces()
-{
-    auto a = TracesIn(std::string(KRV_SOURCE_DIR) + "/tests/gl/traces");
-    auto b = TracesIn(std::string(KRV_SOURCE_DIR) + "/tests/gl/es2_traces");
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
 
 // Pixels differing by more than the tolerance outside the allowed rectangles.
 struct Comparison {
@@ -126,7 +104,7 @@ TEST_P(Es2Trace, EqualsMesaWithinTolerance)
     EXPECT_EQ(ours.errors, mesa.errors);
 }
 
-INSTANTIATE_TEST_SUITE_P(Traces, Es2Trace, ::testing::ValuesIn(AllTraces()),
+INSTANTIATE_TEST_SUITE_P(Traces, Es2Trace, ::testing::ValuesIn(TraceFiles({"/tests/gl/traces", "/tests/gl/es2_traces"})),
                          [](::testing::TestParamInfo<std::string> const& info) {
                              std::string n = info.param.substr(info.param.rfind('/') + 1);
                              n = n.substr(0, n.size() - 6);

@@ -5,7 +5,6 @@
 // wrongly leaves the plain back end.
 #include <gtest/gtest.h>
 
-#include <dirent.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -17,33 +16,13 @@
 #include "gl/glbackend_es11.h"
 #include "gl/gltrace_backend.h"
 #include "tools/glreplay/replay.h"
+#include "tests/gl/trace_files.h"
 #include "tools/glreplay/trace.h"
 
 using namespace glreplay;
 
 namespace {
 
-// The example traces and the software renderer's traces, as paths.
-std::vector<std::string> Traces()
-{
-    std::vector<std::string> paths;
-    for (char const* dir : {"/tests/gl/traces", "/tests/gl/software/traces"}) {
-        std::string d = std::string(KRV_SOURCE_DIR) + dir;
-        std::vector<std::string> names;
-        if (DIR* h = opendir(d.c_str())) {
-            while (dirent* e = readdir(h)) {
-                std::string n = e->d_name;
-                if (n.size() > 6 && n.compare(n.size() - 6, 6, ".trace") == 0)
-                    names.push_back(n);
-            }
-            closedir(h);
-        }
-        std::sort(names.begin(), names.end());
-        for (std::string const& n : names)
-            paths.push_back(d + "/" + n);
-    }
-    return paths;
-}
 
 struct TempDir {
     std::string path;
@@ -63,7 +42,7 @@ TEST(TraceCapture, CapturedFrameDrawsTheSamePicture)
 {
     TempDir dir;
     ASSERT_FALSE(dir.path.empty());
-    std::vector<std::string> paths = Traces();
+    std::vector<std::string> paths = TraceFiles({"/tests/gl/traces", "/tests/gl/software/traces"});
     ASSERT_FALSE(paths.empty());
     int n = 0;
     for (std::string const& path : paths) {

@@ -5,7 +5,6 @@
 // presentation).
 #include <gtest/gtest.h>
 
-#include <dirent.h>
 #include <stdlib.h>
 
 #include <algorithm>
@@ -15,6 +14,7 @@
 #include "engine/graphics/p3d.h"
 #include "gl/software/swbands.h"
 #include "tests/gl/software/sw_fixture.h"
+#include "tests/gl/trace_files.h"
 #include "tools/glreplay/replay.h"
 #include "tools/glreplay/trace.h"
 
@@ -22,26 +22,6 @@ namespace {
 
 using namespace glreplay;
 
-std::vector<std::string> AllTraces()
-{
-    std::vector<std::string> paths;
-    for (char const* dir : {"/tests/gl/traces", "/tests/gl/software/traces", "/tests/gl/es2_traces"}) {
-        std::string d = std::string(KRV_SOURCE_DIR) + dir;
-        std::vector<std::string> names;
-        if (DIR* h = opendir(d.c_str())) {
-            while (dirent* e = readdir(h)) {
-                std::string n = e->d_name;
-                if (n.size() > 6 && n.compare(n.size() - 6, 6, ".trace") == 0)
-                    names.push_back(n);
-            }
-            closedir(h);
-        }
-        std::sort(names.begin(), names.end());
-        for (std::string const& n : names)
-            paths.push_back(d + "/" + n);
-    }
-    return paths;
-}
 
 bool ReplayWith(Trace const& trace, char const* threads, int orientation, Image& frame, std::string& error)
 {
@@ -58,7 +38,7 @@ bool ReplayWith(Trace const& trace, char const* threads, int orientation, Image&
 
 TEST(SwBands, EveryTraceAsOneThreadDrawsIt)
 {
-    std::vector<std::string> paths = AllTraces();
+    std::vector<std::string> paths = TraceFiles({"/tests/gl/traces", "/tests/gl/software/traces", "/tests/gl/es2_traces"});
     ASSERT_GT(paths.size(), 10u);
     for (std::string const& path : paths) {
         SCOPED_TRACE(path);
