@@ -36,6 +36,28 @@ WasRecord Shot(int speed = 40000, int life = 50)
     return r;
 }
 
+// The drawing tests' frame, and a view of 4 x 4 units about the origin in it.
+constexpr int kW = 128, kH = 128;
+
+void OrthoView(P3D* gl)
+{
+    gl->glViewport(0, 0, kW, kH);
+    gl->glScissor(0, 0, kW, kH);
+    gl->glMatrixMode(GL_PROJECTION);
+    gl->glLoadIdentity();
+    gl->glOrthox(Fx(-2), Fx(2), Fx(-2), Fx(2), Fx(-50), Fx(50));
+    gl->glMatrixMode(GL_MODELVIEW);
+    gl->glLoadIdentity();
+}
+
+// The same view turned by pitch, then yaw (degrees).
+void OrthoView(P3D* gl, int pitch, int yaw)
+{
+    OrthoView(gl);
+    gl->glRotatex(Fx(pitch), 0x10000, 0, 0);
+    gl->glRotatex(Fx(yaw), 0, 0x10000, 0);
+}
+
 struct Scene {
     GPO shooter, a, b;
     GPO* list[3] = {&shooter, &a, &b};
@@ -272,7 +294,6 @@ TEST(WeaponHits, BurstFallOffAndFriendlyTargets)
 // the shot drawn after it keeps its magenta.
 TEST(WeaponDrawing, BurstFacesTheCameraAndTheShotAfterItKeepsItsColour)
 {
-    constexpr int kW = 128, kH = 128;
     DataDir dir;
     WasRecord burst;
     burst.type = 4, burst.life = 8, burst.hitRadius = Fx(4);
@@ -301,15 +322,7 @@ TEST(WeaponDrawing, BurstFacesTheCameraAndTheShotAfterItKeepsItsColour)
     mycoolparticle& shot = ws.particles[1];
     shot.weapon = 0, shot.life = 5, shot.position = {Fx(-1), Fx(-1), 0};
 
-    gl->glViewport(0, 0, kW, kH);
-    gl->glScissor(0, 0, kW, kH);
-    gl->glMatrixMode(GL_PROJECTION);
-    gl->glLoadIdentity();
-    gl->glOrthox(Fx(-2), Fx(2), Fx(-2), Fx(2), Fx(-50), Fx(50));
-    gl->glMatrixMode(GL_MODELVIEW);
-    gl->glLoadIdentity();
-    gl->glRotatex(Fx(30), 0x10000, 0, 0);
-    gl->glRotatex(Fx(45), 0, 0x10000, 0);
+    OrthoView(gl, 30, 45);
     gl->glEnable(GL_DEPTH_TEST);
     gl->glEnable(GL_CULL_FACE);
     gl->GetBackend()->glFrontFace(GL_CW); // the shot quad's winding, seen from here
@@ -346,7 +359,6 @@ TEST(WeaponDrawing, BurstFacesTheCameraAndTheShotAfterItKeepsItsColour)
 // the software renderer: the whole quad faces the viewer every time.
 TEST(WeaponDrawing, ShotShowsWholeFromEverySide)
 {
-    constexpr int kW = 128, kH = 128;
     DataDir dir;
     WasRecord shotRecord = Shot();
     shotRecord.quadWidth = shotRecord.quadHeight = Fx(0.5); // 16 x 16 pixels
@@ -370,15 +382,7 @@ TEST(WeaponDrawing, ShotShowsWholeFromEverySide)
         } const views[] = {{0, 0}, {180, 0}, {90, 0}, {-90, 0}, {90, 30}, {0, 90}, {0, -90}};
         for (View const& v : views) {
             ws.particles[0].weapon = 0, ws.particles[0].life = 5, ws.particles[0].position = {0, 0, 0};
-            gl->glViewport(0, 0, kW, kH);
-            gl->glScissor(0, 0, kW, kH);
-            gl->glMatrixMode(GL_PROJECTION);
-            gl->glLoadIdentity();
-            gl->glOrthox(Fx(-2), Fx(2), Fx(-2), Fx(2), Fx(-50), Fx(50));
-            gl->glMatrixMode(GL_MODELVIEW);
-            gl->glLoadIdentity();
-            gl->glRotatex(Fx(v.pitch), 0x10000, 0, 0);
-            gl->glRotatex(Fx(v.yaw), 0, 0x10000, 0);
+            OrthoView(gl, v.pitch, v.yaw);
             gl->glEnable(GL_DEPTH_TEST);
             gl->glEnable(GL_CULL_FACE);
             gl->GetBackend()->glFrontFace(GL_CCW);
@@ -416,7 +420,6 @@ TEST(WeaponDrawing, ShotShowsWholeFromEverySide)
 // texture keeps its one user over the frames until the weapons let it go.
 TEST(WeaponDrawing, ShotsUseTheShotTextureWhateverWasBoundBefore)
 {
-    constexpr int kW = 128, kH = 128;
     DataDir dir;
     WasRecord shotRecord = Shot();
     shotRecord.quadWidth = shotRecord.quadHeight = Fx(0.5); // 16 x 16 pixels
@@ -469,13 +472,7 @@ TEST(WeaponDrawing, ShotsUseTheShotTextureWhateverWasBoundBefore)
                         ws.particles[0].weapon = 1, ws.particles[0].life = 5;
                         ws.particles[0].position = {Fx(1), 0, 0};
                     }
-                    gl->glViewport(0, 0, kW, kH);
-                    gl->glScissor(0, 0, kW, kH);
-                    gl->glMatrixMode(GL_PROJECTION);
-                    gl->glLoadIdentity();
-                    gl->glOrthox(Fx(-2), Fx(2), Fx(-2), Fx(2), Fx(-50), Fx(50));
-                    gl->glMatrixMode(GL_MODELVIEW);
-                    gl->glLoadIdentity();
+                    OrthoView(gl);
                     gl->glEnable(GL_CULL_FACE);
                     gl->GetBackend()->glFrontFace(GL_CCW);
                     gl->glEnable(GL_DEPTH_TEST);
