@@ -6,6 +6,7 @@
 // and throttle drags on the head-up display.
 #pragma once
 #include <cstdint>
+#include <ostream>
 #include <string>
 
 class GPO;
@@ -23,6 +24,26 @@ namespace autopilot {
 // Which levels: a campaign's (0..2), the time-attack, tutorial, arcade and
 // multiplayer groups.
 enum Group : int { kTimeAttack = 3, kTutorial = 4, kArcade = 5, kMultiplayer = 6 };
+
+// A level of the demo by its name, group and index.
+struct Level {
+    char const* name;
+    int group, level;
+};
+
+inline void PrintTo(Level const& l, std::ostream* os) { *os << l.name; }
+
+// Every level of the demo: first the campaigns' and the time attack's, which
+// are won and lost (kWinnableLevels), then the tutorial, the arcade level and
+// the match map.
+inline constexpr Level kDemoLevels[] = {
+    {"c1m1", 0, 0},           {"c1m2", 0, 1},           {"c1m3", 0, 2},           {"c1m4", 0, 3},
+    {"c2m1", 1, 0},           {"c2m2", 1, 1},           {"c2m3", 1, 2},           {"c2m4", 1, 3},
+    {"c3m1", 2, 0},           {"c3m2", 2, 1},           {"c3m3", 2, 2},           {"c3m4", 2, 3},
+    {"ta1", kTimeAttack, 0},  {"ta2", kTimeAttack, 1},  {"ta3", kTimeAttack, 2},  {"ta4", kTimeAttack, 3},
+    {"tutorial", kTutorial, 0}, {"arcade", kArcade, 0}, {"match", kMultiplayer, 0},
+};
+inline constexpr int kWinnableLevels = 16;
 
 enum Mode : int {
     kWin,     // chase the objectives' targets and shoot them down

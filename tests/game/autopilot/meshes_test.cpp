@@ -20,24 +20,6 @@ namespace {
 
 using namespace autopilot;
 
-struct Level {
-    char const* name;
-    int group, level;
-};
-
-Level const kLevels[] = {
-    {"c1m1", 0, 0},           {"c1m2", 0, 1},           {"c1m3", 0, 2},           {"c1m4", 0, 3},
-    {"c2m1", 1, 0},           {"c2m2", 1, 1},           {"c2m3", 1, 2},           {"c2m4", 1, 3},
-    {"c3m1", 2, 0},           {"c3m2", 2, 1},           {"c3m3", 2, 2},           {"c3m4", 2, 3},
-    {"ta1", kTimeAttack, 0},  {"ta2", kTimeAttack, 1},  {"ta3", kTimeAttack, 2},  {"ta4", kTimeAttack, 3},
-    {"tutorial", kTutorial, 0}, {"arcade", kArcade, 0}, {"match", kMultiplayer, 0},
-};
-
-void PrintTo(Level const& l, std::ostream* os)
-{
-    *os << l.name;
-}
-
 class LevelMeshes : public testing::TestWithParam<Level> {};
 
 TEST_P(LevelMeshes, EveryModelHasItsMeshAndDistantCopy)
@@ -107,7 +89,7 @@ TEST_P(LevelMeshes, EveryModelHasItsMeshAndDistantCopy)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Demo, LevelMeshes, testing::ValuesIn(kLevels),
+INSTANTIATE_TEST_SUITE_P(Demo, LevelMeshes, testing::ValuesIn(kDemoLevels),
                          [](testing::TestParamInfo<Level> const& i) { return std::string(i.param.name); });
 
 } // namespace
