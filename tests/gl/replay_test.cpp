@@ -4,7 +4,6 @@
 // framebuffer; the GL errors seen after each call agree as well.
 #include <gtest/gtest.h>
 
-#include <dirent.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -14,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/gl/trace_files.h"
 #include "tools/glreplay/pngio.h"
 #include "tools/glreplay/replay.h"
 #include "tools/glreplay/trace.h"
@@ -24,18 +24,12 @@ namespace {
 
 std::string TraceDir() { return std::string(KRV_SOURCE_DIR) + "/tests/gl/traces"; }
 
+// The example traces' file names.
 std::vector<std::string> Traces()
 {
     std::vector<std::string> names;
-    if (DIR* d = opendir(TraceDir().c_str())) {
-        while (dirent* e = readdir(d)) {
-            std::string n = e->d_name;
-            if (n.size() > 6 && n.compare(n.size() - 6, 6, ".trace") == 0)
-                names.push_back(n);
-        }
-        closedir(d);
-    }
-    std::sort(names.begin(), names.end());
+    for (std::string const& path : TraceFiles({"/tests/gl/traces"}))
+        names.push_back(path.substr(path.rfind('/') + 1));
     return names;
 }
 
