@@ -27,13 +27,7 @@ constexpr double kPixelsPerUnit = 32; // the views below span 4.0 units
 // above), untextured white on black.
 void View(P3D* gl, bool fromAbove)
 {
-    gl->glViewport(0, 0, kW, kH);
-    gl->glScissor(0, 0, kW, kH);
-    gl->glMatrixMode(GL_PROJECTION);
-    gl->glLoadIdentity();
-    gl->glOrthox(Fx(-2), Fx(2), Fx(-2), Fx(2), Fx(-50), Fx(50));
-    gl->glMatrixMode(GL_MODELVIEW);
-    gl->glLoadIdentity();
+    OrthoView(gl, kW, kH);
     if (fromAbove)
         gl->glRotatex(Fx(90), 0x10000, 0, 0);
     gl->glDisable(GL_TEXTURE_2D);

@@ -36,24 +36,13 @@ WasRecord Shot(int speed = 40000, int life = 50)
     return r;
 }
 
-// The drawing tests' frame, and a view of 4 x 4 units about the origin in it.
+// The drawing tests' frame.
 constexpr int kW = 128, kH = 128;
 
-void OrthoView(P3D* gl)
+// The view turned by pitch, then yaw (degrees).
+void TurnedView(P3D* gl, int pitch, int yaw)
 {
-    gl->glViewport(0, 0, kW, kH);
-    gl->glScissor(0, 0, kW, kH);
-    gl->glMatrixMode(GL_PROJECTION);
-    gl->glLoadIdentity();
-    gl->glOrthox(Fx(-2), Fx(2), Fx(-2), Fx(2), Fx(-50), Fx(50));
-    gl->glMatrixMode(GL_MODELVIEW);
-    gl->glLoadIdentity();
-}
-
-// The same view turned by pitch, then yaw (degrees).
-void OrthoView(P3D* gl, int pitch, int yaw)
-{
-    OrthoView(gl);
+    OrthoView(gl, kW, kH);
     gl->glRotatex(Fx(pitch), 0x10000, 0, 0);
     gl->glRotatex(Fx(yaw), 0, 0x10000, 0);
 }
@@ -322,7 +311,7 @@ TEST(WeaponDrawing, BurstFacesTheCameraAndTheShotAfterItKeepsItsColour)
     mycoolparticle& shot = ws.particles[1];
     shot.weapon = 0, shot.life = 5, shot.position = {Fx(-1), Fx(-1), 0};
 
-    OrthoView(gl, 30, 45);
+    TurnedView(gl, 30, 45);
     gl->glEnable(GL_DEPTH_TEST);
     gl->glEnable(GL_CULL_FACE);
     gl->GetBackend()->glFrontFace(GL_CW); // the shot quad's winding, seen from here
@@ -382,7 +371,7 @@ TEST(WeaponDrawing, ShotShowsWholeFromEverySide)
         } const views[] = {{0, 0}, {180, 0}, {90, 0}, {-90, 0}, {90, 30}, {0, 90}, {0, -90}};
         for (View const& v : views) {
             ws.particles[0].weapon = 0, ws.particles[0].life = 5, ws.particles[0].position = {0, 0, 0};
-            OrthoView(gl, v.pitch, v.yaw);
+            TurnedView(gl, v.pitch, v.yaw);
             gl->glEnable(GL_DEPTH_TEST);
             gl->glEnable(GL_CULL_FACE);
             gl->GetBackend()->glFrontFace(GL_CCW);
@@ -472,7 +461,7 @@ TEST(WeaponDrawing, ShotsUseTheShotTextureWhateverWasBoundBefore)
                         ws.particles[0].weapon = 1, ws.particles[0].life = 5;
                         ws.particles[0].position = {Fx(1), 0, 0};
                     }
-                    OrthoView(gl);
+                    OrthoView(gl, kW, kH);
                     gl->glEnable(GL_CULL_FACE);
                     gl->GetBackend()->glFrontFace(GL_CCW);
                     gl->glEnable(GL_DEPTH_TEST);

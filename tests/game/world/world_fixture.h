@@ -61,4 +61,16 @@ inline Tris Box(double hx, double hy, double hz)
 // Writes a frame as PNG (for looking at it); false when it cannot.
 bool SaveFrame(std::string const& path, std::vector<uint32_t> const& rgb, int w, int h);
 
+// A w x h frame's view of 4 x 4 units about the origin, looking down -z.
+inline void OrthoView(P3D* gl, int w, int h)
+{
+    gl->glViewport(0, 0, w, h);
+    gl->glScissor(0, 0, w, h);
+    gl->glMatrixMode(GL_PROJECTION);
+    gl->glLoadIdentity();
+    gl->glOrthox(Fx(-2), Fx(2), Fx(-2), Fx(2), Fx(-50), Fx(50));
+    gl->glMatrixMode(GL_MODELVIEW);
+    gl->glLoadIdentity();
+}
+
 } // namespace worldtest
