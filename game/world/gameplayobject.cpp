@@ -259,14 +259,17 @@ void GPO::WeaponReloadProcess(WeaponSystem* ws, unsigned int dt, unsigned char d
         int32_t reload = w ? w->reload : 0;
         if (w && doubleShots && w->type == MyWeapon::kShot)
             reload *= 2;
-        if (reload > reloadTimer) {
-            reloadTimer += int32_t(dt);
-            if (reloadTimer >= reload)
-                reloadTimer = 0;
-        } else {
+        // A step that would run the clock backwards (a delta that wrapped)
+        // adds nothing, and the timer never leaves the range it counts in:
+        // "reloaded" means exactly 0.
+        int64_t step = int32_t(dt) > 0 ? int64_t(int32_t(dt)) : 0;
+        if (reload > reloadTimer && reloadTimer + step < reload)
+            reloadTimer = int32_t(reloadTimer + step);
+        else
             reloadTimer = 0;
-        }
     }
+    if (reloadTimer < 0)
+        reloadTimer = 0;
     if (rearmLock >= 1 && ++rearmLock > kRearmLockSteps)
         rearmLock = 0;
 }

@@ -534,9 +534,12 @@ int KorvanthApp::MainLoop()
         return 1;
 
     if (m_game && m_state == STATE_GAME && m_game->GetPauseState() == MainGame::PAUSE_MENU) {
-        // The pause menu runs unpaced on the stopped clock.
+        // The pause menu runs unpaced on the stopped clock, and the game sees
+        // no time at all: the stopwatch reads on while stopped and its
+        // reading falls back on resuming, so handing it on would make the
+        // game's clock run on behind the menu and jump back afterwards.
         m_ticker.Stop();
-        m_frameTime = m_ticker();
+        m_frameTime = 0;
     } else {
         m_ticker.Resume();
         uint32_t now = m_ticker();
@@ -721,6 +724,10 @@ bool KorvanthApp::StartDirectLevel()
     Profile* profile = m_profiles ? m_profiles->CurrentProfile() : nullptr;
     if (profile)
         profile->campaign = uint8_t(campaign);
+    // As the menu's play choice: the menu goes, and the game's end makes a
+    // fresh one.
+    delete m_menu;
+    m_menu = nullptr;
     if (m_sounds)
         m_sounds->Stop(0);
     TextureManagerStep();

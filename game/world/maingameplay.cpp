@@ -390,7 +390,9 @@ void MainGame::UnPauseGame()
     m_pauseState = PAUSE_NONE;
     if (m_engine)
         m_engine->ResumeAllUnits();
-    m_unpauseTime = m_frameTime;
+    // The menu's frames carry no time; the guards count from the clock as it
+    // reads now that it runs again.
+    m_unpauseTime = m_ticker ? (*m_ticker)() : m_frameTime;
     m_keyLatch = 0;
     m_keys = 0;
     m_touch.wasDown = 0;
@@ -661,6 +663,9 @@ void MainGame::CameraFrame(int keys, int& result, bool& done)
             m_savedCameraMode = m_cameraMode;
             m_cameraMode = CAM_AIM;
         }
+        // The sight travels with the aircraft: the crosshair of this mode
+        // draws the point set here and follows no target.
+        m_aimPoint = DropPoint();
         if (m_hud) {
             m_hud->SC_Reset();
             m_hud->SC_UnlockAll();

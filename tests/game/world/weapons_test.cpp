@@ -245,6 +245,34 @@ TEST(WeaponFire, IndicesThatNameNoRecordAndAFullPool)
     EXPECT_EQ(ws.GetNextFreeParticle(), nullptr);
 }
 
+// The timer counts up from 1 to the reload time and stops at 0; a frame
+// delta that wrapped (the clock stepping back) adds nothing, and a timer
+// found below 0 counts as reloaded.
+TEST(WeaponReload, TimerNeverLeavesItsRange)
+{
+    Scene s;
+    WeaponSystem ws(nullptr, nullptr);
+    WasRecord slow = Shot();
+    slow.reloadMs = 300;
+    ws.SetWeapons({Record(slow)});
+    s.shooter.AddWeaponAvailable(0, -1);
+    s.shooter.SetCurrentWeapon(0);
+    s.shooter.reloadTimer = 1;
+    s.shooter.WeaponReloadProcess(&ws, 4294965296u, 0); // 2000 ms back
+    EXPECT_EQ(s.shooter.reloadTimer, 1);
+    int frames = 0;
+    for (; frames < 20 && !s.shooter.IsWeaponReloaded(); ++frames)
+        s.shooter.WeaponReloadProcess(&ws, 25, 0);
+    EXPECT_EQ(frames, 12);
+    EXPECT_EQ(s.shooter.reloadTimer, 0);
+    s.shooter.reloadTimer = -1999;
+    s.shooter.WeaponReloadProcess(&ws, 25, 0);
+    EXPECT_EQ(s.shooter.reloadTimer, 0);
+    s.shooter.reloadTimer = 1;
+    s.shooter.WeaponReloadProcess(&ws, 0x7fffffff, 0);
+    EXPECT_EQ(s.shooter.reloadTimer, 0);
+}
+
 TEST(WeaponHits, BurstFallOffAndFriendlyTargets)
 {
     WasRecord burst;
