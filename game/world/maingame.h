@@ -254,6 +254,11 @@ public:
     int32_t WaterLevel() const { return m_waterLevel; }
     int8_t Ceiling() const { return m_maxAltitude; }
     GPO* CrosshairTarget() const { return m_crosshairTarget; }
+    const PVector3& AimPoint() const { return m_aimPoint; }
+    // The pause icon's screen rectangle (x, y, w, h) of the last frame
+    // drawn, and the pause menu.
+    const int32_t* PauseIcon() const { return m_pauseIcon; }
+    SubMenu* PauseMenu() const { return m_menu; }
     uint8_t DescriptionShown() const { return m_showDescription; }
     // The mission's intro camera is playing (before play starts).
     uint8_t IntroCameraShown() const { return m_introCamera; }
@@ -299,6 +304,9 @@ private:
     bool IsCampaignGroup() const;
     int32_t WaterUnder(const PVector3& p) const;
     int32_t CurrentWeaponType() const;
+    // Where a dropped weapon is aimed without a target: 2 units ahead of the
+    // player's aircraft along its heading and 2 below it.
+    PVector3 DropPoint() const;
     void DrawWorldFrozen();
     // One frame of the mission's intro camera (maingameview.cpp).
     int IntroCameraFrame(P3D* p3d, int keys);
@@ -362,6 +370,8 @@ private:
     PVector3 m_eye, m_target, m_up{0, 0x10000, 0};
     int32_t m_fov = 50 << 16;
     uint8_t m_cameraMode = 0, m_savedCameraMode = 0;
+    // The bomb sight's point while a bomb is selected (camera mode 8): kept
+    // fixed to the aircraft, ahead of and below it, every frame.
     PVector3 m_aimPoint;
     // Game state.
     uint8_t m_pauseState = PAUSE_NONE;

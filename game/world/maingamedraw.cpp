@@ -56,6 +56,7 @@ constexpr int kTextSummaryTitle = 123, kTextStartScore = 52, kTextGained = 124, 
 constexpr int kTextMedalTitle = 171;
 constexpr int kTextCalibrationTitle = 308, kTextCalibration1 = 309, kTextCalibration2 = 310;
 constexpr int kFlareFlags = 576;
+constexpr int kMedalTop = 60; // the awarded medal's frame
 constexpr int kQuestionButton = 44, kQuestionReach = 16;
 
 const int32_t kCursorVerts[12] = {-kUnit, -kUnit, 0, -kUnit, kUnit, 0, kUnit, -kUnit, 0, kUnit, kUnit, 0};
@@ -313,8 +314,7 @@ PVector3 MainGame::Crosshair_Calculate(GPO*& target)
         target = m_weapons->IsEnemyObjectTargeted(main, kAimCone, kAimRange, gpos, n);
     }
     m_crosshairTarget = target;
-    PVector3 u = Unit(h);
-    PVector3 drop = {p.x + 2 * u.x, p.y + 2 * u.y - (2 << 16), p.z + 2 * u.z};
+    PVector3 drop = DropPoint();
     if (!target)
         return ballistic ? drop : PVector3{p.x + h.x, p.y + h.y + kAimRise, p.z + h.z};
     if (ballistic && (target->objectKind == GPO::PLANE || target->objectKind == GPO::GROUND_AA))
@@ -324,6 +324,15 @@ PVector3 MainGame::Crosshair_Calculate(GPO*& target)
     if (m_multiplayer && target->aircraft)
         return target->aircraft->displayedPosition;
     return target->GetPosition();
+}
+
+PVector3 MainGame::DropPoint() const
+{
+    MyAirplane* me = m_players[0];
+    if (!me)
+        return m_aimPoint;
+    PVector3 p = me->position, u = Unit(me->forward);
+    return {p.x + 2 * u.x, p.y + 2 * u.y - (2 << 16), p.z + 2 * u.z};
 }
 
 void MainGame::Crosshair_Render(P3D* p3d, const PVector3& point)
@@ -482,10 +491,10 @@ void MainGame::RenderLensFlare(P3D* p3d, const PVector3& eye, const PVector3& fr
         int32_t scale = int32_t((int64_t(sp.scale) * f) >> 16);
         int32_t px = cx + int32_t((int64_t(hx) * sp.along) >> 16);
         int32_t py = cy + int32_t((int64_t(hy) * sp.along) >> 16);
-        int32_t half = int32_t((int64_t(16) * scale) >> 16);
         PRect src = {32 * sp.cell, 0, 32, 32};
         fx.scaleX = fx.scaleY = scale;
-        p3d->BlitFx(px - half, py - half, m_flares, &src, kFlareFlags, fx);
+        // The blit centres the cell on the point it is given.
+        p3d->BlitFx(px, py, m_flares, &src, kFlareFlags, fx);
     }
 }
 
@@ -725,8 +734,8 @@ void MainGame::DrawSummary()
     int y = y0 + 2 * lh;
     auto row = [&](const wchar_t* title, const char* value) {
         if (title)
-            m_fonts->Print(20, y, title, 0, Fonts::kLeft);
-        m_fonts->Print(m_width - 20, y, value, 0, Fonts::kRight);
+            m_fonts->Print(14, y, title, 0, Fonts::kLeft);
+        m_fonts->Print(m_width - 14, y, value, 0, Fonts::kRight);
         y += lh;
     };
     char value[48];
@@ -739,7 +748,7 @@ void MainGame::DrawSummary()
         SummaryElement const* e = m_hud->GetSummaryElement(i);
         if (!e)
             continue;
-        std::snprintf(value, sizeof value, "%d X %d", int(e->count), int(e->points));
+        std::snprintf(value, sizeof value, "%dX %d", int(e->count), int(e->points));
         row(e->title, value);
     }
     std::snprintf(value, sizeof value, "%u", unsigned(now));
@@ -757,8 +766,11 @@ void MainGame::DrawAwardedMedal(P3D* p3d, int medal)
     }
     DrawBackgroundImage();
     if (m_medalImage && m_profiles)
-        m_profiles->DrawImageInBorder(m_medalImage, m_width / 2 - int(m_medalImage->Width()) / 2 - 4, 60);
-    m_fonts->Print(m_width / 2, m_height * 25 / 208, unsigned(kTextMedalTitle), 0, Fonts::kCenter);
+        m_profiles->DrawImageInBorder(m_medalImage, m_width / 2 - int(m_medalImage->Width()) / 2 - 4, kMedalTop);
+    // The title sits a line above the medal on a tall screen too, where its
+    // place by the screen's height would fall on the medal.
+    int titleY = std::min(m_height * 25 / 208, kMedalTop - (m_fonts->Height(0) + 2));
+    m_fonts->Print(m_width / 2, std::max(titleY, 0), unsigned(kTextMedalTitle), 0, Fonts::kCenter);
     for (int k = 0; k < 8; ++k)
         m_fonts->Print(m_width / 2, 145 + k * (m_fonts->Height(0) + 2), unsigned(54 + 8 * medal + k), 0,
                        Fonts::kCenter);
