@@ -83,6 +83,7 @@ bool KorvanthApp::RunMainMenu()
             // Back to the match, as the menu's own way back would.
             delete m_menu;
             m_menu = nullptr;
+            m_game->UpdatePlayerSteeringSens();
             SetState(STATE_GAME);
             return true;
         }
@@ -111,6 +112,9 @@ bool KorvanthApp::RunMainMenu()
     case MAINMENU_BACK_TO_GAME:
         delete m_menu;
         m_menu = nullptr;
+        // The options may have changed the steering's sensitivity.
+        if (m_game)
+            m_game->UpdatePlayerSteeringSens();
         if (m_sounds) {
             m_sounds->Stop(0);
             m_sounds->Stop(2);
