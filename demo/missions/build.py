@@ -42,7 +42,9 @@ def main(tree, work, scriptc, langtool, levelscfg):
     for i, (_, _, _, minutes, seconds) in enumerate(modes.TIME_ATTACK):
         catalogue(modes.time_attack(texts, i), "TIMEATTACK", 0, i, "down:%d:%02d" % (minutes, seconds))
     catalogue(modes.tutorial(texts), "TUTORIAL", 0, 0)
-    catalogue(modes.arcade(texts), "ARCADE", 0, 0, maps=4)
+    # The arcade page chooses whether the level is timed and for how long;
+    # the catalogue says which way its clock runs.
+    catalogue(modes.arcade(texts), "ARCADE", 0, 0, "down:3:00", maps=4)
     catalogue(modes.multiplayer(texts), "MULTIPLAYER", 0, 0)
 
     jobs = []

@@ -1,5 +1,6 @@
 // MainGame: construction, the loading steps, spawning and teardown.
 #include <cstring>
+#include <vector>
 
 #include "engine/graphics/p3d.h"
 #include "engine/graphics/pmesh.h"
@@ -38,6 +39,15 @@
 #include "game/world/weaponsystem.h"
 
 namespace {
+
+// Whether model i is one of the scene's sky-box models.
+bool IsSkyboxListed(P3DAnim const* level, int i)
+{
+    for (int k = 0; level->skyboxModels && k < level->skyboxCount; ++k)
+        if (level->skyboxModels[k] == i)
+            return true;
+    return false;
+}
 
 constexpr char const* kSharedTextureFiles[MainGame::kTexturesShared] = {
     "data\\textures\\explosion.png", "data\\textures\\indicators.png", "data\\textures\\indicator_round.png",
@@ -331,8 +341,20 @@ int MainGame::LoadLevel(PTextureManager* textures, PDisplayProperties* display, 
         if (m_level->lods) {
             m_level->lods->SetUsing(true, 1, "_d");
             m_level->lods->SetDistance(0, kLodDistance);
-            m_level->lods->FindAndLoadMeshes(m_engine->meshNames, m_engine->meshCount, m_mapTextures,
-                                             m_mapTextureCount, "data\\objects\\", textures);
+            // Background and sky-box models are drawn whole at any distance:
+            // a mesh only they use has no distant copy to look for.
+            std::vector<char*> names;
+            if (m_engine->meshNames && m_engine->meshCount > 0)
+                names.assign(size_t(m_engine->meshCount), nullptr);
+            for (int i = 0; i < m_level->modelCount && !names.empty(); ++i) {
+                P3DModel const* m = m_level->models ? m_level->models[i] : nullptr;
+                if (!m || m->IsBgModel() || m->IsSkyboxModel() || IsSkyboxListed(m_level, i) || m->meshIndex < 0 ||
+                    m->meshIndex >= m_engine->meshCount)
+                    continue;
+                names[size_t(m->meshIndex)] = m_engine->meshNames[m->meshIndex];
+            }
+            m_level->lods->FindAndLoadMeshes(names.empty() ? nullptr : names.data(), int(names.size()),
+                                             m_mapTextures, m_mapTextureCount, "data\\objects\\", textures);
         }
         return 1;
     }
@@ -634,8 +656,11 @@ int MainGame::SetUpAfterPlanes(const PString& mainSpawn)
     m_hud->SetProfilePtr(m_profile);
     LevelConfig* config = m_group ? m_group->GetLevelConfig(m_levelIndex) : nullptr;
     if (m_group && m_group->arcade) {
+        // The arcade settings give the switch and the time; which way the
+        // clock runs is the level's own.
         if (m_group->timeLimitOn)
-            m_hud->InitTimer(m_group->timeLimitMinutes, m_group->timeLimitSeconds, true);
+            m_hud->InitTimer(m_group->timeLimitMinutes, m_group->timeLimitSeconds,
+                             config && config->timerDirection != 0);
     } else if (config && config->timerOn) {
         m_hud->InitTimer(config->timerMinutes, config->timerSeconds, config->timerDirection != 0);
     }
