@@ -28,6 +28,7 @@
 struct KorvanthAppProbe {
     static void Keys(KorvanthApp* a, int keys) { a->m_input.keyState = keys; }
     static void Digit(KorvanthApp* a, int digit, uint8_t state) { a->m_digitKeys[digit] = state; }
+    static Settings* AppSettings(KorvanthApp* a) { return &a->m_settings; }
     static LevelsGroup* Group(KorvanthApp* a, int g)
     {
         switch (g) {
@@ -187,6 +188,44 @@ void Pilot::Pass()
     PAdvanceVirtualClock(kFrameMs);
     g_elapsed += kFrameMs;
     m_app->MainLoop();
+}
+
+void Pilot::Frames(int n)
+{
+    for (int i = 0; i < n; ++i)
+        Pass();
+}
+
+void Pilot::HoldKeys(int keys)
+{
+    KorvanthAppProbe::Keys(m_app, keys);
+}
+
+void Pilot::WeaponKey(bool down)
+{
+    KorvanthAppProbe::Digit(m_app, 3, down ? MyInput::kDigitDown : 0);
+}
+
+// A finger down for a frame, then up: the game sees a completed tap.
+void Pilot::Tap(int x, int y)
+{
+    m_app->OnMouseButton(x, y, 0, PPointerWord(0, 1));
+    Pass();
+    m_app->OnMouseButton(x, y, 0, PPointerWord(0, 0));
+    Pass();
+}
+
+void Pilot::BackKey()
+{
+    m_app->OnInput(MainGame::kBackKey, 0, 1);
+    Pass();
+    m_app->OnInput(MainGame::kBackKey, 0, 0);
+    Pass();
+}
+
+Settings* Pilot::AppSettings() const
+{
+    return m_app ? KorvanthAppProbe::AppSettings(m_app) : nullptr;
 }
 
 bool Pilot::Start(int group, int level)

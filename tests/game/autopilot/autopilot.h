@@ -13,6 +13,7 @@ class GPO;
 class KorvanthApp;
 class LevelsGroup;
 class MainGame;
+class Settings;
 class PRimSystemManager;
 struct TestMatch;
 namespace gametest {
@@ -82,6 +83,16 @@ public:
         m_shotEvery = n;
     }
     KorvanthApp* App() const { return m_app; }
+    // A player's input outside Fly: n frames of the application, the key
+    // word held, the weapon key pressed or let go, a tap at a screen point.
+    void Frames(int n);
+    void HoldKeys(int keys);
+    void WeaponKey(bool down);
+    void Tap(int x, int y);
+    // The back key pressed for a frame.
+    void BackKey();
+    // The application's settings, as the options page changes them.
+    Settings* AppSettings() const;
 
 private:
     void Pass();

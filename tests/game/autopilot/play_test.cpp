@@ -1,0 +1,478 @@
+// The session as a player meets it, in the application running the demo's
+// levels: weapons, guards and the countdown across the pause menu, the
+// sensitivity changed from it, the bomb sight and the crosshair of dropped
+// weapons, a level started from the environment, and the end of a mission
+// through its summary, medal, unlock message, menus and question box.
+// Frames of each screen are kept in play_shots/ for a person to look at.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "engine/runtime/pstring.h"
+#include "game/frontend/profile.h"
+#include "game/frontend/profilemanager.h"
+#include "game/frontend/settings.h"
+#include "game/frontend/submenu.h"
+#include "game/world/command.h"
+#include "game/world/gameplayobject.h"
+#include "game/world/hud.h"
+#include "game/world/korvanth.h"
+#include "game/world/maingame.h"
+#include "game/world/myairplane.h"
+#include "game/world/myinput.h"
+#include "game/world/splevelmanager.h"
+#include "tests/game/autopilot/autopilot.h"
+
+namespace {
+
+using namespace autopilot;
+
+constexpr int kBomb = 2, kRocket = 3, kTorpedo = 5; // the demo's weapon records
+constexpr int kFrameMs = 25;
+
+struct V {
+    double x, y, z;
+};
+V Of(PVector3 const& p)
+{
+    return {p.x / 65536.0, p.y / 65536.0, p.z / 65536.0};
+}
+PVector3 Fx(V const& v)
+{
+    return {int32_t(v.x * 65536), int32_t(v.y * 65536), int32_t(v.z * 65536)};
+}
+
+// The mission's description closed with the fire key.
+void Begin(Pilot& p)
+{
+    p.HoldKeys(MyInput::kFire);
+    p.Frames(1);
+    p.HoldKeys(0);
+    p.Frames(1);
+}
+
+bool Select(Pilot& p, int weapon)
+{
+    GPO* me = p.Game()->Mission()->GetPlayer();
+    for (int i = 0; i < 20 && me->currentWeapon != weapon; ++i) {
+        p.WeaponKey(true);
+        p.Frames(1);
+        p.WeaponKey(false);
+        p.Frames(1);
+    }
+    return me->currentWeapon == weapon;
+}
+
+int Ammo(GPO* g)
+{
+    return g->currentSlot >= 0 && size_t(g->currentSlot) < g->ammo.size() ? g->ammo[size_t(g->currentSlot)] : -2;
+}
+
+void TapPauseIcon(Pilot& p)
+{
+    const int32_t* r = p.Game()->PauseIcon();
+    p.Tap(r[0] + r[2] / 2, r[1] + r[3] / 2);
+}
+
+void TapRow(Pilot& p, int row)
+{
+    SubMenu* m = p.Game()->PauseMenu();
+    p.Tap(m->GetX() + m->GetWidth() / 2, m->GetY() + 2 + row * m->GetRowHeight() + m->GetRowHeight() / 2);
+}
+
+// The question box's buttons: the left (yes) and right (no) halves of its
+// lower edge, whose touch areas reach 16 pixels beyond the button.
+void Answer(Pilot& p, bool yes)
+{
+    auto const& d = p.App()->DisplayInfo();
+    p.Tap(yes ? d.width * 3 / 8 : d.width * 5 / 8, d.height / 2 + 20);
+}
+
+int Countdown(Hud* hud)
+{
+    return hud->TimerMinutes() * 60 + hud->TimerSeconds16();
+}
+
+// Every enemy of the mission goes down, as if shot.
+void DestroyEnemies(Pilot& p)
+{
+    GPO** gpos = nullptr;
+    int n = p.Game()->Mission()->GetGPOsPtr(gpos);
+    for (int i = 0; i < n; ++i)
+        if (gpos[i] && gpos[i]->side == GPO::ENEMY)
+            gpos[i]->ReduceHealth(GPO::kFatalHit);
+}
+
+template <typename F> bool Within(Pilot& p, int frames, F done)
+{
+    for (int i = 0; i < frames && !done(); ++i)
+        p.Frames(1);
+    return done();
+}
+
+std::string Shot(char const* name)
+{
+    return std::string("play_shots/") + name + ".png";
+}
+
+Profile* CurrentProfile(Pilot& p)
+{
+    return p.App()->Profiles()->CurrentProfile();
+}
+
+std::vector<uint8_t> SavedProfile()
+{
+    std::ifstream in(std::string(std::getenv("VORNAPP_SAVEPATH")) + "usr/profile_0", std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+TEST(PauseMenu, WeaponsGuardsAndTheCountdownHoldAcrossAPause)
+{
+    Pilot pilot;
+    ASSERT_TRUE(pilot.Start(kTimeAttack, 0));
+    MainGame* game = pilot.Game();
+    Begin(pilot);
+    ASSERT_FALSE(game->DescriptionShown());
+    GPO* me = game->Mission()->GetPlayer();
+    ASSERT_TRUE(Select(pilot, kRocket));
+    Hud* hud = game->GetHud();
+    // Right after the countdown steps, so that a second is left to pause in.
+    int shown = Countdown(hud);
+    ASSERT_TRUE(Within(pilot, 60, [&] { return Countdown(hud) != shown; }));
+    shown = Countdown(hud);
+
+    int ammo = Ammo(me);
+    pilot.HoldKeys(MyInput::kFire);
+    pilot.Frames(1);
+    pilot.HoldKeys(0);
+    ASSERT_EQ(Ammo(me), ammo - 1);
+    ASSERT_GT(me->reloadTimer, 0) << "the rocket is reloading";
+    // An enemy fighter in mid-reload too.
+    GPO* fighter = nullptr;
+    GPO** gpos = nullptr;
+    int n = game->Mission()->GetGPOsPtr(gpos);
+    for (int i = 0; i < n && !fighter; ++i)
+        if (gpos[i] && gpos[i]->side == GPO::ENEMY && gpos[i]->objectKind == GPO::PLANE && gpos[i]->GetEnergy() > 0 &&
+            !gpos[i]->weaponIds.empty())
+            fighter = gpos[i];
+    ASSERT_TRUE(fighter);
+    fighter->reloadTimer = 1; // as its shot leaves it
+
+    uint32_t paused = game->Now();
+    TapPauseIcon(pilot);
+    ASSERT_EQ(game->GetPauseState(), MainGame::PAUSE_MENU);
+    pilot.Frames(80); // two seconds behind the menu
+    EXPECT_EQ(game->Now(), 0u) << "the game sees no time while paused";
+    EXPECT_EQ(Countdown(hud), shown);
+    pilot.SaveFrame(Shot("pause_menu"));
+    TapRow(pilot, 0); // resume
+    ASSERT_EQ(game->GetPauseState(), MainGame::PAUSE_NONE);
+    pilot.Frames(1);
+    EXPECT_EQ(Countdown(hud), shown);
+    EXPECT_LT(game->Now() - paused, 200u) << "the game's clock stood still behind the menu";
+
+    // A tap on the pause icon 200 ms after resuming is held back.
+    pilot.Frames(5);
+    TapPauseIcon(pilot);
+    EXPECT_EQ(game->GetPauseState(), MainGame::PAUSE_NONE);
+
+    // Fire held from here: ignored for 500 ms after the resume, then the
+    // rocket, reloaded meanwhile, goes.
+    int minReload = me->reloadTimer, minEnemy = fighter->reloadTimer, enemyReloaded = 0;
+    pilot.HoldKeys(MyInput::kFire);
+    int frames = 0;
+    for (; frames < 40 && Ammo(me) == ammo - 1; ++frames) {
+        pilot.Frames(1);
+        minReload = std::min(minReload, me->reloadTimer);
+        minEnemy = std::min(minEnemy, fighter->reloadTimer);
+        enemyReloaded |= fighter->IsWeaponReloaded();
+    }
+    pilot.HoldKeys(0);
+    EXPECT_EQ(Ammo(me), ammo - 2) << "the rocket fires again after the pause";
+    EXPECT_LE(frames * kFrameMs, 500 + 500 + 2 * kFrameMs);
+    EXPECT_GE(minReload, 0);
+    for (int i = 0; i < 40 && !enemyReloaded; ++i) {
+        pilot.Frames(1);
+        minEnemy = std::min(minEnemy, fighter->reloadTimer);
+        enemyReloaded |= fighter->IsWeaponReloaded();
+    }
+    EXPECT_TRUE(enemyReloaded) << "the enemy fighter can fire again";
+    EXPECT_GE(minEnemy, 0);
+}
+
+TEST(PauseMenu, SensitivityChangedInTheOptionsAppliesOnResume)
+{
+    Pilot pilot;
+    ASSERT_TRUE(pilot.Start(0, 0));
+    MainGame* game = pilot.Game();
+    Begin(pilot);
+    MyAirplane* plane = game->Player(0);
+    Settings* settings = pilot.AppSettings();
+    settings->sensitivity = 40;
+    game->UpdatePlayerSteeringSens();
+    int32_t before = plane->inputScaleX;
+    pilot.Frames(20);
+    TapPauseIcon(pilot);
+    ASSERT_EQ(game->GetPauseState(), MainGame::PAUSE_MENU);
+    pilot.Frames(10);
+    TapRow(pilot, 2); // options
+    ASSERT_TRUE(Within(pilot, 10, [&] { return pilot.App()->State() == STATE_MENU; }));
+    settings->sensitivity = 220; // the bar dragged up
+    pilot.BackKey();
+    ASSERT_TRUE(Within(pilot, 10, [&] { return pilot.App()->State() == STATE_GAME; }));
+    EXPECT_EQ(pilot.Game(), game) << "the same game goes on";
+    EXPECT_GT(plane->inputScaleX, before);
+    EXPECT_EQ(plane->inputScaleX, int32_t(int64_t(220) * 104856 / 255));
+    EXPECT_EQ(plane->inputScaleY, plane->inputScaleX);
+}
+
+// With the bomb selected the sight is the flat ring 2 ahead of and 2 below
+// the aircraft, wherever it flies; a bomb released with a flak gun under
+// the sight destroys it.
+TEST(Crosshair, BombSightTravelsWithTheAircraftAndItsBombHits)
+{
+    Pilot pilot;
+    ASSERT_TRUE(pilot.Start(1, 0));
+    MainGame* game = pilot.Game();
+    Begin(pilot);
+    GPO* me = game->Mission()->GetPlayer();
+    MyAirplane* plane = game->Player(0);
+    ASSERT_TRUE(Select(pilot, kBomb));
+    V start = Of(plane->position);
+    for (int f = 0; f < 80; ++f) {
+        game->setSteeringInput(0, 0);
+        pilot.Frames(1);
+        ASSERT_EQ(game->CameraMode(), MainGame::CAM_AIM);
+        V p = Of(plane->position), a = Of(game->AimPoint()), h = Of(plane->forward);
+        double hl = std::hypot(h.x, h.z);
+        double ahead = ((a.x - p.x) * h.x + (a.z - p.z) * h.z) / hl;
+        double d = std::sqrt((a.x - p.x) * (a.x - p.x) + (a.y - p.y) * (a.y - p.y) + (a.z - p.z) * (a.z - p.z));
+        ASSERT_GT(ahead, 1.0) << "frame " << f;
+        ASSERT_LT(a.y, p.y - 1.0) << "frame " << f;
+        ASSERT_NEAR(d, std::sqrt(8.0), 0.3) << "frame " << f;
+    }
+    V end = Of(plane->position);
+    EXPECT_GT(std::hypot(end.x - start.x, end.z - start.z), 10.0) << "the aircraft flew on";
+    EXPECT_EQ(game->CrosshairTarget(), nullptr);
+    pilot.SaveFrame(Shot("bomb_sight"));
+
+    GPO* target = nullptr;
+    for (Objective const& o : me->objectives)
+        for (GPO* g : o.objects)
+            if (!target && g->GetEnergy() > 0 && g->objectKind == GPO::GROUND_AA)
+                target = g;
+    ASSERT_TRUE(target);
+    // The aircraft put 12 above the gun, 2 short of it: the sight over it.
+    V t = Of(target->GetPosition()), h = Of(plane->forward);
+    double hl = std::hypot(h.x, h.z);
+    plane->position = Fx({t.x - 2 * h.x / hl, t.y + 12, t.z - 2 * h.z / hl});
+    pilot.Frames(1);
+    V a = Of(game->AimPoint());
+    EXPECT_LT(std::hypot(a.x - t.x, a.z - t.z), 1.5) << "the sight is over the gun";
+    pilot.SaveFrame(Shot("bomb_over_target"));
+    int ammo = Ammo(me);
+    pilot.HoldKeys(MyInput::kFire);
+    pilot.Frames(1);
+    pilot.HoldKeys(0);
+    ASSERT_EQ(Ammo(me), ammo - 1);
+    EXPECT_TRUE(Within(pilot, 200, [&] { return target->GetEnergy() < 1; })) << "the gun under the sight is hit";
+}
+
+// Torpedoes keep the chase camera and its crosshair: at the drop point
+// until a ship is in the cone, which it then marks; an aircraft in the cone
+// leaves it at the drop point, unmarked.
+TEST(Crosshair, TorpedoSightMarksShipsButNotAircraft)
+{
+    Pilot pilot;
+    ASSERT_TRUE(pilot.Start(kTimeAttack, 1));
+    MainGame* game = pilot.Game();
+    Begin(pilot);
+    MyAirplane* plane = game->Player(0);
+    ASSERT_TRUE(Select(pilot, kTorpedo));
+    GPO *ship = nullptr, *fighter = nullptr;
+    GPO** gpos = nullptr;
+    int n = game->Mission()->GetGPOsPtr(gpos);
+    for (int i = 0; i < n; ++i) {
+        GPO* g = gpos[i];
+        if (!g || g->side != GPO::ENEMY || g->GetEnergy() < 1)
+            continue;
+        if (!ship && g->objectKind == GPO::VEHICLE)
+            ship = g;
+        if (!fighter && g->objectKind == GPO::PLANE)
+            fighter = g;
+    }
+    ASSERT_TRUE(ship && fighter);
+
+    auto behind = [&](GPO* g, double back, double up) {
+        V t = Of(g->GetPosition()), h = Of(plane->forward);
+        double hl = std::hypot(h.x, h.z);
+        plane->position = Fx({t.x - back * h.x / hl, t.y + up, t.z - back * h.z / hl});
+        pilot.Frames(1);
+    };
+    auto atDrop = [&] {
+        V p = Of(plane->position), a = Of(game->AimPoint());
+        return a.y < p.y - 1.0 && std::hypot(a.x - p.x, a.z - p.z) < 2.5;
+    };
+    pilot.Frames(1);
+    EXPECT_EQ(game->CameraMode(), MainGame::CAM_CHASE);
+    behind(ship, 14, 2);
+    EXPECT_EQ(game->CrosshairTarget(), ship);
+    V a = Of(game->AimPoint()), s = Of(ship->GetPosition());
+    EXPECT_LT(std::hypot(a.x - s.x, a.z - s.z), 0.5) << "the crosshair is on the ship";
+    EXPECT_EQ(game->GetHud()->fireTargetHighlight, 1);
+    pilot.SaveFrame(Shot("torpedo_on_ship"));
+
+    // Far from the ships, an enemy fighter ahead.
+    for (int i = 0; i < 30; ++i) {
+        fighter->aircraft->position = Fx({Of(plane->position).x, 30, Of(plane->position).z});
+        behind(fighter, 12, 1);
+        if (game->CrosshairTarget() == fighter)
+            break;
+    }
+    ASSERT_EQ(game->CrosshairTarget(), fighter);
+    EXPECT_TRUE(atDrop());
+    EXPECT_EQ(game->GetHud()->fireTargetHighlight, 0);
+}
+
+// A level started from the environment lets the menu go as the menu's play
+// choice would: "Return to the main menu?" answered yes ends in the menu.
+TEST(DirectStart, ReturnToTheMenuEndsInTheMenu)
+{
+    setenv("KRV_LEVEL", "0", 1);
+    Pilot pilot;
+    for (int i = 0; i < 300 && pilot.App() && pilot.App()->State() != STATE_GAME; ++i) {
+        if (pilot.App()->State() == STATE_INTRO)
+            pilot.Tap(10, 10);
+        pilot.Frames(1);
+    }
+    unsetenv("KRV_LEVEL");
+    ASSERT_TRUE(pilot.App() && pilot.App()->State() == STATE_GAME);
+    EXPECT_EQ(pilot.App()->Menu(), nullptr);
+    MainGame* game = pilot.Game();
+    Begin(pilot);
+    pilot.Frames(20);
+    TapPauseIcon(pilot);
+    ASSERT_EQ(game->GetPauseState(), MainGame::PAUSE_MENU);
+    pilot.Frames(10);
+    TapRow(pilot, 4); // back to the menu
+    ASSERT_TRUE(game->QuestionBox_IsOpen());
+    Answer(pilot, true);
+    ASSERT_TRUE(Within(pilot, 10, [&] { return pilot.App()->State() == STATE_MENU; }));
+    EXPECT_EQ(pilot.Game(), nullptr);
+    pilot.Frames(40);
+    EXPECT_EQ(pilot.App()->State(), STATE_MENU) << "no level starts again";
+    EXPECT_EQ(pilot.Game(), nullptr);
+}
+
+// The last level of the first campaign won at 1024 x 600: the summary, the
+// campaign's medal, the message that opens the second campaign, then its
+// page in the menu; all of it saved in the profile.
+TEST(EndOfMission, LastLevelOfACampaignAwardsItsMedalAndOpensTheNext)
+{
+    Pilot pilot(1024, 600);
+    ASSERT_TRUE(pilot.Start(0, 3));
+    MainGame* game = pilot.Game();
+    Profile* profile = CurrentProfile(pilot);
+    profile->UnlockLevel(4, 0);
+    ASSERT_FALSE(profile->HasMedal(0));
+    ASSERT_EQ(profile->GetUnlocked(1), 0);
+    Begin(pilot);
+    pilot.Frames(10);
+    DestroyEnemies(pilot);
+    ASSERT_TRUE(Within(pilot, 200, [&] { return game->SummaryShown() != 0; }));
+    EXPECT_EQ(game->GetPauseKind(), MainGame::PAUSE_COMPLETED);
+    pilot.SaveFrame(Shot("summary_1024"));
+    pilot.Tap(512, 300);
+    EXPECT_FALSE(game->SummaryShown());
+    EXPECT_TRUE(profile->HasMedal(0));
+    EXPECT_FALSE(game->UnlockShown());
+    pilot.SaveFrame(Shot("medal_1024"));
+    pilot.Tap(512, 300);
+    ASSERT_TRUE(game->UnlockShown()) << "the next campaign's message";
+    EXPECT_EQ(profile->GetUnlocked(1), 1);
+    pilot.SaveFrame(Shot("campaign_unlocked_1024"));
+    pilot.Tap(512, 300);
+    ASSERT_TRUE(Within(pilot, 10, [&] { return pilot.App()->State() == STATE_MENU; }));
+    EXPECT_EQ(pilot.Game(), nullptr);
+    std::vector<uint8_t> saved = SavedProfile();
+    ASSERT_GE(saved.size(), 27u);
+    EXPECT_EQ(saved[0] & 1, 1) << "the medal is saved";
+    EXPECT_EQ(saved[23], 4);
+    EXPECT_EQ(saved[24], 1) << "the second campaign's first level is open";
+}
+
+// A won first level: the summary, the unlock message, then the completed
+// mission's menu, whose first row loads the next level.
+TEST(EndOfMission, WonLevelUnlocksTheNextAndItsMenuLoadsIt)
+{
+    Pilot pilot;
+    testing::internal::CaptureStdout();
+    bool started = pilot.Start(0, 0);
+    std::fflush(stdout);
+    std::string log = testing::internal::GetCapturedStdout();
+    ASSERT_TRUE(started);
+    // Every mesh the level asks for is there: the sky and the outer sea,
+    // which have no distant copies, are not looked for.
+    size_t at = log.find("cannot open");
+    EXPECT_EQ(at, std::string::npos) << log.substr(at == std::string::npos || at < 80 ? 0 : at - 80, 200);
+    MainGame* game = pilot.Game();
+    Profile* profile = CurrentProfile(pilot);
+    profile->UnlockLevel(1, 0);
+    Begin(pilot);
+    pilot.Frames(10);
+    DestroyEnemies(pilot);
+    ASSERT_TRUE(Within(pilot, 200, [&] { return game->SummaryShown() != 0; }));
+    pilot.SaveFrame(Shot("summary"));
+    pilot.Tap(200, 160);
+    ASSERT_TRUE(game->UnlockShown());
+    EXPECT_EQ(profile->GetUnlocked(0), 2);
+    pilot.SaveFrame(Shot("level_unlocked"));
+    pilot.Tap(200, 160);
+    EXPECT_FALSE(game->UnlockShown());
+    EXPECT_EQ(game->GetPauseState(), MainGame::PAUSE_MENU);
+    ASSERT_EQ(game->PauseMenu()->GetItemCount(), 3);
+    pilot.Frames(10);
+    pilot.SaveFrame(Shot("completed_menu"));
+    TapRow(pilot, 0); // next level
+    ASSERT_TRUE(Within(pilot, 3, [&] { return pilot.App()->State() == STATE_LOAD_GAME; }));
+    EXPECT_EQ(pilot.App()->CurrentLevel(), 1);
+    EXPECT_EQ(SavedProfile().at(23), 2);
+}
+
+// A lost mission: its menu has restart and the main menu; each asks first,
+// "no" keeps the menu, "yes" on the main menu ends the game there.
+TEST(EndOfMission, FailedMissionAsksBeforeRestartOrTheMenu)
+{
+    Pilot pilot;
+    ASSERT_TRUE(pilot.Start(0, 0));
+    MainGame* game = pilot.Game();
+    Begin(pilot);
+    pilot.Frames(10);
+    game->Mission()->GetPlayer()->ReduceHealth(GPO::kFatalHit);
+    ASSERT_TRUE(Within(pilot, 400, [&] { return game->GetPauseState() == MainGame::PAUSE_MENU; }));
+    EXPECT_EQ(game->GetPauseKind(), MainGame::PAUSE_FAILED);
+    EXPECT_FALSE(game->SummaryShown());
+    ASSERT_EQ(game->PauseMenu()->GetItemCount(), 2);
+    pilot.Frames(10);
+    pilot.SaveFrame(Shot("failed_menu"));
+    TapRow(pilot, 0); // restart
+    ASSERT_TRUE(game->QuestionBox_IsOpen());
+    pilot.SaveFrame(Shot("question_restart"));
+    Answer(pilot, false);
+    EXPECT_FALSE(game->QuestionBox_IsOpen());
+    EXPECT_EQ(pilot.App()->State(), STATE_GAME);
+    TapRow(pilot, 1); // the main menu
+    ASSERT_TRUE(game->QuestionBox_IsOpen());
+    Answer(pilot, true);
+    ASSERT_TRUE(Within(pilot, 10, [&] { return pilot.App()->State() == STATE_MENU; }));
+    EXPECT_EQ(pilot.Game(), nullptr);
+}
+
+} // namespace
