@@ -1,5 +1,6 @@
 #include "gl/gltrace_backend.h"
 
+#include "engine/platform/pdisplay.h"
 #include "engine/runtime/pdebug.h"
 #include "gl/glhooks.h"
 #include "gl/glstateman.h"
@@ -12,6 +13,7 @@
 #include <cstdarg>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <tuple>
 #include <type_traits>
@@ -48,6 +50,10 @@ VORNGL_BACKEND_SLOTS(VORNGL_TRACE_DEFINE)
 
 namespace {
 
+// The starting picture: its largest side, and the side of its tiles.
+constexpr int32_t kMaxPictureSide = 8192;
+constexpr int32_t kPictureTile = 256;
+
 // Values a parameter vector holds for its name.
 size_t VectorCount(uint32_t pname)
 {
@@ -74,7 +80,7 @@ size_t VectorCount(uint32_t pname)
 P3DBackendTraceES11::P3DBackendTraceES11(PDisplayProperties* info, std::FILE* file, std::string path, uint32_t frame)
     : P3DBackendES11(info), m_file(file), m_path(std::move(path)), m_frame(frame), m_presented(s_profilerPresented),
       m_started(false), m_done(false), m_arrays(0), m_sequence(0), m_unpackAlignment(4), m_unit(0), m_clientUnit(0),
-      m_matrixMode(GL_MODELVIEW), m_startUnit(0), m_startClientUnit(0), m_startMatrixMode(GL_MODELVIEW)
+      m_matrixMode(GL_MODELVIEW), m_startUnit(0), m_startClientUnit(0), m_startMatrixMode(GL_MODELVIEW), m_pictureW(0), m_pictureH(0), m_drawn(false), m_pictureHidden(false)
 {
     m_bound[0] = m_bound[1] = m_startBound[0] = m_startBound[1] = -1;
 }
@@ -130,7 +136,9 @@ bool P3DBackendTraceES11::Live()
 
 void P3DBackendTraceES11::Finish()
 {
-    Start();
+    // Here the frame was presented already: what the framebuffer holds now
+    // is not what the frame started from.
+    Start(false);
     WriteState();
     std::fwrite(m_frameText.data(), 1, m_frameText.size(), m_file);
     m_frameText.clear();
@@ -235,11 +243,13 @@ void P3DBackendTraceES11::Keep(std::string key)
 // the order the settings were last made, the bindings of both texture units,
 // and the active units.
 // The traced frame begins: the textures bound now are used by it.
-void P3DBackendTraceES11::Start()
+void P3DBackendTraceES11::Start(bool readPicture)
 {
     if (m_started)
         return;
     m_started = true;
+    if (readPicture)
+        ReadPicture();
     for (int b : m_bound)
         if (b >= 0)
             m_objects[size_t(b)].used = true;
@@ -250,11 +260,146 @@ void P3DBackendTraceES11::Start()
     m_startMatrixMode = m_matrixMode;
 }
 
+// The framebuffer the traced frame draws on, as the frames before it left it.
+// Its size is the drawing size of the display (the off-screen framebuffer's
+// when there is one).
+void P3DBackendTraceES11::ReadPicture()
+{
+    PDisplayProperties const* info = vornGLGetDispInfo();
+    if (!info)
+        return;
+    int32_t w = info->fbWidth > 0 && info->fbHeight > 0 ? info->fbWidth : info->screenWidth;
+    int32_t h = info->fbWidth > 0 && info->fbHeight > 0 ? info->fbHeight : info->screenHeight;
+    if (w <= 0 || h <= 0) {
+        w = info->width;
+        h = info->height;
+    }
+    if (w <= 0 || h <= 0 || w > kMaxPictureSide || h > kMaxPictureSide) {
+        _PDebug("GL trace: drawing size %d x %d; the frame's starting picture is not written\n", w, h);
+        return;
+    }
+    std::unique_ptr<uint8_t[]> pixels(new (std::nothrow) uint8_t[size_t(w) * size_t(h) * 4]);
+    if (!pixels) {
+        _PDebug("GL trace: no memory for the frame's starting picture\n");
+        return;
+    }
+    // Reading must leave the program's state as it was.
+    i32 pack = 4;
+    P3DBackendES11::glGetIntegerv(GL_PACK_ALIGNMENT, &pack);
+    P3DBackendES11::glPixelStorei(GL_PACK_ALIGNMENT, 4);
+    P3DBackendES11::glReadPixels(0, 0, w, h, GL_RGBA, GL_UNSIGNED_BYTE, pixels.get());
+    P3DBackendES11::glPixelStorei(GL_PACK_ALIGNMENT, pack);
+    if (P3DBackendES11::glGetError() != GL_NO_ERROR) {
+        _PDebug("GL trace: the framebuffer cannot be read; the frame's starting picture is not written\n");
+        return;
+    }
+    m_picture = std::move(pixels);
+    m_pictureW = w;
+    m_pictureH = h;
+}
+
+// A clear of the whole colour buffer before the frame's first draw hides the
+// starting picture: it is then not written.
+void P3DBackendTraceES11::NoteClear(uint32_t mask)
+{
+    if (m_drawn || !(mask & GL_COLOR_BUFFER_BIT) || P3DBackendES11::glIsEnabled(GL_SCISSOR_TEST))
+        return;
+    u8 writes[4] = {};
+    P3DBackendES11::glGetBooleanv(GL_COLOR_WRITEMASK, writes);
+    i32 alphaBits = 0;
+    P3DBackendES11::glGetIntegerv(GL_ALPHA_BITS, &alphaBits);
+    if (writes[0] && writes[1] && writes[2] && (writes[3] || alphaBits == 0))
+        m_pictureHidden = true;
+}
+
+// The starting picture, drawn on a fresh context: tiles of at most
+// kPictureTile texels a side, each a texture of its own drawn with
+// nearest sampling into a viewport of its size, so that every pixel gets its
+// own texel on any back end that takes textures of that size. Everything it
+// changes is then set back to the context's defaults before the state is
+// written.
+void P3DBackendTraceES11::WritePicture()
+{
+    if (!m_picture || m_pictureHidden)
+        return;
+    int32_t const W = m_pictureW, H = m_pictureH;
+    int32_t const across = (W + kPictureTile - 1) / kPictureTile, down = (H + kPictureTile - 1) / kPictureTile;
+    int32_t const tiles = across * down;
+    std::string text = "# The picture the frame starts from, which it draws over.\narray picture uint";
+    for (int32_t i = 0; i < tiles; ++i)
+        text += " 0";
+    char b[160];
+    std::snprintf(b, sizeof b,
+                  "\nglGenTextures %d @picture\narray picture_quad fixed -65536 -65536 65536 -65536 -65536 65536 "
+                  "65536 65536\n",
+                  tiles);
+    text += b;
+    std::snprintf(b, sizeof b, "glActiveTexture %u\nglEnable %u\nglDisable %u\nglTexEnvx %u %u %u\n", GL_TEXTURE0,
+                  GL_TEXTURE_2D, GL_DITHER, GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
+    text += b;
+    std::snprintf(b, sizeof b, "glEnableClientState %u\nglEnableClientState %u\nglVertexPointer 2 %u 0 @picture_quad\n",
+                  GL_VERTEX_ARRAY, GL_TEXTURE_COORD_ARRAY, GL_FIXED);
+    text += b;
+    std::fwrite(text.data(), 1, text.size(), m_file);
+    auto pow2 = [](int32_t v) {
+        int32_t p = 1;
+        while (p < v)
+            p *= 2;
+        return p;
+    };
+    for (int32_t ty = 0; ty < down; ++ty)
+        for (int32_t tx = 0; tx < across; ++tx) {
+            int32_t const k = ty * across + tx, x0 = tx * kPictureTile, y0 = ty * kPictureTile;
+            int32_t const w = std::min(kPictureTile, W - x0), h = std::min(kPictureTile, H - y0);
+            int32_t const tw = pow2(w), th = pow2(h);
+            text.clear();
+            std::snprintf(b, sizeof b, "array picture_%d ubyte", k);
+            text += b;
+            for (int32_t y = 0; y < h; ++y) {
+                uint8_t const* row = &m_picture[(size_t(y0 + y) * size_t(W) + size_t(x0)) * 4];
+                for (int32_t i = 0; i < w * 4; ++i) {
+                    char digits[5] = {' '};
+                    int n = 1;
+                    uint8_t v = row[i];
+                    if (v >= 100)
+                        digits[n++] = char('0' + v / 100);
+                    if (v >= 10)
+                        digits[n++] = char('0' + v / 10 % 10);
+                    digits[n++] = char('0' + v % 10);
+                    text.append(digits, size_t(n));
+                }
+            }
+            std::snprintf(b, sizeof b, "\narray picture_uv_%d fixed 0 0 %d 0 0 %d %d %d\n", k, w * 65536 / tw,
+                          h * 65536 / th, w * 65536 / tw, h * 65536 / th);
+            text += b;
+            std::snprintf(b, sizeof b, "glBindTexture %u picture[%d]\nglTexParameterx %u %u %u\nglTexParameterx %u %u %u\n",
+                          GL_TEXTURE_2D, k, GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST, GL_TEXTURE_2D,
+                          GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+            text += b;
+            std::snprintf(b, sizeof b, "glTexImage2D %u 0 %u %d %d 0 %u %u null\n", GL_TEXTURE_2D, GL_RGBA, tw, th,
+                          GL_RGBA, GL_UNSIGNED_BYTE);
+            text += b;
+            std::snprintf(b, sizeof b, "glTexSubImage2D %u 0 0 0 %d %d %u %u @picture_%d\n", GL_TEXTURE_2D, w, h,
+                          GL_RGBA, GL_UNSIGNED_BYTE, k);
+            text += b;
+            std::snprintf(b, sizeof b, "glTexCoordPointer 2 %u 0 @picture_uv_%d\nglViewport %d %d %d %d\nglDrawArrays %u 0 4\n",
+                          GL_FIXED, k, x0, y0, w, h, GL_TRIANGLE_STRIP);
+            text += b;
+            std::fwrite(text.data(), 1, text.size(), m_file);
+        }
+    std::fprintf(m_file, "glBindTexture %u 0\nglDeleteTextures %d @picture\n", GL_TEXTURE_2D, tiles);
+    std::fprintf(m_file, "glDisableClientState %u\nglDisableClientState %u\n", GL_VERTEX_ARRAY, GL_TEXTURE_COORD_ARRAY);
+    std::fprintf(m_file, "glTexEnvx %u %u %u\nglEnable %u\nglDisable %u\nglViewport 0 0 %d %d\n", GL_TEXTURE_ENV,
+                 GL_TEXTURE_ENV_MODE, GL_MODULATE, GL_DITHER, GL_TEXTURE_2D, W, H);
+    m_picture.reset();
+}
+
 void P3DBackendTraceES11::WriteState()
 {
-    std::fputs("# One frame of the program, written by its OpenGL ES 1.1 back end: the state the frames\n"
-               "# before it left, then its calls.\n",
+    std::fputs("# One frame of the program, written by its OpenGL ES 1.1 back end: the picture and the\n"
+               "# state the frames before it left, then its calls.\n",
                m_file);
+    WritePicture();
     std::fputs("glActiveTexture 33984\n", m_file);
     for (Texture& t : m_objects) {
         if (!t.alive || !t.used || t.made.empty())
@@ -316,8 +461,13 @@ template <Slot S, class... A> void P3DBackendTraceES11::Note(char const* name, A
     if (!Live())
         return;
     bool const target = s_profilerPresented - m_presented == m_frame;
-    if (target)
-        Start();
+    if (target) {
+        Start(true);
+        if constexpr (S == Slot::glDrawArrays || S == Slot::glDrawElements)
+            m_drawn = true;
+        if constexpr (S == Slot::glClear)
+            NoteClear(std::get<0>(std::make_tuple(a...)));
+    }
     m_out.clear();
     auto const t = std::make_tuple(a...);
     auto vec = [&](char const* type, auto const* p, size_t n) {

@@ -2,9 +2,13 @@
 // as a GL trace (docs/formats/gltrace.md), for replaying one frame of the
 // program elsewhere (tools/glreplay, the software renderer's benchmark).
 //
-// The trace begins with the state the earlier frames left (each setting's
-// last value, and the textures the frame binds, each made again with its
-// images and parameters), followed by the frame's own calls. Client memory a
+// The trace begins with the picture the frame starts from (what the earlier
+// frames left in the framebuffer, which a frame that does not clear draws
+// over; left out when the frame clears the whole colour buffer before it
+// draws), drawn in tiles and then undone to the context's defaults; then the
+// state the earlier frames left (each setting's last value, and the textures
+// the frame binds, each made again with its images and parameters); then the
+// frame's own calls. Client memory a
 // call reads (matrices, parameter vectors, texels, and at a draw the enabled
 // vertex arrays and the indices) is written as arrays beside the call.
 // Texture names are written as elements of the array a glGenTextures filled,
@@ -15,6 +19,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <map>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -55,7 +60,10 @@ private:
     // True while calls are to be written; ends the trace once the frame asked
     // for has been presented.
     bool Live();
-    void Start();
+    void Start(bool readPicture);
+    void ReadPicture();
+    void NoteClear(uint32_t mask);
+    void WritePicture();
     void WriteState();
     void Finish();
     std::string TempPath() const;
@@ -113,6 +121,11 @@ private:
     // Before the traced frame: each setting's last call, with its order.
     std::map<std::string, std::pair<uint64_t, std::string>> m_state;
     std::map<uint32_t, std::string> m_matrices; // calls on each matrix since its last load
+    // The framebuffer as the traced frame began, rows bottom first, RGBA.
+    std::unique_ptr<uint8_t[]> m_picture;
+    int32_t m_pictureW, m_pictureH;
+    bool m_drawn;         // the traced frame has drawn
+    bool m_pictureHidden; // and before that cleared the whole colour buffer
 };
 
 // The back end the program draws with on OpenGL ES 1.1: a tracing one when

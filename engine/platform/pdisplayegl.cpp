@@ -154,8 +154,20 @@ int PDisplayEGL::Init(void* window, int depth, PDisplayProperties* request, PDis
         return 0;
     EGLint matched = 0;
     EGLBoolean chosen = eglChooseConfig(dpy, m_attribs, configs, configCount, &matched);
-    if (chosen && matched > 0)
+    if (chosen && matched > 0) {
+        // EGL takes a channel size as a least one and sorts deeper buffers
+        // first (10 bits a channel where the driver has them): the first
+        // configuration with exactly the asked red and blue sizes is taken, so
+        // that frames are drawn and blended at the depth the game asks for.
         m_eglConfig = configs[0];
+        int want = request && request->redBits ? request->redBits : 0;
+        for (EGLint i = 0; want && i < matched; ++i)
+            if (ConfigAttrib(dpy, configs[i], EGL_RED_SIZE) == want &&
+                ConfigAttrib(dpy, configs[i], EGL_BLUE_SIZE) == want) {
+                m_eglConfig = configs[i];
+                break;
+            }
+    }
     PFree(configs);
     if (!m_eglConfig) {
         LogEglError("eglChooseConfig (no matching configuration)");
