@@ -1,13 +1,15 @@
 // The tracing back end: every example trace, replayed twice through the GL
 // layer with the second frame captured, gives a trace that draws on Mesa the
 // picture the layer drew for that frame (which starts from the state the
-// first replay left); what the environment asks for
-// wrongly leaves the plain back end.
+// first replay left); a frame that draws over what the frame before it left
+// carries that picture, on Mesa and on the software back end, unless it clears
+// it first; what the environment asks for wrongly leaves the plain back end.
 #include <gtest/gtest.h>
 
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -75,6 +77,98 @@ TEST(TraceCapture, CapturedFrameDrawsTheSamePicture)
         EXPECT_TRUE(result.errors.empty()) << "GL error at line " << result.errors[0].first;
         ASSERT_EQ(result.frame.rgba.size(), reference.frame.rgba.size());
         EXPECT_TRUE(result.frame.rgba == reference.frame.rgba) << "the captured frame draws another picture";
+    }
+}
+
+// Captures frame 1 of text replayed through the layer at 300 x 280 (tiles of
+// the starting picture cut at both edges); the captured text and the layer's
+// frame.
+bool CaptureSecondFrame(std::string const& text, std::string const& path, std::string& captured, Image& frame)
+{
+    Trace original;
+    std::string error;
+    if (!ParseTrace(text, ".", original, error))
+        return false;
+    ReplayOptions opt;
+    opt.width = 300;
+    opt.height = 280;
+    setenv("KRV_GL_TRACE", path.c_str(), 1);
+    setenv("KRV_GL_TRACE_FRAME", "1", 1);
+    ReplayResult result;
+    bool ok = Replay(original, opt, result, error);
+    unsetenv("KRV_GL_TRACE");
+    unsetenv("KRV_GL_TRACE_FRAME");
+    FILE* f = ok ? std::fopen(path.c_str(), "rb") : nullptr;
+    if (!f)
+        return false;
+    captured.clear();
+    char b[65536];
+    for (size_t n; (n = std::fread(b, 1, sizeof b, f)) > 0;)
+        captured.append(b, n);
+    std::fclose(f);
+    frame = result.frame;
+    return true;
+}
+
+TEST(TraceCapture, AFrameDrawnOverTheLastOneCarriesItsPicture)
+{
+    TempDir dir;
+    ASSERT_FALSE(dir.path.empty());
+    // Frame 0: blue, a red left half. Frame 1 blends green over the middle
+    // without clearing, after one of the clears below.
+    std::string const first = "array left fixed -65536 -65536  0 -65536  -65536 65536  0 65536\n"
+                              "array mid fixed -32768 -32768  32768 -32768  -32768 32768  32768 32768\n"
+                              "glClearColorx 0 0 65536 65536\nglClear GL_COLOR_BUFFER_BIT\n"
+                              "glEnableClientState GL_VERTEX_ARRAY\nglVertexPointer 2 GL_FIXED 0 @left\n"
+                              "glColor4x 65536 0 0 65536\nglDrawArrays GL_TRIANGLE_STRIP 0 4\nframe\n";
+    std::string const second = "glEnable GL_BLEND\nglBlendFunc GL_SRC_ALPHA GL_ONE_MINUS_SRC_ALPHA\n"
+                               "glVertexPointer 2 GL_FIXED 0 @mid\nglColor4x 0 65536 0 32768\n"
+                               "glDrawArrays GL_TRIANGLE_STRIP 0 4\nframe\n";
+    struct Case {
+        char const* before; // calls of frame 1 before its draw
+        bool picture;       // whether the capture carries the picture
+    } const cases[] = {
+        {"", true},
+        {"glClear GL_COLOR_BUFFER_BIT\n", false},
+        {"glColorMask 0 0 0 1\nglClear GL_COLOR_BUFFER_BIT\nglColorMask 1 1 1 1\n", true},
+        {"glEnable GL_SCISSOR_TEST\nglScissor 0 0 10 10\nglClear GL_COLOR_BUFFER_BIT\nglDisable GL_SCISSOR_TEST\n",
+         true},
+        {"glClear GL_DEPTH_BUFFER_BIT\n", true},
+    };
+    int n = 0;
+    for (Case const& c : cases) {
+        SCOPED_TRACE(c.before);
+        std::string path = dir.path + "/" + std::to_string(n++) + ".trace", captured;
+        Image layer;
+        ASSERT_TRUE(CaptureSecondFrame(first + c.before + second, path, captured, layer));
+        EXPECT_EQ(captured.find("array picture") != std::string::npos, c.picture);
+
+        Trace trace;
+        std::string error;
+        ASSERT_TRUE(LoadTrace(path, trace, error)) << error;
+        ReplayOptions opt;
+        opt.width = 300;
+        opt.height = 280;
+        opt.backend = Backend::Mesa;
+        ReplayResult mesa;
+        ASSERT_TRUE(Replay(trace, opt, mesa, error)) << error;
+        EXPECT_TRUE(mesa.errors.empty());
+        EXPECT_TRUE(mesa.frame.rgba == layer.rgba) << "the captured frame draws another picture";
+
+        // The software back end takes textures of at most 256 texels a side:
+        // the left edge shows frame 0's red, the right its blue.
+        if (*c.before == 0) {
+            opt.backend = Backend::SW;
+            ReplayResult sw;
+            ASSERT_TRUE(Replay(trace, opt, sw, error)) << error;
+            EXPECT_TRUE(sw.errors.empty());
+            for (int y : {5, 140, 275}) {
+                uint8_t const* left = &sw.frame.rgba[(size_t(y) * 300 + 10) * 4];
+                uint8_t const* right = &sw.frame.rgba[(size_t(y) * 300 + 290) * 4];
+                EXPECT_TRUE(left[0] > 240 && left[1] < 16 && left[2] < 16) << y;
+                EXPECT_TRUE(right[0] < 16 && right[1] < 16 && right[2] > 240) << y;
+            }
+        }
     }
 }
 
