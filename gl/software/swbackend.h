@@ -94,6 +94,8 @@ public:
 
     // Render-row choice for the current state (called by glDrawElements).
     void UpdateRender();
+    // Sets the colour key for a 565 texture with alpha under MODULATE (alpha blends).
+    void KeyModulatedAlpha(u32 env);
     // Whether the alpha test rejects every fragment of the draw call: true
     // only where all its fragments have the current colour's alpha.
     bool AlphaTestRejectsDraw() const;

@@ -114,6 +114,15 @@ template <Op O, bool Z> struct HSmoothBlend : HBase<TexMode::None, Z> {
 
 enum class Env { Modulate, AddColour, Grey };
 
+// A 565 texel times the vertex colour, channel by channel: five bits of each
+// colour channel (six of green) plus one, so that white keeps the texel and
+// black gives black.
+inline u32 Modulate565(u32 t, Col const& c)
+{
+    return (((t & 0x001Fu) * (u32(c.b >> 19) + 1)) >> 5) | ((((t & 0x07E0u) * (u32(c.g >> 18) + 1)) >> 6) & 0x07E0u) |
+           ((((t & 0xF800u) * (u32(c.r >> 19) + 1)) >> 5) & 0xF800u);
+}
+
 // The texel combined with the vertex colour: modulated (GT), added (BT), or
 // scaled by one grey intensity taken from red (GWT).
 template <Env E, TexMode T, bool Z> struct HTexColour : HBase<T, Z> {
@@ -124,12 +133,31 @@ template <Env E, TexMode T, bool Z> struct HTexColour : HBase<T, Z> {
         if (Key && (t & 0x20))
             return false;
         if constexpr (E == Env::Modulate)
-            *d = u16((((t & 0x001Fu) * u32(c.b >> 19)) >> 5) | ((((t & 0x07E0u) * u32(c.g >> 18)) >> 6) & 0x07E0u) |
-                     ((((t & 0xF800u) * u32(c.r >> 19)) >> 5) & 0xF800u));
+            *d = u16(Modulate565(t, c));
         else if constexpr (E == Env::AddColour)
             *d = u16(SatAddSpread(Spread(t), ColourSpread(c.r, c.g, c.b)));
         else
             *d = u16(Fold(((Spread(t) * u32(c.r >> 19)) >> 5) & kSpreadMask));
+        return true;
+    }
+};
+
+// MODULATE under blending: the texel times the vertex colour, blended with
+// the interpolated alpha's top five bits (A, AA) or added.
+template <Op O, TexMode T, bool Z> struct HTexColourBlend : HBase<T, Z> {
+    static constexpr bool kRGB = true;
+    static constexpr bool kAlpha = O != Op::Add;
+    template <bool Key> static bool Shade(u16* d, u32 t, Col const& c, SpanConst const&)
+    {
+        if (Key && (t & 0x20))
+            return false;
+        u32 src = Modulate565(t, c);
+        if constexpr (O == Op::A)
+            *d = u16(BlendA(*d, src, u32(c.a >> 19)));
+        else if constexpr (O == Op::AA)
+            *d = u16(SatAddSpread(((Spread(src) * u32(c.a >> 19)) >> 5) & kSpreadMask, Spread(*d)));
+        else
+            *d = u16(BlendAdd(*d, src));
         return true;
     }
 };

@@ -98,13 +98,39 @@ void ColourGradients(PTriangleSetup& s, PVertex const* a, PVertex const* b, PVer
 
 void ClearAux(PTriangleSetup& s) { s.colourAux[0] = s.colourAux[1] = s.colourAux[2] = s.colourAux[3] = 0; }
 
+// The weights of a far triangle are scaled up by a common power of two.
+// Perspective interpolation depends only on the ratios of the three weights,
+// but the products u w and v w and their gradients are whole numbers: with
+// the weight of a vertex hundreds of units away (2^36 / w is about 1500)
+// they kept a few bits per pixel step, and a large far triangle (a sky dome)
+// tore along its edges. The largest weight is brought up to at least
+// kWeightFloor (that of a vertex 8 units away) as long as the products stay
+// below kProductTop (the spans step them in 32 bits, so a texture repeated
+// many times keeps a smaller shift).
+constexpr u64 kWeightFloor = u64(1) << 17;
+constexpr u64 kProductTop = u64(1) << 28;
+
+int WeightShift(PVertex const* const v[3])
+{
+    u64 w = 0, c = 1;
+    for (int i = 0; i < 3; ++i) {
+        w = std::max<u64>(w, u64(std::abs(i64(v[i]->w))));
+        c = std::max<u64>(c, u64(std::max(std::abs(i64(v[i]->u)), std::abs(i64(v[i]->v)))));
+    }
+    int k = 0;
+    while (w != 0 && (w << k) < kWeightFloor && ((c * (w << (k + 1))) >> 12) < kProductTop)
+        ++k;
+    return k;
+}
+
 void PerspectiveUVW(PTriangleSetup& s, PVertex const* v[3])
 {
+    int k = s.weightShift = WeightShift(v);
     for (int i = 0; i < 3; ++i) {
-        s.vertexUW[i] = MulShift(v[i]->u, v[i]->w, 12);
-        s.vertexVW[i] = MulShift(v[i]->v, v[i]->w, 12);
+        s.vertexUW[i] = MulShift(v[i]->u, Shl(v[i]->w, k), 12);
+        s.vertexVW[i] = MulShift(v[i]->v, Shl(v[i]->w, k), 12);
     }
-    Persp(s, v[0]->w, v[1]->w, v[2]->w, 16, s.dWdx, s.dWdy);
+    Persp(s, Shl(v[0]->w, k), Shl(v[1]->w, k), Shl(v[2]->w, k), 16, s.dWdx, s.dWdy);
     Persp(s, s.vertexUW[0], s.vertexUW[1], s.vertexUW[2], 20, s.dUdx, s.dUdy);
     Persp(s, s.vertexVW[0], s.vertexVW[1], s.vertexVW[2], 20, s.dVdx, s.dVdy);
 }
@@ -162,7 +188,7 @@ inline void LeftUVW(PTriangleSetup& s, PVertex const* from, i32 slope)
     int h = s.lowerHalf ? 1 : 0;
     Along(s, slope, s.dUdx, s.dUdy, s.vertexUW[h], s.stepU, s.edgeU);
     Along(s, slope, s.dVdx, s.dVdy, s.vertexVW[h], s.stepV, s.edgeV);
-    Along(s, slope, s.dWdx, s.dWdy, Shl(from->w, 4), s.stepW, s.edgeW);
+    Along(s, slope, s.dWdx, s.dWdy, Shl(from->w, 4 + s.weightShift), s.stepW, s.edgeW);
 }
 
 } // namespace
@@ -213,10 +239,11 @@ void GradientAllP(PTriangleSetup& s, PVertex const* a, PVertex const* b, PVertex
     PerspectiveUVW(s, v);
     if (Smooth(s)) {
         for (int i = 0; i < 3; ++i) {
-            s.vertexColourW[i][0] = MulShift(v[i]->r, v[i]->w, 12);
-            s.vertexColourW[i][1] = MulShift(v[i]->g, v[i]->w, 12);
-            s.vertexColourW[i][2] = MulShift(v[i]->b, v[i]->w, 12);
-            s.vertexColourW[i][3] = MulShift(v[i]->a, v[i]->w, 12);
+            i32 w = Shl(v[i]->w, s.weightShift);
+            s.vertexColourW[i][0] = MulShift(v[i]->r, w, 12);
+            s.vertexColourW[i][1] = MulShift(v[i]->g, w, 12);
+            s.vertexColourW[i][2] = MulShift(v[i]->b, w, 12);
+            s.vertexColourW[i][3] = MulShift(v[i]->a, w, 12);
         }
         auto cw = [&](int ch, i32& ddx, i32& ddy) {
             Persp(s, s.vertexColourW[0][ch], s.vertexColourW[1][ch], s.vertexColourW[2][ch], 20, ddx, ddy);

@@ -43,7 +43,8 @@ struct PTriangleSetup {
     int32_t dUdx, dVdx, dWdx;
     int32_t edgeU, edgeV, edgeW;
     int32_t texShiftU, texShiftV; // log2 of the texture's width and height
-    int32_t vertexUW[3], vertexVW[3]; // perspective: u * w >> 12 and v * w >> 12 of the sorted vertices
+    int32_t vertexUW[3], vertexVW[3]; // perspective: u * w' >> 12 and v * w' >> 12 of the sorted vertices
+    int32_t weightShift;              // perspective: w' = w << weightShift for the triangle's three vertices
     int32_t lowerHalf;                // 0 for the upper half, 1 for the lower
     uint32_t spanFlags;               // 0x10000 depth writes on; 0x20 from the texture set-ups
     int32_t stepZ;

@@ -46,6 +46,18 @@
     X(PDrawGTPZAsm) \
     X(PDrawGWTPZAsm) \
     X(PDrawBTPZAsm) \
+    X(DrawInnerAGT) \
+    X(DrawInnerAGTZ) \
+    X(DrawInnerAGTP) \
+    X(DrawInnerAGTPZ) \
+    X(DrawInnerAAGT) \
+    X(DrawInnerAAGTZ) \
+    X(DrawInnerAAGTP) \
+    X(DrawInnerAAGTPZ) \
+    X(DrawInnerADDGT) \
+    X(DrawInnerADDGTZ) \
+    X(DrawInnerADDGTP) \
+    X(DrawInnerADDGTPZ) \
     X(PDrawAGT88Asm) \
     X(PDrawAFT88Asm) \
     X(DrawInnerFlat) \

@@ -1,6 +1,7 @@
 // The span routines of the 565 and untextured rows (rows 0-119 and row 177):
 // smooth colour, 565 texels copied, blended with the vertex alpha, combined
-// with the vertex colour, affine or perspective, with or without depth.
+// with the vertex colour (and then blended), affine or perspective, with or
+// without depth.
 #include "gl/software/swmembers.h"
 #include "gl/software/swspanlist.h"
 
@@ -57,6 +58,18 @@ SPAN(PDrawGWTAsm, HTexColour<Env::Grey, A, false>)
 SPAN(PDrawGWTZAsm, HTexColour<Env::Grey, A, true>)
 SPAN(PDrawGWTPAsm, HTexColour<Env::Grey, P, false>)
 SPAN(PDrawGWTPZAsm, HTexColour<Env::Grey, P, true>)
+SPAN(DrawInnerAGT, HTexColourBlend<Op::A, A, false>)
+SPAN(DrawInnerAGTZ, HTexColourBlend<Op::A, A, true>)
+SPAN(DrawInnerAGTP, HTexColourBlend<Op::A, PB, false>)
+SPAN(DrawInnerAGTPZ, HTexColourBlend<Op::A, PB, true>)
+SPAN(DrawInnerAAGT, HTexColourBlend<Op::AA, A, false>)
+SPAN(DrawInnerAAGTZ, HTexColourBlend<Op::AA, A, true>)
+SPAN(DrawInnerAAGTP, HTexColourBlend<Op::AA, PB, false>)
+SPAN(DrawInnerAAGTPZ, HTexColourBlend<Op::AA, PB, true>)
+SPAN(DrawInnerADDGT, HTexColourBlend<Op::Add, A, false>)
+SPAN(DrawInnerADDGTZ, HTexColourBlend<Op::Add, A, true>)
+SPAN(DrawInnerADDGTP, HTexColourBlend<Op::Add, PB, false>)
+SPAN(DrawInnerADDGTPZ, HTexColourBlend<Op::Add, PB, true>)
 SPAN(PDrawAGT88Asm, HAGT88<true>)
 SPAN(PDrawAFT88Asm, HAGT88<false>)
 

@@ -5,6 +5,8 @@
 // 4 DST_COLOR/ZERO, 5 DST_COLOR/SRC_COLOR), z the depth test and k the kind:
 // 0 flat, 1 smooth, 2 texture (REPLACE, DECAL), 3 MODULATE, 4 ADD or BLEND,
 // 5 MODULATE with grey vertex colours, 6-9 the same four with perspective.
+// Under the blends of b = 1-3, MODULATE (kinds 3, 5, 7, 9) multiplies the
+// texel by the vertex colour before blending, as REPLACE does not.
 // Rows 120-167 (4444 texels) and 168-215 (88 texels): base + 8 b + g + 2 z +
 // 4 p, with g for MODULATE and p for perspective. Row 216 is the bilinear
 // alpha span, row 217 the noise span.
@@ -55,20 +57,20 @@ constexpr SpanRef kLowSpans[10][4][2] = {
      {S(PDrawADDGAsm), S(PDrawADDGZAsm)}},
     {{S(PDrawTAsm), S(PDrawZTAsm)}, {S(PDrawATAsm), S(PDrawATZAsm)}, {S(PDrawAATAsm), S(PDrawAATZAsm)},
      {S(PDrawADDTAsm), S(PDrawADDTZAsm)}},
-    {{S(PDrawGTAsm), S(PDrawGTZAsm)}, {S(PDrawATAsm), S(PDrawATZAsm)}, {S(PDrawAATAsm), S(PDrawAATZAsm)},
-     {S(PDrawADDTAsm), S(PDrawADDTZAsm)}},
+    {{S(PDrawGTAsm), S(PDrawGTZAsm)}, {S(DrawInnerAGT), S(DrawInnerAGTZ)}, {S(DrawInnerAAGT), S(DrawInnerAAGTZ)},
+     {S(DrawInnerADDGT), S(DrawInnerADDGTZ)}},
     {{S(PDrawBTAsm), S(PDrawBTZAsm)}, {S(PDrawBTAsm), S(PDrawBTZAsm)}, {S(PDrawBTAsm), S(PDrawBTZAsm)},
      {S(PDrawBTAsm), S(PDrawBTZAsm)}},
-    {{S(PDrawGWTAsm), S(PDrawGWTZAsm)}, {S(PDrawATAsm), S(PDrawATZAsm)}, {S(PDrawAATAsm), S(PDrawAATZAsm)},
-     {S(PDrawADDTAsm), S(PDrawADDTZAsm)}},
+    {{S(PDrawGWTAsm), S(PDrawGWTZAsm)}, {S(DrawInnerAGT), S(DrawInnerAGTZ)}, {S(DrawInnerAAGT), S(DrawInnerAAGTZ)},
+     {S(DrawInnerADDGT), S(DrawInnerADDGTZ)}},
     {{S(PDrawTPAsm), S(PDrawZTPAsm)}, {S(PDrawATPAsm), S(PDrawATPZAsm)}, {S(PDrawAATPAsm), S(PDrawAATPZAsm)},
      {S(PDrawADDTPAsm), S(PDrawADDTPZAsm)}},
-    {{S(PDrawGTPAsm), S(PDrawGTPZAsm)}, {S(PDrawATPAsm), S(PDrawATPZAsm)}, {S(PDrawAATPAsm), S(PDrawAATPZAsm)},
-     {S(PDrawADDTPAsm), S(PDrawADDTPZAsm)}},
+    {{S(PDrawGTPAsm), S(PDrawGTPZAsm)}, {S(DrawInnerAGTP), S(DrawInnerAGTPZ)}, {S(DrawInnerAAGTP), S(DrawInnerAAGTPZ)},
+     {S(DrawInnerADDGTP), S(DrawInnerADDGTPZ)}},
     {{S(PDrawBTPAsm), S(PDrawBTPZAsm)}, {S(PDrawBTPAsm), S(PDrawBTPZAsm)}, {S(PDrawBTPAsm), S(PDrawBTPZAsm)},
      {S(PDrawBTPAsm), S(PDrawBTPZAsm)}},
-    {{S(PDrawGWTPAsm), S(PDrawGWTPZAsm)}, {S(PDrawATPAsm), S(PDrawATPZAsm)}, {S(PDrawAATPAsm), S(PDrawAATPZAsm)},
-     {S(PDrawADDTPAsm), S(PDrawADDTPZAsm)}},
+    {{S(PDrawGWTPAsm), S(PDrawGWTPZAsm)}, {S(DrawInnerAGTP), S(DrawInnerAGTPZ)}, {S(DrawInnerAAGTP), S(DrawInnerAAGTPZ)},
+     {S(DrawInnerADDGTP), S(DrawInnerADDGTPZ)}},
 };
 
 // Span routines of the 4444 and 88 blocks by blend index and m = g + 2 z + 4 p.
@@ -215,9 +217,13 @@ void P3DBackendSW::UpdateRender()
                     m_setup.colourKey = 1;
             } else {
                 row += 20;
+                KeyModulatedAlpha(env);
             }
             break;
-        case 2: row += 40; break;
+        case 2:
+            row += 40;
+            KeyModulatedAlpha(env);
+            break;
         case 4: row += 60; break;
         case 8: row += 80; break;
         case 16: row += 100; break;
@@ -225,6 +231,14 @@ void P3DBackendSW::UpdateRender()
         }
     }
     m_renderRow = row;
+}
+
+// Under MODULATE a texel of alpha 0 (a keyed 5551 texel) gives a fragment of
+// alpha 0, which the alpha blends leave out.
+void P3DBackendSW::KeyModulatedAlpha(u32 env)
+{
+    if (m_currentTexture && env == MODULATE && m_currentTexture->format == RGBA)
+        m_setup.colourKey = 1;
 }
 
 // The spans key texels of zero alpha instead of comparing with the alpha

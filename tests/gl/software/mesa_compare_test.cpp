@@ -150,7 +150,8 @@ INSTANTIATE_TEST_SUITE_P(Traces, AgainstMesa,
                                            Case{"blend.trace", 2, 0},
                                            Case{"depth.trace", 2, 0}, Case{"clipping.trace", 1, 0},
                                            Case{"strips.trace", 1, 0}, Case{"points_lines.trace", 1, 0},
-                                           Case{"lit.trace", 2, 0}, Case{"alphatest.trace", 2, 0}),
+                                           Case{"lit.trace", 2, 0}, Case{"alphatest.trace", 2, 0},
+                                           Case{"modulate_blend.trace", 3, 38}, Case{"far_dome.trace", 1, 27, false}),
                          [](::testing::TestParamInfo<Case> const& info) {
                              std::string n = info.param.trace;
                              return n.substr(0, n.find('.'));

@@ -729,6 +729,105 @@ def alphatest():
     t.add('glDisable GL_BLEND', 'glDisableClientState GL_TEXTURE_COORD_ARRAY', 'glDeleteTextures 2 @names')
     t.write('alphatest.trace')
 
+def modulate_blend():
+    rng = random.Random(12)
+    t = Trace('Textures under MODULATE with alpha blending, as list rows over a picture are\n'
+              'drawn: dark translucent and opaque black colours times a 5551 texture (a\n'
+              'transparent rim) and a 565 texture, blended SRC_ALPHA / ONE_MINUS_SRC_ALPHA,\n'
+              'SRC_ALPHA / ONE and ONE / ONE, flat and smooth, then a floor in perspective.')
+    t.header()
+    bands(t)
+    # Light metal with a two-texel rim of alpha 0.
+    metal = []
+    for y in range(32):
+        for x in range(32):
+            rim = min(x, y, 31 - x, 31 - y) < 2
+            c = (150 + 12 * ((x // 8 + y // 8) % 2)) >> 3
+            metal.append(0 if rim else c << 11 | c << 6 | c << 1 | 1)
+    t.add('glDisableClientState GL_COLOR_ARRAY', 'glGenTextures 2 @' + t.array('uint', [0, 0], 'names'),
+          'glBindTexture GL_TEXTURE_2D names[0]', 'glTexParameterx GL_TEXTURE_2D GL_TEXTURE_MIN_FILTER GL_NEAREST',
+          'glTexParameterx GL_TEXTURE_2D GL_TEXTURE_MAG_FILTER GL_NEAREST',
+          'glTexImage2D GL_TEXTURE_2D 0 GL_RGBA 32 32 0 GL_RGBA GL_UNSIGNED_SHORT_5_5_5_1 @' + t.array('ushort', metal))
+    texture(t, rng, 1, size=32, lo=64, hi=224)
+    t.add('glEnable GL_BLEND', 'glEnable GL_TEXTURE_2D', 'glTexEnvx GL_TEXTURE_ENV GL_TEXTURE_ENV_MODE GL_MODULATE',
+          'glEnableClientState GL_TEXTURE_COORD_ARRAY',
+          'glTexCoordPointer 2 GL_SHORT 0 @' + t.array('short', [0, 0, 1, 0, 0, 1, 1, 0, 1, 1, 0, 1]))
+    funcs = ['GL_SRC_ALPHA GL_ONE_MINUS_SRC_ALPHA', 'GL_SRC_ALPHA GL_ONE', 'GL_ONE GL_ONE']
+    # Per blend: flat dark translucent, flat black, smooth colours; each on both textures.
+    for row, f in enumerate(funcs):
+        t.add('glBlendFunc ' + f)
+        for col in range(6):
+            name, kind = col % 2, col // 2
+            x0, y0 = 4.3 + col * 42, 134.2 + row * 40
+            q = [fx(v) for (dx, dy) in [(0, 0), (38, 0), (0, 36), (38, 0), (38, 36), (0, 36)] for v in (x0 + dx, y0 + dy)]
+            t.add('glBindTexture GL_TEXTURE_2D names[%d]' % name, 'glVertexPointer 2 GL_FIXED 0 @' + t.array('fixed', q))
+            if kind == 0:
+                t.add('glShadeModel GL_FLAT', 'glColor4ub 24 8 8 176')
+            elif kind == 1:
+                t.add('glShadeModel GL_FLAT', 'glColor4ub 0 0 0 255')
+            else:
+                cols = []
+                for k in range(6):
+                    cols += [rng.randrange(256), rng.randrange(256), rng.randrange(256), [96, 160, 224, 160, 224, 255][k]]
+                t.add('glShadeModel GL_SMOOTH', 'glColorPointer 4 GL_UNSIGNED_BYTE 0 @' + t.array('ubyte', cols),
+                      'glEnableClientState GL_COLOR_ARRAY')
+            t.add('glDrawArrays GL_TRIANGLES 0 6', 'glDisableClientState GL_COLOR_ARRAY')
+    # A floor in perspective in the lower part, dark and translucent.
+    t.add('glViewport 0 0 %d %d' % (W, H // 2), 'glMatrixMode GL_PROJECTION', 'glLoadIdentity',
+          'glFrustumx %d %d %d %d %d %d' % (fx(-0.5), fx(0.5), fx(-0.25), fx(0.25), fx(0.5), fx(64.5)),
+          'glMatrixMode GL_MODELVIEW', 'glLoadIdentity', 'glHint GL_PERSPECTIVE_CORRECTION_HINT GL_NICEST',
+          'glBlendFunc GL_SRC_ALPHA GL_ONE_MINUS_SRC_ALPHA', 'glShadeModel GL_FLAT', 'glColor4ub 60 30 20 200',
+          'glBindTexture GL_TEXTURE_2D names[1]')
+    floor = [fx(-3), fx(-1), fx(-1), fx(3), fx(-1), fx(-1), fx(-3), fx(-1), fx(-12), fx(3), fx(-1), fx(-12)]
+    t.add('glVertexPointer 3 GL_FIXED 0 @' + t.array('fixed', floor))
+    t.add('glTexCoordPointer 2 GL_SHORT 0 @' + t.array('short', [0, 0, 2, 0, 0, 3, 2, 3]),
+          'glDrawArrays GL_TRIANGLE_STRIP 0 4')
+    t.add('glDisable GL_BLEND', 'glDisable GL_TEXTURE_2D', 'glDisableClientState GL_TEXTURE_COORD_ARRAY',
+          'glDeleteTextures 2 @names')
+    t.write('modulate_blend.trace')
+
+
+def far_dome():
+    t = Trace('A sky dome near the far plane in perspective (NICEST), as the game draws its\n'
+              'sky: a ring of 16 segments 480 units away, two stacked bands of quads, each\n'
+              'segment 1/16 of a 128 x 128 texture of thin stripes wide and a tenth of it\n'
+              'high. The stripes run on across the triangles\' edges.')
+    t.header(ortho=False)
+    t.add('glMatrixMode GL_PROJECTION', 'glLoadIdentity',
+          'glFrustumx %d %d %d %d %d %d' % (fx(-1), fx(1), fx(-1), fx(1), fx(1), fx(512)),
+          'glMatrixMode GL_MODELVIEW', 'glLoadIdentity', 'glRotatex %d 0 65536 0' % fx(-11),
+          'glHint GL_PERSPECTIVE_CORRECTION_HINT GL_NICEST')
+    stripes = []
+    palette = [(200, 220, 240), (150, 180, 230), (230, 200, 170), (120, 140, 200), (240, 240, 240), (90, 150, 210)]
+    for y in range(128):
+        for x in range(128):
+            r, g, b = palette[(y + x // 8) % len(palette)]
+            stripes.append(rgb565(r, g, b))
+    t.add('glGenTextures 1 @' + t.array('uint', [0], 'names'), 'glBindTexture GL_TEXTURE_2D names[0]',
+          'glTexParameterx GL_TEXTURE_2D GL_TEXTURE_MIN_FILTER GL_NEAREST',
+          'glTexParameterx GL_TEXTURE_2D GL_TEXTURE_MAG_FILTER GL_NEAREST',
+          'glTexImage2D GL_TEXTURE_2D 0 GL_RGB 128 128 0 GL_RGB GL_UNSIGNED_SHORT_5_6_5 @' + t.array('ushort', stripes),
+          'glEnable GL_TEXTURE_2D', 'glTexEnvx GL_TEXTURE_ENV GL_TEXTURE_ENV_MODE GL_REPLACE',
+          'glEnableClientState GL_TEXTURE_COORD_ARRAY')
+    R, heights, vs = 480.0, [-200.0, 80.0, 400.0], [0.45, 0.5, 0.56]
+    pts, uvs = [], []
+    # Coordinates near 0.5, where the software back end's mapping onto texel
+    # centres moves a texel least.
+    for i in range(-8, 8):
+        a0, a1 = 2 * math.pi * i / 16, 2 * math.pi * (i + 1) / 16
+        for j in range(2):
+            corners = [(a0, j), (a1, j), (a1, j + 1), (a0, j), (a1, j + 1), (a0, j + 1)]
+            for (a, k) in corners:
+                pts += [fx(R * math.sin(a)), fx(heights[k]), fx(-R * math.cos(a))]
+                uvs += [fx(0.5 + a / (2 * math.pi)), fx(vs[k])]
+    t.add('glVertexPointer 3 GL_FIXED 0 @' + t.array('fixed', pts),
+          'glTexCoordPointer 2 GL_FIXED 0 @' + t.array('fixed', uvs),
+          'glDrawArrays GL_TRIANGLES 0 %d' % (len(pts) // 3))
+    t.add('glDisable GL_TEXTURE_2D', 'glDisableClientState GL_TEXTURE_COORD_ARRAY', 'glDeleteTextures 1 @names')
+    t.write('far_dome.trace')
+
+
 if __name__ == '__main__':
-    for f in [flat, gouraud, replace, texfixed, blend, depth, clipping, strips, points_lines, lit, watertight, game, alphatest]:
+    for f in [flat, gouraud, replace, texfixed, blend, depth, clipping, strips, points_lines, lit, watertight, game, alphatest,
+              modulate_blend, far_dome]:
         f()
