@@ -23,6 +23,7 @@
 #include "game/world/splevelmanager.h"
 #include "game/world/weaponsystem.h"
 #include "tests/game/frontend/frontend_fixture.h"
+#include "tests/engine/graphics/png_gen.h"
 #include "tests/game/world/world_fixture.h"
 #include "tests/tools/tool_runner.h"
 #include "tools/lib/pam_writer.h"
@@ -62,6 +63,12 @@ struct MainGameProbe {
         g.m_waterLevel = water;
     }
     static void SetWeapons(MainGame& g, WeaponSystem* w) { g.m_weapons = w; }
+    static void SetScreen(MainGame& g, P3D* p3d, int w, int h)
+    {
+        g.m_p3d = p3d;
+        g.m_width = w;
+        g.m_height = h;
+    }
     static void SetMatch(MainGame& g, int players)
     {
         g.m_multiplayer = 1;
@@ -593,6 +600,41 @@ TEST(MainGameDrawing, FlareSizeAndCursorCells)
     EXPECT_EQ(MainGame::ShotSound(8), 15);
     EXPECT_EQ(MainGame::ShotSound(16), -1);
     EXPECT_EQ(MainGame::ShotSound(-1), -1);
+}
+
+// The five flare sprites of a sun straight ahead lie on the screen's
+// centre: the blit centres each on its point.
+TEST(MainGameDrawing, LensFlareCentredOnTheSunsLine)
+{
+    DataDir dir;
+    PngSpec png;
+    png.colorType = 6;
+    png.width = 64;
+    png.height = 32;
+    png.rows.assign(size_t(64) * 32 * 4, 255);
+    dir.Put("data/2dgfx/flares_small.png", MakePng(png));
+    constexpr int kW = 320, kH = 240;
+    SoftContext sc(kW, kH);
+    ASSERT_NE(sc.ctx, nullptr);
+    Session s;
+    MainGameProbe::SetScreen(s.game, sc.ctx, kW, kH);
+    s.game.LoadGfx();
+    OrthoView(sc.ctx, kW, kH);
+    sc.ctx->glClear(GL_COLOR_BUFFER_BIT);
+    const PVector3 sun{0, 0, Fx(1)};
+    s.game.RenderLensFlare(sc.ctx, {0, 0, Fx(-1)}, sun, sun);
+    auto f = sc.Read();
+    double sx = 0, sy = 0;
+    int n = 0;
+    for (int i = 0; i < kW * kH; ++i)
+        if ((f[size_t(i)] & 0xFF) > 0x10)
+            sx += i % kW + 0.5, sy += i / kW + 0.5, ++n;
+    if (const char* d = std::getenv("KRV_SAVE_FRAMES"))
+        SaveFrame(std::string(d) + "/lens_flare.png", f, kW, kH);
+    ASSERT_GT(n, 32 * 32);
+    EXPECT_NEAR(sx / n, kW / 2.0, 1.5);
+    EXPECT_NEAR(sy / n, kH / 2.0, 1.5);
+    s.game.UnloadGfx();
 }
 
 TEST(DirectLevel, ParsesTheOption)
