@@ -341,6 +341,7 @@ void KrvMp::SetAirplaneModelNames()
     if (!planes)
         return;
     const int n = planes->LoadPlaneCfgFiles("data\\planes\\", "config", ".txt");
+    planeCount = n > 0 ? n : 0;
     if (n > 0) {
         planeNames = static_cast<char**>(PAllocZ(int(sizeof(char*)) * n));
         if (planeNames) {
@@ -418,6 +419,11 @@ int KrvMp::Update(unsigned int t)
     const int code = MP_Update(t);
     if (code == kErrNameTaken) {
         MsgBoxShow_UsernameBusy();
+    } else if (code == kErrLinkLost && m_state == MENU_FINAL_STANDINGS) {
+        // The standings of the match that ended stay up; the lost link is
+        // told when the player leaves them.
+        MP_Release();
+        standingsLinkLost = 1;
     } else if (code != kErrNone) {
         if (code == kErrLinkLost)
             GoToState(MENU_LOCAL_INTERNET);
@@ -490,9 +496,13 @@ int KrvMp::Update(unsigned int t)
             Update_MenuTextEdit();
         break;
     case MENU_FINAL_STANDINGS:
-        if (back)
+        if (back && standingsLinkLost) {
+            GoToState(MENU_LOCAL_INTERNET);
+            if (const wchar_t* text = ErrorCodeToMsg(fonts, kErrLinkLost))
+                MsgBoxShow_Info(text);
+        } else if (back) {
             GoToState(MENU_GAME_ROOM);
-        else
+        } else
             result = Update_MenuFinalStandings();
         break;
     default:
@@ -632,6 +642,8 @@ void KrvMp::GoToState(int next)
     default:
         break;
     }
+    if (next != MENU_FINAL_STANDINGS)
+        standingsLinkLost = 0;
     m_state = next;
 }
 

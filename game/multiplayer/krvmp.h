@@ -172,6 +172,8 @@ public:
     int textEditMode = EDIT_USER_NAME;
     int gameRoomBackTarget = MENU_ROOMS_LIST;
     int standingsHighlight = -1;
+    // The link went while the final standings were shown.
+    uint8_t standingsLinkLost = 0;
     char userName[kUserNameSize] = {};
     uint32_t roomsRefreshTime = 0;
     uint8_t favView = 0;

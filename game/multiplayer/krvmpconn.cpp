@@ -480,6 +480,8 @@ void KrvMpConn::MP_PlayersList_Update()
     int oldCount = playerCount;
     std::copy(players, players + kMaxPlayers, old);
     int n = mp ? mp->GetPlayerCount() : 0;
+    const int myId = MP_GetMyId();
+    bool ownIsNew = false;
     ClearPlayersList();
     for (int i = 0; i < n && playerCount < kMaxPlayers; ++i) {
         MPInterface::ClientInfo* rec = mp->GetPlayer(i);
@@ -501,8 +503,12 @@ void KrvMpConn::MP_PlayersList_Update()
         p.ready = rec->ready;
         rec->busy = 0;
         AddPlayerToList(&p);
+        ownIsNew = ownIsNew || p.id == myId;
     }
-    if (n > 0 && !ownSettingsInitialised) {
+    // My entry takes my plane and rank from the profile whenever it appears
+    // anew: a local-network client's first table holds a stand-in record for
+    // itself until the host's list names it under the id it was given.
+    if (n > 0 && (!ownSettingsInitialised || ownIsNew) && MP_GetMe()) {
         SetMyRankFromProfile();
         SetMyPlaneFromProfile();
         ownSettingsInitialised = 1;
@@ -599,7 +605,7 @@ void KrvMpConn::ReplyStart(const GameMessage& m, int sender)
     }
     if (KrvPlayer* host = MP_GetPlayer(sender)) {
         host->matchState = uint8_t(MatchState::Playing);
-        host->plane = m.plane;
+        host->plane = ClampPlane(m.plane);
     }
 }
 
@@ -719,10 +725,16 @@ void KrvMpConn::MP_StartGame()
         profile->SetSessionKills(0);
     if (KrvPlayer* me = MP_GetMe())
         me->inMatch = 1;
+    std::copy(players, players + kMaxPlayers, standings);
+    standingsCount = playerCount;
+    standingsFrozen = 0;
 }
 
 void KrvMpConn::MP_EndGame()
 {
+    // Left before a winner was known: the standings stop here.
+    StandingsFollow();
+    standingsFrozen = 1;
     game = nullptr;
     ClearFlagsAndTimers();
     for (int i = 0; i < playerCount; ++i) {
@@ -740,6 +752,46 @@ void KrvMpConn::MP_SetRespawnVectors()
         return;
     for (int i = 0; i < MatchRules::kSpawnPoints; ++i)
         game->GetSpawnPointVec(i, rules.spawnPositions[i], rules.spawnDirections[i]);
+}
+
+void KrvMpConn::StandingsFollow()
+{
+    if (standingsFrozen || standingsCount == 0)
+        return;
+    // Everyone still in the table stands as the table says; a player who
+    // dropped out of the room during the match left it.
+    for (int i = 0; i < standingsCount; ++i) {
+        KrvPlayer& row = standings[i];
+        if (const KrvPlayer* p = MP_GetPlayer(row.id); p && strcmp(p->name, row.name) == 0) {
+            row = *p;
+        } else if (row.matchState != uint8_t(MatchState::Left)) {
+            row.matchState = uint8_t(MatchState::Left);
+            row.kills = -1;
+        }
+        row.gameObject = nullptr;
+    }
+    if (rules.winner != -1)
+        standingsFrozen = 1;
+}
+
+int KrvMpConn::MP_GetFinalStandings(const KrvPlayer*& rows) const
+{
+    if (standingsCount == 0) {
+        rows = players;
+        return playerCount;
+    }
+    rows = standings;
+    return standingsCount;
+}
+
+int KrvMpConn::ClampPlane(int plane) const
+{
+    const int last = planeCount > 0 ? planeCount - 1 : GameMessage::kMaxPlane;
+    if (plane >= 0 && plane <= last)
+        return plane;
+    _PDebug("Aircraft %d from a peer is not in the catalogue of %d: %d taken\n", plane, last + 1,
+            std::clamp(plane, 0, last));
+    return std::clamp(plane, 0, last);
 }
 
 int KrvMpConn::GetFragLimit() const
@@ -1112,7 +1164,7 @@ void KrvMpConn::HandleMessage(const unsigned char* data, int length, int sender)
         break;
     case MsgType::PlayerSettings:
         if (KrvPlayer* p = MP_GetPlayer(sender)) {
-            p->plane = m.plane;
+            p->plane = ClampPlane(m.plane);
             p->rank = std::min(m.rank, kMaxRank);
             p->inMatch = uint8_t(m.inMatch);
             playersSettingsChanged = 1;
@@ -1127,7 +1179,7 @@ void KrvMpConn::HandleMessage(const unsigned char* data, int length, int sender)
     case MsgType::StartReply:
         if (KrvPlayer* p = MP_GetPlayer(sender)) {
             p->matchState = uint8_t(MatchState::Playing);
-            p->plane = m.plane;
+            p->plane = ClampPlane(m.plane);
         }
         break;
     case MsgType::Respawn:
@@ -1137,10 +1189,21 @@ void KrvMpConn::HandleMessage(const unsigned char* data, int length, int sender)
         }
         break;
     case MsgType::Shot:
+        // A player fires only its own shots.
+        if (m.shotLength < 5 || mpcodec::GetInt(m.shot + 1) != sender) {
+            _PDebug("Game message 7 from %d names another shooter: dropped\n", sender);
+            break;
+        }
         if (game)
             game->ReceiveShootFromClient(m.shot, m.shotLength);
         break;
     case MsgType::DamageRequest:
+        // A player reports the damage its own shots do, and what happens to
+        // its own airplane without an attacker.
+        if (m.attacker != sender && !(m.attacker == -1 && m.target == sender)) {
+            _PDebug("Damage from %d to %d reported by %d: dropped\n", int(m.attacker), int(m.target), sender);
+            break;
+        }
         RulesIn();
         rules.Handle_RequestDamage(m.target, m.attacker, m.damage);
         RulesOut();
@@ -1166,6 +1229,11 @@ void KrvMpConn::HandleMessage(const unsigned char* data, int length, int sender)
         rules.winner = m.id;
         break;
     case MsgType::PlayerLeft:
+        // Only the player itself says that it leaves.
+        if (m.id != sender) {
+            _PDebug("Player %d reported gone by %d: dropped\n", int(m.id), sender);
+            break;
+        }
         if (KrvPlayer* p = MP_GetPlayer(m.id)) {
             p->matchState = uint8_t(MatchState::Left);
             p->kills = -1;
@@ -1232,6 +1300,13 @@ int KrvMpConn::MP_Update(unsigned int time)
     if (!mp)
         return kErrNone;
     now = time;
+    const int result = Poll();
+    StandingsFollow();
+    return result;
+}
+
+int KrvMpConn::Poll()
+{
     unsigned char buffer[kMessageBufferSize];
     for (int poll = 0; poll < kMaxEventsPerUpdate; ++poll) {
         int sender = -1;
@@ -1280,6 +1355,10 @@ int KrvMpConn::MP_Update(unsigned int time)
                 state = state == kRoomJoinRequested ? kRoomJoinFailed : kRoomCreateFailed;
                 if (mp->IsConnected())
                     return kErrRoom;
+                // Without a link the room refused the join, or was never
+                // reached (a mistyped address, a full room, a silent host).
+                if (state == kRoomJoinFailed)
+                    return kErrJoinRefused;
             }
             break;
         default:

@@ -68,7 +68,7 @@ public:
         kErrLobbyLogin = 2,
         kErrNameTaken = 3,
         kErrRoom = 4,
-        kErr5 = 5,
+        kErrJoinRefused = 5,  // the room refused the join or could not be reached
         kErrLinkLost = 6,
     };
 
@@ -156,6 +156,12 @@ public:
     void SetMyRankFromProfile();
     void RequestBusyState(unsigned char busy);
 
+    // The final standings: the table as it stood at the match's end (the
+    // winner known, or the local player gone), players who left the room
+    // since kept; while a match runs, the table as it stands. Rows in table
+    // order; the count.
+    int MP_GetFinalStandings(const KrvPlayer*& rows) const;
+
     // Match.
     void RequestStart();
     void MP_StartGame();
@@ -220,6 +226,10 @@ public:
     int32_t map = 0;
     int32_t season = 0;
     int32_t fragLimit = 0;
+    // Aircraft in the catalogue (set by the menus from the aircraft
+    // definitions): planes from peers are clamped to 0..planeCount - 1. 0
+    // while unknown: then only the message's own bound applies.
+    int32_t planeCount = 0;
     uint32_t netTimer = 0;
     // Winner, repair timer, respawn rotation and spawn points.
     MatchRules rules;
@@ -281,6 +291,9 @@ private:
     };
 
     static int TakeFlag(uint8_t& flag);
+    int ClampPlane(int plane) const;
+    // Follows the table into the final standings until the match's end.
+    void StandingsFollow();
     void ClearFlagsAndTimers();
     void ClearRoomSettings();
     void Send(const GameMessage& m);
@@ -295,9 +308,14 @@ private:
     void Handle_NotifyKills(const GameMessage& m);
     void Handle_NotifyBusyStates(const GameMessage& m);
     void PeriodicWork();
+    // The polls of one MP_Update: its result.
+    int Poll();
     int ListTexts(char**& texts, int& count, bool lobbies);
 
     void SetLobbyFilters(const char* name, unsigned char nearMe, VOrededidaza::ServerFilter::SortingKey sort);
+    KrvPlayer standings[kMaxPlayers] = {};
+    int32_t standingsCount = 0;
+    uint8_t standingsFrozen = 0;  // the match has ended: the rows stay
     RulesOutbox outbox{*this};
     Links links{*this};
     GameLink gameLink{*this};

@@ -395,8 +395,9 @@ void KrvMp::FinalStandingsUpdate()
 {
     standingsHighlight = -1;
     KrvPlayer sorted[kMaxPlayers];
-    const int count = std::clamp<int32_t>(playerCount, 0, kMaxPlayers);
-    std::copy(players, players + count, sorted);
+    const KrvPlayer* rows = nullptr;
+    const int count = std::clamp(MP_GetFinalStandings(rows), 0, int(kMaxPlayers));
+    std::copy(rows, rows + count, sorted);
     for (int i = 0; i < count - 1;) {
         if (sorted[i].kills < sorted[i + 1].kills) {
             std::swap(sorted[i], sorted[i + 1]);

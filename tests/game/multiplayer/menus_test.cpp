@@ -71,8 +71,8 @@ TEST_F(Menus, LocalRoomToMatchAndBackOut)
 
     // After the match: standings, then back to the room and out.
     for (Player* p : {&a, &b}) {
-        p->k.MP_EndGame();
         p->k.players[0].kills = 2, p->k.players[1].kills = 5;
+        p->k.MP_EndGame();
         p->k.Touchscreen_Reset();
         p->k.GoToState(KrvMp::MENU_FINAL_STANDINGS);
         p->playing = false;
@@ -257,6 +257,17 @@ TEST_F(Menus, FailureTexts)
                 t.TapLine(p, 5, 0);
             },
             L"#222", KrvMp::MENU_ROOMS_LIST},
+        {"join refused before a link was up", Net::Normal,
+            [](Menus& t, Player& p) {
+                t.hub.open = true, t.hub.roomName = "FULL";
+                t.Taps(p, {{1, 0}, {2, 1}});
+                ASSERT_TRUE(t.Until([&] { return p.k.menus[5].list->GetCount() == 1; }));
+                t.TapLine(p, 5, 0);
+                static_cast<rig::Member*>(p.k.mp->backEnd.get())->script = {EventList::kRejected};
+                t.Run(100);
+                EXPECT_EQ(p.k.state, KrvMpConn::kListingRooms); // and the search goes on
+            },
+            L"#222", KrvMp::MENU_ROOMS_LIST},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -283,6 +294,45 @@ TEST_F(Menus, LinkLostReturnsToFirstScreen)
     ASSERT_TRUE(Until([&] { return b.k.GetState() == KrvMp::MENU_LOCAL_INTERNET; }));
     EXPECT_FALSE(b.k.mp);
     EXPECT_EQ(Box(b.k), L"#379");
+}
+
+// The standings stay as the match ended: the winner leaving the room takes
+// no row from the host's, and the room closing leaves the guest's up until
+// the guest leaves them, when the lost link is told.
+TEST_F(Menus, StandingsOutliveTheRoom)
+{
+    Player& a = Add("ACE");
+    Player& b = Add("BEE");
+    Player& c = Add("CAT");
+    HostLocal(a);
+    JoinLocal(b);
+    JoinLocal(c);
+    ASSERT_TRUE(Until([&] { return a.k.MP_IsAllReady() && a.k.playerCount == 3 && c.k.playerCount == 3; }));
+    Taps(a, {{6, 0}});
+    ASSERT_TRUE(Until([&] { return a.playing && b.playing && c.playing; }));
+    for (Player* p : {&a, &b, &c}) {
+        p->k.players[1].kills = 5;
+        p->k.MP_EndGame();
+        p->k.Touchscreen_Reset();
+        p->k.GoToState(KrvMp::MENU_FINAL_STANDINGS);
+        p->playing = false;
+    }
+    b.k.MP_RoomLeave();  // the winner goes
+    ASSERT_TRUE(Until([&] { return a.k.playerCount == 2; }));
+    Run(200);
+    EXPECT_EQ(Text(a.k.menus[9].standings[4]), L"BEE");
+    EXPECT_EQ(Text(a.k.menus[9].standings[5]), L"5");
+    EXPECT_EQ(Text(a.k.menus[9].standings[7]), L"ACE");
+
+    hub.Cut(0);
+    Run(200);
+    EXPECT_EQ(c.k.GetState(), KrvMp::MENU_FINAL_STANDINGS);
+    EXPECT_EQ(Box(c.k), L"");
+    EXPECT_EQ(Text(c.k.menus[9].standings[4]), L"BEE");
+    EXPECT_EQ(c.k.standingsHighlight, 2);
+    Back(c);
+    EXPECT_EQ(c.k.GetState(), KrvMp::MENU_LOCAL_INTERNET);
+    EXPECT_EQ(Box(c.k), L"#379");
 }
 
 // The editor's four modes: keyboard, title, the join it leaves pending and

@@ -300,6 +300,36 @@ TEST(Match, TheLastPlayerLeftWins)
     }
 }
 
+// The standings keep every row as the match ended: a winner that leaves
+// the room afterwards, a player whose link went during the match (left).
+TEST(Match, FinalStandingsStayAsTheMatchEnded)
+{
+    Driver d(4);
+    ASSERT_TRUE(d.StartMatch(0));
+    d.hub.Cut(3);
+    d.Run(100);
+    for (int k = 0; k < 5; ++k) {
+        ASSERT_TRUE(d.RunUntil([&] { return PlaneOf(*d.peers[0], 0)->health > 0; }, 4000));
+        d.peers[1]->s.RequestDamage(0, 1, 999);
+        d.Run(100);
+    }
+    ASSERT_EQ(d.peers[0]->s.MP_GetWinner(), 1);
+    d.peers[1]->s.MP_RoomLeave();
+    d.Run(200);
+    for (int i : {0, 2}) {
+        KrvMpConn& s = d.peers[size_t(i)]->s;
+        s.MP_EndGame();
+        EXPECT_EQ(s.playerCount, 2);
+        const KrvMpConn::KrvPlayer* rows = nullptr;
+        ASSERT_EQ(s.MP_GetFinalStandings(rows), 4) << i;
+        const int kills[] = {0, 5, 0, -1};
+        for (int r = 0; r < 4; ++r) {
+            EXPECT_EQ(rows[r].id, r) << i;
+            EXPECT_EQ(rows[r].kills, kills[r]) << i << " " << r;
+        }
+    }
+}
+
 TEST(Match, LatePositionsMarkThePlayerLagging)
 {
     Driver d(2);
@@ -359,7 +389,7 @@ TEST(Session, StatesFollowTheirEvents)
         {KrvMpConn::kLobbyLoginRequested, EventList::kRejected, true, KrvMpConn::kLobbyLoginFailed, 2},
         {KrvMpConn::kRoomJoinRequested, EventList::kConnected, false, KrvMpConn::kInRoomAsClient, 0},
         {KrvMpConn::kRoomJoinRequested, EventList::kRejected, true, KrvMpConn::kRoomJoinFailed, 4},
-        {KrvMpConn::kRoomJoinRequested, EventList::kRejected, false, KrvMpConn::kRoomJoinFailed, 0},
+        {KrvMpConn::kRoomJoinRequested, EventList::kRejected, false, KrvMpConn::kRoomJoinFailed, 5},
         {KrvMpConn::kRoomCreateRequested, EventList::kRoomActionRejected, true, KrvMpConn::kRoomCreateFailed, 4},
         {KrvMpConn::kMatchRunning, EventList::kNotConnected, true, KrvMpConn::kIdle, 6},
     };
@@ -447,11 +477,37 @@ TEST(Session, RefusesOrBoundsHostileMessages)
         {"damage clamped to a kill", &host, 2, {8, 0, 0, 0x13, 0x88, 0, 0, 0, 1, 0, 0, 0, 2},
          [&] { return PlaneOf(*d.peers[0], 1)->health == 0 && host.GetPlayerKills(2) == 1; }},
         {"repair of a dead airplane", &host, 1, {10, 50}, [&] { return PlaneOf(*d.peers[0], 1)->health == 0; }},
+        // Aircraft numbers are clamped to the catalogue (five here).
+        {"start reply beyond the catalogue", &host, 1, {5, 5}, [&] { return host.MP_GetPlayer(1)->plane == 4; }},
+        {"settings beyond the catalogue", &host, 2, {3, 250, 0, 0}, [&] { return host.MP_GetPlayer(2)->plane == 4; }},
+        {"host's plane beyond the catalogue", &client, 0, {4, 0, 0, 0, 200},
+         [&] { return client.MP_GetPlayer(0)->plane == 4; }},
+        // A guest says things about itself only.
+        {"a guest declaring the host gone", &host, 2, {15, 0, 0, 0, 0},
+         [&] { return host.GetPlayerKills(0) == 0 && host.MP_GetPlayer(0)->matchState == 1; }},
+        {"a guest declaring another guest gone", &client, 2, {15, 0, 0, 0, 1},
+         [&] { return client.GetPlayerKills(1) == 0; }},
+        {"damage credited to another player", &host, 2, {8, 0, 0, 3, 0xE7, 0, 0, 0, 0, 0, 0, 0, 1},
+         [&] { return PlaneOf(*d.peers[0], 0)->health == 100 && host.GetPlayerKills(1) == 0; }},
+        {"another's damage without an attacker", &host, 2, {8, 0, 0, 3, 0xE7, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF},
+         [&] { return PlaneOf(*d.peers[0], 0)->health == 100; }},
+        {"a shot in another's name", &client, 2, [] { std::vector<uint8_t> b(32); b[0] = 7, b[4] = 0; return b; }(),
+         [&] { return d.peers[1]->game.shots.empty(); }},
+        {"a shot cut before its shooter", &client, 2, {7, 0, 0}, [&] { return d.peers[1]->game.shots.empty(); }},
     };
+    host.planeCount = client.planeCount = 5;
     for (auto& c : cases) {
         c.to->HandleMessage(c.bytes.data(), int(c.bytes.size()), c.from);
         EXPECT_TRUE(c.holds()) << c.what;
     }
+    // What a guest may say: its own shots and the crash of its own airplane.
+    std::vector<uint8_t> shot(32);
+    shot[0] = 7, shot[4] = 2;
+    client.HandleMessage(shot.data(), int(shot.size()), 2);
+    EXPECT_EQ(d.peers[1]->game.shots.size(), 1u);
+    uint8_t crash[] = {8, 0, 0, 3, 0xE7, 0, 0, 0, 2, 0xFF, 0xFF, 0xFF, 0xFF};
+    host.HandleMessage(crash, sizeof crash, 2);
+    EXPECT_EQ(PlaneOf(*d.peers[0], 2)->health, 0);
     for (const uint8_t type : {0, 19, 0x80, 0xFF}) {
         uint8_t b[40] = {type};
         client.HandleMessage(b, sizeof b, 0);
