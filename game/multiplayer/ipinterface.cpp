@@ -50,6 +50,7 @@ void IPInterface::SessionReset()
     m_lastAnnouncement = 0;
     m_pollIndex = 0;
     m_roomCount = 0;
+    m_knownCount = 0;
     m_role = kNoRole;
     m_payloadWaiting = 0;
     events.Reset();
@@ -63,6 +64,7 @@ void IPInterface::ResetConnections()
     for (LanLink& l : m_links)
         l.Close();
     m_status = kIdle;
+    m_joined = 0;
 }
 
 void IPInterface::SetUserInfo(const char* name)
@@ -165,6 +167,7 @@ void IPInterface::TakeClient(int connection)
     link.Socket().SetBlocking(0);
     int id = connection + 1;
     AddClient(id, nullptr, 0);
+    m_acceptedAt[connection] = PTickCount();
     m_freeSocket = FindFreeSocket();
     SendUserIdToClient(connection, id);
 }
@@ -204,16 +207,21 @@ int IPInterface::ConnectToGameRoom(int index)
     return ConnectToAddress();
 }
 
+// The join is under way once the connect is: the room is joined (event 2)
+// when the host has given the id.
 int IPInterface::ConnectToAddress()
 {
     ResetClientDB();
     LanLink& link = m_links[0];
     link.Reset();
     link.Socket().SetBlocking(0);
+    m_joined = 0;
+    m_joinStart = PTickCount();
     int r = link.Socket().Connect(m_destination, 16);
     if (r == 0) {
         AddClient(0, m_ownName, 0);
-        m_status = kConnected;
+        m_clients[0].ready = 1;
+        m_status = kRunning;
         return 1;
     }
     if (r == PSOCK_EWOULDBLOCK || r == PSOCK_EINPROGRESS) {
@@ -228,20 +236,28 @@ int IPInterface::ConnectToAddress()
 EventList::event IPInterface::processConnecting()
 {
     int r = m_links[0].Socket().IsConnected(kConnectWaitMs);
-    if (r == 0)
-        return EventList::kNone;
+    if (r == 0) {
+        if (int32_t(PTickCount() - m_joinStart) <= int32_t(m_joinLimit))
+            return EventList::kNone;
+        _PDebug("LAN: no answer from the room within %u ms; the join is given up\n", m_joinLimit);
+        m_links[0].Close();
+        m_status = kIdle;
+        return EventList::kRejected;
+    }
     int err = 0;
     if (r > 0)
         m_links[0].Socket().LastError(err);
     if (r < 0 || err != 0) {
+        _PDebug("LAN: the room cannot be reached (error %d); the join is refused\n", err);
         m_links[0].Close();
         m_status = kIdle;
-        return EventList::kNone;
+        return EventList::kRejected;
     }
+    m_links[0].Reset();
     AddClient(0, m_ownName, 0);
     m_clients[0].ready = 1;
     m_status = kRunning;
-    return EventList::kConnected;
+    return EventList::kNone;
 }
 
 // The poll.
@@ -268,6 +284,7 @@ EventList::event IPInterface::PollMessages()
         for (int k = 0; k < kMaxClients; ++k)
             if (m_links[k].IsOpen())
                 m_links[k].Flush();
+        CheckClientTimers();
         if (DropBrokenClients())
             events.Add(EventList::kPlayersChanged);
         for (int n = 0; n < kMaxPlayers; ++n) {
@@ -287,7 +304,47 @@ EventList::event IPInterface::PollMessages()
     if (!m_links[0].Flush())
         return ClientLost();
     EventList::event e = processRead(0);
-    return e != -1 ? e : events.Get();
+    if (e != -1)
+        return e;
+    if (ClientTimedOut())
+        return ClientLost();
+    return events.Get();
+}
+
+void IPInterface::CheckClientTimers()
+{
+    uint32_t now = PTickCount();
+    for (int i = 0; i < m_clientCount; ++i) {
+        int id = m_clients[i].id;
+        if (id < 1 || id > kMaxClients)
+            continue;
+        LanLink& link = m_links[id - 1];
+        if (!link.IsOpen() || link.Broken())
+            continue;
+        link.Fill();
+        if (!m_clients[i].ready && int32_t(now - m_acceptedAt[id - 1]) > int32_t(m_joinLimit)) {
+            _PDebug("LAN: player %d did not complete its join within %u ms; closing its connection\n", id,
+                    m_joinLimit);
+            link.MarkBroken();
+        } else if (m_clients[i].ready && int32_t(now - link.HeardAt()) > int32_t(m_silentLimit)) {
+            _PDebug("LAN: nothing from player %d for %u ms; its link is lost\n", id, m_silentLimit);
+            link.MarkBroken();
+        }
+    }
+}
+
+bool IPInterface::ClientTimedOut()
+{
+    uint32_t now = PTickCount();
+    if (!m_joined && int32_t(now - m_joinStart) > int32_t(m_joinLimit)) {
+        _PDebug("LAN: the room gave no id within %u ms; the join is given up\n", m_joinLimit);
+        return true;
+    }
+    if (m_joined && int32_t(now - m_links[0].HeardAt()) > int32_t(m_silentLimit)) {
+        _PDebug("LAN: nothing from the host for %u ms; the link is lost\n", m_silentLimit);
+        return true;
+    }
+    return false;
 }
 
 // Reads one whole message of a connection when one is there: its event, or
@@ -317,9 +374,12 @@ EventList::event IPInterface::processRead(int connection)
 
 EventList::event IPInterface::ClientLost()
 {
+    bool joined = m_joined != 0;
+    if (!joined)
+        _PDebug("LAN: the room closed the connection before the join was complete (full or gone)\n");
     ResetConnections();
     ResetClientDB();
-    return EventList::kNotConnected;
+    return joined ? EventList::kNotConnected : EventList::kRejected;
 }
 
 EventList::event IPInterface::HandleHostMessage(int connection, const uint8_t* msg, int length)
@@ -394,7 +454,10 @@ EventList::event IPInterface::HandleClientMessage(const uint8_t* msg, int length
         SendUserInfoClient();
         if (m_links[0].Broken())
             return ClientLost();
-        return EventList::kPlayersChanged;
+        if (m_joined)
+            return EventList::kPlayersChanged;
+        m_joined = 1;
+        return EventList::kConnected;
     }
     default:
         return EventList::kNone;

@@ -45,6 +45,14 @@ public:
     static constexpr int kMaxDatagram = 255;
     static constexpr int kDatagramsPerPoll = 32;
     static constexpr int kAnnounceTtl = 3;
+    // A join (connect, id, name) not complete within this many ms is given
+    // up: the host closes the connection, the client reports the join
+    // refused.
+    static constexpr uint32_t kJoinLimitMs = 5000;
+    // A joined link that brings nothing for longer than this is lost, as if
+    // it had closed (in a room and in a match every player sends at least
+    // every 2.5 s; a match loading is the longest legitimate silence).
+    static constexpr uint32_t kSilentLinkMs = 15000;
 
     IPInterface();
     ~IPInterface() override;
@@ -106,6 +114,12 @@ private:
     int SendGameRoomInfo(int open);
     int findGameRoomIndex(unsigned int address, int port);
     void removeGameRoom(int index);
+    // Rooms announced more than once in this search, remembered also when
+    // they drop out of the list: when the list is full they take the place
+    // of rooms heard only once.
+    bool IsKnownRoom(unsigned int address, int port) const;
+    void RememberRoom(unsigned int address, int port);
+    void ForgetRoom(unsigned int address, int port);
     EventList::event processPollGameRooms();
 
     // Game connections.
@@ -125,7 +139,14 @@ private:
     // Host: removes every client whose connection broke, tells the others;
     // true when one went.
     bool DropBrokenClients();
+    // A client's link ended: event 1 once joined, 3 (the join refused)
+    // before.
     EventList::event ClientLost();
+    // Host: marks broken the clients that did not complete their join in
+    // time and the joined ones silent for too long.
+    void CheckClientTimers();
+    // Client: the join or the joined link has run out of time.
+    bool ClientTimedOut();
     int SendOn(int connection, const void* data, int length);
 
     int FindFreeSocket();
@@ -166,6 +187,14 @@ private:
     int32_t m_pollIndex = 0;
     GameRoom m_rooms[kMaxRooms] = {};
     int32_t m_roomCount = 0;
+    uint8_t m_roomHeard[kMaxRooms] = {};  // announcements of each listed room, up to 255
+    struct KnownRoom {
+        uint32_t address;
+        int32_t port;
+        uint32_t heardAt;
+    };
+    KnownRoom m_known[kMaxRooms] = {};
+    int32_t m_knownCount = 0;
     ClientInfo m_clients[kMaxPlayers] = {};
     int32_t m_clientCount = 0;
     int32_t m_ownId = 0;
@@ -173,4 +202,11 @@ private:
     uint32_t m_hostAddress = 0;
     int32_t m_port = kFirstPort;
     int32_t m_disconnectStatus = 0;
+    uint32_t m_joinLimit = kJoinLimitMs;
+    uint32_t m_silentLimit = kSilentLinkMs;
+    // Client: 1 once the host gave the id; when the join began.
+    uint8_t m_joined = 0;
+    uint32_t m_joinStart = 0;
+    // Host: when each connection was accepted.
+    uint32_t m_acceptedAt[kMaxClients] = {};
 };

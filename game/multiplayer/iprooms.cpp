@@ -233,12 +233,30 @@ void IPInterface::handleGameRoomInfo(const char* text, int length, unsigned int 
     int open = ParseDecimal(field[4], fieldEnd[4]);
 
     int index = findGameRoomIndex(address, port);
+    if (index < 0 && open == 1 && IsKnownRoom(address, port)) {
+        // The list is full: a room heard from before goes ahead of the
+        // newest room heard only once (a flood of made-up rooms cannot push
+        // a real one out for good).
+        for (int i = m_roomCount - 1; i >= 0; --i) {
+            const GameRoom& r = m_rooms[i];
+            if (m_roomHeard[i] < 2 && !IsKnownRoom(r.hostAddress.address, r.hostAddress.port)) {
+                removeGameRoom(i);
+                index = findGameRoomIndex(address, port);
+                break;
+            }
+        }
+    }
     if (index < 0)
         return;
     if (open != 1) {
         removeGameRoom(index);
+        ForgetRoom(address, port);
         return;
     }
+    if (m_roomHeard[index] < 255)
+        ++m_roomHeard[index];
+    if (m_roomHeard[index] >= 2)
+        RememberRoom(address, port);
     GameRoom& room = m_rooms[index];
     std::memset(&room, 0, sizeof room);
     int nameLength = int(fieldEnd[2] - field[2]);
@@ -246,7 +264,7 @@ void IPInterface::handleGameRoomInfo(const char* text, int length, unsigned int 
         nameLength = kNameSize - 1;
     std::memcpy(room.name, field[2], size_t(nameLength));
     room.players = players < 0 ? 0 : players;
-    room.maxPlayers = 0;
+    room.maxPlayers = kMaxPlayers;
     room.reserved = 0;
     room.hostAddress.family = PSOCK_AF_INET;
     room.hostAddress.port = uint16_t(port);
@@ -266,6 +284,7 @@ int IPInterface::findGameRoomIndex(unsigned int address, int port)
     fresh.hostAddress.family = PSOCK_AF_INET;
     fresh.hostAddress.port = uint16_t(port);
     fresh.hostAddress.address = address;
+    m_roomHeard[m_roomCount] = 0;
     return m_roomCount++;
 }
 
@@ -273,7 +292,43 @@ void IPInterface::removeGameRoom(int index)
 {
     if (index < 0 || index >= m_roomCount)
         return;
-    for (int i = index; i + 1 < m_roomCount; ++i)
+    for (int i = index; i + 1 < m_roomCount; ++i) {
         m_rooms[i] = m_rooms[i + 1];
+        m_roomHeard[i] = m_roomHeard[i + 1];
+    }
     --m_roomCount;
+}
+
+bool IPInterface::IsKnownRoom(unsigned int address, int port) const
+{
+    for (int i = 0; i < m_knownCount; ++i)
+        if (m_known[i].address == address && m_known[i].port == port)
+            return true;
+    return false;
+}
+
+void IPInterface::RememberRoom(unsigned int address, int port)
+{
+    uint32_t now = PTickCount();
+    int slot = 0;
+    for (int i = 0; i < m_knownCount; ++i) {
+        if (m_known[i].address == address && m_known[i].port == port) {
+            m_known[i].heardAt = now;
+            return;
+        }
+        if (int32_t(m_known[i].heardAt - m_known[slot].heardAt) < 0)
+            slot = i;
+    }
+    if (m_knownCount < kMaxRooms)
+        slot = m_knownCount++;
+    m_known[slot] = {address, port, now};  // else the one heard longest ago goes
+}
+
+void IPInterface::ForgetRoom(unsigned int address, int port)
+{
+    for (int i = 0; i < m_knownCount; ++i)
+        if (m_known[i].address == address && m_known[i].port == port) {
+            m_known[i] = m_known[--m_knownCount];
+            return;
+        }
 }

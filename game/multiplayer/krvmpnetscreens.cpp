@@ -411,6 +411,10 @@ void KrvMp::Update_MenuRoomsList()
             GoToState(MENU_GAME_ROOM);
             return;
         }
+    } else if (state == kRoomJoinFailed) {
+        // Refused before a link was up (the session's result showed why):
+        // the search goes on.
+        RoomsListRestart();
     }
 
     const int chosen = ChosenButton(m.buttons, 2);

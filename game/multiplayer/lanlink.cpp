@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "engine/runtime/pdebug.h"
+#include "engine/runtime/ptime.h"
 
 namespace lanframe {
 
@@ -54,6 +55,7 @@ void LanLink::Reset()
     m_qStart = m_qEnd = 0;
     m_eof = false;
     m_broken = false;
+    m_heardAt = PTickCount();
 }
 
 void LanLink::Fill()
@@ -73,6 +75,7 @@ void LanLink::Fill()
         int r = m_socket.Read(m_in + m_inEnd, kReceiveSize - m_inEnd);
         if (r > 0) {
             m_inEnd += r;
+            m_heardAt = PTickCount();
             continue;
         }
         if (r == 0)

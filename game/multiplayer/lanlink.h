@@ -63,6 +63,9 @@ public:
     // Writes queued bytes; 0 (and broken) when the connection fails.
     int Flush();
     int Queued() const { return m_qEnd - m_qStart; }
+    // The millisecond time (PTickCount) bytes last arrived, or the link was
+    // reset for a new connection.
+    uint32_t HeardAt() const { return m_heardAt; }
     // True once a send or a read failed, the peer closed its end or sent a
     // malformed message.
     bool Broken() const { return m_broken; }
@@ -76,6 +79,7 @@ private:
     uint8_t m_queue[kQueueSize] = {};
     int m_qStart = 0;
     int m_qEnd = 0;
+    uint32_t m_heardAt = 0;
     bool m_eof = false;     // the peer closed its end
     bool m_broken = false;
 };

@@ -66,7 +66,7 @@ TEST(LanAnnouncements, TheReaderTakesWellFormedOnesOnly)
         EXPECT_EQ(r->hostAddress.port, c.port);
         EXPECT_EQ(r->hostAddress.family, 2);
         EXPECT_EQ(std::string(r->name), c.name);
-        EXPECT_EQ(r->maxPlayers, 0);
+        EXPECT_EQ(r->maxPlayers, 4);
         EXPECT_EQ(ip.GetGameRoom(1), nullptr);
     }
 }
@@ -278,6 +278,56 @@ TEST_F(LanNamespaces, InjectedRoomsAreCappedExpireAndClose)
     EXPECT_STREQ(seeker.GetGameRoom(0)->name, "EIGHT");
     PAdvanceVirtualClock(5000);
     ASSERT_TRUE(listed(0));
+}
+
+// A room heard from before is listed ahead of made-up rooms heard once: a
+// flood that fills the list while the real room's announcements are lost
+// keeps it out only until it is heard again.
+TEST_F(LanNamespaces, AFloodOfRoomsDoesNotKeepAKnownRoomOut)
+{
+    IPInterface host, seeker;
+    In(1, [&] {
+        host.SetUserInfo("HOSTY");
+        MPInterface::GameRoom room = {};
+        std::strcpy(room.name, "REAL");
+        ASSERT_EQ(host.HostGameRoom(room), 1);
+    });
+    In(2, [&] { ASSERT_EQ(seeker.RequestGameRooms(), 1); });
+    auto heard = [&](auto done) {
+        return WaitFor([&] {
+            seeker.PollMessages();
+            return done();
+        });
+    };
+    auto listedAt = [&](const char* name) {
+        for (int i = 0; i < seeker.GetGameRoomCount(); ++i)
+            if (std::strcmp(seeker.GetGameRoom(i)->name, name) == 0)
+                return i;
+        return -1;
+    };
+    host.PollMessages();
+    ASSERT_TRUE(heard([&] { return listedAt("REAL") == 0; }));
+    PAdvanceVirtualClock(2001);
+    host.PollMessages();  // heard twice: known
+    ASSERT_TRUE(heard([&] { return seeker.GetGameRoom(0)->expiry == PTickCount() + 8000; }));
+
+    PAdvanceVirtualClock(4000);
+    for (int port = 1030; port <= 1036; ++port)
+        Inject(3, Announce("10.77.0.3", port, "FAKE" + std::to_string(port)));
+    ASSERT_TRUE(heard([&] { return seeker.GetGameRoomCount() == 8 && listedAt("FAKE1036") == 7; }));
+    PAdvanceVirtualClock(4500);  // the real room's announcements were lost
+    ASSERT_TRUE(heard([&] { return seeker.GetGameRoomCount() == 7; }));
+    Inject(3, Announce("10.77.0.3", 1038, "FAKE1038"));
+    ASSERT_TRUE(heard([&] { return listedAt("FAKE1038") == 7; }));
+    host.PollMessages();
+    ASSERT_TRUE(heard([&] { return listedAt("REAL") == 7; }));
+    EXPECT_EQ(listedAt("FAKE1038"), -1);
+    EXPECT_EQ(seeker.GetGameRoomCount(), 8);
+    // A room new to the list does not push out another.
+    Inject(3, Announce("10.77.0.3", 1039, "FAKE1039"));
+    Inject(3, Announce("10.77.0.3", 1030, "FAKE1030", 2));
+    ASSERT_TRUE(heard([&] { return seeker.GetGameRoom(0)->players == 2; }));
+    EXPECT_EQ(listedAt("FAKE1039"), -1);
 }
 
 }  // namespace

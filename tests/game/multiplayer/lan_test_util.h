@@ -87,6 +87,7 @@ struct IPInterfaceTestAccess {
         ip.m_links[0].Socket().SetBlocking(0);
         ip.AddClient(0, ip.m_ownName, 0);
         ip.m_status = IPInterface::kRunning;
+        ip.m_joined = 1;
     }
 };
 

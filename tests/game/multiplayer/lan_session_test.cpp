@@ -1,0 +1,264 @@
+// Match sessions over the local-network back end, each player's sockets in a
+// network namespace of its own (lan_netns.h), on the virtual clock: the
+// aircraft each player chose, the capacity in the room list, a hostile guest
+// speaking the wire protocol by hand, joins that never complete, a full room,
+// mistyped addresses, and a link that goes silent in a match.
+#include <arpa/inet.h>
+#include <cerrno>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+
+#include "engine/runtime/ptime.h"
+#include "game/multiplayer/mpbackends.h"
+#include "lan_netns.h"
+#include "lan_test_util.h"
+#include "matchrig.h"
+
+namespace {
+
+struct Pilot {
+    Pilot(const std::string& name, int plane)
+    {
+        profile.SetCurrentPlane(int8_t(plane));
+        s.profile = &profile;
+        s.planeCount = 5;
+        s.MP_SetType(Multiplayer::kNetLocal);
+        std::string n = name;
+        s.MP_Init(n.data());
+    }
+    int PlaneOf(int id)
+    {
+        KrvMpConn::KrvPlayer* p = s.MP_GetPlayer(id);
+        return p ? p->plane : -1;
+    }
+    KrvMpConn s;
+    Profile profile;
+    rig::FakeMatch game;
+    std::vector<int> errors;
+    bool started = false;
+};
+
+// A guest that speaks the wire protocol by hand from a namespace.
+class RawGuest {
+public:
+    ~RawGuest()
+    {
+        if (fd >= 0)
+            close(fd);
+    }
+    // Starts the connect; it completes while the sessions run.
+    bool Connect(const char* address, int port)
+    {
+        fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+        sockaddr_in a = {};
+        a.sin_family = AF_INET;
+        a.sin_port = htons(uint16_t(port));
+        a.sin_addr.s_addr = inet_addr(address);
+        return fd >= 0 && (connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 || errno == EINPROGRESS);
+    }
+    void Put(const Bytes& b) { (void)!write(fd, b.data(), b.size()); }
+    int fd = -1;
+};
+
+class LanSessions : public ::testing::Test {
+protected:
+    static constexpr uint32_t kFrame = 20;
+
+    void SetUp() override
+    {
+        lab = std::make_unique<NetLab>(4);
+        if (!lab->Ok())
+            GTEST_SKIP() << "local-network test skipped: " << lab->Why();
+        InstallNetworkBackEnds();
+        PSetVirtualClock(1);
+    }
+    void TearDown() override
+    {
+        pilots.clear();
+        PSetVirtualClock(0);
+        lab.reset();
+    }
+    // A player's session starts when it acts (before, with no room asked
+    // for, the local network reports no link, as the menus never see).
+    Pilot& Add(const std::string& name, int plane)
+    {
+        pilots.push_back(std::make_unique<Pilot>(name, plane));
+        return *pilots.back();
+    }
+    // Runs f with this thread in host i's namespace: sockets made there stay.
+    template <class F>
+    void In(int i, F f)
+    {
+        ASSERT_TRUE(lab->Enter(i));
+        f();
+        lab->Leave();
+    }
+    // One frame of every session; the match starts and flies as the menus
+    // and the game would.
+    void Step(uint32_t frame = kFrame)
+    {
+        PAdvanceVirtualClock(frame);
+        for (auto& p : pilots) {
+            if (int e = p->s.MP_Update(PTickCount()))
+                p->errors.push_back(e);
+            if (p->s.state == KrvMpConn::kMatchStartRequested && p->s.MP_IsAllPlaying() && !p->started) {
+                p->s.MP_StartGame();
+                p->game.Attach(p->s, PTickCount());
+                p->started = true;
+            }
+            if (p->started && p->s.game)
+                p->game.Fly(p->s);
+        }
+        usleep(300);
+    }
+    bool RunUntil(const std::function<bool()>& done, uint32_t ms = 10000, uint32_t frame = kFrame)
+    {
+        for (uint32_t t = 0; t < ms; t += frame) {
+            if (done())
+                return true;
+            Step(frame);
+        }
+        return done();
+    }
+    void Run(uint32_t ms)
+    {
+        RunUntil([] { return false; }, ms);
+    }
+    void Host(Pilot& p)
+    {
+        In(1, [&] { ASSERT_EQ(p.s.MP_RoomCreate_Begin("ARENA"), 1); });
+        ASSERT_TRUE(RunUntil([&] { return p.s.state == KrvMpConn::kInRoomAsHost; }));
+    }
+    void Join(Pilot& p, int ns, const char* address = "10.77.0.1", int port = 1024)
+    {
+        In(ns, [&] { ASSERT_EQ(p.s.MP_DirectRoomJoin_Begin(address, port), 1); });
+    }
+
+    std::unique_ptr<NetLab> lab;
+    std::vector<std::unique_ptr<Pilot>> pilots;
+};
+
+// Everyone flies the aircraft chosen in the profile, seen alike by all; the
+// room list shows the room's capacity; a guest's aircraft number beyond the
+// catalogue is clamped, and what it says about others is not believed.
+TEST_F(LanSessions, GuestsFlyTheirOwnAircraftAndSpeakOnlyForThemselves)
+{
+    Pilot& host = Add("HOSTY", 2);
+    Host(host);
+    Pilot& alpha = Add("ALPHA", 3);
+    In(2, [&] { ASSERT_EQ(alpha.s.MP_RoomsList_Begin(), 1); });
+    std::string listed;
+    ASSERT_TRUE(RunUntil([&] {
+        char** rows = nullptr;
+        int count = 0;
+        if (alpha.s.MP_RoomsList_Update(rows, count) && count == 1)
+            listed = rows[0];
+        KrvMpConn::FreeTexts(rows, count);
+        return !listed.empty();
+    }));
+    EXPECT_EQ(listed, "ARENA (1/4)");
+    In(2, [&] { ASSERT_EQ(alpha.s.MP_RoomJoin_Begin(0), 1); });
+    Pilot& bravo = Add("BRAVO", 1);
+    Join(bravo, 3);
+    ASSERT_TRUE(RunUntil([&] {
+        for (Pilot* p : {&host, &alpha, &bravo})
+            if (p->PlaneOf(0) != 2 || p->PlaneOf(1) != 3 || p->PlaneOf(2) != 1)
+                return false;
+        return true;
+    })) << host.PlaneOf(1) << " " << alpha.PlaneOf(1) << " " << bravo.PlaneOf(2);
+
+    host.s.RequestStart();
+    ASSERT_TRUE(RunUntil([&] { return host.started && alpha.started && bravo.started; }));
+    for (Pilot* p : {&host, &alpha, &bravo}) {
+        EXPECT_EQ(p->PlaneOf(0), 2);
+        EXPECT_EQ(p->PlaneOf(1), 3);
+        EXPECT_EQ(p->PlaneOf(2), 1);
+    }
+
+    // The fourth guest: id 3, then a start reply with aircraft 5, "the host
+    // left" and the host shot down in ALPHA's name.
+    RawGuest raw;
+    In(4, [&] { ASSERT_TRUE(raw.Connect("10.77.0.1", 1024)); });
+    ASSERT_TRUE(RunUntil([&] { return host.s.mp->GetPlayerCount() == 4; }));
+    raw.Put(Concat({{255, 3}, NameBytes("RAW")}));
+    raw.Put({0, 3, 2, 5, 5});
+    raw.Put({0, 3, 5, 15, 0, 0, 0, 0});
+    raw.Put({0, 3, 13, 8, 0, 0, 3, 0xE7, 0, 0, 0, 0, 0, 0, 0, 1});
+    ASSERT_TRUE(RunUntil([&] { return host.PlaneOf(3) == 4 && alpha.PlaneOf(3) == 4 && bravo.PlaneOf(3) == 4; }));
+    Run(500);
+    for (Pilot* p : {&host, &alpha, &bravo}) {
+        EXPECT_EQ(p->s.MP_GetPlayer(0)->matchState, 1);
+        EXPECT_EQ(p->s.GetPlayerKills(0), 0);
+        EXPECT_EQ(p->s.GetPlayerKills(1), 0);
+        EXPECT_TRUE(p->errors.empty()) << testing::PrintToString(p->errors);
+    }
+    EXPECT_EQ(rig::FakeMatch::Mine(host.s)->health, 100);
+}
+
+// Connections that never give their name hold the room only for the join
+// limit; a guest turned away by a full room, or whose address is wrong, is
+// told the join was refused, not that a link was lost.
+TEST_F(LanSessions, SilentJoinsExpireAndRefusedJoinsSaySo)
+{
+    Pilot& host = Add("HOSTY", 0);
+    Host(host);
+    RawGuest silent[3];
+    for (int i = 0; i < 3; ++i) {
+        In(4, [&] { ASSERT_TRUE(silent[i].Connect("10.77.0.1", 1024)); });
+        ASSERT_TRUE(RunUntil([&] { return host.s.mp->GetPlayerCount() == i + 2; }));
+    }
+
+    Pilot& late = Add("LATE", 0);
+    Join(late, 2);
+    ASSERT_TRUE(RunUntil([&] { return !late.errors.empty(); }));
+    EXPECT_EQ(late.errors, std::vector<int>{KrvMpConn::kErrJoinRefused});
+    EXPECT_EQ(late.s.state, KrvMpConn::kRoomJoinFailed);
+    // The rooms screen looks for rooms again in the same frame.
+    In(2, [&] { ASSERT_EQ(late.s.MP_RoomsList_Begin(), 1); });
+
+    EXPECT_EQ(host.s.playerCount, 1);  // nameless, they never show in the room
+    ASSERT_TRUE(RunUntil([&] { return host.s.mp->GetPlayerCount() == 1; }, IPInterface::kJoinLimitMs + 1000));
+    EXPECT_EQ(late.errors.size(), 1u);
+    Join(late, 2);
+    ASSERT_TRUE(RunUntil([&] { return late.s.state == KrvMpConn::kInRoomAsClient && late.s.playerCount == 2; }));
+    EXPECT_EQ(late.errors.size(), 1u);
+
+    // Nothing listens on that port; nobody has that address.
+    for (const char* address : {"10.77.0.1:1040", "10.77.0.9:1024"}) {
+        SCOPED_TRACE(address);
+        Pilot& typo = Add("TYPO", 0);
+        std::string a(address);
+        Join(typo, 3, a.substr(0, a.find(':')).c_str(), std::stoi(a.substr(a.find(':') + 1)));
+        // While a connect is under way a poll waits up to 100 ms: long frames.
+        ASSERT_TRUE(RunUntil([&] { return !typo.errors.empty(); }, IPInterface::kJoinLimitMs + 1000, 250));
+        EXPECT_EQ(typo.errors[0], KrvMpConn::kErrJoinRefused);
+        pilots.pop_back();
+    }
+}
+
+// A guest whose network goes in a match: after the silence limit the host
+// drops it and wins alone, and the guest's session reports the link lost.
+TEST_F(LanSessions, ASilentLinkIsLost)
+{
+    Pilot& host = Add("HOSTY", 0);
+    Host(host);
+    Pilot& guest = Add("GUEST", 1);
+    Join(guest, 2);
+    ASSERT_TRUE(RunUntil([&] { return host.s.playerCount == 2 && host.s.MP_IsAllReady(); }));
+    host.s.RequestStart();
+    ASSERT_TRUE(RunUntil([&] { return host.started && guest.started; }));
+    Run(3000);
+    // The guest's port on the bridge goes down: nothing passes, nothing is
+    // refused.
+    ASSERT_TRUE(NetLab::Run({"ip", "-n", lab->Bridge(), "link", "set", "p2", "down"}));
+    Run(IPInterface::kSilentLinkMs - 3000);
+    EXPECT_EQ(host.s.playerCount, 2);
+    EXPECT_TRUE(guest.errors.empty()) << testing::PrintToString(guest.errors);
+    ASSERT_TRUE(RunUntil([&] { return !guest.errors.empty() && host.s.MP_GetWinner() == 0; }, 6000));
+    EXPECT_EQ(guest.errors[0], KrvMpConn::kErrLinkLost);
+    EXPECT_EQ(host.s.playerCount, 1);
+    EXPECT_TRUE(host.errors.empty());
+}
+
+}  // namespace
