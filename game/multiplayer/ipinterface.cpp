@@ -358,6 +358,13 @@ EventList::event IPInterface::processRead(int connection)
     if (length == 0)
         return -1;
     if (m_role != kHost) {
+        if (length > 0 && msg[0] == kLanLeave && !m_joined) {
+            // Turned away before an id: the room is full.
+            _PDebug("LAN: the room is full\n");
+            ResetConnections();
+            ResetClientDB();
+            return EventList::kRoomActionRejected;
+        }
         if (length < 0 || msg[0] == kLanLeave)
             return ClientLost();
         return HandleClientMessage(msg, length);
@@ -376,7 +383,7 @@ EventList::event IPInterface::ClientLost()
 {
     bool joined = m_joined != 0;
     if (!joined)
-        _PDebug("LAN: the room closed the connection before the join was complete (full or gone)\n");
+        _PDebug("LAN: the room closed the connection before the join was complete\n");
     ResetConnections();
     ResetClientDB();
     return joined ? EventList::kNotConnected : EventList::kRejected;

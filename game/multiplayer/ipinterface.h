@@ -140,7 +140,7 @@ private:
     // true when one went.
     bool DropBrokenClients();
     // A client's link ended: event 1 once joined, 3 (the join refused)
-    // before.
+    // before. A leave before the id is event 17, the room full.
     EventList::event ClientLost();
     // Host: marks broken the clients that did not complete their join in
     // time and the joined ones silent for too long.

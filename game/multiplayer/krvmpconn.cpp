@@ -16,8 +16,8 @@ namespace {
 
 constexpr int kFragLimitValues[KrvMpConn::kFragLimits] = {5, 10, 15, 20, 25, 30, 35, 40};
 const wchar_t* const kFragLimitTexts[KrvMpConn::kFragLimits] = {L"5", L"10", L"15", L"20", L"25", L"30", L"35", L"40"};
-// Texts of the session error codes 1 to 6.
-constexpr unsigned kErrorTexts[7] = {0, 302, 220, 303, 223, 222, 379};
+// Texts of the session error codes 1 to 7.
+constexpr unsigned kErrorTexts[8] = {0, 302, 220, 303, 223, 222, 379, 221};
 // Texts of the console lines.
 constexpr unsigned kTextCrash = 245;
 constexpr unsigned kTextKill = 246;
@@ -811,7 +811,7 @@ const wchar_t* const* KrvMpConn::GetFragLimitWcharArray()
 
 const wchar_t* KrvMpConn::ErrorCodeToMsg(Fonts* fonts, int code)
 {
-    if (!fonts || code < 1 || code > kErrLinkLost)
+    if (!fonts || code < 1 || code > kErrRoomFull)
         return nullptr;
     return fonts->GetStr(kErrorTexts[code]);
 }
@@ -1358,7 +1358,7 @@ int KrvMpConn::Poll()
                 // Without a link the room refused the join, or was never
                 // reached (a mistyped address, a full room, a silent host).
                 if (state == kRoomJoinFailed)
-                    return kErrJoinRefused;
+                    return e == Multiplayer::kEvRoomActionRejected ? kErrRoomFull : kErrJoinRefused;
             }
             break;
         default:

@@ -70,6 +70,7 @@ public:
         kErrRoom = 4,
         kErrJoinRefused = 5,  // the room refused the join or could not be reached
         kErrLinkLost = 6,
+        kErrRoomFull = 7,     // the room turned the join away: it is full
     };
 
     using CONSOLE_MSG = ConsoleKind;

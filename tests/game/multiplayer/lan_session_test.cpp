@@ -212,7 +212,7 @@ TEST_F(LanSessions, SilentJoinsExpireAndRefusedJoinsSaySo)
     Pilot& late = Add("LATE", 0);
     Join(late, 2);
     ASSERT_TRUE(RunUntil([&] { return !late.errors.empty(); }));
-    EXPECT_EQ(late.errors, std::vector<int>{KrvMpConn::kErrJoinRefused});
+    EXPECT_EQ(late.errors, std::vector<int>{KrvMpConn::kErrRoomFull});
     EXPECT_EQ(late.s.state, KrvMpConn::kRoomJoinFailed);
     // The rooms screen looks for rooms again in the same frame.
     In(2, [&] { ASSERT_EQ(late.s.MP_RoomsList_Begin(), 1); });

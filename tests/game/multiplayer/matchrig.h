@@ -212,7 +212,7 @@ inline MPInterface::GameRoom* Member::GetGameRoom(int index)
     listed = GameRoom{};
     strncpy(listed.name, hub->roomName.c_str(), sizeof listed.name - 1);
     listed.players = int32_t(hub->Room().size());
-    listed.maxPlayers = 0;  // local-network announcements carry no capacity
+    listed.maxPlayers = 4;  // a local-network room holds the host and three clients
     return &listed;
 }
 

@@ -268,6 +268,16 @@ TEST_F(Menus, FailureTexts)
                 EXPECT_EQ(p.k.state, KrvMpConn::kListingRooms); // and the search goes on
             },
             L"#222", KrvMp::MENU_ROOMS_LIST},
+        {"turned away by a full room", Net::Normal,
+            [](Menus& t, Player& p) {
+                t.hub.open = true, t.hub.roomName = "FULL";
+                t.Taps(p, {{1, 0}, {2, 1}});
+                ASSERT_TRUE(t.Until([&] { return p.k.menus[5].list->GetCount() == 1; }));
+                t.TapLine(p, 5, 0);
+                static_cast<rig::Member*>(p.k.mp->backEnd.get())->script = {EventList::kRoomActionRejected};
+                t.Run(100);
+            },
+            L"#221", KrvMp::MENU_ROOMS_LIST},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
