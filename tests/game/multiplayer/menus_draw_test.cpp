@@ -104,6 +104,17 @@ TEST_F(DemoMenus, EveryScreen)
     c.k.MsgBoxShow_Info(220);
     auto box = Shot(c, "3_lobbies_box_spinner");
     EXPECT_NE(At(box, W / 2, H / 2), At(first, W / 2, H / 2));
+
+    // A room that turns the join away: its text over the rooms list.
+    Player& d = Add("VIPER");
+    Tap(d, d.k.menus[1].buttons[0]);
+    Tap(d, d.k.menus[2].buttons[1]);
+    ASSERT_TRUE(Until([&] { return d.k.menus[5].list->GetCount() == 1; }));
+    Tap(d, d.k.menus[5].list->GetLine(0));
+    static_cast<rig::Member*>(d.k.mp->backEnd.get())->script = {EventList::kRoomActionRejected};
+    Step();
+    ASSERT_EQ(d.k.GetState(), KrvMp::MENU_ROOMS_LIST);
+    Shot(d, "5_rooms_full_box");
 }
 #endif
 
