@@ -50,6 +50,7 @@ bool MainMenu::LeaveLevelPage()
 
 int MainMenu::DrawLevelPageBase(unsigned title)
 {
+    m_backdropDrawn = true;
     if (PSurface3D* room = SharedImage(kWarroom)) {
         PBlitFX fx;
         fx.alpha = 255;
@@ -69,8 +70,11 @@ int MainMenu::PageLevelsOpen()
     if (previousPage == PAGE_GAME_SELECTION) {
         if (!DrawBombBayBackground())
             return MAINMENU_DATA_MISSING;
-        // The game selection underneath, blind to touches and keys.
+        // The game selection underneath, blind to touches and keys; the key
+        // latches are kept, so that fire still held from choosing the row
+        // does not count as a new press that skips the slide.
         const TouchRecord touch = m_touch;
+        const MyInput latches = input;
         const int keys = m_keys;
         const int value = pageValue, item = chosenItem, prev = previousPage;
         m_touch = TouchRecord{};
@@ -78,6 +82,7 @@ int MainMenu::PageLevelsOpen()
         m_keys = 0;
         pageValue = 0;
         PageGameSelection();
+        input = latches;
         m_touch = touch;
         m_keys = keys;
         pageValue = value;

@@ -42,7 +42,8 @@ constexpr int32_t kFallEnd = 50000000;
 constexpr int32_t kRiseStep = 75000;
 constexpr int32_t kTurnStep = 792000;
 constexpr int32_t kSpinStep = 3168000;
-constexpr int kExplosionFrames = 9;
+constexpr int kExplosionFrames = 9;  // the last frame of the blast
+constexpr int kExplosionSoundFrame = 3;
 constexpr uint32_t kExplosionStepMs = 80;
 constexpr int kSharedBack = 1;      // "soft_label_back.png" of the globals block
 constexpr int kKeyBack = 7;         // the application's back key code
@@ -124,6 +125,8 @@ bool MainMenu::MultiplayerPresent() const
 
 int MainMenu::Sound(int clip)
 {
+    if (clip == CLIP_EXPLOSION)
+        _PDebug("menu: the blast sounds\n");
     if (!m_sounds)
         return 0;
     return m_sounds->Play(clip, clip == CLIP_EXPLOSION ? 0 : 1, 0);
@@ -255,6 +258,8 @@ int MainMenu::LoadMenuArtwork()
         if (!m_explosion) {
             delete strip;
             missing++;
+        } else {
+            m_explosionStrip = strip;
         }
     }
     m_selector = LoadPicture(g, "selector.png", true, missing);
@@ -557,6 +562,8 @@ void MainMenu::UpdateBombRot()
     m_angle = m_targetAngle = kFirstAngle - kAngleStep * (page + 1);
 }
 
+int MainMenu::ExplosionFrame() const { return m_explosion ? int(m_explosion->GetAnimationPos()) : 0; }
+
 int MainMenu::GetScreenConfig() const { return m_width == 220 && m_height == 160 ? 1 : 0; }
 
 int MainMenu::GetVolumeMode(int v) { return v <= 0 ? 0 : v < 128 ? 1 : 2; }
@@ -653,16 +660,22 @@ int MainMenu::RenderMainMenu(P3D* p3d, PDisplayProperties* props, PDisplayProper
         return MAINMENU_DATA_MISSING;
     p3d->GetBackend()->glHint(kPerspectiveCorrectionHint, kNicest);
     p3d->glDisable(kDepthTest);
+    // Every frame paints the whole screen: parts of the backdrop are left
+    // out on some pages, and a double-buffered window keeps no pixels from
+    // one frame to the next.
+    p3d->FillRect(0, 0, unsigned(m_width), unsigned(m_height), 0xFF000000u, P3DBLEND_OPAQUE);
+    m_backdropDrawn = false;
 
     const int count = GetMenuElementsCount();
     int result = MAINMENU_STAY;
-    int slide = 0;
+    int slide = 0, sh = 0;
     if (page >= 0 && page < count) {
         result = PageBomb();
     } else {
         switch (page) {
         case PAGE_FALL:
-            slide = m_selector ? int(int64_t(std::min(m_bombZ, kFallEnd)) * int(m_selector->Width()) / kFallEnd) : 0;
+            SelectorSize(slide, sh);
+            slide = int(int64_t(std::min(m_bombZ, kFallEnd)) * slide / kFallEnd);
             result = PageFall();
             break;
         case PAGE_BLAST_PAUSE:
@@ -716,12 +729,20 @@ int MainMenu::RenderMainMenu(P3D* p3d, PDisplayProperties* props, PDisplayProper
         _PDebug("menu: result %d\n", result);
         return result;
     }
+    // The pages of the bomb draw the backdrop after their work. A page that
+    // draws its own (the blast, the flat and the level pages) may have been
+    // entered during this frame's work: it is then seen first with the
+    // backdrop alone.
     const int drawn = page;
-    if (((drawn >= 0 && drawn < count) || drawn == PAGE_FALL || drawn == PAGE_BLAST_PAUSE ||
-         drawn == PAGE_HATCH_CLOSE || drawn == PAGE_HATCH_OPEN) &&
-        !DrawBombBayBackground()) {
-        p3d->glEnable(kDepthTest);
-        return MAINMENU_DATA_MISSING;
+    if (!m_backdropDrawn) {
+        if (drawn == PAGE_CAMPAIGNS || drawn == PAGE_TIME_ATTACK || drawn == PAGE_ARCADE) {
+            DrawLevelPageBase(drawn == PAGE_CAMPAIGNS ? 13 : drawn == PAGE_TIME_ATTACK ? 31 : 32);
+        } else if (((drawn >= 0 && drawn < count) || (drawn >= PAGE_FALL && drawn <= PAGE_CREDITS) ||
+                    drawn == PAGE_MORE_GAMES) &&
+                   !DrawBombBayBackground()) {
+            p3d->glEnable(kDepthTest);
+            return MAINMENU_DATA_MISSING;
+        }
     }
 
     DrawBomb(result);
@@ -1077,16 +1098,17 @@ int MainMenu::DrawBombBayBackground()
     const bool exploding = page == PAGE_EXPLOSION ||
                            (page == PAGE_HATCH_CLOSE && (chosenItem == ITEM_PLAY || chosenItem == ITEM_MULTIPLAYER));
     if (exploding) {
-        m_explosion->SetAttr(PS3D_SCALE | PS3D_SMOOTH | PS3D_ALPHATEST, ~0u);
-        m_explosion->SetScale(int32_t(int64_t(2) * m_height * 65536 / 208));
-        m_explosion->SetPosition(m_width * 75 / 176 - m_explosionDrift, m_height * 80 / 208);
-        m_explosion->Draw();
+        DrawExplosion(m_width * 75 / 176 - m_explosionDrift, m_height * 80 / 208,
+                      int32_t(int64_t(2) * m_height * 65536 / 208));
         m_explosionDrift += ToFps(2);
+        // The blast plays once and holds on its last frame; the strip may
+        // hold fewer frames than the blast is long.
+        const int last = std::min(kExplosionFrames, m_explosion->FrameCount() - 1);
         if (m_now - m_explosionStep >= kExplosionStepMs) {
             m_explosionStep = m_now;
-            if (int(m_explosion->GetAnimationPos()) < kExplosionFrames) {
+            if (int(m_explosion->GetAnimationPos()) < last) {
                 m_explosion->NextAnimation();
-                if (m_explosion->GetAnimationPos() == 3 && page != PAGE_HATCH_CLOSE) {
+                if (m_explosion->GetAnimationPos() == kExplosionSoundFrame && page != PAGE_HATCH_CLOSE) {
                     StopSound(CLIP_FALL);
                     Sound(CLIP_EXPLOSION);
                 }
@@ -1113,7 +1135,9 @@ int MainMenu::DrawBombBayBackground()
             c->Draw();
     }
 
-    const bool doors = (page >= PAGE_HATCH_CLOSE && page <= PAGE_CREDITS) || page == PAGE_LEVELS_CLOSE;
+    // The shut doors lie under the flat pages, also while a level page
+    // slides in over the game selection or out again.
+    const bool doors = (page >= PAGE_HATCH_CLOSE && page <= PAGE_LEVELS_OPEN) || page == PAGE_LEVELS_CLOSE;
     if (doors && m_hatchDoor) {
         const int dw = int(m_hatchDoor->Width()), dh = int(m_hatchDoor->Height());
         if (m_width != 480 || m_height != 320) {
@@ -1134,7 +1158,27 @@ int MainMenu::DrawBombBayBackground()
         fx.alpha = 255;
         g->BlitFx(PRect{0, 0, m_width, m_height}, m_bay, nullptr, PS3D_ALPHATEST, fx);
     }
+    m_backdropDrawn = true;
     return 1;
+}
+
+// The explosion's current frame, its top-left corner at (x, y), scaled and
+// smoothly filtered. Drawn from the strip rather than by the sprite: for a
+// sprite the smooth-filtering blit bit means "step the animation at every
+// draw", and the blast keeps its own 80 ms pace.
+void MainMenu::DrawExplosion(int x, int y, int32_t scale)
+{
+    if (!m_explosionStrip || !m_p3d)
+        return;
+    int sx = -1, sy = -1;
+    m_explosion->FrameOrigin(int(m_explosion->GetAnimationPos()), sx, sy);
+    if (sx < 0 || sy < 0)
+        return;
+    const int cell = int(m_explosionStrip->Height());
+    const int side = int((int64_t(cell) * scale) >> 16);
+    const PRect src = {sx, sy, cell, cell};
+    m_p3d->BlitFx(PRect{x, y, side, side}, m_explosionStrip, &src, PS3D_SCALE | PS3D_SMOOTH | PS3D_ALPHATEST,
+                  PBlitFX{});
 }
 
 void MainMenu::DrawBomb(int& result)
@@ -1165,16 +1209,27 @@ void MainMenu::DrawBomb(int& result)
     g->glPopMatrix();
 }
 
+// The selector frame's size as drawn: scaled from 480 x 320 to the screen.
+void MainMenu::SelectorSize(int& sw, int& sh) const
+{
+    sw = sh = 0;
+    if (!m_selector)
+        return;
+    sw = int(m_selector->Width());
+    sh = int(m_selector->Height());
+    if (m_width != 480)
+        sw = int(int64_t(sw) * m_width / 480);
+    if (m_height != 320)
+        sh = int(int64_t(sh) * m_height / 320);
+}
+
 void MainMenu::RenderBombElementSelection(int slide)
 {
     if (!m_selector)
         return;
     const int w = int(m_selector->Width()), h = int(m_selector->Height());
-    int sw = w, sh = h;
-    if (m_width != 480)
-        sw = int(int64_t(w) * m_width / 480);
-    if (m_height != 320)
-        sh = int(int64_t(h) * m_height / 320);
+    int sw = 0, sh = 0;
+    SelectorSize(sw, sh);
     const int x = m_width - sw + slide;
     const int y = m_height / 2 - 5 - sh / 2;
     if (sw != w || sh != h) {
@@ -1184,5 +1239,8 @@ void MainMenu::RenderBombElementSelection(int slide)
     } else {
         m_p3d->Blit(x, y, m_selector, nullptr, PS3D_ALPHATEST);
     }
-    m_selectorTouch = PRect{x - slide - 44, y - 22, m_width - (x - slide - 44), h + 44};
+    // The touch area covers the rows of the frame as drawn, from 44 pixels
+    // left of it to the screen's right edge; a tap above or below the frame
+    // turns the bomb instead.
+    m_selectorTouch = PRect{x - slide - 44, y, m_width - (x - slide - 44), sh};
 }

@@ -227,6 +227,8 @@ public:
     int LabelTexture() const { return m_labelTexture; }
     int HelpScroll() const { return m_helpScroll; }
     int CreditsLine() const { return m_creditsLine; }
+    // The explosion's frame (0 while no blast plays).
+    int ExplosionFrame() const;
     PRect SelectorRect() const { return m_selectorTouch; }
     PRect BackRect() const { return m_backTouch; }
     const std::vector<std::wstring>& AirplaneNames() const { return m_names; }
@@ -275,7 +277,9 @@ private:
     void ChooseLabel();
     int DrawBombBayBackground();
     void DrawSatellite(int x, int y);
+    void DrawExplosion(int x, int y, int32_t scale);
     void DrawBomb(int& result);
+    void SelectorSize(int& sw, int& sh) const;
     void RenderBombElementSelection(int slide);
     void GrowBackRect(PSurface3D* image);
 
@@ -334,6 +338,7 @@ private:
     int m_counter = 0;
     int m_pageCounter = 0; // pages 9 and 10
     int m_loggedPage = 0;
+    bool m_backdropDrawn = false; // this frame drew the bay or a level page's picture
 
     // Touch.
     TouchRecord m_touch;
@@ -353,6 +358,7 @@ private:
     PSprite3D* m_clouds[3] = {};
     int m_cloudH[3] = {};
     PSprite3D* m_explosion = nullptr;
+    PSurface3D* m_explosionStrip = nullptr; // the sprite's frames (the sprite owns them)
     uint32_t m_explosionStep = 0;
     int m_explosionDrift = 0;
     PSurface3D* m_selector = nullptr;

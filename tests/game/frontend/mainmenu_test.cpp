@@ -4,11 +4,13 @@
 // groups made by the test writers.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <memory>
 
+#include "engine/graphics/p3d.h"
 #include "engine/graphics/psurface3d.h"
 #include "engine/runtime/pglobals.h"
 #include "game/frontend/fonts.h"
@@ -81,7 +83,15 @@ protected:
         d.WriteFonts();
         std::filesystem::create_directories(d.Full("usr"));
         d.Write("data/lang0.bin", Texts());
-        const char* required[] = {"bombbay", "hatch_door", "earth", "clouds01", "clouds02", "clouds03", "selector",
+        // The bay is a frame around a see-through window onto the ground.
+        PngSpec bay;
+        bay.colorType = 6;
+        bay.width = bay.height = 32;
+        for (int y = 0; y < 32; y++)
+            for (int x = 0; x < 32; x++)
+                bay.rows.insert(bay.rows.end(), {70, 70, 80, uint8_t(x > 4 && x < 27 && y > 6 && y < 25 ? 0 : 255)});
+        d.Write("data/2dgfx/bombbay.png", MakePng(bay));
+        const char* required[] = {"hatch_door", "earth", "clouds01", "clouds02", "clouds03", "selector",
                                   "texture", "warroom", "soft_label_back", "soft_label_back_paper", "metal_bar",
                                   "profile_icon_0", "profile_icon_1", "profile_icon_4", "bar_empty_side",
                                   "bar_fill_side", "bar_empty", "bar_fill", "campaign_1", "campaign_2",
@@ -94,7 +104,7 @@ protected:
             const bool grey = name.find("_gray") != std::string::npos;
             d.Write("data/2dgfx/" + name + ".png", grey ? Picture(w, h, 90, 90, 90) : Picture(w, h, 200, uint8_t(w), 60));
         }
-        d.Write("data/2dgfx/explosion1.png", Picture(64, 16, 250, 180, 40)); // four frames
+        d.Write("data/2dgfx/explosion1.png", Picture(160, 16, 250, 180, 40)); // ten frames
         d.Write("data/objects/menu_bomb.pof", BombMesh());
         for (int i = 1; i <= 3; i++)
             d.Put("data/planes/config" + std::to_string(i) + ".txt", "PLANE " + std::to_string(i) + "\r\nrest\n");
@@ -109,7 +119,7 @@ protected:
         if (tweak)
             tweak(d);
 
-        m_mesa = std::make_unique<gametest::MesaContext>(W, H);
+        m_mesa = std::make_unique<gametest::MesaContext>(w, h);
         ASSERT_TRUE(m_mesa->Ok());
         m_mesa->display->GetInfo(m_props);
         ASSERT_TRUE(m_fonts.Init(m_mesa->ctx, &m_props));
@@ -123,7 +133,7 @@ protected:
         m_globals.multiplayer = uint8_t(multiplayer);
         PSetTls(&m_globals);
 
-        m_profiles = std::make_unique<ProfileManager>(m_mesa->ctx, &m_fonts, nullptr, nullptr, W, H, nullptr);
+        m_profiles = std::make_unique<ProfileManager>(m_mesa->ctx, &m_fonts, nullptr, nullptr, w, h, nullptr);
         auto* p = new Profile();
         p->SetNick("ACE");
         p->UnlockLevel(2, 0); // campaign 0: two levels; campaign 1 locked
@@ -256,6 +266,7 @@ protected:
     std::unique_ptr<MainMenu> menu;
     int initOk = 0, loadOk = 0;
     unsigned now = 1000;
+    int w = W, h = H; // the screen Build makes
 };
 
 // Every result of the bomb, chosen by dragging the bomb and tapping the
@@ -636,6 +647,234 @@ TEST_F(MenuTest, HelpAndCreditsScrolling)
     EXPECT_TRUE(restarted);
     EXPECT_EQ(menu->CreditsLine(), start);
     EXPECT_LT(lowest, 0);
+}
+
+// Pixels of one colour (within 16 a channel: pictures are uploaded as 565)
+// in a frame read from Mesa.
+bool Near(uint32_t p, uint32_t rgb)
+{
+    for (int shift : {16, 8, 0})
+        if (std::abs(int(p >> shift & 0xFF) - int(rgb >> shift & 0xFF)) > 16)
+            return false;
+    return true;
+}
+
+class DropTest : public MenuTest {
+protected:
+    static constexpr uint32_t kSelector = 0xC86440; // the selector picture, 100 x 50
+    static constexpr uint32_t kFire = 0xFAB428;     // the explosion strip
+
+    // The left edge of the selector frame on its middle row (w when gone).
+    int SelectorLeft()
+    {
+        const auto f = m_mesa->Read();
+        int left = w;
+        for (int x = w - 1; x >= 0 && Near(f[size_t(h / 2 - 5) * w + x], kSelector); x--)
+            left = x;
+        return left;
+    }
+    // The first and last rows of the selector frame in a column.
+    std::pair<int, int> SelectorRows(int x)
+    {
+        const auto f = m_mesa->Read();
+        int top = -1, bottom = -1;
+        for (int y = 0; y < h; y++)
+            if (Near(f[size_t(y) * w + x], kSelector)) {
+                top = top < 0 ? y : top;
+                bottom = y;
+            }
+        return {top, bottom};
+    }
+    int FirePixels()
+    {
+        const auto f = m_mesa->Read();
+        return int(std::count_if(f.begin(), f.end(), [](uint32_t p) { return Near(p, kFire); }));
+    }
+    struct Seen {
+        int page, frame, selectorLeft, fire;
+        bool sound;
+    };
+    // One frame with the log captured: what the player saw and heard.
+    Seen Step(int keys = 0)
+    {
+        testing::internal::CaptureStdout();
+        EXPECT_EQ(Frame(keys), 0);
+        const bool sound = testing::internal::GetCapturedStdout().find("menu: the blast sounds") != std::string::npos;
+        return {menu->page, menu->ExplosionFrame(), SelectorLeft(), FirePixels(), sound};
+    }
+    // Frames until the game selection opens.
+    std::vector<Seen> ToSelection()
+    {
+        std::vector<Seen> seen;
+        for (int i = 0; i < 400 && menu->page != MainMenu::PAGE_GAME_SELECTION; i++)
+            seen.push_back(Step());
+        return seen;
+    }
+};
+
+// "Play": the selector slides off as the bomb falls, the blast plays its
+// frames once in order and holds on its last while the hatch closes, and it
+// sounds once, with its fourth frame. A strip shorter than the blast holds
+// on its own last frame.
+TEST_F(DropTest, FallBlastAndSound)
+{
+    for (int frames : {10, 4}) {
+        SCOPED_TRACE(testing::Message() << frames << " frames");
+        Build(1, [frames](fronttest::ScratchDir& d) {
+            d.Write("data/2dgfx/explosion1.png", Picture(16 * frames, 16, 250, 180, 40));
+        });
+        ToBomb();
+        ASSERT_EQ(Choose(0), 0);
+        ASSERT_EQ(menu->page, MainMenu::PAGE_FALL);
+        const std::vector<Seen> seen = ToSelection();
+        ASSERT_EQ(menu->page, MainMenu::PAGE_GAME_SELECTION);
+
+        std::vector<int> pages;
+        int lastLeft = 0, sounds = 0, lastFrame = 0, held = 0;
+        for (const Seen& s : seen) {
+            if (pages.empty() || pages.back() != s.page)
+                pages.push_back(s.page);
+            if (s.page == MainMenu::PAGE_FALL) {
+                EXPECT_GE(s.selectorLeft, lastLeft) << "the selector slides right";
+                lastLeft = s.selectorLeft;
+            } else {
+                EXPECT_EQ(s.selectorLeft, w) << "page " << s.page << ": the selector is gone";
+            }
+            if (s.page == MainMenu::PAGE_EXPLOSION || s.page == MainMenu::PAGE_HATCH_CLOSE) {
+                EXPECT_GT(s.fire, 0) << "page " << s.page << ": the blast is drawn";
+                EXPECT_GE(s.frame, lastFrame) << "the blast never starts over";
+                EXPECT_LT(s.frame, std::min(10, frames));
+                lastFrame = s.frame;
+                held += s.frame == frames - 1;
+            } else {
+                EXPECT_EQ(s.fire, 0) << "page " << s.page;
+            }
+            if (s.sound) {
+                sounds++;
+                EXPECT_EQ(s.page, MainMenu::PAGE_EXPLOSION);
+                EXPECT_EQ(s.frame, 3);
+            }
+        }
+        EXPECT_EQ(pages, (std::vector<int>{8, 9, 10, 11, 13}));
+        EXPECT_GT(lastLeft, w - 100 / 4) << "the selector has nearly left the screen";
+        EXPECT_EQ(sounds, 1);
+        EXPECT_GE(lastFrame, std::min(8, frames - 1));
+        if (frames == 4) {
+            EXPECT_GT(held, 10) << "the last frame holds";
+        }
+        TearDown();
+    }
+}
+
+// Fire or a touch during the fall, the pause or the blast ends the blast
+// at once: its sound comes once, and the hatch closes over the game
+// selection.
+TEST_F(DropTest, SkippingTheBlast)
+{
+    struct Case {
+        int page, framesIn;
+        bool key;
+    } const cases[] = {
+        {MainMenu::PAGE_FALL, 2, false}, {MainMenu::PAGE_FALL, 5, true}, {MainMenu::PAGE_BLAST_PAUSE, 1, false},
+        {MainMenu::PAGE_EXPLOSION, 1, false}, {MainMenu::PAGE_EXPLOSION, 2, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "page " << c.page << " frame " << c.framesIn << (c.key ? " fire" : " tap"));
+        Build(1);
+        ToBomb();
+        ASSERT_EQ(Choose(0), 0);
+        std::vector<Seen> seen;
+        RunUntil([&] { return menu->page == c.page; });
+        for (int i = 1; i < c.framesIn; i++)
+            seen.push_back(Step());
+        ASSERT_EQ(menu->page, c.page);
+        if (c.key) {
+            seen.push_back(Step(MyInput::kFire));
+        } else {
+            menu->TouchScreenEvent(100, 100, 1);
+            seen.push_back(Step());
+            menu->TouchScreenEvent(100, 100, 0);
+        }
+        EXPECT_EQ(menu->page, MainMenu::PAGE_HATCH_CLOSE);
+        for (const Seen& s : ToSelection())
+            seen.push_back(s);
+        EXPECT_EQ(std::count_if(seen.begin(), seen.end(), [](const Seen& s) { return s.sound; }), 1);
+        EXPECT_EQ(menu->page, MainMenu::PAGE_GAME_SELECTION);
+        TearDown();
+    }
+}
+
+// The selector takes taps wherever its frame is drawn, down to its lower
+// edge, at the design size and scaled up; a tap above or below it only
+// leaves the bomb where it is.
+TEST_F(DropTest, SelectorTouchAreaFollowsTheDrawnFrame)
+{
+    for (auto [sw, sh] : {std::pair{480, 320}, std::pair{1024, 600}}) {
+        SCOPED_TRACE(testing::Message() << sw << " x " << sh);
+        w = sw;
+        h = sh;
+        Build(1);
+        ToBomb();
+        const int x = w - 5;
+        const auto [top, bottom] = SelectorRows(x);
+        ASSERT_GT(top, 0);
+        EXPECT_EQ(bottom - top + 1, 50 * h / 320);
+        for (int y : {top - 10, bottom + 10}) {
+            EXPECT_EQ(Tap(x, y), 0);
+            Wait(400);
+            EXPECT_EQ(menu->page, 0) << "tap at " << y;
+        }
+        EXPECT_EQ(Tap(x, bottom - 1), 0);
+        EXPECT_EQ(menu->page, MainMenu::PAGE_FALL) << "tap at the frame's lower edge";
+        TearDown();
+    }
+}
+
+// Every page paints the whole screen: nothing of an earlier frame shows
+// through the bay's window, the flat pages or the transitions.
+TEST_F(DropTest, EveryPagePaintsTheWholeScreen)
+{
+    Build(1);
+    ToBomb();
+    for (int page : {0, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 19, 18, 26, 27, 28}) {
+        menu->page = page;
+        menu->previousPage = MainMenu::PAGE_GAME_SELECTION;
+        menu->chosenItem = page == 17 ? int(MainMenu::PAGE_CAMPAIGNS) : 0;
+        m_mesa->ctx->FillRect(0, 0, unsigned(w), unsigned(h), 0xFFFF00FFu, P3DBLEND_OPAQUE);
+        EXPECT_EQ(Frame(), 0);
+        const auto f = m_mesa->Read();
+        EXPECT_EQ(std::count_if(f.begin(), f.end(), [](uint32_t p) { return Near(p, 0xFF00FF); }), 0)
+            << "page " << page;
+    }
+}
+
+// A player on the keyboard sees the level page slide in while fire is
+// still held from choosing the row; a new press skips the slide.
+TEST_F(DropTest, KeyboardPlayerSeesTheLevelPageSlideIn)
+{
+    Build(1);
+    settings->tutorialOffered = 1;
+    ToGameSelection();
+    Frame(MyInput::kDown);
+    Frame();
+    EXPECT_EQ(menu->pageValue, 1);
+    int sliding = 0;
+    for (int i = 0; i < 200 && menu->page != MainMenu::PAGE_CAMPAIGNS; i++) {
+        Frame(MyInput::kFire);
+        sliding += menu->page == MainMenu::PAGE_LEVELS_OPEN;
+    }
+    EXPECT_EQ(menu->page, MainMenu::PAGE_CAMPAIGNS);
+    EXPECT_GE(sliding, (h / 2) / 6 - 1) << "frames of the slide";
+
+    TapRect(menu->BackRect());
+    RunUntil([&] { return menu->page == MainMenu::PAGE_GAME_SELECTION; });
+    Wait(400);
+    Frame(MyInput::kDown);
+    Frame(MyInput::kFire);
+    EXPECT_EQ(menu->page, MainMenu::PAGE_LEVELS_OPEN);
+    Frame();
+    Frame(MyInput::kFire);
+    EXPECT_EQ(menu->page, MainMenu::PAGE_CAMPAIGNS);
 }
 
 } // namespace

@@ -1,14 +1,19 @@
 #!/usr/bin/env bash
 # The main menu in the program, headless at the tablet's 1024 x 600 on the
 # virtual clock with the demo archive, walked by scripted touches: the bomb
-# turned by drags and chosen on its selector; options (the music bar dragged
+# turned by drags and chosen on its selector (a tap above the drawn frame
+# does nothing, one at its lower edge chooses); options (the music bar dragged
 # past its left end and stored), help and credits; play, with the fall, the
-# blast and the closing hatch; the tutorial question answered no (a game
-# started from the menu is the session test's); the campaign, time-attack
+# blast with its sound and the closing hatch; the tutorial question answered
+# no after taps beside its buttons that answer nothing (a game started from
+# the menu is the session test's); the campaign, time-attack
 # and arcade pages, each left by its back icon, the multiplayer notice that
 # closes the hatch, and the multiplayer menus' network choice, left by their
-# back button. The page walk is read from the log; a frame of every page is
-# kept in the folder given (for a person to look at).
+# back button; a second drop whose blast a tap cuts short. The page walk is
+# read from the log; a frame of every page is kept in the folder given (for
+# a person to look at). The level page sliding in shows the game selection
+# unchanged outside its bands, and the question box stays up after the
+# taps beside its buttons.
 #   run_main_menu.sh KORVANTH DATA.VFS [SHOTS_DIR]
 set -euo pipefail
 exe=$(realpath "$1")
@@ -36,20 +41,22 @@ SEL='917 295'; BACK='976 576'; MPBACK='996 572'; PAPER='1002 578'; NO='571 331';
 ROW0='576 158'; ROW1='576 203'; ROW2='576 248'; ROW3='576 293'
 : > "$dir/events.txt"
 tap 1 100 200; tap 3 110 210                        # past the intro
-drag 70 400 440 305; tap 90 $SEL                    # options
+drag 70 400 440 305; tap 86 917 232; tap 90 917 335 # options: above the frame, then its lower edge
 ev "150 down 0 600 149"; ev "151 move 0 400 149"; ev "152 move 0 100 149"; ev "153 up 0 100 149"
 tap 170 $BACK
 drag 230 400 400 355; tap 250 $SEL; tap 330 $BACK   # help
 drag 390 400 400 355; tap 410 $SEL; tap 560 $BACK   # credits
 drag 620 400 100 325; tap 640 $SEL                  # play
-tap 800 $ROW1; tap 830 $NO                          # the tutorial question: no
+tap 800 $ROW1; tap 822 512 266; tap 824 512 380     # the tutorial question: its text, below it
+tap 830 $NO                                         # and no
 tap 1080 $ROW1; tap 1160 $PAPER                     # campaigns
 tap 1240 $ROW2; tap 1320 $PAPER                     # time attack
 tap 1400 $ROW3; tap 1480 $PAPER; tap 1540 $BACK     # arcade, then back to the bomb
 drag 1600 400 440 395; tap 1620 $SEL                # multiplayer: the notice
 tap 1660 $OK
 tap 1760 $MPBACK                                    # the multiplayer menus: back
-ev "1850 exit"
+drag 1860 400 395 440; tap 1880 $SEL; tap 1890 100 300 # play again, the blast cut short
+ev "1960 exit"
 
 (cd "$dir" && env -u DISPLAY KRV_AUDIO=null "$exe" --headless --clock virtual --script events.txt --shots shots \
     --size 1024x600 > stdout.txt 2>&1) || fail "exit status $?"
@@ -58,6 +65,7 @@ log=$dir/logs/vornlog.txt
 bomb='menu: page 8
 menu: page 9
 menu: page 10
+menu: the blast sounds
 menu: page 11
 menu: page 13'
 expected="app: main menu made
@@ -110,7 +118,12 @@ app: state 3 -> 7
 app: state 7 -> 8
 app: state 8 -> 2
 app: state 2 -> 3
-menu: page 1"
+menu: page 1
+menu: page 0
+menu: page 8
+menu: the blast sounds
+menu: page 11
+menu: page 13"
 got=$(grep -E '^(menu: |app: state [0-9]+ -> |app: main menu made)' "$log" | sed -n '/app: main menu made/,$p')
 [ "$got" = "$expected" ] || { diff <(echo "$expected") <(echo "$got") || true; fail "the page walk"; }
 # The music volume was dragged to 0 and the tutorial marked as offered.
