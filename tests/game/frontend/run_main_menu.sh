@@ -134,12 +134,19 @@ read -r flag music effects <<< "$(od -An -tu1 -N3 "$dir/data/usr/settings.nil")"
 mkdir -p "$keep"
 for shot in bomb:65 options:165 help:320 credits:550 fall:655 explosion:700 game_selection:790 \
             campaigns:1150 time_attack:1310 arcade:1470 bomb_multiplayer:1618 tutorial_question:820 \
-            multiplayer_notice:1645 network_choice:1740; do
+            multiplayer_notice:1645 network_choice:1740 levels_open:1125 levels_close:1168; do
   f=$(printf '%s/shots/frame%05d.png' "$dir" "${shot#*:}")
   [ -f "$f" ] || fail "no frame for ${shot%%:*}"
   cp "$f" "$keep/${shot%%:*}.png"
 done
-[ "$(md5sum "$keep"/*.png | cut -d' ' -f1 | sort -u | wc -l)" = 14 ] || fail "two kept pages are the same picture"
+[ "$(md5sum "$keep"/*.png | cut -d' ' -f1 | sort -u | wc -l)" = 16 ] || fail "two kept pages are the same picture"
+same() { python3 "$(dirname "$0")/same_pixels.py" "$(printf '%s/shots/frame%05d.png' "$dir" "$1")" \
+           "$(printf '%s/shots/frame%05d.png' "$dir" "$2")" $3; }
+# The taps beside the question's buttons left it up, unchanged.
+same 820 827 '390 235 635 362' || fail "the question box changed after taps beside its buttons"
+# The level page sliding in leaves the game selection between its bands as
+# it was drawn before the slide.
+same 1079 1084 '0 175 1024 425' || fail "the game selection changed under the slide"
 # The first label and the longest one sit inside the selector frame.
 python3 "$(dirname "$0")/label_in_frame.py" "$keep/bomb.png" "$keep/bomb_multiplayer.png" || fail "a label outside its frame"
 echo "ok: the menu walk; frames of every page in $keep"
