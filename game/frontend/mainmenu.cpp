@@ -1193,7 +1193,12 @@ void MainMenu::DrawBomb(int& result)
     const bool hidden = page == PAGE_BLAST_PAUSE || page == PAGE_EXPLOSION || page >= PAGE_GAME_SELECTION;
     if (m_labelTexture >= 0 && !m_bomb)
         result = MAINMENU_DATA_MISSING;
+    // Sinking through the hatch and rising again, the bomb shows only
+    // between the bay's upper and lower edges.
+    const bool throughHatch = page == PAGE_HATCH_CLOSE || page == PAGE_HATCH_OPEN;
     if (m_labelTexture >= 0 && m_bomb && !hidden) {
+        if (throughHatch)
+            g->SetClipRect(0, 52 * m_height / 320, m_width, m_height - 49 * m_height / 320);
         vornGL::P3DBackend* be = g->GetBackend();
         g->glScalex(104857, 104857, 104857);
         g->glEnable(kDepthTest);
@@ -1205,6 +1210,8 @@ void MainMenu::DrawBomb(int& result)
         m_bomb->Render(g, nullptr);
         be->glFrontFace(kCCW);
         g->glDisable(kDepthTest);
+        if (throughHatch)
+            g->ResetClipRect();
     }
     g->glPopMatrix();
 }

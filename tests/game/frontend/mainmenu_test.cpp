@@ -830,6 +830,31 @@ TEST_F(DropTest, SelectorTouchAreaFollowsTheDrawnFrame)
     }
 }
 
+// Sinking through the closing hatch and rising again, the bomb never shows
+// over the bay's lower edge, on a screen of another shape too.
+TEST_F(DropTest, BombStaysInsideTheBayThroughTheHatch)
+{
+    w = 1024;
+    h = 600;
+    Build(1);
+    ToBomb();
+    const int edge = h - 49 * h / 320;
+    int seen = 0;
+    auto bombBelowEdge = [&] {
+        const auto f = m_mesa->Read();
+        return std::count_if(f.begin() + ptrdiff_t(edge) * w, f.end(), [](uint32_t p) { return Near(p, 0xC8403C); });
+    };
+    ASSERT_EQ(Choose(2), 0);
+    for (int i = 0; i < 200 && menu->page != 2; i++) {
+        Frame();
+        if (menu->page == MainMenu::PAGE_HATCH_CLOSE || menu->page == MainMenu::PAGE_HATCH_OPEN) {
+            seen++;
+            EXPECT_EQ(bombBelowEdge(), 0) << "page " << menu->page;
+        }
+    }
+    EXPECT_GT(seen, 10);
+}
+
 // Every page paints the whole screen: nothing of an earlier frame shows
 // through the bay's window, the flat pages or the transitions.
 TEST_F(DropTest, EveryPagePaintsTheWholeScreen)
