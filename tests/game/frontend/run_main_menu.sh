@@ -12,8 +12,8 @@
 # back button; a second drop whose blast a tap cuts short. The page walk is
 # read from the log; a frame of every page is kept in the folder given (for
 # a person to look at). The level page sliding in shows the game selection
-# unchanged outside its bands, and the question box stays up after the
-# taps beside its buttons.
+# unchanged outside its bands, the one closing shows the bay in its middle
+# band, and the question box stays up after the taps beside its buttons.
 #   run_main_menu.sh KORVANTH DATA.VFS [SHOTS_DIR]
 set -euo pipefail
 exe=$(realpath "$1")
@@ -147,6 +147,9 @@ same 820 827 '390 235 635 362' || fail "the question box changed after taps besi
 # The level page sliding in leaves the game selection between its bands as
 # it was drawn before the slide.
 same 1079 1084 '0 175 1024 425' || fail "the game selection changed under the slide"
+# Leaving the campaigns, the band opening in the middle shows the shut doors
+# as the game selection has them.
+same 1095 1168 '470 330 550 500' || fail "the closing band does not show the bay"
 # The first label and the longest one sit inside the selector frame.
 python3 "$(dirname "$0")/label_in_frame.py" "$keep/bomb.png" "$keep/bomb_multiplayer.png" || fail "a label outside its frame"
 echo "ok: the menu walk; frames of every page in $keep"
