@@ -5,7 +5,9 @@
 //     OpenGL ES 1.1, replay on Mesa as the program drew them, pixel for pixel;
 //   - the README's demo walk drawn on OpenGL ES 1.1 and on the software
 //     renderer: every 10th frame compared, each menu frame at least
-//     kMenuFloor dB and the worst flight frame at least kFlightFloor dB.
+//     kMenuFloor dB and the worst flight frame at least kFlightFloor dB; the
+//     worst menu and flight frames of both are kept in demo_walk_shots/ of the
+//     working directory.
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -221,6 +223,16 @@ TEST(DemoWalk, SoftwareRendererDrawsWhatGlDraws)
         }
     }
     EXPECT_GE(worstFlight, kFlightFloor) << "flight frame " << worstFlightFrame;
+    // The worst frames of both renderers, for a person to look at.
+    std::error_code e;
+    fs::create_directories("demo_walk_shots", e);
+    for (auto [name, frame] : {std::pair{"menu", worstMenuFrame}, std::pair{"flight", worstFlightFrame}})
+        for (auto [renderer, dir] : {std::pair{"gles1", gl}, std::pair{"software", sw}}) {
+            char from[32];
+            std::snprintf(from, sizeof from, "/shots/frame%05d.png", frame);
+            fs::copy_file(dir + from, std::string("demo_walk_shots/") + name + "_" + renderer + ".png",
+                          fs::copy_options::overwrite_existing, e);
+        }
     std::printf("frame  PSNR (dB), gles1 against software\n%sworst menu frame %d: %.2f dB; worst flight frame %d: "
                 "%.2f dB\n",
                 table.c_str(), worstMenuFrame, worstMenu, worstFlightFrame, worstFlight);
