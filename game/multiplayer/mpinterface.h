@@ -132,6 +132,9 @@ public:
     virtual int ConnectToLobby(int /*index*/) { return 0; }
     virtual int ConnectToLobby(const char* /*address*/, int /*port*/) { return 0; }
     virtual void LeaveLobby() {}
+    // Whether the session with a lobby server is up; it outlives the rooms
+    // joined through it.
+    virtual bool LobbyLinkUp() { return false; }
     virtual void GetJoinedLobbyName(char* buffer, int capacity)
     {
         if (buffer && capacity > 0)

@@ -192,7 +192,9 @@ void Multiplayer::LeaveGameRoom()
     if (!b || linkStatus == 0)
         return;
     b->LeaveGameRoom();
-    linkStatus = 0;
+    // On the internet the lobby session stays when a room is left.
+    if (!b->LobbyLinkUp())
+        linkStatus = 0;
 }
 
 int Multiplayer::GetPlayerCount()

@@ -1,6 +1,7 @@
 #include "game/multiplayer/nvserverinterface.h"
 
 #include <cstring>
+#include <new>
 
 #include "engine/runtime/pdebug.h"
 #include "game/multiplayer/ipinterface.h"
@@ -62,6 +63,7 @@ void NVServerInterface::DropLobby()
 {
     delete m_lobby;
     m_lobby = nullptr;
+    m_lobbyUp = false;
     m_room = nullptr;
     m_packets = nullptr;
 }
@@ -165,13 +167,17 @@ int NVServerInterface::RequestGameRooms()
     if (!m_initialised || m_state != kInLobby || !m_lobby)
         return 0;
     m_lobby->startGameRoomSubscription();
-    FreeRoomList();
+    // Still subscribed (a join was refused, say), the lobby's list is the
+    // current one; newly subscribed, it is empty until the server sends one.
+    RebuildRoomList();
     return 1;
 }
 
 void NVServerInterface::StopGameRoomRequest()
 {
-    if (m_initialised && m_state == kInLobby && m_lobby)
+    // Also inside a room: the menus stop the list once the room is joined,
+    // and the subscription must not outlast the visit.
+    if (m_initialised && m_lobby)
         m_lobby->stopGameRoomSubscription();
 }
 
@@ -198,6 +204,10 @@ int NVServerInterface::JoinGameRoom(int index)
 {
     if (!m_initialised || m_state != kInLobby || !m_lobby)
         return 0;
+    if (index < 0 || index >= m_roomCount) {
+        _PDebug("Internet play: no listed room %d to join\n", index);
+        return 0;
+    }
     m_lobby->joinGameRoom(unsigned(index), 1, nullptr);
     return 1;
 }
@@ -326,9 +336,11 @@ void NVServerInterface::RebuildLobbyList()
     int count = m_discovery->getServerCount();
     if (count <= 0)
         return;
-    m_lobbies = new LobbyInfo[size_t(count)];
-    if (!m_lobbies)
+    m_lobbies = new (std::nothrow) LobbyInfo[size_t(count)];
+    if (!m_lobbies) {
+        _PDebug("Internet play: no memory for %d lobby servers\n", count);
         return;
+    }
     for (int i = 0; i < count; ++i) {
         LobbyInfo& l = m_lobbies[i];
         l.playersInGame = m_discovery->getServerPlayerCountGame(unsigned(i));
@@ -346,9 +358,11 @@ void NVServerInterface::RebuildRoomList()
     int count = m_lobby ? m_lobby->getGameRoomCount() : 0;
     if (count <= 0)
         return;
-    m_rooms = new GameRoom[size_t(count)];
-    if (!m_rooms)
+    m_rooms = new (std::nothrow) GameRoom[size_t(count)];
+    if (!m_rooms) {
+        _PDebug("Internet play: no memory for %d game rooms\n", count);
         return;
+    }
     for (int i = 0; i < count; ++i) {
         GameRoom& r = m_rooms[i];
         std::memset(&r, 0, sizeof r);
@@ -371,10 +385,18 @@ void NVServerInterface::onNotify(Message message, Status status)
         return;
     switch (message) {
     case MSG_SERVER_LIST:
-        if (m_state == kListingOrLogin) {
-            RebuildLobbyList();
-            events.Add(EventList::kServerListReady);
+        if (m_state != kListingOrLogin)
+            break;
+        if (status != STATUS_OK) {
+            // A failed query is not an empty list: the menus show the failure
+            // and offer the request again.
+            _PDebug("Internet play: the lobby server list could not be had\n");
+            FreeLobbyList();
+            events.Add(EventList::kRejected);
+            break;
         }
+        RebuildLobbyList();
+        events.Add(EventList::kServerListReady);
         break;
     case MSG_LOGIN:
         if (status == STATUS_OK) {
@@ -388,6 +410,7 @@ void NVServerInterface::onNotify(Message message, Status status)
             m_lobby->setGameRoomSorting(ServerFilter::SORT_NAME);
             m_lobby->setGameRoomFilter(1);
             m_lobby->setObserver(this);
+            m_lobbyUp = true;
             m_state = kInLobby;
             events.Add(EventList::kConnected);
         } else if (status == STATUS_LOGIN_REJECTED_11) {
@@ -431,7 +454,13 @@ void NVServerInterface::onNotify(Message message, Status status)
     case MSG_LOBBY_18:
         events.Add(EventList::kRoomActionRejected);
         break;
+    case MSG_LOBBY_CLOSED:
+        // The server ended the session: as good as a lost link.
+        m_lobbyUp = false;
+        events.Add(EventList::kNotConnected);
+        break;
     case MSG_CONNECTION_LOST:
+        m_lobbyUp = false;
         events.Add(EventList::kNotConnected);
         break;
     case MSG_PLAYER_JOINED:

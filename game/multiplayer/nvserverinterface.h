@@ -38,6 +38,7 @@ public:
     int ConnectToLobby(int index) override;
     int ConnectToLobby(const char* address, int port) override;
     void LeaveLobby() override;
+    bool LobbyLinkUp() override { return m_lobby && m_lobbyUp; }
     // The joined lobby server's name in upper case; the buffer is left alone
     // without a lobby.
     void GetJoinedServerName(char* buffer, int max);
@@ -94,6 +95,7 @@ private:
     VOrededidaza::MultiplayerInterface* m_root = nullptr;
     VOrededidaza::ServerDiscovery* m_discovery = nullptr;
     VOrededidaza::LobbyInterface* m_lobby = nullptr;
+    bool m_lobbyUp = false;  // logged in, and neither lost nor closed since
     VOrededidaza::GameRoomInterface* m_room = nullptr;
     VOrededidaza::PacketStream* m_packets = nullptr;
     char m_ownName[kNameSize] = {};

@@ -8,9 +8,17 @@
 namespace VOrededidaza {
 namespace Internal {
 
+namespace {
+
+// Lobby message 5: turns the room list subscription on when it is off and off
+// when it is on.
+const unsigned char kToggleRoomSubscription[8] = {0, 0, 0, 5, 0, 0, 0, 0};
+
+} // namespace
+
 LobbyInterfaceImp::LobbyInterfaceImp(MultiplayerInterfaceImp* owner)
     : m_owner(owner), m_observer(nullptr), m_state(STATE_IDLE), m_myId(0), m_failureReason(0), m_net(nullptr),
-      m_room(nullptr), m_loginLength(0), m_registered(false)
+      m_room(nullptr), m_loginLength(0), m_registered(false), m_roomsSubscribed(false)
 {
     m_serverName[0] = 0;
     m_suggestedName[0] = 0;
@@ -166,17 +174,22 @@ void LobbyInterfaceImp::leaveGameRoom()
         sendEmpty(7);
 }
 
+// The lobby protocol toggles the room subscription with the same message, so
+// it is sent only when it changes what the server does.
 void LobbyInterfaceImp::startGameRoomSubscription()
 {
-    if (m_state == STATE_LOGGED_IN)
-        sendEmpty(5);
+    if (m_state == STATE_LOGGED_IN && !m_roomsSubscribed && m_net->write(kToggleRoomSubscription, 8))
+        m_roomsSubscribed = true;
 }
 
 void LobbyInterfaceImp::stopGameRoomSubscription()
 {
-    // The lobby protocol toggles the subscription with the same message.
-    if (m_state == STATE_LOGGED_IN)
-        sendEmpty(5);
+    if (m_state == STATE_LOGGED_IN && m_roomsSubscribed && m_net->write(kToggleRoomSubscription, 8)) {
+        m_roomsSubscribed = false;
+        // A list no longer followed would only grow stale.
+        const unsigned char none[4] = {0, 0, 0, 0};
+        m_rooms.update(none, 4);
+    }
 }
 
 void LobbyInterfaceImp::startLobbyInfoSubscription()
@@ -286,6 +299,7 @@ void LobbyInterfaceImp::systemDataReceived(const unsigned char* frame, int lengt
             m_myId = id;
             r.readString(m_serverName, kMaxName);
             m_state = STATE_LOGGED_IN;
+            m_roomsSubscribed = false;
             return;
         }
         case 15:

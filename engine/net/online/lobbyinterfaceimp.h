@@ -81,6 +81,9 @@ private:
     unsigned char m_extensions[2];
     PlayerList m_players;
     bool m_registered;
+    // Whether the server sends this session the room list (message 5 was
+    // sent an odd number of times in this login).
+    bool m_roomsSubscribed;
 };
 
 } // namespace Internal

@@ -134,6 +134,7 @@ int ServerDiscoveryImp::getServerList(const ServerFilter& filter)
     m_recordFill = 0;
     m_recordsRead = 0;
     m_redirects = 0;
+    m_queryTimer.Reset();
     char url[200];
     std::snprintf(url, sizeof url, "http://%s%s", g_host, kPath);
     m_request = m_http->CreateRequest(PHTTPRequest::POST, url);
@@ -204,6 +205,11 @@ bool ServerDiscoveryImp::followRedirect()
 
 void ServerDiscoveryImp::update()
 {
+    if (m_request && m_queryTimer() > kQueryTimeoutMs) {
+        // A service that answers too slowly, or never ends its answer.
+        _PDebug("online: the lobby web service did not answer within %u ms\n", unsigned(kQueryTimeoutMs));
+        endQuery(false);
+    }
     if (m_request) {
         int s = m_request->Select(1, 0);
         if (s < 0) {

@@ -10,6 +10,7 @@
 #include "engine/net/online/databuffer.h"
 #include "engine/net/online/lobbyinterfaceimp.h"
 #include "engine/net/online/multiplayerinterfaceimp.h"
+#include "engine/runtime/ptime.h"
 
 namespace VOrededidaza {
 namespace Internal {
@@ -23,6 +24,9 @@ public:
     static constexpr int kRecordBuffer = 256;
     static constexpr int kMaxRedirects = 5;
     static constexpr int kProtocolVersion = 3;
+    // A query (its redirects included) that has not ended this long after it
+    // started fails.
+    static constexpr uint32_t kQueryTimeoutMs = 10000;
 
     // The lobby web service: its host (optionally with ":port") and the
     // 12-character query key. Process-wide settings read by every query.
@@ -97,6 +101,7 @@ private:
     uint32_t m_announced;
     uint32_t m_recordsRead;
     int m_redirects;
+    PTicker m_queryTimer;
     DataBuffer m_reply;
     unsigned char m_record[kRecordBuffer];
     int m_recordFill;

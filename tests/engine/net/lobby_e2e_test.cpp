@@ -323,6 +323,8 @@ TEST_F(LobbyEndToEnd, DiscoveryFailuresAreReported)
     EXPECT_EQ(run(lobbytest::WebService::TRUNCATED), STATUS_FAILED);
     EXPECT_EQ(run(lobbytest::WebService::CUT), STATUS_FAILED);
     EXPECT_EQ(run(lobbytest::WebService::OVERSIZED), STATUS_FAILED);
+    EXPECT_EQ(run(lobbytest::WebService::GARBAGE), STATUS_FAILED);
+    EXPECT_EQ(run(lobbytest::WebService::BAD_LENGTH), STATUS_FAILED);
     EXPECT_EQ(run(lobbytest::WebService::LIST), STATUS_OK);
     // Return mask 49 and 255: every optional field read in its place.
     ASSERT_TRUE(Discover(c, 255));

@@ -220,7 +220,25 @@ void WebService::Serve(int fd)
             SendAll(fd, "HTTP/1.1 302 Found\r\nLocation: /scripts/update_lobby2.php?again\r\nContent-Length: 0\r\n\r\n");
             continue;
         }
+        if (mode == GARBAGE) {
+            static const char kGarbage[] = "\x7f\x00garbage\r\n\r\n";
+            SendAll(fd, std::string(kGarbage, sizeof kGarbage - 1));
+            return;
+        }
+        if (mode == BAD_LENGTH) {
+            SendAll(fd, "HTTP/1.1 200 OK\r\nContent-Length: 99999999999\r\n\r\n" + BE32(0));
+            return;
+        }
         std::string reply = Reply(query);
+        if (mode == DRIP) {
+            SendAll(fd, "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(reply.size()) + "\r\n\r\n");
+            for (size_t i = 0; i < reply.size() && !m_stop; i++) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(200));
+                if (send(fd, reply.data() + i, 1, MSG_NOSIGNAL) != 1)
+                    return;
+            }
+            return;
+        }
         if (mode == CUT) {
             SendAll(fd, "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(reply.size()) + "\r\n\r\n" +
                             reply.substr(0, reply.size() / 2));

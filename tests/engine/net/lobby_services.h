@@ -35,6 +35,9 @@ public:
         TRUNCATED,  // announces one more server than it sends
         CUT,        // closes the connection in the middle of the body
         OVERSIZED,  // a record whose name string never ends within 256 bytes
+        GARBAGE,    // bytes that are no HTTP response, then the connection closes
+        BAD_LENGTH, // a Content-Length the client must refuse
+        DRIP,       // the list one byte every 200 ms, until the client goes
     };
 
     explicit WebService(const std::string& key);
