@@ -1246,8 +1246,8 @@ void MainMenu::RenderBombElementSelection(int slide)
     } else {
         m_p3d->Blit(x, y, m_selector, nullptr, PS3D_ALPHATEST);
     }
-    // The touch area covers the rows of the frame as drawn, from 44 pixels
-    // left of it to the screen's right edge; a tap above or below the frame
-    // turns the bomb instead.
-    m_selectorTouch = PRect{x - slide - 44, y, m_width - (x - slide - 44), sh};
+    // The touch area follows the frame as drawn at any size: from 44 pixels
+    // left of it to the screen's right edge, with 22 pixels to spare above
+    // and below; a tap further off turns the bomb instead.
+    m_selectorTouch = PRect{x - slide - 44, y - 22, m_width - (x - slide - 44), sh + 44};
 }

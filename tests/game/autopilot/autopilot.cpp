@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <vector>
 
+#include <unistd.h>
+
 #include "engine/platform/psystemmanager.h"
 #include "engine/runtime/ptime.h"
 #include "game/scene/p3danim.h"
@@ -257,7 +259,8 @@ bool Pilot::SaveFrame(std::string const& path)
 {
     std::filesystem::path p(path);
     std::filesystem::create_directories(p.parent_path());
-    std::filesystem::path tmp = p.parent_path() / "shot.tmp";
+    // Test cases run side by side as processes: each has a folder of its own.
+    std::filesystem::path tmp = p.parent_path() / ("shot.tmp." + std::to_string(getpid()));
     std::filesystem::create_directories(tmp);
     host::Options o = host::GetOptions();
     o.shots = tmp.string();

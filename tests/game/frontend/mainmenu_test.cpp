@@ -821,13 +821,13 @@ TEST_F(DropTest, SelectorAndHatchFollowTheScreen)
         const int x = w - 5;
         const auto [top, bottom] = SelectorRows(x);
         EXPECT_EQ(bottom - top + 1, 50 * h / 320);
-        for (int y : {top - 10, bottom + 10}) {
+        for (int y : {top - 30, bottom + 30}) {
             EXPECT_EQ(Tap(x, y), 0);
             Wait(400);
             EXPECT_EQ(menu->page, 2) << "tap at " << y;
         }
-        EXPECT_EQ(Tap(x, bottom - 1), 0);
-        EXPECT_EQ(menu->page, MainMenu::PAGE_HATCH_CLOSE) << "tap at the frame's lower edge";
+        EXPECT_EQ(Tap(x, bottom + 20), 0);
+        EXPECT_EQ(menu->page, MainMenu::PAGE_HATCH_CLOSE) << "tap just below the frame's lower edge";
         int hatch = 0;
         for (int i = 0; i < 200 && menu->page != 2; i++, Frame()) {
             if (menu->page != MainMenu::PAGE_HATCH_CLOSE && menu->page != MainMenu::PAGE_HATCH_OPEN)

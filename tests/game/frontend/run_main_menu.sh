@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The main menu in the program, headless at the tablet's 1024 x 600 on the
 # virtual clock with the demo archive, walked by scripted touches: the bomb
-# turned by drags and chosen on its selector (a tap above the drawn frame
-# does nothing, one at its lower edge chooses); options (the music bar dragged
+# turned by drags and chosen on its selector (a tap above the frame's margin
+# does nothing, one just below its drawn lower edge chooses); options (the music bar dragged
 # past its left end and stored), help and credits; play, with the fall, the
 # blast with its sound and the closing hatch; the tutorial question answered
 # no after taps beside its buttons that answer nothing (a game started from
@@ -41,7 +41,7 @@ SEL='917 295'; BACK='976 576'; MPBACK='996 572'; PAPER='1002 578'; NO='571 331';
 ROW0='576 158'; ROW1='576 203'; ROW2='576 248'; ROW3='576 293'
 : > "$dir/events.txt"
 tap 1 100 200; tap 3 110 210                        # past the intro
-drag 70 400 440 305; tap 86 917 232; tap 90 917 335 # options: above the frame, then its lower edge
+drag 70 400 440 305; tap 86 917 200; tap 90 917 360 # options: above the frame's margin, then below its lower edge
 ev "150 down 0 600 149"; ev "151 move 0 400 149"; ev "152 move 0 100 149"; ev "153 up 0 100 149"
 tap 170 $BACK
 drag 230 400 400 355; tap 250 $SEL; tap 330 $BACK   # help
