@@ -278,21 +278,19 @@ void P3DBackendTraceES11::ReadPicture()
         _PDebug("GL trace: drawing size %d x %d; the frame's starting picture is not written\n", w, h);
         return;
     }
-    std::unique_ptr<uint8_t[]> pixels(new (std::nothrow) uint8_t[size_t(w) * size_t(h) * 4]);
+    std::unique_ptr<uint8_t[]> pixels(new (std::nothrow) uint8_t[size_t(w) * size_t(h) * 4]());
     if (!pixels) {
         _PDebug("GL trace: no memory for the frame's starting picture\n");
         return;
     }
-    // Reading must leave the program's state as it was.
+    // Reading must leave the program's state as it was, its pending GL
+    // error too: the read is not followed by glGetError (it fails only on an
+    // incomplete framebuffer, and then leaves the picture black).
     i32 pack = 4;
     P3DBackendES11::glGetIntegerv(GL_PACK_ALIGNMENT, &pack);
     P3DBackendES11::glPixelStorei(GL_PACK_ALIGNMENT, 4);
     P3DBackendES11::glReadPixels(0, 0, w, h, GL_RGBA, GL_UNSIGNED_BYTE, pixels.get());
     P3DBackendES11::glPixelStorei(GL_PACK_ALIGNMENT, pack);
-    if (P3DBackendES11::glGetError() != GL_NO_ERROR) {
-        _PDebug("GL trace: the framebuffer cannot be read; the frame's starting picture is not written\n");
-        return;
-    }
     m_picture = std::move(pixels);
     m_pictureW = w;
     m_pictureH = h;

@@ -15,8 +15,13 @@
 #include <string>
 #include <vector>
 
+#include <GLES/gl.h>
+
+#include "engine/platform/pdisplay.h"
 #include "gl/glbackend_es11.h"
+#include "gl/glhooks.h"
 #include "gl/gltrace_backend.h"
+#include "tools/glreplay/eglpbuffer.h"
 #include "tools/glreplay/replay.h"
 #include "tests/gl/trace_files.h"
 #include "tools/glreplay/trace.h"
@@ -170,6 +175,40 @@ TEST(TraceCapture, AFrameDrawnOverTheLastOneCarriesItsPicture)
             }
         }
     }
+}
+
+// Reading the starting picture leaves the program's GL state alone: an error
+// the frame before left pending is still there for the program to fetch, and
+// so is its pack alignment.
+TEST(TraceCapture, ReadingThePictureKeepsThePendingErrorAndPacking)
+{
+    TempDir dir;
+    ASSERT_FALSE(dir.path.empty());
+    EglPbuffer surface;
+    char const* why = nullptr;
+    ASSERT_TRUE(surface.Create(64, 32, &why)) << why;
+    PDisplayProperties info{};
+    info.width = info.screenWidth = 64;
+    info.height = info.screenHeight = 32;
+    std::string path = dir.path + "/pending.trace";
+    setenv("KRV_GL_TRACE", path.c_str(), 1);
+    setenv("KRV_GL_TRACE_FRAME", "1", 1);
+    vornGL::P3DBackend* b = vornGL::MakeES11Backend(&info);
+    unsetenv("KRV_GL_TRACE");
+    unsetenv("KRV_GL_TRACE_FRAME");
+    ASSERT_NE(dynamic_cast<vornGL::P3DBackendTraceES11*>(b), nullptr);
+    b->glPixelStorei(GL_PACK_ALIGNMENT, 8);
+    b->glEnable(0x1234); // not a capability
+    vornGL::vornGLProfilerPresent();
+    b->glClearColorx(0, 0x10000, 0, 0x10000); // the traced frame's first call reads the picture
+    EXPECT_EQ(b->glGetError(), uint32_t(GL_INVALID_ENUM));
+    int32_t pack = 0;
+    b->glGetIntegerv(GL_PACK_ALIGNMENT, &pack);
+    EXPECT_EQ(pack, 8);
+    vornGL::vornGLProfilerPresent();
+    b->glClear(GL_COLOR_BUFFER_BIT); // the trace is written
+    EXPECT_TRUE(static_cast<vornGL::P3DBackendTraceES11*>(b)->Done());
+    delete b;
 }
 
 TEST(TraceCapture, WrongRequestsLeaveThePlainBackEnd)
