@@ -437,7 +437,9 @@ void NVServerInterface::onNotify(Message message, Status status)
             events.Add(EventList::kConnected);
         } else if (status == STATUS_ROOM_19) {
             events.Add(EventList::kRejected);
-        } else if (status == STATUS_ROOM_17) {
+        } else if (status == STATUS_ROOM_17 || status == STATUS_ROOM_25 || status == STATUS_ROOM_29 ||
+                   status == STATUS_ROOM_30) {
+            // Every other refusal of a room request ends the wait for it too.
             events.Add(EventList::kRoomActionRejected);
         }
         break;

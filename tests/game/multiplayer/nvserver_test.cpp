@@ -232,6 +232,11 @@ TEST_F(InternetBackEnd, TheLobbyLinkOutlivesItsRooms)
     ASSERT_TRUE(poll(Multiplayer::kEvConnected));
     mp.LeaveGameRoom();
     EXPECT_TRUE(mp.IsConnected());
+    // Each of the lobby's refusals of a room request is reported.
+    for (uint32_t refusal : {17u, 25u, 29u, 30u}) {
+        lobby.SendRaw(unsigned(mp.GetMyID()), lobbytest::BE32(refusal) + lobbytest::BE32(0));
+        EXPECT_TRUE(poll(Multiplayer::kEvRoomActionRejected)) << refusal;
+    }
     lobby.CloseLobby();
     ASSERT_TRUE(poll(Multiplayer::kEvLinkLost));
     EXPECT_FALSE(mp.IsConnected());
