@@ -20,6 +20,8 @@ constexpr int kBackPaper = 5; // "soft_label_back_paper.png"
 constexpr int kWarroom = 7;   // "warroom.png"
 constexpr int kTitleFont = 0;
 constexpr unsigned kListColour = 0xFFCC88;
+// Titles of the three level pages.
+constexpr unsigned kTextCampaignsTitle = 13, kTextTimeAttackTitle = 31, kTextArcadeTitle = 32;
 constexpr unsigned kFrameColours[3] = {0xFF440808u, 0xFF990B0Bu, 0xFF440808u};
 
 PSurface3D* SharedImage(int i)
@@ -46,6 +48,12 @@ bool MainMenu::LeaveLevelPage()
     rotationMode = ROT_IDLE;
     chosenItem = PAGE_GAME_SELECTION;
     return true;
+}
+
+unsigned MainMenu::LevelPageTitle(int page)
+{
+    return page == PAGE_CAMPAIGNS ? kTextCampaignsTitle : page == PAGE_TIME_ATTACK ? kTextTimeAttackTitle
+                                                                                   : kTextArcadeTitle;
 }
 
 int MainMenu::DrawLevelPageBase(unsigned title)
@@ -164,7 +172,7 @@ int MainMenu::LevelList(LevelsGroup* group, int y, int h, int unlocked)
 
 int MainMenu::PageCampaigns()
 {
-    const int fh = DrawLevelPageBase(13);
+    const int fh = DrawLevelPageBase(LevelPageTitle(PAGE_CAMPAIGNS));
     if (LeaveLevelPage())
         return MAINMENU_STAY;
     Profile* profile = m_profiles ? m_profiles->CurrentProfile() : nullptr;
@@ -217,7 +225,7 @@ int MainMenu::PageCampaigns()
 
 int MainMenu::PageTimeAttack()
 {
-    const int fh = DrawLevelPageBase(31);
+    const int fh = DrawLevelPageBase(LevelPageTitle(PAGE_TIME_ATTACK));
     if (LeaveLevelPage())
         return MAINMENU_STAY;
     LevelsGroup* group = m_timeAttackGroup;
@@ -234,7 +242,7 @@ int MainMenu::PageTimeAttack()
 
 int MainMenu::PageArcade()
 {
-    const int fh = DrawLevelPageBase(32);
+    const int fh = DrawLevelPageBase(LevelPageTitle(PAGE_ARCADE));
     if (LeaveLevelPage())
         return MAINMENU_STAY;
     LevelsGroup* group = m_arcadeGroup;

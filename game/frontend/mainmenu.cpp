@@ -736,7 +736,7 @@ int MainMenu::RenderMainMenu(P3D* p3d, PDisplayProperties* props, PDisplayProper
     const int drawn = page;
     if (!m_backdropDrawn) {
         if (drawn == PAGE_CAMPAIGNS || drawn == PAGE_TIME_ATTACK || drawn == PAGE_ARCADE) {
-            DrawLevelPageBase(drawn == PAGE_CAMPAIGNS ? 13 : drawn == PAGE_TIME_ATTACK ? 31 : 32);
+            DrawLevelPageBase(LevelPageTitle(drawn));
         } else if (((drawn >= 0 && drawn < count) || (drawn >= PAGE_FALL && drawn <= PAGE_CREDITS) ||
                     drawn == PAGE_MORE_GAMES) &&
                    !DrawBombBayBackground()) {

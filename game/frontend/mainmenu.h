@@ -278,6 +278,8 @@ private:
     int DrawBombBayBackground();
     void DrawSatellite(int x, int y);
     void DrawExplosion(int x, int y, int32_t scale);
+    // The title text of a level page (campaigns, time attack, arcade).
+    static unsigned LevelPageTitle(int page);
     void DrawBomb(int& result);
     void SelectorSize(int& sw, int& sh) const;
     void RenderBombElementSelection(int slide);

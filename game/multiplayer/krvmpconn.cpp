@@ -787,11 +787,10 @@ int KrvMpConn::MP_GetFinalStandings(const KrvPlayer*& rows) const
 int KrvMpConn::ClampPlane(int plane) const
 {
     const int last = planeCount > 0 ? planeCount - 1 : GameMessage::kMaxPlane;
-    if (plane >= 0 && plane <= last)
-        return plane;
-    _PDebug("Aircraft %d from a peer is not in the catalogue of %d: %d taken\n", plane, last + 1,
-            std::clamp(plane, 0, last));
-    return std::clamp(plane, 0, last);
+    const int taken = std::clamp(plane, 0, last);
+    if (taken != plane)
+        _PDebug("Aircraft %d from a peer is not in the catalogue of %d: %d taken\n", plane, last + 1, taken);
+    return taken;
 }
 
 int KrvMpConn::GetFragLimit() const

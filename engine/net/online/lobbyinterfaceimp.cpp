@@ -10,9 +10,9 @@ namespace Internal {
 
 namespace {
 
-// Lobby message 5: turns the room list subscription on when it is off and off
+// Lobby message: turns the room list subscription on when it is off and off
 // when it is on.
-const unsigned char kToggleRoomSubscription[8] = {0, 0, 0, 5, 0, 0, 0, 0};
+constexpr uint32_t kToggleRoomSubscription = 5;
 
 } // namespace
 
@@ -54,13 +54,12 @@ void LobbyInterfaceImp::notify(Message m, Status s)
         m_observer->onNotify(m, s);
 }
 
-void LobbyInterfaceImp::sendEmpty(uint32_t type)
+bool LobbyInterfaceImp::sendEmpty(uint32_t type)
 {
     unsigned char frame[8];
     WriteBE32(frame, type);
     WriteBE32(frame + 4, 0);
-    if (m_net)
-        m_net->write(frame, 8);
+    return m_net && m_net->write(frame, 8);
 }
 
 void LobbyInterfaceImp::fail(int reason)
@@ -178,13 +177,13 @@ void LobbyInterfaceImp::leaveGameRoom()
 // it is sent only when it changes what the server does.
 void LobbyInterfaceImp::startGameRoomSubscription()
 {
-    if (m_state == STATE_LOGGED_IN && !m_roomsSubscribed && m_net->write(kToggleRoomSubscription, 8))
+    if (m_state == STATE_LOGGED_IN && !m_roomsSubscribed && sendEmpty(kToggleRoomSubscription))
         m_roomsSubscribed = true;
 }
 
 void LobbyInterfaceImp::stopGameRoomSubscription()
 {
-    if (m_state == STATE_LOGGED_IN && m_roomsSubscribed && m_net->write(kToggleRoomSubscription, 8)) {
+    if (m_state == STATE_LOGGED_IN && m_roomsSubscribed && sendEmpty(kToggleRoomSubscription)) {
         m_roomsSubscribed = false;
         // A list no longer followed would only grow stale.
         const unsigned char none[4] = {0, 0, 0, 0};

@@ -63,7 +63,8 @@ public:
 
 private:
     void notify(Message m, Status s);
-    void sendEmpty(uint32_t type);
+    // Sends a message without a body; false when it could not be sent.
+    bool sendEmpty(uint32_t type);
     void fail(int reason);
 
     MultiplayerInterfaceImp* m_owner;
