@@ -237,9 +237,9 @@ EventList::event IPInterface::processConnecting()
 {
     int r = m_links[0].Socket().IsConnected(kConnectWaitMs);
     if (r == 0) {
-        if (int32_t(PTickCount() - m_joinStart) <= int32_t(m_joinLimit))
+        if (int32_t(PTickCount() - m_joinStart) <= int32_t(kJoinLimitMs))
             return EventList::kNone;
-        _PDebug("LAN: no answer from the room within %u ms; the join is given up\n", m_joinLimit);
+        _PDebug("LAN: no answer from the room within %u ms; the join is given up\n", kJoinLimitMs);
         m_links[0].Close();
         m_status = kIdle;
         return EventList::kRejected;
@@ -322,12 +322,12 @@ void IPInterface::CheckClientTimers()
         if (!link.IsOpen() || link.Broken())
             continue;
         link.Fill();
-        if (!m_clients[i].ready && int32_t(now - m_acceptedAt[id - 1]) > int32_t(m_joinLimit)) {
+        if (!m_clients[i].ready && int32_t(now - m_acceptedAt[id - 1]) > int32_t(kJoinLimitMs)) {
             _PDebug("LAN: player %d did not complete its join within %u ms; closing its connection\n", id,
-                    m_joinLimit);
+                    kJoinLimitMs);
             link.MarkBroken();
-        } else if (m_clients[i].ready && int32_t(now - link.HeardAt()) > int32_t(m_silentLimit)) {
-            _PDebug("LAN: nothing from player %d for %u ms; its link is lost\n", id, m_silentLimit);
+        } else if (m_clients[i].ready && int32_t(now - link.HeardAt()) > int32_t(kSilentLinkMs)) {
+            _PDebug("LAN: nothing from player %d for %u ms; its link is lost\n", id, kSilentLinkMs);
             link.MarkBroken();
         }
     }
@@ -336,12 +336,12 @@ void IPInterface::CheckClientTimers()
 bool IPInterface::ClientTimedOut()
 {
     uint32_t now = PTickCount();
-    if (!m_joined && int32_t(now - m_joinStart) > int32_t(m_joinLimit)) {
-        _PDebug("LAN: the room gave no id within %u ms; the join is given up\n", m_joinLimit);
+    if (!m_joined && int32_t(now - m_joinStart) > int32_t(kJoinLimitMs)) {
+        _PDebug("LAN: the room gave no id within %u ms; the join is given up\n", kJoinLimitMs);
         return true;
     }
-    if (m_joined && int32_t(now - m_links[0].HeardAt()) > int32_t(m_silentLimit)) {
-        _PDebug("LAN: nothing from the host for %u ms; the link is lost\n", m_silentLimit);
+    if (m_joined && int32_t(now - m_links[0].HeardAt()) > int32_t(kSilentLinkMs)) {
+        _PDebug("LAN: nothing from the host for %u ms; the link is lost\n", kSilentLinkMs);
         return true;
     }
     return false;

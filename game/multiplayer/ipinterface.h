@@ -202,8 +202,6 @@ private:
     uint32_t m_hostAddress = 0;
     int32_t m_port = kFirstPort;
     int32_t m_disconnectStatus = 0;
-    uint32_t m_joinLimit = kJoinLimitMs;
-    uint32_t m_silentLimit = kSilentLinkMs;
     // Client: 1 once the host gave the id; when the join began.
     uint8_t m_joined = 0;
     uint32_t m_joinStart = 0;
