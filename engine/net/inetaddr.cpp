@@ -62,6 +62,48 @@ int PSockErrorCode(int e)
     }
 }
 
+const char* PSockErrorText(int code)
+{
+    switch (code) {
+    case 0:
+        return "no error";
+    case PSOCK_EINVAL:
+        return "invalid request or closed socket";
+    case PSOCK_ENOENT:
+        return "no such name";
+    case PSOCK_ENOMEM:
+        return "out of memory";
+    case PSOCK_ETIMEDOUT:
+        return "timed out";
+    case PSOCK_ENOOPT:
+        return "unsupported option";
+    case PSOCK_EWOULDBLOCK:
+        return "would block";
+    case PSOCK_EINPROGRESS:
+        return "in progress";
+    case PSOCK_ENETUNREACH:
+        return "network unreachable";
+    case PSOCK_ENETDOWN:
+        return "network down";
+    case PSOCK_ENETRESET:
+        return "network reset";
+    case PSOCK_EHOSTUNREACH:
+        return "host unreachable";
+    case PSOCK_ECONNREFUSED:
+        return "connection refused";
+    case PSOCK_ECONNRESET:
+        return "connection reset";
+    case PSOCK_ECONNABORTED:
+        return "connection aborted";
+    case PSOCK_EISCONN:
+        return "already connected";
+    case PSOCK_ENOTCONN:
+        return "not connected";
+    default:
+        return "unknown error";
+    }
+}
+
 namespace {
 
 // Writes v (0..255) in decimal; returns the end.

@@ -77,3 +77,5 @@ int get_all_ip_addr(unsigned& ip);
 
 // Maps a platform error number to the engine's negative error code.
 int PSockErrorCode(int platformErrno);
+// The engine's error code in words, for log lines ("network unreachable").
+const char* PSockErrorText(int code);

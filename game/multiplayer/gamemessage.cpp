@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "engine/runtime/pdebug.h"
+#include "engine/runtime/pdebugpeer.h"
 
 namespace mpcodec {
 
@@ -93,28 +93,29 @@ bool GameMessage::ForHostOnly(MsgType t)
     return t == MsgType::DamageRequest || t == MsgType::RepairRequest || t == MsgType::BusyRequest;
 }
 
-bool GameMessage::Decode(const uint8_t* d, int length, GameMessage& m)
+bool GameMessage::Decode(const uint8_t* d, int length, GameMessage& m, int sender)
 {
+    const uint32_t peer = uint32_t(sender);
     if (!d || length < 1) {
-        _PDebug("Game message: empty\n");
+        _PDebugPeer(peer, "Game message from %d: empty\n", sender);
         return false;
     }
     int8_t raw = int8_t(d[0]);
     if (raw < 1 || raw > 18) {
-        _PDebug("Game message: unknown type %d\n", raw);
+        _PDebugPeer(peer, "Game message from %d: unknown type %d\n", sender, raw);
         return false;
     }
     m = GameMessage();
     m.type = MsgType(raw);
     if (length < kLength[raw]) {
-        _PDebug("Game message %d: %d bytes, needs %d\n", raw, length, kLength[raw]);
+        _PDebugPeer(peer, "Game message %d from %d: %d bytes, needs %d\n", raw, sender, length, kLength[raw]);
         return false;
     }
     if (IsList(m.type)) {
         int n = d[1];
         int size = EntrySize(m.type);
         if (n > kMaxEntries || 2 + n * size > length) {
-            _PDebug("Game message %d: list of %d does not fit %d bytes\n", raw, n, length);
+            _PDebugPeer(peer, "Game message %d from %d: list of %d does not fit %d bytes\n", raw, sender, n, length);
             return false;
         }
         m.count = n;

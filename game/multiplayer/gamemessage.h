@@ -95,9 +95,10 @@ struct GameMessage {
     const uint8_t* shot = nullptr;
     int shotLength = 0;
 
-    // Reads a received message. False (with a log line) when the type is
-    // unknown or the message is shorter than its layout or its list.
-    static bool Decode(const uint8_t* data, int length, GameMessage& out);
+    // Reads a received message. False (with a log line naming the sender,
+    // limited per sender) when the type is unknown or the message is
+    // shorter than its layout or its list.
+    static bool Decode(const uint8_t* data, int length, GameMessage& out, int sender = -1);
     // Writes the message; answers its length, 0 when it does not fit in
     // capacity or the type is the game's own (7).
     int Encode(uint8_t* out, int capacity) const;

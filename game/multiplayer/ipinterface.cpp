@@ -4,7 +4,9 @@
 
 #include <cstring>
 
+#include "engine/net/inetaddr.h"
 #include "engine/runtime/pdebug.h"
+#include "engine/runtime/pdebugpeer.h"
 #include "engine/runtime/ptime.h"
 
 namespace {
@@ -21,6 +23,15 @@ void CopyName(char* to, const char* from, int fromBytes)
         for (; n < fromBytes && n < MPInterface::kNameSize - 1 && from[n]; ++n)
             to[n] = from[n];
     std::memset(to + n, 0, size_t(MPInterface::kNameSize - n));
+}
+
+// One line for a join that cannot reach its room, the reason in words.
+void LogUnreachable(const PSockAddrIP& room, int code)
+{
+    char dotted[16];
+    PInetNtoa(room.address, dotted);
+    _PDebug("LAN: the room at %s port %d cannot be reached (%s); the join is refused\n", dotted,
+            int(PSwap16(room.port)), PSockErrorText(code));
 }
 
 }  // namespace
@@ -143,8 +154,12 @@ void IPInterface::AcceptClients()
             extra.SetBlocking(0);
             uint8_t leave = kLanLeave;
             extra.Write(&leave, 1);
+            PSockAddr from = {};
+            extra.RemoteName(from);
             extra.Close();
-            _PDebug("LAN: the room is full; a further client was turned away\n");
+            char dotted[16];
+            PInetNtoa(from.address, dotted);
+            _PDebugPeer(from.address, "LAN: the room is full; a further client at %s was turned away\n", dotted);
             continue;
         }
         LanLink& link = m_links[m_freeSocket];
@@ -187,21 +202,27 @@ int IPInterface::JoinGameRoom(const char* address, int port)
     ResetConnections();
     unsigned a = address ? PInetAddr(address) : 0xFFFFFFFFu;
     if (a == 0xFFFFFFFFu || port < 0 || port > 65535) {
-        _PDebug("LAN: cannot join the address '%s' port %d\n", address ? address : "", port);
+        _PDebug("LAN: '%s' port %d is not an address to join; the join is refused\n", address ? address : "", port);
         return 0;
     }
-    if (m_links[0].Socket().Open(PSOCK_AF_INET, PSOCK_STREAM, 0) != 0)
+    if (m_links[0].Socket().Open(PSOCK_AF_INET, PSOCK_STREAM, 0) != 0) {
+        _PDebug("LAN: no socket to join a room with\n");
         return 0;
+    }
     PSockAddrSet(m_destination, a, PSwap16(uint16_t(port == 0 ? kFirstPort : port)));
     return ConnectToAddress();
 }
 
 int IPInterface::ConnectToGameRoom(int index)
 {
-    if (index < 0 || index >= m_roomCount)
+    if (index < 0 || index >= m_roomCount) {
+        _PDebug("LAN: no listed room %d to join\n", index);
         return 0;
-    if (m_links[0].Socket().Open(PSOCK_AF_INET, PSOCK_STREAM, 0) != 0)
+    }
+    if (m_links[0].Socket().Open(PSOCK_AF_INET, PSOCK_STREAM, 0) != 0) {
+        _PDebug("LAN: no socket to join a room with\n");
         return 0;
+    }
     const GameRoom& room = m_rooms[index];
     PSockAddrSet(m_destination, room.hostAddress.address, PSwap16(room.hostAddress.port));
     return ConnectToAddress();
@@ -228,6 +249,8 @@ int IPInterface::ConnectToAddress()
         m_status = kConnecting;
         return 1;
     }
+    // No route to the address, for one: the connect fails at once.
+    LogUnreachable(m_destination, r);
     link.Close();
     m_status = kIdle;
     return 0;
@@ -244,11 +267,14 @@ EventList::event IPInterface::processConnecting()
         m_status = kIdle;
         return EventList::kRejected;
     }
+    // A failed connect reports itself as an error condition; the socket
+    // keeps the reason.
     int err = 0;
-    if (r > 0)
-        m_links[0].Socket().LastError(err);
-    if (r < 0 || err != 0) {
-        _PDebug("LAN: the room cannot be reached (error %d); the join is refused\n", err);
+    m_links[0].Socket().LastError(err);
+    if (r < 0 && err == 0)
+        err = r;
+    if (err != 0) {
+        LogUnreachable(m_destination, err);
         m_links[0].Close();
         m_status = kIdle;
         return EventList::kRejected;
@@ -323,8 +349,10 @@ void IPInterface::CheckClientTimers()
             continue;
         link.Fill();
         if (!m_clients[i].ready && int32_t(now - m_acceptedAt[id - 1]) > int32_t(kJoinLimitMs)) {
-            _PDebug("LAN: player %d did not complete its join within %u ms; closing its connection\n", id,
-                    kJoinLimitMs);
+            char dotted[16];
+            PInetNtoa(link.PeerAddress(), dotted);
+            _PDebugPeer(link.PeerAddress(), "LAN: %s did not complete its join within %u ms; closing its connection\n",
+                        dotted, kJoinLimitMs);
             link.MarkBroken();
         } else if (m_clients[i].ready && int32_t(now - link.HeardAt()) > int32_t(kSilentLinkMs)) {
             _PDebug("LAN: nothing from player %d for %u ms; its link is lost\n", id, kSilentLinkMs);
@@ -400,6 +428,8 @@ EventList::event IPInterface::HandleHostMessage(int connection, const uint8_t* m
         m_payloadSender = id;
         m_payloadLength = msg[2];
         m_payloadWaiting = 1;
+        if (m_relayFilter)
+            m_relayFilter(m_relayContext, id, m_received + 3, m_payloadLength);
         SendToOthers(connection);
         return EventList::kGameMessage;
     case kLanBusyState: {

@@ -90,6 +90,11 @@ public:
 
     // Joins the room at a typed dotted address and port (1024 for port 0).
     int JoinGameRoom(const char* address, int port) override;
+    void SetRelayFilter(RelayFilter filter, void* context) override
+    {
+        m_relayFilter = filter;
+        m_relayContext = context;
+    }
     // 1 when the device has a usable IPv4 address.
     int isConnectionAvailable();
     // False for 0.0.0.0, loopback, all ones and addresses from 224 up.
@@ -207,4 +212,6 @@ private:
     uint32_t m_joinStart = 0;
     // Host: when each connection was accepted.
     uint32_t m_acceptedAt[kMaxClients] = {};
+    RelayFilter m_relayFilter = nullptr;
+    void* m_relayContext = nullptr;
 };

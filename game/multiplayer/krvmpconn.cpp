@@ -7,6 +7,7 @@
 
 #include "engine/runtime/palloc.h"
 #include "engine/runtime/pdebug.h"
+#include "engine/runtime/pdebugpeer.h"
 #include "game/frontend/fonts.h"
 #include "game/frontend/profile.h"
 #include "game/world/gameplayobject.h"
@@ -111,6 +112,7 @@ int KrvMpConn::MP_Init(char* name)
     mp.reset(new (std::nothrow) Multiplayer());
     if (!mp || !mp->Init(netType))
         return 0;
+    mp->SetRelayFilter(&KrvMpConn::RelayFilter, this);
     SetUserName(name);
     return 1;
 }
@@ -605,7 +607,7 @@ void KrvMpConn::ReplyStart(const GameMessage& m, int sender)
     }
     if (KrvPlayer* host = MP_GetPlayer(sender)) {
         host->matchState = uint8_t(MatchState::Playing);
-        host->plane = ClampPlane(m.plane);
+        host->plane = ClampPlane(m.plane, sender);
     }
 }
 
@@ -784,13 +786,24 @@ int KrvMpConn::MP_GetFinalStandings(const KrvPlayer*& rows) const
     return standingsCount;
 }
 
-int KrvMpConn::ClampPlane(int plane) const
+int KrvMpConn::ClampPlane(int plane, int sender) const
 {
     const int last = planeCount > 0 ? planeCount - 1 : GameMessage::kMaxPlane;
     const int taken = std::clamp(plane, 0, last);
     if (taken != plane)
-        _PDebug("Aircraft %d from a peer is not in the catalogue of %d: %d taken\n", plane, last + 1, taken);
+        _PDebugPeer(uint32_t(sender), "Aircraft %d from %d is not in the catalogue of %d: %d taken\n", plane, sender,
+                    last + 1, taken);
     return taken;
+}
+
+void KrvMpConn::RelayFilter(void* context, int sender, uint8_t* payload, int length)
+{
+    auto* self = static_cast<KrvMpConn*>(context);
+    if (!self || !payload || length < 2)
+        return;
+    // The other guests get the aircraft the host took, not the number sent.
+    if (payload[0] == uint8_t(MsgType::PlayerSettings) || payload[0] == uint8_t(MsgType::StartReply))
+        payload[1] = uint8_t(self->ClampPlane(payload[1], sender));
 }
 
 int KrvMpConn::GetFragLimit() const
@@ -1138,11 +1151,11 @@ void KrvMpConn::HandleMessage(const unsigned char* data, int length, int sender)
     if (!mp || sender == MP_GetMyId())
         return;
     GameMessage m;
-    if (!GameMessage::Decode(data, length, m))
+    if (!GameMessage::Decode(data, length, m, sender))
         return;
     int hostId = mp->GetHostID();
     if (GameMessage::FromHostOnly(m.type) && hostId >= 0 && sender != hostId) {
-        _PDebug("Game message %d from %d, who is not the host: dropped\n", int(m.type), sender);
+        _PDebugPeer(uint32_t(sender), "Game message %d from %d, who is not the host: dropped\n", int(m.type), sender);
         return;
     }
     bool host = MP_IsMeHost() != 0;
@@ -1163,7 +1176,7 @@ void KrvMpConn::HandleMessage(const unsigned char* data, int length, int sender)
         break;
     case MsgType::PlayerSettings:
         if (KrvPlayer* p = MP_GetPlayer(sender)) {
-            p->plane = ClampPlane(m.plane);
+            p->plane = ClampPlane(m.plane, sender);
             p->rank = std::min(m.rank, kMaxRank);
             p->inMatch = uint8_t(m.inMatch);
             playersSettingsChanged = 1;
@@ -1178,7 +1191,7 @@ void KrvMpConn::HandleMessage(const unsigned char* data, int length, int sender)
     case MsgType::StartReply:
         if (KrvPlayer* p = MP_GetPlayer(sender)) {
             p->matchState = uint8_t(MatchState::Playing);
-            p->plane = ClampPlane(m.plane);
+            p->plane = ClampPlane(m.plane, sender);
         }
         break;
     case MsgType::Respawn:
@@ -1190,7 +1203,7 @@ void KrvMpConn::HandleMessage(const unsigned char* data, int length, int sender)
     case MsgType::Shot:
         // A player fires only its own shots.
         if (m.shotLength < 5 || mpcodec::GetInt(m.shot + 1) != sender) {
-            _PDebug("Game message 7 from %d names another shooter: dropped\n", sender);
+            _PDebugPeer(uint32_t(sender), "Game message 7 from %d names another shooter: dropped\n", sender);
             break;
         }
         if (game)
@@ -1200,7 +1213,8 @@ void KrvMpConn::HandleMessage(const unsigned char* data, int length, int sender)
         // A player reports the damage its own shots do, and what happens to
         // its own airplane without an attacker.
         if (m.attacker != sender && !(m.attacker == -1 && m.target == sender)) {
-            _PDebug("Damage from %d to %d reported by %d: dropped\n", int(m.attacker), int(m.target), sender);
+            _PDebugPeer(uint32_t(sender), "Damage from %d to %d reported by %d: dropped\n", int(m.attacker),
+                        int(m.target), sender);
             break;
         }
         RulesIn();
@@ -1230,7 +1244,7 @@ void KrvMpConn::HandleMessage(const unsigned char* data, int length, int sender)
     case MsgType::PlayerLeft:
         // Only the player itself says that it leaves.
         if (m.id != sender) {
-            _PDebug("Player %d reported gone by %d: dropped\n", int(m.id), sender);
+            _PDebugPeer(uint32_t(sender), "Player %d reported gone by %d: dropped\n", int(m.id), sender);
             break;
         }
         if (KrvPlayer* p = MP_GetPlayer(m.id)) {
@@ -1301,6 +1315,9 @@ int KrvMpConn::MP_Update(unsigned int time)
     now = time;
     const int result = Poll();
     StandingsFollow();
+    // Counts of peers' repeated faults are written even when the peer has
+    // gone quiet.
+    PDebugPeerTick();
     return result;
 }
 

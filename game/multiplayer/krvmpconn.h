@@ -292,7 +292,10 @@ private:
     };
 
     static int TakeFlag(uint8_t& flag);
-    int ClampPlane(int plane) const;
+    // The aircraft number a peer sent, within the catalogue.
+    int ClampPlane(int plane, int sender) const;
+    // The host's check of a guest's message before the others get it.
+    static void RelayFilter(void* context, int sender, uint8_t* payload, int length);
     // Follows the table into the final standings until the match's end.
     void StandingsFollow();
     void ClearFlagsAndTimers();

@@ -397,8 +397,13 @@ void KrvMp::Update_MenuRoomsList()
     MenuStruct& m = menus[MENU_ROOMS_LIST];
     if (directJoinPending) {
         directJoinPending = 0;
-        if (!MP_DirectRoomJoin_Begin(directIp, directPort))
+        // A join that cannot start (no route to the address, a name that is
+        // not one) has closed the search's socket: the search starts again,
+        // as after a refused join, rather than the link counting as lost.
+        if (!MP_DirectRoomJoin_Begin(directIp, directPort)) {
             MsgBoxShow_Info(kTextRoomJoinFailed);
+            RoomsListRestart();
+        }
         return;
     }
     if (mp && mp->IsConnected()) {

@@ -2,7 +2,8 @@
 
 #include <cstring>
 
-#include "engine/runtime/pdebug.h"
+#include "engine/net/inetaddr.h"
+#include "engine/runtime/pdebugpeer.h"
 #include "engine/runtime/ptime.h"
 
 namespace lanframe {
@@ -56,6 +57,8 @@ void LanLink::Reset()
     m_eof = false;
     m_broken = false;
     m_heardAt = PTickCount();
+    PSockAddr remote = {};
+    m_peer = m_socket.IsOpen() && m_socket.RemoteName(remote) == 0 ? remote.address : 0;
 }
 
 void LanLink::Fill()
@@ -92,7 +95,10 @@ int LanLink::Next(const uint8_t*& msg)
     int avail = m_inEnd - m_inStart;
     int len = lanframe::MessageLength(m_in + m_inStart, avail);
     if (len < 0) {
-        _PDebug("LAN: malformed message (type %d) from a peer; dropping the connection\n", m_in[m_inStart]);
+        char dotted[16];
+        PInetNtoa(m_peer, dotted);
+        _PDebugPeer(m_peer, "LAN: malformed message (type %d) from %s; dropping the connection\n", m_in[m_inStart],
+                    dotted);
         m_broken = true;
         m_inStart = m_inEnd = 0;
         return -1;
@@ -129,7 +135,10 @@ int LanLink::Send(const void* data, int length)
             return 1;
     }
     if (Queued() + length > kQueueSize) {
-        _PDebug("LAN: a peer does not take its data (%d bytes waiting); dropping it\n", Queued() + length);
+        char dotted[16];
+        PInetNtoa(m_peer, dotted);
+        _PDebugPeer(m_peer, "LAN: %s does not take its data (%d bytes waiting); dropping it\n", dotted,
+                    Queued() + length);
         m_broken = true;
         return 0;
     }

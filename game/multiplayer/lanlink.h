@@ -70,6 +70,9 @@ public:
     // malformed message.
     bool Broken() const { return m_broken; }
     void MarkBroken() { m_broken = true; }
+    // The peer's address (network byte order) as the last Reset found it
+    // connected; 0 before.
+    uint32_t PeerAddress() const { return m_peer; }
 
 private:
     PSocket m_socket;
@@ -80,6 +83,7 @@ private:
     int m_qStart = 0;
     int m_qEnd = 0;
     uint32_t m_heardAt = 0;
+    uint32_t m_peer = 0;
     bool m_eof = false;     // the peer closed its end
     bool m_broken = false;
 };

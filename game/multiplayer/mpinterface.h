@@ -124,6 +124,12 @@ public:
     // Joining a room by IPv4 address text and port (local network only).
     virtual int JoinGameRoom(const char* /*address*/, int /*port*/) { return 0; }
 
+    // Where the host passes a guest's game messages on to the other guests
+    // (the local network), the filter sees each one first and may change
+    // its bytes in place: the sender's id, the payload and its length.
+    using RelayFilter = void (*)(void* context, int sender, uint8_t* payload, int length);
+    virtual void SetRelayFilter(RelayFilter /*filter*/, void* /*context*/) {}
+
     // Lobby servers, internet only; the local network answers 0 or null.
     virtual int RequestLobbys(int /*count*/) { return 0; }
     virtual void StopLobbyRequest() {}

@@ -186,6 +186,12 @@ int Multiplayer::JoinGameRoom(const char* address, int port)
     return b->JoinGameRoom(address, port);
 }
 
+void Multiplayer::SetRelayFilter(MPInterface::RelayFilter filter, void* context)
+{
+    if (MPInterface* b = Live())
+        b->SetRelayFilter(filter, context);
+}
+
 void Multiplayer::LeaveGameRoom()
 {
     MPInterface* b = Live();

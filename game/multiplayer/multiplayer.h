@@ -73,6 +73,7 @@ public:
     int CreateGameRoom(MPInterface::GameRoom& room);
     int JoinGameRoom(int index);
     int JoinGameRoom(const char* address, int port);
+    void SetRelayFilter(MPInterface::RelayFilter filter, void* context);
     void LeaveGameRoom();
     int GetPlayerCount();
     MPInterface::ClientInfo* GetPlayer(int index);

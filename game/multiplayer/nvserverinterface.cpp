@@ -4,6 +4,7 @@
 #include <new>
 
 #include "engine/runtime/pdebug.h"
+#include "engine/runtime/pdebugpeer.h"
 #include "game/multiplayer/ipinterface.h"
 
 using namespace VOrededidaza;
@@ -239,7 +240,7 @@ EventList::event NVServerInterface::PollMessages()
         m_packets->readPacketInfo(sender, length);
         if (length > 0 && length <= kMaxPacket)
             return EventList::kGameMessage;
-        _PDebug("Internet play: a packet of %u bytes from %u dropped\n", length, sender);
+        _PDebugPeer(sender, "Internet play: a packet of %u bytes from %u dropped\n", length, sender);
         m_packets->skipPacket();
     }
     return EventList::kNone;
@@ -258,7 +259,8 @@ int NVServerInterface::GetPayLoad(unsigned char* buffer, unsigned int capacity)
     }
     // Too long for the caller: dropped, so that the stream goes on; the
     // buffer is left holding no message.
-    _PDebug("Internet play: a packet of %u bytes does not fit %u; dropped\n", length, capacity);
+    _PDebugPeer(sender, "Internet play: a packet of %u bytes from %u does not fit %u; dropped\n", length, sender,
+                capacity);
     m_packets->skipPacket();
     if (buffer && capacity > 0)
         buffer[0] = 0;

@@ -9,6 +9,7 @@
 #include "engine/graphics/pglu.h"
 #include "engine/graphics/psurface3d.h"
 #include "engine/runtime/pdebug.h"
+#include "engine/runtime/pdebugpeer.h"
 #include "engine/runtime/pfixed.h"
 #include "engine/runtime/ptime.h"
 #include "game/frontend/fonts.h"
@@ -128,22 +129,27 @@ int ShotMessage::Encode(int weaponType, uint8_t* out, int capacity) const
 bool ShotMessage::Decode(const uint8_t* data, int length, int weaponCount, int (*weaponType)(void*, int), void* ctx,
                          ShotMessage& out)
 {
+    // Lines about a peer's shots are limited per shooter.
+    const int32_t shooter = data && length >= 5 ? GetInt(data + 1) : -1;
     if (!data || length < kLength) {
-        _PDebug("game: shot message of %d bytes dropped (at least %d expected)\n", length, kLength);
+        _PDebugPeer(uint32_t(shooter), "game: shot message of %d bytes from %d dropped (at least %d expected)\n",
+                    length, shooter, kLength);
         return false;
     }
     if (data[0] != kType) {
-        _PDebug("game: message of type %d is not a shot\n", int(data[0]));
+        _PDebugPeer(uint32_t(shooter), "game: message of type %d from %d is not a shot\n", int(data[0]), shooter);
         return false;
     }
     uint8_t weapon = data[5];
     if (int(weapon) >= weaponCount) {
-        _PDebug("game: shot message names weapon %d of %d\n", int(weapon), weaponCount);
+        _PDebugPeer(uint32_t(shooter), "game: shot message from %d names weapon %d of %d\n", shooter, int(weapon),
+                    weaponCount);
         return false;
     }
     bool homing = weaponType && weaponType(ctx, weapon) == MyWeapon::kRocket;
     if (homing && length < kLengthHoming) {
-        _PDebug("game: homing shot message of %d bytes dropped (%d expected)\n", length, kLengthHoming);
+        _PDebugPeer(uint32_t(shooter), "game: homing shot message of %d bytes from %d dropped (%d expected)\n",
+                    length, shooter, kLengthHoming);
         return false;
     }
     out = ShotMessage();

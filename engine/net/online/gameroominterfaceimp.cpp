@@ -4,6 +4,7 @@
 
 #include "engine/net/online/packetio.h"
 #include "engine/runtime/pdebug.h"
+#include "engine/runtime/pdebugpeer.h"
 
 namespace VOrededidaza {
 namespace Internal {
@@ -106,7 +107,7 @@ int PacketStreamImp::readyToReceive(int)
 void PacketStreamImp::gameDataReceived(const unsigned char* payload, int length)
 {
     if (length < 4 || length - 4 > kSlotSize || m_count >= kSlots) {
-        _PDebug("online: dropped game data frame of %d bytes\n", length);
+        _PDebugPeer(kLobbyPeer, "online: dropped game data frame of %d bytes\n", length);
         return;
     }
     Slot& s = m_slots[(m_oldest + m_count) % kSlots];
@@ -170,7 +171,7 @@ int DataStreamImp::readyToReceive(int length)
 void DataStreamImp::gameDataReceived(const unsigned char* payload, int length)
 {
     if (length < 4) {
-        _PDebug("online: dropped game data frame of %d bytes\n", length);
+        _PDebugPeer(kLobbyPeer, "online: dropped game data frame of %d bytes\n", length);
         return;
     }
     m_queue.addData(payload + 4, length - 4);
@@ -318,7 +319,7 @@ void GameRoomInterfaceImp::systemDataReceived(const unsigned char* frame, int le
             m_observer->onDebugMessage("Ignoring unkown packet");
         return;
     }
-    _PDebug("online: room message %u too short (%d bytes)\n", type, size);
+    _PDebugPeer(kLobbyPeer, "online: room message %u too short (%d bytes)\n", type, size);
 }
 
 } // namespace Internal

@@ -5,6 +5,7 @@
 #include "engine/net/online/packetio.h"
 #include "engine/runtime/palloc.h"
 #include "engine/runtime/pdebug.h"
+#include "engine/runtime/pdebugpeer.h"
 
 namespace VOrededidaza {
 namespace Internal {
@@ -36,7 +37,7 @@ int GameRoomList::update(const unsigned char* payload, int length)
     PacketReader r(payload, length);
     uint32_t count = r.readUI32();
     if (!r.ok() || count > uint32_t(r.remaining() / kMinRoomRecord)) {
-        _PDebug("online: room list claims %u rooms in %d bytes\n", count, length);
+        _PDebugPeer(kLobbyPeer, "online: room list claims %u rooms in %d bytes\n", count, length);
         return 0;
     }
     if (count == 0)
@@ -59,7 +60,7 @@ int GameRoomList::update(const unsigned char* payload, int length)
         room.groupMask = r.readUI32();
         uint32_t dlen = r.readUI32();
         if (!r.ok() || dlen > uint32_t(r.remaining())) {
-            _PDebug("online: room list entry %u runs past the message\n", i);
+            _PDebugPeer(kLobbyPeer, "online: room list entry %u runs past the message\n", i);
             m_roomCount = 0;
             return 0;
         }

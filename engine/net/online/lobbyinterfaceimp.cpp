@@ -4,6 +4,7 @@
 
 #include "engine/net/online/packetio.h"
 #include "engine/runtime/pdebug.h"
+#include "engine/runtime/pdebugpeer.h"
 
 namespace VOrededidaza {
 namespace Internal {
@@ -348,7 +349,7 @@ void LobbyInterfaceImp::systemDataReceived(const unsigned char* frame, int lengt
         return;
     case 20:
         if (!m_rooms.update(payload, size)) {
-            _PDebug("online: malformed room list ignored\n");
+            _PDebugPeer(kLobbyPeer, "online: malformed room list ignored\n");
             return;
         }
         notify(MSG_GAME_ROOM_LIST, STATUS_OK);
@@ -386,7 +387,7 @@ void LobbyInterfaceImp::systemDataReceived(const unsigned char* frame, int lengt
         m_room->systemDataReceived(frame, length);
         return;
     }
-    _PDebug("online: lobby message %u too short (%d bytes)\n", type, size);
+    _PDebugPeer(kLobbyPeer, "online: lobby message %u too short (%d bytes)\n", type, size);
 }
 
 } // namespace Internal

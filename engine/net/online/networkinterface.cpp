@@ -4,6 +4,7 @@
 
 #include "engine/net/online/packetio.h"
 #include "engine/runtime/pdebug.h"
+#include "engine/runtime/pdebugpeer.h"
 
 namespace VOrededidaza {
 namespace Internal {
@@ -166,7 +167,7 @@ void NetworkInterface::frames()
             m_type = ReadBE32(h);
             m_length = ReadBE32(h + 4);
             if (m_type > uint32_t(kMaxType) || m_length > uint32_t(kMaxPayload)) {
-                _PDebug("online: dropped frame header (type %u, length %u)\n", m_type, m_length);
+                _PDebugPeer(kLobbyPeer, "online: dropped frame header (type %u, length %u)\n", m_type, m_length);
                 continue;
             }
             m_pending = true;

@@ -7,6 +7,10 @@
 namespace VOrededidaza {
 namespace Internal {
 
+// The peer that log lines about malformed lobby traffic are limited under
+// (_PDebugPeer): everything arrives through the one lobby server.
+constexpr uint32_t kLobbyPeer = 0;
+
 class PacketReader {
 public:
     PacketReader(const unsigned char* data, int size) : m_data(data), m_size(size > 0 ? size : 0), m_pos(0), m_ok(true) {}

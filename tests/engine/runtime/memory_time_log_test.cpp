@@ -11,6 +11,7 @@
 
 #include "engine/runtime/palloc.h"
 #include "engine/runtime/pdebug.h"
+#include "engine/runtime/pdebugpeer.h"
 #include "engine/runtime/pdebugmute.h"
 #include "engine/runtime/ptime.h"
 
@@ -104,6 +105,39 @@ TEST(Log, FirstMessageTruncatesLaterOnesAppend)
         _PDebug("three\n");
     }
     EXPECT_EQ(ReadLog(), "one 1\ntwo\nthree\n");
+}
+
+// Lines peers cause: a peer that claims a new identity for every bad message
+// still writes a bounded log, which says how many lines it held back; once
+// the flood ends, a quiet peer's line comes in full again.
+TEST(Log, LinesFromManyPeersAreLimitedTogether)
+{
+    PSetVirtualClock(1);
+    PDebugPeerReset();
+    testing::internal::CaptureStdout();
+    for (uint32_t peer = 0; peer < 3000; ++peer) {
+        _PDebugPeer(peer, "bad message from %u\n", unsigned(peer));
+        if (peer % 100 == 99)
+            PAdvanceVirtualClock(1000);  // 100 a second for 30 s
+    }
+    PAdvanceVirtualClock(pdebugpeer::kGlobalRefillMs * 2);
+    _PDebugPeer(7777, "a new fault from %u\n", 7777u);
+    const std::string log = testing::internal::GetCapturedStdout();
+    PSetVirtualClock(0);
+
+    uint32_t lines = 0, written = 0, held = 0;
+    std::istringstream in(log);
+    for (std::string line; std::getline(in, line); ++lines) {
+        unsigned n = 0;
+        if (std::sscanf(line.c_str(), "log: %u lines from peers held back", &n) == 1)
+            held += n;
+        else if (line.rfind("bad message from", 0) == 0)
+            ++written;
+    }
+    const uint32_t budget = pdebugpeer::kGlobalBurst + 30000 / pdebugpeer::kGlobalRefillMs + 2;
+    EXPECT_LE(lines, budget);
+    EXPECT_EQ(written + held, 3000u) << "every line is written or counted";
+    EXPECT_NE(log.find("a new fault from 7777"), std::string::npos);
 }
 
 } // namespace

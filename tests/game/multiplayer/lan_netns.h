@@ -62,10 +62,28 @@ public:
     std::string Host(int i) const { return m_prefix + "h" + std::to_string(i); }
     static std::string Address(int i) { return "10.77.0." + std::to_string(i); }
 
-    // This thread's sockets are made in host i's namespace until Leave.
-    bool Enter(int i)
+    // A host apart from the bridge, sealed: its one link is a veth pair
+    // whose both ends stay inside it (eth0 with address/24, and its peer),
+    // with no default route, so that nothing it sends can leave. Its
+    // namespace's name, empty when it cannot be made.
+    std::string Sealed(const std::string& address)
     {
-        int fd = open(("/var/run/netns/" + Host(i)).c_str(), O_RDONLY | O_CLOEXEC);
+        std::string h = m_prefix + "s" + std::to_string(m_made.size());
+        if (!Run({"ip", "netns", "add", h}))
+            return "";
+        m_made.push_back(h);
+        bool ok = Run({"ip", "-n", h, "link", "add", "eth0", "type", "veth", "peer", "name", "eth1"}) &&
+                  Run({"ip", "-n", h, "addr", "add", address + "/24", "dev", "eth0"}) &&
+                  Run({"ip", "-n", h, "link", "set", "eth0", "up"}) && Run({"ip", "-n", h, "link", "set", "eth1", "up"}) &&
+                  Run({"ip", "-n", h, "link", "set", "lo", "up"});
+        return ok ? h : "";
+    }
+
+    // This thread's sockets are made in host i's namespace until Leave.
+    bool Enter(int i) { return Enter(Host(i)); }
+    bool Enter(const std::string& name)
+    {
+        int fd = open(("/var/run/netns/" + name).c_str(), O_RDONLY | O_CLOEXEC);
         bool ok = fd >= 0 && setns(fd, CLONE_NEWNET) == 0;
         if (fd >= 0)
             close(fd);

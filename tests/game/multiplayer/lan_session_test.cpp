@@ -2,13 +2,17 @@
 // network namespace of its own (lan_netns.h), on the virtual clock: the
 // aircraft each player chose, the capacity in the room list, a hostile guest
 // speaking the wire protocol by hand, joins that never complete, a full room,
-// mistyped addresses, and a link that goes silent in a match.
+// mistyped addresses, a flood of malformed messages and a link that goes
+// silent in a match.
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
+#include <cstdio>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 
+#include "engine/runtime/pdebugpeer.h"
 #include "engine/runtime/ptime.h"
 #include "game/multiplayer/mpbackends.h"
 #include "lan_netns.h"
@@ -16,6 +20,15 @@
 #include "matchrig.h"
 
 namespace {
+
+// Lines of the log that begin with what.
+int Lines(const std::string& log, const std::string& what)
+{
+    int n = log.compare(0, what.size(), what) == 0 ? 1 : 0;
+    for (size_t at = log.find("\n" + what); at != std::string::npos; at = log.find("\n" + what, at + 1))
+        ++n;
+    return n;
+}
 
 struct Pilot {
     Pilot(const std::string& name, int plane)
@@ -72,6 +85,7 @@ protected:
             GTEST_SKIP() << "local-network test skipped: " << lab->Why();
         InstallNetworkBackEnds();
         PSetVirtualClock(1);
+        PDebugPeerReset();
     }
     void TearDown() override
     {
@@ -181,12 +195,16 @@ TEST_F(LanSessions, GuestsFlyTheirOwnAircraftAndSpeakOnlyForThemselves)
     RawGuest raw;
     In(4, [&] { ASSERT_TRUE(raw.Connect("10.77.0.1", 1024)); });
     ASSERT_TRUE(RunUntil([&] { return host.s.mp->GetPlayerCount() == 4; }));
+    testing::internal::CaptureStdout();
     raw.Put(Concat({{255, 3}, NameBytes("RAW")}));
     raw.Put({0, 3, 2, 5, 5});
     raw.Put({0, 3, 5, 15, 0, 0, 0, 0});
     raw.Put({0, 3, 13, 8, 0, 0, 3, 0xE7, 0, 0, 0, 0, 0, 0, 0, 1});
     ASSERT_TRUE(RunUntil([&] { return host.PlaneOf(3) == 4 && alpha.PlaneOf(3) == 4 && bravo.PlaneOf(3) == 4; }));
     Run(500);
+    // The host passed on the aircraft it took: the guests had nothing to
+    // clamp.
+    EXPECT_EQ(Lines(testing::internal::GetCapturedStdout(), "Aircraft 5 from 3"), 1);
     for (Pilot* p : {&host, &alpha, &bravo}) {
         EXPECT_EQ(p->s.MP_GetPlayer(0)->matchState, 1);
         EXPECT_EQ(p->s.GetPlayerKills(0), 0);
@@ -235,6 +253,56 @@ TEST_F(LanSessions, SilentJoinsExpireAndRefusedJoinsSaySo)
         EXPECT_EQ(typo.errors[0], KrvMpConn::kErrJoinRefused);
         pilots.pop_back();
     }
+}
+
+// A guest sending hundreds of malformed messages a second: the host's log
+// shows a few in full and then counts them, every one accounted for, while
+// another kind of fault of the same guest and a second guest's first fault
+// still come in full.
+TEST_F(LanSessions, AFloodOfBadMessagesLeavesABoundedLog)
+{
+    Pilot& host = Add("HOSTY", 0);
+    Host(host);
+    RawGuest flood, second;
+    In(4, [&] { ASSERT_TRUE(flood.Connect("10.77.0.1", 1024)); });
+    ASSERT_TRUE(RunUntil([&] { return host.s.mp->GetPlayerCount() == 2; }));
+    flood.Put(Concat({{255, 1}, NameBytes("FLOOD")}));
+    Run(200);
+    PDebugPeerReset();
+    testing::internal::CaptureStdout();
+    const Bytes respawnTooShort = {0, 1, 1, 6};  // a respawn needs 33 bytes
+    int sent = 0;
+    for (int frame = 0; frame < 40 * 50; ++frame) {  // 40 s, 300 a second
+        for (int i = 0; i < 6; ++i, ++sent)
+            flood.Put(respawnTooShort);
+        if (frame == 1000)
+            flood.Put({0, 1, 5, 15, 0, 0, 0, 0});  // says the host left
+        Step();
+    }
+    Run(pdebugpeer::kSummaryMs + 1000);
+    In(3, [&] { ASSERT_TRUE(second.Connect("10.77.0.1", 1024)); });
+    ASSERT_TRUE(RunUntil([&] { return host.s.mp->GetPlayerCount() == 3; }));
+    second.Put(Concat({{255, 2}, NameBytes("SECOND")}));
+    second.Put({0, 2, 1, 6});
+    Run(500);
+    const std::string log = testing::internal::GetCapturedStdout();
+
+    EXPECT_EQ(Lines(log, "Game message 6 from 1: 1 bytes, needs 33"), int(pdebugpeer::kBurst));
+    long counted = 0;
+    int reports = 0;
+    for (size_t at = log.find("log: "); at != std::string::npos; at = log.find("log: ", at + 1)) {
+        unsigned n = 0, peer = 0;
+        if (std::sscanf(log.c_str() + at, "log: %u more like this from peer %u", &n, &peer) == 2 && peer == 1) {
+            counted += n;
+            ++reports;
+        }
+    }
+    EXPECT_EQ(counted + int(pdebugpeer::kBurst), sent) << "every malformed message is in the log's count";
+    EXPECT_LE(reports, 10);
+    EXPECT_LE(std::count(log.begin(), log.end(), '\n'), 40) << log.substr(0, 4000);
+    EXPECT_EQ(Lines(log, "Player 0 reported gone by 1"), 1);
+    EXPECT_EQ(Lines(log, "Game message 6 from 2: 1 bytes, needs 33"), 1);
+    EXPECT_EQ(host.s.playerCount, 3);
 }
 
 // A guest whose network goes in a match: after the silence limit the host
