@@ -737,25 +737,38 @@ def rearm_icon():
     return doc(40, 40, b)
 
 
+# The frame's border lies in the outer 3 pixels of each edge and corner piece:
+# a dark outline, then a 2-pixel metal strip, lit from above. Everything inward
+# of it is the centre's fill, so text laid out 4 pixels inside the frame stays
+# off the border.
+FRAME_FILL = "#1a2026"
+FRAME_OUTLINE = "#0c0f12"
+FRAME_STRIP = {"top": ("#c9d0d6", "#7d8893"), "left": ("#aab3bb", "#6a747e"),
+               "right": ("#7d8893", "#4a535c"), "bottom": ("#6a747e", "#3a4148")}
+FRAME_BAND = 3
+
+
 def frame_piece(part):
-    b = '<rect width="16" height="16" fill="#1a2026"/>'
-    edge = lambda x, y, w, h: '<rect x="%g" y="%g" width="%g" height="%g" fill="url(#metal)"/>' % (x, y, w, h)
-    dark = lambda x, y, w, h: '<rect x="%g" y="%g" width="%g" height="%g" fill="#0c0f12"/>' % (x, y, w, h)
-    if part == "center":
-        return doc(16, 16, b)
-    if part in ("top", "bottom"):
-        y = 0 if part == "top" else 8
-        b += dark(0, y, 16, 8) + edge(0, y + 1, 16, 6)
-    elif part in ("left", "right"):
-        x = 0 if part == "left" else 8
-        b += dark(x, 0, 8, 16) + edge(x + 1, 0, 6, 16)
-    else:
-        left = "left" in part
-        top = "top" in part
-        x = 0 if left else 8
-        y = 0 if top else 8
-        b += dark(0, y, 16, 8) + dark(x, 0, 8, 16) + edge(0, y + 1, 16, 6) + edge(x + 1, 0, 6, 16)
-        b += rivet(x + 4, y + 4, 2)
+    """One 16 x 16 piece: "center", an edge ("top"...) or a corner ("left_top"...)."""
+    sides = [] if part == "center" else part.split("_")
+    px = lambda x, y, colour: '<rect x="%d" y="%d" width="1" height="1" fill="%s"/>' % (x, y, colour)
+    b = '<rect width="16" height="16" fill="%s"/>' % FRAME_FILL
+    for y in range(16):
+        for x in range(16):
+            # how deep the pixel lies in each side's band; the nearest side
+            # (top and left first where two meet on the mitre) gives its colour
+            depth = {"left": x, "right": 15 - x, "top": y, "bottom": 15 - y}
+            near = sorted((depth[s], ("top", "left", "right", "bottom").index(s), s) for s in sides)
+            if not near or near[0][0] >= FRAME_BAND:
+                continue
+            d, _, side = near[0]
+            b += px(x, y, FRAME_OUTLINE if d == 0 else FRAME_STRIP[side][d - 1])
+    if len(sides) == 2:
+        # a stud where the strips cross: a lit head and its shadow
+        cx = 1 if "left" in sides else 13
+        cy = 1 if "top" in sides else 13
+        b += px(cx, cy, "#e4e9ed") + px(cx + 1, cy, "#9aa4ad") + px(cx, cy + 1, "#9aa4ad")
+        b += px(cx + 1, cy + 1, "#2a3036")
     return doc(16, 16, b)
 
 

@@ -20,6 +20,7 @@
 #include "game/multiplayer/matchgame.h"
 #include "game/world/command.h"
 #include "game/world/myinput.h"
+#include "gl/prect.h"
 
 class AudioManager;
 class Console;
@@ -259,6 +260,9 @@ public:
     // drawn, and the pause menu.
     const int32_t* PauseIcon() const { return m_pauseIcon; }
     SubMenu* PauseMenu() const { return m_menu; }
+    // The mission summary's frame on this screen; its rows lie 4 pixels
+    // inside it on either side.
+    PRect SummaryFrame() const;
     uint8_t DescriptionShown() const { return m_showDescription; }
     // The mission's intro camera is playing (before play starts).
     uint8_t IntroCameraShown() const { return m_introCamera; }

@@ -719,17 +719,26 @@ void MainGame::DrawMissionDescription()
     m_fonts->SetFileSource(0);
 }
 
+PRect MainGame::SummaryFrame() const
+{
+    // The title, a blank line, the rows and the total, centred; the frame's
+    // border lies around them.
+    int rows = m_hud ? m_hud->GetSummaryCount() : 0;
+    int lh = m_fonts ? m_fonts->Height(0) + 2 : 0;
+    int height = lh * (rows + 5);
+    return PRect{10, m_height / 2 - height / 2 - 6, m_width - 20, height + 12};
+}
+
 void MainGame::DrawSummary()
 {
     if (!m_fonts || !m_p3d)
         return;
     int rows = m_hud ? m_hud->GetSummaryCount() : 0;
     int lh = m_fonts->Height(0) + 2;
-    int height = lh * (rows + 5);
-    int y0 = m_height / 2 - height / 2;
-    // The frame's border lies around the rows.
+    const PRect frame = SummaryFrame();
+    int y0 = frame.y + 6;
     if (m_menu)
-        m_menu->DrawFrame(m_p3d, 10, y0 - 6, m_width - 20, height + 12);
+        m_menu->DrawFrame(m_p3d, frame.x, frame.y, frame.width, frame.height);
     m_fonts->Print(m_width / 2, y0 + 5, unsigned(kTextSummaryTitle), 0, Fonts::kCenter);
     int y = y0 + 2 * lh;
     auto row = [&](const wchar_t* title, const char* value) {

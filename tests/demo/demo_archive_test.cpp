@@ -4,8 +4,8 @@
 // loads with the engine's own reader for its kind, every file the game opens
 // by a fixed name is there, and the pictures keep the rules the drawing code
 // relies on (true colour, hard alpha where alpha-tested, power-of-two
-// textures); every level of the catalogue finds its script, texts, points
-// and models.
+// textures, the frame's border at the edges of its pieces); every level of
+// the catalogue finds its script, texts, points and models.
 #include <gtest/gtest.h>
 
 #include <dirent.h>
@@ -834,6 +834,34 @@ TEST_F(DemoArchive, PicturesHaveTheSizesTheScreensAreLaidOutFor)
         ASSERT_NE(s, nullptr) << name;
         EXPECT_EQ(s->width, last->width) << name;
         EXPECT_EQ(s->height, last->height) << name;
+    }
+    // The summary and the pause menu lay their text 4 pixels inside the
+    // frame: its border keeps to the outer 3 pixels of each edge and corner
+    // piece, and inward of that every piece is the centre's fill.
+    auto load = [](const std::string& part) {
+        return std::unique_ptr<PSurface>(PSurface::CreateFromFile(("data\\2dgfx\\frame_" + part + ".png").c_str(),
+                                                                  PLOAD_TRUE24 | PLOAD_NOALPHA, PIMAGE_DETECT));
+    };
+    auto fill = load("center");
+    ASSERT_TRUE(fill && fill->format == PSURFACE_RGB24 && fill->width == 16 && fill->height == 16);
+    const uint8_t* f = fill->pixels;
+    for (const char* part : {"center", "top", "bottom", "left", "right", "left_top", "right_top", "left_bottom",
+                             "right_bottom"}) {
+        auto s = load(part);
+        ASSERT_TRUE(s && s->format == PSURFACE_RGB24) << part;
+        ASSERT_TRUE(s->width == 16 && s->height == 16) << part;
+        const std::string p = part;
+        const bool l = StartsWith(p, "left"), r = StartsWith(p, "right"), t = EndsWith(p, "top"),
+                   b = EndsWith(p, "bottom");
+        int inward = 0;
+        for (int y = 0; y < 16; y++)
+            for (int x = 0; x < 16; x++) {
+                const uint8_t* c = s->pixels + y * s->pitch + 3 * x;
+                const bool band = (l && x < 3) || (r && x > 12) || (t && y < 3) || (b && y > 12);
+                if (!band)
+                    inward += !std::equal(c, c + 3, f);
+            }
+        EXPECT_EQ(inward, 0) << part << ": border pixels more than 3 pixels inward";
     }
 }
 

@@ -2,7 +2,8 @@
 // levels: weapons, guards and the countdown across the pause menu, the
 // sensitivity changed from it, the bomb sight and the crosshair of dropped
 // weapons, a level started from the environment, and the end of a mission
-// through its summary, medal, unlock message, menus and question box.
+// through its summary, medal, unlock message, menus and question box, at
+// two screen sizes; the frame's border stays clear of the text it holds.
 // Frames of each screen are kept in play_shots/ for a person to look at.
 #include <gtest/gtest.h>
 
@@ -10,11 +11,14 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "engine/graphics/psurface.h"
 #include "engine/runtime/pstring.h"
 #include "game/frontend/profile.h"
 #include "game/frontend/profilemanager.h"
@@ -122,6 +126,107 @@ std::string Shot(char const* name)
     return std::string("play_shots/") + name + ".png";
 }
 
+// The menus and the end of a mission at a tablet's screen and at the
+// smallest one.
+struct Screen {
+    int w, h;
+};
+std::string Name(Screen s) { return std::to_string(s.w) + "x" + std::to_string(s.h); }
+void PrintTo(Screen s, std::ostream* os) { *os << Name(s); }
+
+class AtScreen : public testing::TestWithParam<Screen> {
+protected:
+    // A kept frame's name, with the screen size.
+    std::string Kept(char const* name) const { return Shot((name + ("_" + Name(GetParam()))).c_str()); }
+    int CentreX() const { return GetParam().w / 2; }
+    int CentreY() const { return GetParam().h / 2; }
+};
+class PauseMenu : public AtScreen {};
+class EndOfMission : public AtScreen {};
+
+std::unique_ptr<PSurface> Load565(std::string const& name)
+{
+    return std::unique_ptr<PSurface>(
+        PSurface::CreateFromFile(name.c_str(), PLOAD_RGB565 | PLOAD_NOALPHA, PIMAGE_DETECT));
+}
+
+// A pixel of an RGB565 surface, its green cut to 5 bits as the textures of
+// pictures without alpha keep it.
+uint16_t At(PSurface const& s, int x, int y)
+{
+    return reinterpret_cast<uint16_t const*>(s.pixels + y * s.pitch)[x] & 0xFFDF;
+}
+
+// On a kept frame, the frame drawn around r shows its border (where its
+// pieces differ from the centre's fill) and the pixels next to it exactly
+// as the pieces have them: no text lies on the border or touches it.
+void ExpectTextClearOfTheBorder(std::string const& shot, PRect const& r)
+{
+    std::unique_ptr<PSurface> picture = Load565(std::filesystem::absolute(shot).string());
+    ASSERT_TRUE(picture) << shot;
+    ASSERT_TRUE(r.x >= 0 && r.y >= 0 && r.x + r.width <= picture->width && r.y + r.height <= picture->height);
+    char const* const parts[3][3] = {{"left_top", "top", "right_top"},
+                                     {"left", "center", "right"},
+                                     {"left_bottom", "bottom", "right_bottom"}};
+    std::unique_ptr<PSurface> piece[3][3];
+    constexpr int kSide = 16;
+    for (int i = 0; i < 9; ++i) {
+        auto& p = piece[i / 3][i % 3];
+        p = Load565(std::string("data\\2dgfx\\frame_") + parts[i / 3][i % 3] + ".png");
+        ASSERT_TRUE(p && p->width == kSide && p->height == kSide) << parts[i / 3][i % 3];
+    }
+    // The texels a frame pixel may show along one axis: a corner's own; on
+    // the edges and the centre, stretched between the corners, the one under
+    // the pixel's centre or, as the drawing rounds, either neighbour.
+    struct Texels {
+        int piece, lo, hi;
+    };
+    auto along = [](int at, int size) {
+        if (at < kSide)
+            return Texels{0, at, at};
+        if (at >= size - kSide)
+            return Texels{2, at - (size - kSide), at - (size - kSide)};
+        int t = (2 * (at - kSide) + 1) * kSide / (2 * (size - 2 * kSide));
+        return Texels{1, std::max(t - 1, 0), std::min(t + 1, kSide - 1)};
+    };
+    auto shows = [&](int x, int y, auto&& match) {
+        Texels a = along(x, r.width), b = along(y, r.height);
+        for (int v = b.lo; v <= b.hi; ++v)
+            for (int u = a.lo; u <= a.hi; ++u)
+                if (match(At(*piece[b.piece][a.piece], u, v)))
+                    return true;
+        return false;
+    };
+    const uint16_t fill = At(*piece[1][1], 0, 0);
+    std::vector<char> border(size_t(r.width * r.height));
+    for (int y = 0; y < r.height; ++y)
+        for (int x = 0; x < r.width; ++x)
+            border[size_t(y * r.width + x)] = shows(x, y, [&](uint16_t c) { return c != fill; });
+    auto onBorder = [&](int x, int y) {
+        return x >= 0 && y >= 0 && x < r.width && y < r.height && border[size_t(y * r.width + x)];
+    };
+    int covered = 0, firstX = 0, firstY = 0;
+    for (int y = 0; y < r.height; ++y)
+        for (int x = 0; x < r.width; ++x) {
+            bool near = false;
+            for (int d = 0; d < 9; ++d)
+                near = near || onBorder(x + d % 3 - 1, y + d / 3 - 1);
+            const uint16_t seen = At(*picture, r.x + x, r.y + y);
+            if (near && !shows(x, y, [&](uint16_t c) { return c == seen; }) && !covered++) {
+                firstX = r.x + x;
+                firstY = r.y + y;
+            }
+        }
+    EXPECT_EQ(covered, 0) << shot << ": pixels on or beside the frame's border differ from it, the first at ("
+                          << firstX << ", " << firstY << ")";
+}
+
+void ExpectMenuClearOfTheBorder(Pilot& p, std::string const& shot)
+{
+    SubMenu* m = p.Game()->PauseMenu();
+    ExpectTextClearOfTheBorder(shot, PRect{m->GetX(), m->GetY(), m->GetWidth(), m->GetHeight()});
+}
+
 Profile* CurrentProfile(Pilot& p)
 {
     return p.App()->Profiles()->CurrentProfile();
@@ -133,9 +238,9 @@ std::vector<uint8_t> SavedProfile()
     return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
 }
 
-TEST(PauseMenu, WeaponsGuardsAndTheCountdownHoldAcrossAPause)
+TEST_P(PauseMenu, WeaponsGuardsAndTheCountdownHoldAcrossAPause)
 {
-    Pilot pilot;
+    Pilot pilot(GetParam().w, GetParam().h);
     ASSERT_TRUE(pilot.Start(kTimeAttack, 0));
     MainGame* game = pilot.Game();
     Begin(pilot);
@@ -171,7 +276,8 @@ TEST(PauseMenu, WeaponsGuardsAndTheCountdownHoldAcrossAPause)
     pilot.Frames(80); // two seconds behind the menu
     EXPECT_EQ(game->Now(), 0u) << "the game sees no time while paused";
     EXPECT_EQ(Countdown(hud), shown);
-    pilot.SaveFrame(Shot("pause_menu"));
+    ASSERT_TRUE(pilot.SaveFrame(Kept("pause_menu")));
+    ExpectMenuClearOfTheBorder(pilot, Kept("pause_menu"));
     TapRow(pilot, 0); // resume
     ASSERT_EQ(game->GetPauseState(), MainGame::PAUSE_NONE);
     pilot.Frames(1);
@@ -207,9 +313,9 @@ TEST(PauseMenu, WeaponsGuardsAndTheCountdownHoldAcrossAPause)
     EXPECT_GE(minEnemy, 0);
 }
 
-TEST(PauseMenu, SensitivityChangedInTheOptionsAppliesOnResume)
+TEST_P(PauseMenu, SensitivityChangedInTheOptionsAppliesOnResume)
 {
-    Pilot pilot;
+    Pilot pilot(GetParam().w, GetParam().h);
     ASSERT_TRUE(pilot.Start(0, 0));
     MainGame* game = pilot.Game();
     Begin(pilot);
@@ -371,12 +477,12 @@ TEST(DirectStart, ReturnToTheMenuEndsInTheMenu)
     EXPECT_EQ(pilot.Game(), nullptr);
 }
 
-// The last level of the first campaign won at 1024 x 600: the summary, the
-// campaign's medal, the message that opens the second campaign, then its
-// page in the menu; all of it saved in the profile.
-TEST(EndOfMission, LastLevelOfACampaignAwardsItsMedalAndOpensTheNext)
+// The last level of the first campaign won: the summary, the campaign's
+// medal, the message that opens the second campaign, then its page in the
+// menu; all of it saved in the profile.
+TEST_P(EndOfMission, LastLevelOfACampaignAwardsItsMedalAndOpensTheNext)
 {
-    Pilot pilot(1024, 600);
+    Pilot pilot(GetParam().w, GetParam().h);
     ASSERT_TRUE(pilot.Start(0, 3));
     MainGame* game = pilot.Game();
     Profile* profile = CurrentProfile(pilot);
@@ -388,17 +494,18 @@ TEST(EndOfMission, LastLevelOfACampaignAwardsItsMedalAndOpensTheNext)
     DestroyEnemies(pilot);
     ASSERT_TRUE(Within(pilot, 200, [&] { return game->SummaryShown() != 0; }));
     EXPECT_EQ(game->GetPauseKind(), MainGame::PAUSE_COMPLETED);
-    pilot.SaveFrame(Shot("summary_1024"));
-    pilot.Tap(512, 300);
+    ASSERT_TRUE(pilot.SaveFrame(Kept("summary_last_level")));
+    ExpectTextClearOfTheBorder(Kept("summary_last_level"), game->SummaryFrame());
+    pilot.Tap(CentreX(), CentreY());
     EXPECT_FALSE(game->SummaryShown());
     EXPECT_TRUE(profile->HasMedal(0));
     EXPECT_FALSE(game->UnlockShown());
-    pilot.SaveFrame(Shot("medal_1024"));
-    pilot.Tap(512, 300);
+    pilot.SaveFrame(Kept("medal"));
+    pilot.Tap(CentreX(), CentreY());
     ASSERT_TRUE(game->UnlockShown()) << "the next campaign's message";
     EXPECT_EQ(profile->GetUnlocked(1), 1);
-    pilot.SaveFrame(Shot("campaign_unlocked_1024"));
-    pilot.Tap(512, 300);
+    pilot.SaveFrame(Kept("campaign_unlocked"));
+    pilot.Tap(CentreX(), CentreY());
     ASSERT_TRUE(Within(pilot, 10, [&] { return pilot.App()->State() == STATE_MENU; }));
     EXPECT_EQ(pilot.Game(), nullptr);
     std::vector<uint8_t> saved = SavedProfile();
@@ -410,9 +517,9 @@ TEST(EndOfMission, LastLevelOfACampaignAwardsItsMedalAndOpensTheNext)
 
 // A won first level: the summary, the unlock message, then the completed
 // mission's menu, whose first row loads the next level.
-TEST(EndOfMission, WonLevelUnlocksTheNextAndItsMenuLoadsIt)
+TEST_P(EndOfMission, WonLevelUnlocksTheNextAndItsMenuLoadsIt)
 {
-    Pilot pilot;
+    Pilot pilot(GetParam().w, GetParam().h);
     testing::internal::CaptureStdout();
     bool started = pilot.Start(0, 0);
     std::fflush(stdout);
@@ -429,17 +536,19 @@ TEST(EndOfMission, WonLevelUnlocksTheNextAndItsMenuLoadsIt)
     pilot.Frames(10);
     DestroyEnemies(pilot);
     ASSERT_TRUE(Within(pilot, 200, [&] { return game->SummaryShown() != 0; }));
-    pilot.SaveFrame(Shot("summary"));
-    pilot.Tap(200, 160);
+    ASSERT_TRUE(pilot.SaveFrame(Kept("summary")));
+    ExpectTextClearOfTheBorder(Kept("summary"), game->SummaryFrame());
+    pilot.Tap(CentreX(), CentreY());
     ASSERT_TRUE(game->UnlockShown());
     EXPECT_EQ(profile->GetUnlocked(0), 2);
-    pilot.SaveFrame(Shot("level_unlocked"));
-    pilot.Tap(200, 160);
+    pilot.SaveFrame(Kept("level_unlocked"));
+    pilot.Tap(CentreX(), CentreY());
     EXPECT_FALSE(game->UnlockShown());
     EXPECT_EQ(game->GetPauseState(), MainGame::PAUSE_MENU);
     ASSERT_EQ(game->PauseMenu()->GetItemCount(), 3);
     pilot.Frames(10);
-    pilot.SaveFrame(Shot("completed_menu"));
+    ASSERT_TRUE(pilot.SaveFrame(Kept("completed_menu")));
+    ExpectMenuClearOfTheBorder(pilot, Kept("completed_menu"));
     TapRow(pilot, 0); // next level
     ASSERT_TRUE(Within(pilot, 3, [&] { return pilot.App()->State() == STATE_LOAD_GAME; }));
     EXPECT_EQ(pilot.App()->CurrentLevel(), 1);
@@ -448,9 +557,9 @@ TEST(EndOfMission, WonLevelUnlocksTheNextAndItsMenuLoadsIt)
 
 // A lost mission: its menu has restart and the main menu; each asks first,
 // "no" keeps the menu, "yes" on the main menu ends the game there.
-TEST(EndOfMission, FailedMissionAsksBeforeRestartOrTheMenu)
+TEST_P(EndOfMission, FailedMissionAsksBeforeRestartOrTheMenu)
 {
-    Pilot pilot;
+    Pilot pilot(GetParam().w, GetParam().h);
     ASSERT_TRUE(pilot.Start(0, 0));
     MainGame* game = pilot.Game();
     Begin(pilot);
@@ -461,10 +570,11 @@ TEST(EndOfMission, FailedMissionAsksBeforeRestartOrTheMenu)
     EXPECT_FALSE(game->SummaryShown());
     ASSERT_EQ(game->PauseMenu()->GetItemCount(), 2);
     pilot.Frames(10);
-    pilot.SaveFrame(Shot("failed_menu"));
+    ASSERT_TRUE(pilot.SaveFrame(Kept("failed_menu")));
+    ExpectMenuClearOfTheBorder(pilot, Kept("failed_menu"));
     TapRow(pilot, 0); // restart
     ASSERT_TRUE(game->QuestionBox_IsOpen());
-    pilot.SaveFrame(Shot("question_restart"));
+    pilot.SaveFrame(Kept("question_restart"));
     Answer(pilot, false);
     EXPECT_FALSE(game->QuestionBox_IsOpen());
     EXPECT_EQ(pilot.App()->State(), STATE_GAME);
@@ -474,5 +584,10 @@ TEST(EndOfMission, FailedMissionAsksBeforeRestartOrTheMenu)
     ASSERT_TRUE(Within(pilot, 10, [&] { return pilot.App()->State() == STATE_MENU; }));
     EXPECT_EQ(pilot.Game(), nullptr);
 }
+
+auto const kScreens = testing::Values(Screen{1024, 600}, Screen{480, 320});
+auto const kScreenName = [](testing::TestParamInfo<Screen> const& i) { return Name(i.param); };
+INSTANTIATE_TEST_SUITE_P(Screens, PauseMenu, kScreens, kScreenName);
+INSTANTIATE_TEST_SUITE_P(Screens, EndOfMission, kScreens, kScreenName);
 
 } // namespace
