@@ -1,8 +1,12 @@
 // The multiplayer menus on the local-network back end, the player's device in
 // a network namespace of the test's (lan_netns.h), on the virtual clock: every
 // way a join by typed address can fail before a host gives the id ends as a
-// refused join on the rooms screen, with one log line that says why.
+// refused join on the rooms screen, with one log line that says why. The
+// screens are drawn with the demo archive's art and texts; the frames are kept
+// in mp_shots/ of the tests' build folder.
 #include <gtest/gtest.h>
+
+#include <filesystem>
 
 #include "engine/runtime/ptime.h"
 #include "game/frontend/textinput.h"
@@ -19,7 +23,14 @@ class LanMenus : public Menus {
 protected:
     void SetUp() override
     {
-        Menus::SetUp();
+#ifdef KRV_DEMO_ARCHIVE
+        if (!std::filesystem::exists(KRV_DEMO_ARCHIVE))
+            GTEST_SKIP() << "the demo archive is not built";
+        Prepare(KRV_DEMO_ARCHIVE);
+#else
+        GTEST_SKIP() << "the demo archive is not built";
+#endif
+        std::filesystem::create_directories("mp_shots");
         lab = std::make_unique<NetLab>(2);
         if (!lab->Ok())
             GTEST_SKIP() << "local-network test skipped: " << lab->Why();
@@ -59,18 +70,19 @@ TEST_F(LanMenus, EveryJoinThatCannotReachItsRoomIsRefusedOnTheRoomsScreen)
                              "dev", "eth0", "nud", "permanent"}));
     struct Case {
         const char* what;
+        const char* shot;
         std::string where;
         const char* address;
         const char* because;  // in the log line
         int frame = 250;
     } const cases[] = {
-        {"nothing listens", lab->Host(1), "10.77.0.2", "(connection refused); the join is refused"},
-        {"nobody answers", lab->Host(1), "10.77.0.9", "no answer from the room within 5000 ms"},
+        {"nothing listens", "join_refused", lab->Host(1), "10.77.0.2", "(connection refused); the join is refused"},
+        {"nobody answers", "join_silent", lab->Host(1), "10.77.0.9", "no answer from the room within 5000 ms"},
         // The neighbour look-up gives up after about 3 s of real time,
         // before the join's limit on short frames.
-        {"nobody has the address", lab->Host(1), "10.77.0.8", "(host unreachable); the join is refused", 25},
-        {"no route", sealed, "10.99.0.1", "(network unreachable); the join is refused"},
-        {"not an address", lab->Host(1), "HANGAR", "is not an address to join; the join is refused"},
+        {"nobody has the address", "join_host_unreachable", lab->Host(1), "10.77.0.8", "(host unreachable); the join is refused", 25},
+        {"no route", "join_no_route", sealed, "10.99.0.1", "(network unreachable); the join is refused"},
+        {"not an address", "join_not_an_address", lab->Host(1), "HANGAR", "is not an address to join; the join is refused"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -84,8 +96,9 @@ TEST_F(LanMenus, EveryJoinThatCannotReachItsRoomIsRefusedOnTheRoomsScreen)
         const bool shown = Frames([&] { return !Box(p.k).empty(); }, 8000, c.frame);
         Frames([] { return false; }, 1000);  // and nothing comes after it
         const std::string log = testing::internal::GetCapturedStdout();
+        KeepFrame(p, std::string("mp_shots/") + c.shot + ".png");
         EXPECT_TRUE(shown);
-        EXPECT_EQ(Box(p.k), L"#222");
+        EXPECT_EQ(Box(p.k), fonts.GetStr(222));
         EXPECT_EQ(p.k.GetState(), KrvMp::MENU_ROOMS_LIST);
         EXPECT_EQ(p.k.state, KrvMpConn::kListingRooms) << "the search for rooms goes on";
         EXPECT_NE(log.find(c.because), std::string::npos) << log;

@@ -5,7 +5,6 @@
 
 #include "game/frontend/textinput.h"
 #include "tests/game/multiplayer/menus_fixture.h"
-#include "tools/glreplay/pngio.h"
 
 namespace menutest {
 namespace {
@@ -23,18 +22,7 @@ public:
         std::filesystem::create_directories(out);
     }
     // Draws p's menus and keeps the frame as name.png.
-    std::vector<uint8_t> Shot(Player& p, const char* name)
-    {
-        glClearColor(0, 0, 0, 1);
-        glClear(GL_COLOR_BUFFER_BIT);
-        p.k.Render(hub.now);
-        glreplay::Image img {W, H, mesa.Read()};
-        for (size_t i = 3; i < img.rgba.size(); i += 4)
-            img.rgba[i] = 255; // blending leaves the alpha channel partly clear
-        std::string err;
-        EXPECT_TRUE(glreplay::WritePng(out + "/" + name + ".png", img, err)) << err;
-        return img.rgba;
-    }
+    std::vector<uint8_t> Shot(Player& p, const char* name) { return KeepFrame(p, out + "/" + name + ".png"); }
     uint32_t At(const std::vector<uint8_t>& f, int x, int y) { return mesa.At(f, x, y); }
 
     std::string out;

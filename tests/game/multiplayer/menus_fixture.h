@@ -18,6 +18,7 @@
 #include "tests/engine/graphics/p3d_fixtures.h"
 #include "tests/game/frontend/frontend_fixture.h"
 #include "tests/game/multiplayer/matchrig.h"
+#include "tools/glreplay/pngio.h"
 
 namespace menutest {
 
@@ -239,6 +240,19 @@ public:
         FAIL() << "no button " << value;
     }
     static std::wstring Text(const KrvMpLabel* l) { return l ? l->GetText() : L"(none)"; }
+    // Draws p's menus and keeps the frame as a PNG file at path; its pixels.
+    std::vector<uint8_t> KeepFrame(Player& p, const std::string& path)
+    {
+        glClearColor(0, 0, 0, 1);
+        glClear(GL_COLOR_BUFFER_BIT);
+        p.k.Render(hub.now);
+        glreplay::Image img {W, H, mesa.Read()};
+        for (size_t i = 3; i < img.rgba.size(); i += 4)
+            img.rgba[i] = 255; // blending leaves the alpha channel partly clear
+        std::string err;
+        EXPECT_TRUE(glreplay::WritePng(path, img, err)) << err;
+        return img.rgba;
+    }
     // Host room from screen 1 on the local network.
     void HostLocal(Player& p)
     {
