@@ -240,6 +240,7 @@ int IPInterface::ConnectToAddress()
     m_joinStart = PTickCount();
     int r = link.Socket().Connect(m_destination, 16);
     if (r == 0) {
+        link.Reset();  // connected: it learns the host's address
         AddClient(0, m_ownName, 0);
         m_clients[0].ready = 1;
         m_status = kRunning;
