@@ -143,7 +143,7 @@ def arcade(texts):
     c("GPO_HEALTH_INCREASE", value=5, loop=-1, delay=250)                                                # 3
     c("GPO_REARM", loop=-1, delay=2000)                                                                  # 4
     c("SET_MISSION_FAILED")                                                                              # 5
-    c("SHOW_CONSOLE_TEXT", consoleText=texts.console("You were shot down.", "Du wurdest abgeschossen."))  # 6
+    c("SHOW_CONSOLE_TEXT", consoleText=texts.console("Your aircraft was lost.", "Dein Flugzeug ging verloren."))  # 6
     for k in range(SPAWNS):                                                                              # 7..10
         c("GPO_RESPAWN", gpoRef=enemies[k], loop=-1, delay=respawn_time)
     c("SHOW_CONSOLE_TEXT", consoleText=texts.console("All enemies down!", "Alle Gegner unten!"))          # 11

@@ -138,7 +138,9 @@ def lose(m, type, says, **kw):
 
 
 def lose_player(m):
-    lose(m, "GPO_HEALTH_VALUE", ("You were shot down.", "Du wurdest abgeschossen."), gpoRef=PLAYER, value=0)
+    # Health 0 is all a script sees of the player's loss, shot down or flown into the ground or the sea, so the
+    # line is true for both.
+    lose(m, "GPO_HEALTH_VALUE", ("Your aircraft was lost.", "Dein Flugzeug ging verloren."), gpoRef=PLAYER, value=0)
 
 
 def lose_any(m, gpos, says):

@@ -260,6 +260,7 @@ public:
     // drawn, and the pause menu.
     const int32_t* PauseIcon() const { return m_pauseIcon; }
     SubMenu* PauseMenu() const { return m_menu; }
+    Console* GetConsole() const { return m_console; }
     // The mission summary's frame on this screen; its rows lie 4 pixels
     // inside it on either side.
     PRect SummaryFrame() const;

@@ -774,8 +774,13 @@ void MainGame::DrawAwardedMedal(P3D* p3d, int medal)
         m_medalImage = PSurface3D::CreateFromFile(p3d, name, 1);
     }
     DrawBackgroundImage();
-    if (m_medalImage && m_profiles)
-        m_profiles->DrawImageInBorder(m_medalImage, m_width / 2 - int(m_medalImage->Width()) / 2 - 4, kMedalTop);
+    if (m_medalImage && m_profiles) {
+        // The border is centred on the screen, under the centred title, and
+        // the medal in it; without a border the medal itself is centred.
+        const PSurface3D* border = m_profiles->RankBorder();
+        const int half = border ? int(border->Width()) : int(m_medalImage->Width()) / 2;
+        m_profiles->DrawImageInBorder(m_medalImage, m_width / 2 - half, kMedalTop);
+    }
     // The title sits a line above the medal on a tall screen too, where its
     // place by the screen's height would fall on the medal.
     int titleY = std::min(m_height * 25 / 208, kMedalTop - (m_fonts->Height(0) + 2));

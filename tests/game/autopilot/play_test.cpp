@@ -25,6 +25,7 @@
 #include "game/frontend/settings.h"
 #include "game/frontend/submenu.h"
 #include "game/world/command.h"
+#include "game/world/console.h"
 #include "game/world/gameplayobject.h"
 #include "game/world/hud.h"
 #include "game/world/korvanth.h"
@@ -219,6 +220,26 @@ void ExpectTextClearOfTheBorder(std::string const& shot, PRect const& r)
         }
     EXPECT_EQ(covered, 0) << shot << ": pixels on or beside the frame's border differ from it, the first at ("
                           << firstX << ", " << firstY << ")";
+}
+
+// The awarded medal and its border are centred on the screen: the columns
+// where the medal screen differs from the unlock message drawn after it over
+// the same background, in the rows of the border (from 60 down to above the
+// unlock message's lines), lie symmetric about the screen's centre.
+void ExpectMedalCentred(std::string const& medal, std::string const& after, int width)
+{
+    std::unique_ptr<PSurface> a = Load565(std::filesystem::absolute(medal).string());
+    std::unique_ptr<PSurface> b = Load565(std::filesystem::absolute(after).string());
+    ASSERT_TRUE(a && b && a->width == b->width && a->height == b->height && a->width == width);
+    int left = width, right = -1;
+    for (int y = 60; y < 130; ++y)
+        for (int x = 0; x < width; ++x)
+            if (At(*a, x, y) != At(*b, x, y)) {
+                left = std::min(left, x);
+                right = std::max(right, x);
+            }
+    ASSERT_GE(right - left, 48) << medal << ": no medal drawn";
+    EXPECT_NEAR(left + right + 1, width, 2) << medal << ": the medal's border spans " << left << " to " << right;
 }
 
 void ExpectMenuClearOfTheBorder(Pilot& p, std::string const& shot)
@@ -505,6 +526,7 @@ TEST_P(EndOfMission, LastLevelOfACampaignAwardsItsMedalAndOpensTheNext)
     ASSERT_TRUE(game->UnlockShown()) << "the next campaign's message";
     EXPECT_EQ(profile->GetUnlocked(1), 1);
     pilot.SaveFrame(Kept("campaign_unlocked"));
+    ExpectMedalCentred(Kept("medal"), Kept("campaign_unlocked"), GetParam().w);
     pilot.Tap(CentreX(), CentreY());
     ASSERT_TRUE(Within(pilot, 10, [&] { return pilot.App()->State() == STATE_MENU; }));
     EXPECT_EQ(pilot.Game(), nullptr);
@@ -583,6 +605,30 @@ TEST_P(EndOfMission, FailedMissionAsksBeforeRestartOrTheMenu)
     Answer(pilot, true);
     ASSERT_TRUE(Within(pilot, 10, [&] { return pilot.App()->State() == STATE_MENU; }));
     EXPECT_EQ(pilot.Game(), nullptr);
+}
+
+// Flown into the sea, the first mission is lost with a line that is true
+// of a crash, not "shot down": a script sees only the health that is gone.
+TEST(Loss, FlownIntoTheSeaTheMissionIsLostWithATrueLine)
+{
+    Pilot pilot;
+    ASSERT_TRUE(pilot.Start(0, 0));
+    MainGame* game = pilot.Game();
+    Begin(pilot);
+    GPO* me = game->Mission()->GetPlayer();
+    const int32_t health = me->GetEnergy();
+    pilot.HoldKeys(MyInput::kUp);
+    ASSERT_TRUE(Within(pilot, 2000, [&] { return me->GetEnergy() <= 0; })) << "the aircraft never met the sea";
+    pilot.HoldKeys(0);
+    EXPECT_GT(health, 0);
+    ASSERT_TRUE(Within(pilot, 400, [&] { return game->Mission()->GetCondition() == CONDITION_FAILED; }));
+    Console* console = game->GetConsole();
+    ASSERT_NE(console, nullptr);
+    std::wstring lines;
+    for (int i = 0; i < console->GetCount(); ++i)
+        lines += std::wstring(console->GetLine(i) ? console->GetLine(i) : L"") + L"\n";
+    EXPECT_NE(lines.find(L"Your aircraft was lost."), std::wstring::npos);
+    EXPECT_EQ(lines.find(L"shot down"), std::wstring::npos);
 }
 
 auto const kScreens = testing::Values(Screen{1024, 600}, Screen{480, 320});
