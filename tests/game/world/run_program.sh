@@ -4,25 +4,27 @@
 #   - fresh: an empty run directory; the pilot is typed on the on-screen
 #     keyboard, the main menu leads to the first campaign's first level, the
 #     level loads and is played (flown, fire held) and the exit comes in
-#     flight;
-#   - again: the same directory, now with the pilot: no profile screens, the
-#     same mission;
+#     flight; then again in the same directory, now with the pilot: no
+#     profile screens, the same mission;
 #   - seeded: a returning player's profile made by hand (the first level
 #     open, no settings yet, so the tutorial question is asked): the mission;
 #   - won: a returning player who has won the first level (the second is
-#     open too) and answered the tutorial question (the fresh run's
-#     settings): the first level all the same.
-# Windowed, on an Xvfb server of its own (ended by a frame limit past the
-# intro's twelve seconds), with a seeded profile: the menu state is reached
-# and the exit taken there. Every run opens the archive and ends cleanly.
-# Frames of the fresh run (the new pilot's name, the main menu, the campaigns
-# page, the mission's orders, the flight) are kept in OUTDIR (when given) for
-# a person to look at.
-#   run_program.sh KORVANTH DATA.VFS [OUTDIR]
+#     open too) and answered the tutorial question (the settings a fresh
+#     run writes, which the fresh part checks): the first level all the same;
+#   - window: on an Xvfb server of its own (ended by a frame limit past the
+#     intro's twelve seconds), with a seeded profile: the menu state is
+#     reached and the exit taken there.
+# Every run opens the archive and ends cleanly. Each PART stands alone (fresh
+# is its two runs, one after the other), so that the parts can run side by
+# side. Frames of the fresh run (the new pilot's name, the main menu, the
+# campaigns page, the mission's orders, the flight) are kept in OUTDIR for a
+# person to look at.
+#   run_program.sh KORVANTH DATA.VFS OUTDIR PART   (PART: fresh, seeded, won, window)
 set -euo pipefail
 exe=$(realpath "$1")
 archive=$(realpath "$2")
-keep=${3:-}
+keep=$3
+part=$4
 root=$(cd "$(dirname "$0")/../../.." && pwd)
 top=$(mktemp -d)
 xvfb=0
@@ -40,9 +42,12 @@ seed() {
   printf '\001\000' > "$1/data/usr/profiles.cfg"
   { head -c 22 /dev/zero; printf '\004'; printf "\\$(printf %03o "$2")"; head -c 7 /dev/zero; } > "$1/data/usr/profile_0"
 }
-seed "$top/seeded" 1
-seed "$top/won" 2
-seed "$top/window" 0
+# The settings a new pilot's first run writes once the tutorial question is
+# answered: every option at its default, the tutorial offered.
+answered_settings() {
+  printf '\001\252\252\000\000\001\001\000\050\000\001\177'
+  head -c 34 /dev/zero
+}
 
 # check DIR NAME STATE: the archive opened, the menu was reached, the one exit
 # came in STATE, the program released everything.
@@ -66,21 +71,31 @@ played() {
   check "$1" "$2" 5
   [ "$(ls "$1/shots" | wc -l)" -ge 1000 ] || fail "$2: too few frames saved"
 }
-# headless NAME: run.sh without a display, on the demo event script.
+# headless NAME: run.sh without a display, on the demo event script; the
+# run's exit status is checked.
 headless() {
   env -u DISPLAY -u KRV_CLOCK KRV_AUDIO=null KRV_EXE="$exe" KRV_RUN_DIR="$top/$1" KRV_ARCHIVE="$archive" \
     bash "$root/scripts/run.sh" > "$top/$1.txt" 2>&1 || { echo "exit status $?" >> "$top/$1.txt"; }
+  grep -q 'exit status' "$top/$1.txt" && { cat "$top/$1.txt"; fail "$1: $(tail -1 "$top/$1.txt")"; }
+  return 0
+}
+# returning NAME: a run in a directory that has a pilot already.
+returning() {
+  headless "$1"
+  log=$top/$1/logs/vornlog.txt
+  grep -q "app: state 1 -> 2" "$log" || fail "$1: start-up did not go on to the menu"
+  ! grep -q "profiles: profile .* made" "$log" || fail "$1: a profile was made"
+  played "$top/$1" "$1 (returning)"
 }
 
-# Headless: the fresh run first, then the three returning players together.
-headless fresh
-grep -q 'exit status' "$top/fresh.txt" && { cat "$top/fresh.txt"; fail "fresh: $(tail -1 "$top/fresh.txt")"; }
-log=$top/fresh/logs/vornlog.txt
-grep -q "app: state 1 -> 11" "$log" || fail "fresh: the profile screens did not open"
-grep -q 'profiles: profile 0 "PILOT" made' "$log" || fail "fresh: the pilot was not made"
-grep -q "app: state 10 -> 2" "$log" || fail "fresh: the profile screens did not close"
-played "$top/fresh" fresh
-if [ -n "$keep" ]; then
+case $part in
+fresh)
+  headless fresh
+  log=$top/fresh/logs/vornlog.txt
+  grep -q "app: state 1 -> 11" "$log" || fail "fresh: the profile screens did not open"
+  grep -q 'profiles: profile 0 "PILOT" made' "$log" || fail "fresh: the pilot was not made"
+  grep -q "app: state 10 -> 2" "$log" || fail "fresh: the profile screens did not close"
+  played "$top/fresh" fresh
   mkdir -p "$keep"
   kept=()
   for shot in new_pilot:38 main_menu:110 campaigns:690 mission_orders:730 flight:900; do
@@ -89,39 +104,50 @@ if [ -n "$keep" ]; then
     kept+=("$keep/${shot%%:*}.png")
   done
   [ "$(md5sum "${kept[@]}" | cut -d' ' -f1 | sort -u | wc -l)" = 5 ] || fail "fresh: two kept frames are the same"
-fi
-cp "$top/fresh/data/usr/settings.nil" "$top/won/data/usr/" || fail "fresh: no settings written"
-headless fresh &
-headless seeded &
-headless won &
-wait
-for r in fresh seeded won; do
-  grep -q 'exit status' "$top/$r.txt" && { cat "$top/$r.txt"; fail "$r: $(tail -1 "$top/$r.txt")"; }
-  log=$top/$r/logs/vornlog.txt
-  grep -q "app: state 1 -> 2" "$log" || fail "$r: start-up did not go on to the menu"
-  ! grep -q "profiles: profile .* made" "$log" || fail "$r: a profile was made"
-  played "$top/$r" "$r (returning)"
-done
-grep -q "app: state 3 -> 18" "$top/seeded/logs/vornlog.txt" || fail "seeded: the tutorial question was not asked"
-grep -q "app: state 3 -> 18" "$top/fresh/logs/vornlog.txt" && fail "fresh (returning): the tutorial question was asked twice"
-grep -q "app: state 3 -> 18" "$top/won/logs/vornlog.txt" && fail "won: the tutorial question was asked again"
-
-# Windowed, on Xvfb (skipped when it cannot start).
-Xvfb -displayfd 9 -screen 0 1280x800x24 -nolisten tcp 9> "$top/display" 2>/dev/null &
-xvfb=$!
-for _ in $(seq 200); do
-  grep -q . "$top/display" 2>/dev/null && break
-  sleep 0.1
-done
-number=$(head -n1 "$top/display" 2>/dev/null || true)
-if [ -z "$number" ]; then
-  echo "ok: headless; Xvfb did not start, window run skipped"
-  exit 0
-fi
-status=0
-DISPLAY=":$number" KRV_EXE="$exe" KRV_RUN_DIR="$top/window" KRV_ARCHIVE="$archive" \
-  bash "$root/scripts/run.sh" --window --frames 560 --clock virtual > "$top/window.txt" 2>&1 || status=$?
-[ "$status" = 0 ] || { cat "$top/window.txt"; fail "window run: exit status $status"; }
-check "$top/window" window 3
-grep -q "app: started on a 1024 x 600 display" "$log" || fail "window: not the 1024 x 600 window"
-echo "ok: headless and windowed runs"
+  cmp -s "$top/fresh/data/usr/settings.nil" <(answered_settings) ||
+    fail "fresh: the settings written are not the defaults with the tutorial answered"
+  # Again in the same directory: the pilot is there, the question answered.
+  returning fresh
+  grep -q "app: state 3 -> 18" "$top/fresh/logs/vornlog.txt" && fail "fresh (returning): the tutorial question was asked twice"
+  echo "ok: a new pilot's first run and the second"
+  ;;
+seeded)
+  seed "$top/seeded" 1
+  returning seeded
+  grep -q "app: state 3 -> 18" "$top/seeded/logs/vornlog.txt" || fail "seeded: the tutorial question was not asked"
+  echo "ok: a returning player's first mission, the tutorial question asked"
+  ;;
+won)
+  seed "$top/won" 2
+  answered_settings > "$top/won/data/usr/settings.nil"
+  returning won
+  grep -q "app: state 3 -> 18" "$top/won/logs/vornlog.txt" && fail "won: the tutorial question was asked again"
+  echo "ok: a player who won the first level plays it again"
+  ;;
+window)
+  seed "$top/window" 0
+  # On Xvfb (skipped when it cannot start).
+  Xvfb -displayfd 9 -screen 0 1280x800x24 -nolisten tcp 9> "$top/display" 2>/dev/null &
+  xvfb=$!
+  for _ in $(seq 200); do
+    grep -q . "$top/display" 2>/dev/null && break
+    sleep 0.1
+  done
+  number=$(head -n1 "$top/display" 2>/dev/null || true)
+  if [ -z "$number" ]; then
+    echo "ok: Xvfb did not start, window run skipped"
+    exit 0
+  fi
+  status=0
+  DISPLAY=":$number" KRV_EXE="$exe" KRV_RUN_DIR="$top/window" KRV_ARCHIVE="$archive" \
+    bash "$root/scripts/run.sh" --window --frames 560 --clock virtual > "$top/window.txt" 2>&1 || status=$?
+  [ "$status" = 0 ] || { cat "$top/window.txt"; fail "window run: exit status $status"; }
+  check "$top/window" window 3
+  grep -q "app: started on a 1024 x 600 display" "$log" || fail "window: not the 1024 x 600 window"
+  echo "ok: the windowed run"
+  ;;
+*)
+  echo "run_program.sh: unknown part $part" >&2
+  exit 2
+  ;;
+esac
