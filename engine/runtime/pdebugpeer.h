@@ -22,20 +22,38 @@ constexpr uint32_t kGlobalBurst = 40;
 constexpr uint32_t kGlobalRefillMs = 500;
 // Kinds and peers followed at once; the one used longest ago makes room.
 constexpr int kTracked = 32;
+// Peers whose lines the overall limit held back are counted, this many at
+// once (the one with the fewest makes room), and the line that reports the
+// held lines names the ones with the most, at most kNamed of them.
+constexpr int kHoldSources = 8;
+constexpr int kNamed = 3;
 }  // namespace pdebugpeer
 
 // Writes a line caused by peer (any number that tells the peers of one kind
-// of line apart: a player id, an address) through _PDebug, within the
-// limits above. The format string's address is the line's kind.
+// of line apart: a player id, the lobby server) through _PDebug, within the
+// limits above. The format string's address is the line's kind. The log's
+// own lines about held lines name such a peer "peer N".
 void _PDebugPeer(uint32_t peer, char const* format, ...)
 #if defined(__GNUC__)
     __attribute__((format(printf, 2, 3)))
 #endif
     ;
 
+// The same for a peer known by its IPv4 address (network byte order), which
+// the log's own lines write in its dotted form; 0 stands for an address that
+// could not be read.
+void _PDebugPeerAddress(uint32_t address, char const* format, ...)
+#if defined(__GNUC__)
+    __attribute__((format(printf, 2, 3)))
+#endif
+    ;
+
 // Writes the counts that are due although no further line came (the peer
-// stopped). Cheap; called once per network update.
+// stopped), and the count of lines the overall limit held back once it lets
+// a line through again. Cheap when nothing is held; called once per network
+// update.
 void PDebugPeerTick();
 
-// Forgets every count without writing it (tests).
+// Forgets every count without writing it, so that what follows is limited as
+// from the start of the run (tests, and fuzz targets before each input).
 void PDebugPeerReset();

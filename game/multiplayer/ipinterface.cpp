@@ -154,12 +154,19 @@ void IPInterface::AcceptClients()
             extra.SetBlocking(0);
             uint8_t leave = kLanLeave;
             extra.Write(&leave, 1);
+            // A client that has already reset has no address to read.
             PSockAddr from = {};
-            extra.RemoteName(from);
+            bool known = extra.RemoteName(from) == 0;
             extra.Close();
-            char dotted[16];
-            PInetNtoa(from.address, dotted);
-            _PDebugPeer(from.address, "LAN: the room is full; a further client at %s was turned away\n", dotted);
+            if (known) {
+                char dotted[16];
+                PInetNtoa(from.address, dotted);
+                _PDebugPeerAddress(from.address, "LAN: the room is full; a further client at %s was turned away\n",
+                                   dotted);
+            } else {
+                _PDebugPeerAddress(0, "LAN: the room is full; a further client, whose address could not be read, "
+                                      "was turned away\n");
+            }
             continue;
         }
         LanLink& link = m_links[m_freeSocket];
@@ -352,8 +359,9 @@ void IPInterface::CheckClientTimers()
         if (!m_clients[i].ready && int32_t(now - m_acceptedAt[id - 1]) > int32_t(kJoinLimitMs)) {
             char dotted[16];
             PInetNtoa(link.PeerAddress(), dotted);
-            _PDebugPeer(link.PeerAddress(), "LAN: %s did not complete its join within %u ms; closing its connection\n",
-                        dotted, kJoinLimitMs);
+            _PDebugPeerAddress(link.PeerAddress(),
+                               "LAN: %s did not complete its join within %u ms; closing its connection\n", dotted,
+                               kJoinLimitMs);
             link.MarkBroken();
         } else if (m_clients[i].ready && int32_t(now - link.HeardAt()) > int32_t(kSilentLinkMs)) {
             _PDebug("LAN: nothing from player %d for %u ms; its link is lost\n", id, kSilentLinkMs);

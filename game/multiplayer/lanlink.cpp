@@ -97,8 +97,8 @@ int LanLink::Next(const uint8_t*& msg)
     if (len < 0) {
         char dotted[16];
         PInetNtoa(m_peer, dotted);
-        _PDebugPeer(m_peer, "LAN: malformed message (type %d) from %s; dropping the connection\n", m_in[m_inStart],
-                    dotted);
+        _PDebugPeerAddress(m_peer, "LAN: malformed message (type %d) from %s; dropping the connection\n",
+                           m_in[m_inStart], dotted);
         m_broken = true;
         m_inStart = m_inEnd = 0;
         return -1;
@@ -137,8 +137,8 @@ int LanLink::Send(const void* data, int length)
     if (Queued() + length > kQueueSize) {
         char dotted[16];
         PInetNtoa(m_peer, dotted);
-        _PDebugPeer(m_peer, "LAN: %s does not take its data (%d bytes waiting); dropping it\n", dotted,
-                    Queued() + length);
+        _PDebugPeerAddress(m_peer, "LAN: %s does not take its data (%d bytes waiting); dropping it\n", dotted,
+                           Queued() + length);
         m_broken = true;
         return 0;
     }

@@ -140,4 +140,48 @@ TEST(Log, LinesFromManyPeersAreLimitedTogether)
     EXPECT_NE(log.find("a new fault from 7777"), std::string::npos);
 }
 
+// A flood that uses up the overall limit: the line that reports what it held
+// back names the peers that caused most of it (addresses dotted, 0 as an
+// address not known, other peers by number) as soon as a line may pass, with
+// or without a further line; the counts of one kind name their peer the same
+// way. After a reset the same lines give the same log.
+TEST(Log, HeldLinesNameThePeersThatCausedThem)
+{
+    const uint32_t flooder = 0x02004E0Au;  // 10.78.0.2 in network byte order
+    auto flood = [&] {
+        PSetVirtualClock(1);
+        PDebugPeerReset();
+        testing::internal::CaptureStdout();
+        for (uint32_t id = 100; id < 100 + pdebugpeer::kGlobalBurst; ++id)
+            _PDebugPeer(id, "fault of %u\n", unsigned(id));
+        for (uint32_t i = 0; i <= pdebugpeer::kBurst; ++i) {
+            _PDebugPeerAddress(flooder, "bad frame from %s\n", "10.78.0.2");
+            _PDebugPeerAddress(flooder, "bad name from %s\n", "10.78.0.2");
+            _PDebugPeerAddress(0, "a client that reset\n");
+        }
+        _PDebugPeer(7, "bad list from %d\n", 7);
+        _PDebugPeer(7, "bad list from %d\n", 7);
+        _PDebugPeer(uint32_t(-1), "stranger\n");
+        PAdvanceVirtualClock(pdebugpeer::kGlobalRefillMs);
+        PDebugPeerTick();
+        PAdvanceVirtualClock(pdebugpeer::kSummaryMs);
+        PDebugPeerTick();
+        std::string log = testing::internal::GetCapturedStdout();
+        PSetVirtualClock(0);
+        return log;
+    };
+    const std::string log = flood();
+    EXPECT_NE(log.find("\nlog: 18 lines from peers held back, too many at once; most from 10.78.0.2 (10), "
+                       "an unknown address (5), peer 7 (2)\n"),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find("\nlog: 1 more like this from 10.78.0.2 held back, the latest: bad frame from 10.78.0.2\n"),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find("\nlog: 1 more like this from an unknown address held back, the latest: a client that reset\n"),
+              std::string::npos)
+        << log;
+    EXPECT_EQ(flood(), log);
+}
+
 } // namespace

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 
 #include "engine/runtime/pdebugpeer.h"
@@ -327,6 +328,50 @@ TEST_F(LanSessions, ASilentLinkIsLost)
     EXPECT_EQ(guest.errors[0], KrvMpConn::kErrLinkLost);
     EXPECT_EQ(host.s.playerCount, 1);
     EXPECT_TRUE(host.errors.empty());
+}
+
+// A full room names whom it turned away: a guest knocking again and again by
+// its dotted address, five times in full and then counted; a client that
+// resets before the host takes it as one whose address could not be read.
+TEST_F(LanSessions, AFullRoomNamesWhomItTurnsAway)
+{
+    Pilot& host = Add("HOSTY", 0);
+    Host(host);
+    RawGuest guests[3];
+    for (int i = 0; i < 3; ++i) {
+        In(2 + i, [&] { ASSERT_TRUE(guests[i].Connect("10.77.0.1", 1024)); });
+        ASSERT_TRUE(RunUntil([&] { return host.s.mp->GetPlayerCount() == i + 2; }));
+        guests[i].Put(Concat({{255, uint8_t(i + 1)}, NameBytes("GUEST")}));
+    }
+    Run(200);
+    testing::internal::CaptureStdout();
+    const int knocks = int(pdebugpeer::kBurst) + 3;
+    for (int i = 0; i < knocks; ++i) {
+        RawGuest knock;
+        In(4, [&] { ASSERT_TRUE(knock.Connect("10.77.0.1", 1024)); });
+        Run(200);
+    }
+    In(3, [&] {
+        RawGuest gone;
+        ASSERT_TRUE(gone.Connect("10.77.0.1", 1024));
+        pollfd connected = {gone.fd, POLLOUT, 0};
+        ASSERT_EQ(poll(&connected, 1, 2000), 1);
+        linger reset = {1, 0};  // closing sends a reset
+        ASSERT_EQ(setsockopt(gone.fd, SOL_SOCKET, SO_LINGER, &reset, sizeof reset), 0);
+    });
+    usleep(20000);  // the reset reaches the host before its next poll
+    Run(pdebugpeer::kSummaryMs + 500);
+    const std::string log = testing::internal::GetCapturedStdout();
+
+    EXPECT_EQ(Lines(log, "LAN: the room is full; a further client at 10.77.0.4 was turned away\n"),
+              int(pdebugpeer::kBurst))
+        << log;
+    EXPECT_EQ(Lines(log, "log: 3 more like this from 10.77.0.4 held back"), 1) << log;
+    EXPECT_EQ(Lines(log, "LAN: the room is full; a further client, whose address could not be read, was turned away"),
+              1)
+        << log;
+    EXPECT_EQ(log.find("0.0.0.0"), std::string::npos) << log;
+    EXPECT_EQ(host.s.mp->GetPlayerCount(), 4);
 }
 
 }  // namespace
