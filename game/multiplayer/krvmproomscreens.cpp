@@ -334,6 +334,7 @@ void KrvMp::MenuTextEdit_Accept()
             directPort = port;
         }
         if (IsOwnAddress(directIp)) {
+            _PDebug("LAN: %s is this device's own address; the join is refused\n", directIp);
             MsgBoxShow_Info(kTextRoomJoinFailed);
             directJoinPending = 0;
             GoToState(MENU_ROOMS_LIST);

@@ -83,6 +83,8 @@ TEST_F(LanMenus, EveryJoinThatCannotReachItsRoomIsRefusedOnTheRoomsScreen)
         {"nobody has the address", "join_host_unreachable", lab->Host(1), "10.77.0.8", "(host unreachable); the join is refused", 25},
         {"no route", "join_no_route", sealed, "10.99.0.1", "(network unreachable); the join is refused"},
         {"not an address", "join_not_an_address", lab->Host(1), "HANGAR", "is not an address to join; the join is refused"},
+        {"own address", "join_own_address", lab->Host(1), "10.77.0.1",
+         "10.77.0.1 is this device's own address; the join is refused"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
