@@ -63,8 +63,9 @@ int AccelerometerSetUpdateFrequency(int hz);
 int OpenLink(char const* url);
 
 // What the services were asked, one line per call ("set-orientation 0",
-// "orientation-response 1", ...), for tests and diagnostics.
-std::vector<std::string> const& CallLog();
+// "orientation-response 1", ...), for tests and diagnostics: the latest 64
+// calls, oldest first.
+std::vector<std::string> CallLog();
 void ClearCallLog();
 
 } // namespace host

@@ -28,6 +28,9 @@ namespace host {
 
 namespace {
 
+constexpr size_t kCallsKept = 64;
+constexpr size_t kCallSize = 128;
+
 struct Service {
     std::unique_ptr<Flavour> flavour;
     std::deque<Event> queue;
@@ -42,7 +45,12 @@ struct Service {
     bool stopPending = false;
     int orientationAngle = 0;
     unsigned framesAtLastIdle = 0; // frames presented when the event queue last ran dry
-    std::vector<std::string> calls;
+    // The latest calls, oldest first from callsNext once the ring is full.
+    // Fixed storage: a long run calls the services without end, and logging
+    // a call allocates nothing.
+    char calls[kCallsKept][kCallSize] = {};
+    size_t callsNext = 0;
+    size_t callsKept = 0;
 };
 
 Service& S()
@@ -118,16 +126,32 @@ void Pump()
 
 void LogCall(char const* format, ...)
 {
-    char buf[128];
+    Service& s = S();
     va_list args;
     va_start(args, format);
-    std::vsnprintf(buf, sizeof buf, format, args);
+    std::vsnprintf(s.calls[s.callsNext], kCallSize, format, args);
     va_end(args);
-    S().calls.emplace_back(buf);
+    s.callsNext = (s.callsNext + 1) % kCallsKept;
+    if (s.callsKept < kCallsKept)
+        ++s.callsKept;
 }
 
-std::vector<std::string> const& CallLog() { return S().calls; }
-void ClearCallLog() { S().calls.clear(); }
+std::vector<std::string> CallLog()
+{
+    Service const& s = S();
+    std::vector<std::string> log;
+    log.reserve(s.callsKept);
+    for (size_t i = 0; i < s.callsKept; ++i)
+        log.emplace_back(s.calls[(s.callsNext + kCallsKept - s.callsKept + i) % kCallsKept]);
+    return log;
+}
+
+void ClearCallLog()
+{
+    Service& s = S();
+    s.callsNext = 0;
+    s.callsKept = 0;
+}
 
 int EventServiceStart()
 {

@@ -6,6 +6,7 @@
 
 #include "engine/net/online/lobbyinterfaceimp.h"
 #include "engine/net/online/multiplayerinterfaceimp.h"
+#include "engine/runtime/pdebugpeer.h"
 #include "tests/fuzz/scripted_socket.h"
 
 using namespace VOrededidaza;
@@ -47,6 +48,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (size < 1)
         return 0;
+    // The log's limits on peers' lines start afresh: an input's outcome does
+    // not depend on the inputs before it.
+    PDebugPeerReset();
     uint8_t mode = data[0];
     std::string input;
     if (mode & 1) {

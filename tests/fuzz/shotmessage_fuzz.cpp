@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "engine/runtime/pdebugpeer.h"
 #include "game/world/gameplayobject.h"
 #include "game/world/maingame.h"
 #include "game/world/myairplane.h"
@@ -51,6 +52,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (size > 4096)
         return 0;
+    // The log's limits on peers' lines start afresh: an input's outcome does
+    // not depend on the inputs before it.
+    PDebugPeerReset();
     WeaponSystem ws(nullptr, nullptr);
     ws.SetWeapons({Weapon(MyWeapon::kShot), Weapon(MyWeapon::kRocket)});
     MyAirplane a(nullptr, nullptr), b(nullptr, nullptr), c(nullptr, nullptr);

@@ -129,11 +129,32 @@ public:
     std::vector<Member*> Room() const
     {
         std::vector<Member*> r;
+        r.reserve(members.size());
         for (Member* m : members)
             if (m->inRoom)
                 r.push_back(m);
         std::sort(r.begin(), r.end(), [](Member* a, Member* b) { return a->id < b->id; });
         return r;
+    }
+    // The room's size and its index-th member by id, as Room() gives them,
+    // without building the list: the session asks for them many times a
+    // frame.
+    size_t RoomSize() const
+    {
+        return size_t(std::count_if(members.begin(), members.end(), [](Member* m) { return m->inRoom; }));
+    }
+    Member* RoomMember(size_t index) const
+    {
+        for (Member* m : members) {
+            if (!m->inRoom)
+                continue;
+            size_t before = 0;
+            for (Member* o : members)
+                before += o->inRoom && o->id < m->id ? 1 : 0;
+            if (before == index)
+                return m;
+        }
+        return nullptr;
     }
     Member* ById(int id) const
     {
@@ -211,7 +232,7 @@ inline MPInterface::GameRoom* Member::GetGameRoom(int index)
         return nullptr;
     listed = GameRoom{};
     strncpy(listed.name, hub->roomName.c_str(), sizeof listed.name - 1);
-    listed.players = int32_t(hub->Room().size());
+    listed.players = int32_t(hub->RoomSize());
     listed.maxPlayers = 4;  // a local-network room holds the host and three clients
     return &listed;
 }
@@ -232,7 +253,7 @@ inline int Member::HostGameRoom(GameRoom& room)
 
 inline int Member::JoinGameRoom(int index)
 {
-    if (!hub || !hub->open || index != 0 || hub->Room().size() >= 4)
+    if (!hub || !hub->open || index != 0 || hub->RoomSize() >= 4)
         return 0;
     id = hub->nextId++;
     inRoom = true;
@@ -304,14 +325,16 @@ inline int Member::SendToAll(unsigned char* data, int length, bool)
 
 inline int Member::NumPlayers()
 {
-    return inRoom && hub ? int(hub->Room().size()) : 0;
+    return inRoom && hub ? int(hub->RoomSize()) : 0;
 }
 
 inline MPInterface::ClientInfo* Member::GetPlayer(int index)
 {
     if (!inRoom || !hub || index < 0 || index >= NumPlayers() || index >= 4)
         return nullptr;
-    Member* m = hub->Room()[size_t(index)];
+    Member* m = hub->RoomMember(size_t(index));
+    if (!m)
+        return nullptr;
     ClientInfo& c = infos[index];
     c = ClientInfo{};
     c.id = m->id;
