@@ -117,6 +117,20 @@ TEST_F(JoystickTest, NoJoystickWithoutAnAccelerometerOrBeforeCreation)
     EXPECT_EQ(PJoystick::Create(nullptr), nullptr);
 }
 
+// A long run asks the services without end: the call log keeps the latest
+// 64 calls, oldest first, in the storage it always has.
+TEST_F(JoystickTest, TheCallLogKeepsTheLatestCalls)
+{
+    for (int hz = 0; hz < 70; ++hz)
+        host::AccelerometerSetUpdateFrequency(hz);
+    std::vector<std::string> log = host::CallLog();
+    ASSERT_EQ(log.size(), 64u);
+    EXPECT_EQ(log.front(), "accel-frequency 6");
+    EXPECT_EQ(log.back(), "accel-frequency 69");
+    host::ClearCallLog();
+    EXPECT_TRUE(host::CallLog().empty());
+}
+
 TEST(Device, FixedAnswersAreTerminatedWithinTheirBuffer)
 {
     char buf[6];
