@@ -385,7 +385,7 @@ bool IPInterface::ClientTimedOut()
 }
 
 // Reads one whole message of a connection when one is there: its event, or
-// -1 when no message was read.
+// -1 when no message was read or every one read was dropped.
 EventList::event IPInterface::processRead(int connection)
 {
     LanLink& link = m_links[connection];
@@ -406,14 +406,24 @@ EventList::event IPInterface::processRead(int connection)
             return ClientLost();
         return HandleClientMessage(msg, length);
     }
-    if (length < 0 || msg[0] == kLanLeave) {
-        RemoveClient(connection + 1);
-        m_freeSocket = FindFreeSocket();
-        SendUserListHostToAll();
-        DropBrokenClients();
-        return EventList::kPlayersChanged;
+    // A data message the session refused is gone: the connection's next one
+    // is read at once (a few at most), so that a flood of them does not take
+    // the turns of the messages that count.
+    for (int refused = 0;; ++refused) {
+        if (length < 0 || msg[0] == kLanLeave) {
+            RemoveClient(connection + 1);
+            m_freeSocket = FindFreeSocket();
+            SendUserListHostToAll();
+            DropBrokenClients();
+            return EventList::kPlayersChanged;
+        }
+        EventList::event e = HandleHostMessage(connection, msg, length);
+        if (e != -1 || refused + 1 >= kRefusedPerRead)
+            return e;
+        length = link.Next(msg);
+        if (length == 0)
+            return -1;
     }
-    return HandleHostMessage(connection, msg, length);
 }
 
 EventList::event IPInterface::ClientLost()
@@ -434,11 +444,12 @@ EventList::event IPInterface::HandleHostMessage(int connection, const uint8_t* m
     case kLanData:
         std::memcpy(m_received, msg, size_t(length));
         m_received[1] = uint8_t(id);
+        // The session sees the message first; what it refuses goes no further.
+        if (m_relayFilter && !m_relayFilter(m_relayContext, id, m_received + 3, msg[2]))
+            return -1;
         m_payloadSender = id;
         m_payloadLength = msg[2];
         m_payloadWaiting = 1;
-        if (m_relayFilter)
-            m_relayFilter(m_relayContext, id, m_received + 3, m_payloadLength);
         SendToOthers(connection);
         return EventList::kGameMessage;
     case kLanBusyState: {

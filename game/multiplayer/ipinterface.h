@@ -53,6 +53,9 @@ public:
     // it had closed (in a room and in a match every player sends at least
     // every 2.5 s; a match loading is the longest legitimate silence).
     static constexpr uint32_t kSilentLinkMs = 15000;
+    // Data messages of one connection that the relay filter refuses, read
+    // and dropped one after another in one poll before it goes on.
+    static constexpr int kRefusedPerRead = 16;
 
     IPInterface();
     ~IPInterface() override;
@@ -137,6 +140,7 @@ private:
     // Makes the connection just accepted into connection a new client.
     void TakeClient(int connection);
     EventList::event processRead(int connection);
+    // -1 for a data message the relay filter refused (dropped).
     EventList::event HandleHostMessage(int connection, const uint8_t* msg, int length);
     EventList::event HandleClientMessage(const uint8_t* msg, int length);
     void SendToOthers(int connection);

@@ -515,7 +515,13 @@ void KrvMpConn::MP_PlayersList_Update()
         SetMyPlaneFromProfile();
         ownSettingsInitialised = 1;
     }
-    playersListChanged = 1;
+    // The same players under the same names again (the back end repeats its
+    // list) leave the room's list as it is.
+    bool same = playerCount == oldCount && !ownIsNew;
+    for (int i = 0; same && i < playerCount; ++i)
+        same = players[i].id == old[i].id && strcmp(players[i].name, old[i].name) == 0;
+    if (!same)
+        playersListChanged = 1;
 }
 
 void KrvMpConn::SetMyPlaneFromProfile()
@@ -796,14 +802,21 @@ int KrvMpConn::ClampPlane(int plane, int sender) const
     return taken;
 }
 
-void KrvMpConn::RelayFilter(void* context, int sender, uint8_t* payload, int length)
+bool KrvMpConn::RelayFilter(void* context, int sender, uint8_t* payload, int length)
 {
     auto* self = static_cast<KrvMpConn*>(context);
-    if (!self || !payload || length < 2)
-        return;
+    if (!self)
+        return true;
+    // What a guest may not send (malformed, only the host's to say, or in
+    // another player's name) reaches nobody: the one line about it is
+    // written here, as the host's own reading would have written it.
+    GameMessage m;
+    if (!payload || !GameMessage::Decode(payload, length, m, sender) || !self->MaySend(m, sender))
+        return false;
     // The other guests get the aircraft the host took, not the number sent.
-    if (payload[0] == uint8_t(MsgType::PlayerSettings) || payload[0] == uint8_t(MsgType::StartReply))
+    if (m.type == MsgType::PlayerSettings || m.type == MsgType::StartReply)
         payload[1] = uint8_t(self->ClampPlane(payload[1], sender));
+    return true;
 }
 
 int KrvMpConn::GetFragLimit() const
@@ -1127,23 +1140,63 @@ void KrvMpConn::Handle_NotifyKills(const GameMessage& m)
     int myId = MP_GetMyId();
     for (int i = 0; i < m.count; ++i) {
         KrvPlayer* p = MP_GetPlayer(m.entries[i].id);
-        if (!p)
+        if (!p || p->kills == m.entries[i].value)
             continue;
         p->kills = m.entries[i].value;
         if (p->id == myId && profile)
             profile->SetSessionKills(p->kills);
+        finalStandingsChanged = 1;
     }
-    finalStandingsChanged = 1;
 }
 
 void KrvMpConn::Handle_NotifyBusyStates(const GameMessage& m)
 {
     if (MP_IsMeHost())
         return;
-    for (int i = 0; i < m.count; ++i)
-        if (KrvPlayer* p = MP_GetPlayer(m.entries[i].id))
+    for (int i = 0; i < m.count; ++i) {
+        KrvPlayer* p = MP_GetPlayer(m.entries[i].id);
+        if (p && p->busy != uint32_t(m.entries[i].value)) {
             p->busy = uint32_t(m.entries[i].value);
-    playersSettingsChanged = 1;
+            playersSettingsChanged = 1;
+        }
+    }
+}
+
+bool KrvMpConn::MaySend(const GameMessage& m, int sender)
+{
+    const uint32_t peer = uint32_t(sender);
+    const int hostId = mp ? mp->GetHostID() : -1;
+    if (GameMessage::FromHostOnly(m.type) && hostId >= 0 && sender != hostId) {
+        _PDebugPeer(peer, "Game message %d from %d, who is not the host: dropped\n", int(m.type), sender);
+        return false;
+    }
+    switch (m.type) {
+    case MsgType::Shot:
+        // A player fires only its own shots.
+        if (m.shotLength < 5 || mpcodec::GetInt(m.shot + 1) != sender) {
+            _PDebugPeer(peer, "Game message 7 from %d names another shooter: dropped\n", sender);
+            return false;
+        }
+        return true;
+    case MsgType::DamageRequest:
+        // A player reports the damage its own shots do, and what happens to
+        // its own airplane without an attacker.
+        if (m.attacker != sender && !(m.attacker == -1 && m.target == sender)) {
+            _PDebugPeer(peer, "Damage from %d to %d reported by %d: dropped\n", int(m.attacker), int(m.target),
+                        sender);
+            return false;
+        }
+        return true;
+    case MsgType::PlayerLeft:
+        // Only the player itself says that it leaves.
+        if (m.id != sender) {
+            _PDebugPeer(peer, "Player %d reported gone by %d: dropped\n", int(m.id), sender);
+            return false;
+        }
+        return true;
+    default:
+        return true;
+    }
 }
 
 void KrvMpConn::HandleMessage(const unsigned char* data, int length, int sender)
@@ -1151,13 +1204,8 @@ void KrvMpConn::HandleMessage(const unsigned char* data, int length, int sender)
     if (!mp || sender == MP_GetMyId())
         return;
     GameMessage m;
-    if (!GameMessage::Decode(data, length, m, sender))
+    if (!GameMessage::Decode(data, length, m, sender) || !MaySend(m, sender))
         return;
-    int hostId = mp->GetHostID();
-    if (GameMessage::FromHostOnly(m.type) && hostId >= 0 && sender != hostId) {
-        _PDebugPeer(uint32_t(sender), "Game message %d from %d, who is not the host: dropped\n", int(m.type), sender);
-        return;
-    }
     bool host = MP_IsMeHost() != 0;
     if (GameMessage::ForHostOnly(m.type) && !host)
         return;
@@ -1176,10 +1224,13 @@ void KrvMpConn::HandleMessage(const unsigned char* data, int length, int sender)
         break;
     case MsgType::PlayerSettings:
         if (KrvPlayer* p = MP_GetPlayer(sender)) {
-            p->plane = ClampPlane(m.plane, sender);
-            p->rank = std::min(m.rank, kMaxRank);
-            p->inMatch = uint8_t(m.inMatch);
-            playersSettingsChanged = 1;
+            const int plane = ClampPlane(m.plane, sender), rank = std::min(m.rank, kMaxRank);
+            if (p->plane != plane || p->rank != rank || p->inMatch != uint8_t(m.inMatch)) {
+                p->plane = plane;
+                p->rank = rank;
+                p->inMatch = uint8_t(m.inMatch);
+                playersSettingsChanged = 1;
+            }
         }
         break;
     case MsgType::MatchStart:
@@ -1201,22 +1252,10 @@ void KrvMpConn::HandleMessage(const unsigned char* data, int length, int sender)
         }
         break;
     case MsgType::Shot:
-        // A player fires only its own shots.
-        if (m.shotLength < 5 || mpcodec::GetInt(m.shot + 1) != sender) {
-            _PDebugPeer(uint32_t(sender), "Game message 7 from %d names another shooter: dropped\n", sender);
-            break;
-        }
         if (game)
             game->ReceiveShootFromClient(m.shot, m.shotLength);
         break;
     case MsgType::DamageRequest:
-        // A player reports the damage its own shots do, and what happens to
-        // its own airplane without an attacker.
-        if (m.attacker != sender && !(m.attacker == -1 && m.target == sender)) {
-            _PDebugPeer(uint32_t(sender), "Damage from %d to %d reported by %d: dropped\n", int(m.attacker),
-                        int(m.target), sender);
-            break;
-        }
         RulesIn();
         rules.Handle_RequestDamage(m.target, m.attacker, m.damage);
         RulesOut();
@@ -1242,12 +1281,9 @@ void KrvMpConn::HandleMessage(const unsigned char* data, int length, int sender)
         rules.winner = m.id;
         break;
     case MsgType::PlayerLeft:
-        // Only the player itself says that it leaves.
-        if (m.id != sender) {
-            _PDebugPeer(uint32_t(sender), "Player %d reported gone by %d: dropped\n", int(m.id), sender);
-            break;
-        }
-        if (KrvPlayer* p = MP_GetPlayer(m.id)) {
+        // Said again, it changes nothing: the standings are not redone.
+        if (KrvPlayer* p = MP_GetPlayer(m.id);
+            p && (p->matchState != uint8_t(MatchState::Left) || p->kills != -1)) {
             p->matchState = uint8_t(MatchState::Left);
             p->kills = -1;
             finalStandingsChanged = 1;
@@ -1259,10 +1295,12 @@ void KrvMpConn::HandleMessage(const unsigned char* data, int length, int sender)
     case MsgType::BusyRequest:
         if (state == kMatchStartRequested)
             break;
-        if (KrvPlayer* p = MP_GetPlayer(sender)) {
+        if (KrvPlayer* p = MP_GetPlayer(sender); p && p->busy != uint32_t(m.busy)) {
             p->busy = uint32_t(m.busy);
             playersSettingsChanged = 1;
         }
+        // Answered also when nothing changed: a guest's own busy mark comes
+        // only from the list.
         NotifyBusyStates();
         break;
     case MsgType::BusyList:

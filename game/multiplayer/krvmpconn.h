@@ -294,8 +294,13 @@ private:
     static int TakeFlag(uint8_t& flag);
     // The aircraft number a peer sent, within the catalogue.
     int ClampPlane(int plane, int sender) const;
-    // The host's check of a guest's message before the others get it.
-    static void RelayFilter(void* context, int sender, uint8_t* payload, int length);
+    // Whether sender may send the decoded message: what only the host sends
+    // comes from the host (where the back end knows who that is), and a
+    // player speaks only for itself. A refusal is logged, limited per sender.
+    bool MaySend(const GameMessage& m, int sender);
+    // The host's check of a guest's message before the others get it: false
+    // when the message is dropped (see MPInterface::RelayFilter).
+    static bool RelayFilter(void* context, int sender, uint8_t* payload, int length);
     // Follows the table into the final standings until the match's end.
     void StandingsFollow();
     void ClearFlagsAndTimers();

@@ -126,8 +126,10 @@ public:
 
     // Where the host passes a guest's game messages on to the other guests
     // (the local network), the filter sees each one first and may change
-    // its bytes in place: the sender's id, the payload and its length.
-    using RelayFilter = void (*)(void* context, int sender, uint8_t* payload, int length);
+    // its bytes in place: the sender's id, the payload and its length. When
+    // it answers false the message is dropped: neither passed on nor handed
+    // to the host's own session.
+    using RelayFilter = bool (*)(void* context, int sender, uint8_t* payload, int length);
     virtual void SetRelayFilter(RelayFilter /*filter*/, void* /*context*/) {}
 
     // Lobby servers, internet only; the local network answers 0 or null.

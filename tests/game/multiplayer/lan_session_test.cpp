@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sstream>
 #include <sys/socket.h>
 
 #include "engine/runtime/pdebugpeer.h"
@@ -28,6 +29,24 @@ int Lines(const std::string& log, const std::string& what)
     int n = log.compare(0, what.size(), what) == 0 ? 1 : 0;
     for (size_t at = log.find("\n" + what); at != std::string::npos; at = log.find("\n" + what, at + 1))
         ++n;
+    return n;
+}
+
+// Lines of the log that hold what, whether written in full or counted in
+// the limiter's report of the lines it held back.
+long Said(const std::string& log, const std::string& what)
+{
+    long n = 0;
+    std::istringstream in(log);
+    for (std::string line; std::getline(in, line);) {
+        unsigned held = 0, peer = 0;
+        if (line.find(what) == std::string::npos)
+            continue;
+        if (std::sscanf(line.c_str(), "log: %u more like this from peer %u", &held, &peer) == 2)
+            n += held;
+        else
+            ++n;
+    }
     return n;
 }
 
@@ -51,28 +70,6 @@ struct Pilot {
     rig::FakeMatch game;
     std::vector<int> errors;
     bool started = false;
-};
-
-// A guest that speaks the wire protocol by hand from a namespace.
-class RawGuest {
-public:
-    ~RawGuest()
-    {
-        if (fd >= 0)
-            close(fd);
-    }
-    // Starts the connect; it completes while the sessions run.
-    bool Connect(const char* address, int port)
-    {
-        fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
-        sockaddr_in a = {};
-        a.sin_family = AF_INET;
-        a.sin_port = htons(uint16_t(port));
-        a.sin_addr.s_addr = inet_addr(address);
-        return fd >= 0 && (connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 || errno == EINPROGRESS);
-    }
-    void Put(const Bytes& b) { (void)!write(fd, b.data(), b.size()); }
-    int fd = -1;
 };
 
 class LanSessions : public ::testing::Test {
@@ -213,6 +210,98 @@ TEST_F(LanSessions, GuestsFlyTheirOwnAircraftAndSpeakOnlyForThemselves)
         EXPECT_TRUE(p->errors.empty()) << testing::PrintToString(p->errors);
     }
     EXPECT_EQ(rig::FakeMatch::Mine(host.s)->health, 100);
+}
+
+// A guest that says what only the host says, or speaks in another player's
+// name, reaches nobody: the host drops each such message with one line, the
+// other guests never receive it (a second guest watches the wire), while
+// what the guest may say still goes round; the match goes on.
+TEST_F(LanSessions, TheHostPassesOnOnlyWhatAGuestMaySay)
+{
+    Pilot& host = Add("HOSTY", 0);
+    Host(host);
+    Pilot& alpha = Add("ALPHA", 1);
+    Join(alpha, 2);
+    ASSERT_TRUE(RunUntil([&] { return host.s.playerCount == 2 && host.s.MP_IsAllReady(); }));
+    host.s.RequestStart();
+    ASSERT_TRUE(RunUntil([&] { return host.started && alpha.started; }));
+    RawGuest hostile, watcher;
+    In(3, [&] { ASSERT_TRUE(hostile.Connect("10.77.0.1", 1024)); });
+    ASSERT_TRUE(RunUntil([&] { return host.s.mp->GetPlayerCount() == 3; }));
+    In(4, [&] { ASSERT_TRUE(watcher.Connect("10.77.0.1", 1024)); });
+    ASSERT_TRUE(RunUntil([&] { return host.s.mp->GetPlayerCount() == 4; }));
+    hostile.Put(Concat({{255, 2}, NameBytes("HOSTILE")}));
+    watcher.Put(Concat({{255, 3}, NameBytes("WATCHER")}));
+    ASSERT_TRUE(RunUntil([&] { return alpha.s.playerCount == 4; }));
+    Run(500);
+    watcher.Read();
+    watcher.got.clear();
+    PDebugPeerReset();
+    testing::internal::CaptureStdout();
+
+    // Every message only the host sends, each as the host would write it.
+    std::vector<int> refused;
+    for (int t = 1; t <= 18; ++t) {
+        GameMessage m;
+        m.type = MsgType(t);
+        if (!GameMessage::FromHostOnly(m.type))
+            continue;
+        m.id = 2;  // respawn, winner
+        m.health = 100;
+        m.kind = int(ConsoleKind::Winner);
+        m.first = 2;
+        m.count = 2;  // ALPHA at health 0, 40 kills, busy
+        m.entries[0] = {1, 0};
+        m.entries[1] = {2, 40};
+        uint8_t out[64];
+        const int n = m.Encode(out, int(sizeof out));
+        ASSERT_GT(n, 0) << t;
+        hostile.PutData(2, Bytes(out, out + n));
+        refused.push_back(t);
+    }
+    // In another player's name: ALPHA left, ALPHA shot the host down, ALPHA
+    // fired.
+    Bytes shot(32, 0);
+    shot[0] = 7, shot[4] = 1;
+    hostile.PutData(2, {15, 0, 0, 0, 1});
+    hostile.PutData(2, {8, 0, 0, 0, 100, 0, 0, 0, 0, 0, 0, 0, 1});
+    hostile.PutData(2, shot);
+    // What it may say: its settings, its position, its own shot, damage its
+    // shot did (to itself, which has no airplane in this match).
+    shot[4] = 2;
+    const std::vector<Bytes> allowed = {
+        {3, 1, 0, 1}, Concat({{11}, Bytes(24, 0), {1, 50}}), shot, {8, 0, 0, 0, 5, 0, 0, 0, 2, 0, 0, 0, 2}};
+    for (const Bytes& b : allowed)
+        hostile.PutData(2, b);
+    Run(pdebugpeer::kSummaryMs + 1000);  // and the limiter reports what it held back
+    watcher.Read();
+    const std::string log = testing::internal::GetCapturedStdout();
+
+    std::vector<Bytes> passed;
+    for (const Bytes& b : watcher.got)
+        if (b[0] == kLanData && b[1] == 2)
+            passed.emplace_back(b.begin() + 3, b.end());
+    EXPECT_EQ(passed, allowed);
+    // One line each, the host's (in full or counted): no guest had them.
+    EXPECT_EQ(Said(log, "from 2, who is not the host"), long(refused.size())) << log;
+    EXPECT_EQ(Said(log, "Player 1 reported gone by 2"), 1);
+    EXPECT_EQ(Said(log, "Damage from 1 to 0 reported by 2"), 1);
+    EXPECT_EQ(Said(log, "Game message 7 from 2 names another shooter"), 1);
+    EXPECT_EQ(alpha.game.shots.size(), 1u);
+
+    // The match goes on as before: ALPHA still flies and is shot down once.
+    for (Pilot* p : {&host, &alpha}) {
+        EXPECT_EQ(p->s.MP_GetWinner(), -1);
+        EXPECT_EQ(p->s.MP_GetPlayer(1)->matchState, uint8_t(MatchState::Playing));
+        EXPECT_EQ(p->s.GetPlayerKills(2), 0);
+        EXPECT_EQ(p->s.MP_GetPlayer(2)->busy, 0u);
+        EXPECT_TRUE(p->errors.empty()) << testing::PrintToString(p->errors);
+    }
+    EXPECT_EQ(rig::FakeMatch::Mine(alpha.s)->health, 100);
+    EXPECT_EQ(rig::FakeMatch::Mine(host.s)->health, 100);
+    host.s.RequestDamage(1, 0, 100);
+    ASSERT_TRUE(RunUntil([&] { return alpha.s.GetPlayerKills(0) == 1; }));
+    EXPECT_EQ(host.s.GetPlayerKills(0), 1);
 }
 
 // Connections that never give their name hold the room only for the join

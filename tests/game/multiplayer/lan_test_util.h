@@ -2,12 +2,15 @@
 // state for links made by the test (socket pairs, loopback listeners), a raw
 // peer on the other end of a socket pair, and polling with a real-time bound.
 #pragma once
+#include <arpa/inet.h>
+#include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <string>
 #include <cstdint>
 #include <fcntl.h>
 #include <functional>
+#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -15,6 +18,7 @@
 
 #include "engine/net/bsdsocket.h"
 #include "game/multiplayer/ipinterface.h"
+#include "game/multiplayer/lanlink.h"
 
 using Bytes = std::vector<uint8_t>;
 
@@ -160,3 +164,46 @@ inline bool PumpUntil(std::vector<MPInterface*> ends, const std::function<bool()
     }
     return false;
 }
+
+// A guest that speaks the wire protocol by hand, its socket made in the
+// namespace the thread is in when it connects.
+class RawGuest {
+public:
+    ~RawGuest()
+    {
+        if (fd >= 0)
+            close(fd);
+    }
+    // Starts the connect; it completes while the sessions run.
+    bool Connect(const char* address, int port)
+    {
+        fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+        sockaddr_in a = {};
+        a.sin_family = AF_INET;
+        a.sin_port = htons(uint16_t(port));
+        a.sin_addr.s_addr = inet_addr(address);
+        return fd >= 0 && (connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 || errno == EINPROGRESS);
+    }
+    void Put(const Bytes& b) { (void)!write(fd, b.data(), b.size()); }
+    // A game message as a data message of player id.
+    void PutData(int id, const Bytes& payload)
+    {
+        Put(Concat({{uint8_t(kLanData), uint8_t(id), uint8_t(payload.size())}, payload}));
+    }
+    // Reads what has come; the whole messages among it are kept in got.
+    void Read()
+    {
+        uint8_t buf[4096];
+        ssize_t n;
+        while ((n = read(fd, buf, sizeof buf)) > 0)
+            pending.insert(pending.end(), buf, buf + n);
+        int length;
+        while ((length = lanframe::MessageLength(pending.data(), int(pending.size()))) > 0) {
+            got.emplace_back(pending.begin(), pending.begin() + length);
+            pending.erase(pending.begin(), pending.begin() + length);
+        }
+    }
+    int fd = -1;
+    std::vector<Bytes> got;
+    Bytes pending;
+};
