@@ -114,6 +114,7 @@ void KrvMp::Release()
     GoToState(MENU_NONE);
     DestroyScreens();
     standingsHighlight = -1;
+    standingsShown = -1;
     delete backButton;
     backButton = nullptr;
     delete msgBox;
@@ -637,6 +638,7 @@ void KrvMp::GoToState(int next)
         break;
     }
     case MENU_FINAL_STANDINGS:
+        standingsShown = -1;
         FinalStandingsUpdate();
         break;
     default:

@@ -172,6 +172,10 @@ public:
     int textEditMode = EDIT_USER_NAME;
     int gameRoomBackTarget = MENU_ROOMS_LIST;
     int standingsHighlight = -1;
+    // The rows the final standings show (-1: none yet), so that they are
+    // written and logged again only when they change.
+    int standingsShown = -1;
+    KrvPlayer standingsShownRows[kMaxPlayers] = {};
     // The link went while the final standings were shown.
     uint8_t standingsLinkLost = 0;
     char userName[kUserNameSize] = {};

@@ -394,7 +394,6 @@ void KrvMp::Render_MenuTextEdit()
 
 void KrvMp::FinalStandingsUpdate()
 {
-    standingsHighlight = -1;
     KrvPlayer sorted[kMaxPlayers];
     const KrvPlayer* rows = nullptr;
     const int count = std::clamp(MP_GetFinalStandings(rows), 0, int(kMaxPlayers));
@@ -407,12 +406,26 @@ void KrvMp::FinalStandingsUpdate()
             i++;
         }
     }
+    // The table is written again, and its rows logged, only when what it
+    // shows changed: peers repeat messages that change nothing.
+    const int shown = std::min(count, kStandingsRows - 1);
+    const int myId = MP_GetMyId();
+    bool same = shown == standingsShown;
+    for (int k = 0; same && k < shown; k++) {
+        const KrvPlayer& was = standingsShownRows[k];
+        same = was.id == sorted[k].id && was.kills == sorted[k].kills && (was.id == myId) == (sorted[k].id == myId) &&
+               std::strcmp(was.name, sorted[k].name) == 0;
+    }
+    if (same)
+        return;
+    standingsShown = shown;
+    std::copy(sorted, sorted + shown, standingsShownRows);
+    standingsHighlight = -1;
     MenuStruct& m = menus[MENU_FINAL_STANDINGS];
     for (int i = kStandingsColumns; i < kStandingsRows * kStandingsColumns; i++)
         if (m.standings[i])
             m.standings[i]->Reset();
-    const int myId = MP_GetMyId();
-    for (int k = 0; k < std::min(count, kStandingsRows - 1); k++) {
+    for (int k = 0; k < shown; k++) {
         KrvMpLabel** row = m.standings + (k + 1) * kStandingsColumns;
         char text[kNameSize + 8];
         if (row[0])

@@ -6,13 +6,16 @@
 // in mp_shots/ of the tests' build folder.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
+#include "engine/runtime/pdebugpeer.h"
 #include "engine/runtime/ptime.h"
 #include "game/frontend/textinput.h"
 #include "game/multiplayer/ipinput.h"
 #include "game/multiplayer/mpbackends.h"
 #include "lan_netns.h"
+#include "lan_test_util.h"
 #include "menus_fixture.h"
 
 namespace {
@@ -31,11 +34,16 @@ protected:
         GTEST_SKIP() << "the demo archive is not built";
 #endif
         std::filesystem::create_directories("mp_shots");
-        lab = std::make_unique<NetLab>(2);
+        MakeLab(2);
+    }
+    void MakeLab(int hosts)
+    {
+        lab = std::make_unique<NetLab>(hosts);
         if (!lab->Ok())
             GTEST_SKIP() << "local-network test skipped: " << lab->Why();
         InstallNetworkBackEnds();
         PSetVirtualClock(1);
+        PDebugPeerReset();
     }
     void TearDown() override
     {
@@ -108,6 +116,136 @@ TEST_F(LanMenus, EveryJoinThatCannotReachItsRoomIsRefusedOnTheRoomsScreen)
         players.clear();
         lab->Leave();
     }
+}
+
+}  // namespace
+
+namespace {
+
+// A room on the local network played through the menus, drawn with the test
+// face ("#<id>" texts), its match run as the application runs it: the
+// session updated every frame, a stand-in game flying the aircraft.
+class LanMenuMatch : public LanMenus {
+protected:
+    void SetUp() override
+    {
+        Prepare(nullptr);
+        MakeLab(3);
+    }
+    // One 25 ms frame on both clocks: the menus, or the match of those
+    // playing; a match that has a winner ends on the final standings.
+    void Frame()
+    {
+        PAdvanceVirtualClock(25);
+        Step();
+        for (size_t i = 0; i < players.size(); i++) {
+            Player& p = *players[i];
+            if (!p.playing)
+                continue;
+            if (!p.k.game)
+                games[i].Attach(p.k, hub.now);
+            p.k.MP_Update(hub.now);
+            games[i].Fly(p.k);
+            if (p.k.MP_GetWinner() != -1) {
+                p.k.MP_EndGame();
+                p.k.Touchscreen_Reset();
+                p.k.GoToState(KrvMp::MENU_FINAL_STANDINGS);
+                p.playing = false;
+            }
+        }
+        usleep(200);
+    }
+    template <class F> bool FramesUntil(F pred, int limit = 10000)
+    {
+        for (int t = 0; t < limit; t += 25) {
+            if (pred())
+                return true;
+            Frame();
+        }
+        return pred();
+    }
+    // The name and kills (or the left-the-match text) of each shown row.
+    std::wstring Standings(Player& p)
+    {
+        std::wstring s;
+        for (int r = 1; r < KrvMp::kStandingsRows; r++)
+            s += Text(p.k.menus[9].standings[r * 3 + 1]) + L" " + Text(p.k.menus[9].standings[r * 3 + 2]) + L"|";
+        return s;
+    }
+
+    rig::FakeMatch games[2];
+};
+
+int LogLines(const std::string& log, const std::string& what)
+{
+    int n = 0;
+    for (size_t at = log.find(what); at != std::string::npos; at = log.find(what, at + 1))
+        n += at == 0 || log[at - 1] == '\n';
+    return n;
+}
+
+// A guest that says "I left" 100 times a second for 30 s, from the match
+// into the final standings, which host and guest show meanwhile: a message
+// that changes nothing changes nothing, so the standings are written (and
+// logged) once, stay right, and neither log grows with the flood.
+TEST_F(LanMenuMatch, ARepeatedLeaveLeavesTheStandingsAndTheLogsAlone)
+{
+    Player& host = Add("HOST");
+    Player& guest = Add("GUEST");
+    ASSERT_TRUE(lab->Enter(1));
+    HostLocal(host);
+    lab->Leave();
+    ASSERT_TRUE(lab->Enter(2));
+    Taps(guest, {{1, 0}, {2, 1}, {5, 0}});
+    guest.k.menus[KrvMp::MENU_TEXT_EDIT].keyboard->GetActiveInput()->SetText("10.77.0.1");
+    Taps(guest, {{KrvMp::MENU_TEXT_EDIT, 0}});
+    const bool joined = FramesUntil([&] { return guest.k.GetState() == KrvMp::MENU_GAME_ROOM; });
+    lab->Leave();
+    ASSERT_TRUE(joined);
+    RawGuest raw;
+    ASSERT_TRUE(lab->Enter(3));
+    ASSERT_TRUE(raw.Connect("10.77.0.1", 1024));
+    lab->Leave();
+    raw.Put(Concat({{255, 2}, NameBytes("RAW")}));
+    ASSERT_TRUE(FramesUntil([&] {
+        raw.Read();
+        return host.k.playerCount == 3 && guest.k.playerCount == 3 && host.k.MP_IsAllReady();
+    }));
+    const KrvMpConn::KrvPlayer* r = host.k.MP_GetPlayer(2);
+    ASSERT_TRUE(r && std::string(r->name) == "RAW");
+
+    Taps(host, {{KrvMp::MENU_GAME_ROOM, 0}});
+    raw.PutData(2, {5, 0});  // the raw guest's start reply
+    ASSERT_TRUE(FramesUntil([&] { return host.playing && guest.playing; }));
+
+    PDebugPeerReset();
+    testing::internal::CaptureStdout();
+    int kills = 0;
+    for (int frame = 0; frame < 30 * 40; frame++) {
+        raw.PutData(2, {15, 0, 0, 0, 2});
+        raw.PutData(2, {15, 0, 0, 0, 2});
+        if (frame % 2)
+            raw.PutData(2, {15, 0, 0, 0, 2});
+        raw.Read();
+        // The host shoots the guest down whenever it flies, up to the frag
+        // limit (5).
+        const KrvMpConn::KrvPlayer* g = host.k.MP_GetPlayer(1);
+        if (host.playing && g && g->gameObject && g->gameObject->aircraft->health > 0 && kills < 5) {
+            host.k.RequestDamage(1, 0, 100);
+            kills++;
+        }
+        Frame();
+    }
+    for (int t = 0; t < 2000; t += 25)
+        Frame();
+    const std::string log = testing::internal::GetCapturedStdout();
+
+    for (Player* p : {&host, &guest}) {
+        EXPECT_EQ(p->k.GetState(), KrvMp::MENU_FINAL_STANDINGS);
+        EXPECT_EQ(Standings(*p), L"HOST 5|GUEST 0|RAW #377| |");
+    }
+    EXPECT_EQ(LogLines(log, "mp: standings "), 2 * 3) << "each table is written once";
+    EXPECT_LE(std::count(log.begin(), log.end(), '\n'), 300) << log.substr(0, 4000);
 }
 
 }  // namespace
