@@ -409,18 +409,17 @@ void KrvMp::FinalStandingsUpdate()
     // The table is written again, and its rows logged, only when what it
     // shows changed: peers repeat messages that change nothing.
     const int shown = std::min(count, kStandingsRows - 1);
-    const int myId = MP_GetMyId();
     bool same = shown == standingsShown;
     for (int k = 0; same && k < shown; k++) {
         const KrvPlayer& was = standingsShownRows[k];
-        same = was.id == sorted[k].id && was.kills == sorted[k].kills && (was.id == myId) == (sorted[k].id == myId) &&
-               std::strcmp(was.name, sorted[k].name) == 0;
+        same = was.id == sorted[k].id && was.kills == sorted[k].kills && std::strcmp(was.name, sorted[k].name) == 0;
     }
     if (same)
         return;
     standingsShown = shown;
     std::copy(sorted, sorted + shown, standingsShownRows);
     standingsHighlight = -1;
+    const int myId = MP_GetMyId();
     MenuStruct& m = menus[MENU_FINAL_STANDINGS];
     for (int i = kStandingsColumns; i < kStandingsRows * kStandingsColumns; i++)
         if (m.standings[i])

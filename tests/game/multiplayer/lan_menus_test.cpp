@@ -3,7 +3,8 @@
 // way a join by typed address can fail before a host gives the id ends as a
 // refused join on the rooms screen, with one log line that says why. The
 // screens are drawn with the demo archive's art and texts; the frames are kept
-// in mp_shots/ of the tests' build folder.
+// in mp_shots/ of the tests' build folder. A match through the menus keeps its
+// standings and its log through a guest's flood of repeated leaves.
 #include <gtest/gtest.h>
 
 #include <algorithm>

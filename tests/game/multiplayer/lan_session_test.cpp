@@ -1,9 +1,9 @@
 // Match sessions over the local-network back end, each player's sockets in a
 // network namespace of its own (lan_netns.h), on the virtual clock: the
 // aircraft each player chose, the capacity in the room list, a hostile guest
-// speaking the wire protocol by hand, joins that never complete, a full room,
-// mistyped addresses, a flood of malformed messages and a link that goes
-// silent in a match.
+// speaking the wire protocol by hand, what of a guest's the host passes on,
+// joins that never complete, a full room, mistyped addresses, a flood of
+// malformed messages and a link that goes silent in a match.
 #include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
