@@ -616,12 +616,20 @@ TEST(Loss, FlownIntoTheSeaTheMissionIsLostWithATrueLine)
     MainGame* game = pilot.Game();
     Begin(pilot);
     GPO* me = game->Mission()->GetPlayer();
+    MyAirplane* plane = game->Player(0);
     const int32_t health = me->GetEnergy();
-    pilot.HoldKeys(MyInput::kUp);
-    ASSERT_TRUE(Within(pilot, 2000, [&] { return me->GetEnergy() <= 0; })) << "the aircraft never met the sea";
-    pilot.HoldKeys(0);
+    // The stick held forward, nose down, every frame.
+    ASSERT_TRUE(Within(pilot, 2000, [&] {
+        game->setSteeringInput(0, 1 << 16);
+        return me->GetEnergy() <= 0;
+    })) << "the aircraft never went down";
     EXPECT_GT(health, 0);
+    // It went down where the sea is, not to a shot in the air.
+    EXPECT_LT(std::abs(plane->position.y - game->WaterLevel()), 2 << 16)
+        << "down at " << plane->position.y / 65536.0 << ", the sea at " << game->WaterLevel() / 65536.0;
     ASSERT_TRUE(Within(pilot, 400, [&] { return game->Mission()->GetCondition() == CONDITION_FAILED; }));
+    pilot.Frames(2);
+    ASSERT_TRUE(pilot.SaveFrame(Shot("lost_at_sea")));
     Console* console = game->GetConsole();
     ASSERT_NE(console, nullptr);
     std::wstring lines;
