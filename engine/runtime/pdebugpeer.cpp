@@ -103,8 +103,8 @@ struct Limiter {
             return;
         --tokens;
         char line[kLineSize + kNamed * (kNameSize + 16)];
-        PSnprintf(line, int(sizeof line), "log: %u lines from peers held back, too many at once",
-                  unsigned(heldOverall));
+        PSnprintf(line, int(sizeof line), "log: %u %s from peers held back, too many at once",
+                  unsigned(heldOverall), heldOverall == 1 ? "line" : "lines");
         for (int named = 0; named < kNamed; ++named) {
             Source* most = nullptr;
             for (Source& s : sources)

@@ -102,7 +102,7 @@ bool GameMessage::Decode(const uint8_t* d, int length, GameMessage& m, int sende
     }
     int8_t raw = int8_t(d[0]);
     if (raw < 1 || raw > 18) {
-        _PDebugPeer(peer, "Game message from %d: unknown type %d\n", sender, raw);
+        _PDebugPeer(peer, "Game message from %d: unknown type %u\n", sender, unsigned(d[0]));
         return false;
     }
     m = GameMessage();

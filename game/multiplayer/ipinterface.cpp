@@ -188,6 +188,12 @@ void IPInterface::TakeClient(int connection)
     link.Reset();
     link.Socket().SetBlocking(0);
     int id = connection + 1;
+    // The log's lines about a player name it by this number: which address
+    // it stands for.
+    char dotted[16];
+    PInetNtoa(link.PeerAddress(), dotted);
+    _PDebugPeerAddress(link.PeerAddress(), "LAN: player %d is %s\n", id,
+                       link.PeerAddress() ? dotted : "an unknown address");
     AddClient(id, nullptr, 0);
     m_acceptedAt[connection] = PTickCount();
     m_freeSocket = FindFreeSocket();

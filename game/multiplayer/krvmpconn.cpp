@@ -109,6 +109,7 @@ int KrvMpConn::MP_Init(char* name)
     ClearPlayersList();
     mp.reset();
     ClearFlagsAndTimers();
+    CloseMatch();
     mp.reset(new (std::nothrow) Multiplayer());
     if (!mp || !mp->Init(netType))
         return 0;
@@ -136,6 +137,7 @@ void KrvMpConn::MP_Release()
     ownSettingsInitialised = 0;
     ClearRoomSettings();
     ClearPlayersList();
+    CloseMatch();
     rules.spawnIndex = 0;
     game = nullptr;
 }
@@ -398,6 +400,7 @@ void KrvMpConn::MP_RoomLeave()
     if (mp)
         mp->LeaveGameRoom();
     ClearPlayersList();
+    CloseMatch();
     state = kIdle;
 }
 
@@ -504,12 +507,26 @@ void KrvMpConn::MP_PlayersList_Update()
         memcpy(p.name, name, sizeof name);
         p.ready = rec->ready;
         rec->busy = 0;
+        // Back in the room, a player that left the running match stays out
+        // of it.
+        if (matchOpen && HasLeft(p.id, p.name)) {
+            p.matchState = uint8_t(MatchState::Left);
+            p.kills = -1;
+        }
         AddPlayerToList(&p);
         ownIsNew = ownIsNew || p.id == myId;
     }
     // My entry takes my plane and rank from the profile whenever it appears
     // anew: a local-network client's first table holds a stand-in record for
     // itself until the host's list names it under the id it was given.
+    // A player of the running match that dropped out of the room left it.
+    for (int j = 0; matchOpen && j < oldCount; ++j) {
+        bool stays = false;
+        for (int i = 0; i < playerCount && !stays; ++i)
+            stays = players[i].id == old[j].id && strcmp(players[i].name, old[j].name) == 0;
+        if (!stays && old[j].matchState != uint8_t(MatchState::Waiting))
+            MarkLeft(old[j]);
+    }
     if (n > 0 && (!ownSettingsInitialised || ownIsNew) && MP_GetMe()) {
         SetMyRankFromProfile();
         SetMyPlaneFromProfile();
@@ -592,6 +609,7 @@ void KrvMpConn::RequestStart()
     m.season = season;
     m.fragLimit = fragLimit;
     m.plane = me ? me->plane : 0;
+    OpenMatch();
     Send(m);
     if (me)
         me->matchState = uint8_t(MatchState::Playing);
@@ -604,6 +622,7 @@ void KrvMpConn::ReplyStart(const GameMessage& m, int sender)
     if (!me)
         return;
     if (me->matchState == uint8_t(MatchState::Waiting)) {
+        OpenMatch();
         GameMessage r;
         r.type = MsgType::StartReply;
         r.plane = me->plane;
@@ -743,6 +762,7 @@ void KrvMpConn::MP_EndGame()
     // Left before a winner was known: the standings stop here.
     StandingsFollow();
     standingsFrozen = 1;
+    CloseMatch();
     game = nullptr;
     ClearFlagsAndTimers();
     for (int i = 0; i < playerCount; ++i) {
@@ -767,9 +787,12 @@ void KrvMpConn::StandingsFollow()
     if (standingsFrozen || standingsCount == 0)
         return;
     // Everyone still in the table stands as the table says; a player who
-    // dropped out of the room during the match left it.
+    // dropped out of the room during the match left it, and a row that
+    // left stays so, whoever comes back under its id and name.
     for (int i = 0; i < standingsCount; ++i) {
         KrvPlayer& row = standings[i];
+        if (row.matchState == uint8_t(MatchState::Left))
+            continue;
         if (const KrvPlayer* p = MP_GetPlayer(row.id); p && strcmp(p->name, row.name) == 0) {
             row = *p;
         } else if (row.matchState != uint8_t(MatchState::Left)) {
@@ -790,6 +813,54 @@ int KrvMpConn::MP_GetFinalStandings(const KrvPlayer*& rows) const
     }
     rows = standings;
     return standingsCount;
+}
+
+void KrvMpConn::OpenMatch()
+{
+    goneCount = 0;
+    matchOpen = 1;
+}
+
+void KrvMpConn::CloseMatch()
+{
+    goneCount = 0;
+    matchOpen = 0;
+}
+
+bool KrvMpConn::HasLeft(int id, const char* name) const
+{
+    for (int i = 0; i < goneCount; ++i)
+        if (gone[i].id == id && strcmp(gone[i].name, name) == 0)
+            return true;
+    return false;
+}
+
+void KrvMpConn::MarkLeft(const KrvPlayer& p)
+{
+    if (HasLeft(p.id, p.name))
+        return;
+    // Full (players coming and going many times in one match): the one
+    // that left first makes room.
+    if (goneCount == kMaxGone) {
+        std::copy(gone + 1, gone + kMaxGone, gone);
+        --goneCount;
+    }
+    gone[goneCount].id = p.id;
+    CopyName(gone[goneCount].name, p.name, kNameSize);
+    ++goneCount;
+}
+
+bool KrvMpConn::StartReplyCounts(int sender) const
+{
+    const int i = MP_GetPlayerIndex(sender);
+    return state == kMatchStartRequested && matchOpen && i >= 0 &&
+           players[i].matchState == uint8_t(MatchState::Waiting) && !HasLeft(sender, players[i].name);
+}
+
+bool KrvMpConn::InMatch(int id) const
+{
+    const int i = MP_GetPlayerIndex(id);
+    return i >= 0 && players[i].matchState == uint8_t(MatchState::Playing) && !HasLeft(id, players[i].name);
 }
 
 int KrvMpConn::ClampPlane(int plane, int sender) const
@@ -1186,11 +1257,30 @@ bool KrvMpConn::MaySend(const GameMessage& m, int sender)
                         sender);
             return false;
         }
+        // A player out of the match does no damage, nor is done any.
+        if (MP_IsMeHost() && !InMatch(sender)) {
+            _PDebugPeer(peer, "Damage reported by %d, who is not in the match: dropped\n", sender);
+            return false;
+        }
         return true;
     case MsgType::PlayerLeft:
         // Only the player itself says that it leaves.
         if (m.id != sender) {
             _PDebugPeer(peer, "Player %d reported gone by %d: dropped\n", int(m.id), sender);
+            return false;
+        }
+        return true;
+    case MsgType::StartReply:
+        // It answers the match start under way, once.
+        if (!StartReplyCounts(sender)) {
+            _PDebugPeer(peer, "Start reply from %d answers no match start of its: dropped\n", sender);
+            return false;
+        }
+        return true;
+    case MsgType::RepairRequest:
+        // Only a player of the running match has an airplane to mend.
+        if (MP_IsMeHost() && !InMatch(sender)) {
+            _PDebugPeer(peer, "Repair request from %d, who is not in the match: dropped\n", sender);
             return false;
         }
         return true;
@@ -1282,6 +1372,8 @@ void KrvMpConn::HandleMessage(const unsigned char* data, int length, int sender)
         break;
     case MsgType::PlayerLeft:
         // Said again, it changes nothing: the standings are not redone.
+        if (KrvPlayer* p = MP_GetPlayer(m.id); p && matchOpen)
+            MarkLeft(*p);
         if (KrvPlayer* p = MP_GetPlayer(m.id);
             p && (p->matchState != uint8_t(MatchState::Left) || p->kills != -1)) {
             p->matchState = uint8_t(MatchState::Left);

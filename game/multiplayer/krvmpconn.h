@@ -322,6 +322,30 @@ private:
     int ListTexts(char**& texts, int& count, bool lobbies);
 
     void SetLobbyFilters(const char* name, unsigned char nearMe, VOrededidaza::ServerFilter::SortingKey sort);
+
+    // Who left the running match. A player that left (said so, or dropped
+    // out of the room) is out of it until the next match starts: a start
+    // reply does not bring it back, nor does a return to the room under the
+    // same id and name, and its damage and repair requests are refused.
+    static constexpr int kMaxGone = 16;
+    struct Gone {
+        int32_t id;
+        char name[kNameSize];
+    };
+    // A new match starts for me (the start sent, or answered): nobody out.
+    void OpenMatch();
+    void CloseMatch();
+    bool HasLeft(int id, const char* name) const;
+    void MarkLeft(const KrvPlayer& p);
+    // Whether a start reply from sender answers the match start under way:
+    // one from a player in the table that has not answered yet nor left.
+    bool StartReplyCounts(int sender) const;
+    // Whether the player of id plays the running match (and has not left it).
+    bool InMatch(int id) const;
+    Gone gone[kMaxGone] = {};
+    int32_t goneCount = 0;
+    uint8_t matchOpen = 0;  // from the match start (sent or answered) to MP_EndGame
+
     KrvPlayer standings[kMaxPlayers] = {};
     int32_t standingsCount = 0;
     uint8_t standingsFrozen = 0;  // the match has ended: the rows stay

@@ -58,10 +58,16 @@ void MatchRules::Handle_RequestDamage(int target, int attacker, int damage)
     MatchPlayer* p = Find(target);
     if (!p || !p->airplane)
         return;
+    // Damage is between players of the match: one that left it (or never
+    // joined it) neither does nor takes any.
+    const MatchPlayer* by = attacker == -1 ? p : Find(attacker);
+    if (host && (p->matchState != MatchState::Playing || !by || by->matchState != MatchState::Playing))
+        return;
     MyAirplane* a = p->airplane;
     int old = a->health;
     a->ReduceHealth(std::clamp(damage, 0, GameMessage::kMaxDamage));
-    if (!host || a->health == old || a->health > 0)
+    // Once the winner is known no kill or crash counts, nor is announced.
+    if (!host || winner != -1 || a->health == old || a->health > 0)
         return;
     if (attacker == -1) {
         KillsUpdate(target, -1);
@@ -106,7 +112,7 @@ void MatchRules::RequestRepairPlayer(int amount, uint32_t now)
 void MatchRules::Handle_RequestRepair(int amount, int id)
 {
     MatchPlayer* p = Find(id);
-    if (!p || !p->airplane || p->airplane->health <= 0)
+    if (!p || !p->airplane || p->airplane->health <= 0 || (host && p->matchState != MatchState::Playing))
         return;
     int64_t h = int64_t(p->airplane->health) + amount;
     p->airplane->health = int32_t(std::clamp<int64_t>(h, 0, kMaxHealth));

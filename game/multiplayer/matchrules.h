@@ -62,7 +62,9 @@ public:
     void StartMatch();
 
     // A damage report (attacker -1: no attacker). A client sends it to the
-    // host; the host applies it as it applies the clients' reports.
+    // host; the host applies it as it applies the clients' reports, only
+    // between players that play the match, and credits kills (with their
+    // console lines) only while no winner is known.
     void RequestDamage(int target, int attacker, int damage);
     void Handle_RequestDamage(int target, int attacker, int damage);
     void KillsUpdate(int id, int delta);

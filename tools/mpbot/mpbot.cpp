@@ -1,7 +1,8 @@
 // mpbot: a headless player. It runs the match session over a real back end
 // (the local network or the internet) with a stand-in match game whose
-// airplanes fly straight on, follows a script of kills and prints the final
-// table. The host starts the match once the room holds the expected players.
+// airplanes fly straight on within a bounded span (botcourse.h), follows a
+// script of kills and prints the final table. The host starts the match
+// once the room holds the expected players.
 //
 //   mpbot --host ROOM | --join [ADDRESS[:PORT]]  --name PILOT
 //         [--players N] [--script "wait 500; kill 0; kill 2"] [--net lan|internet]
@@ -29,6 +30,7 @@
 #include "game/multiplayer/mpbackends.h"
 #include "game/world/gameplayobject.h"
 #include "game/world/myairplane.h"
+#include "tools/mpbot/botcourse.h"
 
 namespace {
 
@@ -305,7 +307,7 @@ int main(int argc, char** argv)
         case kPlaying:
             if (s.game)
                 if (MyAirplane* me = BotMatch::Mine(s); me && me->health > 0)
-                    me->position.x += 0x8000;
+                    me->position.x = botcourse::NextX(me->position.x);
             // A shot-down airplane counts once its death has come back from
             // the host (asked again when it has not after 3000 ms).
             if (awaiting >= 0) {

@@ -129,7 +129,7 @@ TEST(Log, LinesFromManyPeersAreLimitedTogether)
     std::istringstream in(log);
     for (std::string line; std::getline(in, line); ++lines) {
         unsigned n = 0;
-        if (std::sscanf(line.c_str(), "log: %u lines from peers held back", &n) == 1)
+        if (std::sscanf(line.c_str(), "log: %u line", &n) == 1)
             held += n;
         else if (line.rfind("bad message from", 0) == 0)
             ++written;
@@ -182,6 +182,20 @@ TEST(Log, HeldLinesNameThePeersThatCausedThem)
               std::string::npos)
         << log;
     EXPECT_EQ(flood(), log);
+
+    // One line held back is one line.
+    PSetVirtualClock(1);
+    PDebugPeerReset();
+    testing::internal::CaptureStdout();
+    for (uint32_t id = 0; id <= pdebugpeer::kGlobalBurst; ++id)
+        _PDebugPeer(id, "fault of %u\n", unsigned(id));
+    PAdvanceVirtualClock(pdebugpeer::kGlobalRefillMs);
+    PDebugPeerTick();
+    const std::string one = testing::internal::GetCapturedStdout();
+    PSetVirtualClock(0);
+    EXPECT_NE(one.find("\nlog: 1 line from peers held back, too many at once; most from peer 40 (1)\n"),
+              std::string::npos)
+        << one;
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <vector>
 
+#include "engine/runtime/pdebugpeer.h"
 #include "game/multiplayer/gamemessage.h"
 #include "game/multiplayer/mpinterface.h"
 
@@ -84,12 +85,17 @@ TEST(GameMessageCodec, RefusesMalformedMessages)
         {"short winner", {14, 0, 0, 0}},
     };
     cases[12].bytes[1] = 255;
+    PDebugPeerReset();
+    testing::internal::CaptureStdout();
     for (const auto& c : cases) {
         GameMessage m;
         EXPECT_FALSE(GameMessage::Decode(c.bytes.data(), int(c.bytes.size()), m)) << c.what;
     }
     GameMessage m;
     EXPECT_FALSE(GameMessage::Decode(nullptr, 4, m));
+    // The log writes the type byte as it came, unsigned.
+    const std::string log = testing::internal::GetCapturedStdout();
+    EXPECT_NE(log.find("unknown type 129\n"), std::string::npos) << log;
 }
 
 TEST(GameMessageCodec, ClampsValuesFromPeers)

@@ -188,14 +188,14 @@ TEST_F(LanSessions, GuestsFlyTheirOwnAircraftAndSpeakOnlyForThemselves)
         EXPECT_EQ(p->PlaneOf(2), 1);
     }
 
-    // The fourth guest: id 3, then a start reply with aircraft 5, "the host
+    // The fourth guest: id 3, then its settings with aircraft 5, "the host
     // left" and the host shot down in ALPHA's name.
     RawGuest raw;
     In(4, [&] { ASSERT_TRUE(raw.Connect("10.77.0.1", 1024)); });
     ASSERT_TRUE(RunUntil([&] { return host.s.mp->GetPlayerCount() == 4; }));
     testing::internal::CaptureStdout();
     raw.Put(Concat({{255, 3}, NameBytes("RAW")}));
-    raw.Put({0, 3, 2, 5, 5});
+    raw.Put({0, 3, 4, 3, 5, 0, 0});
     raw.Put({0, 3, 5, 15, 0, 0, 0, 0});
     raw.Put({0, 3, 13, 8, 0, 0, 3, 0xE7, 0, 0, 0, 0, 0, 0, 0, 1});
     ASSERT_TRUE(RunUntil([&] { return host.PlaneOf(3) == 4 && alpha.PlaneOf(3) == 4 && bravo.PlaneOf(3) == 4; }));
@@ -266,11 +266,12 @@ TEST_F(LanSessions, TheHostPassesOnOnlyWhatAGuestMaySay)
     hostile.PutData(2, {15, 0, 0, 0, 1});
     hostile.PutData(2, {8, 0, 0, 0, 100, 0, 0, 0, 0, 0, 0, 0, 1});
     hostile.PutData(2, shot);
-    // What it may say: its settings, its position, its own shot, damage its
-    // shot did (to itself, which has no airplane in this match).
+    // Joined after the start, it is not in the match: no damage of its
+    // counts, even what its own shot did to itself.
+    hostile.PutData(2, {8, 0, 0, 0, 5, 0, 0, 0, 2, 0, 0, 0, 2});
+    // What it may say: its settings, its position, its own shot.
     shot[4] = 2;
-    const std::vector<Bytes> allowed = {
-        {3, 1, 0, 1}, Concat({{11}, Bytes(24, 0), {1, 50}}), shot, {8, 0, 0, 0, 5, 0, 0, 0, 2, 0, 0, 0, 2}};
+    const std::vector<Bytes> allowed = {{3, 1, 0, 1}, Concat({{11}, Bytes(24, 0), {1, 50}}), shot};
     for (const Bytes& b : allowed)
         hostile.PutData(2, b);
     Run(pdebugpeer::kSummaryMs + 1000);  // and the limiter reports what it held back
@@ -287,6 +288,7 @@ TEST_F(LanSessions, TheHostPassesOnOnlyWhatAGuestMaySay)
     EXPECT_EQ(Said(log, "Player 1 reported gone by 2"), 1);
     EXPECT_EQ(Said(log, "Damage from 1 to 0 reported by 2"), 1);
     EXPECT_EQ(Said(log, "Game message 7 from 2 names another shooter"), 1);
+    EXPECT_EQ(Said(log, "Damage reported by 2, who is not in the match"), 1);
     EXPECT_EQ(alpha.game.shots.size(), 1u);
 
     // The match goes on as before: ALPHA still flies and is shot down once.
@@ -461,6 +463,162 @@ TEST_F(LanSessions, AFullRoomNamesWhomItTurnsAway)
         << log;
     EXPECT_EQ(log.find("0.0.0.0"), std::string::npos) << log;
     EXPECT_EQ(host.s.mp->GetPlayerCount(), 4);
+}
+
+// A guest that has left the running match stays out of it, whatever it
+// sends after or however it comes back. The host and two raw guests,
+// WATCHER and EVIL, play a match; EVIL leaves it, then (by variant) sends a
+// start reply in the same write or 2 s later, comes back to the room under
+// its name (and so its id) and replies, or shoots the host down in its own
+// name, before and after the winner is known. WATCHER then leaves, and
+// the host ends the match if it has no winner by then. Each variant must end
+// as the match without EVIL's later messages: the host wins alone, the
+// standings name the two guests as gone, no aircraft is shot down, and
+// WATCHER is told the same winner with the same console lines.
+class LanLeavers : public LanSessions {
+protected:
+    enum Lie { kNone, kReplySameWrite, kReplyLater, kRejoinAndReply, kDamage };
+
+    static Bytes Leave(int id) { return {15, 0, 0, 0, uint8_t(id)}; }
+    static Bytes Data(int id, const Bytes& payload)
+    {
+        return Concat({{uint8_t(kLanData), uint8_t(id), uint8_t(payload.size())}, payload});
+    }
+    // A raw guest in namespace ns joins as player id under name.
+    void Enter(RawGuest& g, int ns, int id, const char* name)
+    {
+        In(ns, [&] { ASSERT_TRUE(g.Connect("10.77.0.1", 1024)); });
+        ASSERT_TRUE(RunUntil([&] { return pilots[0]->s.mp->GetPlayerCount() == id + 1; }));
+        g.Put(Concat({{255, uint8_t(id)}, NameBytes(name)}));
+        ASSERT_TRUE(RunUntil([&] { return pilots[0]->s.playerCount == id + 1; }));
+    }
+    // How the match ended: the host's winner, final standings and console
+    // lines; the winners and console lines WATCHER was sent.
+    std::string Play(Lie lie)
+    {
+        pilots.clear();
+        PDebugPeerReset();
+        Pilot& host = Add("HOST", 0);
+        Host(host);
+        RawGuest watcher, evil, back;
+        Enter(watcher, 2, 1, "WATCHER");
+        Enter(evil, 3, 2, "EVIL");
+        EXPECT_TRUE(RunUntil([&] { return host.s.MP_IsAllReady(); }));
+        host.s.RequestStart();
+        watcher.PutData(1, {5, 0});
+        evil.PutData(2, {5, 0});
+        EXPECT_TRUE(RunUntil([&] { return host.started; }));
+        Run(500);
+
+        const Bytes damage = {8, 0, 0, 3, 0xE7, 0, 0, 0, 0, 0, 0, 0, 2};  // 999 to the host, by EVIL
+        switch (lie) {
+        case kNone:
+            evil.PutData(2, Leave(2));
+            break;
+        case kReplySameWrite:
+            evil.Put(Concat({Data(2, Leave(2)), Data(2, {5, 0})}));
+            break;
+        case kReplyLater:
+            evil.PutData(2, Leave(2));
+            Run(2000);
+            evil.PutData(2, {5, 0});
+            break;
+        case kRejoinAndReply:
+            close(evil.fd);
+            evil.fd = -1;
+            EXPECT_TRUE(RunUntil([&] { return host.s.playerCount == 2; }));
+            Enter(back, 3, 2, "EVIL");
+            back.PutData(2, {5, 0});
+            break;
+        case kDamage:
+            evil.PutData(2, Leave(2));
+            Run(200);
+            evil.PutData(2, damage);
+            Run(2500);
+            evil.PutData(2, damage);
+            break;
+        }
+        Run(1000);
+        watcher.PutData(1, Leave(1));
+        Run(1000);
+        if (lie == kDamage)
+            evil.PutData(2, damage);
+        Run(1000);
+        if (host.s.MP_GetWinner() == -1) {
+            host.s.NotifyLeaveGame();
+            Run(1000);
+        }
+        host.s.MP_EndGame();
+        // The host's small writes may wait on the wire a little (real time):
+        // everything sent is in once the end of the match is.
+        auto ended = [&] {
+            for (const Bytes& b : watcher.got)
+                if (b.size() > 3 && b[0] == kLanData && b[3] == uint8_t(MsgType::Winner))
+                    return true;
+            return false;
+        };
+        for (int i = 0; i < 200 && !ended(); ++i) {
+            pollfd in = {watcher.fd, POLLIN, 0};
+            poll(&in, 1, 10);
+            watcher.Read();
+        }
+
+        std::ostringstream out;
+        out << "winner " << host.s.MP_GetWinner() << "; standings";
+        const KrvMpConn::KrvPlayer* rows = nullptr;
+        const int n = host.s.MP_GetFinalStandings(rows);
+        for (int i = 0; i < n; ++i)
+            out << " " << rows[i].id << " " << rows[i].name << " "
+                << (rows[i].matchState == uint8_t(MatchState::Left) ? std::string("LEFT") : std::to_string(rows[i].kills));
+        out << "; lines";
+        for (const std::wstring& l : host.game.lines)
+            out << " " << std::string(l.begin(), l.end());
+        out << "; WATCHER was sent";
+        for (const Bytes& b : watcher.got) {
+            if (b[0] != kLanData || b.size() < 5 || b[1] != 0)
+                continue;
+            if (b[3] == uint8_t(MsgType::Winner) && b.size() >= 8)
+                out << " winner " << int(b[7]);
+            else if (b[3] == uint8_t(MsgType::ConsoleLine))
+                out << " line " << int(b[4]);
+        }
+        return out.str();
+    }
+};
+
+TEST_F(LanLeavers, AGuestThatLeftStaysOutOfTheMatch)
+{
+    testing::internal::CaptureStdout();
+    const std::string control = Play(kNone);
+    const std::string log = testing::internal::GetCapturedStdout();
+    ASSERT_EQ(control, "winner 0; standings 0 HOST 0 1 WATCHER LEFT 2 EVIL LEFT; lines HOST[375]; "
+                       "WATCHER was sent line 2 winner 0");
+    // Which address each player number stands for.
+    EXPECT_EQ(Lines(log, "LAN: player 1 is 10.77.0.2\n"), 1) << log;
+    EXPECT_EQ(Lines(log, "LAN: player 2 is 10.77.0.3\n"), 1) << log;
+
+    const struct {
+        Lie lie;
+        const char* what;
+    } variants[] = {
+        {kReplySameWrite, "a start reply in the write that says it left"},
+        {kReplyLater, "a start reply 2 s after it left"},
+        {kRejoinAndReply, "back in the room under its name, then a start reply"},
+        {kDamage, "damage in its own name after it left, and after the winner"},
+    };
+    for (const auto& v : variants) {
+        testing::internal::CaptureStdout();
+        const std::string outcome = Play(v.lie);
+        const std::string vlog = testing::internal::GetCapturedStdout();
+        EXPECT_EQ(outcome, control) << v.what;
+        if (v.lie == kRejoinAndReply) {
+            EXPECT_EQ(Lines(vlog, "LAN: player 2 is 10.77.0.3\n"), 2) << vlog;
+        }
+        if (v.lie == kDamage)
+            EXPECT_EQ(Said(vlog, "Damage reported by 2, who is not in the match"), 3) << vlog;
+        else
+            EXPECT_EQ(Said(vlog, "Start reply from 2 answers no match start of its"), 1) << vlog;
+    }
 }
 
 }  // namespace

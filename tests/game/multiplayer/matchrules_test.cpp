@@ -95,6 +95,25 @@ TEST(MatchRules, CreditsEachDeathOnce)
     m.r.winner = 1;
     m.r.KillsUpdate(0, 1);
     EXPECT_EQ(1, m.r.players[0].kills);
+    // Once the winner is known a kill is neither counted nor announced.
+    const size_t sent = m.out.sent.size(), lines = m.out.lines.size();
+    m.planes[0]->health = 100;
+    m.r.Handle_RequestDamage(0, 1, 999);
+    EXPECT_EQ(0, m.planes[0]->health);
+    EXPECT_EQ(0, m.r.players[1].kills);
+    EXPECT_EQ(sent, m.out.sent.size());
+    EXPECT_EQ(lines, m.out.lines.size());
+    // A player out of the match neither does nor takes damage, nor is mended.
+    Match out(3);
+    out.r.players[2].matchState = MatchState::Left;
+    out.r.players[2].kills = -1;
+    out.r.Handle_RequestDamage(0, 2, 999);
+    out.r.Handle_RequestDamage(2, 0, 999);
+    out.planes[2]->health = 50;
+    out.r.Handle_RequestRepair(10, 2);
+    EXPECT_EQ(100, out.planes[0]->health);
+    EXPECT_EQ(50, out.planes[2]->health);
+    EXPECT_TRUE(out.out.sent.empty());
 
     Match client(2, false);
     client.r.RequestDamage(1, 0, 30);

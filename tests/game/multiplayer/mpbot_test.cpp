@@ -11,6 +11,7 @@
 #include "game/multiplayer/ipinterface.h"
 #include "lan_netns.h"
 #include "lobby_services.h"
+#include "tools/mpbot/botcourse.h"
 
 namespace {
 
@@ -122,6 +123,32 @@ TEST_F(BotMatch, TwoPlayersThroughTheLobbyServices)
     for (int i = 0; i < 2; ++i)
         ASSERT_NO_FATAL_FAILURE(Start(i, 2, 100 + i, via, "wait 500; kill 100; kill 100; kill 100; kill 100; kill 100", spawn));
     Finish(2, 101);
+}
+
+// A bot's aircraft moves on every pass of its loop (about 5 ms): over an
+// hour's passes (the old course overflowed after 335 s), from every spawn
+// point and from any position a respawn may give, it stays inside its
+// span, moving straight on by one step but where it comes in again from
+// the far side.
+TEST(BotCourse, StaysInsideItsSpanHoweverLongItFlies)
+{
+    using namespace botcourse;
+    for (int32_t x : {0x1000000, 0x4000000, -kSpan, kSpan - 1, 0x7FFFFFFF, int32_t(0x80000000)}) {
+        SCOPED_TRACE(x);
+        int wraps = 0, outside = 0, jumps = 0;
+        for (int pass = 0; pass < 3600 * 200; ++pass) {
+            const int32_t next = NextX(x);
+            outside += next < -kSpan || next >= kSpan;
+            if (next != int64_t(x) + kStep) {
+                ++wraps;
+                jumps += next != -kSpan;
+            }
+            x = next;
+        }
+        EXPECT_EQ(outside, 0);
+        EXPECT_EQ(jumps, 0);
+        EXPECT_GE(wraps, 3600 * 200 / (2 * kSpan / kStep));
+    }
 }
 
 }  // namespace

@@ -447,6 +447,8 @@ TEST(Session, RefusesOrBoundsHostileMessages)
     position.type = MsgType::Position;
     position.position = PVector3(0x123456, 0, 0);
     position.throttle = 100;
+    const int plane1 = host.MP_GetPlayer(1)->plane;
+    ASSERT_NE(plane1, 4);
 
     struct Case {
         const char* what;
@@ -477,8 +479,10 @@ TEST(Session, RefusesOrBoundsHostileMessages)
         {"damage clamped to a kill", &host, 2, {8, 0, 0, 0x13, 0x88, 0, 0, 0, 1, 0, 0, 0, 2},
          [&] { return PlaneOf(*d.peers[0], 1)->health == 0 && host.GetPlayerKills(2) == 1; }},
         {"repair of a dead airplane", &host, 1, {10, 50}, [&] { return PlaneOf(*d.peers[0], 1)->health == 0; }},
+        // A start reply answers the match start once: later ones change nothing.
+        {"a start reply in the running match", &host, 1, {5, 5},
+         [&] { return host.MP_GetPlayer(1)->plane == plane1; }},
         // Aircraft numbers are clamped to the catalogue (five here).
-        {"start reply beyond the catalogue", &host, 1, {5, 5}, [&] { return host.MP_GetPlayer(1)->plane == 4; }},
         {"settings beyond the catalogue", &host, 2, {3, 250, 0, 0}, [&] { return host.MP_GetPlayer(2)->plane == 4; }},
         {"host's plane beyond the catalogue", &client, 0, {4, 0, 0, 0, 200},
          [&] { return client.MP_GetPlayer(0)->plane == 4; }},
