@@ -516,9 +516,6 @@ void KrvMpConn::MP_PlayersList_Update()
         AddPlayerToList(&p);
         ownIsNew = ownIsNew || p.id == myId;
     }
-    // My entry takes my plane and rank from the profile whenever it appears
-    // anew: a local-network client's first table holds a stand-in record for
-    // itself until the host's list names it under the id it was given.
     // A player of the running match that dropped out of the room left it.
     for (int j = 0; matchOpen && j < oldCount; ++j) {
         bool stays = false;
@@ -527,6 +524,9 @@ void KrvMpConn::MP_PlayersList_Update()
         if (!stays && old[j].matchState != uint8_t(MatchState::Waiting))
             MarkLeft(old[j]);
     }
+    // My entry takes my plane and rank from the profile whenever it appears
+    // anew: a local-network client's first table holds a stand-in record for
+    // itself until the host's list names it under the id it was given.
     if (n > 0 && (!ownSettingsInitialised || ownIsNew) && MP_GetMe()) {
         SetMyRankFromProfile();
         SetMyPlaneFromProfile();
@@ -1273,7 +1273,7 @@ bool KrvMpConn::MaySend(const GameMessage& m, int sender)
     case MsgType::StartReply:
         // It answers the match start under way, once.
         if (!StartReplyCounts(sender)) {
-            _PDebugPeer(peer, "Start reply from %d answers no match start of its: dropped\n", sender);
+            _PDebugPeer(peer, "Start reply from %d answers no match start under way: dropped\n", sender);
             return false;
         }
         return true;

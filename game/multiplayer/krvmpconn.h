@@ -295,8 +295,10 @@ private:
     // The aircraft number a peer sent, within the catalogue.
     int ClampPlane(int plane, int sender) const;
     // Whether sender may send the decoded message: what only the host sends
-    // comes from the host (where the back end knows who that is), and a
-    // player speaks only for itself. A refusal is logged, limited per sender.
+    // comes from the host (where the back end knows who that is), a player
+    // speaks only for itself, a start reply answers the match start under
+    // way, and the host takes damage and repair requests only from players
+    // of the running match. A refusal is logged, limited per sender.
     bool MaySend(const GameMessage& m, int sender);
     // The host's check of a guest's message before the others get it: false
     // when the message is dropped (see MPInterface::RelayFilter).

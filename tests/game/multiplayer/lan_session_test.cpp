@@ -617,7 +617,7 @@ TEST_F(LanLeavers, AGuestThatLeftStaysOutOfTheMatch)
         if (v.lie == kDamage)
             EXPECT_EQ(Said(vlog, "Damage reported by 2, who is not in the match"), 3) << vlog;
         else
-            EXPECT_EQ(Said(vlog, "Start reply from 2 answers no match start of its"), 1) << vlog;
+            EXPECT_EQ(Said(vlog, "Start reply from 2 answers no match start under way"), 1) << vlog;
     }
 }
 
