@@ -1,5 +1,6 @@
-// Room discovery of the local-network back end: the announcement reader,
-// the room table's cap and expiry on the virtual clock, and, inside network
+// Room discovery of the local-network back end: the announcement reader (a
+// room only from its own address), the room table's cap and expiry on the
+// virtual clock, a flood holding the listed rooms, and, inside network
 // namespaces made by the test, real announcements watched by tcpdump and
 // socat, rooms injected by socat and a client that finds a room and joins it.
 #include <algorithm>
