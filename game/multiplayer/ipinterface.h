@@ -43,7 +43,12 @@ public:
     static constexpr uint32_t kAnnounceEveryMs = 2000;
     static constexpr uint32_t kRoomLifeMs = 8000;
     static constexpr int kMaxDatagram = 255;
-    static constexpr int kDatagramsPerPoll = 32;
+    // Announcement datagrams read in one poll of the search at most, and
+    // the count from which a poll's datagrams are a flood: more than any
+    // number of rooms announce in a poll, so the socket's queue has likely
+    // overflowed and announcements of listed rooms may have been lost in it.
+    static constexpr int kDatagramsPerPoll = 128;
+    static constexpr int kFloodDatagrams = 64;
     static constexpr int kAnnounceTtl = 3;
     // A join (connect, id, name) not complete within this many ms is given
     // up: the host closes the connection, the client reports the join
@@ -104,7 +109,8 @@ public:
     static bool isValidIP(unsigned int address);
 
     // Reads one announcement datagram from sender (network byte order) into
-    // the room table; anything malformed is ignored.
+    // the room table; anything malformed is ignored, and one about a room at
+    // another address than the sender's is dropped with a log line.
     void handleGameRoomInfo(const char* text, int length, unsigned int sender);
     int Role() const { return m_role; }
 
@@ -204,6 +210,7 @@ private:
     };
     KnownRoom m_known[kMaxRooms] = {};
     int32_t m_knownCount = 0;
+    uint8_t m_searchFlooded = 0;  // the last poll of the search read a flood
     ClientInfo m_clients[kMaxPlayers] = {};
     int32_t m_clientCount = 0;
     int32_t m_ownId = 0;

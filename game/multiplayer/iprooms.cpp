@@ -3,7 +3,9 @@
 // socket and the room table.
 #include <cstring>
 
+#include "engine/net/inetaddr.h"
 #include "engine/runtime/pdebug.h"
+#include "engine/runtime/pdebugpeer.h"
 #include "engine/runtime/psprintf.h"
 #include "engine/runtime/ptime.h"
 #include "game/multiplayer/ipinterface.h"
@@ -110,6 +112,7 @@ int IPInterface::InitGameRoomSearch()
     m_listen.SetBlocking(0);
     m_status = kSearching;
     m_roomCount = 0;
+    m_searchFlooded = 0;
     return 1;
 }
 
@@ -181,16 +184,41 @@ int IPInterface::SendGameRoomInfo(int open)
 EventList::event IPInterface::processPollGameRooms()
 {
     char datagram[kMaxDatagram + 1];
-    for (int i = 0; i < kDatagramsPerPoll && m_listen.IsOpen(); ++i) {
+    int read = 0;
+    uint32_t lastSender = 0;
+    while (read < kDatagramsPerPoll && m_listen.IsOpen()) {
         PSockAddrIP from;
         PSockAddrSet(from, 0, 0);
         int fromLength = 16;
         int n = m_listen.RecvFrom(datagram, kMaxDatagram, 0, from, fromLength);
         if (n <= 0)
             break;
+        ++read;
+        lastSender = from.address;
         handleGameRoomInfo(datagram, n, from.address);
     }
     uint32_t now = PTickCount();
+    if (read >= kFloodDatagrams) {
+        // Announcements of the listed rooms may have been lost in the flood
+        // (the socket's queue overflowed, or they wait behind this poll's
+        // budget): while it lasts they count as heard, so that a flood cannot
+        // push a room out. Closing announcements that come through still
+        // close their rooms.
+        if (!m_searchFlooded) {
+            char dotted[16];
+            PInetNtoa(lastSender, dotted);
+            _PDebugPeerAddress(lastSender,
+                               "LAN: %d datagrams in one poll of the room search (the last from %s): the listed "
+                               "rooms are kept while the flood lasts\n",
+                               read, dotted);
+        }
+        m_searchFlooded = 1;
+        for (int i = 0; i < m_roomCount; ++i)
+            if (int32_t(m_rooms[i].expiry - (now + kRoomLifeMs)) < 0)
+                m_rooms[i].expiry = now + kRoomLifeMs;
+    } else {
+        m_searchFlooded = 0;
+    }
     for (int i = m_roomCount - 1; i >= 0; --i)
         if (int32_t(m_rooms[i].expiry - now) < 0)
             removeGameRoom(i);
@@ -229,6 +257,16 @@ void IPInterface::handleGameRoomInfo(const char* text, int length, unsigned int 
     int port = ParseDecimal(field[1], fieldEnd[1]);
     if (port < 1 || port > kMaxPort)
         return;
+    if (address != sender) {
+        // A room is announced (opened, updated, closed) from its own address
+        // only: any other device could close or rename it on every screen.
+        char claimed[16], from[16];
+        PInetNtoa(address, claimed);
+        PInetNtoa(sender, from);
+        _PDebugPeerAddress(sender, "LAN: announcement of room %s:%d from %s dropped: not the room's own address\n",
+                           claimed, port, from);
+        return;
+    }
     int players = ParseDecimal(field[3], fieldEnd[3]);
     int open = ParseDecimal(field[4], fieldEnd[4]);
 

@@ -1,5 +1,6 @@
-// Room discovery of the local-network back end: the announcement reader,
-// the room table's cap and expiry on the virtual clock, and, inside network
+// Room discovery of the local-network back end: the announcement reader (a
+// room only from its own address), the room table's cap and expiry on the
+// virtual clock, a flood holding the listed rooms, and, inside network
 // namespaces made by the test, real announcements watched by tcpdump and
 // socat, rooms injected by socat and a client that finds a room and joins it.
 #include <algorithm>
@@ -7,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <string>
 
+#include "engine/runtime/pdebugpeer.h"
 #include "engine/runtime/ptime.h"
 #include "lan_netns.h"
 #include "lan_test_util.h"
@@ -36,21 +38,23 @@ TEST(LanAnnouncements, TheReaderTakesWellFormedOnesOnly)
         int port;
         std::string name;
     } cases[] = {
-        {Announce("10.0.0.1", 1030, "ROOM", 3), "10.0.0.1", 1030, "ROOM"},
+        {Announce("10.0.0.9", 1030, "ROOM", 3), "10.0.0.9", 1030, "ROOM"},
         {Announce("127.0.0.1", 1024, "LOOP"), "10.0.0.9", 1024, "LOOP"},
         {Announce("0.0.0.0", 1024, "ZERO"), "10.0.0.9", 1024, "ZERO"},
         {Announce("239.1.2.3", 1024, "GROUP"), "10.0.0.9", 1024, "GROUP"},
         {Announce("not-an-ip", 1024, "TEXT"), "10.0.0.9", 1024, "TEXT"},
-        {Announce("10.0.0.1", 1024, forty), "10.0.0.1", 1024, forty.substr(0, 31)},
-        {Announce("10.0.0.1", 1024, ""), "10.0.0.1", 1024, ""},
+        {Announce("10.0.0.9", 1024, forty), "10.0.0.9", 1024, forty.substr(0, 31)},
+        {Announce("10.0.0.9", 1024, ""), "10.0.0.9", 1024, ""},
+        // Another device's room: only its own address announces it.
+        {Announce("10.0.0.1", 1024, "ELSEWHERE"), nullptr, 0, ""},
         {"NVGR:1.2.", nullptr, 0, ""},
-        {"XVGR:10.0.0.1:1024:A:1:1:", nullptr, 0, ""},
-        {Announce("10.0.0.1", 0, "PORT0"), nullptr, 0, ""},
-        {Announce("10.0.0.1", 70000, "BIGPORT"), nullptr, 0, ""},
-        {"NVGR:10.0.0.1:-5:A:1:1:", nullptr, 0, ""},
-        {"NVGR:10.0.0.1:1024:A:1:1", nullptr, 0, ""},
-        {"NVGR:10.0.0.1:1024:A:1:", nullptr, 0, ""},
-        {Announce("10.0.0.1", 1024, "SHUT", 1, 0), nullptr, 0, ""},
+        {"XVGR:10.0.0.9:1024:A:1:1:", nullptr, 0, ""},
+        {Announce("10.0.0.9", 0, "PORT0"), nullptr, 0, ""},
+        {Announce("10.0.0.9", 70000, "BIGPORT"), nullptr, 0, ""},
+        {"NVGR:10.0.0.9:-5:A:1:1:", nullptr, 0, ""},
+        {"NVGR:10.0.0.9:1024:A:1:1", nullptr, 0, ""},
+        {"NVGR:10.0.0.9:1024:A:1:", nullptr, 0, ""},
+        {Announce("10.0.0.9", 1024, "SHUT", 1, 0), nullptr, 0, ""},
     };
     for (const Case& c : cases) {
         IPInterface ip;
@@ -76,13 +80,13 @@ TEST(LanAnnouncements, TheHostsTextLosesColonsOfTheName)
     IPInterface ip;
     EXPECT_EQ(Access::Prefix(ip, PInetAddr("192.168.1.20"), 1031, "A:B::C"), "NVGR:192.168.1.20:1031:ABC:");
     EXPECT_EQ(Access::Prefix(ip, PInetAddr("10.0.0.1"), 1024, ":::"), "NVGR:10.0.0.1:1024:DEFAULT GAMEROOM:");
-    Feed(ip, Access::Prefix(ip, PInetAddr("10.0.0.1"), 1024, "X:Y") + "2:1:");
+    Feed(ip, Access::Prefix(ip, kSender, 1024, "X:Y") + "2:1:");
     ASSERT_EQ(ip.GetGameRoomCount(), 1);
     EXPECT_STREQ(ip.GetGameRoom(0)->name, "XY");
 }
 
-// Datagrams on a loopback search socket: one poll reads 32 of them at most.
-TEST(LanAnnouncements, APollDrainsAtMostThirtyTwoDatagrams)
+// Datagrams on a loopback search socket: one poll reads 128 of them at most.
+TEST(LanAnnouncements, APollDrainsAtMostOneHundredTwentyEightDatagrams)
 {
     IPInterface ip;
     int port = Access::SearchOnLoopback(ip);
@@ -91,17 +95,63 @@ TEST(LanAnnouncements, APollDrainsAtMostThirtyTwoDatagrams)
     ASSERT_EQ(out.Open(PSOCK_AF_INET, PSOCK_DGRAM, 17), 0);
     PSockAddrIP to;
     PSockAddrSet(to, PInetAddr("127.0.0.1"), PSwap16(uint16_t(port)));
-    for (int i = 1; i <= 40; ++i) {
-        std::string text = Announce("10.0.0.1", 1024, "R", i);
+    for (int i = 1; i <= 136; ++i) {
+        std::string text = Announce("127.0.0.1", 1024, "R", i);
         ASSERT_EQ(out.SendTo(text.data(), int(text.size()), 0, to, 16), int(text.size()));
     }
     EXPECT_EQ(ip.PollMessages(), 0);
     ASSERT_EQ(ip.GetGameRoomCount(), 1);
-    EXPECT_EQ(ip.GetGameRoom(0)->players, 32);
+    EXPECT_EQ(ip.GetGameRoom(0)->players, 128);
     ip.PollMessages();
-    EXPECT_EQ(ip.GetGameRoom(0)->players, 40);
-    // Listed under the announced address, not the sender's.
-    EXPECT_EQ(ip.GetGameRoom(0)->hostAddress.address, PInetAddr("10.0.0.1"));
+    EXPECT_EQ(ip.GetGameRoom(0)->players, 136);
+    EXPECT_EQ(ip.GetGameRoom(0)->hostAddress.address, PInetAddr("127.0.0.1"));
+}
+
+// A poll that reads 64 datagrams or more (here announcements of rooms at
+// other addresses, each dropped) is a flood: the listed rooms count as heard
+// while it lasts. 63 are not. The dropped ones are logged within the limits.
+TEST(LanAnnouncements, AFloodKeepsTheListedRooms)
+{
+    PSetVirtualClock(1);
+    PDebugPeerReset();
+    IPInterface ip;
+    int port = Access::SearchOnLoopback(ip);
+    ASSERT_GT(port, 0);
+    PSocket out;
+    ASSERT_EQ(out.Open(PSOCK_AF_INET, PSOCK_DGRAM, 17), 0);
+    PSockAddrIP to;
+    PSockAddrSet(to, PInetAddr("127.0.0.1"), PSwap16(uint16_t(port)));
+    auto send = [&](int count, const std::string& address) {
+        for (int i = 0; i < count; ++i) {
+            std::string text = Announce(address, 1024 + i, "R");
+            ASSERT_EQ(out.SendTo(text.data(), int(text.size()), 0, to, 16), int(text.size()));
+        }
+    };
+    testing::internal::CaptureStdout();
+    send(1, "127.0.0.1");
+    ip.PollMessages();
+    ASSERT_EQ(ip.GetGameRoomCount(), 1);
+    const uint32_t heard = PTickCount();
+    PAdvanceVirtualClock(7000);
+    send(63, "10.0.0.1");
+    ip.PollMessages();
+    EXPECT_EQ(ip.GetGameRoom(0)->expiry, heard + 8000);
+    send(64, "10.0.0.1");
+    ip.PollMessages();
+    EXPECT_EQ(ip.GetGameRoom(0)->expiry, PTickCount() + 8000);
+    PAdvanceVirtualClock(8000);
+    ip.PollMessages();
+    EXPECT_EQ(ip.GetGameRoomCount(), 1);
+    PAdvanceVirtualClock(1);
+    ip.PollMessages();
+    EXPECT_EQ(ip.GetGameRoomCount(), 0);
+    const std::string log = testing::internal::GetCapturedStdout();
+    PSetVirtualClock(0);
+    const std::string forged = "LAN: announcement of room 10.0.0.1:1024 from 127.0.0.1 dropped: not the room's own address";
+    EXPECT_NE(log.find(forged), std::string::npos) << log;
+    EXPECT_NE(log.find("LAN: 64 datagrams in one poll of the room search (the last from 127.0.0.1)"), std::string::npos)
+        << log;
+    EXPECT_LE(std::count(log.begin(), log.end(), '\n'), 10) << log;
 }
 
 // A room lives its 8000 ms also across the wrap of the millisecond clock.
@@ -110,7 +160,7 @@ TEST(LanAnnouncements, ExpiryAcrossTheClocksWrap)
     PSetVirtualClock(1);
     PAdvanceVirtualClock(0xFFFFF000u - PTickCount());
     IPInterface ip;
-    Feed(ip, Announce("10.0.0.1", 1024, "WRAP"));
+    Feed(ip, Announce("10.0.0.9", 1024, "WRAP"));
     for (uint32_t step : {0u, 8000u, 1u}) {
         PAdvanceVirtualClock(step);
         Access::PollRooms(ip);

@@ -1,14 +1,19 @@
 // The multiplayer menus on the local-network back end, the player's device in
 // a network namespace of the test's (lan_netns.h), on the virtual clock: every
 // way a join by typed address can fail before a host gives the id ends as a
-// refused join on the rooms screen, with one log line that says why. The
+// refused join on the rooms screen, with one log line that says why; a room
+// stays listed there while another device closes it falsely or floods the
+// search with made-up rooms. The
 // screens are drawn with the demo archive's art and texts; the frames are kept
 // in mp_shots/ of the tests' build folder. A match through the menus keeps its
 // standings and its log through a guest's flood of repeated leaves.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cstring>
 #include <filesystem>
+#include <thread>
 
 #include "engine/runtime/pdebugpeer.h"
 #include "engine/runtime/ptime.h"
@@ -35,7 +40,7 @@ protected:
         GTEST_SKIP() << "the demo archive is not built";
 #endif
         std::filesystem::create_directories("mp_shots");
-        MakeLab(2);
+        MakeLab(labHosts);
     }
     void MakeLab(int hosts)
     {
@@ -68,6 +73,7 @@ protected:
     }
 
     std::unique_ptr<NetLab> lab;
+    int labHosts = 2;
 };
 
 TEST_F(LanMenus, EveryJoinThatCannotReachItsRoomIsRefusedOnTheRoomsScreen)
@@ -117,6 +123,150 @@ TEST_F(LanMenus, EveryJoinThatCannotReachItsRoomIsRefusedOnTheRoomsScreen)
         players.clear();
         lab->Leave();
     }
+}
+
+// The real room of host 1 on the rooms screen of a guest in host 2, while
+// host 3 sends the room's closing announcement from its own address five
+// times a second, then floods the guest with made-up rooms as fast as it can
+// send: the room is listed in every frame once it was first seen, and its
+// own host's closing announcement still removes it.
+class LanRoomsScreen : public LanMenus {
+protected:
+    LanRoomsScreen() { labHosts = 3; }
+    // The lines of the rooms screen's list.
+    static std::vector<std::wstring> Rooms(Player& p)
+    {
+        std::vector<std::wstring> lines;
+        const KrvMpList* l = p.k.menus[KrvMp::MENU_ROOMS_LIST].list;
+        for (int i = 0; l && i < l->GetCount(); i++)
+            lines.push_back(l->GetLine(i)->m_caption.GetText());
+        return lines;
+    }
+    // The real room, on the screen (its list is refreshed every 1.5 s) and
+    // in the back end's room table under its own address.
+    static bool RealListed(Player& p, bool screen = true, bool table = true)
+    {
+        auto lines = Rooms(p);
+        bool inTable = false;
+        for (int i = 0; p.k.mp && i < p.k.mp->GetGameRoomCount(); i++) {
+            const MPInterface::GameRoom* r = p.k.mp->GetGameRoom(i);
+            inTable |= r && std::strcmp(r->name, "REAL") == 0 && r->hostAddress.address == PInetAddr("10.77.0.1");
+        }
+        const bool onScreen = std::find(lines.begin(), lines.end(), L"REAL (1/4)") != lines.end();
+        return (onScreen || !screen) && (inTable || !table);
+    }
+};
+
+// Sends made-up rooms from a socket of host 3 in a tight loop until told to
+// stop (or 10 s at most): in turn a room at the sender's own address, each
+// on a new port, and one at another address.
+struct Flood {
+    explicit Flood(int fd) : fd(fd)
+    {
+        thread = std::thread([this] {
+            sockaddr_in to {};
+            to.sin_family = AF_INET;
+            to.sin_port = htons(2000);
+            to.sin_addr.s_addr = inet_addr("10.77.0.2");
+            const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+            for (unsigned n = 0; !stop && (n % 1024 || std::chrono::steady_clock::now() < end); n++) {
+                char text[64];
+                const int port = 1 + int(n % 65535);
+                const int length = n % 2 ? snprintf(text, sizeof text, "NVGR:10.77.0.3:%d:FAKE%d:1:1:", port, port)
+                                         : snprintf(text, sizeof text, "NVGR:10.%u.%u.1:1024:FAKE:1:1:", (n >> 8) & 255, n & 255);
+                sent += sendto(this->fd, text, size_t(length), 0, reinterpret_cast<sockaddr*>(&to), sizeof to) == length;
+            }
+        });
+    }
+    ~Flood()
+    {
+        stop = true;
+        thread.join();
+    }
+    int fd;
+    std::atomic<bool> stop {false};
+    std::atomic<long> sent {0};
+    std::thread thread;
+};
+
+TEST_F(LanRoomsScreen, ForgedClosesAndAFloodLeaveTheRealRoomListed)
+{
+    IPInterface host;
+    ASSERT_TRUE(lab->Enter(1));
+    host.SetUserInfo("HOSTY");
+    MPInterface::GameRoom room = {};
+    std::strcpy(room.name, "REAL");
+    ASSERT_EQ(host.HostGameRoom(room), 1);
+    ASSERT_TRUE(lab->Enter(3));
+    const int liar = socket(AF_INET, SOCK_DGRAM, 0);
+    ASSERT_GE(liar, 0);
+    const int on = 1;
+    setsockopt(liar, SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
+    ASSERT_TRUE(lab->Enter(2));  // the guest's search socket is made here
+
+    Player& p = Add("ACE");
+    auto frame = [&](int ms) {
+        PAdvanceVirtualClock(uint32_t(ms));
+        hub.now += uint32_t(ms) - 25;
+        host.PollMessages();
+        Step();
+    };
+    Taps(p, {{1, 0}, {2, 1}});
+    ASSERT_EQ(p.k.GetState(), KrvMp::MENU_ROOMS_LIST);
+    for (int t = 0; t < 5000 && !RealListed(p); t += 100)
+        frame(100);
+    ASSERT_TRUE(RealListed(p));
+    testing::internal::CaptureStdout();
+
+    // Six seconds of closes from 10.77.0.3, one every 200 ms.
+    sockaddr_in subnet {};
+    subnet.sin_family = AF_INET;
+    subnet.sin_port = htons(2000);
+    subnet.sin_addr.s_addr = inet_addr("10.77.0.255");
+    const std::string forged = "NVGR:10.77.0.1:1024:REAL:1:0:";
+    int missingForged = 0;
+    for (int f = 0; f < 60; f++) {
+        if (f % 2 == 0)
+            sendto(liar, forged.data(), forged.size(), 0, reinterpret_cast<sockaddr*>(&subnet), sizeof subnet);
+        frame(100);
+        missingForged += !RealListed(p);
+    }
+    KeepFrame(p, "mp_shots/rooms_forged_close.png");
+
+    // Twelve seconds of the guest's clock (longer than a room lives unheard)
+    // under the flood, a quarter of a second a frame.
+    long sent = 0;
+    int missingFlooded = 0;
+    {
+        Flood flood(liar);
+        for (int f = 0; f < 48; f++) {
+            usleep(4000);  // the flood fills the guest's socket between frames
+            frame(250);
+            missingFlooded += !RealListed(p);
+            if (f == 40)
+                KeepFrame(p, "mp_shots/rooms_flooded.png");
+        }
+        sent = flood.sent;
+    }
+    close(liar);
+    const size_t listedAfterFlood = Rooms(p).size();
+
+    frame(100);  // what the flood left queued is read; a close then has room
+    frame(100);
+    host.LeaveGameRoom();
+    for (int t = 0; t < 3000 && RealListed(p, true, false); t += 100)
+        frame(100);
+    KeepFrame(p, "mp_shots/rooms_real_closed.png");
+    const bool closed = !RealListed(p, true, false) && !RealListed(p, false, true);
+    const std::string log = testing::internal::GetCapturedStdout();
+    lab->Leave();
+    EXPECT_EQ(missingForged, 0) << "frames of 60 without the room";
+    EXPECT_EQ(missingFlooded, 0) << "frames of 48 without the room";
+    EXPECT_EQ(listedAfterFlood, 8u) << "the flood's rooms fill the list";
+    EXPECT_TRUE(closed) << "its own host's close removes it";
+    EXPECT_NE(log.find("LAN: announcement of room 10.77.0.1:1024 from 10.77.0.3 dropped"), std::string::npos) << log;
+    EXPECT_NE(log.find("datagrams in one poll of the room search"), std::string::npos) << sent << " sent\n" << log;
+    EXPECT_LE(std::count(log.begin(), log.end(), '\n'), 100) << log.substr(0, 4000);
 }
 
 }  // namespace
