@@ -181,3 +181,65 @@ TEST(Surface3DMesa, BlitFxAtScaleOneIsAShiftedBlit)
     for (int x = 0; x < 40; ++x)
         EXPECT_EQ(m.At(mirrored, 20 + x, 16), Expected(*img, 39 - x, 0)) << x;
 }
+
+// Transparent texels take the colour of the edge beside them: an image whose
+// right half is the colour key (or alpha 0 in magenta), drawn smoothly
+// scaled and alpha-tested against 0 or blended, shows green and black only,
+// never the key mixed into its edge; the opaque half keeps its colour.
+TEST(Surface3DMesa, FilteredEdgesNeverShowTheColourKey)
+{
+    Mesa m(96, 96);
+    ASSERT_TRUE(m.Ok());
+    const uint16_t green = PRGB2Native(0, 160, 0), magenta = PRGB2Native(255, 0, 255);
+    for (PSurfaceFormat f : {PSURFACE_RGB565, PSURFACE_INDEX8, PSURFACE_RGBA32}) {
+        for (bool alphaPlane : {false, true}) {
+            if (alphaPlane && f != PSURFACE_RGB565)
+                continue;
+            std::unique_ptr<PSurface> img(PSurface::Create(16, 16, f));
+            ASSERT_TRUE(img);
+            if (f == PSURFACE_INDEX8) {
+                img->SetPalette(new PPalette(16, false));
+                img->flags |= PSURF_OWNPALETTE;
+                img->palette->Set(0, 0, 160, 0);
+                img->palette->Set(1, 255, 0, 255); // the key, not at index 0
+            }
+            if (alphaPlane) {
+                img->SetAlpha(new uint8_t[256]);
+                img->flags |= PSURF_OWNALPHA;
+            }
+            img->SetColorKey(0xFF00FF);
+            for (int y = 0; y < 16; ++y)
+                for (int x = 0; x < 16; ++x) {
+                    bool clear = x >= 8;
+                    uint8_t* p = img->pixels + size_t(y) * img->pitch + size_t(x) * img->BytesPerPixel();
+                    if (f == PSURFACE_RGB565)
+                        std::memcpy(p, clear ? &magenta : &green, 2);
+                    else if (f == PSURFACE_INDEX8)
+                        *p = clear ? 1 : 0;
+                    else
+                        p[0] = clear ? 255 : 0, p[1] = clear ? 0 : 160, p[2] = clear ? 255 : 0, p[3] = clear ? 0 : 255;
+                    if (alphaPlane)
+                        img->alpha[y * 16 + x] = clear ? 0 : 255;
+                }
+            std::unique_ptr<PSurface3D> s(PSurface3D::Create(m.ctx, img.get(), 0));
+            ASSERT_NE(s, nullptr);
+            for (int flags : {PS3D_SMOOTH | PS3D_ALPHATEST, PS3D_SMOOTH | PS3D_ALPHA | PS3D_ALPHATEST}) {
+                m.ctx->Clear(0);
+                m.ctx->GetBackend()->glAlphaFuncx(GL_GREATER, 0); // as an alpha draw before leaves it
+                PBlitFX fx;
+                fx.alpha = 255;
+                s->BlitFx(PRect{8, 8, 80, 80}, nullptr, flags, fx);
+                auto frame = m.Read();
+                int keyed = 0, greenSeen = 0;
+                for (int y = 0; y < 96; ++y)
+                    for (int x = 0; x < 96; ++x) {
+                        uint32_t c = m.At(frame, x, y);
+                        keyed += (c >> 16) > 8 || (c & 0xFF) > 8;
+                        greenSeen += c == m.At(frame, 20, 40) && c != 0;
+                    }
+                EXPECT_EQ(keyed, 0) << "format " << f << (alphaPlane ? " with alpha" : "") << ", flags " << flags;
+                EXPECT_GT(greenSeen, 30 * 70) << "format " << f << ", flags " << flags;
+            }
+        }
+    }
+}

@@ -242,6 +242,32 @@ void ExpectMedalCentred(std::string const& medal, std::string const& after, int 
     EXPECT_NEAR(left + right + 1, width, 2) << medal << ": the medal's border spans " << left << " to " << right;
 }
 
+// A frame kept in play_shots/: no pixel shows the pictures' colour key,
+// magenta, or a colour filtered mostly from it (red and blue at least 200,
+// green at most 60): transparent texels never reach the screen.
+bool Keep(Pilot& p, std::string const& shot)
+{
+    if (!p.SaveFrame(shot))
+        return false;
+    std::unique_ptr<PSurface> picture = Load565(std::filesystem::absolute(shot).string());
+    EXPECT_TRUE(picture) << shot;
+    if (!picture)
+        return false;
+    int n = 0, x0 = picture->width, y0 = picture->height, x1 = -1, y1 = -1;
+    for (int y = 0; y < picture->height; ++y)
+        for (int x = 0; x < picture->width; ++x) {
+            unsigned c = reinterpret_cast<uint16_t const*>(picture->pixels + y * picture->pitch)[x];
+            unsigned r = c >> 11, g = (c >> 5) & 63, b = c & 31;
+            if ((r << 3 | r >> 2) >= 200 && (b << 3 | b >> 2) >= 200 && (g << 2 | g >> 4) <= 60) {
+                ++n;
+                x0 = std::min(x0, x), x1 = std::max(x1, x), y0 = std::min(y0, y), y1 = std::max(y1, y);
+            }
+        }
+    EXPECT_EQ(n, 0) << shot << ": pixels near the colour key, x " << x0 << " to " << x1 << ", y " << y0 << " to "
+                    << y1;
+    return true;
+}
+
 void ExpectMenuClearOfTheBorder(Pilot& p, std::string const& shot)
 {
     SubMenu* m = p.Game()->PauseMenu();
@@ -297,7 +323,7 @@ TEST_P(PauseMenu, WeaponsGuardsAndTheCountdownHoldAcrossAPause)
     pilot.Frames(80); // two seconds behind the menu
     EXPECT_EQ(game->Now(), 0u) << "the game sees no time while paused";
     EXPECT_EQ(Countdown(hud), shown);
-    ASSERT_TRUE(pilot.SaveFrame(Kept("pause_menu")));
+    ASSERT_TRUE(Keep(pilot, Kept("pause_menu")));
     ExpectMenuClearOfTheBorder(pilot, Kept("pause_menu"));
     TapRow(pilot, 0); // resume
     ASSERT_EQ(game->GetPauseState(), MainGame::PAUSE_NONE);
@@ -351,6 +377,8 @@ TEST_P(PauseMenu, SensitivityChangedInTheOptionsAppliesOnResume)
     pilot.Frames(10);
     TapRow(pilot, 2); // options
     ASSERT_TRUE(Within(pilot, 10, [&] { return pilot.App()->State() == STATE_MENU; }));
+    pilot.Frames(4);
+    ASSERT_TRUE(Keep(pilot, Kept("options")));
     settings->sensitivity = 220; // the bar dragged up
     pilot.BackKey();
     ASSERT_TRUE(Within(pilot, 10, [&] { return pilot.App()->State() == STATE_GAME; }));
@@ -388,7 +416,7 @@ TEST(Crosshair, BombSightTravelsWithTheAircraftAndItsBombHits)
     V end = Of(plane->position);
     EXPECT_GT(std::hypot(end.x - start.x, end.z - start.z), 10.0) << "the aircraft flew on";
     EXPECT_EQ(game->CrosshairTarget(), nullptr);
-    pilot.SaveFrame(Shot("bomb_sight"));
+    Keep(pilot, Shot("bomb_sight"));
 
     GPO* target = nullptr;
     for (Objective const& o : me->objectives)
@@ -403,7 +431,7 @@ TEST(Crosshair, BombSightTravelsWithTheAircraftAndItsBombHits)
     pilot.Frames(1);
     V a = Of(game->AimPoint());
     EXPECT_LT(std::hypot(a.x - t.x, a.z - t.z), 1.5) << "the sight is over the gun";
-    pilot.SaveFrame(Shot("bomb_over_target"));
+    Keep(pilot, Shot("bomb_over_target"));
     int ammo = Ammo(me);
     pilot.HoldKeys(MyInput::kFire);
     pilot.Frames(1);
@@ -454,7 +482,7 @@ TEST(Crosshair, TorpedoSightMarksShipsButNotAircraft)
     V a = Of(game->AimPoint()), s = Of(ship->GetPosition());
     EXPECT_LT(std::hypot(a.x - s.x, a.z - s.z), 0.5) << "the crosshair is on the ship";
     EXPECT_EQ(game->GetHud()->fireTargetHighlight, 1);
-    pilot.SaveFrame(Shot("torpedo_on_ship"));
+    Keep(pilot, Shot("torpedo_on_ship"));
 
     // Far from the ships, an enemy fighter ahead.
     for (int i = 0; i < 30; ++i) {
@@ -515,17 +543,17 @@ TEST_P(EndOfMission, LastLevelOfACampaignAwardsItsMedalAndOpensTheNext)
     DestroyEnemies(pilot);
     ASSERT_TRUE(Within(pilot, 200, [&] { return game->SummaryShown() != 0; }));
     EXPECT_EQ(game->GetPauseKind(), MainGame::PAUSE_COMPLETED);
-    ASSERT_TRUE(pilot.SaveFrame(Kept("summary_last_level")));
+    ASSERT_TRUE(Keep(pilot, Kept("summary_last_level")));
     ExpectTextClearOfTheBorder(Kept("summary_last_level"), game->SummaryFrame());
     pilot.Tap(CentreX(), CentreY());
     EXPECT_FALSE(game->SummaryShown());
     EXPECT_TRUE(profile->HasMedal(0));
     EXPECT_FALSE(game->UnlockShown());
-    pilot.SaveFrame(Kept("medal"));
+    Keep(pilot, Kept("medal"));
     pilot.Tap(CentreX(), CentreY());
     ASSERT_TRUE(game->UnlockShown()) << "the next campaign's message";
     EXPECT_EQ(profile->GetUnlocked(1), 1);
-    pilot.SaveFrame(Kept("campaign_unlocked"));
+    Keep(pilot, Kept("campaign_unlocked"));
     ExpectMedalCentred(Kept("medal"), Kept("campaign_unlocked"), GetParam().w);
     pilot.Tap(CentreX(), CentreY());
     ASSERT_TRUE(Within(pilot, 10, [&] { return pilot.App()->State() == STATE_MENU; }));
@@ -558,18 +586,18 @@ TEST_P(EndOfMission, WonLevelUnlocksTheNextAndItsMenuLoadsIt)
     pilot.Frames(10);
     DestroyEnemies(pilot);
     ASSERT_TRUE(Within(pilot, 200, [&] { return game->SummaryShown() != 0; }));
-    ASSERT_TRUE(pilot.SaveFrame(Kept("summary")));
+    ASSERT_TRUE(Keep(pilot, Kept("summary")));
     ExpectTextClearOfTheBorder(Kept("summary"), game->SummaryFrame());
     pilot.Tap(CentreX(), CentreY());
     ASSERT_TRUE(game->UnlockShown());
     EXPECT_EQ(profile->GetUnlocked(0), 2);
-    pilot.SaveFrame(Kept("level_unlocked"));
+    Keep(pilot, Kept("level_unlocked"));
     pilot.Tap(CentreX(), CentreY());
     EXPECT_FALSE(game->UnlockShown());
     EXPECT_EQ(game->GetPauseState(), MainGame::PAUSE_MENU);
     ASSERT_EQ(game->PauseMenu()->GetItemCount(), 3);
     pilot.Frames(10);
-    ASSERT_TRUE(pilot.SaveFrame(Kept("completed_menu")));
+    ASSERT_TRUE(Keep(pilot, Kept("completed_menu")));
     ExpectMenuClearOfTheBorder(pilot, Kept("completed_menu"));
     TapRow(pilot, 0); // next level
     ASSERT_TRUE(Within(pilot, 3, [&] { return pilot.App()->State() == STATE_LOAD_GAME; }));
@@ -592,11 +620,11 @@ TEST_P(EndOfMission, FailedMissionAsksBeforeRestartOrTheMenu)
     EXPECT_FALSE(game->SummaryShown());
     ASSERT_EQ(game->PauseMenu()->GetItemCount(), 2);
     pilot.Frames(10);
-    ASSERT_TRUE(pilot.SaveFrame(Kept("failed_menu")));
+    ASSERT_TRUE(Keep(pilot, Kept("failed_menu")));
     ExpectMenuClearOfTheBorder(pilot, Kept("failed_menu"));
     TapRow(pilot, 0); // restart
     ASSERT_TRUE(game->QuestionBox_IsOpen());
-    pilot.SaveFrame(Kept("question_restart"));
+    Keep(pilot, Kept("question_restart"));
     Answer(pilot, false);
     EXPECT_FALSE(game->QuestionBox_IsOpen());
     EXPECT_EQ(pilot.App()->State(), STATE_GAME);
@@ -629,7 +657,7 @@ TEST(Loss, FlownIntoTheSeaTheMissionIsLostWithATrueLine)
         << "down at " << plane->position.y / 65536.0 << ", the sea at " << game->WaterLevel() / 65536.0;
     ASSERT_TRUE(Within(pilot, 400, [&] { return game->Mission()->GetCondition() == CONDITION_FAILED; }));
     pilot.Frames(2);
-    ASSERT_TRUE(pilot.SaveFrame(Shot("lost_at_sea")));
+    ASSERT_TRUE(Keep(pilot, Shot("lost_at_sea")));
     Console* console = game->GetConsole();
     ASSERT_NE(console, nullptr);
     std::wstring lines;

@@ -140,6 +140,8 @@ for shot in bomb:65 options:165 help:320 credits:550 fall:655 explosion:700 game
   cp "$f" "$keep/${shot%%:*}.png"
 done
 [ "$(md5sum "$keep"/*.png | cut -d' ' -f1 | sort -u | wc -l)" = 16 ] || fail "two kept pages are the same picture"
+# No kept page shows the pictures' colour key, also after the level pages.
+python3 "$(dirname "$0")/no_key_colour.py" "$keep"/*.png || fail "the colour key on screen"
 same() { python3 "$(dirname "$0")/same_pixels.py" "$(printf '%s/shots/frame%05d.png' "$dir" "$1")" \
            "$(printf '%s/shots/frame%05d.png' "$dir" "$2")" $3; }
 # The taps beside the question's buttons left it up, unchanged.

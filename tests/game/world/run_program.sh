@@ -104,6 +104,7 @@ fresh)
     kept+=("$keep/${shot%%:*}.png")
   done
   [ "$(md5sum "${kept[@]}" | cut -d' ' -f1 | sort -u | wc -l)" = 5 ] || fail "fresh: two kept frames are the same"
+  python3 "$root/tests/game/frontend/no_key_colour.py" "${kept[@]}" || fail "fresh: the colour key on screen"
   cmp -s "$top/fresh/data/usr/settings.nil" <(answered_settings) ||
     fail "fresh: the settings written are not the defaults with the tutorial answered"
   # Again in the same directory: the pilot is there, the question answered.

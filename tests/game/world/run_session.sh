@@ -15,10 +15,14 @@
 #     frames; part software: on the software renderer;
 #   - part left: the player flies on without firing, leaves the play area,
 #     and the mission fails after the 9 s countdown; the profile keeps its
-#     unlocks.
+#     unlocks;
+#   - part options: the level started through the menu (its game selection
+#     and level pages drawn first), paused by its icon and the options page
+#     opened from the pause menu, on OpenGL ES 1.1 and on OpenGL ES 2.0 side
+#     by side: no frame of that page shows the pictures' colour key.
 # Each part stands alone, so that the parts can run side by side. Frames at
 # fixed numbers are kept in OUTDIR for a person to look at.
-#   run_session.sh KORVANTH DATA.VFS SCRIPTC LEVELSCFG OUTDIR PART   (PART: mesa, software, left)
+#   run_session.sh KORVANTH DATA.VFS SCRIPTC LEVELSCFG OUTDIR PART   (PART: mesa, software, left, options)
 set -euo pipefail
 exe=$(realpath "$1")
 archive=$(realpath "$2")
@@ -30,6 +34,7 @@ case $part in
   mesa) runs="won again" ;;
   software) runs=soft ;;
   left) runs=left ;;
+  options) runs="menu_gles1 menu_gles2" ;;
   *) echo "run_session.sh: unknown part $part" >&2; exit 2 ;;
 esac
 export EGL_PLATFORM=${EGL_PLATFORM:-surfaceless}
@@ -125,7 +130,9 @@ EOF
 "$scriptc" "$top/e2e1.txt" "$top/e2e1.bin" > /dev/null
 "$levelscfg" build "$top/levels.txt" "$top/levels.cfg" > /dev/null
 
-# run NAME EVENTS [ARGS...]: one run in $top/NAME, in the background.
+# run NAME EVENTS [ARGS...]: one run in $top/NAME, in the background; the
+# level is started directly unless start says otherwise.
+start=KRV_LEVEL=0
 run() {
   local name=$1 events=$2
   shift 2
@@ -137,12 +144,14 @@ run() {
   printf '\001\000' > "$dir/data/usr/profiles.cfg"
   { head -c 22 /dev/zero; printf '\004\001\000\000\000'; head -c 4 /dev/zero; } > "$dir/data/usr/profile_0"
   printf "$events" > "$dir/events.txt"
-  (cd "$dir" && env -u DISPLAY KRV_AUDIO=null KRV_LEVEL=0 "$exe" --headless --clock virtual --script events.txt \
+  (cd "$dir" && env -u DISPLAY $start KRV_AUDIO=null "$exe" --headless --clock virtual --script events.txt \
       --shots shots --size 1024x600 "$@" > stdout.txt 2>&1; echo $? > status) &
 }
 fail() { echo "FAIL: $*"; [ -n "${log:-}" ] && grep -v 'Image:\|PMesh:' "$log" | tail -40; exit 1; }
-keep() { # keep RUN FRAME NAME
+# keep RUN FRAME NAME: a kept frame, which never shows the colour key.
+keep() {
   cp "$top/$1/shots/frame$(printf %05d "$2").png" "$out/$3.png" || fail "$1 has no frame $2"
+  python3 "$(dirname "$0")/../frontend/no_key_colour.py" "$out/$3.png" || fail "$1: the colour key on screen in frame $2"
 }
 profile_byte() { od -An -tu1 -j "$2" -N 1 "$top/$1/data/usr/profile_0" | tr -d ' '; }
 
@@ -151,6 +160,14 @@ profile_byte() { od -An -tu1 -j "$2" -N 1 "$top/$1/data/usr/profile_0" | tr -d '
 # summary and the unlock message, then pick the menu's first row, next level.
 intro='1 down 3 100 200\n2 up 3 100 200\n3 down 3 110 210\n5 up 3 120 220\n130 down 1 500 300\n132 up 1 500 300\n'
 won="${intro}200 down 2 1000 300\n1150 up 2 1000 300\n1300 down 1 500 300\n1302 up 1 500 300\n1350 down 1 500 300\n1352 up 1 500 300\n1370 down 1 512 255\n1372 up 1 512 255\n1480 exit\n"
+# Through the menu: play on the bomb's selector, the campaign row of the game
+# selection, the tutorial question answered no, the campaign row again, the
+# first level's window; a tap closes the orders; the pause icon (lower right
+# corner) and the pause menu's third row, options; the exit comes there.
+menu='1 down 3 100 200\n2 up 3 100 200\n3 down 3 110 210\n5 up 3 120 220\n70 down 0 917 295\n71 up 0 917 295\n'
+menu="${menu}230 down 0 576 203\n231 up 0 576 203\n260 down 0 571 331\n261 up 0 571 331\n290 down 0 170 203\n291 up 0 170 203\n"
+menu="${menu}400 down 0 264 318\n401 up 0 264 318\n440 down 1 500 300\n442 up 1 500 300\n"
+menu="${menu}470 down 1 990 566\n472 up 1 990 566\n490 down 1 512 299\n492 up 1 512 299\n550 exit\n"
 # Leaving: the throttle slider (right of the radar) dragged up, nothing fired.
 left="${intro}140 down 4 10 40\n142 move 4 40 40\n144 move 4 80 40\n146 move 4 120 40\n148 move 4 140 40\n150 up 4 140 40\n1650 exit\n"
 
@@ -158,13 +175,22 @@ case $part in
   mesa) run won "$won"; run again "$won" ;;
   software) run soft "$won" --renderer software ;;
   left) run left "$left" ;;
+  options)
+    start="-u KRV_LEVEL"
+    run menu_gles1 "$menu" --renderer gles1
+    run menu_gles2 "$menu" --renderer gles2
+    ;;
 esac
 wait
 
 for r in $runs; do
   log=$top/$r/logs/vornlog.txt
   [ "$(cat "$top/$r/status")" = 0 ] || fail "$r: exit status $(cat "$top/$r/status")"
-  grep -q 'app: starting level 0 of campaign 0' "$log" || fail "$r: the level was not started"
+  if [ "$part" = options ]; then
+    grep -q 'app: menu: level 0 of the chosen group' "$log" || fail "$r: the level was not started from the menu"
+  else
+    grep -q 'app: starting level 0 of campaign 0' "$log" || fail "$r: the level was not started"
+  fi
   # Seven loading steps, each behind a frame of the loading screen.
   [ "$(grep -c '^game: load step' "$log")" -ge 7 ] || fail "$r: loading steps"
   [ "$(grep '^game: load step' "$log" | head -7 | tr -d '\n')" = \
@@ -225,5 +251,20 @@ left)
   keep left 1100 left_1100_warning
   keep left 1640 left_1640_failed_menu
   echo "ok: left the area at ${out_at} ms and failed"
+  ;;
+options)
+  for r in $runs; do
+    log=$top/$r/logs/vornlog.txt
+    walk=$(grep -E '^(game: (level 0 loaded|paused)|app: state (5 -> 2|2 -> 3)|menu: page 14|app: exit event)' "$log" |
+      sed -n '/game: level 0 loaded/,$p' | tr '\n' '|' || true)
+    [ "$walk" = "game: level 0 loaded|game: paused (player)|app: state 5 -> 2|app: state 2 -> 3|menu: page 14|app: exit event in state 3|" ] ||
+      fail "$r: the way to the options was $walk"
+    # The options page stands from frame 500 to the exit.
+    shots=()
+    for f in $(seq 500 549); do shots+=("$(printf '%s/%s/shots/frame%05d.png' "$top" "$r" "$f")"); done
+    python3 "$(dirname "$0")/../frontend/no_key_colour.py" "${shots[@]}" || fail "$r: the colour key on screen"
+    keep "$r" 520 "${r}_520_options"
+  done
+  echo "ok: the options page from the pause menu on es1 and es2, no colour key on screen"
   ;;
 esac
