@@ -369,6 +369,7 @@ bool KorvanthApp::RunMessageState()
         if (a == MESSAGE_PENDING && m_keyLatch != kKeyBack)
             return true;
         m_touch.down = 0;
+        _PDebug("app: tutorial offer answered %s\n", a == MESSAGE_YES ? "yes: the tutorial loads" : "no");
         if (a == MESSAGE_YES) {
             m_currentGroup = m_tutorialGroup;
             m_currentLevel = 0;

@@ -115,6 +115,9 @@ seeded)
   seed "$top/seeded" 1
   returning seeded
   grep -q "app: state 3 -> 18" "$top/seeded/logs/vornlog.txt" || fail "seeded: the tutorial question was not asked"
+  # The tap that asked it is not its answer: the later tap on NO is.
+  grep -q "app: tutorial offer answered no$" "$log" && grep -q "app: state 18 -> 3" "$log" ||
+    fail "seeded: the tutorial question was not answered no"
   echo "ok: a returning player's first mission, the tutorial question asked"
   ;;
 won)
