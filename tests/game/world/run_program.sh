@@ -7,7 +7,8 @@
 #     flight; then again in the same directory, now with the pilot: no
 #     profile screens, the same mission;
 #   - seeded: a returning player's profile made by hand (the first level
-#     open, no settings yet, so the tutorial question is asked): the mission;
+#     open, no settings yet, so the tutorial question is asked, and answered
+#     by the later tap on its NO): the mission;
 #   - won: a returning player who has won the first level (the second is
 #     open too) and answered the tutorial question (the settings a fresh
 #     run writes, which the fresh part checks): the first level all the same;
