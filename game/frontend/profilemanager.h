@@ -12,6 +12,7 @@
 #include "engine/runtime/pstring.h"
 #include "game/frontend/profile.h"
 #include "game/world/myinput.h"
+#include "game/world/tapguard.h"
 
 class AudioManager;
 class Fonts;
@@ -143,10 +144,15 @@ public:
     void WarningWnd_AddTxt(PString* line); // a copy is kept
     void WarningWnd_ButtonsHide(bool hide) { m_msgNoButtons = hide; }
     void WarningWnd_OnlyOkButton(bool only) { m_msgOnlyOk = only; }
+    // Lays the window out; it opens: only a tap pressed after this answers
+    // it (TapGuard).
     void InitWarningWindow();
     // MessageAnswer. The key codes are the frame's latched codes (7 back,
     // 6 yes).
     int WarningWnd_Process(int keys, int keyCode = 0, int keyCode2 = 0);
+    // The pen has been put down since the window opened (what dismisses the
+    // notices without buttons).
+    bool WarningWnd_Tapped() const { return m_msgTap.Armed(); }
     void WarningWnd_Draw();
     bool IsWarningWnd_InUse() const { return m_state == SCREEN_QUESTION; }
     void SetMainState() { m_state = SCREEN_MAIN; }
@@ -267,4 +273,5 @@ private:
     bool m_msgNoButtons = false;
     bool m_msgOnlyOk = false;
     uint8_t m_msgFocus = 0;
+    TapGuard m_msgTap;
 };

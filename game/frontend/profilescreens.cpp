@@ -310,6 +310,7 @@ void ProfileManager::OpenMain()
 
 void ProfileManager::TouchScreenEvent(int x, int y, bool pressed)
 {
+    m_msgTap.Event(pressed);
     m_touch.wasDown = m_touch.down;
     m_touch.down = pressed;
     m_touch.x = x;
@@ -744,6 +745,7 @@ void ProfileManager::InitWarningWindow()
         b.th = b.h + 32;
     }
     m_msgFocus = 0;
+    m_msgTap.Open();
 }
 
 int ProfileManager::WarningWnd_Process(int keys, int keyCode, int keyCode2)
@@ -758,13 +760,15 @@ int ProfileManager::WarningWnd_Process(int keys, int keyCode, int keyCode2)
     for (int d : {'1', '3', '7', '9'})
         if (keyCode == d)
             return MESSAGE_PENDING;
+    // The buttons take only a tap pressed since the window opened.
     const bool buttons = !m_msgNoButtons;
-    if (buttons && m_touch.Released() && m_msgWnd[1].Contains(m_touch.x, m_touch.y)) {
+    const bool released = m_touch.Released() && m_msgTap.Armed();
+    if (buttons && released && m_msgWnd[1].Contains(m_touch.x, m_touch.y)) {
         Consume();
         Click();
         return MESSAGE_YES;
     }
-    if (buttons && !m_msgOnlyOk && m_touch.Released() && m_msgWnd[2].Contains(m_touch.x, m_touch.y)) {
+    if (buttons && !m_msgOnlyOk && released && m_msgWnd[2].Contains(m_touch.x, m_touch.y)) {
         Consume();
         Click();
         return MESSAGE_NO;
@@ -1179,7 +1183,7 @@ void ProfileManager::WarningWnd_Draw()
     for (int i = 0; i < buttons; ++i) {
         const Window& b = m_msgWnd[1 + i];
         DrawFrame(b, -60);
-        if (m_touch.down && b.Contains(m_touch.x, m_touch.y))
+        if (m_touch.down && m_msgTap.Armed() && b.Contains(m_touch.x, m_touch.y))
             m_p3d->FillRect(b.x, b.y, unsigned(b.w), unsigned(b.h), kPressedFill, P3DBLEND_ALPHA);
         else if (!m_msgOnlyOk && m_msgFocus == i)
             m_p3d->Rectangle(b.x, b.y, b.w, b.h, 0xFFFFCC88, P3DBLEND_OPAQUE);

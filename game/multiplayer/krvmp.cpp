@@ -656,6 +656,8 @@ void KrvMp::TouchScreenEvent(int x, int y, int pressed)
     penWas = pen;
     touchX = x, touchY = y;
     pen = pressed ? 1 : 0;
+    if (msgBox)
+        msgBox->PenEvent(pen != 0);
 }
 
 void KrvMp::TouchScreenEventMove(int x, int y, int)

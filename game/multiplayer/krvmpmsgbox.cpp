@@ -113,6 +113,7 @@ void KrvMpMsgBox::Show()
     }
     m_visible = 1;
     m_shown++;
+    m_tap.Open();
 }
 
 void KrvMpMsgBox::Hide()
@@ -147,6 +148,9 @@ int KrvMpMsgBox::Update(int x, int y, int penDown, int penWasDown)
 {
     if (!m_visible || !m_content || m_buttons.empty())
         return 0;
+    // The buttons see no pen until a press has come since the box opened.
+    if (!m_tap.Armed())
+        penDown = penWasDown = 0;
     int value = 0;
     for (auto& b : m_buttons)
         if (b.first->Touchscreen_Update(x, y, penDown, penWasDown) && value == 0)

@@ -10,6 +10,7 @@
 
 #include "game/multiplayer/krvmpbutton.h"
 #include "game/multiplayer/krvmplist.h"
+#include "game/world/tapguard.h"
 
 class AudioManager;
 class IPinput;
@@ -42,9 +43,12 @@ public:
     void ButtonAdd(BUTTONS value);
     void SetCallback(Callback cb, void* user);
     // Lays the box out in the middle of the screen; nothing without content.
+    // The box opens: only a tap pressed after this answers it.
     void Show();
     // Destroys buttons and content and forgets the callback.
     void Hide();
+    // Every press and release of the menus, as they come, box shown or not.
+    void PenEvent(bool down) { m_tap.Event(down); }
     // The value of a clicked button (after the callback has run), else 0.
     int Update(int x, int y, int penDown, int penWasDown);
     // 1 when the box was drawn.
@@ -69,6 +73,7 @@ private:
     // Counts Show calls, so that Update can tell a callback that showed a new
     // box from one that did not.
     unsigned m_shown = 0;
+    TapGuard m_tap;
 };
 
 class KrvMpSwapper {

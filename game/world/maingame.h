@@ -20,6 +20,7 @@
 #include "game/multiplayer/matchgame.h"
 #include "game/world/command.h"
 #include "game/world/myinput.h"
+#include "game/world/tapguard.h"
 #include "gl/prect.h"
 
 class AudioManager;
@@ -221,6 +222,7 @@ public:
     void LoadGfx();
     void UnloadGfx();
     void DrawBackgroundImage();
+    // Opens the question; only a tap pressed after this answers it.
     void QuestionBox_Open(int textId, int action);
     void QuestionBox_Close() { m_questionOpen = 0; }
     int QuestionBox_IsOpen() const { return m_questionOpen; }
@@ -417,6 +419,7 @@ private:
     PSurface3D* m_background = nullptr;
     int32_t m_questionText = 0, m_questionAction = 0;
     uint8_t m_questionOpen = 0;
+    TapGuard m_questionTap;
     int32_t m_pauseIcon[4] = {};
     wchar_t* m_unlockLines[3] = {};
     int32_t m_smokeCounter = 0;

@@ -638,6 +638,7 @@ void MainGame::QuestionBox_Open(int textId, int action)
     m_questionText = textId;
     m_questionAction = action;
     m_questionOpen = 1;
+    m_questionTap.Open();
 }
 
 int MainGame::QuestionBox_Draw()
@@ -663,7 +664,9 @@ int MainGame::QuestionBox_Draw()
     int result = 0;
     for (int b = 0; b < 2; ++b) {
         int bx = x + b * (bw / 2);
-        bool inside = TouchScreen_IsInside(bx, by - kQuestionReach, bw / 2, kQuestionButton + 2 * kQuestionReach);
+        // The buttons take only a tap pressed since the question opened.
+        bool inside = m_questionTap.Armed() &&
+                      TouchScreen_IsInside(bx, by - kQuestionReach, bw / 2, kQuestionButton + 2 * kQuestionReach);
         if (inside && m_touch.down)
             m_p3d->FillRect(bx, by, unsigned(bw / 2), kQuestionButton, kButtonPressed, P3DBlendModes(1));
         m_fonts->Print(bx + bw / 4, by + (kQuestionButton - m_fonts->Height(0)) / 2, unsigned(b ? kTextNo : kTextYes),

@@ -124,6 +124,7 @@ PMesh* CollisionMesh(P3DGameEngine* engine, const P3DModel* m)
 
 void MainGame::TouchScreenEvent(int x, int y, int down)
 {
+    m_questionTap.Event(down != 0);
     uint8_t d = down ? 1 : 0;
     m_touch.x = x;
     m_touch.y = y;

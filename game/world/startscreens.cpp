@@ -265,9 +265,11 @@ bool KorvanthApp::RunMessageState()
         m_profiles->WarningWnd_Draw();
     };
     auto answer = [&] { return m_profiles->WarningWnd_Process(keys, m_keyLatch, m_keyLatch2); };
-    // The pen put down dismisses the notices that have no buttons.
+    // The pen put down dismisses the notices that have no buttons, once the
+    // window has seen it put down since it opened (a finger held from before
+    // is not a tap on the notice).
     auto tapped = [&] {
-        const bool t = m_touch.down != 0;
+        const bool t = m_profiles->WarningWnd_Tapped();
         if (t) {
             m_touch.down = 0;
             m_touch.wasDown = 0;
@@ -283,7 +285,7 @@ bool KorvanthApp::RunMessageState()
         return true;
     case STATE_DATA_ERROR_SHOWN:
         show();
-        if (answer() != MESSAGE_PENDING || m_touch.down) {
+        if (answer() != MESSAGE_PENDING || tapped()) {
             m_exitStage = EXIT_REQUESTED;
             return false;
         }
@@ -367,6 +369,7 @@ bool KorvanthApp::RunMessageState()
         if (a == MESSAGE_PENDING && m_keyLatch != kKeyBack)
             return true;
         m_touch.down = 0;
+        _PDebug("app: tutorial offer answered %s\n", a == MESSAGE_YES ? "yes: the tutorial loads" : "no");
         if (a == MESSAGE_YES) {
             m_currentGroup = m_tutorialGroup;
             m_currentLevel = 0;

@@ -4,16 +4,18 @@
 # turned by drags and chosen on its selector (a tap above the frame's margin
 # does nothing, one just below its drawn lower edge chooses); options (the music bar dragged
 # past its left end and stored), help and credits; play, with the fall, the
-# blast with its sound and the closing hatch; the tutorial question answered
-# no after taps beside its buttons that answer nothing (a game started from
-# the menu is the session test's); the campaign, time-attack
+# blast with its sound and the closing hatch; the tutorial question, asked
+# by a tap on the arcade row where the question's YES lies, stays open after
+# that tap and after taps beside its buttons, and is answered no (a game
+# started from the menu is the session test's); the campaign, time-attack
 # and arcade pages, each left by its back icon, the multiplayer notice that
 # closes the hatch, and the multiplayer menus' network choice, left by their
 # back button; a second drop whose blast a tap cuts short. The page walk is
 # read from the log; a frame of every page is kept in the folder given (for
 # a person to look at). The level page sliding in shows the game selection
 # unchanged outside its bands, the one closing shows the bay in its middle
-# band, and the question box stays up after the taps beside its buttons.
+# band, and the question box stays up, unchanged, from just after it opened
+# to the tap on its NO.
 #   run_main_menu.sh KORVANTH DATA.VFS [SHOTS_DIR]
 set -euo pipefail
 exe=$(realpath "$1")
@@ -39,6 +41,8 @@ drag() { ev "$1 down 0 $2 $3"; ev "$(($1 + 1)) move 0 $2 $((($3 + $4) / 2))"; ev
 # and the level pages, the rows of the game selection, the arcade start.
 SEL='917 295'; BACK='976 576'; MPBACK='996 572'; PAPER='1002 578'; NO='571 331'; OK='512 331'
 ROW0='576 158'; ROW1='576 203'; ROW2='576 248'; ROW3='576 293'
+# The arcade row at a point where the tutorial question's YES will lie.
+ROW3_YES='450 305'
 : > "$dir/events.txt"
 tap 1 100 200; tap 3 110 210                        # past the intro
 drag 70 400 440 305; tap 86 917 200; tap 90 917 360 # options: above the frame's margin, then below its lower edge
@@ -47,7 +51,7 @@ tap 170 $BACK
 drag 230 400 400 355; tap 250 $SEL; tap 330 $BACK   # help
 drag 390 400 400 355; tap 410 $SEL; tap 560 $BACK   # credits
 drag 620 400 100 325; tap 640 $SEL                  # play
-tap 800 $ROW1; tap 822 512 266; tap 824 512 380     # the tutorial question: its text, below it
+tap 800 $ROW3_YES; tap 822 512 266; tap 824 512 380 # the tutorial question: its text, below it
 tap 830 $NO                                         # and no
 tap 1080 $ROW1; tap 1160 $PAPER                     # campaigns
 tap 1240 $ROW2; tap 1320 $PAPER                     # time attack
@@ -126,6 +130,7 @@ menu: page 11
 menu: page 13"
 got=$(grep -E '^(menu: |app: state [0-9]+ -> |app: main menu made)' "$log" | sed -n '/app: main menu made/,$p')
 [ "$got" = "$expected" ] || { diff <(echo "$expected") <(echo "$got") || true; fail "the page walk"; }
+grep -q 'app: tutorial offer answered no$' "$log" || fail "the tutorial question was not answered no"
 # The music volume was dragged to 0 and the tutorial marked as offered.
 read -r flag music effects <<< "$(od -An -tu1 -N3 "$dir/data/usr/settings.nil")"
 [ "$music" = 0 ] && [ "$effects" = 170 ] || fail "stored volumes $music $effects"
@@ -144,8 +149,9 @@ done
 python3 "$(dirname "$0")/no_key_colour.py" "$keep"/*.png || fail "the colour key on screen"
 same() { python3 "$(dirname "$0")/same_pixels.py" "$(printf '%s/shots/frame%05d.png' "$dir" "$1")" \
            "$(printf '%s/shots/frame%05d.png' "$dir" "$2")" $3; }
-# The taps beside the question's buttons left it up, unchanged.
-same 820 827 '390 235 635 362' || fail "the question box changed after taps beside its buttons"
+# The tap that asked the question and the taps beside its buttons left it
+# up, unchanged.
+same 810 829 '390 235 635 362' || fail "the question box changed before the tap on its NO"
 # The level page sliding in leaves the game selection between its bands as
 # it was drawn before the slide.
 same 1079 1084 '0 175 1024 425' || fail "the game selection changed under the slide"

@@ -5,8 +5,14 @@
 # bonus, read back by the independent reader), and a walk with saves that
 # always fail: five profiles, the limit, delete, choose, the page switch, the
 # rank gate of the aircraft and leaving, each failed save shown and dismissed.
-# Frames of the keyboard, the single-player page and the multiplayer page are
-# kept in OUTDIR (when given) for a person to look at.
+# The tutorial offer at this size: the new pilot's tap on the campaign row's
+# label, where the offer's NO lies, and a returning pilot's tap on the row's
+# left part, where its YES lies, each leave the offer open until a later tap
+# answers it: NO returns to the menu with the offer remembered in the
+# settings, YES loads the tutorial and shows its orders.
+# Frames of the keyboard, the single-player page, the multiplayer page, the
+# open offer and the tutorial's orders are kept in OUTDIR (when given) for a
+# person to look at.
 #   run_profile_screens.sh KORVANTH DATA.VFS [OUTDIR]
 set -euo pipefail
 exe=$(realpath "$1")
@@ -18,10 +24,15 @@ top=$(mktemp -d)
 trap 'rm -rf "$top"' EXIT
 fail() { echo "FAIL: $*"; grep 'app: state\|profiles' "$log" 2>/dev/null; exit 1; }
 
-# run NAME SCRIPT: taps through the intro first.
+# run NAME SCRIPT: taps through the intro first. A run named offer has a
+# returning pilot (one empty profile) and no settings yet.
 run() {
   local dir=$top/$1
   mkdir -p "$dir/logs" "$dir/app/native" "$dir/data/usr"
+  if [ "$1" = offer ]; then
+    printf '\001\000' > "$dir/data/usr/profiles.cfg"
+    { head -c 22 /dev/zero; printf '\004'; head -c 8 /dev/zero; } > "$dir/data/usr/profile_0"
+  fi
   ln -s "$archive" "$dir/app/native/data.vfs"
   printf '1 down 3 100 200\n2 up 3 100 200\n3 down 3 110 210\n5 up 3 120 220\n%s\n' "$2" > "$dir/events.txt"
   [ "$1" != failing ] || mkdir "$dir/data/usr/profile_0.tmp" # every profile save fails
@@ -37,6 +48,19 @@ A='29 220'; B='193 260'; C='111 260'; D='111 220'; E='111 180'; Z='29 260'; U='2
 K='316 220'; DEL='316 260'; OK='432 292'; BACK_CREATE='48 292'; BACK='432 292'
 NEW='146 292'; DELETE='202 292'; NEXT='258 292'; SELECT='90 292'; PAGE='100 20'; YES='172 200'; ANY='240 160'
 PLANE_LEFT='252 250'; PLANE_RIGHT='458 250'; CHOOSE='355 250'
+# The main menu's selector, the campaign row of the game selection at its
+# left part and at its label, and the tutorial offer's YES and NO.
+SELECTOR='430 157'; ROW_LEFT='200 157'; ROW_LABEL='270 157'; OFFER_YES='180 190'; OFFER_NO='297 190'
+# offer_open NAME BEFORE FIRST LAST: the offer's window, not there at frame
+# BEFORE (the game selection), shows the same picture from frame FIRST to
+# frame LAST: it stayed open.
+offer_open() {
+  local f=$top/$1/shots/frame
+  ! python3 "$here/same_pixels.py" "$f$(printf %05d "$2").png" "$f$(printf %05d "$3").png" 124 96 356 218 > /dev/null &&
+    python3 "$here/same_pixels.py" "$f$(printf %05d "$3").png" "$f$(printf %05d "$4").png" 124 96 356 218
+}
+# states NAME: the application's state changes once the menu was made.
+states() { grep -E '^app: (state [0-9]+ -> |main menu made|tutorial offer)' "$top/$1/logs/vornlog.txt" | sed -n '/main menu made/,$p'; }
 
 # First run, no name, back: the game ends without a profile.
 run back "$(tap 20 $BACK_CREATE; echo 60 exit)"
@@ -44,13 +68,28 @@ grep -q 'app: state 1 -> 11' "$log" || fail "back: the first run did not open th
 grep -q 'app: no profile made; the game ends' "$log" || fail "back: no exit"
 [ ! -e "$top/back/data/usr/profiles.cfg" ] || fail "back: a profile list was written"
 
-# First profile: Z U N K A, delete, OK; the screens close to the menu.
-run first "$(tap 20 $Z; tap 23 $U; tap 26 $N; tap 29 $K; tap 32 $A; tap 35 $DEL; tap 39 $OK; echo 60 exit)"
+# First profile: Z U N K A, delete, OK; the screens close to the menu. Then
+# play, the campaign row's label: the tutorial offer, answered NO later.
+run first "$(tap 20 $Z; tap 23 $U; tap 26 $N; tap 29 $K; tap 32 $A; tap 35 $DEL; tap 39 $OK;
+             tap 160 $SELECTOR; tap 340 $ROW_LABEL; tap 370 $OFFER_NO; echo 400 exit)"
 grep -q 'profiles: profile 0 "ZUNK" made' "$log" || fail "first: not made"
 grep -q 'app: state 10 -> 2' "$log" || fail "first: the screens did not close"
 [ "$(od -An -tx1 "$top/first/data/usr/profiles.cfg" | tr -d ' ')" = 0100 ] || fail "first: list"
 got=$(python3 "$here/profile_oracle.py" "$top/first/data/usr/profile_0" | grep -E 'medals|unlocks|strings')
 [ "$got" = "$(printf 'medals=15\nunlocks=4,4,4,4\nstrings=5a554e4b,5a554e4b,,')" ] || fail "first: file $got"
+[ "$(states first)" = "$(printf 'app: main menu made\napp: state 2 -> 3\napp: state 3 -> 18\napp: tutorial offer answered no\napp: state 18 -> 3')" ] ||
+  fail "first: the offer's states: $(states first)"
+offer_open first 330 352 368 || fail "first: the tap on the row's label answered the offer"
+[ "$(od -An -tu1 -j10 -N1 "$top/first/data/usr/settings.nil" | tr -d ' ')" = 1 ] || fail "first: the offer is not remembered"
+
+# A returning pilot taps the row's left part; the offer's YES loads the
+# tutorial, whose orders show.
+run offer "$(tap 120 $SELECTOR; tap 300 $ROW_LEFT; tap 330 $OFFER_YES; echo 450 exit)"
+[ "$(states offer)" = "$(printf 'app: main menu made\napp: state 2 -> 3\napp: state 3 -> 18\napp: tutorial offer answered yes: the tutorial loads\napp: state 18 -> 4\napp: state 4 -> 5')" ] ||
+  fail "offer: the offer's states: $(states offer)"
+offer_open offer 290 312 328 || fail "offer: the tap on the row answered the offer"
+grep -q 'game: level 0 loaded' "$log" || fail "offer: the tutorial did not load"
+[ "$(od -An -tu1 -j10 -N1 "$top/offer/data/usr/settings.nil" | tr -d ' ')" = 1 ] || fail "offer: the offer is not remembered"
 
 # Saves that fail: each shows the error, dismissed by a tap.
 walk="$(tap 20 $A; tap 24 $OK; tap 35 $ANY)"
@@ -81,9 +120,10 @@ profiles: aircraft 0 chosen'
 grep -q 'app: state 17 -> 2' "$log" || fail "failing: leaving with a failed save"
 if [ -n "$keep" ]; then
   mkdir -p "$keep"
-  for shot in keyboard:first:30 single_player_page:failing:168 multiplayer_page:failing:229; do
+  for shot in keyboard:first:30 single_player_page:failing:168 multiplayer_page:failing:229 \
+              tutorial_offer:offer:328 tutorial_orders:offer:440; do
     IFS=: read -r name r n <<< "$shot"
     cp "$(printf '%s/%s/shots/frame%05d.png' "$top" "$r" "$n")" "$keep/$name.png" || fail "no frame for $name"
   done
 fi
-echo "ok: first-run back, first profile, failing saves"
+echo "ok: first-run back, first profile, the tutorial offer, failing saves"

@@ -445,8 +445,19 @@ TEST_F(Menus, MessageBoxTakesAllTouches)
     Back(p);
     EXPECT_TRUE(p.results.empty());
     EXPECT_EQ(Box(p.k), L"#301");
-    // The OK button over the network button: one tap closes the box only.
+    // A failure shown while the finger is down on the screen: the end of
+    // that touch, on the new box's OK, leaves the box up.
     KrvMpButton* ok = p.k.msgBox->m_buttons[0].first;
+    const int okX = ok->m_rect.x + ok->m_rect.width / 2, okY = ok->m_rect.y + ok->m_rect.height / 2;
+    p.k.TouchScreenEvent(okX, okY, 1);
+    Step();
+    p.k.MsgBoxShow_Info(302);
+    ok = p.k.msgBox->m_buttons[0].first;
+    Step();
+    p.k.TouchScreenEvent(okX, okY, 0);
+    Run(100);
+    EXPECT_EQ(Box(p.k), L"#302");
+    // The OK button over the network button: one tap closes the box only.
     Button(p, 1, 0)->m_rect = ok->m_rect;
     Answer(p, KrvMpMsgBox::BUTTON_OK);
     EXPECT_EQ(Box(p.k), L"");

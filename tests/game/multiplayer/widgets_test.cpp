@@ -126,7 +126,9 @@ TEST_F(Widgets, MessageBox)
         EXPECT_EQ(last.x + last.width, box.m_box.x + 3 * l[2]);
     }
     // Hot spots reach 12 px above and below; a callback that shows a new box
-    // keeps it up.
+    // keeps it up. A box answers only a tap pressed after it opened: not the
+    // end of a touch begun before, nor the release that answered the box
+    // before it.
     KrvMpMsgBox box(&fonts, W, H, nullptr);
     static int calls = 0;
     box.ButtonAdd(KrvMpMsgBox::BUTTON_YES);
@@ -139,12 +141,23 @@ TEST_F(Widgets, MessageBox)
                 b->Hide(), b->ButtonAdd(KrvMpMsgBox::BUTTON_OK), b->ContentAdd(L"AGAIN"), b->Show();
         },
         &box);
+    box.PenEvent(true);
     box.Show();
     const PRect no = box.m_buttons[1].first->m_rect;
-    EXPECT_EQ(box.Update(no.x + 5, no.y - 13, 0, 1), 0);
-    EXPECT_EQ(box.Update(no.x + 5, no.y + no.height + 12, 0, 1), KrvMpMsgBox::BUTTON_NO);
+    box.PenEvent(false);
+    EXPECT_EQ(box.Update(no.x + 5, no.y + 5, 0, 1), 0);
+    auto tap = [&](int x, int y) {
+        box.PenEvent(true);
+        box.Update(x, y, 1, 0);
+        box.PenEvent(false);
+        return box.Update(x, y, 0, 1);
+    };
+    EXPECT_EQ(tap(no.x + 5, no.y - 13), 0);
+    EXPECT_EQ(tap(no.x + 5, no.y + no.height + 12), KrvMpMsgBox::BUTTON_NO);
     ASSERT_TRUE(box.IsVisible() && box.m_buttons.size() == 1);
-    EXPECT_EQ(box.Update(no.x + 5, box.m_buttons[0].first->m_rect.y - 12, 0, 1), KrvMpMsgBox::BUTTON_OK);
+    const int okY = box.m_buttons[0].first->m_rect.y - 12;
+    EXPECT_EQ(box.Update(no.x + 5, okY, 0, 1), 0);
+    EXPECT_EQ(tap(no.x + 5, okY), KrvMpMsgBox::BUTTON_OK);
     EXPECT_EQ(calls, 1); // the new box has no callback
     EXPECT_FALSE(box.IsVisible());
 }

@@ -7,7 +7,8 @@
 #     flight; then again in the same directory, now with the pilot: no
 #     profile screens, the same mission;
 #   - seeded: a returning player's profile made by hand (the first level
-#     open, no settings yet, so the tutorial question is asked): the mission;
+#     open, no settings yet, so the tutorial question is asked, and answered
+#     by the later tap on its NO): the mission;
 #   - won: a returning player who has won the first level (the second is
 #     open too) and answered the tutorial question (the settings a fresh
 #     run writes, which the fresh part checks): the first level all the same;
@@ -116,6 +117,9 @@ seeded)
   seed "$top/seeded" 1
   returning seeded
   grep -q "app: state 3 -> 18" "$top/seeded/logs/vornlog.txt" || fail "seeded: the tutorial question was not asked"
+  # The tap that asked it is not its answer: the later tap on NO is.
+  grep -q "app: tutorial offer answered no$" "$log" && grep -q "app: state 18 -> 3" "$log" ||
+    fail "seeded: the tutorial question was not answered no"
   echo "ok: a returning player's first mission, the tutorial question asked"
   ;;
 won)
