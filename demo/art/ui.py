@@ -367,14 +367,6 @@ def campaign_picture(i, grey):
     return doc(300, 200, b, defs)
 
 
-def tablet(x, y, w, h, rot=0):
-    return ('<g transform="rotate(%g %g %g)"><rect x="%g" y="%g" width="%g" height="%g" rx="12" fill="#1b1f24" '
-            'stroke="#8a949e" stroke-width="3"/><rect x="%g" y="%g" width="%g" height="%g" fill="#3f6fa8"/>'
-            '<rect x="%g" y="%g" width="%g" height="%g" fill="#5a7a3a"/></g>'
-            % (rot, x + w / 2, y + h / 2, x, y, w, h, x + 14, y + 10, w - 28, h - 20,
-               x + 14, y + h / 2, w - 28, h / 2 - 10))
-
-
 def curved_arrow(cx, cy, r, a0, a1, col):
     x0, y0 = cx + r * math.cos(math.radians(a0)), cy + r * math.sin(math.radians(a0))
     x1, y1 = cx + r * math.cos(math.radians(a1)), cy + r * math.sin(math.radians(a1))
@@ -497,6 +489,7 @@ def glow(cx, cy, r):
 
 
 def pause_icon():
+    """The pause icon of the frame of play (soft_label_ingame.png)."""
     return round_icon(64, '<rect x="22" y="19" width="7" height="26" fill="%s"/>'
                           '<rect x="35" y="19" width="7" height="26" fill="%s"/>' % (AMBER, AMBER))
 
@@ -1159,8 +1152,7 @@ def images():
     # shared interface images
     add(G + "soft_label_ok.png", 96, 48, "key", soft_key("OK"))
     add(G + "soft_label_back.png", 96, 48, "key", soft_key("BACK"))
-    add(G + "soft_label_ingame.png", 64, 64, "key", round_icon(64, '<rect x="22" y="19" width="7" height="26" fill="%s"/>'
-                                                                 '<rect x="35" y="19" width="7" height="26" fill="%s"/>' % (AMBER, AMBER)))
+    add(G + "soft_label_ingame.png", 64, 64, "key", pause_icon())
     add(G + "soft_label_pause.png", 64, 64, "key", round_icon(64, '<rect x="22" y="19" width="7" height="26" fill="%s"/>'
                                                                 '<rect x="35" y="19" width="7" height="26" fill="%s"/>' % (WHITE, WHITE)))
     add(G + "soft_label_play.png", 64, 64, "key", round_icon(64, poly([(25, 18), (47, 32), (25, 46)], WHITE)))
