@@ -28,9 +28,11 @@ constexpr int kCreditsFont = 3;
 constexpr int kMoreGamesFont = 4;
 constexpr int kMaxValue = 255;
 constexpr uint32_t kCreditsStepMs = 59;
-constexpr int kHelpClip = 6;          // the help text is clipped this far inside its area
-constexpr int kHelpPictureMargin = 4; // a scaled-down help picture keeps this much room to the clip
-constexpr int kHelpTextMargin = 2;    // and a text row this much
+// The help page clips its text this far inside its area; a scaled-down
+// picture keeps kHelpPictureMargin pixels to the clip, a text row kHelpTextMargin.
+constexpr int kHelpClip = 6;
+constexpr int kHelpPictureMargin = 4;
+constexpr int kHelpTextMargin = 2;
 
 enum HelpKind : int { KIND_TEXT = 1, KIND_CENTRED = 2, KIND_IMAGE = 4, KIND_RULE = 8 };
 constexpr int T = KIND_TEXT | KIND_CENTRED;
