@@ -9,7 +9,7 @@ images() lists (archive path, width, height, mode, svg text). Modes:
 import math
 import random
 
-from svg import (AMBER, BLACK, GREEN, MONO, NAVY, OLIVE, OLIVE_D, PAPER, PAPER_D, RED, SANS, SERIF, STEEL_D,
+from svg import (AMBER, BLACK, COMMON_DEFS, GREEN, MONO, NAVY, OLIVE, OLIVE_D, PAPER, PAPER_D, RED, SANS, SERIF, STEEL_D,
                  STEEL_L, WHITE, doc, plane_side, plane_top, plate, poly, rivet, star, text, tint_matrix,
                  turbulence)
 
@@ -367,14 +367,6 @@ def campaign_picture(i, grey):
     return doc(300, 200, b, defs)
 
 
-def tablet(x, y, w, h, rot=0):
-    return ('<g transform="rotate(%g %g %g)"><rect x="%g" y="%g" width="%g" height="%g" rx="12" fill="#1b1f24" '
-            'stroke="#8a949e" stroke-width="3"/><rect x="%g" y="%g" width="%g" height="%g" fill="#3f6fa8"/>'
-            '<rect x="%g" y="%g" width="%g" height="%g" fill="#5a7a3a"/></g>'
-            % (rot, x + w / 2, y + h / 2, x, y, w, h, x + 14, y + 10, w - 28, h - 20,
-               x + 14, y + h / 2, w - 28, h / 2 - 10))
-
-
 def curved_arrow(cx, cy, r, a0, a1, col):
     x0, y0 = cx + r * math.cos(math.radians(a0)), cy + r * math.sin(math.radians(a0))
     x1, y1 = cx + r * math.cos(math.radians(a1)), cy + r * math.sin(math.radians(a1))
@@ -388,51 +380,264 @@ def curved_arrow(cx, cy, r, a0, a1, col):
             % (x0, y0, r, r, large, sweep, x1, y1, col)) + poly(head, col)
 
 
+def embed(picture, x, y, scale=1.0, extra=""):
+    """The body of another picture's document, placed at (x, y) and scaled,
+    and its own definitions: (defs, body)."""
+    head = "<defs>" + COMMON_DEFS
+    i = picture.index(head) + len(head)
+    j = picture.index("</defs>", i)
+    body = picture[j + len("</defs>"):picture.rindex("</svg>")]
+    return picture[i:j], '<g transform="translate(%g,%g) scale(%g)" %s>%s</g>' % (x, y, scale, extra, body)
+
+
+def finger(x, y, angle=-35, s=1.0):
+    """A pointing hand whose fingertip touches (x, y); angle turns it from
+    straight up (negative: the hand comes from the lower right)."""
+    return ('<g transform="translate(%g,%g) rotate(%g) scale(%g)" stroke="#4a2c1c" stroke-width="1.6">'
+            '<path d="M-7,8 C-7,-2 -6,-6 0,-6 C6,-6 7,-2 7,8 L8,40 C16,36 24,38 26,46 L27,70 L-14,74 '
+            'L-20,46 C-22,38 -10,36 -8,42 Z" fill="#e9b896"/>'
+            '<path d="M-4,0 C-4,-3 4,-3 4,0 L4,6 L-4,6 Z" fill="#f6dccb" stroke-width="0.8"/></g>'
+            % (x, y, angle, s))
+
+
+def touch_rings(x, y, r=10, n=2):
+    return "".join('<circle cx="%g" cy="%g" r="%g" fill="none" stroke="#ffffff" stroke-width="2" opacity="%g"/>'
+                   % (x, y, r + 7 * k, 0.9 - 0.35 * k) for k in range(n))
+
+
+def arrow(x0, y0, x1, y1, col=AMBER, width=5, both=False):
+    """A straight arrow from (x0, y0) to (x1, y1), headed at the end (and at
+    the start too when both)."""
+    d = math.hypot(x1 - x0, y1 - y0)
+    ux, uy = (x1 - x0) / d, (y1 - y0) / d
+    px, py = -uy, ux
+    hl, hw = width * 2.6, width * 1.8
+
+    def head(xe, ye, sx, sy):
+        return poly([(xe, ye), (xe - sx * hl + px * hw, ye - sy * hl + py * hw),
+                     (xe - sx * hl - px * hw, ye - sy * hl - py * hw)], col)
+    a = (x0 + ux * hl * 0.8, y0 + uy * hl * 0.8) if both else (x0, y0)
+    b = '<line x1="%.1f" y1="%.1f" x2="%.1f" y2="%.1f" stroke="%s" stroke-width="%g"/>' % (
+        a[0], a[1], x1 - ux * hl * 0.8, y1 - uy * hl * 0.8, col, width)
+    b += head(x1, y1, ux, uy)
+    if both:
+        b += head(x0, y0, -ux, -uy)
+    return b
+
+
+def plane_back(cx, cy, s, fill=STEEL_D, bank=0):
+    """An aircraft seen from behind, banked by bank degrees."""
+    return ('<g transform="translate(%g,%g) rotate(%g) scale(%g)" fill="%s">'
+            '<path d="M-40,0 L-6,-3 L6,-3 L40,0 L6,3 L-6,3 Z"/><circle r="6"/>'
+            '<path d="M-2,-5 L0,-17 L2,-5 Z"/><path d="M-14,-4 L14,-4 L12,-2 L-12,-2 Z"/></g>'
+            % (cx, cy, bank, s, fill))
+
+
+# The whole screen in the help pictures: 1024 x 600 units, the head-up
+# display's controls where the game draws them at twice their size so that
+# they read at the picture's scale.
+SCREEN_W, SCREEN_H = 1024, 600
+HUD_PARTS = ("radar", "weapon", "fire", "pause", "locks")
+
+
+def hud_part(part, defs):
+    """The control part in screen units, its definitions appended to defs."""
+    out = ""
+    add = lambda d_b: (defs.append(d_b[0]), d_b[1])[1]
+    if part == "radar":
+        out += add(embed(radar(True), 8, 8, 2.0, 'opacity="0.7"')) + add(embed(radar(False), 8, 8, 2.0))
+        for k in range(1, 6):
+            out += add(embed(throttle_layer(k), 8 + 88 - 100, 8 + 176 - 200, 2.0))
+    elif part == "weapon":
+        out += add(embed(weap_circle(), SCREEN_W - 96, 8, 2.0)) + weapon_glyph(0, SCREEN_W - 96 + 64, 72, 2.2)
+    elif part == "fire":
+        out += add(embed(fire_button(), SCREEN_W - 192, SCREEN_H / 2 - 96, 2.0, 'opacity="0.85"'))
+    elif part == "pause":
+        out += add(embed(pause_icon(), SCREEN_W - 128, SCREEN_H - 128, 2.0))
+    else:
+        for k, (icon, locked) in enumerate(((0, False), (1, False), (2, False))):
+            out += lock_icon_body(icon, locked, 0, 210 + 90 * k, 2.0)
+    return out
+
+
+def screen(x, y, w, defs, lit=(), scene="", dim=False):
+    """A landscape tablet whose screen is w wide at (x, y): sky, sea, the
+    player's aircraft and the controls; the controls not in lit are dimmed."""
+    k = w / float(SCREEN_W)
+    h = SCREEN_H * k
+    cid = "scr%d_%d" % (int(x), int(y))
+    defs.append('<clipPath id="%s"><rect width="%d" height="%d"/></clipPath>' % (cid, SCREEN_W, SCREEN_H))
+    b = '<rect x="%g" y="%g" width="%g" height="%g" rx="%g" fill="#1b1f24" stroke="#8a949e" stroke-width="2"/>' % (
+        x - 9, y - 9, w + 18, h + 18, 12)
+    b += '<g transform="translate(%g,%g) scale(%g)" clip-path="url(#%s)">' % (x, y, k, cid)
+    b += '<rect width="%d" height="%d" fill="url(#sky)"/>' % (SCREEN_W, SCREEN_H)
+    b += '<rect y="%d" width="%d" height="%d" fill="#2b5373"/>' % (SCREEN_H * 0.55, SCREEN_W, SCREEN_H * 0.45)
+    b += '<path d="M0,%d L260,%d L420,%d L0,%d Z" fill="#4f6b3a"/>' % (
+        SCREEN_H * 0.55, SCREEN_H * 0.55, SCREEN_H, SCREEN_H)
+    b += scene + plane_back(SCREEN_W / 2, SCREEN_H * 0.62, 3.0)
+    for part in HUD_PARTS:
+        b += '<g opacity="%g">%s</g>' % (1.0 if part in lit else 0.35, hud_part(part, defs))
+    if dim:
+        b += '<rect width="%d" height="%d" fill="#000" opacity="0.45"/>' % (SCREEN_W, SCREEN_H)
+    b += '</g>'
+    return b, k
+
+
+def glow(cx, cy, r):
+    return ('<circle cx="%g" cy="%g" r="%g" fill="none" stroke="%s" stroke-width="3" stroke-dasharray="6 4"/>'
+            % (cx, cy, r, AMBER))
+
+
+def pause_icon():
+    """The pause icon of the frame of play (soft_label_ingame.png)."""
+    return round_icon(64, '<rect x="22" y="19" width="7" height="26" fill="%s"/>'
+                          '<rect x="35" y="19" width="7" height="26" fill="%s"/>' % (AMBER, AMBER))
+
+
+def zoomed_radar(x, y, size, throttle, defs):
+    """The radar with its throttle arc at (x, y), size pixels across."""
+    s = size / 88.0
+    out = embed(radar(True), x, y, s, 'opacity="0.8"')
+    defs.append(out[0])
+    b = out[1]
+    d, r = embed(radar(False), x, y, s)
+    defs.append(d)
+    b += r
+    for k in range(1, throttle + 1):
+        d, r = embed(throttle_layer(k), x + (88 - 100) / 2.0 * s, y + (88 - 100) * s, s)
+        defs.append(d)
+        b += r
+    return b
+
+
 def help_page(i):
+    """Help picture i: the control of the heading above it (help texts
+    314-320), shown as the game draws and works it; no words."""
     w, h = 560, 200
-    b = '<rect width="%d" height="%d" rx="10" fill="#14191d"/><rect x="3" y="3" width="%d" height="%d" rx="8" fill="none" stroke="#59636d" stroke-width="2"/>' % (w, h, w - 6, h - 6)
-    if i == 0:  # tilt to steer
-        b += tablet(90, 55, 150, 95, -14) + curved_arrow(165, 102, 95, 200, 160, AMBER)
-        b += tablet(320, 55, 150, 95, 14) + curved_arrow(395, 102, 95, -20, 20, AMBER)
-        b += text(165, 188, "TILT LEFT", 15, WHITE) + text(395, 188, "TILT RIGHT", 15, WHITE)
-    elif i == 1:  # pitch
-        b += tablet(200, 50, 160, 100)
-        b += poly([(280, 14), (266, 36), (294, 36)], AMBER) + poly([(280, 186), (266, 164), (294, 164)], AMBER)
-        b += text(120, 105, "TILT AWAY: DIVE", 14, WHITE) + text(450, 105, "TILT BACK: CLIMB", 14, WHITE)
-    elif i == 2:  # throttle
-        for k in range(10):
-            a0 = 150 + k * 24
-            b += curved_arrow(0, 0, 0, 0, 0, "none") if False else ''
-            x0 = 280 + 70 * math.cos(math.radians(a0))
-            y0 = 120 + 70 * math.sin(math.radians(a0))
-            x1 = 280 + 90 * math.cos(math.radians(a0 + 18))
-            y1 = 120 + 90 * math.sin(math.radians(a0 + 18))
-            col = GREEN if k < 6 else (AMBER if k < 8 else RED)
-            b += '<line x1="%.1f" y1="%.1f" x2="%.1f" y2="%.1f" stroke="%s" stroke-width="14"/>' % (x0, y0, x1, y1, col)
-        b += text(280, 130, "THROTTLE", 16, WHITE) + text(280, 188, "SLIDE UP AND DOWN TO SET SPEED", 13, "#c5ccd3")
-    elif i == 3:  # fire
-        b += '<circle cx="280" cy="95" r="56" fill="url(#redb)" stroke="#f4f1e8" stroke-width="4"/>'
-        b += '<circle cx="280" cy="95" r="22" fill="none" stroke="#fff" stroke-width="3"/>'
-        b += '<path d="M280,55 V135 M240,95 H320" stroke="#fff" stroke-width="3"/>'
-        b += text(280, 185, "HOLD TO FIRE", 16, WHITE)
-    elif i == 4:  # weapon wheel
-        for k, (dx, dy) in enumerate(((-110, 0), (0, -30), (110, 0))):
-            b += '<circle cx="%d" cy="%d" r="34" fill="#252b31" stroke="%s" stroke-width="4"/>' % (
-                280 + dx, 95 + dy, AMBER if k == 1 else "#8a949e")
-        b += weapon_glyph(0, 170, 95, 1.0) + weapon_glyph(2, 280, 65, 1.0) + weapon_glyph(3, 390, 95, 1.0)
-        b += text(280, 185, "TAP THE WEAPON CIRCLE TO CHANGE WEAPONS", 13, WHITE)
-    elif i == 5:  # radar
-        b += '<circle cx="280" cy="90" r="62" fill="#0f2a16" stroke="#8a949e" stroke-width="4"/>'
-        b += '<circle cx="280" cy="90" r="40" fill="none" stroke="#3c8a4a" stroke-width="1.5"/>'
-        b += '<path d="M280,28 V152 M218,90 H342" stroke="#3c8a4a" stroke-width="1.5"/>'
-        b += poly([(280, 82), (286, 96), (274, 96)], WHITE)
-        for x, y, c in ((300, 60, RED), (250, 120, RED), (320, 110, "#5ab0ff")):
-            b += '<circle cx="%d" cy="%d" r="4" fill="%s"/>' % (x, y, c)
-        b += text(280, 186, "RED: ENEMY   BLUE: FRIEND", 13, WHITE)
-    else:  # target lock
-        b += lock_icon_body(0, True, 200, 50, 1.8) + lock_icon_body(2, False, 290, 50, 1.8)
-        b += text(280, 185, "TAP A TARGET ICON TO LOCK ON", 13, WHITE)
-    return doc(w, h, b)
+    defs = []
+    b = '<rect width="%d" height="%d" rx="10" fill="#14191d"/>' % (w, h)
+    sx, sy, sw = 24, 30, 250  # the tablet on the left of pictures 1-6
+    at = lambda ux, uy: (sx + ux * sw / SCREEN_W, sy + uy * sw / SCREEN_W)
+    if i == 0:  # tilt to steer: the tablet turned like a wheel banks the aircraft
+        for cx, rot, a0, a1 in ((165, -16, 200, 160), (395, 16, -20, 20)):
+            b += ('<g transform="rotate(%g %g 100)"><rect x="%g" y="52" width="170" height="106" rx="12" fill="#1b1f24" '
+                  'stroke="#8a949e" stroke-width="3"/><rect x="%g" y="62" width="146" height="86" fill="url(#sky)"/>'
+                  '<rect x="%g" y="110" width="146" height="38" fill="#2b5373"/></g>' % (rot, cx, cx - 85, cx - 73, cx - 73))
+            b += plane_back(cx, 104, 1.0, STEEL_D, rot * 2)
+            b += curved_arrow(cx, 104, 100, a0, a1, AMBER)
+        b += arrow(228, 180, 128, 180, AMBER, 4) + arrow(332, 180, 432, 180, AMBER, 4)
+    elif i == 1:  # throttle: a sideways drag across the radar
+        scr, k = screen(sx, sy, sw, defs, lit=("radar",))
+        b += scr
+        rx, ry = at(96, 96)
+        b += glow(rx, ry, 30) + arrow(rx - 24, ry + 44, rx + 36, ry + 44, AMBER, 4, both=True)
+        b += finger(rx + 4, ry + 6, -30, 0.8)
+        # the arc grows as the finger moves right along the radar
+        for n, (zx, fx) in enumerate(((300, 330), (430, 505))):
+            b += zoomed_radar(zx, 62, 100, 2 if n == 0 else 9, defs)
+            b += touch_rings(fx, 118, 8, 1) + finger(fx, 118, -25, 0.9)
+        b += arrow(318, 176, 500, 176, AMBER, 5)
+    elif i == 2:  # fire: holding the button at the right edge sends out tracers
+        scene = ''.join('<line x1="%d" y1="%d" x2="%d" y2="%d" stroke="#ffd040" stroke-width="7" '
+                        'stroke-dasharray="26 22"/>' % (SCREEN_W / 2 + dx, SCREEN_H * 0.6, 640 + dx // 3, 190)
+                        for dx in (-60, 60))
+        scene += plane_side(650, 170, 1.2, "#3a3f46") + star(650, 175, 40, "#ff9a2a", 8, 0.45)
+        scr, k = screen(sx, sy, sw, defs, lit=("fire",), scene=scene)
+        b += scr
+        fx, fy = at(SCREEN_W - 96, SCREEN_H / 2)
+        b += glow(fx, fy, 30) + touch_rings(fx, fy, 8, 1) + finger(fx, fy, -20, 0.8)
+        # zoomed: the button held, the tracers running on
+        d, r = embed(fire_button(), 400, 40, 1.25)
+        defs.append(d)
+        b += r + touch_rings(460, 100, 14, 3) + finger(460, 100, -20, 1.1)
+        for t in range(4):
+            b += '<line x1="%d" y1="%d" x2="%d" y2="%d" stroke="#ffd040" stroke-width="5" stroke-linecap="round"/>' % (
+                380 - 22 * t, 60 + 10 * t, 366 - 22 * t, 57 + 10 * t)
+        # a clock face: the button stays down
+        b += '<circle cx="330" cy="158" r="18" fill="none" stroke="%s" stroke-width="4"/>' % AMBER
+        b += '<path d="M330,158 V146 M330,158 L340,164" stroke="%s" stroke-width="4" stroke-linecap="round"/>' % AMBER
+    elif i == 3:  # weapons: a tap on the icon at the top right turns the wheel
+        scr, k = screen(sx, sy, sw, defs, lit=("weapon",))
+        b += scr
+        wx, wy = at(SCREEN_W - 32, 72)
+        b += glow(wx, wy, 20) + touch_rings(wx, wy, 6, 1) + finger(wx, wy + 2, -20, 0.75)
+        # the wheel: its two halves and three weapons, the next one coming to the front
+        d, r = embed(weap_bg(), 400, 34, 1.0)
+        defs.append(d)
+        b += r
+        d, r = embed(weap_bg(), 0, 34, 1.0)
+        defs.append(d)
+        b += '<g transform="translate(400,0) scale(-1,1)">%s</g>' % r
+        b += weapon_glyph(0, 340, 62, 0.9) + weapon_glyph(2, 400, 76, 1.4) + weapon_glyph(3, 460, 62, 0.9)
+        b += curved_arrow(400, 40, 70, 160, 110, AMBER)
+        # the icon before and after the tap
+        for n, (cx, wid) in enumerate(((340, 0), (460, 2))):
+            d, r = embed(weap_circle(), cx - 28, 128, 56 / 64.0)
+            defs.append(d)
+            b += r + weapon_glyph(wid, cx, 156, 0.9)
+        b += arrow(378, 156, 422, 156, AMBER, 4)
+    elif i == 4:  # lock on: a tap on a target icon at the left edge marks that target
+        scene = plane_side(720, 190, 0.9, "#3a3f46")
+        scene += ''.join('<path d="M%d,%d v%d M%d,%d h%d" stroke="%s" stroke-width="8"/>'
+                         % (720 + ax * 70, 190 + ay * 50, -ay * 26, 720 + ax * 70, 190 + ay * 50, -ax * 26, RED)
+                         for ax in (-1, 1) for ay in (-1, 1))
+        scr, k = screen(sx, sy, sw, defs, lit=("locks",), scene=scene)
+        b += scr
+        lx, ly = at(44, 210 + 90 + 44)
+        b += glow(lx, ly, 16) + finger(lx + 2, ly + 2, -35, 0.7)
+        # zoomed: three icons, the middle one tapped and locked; its target marked
+        for n, (icon, locked) in enumerate(((0, False), (1, True), (2, False))):
+            b += lock_icon_body(icon, locked, 300, 22 + 54 * n, 1.1)
+        b += touch_rings(340, 116, 8, 2) + finger(340, 116, -35, 0.9)
+        b += '<line x1="356" y1="100" x2="430" y2="100" stroke="%s" stroke-width="3" stroke-dasharray="8 6"/>' % RED
+        b += plane_top(490, 100, 0.75, "#d7dde2", 4, 90)
+        for ax in (-1, 1):
+            for ay in (-1, 1):
+                cx, cy = 490 + ax * 50, 100 + ay * 50
+                b += '<path d="M%d,%d v%d M%d,%d h%d" stroke="%s" stroke-width="5"/>' % (cx, cy, -ay * 18, cx, cy, -ax * 18, RED)
+    elif i == 5:  # radar: what is around the aircraft, seen from above, is on the radar
+        scr, k = screen(sx, sy, sw, defs, lit=("radar",))
+        b += scr
+        rx, ry = at(96, 96)
+        b += glow(rx, ry, 30)
+        # the same four things around the player: from above, then on the radar
+        things = ((0.55, -0.6, "plane"), (-0.5, -0.35, "plane"), (0.4, 0.5, "ship"), (-0.35, 0.55, "base"))
+        b += '<rect x="290" y="30" width="120" height="140" rx="6" fill="#2b5373" stroke="#59636d" stroke-width="2"/>'
+        b += '<path d="M290,120 Q330,100 350,170 L290,170 Z" fill="#4f6b3a"/>'
+        b += plane_top(350, 100, 0.3, WHITE, 0)
+        for tx, ty, kind in things:
+            if kind == "plane":
+                b += plane_top(350 + tx * 90, 100 + ty * 100, 0.25, "#ffc23d", 1, 200 if tx > 0 else 150)
+            elif kind == "ship":
+                b += motif("ships", 350 + tx * 90, 100 + ty * 100, 0.8)
+            else:
+                b += ('<rect x="%g" y="%g" width="26" height="16" fill="#8a949e" stroke="#5ab0ff" stroke-width="3"/>'
+                      % (350 + tx * 90 - 13, 100 + ty * 100 - 8))
+        b += arrow(420, 100, 446, 100, AMBER, 4)
+        b += zoomed_radar(452, 44, 96, 0, defs)
+        for tx, ty, kind in things:
+            d, r = embed(radar_mark(kind), 500 + tx * 36 - 6, 92 + ty * 36 - 6, 1.0)
+            defs.append(d)
+            b += r
+        b += ('<g fill="#ffffff"><rect x="499" y="89" width="2" height="6"/><rect x="496" y="91" width="8" height="2"/>'
+              '<rect x="498" y="95" width="4" height="1"/></g>')
+    else:  # pause: the icon at the bottom right stops the game under the pause menu
+        scr, k = screen(sx, sy, sw, defs, lit=("pause",))
+        b += scr
+        px, py = at(SCREEN_W - 64, SCREEN_H - 64)
+        b += glow(px, py, 22) + touch_rings(px, py, 7, 1) + finger(px, py, -25, 0.75)
+        b += arrow(290, 100, 318, 100, AMBER, 4)
+        scr, k = screen(338, 58, 196, defs, lit=(), dim=True)
+        b += scr
+        b += plate(396, 66, 80, 108, 4, "#1a2026")
+        for n in range(5):
+            b += '<rect x="%d" y="%d" width="%d" height="6" rx="2" fill="%s"/>' % (
+                412 + (n % 2) * 6, 80 + 19 * n, 48 - (n % 2) * 12, WHITE)
+    # the rim last: a hand reaching in from outside passes under it
+    b += ('<path d="M0,0 H%d V%d H0 Z M10,0 a10,10 0 0 0 -10,10 V%d a10,10 0 0 0 10,10 H%d a10,10 0 0 0 10,-10 V10 '
+          'a10,10 0 0 0 -10,-10 Z" fill="#14191d" fill-rule="evenodd"/>' % (w, h, h - 10, w - 10))
+    b += '<rect x="3" y="3" width="%d" height="%d" rx="8" fill="none" stroke="#59636d" stroke-width="2"/>' % (w - 6, h - 6)
+    return doc(w, h, b, "".join(dict.fromkeys(defs)))
 
 
 MISSION_MOTIF = ["escort", "intercept", "strike", "ships", "uboat", "bombers", "flak", "recon"]
@@ -947,8 +1152,7 @@ def images():
     # shared interface images
     add(G + "soft_label_ok.png", 96, 48, "key", soft_key("OK"))
     add(G + "soft_label_back.png", 96, 48, "key", soft_key("BACK"))
-    add(G + "soft_label_ingame.png", 64, 64, "key", round_icon(64, '<rect x="22" y="19" width="7" height="26" fill="%s"/>'
-                                                                 '<rect x="35" y="19" width="7" height="26" fill="%s"/>' % (AMBER, AMBER)))
+    add(G + "soft_label_ingame.png", 64, 64, "key", pause_icon())
     add(G + "soft_label_pause.png", 64, 64, "key", round_icon(64, '<rect x="22" y="19" width="7" height="26" fill="%s"/>'
                                                                 '<rect x="35" y="19" width="7" height="26" fill="%s"/>' % (WHITE, WHITE)))
     add(G + "soft_label_play.png", 64, 64, "key", round_icon(64, poly([(25, 18), (47, 32), (25, 46)], WHITE)))

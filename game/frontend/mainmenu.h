@@ -295,7 +295,12 @@ private:
     int DrawPageTitle(unsigned text, int x0, int y);
     void DrawRowBar(const PRect& r, unsigned colour, bool animated, bool held);
     void PlainBar(int x, int y, int w, int h, unsigned colour, bool animated);
-    int HelpContentHeight(int width);
+    // The help text's visible rectangle: the area less its 6-pixel clip.
+    PRect HelpView() const;
+    // The size a help picture is drawn at: its own, or scaled down (aspect
+    // kept) to fit the visible rectangle with a margin on every side.
+    static void HelpPictureSize(const PSurface3D* img, const PRect& view, int& w, int& h);
+    int HelpContentHeight(const PRect& view);
 
     // The level pages (levelselect.cpp).
     int PageLevelsOpen();

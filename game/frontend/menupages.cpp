@@ -28,6 +28,11 @@ constexpr int kCreditsFont = 3;
 constexpr int kMoreGamesFont = 4;
 constexpr int kMaxValue = 255;
 constexpr uint32_t kCreditsStepMs = 59;
+// The help page clips its text this far inside its area; a scaled-down
+// picture keeps kHelpPictureMargin pixels to the clip, a text row kHelpTextMargin.
+constexpr int kHelpClip = 6;
+constexpr int kHelpPictureMargin = 4;
+constexpr int kHelpTextMargin = 2;
 
 enum HelpKind : int { KIND_TEXT = 1, KIND_CENTRED = 2, KIND_IMAGE = 4, KIND_RULE = 8 };
 constexpr int T = KIND_TEXT | KIND_CENTRED;
@@ -224,6 +229,8 @@ void MainMenu::HelpImgLoad()
         if (!m_helpImages[i])
             _PDebug("MainMenu: no help picture %s; a gap instead\n", path);
     }
+    const PRect v = HelpView();
+    _PDebug("menu: help shown in %d,%d %dx%d\n", v.x, v.y, v.width, v.height);
 }
 
 void MainMenu::HelpImgRelease()
@@ -443,7 +450,38 @@ int MainMenu::PageOptions()
     return MAINMENU_STAY;
 }
 
-int MainMenu::HelpContentHeight(int width)
+PRect MainMenu::HelpView() const
+{
+    const int x0 = m_width * 22 / 176;
+    const int titleH = m_fonts ? m_fonts->Height(kTitleFont) : 0;
+    const int f0 = m_fonts ? m_fonts->Height(0) : 0;
+    const int areaTop = titleH + 8 + m_height * 35 / 208;
+    const int areaH = (f0 + 136 - titleH - 8) * m_height / 208;
+    return PRect{x0 + kHelpClip, areaTop + kHelpClip, m_width - x0 - 2 * kHelpClip, areaH - 2 * kHelpClip};
+}
+
+void MainMenu::HelpPictureSize(const PSurface3D* img, const PRect& view, int& w, int& h)
+{
+    w = h = 0;
+    if (!img)
+        return;
+    w = int(img->Width());
+    h = int(img->Height());
+    const int maxW = std::max(view.width - 2 * kHelpPictureMargin, 1);
+    const int maxH = std::max(view.height - 2 * kHelpPictureMargin, 1);
+    if (w <= maxW && h <= maxH)
+        return;
+    // The smaller of the two scales, so that both sides fit.
+    if (int64_t(maxW) * h <= int64_t(maxH) * w) {
+        h = std::max(int(int64_t(h) * maxW / w), 1);
+        w = maxW;
+    } else {
+        w = std::max(int(int64_t(w) * maxH / h), 1);
+        h = maxH;
+    }
+}
+
+int MainMenu::HelpContentHeight(const PRect& view)
 {
     int h = 0;
     for (const HelpRow& r : HelpTbl) {
@@ -451,12 +489,15 @@ int MainMenu::HelpContentHeight(int width)
             h += 9;
         } else if (r.kind & KIND_IMAGE) {
             PSurface3D* img = r.value >= 0 && r.value < kHelpImages ? m_helpImages[r.value] : nullptr;
-            h += img ? int(img->Height()) + 9 : 11;
+            int w = 0, ih = 0;
+            HelpPictureSize(img, view, w, ih);
+            h += img ? ih + 9 : 11;
         } else if (r.value < 0) {
             h += 17;
         } else if (m_fonts) {
             const int lh = m_fonts->Height(r.font) + 4;
-            h += m_fonts->TestSection(r.font, 0, 0, lh, width, m_fonts->GetStr(unsigned(r.value)), Fonts::kCenter) *
+            h += m_fonts->TestSection(r.font, 0, 0, lh, view.width - 2 * kHelpTextMargin,
+                                      m_fonts->GetStr(unsigned(r.value)), Fonts::kCenter) *
                      lh +
                  1;
         }
@@ -467,19 +508,19 @@ int MainMenu::HelpContentHeight(int width)
 int MainMenu::PageHelp()
 {
     const int x0 = m_width * 22 / 176;
-    const int titleH = m_fonts ? m_fonts->Height(kTitleFont) : 0;
-    const int f0 = m_fonts ? m_fonts->Height(0) : 0;
-    const int areaTop = titleH + 8 + m_height * 35 / 208;
-    const int areaH = (f0 + 136 - titleH - 8) * m_height / 208;
     DrawPageTitle(m_titleHelp, x0, m_height * 35 / 208 + 4);
-    const PRect area = {x0, areaTop, m_width - x0, areaH};
+    // The text and pictures are drawn inside view, the area less its clip:
+    // text rows wrap within its width and pictures are scaled down to fit it,
+    // so nothing is cut at the sides on any screen.
+    const PRect view = HelpView();
+    const PRect area = {x0, view.y - kHelpClip, m_width - x0, view.height + 2 * kHelpClip};
+    const int areaTop = area.y, areaH = area.height;
     m_p3d->SetClipRect(area);
     DrawGroundWithClouds();
     m_p3d->ResetClipRect();
     DrawTxtBackgroundBar(SharedImage(kMetalBar), area.x, area.y, area.width, area.height, kAreaColour, false);
 
-    const int textW = m_width - 3 - x0;
-    const int content = HelpContentHeight(textW) + 10;
+    const int content = HelpContentHeight(view) + 10;
     // Scrolling by a vertical drag.
     // A drag that starts in the area goes on wherever the finger moves.
     if (Pressed() && (m_scrollDrag || Inside(area, m_touch.x, m_touch.y))) {
@@ -496,7 +537,7 @@ int MainMenu::PageHelp()
     const int q = (m_helpTarget - m_helpScroll) / 4;
     m_helpScroll = q == 0 ? m_helpTarget : m_helpScroll + q;
 
-    m_p3d->SetClipRect(area.x + 6, area.y + 6, area.x + area.width - 6, area.y + area.height - 6);
+    m_p3d->SetClipRect(view);
     int y = m_helpScroll + 10 + areaTop;
     for (const HelpRow& r : HelpTbl) {
         if (y > areaTop + areaH)
@@ -506,9 +547,18 @@ int MainMenu::PageHelp()
             y += 9;
         } else if (r.kind & KIND_IMAGE) {
             PSurface3D* img = r.value >= 0 && r.value < kHelpImages ? m_helpImages[r.value] : nullptr;
+            int w = 0, h = 0;
+            HelpPictureSize(img, view, w, h);
             if (img) {
-                m_p3d->Blit(x0 + (m_width - x0 - int(img->Width())) / 2, y, img, nullptr, 0);
-                y += int(img->Height()) + 9;
+                const int x = x0 + (m_width - x0 - w) / 2;
+                if (w == int(img->Width()) && h == int(img->Height())) {
+                    m_p3d->Blit(x, y, img, nullptr, 0);
+                } else {
+                    PBlitFX fx;
+                    fx.alpha = 255;
+                    m_p3d->BlitFx(PRect{x, y, w, h}, img, nullptr, PS3D_SCALE | PS3D_SMOOTH, fx);
+                }
+                y += h + 9;
             } else {
                 y += 11;
             }
@@ -516,7 +566,9 @@ int MainMenu::PageHelp()
             y += 17;
         } else if (m_fonts) {
             const int lh = m_fonts->Height(r.font) + 4;
-            const int lines = m_fonts->PrintSection(r.font, x0 + 3, y, lh, textW, m_fonts->GetStr(unsigned(r.value)),
+            const int lines = m_fonts->PrintSection(r.font, view.x + kHelpTextMargin, y, lh,
+                                                    view.width - 2 * kHelpTextMargin,
+                                                    m_fonts->GetStr(unsigned(r.value)),
                                                     (r.kind & KIND_CENTRED) ? Fonts::kCenter : Fonts::kLeft);
             y += lines * lh + 1;
         }

@@ -16,6 +16,11 @@
 # unchanged outside its bands, the one closing shows the bay in its middle
 # band, and the question box stays up, unchanged, from just after it opened
 # to the tap on its NO.
+# Then the help page in short runs of its own, at 1024 x 600 and at 480 x 320,
+# in English and in German (the settings' language): scrolled from its top to
+# its end by drags, the frame before each drag kept in SHOTS_DIR/help/; on
+# every one the text and pictures lie inside the part of the area the page
+# shows (help_in_view.py), and the last two show the same text (the end).
 #   run_main_menu.sh KORVANTH DATA.VFS [SHOTS_DIR]
 set -euo pipefail
 exe=$(realpath "$1")
@@ -81,6 +86,7 @@ menu: page 12
 menu: page 3
 menu: page 4
 menu: page 11
+menu: help shown in 134,142 884x322
 menu: page 15
 menu: page 12
 menu: page 4
@@ -161,3 +167,51 @@ same 1095 1168 '470 330 550 500' || fail "the closing band does not show the bay
 # The first label and the longest one sit inside the selector frame.
 python3 "$(dirname "$0")/label_in_frame.py" "$keep/bomb.png" "$keep/bomb_multiplayer.png" || fail "a label outside its frame"
 echo "ok: the menu walk; frames of every page in $keep"
+
+# help_page NAME LANGUAGE WxH SELECTOR_X SELECTOR_Y DRAG_X DRAG_Y0 DRAG_Y1 STEPS:
+# a returning player whose settings hold the language opens help (the bomb
+# turned four labels from "play") and drags the page up STEPS times.
+help_page() {
+  local name=$1 lang=$2 size=$3 sx=$4 sy=$5 x=$6 y0=$7 y1=$8 steps=$9
+  dir=$top/$name
+  mkdir -p "$dir/logs" "$dir/app/native" "$dir/data/usr"
+  ln -s "$archive" "$dir/app/native/data.vfs"
+  printf '\001\000' > "$dir/data/usr/profiles.cfg"
+  { head -c 22 /dev/zero; printf '\004'; head -c 8 /dev/zero; } > "$dir/data/usr/profile_0"
+  # settings: the defaults with the tutorial offered, byte 7 the language
+  { printf '\001\252\252\000\000\001\001'; printf "\\$(printf %03o "$lang")"; printf '\050\000\001\177'
+    head -c 34 /dev/zero; } > "$dir/data/usr/settings.nil"
+  : > "$dir/events.txt"
+  tap 1 100 200; tap 3 110 210
+  drag 70 200 290 110; tap 90 "$sx" "$sy"
+  local t=150 k frames=()
+  for ((k = 0; k < steps; k++)); do
+    frames+=("$(printf '%s/shots/frame%05d.png' "$dir" $((t - 1)))")
+    ev "$t down 0 $x $y0"; ev "$((t + 1)) move 0 $x $y1"; ev "$((t + 2)) up 0 $x $y1"
+    t=$((t + 20))
+  done
+  frames+=("$(printf '%s/shots/frame%05d.png' "$dir" $((t - 1)))")
+  ev "$t exit"
+  (cd "$dir" && env -u DISPLAY KRV_AUDIO=null "$exe" --headless --clock virtual --script events.txt --shots shots \
+      --size "$size" > stdout.txt 2>&1) || fail "$name: exit status $?"
+  log=$dir/logs/vornlog.txt
+  grep -q '^menu: page 15$' "$log" || fail "$name: help did not open"
+  local view
+  view=$(sed -n 's/^menu: help shown in \([0-9]*\),\([0-9]*\) \([0-9]*\)x\([0-9]*\)$/\1,\2,\3,\4/p' "$log")
+  [ -n "$view" ] || fail "$name: no help rectangle in the log"
+  python3 "$(dirname "$0")/help_in_view.py" --end "$view" "${frames[@]}" || fail "$name: the help page is cut or not scrolled to its end"
+  mkdir -p "$keep/help"
+  for ((k = 0; k < ${#frames[@]}; k++)); do
+    cp "${frames[$k]}" "$(printf '%s/help/%s_%02d.png' "$keep" "$name" "$k")"
+  done
+}
+# The bomb's drag moves the same pixels at any size; the help area's
+# rows: 142 to 464 at 1024 x 600, 95 to 261 at 480 x 320.
+help_page en_1024x600 0 1024x600 917 295 560 450 140 12
+help_page de_1024x600 1 1024x600 917 295 560 450 140 13
+help_page en_480x320 0 480x320 420 155 250 255 105 25
+help_page de_480x320 1 480x320 420 155 250 255 105 26
+for size in 1024x600 480x320; do
+  ! cmp -s "$keep/help/en_${size}_00.png" "$keep/help/de_${size}_00.png" || fail "help at $size: German looks like English"
+done
+echo "ok: the help page in both languages at both sizes, nothing cut; frames in $keep/help"
