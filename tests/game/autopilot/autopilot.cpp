@@ -98,18 +98,17 @@ constexpr unsigned kFrameMs = 25;
 constexpr double kRollSign = -1, kPitchSign = -1;
 uint32_t g_elapsed = 0; // the virtual clock's time, kept across reconfigurations
 
-host::Options Options(int width, int height, std::string const& shots = "")
+host::Options Options(int width, int height, bool gl)
 {
     host::Options o;
     o.mode = host::MODE_HEADLESS;
-    o.renderer = host::RENDERER_SOFTWARE;
+    o.renderer = gl ? host::RENDERER_GLES1 : host::RENDERER_SOFTWARE;
     o.width = width;
     o.height = height;
     o.activate = 0;
     o.exitGraceMs = 0;
     o.opener = "";
     o.accelerometer = 0; // steered by touch: the stick vector reaches the aircraft
-    o.shots = shots;
     return o;
 }
 
@@ -149,7 +148,7 @@ bool Alive(GPO* g)
 
 } // namespace
 
-Pilot::Pilot(int width, int height)
+Pilot::Pilot(int width, int height, bool gl)
 {
     setenv("KRV_AUDIO", "null", 1);
     m_dir = new gametest::ScratchDir();
@@ -161,7 +160,7 @@ Pilot::Pilot(int width, int height)
     profile[22] = 4;
     m_dir->Put("usr/profile_0", profile);
     g_elapsed = 0;
-    Reconfigure(Options(width, height));
+    Reconfigure(Options(width, height, gl));
     if (!host::EventServiceStart())
         return;
     m_sysman = new PRimSystemManager();
