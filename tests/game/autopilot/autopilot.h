@@ -118,6 +118,7 @@ private:
     int m_repairing = 0;
     int m_extend = 0; // flying away from a ground target to turn for the next run
     int m_touchX = -1; // the finger on the throttle slider, -1 up
+    bool m_unchecked = false; // leak checking off for the pilot's lifetime (Mesa)
 };
 
 } // namespace autopilot
