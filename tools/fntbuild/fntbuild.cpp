@@ -5,11 +5,13 @@
 //
 // Glyphs keep FreeType's rendering and advances (hinted, rounded to whole
 // pixels). Rows are placed with the baseline at row `ascent`; every glyph is
-// moved right by the largest negative left bearing of the character set, so
-// that nothing is drawn left of the pen. `demo` writes the six fonts of the
-// demo data into OUTDIR, 1-bit (alpha 0 or 255): the bold monospaced ones at
-// 13 and 17 pixels unhinted (hinting merges the strokes of M, N and W there),
-// the 6 x 8 one drawn by hand.
+// moved right by the largest negative left bearing of the character set (and
+// one pixel more with an outline), so that nothing is drawn left of the pen.
+// `demo` writes the six fonts of the demo data into OUTDIR, 1-bit (alpha 0 or
+// 255): the bold monospaced ones at 13 and 17 pixels unhinted (hinting merges
+// the strokes of M, N and W there), the 6 x 8 one drawn by hand; the three fonts the head-up display draws over
+// the scene (20 x 28, the amber 12 x 16 and 6 x 8) have a near-black outline,
+// so that they read over sky, sea and land alike.
 #include <ft2build.h>
 #include FT_FREETYPE_H
 
@@ -37,6 +39,7 @@ const char kUsage[] =
     "  --strip bgra|grey  bgra: colour + alpha for the blit renderer and GL (default);\n"
     "                     grey: coverage bytes for the colour renderers\n"
     "  --color RRGGBB     glyph colour of a bgra strip (default FFFFFF)\n"
+    "  --outline RRGGBB   a 1-pixel outline of that colour around the glyphs (bgra)\n"
     "  --mono             1-bit rendering (coverage 0 or 255)\n"
     "  --ascent A         baseline row (default: the font's ascender)\n"
     "  --height H         glyph height (default: ascender + descender)\n"
@@ -52,6 +55,8 @@ struct Options {
     std::string chars = "ascii,latin1";
     FntStripKind strip = FntStripKind::Bgra;
     uint32_t color = 0xFFFFFF;
+    bool outline = false;
+    uint32_t outlineColor = 0;
     bool mono = false;
     int ascent = -1, height = -1, advance = -1, width = -1;
     int spacing = 0, lineGap = 0;
@@ -226,6 +231,8 @@ bool Build(Options const& o, std::string* err)
         int shift = 0;
         for (Rendered const& r : glyphs)
             shift = std::max(shift, -r.left);
+        if (o.outline)
+            shift += 1; // room for the outline's left column right of the pen
 
         std::vector<FntGlyphImage> images;
         long lost = 0;
@@ -272,12 +279,19 @@ bool Build(Options const& o, std::string* err)
         }
         if (images.size() != glyphs.size())
             break;
+        if (o.outline) {
+            bool good = true;
+            for (FntGlyphImage& im : images)
+                good = good && FntAddOutline(&im, height, err);
+            if (!good)
+                break;
+        }
         if (lost && !o.quiet)
             std::fprintf(stderr, "fntbuild: %s: %ld glyph pixels fall outside the %d rows\n", o.out.c_str(), lost,
                          height);
 
         FntFont font;
-        if (!FntPackStrip(images, height, o.strip, o.color, &font, err))
+        if (!FntPackStrip(images, height, o.strip, o.color, o.outlineColor, &font, err))
             break;
         int missing = o.width;
         if (missing < 0) {
@@ -305,14 +319,18 @@ struct DemoFont {
     uint32_t color;
     bool hinting;   // false where hinting merges strokes (M reading as H)
     bool handDrawn; // drawn by hand (smallglyphs.h)
+    bool outlined;  // drawn over the scene in flight: outlined in kDemoOutline
 };
+// Near-black: against it the white and amber glyphs have a contrast above
+// 12 : 1, whatever lies behind.
+constexpr uint32_t kDemoOutline = 0x101010;
 const DemoFont kDemo[] = {
-    {"font12x16", "DejaVuSansMono-Bold.ttf", 13, 12, 16, -1, 0xFFFFFF, false, false},
-    {"font16x20", "DejaVuSansMono-Bold.ttf", 17, 16, 20, -1, 0xFFFFFF, false, false},
-    {"font20x28", "DejaVuSansMono-Bold.ttf", 24, 22, 28, -1, 0xFFFFFF, true, false},
-    {"prop", "DejaVuSans.ttf", 15, 14, 18, -1, 0xFFFFFF, true, false},
-    {"font12x16_", "DejaVuSans-Bold.ttf", 13, 12, 16, -1, 0xFFD040, true, false},
-    {"font6x8", "DejaVuSansMono.ttf", 7, 7, 8, -1, 0xFFFFFF, true, true},
+    {"font12x16", "DejaVuSansMono-Bold.ttf", 13, 12, 16, -1, 0xFFFFFF, false, false, false},
+    {"font16x20", "DejaVuSansMono-Bold.ttf", 17, 16, 20, -1, 0xFFFFFF, false, false, false},
+    {"font20x28", "DejaVuSansMono-Bold.ttf", 24, 22, 28, -1, 0xFFFFFF, true, false, true},
+    {"prop", "DejaVuSans.ttf", 15, 14, 18, -1, 0xFFFFFF, true, false, false},
+    {"font12x16_", "DejaVuSans-Bold.ttf", 13, 12, 16, -1, 0xFFD040, true, false, true},
+    {"font6x8", "DejaVuSansMono.ttf", 7, 7, 8, -1, 0xFFFFFF, true, true, true},
 };
 
 int Demo(int argc, char** argv)
@@ -341,6 +359,8 @@ int Demo(int argc, char** argv)
         o.color = d.color;
         o.hinting = d.hinting;
         o.handDrawn = d.handDrawn;
+        o.outline = d.outlined;
+        o.outlineColor = kDemoOutline;
         // The game draws glyphs with an alpha test that cuts below about
         // 0.92: 1-bit glyphs keep every stroke, coverage alpha would lose
         // the anti-aliased edges.
@@ -390,6 +410,12 @@ int Font(int argc, char** argv)
             unsigned long c = std::strtoul(v, &end, 16);
             good = *v && !*end && c <= 0xFFFFFF;
             o.color = uint32_t(c);
+        } else if (a == "--outline") {
+            char* end = nullptr;
+            unsigned long c = std::strtoul(v, &end, 16);
+            good = *v && !*end && c <= 0xFFFFFF;
+            o.outline = true;
+            o.outlineColor = uint32_t(c);
         } else if (a == "--ascent") {
             good = ParseInt(v, 0, 255, &o.ascent);
         } else if (a == "--height") {

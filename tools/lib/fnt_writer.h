@@ -45,7 +45,18 @@ struct FntGlyphImage {
     int after = 0;
     int width = 0;
     std::vector<uint8_t> coverage;
+    // Empty, or width x height bytes: non-zero marks an outline pixel, drawn
+    // opaque in the outline colour of a colour-and-alpha strip.
+    std::vector<uint8_t> edge;
 };
+
+// Surrounds the glyph's visible pixels with a 1-pixel outline (the uncovered
+// pixels next to a covered one, diagonals included), keeping its advance:
+// the outline stays within the glyph's rows and right of the pen, so it is
+// cut where a stroke touches the pen column or the top or bottom row; on the
+// right it may reach 1 pixel past the advance, where the next character
+// draws over it. False with *err when the image does not match its size.
+bool FntAddOutline(FntGlyphImage* glyph, int height, std::string* err);
 
 enum class FntStripKind {
     // NRV format 8 (B, G, R, A): the colour with alpha = coverage; pixels
@@ -62,3 +73,7 @@ enum class FntStripKind {
 // the font's glyph records and strip (the header fields are left alone).
 bool FntPackStrip(std::vector<FntGlyphImage> const& glyphs, int height, FntStripKind kind, uint32_t rgb,
                   FntFont* font, std::string* err);
+// The same with the glyphs' outline pixels (FntGlyphImage::edge) in edgeRgb,
+// alpha 255; a coverage strip has no outline and refuses glyphs with one.
+bool FntPackStrip(std::vector<FntGlyphImage> const& glyphs, int height, FntStripKind kind, uint32_t rgb,
+                  uint32_t edgeRgb, FntFont* font, std::string* err);

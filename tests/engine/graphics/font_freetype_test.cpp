@@ -102,5 +102,59 @@ TEST_F(FontFreeType, DemoFontsLoadWithTheirSizes)
         EXPECT_GT(f->FindChar('W')->width, 0) << d.name;
         EXPECT_EQ(f->args.strip->format, PSURFACE_RGB565) << d.name;
         EXPECT_TRUE(f->args.strip->alpha) << d.name;
+        // The monospaced ones, outlined or not, advance by their width.
+        if (std::string(d.name).find("font") == 0 && std::string(d.name) != "font12x16_") {
+            for (uint32_t c = 32; c < 127; c++)
+                ASSERT_EQ(f->FindChar(c)->Advance(), f->width) << d.name << " " << c;
+        }
     }
+}
+
+// An outline keeps the advances and the strokes (one pixel to the right, room
+// for the outline's left column) and rings every stroke pixel's uncovered
+// neighbours in the outline colour within the glyph's rows, as the strip
+// blit draws it over a light backdrop; a coverage strip or a magenta outline
+// is refused.
+TEST_F(FontFreeType, OutlineRingsTheStrokesAndKeepsTheAdvances)
+{
+    constexpr uint16_t kSky = 0xCF1D, kWhite = 0xFFFF, kDark = 0x1082; // 565 of CEE0EF, FFFFFF, 101010
+    auto print = [&](const char* options, int* advance) {
+        const std::string path = BuildDejaVu(m_dir.path, "outline.fnt", options);
+        auto f = std::make_unique<PUnicodeFont>();
+        f->mode = PFont::kModeBlit;
+        auto d = Canvas(kW, kH);
+        if (path.empty() || !f->Load(path.c_str()))
+            return d;
+        for (int y = 0; y < kH; y++)
+            for (int x = 0; x < kW; x++)
+                reinterpret_cast<uint16_t*>(d->pixels + y * d->pitch)[x] = kSky;
+        f->target = d.get();
+        *advance = f->Print(kSample, kX, kY, -1);
+        return d;
+    };
+    int plainAdvance = 0, outlinedAdvance = 0;
+    auto plain = print("--strip bgra --mono", &plainAdvance);
+    auto outlined = print("--strip bgra --mono --outline 101010", &outlinedAdvance);
+    ASSERT_GT(plainAdvance, 100);
+    EXPECT_EQ(outlinedAdvance, plainAdvance);
+    auto stroke = [&](int x, int y) { return x >= 1 && x < kW && y >= 0 && y < kH && Px(*plain, x - 1, y) == kWhite; };
+    int strokes = 0, ring = 0;
+    for (int y = 0; y < kH; y++)
+        for (int x = 0; x < kW; x++) {
+            bool near = false;
+            for (int d = 0; d < 9; d++)
+                near = near || stroke(x + d % 3 - 1, y + d / 3 - 1);
+            const bool inRows = y >= kY && y < kY + kHeight;
+            const uint16_t want = stroke(x, y) ? kWhite : near && inRows ? kDark : kSky;
+            strokes += want == kWhite;
+            ring += want == kDark;
+            ASSERT_EQ(Px(*outlined, x, y), want) << x << "," << y;
+        }
+    EXPECT_GT(strokes, 300);
+    EXPECT_GT(ring, strokes);
+
+    const std::string refused = (m_dir.path / "refused.fnt").string();
+    EXPECT_TRUE(BuildDejaVu(m_dir.path, "refused.fnt", "--strip grey --outline 000000").empty());
+    EXPECT_TRUE(BuildDejaVu(m_dir.path, "refused.fnt", "--outline FF00FF").empty());
+    EXPECT_FALSE(std::filesystem::exists(refused));
 }

@@ -1,5 +1,6 @@
 // A test pilot for the demo's levels: the application runs in the test
-// process on the software renderer and the virtual clock with the built demo
+// process on the software renderer (or on Mesa's OpenGL ES 1.1) and the
+// virtual clock with the built demo
 // archive; a level is started as the menu would start it, and every frame
 // the pilot reads the mission's objectives and its own aircraft and gives
 // the input a player would: the direction keys, the fire key, the weapon key
@@ -62,7 +63,8 @@ struct Outcome {
 
 class Pilot {
 public:
-    Pilot(int width = 400, int height = 320);
+    // gl: OpenGL ES 1.1 on Mesa's headless EGL instead of the software renderer.
+    Pilot(int width = 400, int height = 320, bool gl = false);
     ~Pilot();
     Pilot(Pilot const&) = delete;
     Pilot& operator=(Pilot const&) = delete;
@@ -116,6 +118,7 @@ private:
     int m_repairing = 0;
     int m_extend = 0; // flying away from a ground target to turn for the next run
     int m_touchX = -1; // the finger on the throttle slider, -1 up
+    bool m_unchecked = false; // leak checking off for the pilot's lifetime (Mesa)
 };
 
 } // namespace autopilot

@@ -667,9 +667,189 @@ TEST(Loss, FlownIntoTheSeaTheMissionIsLostWithATrueLine)
     EXPECT_EQ(lines.find(L"shot down"), std::wstring::npos);
 }
 
+// The console's lines (the amber font of the head-up display) over what the
+// first mission shows behind them: every edge of their strokes is dark, at a
+// contrast of 3 : 1 or more to the amber, over sky, sea and land, at both
+// screen sizes, on the software renderer and on Mesa.
+struct TextView {
+    Screen screen;
+    bool gl;
+};
+std::string Name(TextView v) { return Name(v.screen) + (v.gl ? "_gl" : "_sw"); }
+void PrintTo(TextView v, std::ostream* os) { *os << Name(v); }
+class ConsoleText : public testing::TestWithParam<TextView> {};
+
+struct Rgb {
+    int r, g, b;
+};
+Rgb RgbAt(PSurface const& s, int x, int y)
+{
+    const uint16_t c = reinterpret_cast<uint16_t const*>(s.pixels + y * s.pitch)[x];
+    const int r = c >> 11, g = (c >> 5) & 63, b = c & 31;
+    return {r << 3 | r >> 2, g << 2 | g >> 4, b << 3 | b >> 2};
+}
+// WCAG's relative luminance and contrast ratio.
+double Luminance(Rgb c)
+{
+    auto lin = [](int v) {
+        const double s = v / 255.0;
+        return s <= 0.03928 ? s / 12.92 : std::pow((s + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * lin(c.r) + 0.7152 * lin(c.g) + 0.0722 * lin(c.b);
+}
+double Contrast(Rgb a, Rgb b)
+{
+    const double la = Luminance(a), lb = Luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+// The console font's amber (FFD040) as either renderer's texels show it.
+bool Amber(Rgb c)
+{
+    return c.r >= 230 && c.g >= 185 && c.g <= 235 && c.b <= 110;
+}
+
+enum Backdrop { kSky, kSea, kLand, kBackdrops };
+char const* const kBackdropName[kBackdrops] = {"sky", "sea", "land"};
+
+// What a backdrop pixel shows: light blue or white sky, darker blue sea,
+// green or sandy land; -1 anything else (a building, an aircraft).
+int KindOf(Rgb c)
+{
+    if (c.b > c.r + 12 && c.b >= c.g - 8 && c.r >= 150)
+        return kSky;
+    if (c.b > c.r + 12 && c.r < 130 && c.b < 190)
+        return kSea;
+    if (c.g > c.b + 8 || c.r > c.b + 24)
+        return kLand;
+    return -1;
+}
+
+// The console's rows of a frame: its amber pixels, their sides that border
+// something else and how many of those are dark enough, and the backdrop:
+// the pixels in the lines' box at least 2 pixels from the amber, their mean
+// and the kind that at least 4 in 5 of them show (-1 none).
+struct ConsoleEdges {
+    int fill = 0, sides = 0, dark = 0, kind = -1;
+    Rgb fillColour{0, 0, 0}, backdrop{0, 0, 0};
+};
+ConsoleEdges MeasureConsole(PSurface const& s, int x0, int y0, int y1)
+{
+    ConsoleEdges e;
+    // Columns where amber reaches 6 rows above or below the lines hold
+    // something else over them (the gun sight, at 480 x 320): left out.
+    std::vector<char> apart(size_t(s.width), 0);
+    for (int x = 0; x < s.width; ++x)
+        for (int y = std::max(y0 - 6, 0); y < std::min(y1 + 6, s.height) && !apart[size_t(x)]; ++y)
+            apart[size_t(x)] = (y < y0 || y >= y1) && Amber(RgbAt(s, x, y));
+    auto amber = [&](int x, int y) {
+        return x >= 0 && y >= 0 && x < s.width && y < s.height && !apart[size_t(x)] && Amber(RgbAt(s, x, y));
+    };
+    int left = s.width, right = -1;
+    long fr = 0, fg = 0, fb = 0;
+    for (int y = y0; y < y1; ++y)
+        for (int x = x0; x < s.width; ++x)
+            if (amber(x, y)) {
+                const Rgb c = RgbAt(s, x, y);
+                fr += c.r, fg += c.g, fb += c.b;
+                ++e.fill;
+                left = std::min(left, x);
+                right = std::max(right, x);
+            }
+    if (!e.fill)
+        return e;
+    e.fillColour = {int(fr / e.fill), int(fg / e.fill), int(fb / e.fill)};
+    long br = 0, bg = 0, bb = 0, n = 0, kinds[kBackdrops] = {};
+    for (int y = y0; y < y1; ++y)
+        for (int x = left; x <= right; ++x) {
+            if (amber(x, y)) {
+                int const dx[4] = {1, -1, 0, 0}, dy[4] = {0, 0, 1, -1};
+                for (int k = 0; k < 4; ++k)
+                    if (!amber(x + dx[k], y + dy[k]) && x + dx[k] >= 0 && x + dx[k] < s.width &&
+                        !apart[size_t(x + dx[k])]) {
+                        ++e.sides;
+                        e.dark += Contrast(RgbAt(s, x, y), RgbAt(s, x + dx[k], y + dy[k])) >= 3.0;
+                    }
+                continue;
+            }
+            bool near = apart[size_t(x)];
+            for (int d = 0; d < 25 && !near; ++d)
+                near = amber(x + d % 5 - 2, y + d / 5 - 2);
+            if (!near) {
+                const Rgb c = RgbAt(s, x, y);
+                br += c.r, bg += c.g, bb += c.b, ++n;
+                if (KindOf(c) >= 0)
+                    ++kinds[KindOf(c)];
+            }
+        }
+    if (!n)
+        return e;
+    e.backdrop = {int(br / n), int(bg / n), int(bb / n)};
+    for (int k = 0; k < kBackdrops; ++k)
+        if (kinds[k] * 5 >= n * 4)
+            e.kind = k;
+    return e;
+}
+
+TEST_P(ConsoleText, LinesHaveADarkEdgeOverSkySeaAndLand)
+{
+    const TextView view = GetParam();
+    Pilot pilot(view.screen.w, view.screen.h, view.gl);
+    ASSERT_TRUE(pilot.Start(0, 0));
+    MainGame* game = pilot.Game();
+    Begin(pilot);
+    Console* console = game->GetConsole();
+    ASSERT_TRUE(Within(pilot, 400, [&] { return console->GetCount() > 0; })) << "no console line";
+    // Level flight puts the sky behind the console; a dive the sea off the
+    // base's island, and after climbing again a weaving descent the land.
+    const std::string probe = Shot(("console_probe_" + Name(view)).c_str());
+    bool kept[kBackdrops] = {};
+    int frame = 0;
+    for (; frame < 1200 && !(kept[kSky] && kept[kSea] && kept[kLand]); ++frame) {
+        if (frame >= 40 && frame < 110)
+            game->setSteeringInput(0, 1 << 15);
+        else if (frame >= 110 && frame < 170)
+            game->setSteeringInput(0, -(1 << 15));
+        else if (frame >= 200)
+            game->setSteeringInput(frame % 200 < 100 ? 1 << 14 : -(1 << 14), 1 << 14);
+        if (frame % 4) {
+            pilot.Frames(1);
+            continue;
+        }
+        const int lines = console->GetCount();
+        ASSERT_TRUE(pilot.SaveFrame(probe));
+        if (!lines)
+            continue;
+        std::unique_ptr<PSurface> picture = Load565(std::filesystem::absolute(probe).string());
+        ASSERT_TRUE(picture);
+        const ConsoleEdges e = MeasureConsole(*picture, 45, 100, 100 + lines * 16);
+        if (e.fill < 200)
+            continue;
+        const int kind = e.kind;
+        if (kind < 0 || kept[kind])
+            continue;
+        std::printf("%s over %s: backdrop %d %d %d, %d of %d stroke edges dark\n", Name(view).c_str(),
+                    kBackdropName[kind], e.backdrop.r, e.backdrop.g, e.backdrop.b, e.dark, e.sides);
+        kept[kind] = true;
+        const std::string shot = Shot(("console_" + std::string(kBackdropName[kind]) + "_" + Name(view)).c_str());
+        std::filesystem::copy_file(probe, shot, std::filesystem::copy_options::overwrite_existing);
+        EXPECT_GE(e.dark, e.sides * 98 / 100)
+            << shot << ": of the amber strokes' " << e.sides << " edges only " << e.dark << " reach 3 : 1";
+        if (kind == kSky) {
+            EXPECT_LT(Contrast(e.fillColour, e.backdrop), 2.0) << shot << ": the sky behind the text is not bright";
+        }
+    }
+    std::filesystem::remove(probe);
+    EXPECT_TRUE(kept[kSky] && kept[kSea] && kept[kLand])
+        << "backdrops seen: sky " << kept[kSky] << ", sea " << kept[kSea] << ", land " << kept[kLand];
+}
+
 auto const kScreens = testing::Values(Screen{1024, 600}, Screen{480, 320});
 auto const kScreenName = [](testing::TestParamInfo<Screen> const& i) { return Name(i.param); };
 INSTANTIATE_TEST_SUITE_P(Screens, PauseMenu, kScreens, kScreenName);
 INSTANTIATE_TEST_SUITE_P(Screens, EndOfMission, kScreens, kScreenName);
+INSTANTIATE_TEST_SUITE_P(Screens, ConsoleText,
+                         testing::Values(TextView{{1024, 600}, false}, TextView{{480, 320}, false},
+                                         TextView{{1024, 600}, true}, TextView{{480, 320}, true}),
+                         [](testing::TestParamInfo<TextView> const& i) { return Name(i.param); });
 
 } // namespace
