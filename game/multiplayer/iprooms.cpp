@@ -311,7 +311,7 @@ void IPInterface::handleGameRoomInfo(const char* text, int length, unsigned int 
     if (nameLength > kNameSize - 1)
         nameLength = kNameSize - 1;
     std::memcpy(room.name, field[2], size_t(nameLength));
-    room.players = players < 0 ? 0 : players;
+    room.players = std::clamp(players, 0, int(kMaxPlayers));  // a room holds four at most
     room.maxPlayers = kMaxPlayers;
     room.reserved = 0;
     room.hostAddress.family = PSOCK_AF_INET;

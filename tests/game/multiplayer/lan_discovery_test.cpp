@@ -38,8 +38,10 @@ TEST(LanAnnouncements, TheReaderTakesWellFormedOnesOnly)
         const char* address;  // of the listed room; null: nothing listed
         int port;
         std::string name;
+        int players = 1;
     } cases[] = {
-        {Announce("10.0.0.9", 1030, "ROOM", 3), "10.0.0.9", 1030, "ROOM"},
+        {Announce("10.0.0.9", 1030, "ROOM", 3), "10.0.0.9", 1030, "ROOM", 3},
+        {Announce("10.0.0.9", 1030, "CROWD", 99999), "10.0.0.9", 1030, "CROWD", 4},
         {Announce("127.0.0.1", 1024, "LOOP"), "10.0.0.9", 1024, "LOOP"},
         {Announce("0.0.0.0", 1024, "ZERO"), "10.0.0.9", 1024, "ZERO"},
         {Announce("239.1.2.3", 1024, "GROUP"), "10.0.0.9", 1024, "GROUP"},
@@ -71,6 +73,7 @@ TEST(LanAnnouncements, TheReaderTakesWellFormedOnesOnly)
         EXPECT_EQ(r->hostAddress.port, c.port);
         EXPECT_EQ(r->hostAddress.family, 2);
         EXPECT_EQ(std::string(r->name), c.name);
+        EXPECT_EQ(r->players, c.players);
         EXPECT_EQ(r->maxPlayers, 4);
         EXPECT_EQ(ip.GetGameRoom(1), nullptr);
     }
@@ -97,14 +100,14 @@ TEST(LanAnnouncements, APollDrainsAtMostOneHundredTwentyEightDatagrams)
     PSockAddrIP to;
     PSockAddrSet(to, PInetAddr("127.0.0.1"), PSwap16(uint16_t(port)));
     for (int i = 1; i <= 136; ++i) {
-        std::string text = Announce("127.0.0.1", 1024, "R", i);
+        std::string text = Announce("127.0.0.1", 1024, "R" + std::to_string(i));
         ASSERT_EQ(out.SendTo(text.data(), int(text.size()), 0, to, 16), int(text.size()));
     }
     EXPECT_EQ(ip.PollMessages(), 0);
     ASSERT_EQ(ip.GetGameRoomCount(), 1);
-    EXPECT_EQ(ip.GetGameRoom(0)->players, 128);
+    EXPECT_STREQ(ip.GetGameRoom(0)->name, "R128");
     ip.PollMessages();
-    EXPECT_EQ(ip.GetGameRoom(0)->players, 136);
+    EXPECT_STREQ(ip.GetGameRoom(0)->name, "R136");
     EXPECT_EQ(ip.GetGameRoom(0)->hostAddress.address, PInetAddr("127.0.0.1"));
 }
 
