@@ -2,6 +2,7 @@
 // the announcement datagram, the host's announcing sockets, the search
 // socket and the room table.
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "engine/net/inetaddr.h"
@@ -257,7 +258,8 @@ EventList::event IPInterface::processPollGameRooms()
 
 bool IPInterface::CountArrival(uint32_t now)
 {
-    ++m_arrivals;
+    if (m_arrivals < INT32_MAX)  // a flood that never lets the queue empty
+        ++m_arrivals;
     if (m_searchFlooded || !Flooding(m_arrivals, Since(now, m_arrivalsSince)))
         return false;
     m_searchFlooded = 1;
