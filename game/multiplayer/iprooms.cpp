@@ -18,6 +18,7 @@ constexpr char kTag[] = "NVGR";
 constexpr int kMinDatagram = 10;
 constexpr char kDefaultRoomName[] = "DEFAULT GAMEROOM";
 constexpr int kMaxPort = 65535;
+constexpr unsigned kFirstGroupOctet = 224;  // 224.x.x.x and up: groups and reserved
 
 // The millisecond clock is 32-bit and wraps: elapsed time is the signed
 // difference.
@@ -268,7 +269,10 @@ bool IPInterface::CountArrival(uint32_t now)
 
 void IPInterface::handleGameRoomInfo(const char* text, int length, unsigned int sender)
 {
-    if (!text || length < kMinDatagram || std::memcmp(text, kTag, 4) != 0)
+    // A room must be reachable at its source: not 0.0.0.0 (which would
+    // connect to this device), not a group or all ones.
+    if (!text || length < kMinDatagram || std::memcmp(text, kTag, 4) != 0 || sender == 0 ||
+        (sender & 0xFF) >= kFirstGroupOctet)
         return;
     const char* end = text + length;
     // The tag's colon, then the colons ending address, port, name, players

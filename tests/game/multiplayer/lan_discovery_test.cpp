@@ -39,6 +39,7 @@ TEST(LanAnnouncements, TheReaderTakesWellFormedOnesOnly)
         int port;
         std::string name;
         int players = 1;
+        unsigned sender = kSender;
     } cases[] = {
         {Announce("10.0.0.9", 1030, "ROOM", 3), "10.0.0.9", 1030, "ROOM", 3},
         {Announce("10.0.0.9", 1030, "CROWD", 99999), "10.0.0.9", 1030, "CROWD", 4},
@@ -58,10 +59,14 @@ TEST(LanAnnouncements, TheReaderTakesWellFormedOnesOnly)
         {"NVGR:10.0.0.9:1024:A:1:1", nullptr, 0, ""},
         {"NVGR:10.0.0.9:1024:A:1:", nullptr, 0, ""},
         {Announce("10.0.0.9", 1024, "SHUT", 1, 0), nullptr, 0, ""},
+        // Sources a room cannot be reached at.
+        {Announce("10.0.0.9", 1024, "NOWHERE"), nullptr, 0, "", 1, 0},
+        {Announce("10.0.0.9", 1024, "GROUP"), nullptr, 0, "", 1, PInetAddr("224.0.0.3")},
+        {Announce("10.0.0.9", 1024, "ALL"), nullptr, 0, "", 1, 0xFFFFFFFFu},
     };
     for (const Case& c : cases) {
         IPInterface ip;
-        Feed(ip, c.text);
+        Feed(ip, c.text, c.sender);
         SCOPED_TRACE(c.text);
         if (!c.address) {
             EXPECT_EQ(ip.GetGameRoomCount(), 0);
