@@ -153,6 +153,26 @@ inline PVector3 PVecScale(const PVector3& v, int32_t s)
 {
     return {PWrapMul(v.x, s), PWrapMul(v.y, s), PWrapMul(v.z, s)};
 }
+// Each component brought into [-limit, limit] (limit >= 0).
+inline PVector3 PVecClamp(const PVector3& v, int32_t limit)
+{
+    auto c = [limit](int32_t x) { return x < -limit ? -limit : x > limit ? limit : x; };
+    return {c(v.x), c(v.y), c(v.z)};
+}
+// An angle in 16.16 degrees brought into [-180.0, 180.0] by whole turns;
+// angles inside are unchanged.
+inline int32_t PWrapDegrees(int32_t a)
+{
+    constexpr int64_t kHalf = int64_t(180) << 16, kTurn = 2 * kHalf;
+    if (a >= -kHalf && a <= kHalf)
+        return a;
+    int64_t r = int64_t(a) % kTurn;  // (-360.0, 360.0), beyond +-180.0
+    return int32_t(r > kHalf ? r - kTurn : r < -kHalf ? r + kTurn : r);
+}
+inline PVector3 PVecWrapDegrees(const PVector3& v)
+{
+    return {PWrapDegrees(v.x), PWrapDegrees(v.y), PWrapDegrees(v.z)};
+}
 // a . b in 16.16: the three 64-bit products summed (modulo 2^64), shifted once.
 inline int32_t PVecDot(const PVector3& a, const PVector3& b)
 {

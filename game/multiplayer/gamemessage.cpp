@@ -3,6 +3,10 @@
 #include <algorithm>
 
 #include "engine/runtime/pdebugpeer.h"
+#include "game/world/maingame.h"
+#include "game/world/myairplane.h"
+
+static_assert(GameMessage::kPeerFlightBits == MyAirplane::kStateFiring);
 
 namespace mpcodec {
 
@@ -41,6 +45,16 @@ void PutVector(uint8_t* out, const PVector3& v)
 PVector3 GetVector(const uint8_t* in)
 {
     return PVector3(GetInt(in), GetInt(in + 4), GetInt(in + 8));
+}
+
+PVector3 GetInWorld(const uint8_t* in)
+{
+    return PVecClamp(GetVector(in), MainGame::kWorldRange);
+}
+
+PVector3 GetAngles(const uint8_t* in)
+{
+    return PVecWrapDegrees(GetVector(in));
 }
 
 }  // namespace mpcodec
@@ -151,8 +165,8 @@ bool GameMessage::Decode(const uint8_t* d, int length, GameMessage& m, int sende
     case MsgType::Respawn:
         m.id = GetInt(d + 1);
         m.health = Clamp(GetInt(d + 5), 0, kMaxHealth);
-        m.position = GetVector(d + 9);
-        m.direction = GetVector(d + 21);
+        m.position = GetInWorld(d + 9);
+        m.direction = GetAngles(d + 21);
         break;
     case MsgType::Shot:
         m.shot = d;
@@ -167,9 +181,10 @@ bool GameMessage::Decode(const uint8_t* d, int length, GameMessage& m, int sende
         m.amount = d[1];
         break;
     case MsgType::Position:
-        m.position = GetVector(d + 1);
-        m.direction = GetVector(d + 13);
-        m.flightState = d[25];
+        m.position = GetInWorld(d + 1);
+        m.direction = GetAngles(d + 13);
+        m.flightState = d[25] & kPeerFlightBits;
+        m.placed = d[25] <= kMaxPlacedState;
         m.throttle = std::min<int>(d[26], kMaxThrottle);
         break;
     case MsgType::ConsoleLine:

@@ -2,8 +2,9 @@
 // byte is the type, with 4-byte big-endian signed integers and vectors of
 // three big-endian 16.16 words. Every received message comes from a peer
 // and is untrusted: Decode checks the length against the type's layout,
-// bounds list counts, clamps settings and values to their ranges and never
-// reads past the received bytes.
+// bounds list counts, clamps settings and values to their ranges, brings
+// places, motions and angles into the world's range and never reads past the
+// received bytes.
 #pragma once
 #include <cstdint>
 
@@ -46,6 +47,11 @@ void PutShort(uint8_t* out, int16_t v);
 int16_t GetShort(const uint8_t* in);
 void PutVector(uint8_t* out, const PVector3& v);
 PVector3 GetVector(const uint8_t* in);
+// Vectors from a peer, brought into the world's range where they are read:
+// a place or a motion each component into +-MainGame::kWorldRange, angles
+// (pitch, yaw, roll) each into [-180.0, 180.0] by whole turns.
+PVector3 GetInWorld(const uint8_t* in);
+PVector3 GetAngles(const uint8_t* in);
 }  // namespace mpcodec
 
 // One game message, decoded or to be encoded. Only the fields of its type
@@ -61,6 +67,12 @@ struct GameMessage {
     static constexpr int kMaxHealth = 100;
     static constexpr int kMaxThrottle = 100;
     static constexpr int kMaxDamage = 999;
+    // The flight-state bits a peer may set of its aircraft: the guns fire
+    // (MyAirplane::kStateFiring). Whether it is exploding is the receiver's
+    // own, from the host's health list and respawns.
+    static constexpr int kPeerFlightBits = 1;
+    // Flight-state bytes up to this carry a position.
+    static constexpr int kMaxPlacedState = 7;
 
     struct Entry {
         int32_t id;
@@ -72,7 +84,8 @@ struct GameMessage {
     int map = 0, season = 0, fragLimit = 0;
     // Player settings (3), start (4 host's plane, 5).
     int plane = 0, rank = 0, inMatch = 0;
-    // Player id (6, 14, 15), health (6), position and direction (6, 11).
+    // Player id (6, 14, 15), health (6), position and direction (6, 11;
+    // the direction holds the angles pitch, yaw, roll).
     int32_t id = 0;
     int health = 0;
     PVector3 position, direction;
@@ -82,8 +95,10 @@ struct GameMessage {
     // Repair amount (10), busy flag (17).
     int amount = 0;
     int busy = 0;
-    // Position (11).
+    // Position (11): the flight-state bits a peer may set, the throttle,
+    // and whether the state byte carried the position (at most 7).
     int flightState = 0, throttle = 0;
+    bool placed = false;
     // Console line (13).
     int kind = 0;
     int32_t first = -1, second = -1;

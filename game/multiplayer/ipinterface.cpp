@@ -61,7 +61,6 @@ void IPInterface::SessionReset()
     m_lastAnnouncement = 0;
     m_pollIndex = 0;
     m_roomCount = 0;
-    m_knownCount = 0;
     m_role = kNoRole;
     m_payloadWaiting = 0;
     events.Reset();

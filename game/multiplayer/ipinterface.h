@@ -43,12 +43,13 @@ public:
     static constexpr uint32_t kAnnounceEveryMs = 2000;
     static constexpr uint32_t kRoomLifeMs = 8000;
     static constexpr int kMaxDatagram = 255;
-    // Announcement datagrams read in one poll of the search at most, and
-    // the count from which a poll's datagrams are a flood: more than any
-    // number of rooms announce in a poll, so the socket's queue has likely
-    // overflowed and announcements of listed rooms may have been lost in it.
+    // Announcement datagrams read in one poll of the search at most.
     static constexpr int kDatagramsPerPoll = 128;
+    // Datagrams arriving at this rate or faster (per kFloodWindowMs) are a
+    // flood: eight times what eight rooms send on both paths, so the socket's
+    // queue may overflow and announcements of listed rooms be lost in it.
     static constexpr int kFloodDatagrams = 64;
+    static constexpr uint32_t kFloodWindowMs = 1000;
     static constexpr int kAnnounceTtl = 3;
     // A join (connect, id, name) not complete within this many ms is given
     // up: the host closes the connection, the client reports the join
@@ -109,8 +110,9 @@ public:
     static bool isValidIP(unsigned int address);
 
     // Reads one announcement datagram from sender (network byte order) into
-    // the room table; anything malformed is ignored, and one about a room at
-    // another address than the sender's is dropped with a log line.
+    // the room table; anything malformed is ignored. The room is listed at
+    // the sender's address, whatever address the text names: one room an
+    // address, the latest it announced.
     void handleGameRoomInfo(const char* text, int length, unsigned int sender);
     int Role() const { return m_role; }
 
@@ -126,14 +128,16 @@ private:
     int StartMulticastSocket();
     void CreateBroadcastMsg(unsigned int address, int port, const GameRoom& room);
     int SendGameRoomInfo(int open);
-    int findGameRoomIndex(unsigned int address, int port);
+    // The index of the room listed at the address, -1 when there is none.
+    int findGameRoomIndex(unsigned int address);
+    // A place for a room newly heard from the address: a new one while the
+    // list has room, else, unless a flood is under way, the place of the
+    // room heard longest ago; -1 when there is none.
+    int placeGameRoom(unsigned int address);
     void removeGameRoom(int index);
-    // Rooms announced more than once in this search, remembered also when
-    // they drop out of the list: when the list is full they take the place
-    // of rooms heard only once.
-    bool IsKnownRoom(unsigned int address, int port) const;
-    void RememberRoom(unsigned int address, int port);
-    void ForgetRoom(unsigned int address, int port);
+    // Counts one datagram read at now toward the arrival rate; true when
+    // it starts a flood.
+    bool CountArrival(uint32_t now);
     EventList::event processPollGameRooms();
 
     // Game connections.
@@ -202,15 +206,15 @@ private:
     int32_t m_pollIndex = 0;
     GameRoom m_rooms[kMaxRooms] = {};
     int32_t m_roomCount = 0;
-    uint8_t m_roomHeard[kMaxRooms] = {};  // announcements of each listed room, up to 255
-    struct KnownRoom {
-        uint32_t address;
-        int32_t port;
-        uint32_t heardAt;
-    };
-    KnownRoom m_known[kMaxRooms] = {};
-    int32_t m_knownCount = 0;
-    uint8_t m_searchFlooded = 0;  // the last poll of the search read a flood
+    uint32_t m_roomHeardAt[kMaxRooms] = {};  // the last announcement of each listed room
+    // The arrival rate of the search's datagrams: those read since a moment
+    // the socket's queue was seen empty (so all of them arrived after it),
+    // and the last moment it was seen empty.
+    uint8_t m_arrivalsOpen = 0;
+    uint32_t m_arrivalsSince = 0;
+    int32_t m_arrivals = 0;
+    uint32_t m_queueEmptyAt = 0;
+    uint8_t m_searchFlooded = 0;  // datagrams arrive at a flood's rate
     ClientInfo m_clients[kMaxPlayers] = {};
     int32_t m_clientCount = 0;
     int32_t m_ownId = 0;

@@ -1,6 +1,8 @@
 // The local-network back end's room discovery: the device's own address,
 // the announcement datagram, the host's announcing sockets, the search
 // socket and the room table.
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "engine/net/inetaddr.h"
@@ -16,6 +18,22 @@ constexpr char kTag[] = "NVGR";
 constexpr int kMinDatagram = 10;
 constexpr char kDefaultRoomName[] = "DEFAULT GAMEROOM";
 constexpr int kMaxPort = 65535;
+constexpr unsigned kFirstGroupOctet = 224;  // 224.x.x.x and up: groups and reserved
+
+// The millisecond clock is 32-bit and wraps: elapsed time is the signed
+// difference.
+int32_t Since(uint32_t now, uint32_t then)
+{
+    return int32_t(now - then);
+}
+
+// Whether count datagrams in span ms come at a flood's rate; a span shorter
+// than the window counts as the window.
+bool Flooding(int32_t count, int32_t span)
+{
+    const int64_t window = IPInterface::kFloodWindowMs;
+    return int64_t(count) * window >= int64_t(IPInterface::kFloodDatagrams) * std::max<int64_t>(span, window);
+}
 
 // A decimal number at the start of [p, end): -1 when it does not start with
 // a digit; large values stop growing at 99999999.
@@ -112,6 +130,7 @@ int IPInterface::InitGameRoomSearch()
     m_listen.SetBlocking(0);
     m_status = kSearching;
     m_roomCount = 0;
+    m_arrivalsOpen = 0;  // counted from the first poll on
     m_searchFlooded = 0;
     return 1;
 }
@@ -183,51 +202,77 @@ int IPInterface::SendGameRoomInfo(int open)
 
 EventList::event IPInterface::processPollGameRooms()
 {
+    uint32_t now = PTickCount();
+    if (!m_arrivalsOpen) {
+        // A new search socket: what waits in it arrived since it was made.
+        m_arrivalsOpen = 1;
+        m_arrivalsSince = m_queueEmptyAt = now;
+        m_arrivals = 0;
+        m_searchFlooded = 0;
+    } else if (Since(m_queueEmptyAt, m_arrivalsSince) >= int32_t(kFloodWindowMs)) {
+        // A whole window has been read up to an empty queue: its rate says
+        // whether the flood goes on; the next window starts there.
+        m_searchFlooded = Flooding(m_arrivals, Since(m_queueEmptyAt, m_arrivalsSince)) ? 1 : 0;
+        m_arrivalsSince = m_queueEmptyAt;
+        m_arrivals = 0;
+    }
     char datagram[kMaxDatagram + 1];
     int read = 0;
-    uint32_t lastSender = 0;
-    while (read < kDatagramsPerPoll && m_listen.IsOpen()) {
+    bool empty = false;
+    while (m_listen.IsOpen() && read < kDatagramsPerPoll) {
         PSockAddrIP from;
         PSockAddrSet(from, 0, 0);
         int fromLength = 16;
         int n = m_listen.RecvFrom(datagram, kMaxDatagram, 0, from, fromLength);
-        if (n <= 0)
+        if (n <= 0) {
+            empty = true;
             break;
+        }
         ++read;
-        lastSender = from.address;
+        if (CountArrival(now)) {
+            char dotted[16];
+            PInetNtoa(from.address, dotted);
+            _PDebugPeerAddress(from.address,
+                               "LAN: %d datagrams in %d ms on the room search (the last from %s): a flood; the "
+                               "listed rooms are kept while it lasts\n",
+                               m_arrivals, int(std::max<int32_t>(Since(now, m_arrivalsSince), 0)), dotted);
+        }
         handleGameRoomInfo(datagram, n, from.address);
     }
-    uint32_t now = PTickCount();
-    if (read >= kFloodDatagrams) {
-        // Announcements of the listed rooms may have been lost in the flood
-        // (the socket's queue overflowed, or they wait behind this poll's
-        // budget): while it lasts they count as heard, so that a flood cannot
-        // push a room out. Closing announcements that come through still
-        // close their rooms.
-        if (!m_searchFlooded) {
-            char dotted[16];
-            PInetNtoa(lastSender, dotted);
-            _PDebugPeerAddress(lastSender,
-                               "LAN: %d datagrams in one poll of the room search (the last from %s): the listed "
-                               "rooms are kept while the flood lasts\n",
-                               read, dotted);
-        }
-        m_searchFlooded = 1;
+    if (empty)
+        m_queueEmptyAt = now;
+    if (m_searchFlooded) {
+        // Announcements of the listed rooms may be lost in the flood (the
+        // socket's queue overflows, or they wait behind the poll's budget):
+        // while it lasts they count as heard, so that a flood cannot push a
+        // room out. Closing announcements that come through still close
+        // their rooms.
         for (int i = 0; i < m_roomCount; ++i)
-            if (int32_t(m_rooms[i].expiry - (now + kRoomLifeMs)) < 0)
+            if (Since(m_rooms[i].expiry, now + kRoomLifeMs) < 0)
                 m_rooms[i].expiry = now + kRoomLifeMs;
-    } else {
-        m_searchFlooded = 0;
     }
     for (int i = m_roomCount - 1; i >= 0; --i)
-        if (int32_t(m_rooms[i].expiry - now) < 0)
+        if (Since(m_rooms[i].expiry, now) < 0)
             removeGameRoom(i);
     return EventList::kNone;
 }
 
+bool IPInterface::CountArrival(uint32_t now)
+{
+    if (m_arrivals < INT32_MAX)  // a flood that never lets the queue empty
+        ++m_arrivals;
+    if (m_searchFlooded || !Flooding(m_arrivals, Since(now, m_arrivalsSince)))
+        return false;
+    m_searchFlooded = 1;
+    return true;
+}
+
 void IPInterface::handleGameRoomInfo(const char* text, int length, unsigned int sender)
 {
-    if (!text || length < kMinDatagram || std::memcmp(text, kTag, 4) != 0)
+    // A room must be reachable at its source: not 0.0.0.0 (which would
+    // connect to this device), not a group or all ones.
+    if (!text || length < kMinDatagram || std::memcmp(text, kTag, 4) != 0 || sender == 0 ||
+        (sender & 0xFF) >= kFirstGroupOctet)
         return;
     const char* end = text + length;
     // The tag's colon, then the colons ending address, port, name, players
@@ -244,86 +289,71 @@ void IPInterface::handleGameRoomInfo(const char* text, int length, unsigned int 
             return;
         fieldEnd[f] = colon;
     }
-
-    unsigned address = 0xFFFFFFFFu;
-    int addressLength = int(fieldEnd[0] - field[0]);
-    if (addressLength > 0 && addressLength < 16) {
-        char dotted[16] = {};
-        std::memcpy(dotted, field[0], size_t(addressLength));
-        address = PInetAddr(dotted);
-    }
-    if (!isValidIP(address))
-        address = sender;
     int port = ParseDecimal(field[1], fieldEnd[1]);
     if (port < 1 || port > kMaxPort)
         return;
-    if (address != sender) {
-        // A room is announced (opened, updated, closed) from its own address
-        // only: any other device could close or rename it on every screen.
-        char claimed[16], from[16];
-        PInetNtoa(address, claimed);
-        PInetNtoa(sender, from);
-        _PDebugPeerAddress(sender, "LAN: announcement of room %s:%d from %s dropped: not the room's own address\n",
-                           claimed, port, from);
-        return;
-    }
     int players = ParseDecimal(field[3], fieldEnd[3]);
     int open = ParseDecimal(field[4], fieldEnd[4]);
 
-    int index = findGameRoomIndex(address, port);
-    if (index < 0 && open == 1 && IsKnownRoom(address, port)) {
-        // The list is full: a room heard from before goes ahead of the
-        // newest room heard only once (a flood of made-up rooms cannot push
-        // a real one out for good).
-        for (int i = m_roomCount - 1; i >= 0; --i) {
-            const GameRoom& r = m_rooms[i];
-            if (m_roomHeard[i] < 2 && !IsKnownRoom(r.hostAddress.address, r.hostAddress.port)) {
-                removeGameRoom(i);
-                index = findGameRoomIndex(address, port);
-                break;
-            }
-        }
+    // The room is listed at the address its announcement came from, not at
+    // the one it names: then no device can open, rename or close a room at
+    // another's address, and a host whose announcement leaves by another
+    // interface than the one of the address it names is still listed (its
+    // game port listens on all of its addresses). A program hosts one room,
+    // so an address lists one room, the latest it announced.
+    int index = findGameRoomIndex(sender);
+    if (open != 1) {
+        if (index >= 0 && m_rooms[index].hostAddress.port == port)
+            removeGameRoom(index);
+        return;
     }
     if (index < 0)
+        index = placeGameRoom(sender);
+    if (index < 0)
         return;
-    if (open != 1) {
-        removeGameRoom(index);
-        ForgetRoom(address, port);
-        return;
-    }
-    if (m_roomHeard[index] < 255)
-        ++m_roomHeard[index];
-    if (m_roomHeard[index] >= 2)
-        RememberRoom(address, port);
     GameRoom& room = m_rooms[index];
     std::memset(&room, 0, sizeof room);
     int nameLength = int(fieldEnd[2] - field[2]);
     if (nameLength > kNameSize - 1)
         nameLength = kNameSize - 1;
     std::memcpy(room.name, field[2], size_t(nameLength));
-    room.players = players < 0 ? 0 : players;
+    room.players = std::clamp(players, 0, int(kMaxPlayers));  // a room holds four at most
     room.maxPlayers = kMaxPlayers;
     room.reserved = 0;
     room.hostAddress.family = PSOCK_AF_INET;
     room.hostAddress.port = uint16_t(port);
-    room.hostAddress.address = address;
-    room.expiry = PTickCount() + kRoomLifeMs;
+    room.hostAddress.address = sender;
+    const uint32_t now = PTickCount();
+    room.expiry = now + kRoomLifeMs;
+    m_roomHeardAt[index] = now;
 }
 
-int IPInterface::findGameRoomIndex(unsigned int address, int port)
+int IPInterface::findGameRoomIndex(unsigned int address)
 {
     for (int i = 0; i < m_roomCount; ++i)
-        if (m_rooms[i].hostAddress.address == address && m_rooms[i].hostAddress.port == port)
+        if (m_rooms[i].hostAddress.address == address)
             return i;
-    if (m_roomCount >= kMaxRooms)
-        return -1;
-    GameRoom& fresh = m_rooms[m_roomCount];
-    std::memset(&fresh, 0, sizeof fresh);
-    fresh.hostAddress.family = PSOCK_AF_INET;
-    fresh.hostAddress.port = uint16_t(port);
-    fresh.hostAddress.address = address;
-    m_roomHeard[m_roomCount] = 0;
-    return m_roomCount++;
+    return -1;
+}
+
+int IPInterface::placeGameRoom(unsigned int address)
+{
+    int index = -1;
+    if (m_roomCount < kMaxRooms) {
+        index = m_roomCount++;
+    } else if (!m_searchFlooded) {
+        // The list is full: the room heard longest ago gives its place.
+        index = 0;
+        for (int i = 1; i < m_roomCount; ++i)
+            if (Since(m_roomHeardAt[i], m_roomHeardAt[index]) < 0)
+                index = i;
+    }
+    if (index >= 0) {
+        std::memset(&m_rooms[index], 0, sizeof m_rooms[index]);
+        m_rooms[index].hostAddress.family = PSOCK_AF_INET;
+        m_rooms[index].hostAddress.address = address;
+    }
+    return index;
 }
 
 void IPInterface::removeGameRoom(int index)
@@ -332,41 +362,7 @@ void IPInterface::removeGameRoom(int index)
         return;
     for (int i = index; i + 1 < m_roomCount; ++i) {
         m_rooms[i] = m_rooms[i + 1];
-        m_roomHeard[i] = m_roomHeard[i + 1];
+        m_roomHeardAt[i] = m_roomHeardAt[i + 1];
     }
     --m_roomCount;
-}
-
-bool IPInterface::IsKnownRoom(unsigned int address, int port) const
-{
-    for (int i = 0; i < m_knownCount; ++i)
-        if (m_known[i].address == address && m_known[i].port == port)
-            return true;
-    return false;
-}
-
-void IPInterface::RememberRoom(unsigned int address, int port)
-{
-    uint32_t now = PTickCount();
-    int slot = 0;
-    for (int i = 0; i < m_knownCount; ++i) {
-        if (m_known[i].address == address && m_known[i].port == port) {
-            m_known[i].heardAt = now;
-            return;
-        }
-        if (int32_t(m_known[i].heardAt - m_known[slot].heardAt) < 0)
-            slot = i;
-    }
-    if (m_knownCount < kMaxRooms)
-        slot = m_knownCount++;
-    m_known[slot] = {address, port, now};  // else the one heard longest ago goes
-}
-
-void IPInterface::ForgetRoom(unsigned int address, int port)
-{
-    for (int i = 0; i < m_knownCount; ++i)
-        if (m_known[i].address == address && m_known[i].port == port) {
-            m_known[i] = m_known[--m_knownCount];
-            return;
-        }
 }

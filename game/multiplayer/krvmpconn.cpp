@@ -26,8 +26,6 @@ constexpr unsigned kTextWinner = 375;
 constexpr unsigned kTextHostEnded = 378;
 constexpr unsigned kTextSeveralWinners = 380;
 constexpr const char* kNoNetworkAddress = "127.0.0.1:1024";
-// Flight states up to this accept network positions.
-constexpr int kMaxNetworkFlightState = 7;
 
 // The millisecond clock is 32-bit and wraps: elapsed time is the signed
 // difference.
@@ -1177,8 +1175,9 @@ void KrvMpConn::Handle_NotifyData(const GameMessage& m, int sender)
     if (!p || !p->gameObject || !p->gameObject->aircraft)
         return;
     MyAirplane* a = p->gameObject->aircraft;
-    a->state = uint8_t(m.flightState);
-    if (m.flightState <= kMaxNetworkFlightState) {
+    // Only the bits a peer may set come from it; the rest stay ours.
+    a->state = uint8_t((a->state & ~GameMessage::kPeerFlightBits) | m.flightState);
+    if (m.placed) {
         a->previousNetPosition = a->position;
         a->position = m.position;
         a->angles = m.direction;

@@ -124,6 +124,12 @@ public:
     static constexpr int kKeyLeft = 1, kKeyRight = 2, kKeyUp = 4, kKeyDown = 8, kKeyFire = 16;
     static constexpr int kBackKey = 7;
     static constexpr int32_t kPlayArea = 200 << 16;   // half-size of the square play area
+    // Half-size of the cube that holds every place of the world: the play
+    // area, the ceiling (at most 127.0), what the fastest aircraft flies in
+    // the bounds countdown (about 190.0) and room to spare. Places and
+    // motions that peers send are brought into it where they are read, so
+    // that sums and differences of a few of them stay far inside 16.16.
+    static constexpr int32_t kWorldRange = 512 << 16;
     static constexpr uint32_t kBoundsCountdownMs = 9000;
     static constexpr uint32_t kEndDelayMs = 2500;
     static constexpr uint32_t kPauseGuardMs = 350;

@@ -18,6 +18,7 @@
 #include "game/frontend/profilemanager.h"
 #include "game/frontend/settings.h"
 #include "game/frontend/submenu.h"
+#include "game/multiplayer/gamemessage.h"
 #include "game/scene/p3danim.h"
 #include "game/scene/p3dgameengine.h"
 #include "game/world/audiomanager.h"
@@ -81,19 +82,24 @@ void PutVec(uint8_t* p, const PVector3& v)
     PutInt(p + 8, v.z);
 }
 
-PVector3 GetVec(const uint8_t* p)
-{
-    return {GetInt(p), GetInt(p + 4), GetInt(p + 8)};
-}
-
+// The camera's arithmetic wraps (engine/runtime/pmath3d.h), so that an
+// aircraft far out of the world still gives a defined, if useless, view.
 int32_t Ease(int32_t from, int32_t to, int32_t k)
 {
-    return from + int32_t((int64_t(to) - from) * k >> 16);
+    return PWrapAdd(from, int32_t((int64_t(to) - from) * k >> 16));
 }
 
 PVector3 EaseV(const PVector3& from, const PVector3& to, int32_t k)
 {
     return {Ease(from.x, to.x, k), Ease(from.y, to.y, k), Ease(from.z, to.z, k)};
+}
+
+// The chase camera's eye behind and above the aircraft at p with forward f.
+PVector3 ChaseEye(const PVector3& p, const PVector3& f)
+{
+    PVector3 eye = PVecSub(p, PVecScale(f, kChaseBack));
+    eye.y = PWrapAdd(eye.y, kChaseRise);
+    return eye;
 }
 
 int WeaponTypeOf(void* ctx, int i)
@@ -155,11 +161,11 @@ bool ShotMessage::Decode(const uint8_t* data, int length, int weaponCount, int (
     out = ShotMessage();
     out.shooter = GetInt(data + 1);
     out.weapon = weapon;
-    out.position = GetVec(data + 6);
-    out.velocity = GetVec(data + 18);
+    out.position = mpcodec::GetInWorld(data + 6);
+    out.velocity = mpcodec::GetInWorld(data + 18);
     int at = 30;
     if (homing) {
-        out.third = GetVec(data + 30);
+        out.third = mpcodec::GetAngles(data + 30);
         at = 42;
     }
     out.life = data[at];
@@ -607,11 +613,8 @@ void MainGame::CameraFrame(int keys, int& result, bool& done)
     PVector3 f = me->forward;
     switch (m_cameraMode) {
     case CAM_CHASE: {
-        PVector3 eye = {p.x - int32_t(int64_t(f.x) * kChaseBack >> 16),
-                        p.y - int32_t(int64_t(f.y) * kChaseBack >> 16) + kChaseRise,
-                        p.z - int32_t(int64_t(f.z) * kChaseBack >> 16)};
-        PVector3 look = {p.x + int32_t(int64_t(f.x) * kChaseAhead >> 16), p.y + int32_t(int64_t(f.y) * kChaseAhead >> 16),
-                         p.z + int32_t(int64_t(f.z) * kChaseAhead >> 16)};
+        PVector3 eye = ChaseEye(p, f);
+        PVector3 look = PVecAdd(p, PVecScale(f, kChaseAhead));
         m_eye = EaseV(m_eye, eye, kChaseSmoothing);
         m_target = EaseV(m_target, look, kChaseSmoothing);
         m_up = EaseV(m_up, {0, kUnit, 0}, kChaseSmoothing);
@@ -619,7 +622,7 @@ void MainGame::CameraFrame(int keys, int& result, bool& done)
     }
     case CAM_CIRCLE: {
         int32_t a = (m_frameCounter % 360) << 16;
-        PVector3 eye = {p.x + 8 * PCosd(a), p.y + (3 << 16), p.z + 8 * PSind(a)};
+        PVector3 eye = PVecAdd(p, {8 * PCosd(a), 3 << 16, 8 * PSind(a)});
         m_eye = EaseV(m_eye, eye, kChaseSmoothing);
         m_target = p;
         break;
@@ -627,7 +630,7 @@ void MainGame::CameraFrame(int keys, int& result, bool& done)
     case CAM_DEATH: {
         int32_t a = (m_frameCounter % 360) << 16;
         int32_t c = PCosd(a), s = PSind(a);
-        PVector3 goal = {p.x - 2 * me->viewOffset.x + 9 * c, p.y + 262912 + 4 * c, p.z - 2 * me->viewOffset.z + 7 * s};
+        PVector3 goal = PVecAdd(p, {9 * c - 2 * me->viewOffset.x, 262912 + 4 * c, 7 * s - 2 * me->viewOffset.z});
         m_eye = EaseV(m_eye, goal, kDeathEye);
         m_target = p;
         m_up = EaseV(m_up, {0, kUnit, 0}, kDeathUp);
@@ -655,9 +658,7 @@ void MainGame::CameraFrame(int keys, int& result, bool& done)
         return;
     }
     default: {
-        PVector3 eye = {p.x - int32_t(int64_t(f.x) * kChaseBack >> 16),
-                        p.y - int32_t(int64_t(f.y) * kChaseBack >> 16) + kChaseRise,
-                        p.z - int32_t(int64_t(f.z) * kChaseBack >> 16)};
+        PVector3 eye = ChaseEye(p, f);
         m_eye = EaseV(m_eye, eye, kDefaultSmoothing);
         m_target = EaseV(m_target, p, kDefaultSmoothing);
         break;

@@ -61,9 +61,11 @@ int32_t Degrees(int32_t turns)
     return int32_t(int64_t(turns) * 360);
 }
 
+// Wrapping (engine/runtime/pmath3d.h), as the chase camera's: a defined
+// view also of an aircraft far out of the world.
 int32_t Ease(int32_t from, int32_t to, int32_t k)
 {
-    return from + int32_t((int64_t(to) - from) * k >> 16);
+    return PWrapAdd(from, int32_t((int64_t(to) - from) * k >> 16));
 }
 
 constexpr int32_t kLowBox = 32 << 16;      // boxes this low reach down to
@@ -408,7 +410,7 @@ int MainGame::UpdateSmartCamera(PVector3& eye, PVector3& look, PVector3& up)
         n.Normalize();
     n = {int32_t(int64_t(n.x) * kLockDistance >> 16), int32_t(int64_t(n.y) * kLockDistance >> 16),
          int32_t(int64_t(n.z) * kLockDistance >> 16)};
-    PVector3 goal = {2 * h.x + p.x + n.x, 2 * h.y + p.y + n.y, 2 * h.z + p.z + n.z};
+    PVector3 goal = PVecAdd(PVecAdd(p, n), PVecAdd(h, h));
     eye = {Ease(eye.x, goal.x, kLockEye), Ease(eye.y, goal.y, kLockEye), Ease(eye.z, goal.z, kLockEye)};
     look = {Ease(look.x, t.x, kLockLook), Ease(look.y, t.y, kLockLook), Ease(look.z, t.z, kLockLook)};
     up = {Ease(up.x, 0, kLockUp), Ease(up.y, kOne, kLockUp), Ease(up.z, 0, kLockUp)};

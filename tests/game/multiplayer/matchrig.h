@@ -347,10 +347,10 @@ inline MPInterface::ClientInfo* Member::GetPlayer(int index)
 }
 
 // The match game: one airplane per player of the table, spawn points 0 to 3
-// far apart, the shots and console lines it was given.
+// far apart inside the world, the shots and console lines it was given.
 class FakeMatch : public MatchGame {
 public:
-    static PVector3 Spawn(int i) { return PVector3((i + 1) * 0x1000000, 0x200000, -i * 0x800000); }
+    static PVector3 Spawn(int i) { return PVector3((i + 1) * 0x400000, 0x200000, -i * 0x200000); }
 
     int GetSpawnPointVec(int index, PVector3& position, PVector3& direction) override
     {
