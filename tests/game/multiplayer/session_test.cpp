@@ -393,6 +393,11 @@ TEST(Match, ALateLeaveReachesNoLaterMatch)
     d.Run(500);
     d.peers[1]->Net()->SendToAll(left, sizeof left, false);
     d.Run(500);
+    EXPECT_EQ(host.MP_GetPlayer(1)->matchState, uint8_t(MatchState::Waiting));
+    EXPECT_EQ(host.GetPlayerKills(1), 0);
+    // Whatever the table says before it, a match start begins with everyone
+    // waiting for its answer.
+    host.MP_GetPlayer(1)->matchState = uint8_t(MatchState::Left);
     ASSERT_TRUE(d.StartMatch(0));
     EXPECT_EQ(host.MP_GetPlayer(1)->matchState, uint8_t(MatchState::Playing));
     d.Run(1000);
