@@ -903,7 +903,7 @@ bool KrvMpConn::HostTakesDamage(const GameMessage& m, int sender)
         why = "more than a hit of the weapons carried";
         break;
     }
-    _PDebugPeer(uint32_t(sender), "Damage %d from %d to %d reported by %d names %s: dropped\n", m.damage,
+    _PDebugPeer(uint32_t(sender), "Damage %d from %d to %d reported by %d: dropped, it names %s\n", m.damage,
                 int(m.attacker), int(m.target), sender, why);
     return false;
 }

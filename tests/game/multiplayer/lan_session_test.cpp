@@ -288,7 +288,7 @@ TEST_F(LanSessions, TheHostPassesOnOnlyWhatAGuestMaySay)
     EXPECT_EQ(Said(log, "Player 1 reported gone by 2"), 1);
     EXPECT_EQ(Said(log, "Damage from 1 to 0 reported by 2"), 1);
     EXPECT_EQ(Said(log, "Game message 7 from 2 names another shooter"), 1);
-    EXPECT_EQ(Said(log, "Damage reported by 2, who is not in the match"), 1);
+    EXPECT_EQ(Said(log, "reported by 2: dropped, it names a player not in the match"), 1);
     EXPECT_EQ(alpha.game.shots.size(), 1u);
 
     // The match goes on as before: ALPHA still flies and is shot down once.
@@ -301,7 +301,7 @@ TEST_F(LanSessions, TheHostPassesOnOnlyWhatAGuestMaySay)
     }
     EXPECT_EQ(rig::FakeMatch::Mine(alpha.s)->health, 100);
     EXPECT_EQ(rig::FakeMatch::Mine(host.s)->health, 100);
-    host.s.RequestDamage(1, 0, 100);
+    rig::ShootDown(host.s, 1);
     ASSERT_TRUE(RunUntil([&] { return alpha.s.GetPlayerKills(0) == 1; }));
     EXPECT_EQ(host.s.GetPlayerKills(0), 1);
 }
@@ -615,7 +615,7 @@ TEST_F(LanLeavers, AGuestThatLeftStaysOutOfTheMatch)
             EXPECT_EQ(Lines(vlog, "LAN: player 2 is 10.77.0.3\n"), 2) << vlog;
         }
         if (v.lie == kDamage)
-            EXPECT_EQ(Said(vlog, "Damage reported by 2, who is not in the match"), 3) << vlog;
+            EXPECT_EQ(Said(vlog, "reported by 2: dropped, it names a player not in the match"), 3) << vlog;
         else
             EXPECT_EQ(Said(vlog, "Start reply from 2 answers no match start under way"), 1) << vlog;
     }

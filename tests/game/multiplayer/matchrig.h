@@ -434,19 +434,19 @@ struct Peer {
 
 // A shot of the peer's game: the type, the shooter's id, the rest the
 // game's.
-inline void Fire(Peer& p)
+inline void Fire(KrvMpConn& s)
 {
     uint8_t shot[32] = {7};
-    mpcodec::PutInt(shot + 1, p.s.MP_GetMyId());
-    p.s.GetGameLink()->SendToAll(shot, int(sizeof shot));
+    mpcodec::PutInt(shot + 1, s.MP_GetMyId());
+    s.GetGameLink()->SendToAll(shot, int(sizeof shot));
 }
 
 // The peer fires and its shot hits victim with the match's weapon, as its
 // game reports such a hit.
-inline void ShootDown(Peer& p, int victim)
+inline void ShootDown(KrvMpConn& s, int victim)
 {
-    Fire(p);
-    p.s.GetWeaponLink()->RequestDamage(victim, p.s.MP_GetMyId(), FakeMatch::kWeaponDamage);
+    Fire(s);
+    s.GetWeaponLink()->RequestDamage(victim, s.MP_GetMyId(), FakeMatch::kWeaponDamage);
 }
 
 // Drives n peers: peer 0 hosts a room, the others join it, and each frame

@@ -190,7 +190,7 @@ TEST(Match, ScriptedMatchesEndWithOneWinnerEverywhere)
             int victim = victims[size_t(k) % victims.size()];
             ASSERT_TRUE(d.RunUntil([&] { return PlaneOf(*d.peers[0], victim)->health > 0; }, 4000));
             lastKill = d.hub.log.size();
-            rig::ShootDown(killer, victim);
+            rig::ShootDown(killer.s, victim);
             d.Run(500);
         }
         ASSERT_TRUE(d.RunUntil(
@@ -252,7 +252,7 @@ TEST(Match, HostLeavingForcesTheBestRemainingToWin)
     for (int k = 0; k < 4; ++k) {
         int attacker = 1 + k % 2, victim = 2 - k % 2;
         ASSERT_TRUE(d.RunUntil([&] { return PlaneOf(*d.peers[0], victim)->health > 0; }, 4000));
-        rig::ShootDown(*d.peers[size_t(attacker)], victim);
+        rig::ShootDown(d.peers[size_t(attacker)]->s, victim);
         d.Run(200);
     }
     ASSERT_EQ(d.peers[0]->s.GetPlayerKills(1), 2);
@@ -310,7 +310,7 @@ TEST(Match, FinalStandingsStayAsTheMatchEnded)
     d.Run(100);
     for (int k = 0; k < 5; ++k) {
         ASSERT_TRUE(d.RunUntil([&] { return PlaneOf(*d.peers[0], 0)->health > 0; }, 4000));
-        rig::ShootDown(*d.peers[1], 0);
+        rig::ShootDown(d.peers[1]->s, 0);
         d.Run(100);
     }
     ASSERT_EQ(d.peers[0]->s.MP_GetWinner(), 1);
@@ -403,7 +403,7 @@ TEST(Match, ALateLeaveReachesNoLaterMatch)
     d.Run(1000);
     EXPECT_EQ(host.MP_GetWinner(), -1);
     ASSERT_TRUE(d.RunUntil([&] { return PlaneOf(*d.peers[0], 0)->health > 0; }, 4000));
-    rig::ShootDown(*d.peers[1], 0);
+    rig::ShootDown(d.peers[1]->s, 0);
     d.Run(200);
     EXPECT_EQ(host.GetPlayerKills(1), 1);
 }
@@ -429,12 +429,12 @@ TEST(Match, ASilentGuestIsLeftOutOfTheMatch)
     d.hub.filter = nullptr;
     uint8_t reply[] = {5, 0};
     d.peers[2]->Net()->SendToAll(reply, sizeof reply, false);
-    rig::ShootDown(*d.peers[2], 0);
+    rig::ShootDown(d.peers[2]->s, 0);
     d.Run(500);
     EXPECT_EQ(host.MP_GetPlayer(2)->matchState, uint8_t(MatchState::Left));
     EXPECT_EQ(PlaneOf(*d.peers[0], 0)->health, 100);
     EXPECT_EQ(host.MP_GetWinner(), -1);
-    rig::ShootDown(*d.peers[1], 0);
+    rig::ShootDown(d.peers[1]->s, 0);
     d.Run(200);
     EXPECT_EQ(host.GetPlayerKills(1), 1);
 }
