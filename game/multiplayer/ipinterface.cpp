@@ -471,7 +471,8 @@ EventList::event IPInterface::HandleHostMessage(int connection, const uint8_t* m
             uint8_t echo[3] = {kLanBusyState, uint8_t(id), uint8_t(busy)};
             SendOn(connection, echo, 3);
         }
-        DropBrokenClients();
+        if (DropBrokenClients())
+            events.Add(EventList::kPlayersChanged);
         return EventList::kNone;
     }
     case kLanUserInfo:
