@@ -548,8 +548,6 @@ TEST(Session, RefusesOrBoundsHostileMessages)
          [&] { return host.MP_GetPlayer(2)->fired == 1; }},
         {"damage beyond the weapons carried", &host, 2, {8, 0, 0, 0x13, 0x88, 0, 0, 0, 1, 0, 0, 0, 2},
          [&] { return PlaneOf(*d.peers[0], 1)->health == 100 && host.GetPlayerKills(2) == 0; }},
-        {"a kill credited to its own victim", &host, 2, {8, 0, 0, 0, 100, 0, 0, 0, 2, 0, 0, 0, 2},
-         [&] { return PlaneOf(*d.peers[0], 2)->health == 100 && host.GetPlayerKills(2) == 0; }},
         {"a hit of the weapon carried", &host, 2, {8, 0, 0, 0, 100, 0, 0, 0, 1, 0, 0, 0, 2},
          [&] { return PlaneOf(*d.peers[0], 1)->health == 0 && host.GetPlayerKills(2) == 1; }},
         {"repair of a dead airplane", &host, 1, {10, 50}, [&] { return PlaneOf(*d.peers[0], 1)->health == 0; }},
