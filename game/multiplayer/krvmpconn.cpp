@@ -826,7 +826,7 @@ void KrvMpConn::OpenMatch()
     startAt = now;
     for (int i = 0; i < playerCount; ++i) {
         players[i].matchState = uint8_t(MatchState::Waiting);
-        players[i].fired = 0;
+        players[i].shots = 0;
     }
 }
 
@@ -896,8 +896,8 @@ bool KrvMpConn::HostTakesDamage(const GameMessage& m, int sender)
     case DamageRefusal::SelfCredit:
         why = "an attacker that is its own target";
         break;
-    case DamageRefusal::NotFired:
-        why = "an attacker that has not fired";
+    case DamageRefusal::NoShot:
+        why = "an attacker with no shot of its own left to hit with";
         break;
     case DamageRefusal::TooMuch:
         why = "more than a hit of the weapons carried";
@@ -978,7 +978,7 @@ void KrvMpConn::RulesIn()
     for (int i = 0; i < playerCount; ++i) {
         const KrvPlayer& p = players[i];
         rules.players.push_back({p.id, MatchState(p.matchState), p.kills, p.lagging,
-                                 p.gameObject ? p.gameObject->aircraft : nullptr, p.fired});
+                                 p.gameObject ? p.gameObject->aircraft : nullptr, p.shots});
     }
     rules.carriedDamage = game ? game->CarriedWeaponDamage() : 0;
     rules.host = MP_IsMeHost() != 0;
@@ -997,7 +997,17 @@ void KrvMpConn::RulesOut()
         p.kills = r.kills;
         p.matchState = uint8_t(r.matchState);
         p.lagging = r.lagging;
+        p.shots = r.shots;
     }
+}
+
+void KrvMpConn::ShotFired(int id)
+{
+    if (!matchOpen)
+        return;
+    RulesIn();
+    rules.ShotFired(id);
+    RulesOut();
 }
 
 void KrvMpConn::RequestDamage(int target, int attacker, int damage)
@@ -1120,10 +1130,9 @@ void KrvMpConn::GameLink::SendToAll(const uint8_t* message, int length)
         return;
     unsigned char copy[kMessageBufferSize];
     memcpy(copy, message, size_t(length));
-    // My own shots count as fired too (see MatchRules::CheckDamage).
-    if (copy[0] == uint8_t(MsgType::Shot) && session.matchOpen)
-        if (KrvPlayer* me = session.MP_GetMe())
-            me->fired = 1;
+    // My own shots count as theirs do (see MatchRules::CheckDamage).
+    if (copy[0] == uint8_t(MsgType::Shot))
+        session.ShotFired(session.MP_GetMyId());
     session.mp->SendToAll(copy, length, false);
 }
 
@@ -1399,8 +1408,7 @@ void KrvMpConn::HandleMessage(const unsigned char* data, int length, int sender)
         }
         break;
     case MsgType::Shot:
-        if (KrvPlayer* p = MP_GetPlayer(sender); p && matchOpen)
-            p->fired = 1;
+        ShotFired(sender);
         if (game)
             game->ReceiveShootFromClient(m.shot, m.shotLength);
         break;

@@ -91,7 +91,7 @@ public:
         GPO* gameObject;
         int32_t kills;  // -1 once the player left the match
         uint8_t lagging;
-        uint8_t fired;  // has fired a shot since the match started
+        uint8_t shots;  // the host's count of its unspent shots in the match (MatchPlayer::shots)
     };
 
     KrvMpConn();
@@ -318,6 +318,8 @@ private:
     // (kills, match states, lag marks) after it.
     void RulesIn();
     void RulesOut();
+    // A shot of player id in the open match (see MatchRules::ShotFired).
+    void ShotFired(int id);
     void ReplyStart(const GameMessage& m, int sender);
     void Handle_NotifyData(const GameMessage& m, int sender);
     void Handle_NotifyDamage(const GameMessage& m);

@@ -63,11 +63,17 @@ DamageRefusal MatchRules::CheckDamage(int target, int attacker, int damage)
         return DamageRefusal::None;
     if (attacker == target)
         return DamageRefusal::SelfCredit;
-    if (!by->fired)
-        return DamageRefusal::NotFired;
+    if (by->shots == 0)
+        return DamageRefusal::NoShot;
     if (damage > carriedDamage)
         return DamageRefusal::TooMuch;
     return DamageRefusal::None;
+}
+
+void MatchRules::ShotFired(int id)
+{
+    if (MatchPlayer* p = Find(id); p && p->shots < kMaxShotsInFlight)
+        ++p->shots;
 }
 
 bool MatchRules::MayRepair(int id)
@@ -81,8 +87,13 @@ void MatchRules::Handle_RequestDamage(int target, int attacker, int damage)
     MatchPlayer* p = Find(target);
     if (!p || !p->airplane)
         return;
-    if (host && CheckDamage(target, attacker, damage) != DamageRefusal::None)
-        return;
+    if (host) {
+        if (CheckDamage(target, attacker, damage) != DamageRefusal::None)
+            return;
+        // The projectile that hit is spent.
+        if (attacker != -1)
+            --Find(attacker)->shots;
+    }
     MyAirplane* a = p->airplane;
     int old = a->health;
     a->ReduceHealth(std::clamp(damage, 0, GameMessage::kMaxDamage));

@@ -23,7 +23,9 @@ struct MatchPlayer {
     int32_t kills = 0;  // -1 once the player left the match
     uint8_t lagging = 0;
     MyAirplane* airplane = nullptr;  // null while the player has none
-    uint8_t fired = 0;  // has fired a shot in the running match
+    // Shots fired in the running match that have not hit yet (each hits at
+    // most once), up to kMaxShotsInFlight.
+    uint8_t shots = 0;
 };
 
 // Why the host refuses a damage report (None: it is applied).
@@ -31,7 +33,7 @@ enum class DamageRefusal : uint8_t {
     None = 0,
     NotInMatch,  // the target or the reporting player does not play the match
     SelfCredit,  // the attacker names itself as its target
-    NotFired,    // damage to another player by one that has not fired
+    NoShot,      // damage to another player by one with no shot left to hit with
     TooMuch,     // more than one hit of the strongest weapon carried
 };
 
@@ -43,6 +45,9 @@ public:
     static constexpr int kRepairInterval = 200;  // ms
     static constexpr int kLagThreshold = 1200;   // ms
     static constexpr int kMaxHealth = 100;
+    // Projectiles that fly at once at most (the weapons' pool): more
+    // unspent shots than this are not counted.
+    static constexpr int kMaxShotsInFlight = 90;
 
     // Where the rules' results go: messages to the other players, console
     // lines shown here, and the local player's kills for the profile.
@@ -84,12 +89,15 @@ public:
     // The host's one rule for a damage report, whoever made it (the
     // attacker, or the target itself without one): both play the match; the
     // attacker is not the target; against another player at most
-    // carriedDamage and only once the attacker has fired. Any damage up to
+    // carriedDamage and one hit per shot the attacker fired (an applied hit
+    // spends the shot). Any damage up to
     // the message's bound against oneself without attacker (a crash, a
     // bounce).
     DamageRefusal CheckDamage(int target, int attacker, int damage);
     // Whether the host mends the airplane of player id: it plays the match.
     bool MayRepair(int id);
+    // A shot of player id in the running match: one more hit it may report.
+    void ShotFired(int id);
     void KillsUpdate(int id, int delta);
     // Repairs the local airplane, at most once per 200 ms of the session's
     // clock (now, in ms).

@@ -471,7 +471,7 @@ TEST_F(LanSessions, AFullRoomNamesWhomItTurnsAway)
 // start reply in the same write or 2 s later, comes back to the room under
 // its name (and so its id) and replies, or shoots the host down in its own
 // name, before and after the winner is known, or while it still plays:
-// without having fired, and then beyond its weapon. WATCHER then leaves, and
+// without a shot, and then beyond its weapon. WATCHER then leaves, and
 // the host ends the match if it has no winner by then. Each variant must end
 // as the match without EVIL's later messages: the host wins alone, the
 // standings name the two guests as gone, no aircraft is shot down, and
@@ -635,7 +635,7 @@ TEST_F(LanLeavers, AGuestThatLeftStaysOutOfTheMatch)
         if (v.lie == kDamage) {
             EXPECT_EQ(Said(vlog, "reported by 2: dropped, it names a player not in the match"), 3) << vlog;
         } else if (v.lie == kDamageInMatch) {
-            EXPECT_EQ(Said(vlog, "reported by 2: dropped, it names an attacker that has not fired"), 4) << vlog;
+            EXPECT_EQ(Said(vlog, "reported by 2: dropped, it names an attacker with no shot of its own left"), 4) << vlog;
             EXPECT_EQ(Said(vlog, "reported by 2: dropped, it names more than a hit of the weapons carried"), 1)
                 << vlog;
         } else {

@@ -541,15 +541,17 @@ TEST(Session, RefusesOrBoundsHostileMessages)
         {"kill line naming a stranger", &client, 0, {13, 0, 0, 0, 0, 1, 0, 0, 0, 77},
          [&] { return d.peers[1]->game.lines.back() == L"? [246] PILOT1"; }},
         // Damage to another player: at most a hit of the weapons carried, and
-        // only from a player that has fired.
+        // one hit for each shot the player fired.
         {"damage before any shot", &host, 2, {8, 0, 0, 0, 100, 0, 0, 0, 1, 0, 0, 0, 2},
          [&] { return PlaneOf(*d.peers[0], 1)->health == 100; }},
         {"a guest's shot", &host, 2, [] { std::vector<uint8_t> b(32); b[0] = 7, b[4] = 2; return b; }(),
-         [&] { return host.MP_GetPlayer(2)->fired == 1; }},
+         [&] { return host.MP_GetPlayer(2)->shots == 1; }},
         {"damage beyond the weapons carried", &host, 2, {8, 0, 0, 0x13, 0x88, 0, 0, 0, 1, 0, 0, 0, 2},
          [&] { return PlaneOf(*d.peers[0], 1)->health == 100 && host.GetPlayerKills(2) == 0; }},
         {"a hit of the weapon carried", &host, 2, {8, 0, 0, 0, 100, 0, 0, 0, 1, 0, 0, 0, 2},
          [&] { return PlaneOf(*d.peers[0], 1)->health == 0 && host.GetPlayerKills(2) == 1; }},
+        {"a second hit of the same shot", &host, 2, {8, 0, 0, 0, 100, 0, 0, 0, 0, 0, 0, 0, 2},
+         [&] { return PlaneOf(*d.peers[0], 0)->health == 100; }},
         {"repair of a dead airplane", &host, 1, {10, 50}, [&] { return PlaneOf(*d.peers[0], 1)->health == 0; }},
         // A start reply answers the match start once: later ones change nothing.
         {"a start reply in the running match", &host, 1, {5, 5},
