@@ -90,9 +90,8 @@ public:
     // attacker, or the target itself without one): both play the match; the
     // attacker is not the target; against another player at most
     // carriedDamage and one hit per shot the attacker fired (an applied hit
-    // spends the shot). Any damage up to
-    // the message's bound against oneself without attacker (a crash, a
-    // bounce).
+    // spends the shot); against oneself without an attacker any damage up
+    // to the message's bound (leaving the play area, a bounce).
     DamageRefusal CheckDamage(int target, int attacker, int damage);
     // Whether the host mends the airplane of player id: it plays the match.
     bool MayRepair(int id);
