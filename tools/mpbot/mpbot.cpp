@@ -326,7 +326,7 @@ int main(int argc, char** argv)
                     ++next;
                 } else if (MyAirplane* victim = BotMatch::Of(s, st.value); victim && victim->health > 0) {
                     // A shot, then its hit, as a player's game reports one.
-                    uint8_t shot[32] = {7};
+                    uint8_t shot[32] = {uint8_t(MsgType::Shot)};
                     mpcodec::PutInt(shot + 1, s.MP_GetMyId());
                     s.GetGameLink()->SendToAll(shot, int(sizeof shot));
                     s.GetWeaponLink()->RequestDamage(st.value, s.MP_GetMyId(), BotMatch::kWeaponDamage);

@@ -436,7 +436,7 @@ struct Peer {
 // game's.
 inline void Fire(KrvMpConn& s)
 {
-    uint8_t shot[32] = {7};
+    uint8_t shot[32] = {uint8_t(MsgType::Shot)};
     mpcodec::PutInt(shot + 1, s.MP_GetMyId());
     s.GetGameLink()->SendToAll(shot, int(sizeof shot));
 }
