@@ -539,13 +539,11 @@ protected:
             evil.PutData(2, damage);
             break;
         case kDamageInMatch: {
-            // 999 against each of the others every 2.5 s without a shot,
-            // then a shot and 999 again; then it leaves.
-            for (int i = 0; i < 2; ++i) {
-                evil.PutData(2, damage);
-                evil.PutData(2, {8, 0, 0, 3, 0xE7, 0, 0, 0, 1, 0, 0, 0, 2});
-                Run(2500);
-            }
+            // 999 against each of the others without a shot, then a shot
+            // and 999 again; then it leaves.
+            evil.PutData(2, damage);
+            evil.PutData(2, {8, 0, 0, 3, 0xE7, 0, 0, 0, 1, 0, 0, 0, 2});
+            Run(2500);
             Bytes shot(32, 0);
             shot[0] = 7, shot[4] = 2;
             evil.PutData(2, shot);
@@ -635,7 +633,7 @@ TEST_F(LanLeavers, AGuestThatLeftStaysOutOfTheMatch)
         if (v.lie == kDamage) {
             EXPECT_EQ(Said(vlog, "reported by 2: dropped, it names a player not in the match"), 3) << vlog;
         } else if (v.lie == kDamageInMatch) {
-            EXPECT_EQ(Said(vlog, "reported by 2: dropped, it names an attacker with no shot of its own left"), 4) << vlog;
+            EXPECT_EQ(Said(vlog, "reported by 2: dropped, it names an attacker with no shot of its own left"), 2) << vlog;
             EXPECT_EQ(Said(vlog, "reported by 2: dropped, it names more than a hit of the weapons carried"), 1)
                 << vlog;
         } else {

@@ -123,50 +123,6 @@ TEST(MatchRules, CreditsEachDeathOnce)
     EXPECT_EQ(MsgType::DamageRequest, client.out.sent[0].type);
 }
 
-// What an honest player's game can report: against another player at most
-// a hit of the weapons carried, one hit per shot fired; any damage to its own
-// airplane without an attacker; nothing naming itself as its attacker.
-TEST(MatchRules, TakesOnlyDamageAnHonestPlayerCouldReport)
-{
-    struct Case {
-        const char* what;
-        int target, attacker, damage;
-        int shots;
-        DamageRefusal verdict;
-    } cases[] = {
-        {"a hit of the strongest weapon", 1, 0, 100, 1, DamageRefusal::None},
-        {"more than a hit", 1, 0, 101, 1, DamageRefusal::TooMuch},
-        {"a hit before any shot", 1, 0, 30, 0, DamageRefusal::NoShot},
-        {"a kill credited to its victim", 0, 0, 100, 1, DamageRefusal::SelfCredit},
-        {"out of the play area", 0, -1, 999, 0, DamageRefusal::None},
-        {"a bounce", 0, -1, 10, 0, DamageRefusal::None},
-        {"a player that left", 2, 0, 10, 1, DamageRefusal::NotInMatch},
-    };
-    for (const auto& c : cases) {
-        Match m(3);
-        m.r.players[2].matchState = MatchState::Left;
-        m.r.players[0].shots = uint8_t(c.shots);
-        EXPECT_EQ(c.verdict, m.r.CheckDamage(c.target, c.attacker, c.damage)) << c.what;
-        m.r.Handle_RequestDamage(c.target, c.attacker, c.damage);
-        for (int i = 0; i < 3; ++i) {
-            if (c.verdict != DamageRefusal::None || i != c.target) {
-                EXPECT_EQ(100, m.planes[size_t(i)]->health) << c.what;
-            }
-        }
-    }
-    // Each shot hits once; the next shot may hit again.
-    Match once(2);
-    once.r.players[0].shots = 1;
-    once.r.Handle_RequestDamage(1, 0, 10);
-    EXPECT_EQ(DamageRefusal::NoShot, once.r.CheckDamage(1, 0, 10));
-    once.r.ShotFired(0);
-    EXPECT_EQ(DamageRefusal::None, once.r.CheckDamage(1, 0, 10));
-    // Without a game nothing carried: no player damages another.
-    Match none(2);
-    none.r.carriedDamage = 0;
-    EXPECT_EQ(DamageRefusal::TooMuch, none.r.CheckDamage(1, 0, 1));
-}
-
 // Two kills reported in one frame: the first reaches the limit and wins,
 // the second counts no more.
 TEST(MatchRules, TheKillThatReachesTheLimitDecides)

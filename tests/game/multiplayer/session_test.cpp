@@ -546,6 +546,8 @@ TEST(Session, RefusesOrBoundsHostileMessages)
          [&] { return PlaneOf(*d.peers[0], 1)->health == 100; }},
         {"a guest's shot", &host, 2, [] { std::vector<uint8_t> b(32); b[0] = 7, b[4] = 2; return b; }(),
          [&] { return host.MP_GetPlayer(2)->shots == 1; }},
+        {"a kill credited to its own victim", &host, 2, {8, 0, 0, 0, 100, 0, 0, 0, 2, 0, 0, 0, 2},
+         [&] { return PlaneOf(*d.peers[0], 2)->health == 100; }},
         {"damage beyond the weapons carried", &host, 2, {8, 0, 0, 0x13, 0x88, 0, 0, 0, 1, 0, 0, 0, 2},
          [&] { return PlaneOf(*d.peers[0], 1)->health == 100 && host.GetPlayerKills(2) == 0; }},
         {"a hit of the weapon carried", &host, 2, {8, 0, 0, 0, 100, 0, 0, 0, 1, 0, 0, 0, 2},
