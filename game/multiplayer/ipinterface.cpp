@@ -389,46 +389,47 @@ bool IPInterface::ClientTimedOut()
     return false;
 }
 
-// Reads one whole message of a connection when one is there: its event, or
-// -1 when no message was read or every one read was dropped.
+// Reads the whole messages of a connection that are there, up to the first
+// that gives an event (its event), and at most kQuietPerRead that give none:
+// -1 when no message with an event was read.
 EventList::event IPInterface::processRead(int connection)
 {
     LanLink& link = m_links[connection];
     link.Fill();
-    const uint8_t* msg;
-    int length = link.Next(msg);
-    if (length == 0)
-        return -1;
-    if (m_role != kHost) {
-        if (length > 0 && msg[0] == kLanLeave && !m_joined) {
-            // Turned away before an id: the room is full.
-            _PDebug("LAN: the room is full\n");
-            ResetConnections();
-            ResetClientDB();
-            return EventList::kRoomActionRejected;
-        }
-        if (length < 0 || msg[0] == kLanLeave)
-            return ClientLost();
-        return HandleClientMessage(msg, length);
-    }
-    // A data message the session refused is gone: the connection's next one
-    // is read at once (a few at most), so that a flood of them does not take
-    // the turns of the messages that count.
-    for (int refused = 0;; ++refused) {
-        if (length < 0 || msg[0] == kLanLeave) {
+    for (int quiet = 0; quiet < kQuietPerRead; ++quiet) {
+        const uint8_t* msg;
+        int length = link.Next(msg);
+        if (length == 0)
+            return -1;
+        EventList::event e;
+        if (m_role != kHost) {
+            if (length > 0 && msg[0] == kLanLeave && !m_joined) {
+                // Turned away before an id: the room is full.
+                _PDebug("LAN: the room is full\n");
+                ResetConnections();
+                ResetClientDB();
+                return EventList::kRoomActionRejected;
+            }
+            if (length < 0 || msg[0] == kLanLeave)
+                return ClientLost();
+            e = HandleClientMessage(msg, length);
+        } else if (length < 0 || msg[0] == kLanLeave) {
             RemoveClient(connection + 1);
             m_freeSocket = FindFreeSocket();
             SendUserListHostToAll();
             DropBrokenClients();
             return EventList::kPlayersChanged;
+        } else {
+            e = HandleHostMessage(connection, msg, length);
         }
-        EventList::event e = HandleHostMessage(connection, msg, length);
-        if (e != -1 || refused + 1 >= kRefusedPerRead)
+        if (e != -1 && e != EventList::kNone)
             return e;
-        length = link.Next(msg);
-        if (length == 0)
+        // The connection may have gone with what the message did.
+        if (!link.IsOpen())
             return -1;
+        link.Fill();
     }
+    return -1;
 }
 
 EventList::event IPInterface::ClientLost()
@@ -458,10 +459,19 @@ EventList::event IPInterface::HandleHostMessage(int connection, const uint8_t* m
         SendToOthers(connection);
         return EventList::kGameMessage;
     case kLanBusyState: {
+        // A change goes to everyone; the same state again is only echoed to
+        // the one that asked, whose request waits for the echo.
         int busy = msg[2] ? 1 : 0;
-        UpdateClientStatus(id, busy);
-        SendBusyStatusHostToAll(id, busy);
-        DropBrokenClients();
+        int i = FindClientIndex(id);
+        if (i >= 0 && int(m_clients[i].busy) != busy) {
+            UpdateClientStatus(id, busy);
+            SendBusyStatusHostToAll(id, busy);
+        } else {
+            uint8_t echo[3] = {kLanBusyState, uint8_t(id), uint8_t(busy)};
+            SendOn(connection, echo, 3);
+        }
+        if (DropBrokenClients())
+            events.Add(EventList::kPlayersChanged);
         return EventList::kNone;
     }
     case kLanUserInfo:
@@ -469,8 +479,13 @@ EventList::event IPInterface::HandleHostMessage(int connection, const uint8_t* m
         SendUserListHostToAll();
         DropBrokenClients();
         return EventList::kPlayersChanged;
+    case kLanPlayerList:
+    case kLanYourId:
+        _PDebugPeer(uint32_t(id), "LAN: frame %d from player %d, which only the host sends: dropped\n", int(msg[0]),
+                    id);
+        return EventList::kNone;
     default:
-        // Player lists and ids come from the host only.
+        _PDebugPeer(uint32_t(id), "LAN: frame of unknown type %d from player %d: skipped\n", int(msg[0]), id);
         return EventList::kNone;
     }
 }

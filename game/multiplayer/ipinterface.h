@@ -59,9 +59,11 @@ public:
     // it had closed (in a room and in a match every player sends at least
     // every 2.5 s; a match loading is the longest legitimate silence).
     static constexpr uint32_t kSilentLinkMs = 15000;
-    // Data messages of one connection that the relay filter refuses, read
-    // and dropped one after another in one poll before it goes on.
-    static constexpr int kRefusedPerRead = 16;
+    // Messages of one connection that give no event (an unknown type, a
+    // busy state, a data message the relay filter refused), read one after
+    // another in one poll before the poll goes on to the next connection:
+    // a peer's junk delays only what that peer sends.
+    static constexpr int kQuietPerRead = 64;
 
     IPInterface();
     ~IPInterface() override;
@@ -150,7 +152,8 @@ private:
     // Makes the connection just accepted into connection a new client.
     void TakeClient(int connection);
     EventList::event processRead(int connection);
-    // -1 for a data message the relay filter refused (dropped).
+    // -1 for a data message the relay filter refused (dropped), 0 for a
+    // message that gives no event.
     EventList::event HandleHostMessage(int connection, const uint8_t* msg, int length);
     EventList::event HandleClientMessage(const uint8_t* msg, int length);
     void SendToOthers(int connection);

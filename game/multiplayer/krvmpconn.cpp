@@ -742,8 +742,10 @@ void KrvMpConn::NotifyBusyStates()
 void KrvMpConn::MP_StartGame()
 {
     ClearFlagsAndTimers();
+    // A player already out of this match (left, or left out of its start)
+    // stays so in the standings.
     for (int i = 0; i < playerCount; ++i)
-        players[i].kills = 0;
+        players[i].kills = players[i].matchState == uint8_t(MatchState::Left) ? -1 : 0;
     rules.spawnIndex = 0;
     rules.winner = -1;
     if (profile)
@@ -815,8 +817,15 @@ int KrvMpConn::MP_GetFinalStandings(const KrvPlayer*& rows) const
 
 void KrvMpConn::OpenMatch()
 {
+    // Every match starts with everyone in the room waiting for its answer:
+    // nobody has left it or fired in it yet, whatever came before.
     goneCount = 0;
     matchOpen = 1;
+    startAt = now;
+    for (int i = 0; i < playerCount; ++i) {
+        players[i].matchState = uint8_t(MatchState::Waiting);
+        players[i].shots = 0;
+    }
 }
 
 void KrvMpConn::CloseMatch()
@@ -855,10 +864,55 @@ bool KrvMpConn::StartReplyCounts(int sender) const
            players[i].matchState == uint8_t(MatchState::Waiting) && !HasLeft(sender, players[i].name);
 }
 
-bool KrvMpConn::InMatch(int id) const
+void KrvMpConn::StartDeadline()
 {
-    const int i = MP_GetPlayerIndex(id);
-    return i >= 0 && players[i].matchState == uint8_t(MatchState::Playing) && !HasLeft(id, players[i].name);
+    if (state != kMatchStartRequested || !matchOpen || Since(now, startAt) < int32_t(kStartReplyLimit))
+        return;
+    for (int i = 0; i < playerCount; ++i) {
+        KrvPlayer& p = players[i];
+        if (p.matchState != uint8_t(MatchState::Waiting))
+            continue;
+        _PDebugPeer(uint32_t(p.id), "Player %d did not answer the match start within %u ms: left out of this match\n",
+                    int(p.id), kStartReplyLimit);
+        MarkLeft(p);
+        p.matchState = uint8_t(MatchState::Left);
+        p.kills = -1;
+        finalStandingsChanged = 1;
+    }
+}
+
+bool KrvMpConn::HostTakesDamage(const GameMessage& m, int sender)
+{
+    RulesIn();
+    const char* why = nullptr;
+    switch (rules.CheckDamage(m.target, m.attacker, m.damage)) {
+    case DamageRefusal::None:
+        return true;
+    case DamageRefusal::NotInMatch:
+        why = "a player not in the match";
+        break;
+    case DamageRefusal::SelfCredit:
+        why = "an attacker that is its own target";
+        break;
+    case DamageRefusal::NoShot:
+        why = "an attacker with no shot of its own left to hit with";
+        break;
+    case DamageRefusal::TooMuch:
+        why = "more than a hit of the weapons carried";
+        break;
+    }
+    _PDebugPeer(uint32_t(sender), "Damage %d from %d to %d reported by %d: dropped, it names %s\n", m.damage,
+                int(m.attacker), int(m.target), sender, why);
+    return false;
+}
+
+bool KrvMpConn::HostTakesRepair(int sender)
+{
+    RulesIn();
+    if (rules.MayRepair(sender))
+        return true;
+    _PDebugPeer(uint32_t(sender), "Repair request from %d, who is not in the match: dropped\n", sender);
+    return false;
 }
 
 int KrvMpConn::ClampPlane(int plane, int sender) const
@@ -922,8 +976,9 @@ void KrvMpConn::RulesIn()
     for (int i = 0; i < playerCount; ++i) {
         const KrvPlayer& p = players[i];
         rules.players.push_back({p.id, MatchState(p.matchState), p.kills, p.lagging,
-                                 p.gameObject ? p.gameObject->aircraft : nullptr});
+                                 p.gameObject ? p.gameObject->aircraft : nullptr, p.shots});
     }
+    rules.carriedDamage = game ? game->CarriedWeaponDamage() : 0;
     rules.host = MP_IsMeHost() != 0;
     rules.myId = MP_GetMyId();
     rules.fragLimit = fragLimit;
@@ -940,7 +995,17 @@ void KrvMpConn::RulesOut()
         p.kills = r.kills;
         p.matchState = uint8_t(r.matchState);
         p.lagging = r.lagging;
+        p.shots = r.shots;
     }
+}
+
+void KrvMpConn::ShotFired(int id)
+{
+    if (!matchOpen)
+        return;
+    RulesIn();
+    rules.ShotFired(id);
+    RulesOut();
 }
 
 void KrvMpConn::RequestDamage(int target, int attacker, int damage)
@@ -1063,6 +1128,9 @@ void KrvMpConn::GameLink::SendToAll(const uint8_t* message, int length)
         return;
     unsigned char copy[kMessageBufferSize];
     memcpy(copy, message, size_t(length));
+    // My own shots count as theirs do (see MatchRules::CheckDamage).
+    if (copy[0] == uint8_t(MsgType::Shot))
+        session.ShotFired(session.MP_GetMyId());
     session.mp->SendToAll(copy, length, false);
 }
 
@@ -1256,16 +1324,18 @@ bool KrvMpConn::MaySend(const GameMessage& m, int sender)
                         sender);
             return false;
         }
-        // A player out of the match does no damage, nor is done any.
-        if (MP_IsMeHost() && !InMatch(sender)) {
-            _PDebugPeer(peer, "Damage reported by %d, who is not in the match: dropped\n", sender);
-            return false;
-        }
-        return true;
+        // What the host applies, the rules decide.
+        return !MP_IsMeHost() || HostTakesDamage(m, sender);
     case MsgType::PlayerLeft:
-        // Only the player itself says that it leaves.
+        // Only the player itself says that it leaves, and only a match that
+        // is open can be left: a leave that comes after the match's end (or
+        // in the room) does not reach into the next one.
         if (m.id != sender) {
             _PDebugPeer(peer, "Player %d reported gone by %d: dropped\n", int(m.id), sender);
+            return false;
+        }
+        if (!matchOpen) {
+            _PDebugPeer(peer, "Player %d says it left, but no match is open: dropped\n", sender);
             return false;
         }
         return true;
@@ -1278,11 +1348,7 @@ bool KrvMpConn::MaySend(const GameMessage& m, int sender)
         return true;
     case MsgType::RepairRequest:
         // Only a player of the running match has an airplane to mend.
-        if (MP_IsMeHost() && !InMatch(sender)) {
-            _PDebugPeer(peer, "Repair request from %d, who is not in the match: dropped\n", sender);
-            return false;
-        }
-        return true;
+        return !MP_IsMeHost() || HostTakesRepair(sender);
     default:
         return true;
     }
@@ -1341,6 +1407,7 @@ void KrvMpConn::HandleMessage(const unsigned char* data, int length, int sender)
         }
         break;
     case MsgType::Shot:
+        ShotFired(sender);
         if (game)
             game->ReceiveShootFromClient(m.shot, m.shotLength);
         break;
@@ -1371,7 +1438,7 @@ void KrvMpConn::HandleMessage(const unsigned char* data, int length, int sender)
         break;
     case MsgType::PlayerLeft:
         // Said again, it changes nothing: the standings are not redone.
-        if (KrvPlayer* p = MP_GetPlayer(m.id); p && matchOpen)
+        if (KrvPlayer* p = MP_GetPlayer(m.id))
             MarkLeft(*p);
         if (KrvPlayer* p = MP_GetPlayer(m.id);
             p && (p->matchState != uint8_t(MatchState::Left) || p->kills != -1)) {
@@ -1443,6 +1510,7 @@ int KrvMpConn::MP_Update(unsigned int time)
         return kErrNone;
     now = time;
     const int result = Poll();
+    StartDeadline();
     StandingsFollow();
     // Counts of peers' repeated faults are written even when the peer has
     // gone quiet.

@@ -40,6 +40,10 @@ public:
     static constexpr int kConsoleLineSize = 128;
     static constexpr int kMaxRank = 4;
     static constexpr int kLobbyQueryCount = 128;
+    // A player that has not answered the match start this long after it
+    // began here (sent by the host, answered by a guest) is left out of
+    // that match, and the others play.
+    static constexpr uint32_t kStartReplyLimit = 10000;  // ms
 
     // Session states.
     enum State : int32_t {
@@ -87,6 +91,7 @@ public:
         GPO* gameObject;
         int32_t kills;  // -1 once the player left the match
         uint8_t lagging;
+        uint8_t shots;  // the host's count of its unspent shots in the match (MatchPlayer::shots)
     };
 
     KrvMpConn();
@@ -313,6 +318,8 @@ private:
     // (kills, match states, lag marks) after it.
     void RulesIn();
     void RulesOut();
+    // A shot of player id in the open match (see MatchRules::ShotFired).
+    void ShotFired(int id);
     void ReplyStart(const GameMessage& m, int sender);
     void Handle_NotifyData(const GameMessage& m, int sender);
     void Handle_NotifyDamage(const GameMessage& m);
@@ -342,11 +349,17 @@ private:
     // Whether a start reply from sender answers the match start under way:
     // one from a player in the table that has not answered yet nor left.
     bool StartReplyCounts(int sender) const;
-    // Whether the player of id plays the running match (and has not left it).
-    bool InMatch(int id) const;
+    // Leaves out of the match every player that has not answered its
+    // start within kStartReplyLimit.
+    void StartDeadline();
+    // The host's verdict on a damage or repair request from sender (the
+    // rules' own check), with its one limited line when refused.
+    bool HostTakesDamage(const GameMessage& m, int sender);
+    bool HostTakesRepair(int sender);
     Gone gone[kMaxGone] = {};
     int32_t goneCount = 0;
     uint8_t matchOpen = 0;  // from the match start (sent or answered) to MP_EndGame
+    uint32_t startAt = 0;   // when the match start was sent or answered
 
     KrvPlayer standings[kMaxPlayers] = {};
     int32_t standingsCount = 0;

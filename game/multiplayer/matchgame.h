@@ -1,5 +1,6 @@
 // What the match session needs of the running match: the spawn points of
-// the loaded map, the shots other players fire and the console. The game
+// the loaded map, the shots other players fire, the console and the weapons'
+// reach. The game
 // session implements it; the session holds it only while a match runs.
 #pragma once
 
@@ -17,4 +18,8 @@ public:
     // service or no console (then no console line is shown).
     virtual const wchar_t* GetConsoleText(unsigned id) = 0;
     virtual void AddConsoleLine(const wchar_t* line) = 0;
+    // The damage one hit of the strongest weapon the match's aircraft carry
+    // does (every player flies the match mission's loadout); 0 when they
+    // carry none.
+    virtual int CarriedWeaponDamage() = 0;
 };

@@ -53,16 +53,47 @@ void MatchRules::RequestDamage(int target, int attacker, int damage)
     Handle_RequestDamage(target, attacker, damage);
 }
 
+DamageRefusal MatchRules::CheckDamage(int target, int attacker, int damage)
+{
+    const MatchPlayer* p = Find(target);
+    const MatchPlayer* by = attacker == -1 ? p : Find(attacker);
+    if (!p || !by || p->matchState != MatchState::Playing || by->matchState != MatchState::Playing)
+        return DamageRefusal::NotInMatch;
+    if (attacker == -1)
+        return DamageRefusal::None;
+    if (attacker == target)
+        return DamageRefusal::SelfCredit;
+    if (by->shots == 0)
+        return DamageRefusal::NoShot;
+    if (damage > carriedDamage)
+        return DamageRefusal::TooMuch;
+    return DamageRefusal::None;
+}
+
+void MatchRules::ShotFired(int id)
+{
+    if (MatchPlayer* p = Find(id); p && p->shots < kMaxShotsInFlight)
+        ++p->shots;
+}
+
+bool MatchRules::MayRepair(int id)
+{
+    const MatchPlayer* p = Find(id);
+    return p && p->matchState == MatchState::Playing;
+}
+
 void MatchRules::Handle_RequestDamage(int target, int attacker, int damage)
 {
     MatchPlayer* p = Find(target);
     if (!p || !p->airplane)
         return;
-    // Damage is between players of the match: one that left it (or never
-    // joined it) neither does nor takes any.
-    const MatchPlayer* by = attacker == -1 ? p : Find(attacker);
-    if (host && (p->matchState != MatchState::Playing || !by || by->matchState != MatchState::Playing))
-        return;
+    if (host) {
+        if (CheckDamage(target, attacker, damage) != DamageRefusal::None)
+            return;
+        // The projectile that hit is spent.
+        if (attacker != -1)
+            --Find(attacker)->shots;
+    }
     MyAirplane* a = p->airplane;
     int old = a->health;
     a->ReduceHealth(std::clamp(damage, 0, GameMessage::kMaxDamage));
@@ -75,6 +106,9 @@ void MatchRules::Handle_RequestDamage(int target, int attacker, int damage)
     } else {
         KillsUpdate(attacker, 1);
         IssueConsoleLine(ConsoleKind::Kill, target, attacker);
+        // The kill that reaches the limit decides the match: no later
+        // report of the same frame counts past it.
+        GameStatusUpdate(0);
     }
 }
 
@@ -112,7 +146,7 @@ void MatchRules::RequestRepairPlayer(int amount, uint32_t now)
 void MatchRules::Handle_RequestRepair(int amount, int id)
 {
     MatchPlayer* p = Find(id);
-    if (!p || !p->airplane || p->airplane->health <= 0 || (host && p->matchState != MatchState::Playing))
+    if (!p || !p->airplane || p->airplane->health <= 0 || (host && !MayRepair(id)))
         return;
     int64_t h = int64_t(p->airplane->health) + amount;
     p->airplane->health = int32_t(std::clamp<int64_t>(h, 0, kMaxHealth));

@@ -23,6 +23,18 @@ struct MatchPlayer {
     int32_t kills = 0;  // -1 once the player left the match
     uint8_t lagging = 0;
     MyAirplane* airplane = nullptr;  // null while the player has none
+    // Shots fired in the running match that have not hit yet (each hits at
+    // most once), up to kMaxShotsInFlight.
+    uint8_t shots = 0;
+};
+
+// Why the host refuses a damage report (None: it is applied).
+enum class DamageRefusal : uint8_t {
+    None = 0,
+    NotInMatch,  // the target or the reporting player does not play the match
+    SelfCredit,  // the attacker names itself as its target
+    NoShot,      // damage to another player by one with no shot left to hit with
+    TooMuch,     // more than one hit of the strongest weapon carried
 };
 
 class MatchRules {
@@ -33,6 +45,9 @@ public:
     static constexpr int kRepairInterval = 200;  // ms
     static constexpr int kLagThreshold = 1200;   // ms
     static constexpr int kMaxHealth = 100;
+    // Projectiles that fly at once at most (the weapons' pool): more
+    // unspent shots than this are not counted.
+    static constexpr int kMaxShotsInFlight = 90;
 
     // Where the rules' results go: messages to the other players, console
     // lines shown here, and the local player's kills for the profile.
@@ -54,6 +69,9 @@ public:
     PVector3 spawnPositions[kSpawnPoints];
     PVector3 spawnDirections[kSpawnPoints];
     Outbox* outbox = nullptr;  // null: no connection, nothing happens
+    // The damage of one hit of the strongest weapon the match's aircraft
+    // carry; 0 without a running game (then no player damages another).
+    int carriedDamage = 0;
 
     // Kills needed to win: 5, 10, ... 40.
     int GetFragLimit() const;
@@ -62,11 +80,23 @@ public:
     void StartMatch();
 
     // A damage report (attacker -1: no attacker). A client sends it to the
-    // host; the host applies it as it applies the clients' reports, only
-    // between players that play the match, and credits kills (with their
-    // console lines) only while no winner is known.
+    // host; the host applies it as it applies the clients' reports when
+    // CheckDamage allows it, credits kills (with their console lines) only
+    // while no winner is known and decides the winner at the kill that
+    // reaches the frag limit.
     void RequestDamage(int target, int attacker, int damage);
     void Handle_RequestDamage(int target, int attacker, int damage);
+    // The host's one rule for a damage report, whoever made it (the
+    // attacker, or the target itself without one): both play the match; the
+    // attacker is not the target; against another player at most
+    // carriedDamage and one hit per shot the attacker fired (an applied hit
+    // spends the shot); against oneself without an attacker any damage up
+    // to the message's bound (leaving the play area, a bounce).
+    DamageRefusal CheckDamage(int target, int attacker, int damage);
+    // Whether the host mends the airplane of player id: it plays the match.
+    bool MayRepair(int id);
+    // A shot of player id in the running match: one more hit it may report.
+    void ShotFired(int id);
     void KillsUpdate(int id, int delta);
     // Repairs the local airplane, at most once per 200 ms of the session's
     // clock (now, in ms).

@@ -206,6 +206,9 @@ public:
     // fonts or console) and a line added to the console.
     const wchar_t* GetConsoleText(unsigned id) override;
     void AddConsoleLine(const wchar_t* line) override;
+    // The strongest hit of the local player's weapons, which every player of
+    // the match carries.
+    int CarriedWeaponDamage() override;
 
     // ---- Drawing (maingamedraw.cpp)
     void RenderEverything(P3D* p3d, PTextureManager* textures);

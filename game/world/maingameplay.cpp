@@ -257,6 +257,18 @@ void MainGame::AddConsoleLine(const wchar_t* line)
         m_console->AddElement(line);
 }
 
+int MainGame::CarriedWeaponDamage()
+{
+    const GPO* main = m_playerObjects[0];
+    if (!main || !m_weapons)
+        return 0;
+    int most = 0;
+    for (int8_t id : main->weaponIds)
+        if (const MyWeapon* w = m_weapons->GetWeapon(id))
+            most = std::max(most, int(w->damage));
+    return most;
+}
+
 // ---- shooting and collisions --------------------------------------------------
 
 int MainGame::ShotSound(int weapon)

@@ -10,7 +10,8 @@
 //
 // Without an address --join takes the first room it finds. The script runs
 // from the start of the match: "wait MS" pauses, "kill ID" waits until that
-// player's airplane lives and shoots it down (damage 999), then waits for the
+// player's airplane lives and shoots it down (a shot, then a hit of its
+// weapon, which takes a full airplane down), then waits for the
 // death to come back from the host. Output lines:
 // "joined ID", "match", "winner ID", then "player ID NAME kills K" per player
 // in table order. Exit 0 with a winner, 2 on time-out, 3 when the link is
@@ -62,6 +63,9 @@ public:
     void ReceiveShootFromClient(const unsigned char*, int) override {}
     const wchar_t* GetConsoleText(unsigned) override { return nullptr; }
     void AddConsoleLine(const wchar_t*) override {}
+    // One hit takes a full airplane down.
+    int CarriedWeaponDamage() override { return kWeaponDamage; }
+    static constexpr int kWeaponDamage = 100;
 
     void Attach(KrvMpConn& s, uint32_t now)
     {
@@ -321,7 +325,11 @@ int main(int argc, char** argv)
                     stepAt = t + uint32_t(st.value);
                     ++next;
                 } else if (MyAirplane* victim = BotMatch::Of(s, st.value); victim && victim->health > 0) {
-                    s.GetWeaponLink()->RequestDamage(st.value, s.MP_GetMyId(), 999);
+                    // A shot, then its hit, as a player's game reports one.
+                    uint8_t shot[32] = {uint8_t(MsgType::Shot)};
+                    mpcodec::PutInt(shot + 1, s.MP_GetMyId());
+                    s.GetGameLink()->SendToAll(shot, int(sizeof shot));
+                    s.GetWeaponLink()->RequestDamage(st.value, s.MP_GetMyId(), BotMatch::kWeaponDamage);
                     awaiting = st.value;
                     awaitingSince = t;
                     ++next;

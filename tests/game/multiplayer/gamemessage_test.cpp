@@ -263,7 +263,8 @@ TEST(GameMessagesInAMatch, APeerNeitherPlacesAnAircraftOutOfTheWorldNorShieldsIt
     host.HandleMessage(position, 27, guestId);
     EXPECT_EQ(seen->state, MyAirplane::kStateFiring);
 
-    // The host's shot at it hits.
+    // The host fires, and its shot hits.
+    rig::Fire(host);
     MyWeapon gun;
     gun.type = MyWeapon::kShot;
     gun.damage = 10;
@@ -286,7 +287,7 @@ TEST(GameMessagesInAMatch, APeerNeitherPlacesAnAircraftOutOfTheWorldNorShieldsIt
 
     // Shot down on the host, it stays down whatever state a late position
     // of the guest's says.
-    host.RequestDamage(guestId, host.MP_GetMyId(), 999);
+    rig::ShootDown(host, guestId);
     ASSERT_EQ(seen->state, MyAirplane::kStateExploding);
     position[25] = 0;
     host.HandleMessage(position, 27, guestId);

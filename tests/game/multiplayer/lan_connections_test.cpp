@@ -2,11 +2,14 @@
 // pairs (whole messages from any split of the stream, peers that stall or
 // stop reading, the sender stamped by the host) and the star of a host and
 // its clients over loopback.
+#include <algorithm>
 #include <cstring>
 #include <gtest/gtest.h>
 #include <memory>
 #include <string>
 
+#include "game/multiplayer/krvmpconn.h"
+#include "game/multiplayer/mpbackends.h"
 #include "lan_test_util.h"
 
 namespace {
@@ -68,6 +71,83 @@ TEST_F(HostOverPairs, AStalledPeerHoldsUpNobody)
     ASSERT_EQ(NextEvent(), 6);
     EXPECT_EQ(host.GetPayLoad(payload, sizeof payload), 1);
     EXPECT_EQ(host.NumPlayers(), 4);
+}
+
+// One guest's junk (one-byte messages of no known type) delays only that
+// guest: the host reads on past it within a budget per connection, and
+// another guest's messages are read and relayed in the frames they arrive.
+TEST_F(HostOverPairs, AGuestsJunkDelaysOnlyItself)
+{
+    peers[0]->Put(Bytes(2000, 9));
+    for (int i = 0; i < 50; ++i)
+        peers[1]->Put({0, 2, 2, 11, uint8_t(i)});
+    int frames = 0, received = 0;
+    while (received < 50 && frames < 100) {
+        ++frames;
+        // A frame of the session: events until none, 40 at most.
+        for (int poll = 0; poll < 40; ++poll) {
+            int e = host.PollMessages();
+            if (e == 0)
+                break;
+            unsigned char payload[4] = {};
+            if (e == 6 && host.GetPayLoad(payload, sizeof payload) == 2 && payload[1] == received)
+                ++received;
+        }
+    }
+    EXPECT_EQ(received, 50);
+    EXPECT_LE(frames, 3);
+    Bytes& third = peers[2]->Got();
+    ASSERT_EQ(third.size(), 50u * 5);
+    EXPECT_EQ(Bytes(third.end() - 5, third.end()), Bytes({0, 2, 2, 11, 49}));
+    // The same busy state again is answered to its sender only.
+    peers[0]->Got().clear();
+    peers[0]->Put({250, 1, 0});
+    for (int i = 0; i < 40 && peers[0]->Got().size() < 3; ++i)
+        host.PollMessages();
+    EXPECT_EQ(peers[0]->Got(), Bytes({250, 1, 0}));
+    EXPECT_EQ(peers[2]->Got().size(), 50u * 5);
+}
+
+// The host's session takes a guest's aircraft within the catalogue, in its
+// settings and its start reply, and relays the number it took.
+TEST(SessionOverPairs, TheHostClampsAndRelaysAGuestsAircraft)
+{
+    InstallNetworkBackEnds();
+    KrvMpConn s;
+    s.MP_SetType(Multiplayer::kNetLocal);
+    char name[] = "HOST";
+    ASSERT_EQ(s.MP_Init(name), 1);
+    auto* ip = static_cast<IPInterface*>(s.mp->backEnd.get());
+    Access::BecomeHost(*ip, "HOST");
+    Peer guest, watcher;
+    Access::AdoptClient(*ip, guest.Far());
+    Access::AdoptClient(*ip, watcher.Far());
+    s.mp->isHost = 1;
+    s.mp->linkStatus = Multiplayer::kLinkUp;
+    s.state = KrvMpConn::kInRoomAsHost;
+    s.planeCount = 3;
+    guest.Put(Concat({{255, 1}, NameBytes("GUEST")}));
+    uint32_t now = 1000;
+    auto update = [&] {
+        for (int i = 0; i < 20; ++i)
+            s.MP_Update(now += 25);
+    };
+    update();
+    ASSERT_NE(s.MP_GetPlayer(1), nullptr);
+    guest.Put({0, 1, 4, 3, 200, 0, 0});
+    update();
+    EXPECT_EQ(s.MP_GetPlayer(1)->plane, 2);
+    s.RequestStart();
+    guest.Put({0, 1, 2, 5, 250});
+    update();
+    EXPECT_EQ(s.MP_GetPlayer(1)->plane, 2);
+    EXPECT_EQ(s.MP_GetPlayer(1)->matchState, uint8_t(MatchState::Playing));
+    const Bytes& seen = watcher.Got();
+    auto has = [&](const Bytes& m) { return std::search(seen.begin(), seen.end(), m.begin(), m.end()) != seen.end(); };
+    EXPECT_TRUE(has({0, 1, 4, 3, 2, 0, 0}));
+    EXPECT_TRUE(has({0, 1, 2, 5, 2}));
+    EXPECT_FALSE(has({0, 1, 4, 3, 200}));
+    EXPECT_FALSE(has({0, 1, 2, 5, 250}));
 }
 
 TEST_F(HostOverPairs, TheHostStampsTheSenderAndCorrectsClaims)

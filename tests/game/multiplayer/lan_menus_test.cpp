@@ -382,7 +382,7 @@ TEST_F(LanMenuMatch, ARepeatedLeaveLeavesTheStandingsAndTheLogsAlone)
         // limit (5).
         const KrvMpConn::KrvPlayer* g = host.k.MP_GetPlayer(1);
         if (host.playing && g && g->gameObject && g->gameObject->aircraft->health > 0 && kills < 5) {
-            host.k.RequestDamage(1, 0, 100);
+            rig::ShootDown(host.k, 1);
             kills++;
         }
         Frame();

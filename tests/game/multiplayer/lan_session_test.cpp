@@ -288,7 +288,7 @@ TEST_F(LanSessions, TheHostPassesOnOnlyWhatAGuestMaySay)
     EXPECT_EQ(Said(log, "Player 1 reported gone by 2"), 1);
     EXPECT_EQ(Said(log, "Damage from 1 to 0 reported by 2"), 1);
     EXPECT_EQ(Said(log, "Game message 7 from 2 names another shooter"), 1);
-    EXPECT_EQ(Said(log, "Damage reported by 2, who is not in the match"), 1);
+    EXPECT_EQ(Said(log, "reported by 2: dropped, it names a player not in the match"), 1);
     EXPECT_EQ(alpha.game.shots.size(), 1u);
 
     // The match goes on as before: ALPHA still flies and is shot down once.
@@ -301,7 +301,7 @@ TEST_F(LanSessions, TheHostPassesOnOnlyWhatAGuestMaySay)
     }
     EXPECT_EQ(rig::FakeMatch::Mine(alpha.s)->health, 100);
     EXPECT_EQ(rig::FakeMatch::Mine(host.s)->health, 100);
-    host.s.RequestDamage(1, 0, 100);
+    rig::ShootDown(host.s, 1);
     ASSERT_TRUE(RunUntil([&] { return alpha.s.GetPlayerKills(0) == 1; }));
     EXPECT_EQ(host.s.GetPlayerKills(0), 1);
 }
@@ -470,14 +470,15 @@ TEST_F(LanSessions, AFullRoomNamesWhomItTurnsAway)
 // WATCHER and EVIL, play a match; EVIL leaves it, then (by variant) sends a
 // start reply in the same write or 2 s later, comes back to the room under
 // its name (and so its id) and replies, or shoots the host down in its own
-// name, before and after the winner is known. WATCHER then leaves, and
+// name, before and after the winner is known, or while it still plays:
+// without a shot, and then beyond its weapon. WATCHER then leaves, and
 // the host ends the match if it has no winner by then. Each variant must end
 // as the match without EVIL's later messages: the host wins alone, the
 // standings name the two guests as gone, no aircraft is shot down, and
 // WATCHER is told the same winner with the same console lines.
 class LanLeavers : public LanSessions {
 protected:
-    enum Lie { kNone, kReplySameWrite, kReplyLater, kRejoinAndReply, kDamage };
+    enum Lie { kNone, kReplySameWrite, kReplyLater, kRejoinAndReply, kDamage, kDamageInMatch };
 
     static Bytes Leave(int id) { return {15, 0, 0, 0, uint8_t(id)}; }
     static Bytes Data(int id, const Bytes& payload)
@@ -537,6 +538,20 @@ protected:
             Run(2500);
             evil.PutData(2, damage);
             break;
+        case kDamageInMatch: {
+            // 999 against each of the others without a shot, then a shot
+            // and 999 again; then it leaves.
+            evil.PutData(2, damage);
+            evil.PutData(2, {8, 0, 0, 3, 0xE7, 0, 0, 0, 1, 0, 0, 0, 2});
+            Run(2500);
+            Bytes shot(32, 0);
+            shot[0] = 7, shot[4] = 2;
+            evil.PutData(2, shot);
+            evil.PutData(2, damage);
+            Run(500);
+            evil.PutData(2, Leave(2));
+            break;
+        }
         }
         Run(1000);
         watcher.PutData(1, Leave(1));
@@ -605,6 +620,7 @@ TEST_F(LanLeavers, AGuestThatLeftStaysOutOfTheMatch)
         {kReplyLater, "a start reply 2 s after it left"},
         {kRejoinAndReply, "back in the room under its name, then a start reply"},
         {kDamage, "damage in its own name after it left, and after the winner"},
+        {kDamageInMatch, "999 against the others while it plays, before and after a shot"},
     };
     for (const auto& v : variants) {
         testing::internal::CaptureStdout();
@@ -614,10 +630,15 @@ TEST_F(LanLeavers, AGuestThatLeftStaysOutOfTheMatch)
         if (v.lie == kRejoinAndReply) {
             EXPECT_EQ(Lines(vlog, "LAN: player 2 is 10.77.0.3\n"), 2) << vlog;
         }
-        if (v.lie == kDamage)
-            EXPECT_EQ(Said(vlog, "Damage reported by 2, who is not in the match"), 3) << vlog;
-        else
+        if (v.lie == kDamage) {
+            EXPECT_EQ(Said(vlog, "reported by 2: dropped, it names a player not in the match"), 3) << vlog;
+        } else if (v.lie == kDamageInMatch) {
+            EXPECT_EQ(Said(vlog, "reported by 2: dropped, it names an attacker with no shot of its own left"), 2) << vlog;
+            EXPECT_EQ(Said(vlog, "reported by 2: dropped, it names more than a hit of the weapons carried"), 1)
+                << vlog;
+        } else {
             EXPECT_EQ(Said(vlog, "Start reply from 2 answers no match start under way"), 1) << vlog;
+        }
     }
 }
 

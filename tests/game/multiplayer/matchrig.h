@@ -372,6 +372,9 @@ public:
         return t.c_str();
     }
     void AddConsoleLine(const wchar_t* line) override { lines.push_back(line); }
+    int CarriedWeaponDamage() override { return kWeaponDamage; }
+    // One hit of the match's weapon takes a full airplane down.
+    static constexpr int kWeaponDamage = 100;
 
     // Links an airplane to every player of the table, places mine at the
     // spawn point of my table index and marks the match loaded.
@@ -428,6 +431,23 @@ struct Peer {
     std::vector<int> errors;  // non-zero results of MP_Update
     Member* Net() { return s.mp ? static_cast<Member*>(s.mp->backEnd.get()) : nullptr; }
 };
+
+// A shot of the peer's game: the type, the shooter's id, the rest the
+// game's.
+inline void Fire(KrvMpConn& s)
+{
+    uint8_t shot[32] = {uint8_t(MsgType::Shot)};
+    mpcodec::PutInt(shot + 1, s.MP_GetMyId());
+    s.GetGameLink()->SendToAll(shot, int(sizeof shot));
+}
+
+// The peer fires and its shot hits victim with the match's weapon, as its
+// game reports such a hit.
+inline void ShootDown(KrvMpConn& s, int victim)
+{
+    Fire(s);
+    s.GetWeaponLink()->RequestDamage(victim, s.MP_GetMyId(), FakeMatch::kWeaponDamage);
+}
 
 // Drives n peers: peer 0 hosts a room, the others join it, and each frame
 // every peer's session is updated on the shared virtual clock.

@@ -36,11 +36,12 @@ struct Match {
     {
         r.host = host;
         r.outbox = &out;
+        r.carriedDamage = 100;
         for (int i = 0; i < n; ++i) {
             planes.push_back(std::make_unique<MyAirplane>(nullptr, nullptr));
             planes.back()->health = 100;
             planes.back()->netId = i;
-            r.players.push_back({i, MatchState::Playing, 0, 0, planes.back().get()});
+            r.players.push_back({i, MatchState::Playing, 0, 0, planes.back().get(), MatchRules::kMaxShotsInFlight});
         }
         for (int i = 0; i < MatchRules::kSpawnPoints; ++i)
             r.spawnPositions[i] = PVector3(i, 0, 0);
@@ -88,7 +89,7 @@ TEST(MatchRules, CreditsEachDeathOnce)
     EXPECT_EQ(0, m.r.players[0].kills);
     m.r.Handle_RequestDamage(1, 0, -500);  // clamped to 0: no healing
     EXPECT_EQ(99, m.planes[1]->health);
-    m.r.Handle_RequestDamage(1, 0, 100000);
+    m.r.Handle_RequestDamage(1, 0, 100);
     m.r.Handle_RequestDamage(1, 0, 50);  // already dead: no second credit
     m.r.Handle_RequestDamage(7, 0, 999);  // not in the table
     EXPECT_EQ(1, m.r.players[0].kills);
@@ -98,7 +99,7 @@ TEST(MatchRules, CreditsEachDeathOnce)
     // Once the winner is known a kill is neither counted nor announced.
     const size_t sent = m.out.sent.size(), lines = m.out.lines.size();
     m.planes[0]->health = 100;
-    m.r.Handle_RequestDamage(0, 1, 999);
+    m.r.Handle_RequestDamage(0, 1, 100);
     EXPECT_EQ(0, m.planes[0]->health);
     EXPECT_EQ(0, m.r.players[1].kills);
     EXPECT_EQ(sent, m.out.sent.size());
@@ -120,6 +121,23 @@ TEST(MatchRules, CreditsEachDeathOnce)
     EXPECT_EQ(100, client.planes[1]->health);
     ASSERT_EQ(1u, client.out.sent.size());
     EXPECT_EQ(MsgType::DamageRequest, client.out.sent[0].type);
+}
+
+// Two kills reported in one frame: the first reaches the limit and wins,
+// the second counts no more.
+TEST(MatchRules, TheKillThatReachesTheLimitDecides)
+{
+    Match m(2);
+    m.r.players[0].kills = 4;
+    m.r.Handle_RequestDamage(1, 0, 100);
+    EXPECT_EQ(0, m.r.winner);
+    m.planes[1]->health = 100;
+    m.r.Handle_RequestDamage(1, 0, 100);
+    EXPECT_EQ(5, m.r.players[0].kills);
+    EXPECT_EQ((std::vector{ConsoleKind::Kill, ConsoleKind::Winner}), m.out.lines);
+    EXPECT_EQ((std::vector{MsgType::KillsList, MsgType::ConsoleLine, MsgType::KillsList, MsgType::ConsoleLine,
+                           MsgType::Winner}),
+              m.out.Types());
 }
 
 TEST(MatchRules, RepairsLivingAirplanesAtMostEvery200ms)

@@ -190,7 +190,7 @@ TEST(Match, ScriptedMatchesEndWithOneWinnerEverywhere)
             int victim = victims[size_t(k) % victims.size()];
             ASSERT_TRUE(d.RunUntil([&] { return PlaneOf(*d.peers[0], victim)->health > 0; }, 4000));
             lastKill = d.hub.log.size();
-            killer.s.GetWeaponLink()->RequestDamage(victim, killerId, 999);
+            rig::ShootDown(killer.s, victim);
             d.Run(500);
         }
         ASSERT_TRUE(d.RunUntil(
@@ -252,7 +252,7 @@ TEST(Match, HostLeavingForcesTheBestRemainingToWin)
     for (int k = 0; k < 4; ++k) {
         int attacker = 1 + k % 2, victim = 2 - k % 2;
         ASSERT_TRUE(d.RunUntil([&] { return PlaneOf(*d.peers[0], victim)->health > 0; }, 4000));
-        d.peers[size_t(attacker)]->s.RequestDamage(victim, attacker, 999);
+        rig::ShootDown(d.peers[size_t(attacker)]->s, victim);
         d.Run(200);
     }
     ASSERT_EQ(d.peers[0]->s.GetPlayerKills(1), 2);
@@ -310,7 +310,7 @@ TEST(Match, FinalStandingsStayAsTheMatchEnded)
     d.Run(100);
     for (int k = 0; k < 5; ++k) {
         ASSERT_TRUE(d.RunUntil([&] { return PlaneOf(*d.peers[0], 0)->health > 0; }, 4000));
-        d.peers[1]->s.RequestDamage(0, 1, 999);
+        rig::ShootDown(d.peers[1]->s, 0);
         d.Run(100);
     }
     ASSERT_EQ(d.peers[0]->s.MP_GetWinner(), 1);
@@ -373,6 +373,70 @@ TEST(Match, RepairsThroughTheMissionLinkAtMostEvery200Ms)
     link->RequestRepairPlayer(30, link->Now());
     d.Run(100);
     EXPECT_EQ(onHost->health, 100);
+}
+
+// A leave counts only while a match is open: one that reaches the host just
+// after its match ended, or one said in the room, leaves the next match as
+// it would be without it.
+TEST(Match, ALateLeaveReachesNoLaterMatch)
+{
+    Driver d(2);
+    ASSERT_TRUE(d.StartMatch(0));
+    d.Run(500);
+    for (auto& p : d.peers) {
+        p->s.MP_EndGame();
+        p->started = false;
+    }
+    KrvMpConn& host = d.peers[0]->s;
+    uint8_t left[] = {15, 0, 0, 0, 1};
+    host.HandleMessage(left, sizeof left, 1);
+    d.Run(500);
+    d.peers[1]->Net()->SendToAll(left, sizeof left, false);
+    d.Run(500);
+    EXPECT_EQ(host.MP_GetPlayer(1)->matchState, uint8_t(MatchState::Waiting));
+    EXPECT_EQ(host.GetPlayerKills(1), 0);
+    // Whatever the table says before it, a match start begins with everyone
+    // waiting for its answer.
+    host.MP_GetPlayer(1)->matchState = uint8_t(MatchState::Left);
+    ASSERT_TRUE(d.StartMatch(0));
+    EXPECT_EQ(host.MP_GetPlayer(1)->matchState, uint8_t(MatchState::Playing));
+    d.Run(1000);
+    EXPECT_EQ(host.MP_GetWinner(), -1);
+    ASSERT_TRUE(d.RunUntil([&] { return PlaneOf(*d.peers[0], 0)->health > 0; }, 4000));
+    rig::ShootDown(d.peers[1]->s, 0);
+    d.Run(200);
+    EXPECT_EQ(host.GetPlayerKills(1), 1);
+}
+
+// A guest that never answers the match start is left out of that match
+// once the start's time limit has passed; the others play, and its late
+// reply and its damage count for nothing.
+TEST(Match, ASilentGuestIsLeftOutOfTheMatch)
+{
+    Driver d(3);
+    d.hub.filter = [](int from, int, const std::vector<uint8_t>& m) { return from == 2 && m[0] == 5 ? -1 : 0; };
+    KrvMpConn& host = d.peers[0]->s;
+    host.RequestStart();
+    d.Run(KrvMpConn::kStartReplyLimit - 500);
+    EXPECT_EQ(host.state, KrvMpConn::kMatchStartRequested);
+    EXPECT_EQ(d.peers[1]->s.state, KrvMpConn::kMatchStartRequested);
+    ASSERT_TRUE(d.RunUntil([&] { return host.state == KrvMpConn::kMatchRunning; }, 1000));
+    ASSERT_TRUE(d.RunUntil([&] { return d.peers[1]->s.state == KrvMpConn::kMatchRunning; }, 1000));
+    for (int i : {0, 1}) {
+        EXPECT_EQ(d.peers[size_t(i)]->s.MP_GetPlayer(2)->matchState, uint8_t(MatchState::Left)) << i;
+        EXPECT_EQ(d.peers[size_t(i)]->s.GetPlayerKills(2), -1) << i;
+    }
+    d.hub.filter = nullptr;
+    uint8_t reply[] = {5, 0};
+    d.peers[2]->Net()->SendToAll(reply, sizeof reply, false);
+    rig::ShootDown(d.peers[2]->s, 0);
+    d.Run(500);
+    EXPECT_EQ(host.MP_GetPlayer(2)->matchState, uint8_t(MatchState::Left));
+    EXPECT_EQ(PlaneOf(*d.peers[0], 0)->health, 100);
+    EXPECT_EQ(host.MP_GetWinner(), -1);
+    rig::ShootDown(d.peers[1]->s, 0);
+    d.Run(200);
+    EXPECT_EQ(host.GetPlayerKills(1), 1);
 }
 
 TEST(Session, StatesFollowTheirEvents)
@@ -476,8 +540,20 @@ TEST(Session, RefusesOrBoundsHostileMessages)
          [&] { return PlaneOf(*d.peers[0], 2)->position.x != 0x123456; }},
         {"kill line naming a stranger", &client, 0, {13, 0, 0, 0, 0, 1, 0, 0, 0, 77},
          [&] { return d.peers[1]->game.lines.back() == L"? [246] PILOT1"; }},
-        {"damage clamped to a kill", &host, 2, {8, 0, 0, 0x13, 0x88, 0, 0, 0, 1, 0, 0, 0, 2},
+        // Damage to another player: at most a hit of the weapons carried, and
+        // one hit for each shot the player fired.
+        {"damage before any shot", &host, 2, {8, 0, 0, 0, 100, 0, 0, 0, 1, 0, 0, 0, 2},
+         [&] { return PlaneOf(*d.peers[0], 1)->health == 100; }},
+        {"a guest's shot", &host, 2, [] { std::vector<uint8_t> b(32); b[0] = 7, b[4] = 2; return b; }(),
+         [&] { return host.MP_GetPlayer(2)->shots == 1; }},
+        {"a kill credited to its own victim", &host, 2, {8, 0, 0, 0, 100, 0, 0, 0, 2, 0, 0, 0, 2},
+         [&] { return PlaneOf(*d.peers[0], 2)->health == 100; }},
+        {"damage beyond the weapons carried", &host, 2, {8, 0, 0, 0x13, 0x88, 0, 0, 0, 1, 0, 0, 0, 2},
+         [&] { return PlaneOf(*d.peers[0], 1)->health == 100 && host.GetPlayerKills(2) == 0; }},
+        {"a hit of the weapon carried", &host, 2, {8, 0, 0, 0, 100, 0, 0, 0, 1, 0, 0, 0, 2},
          [&] { return PlaneOf(*d.peers[0], 1)->health == 0 && host.GetPlayerKills(2) == 1; }},
+        {"a second hit of the same shot", &host, 2, {8, 0, 0, 0, 100, 0, 0, 0, 0, 0, 0, 0, 2},
+         [&] { return PlaneOf(*d.peers[0], 0)->health == 100; }},
         {"repair of a dead airplane", &host, 1, {10, 50}, [&] { return PlaneOf(*d.peers[0], 1)->health == 0; }},
         // A start reply answers the match start once: later ones change nothing.
         {"a start reply in the running match", &host, 1, {5, 5},
