@@ -393,42 +393,57 @@ struct Texel8888 {
 // walked once: a row's visible texels spread one texel sideways into a mask,
 // three such masks (the rows above, at and below) give the reachable texels,
 // and only those read their neighbours; the rest of the transparent texels
-// turn black in the same walk. Visible texels never change and only they are
-// read for a mean, so the walk works in place.
+// turn black in the same walk. Rows without a transparent texel and rows of
+// zeros out of reach are only read. Visible texels never change and only
+// they are read for a mean, so the walk works in place.
 template <class T> int FillTexels(uint8_t* tex, unsigned w, unsigned h, bool wrapS, bool wrapT)
 {
     using W = typename T::Word;
     W* const texels = reinterpret_cast<W*>(tex);
     // Scratch: the visibility of one row with a border texel at each end,
     // the spread masks of up to four rows (above, at, below, and the first
-    // row again for the last when t repeats), a zero mask and the reachable
-    // texels of the row.
+    // row again for the last when t repeats), a mask of zeros, one of ones
+    // and the reachable texels of the row, with room to read eight past it.
     const size_t n = w;
-    uint8_t* scratch = static_cast<uint8_t*>(PAllocZ(int(8 * n + 16)));
+    uint8_t* scratch = static_cast<uint8_t*>(PAllocZ(int(9 * n + 16)));
     if (!scratch)
         return -1;
     uint8_t* vis = scratch;
     uint8_t* masks[4] = {vis + n + 2, vis + 2 * n + 2, vis + 3 * n + 2, vis + 4 * n + 2};
     const uint8_t* const none = vis + 5 * n + 2;
-    uint8_t* reach = vis + 6 * n + 2;
+    uint8_t* const full = vis + 6 * n + 2;
+    std::memset(full, 1, n);
+    uint8_t* reach = vis + 7 * n + 2;
 
-    // The spread mask of row y into out; false (out untouched) when the row
-    // has no visible texel.
+    // What row y holds: kVisible, kAll (every texel visible) and kNonZero
+    // (some texel is not all zeros, as rows of padding are), and its mask:
+    // none, full, or the spread mask made in out.
+    constexpr unsigned kVisible = 1, kAll = 2, kNonZero = 4;
+    struct Row {
+        unsigned kind;
+        const uint8_t* mask;
+    };
     auto spread = [&](unsigned y, uint8_t* out) {
         const W* row = texels + size_t(y) * n;
-        unsigned any = 0;
+        uint8_t any = 0, all = 1;
+        W bits = 0;
         for (size_t x = 0; x < n; ++x) {
             uint8_t v = (row[x] & T::kAlpha) != 0;
             vis[x + 1] = v;
             any |= v;
+            all &= v;
+            bits |= row[x];
         }
+        unsigned kind = (any ? kVisible : 0) | (all ? kAll : 0) | (bits ? kNonZero : 0);
+        if (all)
+            return Row{kind, full};
         if (!any)
-            return false;
+            return Row{kind, none};
         vis[0] = wrapS ? vis[n] : 0;
         vis[n + 1] = wrapS ? vis[1] : 0;
         for (size_t x = 0; x < n; ++x)
             out[x] = vis[x] | vis[x + 1] | vis[x + 2];
-        return true;
+        return Row{kind, out};
     };
 
     // Mean colour of the visible neighbours of (x, y).
@@ -461,44 +476,45 @@ template <class T> int FillTexels(uint8_t* tex, unsigned w, unsigned h, bool wra
         return T::Make(c);
     };
 
-    // Rows above, at and below the current one: the mask, or none.
-    const uint8_t* above = none;
-    const uint8_t* at = spread(0, masks[0]) ? masks[0] : none;
-    const uint8_t* first = at;
-    if (wrapT && h > 1 && spread(h - 1, masks[1]))
-        above = masks[1];
+    // The rows above, at and below the current one.
+    Row above{0, none}, at = spread(0, masks[0]), below{0, none};
+    const Row first = at;
+    if (wrapT && h > 1)
+        above = spread(h - 1, masks[1]);
     for (unsigned y = 0; y < h; ++y) {
-        const uint8_t* below = none;
         if (y + 1 < h) {
             // A buffer that none of the rows kept holds the next one.
             uint8_t* spare = nullptr;
             for (uint8_t* m : masks)
-                if (m != above && m != at && m != first) {
+                if (m != above.mask && m != at.mask && m != first.mask) {
                     spare = m;
                     break;
                 }
-            if (spread(y + 1, spare))
-                below = spare;
-        } else if (wrapT) {
-            below = first;
+            below = spread(y + 1, spare);
+        } else {
+            below = wrapT ? first : Row{0, none};
         }
         W* row = texels + size_t(y) * n;
-        if (above == none && at == none && below == none) {
+        if (at.kind & kAll) {
+            // Nothing transparent.
+        } else if (!((above.kind | at.kind | below.kind) & kVisible)) {
             // Nothing visible in reach: the row is transparent and turns black.
-            for (size_t x = 0; x < n; ++x)
-                row[x] = 0;
+            if (at.kind & kNonZero)
+                for (size_t x = 0; x < n; ++x)
+                    row[x] = 0;
         } else {
-            unsigned any = 0;
+            const uint8_t *u = above.mask, *c = at.mask, *d = below.mask;
+            uint8_t any = 0;
             for (size_t x = 0; x < n; ++x) {
-                bool clear = !(row[x] & T::kAlpha);
-                uint8_t r = uint8_t((above[x] | at[x] | below[x]) & clear);
+                uint8_t clear = !(row[x] & T::kAlpha);
+                uint8_t r = uint8_t((u[x] | c[x] | d[x]) & clear);
                 reach[x] = r;
                 any |= r;
                 row[x] = clear ? W(0) : row[x];
             }
             for (size_t x = 0; any && x < n; x += 8) {
                 uint64_t eight;
-                std::memcpy(&eight, reach + x, 8); // the scratch has room past the row
+                std::memcpy(&eight, reach + x, 8);
                 if (!eight)
                     continue;
                 for (size_t i = x; i < x + 8 && i < n; ++i)
