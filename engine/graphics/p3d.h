@@ -105,6 +105,16 @@ public:
     // bit 0 walks the source rows upwards. The rectangle is cut to the image.
     static void CopyTexData(void* dst, unsigned dx, unsigned dy, unsigned pitch, int type, const PSurface* image,
                             const PRect* rect, int flip, int format);
+    // The texel rule of every upload with alpha, applied to a w x h texture
+    // staged by CopyTexData: a fully transparent texel that a bilinear sample
+    // can mix with a visible one (one of its eight neighbours is visible;
+    // across the texture's edge too where it repeats, wrap bit 0 in s and bit
+    // 1 in t) takes the mean colour of its visible neighbours, every other
+    // fully transparent texel turns black, and transparent palette entries
+    // turn black; alpha stays. A filtered or blended draw then never brings
+    // the colour key's colour to the screen. 0, or -1 without memory for the
+    // row masks (the texels are then unchanged).
+    static int FillClearTexels(void* texels, unsigned w, unsigned h, int type, int format, int wrap);
 
     // Screen projection with the current matrices and viewport (16.16; y
     // downwards). A point at or behind the eye plane lands far off screen.

@@ -47,116 +47,6 @@ bool PaletteHasAlpha(const PSurface* img)
     return img->palette && img->palette->alphas;
 }
 
-// The channels of one texel of a texture with alpha, in the texel's own bit
-// widths: red, green, blue, alpha.
-struct Texel4444 {
-    static constexpr size_t kBytes = 2;
-    static void Get(const uint8_t* p, unsigned c[4])
-    {
-        uint16_t v;
-        std::memcpy(&v, p, 2);
-        c[0] = v >> 12, c[1] = (v >> 8) & 15, c[2] = (v >> 4) & 15, c[3] = v & 15;
-    }
-    static void SetColour(uint8_t* p, const unsigned c[3])
-    {
-        uint16_t v;
-        std::memcpy(&v, p, 2);
-        v = uint16_t(c[0] << 12 | c[1] << 8 | c[2] << 4 | (v & 15));
-        std::memcpy(p, &v, 2);
-    }
-};
-struct Texel5551 {
-    static constexpr size_t kBytes = 2;
-    static void Get(const uint8_t* p, unsigned c[4])
-    {
-        uint16_t v;
-        std::memcpy(&v, p, 2);
-        c[0] = v >> 11, c[1] = (v >> 6) & 31, c[2] = (v >> 1) & 31, c[3] = v & 1;
-    }
-    static void SetColour(uint8_t* p, const unsigned c[3])
-    {
-        uint16_t v;
-        std::memcpy(&v, p, 2);
-        v = uint16_t(c[0] << 11 | c[1] << 6 | c[2] << 1 | (v & 1));
-        std::memcpy(p, &v, 2);
-    }
-};
-struct Texel8888 {
-    static constexpr size_t kBytes = 4;
-    static void Get(const uint8_t* p, unsigned c[4]) { c[0] = p[0], c[1] = p[1], c[2] = p[2], c[3] = p[3]; }
-    static void SetColour(uint8_t* p, const unsigned c[3])
-    {
-        p[0] = uint8_t(c[0]), p[1] = uint8_t(c[1]), p[2] = uint8_t(c[2]);
-    }
-};
-
-// Fully transparent texels (the colour key, or alpha 0) keep their alpha but
-// take the mean colour of the texels around them that are not transparent,
-// or black where there are none. A filtered or blended draw that mixes an
-// edge texel with its transparent neighbour then shows the edge's colour,
-// never the key's. Only transparent texels change and only the others are
-// read, so one pass in place does.
-template <class T> void ColourClearTexels(uint8_t* tex, uint32_t w, uint32_t h)
-{
-    for (uint32_t y = 0; y < h; ++y) {
-        for (uint32_t x = 0; x < w; ++x) {
-            uint8_t* p = tex + (size_t(y) * w + x) * T::kBytes;
-            unsigned c[4];
-            T::Get(p, c);
-            if (c[3])
-                continue;
-            unsigned sum[3] = {0, 0, 0}, n = 0;
-            for (uint32_t ny = y ? y - 1 : 0; ny <= y + 1 && ny < h; ++ny)
-                for (uint32_t nx = x ? x - 1 : 0; nx <= x + 1 && nx < w; ++nx) {
-                    unsigned o[4];
-                    T::Get(tex + (size_t(ny) * w + nx) * T::kBytes, o);
-                    if (o[3]) {
-                        sum[0] += o[0], sum[1] += o[1], sum[2] += o[2];
-                        ++n;
-                    }
-                }
-            const unsigned colour[3] = {n ? sum[0] / n : 0, n ? sum[1] / n : 0, n ? sum[2] / n : 0};
-            T::SetColour(p, colour);
-        }
-    }
-}
-
-// The same for the upload of one tile: true-colour textures with alpha; the
-// transparent entries of a palette with alpha turn black.
-void ColourClearTexels(void* buffer, uint32_t w, uint32_t h, uint32_t type, uint32_t format)
-{
-    uint8_t* tex = static_cast<uint8_t*>(buffer);
-    switch (type) {
-    case kUnsignedShort4444:
-        ColourClearTexels<Texel4444>(tex, w, h);
-        break;
-    case kUnsignedShort5551:
-        ColourClearTexels<Texel5551>(tex, w, h);
-        break;
-    case kUnsignedByte:
-        if (format == kRGBA)
-            ColourClearTexels<Texel8888>(tex, w, h);
-        break;
-    case kPalette4RGBA8:
-    case kPalette8RGBA8:
-        for (int i = 0, n = type == kPalette4RGBA8 ? 16 : 256; i < n; ++i)
-            if (tex[4 * i + 3] == 0)
-                tex[4 * i] = tex[4 * i + 1] = tex[4 * i + 2] = 0;
-        break;
-    case kPalette4RGB5A1:
-    case kPalette8RGB5A1:
-        for (int i = 0, n = type == kPalette4RGB5A1 ? 16 : 256; i < n; ++i) {
-            unsigned c[4];
-            Texel5551::Get(tex + 2 * i, c);
-            if (c[3] == 0)
-                tex[2 * i] = tex[2 * i + 1] = 0;
-        }
-        break;
-    default:
-        break; // no alpha
-    }
-}
-
 } // namespace
 
 PSurface3D::PSurface3D(P3D* ctx, PSurface* image)
@@ -315,7 +205,14 @@ PSurface3D* PSurface3D::Create(P3D* ctx, PSurface* image, int flags)
                     P3D::CopyTexData(buffer, 0, TH - 1, TW, int(T), image, &r0, 0, int(F));
                 }
             }
-            ColourClearTexels(buffer, TW, TH, T, F);
+            // The tile's edges clamp: its transparent texels take their colour
+            // from the visible texels of the tile alone.
+            if (P3D::FillClearTexels(buffer, TW, TH, int(T), int(F), 0) != 0) {
+                _PDebug("PSurface3D: no memory to colour the transparent texels of a %ux%u tile\n", TW, TH);
+                PFree(buffer);
+                delete s;
+                return nullptr;
+            }
             if (paletted)
                 ctx->glCompressedTexImage2D(kTexture2D, 0, T, int32_t(TW), int32_t(TH), 0, int32_t(bytes), buffer);
             else
@@ -420,6 +317,10 @@ void PSurface3D::Blit(int x, int y, const PRect* srcIn, int flags)
     m_ctx->vornGLPushState();
     m_ctx->glTexEnvx(kTextureEnv, kTextureEnvMode, int32_t(kReplace));
     m_ctx->vornGLStateUpdate((flags & 1) ? 0x10000401u : 0x10000001u, k2DMask);
+    // The alpha test drops exactly the transparent texels, whatever
+    // reference an earlier draw left.
+    if (flags & PS3D_ALPHATEST)
+        b->glAlphaFuncx(kGreater, 0);
 
     auto cx = [this](int64_t px) {
         int64_t v = ((int64_t(m_clipScaleX) * px) >> 8) - 0x10000;
@@ -497,7 +398,6 @@ void PSurface3D::BlitFx(int x, int y, const PRect* srcIn, int flags, const PBlit
         int32_t tr = int32_t(((tint >> 16) & 0xFF) << 8), tg = int32_t(((tint >> 8) & 0xFF) << 8),
                 tb = int32_t((tint & 0xFF) << 8);
         int32_t alpha = int32_t((fx.alpha & 0xFF) << 8);
-        bool colourPath = true;
         if (flags & PS3D_ALPHA) {
             if (flags & PS3D_TINT)
                 g->glColor4x(tr, tg, tb, alpha);
@@ -518,10 +418,9 @@ void PSurface3D::BlitFx(int x, int y, const PRect* srcIn, int flags, const PBlit
         } else if (flags & PS3D_TINT) {
             g->glColor4x(tr, tg, tb, 0xFFFF);
             g->glTexEnvx(kTextureEnv, kTextureEnvMode, int32_t(kModulate));
-        } else {
-            colourPath = false;
         }
-        if (colourPath && (flags & PS3D_ALPHATEST))
+        // As in Blit: the reference is set on every path, never inherited.
+        if (flags & PS3D_ALPHATEST)
             b->glAlphaFuncx(kGreater, 0);
         if ((flags & PS3D_SCALE) && (flags & PS3D_SMOOTH)) {
             g->glBlendFunc(kSrcAlpha, kOneMinusSrcAlpha);
@@ -598,6 +497,11 @@ void PSurface3D::BlitFx(int x, int y, const PRect* srcIn, int flags, const PBlit
                 g->glTexParameterx(kTexture2D, kTexMinFilter, int32_t(kNearest));
                 g->glTexParameterx(kTexture2D, kTexMagFilter, int32_t(kNearest));
             }
+        } else if (!(flags & PS3D_ROTATE)) {
+            // Unscaled and upright, texel for pixel: sampled as Blit samples,
+            // not with whatever filter the tile's last draw left.
+            g->glTexParameterx(kTexture2D, kTexMinFilter, int32_t(kNearest));
+            g->glTexParameterx(kTexture2D, kTexMagFilter, int32_t(kNearest));
         }
         g->glDrawArrays(kTriangleFan, 0, 4);
     });

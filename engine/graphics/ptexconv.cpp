@@ -1,11 +1,14 @@
 // Texel conversion: a rectangle of an image in the layout of a GL texture
-// format. Every texture upload of the engine goes through P3D::CopyTexData.
+// format, and the colour of fully transparent texels. Every texture upload of
+// the engine goes through P3D::CopyTexData and P3D::FillClearTexels.
 #include "engine/graphics/p3d.h"
 #include "engine/graphics/p3dgl.h"
 #include "engine/graphics/ppalette.h"
 #include "engine/graphics/psurface.h"
+#include "engine/runtime/palloc.h"
 #include "engine/runtime/pstream.h"
 
+#include <bit>
 #include <cstring>
 
 using namespace p3dgl;
@@ -351,6 +354,181 @@ void CopyPal(const Job& j, uint32_t format)
     }
 }
 
+
+// ---------------------------------------------------------------------------
+// Colour of fully transparent texels
+
+// Texels with alpha as one word: the alpha bits and the colour channels in
+// the texel's own bit widths.
+struct Texel4444 {
+    using Word = uint16_t;
+    static constexpr Word kAlpha = 0x000F;
+    static void Colour(Word v, unsigned c[3]) { c[0] = v >> 12, c[1] = (v >> 8) & 15, c[2] = (v >> 4) & 15; }
+    static Word Make(const unsigned c[3]) { return Word(c[0] << 12 | c[1] << 8 | c[2] << 4); }
+};
+struct Texel5551 {
+    using Word = uint16_t;
+    static constexpr Word kAlpha = 0x0001;
+    static void Colour(Word v, unsigned c[3]) { c[0] = v >> 11, c[1] = (v >> 6) & 31, c[2] = (v >> 1) & 31; }
+    static Word Make(const unsigned c[3]) { return Word(c[0] << 11 | c[1] << 6 | c[2] << 1); }
+};
+// Bytes R, G, B, A read as one word in memory order: the shift of byte i.
+constexpr int ByteShift(int byte) { return std::endian::native == std::endian::little ? 8 * byte : 24 - 8 * byte; }
+struct Texel8888 {
+    using Word = uint32_t;
+    static constexpr int Shift(int byte) { return ByteShift(byte); }
+    static constexpr Word kAlpha = Word(0xFF) << ByteShift(3);
+    static void Colour(Word v, unsigned c[3])
+    {
+        for (int i = 0; i < 3; ++i)
+            c[i] = (v >> Shift(i)) & 0xFF;
+    }
+    static Word Make(const unsigned c[3]) { return Word(c[0]) << Shift(0) | Word(c[1]) << Shift(1) | Word(c[2]) << Shift(2); }
+};
+
+// A bilinear sample mixes the 2 x 2 texels around its position, so a
+// transparent texel's colour reaches the screen only beside a visible texel:
+// one of its eight neighbours, or across an edge that repeats. (Clamped edges
+// repeat the edge texel itself and bring no new neighbour.) The rows are
+// walked once: a row's visible texels spread one texel sideways into a mask,
+// three such masks (the rows above, at and below) give the reachable texels,
+// and only those read their neighbours; the rest of the transparent texels
+// turn black in the same walk. Rows without a transparent texel and rows of
+// zeros out of reach are only read. Visible texels never change and only
+// they are read for a mean, so the walk works in place.
+template <class T> int FillTexels(uint8_t* tex, unsigned w, unsigned h, bool wrapS, bool wrapT)
+{
+    using W = typename T::Word;
+    W* const texels = reinterpret_cast<W*>(tex);
+    // Scratch: the visibility of one row with a border texel at each end,
+    // the spread masks of up to four rows (above, at, below, and the first
+    // row again for the last when t repeats), a mask of zeros, one of ones
+    // and the reachable texels of the row, with room to read eight past it.
+    const size_t n = w;
+    uint8_t* scratch = static_cast<uint8_t*>(PAllocZ(int(9 * n + 16)));
+    if (!scratch)
+        return -1;
+    uint8_t* vis = scratch;
+    uint8_t* masks[4] = {vis + n + 2, vis + 2 * n + 2, vis + 3 * n + 2, vis + 4 * n + 2};
+    const uint8_t* const none = vis + 5 * n + 2;
+    uint8_t* const full = vis + 6 * n + 2;
+    std::memset(full, 1, n);
+    uint8_t* reach = vis + 7 * n + 2;
+
+    // What row y holds: kVisible, kAll (every texel visible) and kNonZero
+    // (some texel is not all zeros, as rows of padding are), and its mask:
+    // none, full, or the spread mask made in out.
+    constexpr unsigned kVisible = 1, kAll = 2, kNonZero = 4;
+    struct Row {
+        unsigned kind;
+        const uint8_t* mask;
+    };
+    auto spread = [&](unsigned y, uint8_t* out) {
+        const W* row = texels + size_t(y) * n;
+        uint8_t any = 0, all = 1;
+        W bits = 0;
+        for (size_t x = 0; x < n; ++x) {
+            uint8_t v = (row[x] & T::kAlpha) != 0;
+            vis[x + 1] = v;
+            any |= v;
+            all &= v;
+            bits |= row[x];
+        }
+        unsigned kind = (any ? kVisible : 0) | (all ? kAll : 0) | (bits ? kNonZero : 0);
+        if (all)
+            return Row{kind, full};
+        if (!any)
+            return Row{kind, none};
+        vis[0] = wrapS ? vis[n] : 0;
+        vis[n + 1] = wrapS ? vis[1] : 0;
+        for (size_t x = 0; x < n; ++x)
+            out[x] = vis[x] | vis[x + 1] | vis[x + 2];
+        return Row{kind, out};
+    };
+
+    // Mean colour of the visible neighbours of (x, y).
+    auto mean = [&](unsigned x, unsigned y) {
+        unsigned sum[3] = {0, 0, 0}, count = 0;
+        for (int dy = -1; dy <= 1; ++dy) {
+            int64_t ny = int64_t(y) + dy;
+            if (ny < 0 || ny >= int64_t(h)) {
+                if (!wrapT)
+                    continue;
+                ny = ny < 0 ? int64_t(h) - 1 : 0;
+            }
+            for (int dx = -1; dx <= 1; ++dx) {
+                int64_t nx = int64_t(x) + dx;
+                if (nx < 0 || nx >= int64_t(w)) {
+                    if (!wrapS)
+                        continue;
+                    nx = nx < 0 ? int64_t(w) - 1 : 0;
+                }
+                W v = texels[size_t(ny) * n + size_t(nx)];
+                if (!(v & T::kAlpha))
+                    continue;
+                unsigned c[3];
+                T::Colour(v, c);
+                sum[0] += c[0], sum[1] += c[1], sum[2] += c[2];
+                ++count;
+            }
+        }
+        const unsigned c[3] = {sum[0] / count, sum[1] / count, sum[2] / count};
+        return T::Make(c);
+    };
+
+    // The rows above, at and below the current one.
+    Row above{0, none}, at = spread(0, masks[0]), below{0, none};
+    const Row first = at;
+    if (wrapT && h > 1)
+        above = spread(h - 1, masks[1]);
+    for (unsigned y = 0; y < h; ++y) {
+        if (y + 1 < h) {
+            // A buffer that none of the rows kept holds the next one.
+            uint8_t* spare = nullptr;
+            for (uint8_t* m : masks)
+                if (m != above.mask && m != at.mask && m != first.mask) {
+                    spare = m;
+                    break;
+                }
+            below = spread(y + 1, spare);
+        } else {
+            below = wrapT ? first : Row{0, none};
+        }
+        W* row = texels + size_t(y) * n;
+        if (at.kind & kAll) {
+            // Nothing transparent.
+        } else if (!((above.kind | at.kind | below.kind) & kVisible)) {
+            // Nothing visible in reach: the row is transparent and turns black.
+            if (at.kind & kNonZero)
+                for (size_t x = 0; x < n; ++x)
+                    row[x] = 0;
+        } else {
+            const uint8_t *u = above.mask, *c = at.mask, *d = below.mask;
+            uint8_t any = 0;
+            for (size_t x = 0; x < n; ++x) {
+                uint8_t clear = !(row[x] & T::kAlpha);
+                uint8_t r = uint8_t((u[x] | c[x] | d[x]) & clear);
+                reach[x] = r;
+                any |= r;
+                row[x] = clear ? W(0) : row[x];
+            }
+            for (size_t x = 0; any && x < n; x += 8) {
+                uint64_t eight;
+                std::memcpy(&eight, reach + x, 8);
+                if (!eight)
+                    continue;
+                for (size_t i = x; i < x + 8 && i < n; ++i)
+                    if (reach[i])
+                        row[i] = mean(unsigned(i), y);
+            }
+        }
+        above = at;
+        at = below;
+    }
+    PFree(scratch);
+    return 0;
+}
+
 } // namespace
 
 void P3D::CopyTexData(void* dst, unsigned dx, unsigned dy, unsigned pitch, int type, const PSurface* image,
@@ -391,5 +569,38 @@ void P3D::CopyTexData(void* dst, unsigned dx, unsigned dy, unsigned pitch, int t
             Copy888(j, false);
         else if (f == kRGBA)
             Copy888(j, true);
+    }
+}
+
+int P3D::FillClearTexels(void* texels, unsigned w, unsigned h, int type, int format, int wrap)
+{
+    uint8_t* tex = static_cast<uint8_t*>(texels);
+    if (!tex || w == 0 || h == 0)
+        return 0;
+    bool wrapS = wrap & 1, wrapT = wrap & 2;
+    switch (uint32_t(type)) {
+    case kUnsignedShort4444:
+        return FillTexels<Texel4444>(tex, w, h, wrapS, wrapT);
+    case kUnsignedShort5551:
+        return FillTexels<Texel5551>(tex, w, h, wrapS, wrapT);
+    case kUnsignedByte:
+        return uint32_t(format) == kRGBA ? FillTexels<Texel8888>(tex, w, h, wrapS, wrapT) : 0;
+    case kPalette4RGBA8:
+    case kPalette8RGBA8:
+        for (int i = 0, n = uint32_t(type) == kPalette4RGBA8 ? 16 : 256; i < n; ++i)
+            if (tex[4 * i + 3] == 0)
+                tex[4 * i] = tex[4 * i + 1] = tex[4 * i + 2] = 0;
+        return 0;
+    case kPalette4RGB5A1:
+    case kPalette8RGB5A1:
+        for (int i = 0, n = uint32_t(type) == kPalette4RGB5A1 ? 16 : 256; i < n; ++i) {
+            uint16_t e;
+            std::memcpy(&e, tex + 2 * i, 2);
+            if (!(e & Texel5551::kAlpha))
+                std::memset(tex + 2 * i, 0, 2);
+        }
+        return 0;
+    default:
+        return 0; // no alpha
     }
 }

@@ -425,6 +425,15 @@ int PTextureManager::SetActiveTexture(GLES* ctx, const PSurface* image, unsigned
         }
         P3D::CopyTexData(buffer, 0, 0, unsigned(image->width), int(T), image, nullptr,
                          (image->flags & 0x80) ? 0 : 1, int(F));
+        // Transparent texels by the rule of every upload, across the edges
+        // that repeat.
+        int wrap = (kWraps[(eff >> 3) & 3] == kRepeat ? 1 : 0) | (kWraps[(eff >> 5) & 3] == kRepeat ? 2 : 0);
+        if (P3D::FillClearTexels(buffer, unsigned(image->width), unsigned(image->height), int(T), int(F), wrap) != 0) {
+            _PDebug("PTextureManager: no memory to colour the transparent texels of a %dx%d texture\n",
+                    image->width, image->height);
+            PFree(buffer);
+            return -1;
+        }
         data = buffer;
     }
     // The staged rows are tightly packed.

@@ -243,3 +243,46 @@ TEST(Surface3DMesa, FilteredEdgesNeverShowTheColourKey)
         }
     }
 }
+
+// A draw takes nothing from the draws before it: with the alpha test alone it
+// drops only the fully transparent texels whatever reference was left (the
+// program's default is near 1), and unscaled it samples texel for pixel
+// after a smooth scaled draw left the tiles filtering (as Blit does, so both
+// draw the same frame). A 1024 x 600 frame, as on the tablet.
+TEST(Surface3DMesa, AlphaTestAndUnscaledDrawsInheritNothing)
+{
+    Mesa m(1024, 600);
+    ASSERT_TRUE(m.Ok());
+    // Large enough that the unscaled draw's texture coordinates fall off
+    // the texel centres by the fraction a filter turns into a neighbour's share.
+    const int W = 300, H = 200, X = 17, Y = 33;
+    auto img = Pattern(W, H, PSURFACE_RGB565);
+    img->SetAlpha(new uint8_t[W * H]);
+    img->flags |= PSURF_OWNALPHA;
+    for (int i = 0; i < W * H; ++i)
+        img->alpha[i] = uint8_t(i % 3 == 0 ? 0 : i % 3 == 1 ? 136 : 255);
+    std::unique_ptr<PSurface3D> s(PSurface3D::Create(m.ctx, img.get(), 0));
+    ASSERT_NE(s, nullptr);
+    PBlitFX fx;
+    fx.scaleX = fx.scaleY = 0x18000;
+    fx.alpha = 255;
+    auto draw = [&](bool viaFx) {
+        s->BlitFx(PRect{0, 0, W * 3 / 2, H * 3 / 2}, nullptr, PS3D_SCALE | PS3D_SMOOTH, fx); // leaves linear filtering
+        m.ctx->Clear(0);
+        m.ctx->GetBackend()->glAlphaFuncx(GL_GREATER, 60000);
+        if (viaFx)
+            s->BlitFx(PRect{X, Y, W, H}, nullptr, PS3D_ALPHATEST, fx);
+        else
+            s->Blit(X, Y, nullptr, PS3D_ALPHATEST);
+        return m.Read();
+    };
+    auto blit = draw(false), blitFx = draw(true);
+    int bad = 0;
+    for (int y = 0; y < H; ++y)
+        for (int x = 0; x < W; ++x) {
+            uint32_t want = img->alpha[y * W + x] ? Expected(*img, x, y) & 0xF0F0F0 : 0;
+            bad += (m.At(blit, X + x, Y + y) & 0xF0F0F0) != want;
+        }
+    EXPECT_EQ(bad, 0);
+    EXPECT_TRUE(blit == blitFx);
+}

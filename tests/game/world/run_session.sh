@@ -16,10 +16,12 @@
 #   - part left: the player flies on without firing, leaves the play area,
 #     and the mission fails after the 9 s countdown; the profile keeps its
 #     unlocks;
-#   - part options: the level started through the menu (its game selection
-#     and level pages drawn first), paused by its icon and the options page
-#     opened from the pause menu, on OpenGL ES 1.1 and on OpenGL ES 2.0 side
-#     by side: no frame of that page shows the pictures' colour key.
+#   - part options: the options page opened from the main menu, then the
+#     level started through the menu (its game selection and level pages
+#     drawn first), paused by its icon and the options page opened from the
+#     pause menu, on OpenGL ES 1.1 and on OpenGL ES 2.0 side by side: no
+#     frame of that page shows the pictures' colour key, and the page from
+#     the pause menu is the main menu's, pixel for pixel within 8 a channel.
 # Each part stands alone, so that the parts can run side by side. Frames at
 # fixed numbers are kept in OUTDIR for a person to look at.
 #   run_session.sh KORVANTH DATA.VFS SCRIPTC LEVELSCFG OUTDIR PART   (PART: mesa, software, left, options)
@@ -160,14 +162,20 @@ profile_byte() { od -An -tu1 -j "$2" -N 1 "$top/$1/data/usr/profile_0" | tr -d '
 # summary and the unlock message, then pick the menu's first row, next level.
 intro='1 down 3 100 200\n2 up 3 100 200\n3 down 3 110 210\n5 up 3 120 220\n130 down 1 500 300\n132 up 1 500 300\n'
 won="${intro}200 down 2 1000 300\n1150 up 2 1000 300\n1300 down 1 500 300\n1302 up 1 500 300\n1350 down 1 500 300\n1352 up 1 500 300\n1370 down 1 512 255\n1372 up 1 512 255\n1480 exit\n"
-# Through the menu: play on the bomb's selector, the campaign row of the game
-# selection, the tutorial question answered no, the campaign row again, the
-# first level's window; a tap closes the orders; the pause icon (lower right
-# corner) and the pause menu's third row, options; the exit comes there.
-menu='1 down 3 100 200\n2 up 3 100 200\n3 down 3 110 210\n5 up 3 120 220\n70 down 0 917 295\n71 up 0 917 295\n'
-menu="${menu}230 down 0 576 203\n231 up 0 576 203\n260 down 0 571 331\n261 up 0 571 331\n290 down 0 170 203\n291 up 0 170 203\n"
-menu="${menu}400 down 0 264 318\n401 up 0 264 318\n440 down 1 500 300\n442 up 1 500 300\n"
-menu="${menu}470 down 1 990 566\n472 up 1 990 566\n490 down 1 512 299\n492 up 1 512 299\n550 exit\n"
+# Through the menu: the options first from the main menu (the bomb turned
+# three labels on to its options label and chosen on its selector, left by
+# the back icon, the bomb turned back), then play on the bomb's selector, the
+# campaign row of the game selection, the tutorial question answered no, the
+# campaign row again, the first level's window; a tap closes the orders; the
+# pause icon (lower right corner) and the pause menu's third row, options;
+# the exit comes there.
+menu='1 down 3 100 200\n2 up 3 100 200\n3 down 3 110 210\n5 up 3 120 220\n'
+menu="${menu}70 down 0 400 440\n71 move 0 400 372\n72 move 0 400 305\n73 up 0 400 305\n86 down 0 917 295\n87 up 0 917 295\n"
+menu="${menu}130 down 0 976 576\n131 up 0 976 576\n"
+menu="${menu}150 down 0 400 305\n151 move 0 400 372\n152 move 0 400 440\n153 up 0 400 440\n190 down 0 917 295\n191 up 0 917 295\n"
+menu="${menu}350 down 0 576 203\n351 up 0 576 203\n380 down 0 571 331\n381 up 0 571 331\n410 down 0 170 203\n411 up 0 170 203\n"
+menu="${menu}520 down 0 264 318\n521 up 0 264 318\n560 down 1 500 300\n562 up 1 500 300\n"
+menu="${menu}590 down 1 990 566\n592 up 1 990 566\n610 down 1 512 299\n612 up 1 512 299\n670 exit\n"
 # Leaving: the throttle slider (right of the radar) dragged up, nothing fired.
 left="${intro}140 down 4 10 40\n142 move 4 40 40\n144 move 4 80 40\n146 move 4 120 40\n148 move 4 140 40\n150 up 4 140 40\n1650 exit\n"
 
@@ -255,16 +263,27 @@ left)
 options)
   for r in $runs; do
     log=$top/$r/logs/vornlog.txt
+    # The options from the main menu before the level: the hatch closes on
+    # the options label, the page, the hatch opens.
+    first=$(grep -E '^menu: page (3|11|14|12)$' "$log" | head -4 | tr '\n' '|' || true)
+    [ "$first" = "menu: page 3|menu: page 11|menu: page 14|menu: page 12|" ] ||
+      fail "$r: the way to the main menu's options was $first"
     walk=$(grep -E '^(game: (level 0 loaded|paused)|app: state (5 -> 2|2 -> 3)|menu: page 14|app: exit event)' "$log" |
       sed -n '/game: level 0 loaded/,$p' | tr '\n' '|' || true)
     [ "$walk" = "game: level 0 loaded|game: paused (player)|app: state 5 -> 2|app: state 2 -> 3|menu: page 14|app: exit event in state 3|" ] ||
       fail "$r: the way to the options was $walk"
-    # The options page stands from frame 500 to the exit.
+    # The options page stands from frame 620 to the exit.
     shots=()
-    for f in $(seq 500 549); do shots+=("$(printf '%s/%s/shots/frame%05d.png' "$top" "$r" "$f")"); done
+    for f in $(seq 620 669); do shots+=("$(printf '%s/%s/shots/frame%05d.png' "$top" "$r" "$f")"); done
     python3 "$(dirname "$0")/../frontend/no_key_colour.py" "${shots[@]}" || fail "$r: the colour key on screen"
-    keep "$r" 520 "${r}_520_options"
+    keep "$r" 120 "${r}_120_options_from_main_menu"
+    keep "$r" 640 "${r}_640_options"
+    # The page is the same whichever menu opened it, the edges of the bay's
+    # hole included (the level pages' faded windows drawn between the two
+    # must leave nothing behind).
+    python3 "$(dirname "$0")/../frontend/same_pixels.py" "$out/${r}_120_options_from_main_menu.png" \
+      "$out/${r}_640_options.png" 0 0 1024 600 || fail "$r: the options page differs from the main menu's"
   done
-  echo "ok: the options page from the pause menu on es1 and es2, no colour key on screen"
+  echo "ok: the options page from the pause menu on es1 and es2 as from the main menu, no colour key on screen"
   ;;
 esac
