@@ -877,7 +877,7 @@ TEST_P(SkyAround, NoStraightEdgeAtAnyHeading)
             plane->position.y = 60 << 16;
             pilot.Frames(1);
         }
-        ASSERT_TRUE(pilot.SaveFrame(probe));
+        ASSERT_TRUE(Keep(pilot, probe));
         std::unique_ptr<PSurface> s = Load565(std::filesystem::absolute(probe).string());
         ASSERT_TRUE(s);
         // Columns left of the fire button; rows below the console's lines
