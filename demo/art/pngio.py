@@ -68,6 +68,12 @@ def read(path):
 def write(path, w, h, rows, alpha):
     """Writes RGBA rows as an RGBA PNG (alpha) or an RGB PNG; always the
     same bytes for the same pixels."""
+    with open(path, "wb") as f:
+        f.write(encode(w, h, rows, alpha))
+
+
+def encode(w, h, rows, alpha):
+    """The bytes of the PNG file write() writes."""
     raw = bytearray()
     for r in rows:
         raw.append(0)
@@ -85,5 +91,4 @@ def write(path, w, h, rows, alpha):
     png += chunk(b"IHDR", struct.pack(">IIBBBBB", w, h, 8, 6 if alpha else 2, 0, 0, 0))
     png += chunk(b"IDAT", zlib.compress(bytes(raw), 9))
     png += chunk(b"IEND", b"")
-    with open(path, "wb") as f:
-        f.write(png)
+    return png

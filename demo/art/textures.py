@@ -4,7 +4,11 @@ power-of-two; v = 0 is the bottom row (so the SVG's top row is v = 1).
 
 Atlas regions are given in texture coordinates (u0, v0, u1, v1) by
 REGIONS, which the mesh generator uses too."""
+import base64
+
 import aircraft
+import noise
+import pngio
 from svg import doc, rivet, star, text, tint_matrix, turbulence
 
 T = "data/textures/"
@@ -137,13 +141,33 @@ def weapon_atlas():
     return doc(64, 32, b)
 
 
+def smoothstep(a, b, x):
+    t = min(1.0, max(0.0, (x - a) / (b - a)))
+    return t * t * (3.0 - 2.0 * t)
+
+
 def sky():
+    """The sky dome's picture: a gradient from the zenith (top row) to the
+    haze below the horizon (row 200 is the horizon), under fair-weather
+    clouds. The dome wraps the picture once around the horizon, so the
+    clouds repeat from the right edge to the left (noise.py). Its top ring
+    meets at the zenith, where every triangle has its own u: the rows it
+    shows (0 to 34) carry no clouds, which come in down to row 76, and they
+    thin out over their last 30 rows before the horizon band, so no edge
+    shows in any direction."""
     defs = ('<linearGradient id="sk" x1="0" y1="0" x2="0" y2="1"><stop offset="0" stop-color="#2f5f99"/>'
             '<stop offset="0.6" stop-color="#8fb6d8"/><stop offset="0.78" stop-color="#dbe8f0"/>'
             '<stop offset="0.8" stop-color="#c6d6e0"/><stop offset="1" stop-color="#9aaebc"/></linearGradient>')
-    defs += turbulence("sc", "0.03 0.09", 4, 31, [0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 2.6, 0, 0, 0, -1.25],
-                       stitch=True)
-    b = '<rect width="256" height="256" fill="url(#sk)"/><rect width="256" height="190" filter="url(#sc)" opacity="0.8"/>'
+    w, h = 256, 190
+    rows = []
+    for y, values in enumerate(noise.fractal_noise(w, h, 0.03, 0.09, 4, 31)):
+        fade = 0.8 * smoothstep(36, 76, y) * (1.0 - smoothstep(h - 30, h, y))
+        row = bytearray(b"\xff" * (4 * w))
+        row[3::4] = bytes(int(fade * min(1.0, max(0.0, 2.6 * v - 1.25)) * 255 + 0.5) for v in values)
+        rows.append(row)
+    clouds = base64.b64encode(pngio.encode(w, h, rows, True)).decode("ascii")
+    b = ('<rect width="256" height="256" fill="url(#sk)"/>'
+         '<image width="%d" height="%d" href="data:image/png;base64,%s"/>' % (w, h, clouds))
     return doc(256, 256, b, defs)
 
 

@@ -4,6 +4,7 @@
 #include "game/frontend/mainmenu.h"
 
 #include <algorithm>
+#include <cstring>
 #include <new>
 
 #include "engine/graphics/p3d.h"
@@ -71,6 +72,34 @@ PSurface3D* LoadPicture(P3D* p3d, const char* name, bool required, int& missing)
             missing++;
     }
     return s;
+}
+
+// The 565 canvas halved into dst (canvas / 2 on each side) and turned upside
+// down, each texel the mean of the 2 x 2 pixels it covers. Sampling every
+// other pixel instead drops one of a label's two outline columns or rows and
+// thin strokes at random, so the outline seems to slip off the letters and
+// the letters get holes.
+void HalveFlipped(PSurface& dst, const PSurface& src)
+{
+    const int w = dst.width, h = dst.height;
+    for (int y = 0; y < h; y++) {
+        const uint8_t* a = src.pixels + size_t(src.height - 1 - 2 * y) * size_t(src.pitch);
+        const uint8_t* b = a - src.pitch;
+        uint8_t* d = dst.pixels + size_t(y) * size_t(dst.pitch);
+        for (int x = 0; x < w; x++) {
+            uint16_t p[4];
+            std::memcpy(p, a + 4 * x, 4);
+            std::memcpy(p + 2, b + 4 * x, 4);
+            unsigned r = 0, g = 0, bl = 0;
+            for (uint16_t c : p) {
+                r += c >> 11;
+                g += (c >> 5) & 0x3F;
+                bl += c & 0x1F;
+            }
+            const auto out = uint16_t(((r + 2) / 4) << 11 | ((g + 2) / 4) << 5 | (bl + 2) / 4);
+            std::memcpy(d + 2 * x, &out, 2);
+        }
+    }
 }
 
 template <class T> void Free(T*& p)
@@ -382,7 +411,10 @@ int MainMenu::GenerateBombTexture()
             const int w = m_fonts->StringWidth(kLabelFont, text);
             font->Print(text, 280 - w / 2, 158 + 45 * i, -1);
         }
-        tex->BlitScale(PRect{0, 0, size, size}, canvas, nullptr, PBLIT_FLIP);
+        if (size == kCanvas)
+            tex->BlitScale(PRect{0, 0, size, size}, canvas, nullptr, PBLIT_FLIP);
+        else
+            HalveFlipped(*tex, *canvas);
         m_p3d->glBindTexture(kTexture2D, name);
         m_p3d->glTexParameterx(kTexture2D, kTexMinFilter, int32_t(kLinear));
         m_p3d->glTexParameterx(kTexture2D, kTexMagFilter, int32_t(kLinear));

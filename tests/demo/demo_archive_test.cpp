@@ -1030,3 +1030,36 @@ TEST_F(DemoArchive, BuildingAtlasCellsStayInside)
         EXPECT_GT(darkest * 2, mean) << "darkest " << darkest << " against a mean of " << mean;
     }
 }
+
+// The sky dome wraps its picture once around the horizon, and its top ring
+// meets at the zenith, each triangle with its own u there. The first column
+// continues the last (their step no larger than between any two neighbouring
+// columns), and the rows the top ring shows (v from 0.87 up: rows 0 to 33,
+// with a row's margin for filtering) are one colour across, so no edge shows
+// in any direction.
+TEST_F(DemoArchive, SkyPictureWrapsAroundAndIsPlainAtTheZenith)
+{
+    std::unique_ptr<PSurface> s(
+        PSurface::CreateFromFile("data\\textures\\sky.png", PLOAD_TRUE24 | PLOAD_NOALPHA, PIMAGE_DETECT));
+    ASSERT_NE(s, nullptr);
+    ASSERT_EQ(s->format, PSURFACE_RGB24);
+    const int w = s->width, h = s->height;
+    auto step = [&](int a, int b) {
+        long sum = 0;
+        for (int y = 0; y < h; y++)
+            for (int c = 0; c < 3; c++)
+                sum += std::abs(s->pixels[y * s->pitch + 3 * a + c] - s->pixels[y * s->pitch + 3 * b + c]);
+        return double(sum) / h;
+    };
+    double inner = 0;
+    for (int x = 0; x + 1 < w; x++)
+        inner = std::max(inner, step(x, x + 1));
+    EXPECT_LE(step(w - 1, 0), inner) << "the last column does not lead on to the first";
+    for (int y = 0; y <= 34 * h / 256; y++) {
+        const uint8_t* row = s->pixels + y * s->pitch;
+        int differ = 0;
+        for (int x = 1; x < w; x++)
+            differ += !std::equal(row, row + 3, row + 3 * x);
+        EXPECT_EQ(differ, 0) << "row " << y;
+    }
+}

@@ -843,6 +843,72 @@ TEST_P(ConsoleText, LinesHaveADarkEdgeOverSkySeaAndLand)
         << "backdrops seen: sky " << kept[kSky] << ", sea " << kept[kSea] << ", land " << kept[kLand];
 }
 
+// The sky all around the horizon: the aircraft high over the sea, its nose
+// 20 degrees up, turned through a whole circle in steps of 15 degrees. In
+// the band between the console and the sight, wherever both ends of a
+// 4-pixel step show sky (blue or white, no interface), the mean step of no
+// column reaches 20 (the three channels summed): the clouds give at most
+// about 11 on the software renderer and 7 on Mesa, the straight edge where
+// the sky picture's two sides met gave 30 to 66. The frame with the largest
+// step is kept as sky_around_{sw,gl}.png.
+class SkyAround : public testing::TestWithParam<bool> {};
+
+bool SkyColour(Rgb c)
+{
+    return c.b >= 150 && c.b >= c.r && c.b + 8 >= c.g;
+}
+
+TEST_P(SkyAround, NoStraightEdgeAtAnyHeading)
+{
+    const bool gl = GetParam();
+    Pilot pilot(480, 320, gl);
+    ASSERT_TRUE(pilot.Start(0, 0));
+    MainGame* game = pilot.Game();
+    Begin(pilot);
+    MyAirplane* plane = game->Player(0);
+    const std::string probe = Shot(gl ? "sky_probe_gl" : "sky_probe_sw");
+    const std::string kept = Shot(gl ? "sky_around_gl" : "sky_around_sw");
+    constexpr int kStep = 4;
+    double worst = 0;
+    int worstHeading = 0, worstX = 0;
+    for (int heading = 0; heading < 360; heading += 15) {
+        for (int i = 0; i < 4; ++i) { // the camera follows within these
+            plane->angles = PVector3(20 << 16, heading << 16, 0);
+            plane->position.y = 60 << 16;
+            pilot.Frames(1);
+        }
+        ASSERT_TRUE(Keep(pilot, probe));
+        std::unique_ptr<PSurface> s = Load565(std::filesystem::absolute(probe).string());
+        ASSERT_TRUE(s);
+        // Columns left of the fire button; rows below the console's lines
+        // and above the sight.
+        const int y0 = s->height * 41 / 100, y1 = s->height * 62 / 100;
+        double most = 0;
+        int at = 0;
+        for (int x = s->width / 20; x + kStep < s->width * 78 / 100; ++x) {
+            long sum = 0, rows = 0;
+            for (int y = y0; y < y1; ++y) {
+                const Rgb a = RgbAt(*s, x, y), b = RgbAt(*s, x + kStep, y);
+                if (SkyColour(a) && SkyColour(b)) {
+                    sum += std::abs(a.r - b.r) + std::abs(a.g - b.g) + std::abs(a.b - b.b);
+                    ++rows;
+                }
+            }
+            if (rows * 2 >= y1 - y0 && double(sum) / double(rows) > most)
+                most = double(sum) / double(rows), at = x;
+        }
+        if (most > worst || heading == 0) {
+            worst = most, worstHeading = heading, worstX = at;
+            std::filesystem::copy_file(probe, kept, std::filesystem::copy_options::overwrite_existing);
+        }
+        EXPECT_LT(most, 20.0) << "heading " << heading << ": a straight edge in the sky between columns " << at
+                              << " and " << at + kStep;
+    }
+    std::filesystem::remove(probe);
+    std::printf("sky around (%s): largest mean step %.1f at heading %d, column %d\n", gl ? "gl" : "sw", worst,
+                worstHeading, worstX);
+}
+
 auto const kScreens = testing::Values(Screen{1024, 600}, Screen{480, 320});
 auto const kScreenName = [](testing::TestParamInfo<Screen> const& i) { return Name(i.param); };
 INSTANTIATE_TEST_SUITE_P(Screens, PauseMenu, kScreens, kScreenName);
@@ -851,5 +917,7 @@ INSTANTIATE_TEST_SUITE_P(Screens, ConsoleText,
                          testing::Values(TextView{{1024, 600}, false}, TextView{{480, 320}, false},
                                          TextView{{1024, 600}, true}, TextView{{480, 320}, true}),
                          [](testing::TestParamInfo<TextView> const& i) { return Name(i.param); });
+INSTANTIATE_TEST_SUITE_P(Renderers, SkyAround, testing::Values(false, true),
+                         [](testing::TestParamInfo<bool> const& i) { return std::string(i.param ? "gl" : "sw"); });
 
 } // namespace
