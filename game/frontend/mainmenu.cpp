@@ -186,10 +186,13 @@ int MainMenu::ReadAirplaneNames()
             break;
         char buf[kMaxNameBytes + 1] = {};
         int got = f.Read(buf, kMaxNameBytes);
-        std::wstring name;
-        for (int i = 0; i < got && buf[i] != '\n' && buf[i] != 0; i++)
-            if (buf[i] != '\r')
-                name.push_back(wchar_t(static_cast<unsigned char>(buf[i])));
+        // The name is the first line, UTF-8.
+        int end = 0;
+        while (end < got && buf[end] != '\n' && buf[end] != '\r' && buf[end] != 0)
+            end++;
+        buf[end] = 0;
+        std::wstring name(size_t(end) + 1, L'\0');
+        name.resize(size_t(Fonts::Utf8ToWide(name.data(), int(name.size()), buf)));
         m_names.push_back(name);
     }
     for (const std::wstring& s : m_names)
