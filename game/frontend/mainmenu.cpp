@@ -23,6 +23,7 @@
 #include "game/frontend/fonts.h"
 #include "game/frontend/profilemanager.h"
 #include "game/frontend/settings.h"
+#include "game/world/myutility.h"
 #include "game/frontend/uimoregames.h"
 #include "game/world/audiomanager.h"
 #include "game/world/levelsmanager.h"
@@ -756,7 +757,11 @@ int MainMenu::RenderMainMenu(P3D* p3d, PDisplayProperties* props, PDisplayProper
         if (m_profiles)
             m_profiles->DrawCurrentProfileBox(m_height * 34 / 208, false, 0);
     } else if ((page >= PAGE_GAME_SELECTION && page <= PAGE_CREDITS) || page == PAGE_MORE_GAMES) {
-        m_backTouch = DrawSoftIcon_Right(p3d, m_props, SharedImage(kSharedBack));
+        PSurface3D* back = SharedImage(kSharedBack);
+        m_backTouch = DrawSoftIcon_Right(p3d, m_props, back);
+        if (back)
+            MyUtility::DrawKeyLabel(m_fonts, m_width - int(back->Width()), m_height - int(back->Height()),
+                                    int(back->Width()), int(back->Height()), MyUtility::kTextBack);
     }
     GrowBackRect(nullptr);
     p3d->glEnable(kDepthTest);
