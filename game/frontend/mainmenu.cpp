@@ -23,10 +23,10 @@
 #include "game/frontend/fonts.h"
 #include "game/frontend/profilemanager.h"
 #include "game/frontend/settings.h"
-#include "game/world/myutility.h"
 #include "game/frontend/uimoregames.h"
 #include "game/world/audiomanager.h"
 #include "game/world/levelsmanager.h"
+#include "game/world/myutility.h"
 #include "game/world/scriptreader.h"
 #include "game/world/splevelmanager.h"
 
@@ -759,8 +759,8 @@ int MainMenu::RenderMainMenu(P3D* p3d, PDisplayProperties* props, PDisplayProper
     } else if ((page >= PAGE_GAME_SELECTION && page <= PAGE_CREDITS) || page == PAGE_MORE_GAMES) {
         PSurface3D* back = SharedImage(kSharedBack);
         m_backTouch = DrawSoftIcon_Right(p3d, m_props, back);
-        if (back)
-            MyUtility::DrawKeyLabel(m_fonts, m_width - int(back->Width()), m_height - int(back->Height()),
+        if (back && m_props) // the key's word, where DrawSoftIcon_Right put the key
+            MyUtility::DrawKeyLabel(m_fonts, m_props->width - int(back->Width()), m_props->height - int(back->Height()),
                                     int(back->Width()), int(back->Height()), MyUtility::kTextBack);
     }
     GrowBackRect(nullptr);
