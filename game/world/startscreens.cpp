@@ -301,8 +301,9 @@ bool KorvanthApp::RunMessageState()
         const int h = m_props.height;
         for (int side = 0; side < 2; ++side)
             if (PSurface3D* icon = GetSharedImage(side ? IMAGE_SOFT_BACK : IMAGE_SOFT_OK)) {
+                // In the bottom corners: (x, y) is the key's top-left corner.
                 const int x = side ? m_props.width - int(icon->Width()) : 0;
-                m_p3d->BlitFx(x, h - int(icon->Height()), icon, nullptr, PS3D_BLEND, m_fullScreenFx);
+                m_p3d->BlitAlpha(x, h - int(icon->Height()), icon, nullptr, PS3D_BLEND, m_fullScreenFx);
                 if (side)
                     MyUtility::DrawKeyLabel(m_fonts, x, h - int(icon->Height()), int(icon->Width()),
                                             int(icon->Height()), MyUtility::kTextBack);
