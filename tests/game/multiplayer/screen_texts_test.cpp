@@ -157,7 +157,7 @@ TEST_F(GermanTexts, ReachTheFontsWholeOnEveryPath)
         const std::wstring label = Beyond(text, KrvMpLabel::kMaxChars);
         EXPECT_EQ(Seen([&] { box.Render(rec.ctx); }), label + label) << "multiplayer message box";
     }
-    // The tutorial offer, the multiplayer notice, umlauts throughout.
+    // Some sixty texts, the tutorial offer and the multiplayer notice among them.
     EXPECT_GT(checked, 40);
 }
 
