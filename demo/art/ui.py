@@ -17,8 +17,13 @@ G = "data/2dgfx/"
 T = "data/textures/"
 
 
-def soft_key(label, w=96, h=48):
-    return doc(w, h, plate(2, 6, w - 4, h - 12, 8) + text(w / 2, h / 2 + 7, label, 19, AMBER))
+def soft_key(label=None, w=96, h=48):
+    """A soft key's plate; without a label the game prints the key's word
+    over it in the player's language."""
+    b = plate(2, 6, w - 4, h - 12, 8)
+    if label:
+        b += text(w / 2, h / 2 + 7, label, 19, AMBER)
+    return doc(w, h, b)
 
 
 def round_icon(w, inner, face="url(#darkmetal)"):
@@ -330,15 +335,16 @@ def value_bar(part, fill, trailing=False, w=8, h=24):
 # Campaign pictures, help pages, mission icons
 
 CAMPAIGNS = [
-    # title, season colours (ground, sky), motif
-    ("COASTAL WATCH", "#41698f", "#8fb6d8", "sea"),
-    ("DESERT FRONT", "#c8a964", "#e8c48a", "desert"),
-    ("NORTHERN WINTER", "#dfe8ee", "#9db1c6", "winter"),
+    # season colours (ground, sky), motif; the game prints each campaign's
+    # name along the picture's lower edge
+    ("#41698f", "#8fb6d8", "sea"),
+    ("#c8a964", "#e8c48a", "desert"),
+    ("#dfe8ee", "#9db1c6", "winter"),
 ]
 
 
 def campaign_picture(i, grey):
-    title, ground, skyc, motif = CAMPAIGNS[i]
+    ground, skyc, motif = CAMPAIGNS[i]
     defs = ('<linearGradient id="cs" x1="0" y1="0" x2="0" y2="1"><stop offset="0" stop-color="#2d4a70"/>'
             '<stop offset="1" stop-color="%s"/></linearGradient>' % skyc)
     defs += turbulence("cn%d" % i, "0.02 0.06", 3, 50 + i, tint_matrix(1, 1, 1, 0.6, 0.5))
@@ -359,8 +365,6 @@ def campaign_picture(i, grey):
         for x in range(10, 300, 24):
             b += poly([(x, 160), (x + 6, 140), (x + 12, 160)], "#2f4a3a")
     b += plane_side(110, 60, 0.75, "#12161b") + plane_side(180, 80, 0.5, "#1a2028")
-    b += '<rect y="172" width="300" height="28" fill="#000" opacity="0.55"/>'
-    b += text(150, 192, title, 15, AMBER, extra='letter-spacing="2"')
     b += '<rect x="0.5" y="0.5" width="299" height="199" fill="none" stroke="#0b0d0f" stroke-width="3"/>'
     if grey:
         b = '<g filter="url(#grey)">%s</g><rect width="300" height="200" fill="#000" opacity="0.3"/>' % b
@@ -981,11 +985,12 @@ def letterhead():
     defs = turbulence("lp", "0.05", 3, 4, tint_matrix(0.93, 0.87, 0.70, 0.2, 0.85))
     b = '<rect width="600" height="80" fill="%s"/><rect width="600" height="80" filter="url(#lp)"/>' % PAPER
     b += '<rect x="4" y="4" width="592" height="72" fill="none" stroke="%s" stroke-width="2"/>' % PAPER_D
+    # the game prints the heading in the middle, in the player's language
     b += star(44, 40, 24, NAVY)
-    b += text(280, 38, "MISSION ORDERS", 28, "#2b2418", family=SERIF, extra='letter-spacing="4"')
-    b += text(280, 62, "SQUADRON COMMAND \u2022 FOR THE PILOT'S EYES ONLY", 12, "#5a4a30", family=SERIF)
-    b += ('<g transform="rotate(-12 540 40)"><rect x="488" y="24" width="104" height="28" fill="none" stroke="%s" '
-          'stroke-width="3" opacity="0.8"/>%s</g>' % (RED, text(540, 45, "SECRET", 18, RED, extra='opacity="0.8"')))
+    b += '<rect x="100" y="66" width="400" height="1.5" fill="#5a4a30" opacity="0.7"/>'
+    b += ('<g transform="rotate(-12 548 40)" opacity="0.8"><circle cx="548" cy="40" r="24" fill="none" stroke="%s" '
+          'stroke-width="3"/><circle cx="548" cy="40" r="18" fill="none" stroke="%s" stroke-width="1.5"/>%s</g>'
+          % (RED, RED, star(548, 40, 12, RED)))
     return doc(600, 80, b, defs)
 
 
@@ -1151,7 +1156,7 @@ def images():
     add = lambda name, w, h, mode, s: out.append((name, w, h, mode, s))
     # shared interface images
     add(G + "soft_label_ok.png", 96, 48, "key", soft_key("OK"))
-    add(G + "soft_label_back.png", 96, 48, "key", soft_key("BACK"))
+    add(G + "soft_label_back.png", 96, 48, "key", soft_key())
     add(G + "soft_label_ingame.png", 64, 64, "key", pause_icon())
     add(G + "soft_label_pause.png", 64, 64, "key", round_icon(64, '<rect x="22" y="19" width="7" height="26" fill="%s"/>'
                                                                 '<rect x="35" y="19" width="7" height="26" fill="%s"/>' % (WHITE, WHITE)))

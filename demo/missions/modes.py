@@ -85,16 +85,20 @@ def tutorial(texts):
                             m.say("Tilt left and right to roll.", "Neige nach links und rechts.", delay=3000)])
 
     def step(kind, next_event, good, then, extra=(), value=None):
+        """`then`: the next instruction, one (en, de) line or a list of them."""
         cmds = [m.say(*good), m.command("COUNTER_INC", value=1), m.command("EVENT_ENABLE", value=next_event)]
         kw = {"gpoRef": PLAYER}
         if value is not None:
             kw["value"] = value
-        m.event(kind, cmds + list(extra) + [m.say(*then, delay=2500)], **kw)
+        lines = then if isinstance(then, list) else [then]
+        m.event(kind, cmds + list(extra) + [m.say(*t, delay=2500) for t in lines], **kw)
 
     step("TUTORIAL_PROCESS_A", PITCH, ("Good roll!", "Gut gerollt!"),
          ("Tilt forward and back to climb.", "Neige vor und zurück zum Steigen."))
     step("TUTORIAL_PROCESS_B", THROTTLE, ("Good pitch!", "Gut gesteuert!"),
-         ("Drag the radar to set throttle.", "Wische übers Radar für Schub."))
+         # the throttle step asks for the throttle raised and lowered
+         [("Drag the radar right: more throttle.", "Radar nach rechts wischen: mehr Schub."),
+          ("Then drag it left: less throttle.", "Dann nach links: weniger Schub.")])
     step("TUTORIAL_PROCESS_C", WEAPON, ("Throttle set!", "Schub eingestellt!"),
          ("Tap the weapon icon for rockets.", "Tippe aufs Waffensymbol: Raketen."))
     step("TUTORIAL_PROCESS_D", DRONE, ("Rockets ready!", "Raketen bereit!"),

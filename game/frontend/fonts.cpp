@@ -9,6 +9,7 @@
 #include "engine/runtime/pdebug.h"
 #include "engine/runtime/pfile.h"
 #include "engine/runtime/psprintf.h"
+#include "engine/runtime/ptext.h"
 #include "game/frontend/texts.h"
 
 namespace {
@@ -47,6 +48,9 @@ int Fonts::Init(P3D* ctx, PDisplayProperties* props)
         if (!f)
             return 0;
         m_fonts[i] = f;
+        // The game's 8-bit texts (PString, names, texts from files and
+        // peers) are UTF-8, as the wide texts become when made into PStrings.
+        f->utf8 = 1;
         f->SetDrawingTarget(ctx, unsigned(m_screenWidth), unsigned(m_screenHeight), 0);
         if (!f->Load(kFontFiles[i])) {
             _PDebug("Fonts: cannot load %s\n", kFontFiles[i]);
@@ -201,12 +205,12 @@ void Fonts::PrintCentered(int font, int y, const char* text, int dx)
 {
     if (!text)
         return;
+    // UTF-8 never takes fewer bytes than characters.
     const size_t n = std::strlen(text);
     auto* wide = static_cast<wchar_t*>(PAlloc((n + 1) * sizeof(wchar_t)));
     if (!wide)
         return;
-    wide[0] = 0;
-    CharToWide(wide, text);
+    Utf8ToWide(wide, int(n + 1), text);
     PrintCentered(font, y, wide, dx);
     PFree(wide);
 }
@@ -343,6 +347,26 @@ char* Fonts::StrDup(const char* src)
     if (copy)
         std::memcpy(copy, src, n);
     return copy;
+}
+
+int Fonts::Utf8ToWide(wchar_t* dst, int size, const char* src)
+{
+    if (!dst || size < 1)
+        return 0;
+    int n = src ? size - 1 : 0;
+    if (n > 0)
+        PUTF8Decode(dst, &n, src, -1);
+    dst[n] = 0;
+    return n;
+}
+
+int Fonts::WideToUtf8(char* dst, int size, const wchar_t* src)
+{
+    if (!dst || size < 1)
+        return 0;
+    int bytes = src ? PUTF8Encode(dst, size - 1, src, -1) : 0;
+    dst[bytes] = 0;
+    return bytes;
 }
 
 int Fonts::CharToWide(wchar_t* dst, const char* src) { return AppendToWide(dst, src); }

@@ -4,7 +4,10 @@
 //
 // Text ids refer to the current text file (SetFileSource): 0 holds the
 // interface texts, the others the mission texts of the levels. The fonts
-// print wide text as it is: no markup, one glyph per character.
+// print wide text as it is: no markup, one glyph per character. 8-bit text
+// (PStrings, names, texts read from files or peers) is UTF-8 on every path
+// to the screen: the fonts decode it, and Utf8ToWide and WideToUtf8 convert
+// it for the code that keeps wide or 8-bit copies.
 #pragma once
 #include <cstdint>
 
@@ -85,6 +88,13 @@ public:
     int TestSection(int font, int x, int y, int lineStep, int width, const wchar_t* text, int align);
     int PrintSection(int font, int x, int y, int lineStep, int width, const wchar_t* text, int align);
 
+    // UTF-8 to wide: at most size - 1 characters (never part of one),
+    // terminated; the characters written.
+    static int Utf8ToWide(wchar_t* dst, int size, const char* src);
+    // Wide to UTF-8: at most size - 1 bytes (never part of a character),
+    // terminated; the bytes written.
+    static int WideToUtf8(char* dst, int size, const wchar_t* src);
+
     // String helpers. The destinations must have room.
     // Appends src to dst; the new length.
     static int AppendCharToChar(char* dst, const char* src);
@@ -94,8 +104,8 @@ public:
     // A copy made with PAlloc (freed with PFree); null for a null or empty
     // text or when memory is short.
     static char* StrDup(const char* src);
-    // Append bytes to a wide text, each byte one character 0-255; the new
-    // length.
+    // Append bytes to a wide text, each byte one character 0-255 (for ASCII
+    // pieces; texts go through Utf8ToWide); the new length.
     static int CharToWide(wchar_t* dst, const char* src);
     static int AppendToWide(wchar_t* dst, const char* src);
     // Append a wide text to an 8-bit one, each character cut to its low 8

@@ -2,6 +2,7 @@
 // time attack and the arcade set-up, and the transitions into them from the
 // game selection and back.
 #include <algorithm>
+#include <string>
 
 #include "engine/graphics/p3d.h"
 #include "engine/graphics/psurface3d.h"
@@ -22,6 +23,8 @@ constexpr int kTitleFont = 0;
 constexpr unsigned kListColour = 0xFFCC88;
 // Titles of the three level pages.
 constexpr unsigned kTextCampaignsTitle = 13, kTextTimeAttackTitle = 31, kTextArcadeTitle = 32;
+constexpr unsigned kTextCampaign = 30;
+constexpr unsigned kNameStrip = 0x8C000000; // the strip under a campaign's name
 constexpr unsigned kFrameColours[3] = {0xFF440808u, 0xFF990B0Bu, 0xFF440808u};
 
 PSurface3D* SharedImage(int i)
@@ -170,6 +173,23 @@ int MainMenu::LevelList(LevelsGroup* group, int y, int h, int unlocked)
     return MAINMENU_PLAY;
 }
 
+void MainMenu::DrawCampaignName(const PRect& pic, int k)
+{
+    if (!m_fonts)
+        return;
+    // "CAMPAIGN 2" on a dark strip along the picture's lower edge, in the
+    // language of the texts (the pictures carry no words).
+    std::wstring name = m_fonts->GetStr(kTextCampaign);
+    name += L' ';
+    name += wchar_t(L'1' + k);
+    const int font = m_fonts->StringWidth(0, name.c_str()) <= pic.width - 8 ? 0 : 5;
+    const int fh = m_fonts->Height(font);
+    const int strip = fh + 6;
+    m_p3d->FillRect(pic.x, pic.y + pic.height - strip, unsigned(pic.width), unsigned(strip), kNameStrip,
+                    P3DBLEND_ALPHA);
+    m_fonts->Print(pic.x + pic.width / 2, pic.y + pic.height - strip + 3, name.c_str(), font, Fonts::kCenter);
+}
+
 int MainMenu::PageCampaigns()
 {
     const int fh = DrawLevelPageBase(LevelPageTitle(PAGE_CAMPAIGNS));
@@ -202,6 +222,7 @@ int MainMenu::PageCampaigns()
             fx.alpha = k == campaign ? 255 : 127;
             m_p3d->BlitFx(pic, shown, nullptr, PS3D_SCALE | PS3D_ALPHA, fx);
         }
+        DrawCampaignName(pic, k);
         if (locked && m_levels)
             m_levels->DrawBigLock(pic.x + pic.width - 20, pic.y + pic.height - 20);
         const PRect frame = {pic.x - 3, pic.y - 3, pic.width + 6, pic.height + 6};

@@ -27,6 +27,7 @@
 #include "game/frontend/uimoregames.h"
 #include "game/world/audiomanager.h"
 #include "game/world/levelsmanager.h"
+#include "game/world/myutility.h"
 #include "game/world/scriptreader.h"
 #include "game/world/splevelmanager.h"
 
@@ -215,10 +216,13 @@ int MainMenu::ReadAirplaneNames()
             break;
         char buf[kMaxNameBytes + 1] = {};
         int got = f.Read(buf, kMaxNameBytes);
-        std::wstring name;
-        for (int i = 0; i < got && buf[i] != '\n' && buf[i] != 0; i++)
-            if (buf[i] != '\r')
-                name.push_back(wchar_t(static_cast<unsigned char>(buf[i])));
+        // The name is the first line, UTF-8.
+        int end = 0;
+        while (end < got && buf[end] != '\n' && buf[end] != '\r' && buf[end] != 0)
+            end++;
+        buf[end] = 0;
+        std::wstring name(size_t(end) + 1, L'\0');
+        name.resize(size_t(Fonts::Utf8ToWide(name.data(), int(name.size()), buf)));
         m_names.push_back(name);
     }
     for (const std::wstring& s : m_names)
@@ -785,7 +789,11 @@ int MainMenu::RenderMainMenu(P3D* p3d, PDisplayProperties* props, PDisplayProper
         if (m_profiles)
             m_profiles->DrawCurrentProfileBox(m_height * 34 / 208, false, 0);
     } else if ((page >= PAGE_GAME_SELECTION && page <= PAGE_CREDITS) || page == PAGE_MORE_GAMES) {
-        m_backTouch = DrawSoftIcon_Right(p3d, m_props, SharedImage(kSharedBack));
+        PSurface3D* back = SharedImage(kSharedBack);
+        m_backTouch = DrawSoftIcon_Right(p3d, m_props, back);
+        if (back && m_props) // the key's word, where DrawSoftIcon_Right put the key
+            MyUtility::DrawKeyLabel(m_fonts, m_props->width - int(back->Width()), m_props->height - int(back->Height()),
+                                    int(back->Width()), int(back->Height()), MyUtility::kTextBack);
     }
     GrowBackRect(nullptr);
     p3d->glEnable(kDepthTest);

@@ -309,6 +309,8 @@ private:
     void OpenFlatPage(int which, LevelsGroup* group);
     bool InterruptBlast();
     int PageCampaigns();
+    // The name of campaign k over its picture drawn at pic.
+    void DrawCampaignName(const PRect& pic, int k);
     int PageTimeAttack();
     int PageArcade();
     bool LeaveLevelPage();

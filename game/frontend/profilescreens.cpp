@@ -888,6 +888,7 @@ void ProfileManager::RenderMain()
         PBlitFX fx;
         fx.alpha = 255;
         m_p3d->BlitFx(PRect{m_width - w - 4, m_height - h - kButtonBottom, w, h}, back, nullptr, PS3D_BLEND, fx);
+        MyUtility::DrawKeyLabel(m_fonts, m_width - w - 4, m_height - h - kButtonBottom, w, h, MyUtility::kTextBack);
     }
 }
 
@@ -1147,6 +1148,7 @@ void ProfileManager::RenderCreate()
         fx.alpha = 255;
         const int w = int(back->Width()) * ih / int(back->Height() ? back->Height() : 1);
         m_p3d->BlitFx(PRect{4, m_height - ih - kButtonBottom, w, ih}, back, nullptr, PS3D_BLEND, fx);
+        MyUtility::DrawKeyLabel(m_fonts, 4, m_height - ih - kButtonBottom, w, ih, MyUtility::kTextBack);
     }
     PSurface3D* ok = Shared(kSharedOk);
     if (ok && name[0]) {

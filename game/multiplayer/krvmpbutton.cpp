@@ -26,14 +26,7 @@ void KrvMpDrawFrame(P3D* ctx, const PRect& r)
 
 // --- KrvMpLabel ---
 
-void KrvMpLabel::SetText(const char* text)
-{
-    int n = 0;
-    if (text)
-        for (; n < kMaxChars && text[n]; n++)
-            m_text[n] = wchar_t(uint8_t(text[n]));
-    m_text[n] = 0;
-}
+void KrvMpLabel::SetText(const char* text) { Fonts::Utf8ToWide(m_text, kMaxChars + 1, text); }
 
 void KrvMpLabel::SetText(const wchar_t* text)
 {

@@ -33,7 +33,7 @@ public:
     static constexpr int kCentered = kAlignCenter | kVCenter;
 
     void Reset() { m_text[0] = 0; }
-    // Bytes are widened as 0..255, one character each; at most kMaxChars.
+    // UTF-8 text; at most kMaxChars characters.
     void SetText(const char* text);
     void SetText(const wchar_t* text);
     // A text id of the interface texts; nothing without a font set.

@@ -44,16 +44,14 @@ void CopyName(char* dst, const char* src, int size)
     dst[n] = 0;
 }
 
-// A bounded wide line: appends text (each byte one character, widened
-// unsigned) or wide text, and keeps the terminator.
+// A bounded wide line: appends UTF-8 or wide text, and keeps the
+// terminator.
 struct Line {
     wchar_t text[KrvMpConn::kConsoleLineSize + 1] = {};
     int length = 0;
     void Add(const char* s)
     {
-        for (; s && *s && length < KrvMpConn::kConsoleLineSize; ++s)
-            text[length++] = wchar_t(uint8_t(*s));
-        text[length] = 0;
+        length += Fonts::Utf8ToWide(text + length, KrvMpConn::kConsoleLineSize + 1 - length, s);
     }
     void Add(const wchar_t* s)
     {

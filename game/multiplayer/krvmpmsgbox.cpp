@@ -1,5 +1,7 @@
 #include "game/multiplayer/krvmpmsgbox.h"
 
+#include <cstring>
+
 #include "engine/graphics/pblit.h"
 #include "engine/graphics/psurface3d.h"
 #include "game/frontend/fonts.h"
@@ -198,9 +200,9 @@ void KrvMpSwapper::SetValues(const char* const* values, int count)
     if (!values || count <= 0)
         return;
     for (int i = 0; i < count; i++) {
-        std::wstring w;
-        for (const char* s = values[i]; s && *s; s++)
-            w.push_back(wchar_t(uint8_t(*s)));
+        const char* s = values[i] ? values[i] : "";
+        std::wstring w(std::strlen(s) + 1, L'\0');
+        w.resize(size_t(Fonts::Utf8ToWide(w.data(), int(w.size()), s)));
         m_values.push_back(std::move(w));
     }
 }

@@ -35,15 +35,6 @@ enum : int {
     kTextAddress = 285,
 };
 
-// Wide text to bytes (each character's low 8 bits), cut to size - 1.
-void Narrow(const wchar_t* src, char* dst, int size)
-{
-    int n = 0;
-    for (; src && src[n] && n < size - 1; n++)
-        dst[n] = char(src[n] & 0xFF);
-    dst[n] = 0;
-}
-
 } // namespace
 
 void KrvMp::FillUserName()
@@ -57,7 +48,7 @@ void KrvMp::FillUserName()
 void KrvMp::BuildRoomName(char* out, int size)
 {
     char suffix[kRoomNameSize] = {};
-    Narrow(fonts ? fonts->GetStr(kTextRoomSuffix) : nullptr, suffix, int(sizeof suffix));
+    Fonts::WideToUtf8(suffix, int(sizeof suffix), fonts ? fonts->GetStr(kTextRoomSuffix) : nullptr);
     // Bounded: a long user name and text are cut, never overrun the buffer.
     std::snprintf(out, size_t(size), "%s %s", userName, suffix);
 }

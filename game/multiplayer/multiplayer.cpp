@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "engine/runtime/pdebug.h"
+#include "game/frontend/fonts.h"
 
 namespace {
 
@@ -130,8 +131,7 @@ void Multiplayer::SetUserInfo(wchar_t* name)
     if (!Live())
         return;
     char narrow[MPInterface::kNameSize] = {};
-    for (int i = 0; name && i < MPInterface::kNameSize - 1 && name[i]; ++i)
-        narrow[i] = char(uint32_t(name[i]) & 0xFF);
+    Fonts::WideToUtf8(narrow, int(sizeof narrow), name);
     SetUserInfo(narrow);
 }
 

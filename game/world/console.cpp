@@ -101,12 +101,7 @@ void Console::AddElement(const char* text)
     // Only the characters a line keeps matter, plus one so that a text that
     // is cut never equals a stored line of the same start.
     wchar_t wide[kLineLength + 2];
-    size_t n = 0;
-    while (text[n] && n < size_t(kLineLength + 1)) {
-        wide[n] = wchar_t(static_cast<unsigned char>(text[n]));
-        n++;
-    }
-    wide[n] = 0;
+    Fonts::Utf8ToWide(wide, kLineLength + 2, text);
     AddElement(wide);
 }
 

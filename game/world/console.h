@@ -30,7 +30,7 @@ public:
 
     // Adds a line (null: a separator), unless it repeats the newest line.
     void AddElement(const wchar_t* text);
-    // Each byte widened to one character.
+    // The same for UTF-8 text.
     void AddElement(const char* text);
     // Removes line i (ignored when there is no line i); later lines move up.
     void RemoveElement(int i);

@@ -294,8 +294,7 @@ int LevelsGroup::DrawSettingSlot(Fonts* fonts, PRect const& r, wchar_t const* la
                                  int touchX, int touchY, bool pressed)
 {
     wchar_t wide[64] = {0};
-    for (int i = 0; value && value[i] && i < 63; i++)
-        wide[i] = wchar_t(static_cast<unsigned char>(value[i]));
+    Fonts::Utf8ToWide(wide, 64, value);
     return DrawSettingSlot(fonts, r, label, wide, leftEnabled, rightEnabled, leftArrow, rightArrow, touchX, touchY,
                            pressed);
 }

@@ -54,6 +54,8 @@ constexpr int kTextWarning = 281;
 constexpr int kTextYes = 8, kTextNo = 9;
 constexpr int kTextSummaryTitle = 123, kTextStartScore = 52, kTextGained = 124, kTextTotal = 125;
 constexpr int kTextMedalTitle = 171;
+// The orders' heading, printed on the letterhead (whose picture has no words).
+constexpr int kTextOrdersTitle = 122, kOrdersTitleFont = 2;
 constexpr int kTextCalibrationTitle = 308, kTextCalibration1 = 309, kTextCalibration2 = 310;
 constexpr int kFlareFlags = 576;
 constexpr int kMedalTop = 60; // the awarded medal's frame
@@ -710,6 +712,8 @@ void MainGame::DrawMissionDescription()
     if (m_letterhead) {
         m_p3d->Blit(m_width / 2 - int(m_letterhead->Width()) / 2, 10, m_letterhead, nullptr, 0);
         t = int(m_letterhead->Height()) - 2;
+        m_fonts->Print(m_width / 2, 10 + (int(m_letterhead->Height()) - m_fonts->Height(kOrdersTitleFont)) / 2,
+                       unsigned(kTextOrdersTitle), kOrdersTitleFont, Fonts::kCenter);
     }
     int lh = m_fonts->Height(0) + 4;
     m_fonts->SetFileSource(m_textSource);

@@ -491,7 +491,8 @@ int MainGame::PlayGame(P3D* p3d, PTextureManager* textures, PDisplayProperties*,
                     g->Disable();
                     if (m_console && m_fonts) {
                         wchar_t line[64];
-                        std::swprintf(line, 64, L"%s %ls", a->name, m_fonts->GetStr(kTextLeftMatch));
+                        int n = Fonts::Utf8ToWide(line, 64, a->name);
+                        std::swprintf(line + n, size_t(64 - n), L" %ls", m_fonts->GetStr(kTextLeftMatch));
                         m_console->AddElement(line);
                     }
                 }

@@ -322,6 +322,16 @@ void MyUtility::DrawButton(P3D* p3d, Fonts* fonts, int textId, int x, int y, uin
     fonts->Print(bx + 2, y + 2, unsigned(textId), font);
 }
 
+void MyUtility::DrawKeyLabel(Fonts* fonts, int x, int y, int w, int h, unsigned textId)
+{
+    if (!fonts || w <= 0 || h <= 0)
+        return;
+    // The key's plate leaves a few pixels of its picture at each side.
+    const int room = w - w / 6;
+    const int font = fonts->StringWidth(0, textId) <= room ? 0 : 5;
+    fonts->Print(x + w / 2, y + (h - fonts->Height(font)) / 2, textId, font, Fonts::kCenter);
+}
+
 void MyUtility::FillRectBrightness(P3D* p3d, int x, int y, int w, int h, signed char b)
 {
     if (!p3d || b == 0 || w <= 0 || h <= 0)

@@ -93,6 +93,10 @@ public:
     // when alignRight is set, else its left edge.
     static void DrawButton(P3D* p3d, Fonts* fonts, int textId, int x, int y, uint8_t alignRight, int font,
                            int charWidth, int charHeight);
+    // The word of a soft key (its picture has none) centred on the key drawn
+    // at (x, y, w, h): font 0, or font 5 when font 0 does not fit.
+    static constexpr unsigned kTextBack = 7;
+    static void DrawKeyLabel(Fonts* fonts, int x, int y, int w, int h, unsigned textId);
     // b > 0 adds grey (b, b, b); b < 0 darkens with black at alpha -b - 1.
     static void FillRectBrightness(P3D* p3d, int x, int y, int w, int h, signed char b);
     // A darkened window with a 2-pixel frame of the given brightness.

@@ -14,6 +14,7 @@
 #include "game/frontend/mainintro.h"
 #include "game/world/audiomanager.h"
 #include "game/world/korvanth.h"
+#include "game/world/myutility.h"
 
 namespace {
 
@@ -299,9 +300,14 @@ bool KorvanthApp::RunMessageState()
         show();
         const int h = m_props.height;
         for (int side = 0; side < 2; ++side)
-            if (PSurface3D* icon = GetSharedImage(side ? IMAGE_SOFT_BACK : IMAGE_SOFT_OK))
-                m_p3d->BlitFx(side ? m_props.width - int(icon->Width()) : 0, h - int(icon->Height()), icon, nullptr,
-                              PS3D_BLEND, m_fullScreenFx);
+            if (PSurface3D* icon = GetSharedImage(side ? IMAGE_SOFT_BACK : IMAGE_SOFT_OK)) {
+                // In the bottom corners: (x, y) is the key's top-left corner.
+                const int x = side ? m_props.width - int(icon->Width()) : 0;
+                m_p3d->BlitAlpha(x, h - int(icon->Height()), icon, nullptr, PS3D_BLEND, m_fullScreenFx);
+                if (side)
+                    MyUtility::DrawKeyLabel(m_fonts, x, h - int(icon->Height()), int(icon->Width()),
+                                            int(icon->Height()), MyUtility::kTextBack);
+            }
         if (answer() != MESSAGE_PENDING || tapped()) {
             m_profiles->WarningWnd_ButtonsHide(false);
             SetState(m_savedState);

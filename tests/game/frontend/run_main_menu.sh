@@ -17,7 +17,8 @@
 # band, and the question box stays up, unchanged, from just after it opened
 # to the tap on its NO.
 # Then the help page in short runs of its own, at 1024 x 600 and at 480 x 320,
-# in English and in German (the settings' language): scrolled from its top to
+# in English and in German (the settings' language; the back key's word
+# differs): scrolled from its top to
 # its end by drags, the frame before each drag kept in SHOTS_DIR/help/; on
 # every one the text and pictures lie inside the part of the area the page
 # shows (help_in_view.py), and the last two show the same text (the end).
@@ -213,5 +214,10 @@ help_page en_480x320 0 480x320 420 155 250 255 105 25
 help_page de_480x320 1 480x320 420 155 250 255 105 26
 for size in 1024x600 480x320; do
   ! cmp -s "$keep/help/en_${size}_00.png" "$keep/help/de_${size}_00.png" || fail "help at $size: German looks like English"
+  # The back key (96 x 48 in the bottom right corner) carries the word of
+  # the player's language.
+  w=${size%x*} h=${size#*x}
+  ! python3 "$(dirname "$0")/same_pixels.py" "$keep/help/en_${size}_00.png" "$keep/help/de_${size}_00.png" \
+      $((w - 96)) $((h - 48)) "$w" "$h" > /dev/null || fail "help at $size: the back key reads the same in German"
 done
 echo "ok: the help page in both languages at both sizes, nothing cut; frames in $keep/help"

@@ -118,6 +118,17 @@ profiles: aircraft 0 chosen'
 [ "$(grep -c 'app: state 10 -> 16' "$log")" = 8 ] || fail "failing: save errors"
 [ "$(grep -c 'app: state 17 -> 10' "$log")" = 7 ] || fail "failing: back to the screens"
 grep -q 'app: state 17 -> 2' "$log" || fail "failing: leaving with a failed save"
+# The save error's soft keys (96 x 48) lie wholly in the bottom corners:
+# near the outer and the inner end of each, the key and not the black fill.
+python3 - "$top/failing/shots/frame00030.png" "$here/../../../demo/art" <<'PY' ||
+import sys
+sys.path.insert(0, sys.argv[2])
+import pngio
+w, h, rows = pngio.read(sys.argv[1])
+points = ((8, h - 20), (88, h - 24), (w - 8, h - 20), (w - 88, h - 24))
+sys.exit(any(max(rows[y][4 * x:4 * x + 3]) < 30 for x, y in points))
+PY
+  fail "failing: the save error's keys are not in the bottom corners"
 if [ -n "$keep" ]; then
   mkdir -p "$keep"
   for shot in keyboard:first:30 single_player_page:failing:168 multiplayer_page:failing:229 \

@@ -89,7 +89,7 @@ TEST(Facade, OwnsOneBackEndOfTheChosenKind)
     std::wstring longName(40, L'A');
     longName[0] = wchar_t(0x141);
     mp.SetUserInfo(longName.data());
-    EXPECT_EQ(net->name, std::string(1, 'A') + std::string(30, 'A'));
+    EXPECT_EQ(net->name, "\xC5\x81" + std::string(29, 'A')); // UTF-8, within the name's 31 bytes
     MPInterface::GameRoom room{};
     ASSERT_EQ(mp.CreateGameRoom(room), 1);
     EXPECT_FALSE(mp.IsConnected());

@@ -54,7 +54,7 @@ TEST_F(Widgets, ButtonTouch)
         EXPECT_EQ(b.Touchscreen_Update(c.x, c.y, 0, 1), c.click) << c.x << "," << c.y;
     }
     KrvMpLabel name;
-    name.SetText("\xE9T\xC9"); // name bytes widen as 0..255
+    name.SetText("\xC3\xA9T\xC3\x89"); // names are UTF-8
     EXPECT_EQ(std::wstring(name.GetText()), L"\u00E9T\u00C9");
 }
 

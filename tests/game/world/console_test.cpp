@@ -46,7 +46,7 @@ TEST(Console, KeepsTheNewestLinesWithoutRepeats)
         {"a text of exactly 38 characters is a repeat",
          {"01234567890123456789012345678901234567", "01234567890123456789012345678901234567"},
          {L"01234567890123456789012345678901234567"}},
-        {"bytes widen one to one", {"\xe9t\xe9"}, {L"\u00e9t\u00e9"}},
+        {"8-bit lines are UTF-8", {"\xc3\xa9t\xc3\xa9"}, {L"\u00e9t\u00e9"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
