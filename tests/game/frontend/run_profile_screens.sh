@@ -6,8 +6,9 @@
 # always fail: five profiles, the limit, delete, choose, the page switch, the
 # rank gate of the aircraft and leaving, each failed save shown and dismissed.
 # The tutorial offer at this size: the new pilot's tap on the campaign row's
-# label, where the offer's NO lies, and a returning pilot's tap on the row's
-# left part, where its YES lies, each leave the offer open until a later tap
+# label, where the offer's NO lies, and a returning pilot's double tap on the
+# time-attack row's left part, where its YES lies (the second tap begun while
+# the offer still opens), each leave the offer open until a later tap
 # answers it: NO returns to the menu with the offer remembered in the
 # settings, YES loads the tutorial and shows its orders.
 # Frames of the keyboard, the single-player page, the multiplayer page, the
@@ -41,6 +42,12 @@ run() {
   log=$dir/logs/vornlog.txt
 }
 tap() { printf '%d down 0 %d %d\n%d up 0 %d %d\n' "$1" "$2" "$3" $(($1 + 1)) "$2" "$3"; }
+# dtap T X Y: a double tap as players make one, two taps of 50 ms begun
+# 100 ms apart (frames of 25 ms on the virtual clock).
+dtap() {
+  local t
+  for t in "$1" $(($1 + 4)); do printf '%d down 0 %d %d\n%d up 0 %d %d\n' $t "$2" "$3" $((t + 2)) "$2" "$3"; done
+}
 
 # Screen points (480 x 320): keys of the keyboard, corner icons, the buttons
 # along the bottom, the title bar's page switch and the question's Yes.
@@ -49,8 +56,9 @@ K='316 220'; DEL='316 260'; OK='432 292'; BACK_CREATE='48 292'; BACK='432 292'
 NEW='146 292'; DELETE='202 292'; NEXT='258 292'; SELECT='90 292'; PAGE='100 20'; YES='172 200'; ANY='240 160'
 PLANE_LEFT='252 250'; PLANE_RIGHT='458 250'; CHOOSE='355 250'
 # The main menu's selector, the campaign row of the game selection at its
-# left part and at its label, and the tutorial offer's YES and NO.
-SELECTOR='430 157'; ROW_LEFT='200 157'; ROW_LABEL='270 157'; OFFER_YES='180 190'; OFFER_NO='297 190'
+# label, the time-attack row at its left part, and the tutorial offer's YES
+# and NO.
+SELECTOR='430 157'; ROW_LABEL='270 157'; TIME_ATTACK_LEFT='200 202'; OFFER_YES='180 190'; OFFER_NO='297 190'
 # offer_open NAME BEFORE FIRST LAST: the offer's window, not there at frame
 # BEFORE (the game selection), shows the same picture from frame FIRST to
 # frame LAST: it stayed open.
@@ -82,12 +90,12 @@ got=$(python3 "$here/profile_oracle.py" "$top/first/data/usr/profile_0" | grep -
 offer_open first 330 352 368 || fail "first: the tap on the row's label answered the offer"
 [ "$(od -An -tu1 -j10 -N1 "$top/first/data/usr/settings.nil" | tr -d ' ')" = 1 ] || fail "first: the offer is not remembered"
 
-# A returning pilot taps the row's left part; the offer's YES loads the
-# tutorial, whose orders show.
-run offer "$(tap 120 $SELECTOR; tap 300 $ROW_LEFT; tap 330 $OFFER_YES; echo 450 exit)"
+# A returning pilot double-taps the time-attack row's left part; the
+# offer's YES loads the tutorial, whose orders show.
+run offer "$(tap 120 $SELECTOR; dtap 300 $TIME_ATTACK_LEFT; tap 330 $OFFER_YES; echo 450 exit)"
 [ "$(states offer)" = "$(printf 'app: main menu made\napp: state 2 -> 3\napp: state 3 -> 18\napp: tutorial offer answered yes: the tutorial loads\napp: state 18 -> 4\napp: state 4 -> 5')" ] ||
   fail "offer: the offer's states: $(states offer)"
-offer_open offer 290 312 328 || fail "offer: the tap on the row answered the offer"
+offer_open offer 290 312 328 || fail "offer: the double tap on the row answered the offer"
 grep -q 'game: level 0 loaded' "$log" || fail "offer: the tutorial did not load"
 [ "$(od -An -tu1 -j10 -N1 "$top/offer/data/usr/settings.nil" | tr -d ' ')" = 1 ] || fail "offer: the offer is not remembered"
 
