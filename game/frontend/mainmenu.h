@@ -311,6 +311,8 @@ private:
     int PageCampaigns();
     int PageTimeAttack();
     int PageArcade();
+    // The arcade start button's top edge on the screen.
+    int StartButtonTop() const;
     bool LeaveLevelPage();
     int DrawLevelPageBase(unsigned title);
 

@@ -486,6 +486,45 @@ TEST_F(MenuTest, ArcadeStartsLevelZero)
     EXPECT_EQ(menu->chosenLevel, 0);
 }
 
+// The arcade set-up at both screen sizes with 64-pixel arrows and start
+// button: every arrow lies apart from the other arrows, the start button
+// and the back icon's touch area (edges count), and a tap
+// on the start button's corner next to the ENEMIES arrow starts the game
+// without stepping the setting.
+TEST_F(MenuTest, ArcadeControlsLieApart)
+{
+    for (auto [sw, sh] : {std::pair{480, 320}, std::pair{1024, 600}}) {
+        SCOPED_TRACE(sw);
+        TearDown(); // the last size's menu and drawing context
+        w = sw, h = sh;
+        Build(1, [](fronttest::ScratchDir& d) {
+            for (const char* n : {"profile_icon_0", "profile_icon_1", "profile_icon_4"})
+                d.Write(std::string("data/2dgfx/") + n + ".png", Picture(64, 64, 200, 64, 60));
+        });
+        ToBomb();
+        menu->GotoArcadeMenu();
+        Frame();
+        const PRect start = menu->ArcadeStartRect(), back = menu->BackRect();
+        ASSERT_EQ(start.width, 64);
+        auto meet = [](const PRect& a, const PRect& b) {
+            return a.x <= b.x + b.width && b.x <= a.x + a.width && a.y <= b.y + b.height && b.y <= a.y + a.height;
+        };
+        std::vector<PRect> arrows;
+        for (const auto& pair : m_arcade->arrowRects)
+            for (const PRect& a : pair) {
+                EXPECT_GT(a.width, 0);
+                EXPECT_FALSE(meet(a, start)) << a.x << "," << a.y;
+                EXPECT_FALSE(meet(a, back)) << a.x << "," << a.y;
+                for (const PRect& b : arrows)
+                    EXPECT_FALSE(meet(a, b)) << a.x << "," << a.y;
+                arrows.push_back(a);
+            }
+        const int enemies = m_arcade->enemySetting;
+        EXPECT_EQ(Tap(start.x + 8, start.y + 8), MAINMENU_PLAY);
+        EXPECT_EQ(m_arcade->enemySetting, enemies);
+    }
+}
+
 TEST_F(MenuTest, TimeAttackAndLevelPageBack)
 {
     Build(1);
