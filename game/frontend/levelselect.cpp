@@ -26,6 +26,9 @@ constexpr unsigned kTextCampaignsTitle = 13, kTextTimeAttackTitle = 31, kTextArc
 constexpr unsigned kTextCampaign = 30;
 constexpr unsigned kNameStrip = 0x8C000000; // the strip under a campaign's name
 constexpr unsigned kFrameColours[3] = {0xFF440808u, 0xFF990B0Bu, 0xFF440808u};
+// The arcade start button's distance from the screen's bottom, and the room
+// the settings window leaves above it.
+constexpr int kStartBottom = 6, kStartGap = 4;
 
 PSurface3D* SharedImage(int i)
 {
@@ -261,6 +264,11 @@ int MainMenu::PageTimeAttack()
     return LevelList(group, y, h, unlocked);
 }
 
+int MainMenu::StartButtonTop() const
+{
+    return m_height - kStartBottom - (m_start ? int(m_start->Height()) : 0);
+}
+
 int MainMenu::PageArcade()
 {
     const int fh = DrawLevelPageBase(LevelPageTitle(PAGE_ARCADE));
@@ -270,7 +278,12 @@ int MainMenu::PageArcade()
     m_currentGroup = group;
     if (!group || group->Count() < 1)
         return MAINMENU_STAY;
-    const int barH = m_height - 60 - (fh + 8);
+    // The start button sits at the bottom left under the window; the window
+    // ends 4 pixels above it, so that no arrow lies under the button (on a
+    // small screen it would otherwise take the button's taps).
+    int barH = m_height - 60 - (fh + 8);
+    if (m_start)
+        barH = std::min(barH, StartButtonTop() - kStartGap - (fh + 16));
     DrawTxtBackgroundBar(0, fh + 16, m_width, barH, kListColour, true);
     const int arrow = group->DrawArcadeLevelsWindow(
         m_fonts, PRect{0, fh + 19, m_width, barH - 5}, m_namePtrs.data(), int(m_namePtrs.size()),
@@ -297,7 +310,7 @@ int MainMenu::PageArcade()
 
     if (m_start) {
         const int w = int(m_start->Width()), h = int(m_start->Height());
-        const int y = m_height - 6 - h;
+        const int y = StartButtonTop();
         m_startRect = PRect{18, y, w, h};
         const bool held = m_touch.pressed && m_touch.x >= 18 && m_touch.x <= 18 + w && m_touch.y >= y &&
                           m_touch.y <= y + h;

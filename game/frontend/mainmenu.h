@@ -313,6 +313,8 @@ private:
     void DrawCampaignName(const PRect& pic, int k);
     int PageTimeAttack();
     int PageArcade();
+    // The arcade start button's top edge on the screen.
+    int StartButtonTop() const;
     bool LeaveLevelPage();
     int DrawLevelPageBase(unsigned title);
 

@@ -144,15 +144,16 @@ public:
     void WarningWnd_AddTxt(PString* line); // a copy is kept
     void WarningWnd_ButtonsHide(bool hide) { m_msgNoButtons = hide; }
     void WarningWnd_OnlyOkButton(bool only) { m_msgOnlyOk = only; }
-    // Lays the window out; it opens: only a tap pressed after this answers
-    // it (TapGuard).
+    // Lays the window out; it opens: only a tap pressed after it has been
+    // drawn whole, its opening over, answers it (TapGuard).
     void InitWarningWindow();
     // MessageAnswer. The key codes are the frame's latched codes (7 back,
     // 6 yes).
     int WarningWnd_Process(int keys, int keyCode = 0, int keyCode2 = 0);
-    // The pen has been put down since the window opened (what dismisses the
-    // notices without buttons).
+    // The pen has been put down since the window was drawn whole (what
+    // dismisses the notices without buttons).
     bool WarningWnd_Tapped() const { return m_msgTap.Armed(); }
+    // Draws the window; drawn whole, it starts to take taps.
     void WarningWnd_Draw();
     bool IsWarningWnd_InUse() const { return m_state == SCREEN_QUESTION; }
     void SetMainState() { m_state = SCREEN_MAIN; }

@@ -760,7 +760,7 @@ int ProfileManager::WarningWnd_Process(int keys, int keyCode, int keyCode2)
     for (int d : {'1', '3', '7', '9'})
         if (keyCode == d)
             return MESSAGE_PENDING;
-    // The buttons take only a tap pressed since the window opened.
+    // The buttons take only a tap pressed since the window was shown whole.
     const bool buttons = !m_msgNoButtons;
     const bool released = m_touch.Released() && m_msgTap.Armed();
     if (buttons && released && m_msgWnd[1].Contains(m_touch.x, m_touch.y)) {
@@ -1167,6 +1167,12 @@ void ProfileManager::WarningWnd_Draw()
     DrawFrame(f, -120);
     if (f.state == Window::kOpening)
         return;
+    // Drawn whole from here on: taps begun from now on are the window's.
+    bool open = true;
+    for (const Window& w : m_msgWnd)
+        open = open && w.state != Window::kOpening;
+    if (open)
+        m_msgTap.Shown();
     // The window hides what is behind it.
     m_p3d->FillRect(f.x + 2, f.y + 2, unsigned(f.w - 4), unsigned(f.h - 4), 0xFF14181E, P3DBLEND_OPAQUE);
     if (PSurface3D* bg = Shared(kSharedBackground)) {

@@ -150,7 +150,7 @@ int KrvMpMsgBox::Update(int x, int y, int penDown, int penWasDown)
 {
     if (!m_visible || !m_content || m_buttons.empty())
         return 0;
-    // The buttons see no pen until a press has come since the box opened.
+    // The buttons see no pen until a press has come since the box was drawn.
     if (!m_tap.Armed())
         penDown = penWasDown = 0;
     int value = 0;
@@ -180,6 +180,9 @@ int KrvMpMsgBox::Render(P3D* ctx)
     for (auto& b : m_buttons)
         if (b.first)
             b.first->Render(ctx);
+    // On the screen whole (the box has no opening animation): taps begun
+    // from now on are the box's.
+    m_tap.Shown();
     return 1;
 }
 

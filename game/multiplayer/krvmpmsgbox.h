@@ -43,7 +43,8 @@ public:
     void ButtonAdd(BUTTONS value);
     void SetCallback(Callback cb, void* user);
     // Lays the box out in the middle of the screen; nothing without content.
-    // The box opens: only a tap pressed after this answers it.
+    // The box opens: only a tap pressed after it has been drawn (Render)
+    // answers it.
     void Show();
     // Destroys buttons and content and forgets the callback.
     void Hide();

@@ -32,6 +32,9 @@ constexpr int kFontScore = 5;
 constexpr int kTimerX = 95;
 constexpr int kTimerY = 7;
 
+// The ammunition count's distance below the weapon icon's circle.
+constexpr int kAmmoGap = 2;
+
 // Weapon wheel.
 constexpr int32_t kWheelStep = 18 << 16; // degrees a frame
 constexpr int kWheelAlphaStep = 10;
@@ -474,14 +477,18 @@ void Hud::DrawWeaponIcon()
         return;
     const int current = std::min<int>(m_currentWeapon, m_weaponCount - 1);
     PSurface3D* icon = m_weaponImages[current];
-    const int iw = W(icon);
-    DrawImage(m_weaponCircle, m_w - iw, 4, 255);
-    DrawImage(icon, m_w - iw, 4, 255);
-    m_weaponRegion = {m_w - iw, 4, W(m_weaponCircle), H(m_weaponCircle)};
+    // The circle with the icon centred in it lies wholly on the screen, as
+    // far in from the right edge as the radar from the left; the count is
+    // centred under it.
+    const int bw = std::max(W(m_weaponCircle), W(icon)), bh = std::max(H(m_weaponCircle), H(icon));
+    const int x = m_w - kRadarX - bw, y = kRadarY;
+    DrawImage(m_weaponCircle, x + (bw - W(m_weaponCircle)) / 2, y + (bh - H(m_weaponCircle)) / 2, 255);
+    DrawImage(icon, x + (bw - W(icon)) / 2, y + (bh - H(icon)) / 2, 255);
+    m_weaponRegion = {x, y, bw, bh};
     if (m_scratch && m_fonts) {
         m_scratch->Clear();
         m_weaponOwner->GetCurrentAmmoCountAsString(m_scratch);
-        m_fonts->Print(m_w - 2, H(m_weaponCircle) + 6, m_scratch->c_str(), kFontSmall, Fonts::kRight);
+        m_fonts->Print(x + bw / 2, y + bh + kAmmoGap, m_scratch->c_str(), kFontSmall, Fonts::kCenter);
     }
 }
 

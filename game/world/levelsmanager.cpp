@@ -256,7 +256,7 @@ void LevelsGroup::EnemyRespawnUpdate()
 
 int LevelsGroup::DrawSettingSlot(Fonts* fonts, PRect const& r, wchar_t const* label, wchar_t const* value,
                                  bool leftEnabled, bool rightEnabled, PSurface3D* leftArrow, PSurface3D* rightArrow,
-                                 int touchX, int touchY, bool pressed)
+                                 int touchX, int touchY, bool pressed, PRect* boxes)
 {
     int result = ARROW_NONE;
     if (p3d)
@@ -265,10 +265,22 @@ int LevelsGroup::DrawSettingSlot(Fonts* fonts, PRect const& r, wchar_t const* la
     bool enabled[2] = {leftEnabled, rightEnabled};
     for (int k = 0; k < 2; k++) {
         PSurface3D* img = arrows[k];
+        boxes[k] = PRect{0, 0, 0, 0};
         if (!img)
             continue;
         int aw = int(img->Width()), ah = int(img->Height());
-        PRect box = {k == 0 ? r.x + 2 : r.x + r.width - 2 - aw, r.y + r.height / 2 - 2, aw, ah};
+        // Arrows start just above the slot's middle; one taller than the
+        // room below that (slots of a small screen) is drawn smaller, so
+        // that it ends 2 pixels inside the slot and lies over nothing else
+        // (the label above, the next row or the start button below).
+        const int top = r.y + r.height / 2 - 2;
+        const int room = r.y + r.height - 2 - top;
+        if (ah > room && room > 0) {
+            aw = int(int64_t(aw) * room / ah);
+            ah = room;
+        }
+        PRect box = {k == 0 ? r.x + 2 : r.x + r.width - 2 - aw, top, aw, ah};
+        boxes[k] = box;
         bool on = Inside(box, touchX, touchY);
         if (on && result == ARROW_NONE)
             result = k == 0 ? ARROW_LEFT : ARROW_RIGHT;
@@ -291,12 +303,12 @@ int LevelsGroup::DrawSettingSlot(Fonts* fonts, PRect const& r, wchar_t const* la
 
 int LevelsGroup::DrawSettingSlot(Fonts* fonts, PRect const& r, wchar_t const* label, char const* value,
                                  bool leftEnabled, bool rightEnabled, PSurface3D* leftArrow, PSurface3D* rightArrow,
-                                 int touchX, int touchY, bool pressed)
+                                 int touchX, int touchY, bool pressed, PRect* arrows)
 {
     wchar_t wide[64] = {0};
     Fonts::Utf8ToWide(wide, 64, value);
     return DrawSettingSlot(fonts, r, label, wide, leftEnabled, rightEnabled, leftArrow, rightArrow, touchX, touchY,
-                           pressed);
+                           pressed, arrows);
 }
 
 int LevelsGroup::DrawArcadeLevelsWindow(Fonts* fonts, PRect const& r, wchar_t const* const* aircraftNames,
@@ -330,34 +342,35 @@ int LevelsGroup::DrawArcadeLevelsWindow(Fonts* fonts, PRect const& r, wchar_t co
         PRect slot = {s % 2 == 0 ? r.x : r.x + leftW, r.y + rowH * (s / 2), s % 2 == 0 ? leftW : rightW, rowH};
         bool le = IsArrowEnabled(setting, ARROW_LEFT, listCount, mapCount, spawnCount);
         bool re = IsArrowEnabled(setting, ARROW_RIGHT, listCount, mapCount, spawnCount);
+        PRect* arrows = arrowRects[s];
         int hit = ARROW_NONE;
         switch (setting) {
         case SET_AIRCRAFT:
             hit = DrawSettingSlot(fonts, slot, text(kTextAircraft), aircraft, le, re, leftArrow, rightArrow, touchX,
-                                  touchY, pressed);
+                                  touchY, pressed, arrows);
             break;
         case SET_MAP:
             std::snprintf(number, sizeof number, "%d", map + 1);
             hit = DrawSettingSlot(fonts, slot, text(kTextMap), number, le, re, leftArrow, rightArrow, touchX, touchY,
-                                  pressed);
+                                  pressed, arrows);
             break;
         case SET_SEASON:
             hit = DrawSettingSlot(fonts, slot, text(kTextSeason), text(kTextFirstSeason + season), le, re, leftArrow,
-                                  rightArrow, touchX, touchY, pressed);
+                                  rightArrow, touchX, touchY, pressed, arrows);
             break;
         case SET_TIME_LIMIT:
             hit = DrawSettingSlot(fonts, slot, text(kTextTimeLimit), timeText, le, re, leftArrow, rightArrow, touchX,
-                                  touchY, pressed);
+                                  touchY, pressed, arrows);
             break;
         case SET_ENEMIES:
             std::snprintf(number, sizeof number, "%d", enemySetting + 1);
             hit = DrawSettingSlot(fonts, slot, text(kTextEnemies), number, le, re, leftArrow, rightArrow, touchX,
-                                  touchY, pressed);
+                                  touchY, pressed, arrows);
             break;
         case SET_RESPAWN:
             hit = DrawSettingSlot(fonts, slot, text(kTextRespawn),
                                   text(c_arcade_respawn[respawnChoice < 3 ? respawnChoice : 2]), le, re, leftArrow,
-                                  rightArrow, touchX, touchY, pressed);
+                                  rightArrow, touchX, touchY, pressed, arrows);
             break;
         default:
             break;

@@ -91,6 +91,9 @@ public:
                                short const* aircraftList, int listCount, int mapCount, int spawnCount,
                                PSurface3D* leftArrow, PSurface3D* rightArrow, int touchX, int touchY, bool pressed,
                                bool previouslyPressed);
+    // Where the window drew each setting's left and right arrow (which take
+    // its touches), as of its last drawing.
+    PRect arrowRects[SETTING_COUNT][2] = {};
     // Whether an arrow of a setting is enabled, and its effect.
     bool IsArrowEnabled(Setting s, Arrow a, int listCount, int mapCount, int spawnCount) const;
     void ApplyArrow(Setting s, Arrow a);
@@ -119,13 +122,13 @@ public:
 
 private:
     // One setting slot: outlines, arrows, label and value; which arrow the
-    // touch lies on.
+    // touch lies on. The arrows drawn are stored in boxes[0] and [1].
     int DrawSettingSlot(Fonts* fonts, PRect const& r, wchar_t const* label, char const* value, bool leftEnabled,
                         bool rightEnabled, PSurface3D* leftArrow, PSurface3D* rightArrow, int touchX, int touchY,
-                        bool pressed);
+                        bool pressed, PRect* boxes);
     int DrawSettingSlot(Fonts* fonts, PRect const& r, wchar_t const* label, wchar_t const* value, bool leftEnabled,
                         bool rightEnabled, PSurface3D* leftArrow, PSurface3D* rightArrow, int touchX, int touchY,
-                        bool pressed);
+                        bool pressed, PRect* boxes);
 };
 
 class LevelsManager {

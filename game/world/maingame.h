@@ -231,7 +231,8 @@ public:
     void LoadGfx();
     void UnloadGfx();
     void DrawBackgroundImage();
-    // Opens the question; only a tap pressed after this answers it.
+    // Opens the question; only a tap pressed after it has been drawn
+    // answers it.
     void QuestionBox_Open(int textId, int action);
     void QuestionBox_Close() { m_questionOpen = 0; }
     int QuestionBox_IsOpen() const { return m_questionOpen; }

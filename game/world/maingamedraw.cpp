@@ -666,7 +666,8 @@ int MainGame::QuestionBox_Draw()
     int result = 0;
     for (int b = 0; b < 2; ++b) {
         int bx = x + b * (bw / 2);
-        // The buttons take only a tap pressed since the question opened.
+        // The buttons take only a tap pressed since the question was first
+        // drawn (it has no opening animation).
         bool inside = m_questionTap.Armed() &&
                       TouchScreen_IsInside(bx, by - kQuestionReach, bw / 2, kQuestionButton + 2 * kQuestionReach);
         if (inside && m_touch.down)
@@ -678,6 +679,7 @@ int MainGame::QuestionBox_Draw()
     }
     if (result)
         TouchScreen_Reset();
+    m_questionTap.Shown();
     return result;
 }
 

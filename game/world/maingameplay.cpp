@@ -817,6 +817,12 @@ int MainGame::PausedFrame(int keys)
                 return 1;
             }
         }
+        // A question this tap asked shows at once, as the next frames show
+        // it, so that the frame that asks it already offers its buttons.
+        if (m_questionOpen) {
+            QuestionBox_Draw();
+            return 1;
+        }
         if (m_pauseKind == PAUSE_COMPLETED)
             DrawBackgroundImage();
         m_menu->Render(m_p3d);

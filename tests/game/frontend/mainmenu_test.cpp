@@ -486,6 +486,86 @@ TEST_F(MenuTest, ArcadeStartsLevelZero)
     EXPECT_EQ(menu->chosenLevel, 0);
 }
 
+// Every page with controls, at both screen sizes, with pictures of the
+// demo's sizes (64-pixel arrows, start button and profile icons, a 96 x 48
+// back label, a 44 x 44 back paper, 300 x 200 campaign pictures): no
+// control's touch area meets another control (edges count). On the arcade
+// set-up a tap on the start button's corner next to the ENEMIES arrow
+// starts the game without stepping the setting.
+TEST_F(MenuTest, ControlsLieApart)
+{
+    auto meet = [](const PRect& a, const PRect& b) {
+        return a.x <= b.x + b.width && b.x <= a.x + a.width && a.y <= b.y + b.height && b.y <= a.y + a.height;
+    };
+    // Each control of the list against every one after it.
+    auto apart = [&](const std::vector<PRect>& controls, const char* page) {
+        for (size_t i = 0; i < controls.size(); i++) {
+            EXPECT_GT(controls[i].width, 0) << page << " " << i;
+            for (size_t j = i + 1; j < controls.size(); j++)
+                EXPECT_FALSE(meet(controls[i], controls[j])) << page << ": " << i << " and " << j;
+        }
+    };
+    for (auto [sw, sh] : {std::pair{480, 320}, std::pair{1024, 600}}) {
+        SCOPED_TRACE(sw);
+        TearDown(); // the last size's menu and drawing context
+        w = sw, h = sh;
+        Build(1, [](fronttest::ScratchDir& d) {
+            const std::pair<const char*, std::pair<int, int>> sizes[] = {
+                {"profile_icon_0", {64, 64}},   {"profile_icon_1", {64, 64}},     {"profile_icon_4", {64, 64}},
+                {"soft_label_back", {96, 48}},  {"soft_label_back_paper", {44, 44}}, {"campaign_1", {300, 200}},
+                {"campaign_2", {300, 200}},     {"campaign_3", {300, 200}}};
+            for (const auto& [n, size] : sizes)
+                d.Write(std::string("data/2dgfx/") + n + ".png", Picture(size.first, size.second, 200, 64, 60));
+        });
+        settings->tutorialOffered = 1;
+        ToGameSelection();
+        std::vector<PRect> controls;
+        for (int i = 0; i < 4; i++)
+            controls.push_back(menu->GameSelectionRow(i));
+        controls.push_back(menu->BackRect());
+        apart(controls, "game selection");
+
+        TapRect(menu->GameSelectionRow(1));
+        RunUntil([&] { return menu->page == MainMenu::PAGE_CAMPAIGNS; });
+        Frame();
+        controls.clear();
+        for (int k = 0; k < 3; k++) {
+            const PRect pic = menu->CampaignPictureRect(k); // taken within 3 pixels around
+            controls.push_back(PRect{pic.x - 3, pic.y - 3, pic.width + 6, pic.height + 6});
+        }
+        for (int i = 0; i < m_campaign[0]->Count(); i++)
+            controls.push_back(m_campaign[0]->GetLevelConfig(i)->slot);
+        controls.push_back(menu->BackRect());
+        apart(controls, "campaigns");
+
+        menu->GotoTimeAttackMenu();
+        Frame();
+        controls = {m_timeAttack->GetLevelConfig(0)->slot, menu->BackRect()};
+        apart(controls, "time attack");
+
+        menu->GotoArcadeMenu();
+        Frame();
+        const PRect start = menu->ArcadeStartRect();
+        ASSERT_EQ(start.width, 64);
+        controls = {start, menu->BackRect()};
+        for (const auto& pair : m_arcade->arrowRects)
+            controls.insert(controls.end(), std::begin(pair), std::end(pair));
+        apart(controls, "arcade");
+        const int enemies = m_arcade->enemySetting;
+        EXPECT_EQ(Tap(start.x + 8, start.y + 8), MAINMENU_PLAY);
+        EXPECT_EQ(m_arcade->enemySetting, enemies);
+
+        menu->GotoOptionsMenu();
+        Frame();
+        controls.clear();
+        for (int i = 0; i < 4; i++) // the rows hold their bars
+            controls.push_back(menu->OptionsRowRect(i));
+        controls.push_back(menu->BackRect());
+        for (size_t i = 0; i < 4; i++)
+            EXPECT_FALSE(meet(controls[i], controls.back())) << "options row " << i;
+    }
+}
+
 TEST_F(MenuTest, TimeAttackAndLevelPageBack)
 {
     Build(1);

@@ -5,8 +5,9 @@
 # does nothing, one just below its drawn lower edge chooses); options (the music bar dragged
 # past its left end and stored), help and credits; play, with the fall, the
 # blast with its sound and the closing hatch; the tutorial question, asked
-# by a tap on the arcade row where the question's YES lies, stays open after
-# that tap and after taps beside its buttons, and is answered no (a game
+# by a double tap on the arcade row where the question's YES lies (its
+# second tap begun while the question still opens), stays open after those
+# taps and after taps beside its buttons, and is answered no (a game
 # started from the menu is the session test's); the campaign, time-attack
 # and arcade pages, each left by its back icon, the multiplayer notice that
 # closes the hatch, and the multiplayer menus' network choice, left by their
@@ -41,13 +42,17 @@ printf '\001\000' > "$dir/data/usr/profiles.cfg"
 
 ev() { echo "$*" >> "$dir/events.txt"; }
 tap() { ev "$1 down 0 $2 $3"; ev "$(($1 + 1)) up 0 $2 $3"; }
+# dtap T X Y: a double tap as players make one, two taps of 50 ms begun
+# 100 ms apart (frames of 25 ms on the virtual clock).
+dtap() { ev "$1 down 0 $2 $3"; ev "$(($1 + 2)) up 0 $2 $3"; ev "$(($1 + 4)) down 0 $2 $3"; ev "$(($1 + 6)) up 0 $2 $3"; }
 # drag T X Y0 Y1: the bomb turns one label for every 45 pixels upwards.
 drag() { ev "$1 down 0 $2 $3"; ev "$(($1 + 1)) move 0 $2 $((($3 + $4) / 2))"; ev "$(($1 + 2)) move 0 $2 $4"; ev "$(($1 + 3)) up 0 $2 $4"; }
 # Screen points (1024 x 600): the selector frame, the back icons of the flat
 # and the level pages, the rows of the game selection, the arcade start.
 SEL='917 295'; BACK='976 576'; MPBACK='996 572'; PAPER='1002 578'; NO='571 331'; OK='512 331'
 ROW0='576 158'; ROW1='576 203'; ROW2='576 248'; ROW3='576 293'
-# The arcade row at a point where the tutorial question's YES will lie.
+# The arcade row at a point where the tutorial question's YES will lie
+# (double-tapped there).
 ROW3_YES='450 305'
 : > "$dir/events.txt"
 tap 1 100 200; tap 3 110 210                        # past the intro
@@ -57,7 +62,7 @@ tap 170 $BACK
 drag 230 400 400 355; tap 250 $SEL; tap 330 $BACK   # help
 drag 390 400 400 355; tap 410 $SEL; tap 560 $BACK   # credits
 drag 620 400 100 325; tap 640 $SEL                  # play
-tap 800 $ROW3_YES; tap 822 512 266; tap 824 512 380 # the tutorial question: its text, below it
+dtap 800 $ROW3_YES; tap 822 512 266; tap 824 512 380 # the tutorial question: its text, below it
 tap 830 $NO                                         # and no
 tap 1080 $ROW1; tap 1160 $PAPER                     # campaigns
 tap 1240 $ROW2; tap 1320 $PAPER                     # time attack
@@ -156,8 +161,8 @@ done
 python3 "$(dirname "$0")/no_key_colour.py" "$keep"/*.png || fail "the colour key on screen"
 same() { python3 "$(dirname "$0")/same_pixels.py" "$(printf '%s/shots/frame%05d.png' "$dir" "$1")" \
            "$(printf '%s/shots/frame%05d.png' "$dir" "$2")" $3; }
-# The tap that asked the question and the taps beside its buttons left it
-# up, unchanged.
+# The double tap that asked the question and the taps beside its buttons
+# left it up, unchanged.
 same 810 829 '390 235 635 362' || fail "the question box changed before the tap on its NO"
 # The level page sliding in leaves the game selection between its bands as
 # it was drawn before the slide.

@@ -6,13 +6,14 @@
 # always fail: five profiles, the limit, delete, choose, the page switch, the
 # rank gate of the aircraft and leaving, each failed save shown and dismissed.
 # The tutorial offer at this size: the new pilot's tap on the campaign row's
-# label, where the offer's NO lies, and a returning pilot's tap on the row's
-# left part, where its YES lies, each leave the offer open until a later tap
+# label, where the offer's NO lies, and a returning pilot's double tap on the
+# time-attack row's left part, where its YES lies (the second tap begun while
+# the offer still opens), each leave the offer open until a later tap
 # answers it: NO returns to the menu with the offer remembered in the
 # settings, YES loads the tutorial and shows its orders.
 # Frames of the keyboard, the single-player page, the multiplayer page, the
-# open offer and the tutorial's orders are kept in OUTDIR (when given) for a
-# person to look at.
+# open offer, the tutorial's orders and the arcade set-up are kept in OUTDIR
+# (when given) for a person to look at.
 #   run_profile_screens.sh KORVANTH DATA.VFS [OUTDIR]
 set -euo pipefail
 exe=$(realpath "$1")
@@ -41,6 +42,12 @@ run() {
   log=$dir/logs/vornlog.txt
 }
 tap() { printf '%d down 0 %d %d\n%d up 0 %d %d\n' "$1" "$2" "$3" $(($1 + 1)) "$2" "$3"; }
+# dtap T X Y: a double tap as players make one, two taps of 50 ms begun
+# 100 ms apart (frames of 25 ms on the virtual clock).
+dtap() {
+  local t
+  for t in "$1" $(($1 + 4)); do printf '%d down 0 %d %d\n%d up 0 %d %d\n' $t "$2" "$3" $((t + 2)) "$2" "$3"; done
+}
 
 # Screen points (480 x 320): keys of the keyboard, corner icons, the buttons
 # along the bottom, the title bar's page switch and the question's Yes.
@@ -49,8 +56,11 @@ K='316 220'; DEL='316 260'; OK='432 292'; BACK_CREATE='48 292'; BACK='432 292'
 NEW='146 292'; DELETE='202 292'; NEXT='258 292'; SELECT='90 292'; PAGE='100 20'; YES='172 200'; ANY='240 160'
 PLANE_LEFT='252 250'; PLANE_RIGHT='458 250'; CHOOSE='355 250'
 # The main menu's selector, the campaign row of the game selection at its
-# left part and at its label, and the tutorial offer's YES and NO.
-SELECTOR='430 157'; ROW_LEFT='200 157'; ROW_LABEL='270 157'; OFFER_YES='180 190'; OFFER_NO='297 190'
+# label, the time-attack row at its left part, and the tutorial offer's YES
+# and NO.
+SELECTOR='430 157'; ROW_LABEL='270 157'; TIME_ATTACK_LEFT='200 202'; OFFER_YES='180 190'; OFFER_NO='297 190'
+# The arcade row, and the arcade start button's upper left part.
+ARCADE_ROW='270 247'; ARCADE_START='30 262'
 # offer_open NAME BEFORE FIRST LAST: the offer's window, not there at frame
 # BEFORE (the game selection), shows the same picture from frame FIRST to
 # frame LAST: it stayed open.
@@ -70,24 +80,28 @@ grep -q 'app: no profile made; the game ends' "$log" || fail "back: no exit"
 
 # First profile: Z U N K A, delete, OK; the screens close to the menu. Then
 # play, the campaign row's label: the tutorial offer, answered NO later.
+# Then the arcade set-up, whose start button, tapped where an ENEMIES arrow
+# could lie under it, starts the game.
 run first "$(tap 20 $Z; tap 23 $U; tap 26 $N; tap 29 $K; tap 32 $A; tap 35 $DEL; tap 39 $OK;
-             tap 160 $SELECTOR; tap 340 $ROW_LABEL; tap 370 $OFFER_NO; echo 400 exit)"
+             tap 160 $SELECTOR; tap 340 $ROW_LABEL; tap 370 $OFFER_NO; tap 390 $ARCADE_ROW; tap 480 $ARCADE_START;
+             echo 500 exit)"
 grep -q 'profiles: profile 0 "ZUNK" made' "$log" || fail "first: not made"
 grep -q 'app: state 10 -> 2' "$log" || fail "first: the screens did not close"
 [ "$(od -An -tx1 "$top/first/data/usr/profiles.cfg" | tr -d ' ')" = 0100 ] || fail "first: list"
 got=$(python3 "$here/profile_oracle.py" "$top/first/data/usr/profile_0" | grep -E 'medals|unlocks|strings')
 [ "$got" = "$(printf 'medals=15\nunlocks=4,4,4,4\nstrings=5a554e4b,5a554e4b,,')" ] || fail "first: file $got"
-[ "$(states first)" = "$(printf 'app: main menu made\napp: state 2 -> 3\napp: state 3 -> 18\napp: tutorial offer answered no\napp: state 18 -> 3')" ] ||
-  fail "first: the offer's states: $(states first)"
+[ "$(states first | sed '/state 3 -> 4$/q')" = "$(printf 'app: main menu made\napp: state 2 -> 3\napp: state 3 -> 18\napp: tutorial offer answered no\napp: state 18 -> 3\napp: state 3 -> 4')" ] ||
+  fail "first: the offer's and the arcade start's states: $(states first)"
+grep -q '^menu: page 27$' "$log" || fail "first: the arcade set-up did not open"
 offer_open first 330 352 368 || fail "first: the tap on the row's label answered the offer"
 [ "$(od -An -tu1 -j10 -N1 "$top/first/data/usr/settings.nil" | tr -d ' ')" = 1 ] || fail "first: the offer is not remembered"
 
-# A returning pilot taps the row's left part; the offer's YES loads the
-# tutorial, whose orders show.
-run offer "$(tap 120 $SELECTOR; tap 300 $ROW_LEFT; tap 330 $OFFER_YES; echo 450 exit)"
+# A returning pilot double-taps the time-attack row's left part; the
+# offer's YES loads the tutorial, whose orders show.
+run offer "$(tap 120 $SELECTOR; dtap 300 $TIME_ATTACK_LEFT; tap 330 $OFFER_YES; echo 450 exit)"
 [ "$(states offer)" = "$(printf 'app: main menu made\napp: state 2 -> 3\napp: state 3 -> 18\napp: tutorial offer answered yes: the tutorial loads\napp: state 18 -> 4\napp: state 4 -> 5')" ] ||
   fail "offer: the offer's states: $(states offer)"
-offer_open offer 290 312 328 || fail "offer: the tap on the row answered the offer"
+offer_open offer 290 312 328 || fail "offer: the double tap on the row answered the offer"
 grep -q 'game: level 0 loaded' "$log" || fail "offer: the tutorial did not load"
 [ "$(od -An -tu1 -j10 -N1 "$top/offer/data/usr/settings.nil" | tr -d ' ')" = 1 ] || fail "offer: the offer is not remembered"
 
@@ -132,7 +146,7 @@ PY
 if [ -n "$keep" ]; then
   mkdir -p "$keep"
   for shot in keyboard:first:30 single_player_page:failing:168 multiplayer_page:failing:229 \
-              tutorial_offer:offer:328 tutorial_orders:offer:440; do
+              tutorial_offer:offer:328 tutorial_orders:offer:440 arcade_setup:first:479; do
     IFS=: read -r name r n <<< "$shot"
     cp "$(printf '%s/%s/shots/frame%05d.png' "$top" "$r" "$n")" "$keep/$name.png" || fail "no frame for $name"
   done

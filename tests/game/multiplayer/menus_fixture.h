@@ -173,6 +173,11 @@ public:
             if (r)
                 p->results.push_back(r);
             p->playing = r == 1;
+            // The frame ends with the box drawn over the screen, as the
+            // menus' Render draws it (a box takes taps once it was drawn);
+            // the screens themselves are drawn only for the kept frames.
+            if (p->k.msgBox && p->k.p3d)
+                p->k.msgBox->Render(p->k.p3d);
         }
     }
     void Run(int ms)

@@ -126,9 +126,9 @@ TEST_F(Widgets, MessageBox)
         EXPECT_EQ(last.x + last.width, box.m_box.x + 3 * l[2]);
     }
     // Hot spots reach 12 px above and below; a callback that shows a new box
-    // keeps it up. A box answers only a tap pressed after it opened: not the
-    // end of a touch begun before, nor the release that answered the box
-    // before it.
+    // keeps it up. A box answers only a tap pressed after it was drawn: not
+    // the end of a touch begun before, nor the release that answered the box
+    // before it. Each Update is a frame, which ends with the box drawn.
     KrvMpMsgBox box(&fonts, W, H, nullptr);
     static int calls = 0;
     box.ButtonAdd(KrvMpMsgBox::BUTTON_YES);
@@ -144,22 +144,50 @@ TEST_F(Widgets, MessageBox)
     box.PenEvent(true);
     box.Show();
     const PRect no = box.m_buttons[1].first->m_rect;
+    box.Render(mesa.ctx);
     box.PenEvent(false);
     EXPECT_EQ(box.Update(no.x + 5, no.y + 5, 0, 1), 0);
+    box.Render(mesa.ctx);
+    auto frame = [&](int x, int y, int down, int was) {
+        const int v = box.Update(x, y, down, was);
+        box.Render(mesa.ctx);
+        return v;
+    };
     auto tap = [&](int x, int y) {
         box.PenEvent(true);
-        box.Update(x, y, 1, 0);
+        frame(x, y, 1, 0);
         box.PenEvent(false);
-        return box.Update(x, y, 0, 1);
+        return frame(x, y, 0, 1);
     };
     EXPECT_EQ(tap(no.x + 5, no.y - 13), 0);
     EXPECT_EQ(tap(no.x + 5, no.y + no.height + 12), KrvMpMsgBox::BUTTON_NO);
     ASSERT_TRUE(box.IsVisible() && box.m_buttons.size() == 1);
     const int okY = box.m_buttons[0].first->m_rect.y - 12;
-    EXPECT_EQ(box.Update(no.x + 5, okY, 0, 1), 0);
+    EXPECT_EQ(frame(no.x + 5, okY, 0, 1), 0);
     EXPECT_EQ(tap(no.x + 5, okY), KrvMpMsgBox::BUTTON_OK);
     EXPECT_EQ(calls, 1); // the new box has no callback
     EXPECT_FALSE(box.IsVisible());
+
+    // Shown but not drawn yet (the second tap of a double tap that comes
+    // before the box is on the screen): that tap answers nothing, also when
+    // it ends after the box was drawn, nor does a box laid out anew take the
+    // tap pressed before; the next tap does.
+    box.ButtonAdd(KrvMpMsgBox::BUTTON_YES);
+    box.ContentAdd(1);
+    box.Show();
+    const PRect yes = box.m_buttons[0].first->m_rect;
+    box.PenEvent(true);
+    EXPECT_EQ(box.Update(yes.x + 5, yes.y + 5, 1, 0), 0);
+    EXPECT_FALSE(box.m_buttons[0].first->m_pressed) << "a tap the box does not take shows no press";
+    box.Render(mesa.ctx);
+    box.PenEvent(false);
+    EXPECT_EQ(frame(yes.x + 5, yes.y + 5, 0, 1), 0);
+    box.Show();
+    box.PenEvent(true);
+    box.Render(mesa.ctx);
+    box.PenEvent(false);
+    EXPECT_EQ(frame(yes.x + 5, yes.y + 5, 0, 1), 0);
+    EXPECT_EQ(tap(yes.x + 5, yes.y + 5), KrvMpMsgBox::BUTTON_YES);
 }
 
 TEST_F(Widgets, Keyboard)

@@ -162,8 +162,9 @@ TEST(Hud, InitNeedsItsRequiredPictures)
 }
 
 // Fire button 96 x 96 on the right edge, weapon icon 48 wide in its 64 x 64
-// circle at the top right, throttle slider over the 88 x 88 radar and 44
-// pixels right of it. Edges belong to the regions.
+// circle at the top right (4 pixels in from the edges, as the radar at the
+// top left), throttle slider over the 88 x 88 radar and 44 pixels right of
+// it. Edges belong to the regions.
 TEST(Hud, TouchRegionsAtTheirPlaces)
 {
     HudData data;
@@ -187,8 +188,8 @@ TEST(Hud, TouchRegionsAtTheirPlaces)
         int shoot, weapon;
     } cases[] = {
         {928, 252, true, 1, 0},  {1024, 348, true, 1, 0}, {927, 300, true, 0, 0}, {1000, 349, true, 0, 0},
-        {1000, 300, false, 0, 0}, {976, 4, true, 0, 1},    {1024, 68, false, 0, 1}, {975, 30, true, 0, 0},
-        {1000, 69, true, 0, 0},
+        {1000, 300, false, 0, 0}, {956, 4, true, 0, 1},    {1020, 68, false, 0, 1}, {955, 30, true, 0, 0},
+        {1000, 69, true, 0, 0},   {1021, 30, true, 0, 0},  {1000, 3, true, 0, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.x << "," << c.y << " down " << c.down);
@@ -524,6 +525,11 @@ TEST(Hud, FrameShowsEveryPart)
     // Weapon icon at the top right, fire button on the right edge (fire
     // alpha 32 over black).
     EXPECT_TRUE(Near(At(f, 1000, 30), 0xa0a0ff));
+    // Its circle wholly on the screen, 4 pixels in, the icon centred in it.
+    for (int x : {957, 962, 1013, 1019})
+        EXPECT_TRUE(Near(At(f, x, 36), 0x404040)) << x;
+    EXPECT_FALSE(Near(At(f, 1021, 36), 0x404040));
+    EXPECT_TRUE(Near(At(f, 965, 36), 0xa0a0ff));
     EXPECT_GT(At(f, 1000, 300) >> 16, 0u);
     EXPECT_LT(At(f, 1000, 300) >> 16, 0x40u);
     // The locked icon (b picture) and the red square of icon id 9.

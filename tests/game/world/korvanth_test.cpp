@@ -567,9 +567,14 @@ TEST_F(AppTest, FatalPathsDrawOneLoadingFrameThenEndTheLoop)
             KorvanthAppProbe::Enter(m_app, STATE_DATA_ERROR);
             EXPECT_TRUE(Pass()); // the message stays until a tap
             // The intro's finger is lifted; only a press after the message
-            // opened is a tap on it.
+            // was drawn whole (its opening over) is a tap on it.
             m_app->OnMouseButton(10, 10, 0, PPointerWord(0, 0));
             EXPECT_TRUE(Pass());
+            m_app->OnMouseButton(10, 10, 0, PPointerWord(0, 1));
+            EXPECT_TRUE(Pass()) << "a press while the window opens";
+            m_app->OnMouseButton(10, 10, 0, PPointerWord(0, 0));
+            for (int i = 0; i < 3; ++i)
+                EXPECT_TRUE(Pass());
             m_app->OnMouseButton(10, 10, 0, PPointerWord(0, 1));
         } else {
             EXPECT_FALSE(Pass()); // the level catalogue
