@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "bench/egl_context.h"
+#include "bench/mesa_display.h"
 #include "engine/graphics/p3d.h"
 #include "engine/graphics/psurface.h"
 #include "engine/graphics/punicodefont.h"
@@ -82,24 +82,7 @@ void BM_SoftwareGlyphs(benchmark::State& state)
 BENCHMARK(BM_SoftwareGlyphs)->Arg(0)->Arg(1)->Arg(2);
 
 // A 640 x 480 pbuffer on Mesa's OpenGL ES 1.1 and a drawing context on it.
-class MesaDisplay : public PDisplay {
-public:
-    bool Ok() const { return m_egl.ok; }
-    PBackBuffer* GetBackBuffer(PBackBufferType) override { return nullptr; }
-    void Update(int) override {}
-    void WaitVerticalBlank() override {}
-    void GetInfo(PDisplayProperties& p) override
-    {
-        p = PDisplayProperties{};
-        p.width = p.screenWidth = 640;
-        p.height = p.screenHeight = 480;
-    }
-    int GetType() override { return PGRAPHICS_GLES1; }
-    int GetCurrentOrientation() override { return 1; }
-
-private:
-    benchegl::Context m_egl{1, 640, 480, 0};
-};
+using MesaDisplay = benchegl::MesaDisplay<640, 480, 0>;
 
 void BM_GLGlyphs(benchmark::State& state)
 {

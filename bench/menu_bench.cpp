@@ -9,7 +9,7 @@
 #include <memory>
 #include <unistd.h>
 
-#include "bench/egl_context.h"
+#include "bench/mesa_display.h"
 #include "engine/graphics/p3d.h"
 #include "engine/graphics/p3dgl.h"
 #include "engine/graphics/pglu.h"
@@ -28,24 +28,7 @@ namespace {
 constexpr int kW = 1024, kH = 600;
 constexpr double kGoalMs = 25.0;
 
-class MesaDisplay : public PDisplay {
-public:
-    bool Ok() const { return m_egl.ok; }
-    PBackBuffer* GetBackBuffer(PBackBufferType) override { return nullptr; }
-    void Update(int) override {}
-    void WaitVerticalBlank() override {}
-    void GetInfo(PDisplayProperties& p) override
-    {
-        p = PDisplayProperties{};
-        p.width = p.screenWidth = kW;
-        p.height = p.screenHeight = kH;
-    }
-    int GetType() override { return PGRAPHICS_GLES1; }
-    int GetCurrentOrientation() override { return 1; }
-
-private:
-    benchegl::Context m_egl{1, kW, kH, 24};
-};
+using MesaDisplay = benchegl::MesaDisplay<kW, kH>;
 
 // Everything the menu needs, from the demo archive.
 struct World {

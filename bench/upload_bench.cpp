@@ -18,7 +18,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "bench/egl_context.h"
+#include "bench/mesa_display.h"
 #include "engine/graphics/p3d.h"
 #include "engine/graphics/p3dgl.h"
 #include "engine/graphics/psurface.h"
@@ -36,24 +36,7 @@ constexpr int kW = 1024, kH = 600;
 const char* const kPictures[] = {"bombbay",  "warroom", "titlebackground", "endscreen", "norva",  "help_0",
                                  "help_1",   "help_2",  "help_3",          "help_4",    "help_5", "help_6"};
 
-class MesaDisplay : public PDisplay {
-public:
-    bool Ok() const { return m_egl.ok; }
-    PBackBuffer* GetBackBuffer(PBackBufferType) override { return nullptr; }
-    void Update(int) override {}
-    void WaitVerticalBlank() override {}
-    void GetInfo(PDisplayProperties& p) override
-    {
-        p = PDisplayProperties{};
-        p.width = p.screenWidth = kW;
-        p.height = p.screenHeight = kH;
-    }
-    int GetType() override { return PGRAPHICS_GLES1; }
-    int GetCurrentOrientation() override { return 1; }
-
-private:
-    benchegl::Context m_egl{1, kW, kH, 24};
-};
+using MesaDisplay = benchegl::MesaDisplay<kW, kH>;
 
 // The context and the decoded pictures, made once.
 struct Pictures {
