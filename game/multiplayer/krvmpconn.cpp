@@ -823,6 +823,7 @@ void KrvMpConn::OpenMatch()
     for (int i = 0; i < playerCount; ++i) {
         players[i].matchState = uint8_t(MatchState::Waiting);
         players[i].shots = 0;
+        players[i].repairClock = 0;
     }
 }
 
@@ -904,12 +905,24 @@ bool KrvMpConn::HostTakesDamage(const GameMessage& m, int sender)
     return false;
 }
 
-bool KrvMpConn::HostTakesRepair(int sender)
+bool KrvMpConn::HostTakesRepair(const GameMessage& m, int sender)
 {
     RulesIn();
-    if (rules.MayRepair(sender))
+    switch (rules.CheckRepair(sender, m.amount, now)) {
+    case RepairRefusal::None:
         return true;
-    _PDebugPeer(uint32_t(sender), "Repair request from %d, who is not in the match: dropped\n", sender);
+    case RepairRefusal::NotInMatch:
+        _PDebugPeer(uint32_t(sender), "Repair request from %d, who is not in the match: dropped\n", sender);
+        break;
+    case RepairRefusal::TooMuch:
+        _PDebugPeer(uint32_t(sender), "Repair of %d from %d, more than the mission's %d: dropped\n", m.amount, sender,
+                    rules.repairAmount);
+        break;
+    case RepairRefusal::TooOften:
+        _PDebugPeer(uint32_t(sender), "Repair request from %d, more often than one in %d ms: dropped\n", sender,
+                    MatchRules::kRepairInterval);
+        break;
+    }
     return false;
 }
 
@@ -974,9 +987,10 @@ void KrvMpConn::RulesIn()
     for (int i = 0; i < playerCount; ++i) {
         const KrvPlayer& p = players[i];
         rules.players.push_back({p.id, MatchState(p.matchState), p.kills, p.lagging,
-                                 p.gameObject ? p.gameObject->aircraft : nullptr, p.shots});
+                                 p.gameObject ? p.gameObject->aircraft : nullptr, p.shots, p.repairClock});
     }
     rules.carriedDamage = game ? game->CarriedWeaponDamage() : 0;
+    rules.repairAmount = game ? game->MissionRepairAmount() : 0;
     rules.host = MP_IsMeHost() != 0;
     rules.myId = MP_GetMyId();
     rules.fragLimit = fragLimit;
@@ -994,6 +1008,7 @@ void KrvMpConn::RulesOut()
         p.matchState = uint8_t(r.matchState);
         p.lagging = r.lagging;
         p.shots = r.shots;
+        p.repairClock = r.repairClock;
     }
 }
 
@@ -1346,7 +1361,7 @@ bool KrvMpConn::MaySend(const GameMessage& m, int sender)
         return true;
     case MsgType::RepairRequest:
         // Only a player of the running match has an airplane to mend.
-        return !MP_IsMeHost() || HostTakesRepair(sender);
+        return !MP_IsMeHost() || HostTakesRepair(m, sender);
     default:
         return true;
     }
@@ -1419,7 +1434,7 @@ void KrvMpConn::HandleMessage(const unsigned char* data, int length, int sender)
         break;
     case MsgType::RepairRequest:
         RulesIn();
-        rules.Handle_RequestRepair(m.amount, sender);
+        rules.Handle_RequestRepair(m.amount, sender, now);
         RulesOut();
         break;
     case MsgType::Position:

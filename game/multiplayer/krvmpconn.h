@@ -92,6 +92,7 @@ public:
         int32_t kills;  // -1 once the player left the match
         uint8_t lagging;
         uint8_t shots;  // the host's count of its unspent shots in the match (MatchPlayer::shots)
+        uint32_t repairClock;  // the host's repair clock for the player (MatchPlayer::repairClock)
     };
 
     KrvMpConn();
@@ -355,7 +356,7 @@ private:
     // The host's verdict on a damage or repair request from sender (the
     // rules' own check), with its one limited line when refused.
     bool HostTakesDamage(const GameMessage& m, int sender);
-    bool HostTakesRepair(int sender);
+    bool HostTakesRepair(const GameMessage& m, int sender);
     Gone gone[kMaxGone] = {};
     int32_t goneCount = 0;
     uint8_t matchOpen = 0;  // from the match start (sent or answered) to MP_EndGame

@@ -22,4 +22,7 @@ public:
     // does (every player flies the match mission's loadout); 0 when they
     // carry none.
     virtual int CarriedWeaponDamage() = 0;
+    // The most one repair request of the match mission asks for (what an
+    // honest player sends, 0 to 255); 0 when the mission repairs nobody.
+    virtual int MissionRepairAmount() = 0;
 };

@@ -76,10 +76,19 @@ void MatchRules::ShotFired(int id)
         ++p->shots;
 }
 
-bool MatchRules::MayRepair(int id)
+RepairRefusal MatchRules::CheckRepair(int id, int amount, uint32_t now)
 {
     const MatchPlayer* p = Find(id);
-    return p && p->matchState == MatchState::Playing;
+    if (!p || p->matchState != MatchState::Playing)
+        return RepairRefusal::NotInMatch;
+    // The host's own requests come through its own throttle.
+    if (id == myId)
+        return RepairRefusal::None;
+    if (amount > repairAmount)
+        return RepairRefusal::TooMuch;
+    if (p->repairClock != 0 && Since(now, p->repairClock) < kRepairInterval)
+        return RepairRefusal::TooOften;
+    return RepairRefusal::None;
 }
 
 void MatchRules::Handle_RequestDamage(int target, int attacker, int damage)
@@ -134,7 +143,7 @@ void MatchRules::RequestRepairPlayer(int amount, uint32_t now)
         return;
     repairTimer = now;
     if (host) {
-        Handle_RequestRepair(amount, myId);
+        Handle_RequestRepair(amount, myId, now);
         return;
     }
     GameMessage m;
@@ -143,11 +152,21 @@ void MatchRules::RequestRepairPlayer(int amount, uint32_t now)
     outbox->Send(m);
 }
 
-void MatchRules::Handle_RequestRepair(int amount, int id)
+void MatchRules::Handle_RequestRepair(int amount, int id, uint32_t now)
 {
     MatchPlayer* p = Find(id);
-    if (!p || !p->airplane || p->airplane->health <= 0 || (host && !MayRepair(id)))
+    if (!p || !p->airplane || p->airplane->health <= 0)
         return;
+    if (host) {
+        if (CheckRepair(id, amount, now) != RepairRefusal::None)
+            return;
+        // The clock never lags more than a burst behind now, so a player
+        // that asked nothing for a while gains no more than a burst.
+        const uint32_t earliest = now - uint32_t(kRepairBurst * kRepairInterval);
+        if (p->repairClock == 0 || Since(p->repairClock, earliest) < 0)
+            p->repairClock = earliest;
+        p->repairClock += kRepairInterval;
+    }
     int64_t h = int64_t(p->airplane->health) + amount;
     p->airplane->health = int32_t(std::clamp<int64_t>(h, 0, kMaxHealth));
 }

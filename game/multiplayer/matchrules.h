@@ -26,6 +26,10 @@ struct MatchPlayer {
     // Shots fired in the running match that have not hit yet (each hits at
     // most once), up to kMaxShotsInFlight.
     uint8_t shots = 0;
+    // The host's repair clock for the player: a repair is taken when it is
+    // at least kRepairInterval behind now, and moves it on by that much
+    // (0: none taken in the match yet).
+    uint32_t repairClock = 0;
 };
 
 // Why the host refuses a damage report (None: it is applied).
@@ -37,12 +41,23 @@ enum class DamageRefusal : uint8_t {
     TooMuch,     // more than one hit of the strongest weapon carried
 };
 
+// Why the host refuses a repair request (None: it is applied).
+enum class RepairRefusal : uint8_t {
+    None = 0,
+    NotInMatch,  // the player does not play the match
+    TooMuch,     // more than one repair of the match mission gives
+    TooOften,    // more often than the player's own throttle lets it ask
+};
+
 class MatchRules {
 public:
     static constexpr int kRespawnDelay = 2000;  // ms after the host noticed the death
     static constexpr int kRespawnHealth = 100;
     static constexpr int kSpawnPoints = 4;
     static constexpr int kRepairInterval = 200;  // ms
+    // Repairs that may reach the host at once after a delay of the link
+    // (one second's worth); over time no more than one per kRepairInterval.
+    static constexpr int kRepairBurst = 5;
     static constexpr int kLagThreshold = 1200;   // ms
     static constexpr int kMaxHealth = 100;
     // Projectiles that fly at once at most (the weapons' pool): more
@@ -72,6 +87,9 @@ public:
     // The damage of one hit of the strongest weapon the match's aircraft
     // carry; 0 without a running game (then no player damages another).
     int carriedDamage = 0;
+    // The most one repair of the match mission gives; 0 without a running
+    // game (then the host mends no one's airplane but its own).
+    int repairAmount = 0;
 
     // Kills needed to win: 5, 10, ... 40.
     int GetFragLimit() const;
@@ -93,15 +111,18 @@ public:
     // spends the shot); against oneself without an attacker any damage up
     // to the message's bound (leaving the play area, a bounce).
     DamageRefusal CheckDamage(int target, int attacker, int damage);
-    // Whether the host mends the airplane of player id: it plays the match.
-    bool MayRepair(int id);
+    // The host's one rule for a repair request of player id at now: the
+    // player plays the match, asks for at most repairAmount and no more
+    // often than its own throttle sends (kRepairInterval, with a burst of
+    // kRepairBurst for requests a slow link delivered together).
+    RepairRefusal CheckRepair(int id, int amount, uint32_t now);
     // A shot of player id in the running match: one more hit it may report.
     void ShotFired(int id);
     void KillsUpdate(int id, int delta);
     // Repairs the local airplane, at most once per 200 ms of the session's
     // clock (now, in ms).
     void RequestRepairPlayer(int amount, uint32_t now);
-    void Handle_RequestRepair(int amount, int id);
+    void Handle_RequestRepair(int amount, int id, uint32_t now);
     // Host: notices deaths and respawns airplanes 2000 ms later. Nothing on
     // a client.
     void Respawn_Listener(uint32_t now);

@@ -209,6 +209,7 @@ public:
     // The strongest hit of the local player's weapons, which every player of
     // the match carries.
     int CarriedWeaponDamage() override;
+    int MissionRepairAmount() override;
 
     // ---- Drawing (maingamedraw.cpp)
     void RenderEverything(P3D* p3d, PTextureManager* textures);

@@ -269,6 +269,16 @@ int MainGame::CarriedWeaponDamage()
     return most;
 }
 
+int MainGame::MissionRepairAmount()
+{
+    // What the mission's repair requests send: the low 8 bits of their value.
+    int most = 0;
+    for (int i = 0; m_mission && i < m_mission->CommandCount(); ++i)
+        if (const Command* c = m_mission->GetCommand(i); c && c->kind == Command::GPO_HEALTH_INCREASE_MP_REQUEST)
+            most = std::max(most, int(c->value & 0xFF));
+    return most;
+}
+
 // ---- shooting and collisions --------------------------------------------------
 
 int MainGame::ShotSound(int weapon)

@@ -66,6 +66,8 @@ public:
     // One hit takes a full airplane down.
     int CarriedWeaponDamage() override { return kWeaponDamage; }
     static constexpr int kWeaponDamage = 100;
+    // The bot flies a mission without repairs.
+    int MissionRepairAmount() override { return 0; }
 
     void Attach(KrvMpConn& s, uint32_t now)
     {

@@ -373,6 +373,9 @@ public:
     }
     void AddConsoleLine(const wchar_t* line) override { lines.push_back(line); }
     int CarriedWeaponDamage() override { return kWeaponDamage; }
+    int MissionRepairAmount() override { return kRepairAmount; }
+    // The match mission's repair.
+    static constexpr int kRepairAmount = 30;
     // One hit of the match's weapon takes a full airplane down.
     static constexpr int kWeaponDamage = 100;
 

@@ -111,7 +111,7 @@ TEST(MatchRules, CreditsEachDeathOnce)
     out.r.Handle_RequestDamage(0, 2, 999);
     out.r.Handle_RequestDamage(2, 0, 999);
     out.planes[2]->health = 50;
-    out.r.Handle_RequestRepair(10, 2);
+    out.r.Handle_RequestRepair(10, 2, 0);
     EXPECT_EQ(100, out.planes[0]->health);
     EXPECT_EQ(50, out.planes[2]->health);
     EXPECT_TRUE(out.out.sent.empty());
@@ -151,8 +151,35 @@ TEST(MatchRules, RepairsLivingAirplanesAtMostEvery200ms)
     m.r.RequestRepairPlayer(10, 0xE0u);  // 144 ms after that: dropped
     EXPECT_EQ(60, m.planes[0]->health);
     m.planes[1]->health = 0;
-    m.r.Handle_RequestRepair(255, 1);
+    m.r.Handle_RequestRepair(255, 1, 0);
     EXPECT_EQ(0, m.planes[1]->health);
+}
+
+// The host mends a guest by what the match mission's repair gives, as often
+// as the guest's own throttle sends, with a burst for requests a slow link
+// delivered together: a flood of repairs makes no one unkillable.
+TEST(MatchRules, AGuestsRepairsAreBoundedByTheMission)
+{
+    Match m(2);
+    m.r.repairAmount = 5;
+    m.planes[1]->health = 10;
+    m.r.Handle_RequestRepair(6, 1, 1000);
+    EXPECT_EQ(10, m.planes[1]->health) << "more than the mission gives";
+    for (int i = 0; i < 20; ++i)
+        m.r.Handle_RequestRepair(5, 1, 1000);
+    EXPECT_EQ(35, m.planes[1]->health) << "twenty at once: a burst of five";
+    for (uint32_t t = 1000; t <= 2000; t += 25)
+        m.r.Handle_RequestRepair(5, 1, t);
+    EXPECT_EQ(60, m.planes[1]->health) << "a second of flood: one in 200 ms";
+
+    // An honest guest asks every 250 ms; its link holds two back and
+    // delivers them together with the third.
+    Match honest(2);
+    honest.r.repairAmount = 5;
+    honest.planes[1]->health = 10;
+    for (uint32_t t : {0u, 250u, 500u, 1240u, 1245u, 1250u, 1500u, 1750u})
+        honest.r.Handle_RequestRepair(5, 1, 0xFFFFFF00u + t);
+    EXPECT_EQ(50, honest.planes[1]->health);
 }
 
 // The mission's repair action on the local airplane reaches the rules with
