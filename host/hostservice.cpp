@@ -402,7 +402,7 @@ namespace {
 bool ShotPath(char* path, size_t size)
 {
     std::string const& dir = GetOptions().shots;
-    if (dir.empty())
+    if (dir.empty() || !ShotWanted(GetOptions(), S().frames))
         return false;
     int n = std::snprintf(path, size, "%s/frame%05u.png", dir.c_str(), S().frames);
     return n > 0 && size_t(n) < size;

@@ -60,6 +60,21 @@ TEST(Start, FrameDirectoryIsMadeWithItsParentsOrTheStartIsRefused)
     struct stat st;
     EXPECT_EQ(stat((o.shots + "/frame00001.png").c_str(), &st), 0);
 
+    // Only the frames asked for are saved.
+    o.shots = base + "/some";
+    o.shotFrames = {{2, 2, 1}, {4, 9, 3}};
+    host::Configure(o);
+    ASSERT_EQ(host::EventServiceStart(), 1);
+    for (int i = 0; i < 9; ++i)
+        host::PresentSoft(pixels, 2, 2, 4);
+    host::EventServiceStop();
+    std::string saved;
+    for (int n = 1; n <= 9; ++n)
+        if (stat((o.shots + "/frame0000" + std::to_string(n) + ".png").c_str(), &st) == 0)
+            saved += std::to_string(n);
+    EXPECT_EQ(saved, "247");
+    o.shotFrames.clear();
+
     // A file where a folder of the path should be: refused before any frame.
     std::ofstream(base + "/file") << "x";
     o.shots = base + "/file/shots";
