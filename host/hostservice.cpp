@@ -425,7 +425,8 @@ void PresentGL(int width, int height)
     char path[1024];
     if (width <= 0 || height <= 0 || width > 16384 || height > 16384 || !ShotPath(path, sizeof path))
         return;
-    std::vector<uint8_t> rgba(size_t(width) * size_t(height) * 4);
+    thread_local std::vector<uint8_t> rgba; // kept for the next frame, as the PNG writer's buffers
+    rgba.resize(size_t(width) * size_t(height) * 4);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
     // GL rows go bottom-up: write them from the last.
@@ -444,7 +445,8 @@ void PresentSoft(uint16_t const* pixels, int width, int height, int pitch)
     char path[1024];
     if (!ShotPath(path, sizeof path))
         return;
-    std::vector<uint8_t> rgb(size_t(width) * size_t(height) * 3);
+    thread_local std::vector<uint8_t> rgb; // kept for the next frame
+    rgb.resize(size_t(width) * size_t(height) * 3);
     for (int y = 0; y < height; ++y) {
         uint16_t const* row = reinterpret_cast<uint16_t const*>(reinterpret_cast<uint8_t const*>(pixels) +
                                                                 size_t(y) * size_t(pitch));

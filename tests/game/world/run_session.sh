@@ -179,14 +179,17 @@ menu="${menu}590 down 1 990 566\n592 up 1 990 566\n610 down 1 512 299\n612 up 1 
 # Leaving: the throttle slider (right of the radar) dragged up, nothing fired.
 left="${intro}140 down 4 10 40\n142 move 4 40 40\n144 move 4 80 40\n146 move 4 120 40\n148 move 4 140 40\n150 up 4 140 40\n1650 exit\n"
 
+# The runs save only the frames their checks below read (a frame read there
+# must be listed here); the replayed mission saves every one.
+won_frames=20,100,600,1070,1300,1320,1365,1470
 case $part in
   mesa) run won "$won"; run again "$won" ;;
-  software) run soft "$won" --renderer software ;;
-  left) run left "$left" ;;
+  software) run soft "$won" --renderer software --shot-frames $won_frames ;;
+  left) run left "$left" --shot-frames 1100,1640 ;;
   options)
     start="-u KRV_LEVEL"
-    run menu_gles1 "$menu" --renderer gles1
-    run menu_gles2 "$menu" --renderer gles2
+    run menu_gles1 "$menu" --renderer gles1 --shot-frames 120,620-669
+    run menu_gles2 "$menu" --renderer gles2 --shot-frames 120,620-669
     ;;
 esac
 wait
