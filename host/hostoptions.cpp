@@ -161,6 +161,12 @@ bool Apply(Options* o, char const* name, char const* value)
     }
     if (!std::strcmp(name, "shot-frames"))
         return ParseFrameList(value, &o->shotFrames);
+    if (!std::strcmp(name, "shot-sums")) {
+        if (!value)
+            return false;
+        o->shotSums = value;
+        return true;
+    }
     if (!std::strcmp(name, "renderer"))
         return ParseRenderer(value, &o->renderer);
     if (!std::strcmp(name, "angle"))
@@ -183,7 +189,7 @@ struct EnvName {
 constexpr EnvName kEnv[] = {
     {"KRV_MODE", "mode"},         {"KRV_SIZE", "size"},         {"KRV_SCRIPT", "script"},
     {"KRV_FRAMES", "frames"},     {"KRV_SHOTS", "shots"},       {"KRV_SHOT_FRAMES", "shot-frames"},
-    {"KRV_RENDERER", "renderer"},
+    {"KRV_SHOT_SUMS", "shot-sums"}, {"KRV_RENDERER", "renderer"},
     {"KRV_ANGLE", "angle"},       {"KRV_ACCELEROMETER", "accelerometer"},
     {"KRV_EXIT_GRACE", "exit-grace"},
     {"KRV_CLOCK", "clock"},       {"KRV_CLOCK_STEP", "clock-step"},
@@ -201,6 +207,7 @@ constexpr Accepted kAccepted[] = {
     {"frames", "a whole number from 0 to 1000000000"},
     {"shots", "a directory name"},
     {"shot-frames", "frame numbers and ranges from 1, e.g. 5,10-20,100-900/100"},
+    {"shot-sums", "a file name"},
     {"renderer", "gles1, gles2, software or auto"},
     {"angle", "0, 90, 180 or 270"},
     {"accelerometer", "0 or 1"},
@@ -240,6 +247,8 @@ char const* OptionsUsage()
            "  --shot-frames LIST    save only these frames, counted from 1: numbers and ranges,\n"
            "                        a range every S-th frame with /S: 5,10-20,100-900/100\n"
            "                        (KRV_SHOT_FRAMES)\n"
+           "  --shot-sums FILE      write every presented frame's number and the CRC-32 and Adler-32\n"
+           "                        of its pixels to FILE, a line each (KRV_SHOT_SUMS)\n"
            "  --renderer R          gles1, gles2, software or auto; default auto: what the application\n"
            "                        asks (KRV_RENDERER)\n"
            "  --angle A             device angle at start: 0, 90, 180 or 270 (KRV_ANGLE)\n"

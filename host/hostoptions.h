@@ -30,6 +30,7 @@ struct Options {
     int frames = 0;         // end the run after this many presented frames (0: no limit)
     std::string shots;      // directory for PNG copies of presented frames
     std::vector<FrameRange> shotFrames; // the frames saved there (empty: every one)
+    std::string shotSums;   // file of every presented frame's checksums
     int renderer = RENDERER_REQUEST;
     int angle = 0;          // the device angle at start
     int accelerometer = 1;  // whether an accelerometer is present

@@ -71,6 +71,8 @@ TEST(Options, FlagsEnvironmentAndRefusals)
         if (host::ShotWanted(o, n))
             kept += std::to_string(n) + " ";
     EXPECT_EQ(kept, "3 10 11 12 100 125 150 ");
+    ASSERT_EQ(ParseArgs({"--shot-sums", "sums.txt"}, &o, &code), 1);
+    EXPECT_EQ(o.shotSums, "sums.txt");
 
     setenv("KRV_SIZE", "800x480", 1);
     setenv("KRV_RENDERER", "gles2", 1);
@@ -96,6 +98,7 @@ TEST(Options, FlagsEnvironmentAndRefusals)
                                                           {"--shot-frames", "7/2"},
                                                           {"--shot-frames", "1-9/0"},
                                                           {"--shot-frames", "1-x"},
+                                                          {"--shot-sums"},
                                                           {"--frames"},
                                                           {"stray"},
                                                           {"--unknown", "1"}}) {
