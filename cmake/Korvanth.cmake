@@ -44,11 +44,16 @@ function(krv_tool name)
   endif()
 endfunction()
 
-# krv_test_dir(dir [DEPS libs...]): every tests/<dir>/*_test.cpp goes into one
-# GoogleTest executable named test_<dir with / as _>; each test case is
-# registered with ctest.
+# krv_test_dir(dir [COST seconds] [DEPS libs...]): every tests/<dir>/*_test.cpp
+# goes into one GoogleTest executable named test_<dir with / as _>; each test
+# case is registered with ctest, with the COST given (ctest -j starts the
+# costliest tests first).
 function(krv_test_dir dir)
-  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "" "COST" "DEPS" ${ARGN})
+  set(cost 0)
+  if(ARG_COST)
+    set(cost ${ARG_COST})
+  endif()
   file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/*.cpp)
   if(NOT srcs)
     return()
@@ -67,7 +72,7 @@ function(krv_test_dir dir)
   gtest_discover_tests(${exe}
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
     DISCOVERY_MODE PRE_TEST
-    PROPERTIES ${KRV_TEST_PROPERTIES})
+    PROPERTIES ${KRV_TEST_PROPERTIES} COST ${cost})
 endfunction()
 
 # krv_fuzz(name [DEPS libs...]): tests/fuzz/<name>_fuzz.cpp. With KRV_LIBFUZZER

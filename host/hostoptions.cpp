@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "engine/runtime/pdebug.h"
 #include "engine/runtime/ptime.h"
@@ -85,6 +86,49 @@ bool ParseClock(char const* s, int* out)
     return true;
 }
 
+// "5,10-20,100-900/100": frame numbers, ranges and ranges taken every n-th
+// frame; at most 4096 items.
+bool ParseFrameList(char const* s, std::vector<FrameRange>* out)
+{
+    if (!s || !*s)
+        return false;
+    std::vector<FrameRange> list;
+    char const* p = s;
+    for (;;) {
+        char const* end = std::strchr(p, ',');
+        size_t n = end ? size_t(end - p) : std::strlen(p);
+        if (n == 0 || n > 31 || list.size() >= 4096)
+            return false;
+        char item[32];
+        std::memcpy(item, p, n);
+        item[n] = 0;
+        FrameRange r;
+        char* slash = std::strchr(item, '/');
+        if (slash) {
+            *slash = 0;
+            if (!ParseInt(slash + 1, 1, 1000000000, &r.step))
+                return false;
+        }
+        char* dash = std::strchr(item, '-');
+        if (dash) {
+            *dash = 0;
+            if (!ParseInt(item, 1, 1000000000, &r.first) || !ParseInt(dash + 1, 1, 1000000000, &r.last) ||
+                r.last < r.first)
+                return false;
+        } else {
+            if (slash || !ParseInt(item, 1, 1000000000, &r.first))
+                return false;
+            r.last = r.first;
+        }
+        list.push_back(r);
+        if (!end)
+            break;
+        p = end + 1;
+    }
+    *out = std::move(list);
+    return true;
+}
+
 bool ParseAngle(char const* s, int* out)
 {
     int a = 0;
@@ -115,6 +159,14 @@ bool Apply(Options* o, char const* name, char const* value)
         o->shots = value;
         return true;
     }
+    if (!std::strcmp(name, "shot-frames"))
+        return ParseFrameList(value, &o->shotFrames);
+    if (!std::strcmp(name, "shot-sums")) {
+        if (!value)
+            return false;
+        o->shotSums = value;
+        return true;
+    }
     if (!std::strcmp(name, "renderer"))
         return ParseRenderer(value, &o->renderer);
     if (!std::strcmp(name, "angle"))
@@ -136,7 +188,8 @@ struct EnvName {
 };
 constexpr EnvName kEnv[] = {
     {"KRV_MODE", "mode"},         {"KRV_SIZE", "size"},         {"KRV_SCRIPT", "script"},
-    {"KRV_FRAMES", "frames"},     {"KRV_SHOTS", "shots"},       {"KRV_RENDERER", "renderer"},
+    {"KRV_FRAMES", "frames"},     {"KRV_SHOTS", "shots"},       {"KRV_SHOT_FRAMES", "shot-frames"},
+    {"KRV_SHOT_SUMS", "shot-sums"}, {"KRV_RENDERER", "renderer"},
     {"KRV_ANGLE", "angle"},       {"KRV_ACCELEROMETER", "accelerometer"},
     {"KRV_EXIT_GRACE", "exit-grace"},
     {"KRV_CLOCK", "clock"},       {"KRV_CLOCK_STEP", "clock-step"},
@@ -153,6 +206,8 @@ constexpr Accepted kAccepted[] = {
     {"script", "a file name"},
     {"frames", "a whole number from 0 to 1000000000"},
     {"shots", "a directory name"},
+    {"shot-frames", "frame numbers and ranges from 1, e.g. 5,10-20,100-900/100"},
+    {"shot-sums", "a file name"},
     {"renderer", "gles1, gles2, software or auto"},
     {"angle", "0, 90, 180 or 270"},
     {"accelerometer", "0 or 1"},
@@ -189,6 +244,11 @@ char const* OptionsUsage()
            "  --script FILE         timed event script, see docs/formats/events.md (KRV_SCRIPT)\n"
            "  --frames N            end the run after N presented frames (KRV_FRAMES)\n"
            "  --shots DIR           save every presented frame as DIR/frameNNNNN.png (KRV_SHOTS)\n"
+           "  --shot-frames LIST    save only these frames, counted from 1: numbers and ranges,\n"
+           "                        a range every S-th frame with /S: 5,10-20,100-900/100\n"
+           "                        (KRV_SHOT_FRAMES)\n"
+           "  --shot-sums FILE      write every presented frame's number and the CRC-32 and Adler-32\n"
+           "                        of its pixels to FILE, a line each (KRV_SHOT_SUMS)\n"
            "  --renderer R          gles1, gles2, software or auto; default auto: what the application\n"
            "                        asks (KRV_RENDERER)\n"
            "  --angle A             device angle at start: 0, 90, 180 or 270 (KRV_ANGLE)\n"
@@ -253,6 +313,16 @@ int ParseOptions(int argc, char** argv, Options* options, int* exitCode)
     *options = o;
     *exitCode = 0;
     return 1;
+}
+
+bool ShotWanted(Options const& options, unsigned n)
+{
+    if (options.shotFrames.empty())
+        return true;
+    for (FrameRange const& r : options.shotFrames)
+        if (n >= unsigned(r.first) && n <= unsigned(r.last) && (n - unsigned(r.first)) % unsigned(r.step) == 0)
+            return true;
+    return false;
 }
 
 void Configure(Options const& options)

@@ -2,6 +2,7 @@
 // start-up, each mirrored by an environment variable (flags win).
 #pragma once
 #include <string>
+#include <vector>
 
 namespace host {
 
@@ -13,6 +14,13 @@ enum Renderer {
     RENDERER_SOFTWARE = 3,
 };
 
+// Frames first to last (counted from 1), every step-th of them.
+struct FrameRange {
+    int first = 1;
+    int last = 1;
+    int step = 1;
+};
+
 struct Options {
     int mode = MODE_AUTO;
     int width = 1024;
@@ -21,6 +29,8 @@ struct Options {
     std::string scriptText; // script text given directly (takes precedence)
     int frames = 0;         // end the run after this many presented frames (0: no limit)
     std::string shots;      // directory for PNG copies of presented frames
+    std::vector<FrameRange> shotFrames; // the frames saved there (empty: every one)
+    std::string shotSums;   // file of every presented frame's checksums
     int renderer = RENDERER_REQUEST;
     int angle = 0;          // the device angle at start
     int accelerometer = 1;  // whether an accelerometer is present
@@ -36,6 +46,9 @@ struct Options {
 // the value and what is accepted on standard error).
 int ParseOptions(int argc, char** argv, Options* options, int* exitCode);
 char const* OptionsUsage();
+
+// Whether frame n (counted from 1) is one the shots are kept of.
+bool ShotWanted(Options const& options, unsigned n);
 
 void Configure(Options const& options);
 Options const& GetOptions();

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include <GLES2/gl2.h>
+#include <zlib.h>
 
 #include "engine/runtime/pdebug.h"
 #include "engine/runtime/ptime.h"
@@ -163,6 +164,13 @@ int EventServiceStart()
     Options const& o = GetOptions();
     if (!o.shots.empty() && !MakeDirectories(o.shots))
         return 0;
+    if (!o.shotSums.empty()) {
+        FILE* f = std::fopen(o.shotSums.c_str(), "w");
+        if (!f || std::fclose(f) != 0) {
+            _PDebug("host: cannot write the frame sums \"%s\": %s\n", o.shotSums.c_str(), std::strerror(errno));
+            return 0;
+        }
+    }
     int mode = FlavourMode(o);
     std::unique_ptr<Flavour> flavour(mode == MODE_DESKTOP ? NewDesktopFlavour() : NewHeadlessFlavour());
     if (!flavour || !flavour->Start(o)) {
@@ -402,10 +410,30 @@ namespace {
 bool ShotPath(char* path, size_t size)
 {
     std::string const& dir = GetOptions().shots;
-    if (dir.empty())
+    if (dir.empty() || !ShotWanted(GetOptions(), S().frames))
         return false;
     int n = std::snprintf(path, size, "%s/frame%05u.png", dir.c_str(), S().frames);
     return n > 0 && size_t(n) < size;
+}
+
+// Appends the frame's line to the sums file: its number, the CRC-32 and the
+// Adler-32 of its rows top down (the bytes a PNG of it holds, less the
+// filter bytes). A replay compares these instead of saving every frame.
+void WriteSums(uint8_t const* top, int width, int height, int channels, ptrdiff_t stride)
+{
+    size_t rowBytes = size_t(width) * size_t(channels);
+    uLong crc = crc32(0L, Z_NULL, 0), adler = adler32(0L, Z_NULL, 0);
+    for (int y = 0; y < height; ++y) {
+        uint8_t const* row = top + ptrdiff_t(y) * stride;
+        crc = crc32(crc, row, uInt(rowBytes));
+        adler = adler32(adler, row, uInt(rowBytes));
+    }
+    std::string const& path = GetOptions().shotSums;
+    FILE* f = std::fopen(path.c_str(), "a");
+    bool ok = f && std::fprintf(f, "%05u %08lx %08lx\n", S().frames, crc, adler) > 0;
+    ok = f && std::fclose(f) == 0 && ok;
+    if (!ok)
+        _PDebug("host: cannot write the frame sums \"%s\"\n", path.c_str());
 }
 
 // A presented frame moves the virtual clock on by its step.
@@ -423,13 +451,20 @@ void PresentGL(int width, int height)
 {
     FramePresented();
     char path[1024];
-    if (width <= 0 || height <= 0 || width > 16384 || height > 16384 || !ShotPath(path, sizeof path))
+    if (width <= 0 || height <= 0 || width > 16384 || height > 16384)
         return;
-    std::vector<uint8_t> rgba(size_t(width) * size_t(height) * 4);
+    bool save = ShotPath(path, sizeof path), sums = !GetOptions().shotSums.empty();
+    if (!save && !sums)
+        return;
+    thread_local std::vector<uint8_t> rgba; // kept for the next frame, as the PNG writer's buffers
+    rgba.resize(size_t(width) * size_t(height) * 4);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
-    // GL rows go bottom-up: write them from the last.
-    if (!WritePng(path, rgba.data() + size_t(height - 1) * width * 4, width, height, 4, -width * 4))
+    // GL rows go bottom-up: read them from the last.
+    uint8_t const* top = rgba.data() + size_t(height - 1) * width * 4;
+    if (sums)
+        WriteSums(top, width, height, 4, -ptrdiff_t(width) * 4);
+    if (save && !WritePng(path, top, width, height, 4, -width * 4))
         _PDebug("host: cannot save frame \"%s\"\n", path);
 }
 
@@ -442,9 +477,11 @@ void PresentSoft(uint16_t const* pixels, int width, int height, int pitch)
     if (s.flavour)
         s.flavour->PresentSoft(pixels, width, height, pitch);
     char path[1024];
-    if (!ShotPath(path, sizeof path))
+    bool save = ShotPath(path, sizeof path), sums = !GetOptions().shotSums.empty();
+    if (!save && !sums)
         return;
-    std::vector<uint8_t> rgb(size_t(width) * size_t(height) * 3);
+    thread_local std::vector<uint8_t> rgb; // kept for the next frame
+    rgb.resize(size_t(width) * size_t(height) * 3);
     for (int y = 0; y < height; ++y) {
         uint16_t const* row = reinterpret_cast<uint16_t const*>(reinterpret_cast<uint8_t const*>(pixels) +
                                                                 size_t(y) * size_t(pitch));
@@ -457,7 +494,9 @@ void PresentSoft(uint16_t const* pixels, int width, int height, int pitch)
             out[x * 3 + 2] = uint8_t((b << 3) | (b >> 2));
         }
     }
-    if (!WritePng(path, rgb.data(), width, height, 3, width * 3))
+    if (sums)
+        WriteSums(rgb.data(), width, height, 3, ptrdiff_t(width) * 3);
+    if (save && !WritePng(path, rgb.data(), width, height, 3, width * 3))
         _PDebug("host: cannot save frame \"%s\"\n", path);
 }
 

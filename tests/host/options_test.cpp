@@ -32,6 +32,8 @@ TEST(Options, RefusalsNameTheValueAndWhatIsAccepted)
         {{"--accelerometer", "2"}, nullptr, nullptr, {"\"2\"", "0 or 1"}},
         {{"--frames"}, nullptr, nullptr, {"--frames needs a value", "whole number"}},
         {{"--shots"}, nullptr, nullptr, {"--shots needs a value", "directory"}},
+        {{"--shot-frames", "2-1"}, nullptr, nullptr, {"\"2-1\"", "--shot-frames", "ranges"}},
+        {{}, "KRV_SHOT_FRAMES", "x", {"\"x\"", "KRV_SHOT_FRAMES", "frame numbers"}},
         {{"--unknown", "1"}, nullptr, nullptr, {"unknown option \"--unknown\"", "usage:"}},
         {{"stray"}, nullptr, nullptr, {"unknown option \"stray\""}},
         {{}, "KRV_RENDERER", "vulkan", {"\"vulkan\"", "KRV_RENDERER", "gles1, gles2, software"}},

@@ -62,6 +62,17 @@ TEST(Options, FlagsEnvironmentAndRefusals)
     EXPECT_EQ(o.renderer, host::RENDERER_SOFTWARE);
     EXPECT_EQ(std::make_tuple(o.angle, o.accelerometer, o.exitGraceMs), std::make_tuple(270, 0, 5));
     EXPECT_EQ(std::make_tuple(o.virtualClock, o.clockStepMs), std::make_tuple(1, 10));
+    EXPECT_TRUE(o.shotFrames.empty()); // every frame
+
+    // The frames kept: numbers, ranges, ranges every n-th frame.
+    ASSERT_EQ(ParseArgs({"--shot-frames", "3,10-12,100-150/25"}, &o, &code), 1);
+    std::string kept;
+    for (unsigned n = 0; n <= 200; ++n)
+        if (host::ShotWanted(o, n))
+            kept += std::to_string(n) + " ";
+    EXPECT_EQ(kept, "3 10 11 12 100 125 150 ");
+    ASSERT_EQ(ParseArgs({"--shot-sums", "sums.txt"}, &o, &code), 1);
+    EXPECT_EQ(o.shotSums, "sums.txt");
 
     setenv("KRV_SIZE", "800x480", 1);
     setenv("KRV_RENDERER", "gles2", 1);
@@ -81,6 +92,13 @@ TEST(Options, FlagsEnvironmentAndRefusals)
                                                           {"--frames", "-1"},
                                                           {"--clock", "fast"},
                                                           {"--clock-step", "0"},
+                                                          {"--shot-frames", "0"},
+                                                          {"--shot-frames", "5-4"},
+                                                          {"--shot-frames", "1,,2"},
+                                                          {"--shot-frames", "7/2"},
+                                                          {"--shot-frames", "1-9/0"},
+                                                          {"--shot-frames", "1-x"},
+                                                          {"--shot-sums"},
                                                           {"--frames"},
                                                           {"stray"},
                                                           {"--unknown", "1"}}) {

@@ -73,8 +73,15 @@ tap 1760 $MPBACK                                    # the multiplayer menus: bac
 drag 1860 400 395 440; tap 1880 $SEL; tap 1890 100 300 # play again, the blast cut short
 ev "1960 exit"
 
+# The frames the checks below read, the only ones saved: one of every
+# page, kept, and those compared with same.
+pages="bomb:65 options:165 help:320 credits:550 fall:655 explosion:700 game_selection:790
+       campaigns:1150 time_attack:1310 arcade:1470 bomb_multiplayer:1618 tutorial_question:820
+       multiplayer_notice:1645 network_choice:1740 levels_open:1125 levels_close:1168"
+compared="810 829 1079 1084 1095 1168"
+read_frames=$(echo $(for shot in $pages; do echo "${shot#*:}"; done) $compared | tr ' ' ,)
 (cd "$dir" && env -u DISPLAY KRV_AUDIO=null "$exe" --headless --clock virtual --script events.txt --shots shots \
-    --size 1024x600 > stdout.txt 2>&1) || fail "exit status $?"
+    --shot-frames "$read_frames" --size 1024x600 > stdout.txt 2>&1) || fail "exit status $?"
 log=$dir/logs/vornlog.txt
 
 bomb='menu: page 8
@@ -149,9 +156,7 @@ read -r flag music effects <<< "$(od -An -tu1 -N3 "$dir/data/usr/settings.nil")"
 [ "$(od -An -tu1 -j10 -N1 "$dir/data/usr/settings.nil" | tr -d ' ')" = 1 ] || fail "tutorial not marked offered"
 
 mkdir -p "$keep"
-for shot in bomb:65 options:165 help:320 credits:550 fall:655 explosion:700 game_selection:790 \
-            campaigns:1150 time_attack:1310 arcade:1470 bomb_multiplayer:1618 tutorial_question:820 \
-            multiplayer_notice:1645 network_choice:1740 levels_open:1125 levels_close:1168; do
+for shot in $pages; do
   f=$(printf '%s/shots/frame%05d.png' "$dir" "${shot#*:}")
   [ -f "$f" ] || fail "no frame for ${shot%%:*}"
   cp "$f" "$keep/${shot%%:*}.png"
@@ -190,16 +195,19 @@ help_page() {
   : > "$dir/events.txt"
   tap 1 100 200; tap 3 110 210
   drag 70 200 290 110; tap 90 "$sx" "$sy"
-  local t=150 k frames=()
+  local t=150 k frames=() numbers=()
   for ((k = 0; k < steps; k++)); do
     frames+=("$(printf '%s/shots/frame%05d.png' "$dir" $((t - 1)))")
+    numbers+=($((t - 1)))
     ev "$t down 0 $x $y0"; ev "$((t + 1)) move 0 $x $y1"; ev "$((t + 2)) up 0 $x $y1"
     t=$((t + 20))
   done
   frames+=("$(printf '%s/shots/frame%05d.png' "$dir" $((t - 1)))")
+  numbers+=($((t - 1)))
   ev "$t exit"
+  # Only the frames checked are saved.
   (cd "$dir" && env -u DISPLAY KRV_AUDIO=null "$exe" --headless --clock virtual --script events.txt --shots shots \
-      --size "$size" > stdout.txt 2>&1) || fail "$name: exit status $?"
+      --shot-frames "$(IFS=,; echo "${numbers[*]}")" --size "$size" > stdout.txt 2>&1) || fail "$name: exit status $?"
   log=$dir/logs/vornlog.txt
   grep -q '^menu: page 15$' "$log" || fail "$name: help did not open"
   local view

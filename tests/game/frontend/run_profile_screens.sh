@@ -25,7 +25,8 @@ top=$(mktemp -d)
 trap 'rm -rf "$top"' EXIT
 fail() { echo "FAIL: $*"; grep 'app: state\|profiles' "$log" 2>/dev/null; exit 1; }
 
-# run NAME SCRIPT: taps through the intro first. A run named offer has a
+# run NAME SCRIPT [FRAMES]: taps through the intro first; FRAMES (--shot-frames)
+# are the frames saved, all when not given. A run named offer has a
 # returning pilot (one empty profile) and no settings yet.
 run() {
   local dir=$top/$1
@@ -37,8 +38,8 @@ run() {
   ln -s "$archive" "$dir/app/native/data.vfs"
   printf '1 down 3 100 200\n2 up 3 100 200\n3 down 3 110 210\n5 up 3 120 220\n%s\n' "$2" > "$dir/events.txt"
   [ "$1" != failing ] || mkdir "$dir/data/usr/profile_0.tmp" # every profile save fails
-  (cd "$dir" && env -u DISPLAY "$exe" --headless --clock virtual --script events.txt --shots shots \
-      --size 480x320 > stdout.txt 2>&1) || fail "$1: exit status $?"
+  (cd "$dir" && env -u DISPLAY KRV_SHOT_FRAMES="${3:-}" "$exe" --headless --clock virtual --script events.txt \
+      --shots shots --size 480x320 > stdout.txt 2>&1) || fail "$1: exit status $?"
   log=$dir/logs/vornlog.txt
 }
 tap() { printf '%d down 0 %d %d\n%d up 0 %d %d\n' "$1" "$2" "$3" $(($1 + 1)) "$2" "$3"; }
@@ -73,7 +74,7 @@ offer_open() {
 states() { grep -E '^app: (state [0-9]+ -> |main menu made|tutorial offer)' "$top/$1/logs/vornlog.txt" | sed -n '/main menu made/,$p'; }
 
 # First run, no name, back: the game ends without a profile.
-run back "$(tap 20 $BACK_CREATE; echo 60 exit)"
+run back "$(tap 20 $BACK_CREATE; echo 60 exit)" 1
 grep -q 'app: state 1 -> 11' "$log" || fail "back: the first run did not open the profile screens"
 grep -q 'app: no profile made; the game ends' "$log" || fail "back: no exit"
 [ ! -e "$top/back/data/usr/profiles.cfg" ] || fail "back: a profile list was written"
@@ -84,7 +85,7 @@ grep -q 'app: no profile made; the game ends' "$log" || fail "back: no exit"
 # could lie under it, starts the game.
 run first "$(tap 20 $Z; tap 23 $U; tap 26 $N; tap 29 $K; tap 32 $A; tap 35 $DEL; tap 39 $OK;
              tap 160 $SELECTOR; tap 340 $ROW_LABEL; tap 370 $OFFER_NO; tap 390 $ARCADE_ROW; tap 480 $ARCADE_START;
-             echo 500 exit)"
+             echo 500 exit)" 30,330,352,368,479
 grep -q 'profiles: profile 0 "ZUNK" made' "$log" || fail "first: not made"
 grep -q 'app: state 10 -> 2' "$log" || fail "first: the screens did not close"
 [ "$(od -An -tx1 "$top/first/data/usr/profiles.cfg" | tr -d ' ')" = 0100 ] || fail "first: list"
@@ -98,7 +99,7 @@ offer_open first 330 352 368 || fail "first: the tap on the row's label answered
 
 # A returning pilot double-taps the time-attack row's left part; the
 # offer's YES loads the tutorial, whose orders show.
-run offer "$(tap 120 $SELECTOR; dtap 300 $TIME_ATTACK_LEFT; tap 330 $OFFER_YES; echo 450 exit)"
+run offer "$(tap 120 $SELECTOR; dtap 300 $TIME_ATTACK_LEFT; tap 330 $OFFER_YES; echo 450 exit)" 290,312,328,440
 [ "$(states offer)" = "$(printf 'app: main menu made\napp: state 2 -> 3\napp: state 3 -> 18\napp: tutorial offer answered yes: the tutorial loads\napp: state 18 -> 4\napp: state 4 -> 5')" ] ||
   fail "offer: the offer's states: $(states offer)"
 offer_open offer 290 312 328 || fail "offer: the double tap on the row answered the offer"
@@ -116,7 +117,7 @@ walk+=$'\n'"$(tap 170 $NEW; tap 180 $DELETE; tap 190 $YES; tap 200 $ANY; tap 210
 # The multiplayer page: aircraft 1 needs a rank the new pilot lacks, 0 is free.
 walk+=$'\n'"$(tap 225 $PAGE; tap 230 $PLANE_RIGHT; tap 233 $CHOOSE; tap 236 $PLANE_LEFT; tap 239 $CHOOSE)"
 walk+=$'\n'"$(tap 250 $ANY; tap 260 $BACK; tap 275 $ANY; echo 290 exit)"
-run failing "$walk"
+run failing "$walk" 30,168,229
 expected='profiles: profile 0 "A" made
 profiles: profile 1 "B" made
 profiles: profile 2 "C" made
