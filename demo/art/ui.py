@@ -9,6 +9,8 @@ images() lists (archive path, width, height, mode, svg text). Modes:
 import math
 import random
 
+import noise
+
 from svg import (AMBER, BLACK, COMMON_DEFS, GREEN, MONO, NAVY, OLIVE, OLIVE_D, PAPER, PAPER_D, RED, SANS, SERIF, STEEL_D,
                  STEEL_L, WHITE, doc, plane_side, plane_top, plate, poly, rivet, star, text, tint_matrix,
                  turbulence)
@@ -230,12 +232,25 @@ def hatch_door():
     return doc(364, 110, b, defs)
 
 
+def wrapping_curve(points, period):
+    """A smooth path through points (x rising from 0) that goes on, at the
+    same slope, into the same points moved right by period: drawn in copies
+    period apart, the copies make one unbroken line."""
+    n = len(points)
+    at = lambda i: (points[i % n][0] + period * (i // n), points[i % n][1])
+    d = "M%g,%g" % at(0)
+    for i in range(n):
+        p0, p1, p2, p3 = at(i - 1), at(i), at(i + 1), at(i + 2)
+        c1 = (p1[0] + (p2[0] - p0[0]) / 6, p1[1] + (p2[1] - p0[1]) / 6)
+        c2 = (p2[0] - (p3[0] - p1[0]) / 6, p2[1] - (p3[1] - p1[1]) / 6)
+        d += " C%g,%g %g,%g %g,%g" % (c1 + c2 + p2)
+    return d
+
+
 def earth():
     rnd = random.Random(3)
-    defs = turbulence("eg", "0.02", 4, 8, tint_matrix(0.30, 0.44, 0.20, 0.7, 0.5), stitch=True)
-    defs += turbulence("forest", "0.035", 4, 12, [0, 0, 0, 0, 0.12, 0, 0, 0, 0, 0.25, 0, 0, 0, 0, 0.1,
-                                                 8, 0, 0, 0, -4.2], stitch=True)
-    b = '<rect width="256" height="256" fill="#55703a"/><rect width="256" height="256" filter="url(#eg)" opacity="0.8"/>'
+    b = '<rect width="256" height="256" fill="#55703a"/>'
+    b += noise.picture(256, 256, "0.02", 4, 8, tint_matrix(0.30, 0.44, 0.20, 0.7, 0.5), False, 'opacity="0.8"')
     colours = ["#8a9a4a", "#a89a5a", "#6f8a3a", "#c2b070", "#5e7a34", "#9a8550"]
     for _ in range(34):
         x, y = rnd.randrange(0, 256), rnd.randrange(0, 256)
@@ -244,11 +259,16 @@ def earth():
         for dx in (-256, 0, 256):
             b += '<rect x="%d" y="%d" width="%d" height="%d" fill="%s" opacity="0.75" stroke="#3d4f26" stroke-width="0.6"/>' % (
                 x + dx, y, w, h, c)
-    b += '<rect width="256" height="256" filter="url(#forest)"/>'
-    b += ('<path d="M-10,40 C40,60 60,120 128,130 S220,200 266,210" fill="none" stroke="#4a7a9a" stroke-width="4"/>'
-          '<path d="M-266,40 C-216,60 -196,120 -128,130 S-36,200 10,210" fill="none" stroke="#4a7a9a" stroke-width="4"/>')
-    b += '<path d="M0,180 L256,170" stroke="#b9a98a" stroke-width="1.6"/>'
-    return doc(256, 256, b, defs)
+    b += noise.picture(256, 256, "0.035", 4, 12, [0, 0, 0, 0, 0.12, 0, 0, 0, 0, 0.25, 0, 0, 0, 0, 0.1, 8, 0, 0, 0, -4.2],
+                       False)
+    # a river that leaves the right edge where it enters the left, at the same slope
+    river = wrapping_curve([(0, 70), (45, 52), (92, 84), (140, 128), (190, 112), (226, 80)], 256)
+    for dx in (-256, 0, 256):
+        b += ('<path d="%s" transform="translate(%d,0)" fill="none" stroke="#4a7a9a" stroke-width="4"/>'
+              % (river, dx))
+    # and a road the same way
+    b += '<path d="M0,178 C70,168 186,188 256,178" fill="none" stroke="#b9a98a" stroke-width="1.6"/>'
+    return doc(256, 256, b)
 
 
 def cloud(seed, w=64, h=32):
@@ -1164,10 +1184,11 @@ def images():
     add(G + "soft_label_back_paper.png", 44, 44, "key",
         doc(44, 44, '<rect x="1" y="1" width="42" height="42" rx="5" fill="#3a2f1c"/><rect x="3" y="3" width="38" height="38" rx="4" fill="%s"/>'
             % PAPER + arrow_shape(22, 22, 1.0, True, "#7a1a14")))
-    defs = turbulence("brush", "0.008 0.6", 2, 6, tint_matrix(0.7, 0.74, 0.78, 0.35, 0.7), stitch=True)
-    add(G + "metal_bar.png", 128, 44, "rgb", doc(128, 44, '<rect width="128" height="44" fill="url(#darkmetal)"/>'
-        '<rect width="128" height="44" filter="url(#brush)" opacity="0.35"/><rect width="128" height="2" fill="#aab3bb"/>'
-        '<rect y="42" width="128" height="2" fill="#0c0f12"/>' + rivet(64, 8, 1.8) + rivet(64, 36, 1.8), defs))
+    # the bar is repeated along a row: its brushing runs on from copy to copy
+    brush = noise.picture(128, 44, "0.008 0.6", 2, 6, tint_matrix(0.7, 0.74, 0.78, 0.35, 0.7), False, 'opacity="0.35"')
+    add(G + "metal_bar.png", 128, 44, "rgb", doc(128, 44, '<rect width="128" height="44" fill="url(#darkmetal)"/>' + brush +
+        '<rect width="128" height="2" fill="#aab3bb"/>'
+        '<rect y="42" width="128" height="2" fill="#0c0f12"/>' + rivet(64, 8, 1.8) + rivet(64, 36, 1.8)))
     add(G + "warroom.png", 1024, 600, "rgb", warroom())
     lock = lambda s: doc(s, s, '<g transform="scale(%g)"><path d="M14,22 V15 a10,10 0 0 1 20,0 V22" fill="none" stroke="#0c0f12" stroke-width="8"/>'
                          '<path d="M14,22 V15 a10,10 0 0 1 20,0 V22" fill="none" stroke="#b9c2cb" stroke-width="4.5"/>'

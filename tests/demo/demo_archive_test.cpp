@@ -1063,3 +1063,53 @@ TEST_F(DemoArchive, SkyPictureWrapsAroundAndIsPlainAtTheZenith)
         EXPECT_EQ(differ, 0) << "row " << y;
     }
 }
+
+// The pictures drawn repeated side by side: the ground and the sea in both
+// directions on every map, the menu's earth and the rows' metal bar across.
+// A seam is a sudden change of slope, so the change of slope across the wrap
+// (over the last column, the first and the one after it, and likewise for
+// rows) is no larger than across any three neighbouring columns inside.
+TEST_F(DemoArchive, RepeatingTexturesLeadOnAcrossTheirEdges)
+{
+    struct Repeating {
+        std::string name;
+        bool rows;
+    };
+    std::vector<Repeating> pictures = { { "data\\textures\\sea.png", true },
+        { "data\\2dgfx\\earth.png", false }, { "data\\2dgfx\\metal_bar.png", false } };
+    for (const char* dir : { "", "summer\\", "winter\\", "desert\\" })
+        for (const char* ground : { "ground.png", "ground_low.png", "ground_high.png" })
+            pictures.push_back({ std::string("data\\textures\\") + dir + ground, true });
+    for (const Repeating& r : pictures) {
+        SCOPED_TRACE(r.name);
+        std::unique_ptr<PSurface> s(
+            PSurface::CreateFromFile(r.name.c_str(), PLOAD_TRUE24 | PLOAD_NOALPHA, PIMAGE_DETECT));
+        ASSERT_NE(s, nullptr);
+        ASSERT_EQ(s->format, PSURFACE_RGB24);
+        const int w = s->width, h = s->height;
+        ASSERT_TRUE(w >= 3 && h >= 3);
+        // The mean change of slope over three lines of pixels, a, b and c,
+        // each of n pixels; at(line, k) is the k-th pixel of a line.
+        auto bend = [&](auto at, int a, int b, int c, int n) {
+            long sum = 0;
+            for (int k = 0; k < n; k++)
+                for (int ch = 0; ch < 3; ch++)
+                    sum += std::abs(at(a, k)[ch] - 2 * at(b, k)[ch] + at(c, k)[ch]);
+            return double(sum) / n;
+        };
+        auto column = [&](int x, int y) { return s->pixels + y * s->pitch + 3 * x; };
+        auto row = [&](int y, int x) { return s->pixels + y * s->pitch + 3 * x; };
+        double inner = 0;
+        for (int x = 1; x + 1 < w; x++)
+            inner = std::max(inner, bend(column, x - 1, x, x + 1, h));
+        double wrap = std::max(bend(column, w - 2, w - 1, 0, h), bend(column, w - 1, 0, 1, h));
+        EXPECT_LE(wrap, inner) << "the last column does not lead on to the first";
+        if (!r.rows)
+            continue;
+        inner = 0;
+        for (int y = 1; y + 1 < h; y++)
+            inner = std::max(inner, bend(row, y - 1, y, y + 1, w));
+        wrap = std::max(bend(row, h - 2, h - 1, 0, w), bend(row, h - 1, 0, 1, w));
+        EXPECT_LE(wrap, inner) << "the last row does not lead on to the first";
+    }
+}
