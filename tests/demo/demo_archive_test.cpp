@@ -10,6 +10,7 @@
 
 #include <dirent.h>
 #include <algorithm>
+#include <cctype>
 #include <array>
 #include <cstdio>
 #include <cstdlib>
@@ -885,6 +886,40 @@ TEST_F(DemoArchive, AlphaTestedPicturesHaveHardAlpha)
         checked++;
     }
     EXPECT_GT(checked, 100);
+}
+
+// A player reads words in his own language, so the game prints them over the
+// pictures from the language texts and the pictures carry none: the SVG
+// document each picture is drawn from holds no text with two letters in a
+// row. Digits (the war room's clocks, mission and aircraft numbers), an
+// aircraft's code letter and the names of the game and of its engine may
+// stand in a picture.
+TEST(DemoPictures, CarryNoWords)
+{
+    const std::string dir = KRV_DEMO_PICTURE_SOURCES;
+    std::vector<TreeFile> svgs;
+    Walk(dir, "", &svgs);
+    int documents = 0;
+    for (const TreeFile& f : svgs) {
+        if (!EndsWith(f.name, ".svg"))
+            continue;
+        documents++;
+        std::ifstream in(f.path, std::ios::binary);
+        const std::string svg((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        for (size_t at = svg.find("<text"); at != std::string::npos; at = svg.find("<text", at + 1)) {
+            const size_t open = svg.find('>', at), close = svg.find("</text>", at);
+            ASSERT_TRUE(open != std::string::npos && close != std::string::npos && open < close) << f.name;
+            std::string words = svg.substr(open + 1, close - open - 1);
+            for (const char* name : { "KORVANTH", "VORN" })
+                if (words == name)
+                    words.clear();
+            bool word = false;
+            for (size_t k = 0; k + 1 < words.size(); k++)
+                word = word || (std::isalpha(uint8_t(words[k])) && std::isalpha(uint8_t(words[k + 1])));
+            EXPECT_FALSE(word) << f.name << ": \"" << words << "\"";
+        }
+    }
+    EXPECT_GT(documents, 100);
 }
 
 } // namespace
