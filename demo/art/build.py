@@ -5,7 +5,9 @@
     build.py models OUT WORK POFWRITE PAMWRITE    meshes and scenes
 
 OUT is the archive tree (files land under OUT/data/...), WORK a scratch
-folder. The same sources always give the same bytes."""
+folder (after images, it holds every picture's SVG document, named after
+the picture's path with "_" for "/"). The same sources always give the
+same bytes."""
 import multiprocessing
 import os
 import subprocess
@@ -63,6 +65,11 @@ def build_images(out, work, jobs):
     names = [t[0] for t in todo]
     if len(set(names)) != len(names):
         sys.exit("build.py: an image is listed twice")
+    # WORK keeps each picture's SVG document (the archive test reads them):
+    # none from an earlier build may stay behind
+    for f in os.listdir(work):
+        if f.endswith((".svg", ".png")):
+            os.remove(os.path.join(work, f))
     with multiprocessing.Pool(jobs) as pool:
         for _ in pool.imap_unordered(render_one, todo):
             pass

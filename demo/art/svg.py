@@ -149,14 +149,14 @@ def plane_side(cx, cy, scale, fill, flip=False, extra=""):
             % (cx, cy, sx, scale, fill, extra, d, wing))
 
 
-def turbulence(fid, freq, octaves, seed, matrix, stitch=False, ftype="fractalNoise"):
+def turbulence(fid, freq, octaves, seed, matrix, ftype="fractalNoise"):
     """A filter that fills its region with coloured noise; matrix is the
-    20 values of an feColorMatrix applied to the noise."""
+    20 values of an feColorMatrix applied to the noise. The noise does not
+    repeat: a picture drawn repeated takes its noise from noise.py."""
     return ('<filter id="%s" x="0" y="0" width="100%%" height="100%%" filterUnits="objectBoundingBox">'
-            '<feTurbulence type="%s" baseFrequency="%s" numOctaves="%d" seed="%d" %s/>'
+            '<feTurbulence type="%s" baseFrequency="%s" numOctaves="%d" seed="%d"/>'
             '<feColorMatrix type="matrix" values="%s"/></filter>'
-            % (fid, ftype, freq, octaves, seed, 'stitchTiles="stitch"' if stitch else "",
-               " ".join("%g" % v for v in matrix)))
+            % (fid, ftype, freq, octaves, seed, " ".join("%g" % v for v in matrix)))
 
 
 def tint_matrix(r, g, b, contrast=1.0, base=0.0):

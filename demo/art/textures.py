@@ -26,7 +26,8 @@ def hexrgb(c):
 
 
 def noise_tile(size, c0, c1, freq, seed, extra=""):
-    """A tileable noisy surface between two colours."""
+    """A noisy surface between two colours that repeats in both directions
+    (noise.py: no edge shows where copies meet)."""
     r0, g0, b0 = hexrgb(c0)
     r1, g1, b1 = hexrgb(c1)
     m = [r1 - r0, 0, 0, 0, r0, g1 - g0, 0, 0, 0, g0, b1 - b0, 0, 0, 0, b0, 0, 0, 0, 0, 1]
@@ -35,8 +36,7 @@ def noise_tile(size, c0, c1, freq, seed, extra=""):
     m[4] -= (r1 - r0) * 0.3
     m[9] -= (g1 - g0) * 0.3
     m[14] -= (b1 - b0) * 0.3
-    defs = turbulence("nt", freq, 4, seed, m, stitch=True)
-    return doc(size, size, '<rect width="%d" height="%d" filter="url(#nt)"/>%s' % (size, size, extra), defs)
+    return doc(size, size, noise.picture(size, size, freq, 4, seed, m) + extra)
 
 
 def ground_textures():
@@ -172,8 +172,8 @@ def sky():
 
 
 def sea():
-    defs = turbulence("sw", "0.06 0.12", 3, 41, tint_matrix(0.16, 0.34, 0.48, 0.6, 0.45), stitch=True)
-    return doc(128, 128, '<rect width="128" height="128" fill="#2b5373"/><rect width="128" height="128" filter="url(#sw)"/>', defs)
+    """Water that repeats in both directions, one copy a sea quad."""
+    return doc(128, 128, noise.picture(128, 128, "0.06 0.12", 3, 41, tint_matrix(0.16, 0.34, 0.48, 0.6, 0.45)))
 
 
 def foam():

@@ -9,6 +9,8 @@ images() lists (archive path, width, height, mode, svg text). Modes:
 import math
 import random
 
+import noise
+
 from svg import (AMBER, BLACK, COMMON_DEFS, GREEN, MONO, NAVY, OLIVE, OLIVE_D, PAPER, PAPER_D, RED, SANS, SERIF, STEEL_D,
                  STEEL_L, WHITE, doc, plane_side, plane_top, plate, poly, rivet, star, text, tint_matrix,
                  turbulence)
@@ -17,13 +19,10 @@ G = "data/2dgfx/"
 T = "data/textures/"
 
 
-def soft_key(label=None, w=96, h=48):
-    """A soft key's plate; without a label the game prints the key's word
-    over it in the player's language."""
-    b = plate(2, 6, w - 4, h - 12, 8)
-    if label:
-        b += text(w / 2, h / 2 + 7, label, 19, AMBER)
-    return doc(w, h, b)
+def soft_key(mark="", w=96, h=48):
+    """A soft key's plate with a mark drawn on it and no words: over the
+    back key the game prints the key's word in the player's language."""
+    return doc(w, h, plate(2, 6, w - 4, h - 12, 8) + mark)
 
 
 def round_icon(w, inner, face="url(#darkmetal)"):
@@ -143,7 +142,10 @@ def title_background():
     b += '<rect y="24" width="1024" height="120" fill="#000" opacity="0.35"/>'
     b += text(512, 112, "KORVANTH", 92, "#1a1208", extra='letter-spacing="12" transform="translate(4,5)"')
     b += text(512, 112, "KORVANTH", 92, "url(#amber)", extra='letter-spacing="12" stroke="#3a2500" stroke-width="2"')
-    b += text(512, 138, "AIR COMBAT OVER THE NORTHERN FRONT", 20, "#f3e3b8", extra='letter-spacing="4"')
+    # under the name a rule with a star, no words: the picture is not translated
+    for x in (330, 540):
+        b += '<rect x="%d" y="130" width="154" height="2" fill="#f3e3b8"/>' % x
+    b += star(512, 131, 10, "#f3e3b8")
     return doc(1024, 600, b, defs)
 
 
@@ -152,9 +154,27 @@ def end_screen():
     for i, (x, y, s) in enumerate(((380, 300, 1.2), (470, 280, 0.9), (540, 320, 0.8), (300, 340, 0.7))):
         b += plane_side(x, y, s, "#10151b")
     b += '<rect y="400" width="1024" height="140" fill="#000" opacity="0.35"/>'
-    b += text(512, 470, "VICTORY", 72, "url(#amber)", extra='letter-spacing="10" stroke="#3a2500" stroke-width="2"')
-    b += text(512, 512, "THE SQUADRON FLIES HOME", 22, "#f3e3b8", extra='letter-spacing="4"')
+    # the victory told without words: a winged star in a laurel wreath
+    b += victory_emblem(512, 468)
     return doc(1024, 600, b, defs)
+
+
+def victory_emblem(cx, cy):
+    """A star in a ring between two wings, a laurel wreath below the ring."""
+    b = ''
+    for s in (-1, 1):
+        b += poly([(cx + s * 46, cy - 8), (cx + s * 200, cy - 34), (cx + s * 186, cy - 20), (cx + s * 158, cy - 14),
+                   (cx + s * 174, cy - 4), (cx + s * 140, cy + 2), (cx + s * 156, cy + 10), (cx + s * 46, cy + 12)],
+                  "url(#amber)", 'stroke="#3a2500" stroke-width="2" stroke-linejoin="round"')
+        for k in range(6):
+            a = 98 + 14 * k  # degrees round the ring from its lowest point
+            x = cx - s * 58 * math.cos(math.radians(a))
+            y = cy + 58 * math.sin(math.radians(a))
+            b += ('<ellipse cx="%.1f" cy="%.1f" rx="12" ry="5" fill="#8fae4a" stroke="#2a3a10" stroke-width="1.2" '
+                  'transform="rotate(%.1f %.1f %.1f)"/>' % (x, y, -s * (a + 90 + 25), x, y))
+    b += '<circle cx="%d" cy="%d" r="44" fill="#1a1208" stroke="url(#amber)" stroke-width="6"/>' % (cx, cy)
+    b += star(cx, cy + 2, 32, "url(#amber)", extra='stroke="#3a2500" stroke-width="2"')
+    return b
 
 
 def maker_picture():
@@ -165,7 +185,7 @@ def maker_picture():
         b += poly([(256 + s * 60, 90), (256 + s * 190, 70), (256 + s * 175, 84), (256 + s * 150, 88),
                    (256 + s * 165, 96), (256 + s * 135, 100), (256 + s * 60, 106)], "url(#amber)")
     b += text(256, 205, "KORVANTH", 44, WHITE, extra='letter-spacing="8"')
-    b += text(256, 236, "S T U D I O", 18, "#9aa4ad")
+    b += '<rect x="176" y="226" width="160" height="2" fill="#9aa4ad"/>'
     return doc(512, 256, b)
 
 
@@ -197,7 +217,11 @@ def bomb_bay():
         b += ('<rect x="%d" y="250" width="40" height="70" rx="8" fill="#151816"/>'
               '<rect x="%d" y="256" width="28" height="58" rx="6" fill="#ffcf6a"/>'
               '<circle cx="%d" cy="285" r="60" fill="url(#glow)" opacity="0.25"/>' % (x - 20, x - 14, x))
-    b += text(512, 60, "BOMB BAY  \u2022  KEEP CLEAR", 22, "#d9a520", extra='letter-spacing="6"')
+    # a stencilled warning over the hatch: a triangle between arrows down to it
+    b += ('<path d="M512,37 L524,58 L500,58 Z" fill="none" stroke="#d9a520" stroke-width="3" stroke-linejoin="round"/>'
+          '<rect x="510.8" y="44" width="2.4" height="8" fill="#d9a520"/><circle cx="512" cy="55" r="1.4" fill="#d9a520"/>')
+    for dx in (-90, -56, 56, 90):
+        b += ('<path d="M%d,42 l9,9 l9,-9" fill="none" stroke="#d9a520" stroke-width="3.5"/>' % (512 + dx - 9))
     b += '</g>'
     return doc(1024, 600, b, defs)
 
@@ -226,16 +250,33 @@ def hatch_door():
         b += '<rect x="%d" y="6" width="8" height="98" fill="#3a4120"/><rect x="%d" y="6" width="2" height="98" fill="#98a15c"/>' % (x, x)
     for x in range(10, 364, 22):
         b += rivet(x, 12, 1.8) + rivet(x, 98, 1.8)
-    b += text(182, 64, "DANGER", 20, "#e8c65a", extra='letter-spacing="8" opacity="0.9"')
+    # stencilled arrows to the edge where the doors part (the lower door is
+    # drawn flipped, so its arrows point up to it)
+    for dx in (-46, 0, 46):
+        b += ('<path d="M%d,44 l18,18 l18,-18" fill="none" stroke="#e8c65a" stroke-width="7" opacity="0.9"/>'
+              % (182 + dx - 18))
     return doc(364, 110, b, defs)
+
+
+def wrapping_curve(points, period):
+    """A smooth path through points (x rising from 0) that goes on, at the
+    same slope, into the same points moved right by period: drawn in copies
+    period apart, the copies make one unbroken line."""
+    n = len(points)
+    at = lambda i: (points[i % n][0] + period * (i // n), points[i % n][1])
+    d = "M%g,%g" % at(0)
+    for i in range(n):
+        p0, p1, p2, p3 = at(i - 1), at(i), at(i + 1), at(i + 2)
+        c1 = (p1[0] + (p2[0] - p0[0]) / 6, p1[1] + (p2[1] - p0[1]) / 6)
+        c2 = (p2[0] - (p3[0] - p1[0]) / 6, p2[1] - (p3[1] - p1[1]) / 6)
+        d += " C%g,%g %g,%g %g,%g" % (c1 + c2 + p2)
+    return d
 
 
 def earth():
     rnd = random.Random(3)
-    defs = turbulence("eg", "0.02", 4, 8, tint_matrix(0.30, 0.44, 0.20, 0.7, 0.5), stitch=True)
-    defs += turbulence("forest", "0.035", 4, 12, [0, 0, 0, 0, 0.12, 0, 0, 0, 0, 0.25, 0, 0, 0, 0, 0.1,
-                                                 8, 0, 0, 0, -4.2], stitch=True)
-    b = '<rect width="256" height="256" fill="#55703a"/><rect width="256" height="256" filter="url(#eg)" opacity="0.8"/>'
+    b = '<rect width="256" height="256" fill="#55703a"/>'
+    b += noise.picture(256, 256, "0.02", 4, 8, tint_matrix(0.30, 0.44, 0.20, 0.7, 0.5), False, 'opacity="0.8"')
     colours = ["#8a9a4a", "#a89a5a", "#6f8a3a", "#c2b070", "#5e7a34", "#9a8550"]
     for _ in range(34):
         x, y = rnd.randrange(0, 256), rnd.randrange(0, 256)
@@ -244,11 +285,16 @@ def earth():
         for dx in (-256, 0, 256):
             b += '<rect x="%d" y="%d" width="%d" height="%d" fill="%s" opacity="0.75" stroke="#3d4f26" stroke-width="0.6"/>' % (
                 x + dx, y, w, h, c)
-    b += '<rect width="256" height="256" filter="url(#forest)"/>'
-    b += ('<path d="M-10,40 C40,60 60,120 128,130 S220,200 266,210" fill="none" stroke="#4a7a9a" stroke-width="4"/>'
-          '<path d="M-266,40 C-216,60 -196,120 -128,130 S-36,200 10,210" fill="none" stroke="#4a7a9a" stroke-width="4"/>')
-    b += '<path d="M0,180 L256,170" stroke="#b9a98a" stroke-width="1.6"/>'
-    return doc(256, 256, b, defs)
+    b += noise.picture(256, 256, "0.035", 4, 12, [0, 0, 0, 0, 0.12, 0, 0, 0, 0, 0.25, 0, 0, 0, 0, 0.1, 8, 0, 0, 0, -4.2],
+                       False)
+    # a river that leaves the right edge where it enters the left, at the same slope
+    river = wrapping_curve([(0, 70), (45, 52), (92, 84), (140, 128), (190, 112), (226, 80)], 256)
+    for dx in (-256, 0, 256):
+        b += ('<path d="%s" transform="translate(%d,0)" fill="none" stroke="#4a7a9a" stroke-width="4"/>'
+              % (river, dx))
+    # and a road the same way
+    b += '<path d="M0,178 C70,168 186,188 256,178" fill="none" stroke="#b9a98a" stroke-width="1.6"/>'
+    return doc(256, 256, b)
 
 
 def cloud(seed, w=64, h=32):
@@ -310,7 +356,7 @@ def selector():
 def engine_logo():
     b = plate(2, 2, 252, 60, 10, "#14181c")
     b += '<circle cx="34" cy="32" r="18" fill="none" stroke="url(#amber)" stroke-width="3"/>' + star(34, 32, 13, "url(#amber)")
-    b += text(150, 40, "VORN ENGINE", 21, WHITE, extra='letter-spacing="2"')
+    b += text(150, 43, "VORN", 28, WHITE, extra='letter-spacing="10"')
     return doc(256, 64, b)
 
 
@@ -1155,7 +1201,7 @@ def images():
     out = []
     add = lambda name, w, h, mode, s: out.append((name, w, h, mode, s))
     # shared interface images
-    add(G + "soft_label_ok.png", 96, 48, "key", soft_key("OK"))
+    add(G + "soft_label_ok.png", 96, 48, "key", soft_key(check_shape(49, 25, 0.8, AMBER)))
     add(G + "soft_label_back.png", 96, 48, "key", soft_key())
     add(G + "soft_label_ingame.png", 64, 64, "key", pause_icon())
     add(G + "soft_label_pause.png", 64, 64, "key", round_icon(64, '<rect x="22" y="19" width="7" height="26" fill="%s"/>'
@@ -1164,10 +1210,11 @@ def images():
     add(G + "soft_label_back_paper.png", 44, 44, "key",
         doc(44, 44, '<rect x="1" y="1" width="42" height="42" rx="5" fill="#3a2f1c"/><rect x="3" y="3" width="38" height="38" rx="4" fill="%s"/>'
             % PAPER + arrow_shape(22, 22, 1.0, True, "#7a1a14")))
-    defs = turbulence("brush", "0.008 0.6", 2, 6, tint_matrix(0.7, 0.74, 0.78, 0.35, 0.7), stitch=True)
-    add(G + "metal_bar.png", 128, 44, "rgb", doc(128, 44, '<rect width="128" height="44" fill="url(#darkmetal)"/>'
-        '<rect width="128" height="44" filter="url(#brush)" opacity="0.35"/><rect width="128" height="2" fill="#aab3bb"/>'
-        '<rect y="42" width="128" height="2" fill="#0c0f12"/>' + rivet(64, 8, 1.8) + rivet(64, 36, 1.8), defs))
+    # the bar is repeated along a row: its brushing runs on from copy to copy
+    brush = noise.picture(128, 44, "0.008 0.6", 2, 6, tint_matrix(0.7, 0.74, 0.78, 0.35, 0.7), False, 'opacity="0.35"')
+    add(G + "metal_bar.png", 128, 44, "rgb", doc(128, 44, '<rect width="128" height="44" fill="url(#darkmetal)"/>' + brush +
+        '<rect width="128" height="2" fill="#aab3bb"/>'
+        '<rect y="42" width="128" height="2" fill="#0c0f12"/>' + rivet(64, 8, 1.8) + rivet(64, 36, 1.8)))
     add(G + "warroom.png", 1024, 600, "rgb", warroom())
     lock = lambda s: doc(s, s, '<g transform="scale(%g)"><path d="M14,22 V15 a10,10 0 0 1 20,0 V22" fill="none" stroke="#0c0f12" stroke-width="8"/>'
                          '<path d="M14,22 V15 a10,10 0 0 1 20,0 V22" fill="none" stroke="#b9c2cb" stroke-width="4.5"/>'

@@ -56,6 +56,7 @@ constexpr int kTextSummaryTitle = 123, kTextStartScore = 52, kTextGained = 124, 
 constexpr int kTextMedalTitle = 171;
 // The orders' heading, printed on the letterhead (whose picture has no words).
 constexpr int kTextOrdersTitle = 122, kOrdersTitleFont = 2;
+constexpr int kOrdersMargin = 15; // the orders' text from either side of the screen
 constexpr int kTextCalibrationTitle = 308, kTextCalibration1 = 309, kTextCalibration2 = 310;
 constexpr int kFlareFlags = 576;
 constexpr int kMedalTop = 60; // the awarded medal's frame
@@ -712,10 +713,23 @@ void MainGame::DrawMissionDescription()
         m_letterhead = PSurface3D::CreateFromFile(m_p3d, "data\\2dgfx\\letterhead.png", 1);
     int t = 8;
     if (m_letterhead) {
-        m_p3d->Blit(m_width / 2 - int(m_letterhead->Width()) / 2, 10, m_letterhead, nullptr, 0);
-        t = int(m_letterhead->Height()) - 2;
-        m_fonts->Print(m_width / 2, 10 + (int(m_letterhead->Height()) - m_fonts->Height(kOrdersTitleFont)) / 2,
-                       unsigned(kTextOrdersTitle), kOrdersTitleFont, Fonts::kCenter);
+        // The letterhead keeps its own size where the screen has room for it
+        // within the text's margins; on a narrower screen it is drawn as wide
+        // as the text, its proportions kept, so that neither end is cut off.
+        int w = int(m_letterhead->Width()), h = int(m_letterhead->Height());
+        const int room = m_width - 2 * kOrdersMargin;
+        if (w > room && room > 0) {
+            h = h * room / w;
+            w = room;
+            PBlitFX fx;
+            fx.alpha = 255;
+            m_p3d->BlitFx(PRect{m_width / 2 - w / 2, 10, w, h}, m_letterhead, nullptr, PS3D_SCALE | PS3D_SMOOTH, fx);
+        } else {
+            m_p3d->Blit(m_width / 2 - w / 2, 10, m_letterhead, nullptr, 0);
+        }
+        t = h - 2;
+        m_fonts->Print(m_width / 2, 10 + (h - m_fonts->Height(kOrdersTitleFont)) / 2, unsigned(kTextOrdersTitle),
+                       kOrdersTitleFont, Fonts::kCenter);
     }
     int lh = m_fonts->Height(0) + 4;
     m_fonts->SetFileSource(m_textSource);
@@ -723,8 +737,8 @@ void MainGame::DrawMissionDescription()
     if (config)
         m_fonts->Print(m_width / 2, t + lh, unsigned(config->title), 0, Fonts::kCenter);
     if (m_description >= 0)
-        m_fonts->PrintSection(0, 15, t + 3 * lh, lh, m_width - 30, m_fonts->GetStr(unsigned(m_description)),
-                              Fonts::kLeft);
+        m_fonts->PrintSection(0, kOrdersMargin, t + 3 * lh, lh, m_width - 2 * kOrdersMargin,
+                              m_fonts->GetStr(unsigned(m_description)), Fonts::kLeft);
     m_fonts->SetFileSource(0);
 }
 

@@ -10,6 +10,7 @@
 
 #include <dirent.h>
 #include <algorithm>
+#include <cctype>
 #include <array>
 #include <cstdio>
 #include <cstdlib>
@@ -887,6 +888,40 @@ TEST_F(DemoArchive, AlphaTestedPicturesHaveHardAlpha)
     EXPECT_GT(checked, 100);
 }
 
+// A player reads words in his own language, so the game prints them over the
+// pictures from the language texts and the pictures carry none: the SVG
+// document each picture is drawn from holds no text with two letters in a
+// row. Digits (the war room's clocks, mission and aircraft numbers), an
+// aircraft's code letter and the names of the game and of its engine may
+// stand in a picture.
+TEST(DemoPictures, CarryNoWords)
+{
+    const std::string dir = KRV_DEMO_PICTURE_SOURCES;
+    std::vector<TreeFile> svgs;
+    Walk(dir, "", &svgs);
+    int documents = 0;
+    for (const TreeFile& f : svgs) {
+        if (!EndsWith(f.name, ".svg"))
+            continue;
+        documents++;
+        std::ifstream in(f.path, std::ios::binary);
+        const std::string svg((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        for (size_t at = svg.find("<text"); at != std::string::npos; at = svg.find("<text", at + 1)) {
+            const size_t open = svg.find('>', at), close = svg.find("</text>", at);
+            ASSERT_TRUE(open != std::string::npos && close != std::string::npos && open < close) << f.name;
+            std::string words = svg.substr(open + 1, close - open - 1);
+            for (const char* name : { "KORVANTH", "VORN" })
+                if (words == name)
+                    words.clear();
+            bool word = false;
+            for (size_t k = 0; k + 1 < words.size(); k++)
+                word = word || (std::isalpha(uint8_t(words[k])) && std::isalpha(uint8_t(words[k + 1])));
+            EXPECT_FALSE(word) << f.name << ": \"" << words << "\"";
+        }
+    }
+    EXPECT_GT(documents, 100);
+}
+
 } // namespace
 
 // The weapon records as the game loads them: ids 0-15 without a gap (the
@@ -1061,5 +1096,55 @@ TEST_F(DemoArchive, SkyPictureWrapsAroundAndIsPlainAtTheZenith)
         for (int x = 1; x < w; x++)
             differ += !std::equal(row, row + 3, row + 3 * x);
         EXPECT_EQ(differ, 0) << "row " << y;
+    }
+}
+
+// The pictures drawn repeated side by side: the ground and the sea in both
+// directions on every map, the menu's earth and the rows' metal bar across.
+// A seam is a sudden change of slope, so the change of slope across the wrap
+// (over the last column, the first and the one after it, and likewise for
+// rows) is no larger than across any three neighbouring columns inside.
+TEST_F(DemoArchive, RepeatingTexturesLeadOnAcrossTheirEdges)
+{
+    struct Repeating {
+        std::string name;
+        bool rows;
+    };
+    std::vector<Repeating> pictures = { { "data\\textures\\sea.png", true },
+        { "data\\2dgfx\\earth.png", false }, { "data\\2dgfx\\metal_bar.png", false } };
+    for (const char* dir : { "", "summer\\", "winter\\", "desert\\" })
+        for (const char* ground : { "ground.png", "ground_low.png", "ground_high.png" })
+            pictures.push_back({ std::string("data\\textures\\") + dir + ground, true });
+    for (const Repeating& r : pictures) {
+        SCOPED_TRACE(r.name);
+        std::unique_ptr<PSurface> s(
+            PSurface::CreateFromFile(r.name.c_str(), PLOAD_TRUE24 | PLOAD_NOALPHA, PIMAGE_DETECT));
+        ASSERT_NE(s, nullptr);
+        ASSERT_EQ(s->format, PSURFACE_RGB24);
+        const int w = s->width, h = s->height;
+        ASSERT_TRUE(w >= 3 && h >= 3);
+        // The mean change of slope over three lines of pixels, a, b and c,
+        // each of n pixels; at(line, k) is the k-th pixel of a line.
+        auto bend = [&](auto at, int a, int b, int c, int n) {
+            long sum = 0;
+            for (int k = 0; k < n; k++)
+                for (int ch = 0; ch < 3; ch++)
+                    sum += std::abs(at(a, k)[ch] - 2 * at(b, k)[ch] + at(c, k)[ch]);
+            return double(sum) / n;
+        };
+        auto column = [&](int x, int y) { return s->pixels + y * s->pitch + 3 * x; };
+        auto row = [&](int y, int x) { return s->pixels + y * s->pitch + 3 * x; };
+        double inner = 0;
+        for (int x = 1; x + 1 < w; x++)
+            inner = std::max(inner, bend(column, x - 1, x, x + 1, h));
+        double wrap = std::max(bend(column, w - 2, w - 1, 0, h), bend(column, w - 1, 0, 1, h));
+        EXPECT_LE(wrap, inner) << "the last column does not lead on to the first";
+        if (!r.rows)
+            continue;
+        inner = 0;
+        for (int y = 1; y + 1 < h; y++)
+            inner = std::max(inner, bend(row, y - 1, y, y + 1, w));
+        wrap = std::max(bend(row, h - 2, h - 1, 0, w), bend(row, h - 1, 0, 1, w));
+        EXPECT_LE(wrap, inner) << "the last row does not lead on to the first";
     }
 }

@@ -285,11 +285,45 @@ std::vector<uint8_t> SavedProfile()
     return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
 }
 
+// On a kept frame of the mission's orders, the letterhead (light paper on the
+// dark war room, from 10 pixels below the top) lies whole on the screen, off
+// both sides, in the picture's proportions, and at the picture's own size
+// where the screen has room for it beside the text's 15-pixel margins.
+void ExpectLetterheadWhole(std::string const& shot)
+{
+    std::unique_ptr<PSurface> frame = Load565(std::filesystem::absolute(shot).string());
+    std::unique_ptr<PSurface> picture = Load565("data\\2dgfx\\letterhead.png");
+    ASSERT_TRUE(frame && picture) << shot;
+    auto paper = [&](int x, int y) {
+        const unsigned c = reinterpret_cast<uint16_t const*>(frame->pixels + y * frame->pitch)[x];
+        return (c >> 11) * 8 + ((c >> 5) & 63) * 4 + (c & 31) * 8 > 300;
+    };
+    const int w = frame->width, y = 12;
+    int x0 = 0, x1 = w - 1;
+    while (x0 < w && !paper(x0, y))
+        ++x0;
+    while (x1 >= 0 && !paper(x1, y))
+        --x1;
+    ASSERT_LT(x0, x1) << shot << ": no letterhead";
+    int h = 0;
+    while (10 + h < frame->height && paper(x0 + 3, 10 + h))
+        ++h;
+    const int width = x1 - x0 + 1;
+    EXPECT_GT(x0, 0) << shot << ": cut at the left";
+    EXPECT_LT(x1, w - 1) << shot << ": cut at the right";
+    EXPECT_LE(std::abs(x0 + x1 - (w - 1)), 2) << shot << ": not centred";
+    EXPECT_NEAR(double(width) / h, double(picture->width) / picture->height, 0.25) << shot << ": " << width << " x " << h;
+    EXPECT_NEAR(width, std::min(picture->width, w - 30), 2) << shot;
+}
+
 TEST_P(PauseMenu, WeaponsGuardsAndTheCountdownHoldAcrossAPause)
 {
     Pilot pilot(GetParam().w, GetParam().h);
     ASSERT_TRUE(pilot.Start(kTimeAttack, 0));
     MainGame* game = pilot.Game();
+    ASSERT_TRUE(game->DescriptionShown());
+    ASSERT_TRUE(Keep(pilot, Kept("orders")));
+    ExpectLetterheadWhole(Kept("orders"));
     Begin(pilot);
     ASSERT_FALSE(game->DescriptionShown());
     GPO* me = game->Mission()->GetPlayer();
