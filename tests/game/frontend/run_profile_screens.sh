@@ -9,8 +9,9 @@
 # label, where the offer's NO lies, and a returning pilot's double tap on the
 # time-attack row's left part, where its YES lies (the second tap begun while
 # the offer still opens), each leave the offer open until a later tap
-# answers it: NO returns to the menu with the offer remembered in the
-# settings, YES loads the tutorial and shows its orders.
+# answers it, the game selection showing through its window, dimmed, and
+# the back icon there on every frame: NO returns to the menu with the offer
+# remembered in the settings, YES loads the tutorial and shows its orders.
 # Frames of the keyboard, the single-player page, the multiplayer page, the
 # open offer, the tutorial's orders and the arcade set-up are kept in OUTDIR
 # (when given) for a person to look at.
@@ -64,11 +65,16 @@ SELECTOR='430 157'; ROW_LABEL='270 157'; TIME_ATTACK_LEFT='200 202'; OFFER_YES='
 ARCADE_ROW='270 247'; ARCADE_START='30 262'
 # offer_open NAME BEFORE FIRST LAST: the offer's window, not there at frame
 # BEFORE (the game selection), shows the same picture from frame FIRST to
-# frame LAST: it stayed open.
+# frame LAST: it stayed open. The game selection shows through its body
+# above the buttons, dimmed, and the back icon in the corner stays as it was
+# on every frame from BEFORE to LAST, the one that asked included.
 offer_open() {
-  local f=$top/$1/shots/frame
+  local f=$top/$1/shots/frame k later=()
+  for ((k = $2 + 1; k <= $4; k++)); do later+=("$f$(printf %05d $k).png"); done
   ! python3 "$here/same_pixels.py" "$f$(printf %05d "$2").png" "$f$(printf %05d "$3").png" 124 96 356 218 > /dev/null &&
-    python3 "$here/same_pixels.py" "$f$(printf %05d "$3").png" "$f$(printf %05d "$4").png" 124 96 356 218
+    python3 "$here/same_pixels.py" "$f$(printf %05d "$3").png" "$f$(printf %05d "$4").png" 124 96 356 218 &&
+    python3 "$here/dimmed_page.py" "$f$(printf %05d "$2").png" "$f$(printf %05d "$4").png" 128 102 352 166 &&
+    python3 "$here/same_pixels.py" "$f$(printf %05d "$2").png" "${later[@]}" 384 272 480 320
 }
 # states NAME: the application's state changes once the menu was made.
 states() { grep -E '^app: (state [0-9]+ -> |main menu made|tutorial offer)' "$top/$1/logs/vornlog.txt" | sed -n '/main menu made/,$p'; }
@@ -94,7 +100,7 @@ got=$(python3 "$here/profile_oracle.py" "$top/first/data/usr/profile_0" | grep -
 [ "$(states first | sed '/state 3 -> 4$/q')" = "$(printf 'app: main menu made\napp: state 2 -> 3\napp: state 3 -> 18\napp: tutorial offer answered no\napp: state 18 -> 3\napp: state 3 -> 4')" ] ||
   fail "first: the offer's and the arcade start's states: $(states first)"
 grep -q '^menu: page 27$' "$log" || fail "first: the arcade set-up did not open"
-offer_open first 330 352 368 || fail "first: the tap on the row's label answered the offer"
+offer_open first 330 352 368 || fail "first: the offer did not stay open over the game selection (the tap on the row's label answered it, or the page or its back icon went)"
 [ "$(od -An -tu1 -j10 -N1 "$top/first/data/usr/settings.nil" | tr -d ' ')" = 1 ] || fail "first: the offer is not remembered"
 
 # A returning pilot double-taps the time-attack row's left part; the
@@ -102,7 +108,7 @@ offer_open first 330 352 368 || fail "first: the tap on the row's label answered
 run offer "$(tap 120 $SELECTOR; dtap 300 $TIME_ATTACK_LEFT; tap 330 $OFFER_YES; echo 450 exit)" 290,312,328,440
 [ "$(states offer)" = "$(printf 'app: main menu made\napp: state 2 -> 3\napp: state 3 -> 18\napp: tutorial offer answered yes: the tutorial loads\napp: state 18 -> 4\napp: state 4 -> 5')" ] ||
   fail "offer: the offer's states: $(states offer)"
-offer_open offer 290 312 328 || fail "offer: the double tap on the row answered the offer"
+offer_open offer 290 312 328 || fail "offer: the offer did not stay open over the game selection (the double tap answered it, or the page or its back icon went)"
 grep -q 'game: level 0 loaded' "$log" || fail "offer: the tutorial did not load"
 [ "$(od -An -tu1 -j10 -N1 "$top/offer/data/usr/settings.nil" | tr -d ' ')" = 1 ] || fail "offer: the offer is not remembered"
 
