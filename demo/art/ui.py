@@ -1167,12 +1167,17 @@ def indicator_round():
     return doc(64, 64, b)
 
 
-def soft_disc(inner, outer, alpha=1.0, seed=0):
+def soft_disc(inner, outer, alpha=1.0, seed=0, cells=1):
+    """A soft puff fading to nothing at its rim; with cells 2, four of them
+    in a 2 x 2 sheet, each clear of its cell's edges (the explosion's ring,
+    glow and bursts draw the smoke picture a quarter at a time)."""
     defs = ('<radialGradient id="sd"><stop offset="0" stop-color="%s" stop-opacity="%g"/>'
             '<stop offset="0.55" stop-color="%s" stop-opacity="%g"/><stop offset="1" stop-color="%s" stop-opacity="0"/>'
             '</radialGradient>' % (inner, alpha, outer, alpha * 0.55, outer))
     defs += turbulence("sn", "0.12", 3, seed, [0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, -0.9, 1.2])
-    b = '<circle cx="32" cy="32" r="31" fill="url(#sd)"/>'
+    step = 64 // cells
+    b = ''.join('<circle cx="%d" cy="%d" r="%d" fill="url(#sd)"/>' % (step * i + step // 2, step * j + step // 2, step // 2 - 1)
+                for j in range(cells) for i in range(cells))
     return doc(64, 64, '<mask id="nm"><rect width="64" height="64" filter="url(#sn)"/></mask>'
                '<g mask="url(#nm)">%s</g>' % b, defs)
 
@@ -1317,7 +1322,7 @@ def images():
     add(T + "explosion.png", 128, 128, "rgb", explosion_atlas())
     add(T + "indicators.png", 128, 128, "key", indicators())
     add(T + "indicator_round.png", 64, 64, "rgb", indicator_round())
-    add(T + "smoke.png", 64, 64, "soft", soft_disc("#e8e8e8", "#9a9a9a", 0.9, 3))
+    add(T + "smoke.png", 64, 64, "soft", soft_disc("#e8e8e8", "#9a9a9a", 0.9, 3, cells=2))
     add(T + "smoke2.png", 64, 64, "soft", soft_disc("#ffffff", "#cfe6f5", 1.0, 5))
     add(T + "smoke3.png", 64, 64, "soft", soft_disc("#fff4c0", "#ff7a20", 1.0, 9))
     add(T + "shot1.png", 64, 16, "rgb", shot_strip())

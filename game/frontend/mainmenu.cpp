@@ -759,12 +759,19 @@ int MainMenu::RenderMainMenu(P3D* p3d, PDisplayProperties* props, PDisplayProper
             break;
         }
     }
-    if (result != MAINMENU_STAY) {
+    auto finish = [&](int r) {
         p3d->glEnable(kDepthTest);
         LogPage();
-        _PDebug("menu: result %d\n", result);
-        return result;
-    }
+        if (r != MAINMENU_STAY)
+            _PDebug("menu: result %d\n", r);
+        return r;
+    };
+    if (result == MAINMENU_DATA_MISSING)
+        return finish(result);
+    // A frame that ends with a result is shown too (behind the tutorial
+    // offer or the multiplayer notice, or as the last before a game loads):
+    // it is drawn whole, the backdrop, the bomb and the corner icons as well.
+    //
     // The pages of the bomb draw the backdrop after their work. A page that
     // draws its own (the blast, the flat and the level pages) may have been
     // entered during this frame's work: it is then seen first with the
@@ -776,12 +783,14 @@ int MainMenu::RenderMainMenu(P3D* p3d, PDisplayProperties* props, PDisplayProper
         } else if (((drawn >= 0 && drawn < count) || (drawn >= PAGE_FALL && drawn <= PAGE_CREDITS) ||
                     drawn == PAGE_MORE_GAMES) &&
                    !DrawBombBayBackground()) {
-            p3d->glEnable(kDepthTest);
-            return MAINMENU_DATA_MISSING;
+            return finish(result != MAINMENU_STAY ? result : MAINMENU_DATA_MISSING);
         }
     }
 
+    const int pageResult = result;
     DrawBomb(result);
+    if (pageResult != MAINMENU_STAY)
+        result = pageResult;
     if (page == PAGE_FALL) {
         RenderBombElementSelection(slide);
     } else if (page >= 0 && page < count) {
@@ -796,9 +805,7 @@ int MainMenu::RenderMainMenu(P3D* p3d, PDisplayProperties* props, PDisplayProper
                                     int(back->Width()), int(back->Height()), MyUtility::kTextBack);
     }
     GrowBackRect(nullptr);
-    p3d->glEnable(kDepthTest);
-    LogPage();
-    return result;
+    return finish(result);
 }
 
 void MainMenu::LogPage()

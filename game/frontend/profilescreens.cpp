@@ -1173,8 +1173,8 @@ void ProfileManager::WarningWnd_Draw()
         open = open && w.state != Window::kOpening;
     if (open)
         m_msgTap.Shown();
-    // The window hides what is behind it.
-    m_p3d->FillRect(f.x + 2, f.y + 2, unsigned(f.w - 4), unsigned(f.h - 4), 0xFF14181E, P3DBLEND_OPAQUE);
+    // What lies behind shows through, dimmed by the frame's shade and the
+    // faint picture over it.
     if (PSurface3D* bg = Shared(kSharedBackground)) {
         PBlitFX fx;
         fx.alpha = kMessageBackgroundAlpha;

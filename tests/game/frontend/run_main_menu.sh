@@ -16,7 +16,9 @@
 # a person to look at). The level page sliding in shows the game selection
 # unchanged outside its bands, the one closing shows the bay in its middle
 # band, and the question box stays up, unchanged, from just after it opened
-# to the tap on its NO.
+# to the tap on its NO, the game selection showing through it, dimmed, and
+# its back icon there on every frame; the frame that asks for the
+# multiplayer notice shows the bay.
 # Then the help page in short runs of its own, at 1024 x 600 and at 480 x 320,
 # in English and in German (the settings' language; the back key's word
 # differs): scrolled from its top to
@@ -78,7 +80,7 @@ ev "1960 exit"
 pages="bomb:65 options:165 help:320 credits:550 fall:655 explosion:700 game_selection:790
        campaigns:1150 time_attack:1310 arcade:1470 bomb_multiplayer:1618 tutorial_question:820
        multiplayer_notice:1645 network_choice:1740 levels_open:1125 levels_close:1168"
-compared="810 829 1079 1084 1095 1168"
+compared="799 802 803 804 805 806 810 829 1079 1084 1095 1168 1621 1622 1623"
 read_frames=$(echo $(for shot in $pages; do echo "${shot#*:}"; done) $compared | tr ' ' ,)
 (cd "$dir" && env -u DISPLAY KRV_AUDIO=null "$exe" --headless --clock virtual --script events.txt --shots shots \
     --shot-frames "$read_frames" --size 1024x600 > stdout.txt 2>&1) || fail "exit status $?"
@@ -166,9 +168,19 @@ done
 python3 "$(dirname "$0")/no_key_colour.py" "$keep"/*.png || fail "the colour key on screen"
 same() { python3 "$(dirname "$0")/same_pixels.py" "$(printf '%s/shots/frame%05d.png' "$dir" "$1")" \
            "$(printf '%s/shots/frame%05d.png' "$dir" "$2")" $3; }
+shot_files() { local k; for k in "$@"; do printf '%s/shots/frame%05d.png ' "$dir" "$k"; done; }
 # The double tap that asked the question and the taps beside its buttons
-# left it up, unchanged.
+# left it up, unchanged. The game selection shows through the box's body,
+# dimmed, and its back icon stays from the first tap's release (802) through
+# the frame that asked (803) and the box's opening to the tap on its NO.
 same 810 829 '390 235 635 362' || fail "the question box changed before the tap on its NO"
+python3 "$(dirname "$0")/dimmed_page.py" $(shot_files 799 829) 399 243 625 307 ||
+  fail "the question box hides the game selection"
+python3 "$(dirname "$0")/same_pixels.py" $(shot_files 799 802 803 804 805 806 810 829) 928 552 1024 600 ||
+  fail "the back icon went with the question"
+# The frame that asks for the multiplayer notice (1622) still shows the bay.
+python3 "$(dirname "$0")/same_pixels.py" $(shot_files 1618 1621 1622 1623) 0 0 1024 90 ||
+  fail "the bay went with the multiplayer notice"
 # The level page sliding in leaves the game selection between its bands as
 # it was drawn before the slide.
 same 1079 1084 '0 175 1024 425' || fail "the game selection changed under the slide"

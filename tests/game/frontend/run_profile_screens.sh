@@ -9,8 +9,9 @@
 # label, where the offer's NO lies, and a returning pilot's double tap on the
 # time-attack row's left part, where its YES lies (the second tap begun while
 # the offer still opens), each leave the offer open until a later tap
-# answers it: NO returns to the menu with the offer remembered in the
-# settings, YES loads the tutorial and shows its orders.
+# answers it, the game selection showing through its window, dimmed, and
+# the back icon there on every frame: NO returns to the menu with the offer
+# remembered in the settings, YES loads the tutorial and shows its orders.
 # Frames of the keyboard, the single-player page, the multiplayer page, the
 # open offer, the tutorial's orders and the arcade set-up are kept in OUTDIR
 # (when given) for a person to look at.
@@ -62,13 +63,19 @@ PLANE_LEFT='252 250'; PLANE_RIGHT='458 250'; CHOOSE='355 250'
 SELECTOR='430 157'; ROW_LABEL='270 157'; TIME_ATTACK_LEFT='200 202'; OFFER_YES='180 190'; OFFER_NO='297 190'
 # The arcade row, and the arcade start button's upper left part.
 ARCADE_ROW='270 247'; ARCADE_START='30 262'
-# offer_open NAME BEFORE FIRST LAST: the offer's window, not there at frame
-# BEFORE (the game selection), shows the same picture from frame FIRST to
-# frame LAST: it stayed open.
+# offer_open NAME BEFORE FIRST LAST ASKED: the offer's window, not there at
+# frame BEFORE (the game selection), shows the same picture from frame FIRST
+# to frame LAST: it stayed open. The game selection shows through its body
+# above the buttons, dimmed, and the back icon in the corner stays as it was
+# on the frames from the tap's release, ASKED - 1, to the window's opening,
+# ASKED + 3, the one that asked included, and on FIRST and LAST.
 offer_open() {
-  local f=$top/$1/shots/frame
+  local f=$top/$1/shots/frame k later=()
+  for k in $(seq $(($5 - 1)) $(($5 + 3))) "$3" "$4"; do later+=("$f$(printf %05d "$k").png"); done
   ! python3 "$here/same_pixels.py" "$f$(printf %05d "$2").png" "$f$(printf %05d "$3").png" 124 96 356 218 > /dev/null &&
-    python3 "$here/same_pixels.py" "$f$(printf %05d "$3").png" "$f$(printf %05d "$4").png" 124 96 356 218
+    python3 "$here/same_pixels.py" "$f$(printf %05d "$3").png" "$f$(printf %05d "$4").png" 124 96 356 218 &&
+    python3 "$here/dimmed_page.py" "$f$(printf %05d "$2").png" "$f$(printf %05d "$4").png" 128 102 352 166 &&
+    python3 "$here/same_pixels.py" "$f$(printf %05d "$2").png" "${later[@]}" 384 272 480 320
 }
 # states NAME: the application's state changes once the menu was made.
 states() { grep -E '^app: (state [0-9]+ -> |main menu made|tutorial offer)' "$top/$1/logs/vornlog.txt" | sed -n '/main menu made/,$p'; }
@@ -85,7 +92,7 @@ grep -q 'app: no profile made; the game ends' "$log" || fail "back: no exit"
 # could lie under it, starts the game.
 run first "$(tap 20 $Z; tap 23 $U; tap 26 $N; tap 29 $K; tap 32 $A; tap 35 $DEL; tap 39 $OK;
              tap 160 $SELECTOR; tap 340 $ROW_LABEL; tap 370 $OFFER_NO; tap 390 $ARCADE_ROW; tap 480 $ARCADE_START;
-             echo 500 exit)" 30,330,352,368,479
+             echo 500 exit)" 30,330,341,342,343,344,345,352,368,479
 grep -q 'profiles: profile 0 "ZUNK" made' "$log" || fail "first: not made"
 grep -q 'app: state 10 -> 2' "$log" || fail "first: the screens did not close"
 [ "$(od -An -tx1 "$top/first/data/usr/profiles.cfg" | tr -d ' ')" = 0100 ] || fail "first: list"
@@ -94,15 +101,15 @@ got=$(python3 "$here/profile_oracle.py" "$top/first/data/usr/profile_0" | grep -
 [ "$(states first | sed '/state 3 -> 4$/q')" = "$(printf 'app: main menu made\napp: state 2 -> 3\napp: state 3 -> 18\napp: tutorial offer answered no\napp: state 18 -> 3\napp: state 3 -> 4')" ] ||
   fail "first: the offer's and the arcade start's states: $(states first)"
 grep -q '^menu: page 27$' "$log" || fail "first: the arcade set-up did not open"
-offer_open first 330 352 368 || fail "first: the tap on the row's label answered the offer"
+offer_open first 330 352 368 342 || fail "first: the offer did not stay open over the game selection (the tap on the row's label answered it, or the page or its back icon went)"
 [ "$(od -An -tu1 -j10 -N1 "$top/first/data/usr/settings.nil" | tr -d ' ')" = 1 ] || fail "first: the offer is not remembered"
 
 # A returning pilot double-taps the time-attack row's left part; the
 # offer's YES loads the tutorial, whose orders show.
-run offer "$(tap 120 $SELECTOR; dtap 300 $TIME_ATTACK_LEFT; tap 330 $OFFER_YES; echo 450 exit)" 290,312,328,440
+run offer "$(tap 120 $SELECTOR; dtap 300 $TIME_ATTACK_LEFT; tap 330 $OFFER_YES; echo 450 exit)" 290,302,303,304,305,306,312,328,440
 [ "$(states offer)" = "$(printf 'app: main menu made\napp: state 2 -> 3\napp: state 3 -> 18\napp: tutorial offer answered yes: the tutorial loads\napp: state 18 -> 4\napp: state 4 -> 5')" ] ||
   fail "offer: the offer's states: $(states offer)"
-offer_open offer 290 312 328 || fail "offer: the double tap on the row answered the offer"
+offer_open offer 290 312 328 303 || fail "offer: the offer did not stay open over the game selection (the double tap answered it, or the page or its back icon went)"
 grep -q 'game: level 0 loaded' "$log" || fail "offer: the tutorial did not load"
 [ "$(od -An -tu1 -j10 -N1 "$top/offer/data/usr/settings.nil" | tr -d ' ')" = 1 ] || fail "offer: the offer is not remembered"
 
