@@ -1173,8 +1173,9 @@ void ProfileManager::WarningWnd_Draw()
         open = open && w.state != Window::kOpening;
     if (open)
         m_msgTap.Shown();
-    // What lies behind shows through, dimmed by the frame's shade and the
-    // faint picture over it.
+    // The window hides what is behind it: the page's labels under its lines
+    // would run into its text.
+    m_p3d->FillRect(f.x + 2, f.y + 2, unsigned(f.w - 4), unsigned(f.h - 4), 0xFF14181E, P3DBLEND_OPAQUE);
     if (PSurface3D* bg = Shared(kSharedBackground)) {
         PBlitFX fx;
         fx.alpha = kMessageBackgroundAlpha;

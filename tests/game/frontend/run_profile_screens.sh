@@ -9,8 +9,7 @@
 # label, where the offer's NO lies, and a returning pilot's double tap on the
 # time-attack row's left part, where its YES lies (the second tap begun while
 # the offer still opens), each leave the offer open until a later tap
-# answers it, the game selection showing through its window, dimmed, and
-# the back icon there on every frame: NO returns to the menu with the offer
+# answers it, the back icon there on every frame: NO returns to the menu with the offer
 # remembered in the settings, YES loads the tutorial and shows its orders.
 # Frames of the keyboard, the single-player page, the multiplayer page, the
 # open offer, the tutorial's orders and the arcade set-up are kept in OUTDIR
@@ -65,8 +64,7 @@ SELECTOR='430 157'; ROW_LABEL='270 157'; TIME_ATTACK_LEFT='200 202'; OFFER_YES='
 ARCADE_ROW='270 247'; ARCADE_START='30 262'
 # offer_open NAME BEFORE FIRST LAST ASKED: the offer's window, not there at
 # frame BEFORE (the game selection), shows the same picture from frame FIRST
-# to frame LAST: it stayed open. The game selection shows through its body
-# above the buttons, dimmed, and the back icon in the corner stays as it was
+# to frame LAST: it stayed open. The back icon in the corner stays as it was
 # on the frames from the tap's release, ASKED - 1, to the window's opening,
 # ASKED + 3, the one that asked included, and on FIRST and LAST.
 offer_open() {
@@ -74,7 +72,6 @@ offer_open() {
   for k in $(seq $(($5 - 1)) $(($5 + 3))) "$3" "$4"; do later+=("$f$(printf %05d "$k").png"); done
   ! python3 "$here/same_pixels.py" "$f$(printf %05d "$2").png" "$f$(printf %05d "$3").png" 124 96 356 218 > /dev/null &&
     python3 "$here/same_pixels.py" "$f$(printf %05d "$3").png" "$f$(printf %05d "$4").png" 124 96 356 218 &&
-    python3 "$here/dimmed_page.py" "$f$(printf %05d "$2").png" "$f$(printf %05d "$4").png" 128 102 352 166 &&
     python3 "$here/same_pixels.py" "$f$(printf %05d "$2").png" "${later[@]}" 384 272 480 320
 }
 # states NAME: the application's state changes once the menu was made.
