@@ -5,6 +5,12 @@
 // Milliseconds on a monotonic clock as an unsigned 32-bit value that wraps;
 // compare readings only through their (signed) differences.
 uint32_t PTickCount();
+// Milliseconds from then to now as the signed difference of two readings:
+// right across the wrap, negative when then is later.
+inline int32_t PTickSince(uint32_t now, uint32_t then)
+{
+    return int32_t(now - then);
+}
 void PSleep(unsigned ms);
 // Calendar seconds.
 long PGetTime();

@@ -361,14 +361,14 @@ void IPInterface::CheckClientTimers()
         if (!link.IsOpen() || link.Broken())
             continue;
         link.Fill();
-        if (!m_clients[i].ready && int32_t(now - m_acceptedAt[id - 1]) > int32_t(kJoinLimitMs)) {
+        if (!m_clients[i].ready && PTickSince(now, m_acceptedAt[id - 1]) > int32_t(kJoinLimitMs)) {
             char dotted[16];
             PInetNtoa(link.PeerAddress(), dotted);
             _PDebugPeerAddress(link.PeerAddress(),
                                "LAN: %s did not complete its join within %u ms; closing its connection\n", dotted,
                                kJoinLimitMs);
             link.MarkBroken();
-        } else if (m_clients[i].ready && int32_t(now - link.HeardAt()) > int32_t(kSilentLinkMs)) {
+        } else if (m_clients[i].ready && PTickSince(now, link.HeardAt()) > int32_t(kSilentLinkMs)) {
             _PDebug("LAN: nothing from player %d for %u ms; its link is lost\n", id, kSilentLinkMs);
             link.MarkBroken();
         }
@@ -378,11 +378,11 @@ void IPInterface::CheckClientTimers()
 bool IPInterface::ClientTimedOut()
 {
     uint32_t now = PTickCount();
-    if (!m_joined && int32_t(now - m_joinStart) > int32_t(kJoinLimitMs)) {
+    if (!m_joined && PTickSince(now, m_joinStart) > int32_t(kJoinLimitMs)) {
         _PDebug("LAN: the room gave no id within %u ms; the join is given up\n", kJoinLimitMs);
         return true;
     }
-    if (m_joined && int32_t(now - m_links[0].HeardAt()) > int32_t(kSilentLinkMs)) {
+    if (m_joined && PTickSince(now, m_links[0].HeardAt()) > int32_t(kSilentLinkMs)) {
         _PDebug("LAN: nothing from the host for %u ms; the link is lost\n", kSilentLinkMs);
         return true;
     }

@@ -20,13 +20,6 @@ constexpr char kDefaultRoomName[] = "DEFAULT GAMEROOM";
 constexpr int kMaxPort = 65535;
 constexpr unsigned kFirstGroupOctet = 224;  // 224.x.x.x and up: groups and reserved
 
-// The millisecond clock is 32-bit and wraps: elapsed time is the signed
-// difference.
-int32_t Since(uint32_t now, uint32_t then)
-{
-    return int32_t(now - then);
-}
-
 // Whether count datagrams in span ms come at a flood's rate; a span shorter
 // than the window counts as the window.
 bool Flooding(int32_t count, int32_t span)
@@ -209,10 +202,10 @@ EventList::event IPInterface::processPollGameRooms()
         m_arrivalsSince = m_queueEmptyAt = now;
         m_arrivals = 0;
         m_searchFlooded = 0;
-    } else if (Since(m_queueEmptyAt, m_arrivalsSince) >= int32_t(kFloodWindowMs)) {
+    } else if (PTickSince(m_queueEmptyAt, m_arrivalsSince) >= int32_t(kFloodWindowMs)) {
         // A whole window has been read up to an empty queue: its rate says
         // whether the flood goes on; the next window starts there.
-        m_searchFlooded = Flooding(m_arrivals, Since(m_queueEmptyAt, m_arrivalsSince)) ? 1 : 0;
+        m_searchFlooded = Flooding(m_arrivals, PTickSince(m_queueEmptyAt, m_arrivalsSince)) ? 1 : 0;
         m_arrivalsSince = m_queueEmptyAt;
         m_arrivals = 0;
     }
@@ -235,7 +228,7 @@ EventList::event IPInterface::processPollGameRooms()
             _PDebugPeerAddress(from.address,
                                "LAN: %d datagrams in %d ms on the room search (the last from %s): a flood; the "
                                "listed rooms are kept while it lasts\n",
-                               m_arrivals, int(std::max<int32_t>(Since(now, m_arrivalsSince), 0)), dotted);
+                               m_arrivals, int(std::max<int32_t>(PTickSince(now, m_arrivalsSince), 0)), dotted);
         }
         handleGameRoomInfo(datagram, n, from.address);
     }
@@ -248,11 +241,11 @@ EventList::event IPInterface::processPollGameRooms()
         // room out. Closing announcements that come through still close
         // their rooms.
         for (int i = 0; i < m_roomCount; ++i)
-            if (Since(m_rooms[i].expiry, now + kRoomLifeMs) < 0)
+            if (PTickSince(m_rooms[i].expiry, now + kRoomLifeMs) < 0)
                 m_rooms[i].expiry = now + kRoomLifeMs;
     }
     for (int i = m_roomCount - 1; i >= 0; --i)
-        if (Since(m_rooms[i].expiry, now) < 0)
+        if (PTickSince(m_rooms[i].expiry, now) < 0)
             removeGameRoom(i);
     return EventList::kNone;
 }
@@ -261,7 +254,7 @@ bool IPInterface::CountArrival(uint32_t now)
 {
     if (m_arrivals < INT32_MAX)  // a flood that never lets the queue empty
         ++m_arrivals;
-    if (m_searchFlooded || !Flooding(m_arrivals, Since(now, m_arrivalsSince)))
+    if (m_searchFlooded || !Flooding(m_arrivals, PTickSince(now, m_arrivalsSince)))
         return false;
     m_searchFlooded = 1;
     return true;
@@ -345,7 +338,7 @@ int IPInterface::placeGameRoom(unsigned int address)
         // The list is full: the room heard longest ago gives its place.
         index = 0;
         for (int i = 1; i < m_roomCount; ++i)
-            if (Since(m_roomHeardAt[i], m_roomHeardAt[index]) < 0)
+            if (PTickSince(m_roomHeardAt[i], m_roomHeardAt[index]) < 0)
                 index = i;
     }
     if (index >= 0) {

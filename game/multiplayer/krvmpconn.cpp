@@ -8,6 +8,7 @@
 #include "engine/runtime/palloc.h"
 #include "engine/runtime/pdebug.h"
 #include "engine/runtime/pdebugpeer.h"
+#include "engine/runtime/ptime.h"
 #include "game/frontend/fonts.h"
 #include "game/frontend/profile.h"
 #include "game/world/gameplayobject.h"
@@ -26,13 +27,6 @@ constexpr unsigned kTextWinner = 375;
 constexpr unsigned kTextHostEnded = 378;
 constexpr unsigned kTextSeveralWinners = 380;
 constexpr const char* kNoNetworkAddress = "127.0.0.1:1024";
-
-// The millisecond clock is 32-bit and wraps: elapsed time is the signed
-// difference.
-int32_t Since(uint32_t now, uint32_t then)
-{
-    return int32_t(now - then);
-}
 
 // Copies at most size - 1 bytes of a text that may lack its terminator and
 // terminates the copy.
@@ -865,7 +859,7 @@ bool KrvMpConn::StartReplyCounts(int sender) const
 
 void KrvMpConn::StartDeadline()
 {
-    if (state != kMatchStartRequested || !matchOpen || Since(now, startAt) < int32_t(kStartReplyLimit))
+    if (state != kMatchStartRequested || !matchOpen || PTickSince(now, startAt) < int32_t(kStartReplyLimit))
         return;
     for (int i = 0; i < playerCount; ++i) {
         KrvPlayer& p = players[i];
@@ -1493,7 +1487,7 @@ void KrvMpConn::PeriodicWork()
     if (netTimer == 0)
         netTimer = now;
     else
-        elapsed = Since(now, netTimer);
+        elapsed = PTickSince(now, netTimer);
     if (state == kMatchRunning && game) {
         if (elapsed >= kMatchSendInterval) {
             netTimer = now;

@@ -2,18 +2,8 @@
 
 #include <algorithm>
 
+#include "engine/runtime/ptime.h"
 #include "game/world/myairplane.h"
-
-namespace {
-
-// The millisecond clock is 32-bit and wraps: compare through the signed
-// difference.
-int32_t Since(uint32_t now, uint32_t then)
-{
-    return int32_t(now - then);
-}
-
-}  // namespace
 
 int MatchRules::GetFragLimit() const
 {
@@ -86,7 +76,7 @@ RepairRefusal MatchRules::CheckRepair(int id, int amount, uint32_t now)
         return RepairRefusal::None;
     if (amount > repairAmount)
         return RepairRefusal::TooMuch;
-    if (p->repairClock != 0 && Since(now, p->repairClock) < kRepairInterval)
+    if (p->repairClock != 0 && PTickSince(now, p->repairClock) < kRepairInterval)
         return RepairRefusal::TooOften;
     return RepairRefusal::None;
 }
@@ -139,7 +129,7 @@ void MatchRules::RequestRepairPlayer(int amount, uint32_t now)
 {
     if (!outbox)
         return;
-    if (repairTimer != 0 && Since(now, repairTimer) < kRepairInterval)
+    if (repairTimer != 0 && PTickSince(now, repairTimer) < kRepairInterval)
         return;
     repairTimer = now;
     if (host) {
@@ -163,7 +153,7 @@ void MatchRules::Handle_RequestRepair(int amount, int id, uint32_t now)
         // The clock never lags more than a burst behind now, so a player
         // that asked nothing for a while gains no more than a burst.
         const uint32_t earliest = now - uint32_t(kRepairBurst * kRepairInterval);
-        if (p->repairClock == 0 || Since(p->repairClock, earliest) < 0)
+        if (p->repairClock == 0 || PTickSince(p->repairClock, earliest) < 0)
             p->repairClock = earliest;
         p->repairClock += kRepairInterval;
     }
@@ -184,7 +174,7 @@ void MatchRules::Respawn_Listener(uint32_t now)
             a->deathTime = now;
             continue;
         }
-        if (Since(now, a->deathTime) < kRespawnDelay)
+        if (PTickSince(now, a->deathTime) < kRespawnDelay)
             continue;
         a->deathTime = 0;
         spawnIndex = (spawnIndex + 1) % kSpawnPoints;
@@ -209,9 +199,9 @@ void MatchRules::UpdatePackagesTime(uint32_t now)
         if (!p.airplane || p.matchState != MatchState::Playing)
             continue;
         uint32_t last = p.airplane->netTime, prev = p.airplane->netTimeBefore;
-        if (last == 0 || Since(last, prev) <= 0)
+        if (last == 0 || PTickSince(last, prev) <= 0)
             continue;
-        if (Since(last, prev) > kLagThreshold || Since(now, last) > kLagThreshold)
+        if (PTickSince(last, prev) > kLagThreshold || PTickSince(now, last) > kLagThreshold)
             p.lagging = 1;
     }
 }

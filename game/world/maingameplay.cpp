@@ -61,27 +61,6 @@ const ACTION kRowsFailed[] = {ACTION_RESTART, ACTION_MAIN_MENU};
 const ACTION kRowsCompleted[] = {ACTION_NEXT_LEVEL, ACTION_RESTART, ACTION_MAIN_MENU};
 const ACTION kRowsMatch[] = {ACTION_RESUME, ACTION_CALIBRATE, ACTION_OPTIONS, ACTION_LEAVE_MATCH};
 
-void PutInt(uint8_t* p, int32_t v)
-{
-    uint32_t u = uint32_t(v);
-    p[0] = uint8_t(u >> 24);
-    p[1] = uint8_t(u >> 16);
-    p[2] = uint8_t(u >> 8);
-    p[3] = uint8_t(u);
-}
-
-int32_t GetInt(const uint8_t* p)
-{
-    return int32_t(uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | uint32_t(p[3]));
-}
-
-void PutVec(uint8_t* p, const PVector3& v)
-{
-    PutInt(p, v.x);
-    PutInt(p + 4, v.y);
-    PutInt(p + 8, v.z);
-}
-
 // The camera's arithmetic wraps (engine/runtime/pmath3d.h), so that an
 // aircraft far out of the world still gives a defined, if useless, view.
 int32_t Ease(int32_t from, int32_t to, int32_t k)
@@ -118,13 +97,13 @@ int ShotMessage::Encode(int weaponType, uint8_t* out, int capacity) const
     if (!out || capacity < length)
         return 0;
     out[0] = kType;
-    PutInt(out + 1, shooter);
+    mpcodec::PutInt(out + 1, shooter);
     out[5] = weapon;
-    PutVec(out + 6, position);
-    PutVec(out + 18, velocity);
+    mpcodec::PutVector(out + 6, position);
+    mpcodec::PutVector(out + 18, velocity);
     int at = 30;
     if (homing) {
-        PutVec(out + 30, third);
+        mpcodec::PutVector(out + 30, third);
         at = 42;
     }
     out[at] = life;
@@ -136,7 +115,7 @@ bool ShotMessage::Decode(const uint8_t* data, int length, int weaponCount, int (
                          ShotMessage& out)
 {
     // Lines about a peer's shots are limited per shooter.
-    const int32_t shooter = data && length >= 5 ? GetInt(data + 1) : -1;
+    const int32_t shooter = data && length >= 5 ? mpcodec::GetInt(data + 1) : -1;
     if (!data || length < kLength) {
         _PDebugPeer(uint32_t(shooter), "game: shot message of %d bytes from %d dropped (at least %d expected)\n",
                     length, shooter, kLength);
@@ -159,7 +138,7 @@ bool ShotMessage::Decode(const uint8_t* data, int length, int weaponCount, int (
         return false;
     }
     out = ShotMessage();
-    out.shooter = GetInt(data + 1);
+    out.shooter = mpcodec::GetInt(data + 1);
     out.weapon = weapon;
     out.position = mpcodec::GetInWorld(data + 6);
     out.velocity = mpcodec::GetInWorld(data + 18);
