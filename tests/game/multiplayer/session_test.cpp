@@ -373,6 +373,23 @@ TEST(Match, RepairsThroughTheMissionLinkAtMostEvery200Ms)
     link->RequestRepairPlayer(30, link->Now());
     d.Run(100);
     EXPECT_EQ(onHost->health, 100);
+
+    // A guest that sends its own repair requests, past its throttle: more
+    // than the mission's repair is dropped, and a flood mends no more than
+    // a burst, on the host and so on every screen.
+    KrvMpConn& host = d.peers[0]->s;
+    onHost->health = 10;
+    const uint8_t greedy[2] = {uint8_t(MsgType::RepairRequest), 255};
+    host.HandleMessage(greedy, sizeof greedy, 1);
+    EXPECT_EQ(onHost->health, 10);
+    const uint8_t repair[2] = {uint8_t(MsgType::RepairRequest), uint8_t(rig::FakeMatch::kRepairAmount)};
+    for (int i = 0; i < 20; ++i)
+        host.HandleMessage(repair, sizeof repair, 1);
+    EXPECT_EQ(onHost->health, 100) << "a burst";
+    onHost->health = 10;
+    for (int i = 0; i < 20; ++i)
+        host.HandleMessage(repair, sizeof repair, 1);
+    EXPECT_EQ(onHost->health, 10) << "the burst is spent";
 }
 
 // A leave counts only while a match is open: one that reaches the host just
