@@ -13,9 +13,10 @@ import sys
 
 import noise
 
-from svg import (AMBER, BLACK, COMMON_DEFS, GREEN, MONO, NAVY, OLIVE, OLIVE_D, OLIVE_L, PAPER, PAPER_D, RED, SANS, SERIF,
-                 STEEL_D, STEEL_L, WHITE, doc, plane_side, plane_top, plate, poly, rivet, star, text, tint_matrix,
+from svg import (AMBER, BLACK, COMMON_DEFS, GREEN, MONO, NAVY, OLIVE, OLIVE_D, PAPER, PAPER_D, RED, SANS, SERIF, STEEL_D,
+                 STEEL_L, WHITE, doc, plane_side, plane_top, plate, poly, rivet, star, text, tint_matrix,
                  turbulence)
+from svg import OLIVE_L
 
 G = "data/2dgfx/"
 T = "data/textures/"
