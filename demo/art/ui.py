@@ -7,16 +7,23 @@ images() lists (archive path, width, height, mode, svg text). Modes:
   soft  alpha kept as drawn (blended drawing only).
 """
 import math
+import os
 import random
+import sys
 
 import noise
 
 from svg import (AMBER, BLACK, COMMON_DEFS, GREEN, MONO, NAVY, OLIVE, OLIVE_D, PAPER, PAPER_D, RED, SANS, SERIF, STEEL_D,
                  STEEL_L, WHITE, doc, plane_side, plane_top, plate, poly, rivet, star, text, tint_matrix,
                  turbulence)
+from svg import OLIVE_L
 
 G = "data/2dgfx/"
 T = "data/textures/"
+
+# the levels, for their mission icons
+sys.path.append(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "missions"))
+import catalogue  # noqa: E402
 
 
 def soft_key(mark="", w=96, h=48):
@@ -690,14 +697,7 @@ def help_page(i):
     return doc(w, h, b, "".join(dict.fromkeys(defs)))
 
 
-MISSION_MOTIF = ["escort", "intercept", "strike", "ships", "uboat", "bombers", "flak", "recon"]
-CAMPAIGN_MISSIONS = [["escort", "intercept", "ships", "uboat"], ["strike", "flak", "bombers", "strike"],
-                     ["intercept", "flak", "ships", "bombers"]]
-
-
 def motif(kind, cx, cy, s):
-    if kind == "escort":
-        return plane_top(cx - 7 * s, cy + 4 * s, 0.22 * s, WHITE, 4) + plane_top(cx + 9 * s, cy - 6 * s, 0.16 * s, AMBER, 0)
     if kind == "intercept":
         return plane_top(cx, cy, 0.3 * s, WHITE, 1) + '<circle cx="%g" cy="%g" r="%g" fill="none" stroke="%s" stroke-width="%g"/>' % (
             cx, cy, 17 * s, RED, 2.5 * s)
@@ -726,10 +726,87 @@ def motif(kind, cx, cy, s):
     return '<circle cx="%g" cy="%g" r="%g" fill="none" stroke="%s" stroke-width="%g"/>' % (cx, cy, 14 * s, WHITE, 3 * s)
 
 
-def mission_icon(colour, kind, number):
+FIRE = "#ff9a2a"
+WATER = "#5ab0ff"
+
+
+def waves(cx, y, s):
+    return '<path d="M%g,%g q%g,%g %g,0 t%g,0 t%g,0 t%g,0" fill="none" stroke="%s" stroke-width="%g"/>' % (
+        cx - 20 * s, y, 5 * s, -4 * s, 10 * s, 10 * s, 10 * s, 10 * s, WATER, 2 * s)
+
+
+def truck_side(cx, cy, s, fill):
+    """A lorry from the side, cab to the left, standing on y = cy + 9 s."""
+    b = '<rect x="%g" y="%g" width="%g" height="%g" rx="%g" fill="%s"/>' % (cx - 5 * s, cy - 9 * s, 21 * s, 14 * s, s, fill)
+    b += poly([(cx - 17 * s, cy + 5 * s), (cx - 17 * s, cy - 2 * s), (cx - 13 * s, cy - 7 * s), (cx - 6 * s, cy - 7 * s),
+               (cx - 6 * s, cy + 5 * s)], fill)
+    b += poly([(cx - 15 * s, cy - 2 * s), (cx - 12.5 * s, cy - 5 * s), (cx - 8.5 * s, cy - 5 * s), (cx - 8.5 * s, cy - 2 * s)],
+              "#1a2026")
+    for x in (-11, 3, 11):
+        b += '<circle cx="%g" cy="%g" r="%g" fill="#0c0f12"/><circle cx="%g" cy="%g" r="%g" fill="#8a949e"/>' % (
+            cx + x * s, cy + 5.5 * s, 3.6 * s, cx + x * s, cy + 5.5 * s, 1.3 * s)
+    return b
+
+
+def freighter(cx, cy, s):
+    """A cargo ship from the side, bow to the left, on the water line cy + 8 s."""
+    b = poly([(cx - 21 * s, cy), (cx + 19 * s, cy), (cx + 17 * s, cy + 8 * s), (cx - 16 * s, cy + 8 * s)], STEEL_L)
+    b += '<rect x="%g" y="%g" width="%g" height="%g" fill="#c8372d"/>' % (cx - 16 * s, cy + 5.5 * s, 33 * s, 2.5 * s)
+    for x, w, h, col in ((-15, 7, 5, "#c98a2e"), (-7, 7, 7, "#4f7a9a"), (1, 6, 5, "#c98a2e")):
+        b += '<rect x="%g" y="%g" width="%g" height="%g" fill="%s"/>' % (cx + x * s, cy - h * s, w * s, h * s, col)
+    b += '<rect x="%g" y="%g" width="%g" height="%g" fill="%s"/>' % (cx + 9 * s, cy - 9 * s, 8 * s, 9 * s, WHITE)
+    b += '<rect x="%g" y="%g" width="%g" height="%g" fill="#1a2026"/>' % (cx + 10 * s, cy - 7.5 * s, 6 * s, 2 * s)
+    return b
+
+
+def radar_station(cx, cy, s):
+    """A block house with a dish on a mast, standing on y = cy + 12 s."""
+    b = '<rect x="%g" y="%g" width="%g" height="%g" fill="%s"/>' % (cx - 16 * s, cy + 2 * s, 20 * s, 10 * s, STEEL_L)
+    b += '<rect x="%g" y="%g" width="%g" height="%g" fill="#1a2026"/>' % (cx - 12 * s, cy + 6 * s, 4 * s, 6 * s)
+    b += '<path d="M%g,%g L%g,%g M%g,%g L%g,%g" stroke="%s" stroke-width="%g"/>' % (
+        cx - 6 * s, cy + 2 * s, cx - 2 * s, cy - 8 * s, cx + 2 * s, cy + 2 * s, cx - 2 * s, cy - 8 * s, STEEL_L, 2 * s)
+    # the dish, tilted up to the sky, and its feed
+    b += '<path d="M%g,%g A%g,%g 0 0 0 %g,%g Z" fill="%s" transform="rotate(-30 %g %g)"/>' % (
+        cx - 13 * s, cy - 10 * s, 11 * s, 7 * s, cx + 9 * s, cy - 10 * s, WHITE, cx - 2 * s, cy - 8 * s)
+    b += '<line x1="%g" y1="%g" x2="%g" y2="%g" stroke="%s" stroke-width="%g"/>' % (
+        cx - 2 * s, cy - 9 * s, cx + 4 * s, cy - 19 * s, WHITE, 1.5 * s)
+    return b
+
+
+def covered(drawing, cx, cy):
+    """A friendly fighter circling over what the player has to keep alive."""
+    return (drawing + '<path d="M%g,%g A21,19 0 0 1 %g,%g" fill="none" stroke="%s" stroke-width="2" stroke-dasharray="4 3"/>'
+            % (cx - 21, cy + 12, cx + 21, cy + 12, WATER) + plane_top(cx + 13, cy - 12, 0.17, WHITE, 0, 60))
+
+
+# What a mission icon shows for each subject a mission can have (its lead
+# objective's action and the kind of its targets; see missions/icons.py).
+# A subject without a drawing here stops the build.
+MISSION_ICONS = {
+    "DESTROY fighter": lambda cx, cy: motif("intercept", cx, cy, 1.0),
+    "DESTROY bomber": lambda cx, cy: motif("bombers", cx, cy, 1.0),
+    "DESTROY flak": lambda cx, cy: motif("flak", cx, cy, 1.0),
+    "DESTROY warship": lambda cx, cy: motif("ships", cx, cy, 1.0) + star(cx + 9, cy - 7, 7, FIRE, 7, 0.5),
+    "DESTROY U-boat": lambda cx, cy: motif("uboat", cx, cy, 1.0) + star(cx - 11, cy + 1, 6, FIRE, 7, 0.5),
+    "DESTROY truck": lambda cx, cy: (
+        '<rect x="%g" y="%g" width="40" height="3" fill="#8a949e"/>' % (cx - 20, cy + 9) + truck_side(cx, cy, 1.0, OLIVE_L) +
+        star(cx + 7, cy - 11, 7, FIRE, 7, 0.5)),
+    "DESTROY factory": lambda cx, cy: motif("strike", cx, cy, 1.0),
+    "DESTROY radar": lambda cx, cy: radar_station(cx + 2, cy, 1.0) + star(cx + 12, cy + 2, 7, FIRE, 7, 0.5),
+    "DEFEND freighter": lambda cx, cy: covered(freighter(cx, cy + 6, 0.85) + waves(cx, cy + 15, 1.0), cx, cy),
+    "DEFEND truck": lambda cx, cy: covered(
+        '<rect x="%g" y="%g" width="40" height="3" fill="#8a949e"/>' % (cx - 20, cy + 14) + truck_side(cx, cy + 7, 0.8, OLIVE_L),
+        cx, cy),
+}
+
+
+def mission_icon(colour, subject, number):
+    """A level's icon; its document names the subject it shows."""
+    if subject not in MISSION_ICONS:
+        raise SystemExit("ui.py: no mission icon shows '%s'" % subject)
     b = '<rect width="56" height="56" rx="6" fill="#0c0f12"/><rect x="2" y="2" width="52" height="52" rx="5" fill="%s"/>' % colour
     b += '<rect x="2" y="2" width="52" height="26" rx="5" fill="#fff" opacity="0.12"/>'
-    b += motif(kind, 28, 26, 1.0)
+    b += '<g data-shows="%s">%s</g>' % (subject, MISSION_ICONS[subject](28, 26))
     b += '<rect x="36" y="38" width="16" height="15" rx="3" fill="#0c0f12"/>' + text(44, 50, str(number), 12, AMBER)
     return doc(56, 56, b)
 
@@ -1252,14 +1329,11 @@ def images():
         add(G + "campaign_%d_gray.png" % (i + 1), 300, 200, "rgb", campaign_picture(i, True))
     for i in range(7):
         add(G + "help_%d.png" % i, 560, 200, "rgb", help_page(i))
-    colours = ["#2b5373", "#8a6a2a", "#5a6a7a"]
-    for c in range(3):
-        for m in range(4):
-            add(G + "mission_icons/campaign_%d_%d.png" % (c + 1, m + 1), 56, 56, "rgb",
-                mission_icon(colours[c], CAMPAIGN_MISSIONS[c][m], m + 1))
-    for m in range(4):
-        add(G + "mission_icons/t_attack_%d.png" % (m + 1), 56, 56, "rgb",
-            mission_icon("#6a2a2a", ["intercept", "strike", "ships", "flak"][m], m + 1))
+    # a mission icon for every level the game shows one for, drawn for its mission (missions/catalogue.py)
+    colours = {("SINGLEPLAYER", 0): "#2b5373", ("SINGLEPLAYER", 1): "#8a6a2a", ("SINGLEPLAYER", 2): "#5a6a7a",
+               ("TIMEATTACK", 0): "#6a2a2a"}
+    for path, mode, campaign, number, subject in catalogue.mission_icons():
+        add(path, 56, 56, "rgb", mission_icon(colours[mode, campaign], subject, number + 1))
     # profile screens
     add(G + "icon_in_action.png", 32, 32, "key", doc(32, 32, star(16, 16, 15, "#0c0f12") + star(16, 16, 12, "url(#amber)")))
     add(G + "in_use.png", 32, 32, "key", doc(32, 32, '<circle cx="16" cy="16" r="15" fill="#0c0f12"/><circle cx="16" cy="16" r="13" fill="#2d6a34"/>'

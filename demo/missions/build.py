@@ -13,8 +13,7 @@ import sys
 sys.dont_write_bytecode = True  # keep the source folder clean
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
-from lib import TextFile  # noqa: E402
-import campaigns  # noqa: E402
+import catalogue  # noqa: E402
 import modes  # noqa: E402
 
 PREFIX = "data_to_make\\scripts\\txt\\"
@@ -23,29 +22,16 @@ PREFIX = "data_to_make\\scripts\\txt\\"
 def main(tree, work, scriptc, langtool, levelscfg):
     os.makedirs(work, exist_ok=True)
     os.makedirs(os.path.join(tree, "data", "scripts"), exist_ok=True)
-    missions, rows, files = [], [], []
-
-    def catalogue(m, mode, campaign, mission, timer="off", maps=0):
+    levels, files = catalogue.levels()
+    missions, rows = [], []
+    for lv in levels:
+        m = lv.mission
         title = dict(m.header)["title"]
         name = m.texts.rows[title][0]  # the English title
         rows.append('%-4d "%s" "%s%s" %d %d %-12s %d %s %d %d\n' % (
-            title, name, PREFIX, m.name, campaign, mission, mode, modes.CEILING, timer, maps, m.texts.number))
+            title, name, PREFIX, m.name, lv.campaign, lv.number, lv.mode, modes.CEILING, lv.timer, lv.maps,
+            m.texts.number))
         missions.append(m)
-
-    for number, heading, builders in campaigns.CAMPAIGNS:
-        texts = TextFile(number, *heading)
-        files.append(texts)
-        for i, build in enumerate(builders):
-            catalogue(build(texts), "SINGLEPLAYER", number - 1, i)
-    texts = TextFile(4, "KORVANTH", "KORVANTH")
-    files.append(texts)
-    for i, (_, _, _, minutes, seconds) in enumerate(modes.TIME_ATTACK):
-        catalogue(modes.time_attack(texts, i), "TIMEATTACK", 0, i, "down:%d:%02d" % (minutes, seconds))
-    catalogue(modes.tutorial(texts), "TUTORIAL", 0, 0)
-    # The arcade page chooses whether the level is timed and for how long;
-    # the catalogue says which way its clock runs.
-    catalogue(modes.arcade(texts), "ARCADE", 0, 0, "down:3:00", maps=4)
-    catalogue(modes.multiplayer(texts), "MULTIPLAYER", 0, 0)
 
     jobs = []
     for m in missions:

@@ -55,8 +55,8 @@ def c1m2(texts):
     b = [bomber(m, "Enemy%d" % i, 3, ship) for i in (0, 1)]
     f = [fighter(m, "Enemy%d" % i, 2) for i in (2, 3)]
     player(m, [(MG, -1), (ROCKET, 10)],
-           [("DESTROY", objective(texts, "Stop the bombers", "Bomber aufhalten"), b),
-            ("DEFEND", objective(texts, "Protect the freighter", "Frachter beschützen"), [ship]),
+           [("DEFEND", objective(texts, "Protect the freighter", "Frachter beschützen"), [ship]),
+            ("DESTROY", objective(texts, "Stop the bombers", "Bomber aufhalten"), b),
             ("DESTROY", objective(texts, "Shoot down the escort", "Begleitjäger abschießen"), f)])
     briefing(m, ("Bombers heading for the freighter!", "Bomber fliegen auf den Frachter zu!"),
              ("Get the bombers first.", "Zuerst die Bomber erledigen."))

@@ -651,6 +651,82 @@ TEST_F(DemoArchive, LevelsFindTheirScriptsTextsPointsAndModels)
         EXPECT_EQ(c, 4);
 }
 
+// The kind of target a script object is, as a mission icon names it: an
+// aircraft by its AI behaviour, anything else by its model (a level's own
+// models are named after their map and numbered, "m2_factory", "m1_hangar1").
+std::string TargetKind(Definition* gpo)
+{
+    enum { kFighter = 1, kBomber = 2 }; // the script's behaviour words NONE, FIGHTER, BOMBER, ...
+    if (Number(gpo, "objectType", -1) == GPO::PLANE) {
+        int behaviour = Number(gpo, "aiBehaviour", -1);
+        return behaviour == kFighter ? "fighter" : behaviour == kBomber ? "bomber" : "?";
+    }
+    std::string model = Text(gpo, "plugModel");
+    if (model.empty()) {
+        model = Text(gpo, "typeName");
+        if (model.size() > 3 && model[0] == 'm' && model.find('_') != std::string::npos)
+            model = model.substr(model.find('_') + 1);
+        while (!model.empty() && std::isdigit(uint8_t(model.back())))
+            model.pop_back();
+    }
+    static const char* const kinds[][2] = {{"destroyer", "warship"}, {"cargo_ship", "freighter"},
+                                           {"uboat", "U-boat"},      {"truck", "truck"},
+                                           {"aa_gun", "flak"},       {"radar", "radar"},
+                                           {"factory", "factory"}};
+    for (auto& k : kinds)
+        if (model == k[0])
+            return k[1];
+    return "? " + model;
+}
+
+// Every level the menus show a mission icon for (campaign and time-attack
+// levels) has its icon, drawn for the mission the compiled script holds:
+// the subject its picture's document names is what the lead objective (the
+// first, the top row of the objectives window) asks of the kind its targets
+// are, read here through the game's script reader.
+TEST_F(DemoArchive, MissionIconsShowTheirMissions)
+{
+    LevelsManager catalogue(nullptr, nullptr, nullptr);
+    catalogue.LoadLevelConfigFile(nullptr, LevelsManager::kCatalogue);
+    int icons = 0;
+    for (int i = 0; i < catalogue.RecordCount(); i++) {
+        const LevelConfig& level = *catalogue.GetRecord(i);
+        char name[48];
+        if (level.mode == LevelsManager::SINGLEPLAYER)
+            std::snprintf(name, sizeof name, "campaign_%d_%d", level.campaign + 1, level.mission + 1);
+        else if (level.mode == LevelsManager::TIMEATTACK)
+            std::snprintf(name, sizeof name, "t_attack_%d", level.mission + 1);
+        else
+            continue;
+        SCOPED_TRACE(level.script);
+        icons++;
+        const std::string picture = std::string("data\\2dgfx\\mission_icons\\") + name + ".png";
+        EXPECT_NE(vfs.Find(vfs.HashName(picture.c_str())), nullptr) << picture;
+        const std::string document = std::string("/data_2dgfx_mission_icons_") + name + ".png.svg";
+        std::ifstream in(KRV_DEMO_PICTURE_SOURCES + document);
+        const std::string svg((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        const size_t at = svg.find("data-shows=\"");
+        ASSERT_NE(at, std::string::npos) << name;
+        const std::string shown = svg.substr(at + 12, svg.find('"', at + 12) - at - 12);
+
+        ScriptReader reader;
+        ASSERT_EQ(SPLM::ParseScript(&reader, level.script.c_str()), 1);
+        std::vector<Definition*> objectives = Elements(reader.GetDefinition("mainPlayer"), "objectives");
+        std::vector<Definition*> gpos = Elements(reader.GetDefinition("GPOs"), "gpo");
+        ASSERT_FALSE(objectives.empty());
+        const bool defend = Number(objectives[0], "action", -1) == Objective::DEFEND;
+        const std::string action = defend ? "DEFEND " : "DESTROY ";
+        std::vector<Definition*> targets = Elements(objectives[0], "targets");
+        EXPECT_FALSE(targets.empty());
+        for (Definition* t : targets) {
+            const int n = Number(t, "gpo", -1);
+            ASSERT_TRUE(n >= 0 && n < int(gpos.size())) << n;
+            EXPECT_EQ(shown, action + TargetKind(gpos[size_t(n)])) << name;
+        }
+    }
+    EXPECT_EQ(icons, 16);
+}
+
 // Every level built as the game builds it, on its own map with the
 // aircraft definitions: each script object gets its own number (nothing is
 // dropped so that later numbers shift), so every number that an objective,
