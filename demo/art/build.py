@@ -19,19 +19,28 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import pngio  # noqa: E402
 
 MAGENTA = (255, 0, 255)
+# The 4 x 4 threshold matrix of ordered dithering (values 0..15).
+BAYER = (0, 8, 2, 10, 12, 4, 14, 6, 3, 11, 1, 9, 15, 7, 13, 5)
 
 
 def finish(pixels_path, out_path, mode):
     """Turns rsvg-convert's RGBA output into the file the game loads."""
     w, h, rows = pngio.read(pixels_path)
-    for r in rows:
+    for y, r in enumerate(rows):
         for i in range(0, len(r), 4):
             a = r[i + 3]
-            if mode == "rgb":
+            if mode in ("rgb", "rgb5"):
                 # composite over black; keep clear of the magenta colour key
                 if a != 255:
                     r[i], r[i + 1], r[i + 2] = r[i] * a // 255, r[i + 1] * a // 255, r[i + 2] * a // 255
                     r[i + 3] = 255
+                if mode == "rgb5":
+                    # The game keeps 5 bits of each channel: a smooth shade
+                    # is dithered to them, so that it shows no bands.
+                    t = (BAYER[(y & 3) * 4 + (i // 4 & 3)] + 0.5) / 16
+                    for c in range(i, i + 3):
+                        q = min(31, int(r[c] * 31 / 255.0 + t))
+                        r[c] = q << 3 | q >> 2
             elif mode == "key":
                 if a >= 128:
                     r[i + 3] = 255
@@ -43,7 +52,7 @@ def finish(pixels_path, out_path, mode):
                 continue
             if r[i] >= 248 and r[i + 1] < 4 and r[i + 2] >= 248:
                 r[i + 1] = 4
-    pngio.write(out_path, w, h, rows, mode != "rgb")
+    pngio.write(out_path, w, h, rows, mode not in ("rgb", "rgb5"))
 
 
 def render_one(job):
