@@ -10,6 +10,7 @@ the picture's path with "_" for "/"). The same sources always give the
 same bytes."""
 import multiprocessing
 import os
+import random
 import subprocess
 import sys
 
@@ -19,14 +20,16 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import pngio  # noqa: E402
 
 MAGENTA = (255, 0, 255)
-# The 4 x 4 threshold matrix of ordered dithering (values 0..15).
-BAYER = (0, 8, 2, 10, 12, 4, 14, 6, 3, 11, 1, 9, 15, 7, 13, 5)
 
 
 def finish(pixels_path, out_path, mode):
     """Turns rsvg-convert's RGBA output into the file the game loads."""
     w, h, rows = pngio.read(pixels_path)
-    for y, r in enumerate(rows):
+    # Dithering thresholds: random, not a pattern, since the game draws
+    # these pictures scaled by picking pixels, which would beat a pattern's
+    # period into stripes; seeded, so that the same sources give the same bytes.
+    rnd = random.Random(1)
+    for r in rows:
         for i in range(0, len(r), 4):
             a = r[i + 3]
             if mode in ("rgb", "rgb5"):
@@ -37,7 +40,7 @@ def finish(pixels_path, out_path, mode):
                 if mode == "rgb5":
                     # The game keeps 5 bits of each channel: a smooth shade
                     # is dithered to them, so that it shows no bands.
-                    t = (BAYER[(y & 3) * 4 + (i // 4 & 3)] + 0.5) / 16
+                    t = rnd.random()
                     for c in range(i, i + 3):
                         q = min(31, int(r[c] * 31 / 255.0 + t))
                         r[c] = q << 3 | q >> 2
