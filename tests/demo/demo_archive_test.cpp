@@ -19,6 +19,7 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -1160,37 +1161,20 @@ int Luma(const uint8_t* p)
     return (2126 * p[0] + 7152 * p[1] + 722 * p[2]) / 10000;
 }
 
-// The lines a text takes in a width when it is broken between words (and at
-// line feeds and section signs), as the fonts lay out a section.
+// The lines a text takes in a width when it is broken between words, as the
+// fonts lay out a section.
 int WrappedLines(const PUnicodeFont& font, const wchar_t* text, int room)
 {
-    auto width = [&](const std::wstring& s) { return font.StringWidth(s.c_str(), nullptr, int(s.size())); };
-    int lines = 0;
+    std::wistringstream words(text);
     std::wstring line, word;
-    auto flushWord = [&] {
-        if (word.empty())
-            return;
-        std::wstring longer = line.empty() ? word : line + L" " + word;
-        if (!line.empty() && width(longer) > room) {
-            lines++;
-            longer = word;
-        }
-        line = longer;
-        word.clear();
-    };
-    for (const wchar_t* c = text;; c++) {
-        if (*c == L' ' || *c == 0 || *c == Fonts::kLineFeed || *c == Fonts::kSectionSign) {
-            flushWord();
-            if (*c != L' ' && !line.empty()) {
-                lines++;
-                line.clear();
-            }
-            if (*c == 0)
-                return lines;
-        } else {
-            word += *c;
-        }
+    int lines = 0;
+    while (words >> word) {
+        const std::wstring longer = line.empty() ? word : line + L" " + word;
+        const bool fits = font.StringWidth(longer.c_str(), nullptr, int(longer.size())) <= room;
+        lines += !line.empty() && !fits;
+        line = line.empty() || fits ? longer : word;
     }
+    return lines + !line.empty();
 }
 
 } // namespace
