@@ -630,15 +630,15 @@ def help_page(i):
         # the wheel as the game lays it out, enlarged: the plate and its
         # mirrored copy, three weapons on the ellipse around its centre,
         # the next one coming to the front
-        s, wx, wy = 1.3, 400, 50
-        d, r = embed(weap_bg(), wx - s * (WEAP_BG_W - 8), wy - s * WEAP_BG_H / 2.0, s)
+        s, ox, oy = 1.3, 400, 50
+        d, r = embed(weap_bg(), ox - s * (WEAP_BG_W - 8), oy - s * WEAP_BG_H / 2.0, s)
         defs.append(d)
-        b += r + '<g transform="translate(%g,0) scale(-1,1)">%s</g>' % (2 * wx, r)
+        b += r + '<g transform="translate(%g,0) scale(-1,1)">%s</g>' % (2 * ox, r)
         rx, ry = s * (WEAP_BG_W - 16), s * (WEAP_BG_H - 8)
         side = math.sin(math.radians(120))
-        b += (weapon_glyph(0, wx - rx * side, wy - ry / 2, 0.9) + weapon_glyph(3, wx + rx * side, wy - ry / 2, 0.9)
-              + weapon_glyph(2, wx, wy + ry, 1.4))
-        b += curved_arrow(wx, wy, 70, 165, 115, AMBER)
+        b += (weapon_glyph(0, ox - rx * side, oy - ry / 2, 0.9) + weapon_glyph(3, ox + rx * side, oy - ry / 2, 0.9)
+              + weapon_glyph(2, ox, oy + ry, 1.4))
+        b += curved_arrow(ox, oy, 70, 165, 115, AMBER)
         # the icon before and after the tap
         for n, (cx, wid) in enumerate(((340, 0), (460, 2))):
             d, r = embed(weap_circle(), cx - 28, 128, 56 / 64.0)
