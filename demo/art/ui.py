@@ -91,24 +91,23 @@ def warroom():
         b += '<line x1="%d" y1="70" x2="%d" y2="470" stroke="#3a3a30" stroke-width="0.6" opacity="0.25"/>' % (x, x)
     for y in range(70, 470, 37):
         b += '<line x1="142" y1="%d" x2="882" y2="%d" stroke="#3a3a30" stroke-width="0.6" opacity="0.25"/>' % (y, y)
-    # the marked routes and the pins, in the chart's top corners
-    b += ('<path d="M150,150 C180,132 196,104 232,98 S262,84 268,72" fill="none" stroke="%s" stroke-width="3" '
-          'stroke-dasharray="10 5" opacity="0.85"/>' % RED)
-    b += ('<path d="M770,128 C796,118 816,108 836,92 S852,80 858,78" fill="none" stroke="#1d3f8a" stroke-width="3" '
-          'opacity="0.8"/><polygon points="862,76 846,78 853,90" fill="#1d3f8a"/>')
+    # the marked routes and the pins, faint, in the chart's top corners
+    b += ('<path d="M150,150 C180,132 196,104 232,98 S262,84 268,72" fill="none" stroke="%s" stroke-width="2.5" '
+          'stroke-dasharray="10 5" opacity="0.6"/>' % RED)
+    b += ('<path d="M770,128 C796,118 816,108 836,92 S852,80 858,78" fill="none" stroke="#1d3f8a" stroke-width="2.5" '
+          'opacity="0.6"/><polygon points="862,76 846,78 853,90" fill="#1d3f8a" opacity="0.6"/>')
     for i in range(8):
         left = i % 2 == 0
         x = rnd.uniform(156, 250) if left else rnd.uniform(772, 868)
         y = rnd.uniform(82, 128)
         c = RED if i % 3 else "#1d3f8a"
-        b += ('<circle cx="%.1f" cy="%.1f" r="4" fill="%s" stroke="#111" stroke-width="1"/>'
-              '<circle cx="%.1f" cy="%.1f" r="1.4" fill="#fff" opacity="0.7"/>' % (x, y, c, x - 1.2, y - 1.2))
+        b += '<circle cx="%.1f" cy="%.1f" r="3.5" fill="%s" stroke="#111" stroke-width="1" opacity="0.8"/>' % (x, y, c)
     b += '</g>'
-    # clocks high in the corners
+    # clocks high in the corners, their faces in the room's dusk
     for cx, label in ((66, "1200"), (958, "0600")):
         cy = 70
         b += ('<circle cx="%d" cy="%d" r="40" fill="#11130f" stroke="#8c7a55" stroke-width="4"/>'
-              '<circle cx="%d" cy="%d" r="33" fill="#e4dcc4"/>' % (cx, cy, cx, cy))
+              '<circle cx="%d" cy="%d" r="33" fill="#a39c86"/>' % (cx, cy, cx, cy))
         for k in range(12):
             a = math.radians(k * 30)
             b += '<line x1="%.1f" y1="%.1f" x2="%.1f" y2="%.1f" stroke="#222" stroke-width="2"/>' % (
