@@ -10,6 +10,7 @@ the picture's path with "_" for "/"). The same sources always give the
 same bytes."""
 import multiprocessing
 import os
+import random
 import subprocess
 import sys
 
@@ -24,14 +25,25 @@ MAGENTA = (255, 0, 255)
 def finish(pixels_path, out_path, mode):
     """Turns rsvg-convert's RGBA output into the file the game loads."""
     w, h, rows = pngio.read(pixels_path)
+    # Dithering thresholds: random, not a pattern, since the game draws
+    # these pictures scaled by picking pixels, which would beat a pattern's
+    # period into stripes; seeded, so that the same sources give the same bytes.
+    rnd = random.Random(1)
     for r in rows:
         for i in range(0, len(r), 4):
             a = r[i + 3]
-            if mode == "rgb":
+            if mode in ("rgb", "rgb5"):
                 # composite over black; keep clear of the magenta colour key
                 if a != 255:
                     r[i], r[i + 1], r[i + 2] = r[i] * a // 255, r[i + 1] * a // 255, r[i + 2] * a // 255
                     r[i + 3] = 255
+                if mode == "rgb5":
+                    # The game keeps 5 bits of each channel: a smooth shade
+                    # is dithered to them, so that it shows no bands.
+                    t = rnd.random()
+                    for c in range(i, i + 3):
+                        q = min(31, int(r[c] * 31 / 255.0 + t))
+                        r[c] = q << 3 | q >> 2
             elif mode == "key":
                 if a >= 128:
                     r[i + 3] = 255
@@ -43,7 +55,7 @@ def finish(pixels_path, out_path, mode):
                 continue
             if r[i] >= 248 and r[i + 1] < 4 and r[i + 2] >= 248:
                 r[i + 1] = 4
-    pngio.write(out_path, w, h, rows, mode != "rgb")
+    pngio.write(out_path, w, h, rows, mode not in ("rgb", "rgb5"))
 
 
 def render_one(job):

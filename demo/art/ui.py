@@ -2,6 +2,8 @@
 
 images() lists (archive path, width, height, mode, svg text). Modes:
   rgb   opaque, written as an RGB PNG;
+  rgb5  the same, dithered to the 5 bits a channel the game keeps of it
+        (large smooth shades);
   key   hard alpha (0 or 255) for alpha-tested drawing, transparent pixels
         magenta so the colour key agrees with the alpha;
   soft  alpha kept as drawn (blended drawing only).
@@ -60,60 +62,73 @@ def cross_shape(cx, cy, s, fill):
 # Full-screen pictures
 
 def warroom():
+    """The war room: a wall map between two clocks over a desk. It is the
+    background of the pages and windows that write over it: the pause
+    question in its centre half, the calibration, medal and unlock lines
+    across its middle, the mission's orders under their letterhead. So its
+    middle stays calm, a faded map of low contrast, darker toward the centre
+    where the words are; the clocks, the marked routes and the pins keep to
+    the top corners and the models to the desk along the bottom."""
     rnd = random.Random(7)
     defs = turbulence("wall", "0.012 0.05", 4, 11, tint_matrix(0.20, 0.22, 0.21, 0.5, 0.6))
     defs += turbulence("land", "0.008", 5, 4, [0, 0, 0, 0, 0.80, 0, 0, 0, 0, 0.72, 0, 0, 0, 0, 0.52, 9, 0, 0, 0, -4.3])
     defs += turbulence("paper", "0.04", 3, 9, tint_matrix(0.90, 0.84, 0.66, 0.25, 0.8))
     defs += ('<radialGradient id="vig" cx="0.5" cy="0.45" r="0.75"><stop offset="0.45" stop-color="#000" '
-             'stop-opacity="0"/><stop offset="1" stop-color="#000" stop-opacity="0.85"/></radialGradient>'
+             'stop-opacity="0"/><stop offset="1" stop-color="#000" stop-opacity="0.7"/></radialGradient>'
+             # the shade over the middle, where the words go
+             '<radialGradient id="hush" cx="0.5" cy="0.52" r="0.62"><stop offset="0" stop-color="#06080a" '
+             'stop-opacity="0.8"/><stop offset="0.7" stop-color="#06080a" stop-opacity="0.55"/>'
+             '<stop offset="1" stop-color="#06080a" stop-opacity="0.2"/></radialGradient>'
              '<linearGradient id="desk" x1="0" y1="0" x2="0" y2="1"><stop offset="0" stop-color="#4a3320"/>'
              '<stop offset="1" stop-color="#1e140b"/></linearGradient>'
              '<radialGradient id="lamp" cx="0.5" cy="0" r="1"><stop offset="0" stop-color="#ffd890" '
-             'stop-opacity="0.35"/><stop offset="1" stop-color="#ffd890" stop-opacity="0"/></radialGradient>'
+             'stop-opacity="0.25"/><stop offset="1" stop-color="#ffd890" stop-opacity="0"/></radialGradient>'
              '<clipPath id="mapclip"><rect x="142" y="70" width="740" height="400"/></clipPath>')
     b = '<rect width="1024" height="600" fill="#2a302d"/><rect width="1024" height="600" filter="url(#wall)" opacity="0.8"/>'
-    # wall panelling
+    # wall panelling: faint seams
     for x in range(0, 1024, 128):
-        b += '<rect x="%d" y="0" width="3" height="600" fill="#151917"/><rect x="%d" y="0" width="1" height="600" fill="#4b534f"/>' % (x, x + 3)
-    b += '<rect x="0" y="500" width="1024" height="100" fill="url(#desk)"/><rect x="0" y="498" width="1024" height="4" fill="#6d4c2e"/>'
-    # the wall map: sea, land from noise, grid, front line
-    b += '<rect x="130" y="58" width="764" height="424" fill="#3b2a18"/><rect x="136" y="64" width="752" height="412" fill="#6f5534"/>'
-    b += '<g clip-path="url(#mapclip)"><rect x="142" y="70" width="740" height="400" fill="#7f9fae"/>'
-    b += '<rect x="142" y="70" width="740" height="400" fill="#cdbb8a" filter="url(#land)"/>'
-    b += '<rect x="142" y="70" width="740" height="400" filter="url(#paper)" opacity="0.35"/>'
+        b += '<rect x="%d" y="0" width="2" height="600" fill="#232826" opacity="0.7"/>' % x
+    b += '<rect x="0" y="500" width="1024" height="100" fill="url(#desk)"/><rect x="0" y="498" width="1024" height="4" fill="#5a3f27"/>'
+    # the wall map: a faded chart, sea and land close in tone, a faint grid
+    b += '<rect x="130" y="58" width="764" height="424" fill="#6a6251"/><rect x="136" y="64" width="752" height="412" fill="#91876e"/>'
+    b += '<g clip-path="url(#mapclip)"><rect x="142" y="70" width="740" height="400" fill="#8e9c9c"/>'
+    b += '<rect x="142" y="70" width="740" height="400" fill="#b4a888" filter="url(#land)" opacity="0.55"/>'
+    b += '<rect x="142" y="70" width="740" height="400" filter="url(#paper)" opacity="0.3"/>'
     for x in range(142, 882, 37):
-        b += '<line x1="%d" y1="70" x2="%d" y2="470" stroke="#3a3a30" stroke-width="0.6" opacity="0.6"/>' % (x, x)
+        b += '<line x1="%d" y1="70" x2="%d" y2="470" stroke="#3a3a30" stroke-width="0.6" opacity="0.25"/>' % (x, x)
     for y in range(70, 470, 37):
-        b += '<line x1="142" y1="%d" x2="882" y2="%d" stroke="#3a3a30" stroke-width="0.6" opacity="0.6"/>' % (y, y)
-    b += ('<path d="M300,90 C340,170 280,230 360,300 S420,420 380,470" fill="none" stroke="%s" stroke-width="4" '
-          'stroke-dasharray="14 6" opacity="0.85"/>' % RED)
-    b += ('<path d="M560,430 C600,360 660,330 720,250 S800,150 840,120" fill="none" stroke="#1d3f8a" stroke-width="3" '
-          'opacity="0.8"/><polygon points="840,120 822,124 832,137" fill="#1d3f8a"/>')
-    for i in range(16):
-        x, y = rnd.uniform(170, 860), rnd.uniform(95, 450)
+        b += '<line x1="142" y1="%d" x2="882" y2="%d" stroke="#3a3a30" stroke-width="0.6" opacity="0.25"/>' % (y, y)
+    # the marked routes and the pins, faint, in the chart's top corners
+    b += ('<path d="M150,150 C180,132 196,104 232,98 S262,84 268,72" fill="none" stroke="%s" stroke-width="2.5" '
+          'stroke-dasharray="10 5" opacity="0.6"/>' % RED)
+    b += ('<path d="M770,128 C796,118 816,108 836,92 S852,80 858,78" fill="none" stroke="#1d3f8a" stroke-width="2.5" '
+          'opacity="0.6"/><polygon points="862,76 846,78 853,90" fill="#1d3f8a" opacity="0.6"/>')
+    for i in range(8):
+        left = i % 2 == 0
+        x = rnd.uniform(156, 250) if left else rnd.uniform(772, 868)
+        y = rnd.uniform(82, 128)
         c = RED if i % 3 else "#1d3f8a"
-        b += ('<circle cx="%.1f" cy="%.1f" r="4" fill="%s" stroke="#111" stroke-width="1"/>'
-              '<circle cx="%.1f" cy="%.1f" r="1.4" fill="#fff" opacity="0.7"/>' % (x, y, c, x - 1.2, y - 1.2))
+        b += '<circle cx="%.1f" cy="%.1f" r="3.5" fill="%s" stroke="#111" stroke-width="1" opacity="0.8"/>' % (x, y, c)
     b += '</g>'
-    # clocks and a lamp glow
-    for cx, label in ((70, "1200"), (954, "0600")):
-        b += ('<circle cx="%d" cy="120" r="40" fill="#11130f" stroke="#8c7a55" stroke-width="4"/>'
-              '<circle cx="%d" cy="120" r="33" fill="#e4dcc4"/>' % (cx, cx))
+    # clocks high in the corners, their faces in the room's dusk
+    for cx, label in ((66, "1200"), (958, "0600")):
+        cy = 70
+        b += ('<circle cx="%d" cy="%d" r="40" fill="#11130f" stroke="#8c7a55" stroke-width="4"/>'
+              '<circle cx="%d" cy="%d" r="33" fill="#a39c86"/>' % (cx, cy, cx, cy))
         for k in range(12):
             a = math.radians(k * 30)
             b += '<line x1="%.1f" y1="%.1f" x2="%.1f" y2="%.1f" stroke="#222" stroke-width="2"/>' % (
-                cx + 27 * math.sin(a), 120 - 27 * math.cos(a), cx + 31 * math.sin(a), 120 - 31 * math.cos(a))
-        b += '<line x1="%d" y1="120" x2="%d" y2="98" stroke="#111" stroke-width="3"/>' % (cx, cx)
-        b += '<line x1="%d" y1="120" x2="%d" y2="132" stroke="#111" stroke-width="3"/>' % (cx, cx + 14)
-        b += text(cx, 182, label, 14, "#b5a67c", family=MONO)
+                cx + 27 * math.sin(a), cy - 27 * math.cos(a), cx + 31 * math.sin(a), cy - 31 * math.cos(a))
+        b += '<line x1="%d" y1="%d" x2="%d" y2="%d" stroke="#111" stroke-width="3"/>' % (cx, cy, cx, cy - 22)
+        b += '<line x1="%d" y1="%d" x2="%d" y2="%d" stroke="#111" stroke-width="3"/>' % (cx, cy, cx + 14, cy + 12)
+        b += text(cx, cy + 58, label, 14, "#8a7e5e", family=MONO)
     b += '<ellipse cx="512" cy="0" rx="520" ry="420" fill="url(#lamp)"/>'
-    # models on the desk
-    b += plane_top(220, 545, 0.55, "#20251f", 1, -20) + plane_top(800, 552, 0.6, "#20251f", 4, 15)
-    b += '<rect x="430" y="520" width="170" height="60" fill="#d8cfae" transform="rotate(-3 515 550)"/>'
-    b += '<rect x="440" y="530" width="150" height="4" fill="#777" transform="rotate(-3 515 550)"/>'
-    b += '<rect x="440" y="542" width="120" height="3" fill="#888" transform="rotate(-3 515 550)"/>'
-    # darkened so that the texts printed over it stand out
-    b += '<rect width="1024" height="600" fill="url(#vig)"/><rect width="1024" height="600" fill="#000" opacity="0.5"/>'
+    # models and a folded sheet on the desk, low along the bottom
+    b += plane_top(220, 552, 0.55, "#20251f", 1, -20) + plane_top(800, 556, 0.6, "#20251f", 4, 15)
+    b += '<rect x="440" y="556" width="150" height="40" fill="#8c866f" transform="rotate(-3 515 576)"/>'
+    b += '<rect x="450" y="566" width="130" height="3" fill="#5c5a50" transform="rotate(-3 515 576)"/>'
+    # darkened toward the middle, so that the words printed over it stand out
+    b += '<rect width="1024" height="600" fill="url(#vig)"/><rect width="1024" height="600" fill="url(#hush)"/>'
     return doc(1024, 600, b, defs)
 
 
@@ -618,15 +633,18 @@ def help_page(i):
         b += scr
         wx, wy = at(SCREEN_W - 32, 72)
         b += glow(wx, wy, 20) + touch_rings(wx, wy, 6, 1) + finger(wx, wy + 2, -20, 0.75)
-        # the wheel: its two halves and three weapons, the next one coming to the front
-        d, r = embed(weap_bg(), 400, 34, 1.0)
+        # the wheel as the game lays it out, enlarged: the plate and its
+        # mirrored copy, three weapons on the ellipse around its centre,
+        # the next one coming to the front
+        s, ox, oy = 1.3, 400, 50
+        d, r = embed(weap_bg(), ox - s * (WEAP_BG_W - 8), oy - s * WEAP_BG_H / 2.0, s)
         defs.append(d)
-        b += r
-        d, r = embed(weap_bg(), 0, 34, 1.0)
-        defs.append(d)
-        b += '<g transform="translate(400,0) scale(-1,1)">%s</g>' % r
-        b += weapon_glyph(0, 340, 62, 0.9) + weapon_glyph(2, 400, 76, 1.4) + weapon_glyph(3, 460, 62, 0.9)
-        b += curved_arrow(400, 40, 70, 160, 110, AMBER)
+        b += r + '<g transform="translate(%g,0) scale(-1,1)">%s</g>' % (2 * ox, r)
+        rx, ry = s * (WEAP_BG_W - 16), s * (WEAP_BG_H - 8)
+        side = math.sin(math.radians(120))
+        b += (weapon_glyph(0, ox - rx * side, oy - ry / 2, 0.9) + weapon_glyph(3, ox + rx * side, oy - ry / 2, 0.9)
+              + weapon_glyph(2, ox, oy + ry, 1.4))
+        b += curved_arrow(ox, oy, 70, 165, 115, AMBER)
         # the icon before and after the tap
         for n, (cx, wid) in enumerate(((340, 0), (460, 2))):
             d, r = embed(weap_circle(), cx - 28, 128, 56 / 64.0)
@@ -1037,12 +1055,34 @@ def weap_circle():
     return doc(64, 64, b)
 
 
+# The weapon wheel's plate. The game draws the picture twice, as it is
+# centred at (w/2 - r/2, h/4 - 35) and mirrored centred at (w/2 + r/2,
+# h/4 - 35), r = its width - 16, and carries the weapon icons around that
+# point on an ellipse of radii r and its height - 8, the current weapon at
+# the front below it. So the picture is the left half of an oval turntable
+# whose centre lies 8 columns in from its right edge; those 8 columns are
+# empty, the mirrored copy's half beginning there. Its height keeps the
+# front icon above the console's lines at 480 x 320 (see the archive test).
+WEAP_BG_W, WEAP_BG_H = 96, 34
+
+
 def weap_bg():
-    # the right half of the wheel backdrop; the game mirrors it for the left
-    b = '<path d="M0,4 H70 Q108,4 108,36 Q108,68 70,68 H0 Z" fill="#0c0f12"/>'
-    b += '<path d="M0,8 H68 Q104,8 104,36 Q104,64 68,64 H0 Z" fill="url(#darkmetal)"/>'
-    b += '<path d="M0,14 H66 Q96,14 96,36 Q96,58 66,58 H0 Z" fill="#1a2026"/>'
-    return doc(112, 72, b)
+    w, h = WEAP_BG_W, WEAP_BG_H
+    cx, cy = w - 8, h / 2.0
+    oval = lambda rx, ry, fill, extra="": '<ellipse cx="%g" cy="%g" rx="%g" ry="%g" fill="%s" %s/>' % (
+        cx, cy, rx, ry, fill, extra)
+    defs = '<clipPath id="wbhalf"><rect width="%d" height="%d"/></clipPath>' % (cx, h)
+    b = '<g clip-path="url(#wbhalf)">'
+    b += oval(cx - 0.5, cy - 0.5, "#0c0f12")
+    b += oval(cx - 2, cy - 2, "url(#darkmetal)")
+    # the track the icons ride on, lit along its far edge
+    b += oval(cx - 7, cy - 5, "#2a323a")
+    b += oval(cx - 8, cy - 6, "none", 'stroke="#8a949e" stroke-width="1" stroke-dasharray="6 4"')
+    b += oval(cx - 14, cy - 8, "#1a2026")
+    # the hub
+    b += oval(12, 5, "#0c0f12") + oval(10, 3.6, "#6a747e") + oval(5, 1.6, "#aab3bb")
+    b += '</g>'
+    return doc(w, h, b, defs)
 
 
 def fire_button():
@@ -1297,7 +1337,7 @@ def images():
     add(G + "metal_bar.png", 128, 44, "rgb", doc(128, 44, '<rect width="128" height="44" fill="url(#darkmetal)"/>' + brush +
         '<rect width="128" height="2" fill="#aab3bb"/>'
         '<rect y="42" width="128" height="2" fill="#0c0f12"/>' + rivet(64, 8, 1.8) + rivet(64, 36, 1.8)))
-    add(G + "warroom.png", 1024, 600, "rgb", warroom())
+    add(G + "warroom.png", 1024, 600, "rgb5", warroom())
     lock = lambda s: doc(s, s, '<g transform="scale(%g)"><path d="M14,22 V15 a10,10 0 0 1 20,0 V22" fill="none" stroke="#0c0f12" stroke-width="8"/>'
                          '<path d="M14,22 V15 a10,10 0 0 1 20,0 V22" fill="none" stroke="#b9c2cb" stroke-width="4.5"/>'
                          '<rect x="8" y="21" width="32" height="24" rx="4" fill="#0c0f12"/><rect x="10" y="23" width="28" height="20" rx="3" fill="url(#gold)"/>'
@@ -1360,7 +1400,7 @@ def images():
     for k in range(1, 11):
         add(G + "throttle_%d.png" % k, 100, 100, "key", throttle_layer(k))
     add(G + "hud_weap_cir.png", 64, 64, "key", weap_circle())
-    add(G + "weap_bg.png", 112, 72, "key", weap_bg())
+    add(G + "weap_bg.png", WEAP_BG_W, WEAP_BG_H, "key", weap_bg())
     add(G + "fire_button.png", 96, 96, "key", fire_button())
     add(G + "repair_icon.png", 40, 40, "key", wrench_icon())
     add(G + "rearm_icon.png", 40, 40, "key", rearm_icon())

@@ -133,6 +133,9 @@ public:
     static constexpr uint32_t kBoundsCountdownMs = 9000;
     static constexpr uint32_t kEndDelayMs = 2500;
     static constexpr uint32_t kPauseGuardMs = 350;
+    // Where the console's lines begin: further right in a match, past the
+    // players' names beside the lock icons.
+    static constexpr int kConsoleX = 45, kConsoleMatchX = 125, kConsoleY = 100;
     static constexpr uint32_t kFireGuardMs = 500;
     static constexpr uint32_t kDeathPauseMs = 5000;
     static constexpr int kLoadCalls = 7;

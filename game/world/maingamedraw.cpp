@@ -580,7 +580,7 @@ int MainGame::HudDisplay(PDisplayProperties*)
     if (m_console) {
         if (m_pauseState == PAUSE_NONE)
             m_console->ProcessRemovingElements();
-        m_console->Render(m_p3d, m_multiplayer ? 125 : 45, 100, language);
+        m_console->Render(m_p3d, m_multiplayer ? kConsoleMatchX : kConsoleX, kConsoleY, language);
     }
     if (m_hud) {
         m_hud->UpdateTimer(m_frameTime);

@@ -19,6 +19,7 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -37,8 +38,11 @@
 #include "engine/runtime/pvfs.h"
 #include "game/frontend/texts.h"
 #include "game/scene/p3dgameengine.h"
+#include "game/frontend/fonts.h"
 #include "game/world/gameplayobject.h"
+#include "game/world/hud.h"
 #include "game/world/levelsmanager.h"
+#include "game/world/maingame.h"
 #include "game/world/planesmanager.h"
 #include "game/world/scriptreader.h"
 #include "game/world/splevelmanager.h"
@@ -1222,5 +1226,186 @@ TEST_F(DemoArchive, RepeatingTexturesLeadOnAcrossTheirEdges)
             inner = std::max(inner, bend(row, y - 1, y, y + 1, w));
         wrap = std::max(bend(row, h - 2, h - 1, 0, w), bend(row, h - 1, 0, 1, w));
         EXPECT_LE(wrap, inner) << "the last row does not lead on to the first";
+    }
+}
+
+namespace {
+
+// The 8-bit brightness of an RGB pixel (Rec. 709 weights).
+int Luma(const uint8_t* p)
+{
+    return (2126 * p[0] + 7152 * p[1] + 722 * p[2]) / 10000;
+}
+
+// The lines a text takes in a width when it is broken between words, as the
+// fonts lay out a section.
+int WrappedLines(const PUnicodeFont& font, const wchar_t* text, int room)
+{
+    std::wistringstream words(text);
+    std::wstring line, word;
+    int lines = 0;
+    while (words >> word) {
+        const std::wstring longer = line.empty() ? word : line + L" " + word;
+        const bool fits = font.StringWidth(longer.c_str(), nullptr, int(longer.size())) <= room;
+        lines += !line.empty() && !fits;
+        line = line.empty() || fits ? longer : word;
+    }
+    return lines + !line.empty();
+}
+
+} // namespace
+
+// The war room lies stretched over the whole screen under the screens that
+// write over it, so a screen point (x, y) shows the picture's point
+// (x * 1024 / w, y * 600 / h). Where the pause question (its whole box, with
+// the buttons), the tilt calibration, the awarded medal and the unlock
+// message put their words, at 1024 x 600 and 480 x 320 and in both
+// languages, the picture is calm: no 12 x 12 square there spans more than 32
+// levels of brightness between its 4 x 4 tiles (across a route line or a pin
+// 50 to 70, the white words printed over it some 200), and it is dark on the
+// whole, so that the words stand out.
+TEST_F(DemoArchive, WarRoomIsCalmWhereTheScreensWrite)
+{
+    std::unique_ptr<PSurface> room(PSurface::CreateFromFile("data\\2dgfx\\warroom.png", PLOAD_TRUE24 | PLOAD_NOALPHA,
+                                                            PIMAGE_DETECT));
+    ASSERT_TRUE(room && room->format == PSURFACE_RGB24);
+    // The brightness of each 4 x 4 tile: the picture's dithering evens out
+    // in a tile.
+    const int tw = room->width / 4;
+    std::vector<int> tiles(size_t(tw) * (room->height / 4));
+    for (int y = 0; y < room->height / 4 * 4; y++)
+        for (int x = 0; x < tw * 4; x++)
+            tiles[size_t(y / 4) * tw + x / 4] += Luma(room->pixels + y * room->pitch + 3 * x);
+    for (int& t : tiles)
+        t /= 16;
+    std::unique_ptr<PUnicodeFont> font(PUnicodeFont::Create(Fonts::GetFontFiles(0)));
+    ASSERT_NE(font, nullptr);
+    const int fh = font->height;
+    auto width = [&](const wchar_t* s) { return font->StringWidth(s, nullptr, int(std::wcslen(s))); };
+    // The texts these screens show: the pause questions (restart, main
+    // menu, leave the match), the calibration's title and lines, the
+    // medals' title and descriptions (eight lines from 54, each medal's 8
+    // apart), the unlock lines (next level, next campaign, unlocked).
+    const int questions[] = {306, 307, 376}, unlockLines[] = {127, 128, 129};
+    const int calibrationTitle = 308, calibration1 = 309, calibration2 = 310, medalTitle = 171, medalLines = 54;
+    const int questionButtons = 54, calibrationMargin = 32, medalTop = 60, medalTextTop = 145;
+
+    struct Area {
+        int x, y, w, h;
+        std::string what;
+    };
+    for (int lang = 0; lang < 2; lang++) {
+        Texts texts;
+        ASSERT_EQ(texts.Init("data\\lang0.bin"), 1);
+        ASSERT_EQ(texts.LoadLanguage(lang, "data\\lang0.bin"), 1);
+        for (const auto& [w, h] : {std::pair{1024, 600}, std::pair{480, 320}}) {
+            std::vector<Area> areas;
+            const std::string at = " at " + std::to_string(w) + "x" + std::to_string(h) + ", language " +
+                                   std::to_string(lang);
+            auto centred = [&](const wchar_t* s, int y, const std::string& what) {
+                areas.push_back({w / 2 - width(s) / 2, y, width(s), fh, what + at});
+            };
+            for (int id : questions) {
+                const int bh = WrappedLines(*font, texts[id], w / 2) * (fh + 1) + questionButtons;
+                areas.push_back({w / 4, h / 2 - bh / 2, w / 2, bh, "question " + std::to_string(id) + at});
+            }
+            centred(texts[calibrationTitle], 14, "calibration title");
+            const int lh = fh + 1, sw = w - 2 * calibrationMargin;
+            const int k = WrappedLines(*font, texts[calibration1], sw) + WrappedLines(*font, texts[calibration2], sw);
+            areas.push_back({calibrationMargin, h / 2 - (lh + k * lh) / 2, sw, (k + 1) * lh, "calibration" + at});
+            centred(texts[medalTitle], std::min(h * 25 / 208, medalTop - (fh + 2)), "medal title");
+            for (int id = medalLines; id < medalLines + 6 * 8; id++)
+                if (*texts[id])
+                    centred(texts[id], medalTextTop + (id - medalLines) % 8 * (fh + 2), "medal line " + std::to_string(id));
+            const int step = fh + 2, y0 = h / 2 - (3 * step + 15) / 2;
+            for (int line = 0; line < 3; line++)
+                for (int id : unlockLines)
+                    centred(texts[id], y0 + 4 + line * step, "unlock line " + std::to_string(id));
+
+            for (const Area& a : areas) {
+                // The area's 4 x 4 tiles of the picture.
+                const int t0 = std::max(a.x * room->width / w / 4, 0),
+                          t1 = std::min((a.x + a.w) * room->width / w / 4, room->width / 4);
+                const int u0 = std::max(a.y * room->height / h / 4, 0),
+                          u1 = std::min((a.y + a.h) * room->height / h / 4, room->height / 4);
+                ASSERT_TRUE(t1 - t0 >= 3 && u1 - u0 >= 3) << a.what;
+                int widest = 0, sum = 0;
+                for (int u = u0; u + 3 <= u1; u++)
+                    for (int t = t0; t + 3 <= t1; t++) {
+                        int lo = 255, hi = 0;
+                        for (int j = 0; j < 3; j++)
+                            for (int i = 0; i < 3; i++) {
+                                lo = std::min(lo, tiles[size_t(u + j) * tw + t + i]);
+                                hi = std::max(hi, tiles[size_t(u + j) * tw + t + i]);
+                            }
+                        widest = std::max(widest, hi - lo);
+                    }
+                for (int u = u0; u < u1; u++)
+                    for (int t = t0; t < t1; t++)
+                        sum += tiles[size_t(u) * tw + t];
+                EXPECT_LE(widest, 32) << a.what;
+                EXPECT_LE(sum / ((t1 - t0) * (u1 - u0)), 90) << a.what;
+            }
+        }
+    }
+}
+
+// The weapon wheel's plate is drawn twice, as it is centred at (w/2 - r/2,
+// h/4 - 35) and mirrored centred at (w/2 + r/2, h/4 - 35), r = its width - 16;
+// the weapon icons go round (w/2, h/4 - 35) on an ellipse of radii r and its
+// height - 8, each shrunk by a fifth of its depth behind the front. The two
+// copies make one plate, meeting at w/2 without covering each other; the
+// front icon ends above the console's first line, and at both screen sizes
+// the icon at the back stays on the screen and those at the sides keep clear
+// of the radar with its score beside it and of the weapon circle.
+TEST_F(DemoArchive, WeaponWheelFitsBetweenTheRadarAndTheConsole)
+{
+    auto load = [](const std::string& name) {
+        return std::unique_ptr<PSurface>(PSurface::CreateFromFile(("data\\2dgfx\\" + name).c_str(), 0, PIMAGE_DETECT));
+    };
+    auto plate = load("weap_bg.png"), radar = load("radar.png"), circle = load("hud_weap_cir.png");
+    ASSERT_TRUE(plate && radar && circle && plate->alpha);
+    const int pw = plate->width, ph = plate->height, r = pw - 16, ry = ph - 8;
+    ASSERT_GT(r, 0);
+    ASSERT_GT(ry, 0);
+    // The picture is the left half: its last 8 columns are clear, the one
+    // before them is the plate's middle.
+    const int mid = ph / 2;
+    EXPECT_EQ(plate->alpha[mid * pw + pw - 9], 255);
+    for (int y = 0; y < ph; y++)
+        for (int x = pw - 8; x < pw; x++)
+            ASSERT_EQ(plate->alpha[y * pw + x], 0) << x << ", " << y;
+    int iw = 0, ih = 0;
+    for (int id = 0; id < 16; id++) {
+        auto icon = load("weap_icon_" + std::to_string(id) + ".png");
+        ASSERT_NE(icon, nullptr) << id;
+        iw = std::max(iw, icon->width);
+        ih = std::max(ih, icon->height);
+    }
+    // The score beside the radar: its label or six digits, font 5.
+    std::unique_ptr<PUnicodeFont> small(PUnicodeFont::Create(Fonts::GetFontFiles(5)));
+    ASSERT_NE(small, nullptr);
+    int score = small->StringWidth(L"000000", nullptr, 6);
+    for (int lang = 0; lang < 2; lang++) {
+        Texts texts;
+        ASSERT_EQ(texts.Init("data\\lang0.bin"), 1);
+        ASSERT_EQ(texts.LoadLanguage(lang, "data\\lang0.bin"), 1);
+        const wchar_t* label = texts[Hud::kTextScore];
+        score = std::max(score, small->StringWidth(label, nullptr, int(std::wcslen(label))));
+    }
+    for (const auto& [w, h] : {std::pair{1024, 600}, std::pair{480, 320}}) {
+        SCOPED_TRACE(std::to_string(w) + "x" + std::to_string(h));
+        const int cx = w / 2, cy = h / 4 - 35;
+        // Where the wheel's centre lies above the console's first line (at
+        // 480 x 320; at 1024 x 600 the lines end left of the front icon),
+        // the front icon stays above it.
+        if (cy < MainGame::kConsoleY) {
+            EXPECT_LT(cy + ry + ih / 2, MainGame::kConsoleY) << "the front icon";
+        }
+        const int back = ih + -2 * ry / 5;
+        EXPECT_GE(cy - ry - back / 2, 0) << "the icon at the back";
+        const int side = iw + -ry / 5;
+        EXPECT_GT(cx - r - side / 2, Hud::kRadarX + radar->width + 1 + score) << "the left icon";
+        EXPECT_LT(cx + r + side / 2, w - Hud::kRadarX - circle->width) << "the right icon";
     }
 }
