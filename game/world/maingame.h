@@ -208,7 +208,7 @@ public:
     void AddConsoleLine(const wchar_t* line) override;
     // The strongest hit of the local player's weapons, which every player of
     // the match carries.
-    int CarriedWeaponDamage() override;
+    std::vector<MatchWeapon> MatchWeapons() override;
     int MissionRepairAmount() override;
 
     // ---- Drawing (maingamedraw.cpp)
