@@ -826,8 +826,6 @@ void KrvMpConn::CloseMatch()
 {
     goneCount = 0;
     matchOpen = 0;
-    rules.ResetMatch();
-    constantsTaken = 0;
 }
 
 bool KrvMpConn::HasLeft(int id, const char* name) const

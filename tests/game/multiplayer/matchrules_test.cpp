@@ -145,49 +145,38 @@ TEST(MatchRules, TheKillThatReachesTheLimitDecides)
               m.out.Types());
 }
 
-// A shot pays for one hit of at most its weapon's damage while it flies:
-// its weapon's life at 50 ms a frame, then the link's allowance, on the
-// wrapping clock. A hit is paid by the weakest weapon that does that much,
-// so a machine-gun bullet never spends the rocket a later rocket hit needs.
+// A shot of a carried weapon pays for one hit of at most its weapon's
+// damage while it flies (its weapon's life at 50 ms a frame, then the
+// link's allowance, on the wrapping clock); a hit takes the weakest weapon
+// that does that much, so a bullet's hit never spends the rocket a later
+// rocket hit needs; a full book makes room by the shot that lapses first.
 TEST(MatchRules, AShotPaysForOneHitOfItsWeaponWhileItFlies)
 {
     Match m(2);
     m.r.ResetMatch();
     m.r.weapons = {{MyWeapon::kShot, 4, 28, 1}, {MyWeapon::kRocket, 35, 50, 1}, {MyWeapon::kBomb, 100, 200, 0}};
-    const uint32_t t0 = 0xFFFFFF00u;  // the clock wraps while they fly
+    const uint32_t t0 = 0xFFFFFF00u;
     const uint32_t gunFlies = 28 * MatchRules::kShotFrameMs + MatchRules::kShotLinkAllowance;
     auto at = [&](uint32_t t) { m.r.clock = t0 + t; };
     at(0);
-    EXPECT_EQ(DamageRefusal::NoShot, m.r.TakeDamage(1, 0, 4));
     EXPECT_FALSE(m.r.ShotFired(0, 2, 200)) << "a weapon nobody carries";
     EXPECT_FALSE(m.r.ShotFired(0, 3, 28)) << "outside the catalogue";
-    EXPECT_TRUE(m.r.ShotFired(0, 0, 28));
-    EXPECT_TRUE(m.r.ShotFired(0, 1, 50));
-    EXPECT_TRUE(m.r.ShotFired(0, 0, 255));  // says it flies longer than its weapon does
-    EXPECT_EQ(3, m.r.ShotsInFlight(0));
-    EXPECT_EQ(DamageRefusal::TooMuch, m.r.TakeDamage(1, 0, 36));
-    EXPECT_EQ(DamageRefusal::None, m.r.TakeDamage(1, 0, 35)) << "the rocket's hit";
-    EXPECT_EQ(DamageRefusal::TooMuch, m.r.TakeDamage(1, 0, 35)) << "the rocket is spent";
-    EXPECT_EQ(DamageRefusal::None, m.r.TakeDamage(1, 0, 4));
-    at(gunFlies);
-    EXPECT_EQ(DamageRefusal::None, m.r.TakeDamage(1, 0, 4)) << "the last moment of its flight";
-    EXPECT_TRUE(m.r.ShotFired(0, 0, 28));
-    at(2 * gunFlies + 1);
-    EXPECT_EQ(DamageRefusal::NoShot, m.r.TakeDamage(1, 0, 4)) << "lapsed";
-    EXPECT_EQ(0, m.r.ShotsInFlight(0));
-
-    // The rocket first, a bullet's hit then takes the bullet, not the rocket.
-    at(0);
+    EXPECT_EQ(DamageRefusal::NoShot, m.r.TakeDamage(1, 0, 4));
     m.r.ShotFired(0, 1, 50);
-    m.r.ShotFired(0, 0, 28);
+    m.r.ShotFired(0, 0, 255);  // says it flies longer than its weapon does
+    EXPECT_EQ(DamageRefusal::TooMuch, m.r.TakeDamage(1, 0, 36));
     EXPECT_EQ(DamageRefusal::None, m.r.TakeDamage(1, 0, 4));
     EXPECT_EQ(DamageRefusal::None, m.r.TakeDamage(1, 0, 35));
+    EXPECT_EQ(0, m.r.ShotsInFlight(0));
+    m.r.ShotFired(0, 0, 28);
+    at(gunFlies);
+    EXPECT_EQ(1, m.r.ShotsInFlight(0)) << "the last moment of its flight";
+    at(gunFlies + 1);
+    EXPECT_EQ(DamageRefusal::NoShot, m.r.TakeDamage(1, 0, 4)) << "lapsed";
 
-    // No more in flight than can fly at once: the shot that lapses first
-    // makes room for a newer one.
     for (int i = 0; i < ShotBook::kCapacity; ++i)
         m.r.ShotFired(0, 0, 28);
-    at(100);
+    at(gunFlies + 100);
     m.r.ShotFired(0, 1, 50);
     EXPECT_EQ(ShotBook::kCapacity, m.r.ShotsInFlight(0));
     EXPECT_EQ(DamageRefusal::None, m.r.TakeDamage(1, 0, 35));
