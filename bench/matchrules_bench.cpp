@@ -54,7 +54,8 @@ void ShotThenHitFullBook(benchmark::State& state)
 BENCHMARK(ShotThenHitFullBook);
 
 // The session of a host in a running three-player match takes a guest's
-// machine-gun shot and then its hit, each from the message's bytes.
+// machine-gun shot and then its hit, each from the message's bytes, with
+// the guest's book holding range(0) rockets in flight besides (89: full).
 void SessionShotAndHit(benchmark::State& state)
 {
     rig::Driver d(3);
@@ -69,6 +70,9 @@ void SessionShotAndHit(benchmark::State& state)
     hit.damage = 4, hit.target = 2, hit.attacker = 1;
     uint8_t bytes[16];
     const int n = hit.Encode(bytes, int(sizeof bytes));
+    const std::vector<uint8_t> rocket = rig::ShotBytes(1, rig::FakeMatch::kRocket);
+    for (int i = 0; i < state.range(0); ++i)
+        host.HandleMessage(rocket.data(), int(rocket.size()), 1);
     // The victim takes the hits without dying.
     MyAirplane* victim = host.MP_GetPlayer(2)->gameObject->aircraft;
     for (auto _ : state) {
@@ -79,6 +83,6 @@ void SessionShotAndHit(benchmark::State& state)
     }
     state.counters["in_flight"] = double(host.ShotsInFlight(1));
 }
-BENCHMARK(SessionShotAndHit);
+BENCHMARK(SessionShotAndHit)->Arg(0)->Arg(ShotBook::kCapacity - 1);
 
 }  // namespace
