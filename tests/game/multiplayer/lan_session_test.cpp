@@ -210,6 +210,11 @@ TEST_F(LanSessions, GuestsFlyTheirOwnAircraftAndSpeakOnlyForThemselves)
         EXPECT_TRUE(p->errors.empty()) << testing::PrintToString(p->errors);
     }
     EXPECT_EQ(rig::FakeMatch::Mine(host.s)->health, 100);
+    // A guest's shot and its hit, judged once where the host passes them
+    // on: the one shot pays for the hit.
+    rig::ShootDown(bravo.s, 1);
+    ASSERT_TRUE(RunUntil([&] { return alpha.s.GetPlayerKills(2) == 1 && bravo.s.GetPlayerKills(2) == 1; }));
+    EXPECT_EQ(host.s.GetPlayerKills(2), 1);
 }
 
 // A guest that says what only the host says, or speaks in another player's
