@@ -366,6 +366,7 @@ private:
     // The host's verdict on a damage or repair request from sender (the
     // rules' own check), with its one limited line when refused.
     bool HostTakesDamage(const GameMessage& m, int sender);
+    bool HostTakesRepair(const GameMessage& m, int sender);
     // The message the relay filter let through, which the session handles
     // next without judging it again.
     struct Vetted {
@@ -373,8 +374,7 @@ private:
         uint8_t type = 0;
     };
     Vetted vetted;
-    uint8_t constantsTaken = 0;
-    bool HostTakesRepair(const GameMessage& m, int sender);
+    uint8_t constantsTaken = 0;  // the match's constants are in the rules
     Gone gone[kMaxGone] = {};
     int32_t goneCount = 0;
     uint8_t matchOpen = 0;  // from the match start (sent or answered) to MP_EndGame

@@ -5,7 +5,7 @@
 // once the room holds the expected players.
 //
 //   mpbot --host ROOM | --join [ADDRESS[:PORT]]  --name PILOT
-//         [--players N] [--script "wait 500; kill 0; kill 2"] [--net lan|internet]
+//         [--players N] [--script "wait 500; kill 0; kill 2; leave"] [--net lan|internet]
 //         [--lobby ADDRESS:PORT | --web HOST:PORT --key KEY] [--speed N] [--timeout S]
 //
 //         [--data ARCHIVE [--weapon INDEX]]
