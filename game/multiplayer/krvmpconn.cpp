@@ -816,9 +816,10 @@ void KrvMpConn::OpenMatch()
     startAt = now;
     for (int i = 0; i < playerCount; ++i) {
         players[i].matchState = uint8_t(MatchState::Waiting);
-        players[i].shots = 0;
         players[i].repairClock = 0;
     }
+    rules.ResetMatch();
+    constantsTaken = 0;
 }
 
 void KrvMpConn::CloseMatch()
@@ -878,7 +879,7 @@ bool KrvMpConn::HostTakesDamage(const GameMessage& m, int sender)
 {
     RulesIn();
     const char* why = nullptr;
-    switch (rules.CheckDamage(m.target, m.attacker, m.damage)) {
+    switch (rules.TakeDamage(m.target, m.attacker, m.damage)) {
     case DamageRefusal::None:
         return true;
     case DamageRefusal::NotInMatch:
@@ -888,10 +889,10 @@ bool KrvMpConn::HostTakesDamage(const GameMessage& m, int sender)
         why = "an attacker that is its own target";
         break;
     case DamageRefusal::NoShot:
-        why = "an attacker with no shot of its own left to hit with";
+        why = "an attacker with no shot of its own in flight";
         break;
     case DamageRefusal::TooMuch:
-        why = "more than a hit of the weapons carried";
+        why = "more than a hit of the weapon of any shot the attacker has in flight";
         break;
     }
     _PDebugPeer(uint32_t(sender), "Damage %d from %d to %d reported by %d: dropped, it names %s\n", m.damage,
@@ -941,6 +942,8 @@ bool KrvMpConn::RelayFilter(void* context, int sender, uint8_t* payload, int len
     GameMessage m;
     if (!payload || !GameMessage::Decode(payload, length, m, sender) || !self->MaySend(m, sender))
         return false;
+    // The session handles it next (MPInterface::RelayFilter), judged.
+    self->vetted = {sender, uint8_t(m.type)};
     // The other guests get the aircraft the host took, not the number sent.
     if (m.type == MsgType::PlayerSettings || m.type == MsgType::StartReply)
         payload[1] = uint8_t(self->ClampPlane(payload[1], sender));
@@ -981,10 +984,10 @@ void KrvMpConn::RulesIn()
     for (int i = 0; i < playerCount; ++i) {
         const KrvPlayer& p = players[i];
         rules.players.push_back({p.id, MatchState(p.matchState), p.kills, p.lagging,
-                                 p.gameObject ? p.gameObject->aircraft : nullptr, p.shots, p.repairClock});
+                                 p.gameObject ? p.gameObject->aircraft : nullptr, p.repairClock});
     }
-    rules.carriedDamage = game ? game->CarriedWeaponDamage() : 0;
-    rules.repairAmount = game ? game->MissionRepairAmount() : 0;
+    TakeMatchConstants();
+    rules.clock = now;
     rules.host = MP_IsMeHost() != 0;
     rules.myId = MP_GetMyId();
     rules.fragLimit = fragLimit;
@@ -1001,18 +1004,52 @@ void KrvMpConn::RulesOut()
         p.kills = r.kills;
         p.matchState = uint8_t(r.matchState);
         p.lagging = r.lagging;
-        p.shots = r.shots;
         p.repairClock = r.repairClock;
     }
 }
 
-void KrvMpConn::ShotFired(int id)
+void KrvMpConn::TakeMatchConstants()
 {
-    if (!matchOpen)
+    if (constantsTaken || !matchOpen || state != kMatchRunning || !game)
         return;
-    RulesIn();
-    rules.ShotFired(id);
-    RulesOut();
+    rules.weapons = game->MatchWeapons();
+    rules.repairAmount = game->MissionRepairAmount();
+    constantsTaken = 1;
+}
+
+namespace {
+
+int MatchWeaponType(void* weapons, int i)
+{
+    const auto& list = *static_cast<const std::vector<MatchWeapon>*>(weapons);
+    return i >= 0 && size_t(i) < list.size() ? list[size_t(i)].type : -1;
+}
+
+}  // namespace
+
+bool KrvMpConn::ShotFired(int id, const uint8_t* shot, int length, bool count)
+{
+    TakeMatchConstants();
+    if (rules.weapons.empty()) {
+        if (length < ShotMessage::kLength) {
+            _PDebugPeer(uint32_t(id), "Shot of %d bytes from %d, shorter than a shot: dropped\n", length, id);
+            return false;
+        }
+        return true;
+    }
+    ShotMessage m;
+    if (!ShotMessage::Decode(shot, length, int(rules.weapons.size()), MatchWeaponType, &rules.weapons, m))
+        return false;
+    if (!rules.CarriedWeapon(m.weapon)) {
+        _PDebugPeer(uint32_t(id), "Shot from %d of weapon %d, which the match's aircraft do not carry: dropped\n",
+                    id, int(m.weapon));
+        return false;
+    }
+    if (count && matchOpen) {
+        RulesIn();
+        rules.ShotFired(id, m.weapon, m.life);
+    }
+    return true;
 }
 
 void KrvMpConn::RequestDamage(int target, int attacker, int damage)
@@ -1135,9 +1172,9 @@ void KrvMpConn::GameLink::SendToAll(const uint8_t* message, int length)
         return;
     unsigned char copy[kMessageBufferSize];
     memcpy(copy, message, size_t(length));
-    // My own shots count as theirs do (see MatchRules::CheckDamage).
+    // My own shots count as theirs do (see MatchRules::TakeDamage).
     if (copy[0] == uint8_t(MsgType::Shot))
-        session.ShotFired(session.MP_GetMyId());
+        session.ShotFired(session.MP_GetMyId(), copy, length, true);
     session.mp->SendToAll(copy, length, false);
 }
 
@@ -1317,12 +1354,12 @@ bool KrvMpConn::MaySend(const GameMessage& m, int sender)
     }
     switch (m.type) {
     case MsgType::Shot:
-        // A player fires only its own shots.
+        // A player fires only its own shots, and only shots the game reads.
         if (m.shotLength < 5 || mpcodec::GetInt(m.shot + 1) != sender) {
             _PDebugPeer(peer, "Game message 7 from %d names another shooter: dropped\n", sender);
             return false;
         }
-        return true;
+        return ShotFired(sender, m.shot, m.shotLength, false);
     case MsgType::DamageRequest:
         // A player reports the damage its own shots do, and what happens to
         // its own airplane without an attacker.
@@ -1365,8 +1402,12 @@ void KrvMpConn::HandleMessage(const unsigned char* data, int length, int sender)
 {
     if (!mp || sender == MP_GetMyId())
         return;
+    // What the relay filter let through is judged already: the host's
+    // rules (a damage report's shot spent) run once for it.
+    const bool judged = vetted.sender == sender && length > 0 && vetted.type == data[0];
+    vetted = Vetted();
     GameMessage m;
-    if (!GameMessage::Decode(data, length, m, sender) || !MaySend(m, sender))
+    if (!GameMessage::Decode(data, length, m, sender) || (!judged && !MaySend(m, sender)))
         return;
     bool host = MP_IsMeHost() != 0;
     if (GameMessage::ForHostOnly(m.type) && !host)
@@ -1414,21 +1455,23 @@ void KrvMpConn::HandleMessage(const unsigned char* data, int length, int sender)
         }
         break;
     case MsgType::Shot:
-        ShotFired(sender);
+        ShotFired(sender, m.shot, m.shotLength, true);
         if (game)
             game->ReceiveShootFromClient(m.shot, m.shotLength);
         break;
     case MsgType::DamageRequest:
+        // Taken (its shot spent) where it was judged: MaySend.
         RulesIn();
-        rules.Handle_RequestDamage(m.target, m.attacker, m.damage);
+        rules.ApplyDamage(m.target, m.attacker, m.damage);
         RulesOut();
         break;
     case MsgType::HealthList:
         Handle_NotifyDamage(m);
         break;
     case MsgType::RepairRequest:
+        // Checked where it was judged: MaySend.
         RulesIn();
-        rules.Handle_RequestRepair(m.amount, sender, now);
+        rules.ApplyRepair(m.amount, sender, now);
         RulesOut();
         break;
     case MsgType::Position:
@@ -1531,6 +1574,7 @@ int KrvMpConn::Poll()
     for (int poll = 0; poll < kMaxEventsPerUpdate; ++poll) {
         int sender = -1;
         int length = 0;
+        vetted = Vetted();
         int e = mp->PollEvent(&sender, reinterpret_cast<char*>(buffer), int(sizeof buffer), &length);
         if (poll == 0 && e != Multiplayer::kEvLinkLost)
             PeriodicWork();

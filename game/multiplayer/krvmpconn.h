@@ -91,7 +91,6 @@ public:
         GPO* gameObject;
         int32_t kills;  // -1 once the player left the match
         uint8_t lagging;
-        uint8_t shots;  // the host's count of its unspent shots in the match (MatchPlayer::shots)
         uint32_t repairClock;  // the host's repair clock for the player (MatchPlayer::repairClock)
     };
 
@@ -181,6 +180,9 @@ public:
     void RequestDamage(int target, int attacker, int damage);
     void RequestRepairPlayer(int amount, unsigned int now);
     void NotifyLeaveGame();
+    // Host: the shots of player id in flight, each able to pay for a hit
+    // (MatchRules::ShotFired).
+    int ShotsInFlight(int id) const { return rules.ShotsInFlight(id); }
     static const wchar_t* ErrorCodeToMsg(Fonts* fonts, int code);
     int MP_Update(unsigned int now);
 
@@ -319,8 +321,16 @@ private:
     // (kills, match states, lag marks) after it.
     void RulesIn();
     void RulesOut();
-    // A shot of player id in the open match (see MatchRules::ShotFired).
-    void ShotFired(int id);
+    // A shot (game message 7) of player id: whether it decodes as the game
+    // decodes it against the match's catalogue (its length, a weapon the
+    // match's aircraft carry); in the open match it is then a hit the
+    // shooter may report (MatchRules::ShotFired). Without the catalogue (no
+    // match running here) it needs the shot's length only and counts for
+    // nothing.
+    bool ShotFired(int id, const uint8_t* shot, int length, bool count);
+    // Takes the match's constants (its weapons, its mission's repair) once
+    // the match runs here.
+    void TakeMatchConstants();
     void ReplyStart(const GameMessage& m, int sender);
     void Handle_NotifyData(const GameMessage& m, int sender);
     void Handle_NotifyDamage(const GameMessage& m);
@@ -357,6 +367,14 @@ private:
     // rules' own check), with its one limited line when refused.
     bool HostTakesDamage(const GameMessage& m, int sender);
     bool HostTakesRepair(const GameMessage& m, int sender);
+    // The message the relay filter let through, which the session handles
+    // next without judging it again.
+    struct Vetted {
+        int32_t sender = -1;
+        uint8_t type = 0;
+    };
+    Vetted vetted;
+    uint8_t constantsTaken = 0;  // the match's constants are in the rules
     Gone gone[kMaxGone] = {};
     int32_t goneCount = 0;
     uint8_t matchOpen = 0;  // from the match start (sent or answered) to MP_EndGame

@@ -26,6 +26,119 @@ void MatchRules::StartMatch()
     winner = -1;
 }
 
+void MatchRules::ResetMatch()
+{
+    for (int i = 0; i < kBooks; ++i) {
+        books[i].Clear();
+        bookIds[i] = -1;
+    }
+    weapons.clear();
+    repairAmount = 0;
+}
+
+void ShotBook::Add(uint32_t until, uint8_t damage, uint32_t now)
+{
+    int at = count;
+    if (count == kCapacity) {
+        // Full: the place of the shot that lapses first (or has lapsed).
+        at = 0;
+        for (int i = 1; i < count; ++i)
+            if (PTickSince(shots[i].until, shots[at].until) < 0)
+                at = i;
+        if (PTickSince(shots[at].until, now) > PTickSince(until, now))
+            return;  // every shot in the book flies longer than this one
+    } else {
+        ++count;
+    }
+    shots[at] = {until, damage};
+}
+
+DamageRefusal ShotBook::Pay(int damage, uint32_t now)
+{
+    int best = -1;
+    bool flying = false;
+    for (int i = 0; i < count;) {
+        const Shot& s = shots[i];
+        if (PTickSince(s.until, now) < 0) {
+            Drop(i);  // lapsed
+            continue;
+        }
+        flying = true;
+        if (s.damage >= damage &&
+            (best < 0 || s.damage < shots[best].damage ||
+             (s.damage == shots[best].damage && PTickSince(s.until, shots[best].until) < 0)))
+            best = i;
+        ++i;
+    }
+    if (best < 0)
+        return flying ? DamageRefusal::TooMuch : DamageRefusal::NoShot;
+    Drop(best);
+    return DamageRefusal::None;
+}
+
+int ShotBook::InFlight(uint32_t now) const
+{
+    int n = 0;
+    for (int i = 0; i < count; ++i)
+        n += PTickSince(shots[i].until, now) >= 0;
+    return n;
+}
+
+ShotBook* MatchRules::Book(int id, bool make)
+{
+    for (int i = 0; i < kBooks; ++i)
+        if (bookIds[i] == id)
+            return &books[i];
+    if (!make)
+        return nullptr;
+    // A free book, or that of a player no longer in the table.
+    for (int i = 0; i < kBooks; ++i)
+        if (bookIds[i] == -1 || !Find(bookIds[i])) {
+            bookIds[i] = id;
+            books[i].Clear();
+            return &books[i];
+        }
+    return nullptr;
+}
+
+const ShotBook* MatchRules::Book(int id) const
+{
+    for (int i = 0; i < kBooks; ++i)
+        if (bookIds[i] == id)
+            return &books[i];
+    return nullptr;
+}
+
+const MatchWeapon* MatchRules::CarriedWeapon(int weapon) const
+{
+    if (weapon < 0 || size_t(weapon) >= weapons.size() || !weapons[size_t(weapon)].carried)
+        return nullptr;
+    return &weapons[size_t(weapon)];
+}
+
+bool MatchRules::ShotFired(int id, int weapon, int life)
+{
+    const MatchWeapon* w = CarriedWeapon(weapon);
+    if (!w)
+        return false;
+    // Only the host pays for hits; and only a player of the table fires.
+    if (!host || !Find(id))
+        return true;
+    ShotBook* book = Book(id, true);
+    if (!book)
+        return true;
+    // The shot flies no longer than its weapon lets it, whatever it says.
+    const int frames = std::clamp(life, 0, int(w->life));
+    book->Add(clock + uint32_t(frames * kShotFrameMs + kShotLinkAllowance), w->damage, clock);
+    return true;
+}
+
+int MatchRules::ShotsInFlight(int id) const
+{
+    const ShotBook* book = Book(id);
+    return book ? book->InFlight(clock) : 0;
+}
+
 void MatchRules::RequestDamage(int target, int attacker, int damage)
 {
     if (!outbox)
@@ -43,27 +156,19 @@ void MatchRules::RequestDamage(int target, int attacker, int damage)
     Handle_RequestDamage(target, attacker, damage);
 }
 
-DamageRefusal MatchRules::CheckDamage(int target, int attacker, int damage)
+DamageRefusal MatchRules::TakeDamage(int target, int attacker, int damage)
 {
     const MatchPlayer* p = Find(target);
     const MatchPlayer* by = attacker == -1 ? p : Find(attacker);
-    if (!p || !by || p->matchState != MatchState::Playing || by->matchState != MatchState::Playing)
+    if (!p || !by || !p->airplane || p->matchState != MatchState::Playing || by->matchState != MatchState::Playing)
         return DamageRefusal::NotInMatch;
     if (attacker == -1)
         return DamageRefusal::None;
     if (attacker == target)
         return DamageRefusal::SelfCredit;
-    if (by->shots == 0)
-        return DamageRefusal::NoShot;
-    if (damage > carriedDamage)
-        return DamageRefusal::TooMuch;
-    return DamageRefusal::None;
-}
-
-void MatchRules::ShotFired(int id)
-{
-    if (MatchPlayer* p = Find(id); p && p->shots < kMaxShotsInFlight)
-        ++p->shots;
+    ShotBook* book = Book(attacker, false);
+    // The projectile that hit is spent.
+    return book ? book->Pay(damage, clock) : DamageRefusal::NoShot;
 }
 
 RepairRefusal MatchRules::CheckRepair(int id, int amount, uint32_t now)
@@ -83,16 +188,16 @@ RepairRefusal MatchRules::CheckRepair(int id, int amount, uint32_t now)
 
 void MatchRules::Handle_RequestDamage(int target, int attacker, int damage)
 {
+    if (host && TakeDamage(target, attacker, damage) != DamageRefusal::None)
+        return;
+    ApplyDamage(target, attacker, damage);
+}
+
+void MatchRules::ApplyDamage(int target, int attacker, int damage)
+{
     MatchPlayer* p = Find(target);
     if (!p || !p->airplane)
         return;
-    if (host) {
-        if (CheckDamage(target, attacker, damage) != DamageRefusal::None)
-            return;
-        // The projectile that hit is spent.
-        if (attacker != -1)
-            --Find(attacker)->shots;
-    }
     MyAirplane* a = p->airplane;
     int old = a->health;
     a->ReduceHealth(std::clamp(damage, 0, GameMessage::kMaxDamage));
@@ -144,12 +249,17 @@ void MatchRules::RequestRepairPlayer(int amount, uint32_t now)
 
 void MatchRules::Handle_RequestRepair(int amount, int id, uint32_t now)
 {
+    if (host && CheckRepair(id, amount, now) != RepairRefusal::None)
+        return;
+    ApplyRepair(amount, id, now);
+}
+
+void MatchRules::ApplyRepair(int amount, int id, uint32_t now)
+{
     MatchPlayer* p = Find(id);
     if (!p || !p->airplane || p->airplane->health <= 0)
         return;
     if (host) {
-        if (CheckRepair(id, amount, now) != RepairRefusal::None)
-            return;
         // The clock never lags more than a burst behind now, so a player
         // that asked nothing for a while gains no more than a burst.
         const uint32_t earliest = now - uint32_t(kRepairBurst * kRepairInterval);

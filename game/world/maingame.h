@@ -209,9 +209,9 @@ public:
     // fonts or console) and a line added to the console.
     const wchar_t* GetConsoleText(unsigned id) override;
     void AddConsoleLine(const wchar_t* line) override;
-    // The strongest hit of the local player's weapons, which every player of
-    // the match carries.
-    int CarriedWeaponDamage() override;
+    // The weapon records, those of the local player's loadout (which every
+    // player of the match flies) marked carried.
+    std::vector<MatchWeapon> MatchWeapons() override;
     int MissionRepairAmount() override;
 
     // ---- Drawing (maingamedraw.cpp)

@@ -154,7 +154,8 @@ bool ShotMessage::Decode(const uint8_t* data, int length, int weaponCount, int (
 
 void MainGame::SendShootToClients(mycoolparticle* p)
 {
-    if (!p || !m_session || !m_weapons)
+    // Only a projectile that flies is a shot.
+    if (!p || p->life < 1 || !m_session || !m_weapons)
         return;
     ShotMessage m;
     m.shooter = m_session->MyId();
@@ -236,16 +237,27 @@ void MainGame::AddConsoleLine(const wchar_t* line)
         m_console->AddElement(line);
 }
 
-int MainGame::CarriedWeaponDamage()
+std::vector<MatchWeapon> MainGame::MatchWeapons()
 {
+    std::vector<MatchWeapon> list;
     const GPO* main = m_playerObjects[0];
     if (!main || !m_weapons)
-        return 0;
-    int most = 0;
-    for (int8_t id : main->weaponIds)
-        if (const MyWeapon* w = m_weapons->GetWeapon(id))
-            most = std::max(most, int(w->damage));
-    return most;
+        return list;
+    list.resize(size_t(m_weapons->WeaponCount()));
+    for (size_t i = 0; i < list.size(); ++i) {
+        const MyWeapon* w = m_weapons->GetWeapon(int(i));
+        list[i] = {w->type, w->damage, w->life, 0};
+    }
+    // What the loadout fires: its records, and the partner of a paired one.
+    for (int8_t id : main->weaponIds) {
+        const MyWeapon* w = m_weapons->GetWeapon(id);
+        if (!w)
+            continue;
+        list[size_t(id)].carried = 1;
+        if (w->pair == 1 && m_weapons->GetWeapon(id + 1))
+            list[size_t(id) + 1].carried = 1;
+    }
+    return list;
 }
 
 int MainGame::MissionRepairAmount()

@@ -352,10 +352,11 @@ mycoolparticle* WeaponSystem::Fire(unsigned char weapon, GPO* shooter, GPO** gpo
         shooter->reloadTimer = 1;
     bool paired = w->pair == 1 && GetWeapon(weapon + 1);
     if (w->alternate) {
+        // This barrel rests every other time: only a paired record fires.
         if (shooter->GetWeaponSeeker()) {
             if (paired)
                 second = FireOne(uint8_t(weapon + 1), shooter, gpos, count, multiplayer, false);
-            return GetNextFreeParticle();
+            return nullptr;
         }
         return FireOne(weapon, shooter, gpos, count, multiplayer, true);
     }

@@ -144,6 +144,10 @@ public:
     // Record i's type, -1 for an index that names no record.
     int GetWeaponType(int i) const;
 
+    // Fires record weapon from the shooter: the projectile of the record, or
+    // null when none flew (the pool is full, or an alternate record's
+    // barrel rests this time); second: the projectile of the paired
+    // record (index + 1), or null. Each one returned flies.
     mycoolparticle* Fire(unsigned char weapon, GPO* shooter, GPO** gpos, int count, unsigned char multiplayer,
                          mycoolparticle*& second);
     mycoolparticle* GetNextFreeParticle();

@@ -5,17 +5,24 @@
 // once the room holds the expected players.
 //
 //   mpbot --host ROOM | --join [ADDRESS[:PORT]]  --name PILOT
-//         [--players N] [--script "wait 500; kill 0; kill 2"] [--net lan|internet]
+//         [--players N] [--script "wait 500; kill 0; kill 2; leave"] [--net lan|internet]
 //         [--lobby ADDRESS:PORT | --web HOST:PORT --key KEY] [--speed N] [--timeout S]
 //
-// Without an address --join takes the first room it finds. The script runs
-// from the start of the match: "wait MS" pauses, "kill ID" waits until that
-// player's airplane lives and shoots it down (a shot, then a hit of its
-// weapon, which takes a full airplane down), then waits for the
-// death to come back from the host. Output lines:
-// "joined ID", "match", "winner ID", then "player ID NAME kills K" per player
-// in table order. Exit 0 with a winner, 2 on time-out, 3 when the link is
-// lost, 1 on bad arguments.
+//         [--data ARCHIVE [--weapon INDEX]]
+//
+// Without an address --join takes the first room it finds. The bot's
+// aircraft fires one weapon: without --data a stand-in gun, one hit of
+// which takes a full airplane down; with --data the record INDEX (0 when not
+// given) of the game's weapon catalogue in that data archive, as the
+// program fires it, so that a host running the program takes its hits.
+// The script runs from the start of the match: "wait MS" pauses, "kill ID"
+// waits until that player's airplane lives and shoots it until its death
+// comes back from the host (a shot, then a hit of the weapon's damage, as
+// often as the weapon reloads), "leave" quits the match. Output lines:
+// "joined ID", "match", "kills K" whenever the host counts the bot's kills
+// anew, "winner ID", then "player ID NAME kills K" per player in table
+// order. Exit 0 with a winner, 2 on time-out, 3 when the link is lost, 1
+// on bad arguments or a weapon the data does not hold.
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -25,12 +32,15 @@
 #include <vector>
 
 #include "engine/net/online/serverdiscoveryimp.h"
+#include "engine/runtime/pglobals.h"
 #include "engine/runtime/ptime.h"
+#include "engine/runtime/pvfs.h"
 #include "game/frontend/profile.h"
 #include "game/multiplayer/krvmpconn.h"
 #include "game/multiplayer/mpbackends.h"
 #include "game/world/gameplayobject.h"
 #include "game/world/myairplane.h"
+#include "game/world/weaponsystem.h"
 #include "tools/mpbot/botcourse.h"
 
 namespace {
@@ -47,6 +57,8 @@ struct Options {
     std::string lobby, web, key;
     int speed = 1;
     int timeout = 60;
+    std::string data;
+    int weapon = 0;
 };
 
 // The running match as the session sees it.
@@ -63,9 +75,61 @@ public:
     void ReceiveShootFromClient(const unsigned char*, int) override {}
     const wchar_t* GetConsoleText(unsigned) override { return nullptr; }
     void AddConsoleLine(const wchar_t*) override {}
-    // One hit takes a full airplane down.
-    int CarriedWeaponDamage() override { return kWeaponDamage; }
-    static constexpr int kWeaponDamage = 100;
+    // The bots of a match all fly the weapon the bot fires.
+    std::vector<MatchWeapon> MatchWeapons() override { return weapons; }
+    // The stand-in gun: one hit takes a full airplane down.
+    void StandInGun()
+    {
+        weapons = {{MyWeapon::kShot, 100, 40, 1}};
+        reload = 200;
+    }
+    // The game's catalogue from the data archive; false (logged) when it
+    // holds no record weapon.
+    bool GameWeapons(const std::string& archive, int weapon)
+    {
+        PVFS vfs(archive.c_str());
+        PGlobals globals{};
+        globals.archive = &vfs;
+        PSetTls(&globals);
+        WeaponSystem records(nullptr, nullptr);
+        records.Init(nullptr);
+        PSetTls(nullptr);
+        const MyWeapon* w = records.GetWeapon(weapon);
+        if (!w) {
+            std::fprintf(stderr, "mpbot: %s holds no weapon %d (%d records)\n", archive.c_str(), weapon,
+                         records.WeaponCount());
+            return false;
+        }
+        weapons.clear();
+        for (int i = 0; i < records.WeaponCount(); ++i) {
+            const MyWeapon* r = records.GetWeapon(i);
+            weapons.push_back({r->type, r->damage, r->life, uint8_t(i == weapon)});
+        }
+        if (w->pair == 1 && size_t(weapon) + 1 < weapons.size())
+            weapons[size_t(weapon) + 1].carried = 1;
+        fired = weapon;
+        reload = std::max(w->reload, 1);
+        return true;
+    }
+    // A shot of the bot's weapon from its airplane, then its hit on the
+    // victim, as a player's game reports them.
+    void ShootAt(KrvMpConn& s, int victim)
+    {
+        const MatchWeapon& w = weapons[size_t(fired)];
+        ShotMessage shot;
+        shot.shooter = s.MP_GetMyId();
+        shot.weapon = uint8_t(fired);
+        shot.life = w.life;
+        if (MyAirplane* me = Mine(s))
+            shot.position = me->position;
+        uint8_t bytes[ShotMessage::kLengthHoming];
+        if (int n = shot.Encode(w.type, bytes, int(sizeof bytes)))
+            s.GetGameLink()->SendToAll(bytes, n);
+        s.GetWeaponLink()->RequestDamage(victim, s.MP_GetMyId(), w.damage);
+    }
+    std::vector<MatchWeapon> weapons;
+    int fired = 0;   // the record the bot fires
+    int reload = 0;  // ms between its shots
     // The bot flies a mission without repairs.
     int MissionRepairAmount() override { return 0; }
 
@@ -104,7 +168,7 @@ public:
 };
 
 struct Step {
-    bool kill;
+    enum Kind { kWait, kKill, kLeave } kind;
     int value;
 };
 
@@ -122,11 +186,15 @@ bool ParseScript(const std::string& text, std::vector<Step>& out)
         int n = std::sscanf(item.c_str(), " %15s %d", word, &value);
         if (n <= 0)
             continue;
+        if (n == 1 && std::strcmp(word, "leave") == 0) {
+            out.push_back({Step::kLeave, 0});
+            continue;
+        }
         if (n != 2 || (std::strcmp(word, "wait") != 0 && std::strcmp(word, "kill") != 0) || value < 0) {
             std::fprintf(stderr, "mpbot: bad script step '%s'\n", item.c_str());
             return false;
         }
-        out.push_back({word[0] == 'k', value});
+        out.push_back({word[0] == 'k' ? Step::kKill : Step::kWait, value});
     }
     return true;
 }
@@ -144,7 +212,8 @@ int Usage()
     std::fprintf(stderr,
                  "usage: mpbot --host ROOM | --join [ADDRESS[:PORT]]  --name PILOT [--players N]\n"
                  "             [--script STEPS] [--net lan|internet] [--lobby ADDRESS:PORT]\n"
-                 "             [--web HOST:PORT --key KEY] [--speed N] [--timeout SECONDS]\n");
+                 "             [--web HOST:PORT --key KEY] [--speed N] [--timeout SECONDS]\n"
+                 "             [--data ARCHIVE [--weapon INDEX]]\n");
     return 1;
 }
 
@@ -182,11 +251,15 @@ bool ParseArgs(int argc, char** argv, Options& o)
             o.speed = std::atoi(next().c_str());
         } else if (a == "--timeout" && more) {
             o.timeout = std::atoi(next().c_str());
+        } else if (a == "--data" && more) {
+            o.data = next();
+        } else if (a == "--weapon" && more) {
+            o.weapon = std::atoi(next().c_str());
         } else {
             return false;
         }
     }
-    return role && o.net > 0 && o.players >= 1 && o.players <= 4 && o.speed >= 1 && o.timeout > 0 &&
+    return role && o.net > 0 && o.weapon >= 0 && o.players >= 1 && o.players <= 4 && o.speed >= 1 && o.timeout > 0 &&
            (o.net == Multiplayer::kNetLocal || !o.lobby.empty() || !o.web.empty());
 }
 
@@ -215,6 +288,10 @@ int main(int argc, char** argv)
     KrvMpConn s;
     Profile profile;
     BotMatch game;
+    if (o.data.empty())
+        game.StandInGun();
+    else if (!game.GameWeapons(o.data, o.weapon))
+        return 1;
     s.profile = &profile;
     s.MP_SetType(o.net);
     std::vector<char> name(o.name.begin(), o.name.end());
@@ -230,8 +307,9 @@ int main(int argc, char** argv)
     bool askedLobby = false, askedRoom = false, started = false, printed = false;
     uint32_t fullSince = 0, stepAt = 0, doneAt = 0;
     size_t next = 0;
-    int awaiting = -1;  // the player last shot down, until its death is seen
-    uint32_t awaitingSince = 0;
+    bool fired = false;  // the kill step under way has fired
+    uint32_t shotAt = 0;  // when the bot fired last
+    int kills = 0;        // the bot's kills as the host counted them
     if (o.net == Multiplayer::kNetLocal)
         phase = kRoom;
     else if (!o.lobby.empty()) {
@@ -314,26 +392,30 @@ int main(int argc, char** argv)
             if (s.game)
                 if (MyAirplane* me = BotMatch::Mine(s); me && me->health > 0)
                     me->position.x = botcourse::NextX(me->position.x);
-            // A shot-down airplane counts once its death has come back from
-            // the host (asked again when it has not after 3000 ms).
-            if (awaiting >= 0) {
-                MyAirplane* victim = BotMatch::Of(s, awaiting);
-                if (!victim || victim->health <= 0 || int32_t(t - awaitingSince) > 3000)
-                    awaiting = -1;
+            if (const KrvMpConn::KrvPlayer* me = s.MP_GetMe(); me && me->kills != kills && me->kills >= 0) {
+                kills = me->kills;
+                std::printf("kills %d\n", kills);
+                std::fflush(stdout);
             }
-            if (next < script.size() && int32_t(t - stepAt) >= 0 && awaiting < 0) {
+            if (next < script.size() && int32_t(t - stepAt) >= 0) {
                 const Step& st = script[next];
-                if (!st.kill) {
+                MyAirplane* victim = st.kind == Step::kKill ? BotMatch::Of(s, st.value) : nullptr;
+                if (st.kind == Step::kWait) {
                     stepAt = t + uint32_t(st.value);
                     ++next;
-                } else if (MyAirplane* victim = BotMatch::Of(s, st.value); victim && victim->health > 0) {
-                    // A shot, then its hit, as a player's game reports one.
-                    uint8_t shot[32] = {uint8_t(MsgType::Shot)};
-                    mpcodec::PutInt(shot + 1, s.MP_GetMyId());
-                    s.GetGameLink()->SendToAll(shot, int(sizeof shot));
-                    s.GetWeaponLink()->RequestDamage(st.value, s.MP_GetMyId(), BotMatch::kWeaponDamage);
-                    awaiting = st.value;
-                    awaitingSince = t;
+                } else if (st.kind == Step::kLeave) {
+                    s.NotifyLeaveGame();
+                    ++next;
+                } else if (victim && victim->health > 0) {
+                    // Shots, each with its hit, until the host tells the
+                    // victim's death.
+                    if (!fired || int32_t(t - shotAt) >= game.reload * o.speed) {
+                        game.ShootAt(s, st.value);
+                        fired = true;
+                        shotAt = t;
+                    }
+                } else if (fired) {
+                    fired = false;
                     ++next;
                 }
             }

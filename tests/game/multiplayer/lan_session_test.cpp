@@ -210,6 +210,11 @@ TEST_F(LanSessions, GuestsFlyTheirOwnAircraftAndSpeakOnlyForThemselves)
         EXPECT_TRUE(p->errors.empty()) << testing::PrintToString(p->errors);
     }
     EXPECT_EQ(rig::FakeMatch::Mine(host.s)->health, 100);
+    // A guest's shot and its hit, judged once where the host passes them
+    // on: the one shot pays for the hit.
+    rig::ShootDown(bravo.s, 1);
+    ASSERT_TRUE(RunUntil([&] { return alpha.s.GetPlayerKills(2) == 1 && bravo.s.GetPlayerKills(2) == 1; }));
+    EXPECT_EQ(host.s.GetPlayerKills(2), 1);
 }
 
 // A guest that says what only the host says, or speaks in another player's
@@ -471,7 +476,9 @@ TEST_F(LanSessions, AFullRoomNamesWhomItTurnsAway)
 // start reply in the same write or 2 s later, comes back to the room under
 // its name (and so its id) and replies, or shoots the host down in its own
 // name, before and after the winner is known, or while it still plays:
-// without a shot, and then beyond its weapon. WATCHER then leaves, and
+// without a shot, after ninety type-7 messages of its id alone and a shot
+// of a weapon outside the catalogue (three rocket hits, enough to down the
+// host), and then beyond its weapon. WATCHER then leaves, and
 // the host ends the match if it has no winner by then. Each variant must end
 // as the match without EVIL's later messages: the host wins alone, the
 // standings name the two guests as gone, no aircraft is shot down, and
@@ -539,16 +546,24 @@ protected:
             evil.PutData(2, damage);
             break;
         case kDamageInMatch: {
-            // 999 against each of the others without a shot, then a shot
-            // and 999 again; then it leaves.
+            // 999 against each of the others without a shot; shots that are
+            // none and three hits of 35; then a shot and 999 again; then it
+            // leaves.
             evil.PutData(2, damage);
             evil.PutData(2, {8, 0, 0, 3, 0xE7, 0, 0, 0, 1, 0, 0, 0, 2});
             Run(2500);
             Bytes shot(32, 0);
-            shot[0] = 7, shot[4] = 2;
+            shot[0] = 7, shot[4] = 2, shot[5] = 200;
+            for (int i = 0; i < 90; ++i)
+                evil.PutData(2, {7, 0, 0, 0, 2});
+            evil.PutData(2, shot);
+            for (int i = 0; i < 3; ++i)
+                evil.PutData(2, {8, 0, 0, 0, 35, 0, 0, 0, 0, 0, 0, 0, 2});
+            Run(500);
+            shot[5] = 0;
             evil.PutData(2, shot);
             evil.PutData(2, damage);
-            Run(500);
+            Run(pdebugpeer::kSummaryMs + 500);  // the log's limiter tells the lines it held
             evil.PutData(2, Leave(2));
             break;
         }
@@ -633,8 +648,9 @@ TEST_F(LanLeavers, AGuestThatLeftStaysOutOfTheMatch)
         if (v.lie == kDamage) {
             EXPECT_EQ(Said(vlog, "reported by 2: dropped, it names a player not in the match"), 3) << vlog;
         } else if (v.lie == kDamageInMatch) {
-            EXPECT_EQ(Said(vlog, "reported by 2: dropped, it names an attacker with no shot of its own left"), 2) << vlog;
-            EXPECT_EQ(Said(vlog, "reported by 2: dropped, it names more than a hit of the weapons carried"), 1)
+            EXPECT_EQ(Said(vlog, "reported by 2: dropped, it names an attacker with no shot of its own in flight"), 5)
+                << vlog;
+            EXPECT_EQ(Said(vlog, "reported by 2: dropped, it names more than a hit of the weapon of any shot"), 1)
                 << vlog;
         } else {
             EXPECT_EQ(Said(vlog, "Start reply from 2 answers no match start under way"), 1) << vlog;

@@ -372,12 +372,19 @@ public:
         return t.c_str();
     }
     void AddConsoleLine(const wchar_t* line) override { lines.push_back(line); }
-    int CarriedWeaponDamage() override { return kWeaponDamage; }
+    std::vector<MatchWeapon> MatchWeapons() override { return weapons; }
     int MissionRepairAmount() override { return kRepairAmount; }
     // The match mission's repair.
     static constexpr int kRepairAmount = 30;
-    // One hit of the match's weapon takes a full airplane down.
+    // The catalogue: the stand-in's gun, one hit of which takes a full
+    // airplane down (its rig::Fire), a machine gun and a rocket, all
+    // carried, and a bomb no aircraft of the match carries.
+    static constexpr int kGun = 0, kMachineGun = 1, kRocket = 2, kBomb = 3;
     static constexpr int kWeaponDamage = 100;
+    std::vector<MatchWeapon> weapons = {{MyWeapon::kShot, kWeaponDamage, 40, 1},
+                                        {MyWeapon::kShot, 4, 28, 1},
+                                        {MyWeapon::kRocket, 35, 50, 1},
+                                        {MyWeapon::kBomb, 100, 200, 0}};
 
     // Links an airplane to every player of the table, places mine at the
     // spawn point of my table index and marks the match loaded.
@@ -435,13 +442,25 @@ struct Peer {
     Member* Net() { return s.mp ? static_cast<Member*>(s.mp->backEnd.get()) : nullptr; }
 };
 
-// A shot of the peer's game: the type, the shooter's id, the rest the
-// game's.
-inline void Fire(KrvMpConn& s)
+// A shot of the peer's game, of a weapon of FakeMatch's catalogue with its
+// whole life, as the game writes it.
+inline std::vector<uint8_t> ShotBytes(int shooter, int weapon = FakeMatch::kGun)
 {
-    uint8_t shot[32] = {uint8_t(MsgType::Shot)};
-    mpcodec::PutInt(shot + 1, s.MP_GetMyId());
-    s.GetGameLink()->SendToAll(shot, int(sizeof shot));
+    static const FakeMatch catalogue;
+    const MatchWeapon& w = catalogue.weapons[size_t(weapon)];
+    ShotMessage m;
+    m.shooter = shooter;
+    m.weapon = uint8_t(weapon);
+    m.life = w.life;
+    std::vector<uint8_t> b(ShotMessage::kLengthHoming);
+    b.resize(size_t(m.Encode(w.type, b.data(), int(b.size()))));
+    return b;
+}
+
+inline void Fire(KrvMpConn& s, int weapon = FakeMatch::kGun)
+{
+    std::vector<uint8_t> shot = ShotBytes(s.MP_GetMyId(), weapon);
+    s.GetGameLink()->SendToAll(shot.data(), int(shot.size()));
 }
 
 // The peer fires and its shot hits victim with the match's weapon, as its

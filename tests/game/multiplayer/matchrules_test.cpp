@@ -36,13 +36,18 @@ struct Match {
     {
         r.host = host;
         r.outbox = &out;
-        r.carriedDamage = 100;
+        // One weapon, one hit of which takes a full airplane down; every
+        // player has as many shots of it in flight as can fly.
+        r.weapons = {{MyWeapon::kShot, 100, 40, 1}};
         for (int i = 0; i < n; ++i) {
             planes.push_back(std::make_unique<MyAirplane>(nullptr, nullptr));
             planes.back()->health = 100;
             planes.back()->netId = i;
-            r.players.push_back({i, MatchState::Playing, 0, 0, planes.back().get(), MatchRules::kMaxShotsInFlight});
+            r.players.push_back({i, MatchState::Playing, 0, 0, planes.back().get()});
         }
+        for (int i = 0; i < n; ++i)
+            for (int k = 0; k < ShotBook::kCapacity; ++k)
+                r.ShotFired(i, 0, 40);
         for (int i = 0; i < MatchRules::kSpawnPoints; ++i)
             r.spawnPositions[i] = PVector3(i, 0, 0);
     }
@@ -138,6 +143,47 @@ TEST(MatchRules, TheKillThatReachesTheLimitDecides)
     EXPECT_EQ((std::vector{MsgType::KillsList, MsgType::ConsoleLine, MsgType::KillsList, MsgType::ConsoleLine,
                            MsgType::Winner}),
               m.out.Types());
+}
+
+// A shot of a carried weapon pays for one hit of at most its weapon's
+// damage while it flies (its weapon's life at 50 ms a frame, then the
+// link's allowance, on the wrapping clock); a hit takes the weakest weapon
+// that does that much, so a bullet's hit never spends the rocket a later
+// rocket hit needs; a full book makes room by the shot that lapses first.
+TEST(MatchRules, AShotPaysForOneHitOfItsWeaponWhileItFlies)
+{
+    Match m(2);
+    m.r.ResetMatch();
+    m.r.weapons = {{MyWeapon::kShot, 4, 28, 1}, {MyWeapon::kRocket, 35, 50, 1}, {MyWeapon::kBomb, 100, 200, 0}};
+    const uint32_t t0 = 0xFFFFFF00u;
+    const uint32_t gunFlies = 28 * MatchRules::kShotFrameMs + MatchRules::kShotLinkAllowance;
+    auto at = [&](uint32_t t) { m.r.clock = t0 + t; };
+    at(0);
+    EXPECT_FALSE(m.r.ShotFired(0, 2, 200)) << "a weapon nobody carries";
+    EXPECT_FALSE(m.r.ShotFired(0, 3, 28)) << "outside the catalogue";
+    EXPECT_EQ(DamageRefusal::NoShot, m.r.TakeDamage(1, 0, 4));
+    m.r.ShotFired(0, 1, 50);
+    m.r.ShotFired(0, 0, 255);  // says it flies longer than its weapon does
+    EXPECT_EQ(DamageRefusal::TooMuch, m.r.TakeDamage(1, 0, 36));
+    EXPECT_EQ(DamageRefusal::None, m.r.TakeDamage(1, 0, 4));
+    EXPECT_EQ(DamageRefusal::None, m.r.TakeDamage(1, 0, 35));
+    EXPECT_EQ(0, m.r.ShotsInFlight(0));
+    m.r.ShotFired(0, 0, 28);
+    at(gunFlies);
+    EXPECT_EQ(1, m.r.ShotsInFlight(0)) << "the last moment of its flight";
+    at(gunFlies + 1);
+    EXPECT_EQ(DamageRefusal::NoShot, m.r.TakeDamage(1, 0, 4)) << "lapsed";
+
+    for (int i = 0; i < ShotBook::kCapacity; ++i)
+        m.r.ShotFired(0, 0, 28);
+    at(gunFlies + 100);
+    m.r.ShotFired(0, 1, 50);
+    EXPECT_EQ(ShotBook::kCapacity, m.r.ShotsInFlight(0));
+    EXPECT_EQ(DamageRefusal::None, m.r.TakeDamage(1, 0, 35));
+    // Only the host keeps the account.
+    Match client(2, false);
+    EXPECT_TRUE(client.r.ShotFired(0, 0, 40));
+    EXPECT_EQ(0, client.r.ShotsInFlight(0));
 }
 
 TEST(MatchRules, RepairsLivingAirplanesAtMostEvery200ms)

@@ -5,7 +5,10 @@
 // the match through the pause menu, which leaves the host the winner, while
 // the host looks at the options (the match goes on behind the main menu):
 // both end on the standings screen with the same rows. On the local network each
-// program runs in a network namespace of its own on the test's bridge; over
+// program runs in a network namespace of its own on the test's bridge, and
+// a third player, the test bot with the game's weapons, joins the room,
+// shoots the host down with the machine gun and leaves: the host counts its
+// kill, and refuses no hit of anyone's in the match; over
 // the internet both run in one namespace with the test's lobby web service
 // (at the program's own service address, 127.0.0.1:8380) and lobby server
 // on its loopback. Frames at fixed numbers are kept in mp_match_shots/ of
@@ -174,8 +177,9 @@ protected:
     }
 
     // Host and guest play a match; each program in the namespace of its
-    // lab host; the frames kept are named after prefix.
-    void Play(bool internet, int hostNs, int guestNs, const std::string& prefix)
+    // lab host, and the bot in botNs when not 0; the frames kept are named
+    // after prefix.
+    void Play(bool internet, int hostNs, int guestNs, const std::string& prefix, int botNs = 0)
     {
         Script host = Common(internet ? kInternet : kLocal), guest = Common(internet ? kInternet : kLocal);
         if (internet) {
@@ -209,7 +213,16 @@ protected:
 
         const std::string hostDir = Prepare(prefix + "host", "ALPHA", host.text);
         const std::string guestDir = Prepare(prefix + "guest", "BRAVO", guest.text);
-        pid_t h = Spawn(hostNs, hostDir), g = Spawn(guestNs, guestDir);
+        pid_t h = Spawn(hostNs, hostDir), g = Spawn(guestNs, guestDir), b = -1;
+        const std::string botOut = top + "/bot.txt";
+#ifdef KRV_MPBOT
+        // The machine gun (record 0), which the match's aircraft carry.
+        if (botNs)
+            b = lab->Spawn(botNs,
+                           {KRV_MPBOT, "--join", "--name", "CHARLIE", "--data", KRV_DEMO_ARCHIVE, "--weapon", "0",
+                            "--timeout", "500", "--script", "wait 1000; kill 0; leave"},
+                           botOut, botOut + ".err");
+#endif
         // Generous: a busy machine slows the programs down, not their scripts.
         int hs = NetLab::Wait(h, 600), gs = NetLab::Wait(g, 600);
         const std::string hostLog = Log(hostDir), guestLog = Log(guestDir);
@@ -228,6 +241,14 @@ protected:
             EXPECT_GT(sent, 0);
             EXPECT_GT(received, 0);
         }
+        if (b > 0) {
+            const int bs = NetLab::Wait(b, 120);
+            const std::string said = ReadFile(botOut);
+            EXPECT_TRUE(bs >= 0 && WIFEXITED(bs) && WEXITSTATUS(bs) == 0) << "bot status " << bs << ": " << said;
+            EXPECT_NE(said.find("kills 1\n"), std::string::npos) << said << ReadFile(botOut + ".err");
+            EXPECT_EQ(hostLog.find(": dropped, it names"), std::string::npos) << Tail(hostLog);
+            EXPECT_EQ(hostLog.find("the match's aircraft do not carry"), std::string::npos) << Tail(hostLog);
+        }
         const std::string rows = Standings(hostLog);
         EXPECT_NE(rows.find("mp: standings 1 ALPHA"), std::string::npos) << rows;
         EXPECT_EQ(rows, Standings(guestLog));
@@ -241,10 +262,10 @@ protected:
 
 TEST_F(ProgramMatch, OnTheLocalNetwork)
 {
-    lab = std::make_unique<NetLab>(2);
+    lab = std::make_unique<NetLab>(3);
     if (!lab->Ok())
         GTEST_SKIP() << "local-network test skipped: " << lab->Why();
-    Play(false, 1, 2, "lan_");
+    Play(false, 1, 2, "lan_", 3);
 }
 
 TEST_F(ProgramMatch, ThroughTheLobbyServices)

@@ -456,6 +456,112 @@ TEST(Match, ASilentGuestIsLeftOutOfTheMatch)
     EXPECT_EQ(host.GetPlayerKills(1), 1);
 }
 
+// A shot counts once it decodes as the game decodes it, and pays for one
+// hit of its own weapon while it flies; a liar's made-up shots buy nothing,
+// an honest guest's real shots pay for its real hits, also on a slow link.
+TEST(Match, ShotsPayOnlyForWhatTheirWeaponDoesWhileTheyFly)
+{
+    using rig::FakeMatch;
+    Driver d(3);
+    ASSERT_TRUE(d.StartMatch(0));
+    KrvMpConn& host = d.peers[0]->s;
+    MyAirplane* hostPlane = PlaneOf(*d.peers[0], 0);
+    auto fromGuest2 = [&](std::vector<uint8_t> b) { host.HandleMessage(b.data(), int(b.size()), 2); };
+    auto claim = [&](int damage) {
+        GameMessage m;
+        m.type = MsgType::DamageRequest;
+        m.damage = damage, m.target = 0, m.attacker = 2;
+        fromGuest2(Encode(m));
+    };
+    // Ninety type-7 messages of the shooter's id alone; shots naming a
+    // weapon outside the catalogue or one nobody carries; then three
+    // rocket hits: none counts, and no other player's game saw a shot.
+    std::vector<uint8_t> idOnly = {7, 0, 0, 0, 2};
+    for (int i = 0; i < 90; ++i)
+        d.peers[2]->Net()->SendToAll(idOnly.data(), int(idOnly.size()), false);
+    std::vector<uint8_t> outside = rig::ShotBytes(2), bomb = rig::ShotBytes(2, FakeMatch::kBomb);
+    outside[5] = 200;
+    fromGuest2(outside);
+    fromGuest2(bomb);
+    d.Run(100);
+    for (int i = 0; i < 3; ++i)
+        claim(35);
+    EXPECT_EQ(host.ShotsInFlight(2), 0);
+    EXPECT_EQ(hostPlane->health, 100);
+    EXPECT_TRUE(d.peers[1]->game.shots.empty());
+
+    // A machine-gun bullet pays for a bullet's hit, not a rocket's.
+    fromGuest2(rig::ShotBytes(2, FakeMatch::kMachineGun));
+    EXPECT_EQ(host.ShotsInFlight(2), 1);
+    claim(35);
+    EXPECT_EQ(hostPlane->health, 100);
+    claim(4);
+    EXPECT_EQ(hostPlane->health, 96);
+    // A bullet flies for its life and the link's allowance, then lapses.
+    const uint32_t flies = 28 * MatchRules::kShotFrameMs + MatchRules::kShotLinkAllowance;
+    fromGuest2(rig::ShotBytes(2, FakeMatch::kMachineGun));
+    d.Run(flies + 50);
+    claim(4);
+    EXPECT_EQ(hostPlane->health, 96) << "lapsed";
+    fromGuest2(rig::ShotBytes(2, FakeMatch::kMachineGun));
+    d.Run(flies - 100);
+    claim(4);
+    EXPECT_EQ(hostPlane->health, 92);
+
+    // An honest guest on a slow link: its hits reach the host 1.5 s after
+    // its shots; a bullet hits half a second after it flew, a rocket a
+    // second after.
+    d.hub.filter = [](int from, int to, const std::vector<uint8_t>& m) {
+        return from == 1 && to == 0 && m[0] == uint8_t(MsgType::DamageRequest) ? 1500 : 0;
+    };
+    KrvMpConn& guest = d.peers[1]->s;
+    rig::Fire(guest, FakeMatch::kMachineGun);
+    d.Run(500);
+    guest.GetWeaponLink()->RequestDamage(0, 1, 4);
+    rig::Fire(guest, FakeMatch::kRocket);
+    d.Run(1000);
+    guest.GetWeaponLink()->RequestDamage(0, 1, 35);
+    d.Run(1600);
+    EXPECT_EQ(hostPlane->health, 92 - 4 - 35);
+    EXPECT_EQ(d.peers[2]->game.shots.size(), 2u) << "the other guest saw both shots";
+    // The host's own shot pays for its own hit.
+    rig::ShootDown(host, 1);
+    EXPECT_EQ(PlaneOf(*d.peers[0], 1)->health, 0);
+    EXPECT_EQ(host.GetPlayerKills(0), 1);
+}
+
+// Every match starts with no shot in flight and the repair clock reset: a
+// guest's unspent shots and spent repair burst of the last match neither
+// pay for a hit nor hold back a repair in the next.
+TEST(Match, EveryMatchStartsWithoutShotsAndWithItsRepairClock)
+{
+    Driver d(2);
+    ASSERT_TRUE(d.StartMatch(0));
+    KrvMpConn& host = d.peers[0]->s;
+    for (int i = 0; i < 3; ++i)
+        rig::Fire(d.peers[1]->s);
+    const uint8_t repair[2] = {uint8_t(MsgType::RepairRequest), uint8_t(rig::FakeMatch::kRepairAmount)};
+    PlaneOf(*d.peers[0], 1)->health = 1;
+    d.Run(50);
+    for (int i = 0; i < MatchRules::kRepairBurst; ++i)
+        host.HandleMessage(repair, sizeof repair, 1);
+    ASSERT_EQ(PlaneOf(*d.peers[0], 1)->health, 100);
+    ASSERT_EQ(host.ShotsInFlight(1), 3);
+    for (auto& p : d.peers) {
+        p->s.MP_EndGame();
+        p->started = false;
+    }
+    ASSERT_TRUE(d.StartMatch(0));
+    MyAirplane* guestPlane = PlaneOf(*d.peers[0], 1);
+    guestPlane->health = 50;
+    host.HandleMessage(repair, sizeof repair, 1);
+    EXPECT_EQ(guestPlane->health, 80) << "a repair at the new match's start";
+    EXPECT_EQ(host.ShotsInFlight(1), 0);
+    const uint8_t hit[] = {8, 0, 0, 0, 100, 0, 0, 0, 0, 0, 0, 0, 1};
+    host.HandleMessage(hit, sizeof hit, 1);
+    EXPECT_EQ(PlaneOf(*d.peers[0], 0)->health, 100) << "a shot of the last match";
+}
+
 TEST(Session, StatesFollowTheirEvents)
 {
     struct Case {
@@ -562,7 +668,7 @@ TEST(Session, RefusesOrBoundsHostileMessages)
         {"damage before any shot", &host, 2, {8, 0, 0, 0, 100, 0, 0, 0, 1, 0, 0, 0, 2},
          [&] { return PlaneOf(*d.peers[0], 1)->health == 100; }},
         {"a guest's shot", &host, 2, [] { std::vector<uint8_t> b(32); b[0] = 7, b[4] = 2; return b; }(),
-         [&] { return host.MP_GetPlayer(2)->shots == 1; }},
+         [&] { return host.ShotsInFlight(2) == 1; }},
         {"a kill credited to its own victim", &host, 2, {8, 0, 0, 0, 100, 0, 0, 0, 2, 0, 0, 0, 2},
          [&] { return PlaneOf(*d.peers[0], 2)->health == 100; }},
         {"damage beyond the weapons carried", &host, 2, {8, 0, 0, 0x13, 0x88, 0, 0, 0, 1, 0, 0, 0, 2},

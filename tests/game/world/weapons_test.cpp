@@ -245,6 +245,37 @@ TEST(WeaponFire, IndicesThatNameNoRecordAndAFullPool)
     EXPECT_EQ(ws.GetNextFreeParticle(), nullptr);
 }
 
+// A seeker weapon on alternate barrels fires its own projectile every other
+// time and its paired record's every time: each projectile Fire returns
+// flies, and a resting barrel gives none (no slot taken, none to send).
+TEST(WeaponFire, AlternateBarrelsReturnOnlyProjectilesThatFly)
+{
+    Scene s;
+    WeaponSystem ws(nullptr, nullptr);
+    WasRecord seeker = Shot();
+    seeker.alternate = 1, seeker.pair = 1;
+    ws.SetWeapons({Record(seeker), Record(Shot())});
+    ws.frameTime = 25;
+    int own = 0, paired = 0;
+    for (int i = 0; i < 6; i++) {
+        mycoolparticle* second = nullptr;
+        mycoolparticle* p = ws.Fire(0, &s.shooter, s.list, 3, 0, second);
+        for (mycoolparticle* q : {p, second}) {
+            if (q) {
+                EXPECT_GT(q->life, 0) << i;
+            }
+        }
+        own += p != nullptr;
+        paired += second != nullptr;
+    }
+    EXPECT_EQ(own, 3);
+    EXPECT_EQ(paired, 3);
+    int flying = 0;
+    for (const mycoolparticle& q : ws.particles)
+        flying += q.life > 0;
+    EXPECT_EQ(flying, 6);
+}
+
 // The timer counts up from 1 to the reload time and stops at 0; a frame
 // delta that wrapped (the clock stepping back) adds nothing, and a timer
 // found below 0 counts as reloaded.
