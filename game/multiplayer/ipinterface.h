@@ -229,7 +229,10 @@ private:
     int32_t m_pollIndex = 0;
     GameRoom m_rooms[kMaxRooms] = {};
     int32_t m_roomCount = 0;
-    uint32_t m_roomHeardAt[kMaxRooms] = {};  // the last announcement of each listed room
+    // The order of the last announcements of the listed rooms (a count of
+    // the announcements taken): the lowest was heard longest ago.
+    uint32_t m_roomHeardTurn[kMaxRooms] = {};
+    uint32_t m_announcementsHeard = 0;
     // The arrival rate of the search's datagrams: those read since a moment
     // the socket's queue was seen empty (so all of them arrived after it),
     // and the last moment it was seen empty.

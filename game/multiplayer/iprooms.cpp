@@ -321,7 +321,7 @@ void IPInterface::handleGameRoomInfo(const char* text, int length, unsigned int 
     room.hostAddress.address = sender;
     const uint32_t now = PTickCount();
     room.expiry = now + kRoomLifeMs;
-    m_roomHeardAt[index] = now;
+    m_roomHeardTurn[index] = ++m_announcementsHeard;
 }
 
 int IPInterface::findGameRoomIndex(unsigned int address, int port)
@@ -339,7 +339,7 @@ int IPInterface::placeGameRoom(unsigned int address)
         int index = -1;
         for (int i = 0; i < m_roomCount; ++i)
             if ((!ofAddress || m_rooms[i].hostAddress.address == a) &&
-                (index < 0 || PTickSince(m_roomHeardAt[i], m_roomHeardAt[index]) < 0))
+                (index < 0 || int32_t(m_roomHeardTurn[i] - m_roomHeardTurn[index]) < 0))
                 index = i;
         return index;
     };
@@ -370,7 +370,7 @@ void IPInterface::removeGameRoom(int index)
         return;
     for (int i = index; i + 1 < m_roomCount; ++i) {
         m_rooms[i] = m_rooms[i + 1];
-        m_roomHeardAt[i] = m_roomHeardAt[i + 1];
+        m_roomHeardTurn[i] = m_roomHeardTurn[i + 1];
     }
     --m_roomCount;
 }

@@ -209,6 +209,15 @@ public:
             pending.erase(pending.begin(), pending.begin() + length);
         }
     }
+    // Whether the host has told it an id (the connection is accepted).
+    bool Told()
+    {
+        Read();
+        for (const Bytes& m : got)
+            if (!m.empty() && m[0] == kLanYourId)
+                return true;
+        return false;
+    }
     int fd = -1;
     std::vector<Bytes> got;
     Bytes pending;
