@@ -2,6 +2,7 @@
 // player table, the message framing and the poll.
 #include "game/multiplayer/ipinterface.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "engine/net/inetaddr.h"
@@ -222,7 +223,7 @@ void IPInterface::TakeClient(PSocket& accepted)
             id = c + 1;
     }
     if (!id)
-        id = FindFreeSocket() + 1;
+        id = std::max(FindFreeSocket(), 0) + 1;  // none free: NameClient turns it away
     m_toldId[k] = uint8_t(id);
     uint8_t msg[2] = {kLanYourId, uint8_t(id)};
     link.Send(msg, 2);
