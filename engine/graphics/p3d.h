@@ -105,8 +105,12 @@ public:
     // bit 0 walks the source rows upwards. The rectangle is cut to the image.
     static void CopyTexData(void* dst, unsigned dx, unsigned dy, unsigned pitch, int type, const PSurface* image,
                             const PRect* rect, int flip, int format);
-    // The texel rule of every upload with alpha, applied to a w x h texture
-    // staged by CopyTexData: a fully transparent texel that a bilinear sample
+    // The texel rule of the uploads that stage an image's texels with
+    // CopyTexData and have alpha: the texture manager's textures
+    // (PTextureManager) and the tiles of pictures drawn on screen
+    // (PSurface3D). The glyph textures of fonts (PUnicodeFont3D) and
+    // ready-made texture files (PVR, ATC, ETC) go up as they are. Applied to
+    // a w x h texture: a fully transparent texel that a bilinear sample
     // can mix with a visible one (one of its eight neighbours is visible;
     // across the texture's edge too where it repeats, wrap bit 0 in s and bit
     // 1 in t) takes the mean colour of its visible neighbours, every other

@@ -396,74 +396,125 @@ struct Texel8888 {
 // turn black in the same walk. Rows without a transparent texel and rows of
 // zeros out of reach are only read. Visible texels never change and only
 // they are read for a mean, so the walk works in place.
-template <class T> int FillTexels(uint8_t* tex, unsigned w, unsigned h, bool wrapS, bool wrapT)
-{
+template <class T> class TexelFill {
+public:
     using W = typename T::Word;
-    W* const texels = reinterpret_cast<W*>(tex);
-    // Scratch: the visibility of one row with a border texel at each end,
-    // the spread masks of up to four rows (above, at, below, and the first
-    // row again for the last when t repeats), a mask of zeros, one of ones
-    // and the reachable texels of the row, with room to read eight past it.
-    const size_t n = w;
-    uint8_t* scratch = static_cast<uint8_t*>(PAllocZ(int(9 * n + 16)));
-    if (!scratch)
-        return -1;
-    uint8_t* vis = scratch;
-    uint8_t* masks[4] = {vis + n + 2, vis + 2 * n + 2, vis + 3 * n + 2, vis + 4 * n + 2};
-    const uint8_t* const none = vis + 5 * n + 2;
-    uint8_t* const full = vis + 6 * n + 2;
-    std::memset(full, 1, n);
-    uint8_t* reach = vis + 7 * n + 2;
 
-    // What row y holds: kVisible, kAll (every texel visible) and kNonZero
+    TexelFill(uint8_t* tex, unsigned w, unsigned h, bool wrapS, bool wrapT)
+        : m_texels(reinterpret_cast<W*>(tex)), m_w(w), m_h(h), m_wrapS(wrapS), m_wrapT(wrapT)
+    {
+    }
+    ~TexelFill() { PFree(m_scratch); }
+    TexelFill(const TexelFill&) = delete;
+    TexelFill& operator=(const TexelFill&) = delete;
+
+    // 0, or -1 without memory for the scratch rows.
+    int Run()
+    {
+        if (!Prepare())
+            return -1;
+        // The rows above, at and below the current one.
+        Row above{0, m_none}, at = Spread(0, m_masks[0]), below{0, m_none};
+        const Row first = at;
+        if (m_wrapT && m_h > 1)
+            above = Spread(m_h - 1, m_masks[1]);
+        for (unsigned y = 0; y < m_h; ++y) {
+            if (y + 1 < m_h) {
+                // A buffer that none of the rows kept holds the next one.
+                uint8_t* spare = nullptr;
+                for (uint8_t* m : m_masks)
+                    if (m != above.mask && m != at.mask && m != first.mask) {
+                        spare = m;
+                        break;
+                    }
+                below = Spread(y + 1, spare);
+            } else {
+                below = m_wrapT ? first : Row{0, m_none};
+            }
+            FillRow(y, above, at, below);
+            above = at;
+            at = below;
+        }
+        return 0;
+    }
+
+private:
+    // What a row holds: kVisible, kAll (every texel visible) and kNonZero
     // (some texel is not all zeros, as rows of padding are), and its mask:
-    // none, full, or the spread mask made in out.
-    constexpr unsigned kVisible = 1, kAll = 2, kNonZero = 4;
+    // none, full, or a spread mask.
+    static constexpr unsigned kVisible = 1, kAll = 2, kNonZero = 4;
     struct Row {
         unsigned kind;
         const uint8_t* mask;
     };
-    auto spread = [&](unsigned y, uint8_t* out) {
-        const W* row = texels + size_t(y) * n;
+
+    // Scratch: the visibility of one row with a border texel at each end,
+    // the spread masks of up to four rows (above, at, below, and the first
+    // row again for the last when t repeats), a mask of zeros, one of ones
+    // and the reachable texels of the row, with room to read eight past it.
+    bool Prepare()
+    {
+        const size_t n = m_w;
+        m_scratch = static_cast<uint8_t*>(PAllocZ(int(9 * n + 16)));
+        if (!m_scratch)
+            return false;
+        m_vis = m_scratch;
+        for (size_t i = 0; i < 4; ++i)
+            m_masks[i] = m_vis + (i + 1) * n + 2;
+        m_none = m_vis + 5 * n + 2;
+        uint8_t* full = m_vis + 6 * n + 2;
+        std::memset(full, 1, n);
+        m_full = full;
+        m_reach = m_vis + 7 * n + 2;
+        return true;
+    }
+
+    // Row y's kind, and its visible texels spread one texel sideways into
+    // out (unless the row is all visible or all transparent).
+    Row Spread(unsigned y, uint8_t* out)
+    {
+        const size_t n = m_w;
+        const W* row = m_texels + size_t(y) * n;
         uint8_t any = 0, all = 1;
         W bits = 0;
         for (size_t x = 0; x < n; ++x) {
             uint8_t v = (row[x] & T::kAlpha) != 0;
-            vis[x + 1] = v;
+            m_vis[x + 1] = v;
             any |= v;
             all &= v;
             bits |= row[x];
         }
         unsigned kind = (any ? kVisible : 0) | (all ? kAll : 0) | (bits ? kNonZero : 0);
         if (all)
-            return Row{kind, full};
+            return Row{kind, m_full};
         if (!any)
-            return Row{kind, none};
-        vis[0] = wrapS ? vis[n] : 0;
-        vis[n + 1] = wrapS ? vis[1] : 0;
+            return Row{kind, m_none};
+        m_vis[0] = m_wrapS ? m_vis[n] : 0;
+        m_vis[n + 1] = m_wrapS ? m_vis[1] : 0;
         for (size_t x = 0; x < n; ++x)
-            out[x] = vis[x] | vis[x + 1] | vis[x + 2];
+            out[x] = m_vis[x] | m_vis[x + 1] | m_vis[x + 2];
         return Row{kind, out};
-    };
+    }
 
     // Mean colour of the visible neighbours of (x, y).
-    auto mean = [&](unsigned x, unsigned y) {
+    W Mean(unsigned x, unsigned y) const
+    {
         unsigned sum[3] = {0, 0, 0}, count = 0;
         for (int dy = -1; dy <= 1; ++dy) {
             int64_t ny = int64_t(y) + dy;
-            if (ny < 0 || ny >= int64_t(h)) {
-                if (!wrapT)
+            if (ny < 0 || ny >= int64_t(m_h)) {
+                if (!m_wrapT)
                     continue;
-                ny = ny < 0 ? int64_t(h) - 1 : 0;
+                ny = ny < 0 ? int64_t(m_h) - 1 : 0;
             }
             for (int dx = -1; dx <= 1; ++dx) {
                 int64_t nx = int64_t(x) + dx;
-                if (nx < 0 || nx >= int64_t(w)) {
-                    if (!wrapS)
+                if (nx < 0 || nx >= int64_t(m_w)) {
+                    if (!m_wrapS)
                         continue;
-                    nx = nx < 0 ? int64_t(w) - 1 : 0;
+                    nx = nx < 0 ? int64_t(m_w) - 1 : 0;
                 }
-                W v = texels[size_t(ny) * n + size_t(nx)];
+                W v = m_texels[size_t(ny) * m_w + size_t(nx)];
                 if (!(v & T::kAlpha))
                     continue;
                 unsigned c[3];
@@ -474,59 +525,57 @@ template <class T> int FillTexels(uint8_t* tex, unsigned w, unsigned h, bool wra
         }
         const unsigned c[3] = {sum[0] / count, sum[1] / count, sum[2] / count};
         return T::Make(c);
-    };
+    }
 
-    // The rows above, at and below the current one.
-    Row above{0, none}, at = spread(0, masks[0]), below{0, none};
-    const Row first = at;
-    if (wrapT && h > 1)
-        above = spread(h - 1, masks[1]);
-    for (unsigned y = 0; y < h; ++y) {
-        if (y + 1 < h) {
-            // A buffer that none of the rows kept holds the next one.
-            uint8_t* spare = nullptr;
-            for (uint8_t* m : masks)
-                if (m != above.mask && m != at.mask && m != first.mask) {
-                    spare = m;
-                    break;
-                }
-            below = spread(y + 1, spare);
-        } else {
-            below = wrapT ? first : Row{0, none};
-        }
-        W* row = texels + size_t(y) * n;
-        if (at.kind & kAll) {
-            // Nothing transparent.
-        } else if (!((above.kind | at.kind | below.kind) & kVisible)) {
+    // Row y's transparent texels: the mean of their visible neighbours
+    // where one is in reach, else black.
+    void FillRow(unsigned y, const Row& above, const Row& at, const Row& below)
+    {
+        const size_t n = m_w;
+        W* row = m_texels + size_t(y) * n;
+        if (at.kind & kAll)
+            return; // nothing transparent
+        if (!((above.kind | at.kind | below.kind) & kVisible)) {
             // Nothing visible in reach: the row is transparent and turns black.
             if (at.kind & kNonZero)
                 for (size_t x = 0; x < n; ++x)
                     row[x] = 0;
-        } else {
-            const uint8_t *u = above.mask, *c = at.mask, *d = below.mask;
-            uint8_t any = 0;
-            for (size_t x = 0; x < n; ++x) {
-                uint8_t clear = !(row[x] & T::kAlpha);
-                uint8_t r = uint8_t((u[x] | c[x] | d[x]) & clear);
-                reach[x] = r;
-                any |= r;
-                row[x] = clear ? W(0) : row[x];
-            }
-            for (size_t x = 0; any && x < n; x += 8) {
-                uint64_t eight;
-                std::memcpy(&eight, reach + x, 8);
-                if (!eight)
-                    continue;
-                for (size_t i = x; i < x + 8 && i < n; ++i)
-                    if (reach[i])
-                        row[i] = mean(unsigned(i), y);
-            }
+            return;
         }
-        above = at;
-        at = below;
+        const uint8_t *u = above.mask, *c = at.mask, *d = below.mask;
+        uint8_t any = 0;
+        for (size_t x = 0; x < n; ++x) {
+            uint8_t clear = !(row[x] & T::kAlpha);
+            uint8_t r = uint8_t((u[x] | c[x] | d[x]) & clear);
+            m_reach[x] = r;
+            any |= r;
+            row[x] = clear ? W(0) : row[x];
+        }
+        for (size_t x = 0; any && x < n; x += 8) {
+            uint64_t eight;
+            std::memcpy(&eight, m_reach + x, 8);
+            if (!eight)
+                continue;
+            for (size_t i = x; i < x + 8 && i < n; ++i)
+                if (m_reach[i])
+                    row[i] = Mean(unsigned(i), y);
+        }
     }
-    PFree(scratch);
-    return 0;
+
+    W* const m_texels;
+    const unsigned m_w, m_h;
+    const bool m_wrapS, m_wrapT;
+    uint8_t* m_scratch = nullptr;
+    uint8_t* m_vis = nullptr;
+    uint8_t* m_masks[4] = {};
+    const uint8_t* m_none = nullptr;
+    const uint8_t* m_full = nullptr;
+    uint8_t* m_reach = nullptr;
+};
+
+template <class T> int FillTexels(uint8_t* tex, unsigned w, unsigned h, bool wrapS, bool wrapT)
+{
+    return TexelFill<T>(tex, w, h, wrapS, wrapT).Run();
 }
 
 } // namespace

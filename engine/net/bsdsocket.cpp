@@ -221,6 +221,8 @@ int PBsdSockStream::RemoteName(PSockAddr& a)
     socklen_t len = sizeof s;
     if (getpeername(m_fd, reinterpret_cast<sockaddr*>(&s), &len) < 0)
         return LastCode();
+    if (s.sin_family != AF_INET)
+        return PSOCK_EINVAL; // a descriptor of another family: no IPv4 peer
     FromPlatform(s, a);
     return 0;
 }

@@ -113,6 +113,13 @@ public:
 
     // Takes ownership of impl (the current one is deleted first).
     void SetImpl(PSockStream* impl);
+    // Exchanges the implementations (and so the connections) of two sockets.
+    void Swap(PSocket& other)
+    {
+        PSockStream* mine = m_impl;
+        m_impl = other.m_impl;
+        other.m_impl = mine;
+    }
     PSockStream* GetImpl() const { return m_impl; }
     // Gives `other` a fresh implementation of this socket's kind.
     int Create(PSocket& other);

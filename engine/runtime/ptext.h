@@ -118,11 +118,16 @@ int PMemCmp(void const* a, void const* b, unsigned n);
 // ---------------------------------------------------------------------------
 // UTF-8
 //
-// Lengths come from _utf8_lens; continuation bytes are not checked, so a
-// stray continuation byte or an invalid lead byte is a one-byte character.
-// Every routine that steps through a zero-terminated text stops at the
-// terminator, also inside a multi-byte sequence: a sequence cut by the
-// terminator is one character made of the bytes before it, and decodes as 0.
+// Texts from files and peers may be anything. A well-formed sequence is one
+// character. A byte that cannot start one (a stray continuation byte, C0,
+// C1, F5 and up), or a lead byte whose next bytes do not form one (a missing
+// continuation byte, an overlong form, a surrogate, a value past U+10FFFF),
+// is a one-byte character that decodes as U+FFFD: decoding resumes at the
+// next byte, so a bad byte costs one character and never the ones after it.
+// _utf8_lens gives the length a lead byte announces. Every routine that steps through a zero-terminated text stops at the
+// terminator, also inside a multi-byte sequence: a well-formed start cut by
+// the terminator is one character made of the bytes before it, and decodes
+// as 0.
 
 // Writes c as 1-4 bytes (no terminator); returns the byte count.
 int PUTF8Encode(char* dst, unsigned c);

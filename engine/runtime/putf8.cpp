@@ -16,37 +16,84 @@ namespace {
 
 using uchar = unsigned char;
 
-// Bytes of the character at s, 0 at the terminator. A sequence cut short by
-// the terminator is shortened to the bytes before it and `cut` is set; no byte
-// after a zero is ever read.
-inline int CharLen(uchar const* s, bool& cut)
+// One character read from the text: its bytes, its code point, and whether
+// it was cut short, by the terminator or by the end of the bytes that may be
+// looked at.
+struct Char {
+    int len = 0;
+    unsigned c = 0;
+    bool cut = false;
+    bool atLimit = false; // cut by the end of the bytes, not by a zero
+};
+
+constexpr unsigned kReplacement = 0xFFFD;
+
+// The character at s, of which at most avail bytes may be looked at; no byte
+// after a zero is ever read. A well-formed sequence is its code point. A lead
+// byte that cannot start one (a continuation byte, C0, C1, F5 and up), or one
+// followed by a byte that cannot continue it (no continuation byte, an
+// overlong form, a surrogate, a value past U+10FFFF), is one byte read as
+// U+FFFD: decoding resumes at the next byte, so a stray byte costs only
+// itself. A well-formed start cut short is the bytes there are, decoding as 0.
+inline Char ReadChar(uchar const* s, int avail)
 {
-    cut = false;
-    if (!s[0])
-        return 0;
-    int n = _utf8_lens[s[0] >> 3];
-    for (int k = 1; k < n; k++)
-        if (!s[k]) {
-            cut = true;
-            return k;
+    Char r;
+    if (avail <= 0 || !s[0])
+        return r;
+    unsigned b = s[0];
+    r.len = 1;
+    r.c = b;
+    if (b < 0x80)
+        return r;
+    int need;
+    unsigned lo = 0x80, hi = 0xBF; // the range of the second byte
+    if (b >= 0xC2 && b <= 0xDF) {
+        need = 2;
+        r.c = b & 0x1F;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+        need = 3;
+        r.c = b & 0x0F;
+        if (b == 0xE0)
+            lo = 0xA0; // below: overlong
+        else if (b == 0xED)
+            hi = 0x9F; // above: surrogates
+    } else if (b >= 0xF0 && b <= 0xF4) {
+        need = 4;
+        r.c = b & 0x07;
+        if (b == 0xF0)
+            lo = 0x90; // below: overlong
+        else if (b == 0xF4)
+            hi = 0x8F; // above: past U+10FFFF
+    } else {
+        r.c = kReplacement;
+        return r;
+    }
+    for (int k = 1; k < need; k++) {
+        if (k >= avail || !s[k]) {
+            r.len = k;
+            r.c = 0;
+            r.cut = true;
+            r.atLimit = k >= avail;
+            return r;
         }
-    return n;
+        unsigned t = s[k];
+        if (k == 1 ? (t < lo || t > hi) : (t & 0xC0) != 0x80) {
+            r.len = 1;
+            r.c = kReplacement;
+            return r;
+        }
+        r.c = (r.c << 6) | (t & 0x3F);
+    }
+    r.len = need;
+    return r;
 }
 
-// The code point of a whole sequence of n bytes.
-inline unsigned DecodeSeq(uchar const* s, int n)
+constexpr int kNoLimit = 0x7FFFFFFF;
+
+// Bytes of the character at s, 0 at the terminator.
+inline int CharLen(uchar const* s)
 {
-    switch (n) {
-    case 2:
-        return (unsigned(s[0] & 0x1F) << 6) | (s[1] & 0x3F);
-    case 3:
-        return (unsigned(s[0] & 0x0F) << 12) | (unsigned(s[1] & 0x3F) << 6) | (s[2] & 0x3F);
-    case 4:
-        return (unsigned(s[0] & 0x07) << 18) | (unsigned(s[1] & 0x3F) << 12) |
-               (unsigned(s[2] & 0x3F) << 6) | (s[3] & 0x3F);
-    default:
-        return s[0];
-    }
+    return ReadChar(s, kNoLimit).len;
 }
 
 inline int EncodedLen(unsigned c)
@@ -121,20 +168,14 @@ int PUTF8Encode(char* dst, int size, wchar_t const* w, int n)
 
 unsigned PUTF8Decode(char const* s)
 {
-    uchar const* p = reinterpret_cast<uchar const*>(s);
-    bool cut;
-    int n = CharLen(p, cut);
-    return cut ? 0 : DecodeSeq(p, n);
+    return ReadChar(reinterpret_cast<uchar const*>(s), kNoLimit).c;
 }
 
 unsigned PUTF8DecodeNext(char const*& s)
 {
-    uchar const* p = reinterpret_cast<uchar const*>(s);
-    bool cut;
-    int n = CharLen(p, cut);
-    unsigned c = cut ? 0 : DecodeSeq(p, n);
-    s += n ? n : 1; // the terminator steps like any one-byte character
-    return c;
+    Char ch = ReadChar(reinterpret_cast<uchar const*>(s), kNoLimit);
+    s += ch.len ? ch.len : 1; // the terminator steps like any one-byte character
+    return ch.c;
 }
 
 unsigned PUTF8DecodeNext(char*& s)
@@ -152,18 +193,11 @@ int PUTF8Decode(wchar_t* dst, int* n, char const* src, int srcLen)
     int pos = 0;
     int done = 0;
     while (done < cap) {
-        if (srcLen >= 0 && pos >= srcLen)
-            break;
-        if (!p[pos])
-            break;
-        int len = _utf8_lens[p[pos] >> 3];
-        if (srcLen >= 0 && pos + len > srcLen)
-            break; // would run past the given bytes
-        bool cut;
-        if (CharLen(p + pos, cut) != len || cut)
-            break; // cut short by the terminator
-        dst[done++] = wchar_t(DecodeSeq(p + pos, len));
-        pos += len;
+        Char ch = ReadChar(p + pos, srcLen < 0 ? kNoLimit : srcLen - pos);
+        if (!ch.len || ch.cut)
+            break; // the end, or a character that would run past it
+        dst[done++] = wchar_t(ch.c);
+        pos += ch.len;
     }
     if (done < cap)
         dst[done] = 0;
@@ -202,8 +236,7 @@ int PUTF8StrLen(char const* s)
 {
     uchar const* p = reinterpret_cast<uchar const*>(s);
     int count = 0;
-    bool cut;
-    for (int n; (n = CharLen(p, cut)) != 0; p += n)
+    for (int n; (n = CharLen(p)) != 0; p += n)
         count++;
     return count;
 }
@@ -215,16 +248,13 @@ int PUTF8StrLen(char const* s, int bytes)
     uchar const* p = reinterpret_cast<uchar const*>(s);
     int count = 0;
     int pos = 0;
-    while (pos < bytes && p[pos]) {
+    for (;;) {
         // The character's bytes, shortened by a terminator inside it; only
         // bytes within the limit are looked at.
-        int len = _utf8_lens[p[pos] >> 3];
-        int k = 1;
-        while (k < len && pos + k < bytes && p[pos + k])
-            k++;
-        if (k < len && (pos + k >= bytes))
-            break; // runs past the limit
-        pos += k;
+        Char ch = ReadChar(p + pos, bytes - pos);
+        if (!ch.len || ch.atLimit)
+            break; // the end, or a character that runs past the limit
+        pos += ch.len;
         count++;
     }
     return count;
@@ -234,8 +264,7 @@ int PUTF8ByteLen(char const* s)
 {
     uchar const* p = reinterpret_cast<uchar const*>(s);
     int bytes = 0;
-    bool cut;
-    for (int n; (n = CharLen(p + bytes, cut)) != 0;)
+    for (int n; (n = CharLen(p + bytes)) != 0;)
         bytes += n;
     return bytes;
 }
@@ -243,8 +272,7 @@ int PUTF8ByteLen(char const* s)
 char const* PUTF8StrOfs(char const* s, unsigned i)
 {
     uchar const* p = reinterpret_cast<uchar const*>(s);
-    bool cut;
-    for (int n; i && (n = CharLen(p, cut)) != 0; i--)
+    for (int n; i && (n = CharLen(p)) != 0; i--)
         p += n;
     return reinterpret_cast<char const*>(p);
 }

@@ -369,8 +369,6 @@ int Fonts::WideToUtf8(char* dst, int size, const wchar_t* src)
     return bytes;
 }
 
-int Fonts::CharToWide(wchar_t* dst, const char* src) { return AppendToWide(dst, src); }
-
 int Fonts::AppendToWide(wchar_t* dst, const char* src)
 {
     int n = WideLen(dst);

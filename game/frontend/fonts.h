@@ -106,7 +106,6 @@ public:
     static char* StrDup(const char* src);
     // Append bytes to a wide text, each byte one character 0-255 (for ASCII
     // pieces; texts go through Utf8ToWide); the new length.
-    static int CharToWide(wchar_t* dst, const char* src);
     static int AppendToWide(wchar_t* dst, const char* src);
     // Append a wide text to an 8-bit one, each character cut to its low 8
     // bits; the new length.

@@ -702,72 +702,86 @@ int MainMenu::RenderMainMenu(P3D* p3d, PDisplayProperties* props, PDisplayProper
     p3d->FillRect(0, 0, unsigned(m_width), unsigned(m_height), 0xFF000000u, P3DBLEND_OPAQUE);
     m_backdropDrawn = false;
 
+    int result = MAINMENU_STAY, slide = 0;
+    if (!RunPage(result, slide))
+        return MAINMENU_DATA_MISSING;
+    if (result == MAINMENU_DATA_MISSING)
+        return EndFrame(result);
+    return DrawFrame(result, slide);
+}
+
+bool MainMenu::RunPage(int& result, int& slide)
+{
     const int count = GetMenuElementsCount();
-    int result = MAINMENU_STAY;
-    int slide = 0, sh = 0;
+    int sh = 0;
     if (page >= 0 && page < count) {
         result = PageBomb();
-    } else {
-        switch (page) {
-        case PAGE_FALL:
-            SelectorSize(slide, sh);
-            slide = int(int64_t(std::min(m_bombZ, kFallEnd)) * slide / kFallEnd);
-            result = PageFall();
-            break;
-        case PAGE_BLAST_PAUSE:
-            result = PageBlastPause();
-            break;
-        case PAGE_EXPLOSION:
-            if (!DrawBombBayBackground())
-                return MAINMENU_DATA_MISSING;
-            result = PageExplosion();
-            break;
-        case PAGE_HATCH_CLOSE:
-            result = PageHatchClose();
-            break;
-        case PAGE_HATCH_OPEN:
-            result = PageHatchOpen();
-            break;
-        case PAGE_GAME_SELECTION:
-        case PAGE_OPTIONS:
-        case PAGE_HELP:
-        case PAGE_CREDITS:
-        case PAGE_MORE_GAMES:
-            if (!DrawBombBayBackground())
-                return MAINMENU_DATA_MISSING;
-            result = ShowSubMenu();
-            break;
-        case PAGE_LEVELS_OPEN:
-            result = PageLevelsOpen();
-            break;
-        case PAGE_LEVELS_CLOSE:
-            result = PageLevelsClose();
-            break;
-        case PAGE_CAMPAIGNS:
-            result = PageCampaigns();
-            break;
-        case PAGE_TIME_ATTACK:
-            result = PageTimeAttack();
-            break;
-        case PAGE_ARCADE:
-            result = PageArcade();
-            break;
-        default:
-            _PDebug("MainMenu: page %d does not exist; back to the bomb\n", page);
-            ChangePage(0);
-            m_hatch = kHatchOpen;
-            break;
-        }
+        return true;
     }
-    auto finish = [&](int r) {
-        p3d->glEnable(kDepthTest);
-        LogPage();
-        if (r != MAINMENU_STAY)
-            _PDebug("menu: result %d\n", r);
-        return r;
-    };
-    if (result == MAINMENU_DATA_MISSING)
-        return finish(result);
+    switch (page) {
+    case PAGE_FALL:
+        SelectorSize(slide, sh);
+        slide = int(int64_t(std::min(m_bombZ, kFallEnd)) * slide / kFallEnd);
+        result = PageFall();
+        break;
+    case PAGE_BLAST_PAUSE:
+        result = PageBlastPause();
+        break;
+    case PAGE_EXPLOSION:
+        if (!DrawBombBayBackground())
+            return false;
+        result = PageExplosion();
+        break;
+    case PAGE_HATCH_CLOSE:
+        result = PageHatchClose();
+        break;
+    case PAGE_HATCH_OPEN:
+        result = PageHatchOpen();
+        break;
+    case PAGE_GAME_SELECTION:
+    case PAGE_OPTIONS:
+    case PAGE_HELP:
+    case PAGE_CREDITS:
+    case PAGE_MORE_GAMES:
+        if (!DrawBombBayBackground())
+            return false;
+        result = ShowSubMenu();
+        break;
+    case PAGE_LEVELS_OPEN:
+        result = PageLevelsOpen();
+        break;
+    case PAGE_LEVELS_CLOSE:
+        result = PageLevelsClose();
+        break;
+    case PAGE_CAMPAIGNS:
+        result = PageCampaigns();
+        break;
+    case PAGE_TIME_ATTACK:
+        result = PageTimeAttack();
+        break;
+    case PAGE_ARCADE:
+        result = PageArcade();
+        break;
+    default:
+        _PDebug("MainMenu: page %d does not exist; back to the bomb\n", page);
+        ChangePage(0);
+        m_hatch = kHatchOpen;
+        break;
+    }
+    return true;
+}
+
+int MainMenu::EndFrame(int result)
+{
+    m_p3d->glEnable(kDepthTest);
+    LogPage();
+    if (result != MAINMENU_STAY)
+        _PDebug("menu: result %d\n", result);
+    return result;
+}
+
+int MainMenu::DrawFrame(int result, int slide)
+{
     // A frame that ends with a result is shown too (behind the tutorial
     // offer or the multiplayer notice, or as the last before a game loads):
     // it is drawn whole, the backdrop, the bomb and the corner icons as well.
@@ -776,6 +790,7 @@ int MainMenu::RenderMainMenu(P3D* p3d, PDisplayProperties* props, PDisplayProper
     // draws its own (the blast, the flat and the level pages) may have been
     // entered during this frame's work: it is then seen first with the
     // backdrop alone.
+    const int count = GetMenuElementsCount();
     const int drawn = page;
     if (!m_backdropDrawn) {
         if (drawn == PAGE_CAMPAIGNS || drawn == PAGE_TIME_ATTACK || drawn == PAGE_ARCADE) {
@@ -783,7 +798,7 @@ int MainMenu::RenderMainMenu(P3D* p3d, PDisplayProperties* props, PDisplayProper
         } else if (((drawn >= 0 && drawn < count) || (drawn >= PAGE_FALL && drawn <= PAGE_CREDITS) ||
                     drawn == PAGE_MORE_GAMES) &&
                    !DrawBombBayBackground()) {
-            return finish(result != MAINMENU_STAY ? result : MAINMENU_DATA_MISSING);
+            return EndFrame(result != MAINMENU_STAY ? result : MAINMENU_DATA_MISSING);
         }
     }
 
@@ -799,13 +814,13 @@ int MainMenu::RenderMainMenu(P3D* p3d, PDisplayProperties* props, PDisplayProper
             m_profiles->DrawCurrentProfileBox(m_height * 34 / 208, false, 0);
     } else if ((page >= PAGE_GAME_SELECTION && page <= PAGE_CREDITS) || page == PAGE_MORE_GAMES) {
         PSurface3D* back = SharedImage(kSharedBack);
-        m_backTouch = DrawSoftIcon_Right(p3d, m_props, back);
+        m_backTouch = DrawSoftIcon_Right(m_p3d, m_props, back);
         if (back && m_props) // the key's word, where DrawSoftIcon_Right put the key
             MyUtility::DrawKeyLabel(m_fonts, m_props->width - int(back->Width()), m_props->height - int(back->Height()),
                                     int(back->Width()), int(back->Height()), MyUtility::kTextBack);
     }
     GrowBackRect(nullptr);
-    return finish(result);
+    return EndFrame(result);
 }
 
 void MainMenu::LogPage()

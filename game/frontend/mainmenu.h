@@ -263,6 +263,12 @@ private:
     void ResetBomb();
     // Logs a page change.
     void LogPage();
+    // The frame's steps: the page's work (false when its art is missing:
+    // the frame ends there), then what the page did not draw itself.
+    bool RunPage(int& result, int& slide);
+    int DrawFrame(int result, int slide);
+    // Ends a frame with its result.
+    int EndFrame(int result);
     void ChangePage(int to);
 
     // The pages of mainmenu.cpp.

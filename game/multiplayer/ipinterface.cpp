@@ -2,6 +2,7 @@
 // player table, the message framing and the poll.
 #include "game/multiplayer/ipinterface.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "engine/net/inetaddr.h"
@@ -73,6 +74,8 @@ void IPInterface::ResetConnections()
     m_multicast.Close();
     for (LanLink& l : m_links)
         l.Close();
+    for (LanLink& l : m_nameless)
+        l.Close();
     m_status = kIdle;
     m_joined = 0;
 }
@@ -143,60 +146,162 @@ void IPInterface::processPollPlayers()
 void IPInterface::AcceptClients()
 {
     for (int i = 0; i < kAcceptsPerPoll && m_listen.IsOpen(); ++i) {
-        if (m_clientCount >= kMaxPlayers || m_freeSocket < 0) {
-            // A room that is full turns a further client away at once,
-            // instead of leaving it waiting in the listen queue.
-            PSocket extra;
-            int r = m_listen.Accept(extra);
-            if (r != 0)
-                return;
-            extra.SetBlocking(0);
-            uint8_t leave = kLanLeave;
-            extra.Write(&leave, 1);
-            // A client that has already reset has no address to read.
-            PSockAddr from = {};
-            bool known = extra.RemoteName(from) == 0;
-            extra.Close();
-            if (known) {
-                char dotted[16];
-                PInetNtoa(from.address, dotted);
-                _PDebugPeerAddress(from.address, "LAN: the room is full; a further client at %s was turned away\n",
-                                   dotted);
-            } else {
-                _PDebugPeerAddress(0, "LAN: the room is full; a further client, whose address could not be read, "
-                                      "was turned away\n");
-            }
+        PSocket incoming;
+        if (m_listen.Accept(incoming) != 0)
+            return;  // nothing waiting, or the listen socket's error
+        incoming.SetBlocking(0);
+        if (m_clientCount < kMaxPlayers && FindFreeSocket() >= 0) {
+            TakeClient(incoming);
             continue;
         }
-        LanLink& link = m_links[m_freeSocket];
-        link.Close();
-        int r = m_listen.Accept(link.Socket());
-        if (r == PSOCK_EWOULDBLOCK)
-            return;
-        if (r != 0) {
-            m_freeSocket = FindFreeSocket();
-            return;
+        // A room that is full turns a further client away at once,
+        // instead of leaving it waiting in the listen queue.
+        uint8_t leave = kLanLeave;
+        incoming.Write(&leave, 1);
+        // A client that has already reset has no address to read.
+        PSockAddr from = {};
+        bool known = incoming.RemoteName(from) == 0;
+        incoming.Close();
+        if (known) {
+            char dotted[16];
+            PInetNtoa(from.address, dotted);
+            _PDebugPeerAddress(from.address, "LAN: the room is full; a further client at %s was turned away\n", dotted);
+        } else {
+            _PDebugPeerAddress(0, "LAN: the room is full; a further client, whose address could not be read, "
+                                  "was turned away\n");
         }
-        TakeClient(m_freeSocket);
     }
 }
 
-void IPInterface::TakeClient(int connection)
+void IPInterface::TakeClient(PSocket& accepted)
 {
-    LanLink& link = m_links[connection];
+    PSockAddr from = {};
+    const uint32_t address = accepted.RemoteName(from) == 0 ? from.address : 0;
+    // A free place, unless the address holds its share already: then its
+    // oldest goes; with every place taken, the oldest of all goes.
+    int free = -1, own = 0, oldestOwn = -1, oldest = -1;
+    auto older = [this](int a, int b) { return b < 0 || int32_t(m_acceptTurn[a] - m_acceptTurn[b]) < 0; };
+    for (int k = 0; k < kMaxNameless; ++k) {
+        if (!m_nameless[k].IsOpen()) {
+            if (free < 0)
+                free = k;
+            continue;
+        }
+        // An address that could not be read is nobody's in particular.
+        const bool mine = address != 0 && m_nameless[k].PeerAddress() == address;
+        own += mine;
+        if (mine && older(k, oldestOwn))
+            oldestOwn = k;
+        if (older(k, oldest))
+            oldest = k;
+    }
+    const int k = own >= kNamelessPerAddress ? oldestOwn : free >= 0 ? free : oldest;
+    LanLink& link = m_nameless[k];
+    char dotted[16];
+    if (link.IsOpen()) {
+        PInetNtoa(link.PeerAddress(), dotted);
+        _PDebugPeerAddress(link.PeerAddress(),
+                           "LAN: too many connections without a name (%d from one address, %d in all at most); "
+                           "closing the oldest, from %s\n",
+                           kNamelessPerAddress, kMaxNameless, dotted);
+        link.Close();
+    }
+    link.Socket().Swap(accepted);
     link.Reset();
     link.Socket().SetBlocking(0);
-    int id = connection + 1;
+    m_acceptedAt[k] = PTickCount();
+    m_acceptTurn[k] = ++m_accepts;
+    // The id of a free player's place that no other connection without a
+    // name was told, else of the first free place: the place is taken only
+    // with the name, and a guest told an id taken meanwhile is told again.
+    int id = 0;
+    for (int c = 0; c < kMaxClients && !id; ++c) {
+        bool told = false;
+        for (int j = 0; j < kMaxNameless; ++j)
+            told |= j != k && m_nameless[j].IsOpen() && m_toldId[j] == c + 1;
+        if (!m_links[c].IsOpen() && !told)
+            id = c + 1;
+    }
+    if (!id)
+        id = std::max(FindFreeSocket(), 0) + 1;  // none free: NameClient turns it away
+    m_toldId[k] = uint8_t(id);
+    uint8_t msg[2] = {kLanYourId, uint8_t(id)};
+    link.Send(msg, 2);
+}
+
+bool IPInterface::ReadNameless()
+{
+    const uint32_t now = PTickCount();
+    bool named = false;
+    for (int k = 0; k < kMaxNameless; ++k) {
+        LanLink& link = m_nameless[k];
+        if (!link.IsOpen())
+            continue;
+        link.Flush();
+        link.Fill();
+        for (int quiet = 0; quiet < kQuietPerRead && link.IsOpen(); ++quiet) {
+            const uint8_t* msg;
+            int length = link.Next(msg);
+            if (length == 0)
+                break;
+            if (length < 0 || msg[0] == kLanLeave) {
+                link.Close();
+            } else if (msg[0] == kLanUserInfo) {
+                NameClient(k, reinterpret_cast<const char*>(msg + 2));
+                named = true;
+            } else {
+                char dotted[16];
+                PInetNtoa(link.PeerAddress(), dotted);
+                _PDebugPeerAddress(link.PeerAddress(), "LAN: frame %d from %s before its name: dropped\n", int(msg[0]),
+                                   dotted);
+            }
+        }
+        if (link.IsOpen() && PTickSince(now, m_acceptedAt[k]) > int32_t(kJoinLimitMs)) {
+            char dotted[16];
+            PInetNtoa(link.PeerAddress(), dotted);
+            _PDebugPeerAddress(link.PeerAddress(),
+                               "LAN: %s did not complete its join within %u ms; closing its connection\n", dotted,
+                               kJoinLimitMs);
+            link.Close();
+        }
+    }
+    return named;
+}
+
+void IPInterface::NameClient(int k, const char* raw)
+{
+    char name[kNameSize];
+    CopyName(name, raw, lanframe::kNameBytes);  // before the link's bytes move
+    LanLink& from = m_nameless[k];
+    const int told = m_toldId[k];
+    const int c = told >= 1 && told <= kMaxClients && !m_links[told - 1].IsOpen() ? told - 1 : FindFreeSocket();
+    char dotted[16];
+    PInetNtoa(from.PeerAddress(), dotted);
+    if (c < 0 || m_clientCount >= kMaxPlayers) {
+        _PDebugPeerAddress(from.PeerAddress(), "LAN: the room filled before %s gave its name; it was turned away\n",
+                           dotted);
+        uint8_t leave = kLanLeave;
+        from.Send(&leave, 1);
+        from.Close();
+        return;
+    }
+    // The connection and the bytes that came after the name become the
+    // player's.
+    m_links[c].Close();
+    m_links[c].Swap(from);
+    from.Close();
+    const int id = c + 1;
     // The log's lines about a player name it by this number: which address
     // it stands for.
-    char dotted[16];
-    PInetNtoa(link.PeerAddress(), dotted);
-    _PDebugPeerAddress(link.PeerAddress(), "LAN: player %d is %s\n", id,
-                       link.PeerAddress() ? dotted : "an unknown address");
-    AddClient(id, nullptr, 0);
-    m_acceptedAt[connection] = PTickCount();
+    _PDebugPeerAddress(m_links[c].PeerAddress(), "LAN: player %d is %s\n", id,
+                       m_links[c].PeerAddress() ? dotted : "an unknown address");
+    AddClient(id, name, 0);
+    m_clients[m_clientCount - 1].ready = 1;
     m_freeSocket = FindFreeSocket();
-    SendUserIdToClient(connection, id);
+    if (id != told)
+        SendUserIdToClient(c, id);  // it takes the id and says its name again
+    SendUserListHostToAll();
+    DropBrokenClients();
 }
 
 // Joining.
@@ -326,6 +431,10 @@ EventList::event IPInterface::PollMessages()
         CheckClientTimers();
         if (DropBrokenClients())
             events.Add(EventList::kPlayersChanged);
+        // A guest that named itself is in the table before its first
+        // message is read.
+        if (ReadNameless())
+            return EventList::kPlayersChanged;
         for (int n = 0; n < kMaxPlayers; ++n) {
             int position = m_pollIndex;
             m_pollIndex = (m_pollIndex + 1) % kMaxPlayers;
@@ -361,14 +470,7 @@ void IPInterface::CheckClientTimers()
         if (!link.IsOpen() || link.Broken())
             continue;
         link.Fill();
-        if (!m_clients[i].ready && PTickSince(now, m_acceptedAt[id - 1]) > int32_t(kJoinLimitMs)) {
-            char dotted[16];
-            PInetNtoa(link.PeerAddress(), dotted);
-            _PDebugPeerAddress(link.PeerAddress(),
-                               "LAN: %s did not complete its join within %u ms; closing its connection\n", dotted,
-                               kJoinLimitMs);
-            link.MarkBroken();
-        } else if (m_clients[i].ready && PTickSince(now, link.HeardAt()) > int32_t(kSilentLinkMs)) {
+        if (PTickSince(now, link.HeardAt()) > int32_t(kSilentLinkMs)) {
             _PDebug("LAN: nothing from player %d for %u ms; its link is lost\n", id, kSilentLinkMs);
             link.MarkBroken();
         }

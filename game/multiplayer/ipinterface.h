@@ -36,6 +36,9 @@ public:
     enum Role { kNoRole = 0, kHost = 1, kClient = 2 };
 
     static constexpr int kMaxRooms = 8;
+    // Places of the room list one address may hold: two programs on one
+    // machine host two rooms; made-up rooms of one address take no more.
+    static constexpr int kRoomsPerAddress = 2;
     static constexpr int kMaxPlayers = 4;
     static constexpr int kMaxClients = 3;
     static constexpr int kFirstPort = 1024;
@@ -64,6 +67,12 @@ public:
     // another in one poll before the poll goes on to the next connection:
     // a peer's junk delays only what that peer sends.
     static constexpr int kQuietPerRead = 64;
+    // Connections accepted that have not given their name yet take no
+    // player's place; the host keeps at most this many of them from one
+    // address and in all, and a further one closes the oldest (of its own
+    // address first). An honest guest names itself in its first round trip.
+    static constexpr int kNamelessPerAddress = 2;
+    static constexpr int kMaxNameless = 4;
 
     IPInterface();
     ~IPInterface() override;
@@ -108,13 +117,15 @@ public:
     }
     // 1 when the device has a usable IPv4 address.
     int isConnectionAvailable();
-    // False for 0.0.0.0, loopback, all ones and addresses from 224 up.
+    // Whether a room can be reached at the address: not 0.0.0.0 (a join
+    // would reach this device), not a group, reserved or all ones (224 and
+    // up).
     static bool isValidIP(unsigned int address);
 
     // Reads one announcement datagram from sender (network byte order) into
     // the room table; anything malformed is ignored. The room is listed at
-    // the sender's address, whatever address the text names: one room an
-    // address, the latest it announced.
+    // the sender's address, whatever address the text names, and its game
+    // port: an address holds at most kRoomsPerAddress places.
     void handleGameRoomInfo(const char* text, int length, unsigned int sender);
     int Role() const { return m_role; }
 
@@ -130,11 +141,13 @@ private:
     int StartMulticastSocket();
     void CreateBroadcastMsg(unsigned int address, int port, const GameRoom& room);
     int SendGameRoomInfo(int open);
-    // The index of the room listed at the address, -1 when there is none.
-    int findGameRoomIndex(unsigned int address);
-    // A place for a room newly heard from the address: a new one while the
-    // list has room, else, unless a flood is under way, the place of the
-    // room heard longest ago; -1 when there is none.
+    // The index of the room listed at the address and game port, -1 when
+    // there is none.
+    int findGameRoomIndex(unsigned int address, int port);
+    // A place for a room newly heard from the address: the place of its own
+    // room heard longest ago when it holds kRoomsPerAddress already, else a
+    // new one while the list has room, else, unless a flood is under way,
+    // the place of the room heard longest ago; -1 when there is none.
     int placeGameRoom(unsigned int address);
     void removeGameRoom(int index);
     // Counts one datagram read at now toward the arrival rate; true when
@@ -149,8 +162,15 @@ private:
     EventList::event processConnecting();
     void processPollPlayers();
     void AcceptClients();
-    // Makes the connection just accepted into connection a new client.
-    void TakeClient(int connection);
+    // Takes a connection just accepted among those without a name, tells
+    // it the id it may get.
+    void TakeClient(PSocket& accepted);
+    // Reads the connections without a name: a name makes its connection a
+    // player; true when one did.
+    bool ReadNameless();
+    // The connection without a name k has given its name: it becomes a
+    // player, or is turned away when the room filled meanwhile.
+    void NameClient(int k, const char* name);
     EventList::event processRead(int connection);
     // -1 for a data message the relay filter refused (dropped), 0 for a
     // message that gives no event.
@@ -164,8 +184,8 @@ private:
     // A client's link ended: event 1 once joined, 3 (the join refused)
     // before. A leave before the id is event 17, the room full.
     EventList::event ClientLost();
-    // Host: marks broken the clients that did not complete their join in
-    // time and the joined ones silent for too long.
+    // Host: marks broken the players silent for too long (the connections
+    // without a name have their own limit, ReadNameless).
     void CheckClientTimers();
     // Client: the join or the joined link has run out of time.
     bool ClientTimedOut();
@@ -209,7 +229,10 @@ private:
     int32_t m_pollIndex = 0;
     GameRoom m_rooms[kMaxRooms] = {};
     int32_t m_roomCount = 0;
-    uint32_t m_roomHeardAt[kMaxRooms] = {};  // the last announcement of each listed room
+    // The order of the last announcements of the listed rooms (a count of
+    // the announcements taken): the lowest was heard longest ago.
+    uint32_t m_roomHeardTurn[kMaxRooms] = {};
+    uint32_t m_announcementsHeard = 0;
     // The arrival rate of the search's datagrams: those read since a moment
     // the socket's queue was seen empty (so all of them arrived after it),
     // and the last moment it was seen empty.
@@ -228,8 +251,14 @@ private:
     // Client: 1 once the host gave the id; when the join began.
     uint8_t m_joined = 0;
     uint32_t m_joinStart = 0;
-    // Host: when each connection was accepted.
-    uint32_t m_acceptedAt[kMaxClients] = {};
+    // Host: the connections without a name, when each was accepted and in
+    // which turn (the count of accepts, for their order within a
+    // millisecond), the player id each was told.
+    LanLink m_nameless[kMaxNameless];
+    uint32_t m_acceptedAt[kMaxNameless] = {};
+    uint32_t m_acceptTurn[kMaxNameless] = {};
+    uint32_t m_accepts = 0;
+    uint8_t m_toldId[kMaxNameless] = {};
     RelayFilter m_relayFilter = nullptr;
     void* m_relayContext = nullptr;
 };

@@ -20,6 +20,13 @@ constexpr char kDefaultRoomName[] = "DEFAULT GAMEROOM";
 constexpr int kMaxPort = 65535;
 constexpr unsigned kFirstGroupOctet = 224;  // 224.x.x.x and up: groups and reserved
 
+// The first octet of an address in the engine's form (PInetAddr: octet i in
+// bits 8i to 8i + 7, which is the network's byte order in memory).
+unsigned FirstOctet(unsigned address)
+{
+    return address & 0xFF;
+}
+
 // Whether count datagrams in span ms come at a flood's rate; a span shorter
 // than the window counts as the window.
 bool Flooding(int32_t count, int32_t span)
@@ -54,11 +61,9 @@ int GetHostAddr(unsigned int& address)
     return 1;
 }
 
-bool IPInterface::isValidIP(unsigned int a)
+bool IPInterface::isValidIP(unsigned int address)
 {
-    if (a == 0 || a == 0x0100007Fu || a == 0x7F000001u || a == 0xFFFFFFFFu)
-        return false;
-    return (a & 0xFF) < 224;
+    return address != 0 && FirstOctet(address) < kFirstGroupOctet;
 }
 
 int IPInterface::isConnectionAvailable()
@@ -262,10 +267,8 @@ bool IPInterface::CountArrival(uint32_t now)
 
 void IPInterface::handleGameRoomInfo(const char* text, int length, unsigned int sender)
 {
-    // A room must be reachable at its source: not 0.0.0.0 (which would
-    // connect to this device), not a group or all ones.
-    if (!text || length < kMinDatagram || std::memcmp(text, kTag, 4) != 0 || sender == 0 ||
-        (sender & 0xFF) >= kFirstGroupOctet)
+    // A room must be reachable at its source.
+    if (!text || length < kMinDatagram || std::memcmp(text, kTag, 4) != 0 || !isValidIP(sender))
         return;
     const char* end = text + length;
     // The tag's colon, then the colons ending address, port, name, players
@@ -292,11 +295,11 @@ void IPInterface::handleGameRoomInfo(const char* text, int length, unsigned int 
     // the one it names: then no device can open, rename or close a room at
     // another's address, and a host whose announcement leaves by another
     // interface than the one of the address it names is still listed (its
-    // game port listens on all of its addresses). A program hosts one room,
-    // so an address lists one room, the latest it announced.
-    int index = findGameRoomIndex(sender);
+    // game port listens on all of its addresses). A room is its address and
+    // its game port: two programs on one machine host two rooms.
+    int index = findGameRoomIndex(sender, port);
     if (open != 1) {
-        if (index >= 0 && m_rooms[index].hostAddress.port == port)
+        if (index >= 0)
             removeGameRoom(index);
         return;
     }
@@ -318,28 +321,40 @@ void IPInterface::handleGameRoomInfo(const char* text, int length, unsigned int 
     room.hostAddress.address = sender;
     const uint32_t now = PTickCount();
     room.expiry = now + kRoomLifeMs;
-    m_roomHeardAt[index] = now;
+    m_roomHeardTurn[index] = ++m_announcementsHeard;
 }
 
-int IPInterface::findGameRoomIndex(unsigned int address)
+int IPInterface::findGameRoomIndex(unsigned int address, int port)
 {
     for (int i = 0; i < m_roomCount; ++i)
-        if (m_rooms[i].hostAddress.address == address)
+        if (m_rooms[i].hostAddress.address == address && m_rooms[i].hostAddress.port == port)
             return i;
     return -1;
 }
 
 int IPInterface::placeGameRoom(unsigned int address)
 {
+    // The room heard longest ago among those of the address (or all).
+    auto oldest = [this](bool ofAddress, unsigned a) {
+        int index = -1;
+        for (int i = 0; i < m_roomCount; ++i)
+            if ((!ofAddress || m_rooms[i].hostAddress.address == a) &&
+                (index < 0 || int32_t(m_roomHeardTurn[i] - m_roomHeardTurn[index]) < 0))
+                index = i;
+        return index;
+    };
+    int own = 0;
+    for (int i = 0; i < m_roomCount; ++i)
+        own += m_rooms[i].hostAddress.address == address;
     int index = -1;
-    if (m_roomCount < kMaxRooms) {
+    if (own >= kRoomsPerAddress) {
+        // An address's rooms beyond its share take the places of its own.
+        index = oldest(true, address);
+    } else if (m_roomCount < kMaxRooms) {
         index = m_roomCount++;
     } else if (!m_searchFlooded) {
         // The list is full: the room heard longest ago gives its place.
-        index = 0;
-        for (int i = 1; i < m_roomCount; ++i)
-            if (PTickSince(m_roomHeardAt[i], m_roomHeardAt[index]) < 0)
-                index = i;
+        index = oldest(false, 0);
     }
     if (index >= 0) {
         std::memset(&m_rooms[index], 0, sizeof m_rooms[index]);
@@ -355,7 +370,7 @@ void IPInterface::removeGameRoom(int index)
         return;
     for (int i = index; i + 1 < m_roomCount; ++i) {
         m_rooms[i] = m_rooms[i + 1];
-        m_roomHeardAt[i] = m_roomHeardAt[i + 1];
+        m_roomHeardTurn[i] = m_roomHeardTurn[i + 1];
     }
     --m_roomCount;
 }

@@ -90,7 +90,7 @@ public:
 
     // Replace the values with copies; neither moves the current index.
     void SetValues(const wchar_t* const* values, int count);
-    // Bytes are widened as 0..255.
+    // The same from UTF-8 texts (a peer's room and player names).
     void SetValues(const char* const* values, int count);
     // Shows value index and makes it current; ignored out of range.
     void SetValue(int index);

@@ -46,6 +46,9 @@ public:
     int IsOpen() const { return m_socket.IsOpen(); }
     // Closes the socket and forgets buffered and queued bytes.
     void Close();
+    // Exchanges everything with another link: its connection, the bytes it
+    // holds and queues, its times and marks.
+    void Swap(LanLink& other);
     // Forgets buffered and queued bytes and the broken mark (after the
     // socket was given a new connection).
     void Reset();

@@ -22,10 +22,17 @@ public:
         kGameMessage = 6,
         kConfirmedSend = 7,
         kServerListReady = 8,
+        // Codes no back end posts; the facade still passes them on as the
+        // session events they stand for: a notice the session ignores, two
+        // refusals of a room action, a list ready.
+        kSpareNotice = 9,
+        kSpareRoomRefused = 10,
+        kSpareRoomRefusedOther = 11,
         kRoomListReady = 12,
         kPlayersChanged = 13,
         kBecameHost = 14,
         kBusyConfirmed = 15,
+        kSpareListReady = 16,
         kRoomActionRejected = 17,
     };
 

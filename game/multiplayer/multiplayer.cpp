@@ -90,13 +90,13 @@ int Multiplayer::PollEvent(int* sender, char* buffer, int capacity, int* length)
             return kEvConfirmedSend;
         case EventList::kServerListReady:
         case EventList::kBusyConfirmed:
-        case 16:
+        case EventList::kSpareListReady:
             return kEvLobbyListReady;
-        case 9:
+        case EventList::kSpareNotice:
             return kEv7;
-        case 10:
+        case EventList::kSpareRoomRefused:
             return kEv8;
-        case 11:
+        case EventList::kSpareRoomRefusedOther:
             return kEv9;
         case EventList::kRoomListReady:
             return kEvRoomListReady;

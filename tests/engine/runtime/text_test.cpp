@@ -162,8 +162,8 @@ TEST(Utf8, SingleCharacters)
     EXPECT_EQ(PUTF8Encode(b, 0xFFFFFFFFu), 4);
     EXPECT_EQ(uint8_t(b[0]), 0xF7);
     EXPECT_EQ(PUTF8Decode("\xe2\x82\xac"), 0x20ACu);
-    EXPECT_EQ(PUTF8Decode("\x80"), 0x80u); // a stray continuation byte is one character
-    EXPECT_EQ(PUTF8Decode("\xff"), 0xFFu);
+    EXPECT_EQ(PUTF8Decode("\x80"), 0xFFFDu); // a stray continuation byte is one character
+    EXPECT_EQ(PUTF8Decode("\xff"), 0xFFFDu);
     EXPECT_EQ(PUTF8StrLen("a\x80" "b"), 3);
     EXPECT_EQ(PUTF8StrLen("\xf0\x9f\x98\x80!"), 2);
 }
@@ -353,6 +353,52 @@ TEST(Utf8, AgreesWithPythonsCodec)
         EXPECT_EQ(p, heap.data() + used);
         EXPECT_EQ(PUTF8StrLen(heap.data(), used), n);
         EXPECT_EQ(PUTF8ByteLen(heap.data()), int(in.size()));
+    }
+}
+
+// Bytes that do not form a character are one U+FFFD each, and decoding
+// goes on at the next byte: every stepping routine agrees on the characters.
+TEST(Utf8, MalformedBytesCostOneCharacterEach)
+{
+    constexpr unsigned R = 0xFFFD;
+    struct Case {
+        char const* text;
+        std::vector<unsigned> chars;
+    } const cases[] = {
+        {"\xe0" "AB-HOST", {R, 'A', 'B', '-', 'H', 'O', 'S', 'T'}}, // a lead byte without its continuation
+        {"J\xe4ger", {'J', R, 'g', 'e', 'r'}},                       // Latin-1
+        {"J\xf6rg", {'J', R, 'r', 'g'}},
+        {"\xe2\x82" "A", {R, R, 'A'}},                               // the third byte missing
+        {"\xc0\xaf\xc1\xbf", {R, R, R, R}},                           // overlong two-byte forms
+        {"\xe0\x80\xaf", {R, R, R}},                                 // overlong three-byte
+        {"\xf0\x8f\xbf\xbf", {R, R, R, R}},                           // overlong four-byte
+        {"\xed\xa0\x80\xed\xbf\xbf", {R, R, R, R, R, R}},              // surrogates
+        {"\xf4\x90\x80\x80\xf5\x80", {R, R, R, R, R, R}},              // past U+10FFFF
+        {"\x80\xbf\xf8\xff", {R, R, R, R}},                           // bytes that start nothing
+        // The smallest and largest of each form are characters.
+        {"\xc2\x80\xdf\xbf\xe0\xa0\x80\xed\x9f\xbf\xee\x80\x80", {0x80, 0x7FF, 0x800, 0xD7FF, 0xE000}},
+        {"\xf0\x90\x80\x80\xf4\x8f\xbf\xbf", {0x10000, 0x10FFFF}},
+    };
+    for (Case const& c : cases) {
+        SCOPED_TRACE(Hex(c.text));
+        size_t len = std::strlen(c.text);
+        std::vector<char> heap(c.text, c.text + len + 1);
+        char const* s = heap.data();
+        std::vector<unsigned> stepped;
+        for (char const* p = s; *p;)
+            stepped.push_back(PUTF8DecodeNext(p));
+        EXPECT_EQ(stepped, c.chars);
+        EXPECT_EQ(PUTF8Decode(s), c.chars[0]);
+        wchar_t out[16];
+        for (int limit : {-1, int(len)}) {
+            int n = 16;
+            EXPECT_EQ(PUTF8Decode(out, &n, s, limit), int(len));
+            EXPECT_EQ(std::vector<unsigned>(out, out + n), c.chars);
+        }
+        EXPECT_EQ(PUTF8StrLen(s), int(c.chars.size()));
+        EXPECT_EQ(PUTF8StrLen(s, int(len)), int(c.chars.size()));
+        EXPECT_EQ(PUTF8ByteLen(s), int(len));
+        EXPECT_EQ(PUTF8StrOfs(s, unsigned(c.chars.size())), s + len);
     }
 }
 

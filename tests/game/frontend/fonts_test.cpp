@@ -194,7 +194,7 @@ TEST_F(FontsTest, BreaksAtLineFeedsSectionSignsAndInsideLongWords)
 TEST(FontsStrings, BytesWidenUnsignedAndCopiesStayInBounds)
 {
     wchar_t w[32] = L"N";
-    EXPECT_EQ(Fonts::CharToWide(w, "\xE9\xFF"), 3);
+    EXPECT_EQ(Fonts::AppendToWide(w, "\xE9\xFF"), 3);
     EXPECT_EQ(std::wstring(w), std::wstring(L"N\u00E9\u00FF"));
     EXPECT_EQ(Fonts::AppendToWideNum(w, INT_MIN), 14);
     EXPECT_EQ(std::wstring(w + 3), std::wstring(L"-2147483648"));

@@ -27,6 +27,16 @@ protected:
             EXPECT_EQ(p->Got(), Bytes({254, uint8_t(&p - &peers[0] + 1)}));
             p->Got().clear();
         }
+        if (!named)
+            return;
+        // Each names itself; then they are players 1 to 3.
+        for (auto& p : peers)
+            p->Put(Concat({{255, 0}, NameBytes(("P" + std::to_string(&p - &peers[0] + 1)).c_str())}));
+        for (int i = 0; i < 20 && host.NumPlayers() < 4; ++i)
+            host.PollMessages();
+        ASSERT_EQ(host.NumPlayers(), 4);
+        for (auto& p : peers)
+            p->Got().clear();
     }
     // Polls the host until it reports an event other than 0.
     int NextEvent()
@@ -38,9 +48,16 @@ protected:
     }
     IPInterface host;
     std::unique_ptr<Peer> peers[3];
+    bool named = true;
 };
 
-TEST_F(HostOverPairs, MessagesSplitIntoSingleBytesArriveWhole)
+// Three connections that have not given their names yet.
+class NamelessOverPairs : public HostOverPairs {
+protected:
+    NamelessOverPairs() { named = false; }
+};
+
+TEST_F(NamelessOverPairs, MessagesSplitIntoSingleBytesArriveWhole)
 {
     Bytes info = Concat({{255, 1}, NameBytes("SPLIT")});
     Bytes data = {0, 1, 3, 'a', 'b', 'c'};
@@ -127,6 +144,7 @@ TEST(SessionOverPairs, TheHostClampsAndRelaysAGuestsAircraft)
     s.state = KrvMpConn::kInRoomAsHost;
     s.planeCount = 3;
     guest.Put(Concat({{255, 1}, NameBytes("GUEST")}));
+    watcher.Put(Concat({{255, 2}, NameBytes("WATCHER")}));
     uint32_t now = 1000;
     auto update = [&] {
         for (int i = 0; i < 20; ++i)
@@ -148,6 +166,32 @@ TEST(SessionOverPairs, TheHostClampsAndRelaysAGuestsAircraft)
     EXPECT_TRUE(has({0, 1, 2, 5, 2}));
     EXPECT_FALSE(has({0, 1, 4, 3, 200}));
     EXPECT_FALSE(has({0, 1, 2, 5, 250}));
+}
+
+// Places are taken by names, not by connections: a guest told an id that
+// another took meanwhile is told the next free one, and one that names
+// itself in a room filled meanwhile is turned away.
+TEST_F(NamelessOverPairs, AnIdTakenMeanwhileIsToldAgain)
+{
+    Peer fourth;
+    Access::AdoptClient(host, fourth.Far());
+    EXPECT_EQ(fourth.Got(), Bytes({254, 1})) << "every free place was told already: the first";
+    auto name = [&](Peer& p, const char* n) {
+        p.Got().clear();
+        p.Put(Concat({{255, 0}, NameBytes(n)}));
+        for (int i = 0; i < 8; ++i)
+            host.PollMessages();
+        return p.Got();
+    };
+    EXPECT_EQ(name(fourth, "D").at(0), 252);
+    EXPECT_EQ(name(*peers[0], "A").at(1), 2) << "told 1, taken: told 2";
+    EXPECT_EQ(name(*peers[1], "B").at(1), 3);
+    EXPECT_EQ(name(*peers[2], "C"), Bytes({251}));
+    ASSERT_EQ(host.NumPlayers(), 4);
+    EXPECT_STREQ(host.GetPlayer(1)->name, "D");
+    EXPECT_EQ(host.GetPlayer(2)->id, 2);
+    EXPECT_STREQ(host.GetPlayer(2)->name, "A");
+    EXPECT_EQ(host.GetPlayer(3)->id, 3);
 }
 
 TEST_F(HostOverPairs, TheHostStampsTheSenderAndCorrectsClaims)
@@ -175,7 +219,7 @@ TEST_F(HostOverPairs, TheHostStampsTheSenderAndCorrectsClaims)
     EXPECT_STREQ(name, "MALLORY");
     EXPECT_EQ(host.GetPlayer(1)->busy, 1u);
     EXPECT_EQ(host.GetPlayer(3)->busy, 0u);
-    EXPECT_EQ(host.GetPlayer(3)->name[0], 0);
+    EXPECT_STREQ(host.GetPlayer(3)->name, "P3");
     Bytes& third = peers[2]->Got();
     ASSERT_GE(third.size(), 2u + 4 * 35 + 3);
     EXPECT_EQ(third[0], 252);
@@ -312,6 +356,64 @@ TEST(LanStar, ThreeClientsJoinAFourthIsTurnedAway)
 
     host.LeaveGameRoom();
     ASSERT_TRUE(PumpUntil(all, [&] { return clients[1].GetStatus() == 0 && clients[2].GetStatus() == 0; }));
+}
+
+// Connections that never give a name hold no player's place: one address
+// keeps two at most and all of them four, the oldest going first, so that
+// a device reopening three of them as fast as they are closed keeps none
+// of three real guests out.
+TEST(LanStar, ConnectionsWithoutANameHoldNoPlace)
+{
+    IPInterface host;
+    Access::BecomeHost(host, "HOST");
+    const int port = Access::ListenOnLoopback(host);
+    ASSERT_GT(port, 0);
+    struct Liar {
+        const char* from;
+        int fd;
+    };
+    std::vector<Liar> liars;
+    // One at a time: each is accepted (and told an id) before the next.
+    auto open = [&](const char* from) {
+        const int fd = NamelessConnect(from, "127.0.0.1", port);
+        liars.push_back({from, fd});
+        uint8_t told[2];
+        return PumpUntil({&host}, [&] { return recv(fd, told, 2, MSG_PEEK) == 2; });
+    };
+    for (const char* from : {"127.0.0.5", "127.0.0.5", "127.0.0.5"})
+        ASSERT_TRUE(open(from));
+    EXPECT_TRUE(ClosedByHost(liars[0].fd)) << "a third from one address closes its first";
+    EXPECT_FALSE(ClosedByHost(liars[1].fd));
+    for (const char* from : {"127.0.0.6", "127.0.0.6", "127.0.0.7"})
+        ASSERT_TRUE(open(from));
+    EXPECT_TRUE(ClosedByHost(liars[1].fd)) << "a fifth in all closes the oldest";
+    for (size_t i = 2; i < liars.size(); ++i)
+        EXPECT_FALSE(ClosedByHost(liars[i].fd)) << i;
+    EXPECT_EQ(host.NumPlayers(), 1);
+
+    IPInterface clients[3];
+    std::vector<MPInterface*> all = {&host};
+    const char* names[] = {"ALPHA", "BRAVO", "CHARLIE"};
+    int reopened = 0;
+    for (int i = 0; i < 3; ++i) {
+        clients[i].SetUserInfo(names[i]);
+        ASSERT_EQ(clients[i].JoinGameRoom("127.0.0.1", port), 1);
+        all.push_back(&clients[i]);
+        ASSERT_TRUE(PumpUntil(all, [&] {
+            for (Liar& l : liars)
+                if (std::strcmp(l.from, "127.0.0.5") == 0 && ClosedByHost(l.fd)) {
+                    close(l.fd);
+                    l.fd = NamelessConnect(l.from, "127.0.0.1", port);
+                    ++reopened;
+                }
+            return clients[i].MyClientID() >= 1 && clients[i].NumPlayers() == i + 2;
+        })) << names[i];
+    }
+    EXPECT_EQ(host.NumPlayers(), 4);
+    EXPECT_EQ(host.ClientsReady(), 1);
+    EXPECT_GT(reopened, 0);
+    for (Liar& l : liars)
+        close(l.fd);
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
 // Room discovery of the local-network back end: the announcement reader (a
-// room listed at the address it came from, one an address), the room table's
+// room is its address and game port, two at most an address), the room table's
 // cap, replacement and expiry on the virtual clock, a flood counted by the
 // rate of arrival holding the listed rooms, and, inside network namespaces
 // made by the test, real announcements watched by tcpdump and socat, rooms
@@ -63,6 +63,9 @@ TEST(LanAnnouncements, TheReaderTakesWellFormedOnesOnly)
         {Announce("10.0.0.9", 1024, "NOWHERE"), nullptr, 0, "", 1, 0},
         {Announce("10.0.0.9", 1024, "GROUP"), nullptr, 0, "", 1, PInetAddr("224.0.0.3")},
         {Announce("10.0.0.9", 1024, "ALL"), nullptr, 0, "", 1, 0xFFFFFFFFu},
+        // The first octet decides, not the last.
+        {Announce("10.0.0.224", 1024, "LAST"), "10.0.0.224", 1024, "LAST", 1, PInetAddr("10.0.0.224")},
+        {Announce("223.0.0.1", 1024, "EDGE"), "223.0.0.1", 1024, "EDGE", 1, PInetAddr("223.0.0.1")},
     };
     for (const Case& c : cases) {
         IPInterface ip;
@@ -116,10 +119,11 @@ TEST(LanAnnouncements, APollDrainsAtMostOneHundredTwentyEightDatagrams)
     EXPECT_EQ(ip.GetGameRoom(0)->hostAddress.address, PInetAddr("127.0.0.1"));
 }
 
-// An address lists one room, the latest it announced, and only its own
-// datagrams close it; a room from a new address takes the place of the room
-// heard longest ago when the list is full.
-TEST(LanAnnouncements, OneRoomAnAddressAndNewAddressesFindAPlace)
+// A room is its address and game port; an address holds two places at
+// most, its latest rooms, and only its own datagrams close them; a room from
+// a new address takes the place of the room heard longest ago when the list
+// is full.
+TEST(LanAnnouncements, TwoRoomsAnAddressAndNewAddressesFindAPlace)
 {
     PSetVirtualClock(1);
     IPInterface ip;
@@ -136,21 +140,25 @@ TEST(LanAnnouncements, OneRoomAnAddressAndNewAddressesFindAPlace)
             Feed(ip, Announce("10.0.0.66", port, "FAKE" + std::to_string(port)), liar);
             PAdvanceVirtualClock(62);
         }
+    // Two programs of one machine: two rooms.
     Feed(ip, Announce("10.0.0.9", 1024, "REAL"));
-    ASSERT_EQ(ip.GetGameRoomCount(), 2);
-    EXPECT_TRUE(listed("FAKE8"));
-    EXPECT_TRUE(listed("REAL"));
-    // A close of another port of the address, or from another address,
+    Feed(ip, Announce("10.0.0.9", 1025, "SECOND"));
+    ASSERT_EQ(ip.GetGameRoomCount(), 4);
+    EXPECT_TRUE(listed("FAKE7") && listed("FAKE8"));
+    EXPECT_TRUE(listed("REAL") && listed("SECOND"));
+    // A close of a port of the address not listed, or from another address,
     // changes nothing; the address's own close of its room closes it.
-    Feed(ip, Announce("10.0.0.66", 7, "FAKE7", 1, 0), liar);
+    Feed(ip, Announce("10.0.0.66", 6, "FAKE6", 1, 0), liar);
     Feed(ip, Announce("10.0.0.66", 8, "FAKE8", 1, 0));
-    EXPECT_EQ(ip.GetGameRoomCount(), 2);
+    EXPECT_EQ(ip.GetGameRoomCount(), 4);
     Feed(ip, Announce("10.0.0.66", 8, "FAKE8", 1, 0), liar);
-    EXPECT_EQ(ip.GetGameRoomCount(), 1);
+    Feed(ip, Announce("10.0.0.9", 1025, "SECOND", 1, 0));
+    EXPECT_EQ(ip.GetGameRoomCount(), 2);
+    EXPECT_TRUE(listed("REAL"));
 
-    // Seven more addresses fill the list; REAL, heard again, is not the
-    // room heard longest ago when a ninth address comes.
-    for (int i = 1; i <= 7; ++i) {
+    // Six more addresses fill the list; REAL, heard again, is not the room
+    // heard longest ago when a ninth address comes, FAKE7 is.
+    for (int i = 1; i <= 6; ++i) {
         PAdvanceVirtualClock(10);
         Feed(ip, Announce("10.0.1.1", 1024, "R" + std::to_string(i)), PInetAddr(("10.0.1." + std::to_string(i)).c_str()));
     }
@@ -162,6 +170,10 @@ TEST(LanAnnouncements, OneRoomAnAddressAndNewAddressesFindAPlace)
     EXPECT_EQ(ip.GetGameRoomCount(), 8);
     EXPECT_TRUE(listed("R9"));
     EXPECT_TRUE(listed("REAL"));
+    EXPECT_FALSE(listed("FAKE7"));
+    PAdvanceVirtualClock(10);
+    Feed(ip, Announce("10.0.1.10", 1024, "R10"), PInetAddr("10.0.1.10"));
+    EXPECT_TRUE(listed("R10") && listed("REAL"));
     EXPECT_FALSE(listed("R1"));
     PSetVirtualClock(0);
 }
@@ -465,31 +477,32 @@ TEST_F(LanNamespaces, InjectedRoomsAreCappedExpireAndClose)
     ASSERT_TRUE(listed(1));
     EXPECT_EQ(seeker.GetGameRoom(0)->hostAddress.address, PInetAddr("10.77.0.2"));
     EXPECT_STREQ(seeker.GetGameRoom(0)->name, "LOOP");
-    // Host 3's rooms on ports 1024 to 1030 are one room, the latest.
+    // Host 3's rooms on ports 1024 to 1030 are two rooms, the latest.
     for (int port = 1024; port <= 1030; ++port)
         Inject(3, Announce("10.77.0.3", port, "P" + std::to_string(port)), "224.0.0.3");
     ASSERT_TRUE(WaitFor([&] {
         seeker.PollMessages();
         return listedAt("P1030") >= 0;
     }));
-    EXPECT_EQ(seeker.GetGameRoomCount(), 2);
-    // Six more addresses of host 3 fill the list.
-    for (int k = 11; k <= 16; ++k) {
+    EXPECT_EQ(seeker.GetGameRoomCount(), 3);
+    EXPECT_GE(listedAt("P1029"), 0);
+    // Five more addresses of host 3 fill the list.
+    for (int k = 11; k <= 15; ++k) {
         const std::string at = "10.77.0." + std::to_string(k);
         AddAddress(3, at);
         PAdvanceVirtualClock(1);
         Inject(3, Announce(at, 1024, "R" + std::to_string(k)), "224.0.0.3", at);
-        ASSERT_TRUE(listed(k - 8));
+        ASSERT_TRUE(listed(k - 7));
     }
     // A ninth address takes the place of the room heard longest ago, LOOP,
     // while its announcements keep refreshing the others.
     AddAddress(3, "10.77.0.17");
     PAdvanceVirtualClock(1);
     Inject(3, Announce("10.77.0.17", 1031, "NINE"), "10.77.0.255", "10.77.0.17");
-    Inject(3, Announce("10.77.0.16", 1024, "R16", 4), "10.77.0.255", "10.77.0.16");
+    Inject(3, Announce("10.77.0.15", 1024, "R15", 4), "10.77.0.255", "10.77.0.15");
     ASSERT_TRUE(WaitFor([&] {
         seeker.PollMessages();
-        return listedAt("R16") >= 0 && seeker.GetGameRoom(listedAt("R16"))->players == 4;
+        return listedAt("R15") >= 0 && seeker.GetGameRoom(listedAt("R15"))->players == 4;
     }));
     EXPECT_EQ(seeker.GetGameRoomCount(), 8);
     EXPECT_GE(listedAt("NINE"), 0);
@@ -501,19 +514,19 @@ TEST_F(LanNamespaces, InjectedRoomsAreCappedExpireAndClose)
     EXPECT_EQ(listedAt("NINE"), -1);
     // Only the room announced again outlives its first 8000 ms.
     PAdvanceVirtualClock(5000);
-    Inject(3, Announce("10.77.0.16", 1024, "R16", 2), "10.77.0.255", "10.77.0.16");
+    Inject(3, Announce("10.77.0.15", 1024, "R15", 2), "10.77.0.255", "10.77.0.15");
     ASSERT_TRUE(WaitFor([&] {
         seeker.PollMessages();
-        return seeker.GetGameRoom(listedAt("R16"))->players == 2;
+        return seeker.GetGameRoom(listedAt("R15"))->players == 2;
     }));
     PAdvanceVirtualClock(3100);
     ASSERT_TRUE(listed(1));
-    EXPECT_STREQ(seeker.GetGameRoom(0)->name, "R16");
+    EXPECT_STREQ(seeker.GetGameRoom(0)->name, "R15");
     PAdvanceVirtualClock(5000);
     ASSERT_TRUE(listed(0));
 }
 
-// Made-up rooms from one address (ports 1 to 8, twice each) take one place
+// Made-up rooms from one address (ports 1 to 8, twice each) take two places
 // in the list; with the list full of other addresses' rooms, a real room
 // heard for the first time takes the place of the room heard longest ago.
 TEST_F(LanNamespaces, AFloodOfRoomsDoesNotKeepAKnownRoomOut)
@@ -541,10 +554,10 @@ TEST_F(LanNamespaces, AFloodOfRoomsDoesNotKeepAKnownRoomOut)
     for (int round = 0; round < 2; ++round)
         for (int port = 1; port <= 8; ++port)
             Inject(3, Announce("10.77.0.3", port, "FAKE" + std::to_string(port)));
-    ASSERT_TRUE(heard([&] { return listedAt("FAKE8") == 0; }));
-    EXPECT_EQ(seeker.GetGameRoomCount(), 1);
+    ASSERT_TRUE(heard([&] { return listedAt("FAKE8") == 1; }));
+    EXPECT_EQ(seeker.GetGameRoomCount(), 2);
     host.PollMessages();
-    ASSERT_TRUE(heard([&] { return listedAt("REAL") == 1; }));
+    ASSERT_TRUE(heard([&] { return listedAt("REAL") == 2; }));
     host.LeaveGameRoom();
     ASSERT_TRUE(heard([&] { return listedAt("REAL") == -1; }));
 
@@ -555,7 +568,7 @@ TEST_F(LanNamespaces, AFloodOfRoomsDoesNotKeepAKnownRoomOut)
         AddAddress(3, at);
         PAdvanceVirtualClock(1);
         Inject(3, Announce(at, 1024, "OTHER" + std::to_string(k)), "10.77.0.255", at);
-        ASSERT_TRUE(heard([&] { return seeker.GetGameRoomCount() == k - 9; }));
+        ASSERT_TRUE(heard([&] { return seeker.GetGameRoomCount() == std::min(k - 8, 8); }));
     }
     PAdvanceVirtualClock(1);
     In(1, [&] {

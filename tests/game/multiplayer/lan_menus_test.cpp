@@ -262,11 +262,117 @@ TEST_F(LanRoomsScreen, ForgedClosesAndAFloodLeaveTheRealRoomListed)
     lab->Leave();
     EXPECT_EQ(missingForged, 0) << "frames of 60 without the room";
     EXPECT_EQ(missingFlooded, 0) << "frames of 48 without the room";
-    EXPECT_EQ(listedAfterFlood, 2u) << "the flood's rooms, all from one address, take one place";
+    EXPECT_EQ(listedAfterFlood, 3u) << "the flood's rooms, all from one address, take two places";
     EXPECT_TRUE(closed) << "its own host's close removes it";
     EXPECT_NE(log.find("on the room search (the last from 10.77.0.3): a flood"), std::string::npos) << sent << " sent\n"
                                                                                                   << log;
     EXPECT_LE(std::count(log.begin(), log.end(), '\n'), 100) << log.substr(0, 4000);
+}
+
+// Two programs hosting on one machine (host 1: game ports 1024 and 1025)
+// are two rooms on a guest's rooms screen, beside a room whose name comes
+// with a byte that is not UTF-8 (one character of it is lost, no more); the
+// guest joins the second room while host 3 keeps three connections to it
+// open that never give a name, reopening each as the host closes it.
+TEST_F(LanRoomsScreen, TwoRoomsOfOneMachineAreListedAndJoinedPastNamelessConnections)
+{
+    IPInterface first, second;
+    ASSERT_TRUE(lab->Enter(1));
+    for (IPInterface* ip : {&first, &second}) {
+        const char* name = ip == &first ? "FIRST" : "SECOND";
+        ip->SetUserInfo(name);
+        MPInterface::GameRoom room = {};
+        std::strcpy(room.name, name);
+        ASSERT_EQ(ip->HostGameRoom(room), 1);
+    }
+    MPInterface::DeviceInfo info {};
+    ASSERT_EQ(second.GetDeviceInfo(info), 1);
+    EXPECT_EQ(info.port, 1025u);
+    ASSERT_TRUE(lab->Enter(3));
+    const int announcer = socket(AF_INET, SOCK_DGRAM, 0);
+    ASSERT_GE(announcer, 0);
+    const int on = 1;
+    setsockopt(announcer, SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
+    ASSERT_TRUE(lab->Enter(2));
+
+    Player& p = Add("ACE");
+    auto frame = [&](int ms) {
+        PAdvanceVirtualClock(uint32_t(ms));
+        hub.now += uint32_t(ms) - 25;
+        first.PollMessages();
+        second.PollMessages();
+        Step();
+    };
+    auto listed = [&](const wchar_t* line) {
+        auto lines = Rooms(p);
+        return int(std::find(lines.begin(), lines.end(), line) - lines.begin()) < int(lines.size());
+    };
+    const wchar_t* rooms[] = {L"FIRST (1/4)", L"SECOND (1/4)", L"\uFFFDAB-HOST (1/4)"};
+    auto all = [&] { return listed(rooms[0]) && listed(rooms[1]) && listed(rooms[2]); };
+    sockaddr_in subnet {};
+    subnet.sin_family = AF_INET;
+    subnet.sin_port = htons(2000);
+    subnet.sin_addr.s_addr = inet_addr("10.77.0.255");
+    const std::string odd = "NVGR:10.77.0.3:1024:\xE0" "AB-HOST:1:1:";
+    Taps(p, {{1, 0}, {2, 1}});
+    ASSERT_EQ(p.k.GetState(), KrvMp::MENU_ROOMS_LIST);
+    for (int t = 0; t < 6000 && !all(); t += 100) {
+        if (t % 1000 == 0)
+            sendto(announcer, odd.data(), odd.size(), 0, reinterpret_cast<sockaddr*>(&subnet), sizeof subnet);
+        frame(100);
+    }
+    close(announcer);
+    KeepFrame(p, "mp_shots/rooms_two_on_one_machine.png");
+    ASSERT_TRUE(all());
+
+    // Each connection of host 3 is accepted (and told an id) before the
+    // next is made: the host's listen queue holds one.
+    std::vector<int> nameless;
+    int reopened = 0;
+    auto connect = [&] {
+        lab->Enter(3);
+        const int fd = NamelessConnect(nullptr, "10.77.0.1", 1025);
+        lab->Enter(2);
+        uint8_t told[2];
+        for (int i = 0; i < 2000 && recv(fd, told, 2, MSG_PEEK) != 2; i++) {
+            second.PollMessages();
+            usleep(200);
+        }
+        return fd;
+    };
+    auto churn = [&] {
+        for (int& fd : nameless)
+            if (ClosedByHost(fd)) {
+                close(fd);
+                fd = connect();
+                ++reopened;
+            }
+        while (nameless.size() < 3)
+            nameless.push_back(connect());
+    };
+    // Six seconds: the host closes what never gave a name, the third from
+    // one address at once and the others after 5 s.
+    for (int f = 0; f < 60; f++) {
+        churn();
+        frame(100);
+    }
+    const auto lines = Rooms(p);
+    TapLine(p, KrvMp::MENU_ROOMS_LIST, int(std::find(lines.begin(), lines.end(), rooms[1]) - lines.begin()));
+    bool joined = false;
+    for (int t = 0; t < 8000 && !joined; t += 100) {
+        churn();
+        frame(100);
+        joined = p.k.GetState() == KrvMp::MENU_GAME_ROOM && second.NumPlayers() == 2;
+    }
+    KeepFrame(p, "mp_shots/room_joined_past_nameless.png");
+    for (int fd : nameless)
+        close(fd);
+    lab->Leave();
+    EXPECT_TRUE(joined) << Box(p.k).size();
+    EXPECT_EQ(first.NumPlayers(), 1);
+    EXPECT_GT(reopened, 3);
+    ASSERT_EQ(second.NumPlayers(), 2);
+    EXPECT_STREQ(second.GetPlayer(1)->name, "ACE");
 }
 
 }  // namespace

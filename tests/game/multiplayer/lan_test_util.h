@@ -44,12 +44,13 @@ struct IPInterfaceTestAccess {
             return 0;
         return PSwap16(a.port);
     }
-    // The descriptor becomes the host's next client, as if just accepted.
+    // The descriptor becomes a connection the host has just accepted: it
+    // is told an id, and is a player once it gives its name.
     static void AdoptClient(IPInterface& ip, PSockStream* impl)
     {
-        int k = ip.m_freeSocket;
-        ip.m_links[k].Socket().SetImpl(impl);
-        ip.TakeClient(k);
+        PSocket accepted;
+        accepted.SetImpl(impl);
+        ip.TakeClient(accepted);
     }
     static void AdoptClient(IPInterface& ip, int fd)
     {
@@ -208,7 +209,49 @@ public:
             pending.erase(pending.begin(), pending.begin() + length);
         }
     }
+    // Whether the host has told it an id (the connection is accepted).
+    bool Told()
+    {
+        Read();
+        for (const Bytes& m : got)
+            if (!m.empty() && m[0] == kLanYourId)
+                return true;
+        return false;
+    }
     int fd = -1;
     std::vector<Bytes> got;
     Bytes pending;
 };
+
+// A non-blocking connection to address:port that never gives a name, from
+// the source address when one is given; -1 when it cannot be made.
+inline int NamelessConnect(const char* source, const char* address, int port)
+{
+    int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+    sockaddr_in a = {};
+    a.sin_family = AF_INET;
+    if (fd >= 0 && source) {
+        a.sin_addr.s_addr = inet_addr(source);
+        if (bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
+            close(fd);
+            return -1;
+        }
+    }
+    a.sin_port = htons(uint16_t(port));
+    a.sin_addr.s_addr = inet_addr(address);
+    if (fd >= 0 && connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 && errno != EINPROGRESS) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// Whether the host closed the connection (what it sent before is read).
+inline bool ClosedByHost(int fd)
+{
+    char b[64];
+    ssize_t n;
+    while ((n = read(fd, b, sizeof b)) > 0) {
+    }
+    return n == 0 || (n < 0 && errno != EAGAIN && errno != ENOTCONN);
+}

@@ -5,10 +5,12 @@
 // the match through the pause menu, which leaves the host the winner, while
 // the host looks at the options (the match goes on behind the main menu):
 // both end on the standings screen with the same rows. On the local network each
-// program runs in a network namespace of its own on the test's bridge, and
-// a third player, the test bot with the game's weapons, joins the room,
-// shoots the host down with the machine gun and leaves: the host counts its
-// kill, and refuses no hit of anyone's in the match; over
+// program runs in a network namespace of its own on the test's bridge, the
+// host's machine hosts a second room and a third machine keeps connections
+// to the program's room that never give a name (Neighbours); then the test
+// bot, with the game's weapons, joins the room from that third machine as a
+// third player, shoots the host down with the machine gun and leaves: the
+// host counts its kill, and refuses no hit of anyone's in the match; over
 // the internet both run in one namespace with the test's lobby web service
 // (at the program's own service address, 127.0.0.1:8380) and lobby server
 // on its loopback. Frames at fixed numbers are kept in mp_match_shots/ of
@@ -22,8 +24,12 @@
 #include <string>
 #include <vector>
 
+#include <atomic>
+#include <thread>
+
 #include "engine/net/online/serverdiscoveryimp.h"
 #include "lan_netns.h"
+#include "lan_test_util.h"
 #include "lobby_services.h"
 
 #if defined(KRV_KORVANTH) && defined(KRV_DEMO_ARCHIVE)
@@ -66,6 +72,82 @@ public:
     void Line(int frame, const std::string& what) { text += std::to_string(frame) + " " + what + "\n"; }
     static std::string Point(const int* at) { return std::to_string(at[0]) + " " + std::to_string(at[1]); }
     std::string text;
+};
+
+// Beside the two programs on the local network, from the test: a room hosted
+// on the host program's machine before the program hosts (which then takes
+// the next free game port), announced only once the guest program is in the
+// program's room; from a third machine, three connections to the program's
+// room that never give a name, reopened as the host closes them, until the
+// guest program is in; and a search there that sees both rooms of the host's
+// machine listed at once.
+class Neighbours {
+public:
+    explicit Neighbours(NetLab& lab) : m_lab(lab)
+    {
+        m_thread = std::thread([this] { Run(); });
+        for (int i = 0; i < 1000 && !up; ++i)
+            usleep(10000);
+    }
+    ~Neighbours()
+    {
+        stop = true;
+        m_thread.join();
+    }
+    std::atomic<bool> up {false}, stop {false}, bothListed {false};
+    std::atomic<int> programPort {0}, reopened {0};
+
+private:
+    void Run()
+    {
+        IPInterface decoy, search;
+        MPInterface::GameRoom room = {};
+        std::strcpy(room.name, "DECOY");
+        const bool hosted = m_lab.Enter(1) && decoy.HostGameRoom(room) == 1;
+        const bool searching = m_lab.Enter(3) && search.RequestGameRooms() == 1;
+        up = hosted && searching;
+        std::vector<int> nameless;
+        bool guestIn = false;
+        while (up && !stop) {
+            search.PollMessages();
+            bool program = false, other = false;
+            for (int i = 0; i < search.GetGameRoomCount(); ++i) {
+                const MPInterface::GameRoom* r = search.GetGameRoom(i);
+                if (r->hostAddress.address != PInetAddr("10.77.0.1"))
+                    continue;
+                if (std::strcmp(r->name, "DECOY") == 0) {
+                    other = true;
+                } else {
+                    program = true;
+                    programPort = r->hostAddress.port;
+                    guestIn |= r->players >= 2;
+                }
+            }
+            if (program && other)
+                bothListed = true;
+            if (guestIn) {
+                decoy.PollMessages();  // now it announces
+                for (int fd : nameless)
+                    close(fd);
+                nameless.clear();
+            } else if (programPort) {
+                for (int& fd : nameless)
+                    if (ClosedByHost(fd)) {
+                        close(fd);
+                        fd = NamelessConnect(nullptr, "10.77.0.1", programPort);
+                        ++reopened;
+                    }
+                while (nameless.size() < 3)
+                    nameless.push_back(NamelessConnect(nullptr, "10.77.0.1", programPort));
+            }
+            usleep(20000);
+        }
+        for (int fd : nameless)
+            close(fd);
+        m_lab.Leave();
+    }
+    NetLab& m_lab;
+    std::thread m_thread;
 };
 
 class ProgramMatch : public ::testing::Test {
@@ -213,6 +295,11 @@ protected:
 
         const std::string hostDir = Prepare(prefix + "host", "ALPHA", host.text);
         const std::string guestDir = Prepare(prefix + "guest", "BRAVO", guest.text);
+        std::unique_ptr<Neighbours> neighbours;
+        if (!internet) {
+            neighbours = std::make_unique<Neighbours>(*lab);
+            ASSERT_TRUE(neighbours->up);
+        }
         pid_t h = Spawn(hostNs, hostDir), g = Spawn(guestNs, guestDir), b = -1;
         const std::string botOut = top + "/bot.txt";
 #ifdef KRV_MPBOT
@@ -226,6 +313,15 @@ protected:
         // Generous: a busy machine slows the programs down, not their scripts.
         int hs = NetLab::Wait(h, 600), gs = NetLab::Wait(g, 600);
         const std::string hostLog = Log(hostDir), guestLog = Log(guestDir);
+        if (neighbours) {
+            const bool both = neighbours->bothListed;
+            const int port = neighbours->programPort, reopened = neighbours->reopened;
+            neighbours.reset();
+            EXPECT_EQ(port, 1025) << "the program hosts on the next free game port";
+            EXPECT_TRUE(both) << "the two rooms of the host's machine listed at once";
+            EXPECT_GT(reopened, 0) << "connections without a name were closed while the guest joined";
+            EXPECT_NE(hostLog.find("connections without a name"), std::string::npos);
+        }
         EXPECT_TRUE(hs >= 0 && WIFEXITED(hs) && WEXITSTATUS(hs) == 0) << "host status " << hs;
         EXPECT_TRUE(gs >= 0 && WIFEXITED(gs) && WEXITSTATUS(gs) == 0) << "guest status " << gs;
         EXPECT_NE(hostLog.find("app: state 3 -> 5"), std::string::npos) << "the host is back from the options";

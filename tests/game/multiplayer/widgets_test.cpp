@@ -56,6 +56,14 @@ TEST_F(Widgets, ButtonTouch)
     KrvMpLabel name;
     name.SetText("\xC3\xA9T\xC3\x89"); // names are UTF-8
     EXPECT_EQ(std::wstring(name.GetText()), L"\u00E9T\u00C9");
+    // A swapper's values are UTF-8 as well; a stray byte is one character.
+    KrvMpSwapper swapper(&fonts);
+    const char* values[] = {"J\xC3\xA4ger", "J\xE4ger"};
+    swapper.SetValues(values, 2);
+    swapper.SetValue(0);
+    EXPECT_EQ(std::wstring(swapper.m_value.GetText()), L"J\u00E4ger");
+    swapper.SetValue(1);
+    EXPECT_EQ(std::wstring(swapper.m_value.GetText()), L"J\uFFFDger");
 }
 
 // Lines of 50 px from y 10 in a list 200 px high.
