@@ -292,36 +292,6 @@ TEST_F(Menus, FailureTexts)
     }
 }
 
-// Guests the host leaves out of the match are told with the line that says
-// so: one in the room (a claim to be in a match it keeps making) stays
-// there, one that has kept its settings open past the hold limit stays in
-// them, busy, and goes back to the room as ever. Neither starts the match.
-TEST_F(Menus, LeftOutGuestsAreToldWhereTheyAre)
-{
-    Player& a = Add("ACE");
-    Player& b = Add("BEE");
-    Player& c = Add("CEE");
-    HostLocal(a);
-    JoinLocal(b);
-    JoinLocal(c);
-    ASSERT_TRUE(Until([&] { return a.k.menus[6].list->GetCount() == 3; }));
-    Taps(c, {{6, 1}});
-    ASSERT_TRUE(Until([&] { return c.k.GetState() == KrvMp::MENU_GAME_SETTINGS; }));
-    b.k.MP_GetMe()->inMatch = 1;
-    Run(KrvMpConn::kHoldLimit / 2);
-    EXPECT_FALSE(a.k.MP_IsAllReady());
-    ASSERT_TRUE(Until([&] { return a.k.MP_IsAllReady() != 0; }, KrvMpConn::kHoldLimit));
-    Taps(a, {{6, 0}});
-    ASSERT_TRUE(Until([&] { return Box(b.k) == L"#224" && Box(c.k) == L"#224"; }));
-    EXPECT_EQ(b.k.GetState(), KrvMp::MENU_GAME_ROOM);
-    EXPECT_EQ(c.k.GetState(), KrvMp::MENU_GAME_SETTINGS);
-    EXPECT_TRUE(c.k.MP_IsMeBusy());
-    for (Player* p : {&b, &c}) {
-        EXPECT_EQ(p->k.state, KrvMpConn::kInRoomAsClient);
-        EXPECT_TRUE(p->results.empty());
-    }
-}
-
 // A link lost in the room: back to the first screen, the back end dropped,
 // the text shown.
 TEST_F(Menus, LinkLostReturnsToFirstScreen)
