@@ -425,6 +425,14 @@ int KrvMp::Update(unsigned int t)
         // told when the player leaves them.
         MP_Release();
         standingsLinkLost = 1;
+    } else if (code == kErrLeftOut) {
+        // Back to the room; a player still in its settings stays there, as
+        // busy as it was, and goes back as ever.
+        MP_EndGame();
+        if (m_state != MENU_GAME_SETTINGS)
+            GoToState(MENU_GAME_ROOM);
+        if (const wchar_t* text = ErrorCodeToMsg(fonts, code))
+            MsgBoxShow_Info(text);
     } else if (code != kErrNone) {
         if (code == kErrLinkLost)
             GoToState(MENU_LOCAL_INTERNET);

@@ -18,8 +18,10 @@ namespace {
 
 constexpr int kFragLimitValues[KrvMpConn::kFragLimits] = {5, 10, 15, 20, 25, 30, 35, 40};
 const wchar_t* const kFragLimitTexts[KrvMpConn::kFragLimits] = {L"5", L"10", L"15", L"20", L"25", L"30", L"35", L"40"};
-// Texts of the session error codes 1 to 7.
-constexpr unsigned kErrorTexts[8] = {0, 302, 220, 303, 223, 222, 379, 221};
+// Left out of the match by its host: the start's answer came too late.
+constexpr unsigned kTextLeftOut = 224;
+// Texts of the session error codes 1 to 8.
+constexpr unsigned kErrorTexts[9] = {0, 302, 220, 303, 223, 222, 379, 221, kTextLeftOut};
 // Texts of the console lines.
 constexpr unsigned kTextCrash = 245;
 constexpr unsigned kTextKill = 246;
@@ -443,7 +445,7 @@ int KrvMpConn::MP_IsAllReady() const
     if (playerCount == 0)
         return 0;
     for (int i = 0; i < playerCount; ++i)
-        if (players[i].busy || players[i].inMatch)
+        if (Holds(players[i]))
             return 0;
     return 1;
 }
@@ -592,6 +594,9 @@ void KrvMpConn::RequestStart()
 {
     if (!mp)
         return;
+    // A start under way is not begun again: the answers given stay.
+    if (state == kMatchStartRequested && matchOpen)
+        return;
     KrvPlayer* me = MP_GetMe();
     GameMessage m;
     m.type = MsgType::MatchStart;
@@ -604,6 +609,15 @@ void KrvMpConn::RequestStart()
     if (me)
         me->matchState = uint8_t(MatchState::Playing);
     state = kMatchStartRequested;
+    // A guest whose claims have held the start as long as they may does
+    // not hold it up further: the match goes on without it.
+    if (!MP_IsMeHost())
+        return;
+    char why[96];
+    std::snprintf(why, sizeof why, "held the start busy or in a match for %u ms", kHoldLimit);
+    for (int i = 0; i < playerCount; ++i)
+        if (&players[i] != me && (players[i].busy || players[i].inMatch) && !Holds(players[i]))
+            LeaveOut(players[i], why);
 }
 
 void KrvMpConn::ReplyStart(const GameMessage& m, int sender)
@@ -862,17 +876,69 @@ void KrvMpConn::StartDeadline()
 {
     if (state != kMatchStartRequested || !matchOpen || PTickSince(now, startAt) < int32_t(kStartReplyLimit))
         return;
+    char why[96];
+    std::snprintf(why, sizeof why, "did not answer the match start within %u ms", kStartReplyLimit);
+    for (int i = 0; i < playerCount; ++i)
+        if (players[i].matchState == uint8_t(MatchState::Waiting))
+            LeaveOut(players[i], why);
+}
+
+void KrvMpConn::LeaveOut(KrvPlayer& p, const char* why)
+{
+    _PDebugPeer(uint32_t(p.id), "Player %d %s: left out of this match\n", int(p.id), why);
+    MarkLeft(p);
+    p.matchState = uint8_t(MatchState::Left);
+    p.kills = -1;
+    finalStandingsChanged = 1;
+    // Everyone hears it from the host, the player left out too, which would
+    // otherwise fly on believing it plays.
+    if (MP_IsMeHost()) {
+        GameMessage m;
+        m.type = MsgType::PlayerLeft;
+        m.id = p.id;
+        Send(m);
+    }
+}
+
+void KrvMpConn::CountHolds()
+{
+    const int32_t since = holdClockSet ? PTickSince(now, holdClock) : 0;
+    const uint32_t step = uint32_t(std::clamp<int32_t>(since, 0, int32_t(kHoldLimit)));
+    holdClock = now;
+    holdClockSet = 1;
+    if (!MP_IsMeHost())
+        return;
+    // A claim holds a start only while the host is in its room; in a match
+    // of the host's own every player earns its time back.
+    const bool inRoom = state == kInRoomAsHost || (state == kMatchRunning && !game);
+    const int myId = MP_GetMyId();
     for (int i = 0; i < playerCount; ++i) {
         KrvPlayer& p = players[i];
-        if (p.matchState != uint8_t(MatchState::Waiting))
+        if (p.id == myId)
             continue;
-        _PDebugPeer(uint32_t(p.id), "Player %d did not answer the match start within %u ms: left out of this match\n",
-                    int(p.id), kStartReplyLimit);
-        MarkLeft(p);
-        p.matchState = uint8_t(MatchState::Left);
-        p.kills = -1;
-        finalStandingsChanged = 1;
+        if (inRoom && (p.busy || p.inMatch))
+            p.heldFor = std::min(p.heldFor + step, kHoldLimit);
+        else
+            p.heldFor -= std::min(p.heldFor, step);
     }
+}
+
+bool KrvMpConn::SettingsRequestCounts(int sender) const
+{
+    const int i = MP_GetPlayerIndex(sender);
+    return i >= 0 &&
+           (players[i].settingsClock == 0 || PTickSince(now, players[i].settingsClock) >= kRoomSendInterval);
+}
+
+void KrvMpConn::SettingsRequestAnswered(int sender)
+{
+    KrvPlayer* p = MP_GetPlayer(sender);
+    if (!p)
+        return;
+    const uint32_t earliest = now - uint32_t(kSettingsRequestBurst * kRoomSendInterval);
+    if (p->settingsClock == 0 || PTickSince(p->settingsClock, earliest) < 0)
+        p->settingsClock = earliest;
+    p->settingsClock += kRoomSendInterval;
 }
 
 bool KrvMpConn::HostTakesDamage(const GameMessage& m, int sender)
@@ -967,7 +1033,7 @@ const wchar_t* const* KrvMpConn::GetFragLimitWcharArray()
 
 const wchar_t* KrvMpConn::ErrorCodeToMsg(Fonts* fonts, int code)
 {
-    if (!fonts || code < 1 || code > kErrRoomFull)
+    if (!fonts || code < 1 || code > kErrLeftOut)
         return nullptr;
     return fonts->GetStr(kErrorTexts[code]);
 }
@@ -1371,10 +1437,12 @@ bool KrvMpConn::MaySend(const GameMessage& m, int sender)
         // What the host applies, the rules decide.
         return !MP_IsMeHost() || HostTakesDamage(m, sender);
     case MsgType::PlayerLeft:
-        // Only the player itself says that it leaves, and only a match that
-        // is open can be left: a leave that comes after the match's end (or
-        // in the room) does not reach into the next one.
-        if (m.id != sender) {
+        // Only the player itself says that it leaves, or the host, which
+        // takes out of the match a player that did not answer its start in
+        // time; and only a match that is open can be left: a leave that
+        // comes after the match's end (or in the room) does not reach into
+        // the next one.
+        if (m.id != sender && !(hostId >= 0 && sender == hostId)) {
             _PDebugPeer(peer, "Player %d reported gone by %d: dropped\n", int(m.id), sender);
             return false;
         }
@@ -1393,6 +1461,18 @@ bool KrvMpConn::MaySend(const GameMessage& m, int sender)
     case MsgType::RepairRequest:
         // Only a player of the running match has an airplane to mend.
         return !MP_IsMeHost() || HostTakesRepair(m, sender);
+    case MsgType::SettingsRequest:
+        // Each one makes every player answer to everyone: a player asks no
+        // more often than the game does.
+        if (!SettingsRequestCounts(sender)) {
+            if (MP_GetPlayerIndex(sender) < 0)
+                _PDebugPeer(peer, "Settings request from %d, who is not in the room: dropped\n", sender);
+            else
+                _PDebugPeer(peer, "Settings request from %d, more often than one in %d ms: dropped\n", sender,
+                            kRoomSendInterval);
+            return false;
+        }
+        return true;
     default:
         return true;
     }
@@ -1419,6 +1499,7 @@ void KrvMpConn::HandleMessage(const unsigned char* data, int length, int sender)
         fragLimit = m.fragLimit;
         break;
     case MsgType::SettingsRequest:
+        SettingsRequestAnswered(sender);
         if (host) {
             NotifyRoomInfo();
             NotifyBusyStates();
@@ -1487,6 +1568,17 @@ void KrvMpConn::HandleMessage(const unsigned char* data, int length, int sender)
         rules.winner = m.id;
         break;
     case MsgType::PlayerLeft:
+        if (m.id == MP_GetMyId() && !host) {
+            // The host left me out of this match: I go back to the room,
+            // ready for the next start.
+            _PDebug("The host left me out of this match\n");
+            CloseMatch();
+            for (int i = 0; i < playerCount; ++i)
+                players[i].matchState = uint8_t(MatchState::Waiting);
+            state = kInRoomAsClient;
+            leftOut = 1;
+            break;
+        }
         // Said again, it changes nothing: the standings are not redone.
         if (KrvPlayer* p = MP_GetPlayer(m.id))
             MarkLeft(*p);
@@ -1560,6 +1652,7 @@ int KrvMpConn::MP_Update(unsigned int time)
         return kErrNone;
     now = time;
     const int result = Poll();
+    CountHolds();
     StartDeadline();
     StandingsFollow();
     // Counts of peers' repeated faults are written even when the peer has
@@ -1640,6 +1733,12 @@ int KrvMpConn::Poll()
         case Multiplayer::kEvGameMessage:
             if (sender != MP_GetMyId() && length > 0 && int8_t(buffer[0]) >= 1 && int8_t(buffer[0]) <= 18)
                 HandleMessage(buffer, length, sender);
+            // The match is over for me: the caller ends it before anything
+            // else reaches it.
+            if (leftOut) {
+                leftOut = 0;
+                return kErrLeftOut;
+            }
             break;
         default:
             break;

@@ -44,6 +44,15 @@ public:
     // began here (sent by the host, answered by a guest) is left out of
     // that match, and the others play.
     static constexpr uint32_t kStartReplyLimit = 10000;  // ms
+    // How long a guest's busy or in-match claims may hold the host's start
+    // while the host is in the room: time free earns it back, second for
+    // second. Once it has held that long, the host's start goes ahead and
+    // leaves that player out of the match.
+    static constexpr uint32_t kHoldLimit = 60000;  // ms
+    // Settings requests of one player the others answer: one per interval
+    // the game asks at (kRoomSendInterval), two when a slow link delivered
+    // them together; the rest are dropped.
+    static constexpr int kSettingsRequestBurst = 2;
 
     // Session states.
     enum State : int32_t {
@@ -75,6 +84,7 @@ public:
         kErrJoinRefused = 5,  // the room refused the join or could not be reached
         kErrLinkLost = 6,
         kErrRoomFull = 7,     // the room turned the join away: it is full
+        kErrLeftOut = 8,      // the host left me out of the match: back in the room
     };
 
     using CONSOLE_MSG = ConsoleKind;
@@ -92,6 +102,8 @@ public:
         int32_t kills;  // -1 once the player left the match
         uint8_t lagging;
         uint32_t repairClock;  // the host's repair clock for the player (MatchPlayer::repairClock)
+        uint32_t heldFor;  // the host's count of how long the player's claims held its start (kHoldLimit)
+        uint32_t settingsClock;  // when its settings requests are answered again (kSettingsRequestBurst)
     };
 
     KrvMpConn();
@@ -363,6 +375,18 @@ private:
     // Leaves out of the match every player that has not answered its
     // start within kStartReplyLimit.
     void StartDeadline();
+    // Takes p out of the match it has not answered (a line says why); the
+    // host also tells everyone, p included, with a "player left" naming p.
+    void LeaveOut(KrvPlayer& p, const char* why);
+    // Whether p's busy or in-match claim holds the host's start: it has not
+    // held it for kHoldLimit yet.
+    static bool Holds(const KrvPlayer& p) { return (p.busy || p.inMatch) && p.heldFor < kHoldLimit; }
+    // The host counts how long each guest's claims hold its start.
+    void CountHolds();
+    // Whether the settings request of sender is answered (it comes no more
+    // often than the game asks); the answer moves the sender's clock on.
+    bool SettingsRequestCounts(int sender) const;
+    void SettingsRequestAnswered(int sender);
     // The host's verdict on a damage or repair request from sender (the
     // rules' own check), with its one limited line when refused.
     bool HostTakesDamage(const GameMessage& m, int sender);
@@ -379,6 +403,9 @@ private:
     int32_t goneCount = 0;
     uint8_t matchOpen = 0;  // from the match start (sent or answered) to MP_EndGame
     uint32_t startAt = 0;   // when the match start was sent or answered
+    uint32_t holdClock = 0;  // the time CountHolds last counted to
+    uint8_t holdClockSet = 0;
+    uint8_t leftOut = 0;  // the host has just left me out of the match
 
     KrvPlayer standings[kMaxPlayers] = {};
     int32_t standingsCount = 0;

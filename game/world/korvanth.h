@@ -277,6 +277,8 @@ private:
     void RunMatchLoading();
     bool MatchSessionUpdate();
     void MatchLinkLost();
+    // The host left this player out of the match: back to the room, told why.
+    void MatchLeftOut();
     void MatchOver();
 
     Touch m_touch;

@@ -79,6 +79,10 @@ bool KorvanthApp::RunMainMenu()
             MatchLinkLost();
             return true;
         }
+        if (e == KrvMpConn::kErrLeftOut) {
+            MatchLeftOut();
+            return true;
+        }
         if (e != KrvMpConn::kErrNone) {
             // Back to the match, as the menu's own way back would.
             delete m_menu;

@@ -99,9 +99,14 @@ void KorvanthApp::RunMatchLoading()
         CancelGameLoading();
         return;
     }
-    if (m_mp->MP_Update(m_frameTime) == KrvMpConn::kErrLinkLost) {
+    const int e = m_mp->MP_Update(m_frameTime);
+    if (e == KrvMpConn::kErrLinkLost) {
         // The match went before it loaded.
         MatchLinkLost();
+        return;
+    }
+    if (e == KrvMpConn::kErrLeftOut) {
+        MatchLeftOut();
         return;
     }
     if (m_loadStep == 0) {
@@ -131,7 +136,12 @@ bool KorvanthApp::MatchSessionUpdate()
 {
     if (!m_mp)
         return true;
-    if (m_mp->MP_Update(m_frameTime) != KrvMpConn::kErrLinkLost)
+    const int e = m_mp->MP_Update(m_frameTime);
+    if (e == KrvMpConn::kErrLeftOut) {
+        MatchLeftOut();
+        return false;
+    }
+    if (e != KrvMpConn::kErrLinkLost)
         return true;
     MatchLinkLost();
     return false;
@@ -149,6 +159,26 @@ void KorvanthApp::MatchLinkLost()
     m_mp->GoToState(KrvMp::MENU_LOCAL_INTERNET);
     m_mp->MsgBoxShow_Info(kTextLinkLost);
     TextureManagerStep();
+    SetState(STATE_MP);
+}
+
+void KorvanthApp::MatchLeftOut()
+{
+    _PDebug("app: the host left this player out of the match\n");
+    m_loadStep = 0;
+    delete m_menu;
+    m_menu = nullptr;
+    DeleteGame();
+    m_mp->MP_EndGame();
+    m_mp->Touchscreen_Reset();
+    m_mp->GoToState(KrvMp::MENU_GAME_ROOM);
+    if (const wchar_t* text = KrvMpConn::ErrorCodeToMsg(m_fonts, KrvMpConn::kErrLeftOut))
+        m_mp->MsgBoxShow_Info(text);
+    TextureManagerStep();
+    if (m_sounds) {
+        m_sounds->Start();
+        m_sounds->Play(kClipMenuMusic, 0, -1);
+    }
     SetState(STATE_MP);
 }
 

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <map>
 #include <sstream>
 #include <sys/socket.h>
 
@@ -112,8 +113,15 @@ protected:
     {
         PAdvanceVirtualClock(frame);
         for (auto& p : pilots) {
-            if (int e = p->s.MP_Update(PTickCount()))
+            if (int e = p->s.MP_Update(PTickCount())) {
                 p->errors.push_back(e);
+                // Left out of the match: back in the room, as the
+                // application goes.
+                if (e == KrvMpConn::kErrLeftOut) {
+                    p->s.MP_EndGame();
+                    p->started = false;
+                }
+            }
             if (p->s.state == KrvMpConn::kMatchStartRequested && p->s.MP_IsAllPlaying() && !p->started) {
                 p->s.MP_StartGame();
                 p->game.Attach(p->s, PTickCount());
@@ -393,6 +401,72 @@ TEST_F(LanSessions, AFloodOfBadMessagesLeavesABoundedLog)
     EXPECT_EQ(Lines(log, "Player 0 reported gone by 1"), 1);
     EXPECT_EQ(Lines(log, "Game message 6 from 2: 1 bytes, needs 33"), 1);
     EXPECT_EQ(host.s.playerCount, 3);
+}
+
+// One guest's settings requests, 300 a second, cost the others nothing: a
+// receiver that takes 40 events a frame at 30 frames a second sees another
+// guest's positions as soon as without the flood, and the host's log counts
+// what it dropped.
+TEST_F(LanSessions, ASettingsFloodCostsOnlyTheFlooder)
+{
+    constexpr uint32_t kFrame30 = 33;
+    Pilot& host = Add("HOSTY", 0);
+    Host(host);
+    Pilot& alpha = Add("ALPHA", 1);
+    Join(alpha, 2);
+    Pilot& bravo = Add("BRAVO", 2);
+    Join(bravo, 3);
+    ASSERT_TRUE(RunUntil([&] { return host.s.playerCount == 3 && host.s.MP_IsAllReady(); }));
+    host.s.RequestStart();
+    ASSERT_TRUE(RunUntil([&] { return host.started && alpha.started && bravo.started; }));
+    RawGuest flood;
+    In(4, [&] { ASSERT_TRUE(flood.Connect("10.77.0.1", 1024)); });
+    ASSERT_TRUE(RunUntil([&] { return host.s.mp->GetPlayerCount() == 4; }));
+    flood.Put(Concat({{255, 3}, NameBytes("FLOOD")}));
+    ASSERT_TRUE(RunUntil([&] { return bravo.s.playerCount == 4; }));
+
+    // When ALPHA's airplane was where BRAVO then sees it: before the flood,
+    // under it and after it. The frames run far faster than the wall clock,
+    // so what the sockets hold back a moment (real time) is many frames
+    // here: the flood must add nothing to it.
+    std::map<int32_t, uint32_t> at;
+    std::vector<uint32_t> late[3];
+    int32_t seen = 0;
+    PDebugPeerReset();
+    testing::internal::CaptureStdout();
+    int sent = 0;
+    for (int phase = 0; phase < 3; ++phase) {
+        for (uint32_t t = 0; t < 8000; t += kFrame30) {
+            if (phase == 1)
+                for (int i = 0; i < 10; ++i, ++sent)
+                    flood.PutData(3, {2});
+            Step(kFrame30);
+            at[rig::FakeMatch::Mine(alpha.s)->position.x] = PTickCount();
+            const MyAirplane* a = bravo.s.MP_GetPlayer(1)->gameObject->aircraft;
+            if (a->position.x != seen && at.count(a->position.x))
+                late[phase].push_back(PTickCount() - at[a->position.x]);
+            seen = a->position.x;
+        }
+    }
+    const std::string log = testing::internal::GetCapturedStdout();
+    for (auto& l : late) {
+        ASSERT_GE(l.size(), 10u);
+        std::sort(l.begin(), l.end());
+    }
+    auto median = [](const std::vector<uint32_t>& l) { return l[l.size() / 2]; };
+    std::printf("position latency at BRAVO (virtual ms, 33 ms frames): before the flood median %u, worst %u; "
+                "under it median %u, worst %u; after it median %u, worst %u\n",
+                median(late[0]), late[0].back(), median(late[1]), late[1].back(), median(late[2]),
+                late[2].back());
+    for (int phase : {1, 2}) {
+        EXPECT_LE(median(late[phase]), median(late[0]) + 2 * kFrame30) << phase;
+        EXPECT_LE(late[phase].back(), late[0].back() + 4 * kFrame30) << phase;
+    }
+    // Answered as often as the game asks; every other one counted.
+    EXPECT_GE(Said(log, "Settings request from 3, more often than one in 1800 ms: dropped"), sent - 10) << log;
+    EXPECT_EQ(host.s.MP_GetWinner(), -1);
+    for (Pilot* p : {&host, &alpha, &bravo})
+        EXPECT_TRUE(p->errors.empty()) << testing::PrintToString(p->errors);
 }
 
 // A guest whose network goes in a match: after the silence limit the host

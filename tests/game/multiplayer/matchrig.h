@@ -515,6 +515,12 @@ public:
                     p->s.MP_Release();
                     p->started = false;
                 }
+                // Left out of the match: back in the room, as the
+                // application goes.
+                if (e == KrvMpConn::kErrLeftOut) {
+                    p->s.MP_EndGame();
+                    p->started = false;
+                }
             }
             // The menus start the match once everyone plays; the game then
             // loads and attaches itself.

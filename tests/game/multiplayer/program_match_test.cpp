@@ -13,21 +13,31 @@
 // host counts its kill, and refuses no hit of anyone's in the match; over
 // the internet both run in one namespace with the test's lobby web service
 // (at the program's own service address, 127.0.0.1:8380) and lobby server
-// on its loopback. Frames at fixed numbers are kept in mp_match_shots/ of
-// the tests' build folder for a person to look at.
+// on its loopback. A third case puts two guest programs, one in English at
+// 1024 x 600 and one in German at 480 x 320, in a room of the test's own
+// host session, whose start they answer too late: both are told, and go
+// back to the game room with the line that says so. Frames at fixed numbers
+// are kept in mp_match_shots/ of the tests' build folder for a person to
+// look at.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
+#include <sys/wait.h>
 
 #include <atomic>
 #include <thread>
 
 #include "engine/net/online/serverdiscoveryimp.h"
+#include "engine/runtime/ptime.h"
+#include "game/frontend/profile.h"
+#include "game/multiplayer/krvmpconn.h"
+#include "game/multiplayer/mpbackends.h"
 #include "lan_netns.h"
 #include "lan_test_util.h"
 #include "lobby_services.h"
@@ -172,7 +182,7 @@ protected:
     }
 
     // The run's folder: the archive, one profile named nick, the script.
-    std::string Prepare(const std::string& name, const std::string& nick, const std::string& events)
+    std::string Prepare(const std::string& name, const std::string& nick, const std::string& events, int language = -1)
     {
         const std::string dir = top + "/" + name;
         fs::create_directories(dir + "/logs");
@@ -187,6 +197,12 @@ protected:
         profile += std::string(2, '\0');
         std::ofstream(dir + "/data/usr/profile_0", std::ios::binary) << profile;
         std::ofstream(dir + "/events.txt") << events;
+        // The settings' defaults with the tutorial offered, byte 7 the
+        // language.
+        if (language >= 0)
+            std::ofstream(dir + "/data/usr/settings.nil", std::ios::binary)
+                << std::string("\1\252\252\0\0\1\1", 7) << char(language) << std::string("\50\0\1\177", 4)
+                << std::string(34, '\0');
         return dir;
     }
     // The way into the multiplayer menus and onto the local network.
@@ -209,13 +225,14 @@ protected:
     // Flight and fire once the match surely runs.
     static void Fight(Script& s) { s.Touch(kFireFrom, 2, kFire, kFireTo - kFireFrom); }
 
-    pid_t Spawn(int host, const std::string& dir)
+    pid_t Spawn(int host, const std::string& dir, const std::string& size = "1024x600", const std::string& more = "")
     {
         const std::string cmd = "cd '" + dir +
                                 "' && exec env -u DISPLAY KRV_AUDIO=null "
                                 "ASAN_OPTIONS=allocator_may_return_null=1:detect_leaks=0 "
                                 "EGL_PLATFORM=surfaceless '" KRV_KORVANTH
-                                "' --headless --script events.txt --shots shots --size 1024x600";
+                                "' --headless --script events.txt --shots shots --size " +
+                                size + more;
         return lab->Spawn(host, {"sh", "-c", cmd}, dir + "/stdout.txt", dir + "/stderr.txt");
     }
     static std::string Log(const std::string& dir) { return ReadFile(dir + "/logs/vornlog.txt"); }
@@ -362,6 +379,98 @@ TEST_F(ProgramMatch, OnTheLocalNetwork)
     if (!lab->Ok())
         GTEST_SKIP() << "local-network test skipped: " << lab->Why();
     Play(false, 1, 2, "lan_", 3);
+}
+
+// The test's session hosts a room on the local network; two guest programs
+// join it, one in English at 1024 x 600, one in German at 480 x 320. The
+// host starts the match and its clock passes the start's time limit before
+// their answers can come: it leaves both out and tells them. Each goes back
+// to the game room, where the line that says why stays up until it exits.
+TEST_F(ProgramMatch, LateAnswersAreToldOnTheLocalNetwork)
+{
+    lab = std::make_unique<NetLab>(3);
+    if (!lab->Ok())
+        GTEST_SKIP() << "local-network test skipped: " << lab->Why();
+    InstallNetworkBackEnds();
+    PSetVirtualClock(1);
+    Profile profile;
+    KrvMpConn host;
+    host.profile = &profile;
+    host.MP_SetType(Multiplayer::kNetLocal);
+    char name[] = "HOSTY";
+    ASSERT_EQ(host.MP_Init(name), 1);
+    ASSERT_TRUE(lab->Enter(1));
+    const int hosting = host.MP_RoomCreate_Begin("ARENA");
+    lab->Leave();
+    ASSERT_EQ(hosting, 1);
+
+    // The same walk at both sizes: points of 1024 x 600 and of 480 x 320.
+    struct Points {
+        int intro[2], title[2], drag[3], selector[2], ok[2], local[2], join[2], firstRoom[2];
+    };
+    const Points large = {{100, 200}, {110, 210}, {400, 440, 395}, {917, 295}, {512, 331},
+                          {512, 274}, {512, 326}, {272, 86}};
+    const Points small = {{100, 200}, {110, 210}, {200, 290, 245}, {420, 155}, {240, 191},
+                          {240, 134}, {240, 186}, {130, 86}};
+    constexpr int kExit = 1000, kKept = kExit - 1;
+    auto walk = [&](const Points& at) {
+        Script s;
+        s.Tap(1, at.intro);
+        s.Tap(3, at.title);
+        s.Line(70, "down 0 " + std::to_string(at.drag[0]) + " " + std::to_string(at.drag[1]));
+        s.Line(71, "move 0 " + std::to_string(at.drag[0]) + " " + std::to_string((at.drag[1] + at.drag[2]) / 2));
+        s.Line(72, "move 0 " + std::to_string(at.drag[0]) + " " + std::to_string(at.drag[2]));
+        s.Line(73, "up 0 " + std::to_string(at.drag[0]) + " " + std::to_string(at.drag[2]));
+        s.Tap(90, at.selector);
+        s.Tap(130, at.ok);
+        s.Tap(200, at.local);
+        s.Tap(240, at.join);
+        for (int i = 0; i < kRetries; ++i)
+            s.Tap(kJoinFrom + i * kRetryEvery, at.firstRoom);
+        s.Line(kExit, "exit");
+        return s.text;
+    };
+    const std::string frames = " --shot-frames 300-" + std::to_string(kKept) + "/50," + std::to_string(kKept);
+    const std::string en = Prepare("late_en", "BRAVO", walk(large));
+    const std::string de = Prepare("late_de", "JAEGER", walk(small), 1);
+    const pid_t pe = Spawn(2, en, "1024x600", frames), pd = Spawn(3, de, "480x320", frames);
+
+    // The host's clock follows the wall clock, but for the jump past the
+    // start's limit just after the start went out, before any answer came.
+    bool started = false;
+    auto last = std::chrono::steady_clock::now();
+    int se = -1, sd = -1;
+    for (int polls = 0; polls < 600 * 100 && (se < 0 || sd < 0); ++polls) {
+        usleep(10000);
+        const auto t = std::chrono::steady_clock::now();
+        PAdvanceVirtualClock(uint32_t(std::chrono::duration_cast<std::chrono::milliseconds>(t - last).count()));
+        last = t;
+        host.MP_Update(PTickCount());
+        if (!started && host.playerCount == 3 && host.MP_IsAllReady() && host.players[1].name[0] &&
+            host.players[2].name[0]) {
+            host.RequestStart();
+            PAdvanceVirtualClock(KrvMpConn::kStartReplyLimit);
+            host.MP_Update(PTickCount());
+            started = true;
+        }
+        for (auto [pid, status] : {std::pair{pe, &se}, std::pair{pd, &sd}})
+            if (int st = 0; *status < 0 && waitpid(pid, &st, WNOHANG) == pid)
+                *status = st;
+    }
+    for (int i = 1; i < host.playerCount; ++i) {
+        EXPECT_EQ(host.players[i].matchState, uint8_t(MatchState::Left)) << host.players[i].name;
+    }
+    host.MP_Release();
+    PSetVirtualClock(0);
+    EXPECT_TRUE(started);
+    for (const auto& [dir, status] : {std::pair{en, se}, std::pair{de, sd}}) {
+        const std::string log = Log(dir);
+        EXPECT_TRUE(status >= 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0) << dir << " status " << status;
+        EXPECT_NE(log.find("The host left me out of this match"), std::string::npos) << Tail(log);
+        EXPECT_EQ(log.find("app: the match is over"), std::string::npos) << Tail(log);
+    }
+    Keep(en, "late_en_1024x600", {kKept});
+    Keep(de, "late_de_480x320", {kKept});
 }
 
 TEST_F(ProgramMatch, ThroughTheLobbyServices)

@@ -8,6 +8,7 @@
 
 #include <climits>
 
+#include "engine/runtime/pdebugpeer.h"
 #include "matchrig.h"
 
 using rig::Driver;
@@ -562,6 +563,136 @@ TEST(Match, EveryMatchStartsWithoutShotsAndWithItsRepairClock)
     EXPECT_EQ(PlaneOf(*d.peers[0], 0)->health, 100) << "a shot of the last match";
 }
 
+// A guest whose start reply reaches the host after the limit is left out
+// by everyone and told so by the host: it goes back to the room, and the
+// next start takes it in again. A reply slow but within the limit plays.
+TEST(Match, ALateAnswerIsToldAndPlaysTheNextMatch)
+{
+    for (const uint32_t delay : {KrvMpConn::kStartReplyLimit - 1000, KrvMpConn::kStartReplyLimit + 2000}) {
+        SCOPED_TRACE(delay);
+        Driver d(3);
+        d.hub.filter = [&](int from, int to, const std::vector<uint8_t>& m) {
+            return from == 2 && to == 0 && m[0] == 5 ? int(delay) : 0;
+        };
+        KrvMpConn& host = d.peers[0]->s;
+        KrvMpConn& late = d.peers[2]->s;
+        host.RequestStart();
+        // Everyone it hears from plays: it flies.
+        ASSERT_TRUE(d.RunUntil([&] { return late.state == KrvMpConn::kMatchRunning; }, 1000));
+        d.Run(KrvMpConn::kStartReplyLimit + 3000);
+        EXPECT_EQ(host.state, KrvMpConn::kMatchRunning);
+        if (delay < KrvMpConn::kStartReplyLimit) {
+            for (auto& p : d.peers)
+                EXPECT_EQ(p->s.MP_GetPlayer(2)->matchState, uint8_t(MatchState::Playing));
+            EXPECT_TRUE(d.peers[2]->errors.empty());
+            EXPECT_EQ(late.state, KrvMpConn::kMatchRunning);
+            continue;
+        }
+        EXPECT_EQ(d.peers[2]->errors, std::vector<int>{KrvMpConn::kErrLeftOut});
+        EXPECT_EQ(late.state, KrvMpConn::kInRoomAsClient);
+        EXPECT_EQ(late.game, nullptr);
+        EXPECT_EQ(late.MP_GetMe()->inMatch, 0);
+        for (int i : {0, 1}) {
+            EXPECT_EQ(d.peers[size_t(i)]->s.MP_GetPlayer(2)->matchState, uint8_t(MatchState::Left)) << i;
+            EXPECT_EQ(d.peers[size_t(i)]->s.GetPlayerKills(2), -1) << i;
+        }
+        // The match ends; the next start takes it in.
+        for (int i : {0, 1}) {
+            d.peers[size_t(i)]->s.MP_EndGame();
+            d.peers[size_t(i)]->started = false;
+        }
+        d.hub.filter = nullptr;
+        ASSERT_TRUE(d.StartMatch(0));
+        for (auto& p : d.peers)
+            EXPECT_EQ(p->s.MP_GetPlayer(2)->matchState, uint8_t(MatchState::Playing));
+    }
+}
+
+// A second tap on Start while a start waits (here for a silent guest) keeps
+// the answers given: the guests, which answer once, play.
+TEST(Match, ASecondStartKeepsTheAnswersGiven)
+{
+    Driver d(4);
+    d.hub.filter = [](int from, int, const std::vector<uint8_t>& m) { return from == 3 && m[0] == 5 ? -1 : 0; };
+    KrvMpConn& host = d.peers[0]->s;
+    const size_t first = d.hub.log.size();
+    host.RequestStart();
+    d.Run(1000);
+    host.RequestStart();
+    ASSERT_TRUE(d.RunUntil([&] { return host.state == KrvMpConn::kMatchRunning; }, KrvMpConn::kStartReplyLimit));
+    for (int id : {0, 1, 2})
+        EXPECT_EQ(host.MP_GetPlayer(id)->matchState, uint8_t(MatchState::Playing)) << id;
+    EXPECT_EQ(host.MP_GetPlayer(3)->matchState, uint8_t(MatchState::Left));
+    const auto types = d.HostTypes(first);
+    EXPECT_EQ(std::count(types.begin(), types.end(), int(MsgType::MatchStart)), 1);
+}
+
+// A busy or in-match claim holds the host's start as long as an honest
+// player needs its menus, a minute at most: then the start goes ahead
+// without that player, which is told. A guest busy for a short time holds
+// the start and then plays.
+TEST(Match, ClaimsHoldTheStartAMinuteAtMost)
+{
+    {
+        Driver d(3);
+        KrvMpConn& host = d.peers[0]->s;
+        d.peers[1]->s.RequestBusyState(1);
+        d.Run(20000);
+        EXPECT_FALSE(host.MP_IsAllReady());
+        d.peers[1]->s.RequestBusyState(0);
+        ASSERT_TRUE(d.RunUntil([&] { return host.MP_IsAllReady(); }, 500));
+        ASSERT_TRUE(d.StartMatch(0));
+        for (int id : {0, 1, 2})
+            EXPECT_EQ(host.MP_GetPlayer(id)->matchState, uint8_t(MatchState::Playing)) << id;
+    }
+    enum Claim { kBusyEvery2s, kInMatch, kFreeAFrameEvery2s };
+    for (const Claim claim : {kBusyEvery2s, kInMatch, kFreeAFrameEvery2s}) {
+        SCOPED_TRACE(int(claim));
+        Driver d(3);
+        KrvMpConn& host = d.peers[0]->s;
+        KrvMpConn& liar = d.peers[2]->s;
+        d.onFrame = [&](Peer& p) {
+            if (&p.s != &liar)
+                return;
+            const uint32_t t = d.hub.now % 2000;
+            if (claim == kInMatch) {
+                if (KrvMpConn::KrvPlayer* me = liar.MP_GetMe())
+                    me->inMatch = 1;
+            } else if (t < Driver::kFrame) {
+                liar.RequestBusyState(claim == kBusyEvery2s ? 1 : 0);
+            } else if (t < 2 * Driver::kFrame) {
+                liar.RequestBusyState(1);
+            }
+        };
+        // Held (but for the liar's free frames) for most of a minute, then
+        // no more: ready in every frame, the liar claiming or not.
+        d.Run(4000);
+        int ready = 0, frames = 0;
+        for (; frames * Driver::kFrame < 50000; ++frames) {
+            d.Step();
+            ready += host.MP_IsAllReady();
+        }
+        EXPECT_LE(ready, claim == kFreeAFrameEvery2s ? frames / 60 : 0);
+        d.Run(16000);
+        for (frames = ready = 0; frames < 200; ++frames) {
+            d.Step();
+            ready += host.MP_IsAllReady();
+        }
+        EXPECT_EQ(ready, frames);
+        ASSERT_TRUE(d.RunUntil([&] { return host.MP_GetPlayer(2)->busy || host.MP_GetPlayer(2)->inMatch; }, 2000));
+        host.RequestStart();
+        // The others play at once; the liar is told.
+        ASSERT_TRUE(d.RunUntil([&] { return host.state == KrvMpConn::kMatchRunning; }, 1000));
+        ASSERT_TRUE(d.RunUntil([&] { return d.peers[1]->s.state == KrvMpConn::kMatchRunning; }, 1000));
+        EXPECT_EQ(d.peers[2]->errors, std::vector<int>{KrvMpConn::kErrLeftOut});
+        EXPECT_NE(liar.state, KrvMpConn::kMatchRunning);
+        for (int i : {0, 1}) {
+            EXPECT_EQ(d.peers[size_t(i)]->s.MP_GetPlayer(1)->matchState, uint8_t(MatchState::Playing)) << i;
+            EXPECT_EQ(d.peers[size_t(i)]->s.MP_GetPlayer(2)->matchState, uint8_t(MatchState::Left)) << i;
+        }
+    }
+}
+
 TEST(Session, StatesFollowTheirEvents)
 {
     struct Case {
@@ -608,6 +739,44 @@ TEST(Session, HandlesAtMostFortyEventsPerUpdate)
     d.peers[0]->s.MP_Update(d.hub.now);
     EXPECT_EQ(host->inbox.size(), 0u);
     EXPECT_EQ(d.peers[0]->s.MP_GetPlayer(1)->plane, 2);
+}
+
+// Each settings request makes every player answer to everyone: a player's
+// requests are answered as often as the game asks, all of them, and a flood
+// of them (320 a second) no more often than that.
+TEST(Session, SettingsRequestsAreAnsweredAsOftenAsTheGameAsks)
+{
+    Driver d(3);
+    auto count = [&](size_t first, int from, MsgType type) {
+        long n = 0;
+        for (size_t i = first; i < d.hub.log.size(); ++i)
+            n += d.hub.log[i].from == from && d.hub.log[i].data[0] == uint8_t(type) ? 1 : 0;
+        return n;
+    };
+    const uint32_t span = 18 * KrvMpConn::kRoomSendInterval;
+    size_t first = d.hub.log.size();
+    d.Run(span);
+    const long asked = count(first, 1, MsgType::SettingsRequest) + count(first, 2, MsgType::SettingsRequest);
+    const long answered = count(first, 0, MsgType::RoomInfo);
+    EXPECT_GE(asked, 30);
+    EXPECT_GE(answered, asked - 2);  // a request or two still under way
+
+    first = d.hub.log.size();
+    uint8_t request[] = {uint8_t(MsgType::SettingsRequest)};
+    d.onFrame = [&](Peer& p) {
+        if (&p == d.peers[2].get())
+            for (int i = 0; i < 8; ++i)
+                p.Net()->SendToAll(request, sizeof request, false);
+    };
+    PDebugPeerReset();
+    testing::internal::CaptureStdout();
+    d.Run(span);
+    d.onFrame = nullptr;
+    const std::string log = testing::internal::GetCapturedStdout();
+    // Its own requests, its flood's first two and one an interval after.
+    EXPECT_LE(count(first, 0, MsgType::RoomInfo), answered + 20);
+    EXPECT_LE(count(first, 1, MsgType::PlayerSettings), answered + 20);
+    EXPECT_NE(log.find("Settings request from 2, more often than one in 1800 ms: dropped"), std::string::npos);
 }
 
 // Every message from a peer is untrusted.
