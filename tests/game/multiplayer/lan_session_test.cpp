@@ -421,7 +421,7 @@ TEST_F(LanSessions, ASettingsFloodCostsOnlyTheFlooder)
     ASSERT_TRUE(RunUntil([&] { return host.started && alpha.started && bravo.started; }));
     RawGuest flood;
     In(4, [&] { ASSERT_TRUE(flood.Connect("10.77.0.1", 1024)); });
-    ASSERT_TRUE(RunUntil([&] { return host.s.mp->GetPlayerCount() == 4; }));
+    ASSERT_TRUE(RunUntil([&] { return flood.Told(); }));
     flood.Put(Concat({{255, 3}, NameBytes("FLOOD")}));
     ASSERT_TRUE(RunUntil([&] { return bravo.s.playerCount == 4; }));
 
