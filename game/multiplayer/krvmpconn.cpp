@@ -1708,7 +1708,7 @@ int KrvMpConn::Poll()
                 playersSettingsChanged = 1;
                 general = false;
             } else if (e == Multiplayer::kEvRoomActionRejected || e == Multiplayer::kEvRejected ||
-                       e == Multiplayer::kEv8 || e == Multiplayer::kEv9) {
+                       e == Multiplayer::kEvRoomRefused || e == Multiplayer::kEvRoomRefusedOther) {
                 state = state == kRoomJoinRequested ? kRoomJoinFailed : kRoomCreateFailed;
                 if (mp->IsConnected())
                     return kErrRoom;

@@ -93,11 +93,11 @@ int Multiplayer::PollEvent(int* sender, char* buffer, int capacity, int* length)
         case EventList::kSpareListReady:
             return kEvLobbyListReady;
         case EventList::kSpareNotice:
-            return kEv7;
+            return kEvNotice;
         case EventList::kSpareRoomRefused:
-            return kEv8;
+            return kEvRoomRefused;
         case EventList::kSpareRoomRefusedOther:
-            return kEv9;
+            return kEvRoomRefusedOther;
         case EventList::kRoomListReady:
             return kEvRoomListReady;
         case EventList::kPlayersChanged:

@@ -30,9 +30,11 @@ public:
         kEvLinkLost = 4,
         kEvRejected = 5,
         kEvNameTaken = 6,
-        kEv7 = 7,
-        kEv8 = 8,
-        kEv9 = 9,
+        // From codes no back end posts (EventList::kSpare...): a notice the
+        // session ignores and two refusals of a room action.
+        kEvNotice = 7,
+        kEvRoomRefused = 8,
+        kEvRoomRefusedOther = 9,
         kEvPlayersChanged = 10,
         kEvRoomListReady = 11,
         kEvConfirmedSend = 13,

@@ -279,6 +279,9 @@ private:
     void MatchLinkLost();
     // The host left this player out of the match: back to the room, told why.
     void MatchLeftOut();
+    // What both share: the game and its menu gone, the session released
+    // (the link lost) or its match ended, the multiplayer menus at a page.
+    void LeaveMatchForMenus(int menuState, bool linkLost);
     void MatchOver();
 
     Touch m_touch;

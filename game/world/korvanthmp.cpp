@@ -150,13 +150,7 @@ bool KorvanthApp::MatchSessionUpdate()
 void KorvanthApp::MatchLinkLost()
 {
     _PDebug("app: the link to the match was lost\n");
-    m_loadStep = 0;
-    delete m_menu;
-    m_menu = nullptr;
-    DeleteGame();
-    m_mp->MP_Release();
-    m_mp->Touchscreen_Reset();
-    m_mp->GoToState(KrvMp::MENU_LOCAL_INTERNET);
+    LeaveMatchForMenus(KrvMp::MENU_LOCAL_INTERNET, true);
     m_mp->MsgBoxShow_Info(kTextLinkLost);
     TextureManagerStep();
     SetState(STATE_MP);
@@ -165,13 +159,7 @@ void KorvanthApp::MatchLinkLost()
 void KorvanthApp::MatchLeftOut()
 {
     _PDebug("app: the host left this player out of the match\n");
-    m_loadStep = 0;
-    delete m_menu;
-    m_menu = nullptr;
-    DeleteGame();
-    m_mp->MP_EndGame();
-    m_mp->Touchscreen_Reset();
-    m_mp->GoToState(KrvMp::MENU_GAME_ROOM);
+    LeaveMatchForMenus(KrvMp::MENU_GAME_ROOM, false);
     if (const wchar_t* text = KrvMpConn::ErrorCodeToMsg(m_fonts, KrvMpConn::kErrLeftOut))
         m_mp->MsgBoxShow_Info(text);
     TextureManagerStep();
@@ -180,6 +168,20 @@ void KorvanthApp::MatchLeftOut()
         m_sounds->Play(kClipMenuMusic, 0, -1);
     }
     SetState(STATE_MP);
+}
+
+void KorvanthApp::LeaveMatchForMenus(int menuState, bool linkLost)
+{
+    m_loadStep = 0;
+    delete m_menu;
+    m_menu = nullptr;
+    DeleteGame();
+    if (linkLost)
+        m_mp->MP_Release();
+    else
+        m_mp->MP_EndGame();
+    m_mp->Touchscreen_Reset();
+    m_mp->GoToState(menuState);
 }
 
 void KorvanthApp::MatchOver()

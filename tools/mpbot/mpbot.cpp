@@ -20,7 +20,8 @@
 // comes back from the host (a shot, then a hit of the weapon's damage, as
 // often as the weapon reloads), "leave" quits the match. Output lines:
 // "joined ID", "match", "kills K" whenever the host counts the bot's kills
-// anew, "winner ID", then "player ID NAME kills K" per player in table
+// anew, "left out" when the host left the bot out of a match (it then
+// waits for the next start), "winner ID", then "player ID NAME kills K" per player in table
 // order. Exit 0 with a winner, 2 on time-out, 3 when the link is lost, 1
 // on bad arguments or a weapon the data does not hold.
 #include <csignal>
@@ -332,6 +333,15 @@ int main(int argc, char** argv)
             std::printf("link lost\n");
             std::fflush(stdout);
             return 3;
+        }
+        // The host left the bot out of its match (its answer came late):
+        // back to waiting for the next start.
+        if (err == KrvMpConn::kErrLeftOut && phase == kPlaying) {
+            std::printf("left out\n");
+            std::fflush(stdout);
+            s.MP_EndGame();
+            phase = kWaiting;
+            started = fired = false;
         }
         switch (phase) {
         case kLobby:
