@@ -64,8 +64,8 @@ public:
     // loads, as the application does when the menus answer 1.
     void StartMatch()
     {
-        Player& a = Add("MAVERICK");
-        Player& b = Add("GOOSE");
+        Player& a = Add("LOCKHART");
+        Player& b = Add("HERON");
         HostLocal(a);
         JoinLocal(b);
         ASSERT_TRUE(Until([&] { return a.k.playerCount == 2 && a.k.MP_IsAllReady(); }));

@@ -30,8 +30,8 @@ public:
 
 TEST_F(DemoMenus, EveryScreen)
 {
-    Player& a = Add("MAVERICK", 200000);
-    Player& b = Add("GOOSE");
+    Player& a = Add("LOCKHART", 200000);
+    Player& b = Add("HERON");
     ASSERT_GT(a.k.planeNameCount, 0);
     ASSERT_TRUE(a.k.GetGfx(KrvMp::GFX_LOADING) && a.k.GetGfx(KrvMp::GFX_RANK0 + 4));
     auto first = Shot(a, "1_network");
@@ -67,7 +67,7 @@ TEST_F(DemoMenus, EveryScreen)
     EXPECT_NE(At(standings, 20, 64 + 2 * rh + 2), At(first, 20, 64 + 2 * rh + 2)); // own row lit
 
     // The internet side: lobby servers, filters, the editor on both pads.
-    Player& c = Add("ICEMAN");
+    Player& c = Add("OSPREY");
     Tap(c, c.k.menus[1].buttons[1]);
     ASSERT_TRUE(Until([&] { return c.k.menus[3].list->GetCount() == 2; }));
     Shot(c, "3_lobbies");
@@ -94,7 +94,7 @@ TEST_F(DemoMenus, EveryScreen)
     EXPECT_NE(At(box, W / 2, H / 2), At(first, W / 2, H / 2));
 
     // A room that turns the join away: its text over the rooms list.
-    Player& d = Add("VIPER");
+    Player& d = Add("CURLEW");
     Tap(d, d.k.menus[1].buttons[0]);
     Tap(d, d.k.menus[2].buttons[1]);
     ASSERT_TRUE(Until([&] { return d.k.menus[5].list->GetCount() == 1; }));

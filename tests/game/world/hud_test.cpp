@@ -550,7 +550,7 @@ TEST(Hud, FrameShowsEveryPart)
 // A match's players by aircraft.
 struct Match : HudMatchLink {
     const MyAirplane* plane = nullptr;
-    const char* PlayerName(const MyAirplane* a) const override { return a == plane ? "VIPER" : nullptr; }
+    const char* PlayerName(const MyAirplane* a) const override { return a == plane ? "CURLEW" : nullptr; }
     int PlayerKills(const MyAirplane* a) const override { return a == plane ? 7 : -1; }
     bool PlayerDisconnected(const MyAirplane*) const override { return true; }
 };
