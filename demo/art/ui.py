@@ -110,18 +110,18 @@ def warroom():
         c = RED if i % 3 else "#1d3f8a"
         b += '<circle cx="%.1f" cy="%.1f" r="3.5" fill="%s" stroke="#111" stroke-width="1" opacity="0.8"/>' % (x, y, c)
     b += '</g>'
-    # clocks high in the corners, their faces in the room's dusk
-    for cx, label in ((66, "1200"), (958, "0600")):
+    # clocks high in the corners, their faces in the room's dusk: the
+    # multiplayer pages put their first labels and rows over them
+    for cx in (66, 958):
         cy = 70
-        b += ('<circle cx="%d" cy="%d" r="40" fill="#11130f" stroke="#8c7a55" stroke-width="4"/>'
-              '<circle cx="%d" cy="%d" r="33" fill="#a39c86"/>' % (cx, cy, cx, cy))
+        b += ('<circle cx="%d" cy="%d" r="40" fill="#11130f" stroke="#4e4733" stroke-width="4"/>'
+              '<circle cx="%d" cy="%d" r="33" fill="#4d4a40"/>' % (cx, cy, cx, cy))
         for k in range(12):
             a = math.radians(k * 30)
-            b += '<line x1="%.1f" y1="%.1f" x2="%.1f" y2="%.1f" stroke="#222" stroke-width="2"/>' % (
+            b += '<line x1="%.1f" y1="%.1f" x2="%.1f" y2="%.1f" stroke="#24231e" stroke-width="2"/>' % (
                 cx + 27 * math.sin(a), cy - 27 * math.cos(a), cx + 31 * math.sin(a), cy - 31 * math.cos(a))
-        b += '<line x1="%d" y1="%d" x2="%d" y2="%d" stroke="#111" stroke-width="3"/>' % (cx, cy, cx, cy - 22)
-        b += '<line x1="%d" y1="%d" x2="%d" y2="%d" stroke="#111" stroke-width="3"/>' % (cx, cy, cx + 14, cy + 12)
-        b += text(cx, cy + 58, label, 14, "#8a7e5e", family=MONO)
+        b += '<line x1="%d" y1="%d" x2="%d" y2="%d" stroke="#1b1a16" stroke-width="3"/>' % (cx, cy, cx, cy - 22)
+        b += '<line x1="%d" y1="%d" x2="%d" y2="%d" stroke="#1b1a16" stroke-width="3"/>' % (cx, cy, cx + 14, cy + 12)
     b += '<ellipse cx="512" cy="0" rx="520" ry="420" fill="url(#lamp)"/>'
     # models and a folded sheet on the desk, low along the bottom
     b += plane_top(220, 552, 0.55, "#20251f", 1, -20) + plane_top(800, 556, 0.6, "#20251f", 4, 15)

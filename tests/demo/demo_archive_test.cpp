@@ -971,7 +971,7 @@ TEST_F(DemoArchive, AlphaTestedPicturesHaveHardAlpha)
 // A player reads words in his own language, so the game prints them over the
 // pictures from the language texts and the pictures carry none: the SVG
 // document each picture is drawn from holds no text with two letters in a
-// row. Digits (the war room's clocks, mission and aircraft numbers), an
+// row. Digits (mission and aircraft numbers), an
 // aircraft's code letter and the names of the game and of its engine may
 // stand in a picture.
 TEST(DemoPictures, CarryNoWords)
