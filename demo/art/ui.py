@@ -211,39 +211,54 @@ def maker_picture():
     return doc(512, 256, b)
 
 
+# The bay's window, in the 480 x 320 reference the game lays the menu out in:
+# the hatch doors close it from x 58 to the right edge of the screen, where
+# the flat pages put their title and rows, and from y 52 to 271.
+BAY_LEFT, BAY_TOP, BAY_BOTTOM = 58, 52, 271
+# One door is the window's width and a little more, so that no rounding of
+# its scaled width leaves a column open at the screen's edge.
+DOOR_W, DOOR_H = 480 - BAY_LEFT + 2, 110
+
+
 def bomb_bay():
+    """The bay around the hatch, 1024 x 600: the window is open from the
+    doors' left edge to the screen's right edge (the frame's right side lies
+    off screen), framed by hazard stripes on its other three sides, with a
+    lamp on the left and a stencilled warning centred over the window."""
+    sx, sy = 1024 / 480, 600 / 320
+    left, top, bottom = round(BAY_LEFT * sx), int(BAY_TOP * sy), int(BAY_BOTTOM * sy)
+    cx = (left + 1024) // 2
     defs = turbulence("grime", "0.03", 4, 5, tint_matrix(0.35, 0.37, 0.34, 0.6, 0.5))
     defs += ('<mask id="win"><rect width="1024" height="600" fill="#fff"/>'
-             '<rect x="124" y="97" width="776" height="411" fill="#000"/></mask>'
-             '<linearGradient id="edgeL" x1="0" x2="1"><stop offset="0" stop-color="#000" stop-opacity="0"/>'
-             '<stop offset="1" stop-color="#000" stop-opacity="0.7"/></linearGradient>'
+             '<rect x="%d" y="%d" width="%d" height="%d" fill="#000"/></mask>' % (left, top, 1024 - left + 40, bottom - top) +
              '<pattern id="hazard" width="40" height="40" patternUnits="userSpaceOnUse" patternTransform="rotate(45)">'
              '<rect width="40" height="40" fill="#d9a520"/><rect width="20" height="40" fill="#1a1a1a"/></pattern>')
     b = '<g mask="url(#win)"><rect width="1024" height="600" fill="#3d4540"/>'
     b += '<rect width="1024" height="600" filter="url(#grime)" opacity="0.7"/>'
     # ribs and stringers of the fuselage
-    for x in list(range(24, 110, 40)) + list(range(934, 1024, 40)):
+    for x in range(24, left - 14, 40):
         b += '<rect x="%d" y="0" width="14" height="600" fill="#2a3030"/><rect x="%d" y="0" width="3" height="600" fill="#7d8780"/>' % (x, x)
     for y in (22, 60, 540, 575):
         b += '<rect x="0" y="%d" width="1024" height="12" fill="#2a3030"/><rect x="0" y="%d" width="1024" height="2" fill="#87918a"/>' % (y, y)
-    # the hatch frame with warning stripes
-    b += '<rect x="104" y="77" width="816" height="451" fill="url(#hazard)"/>'
-    b += '<rect x="112" y="85" width="800" height="435" fill="#2d3330"/>'
-    b += '<rect x="116" y="89" width="792" height="427" fill="#0f1211"/>'
-    for x in range(130, 900, 40):
-        b += rivet(x, 81, 2.2) + rivet(x, 524, 2.2)
-    for y in range(100, 520, 40):
-        b += rivet(108, y, 2.2) + rivet(916, y, 2.2)
-    # lamps
-    for x in (60, 964):
-        b += ('<rect x="%d" y="250" width="40" height="70" rx="8" fill="#151816"/>'
-              '<rect x="%d" y="256" width="28" height="58" rx="6" fill="#ffcf6a"/>'
-              '<circle cx="%d" cy="285" r="60" fill="url(#glow)" opacity="0.25"/>' % (x - 20, x - 14, x))
+    # the hatch frame with warning stripes, running on past the right edge
+    b += '<rect x="%d" y="%d" width="%d" height="%d" fill="url(#hazard)"/>' % (left - 20, top - 20, 1044 - left + 20, bottom - top + 40)
+    b += '<rect x="%d" y="%d" width="%d" height="%d" fill="#2d3330"/>' % (left - 12, top - 12, 1044 - left + 12, bottom - top + 24)
+    b += '<rect x="%d" y="%d" width="%d" height="%d" fill="#0f1211"/>' % (left - 8, top - 8, 1044 - left + 8, bottom - top + 16)
+    for x in range(left + 6, 1024, 40):
+        b += rivet(x, top - 16, 2.2) + rivet(x, bottom + 16, 2.2)
+    for y in range(top + 3, bottom + 12, 40):
+        b += rivet(left - 16, y, 2.2)
+    # the lamp beside the hatch
+    lx = left - 64
+    b += ('<rect x="%d" y="250" width="40" height="70" rx="8" fill="#151816"/>'
+          '<rect x="%d" y="256" width="28" height="58" rx="6" fill="#ffcf6a"/>'
+          '<circle cx="%d" cy="285" r="60" fill="url(#glow)" opacity="0.25"/>' % (lx - 20, lx - 14, lx))
     # a stencilled warning over the hatch: a triangle between arrows down to it
-    b += ('<path d="M512,37 L524,58 L500,58 Z" fill="none" stroke="#d9a520" stroke-width="3" stroke-linejoin="round"/>'
-          '<rect x="510.8" y="44" width="2.4" height="8" fill="#d9a520"/><circle cx="512" cy="55" r="1.4" fill="#d9a520"/>')
+    b += ('<path d="M%d,37 l12,21 l-24,0 Z" fill="none" stroke="#d9a520" stroke-width="3" stroke-linejoin="round"/>'
+          '<rect x="%g" y="44" width="2.4" height="8" fill="#d9a520"/><circle cx="%d" cy="55" r="1.4" fill="#d9a520"/>'
+          % (cx, cx - 1.2, cx))
     for dx in (-90, -56, 56, 90):
-        b += ('<path d="M%d,42 l9,9 l9,-9" fill="none" stroke="#d9a520" stroke-width="3.5"/>' % (512 + dx - 9))
+        b += ('<path d="M%d,42 l9,9 l9,-9" fill="none" stroke="#d9a520" stroke-width="3.5"/>' % (cx + dx - 9))
     b += '</g>'
     return doc(1024, 600, b, defs)
 
@@ -264,20 +279,25 @@ def bomb_skin():
 
 
 def hatch_door():
+    """One door, DOOR_W x DOOR_H: the game draws it from the window's left
+    edge, so its stencilled arrows stand at the middle of the part that the
+    screen shows (the window's width)."""
+    w, h = DOOR_W, DOOR_H
+    mid = (480 - BAY_LEFT) // 2
     defs = turbulence("dg", "0.05", 3, 2, tint_matrix(0.42, 0.47, 0.30, 0.5, 0.6))
-    b = '<rect width="364" height="110" fill="%s"/>' % OLIVE
-    b += '<rect width="364" height="110" filter="url(#dg)" opacity="0.6"/>'
-    b += '<rect x="0" y="0" width="364" height="6" fill="#2a2f16"/><rect x="0" y="104" width="364" height="6" fill="#9aa35a"/>'
-    for x in range(40, 364, 70):
-        b += '<rect x="%d" y="6" width="8" height="98" fill="#3a4120"/><rect x="%d" y="6" width="2" height="98" fill="#98a15c"/>' % (x, x)
-    for x in range(10, 364, 22):
-        b += rivet(x, 12, 1.8) + rivet(x, 98, 1.8)
+    b = '<rect width="%d" height="%d" fill="%s"/>' % (w, h, OLIVE)
+    b += '<rect width="%d" height="%d" filter="url(#dg)" opacity="0.6"/>' % (w, h)
+    b += '<rect x="0" y="0" width="%d" height="6" fill="#2a2f16"/><rect x="0" y="%d" width="%d" height="6" fill="#9aa35a"/>' % (w, h - 6, w)
+    for x in range(mid - 171, w, 70):
+        b += '<rect x="%d" y="6" width="8" height="%d" fill="#3a4120"/><rect x="%d" y="6" width="2" height="%d" fill="#98a15c"/>' % (x, h - 12, x, h - 12)
+    for x in range(10, w, 22):
+        b += rivet(x, 12, 1.8) + rivet(x, h - 12, 1.8)
     # stencilled arrows to the edge where the doors part (the lower door is
     # drawn flipped, so its arrows point up to it)
     for dx in (-46, 0, 46):
         b += ('<path d="M%d,44 l18,18 l18,-18" fill="none" stroke="#e8c65a" stroke-width="7" opacity="0.9"/>'
-              % (182 + dx - 18))
-    return doc(364, 110, b, defs)
+              % (mid + dx - 18))
+    return doc(w, h, b, defs)
 
 
 def wrapping_curve(points, period):
@@ -295,28 +315,36 @@ def wrapping_curve(points, period):
     return d
 
 
+# The earth is drawn three times side by side, scaled by the screen's height
+# over 320, and scrolls left by up to one copy: two copies must span the
+# screen's width (1024 at 600 high) for the window open to the right edge.
+EARTH_W = 288
+
+
 def earth():
+    w = EARTH_W
+    k = w / 256
     rnd = random.Random(3)
-    b = '<rect width="256" height="256" fill="#55703a"/>'
-    b += noise.picture(256, 256, "0.02", 4, 8, tint_matrix(0.30, 0.44, 0.20, 0.7, 0.5), False, 'opacity="0.8"')
+    b = '<rect width="%d" height="256" fill="#55703a"/>' % w
+    b += noise.picture(w, 256, "0.02", 4, 8, tint_matrix(0.30, 0.44, 0.20, 0.7, 0.5), False, 'opacity="0.8"')
     colours = ["#8a9a4a", "#a89a5a", "#6f8a3a", "#c2b070", "#5e7a34", "#9a8550"]
-    for _ in range(34):
-        x, y = rnd.randrange(0, 256), rnd.randrange(0, 256)
-        w, h = rnd.randrange(14, 40), rnd.randrange(12, 34)
+    for _ in range(38):
+        x, y = rnd.randrange(0, w), rnd.randrange(0, 256)
+        fw, fh = rnd.randrange(14, 40), rnd.randrange(12, 34)
         c = rnd.choice(colours)
-        for dx in (-256, 0, 256):
+        for dx in (-w, 0, w):
             b += '<rect x="%d" y="%d" width="%d" height="%d" fill="%s" opacity="0.75" stroke="#3d4f26" stroke-width="0.6"/>' % (
-                x + dx, y, w, h, c)
-    b += noise.picture(256, 256, "0.035", 4, 12, [0, 0, 0, 0, 0.12, 0, 0, 0, 0, 0.25, 0, 0, 0, 0, 0.1, 8, 0, 0, 0, -4.2],
+                x + dx, y, fw, fh, c)
+    b += noise.picture(w, 256, "0.035", 4, 12, [0, 0, 0, 0, 0.12, 0, 0, 0, 0, 0.25, 0, 0, 0, 0, 0.1, 8, 0, 0, 0, -4.2],
                        False)
     # a river that leaves the right edge where it enters the left, at the same slope
-    river = wrapping_curve([(0, 70), (45, 52), (92, 84), (140, 128), (190, 112), (226, 80)], 256)
-    for dx in (-256, 0, 256):
+    river = wrapping_curve([(x * k, y) for x, y in ((0, 70), (45, 52), (92, 84), (140, 128), (190, 112), (226, 80))], w)
+    for dx in (-w, 0, w):
         b += ('<path d="%s" transform="translate(%d,0)" fill="none" stroke="#4a7a9a" stroke-width="4"/>'
               % (river, dx))
     # and a road the same way
-    b += '<path d="M0,178 C70,168 186,188 256,178" fill="none" stroke="#b9a98a" stroke-width="1.6"/>'
-    return doc(256, 256, b)
+    b += '<path d="M0,178 C%g,168 %g,188 %d,178" fill="none" stroke="#b9a98a" stroke-width="1.6"/>' % (70 * k, w - 70 * k, w)
+    return doc(w, 256, b)
 
 
 def cloud(seed, w=64, h=32):
@@ -1350,9 +1378,9 @@ def images():
     add(G + "endscreen.png", 1024, 600, "rgb", end_screen())
     # main menu
     add(G + "bombbay.png", 1024, 600, "key", bomb_bay())
-    add(G + "hatch_door.png", 364, 110, "key", hatch_door())
+    add(G + "hatch_door.png", DOOR_W, DOOR_H, "key", hatch_door())
     add(G + "texture.png", 256, 256, "rgb", bomb_skin())
-    add(G + "earth.png", 256, 256, "rgb", earth())
+    add(G + "earth.png", EARTH_W, 256, "rgb", earth())
     for i in range(3):
         add(G + "clouds0%d.png" % (i + 1), 64, 32, "key", cloud(i + 1))
     add(G + "explosion1.png", 640, 64, "key", explosion_strip())

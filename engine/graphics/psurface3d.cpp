@@ -189,18 +189,21 @@ PSurface3D* PSurface3D::Create(P3D* ctx, PSurface* image, int flags)
             ctx->glTexParameterx(kTexture2D, kTexWrapT, int32_t(kClampToEdge));
             // Edge texels: the padding repeats the last column and row, and the
             // far edge wraps to the first, so filtering stays inside the image.
-            if (s->m_width < TW) {
+            // Only the last tiles of a row or column are narrower than the
+            // texture; without their own padding they would filter in what the
+            // tile before left in the buffer.
+            if (uint32_t(R.width) < TW) {
                 PRect c{x + R.width - 1, y, 1, R.height};
-                P3D::CopyTexData(buffer, s->m_width, 0, TW, int(T), image, &c, 0, int(F));
-                if (s->m_width < TW - 1) {
+                P3D::CopyTexData(buffer, R.width, 0, TW, int(T), image, &c, 0, int(F));
+                if (uint32_t(R.width) < TW - 1) {
                     PRect c0{0, y, 1, R.height};
                     P3D::CopyTexData(buffer, TW - 1, 0, TW, int(T), image, &c0, 0, int(F));
                 }
             }
-            if (s->m_height < TH) {
+            if (uint32_t(R.height) < TH) {
                 PRect r{x, y + R.height - 1, R.width, 1};
-                P3D::CopyTexData(buffer, 0, s->m_height, TW, int(T), image, &r, 0, int(F));
-                if (s->m_height < TH - 1) {
+                P3D::CopyTexData(buffer, 0, R.height, TW, int(T), image, &r, 0, int(F));
+                if (uint32_t(R.height) < TH - 1) {
                     PRect r0{x, 0, R.width, 1};
                     P3D::CopyTexData(buffer, 0, TH - 1, TW, int(T), image, &r0, 0, int(F));
                 }

@@ -968,6 +968,49 @@ TEST_F(DemoArchive, AlphaTestedPicturesHaveHardAlpha)
     EXPECT_GT(checked, 100);
 }
 
+// The main menu's bay at the tablet's size and the 480 x 320 reference. The
+// game stretches bombbay.png over the screen and draws what lies under its
+// see-through window: the flat pages' title and rows, laid out from x0 (59/480
+// of the width on the options, 22/176 on the game selection) to the right
+// edge, the shut doors (hatch_door.png scaled by width/480 and height/320,
+// from x 58/480, the upper one from y 52/320, the lower one up to 49/320
+// above the bottom), and the earth, three copies side by side scrolling left
+// by up to one copy. The window must show all of that, the doors must close
+// it, and the earth must fill it whatever its scroll.
+TEST_F(DemoArchive, BayWindowShowsThePagesAndTheDoorsCloseIt)
+{
+    auto load = [](const char* name) {
+        return std::unique_ptr<PSurface>(PSurface::CreateFromFile(name, 0, PIMAGE_DETECT));
+    };
+    auto bay = load("data\\2dgfx\\bombbay.png"), door = load("data\\2dgfx\\hatch_door.png"),
+         earth = load("data\\2dgfx\\earth.png");
+    ASSERT_TRUE(bay && door && earth);
+    ASSERT_NE(bay->alpha, nullptr);
+    for (auto [w, h] : {std::pair{1024, 600}, std::pair{480, 320}}) {
+        SCOPED_TRACE(std::to_string(w) + "x" + std::to_string(h));
+        const int doorX = 58 * w / 480, top = 52 * h / 320, bottom = h - 49 * h / 320;
+        const int doorW = door->width * w / 480, doorH = door->height * h / 320;
+        const int pagesX = std::min(59 * w / 480, 22 * w / 176);
+        EXPECT_GE(doorX + doorW, w) << "the doors end short of the right edge";
+        EXPECT_GE(2 * doorH, bottom - top) << "the shut doors leave a gap between them";
+        const int earthW = h > 320 ? earth->width * h / 320 : earth->width;
+        EXPECT_GE(2 * earthW, w) << "the scrolled earth leaves the right edge bare";
+        // The bay's texel under a screen pixel, as the stretched picture lands.
+        auto shown = [&](int x, int y) {
+            const int bx = (2 * x + 1) * bay->width / (2 * w), by = (2 * y + 1) * bay->height / (2 * h);
+            return bay->alpha[by * bay->width + bx] != 0;
+        };
+        int covered = 0;
+        for (int y = top + 2; y < bottom - 2; y++)
+            for (int x = std::max(doorX, pagesX) + 2; x < w; x++)
+                covered += shown(x, y);
+        EXPECT_EQ(covered, 0) << "bay pixels over the window";
+        // The frame stands beside the window's left edge, above and below it.
+        const int mid = (top + bottom) / 2;
+        EXPECT_TRUE(shown(doorX - 4, mid) && shown(w / 2, top - 4) && shown(w / 2, bottom + 4));
+    }
+}
+
 // A player reads words in his own language, so the game prints them over the
 // pictures from the language texts and the pictures carry none: the SVG
 // document each picture is drawn from holds no text with two letters in a

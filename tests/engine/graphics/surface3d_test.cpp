@@ -4,6 +4,7 @@
 // uploads.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <memory>
 
 #include "engine/graphics/pblit.h"
@@ -12,6 +13,7 @@
 #include "engine/graphics/psurface3d.h"
 #include "engine/runtime/pstream.h"
 #include "p3d_fixtures.h"
+#include "tests/gl/software/memory_display.h"
 
 using p3dtest::Mesa;
 using p3dtest::Recorded;
@@ -132,6 +134,43 @@ TEST(Surface3DTiles, EdgeTexelsAndUploadErrors)
     // A GL error while uploading gives no image.
     r.rec->errors = {0, GL_OUT_OF_MEMORY};
     EXPECT_EQ(PSurface3D::Create(r.ctx, img.get(), 0), nullptr);
+}
+
+// The software renderer's textures are at most 256 texels a side: a wider
+// or taller image's last tile is narrower than its texture. Drawn scaled up
+// and smoothly filtered, that tile's far edge shows its own last texels, not
+// what the tile before it left in the upload buffer.
+TEST(Surface3DTiles, LastTileFiltersOnlyItsOwnTexels)
+{
+    for (bool across : {true, false}) {
+        SCOPED_TRACE(across ? "across" : "down");
+        const int w = across ? 288 : 8, h = across ? 8 : 288;
+        swtest::MemoryDisplay display(across ? 600 : 20, across ? 20 : 600);
+        std::unique_ptr<P3D> ctx(P3D::Create(&display, nullptr));
+        ASSERT_TRUE(ctx);
+        // Red in the first tile, blue in the last one.
+        std::unique_ptr<PSurface> img(PSurface::Create(w, h, PSURFACE_RGB565));
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                const uint16_t c = (across ? x : y) < 256 ? 0xF800 : 0x001F;
+                std::memcpy(img->pixels + size_t(y) * img->pitch + size_t(x) * 2, &c, 2);
+            }
+        std::unique_ptr<PSurface3D> s(PSurface3D::Create(ctx.get(), img.get(), PS3D_NOALPHA));
+        ASSERT_NE(s, nullptr);
+        ASSERT_EQ(s->TileCount(), 2u);
+        ctx->Clear(0);
+        PBlitFX fx;
+        fx.scaleX = fx.scaleY = 0x20000;
+        s->BlitFx(w, h, nullptr, PS3D_SCALE | PS3D_SMOOTH, fx);
+        const PBackBuffer& bb = display.Buffer();
+        auto at = [&](int x, int y) { return bb.pixels[y * (bb.pitch / 2) + x]; };
+        // The last drawn row or column, across its middle.
+        for (int k = 2 * 2; k < 2 * 4; ++k) {
+            const uint16_t p = across ? at(2 * w - 1, h - 4 + k) : at(w - 4 + k, 2 * h - 1);
+            EXPECT_EQ(p >> 11, 0) << "red at the last tile's edge: " << std::hex << p;
+            EXPECT_GT(p & 31, 24) << std::hex << p;
+        }
+    }
 }
 
 TEST(Surface3DMesa, EveryFormatBlitsAsItsSource)
