@@ -306,6 +306,31 @@ TEST_F(Menus, LinkLostReturnsToFirstScreen)
     EXPECT_EQ(Box(b.k), L"#379");
 }
 
+// A guest in its settings holds the host's start while a player may need
+// them (the host's Start does nothing then), not for ever: past the limit the
+// Start goes ahead without it, and the guest, still in its settings, is told
+// that it was left out.
+TEST_F(Menus, AGuestInItsSettingsHoldsTheStartAMinuteAtMost)
+{
+    Player& a = Add("ACE");
+    Player& b = Add("BEE");
+    HostLocal(a);
+    JoinLocal(b);
+    ASSERT_TRUE(Until([&] { return a.k.playerCount == 2 && b.k.playerCount == 2; }));
+    Taps(b, {{6, 1}});
+    ASSERT_TRUE(Until([&] { return b.k.GetState() == KrvMp::MENU_GAME_SETTINGS && a.k.players[1].busy == 1; }));
+    Run(30000);
+    Taps(a, {{6, 0}});
+    Run(500);
+    EXPECT_FALSE(a.playing) << "half a minute in the settings holds the start";
+    ASSERT_TRUE(Until([&] { return a.k.MP_IsAllReady() != 0; }, int(KrvMpConn::kHoldLimit)));
+    Taps(a, {{6, 0}});
+    ASSERT_TRUE(Until([&] { return a.playing; }));
+    ASSERT_TRUE(Until([&] { return Box(b.k) == L"#224"; }));
+    EXPECT_EQ(b.k.GetState(), KrvMp::MENU_GAME_SETTINGS);
+    EXPECT_FALSE(b.playing);
+}
+
 // The standings stay as the match ended: the winner leaving the room takes
 // no row from the host's, and the room closing leaves the guest's up until
 // the guest leaves them, when the lost link is told.
