@@ -1009,7 +1009,7 @@ bool KrvMpConn::RelayFilter(void* context, int sender, uint8_t* payload, int len
     if (!payload || !GameMessage::Decode(payload, length, m, sender) || !self->MaySend(m, sender))
         return false;
     // The session handles it next (MPInterface::RelayFilter), judged.
-    self->vetted = {sender, uint8_t(m.type)};
+    self->vetted = {sender, uint8_t(m.type), self->judgedShot};
     // The other guests get the aircraft the host took, not the number sent.
     if (m.type == MsgType::PlayerSettings || m.type == MsgType::StartReply)
         payload[1] = uint8_t(self->ClampPlane(payload[1], sender));
@@ -1093,9 +1093,10 @@ int MatchWeaponType(void* weapons, int i)
 
 }  // namespace
 
-bool KrvMpConn::ShotFired(int id, const uint8_t* shot, int length, bool count)
+bool KrvMpConn::JudgeShot(int id, const uint8_t* shot, int length)
 {
     TakeMatchConstants();
+    judgedShot = JudgedShot();
     if (rules.weapons.empty()) {
         if (length < ShotMessage::kLength) {
             _PDebugPeer(uint32_t(id), "Shot of %d bytes from %d, shorter than a shot: dropped\n", length, id);
@@ -1111,11 +1112,16 @@ bool KrvMpConn::ShotFired(int id, const uint8_t* shot, int length, bool count)
                     id, int(m.weapon));
         return false;
     }
-    if (count && matchOpen) {
-        RulesIn();
-        rules.ShotFired(id, m.weapon, m.life);
-    }
+    judgedShot = {int16_t(m.weapon), int16_t(m.life)};
     return true;
+}
+
+void KrvMpConn::CountShot(int id, const JudgedShot& shot)
+{
+    if (shot.weapon < 0 || !matchOpen)
+        return;
+    RulesIn();
+    rules.ShotFired(id, shot.weapon, shot.life);
 }
 
 void KrvMpConn::RequestDamage(int target, int attacker, int damage)
@@ -1239,8 +1245,8 @@ void KrvMpConn::GameLink::SendToAll(const uint8_t* message, int length)
     unsigned char copy[kMessageBufferSize];
     memcpy(copy, message, size_t(length));
     // My own shots count as theirs do (see MatchRules::TakeDamage).
-    if (copy[0] == uint8_t(MsgType::Shot))
-        session.ShotFired(session.MP_GetMyId(), copy, length, true);
+    if (copy[0] == uint8_t(MsgType::Shot) && session.JudgeShot(session.MP_GetMyId(), copy, length))
+        session.CountShot(session.MP_GetMyId(), session.judgedShot);
     session.mp->SendToAll(copy, length, false);
 }
 
@@ -1425,7 +1431,7 @@ bool KrvMpConn::MaySend(const GameMessage& m, int sender)
             _PDebugPeer(peer, "Game message 7 from %d names another shooter: dropped\n", sender);
             return false;
         }
-        return ShotFired(sender, m.shot, m.shotLength, false);
+        return JudgeShot(sender, m.shot, m.shotLength);
     case MsgType::DamageRequest:
         // A player reports the damage its own shots do, and what happens to
         // its own airplane without an attacker.
@@ -1485,6 +1491,7 @@ void KrvMpConn::HandleMessage(const unsigned char* data, int length, int sender)
     // What the relay filter let through is judged already: the host's
     // rules (a damage report's shot spent) run once for it.
     const bool judged = vetted.sender == sender && length > 0 && vetted.type == data[0];
+    const JudgedShot shot = vetted.shot;
     vetted = Vetted();
     GameMessage m;
     if (!GameMessage::Decode(data, length, m, sender) || (!judged && !MaySend(m, sender)))
@@ -1536,7 +1543,9 @@ void KrvMpConn::HandleMessage(const unsigned char* data, int length, int sender)
         }
         break;
     case MsgType::Shot:
-        ShotFired(sender, m.shot, m.shotLength, true);
+        // Its weapon and life as MaySend read them, here or in the relay
+        // filter.
+        CountShot(sender, judged ? shot : judgedShot);
         if (game)
             game->ReceiveShootFromClient(m.shot, m.shotLength);
         break;

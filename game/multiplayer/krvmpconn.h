@@ -333,13 +333,20 @@ private:
     // (kills, match states, lag marks) after it.
     void RulesIn();
     void RulesOut();
+    // What JudgeShot read of the last shot it let through: its weapon and
+    // life (weapon -1: no catalogue here, it counts for nothing).
+    struct JudgedShot {
+        int16_t weapon = -1;
+        int16_t life = 0;
+    };
     // A shot (game message 7) of player id: whether it decodes as the game
     // decodes it against the match's catalogue (its length, a weapon the
-    // match's aircraft carry); in the open match it is then a hit the
-    // shooter may report (MatchRules::ShotFired). Without the catalogue (no
-    // match running here) it needs the shot's length only and counts for
-    // nothing.
-    bool ShotFired(int id, const uint8_t* shot, int length, bool count);
+    // match's aircraft carry); without the catalogue (no match running here)
+    // it needs the shot's length only. Sets judgedShot.
+    bool JudgeShot(int id, const uint8_t* shot, int length);
+    // A shot judged: in the open match a hit the shooter may report
+    // (MatchRules::ShotFired).
+    void CountShot(int id, const JudgedShot& shot);
     // Takes the match's constants (its weapons, its mission's repair) once
     // the match runs here.
     void TakeMatchConstants();
@@ -396,8 +403,10 @@ private:
     struct Vetted {
         int32_t sender = -1;
         uint8_t type = 0;
+        JudgedShot shot;  // of a shot
     };
     Vetted vetted;
+    JudgedShot judgedShot;
     uint8_t constantsTaken = 0;  // the match's constants are in the rules
     Gone gone[kMaxGone] = {};
     int32_t goneCount = 0;
