@@ -815,19 +815,28 @@ int KrvMp::FontHeight() const
     return fonts ? fonts->Height(0) : 0;
 }
 
+// A label over or under a list takes a line of font 0 and 2 pixels to either
+// side. One that wraps (a long address under the list on a small screen)
+// grows away from the list by its further lines, so that none of them is
+// drawn over the list's frame.
+PRect KrvMp::ListLabelRect(const KrvMpLabel* label, const KrvMpList* list, bool above) const
+{
+    const int f = FontHeight();
+    const int h = std::max(label ? label->GetHeight(0, list->m_rect.width) : 0, f) + 4;
+    const PRect& r = list->m_rect;
+    return above ? PRect {r.x, r.y - h, r.width, h} : PRect {r.x, r.y + r.height + 2, r.width, h};
+}
+
 void KrvMp::ListLabelAbove(KrvMpLabel* label, const KrvMpList* list, int flags)
 {
     if (!label || !list || !p3d)
         return;
-    const int f = FontHeight();
-    label->Render(p3d, 0, PRect {list->m_rect.x, list->m_rect.y - (f + 4), list->m_rect.width, f + 4}, flags);
+    label->Render(p3d, 0, ListLabelRect(label, list, true), flags);
 }
 
 void KrvMp::ListLabelBelow(KrvMpLabel* label, const KrvMpList* list, int flags)
 {
     if (!label || !list || !p3d)
         return;
-    const int f = FontHeight();
-    const PRect& r = list->m_rect;
-    label->Render(p3d, 0, PRect {r.x, r.y + r.height + 2, r.width, f + 4}, flags);
+    label->Render(p3d, 0, ListLabelRect(label, list, false), flags);
 }

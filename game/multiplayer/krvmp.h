@@ -114,6 +114,8 @@ public:
 
     void FillList(KrvMpList* list, char** rows, int count);
     void PrintTitle(MenuStruct* screen);
+    // Where a label over (above) or under a list is drawn.
+    PRect ListLabelRect(const KrvMpLabel* label, const KrvMpList* list, bool above) const;
     void LoadGfx();
     void ReleaseGfx();
     void SetAirplaneModelNames();

@@ -104,6 +104,50 @@ TEST_F(DemoMenus, EveryScreen)
     ASSERT_EQ(d.k.GetState(), KrvMp::MENU_ROOMS_LIST);
     Shot(d, "5_rooms_full_box");
 }
+
+// On the small screen the host's own address under the player list takes two
+// lines, in both languages. They go down from under the list: the list and
+// its frame look the same with the label as without it, and the label is
+// drawn below them, above the screen's bottom.
+TEST_F(DemoMenus, HostAddressWrapsBelowThePlayerListOnTheSmallScreen)
+{
+    const int w = 480, h = 320;
+    for (int lang : {0, 1}) {
+        SCOPED_TRACE(lang ? "German" : "English");
+        ASSERT_EQ(fonts.LoadLanguage(lang), 1);
+        Player& a = Add(lang ? "HERON" : "LOCKHART");
+        a.k.Init(w, h, &a.profile, nullptr, nullptr);
+        HostLocal(a);
+        ASSERT_TRUE(Until([&] { return a.k.menus[KrvMp::MENU_GAME_ROOM].list->GetCount() == 1; }));
+        Run(500); // the spinner of the room's making gone
+        KrvMp::MenuStruct& room = a.k.menus[KrvMp::MENU_GAME_ROOM];
+        const std::wstring head = fonts.GetStr(382);
+        KrvMpLabel* address = nullptr;
+        for (KrvMpLabel* l : room.labels)
+            if (l && !head.empty() && std::wstring(l->GetText()).rfind(head, 0) == 0)
+                address = l;
+        ASSERT_TRUE(address);
+        const PRect list = room.list->m_rect;
+        EXPECT_GT(address->GetHeight(0, list.width), fonts.Height(0)) << "the address fits one line";
+
+        auto with = Shot(a, lang ? "6_game_room_480x320_de" : "6_game_room_480x320_en");
+        const std::wstring text = address->GetText();
+        address->Reset();
+        glClear(GL_COLOR_BUFFER_BIT);
+        a.k.Render(hub.now);
+        auto without = mesa.Read();
+        address->SetText(text.c_str());
+        int first = h, last = -1;
+        for (int y = 0; y < h; y++)
+            for (int x = 0; x < w; x++)
+                if (At(with, x, y) != At(without, x, y))
+                    first = std::min(first, y), last = std::max(last, y);
+        EXPECT_GE(first, list.y + list.height + 2) << "the address is drawn over the list or its frame";
+        EXPECT_GT(last, first + fonts.Height(0)) << "the address is not drawn on two lines";
+        EXPECT_LT(last, h);
+        players.clear();
+    }
+}
 #endif
 
 } // namespace
