@@ -65,10 +65,12 @@ def warroom():
     """The war room: a wall map between two clocks over a desk. It is the
     background of the pages and windows that write over it: the pause
     question in its centre half, the calibration, medal and unlock lines
-    across its middle, the mission's orders under their letterhead. So its
-    middle stays calm, a faded map of low contrast, darker toward the centre
-    where the words are; the clocks, the marked routes and the pins keep to
-    the top corners and the models to the desk along the bottom."""
+    across its middle, the mission's orders under their letterhead, and the
+    multiplayer pages' lists, labels and buttons out into its corners. So it
+    stays calm, a faded map of low contrast, darker toward the centre where
+    the words are; the marked routes and the pins are as faint as the map,
+    the small clocks hang in the top corners above everything the pages
+    write there, and the models lie on the desk along the bottom."""
     rnd = random.Random(7)
     defs = turbulence("wall", "0.012 0.05", 4, 11, tint_matrix(0.20, 0.22, 0.21, 0.5, 0.6))
     defs += turbulence("land", "0.008", 5, 4, [0, 0, 0, 0, 0.80, 0, 0, 0, 0, 0.72, 0, 0, 0, 0, 0.52, 9, 0, 0, 0, -4.3])
@@ -90,7 +92,7 @@ def warroom():
         b += '<rect x="%d" y="0" width="2" height="600" fill="#232826" opacity="0.7"/>' % x
     b += '<rect x="0" y="500" width="1024" height="100" fill="url(#desk)"/><rect x="0" y="498" width="1024" height="4" fill="#5a3f27"/>'
     # the wall map: a faded chart, sea and land close in tone, a faint grid
-    b += '<rect x="130" y="58" width="764" height="424" fill="#6a6251"/><rect x="136" y="64" width="752" height="412" fill="#91876e"/>'
+    b += '<rect x="130" y="58" width="764" height="424" fill="#7b725e"/><rect x="136" y="64" width="752" height="412" fill="#91876e"/>'
     b += '<g clip-path="url(#mapclip)"><rect x="142" y="70" width="740" height="400" fill="#8e9c9c"/>'
     b += '<rect x="142" y="70" width="740" height="400" fill="#b4a888" filter="url(#land)" opacity="0.55"/>'
     b += '<rect x="142" y="70" width="740" height="400" filter="url(#paper)" opacity="0.3"/>'
@@ -98,35 +100,40 @@ def warroom():
         b += '<line x1="%d" y1="70" x2="%d" y2="470" stroke="#3a3a30" stroke-width="0.6" opacity="0.25"/>' % (x, x)
     for y in range(70, 470, 37):
         b += '<line x1="142" y1="%d" x2="882" y2="%d" stroke="#3a3a30" stroke-width="0.6" opacity="0.25"/>' % (y, y)
-    # the marked routes and the pins, faint, in the chart's top corners
+    # the marked routes and the pins in the chart's top corners, as faint as
+    # the chart itself: the multiplayer pages lay their lists and buttons
+    # over them
     b += ('<path d="M150,150 C180,132 196,104 232,98 S262,84 268,72" fill="none" stroke="%s" stroke-width="2.5" '
-          'stroke-dasharray="10 5" opacity="0.6"/>' % RED)
+          'stroke-dasharray="10 5" opacity="0.2"/>' % RED)
     b += ('<path d="M770,128 C796,118 816,108 836,92 S852,80 858,78" fill="none" stroke="#1d3f8a" stroke-width="2.5" '
-          'opacity="0.6"/><polygon points="862,76 846,78 853,90" fill="#1d3f8a" opacity="0.6"/>')
+          'opacity="0.2"/><polygon points="862,76 846,78 853,90" fill="#1d3f8a" opacity="0.2"/>')
     for i in range(8):
         left = i % 2 == 0
         x = rnd.uniform(156, 250) if left else rnd.uniform(772, 868)
         y = rnd.uniform(82, 128)
         c = RED if i % 3 else "#1d3f8a"
-        b += '<circle cx="%.1f" cy="%.1f" r="3.5" fill="%s" stroke="#111" stroke-width="1" opacity="0.8"/>' % (x, y, c)
+        b += '<circle cx="%.1f" cy="%.1f" r="3.5" fill="%s" stroke="#111" stroke-width="1" opacity="0.25"/>' % (x, y, c)
     b += '</g>'
-    # clocks high in the corners, their faces in the room's dusk: the
-    # multiplayer pages put their first labels and rows over them
+    # small clocks high in the corners, their faces in the room's dusk, above
+    # the row where the pages put the label over their lists (and wide of
+    # the title between them)
     for cx in (66, 958):
-        cy = 70
-        b += ('<circle cx="%d" cy="%d" r="40" fill="#11130f" stroke="#4e4733" stroke-width="4"/>'
-              '<circle cx="%d" cy="%d" r="33" fill="#4d4a40"/>' % (cx, cy, cx, cy))
+        cy = 21
+        b += ('<circle cx="%d" cy="%d" r="17" fill="#11130f" stroke="#4e4733" stroke-width="2"/>'
+              '<circle cx="%d" cy="%d" r="14" fill="#4d4a40"/>' % (cx, cy, cx, cy))
         for k in range(12):
             a = math.radians(k * 30)
-            b += '<line x1="%.1f" y1="%.1f" x2="%.1f" y2="%.1f" stroke="#24231e" stroke-width="2"/>' % (
-                cx + 27 * math.sin(a), cy - 27 * math.cos(a), cx + 31 * math.sin(a), cy - 31 * math.cos(a))
-        b += '<line x1="%d" y1="%d" x2="%d" y2="%d" stroke="#1b1a16" stroke-width="3"/>' % (cx, cy, cx, cy - 22)
-        b += '<line x1="%d" y1="%d" x2="%d" y2="%d" stroke="#1b1a16" stroke-width="3"/>' % (cx, cy, cx + 14, cy + 12)
+            b += '<line x1="%.1f" y1="%.1f" x2="%.1f" y2="%.1f" stroke="#24231e" stroke-width="1"/>' % (
+                cx + 11 * math.sin(a), cy - 11 * math.cos(a), cx + 13 * math.sin(a), cy - 13 * math.cos(a))
+        b += '<line x1="%d" y1="%d" x2="%d" y2="%d" stroke="#1b1a16" stroke-width="1.5"/>' % (cx, cy, cx, cy - 9)
+        b += '<line x1="%d" y1="%d" x2="%d" y2="%d" stroke="#1b1a16" stroke-width="1.5"/>' % (cx, cy, cx + 6, cy + 5)
     b += '<ellipse cx="512" cy="0" rx="520" ry="420" fill="url(#lamp)"/>'
-    # models and a folded sheet on the desk, low along the bottom
+    # models and a folded sheet on the desk, low along the bottom; the sheet
+    # at its front edge right of the middle, below the game settings' last
+    # row and clear of the label the lists have under them
     b += plane_top(220, 552, 0.55, "#20251f", 1, -20) + plane_top(800, 556, 0.6, "#20251f", 4, 15)
-    b += '<rect x="440" y="556" width="150" height="40" fill="#8c866f" transform="rotate(-3 515 576)"/>'
-    b += '<rect x="450" y="566" width="130" height="3" fill="#5c5a50" transform="rotate(-3 515 576)"/>'
+    b += '<rect x="600" y="583" width="150" height="40" fill="#8c866f" transform="rotate(-2 675 603)"/>'
+    b += '<rect x="610" y="591" width="130" height="3" fill="#5c5a50" transform="rotate(-2 675 603)"/>'
     # darkened toward the middle, so that the words printed over it stand out
     b += '<rect width="1024" height="600" fill="url(#vig)"/><rect width="1024" height="600" fill="url(#hush)"/>'
     return doc(1024, 600, b, defs)

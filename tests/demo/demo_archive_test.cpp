@@ -1302,8 +1302,9 @@ int WrappedLines(const PUnicodeFont& font, const wchar_t* text, int room)
 // write over it, so a screen point (x, y) shows the picture's point
 // (x * 1024 / w, y * 600 / h). Where the pause question (its whole box, with
 // the buttons), the tilt calibration, the awarded medal and the unlock
-// message put their words, at 1024 x 600 and 480 x 320 and in both
-// languages, the picture is calm: no 12 x 12 square there spans more than 32
+// message put their words, and where the multiplayer pages lay their lists,
+// labels and buttons (reaching into its corners), at 1024 x 600 and
+// 480 x 320 and in both languages, the picture is calm: no 12 x 12 square there spans more than 32
 // levels of brightness between its 4 x 4 tiles (across a route line or a pin
 // 50 to 70, the white words printed over it some 200), and it is dark on the
 // whole, so that the words stand out.
@@ -1332,6 +1333,10 @@ TEST_F(DemoArchive, WarRoomIsCalmWhereTheScreensWrite)
     const int questions[] = {306, 307, 376}, unlockLines[] = {127, 128, 129};
     const int calibrationTitle = 308, calibration1 = 309, calibration2 = 310, medalTitle = 171, medalLines = 54;
     const int questionButtons = 54, calibrationMargin = 32, medalTop = 60, medalTextTop = 145;
+    // The multiplayer pages' titles (network choice, local network, lobby
+    // servers, filters, game room, game settings, name, address, standings)
+    // and the host's own address under the player list.
+    const int mpTitles[] = {34, 282, 283, 287, 202, 300, 1, 381, 373}, ownAddress = 382;
 
     struct Area {
         int x, y, w, h;
@@ -1364,6 +1369,41 @@ TEST_F(DemoArchive, WarRoomIsCalmWhereTheScreensWrite)
             for (int line = 0; line < 3; line++)
                 for (int id : unlockLines)
                     centred(texts[id], y0 + 4 + line * step, "unlock line " + std::to_string(id));
+
+            // The multiplayer pages: their titles, the server, room and
+            // player lists with the labels above and below them (the widest
+            // address there), the buttons beside the lists and in the
+            // middle, the game room's preview rows, the settings' swappers
+            // and the standings' rows.
+            for (int id : mpTitles)
+                centred(texts[id], 22 - fh / 2, "page title " + std::to_string(id));
+            const std::wstring address = L"255.255.255.255:65535";
+            const std::wstring below[] = {L"IP: " + address, std::wstring(texts[ownAddress]) + L" " + address};
+            const Area lists[] = {{16, 64, w / 2 + 16, h - 104, "server or room list"},
+                                  {16, 64, w / 2 + 16, 180, "player list"}};
+            for (int i = 0; i < 2; i++) {
+                const Area& l = lists[i];
+                areas.push_back({l.x, l.y, l.w, l.h, l.what + at});
+                areas.push_back({l.x, l.y - (fh + 4), l.w, fh + 4, "label above the " + l.what + at});
+                const int lines = std::max(WrappedLines(*font, below[i].c_str(), l.w), 1);
+                areas.push_back({l.x, l.y + l.h + 2, l.w, lines * fh + 4, "label below the " + l.what + at});
+            }
+            const int xb = w / 2 + 38, wb = w - (w / 2 + 16) - 38, bh = (h - 104) / 4, x0 = w / 2 - (w / 3) / 2;
+            for (int k = 0; k < 3; k++)
+                areas.push_back({xb, 64 + k * (bh + 6), wb, bh, "button " + std::to_string(k) + " beside a list" + at});
+            areas.push_back({xb, 64, wb, 44, "start button" + at});
+            areas.push_back({xb, 114, wb, 44, "settings button" + at});
+            for (int k = 0; k < 5; k++)
+                areas.push_back({x0, h / 2 - 125 + 50 * k, w / 3, 44, "filter button " + std::to_string(k) + at});
+            const int p0 = 114 + 44, ph = (h - 54 - p0) / 3;
+            for (int k = 0; k < 3; k++)
+                areas.push_back({xb, p0 + k * ph, w - 16 - xb, ph, "preview row " + std::to_string(k) + at});
+            const int sh = (h - 88) / 4;
+            for (int k = 0; k < 4; k++)
+                areas.push_back({w / 3 / 2 - 3, 44 + k * (sh + 6), w - w / 3, sh, "swapper " + std::to_string(k) + at});
+            const int rh = (h - 128) / 5;
+            for (int r = 0; r < 5; r++)
+                areas.push_back({16, 64 + r * rh, w - 32, rh, "standings row " + std::to_string(r) + at});
 
             for (const Area& a : areas) {
                 // The area's 4 x 4 tiles of the picture.
