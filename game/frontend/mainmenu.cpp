@@ -720,9 +720,14 @@ bool MainMenu::RunPage(int& result, int& slide)
     }
     switch (page) {
     case PAGE_FALL:
-        SelectorSize(slide, sh);
-        slide = int(int64_t(std::min(m_bombZ, kFallEnd)) * slide / kFallEnd);
         result = PageFall();
+        // The frame slides as far as this frame's step took the bomb, so
+        // that it leaves the screen with the fall's last step, not a step
+        // behind it.
+        if (page == PAGE_FALL) {
+            SelectorSize(slide, sh);
+            slide = int(int64_t(std::min(m_bombZ, kFallEnd)) * slide / kFallEnd);
+        }
         break;
     case PAGE_BLAST_PAUSE:
         result = PageBlastPause();

@@ -792,9 +792,10 @@ protected:
     }
 };
 
-// "Play": the selector slides off as the bomb falls, the blast plays its
-// frames once in order and holds on its last while the hatch closes, and it
-// sounds once, with its fourth frame. A strip shorter than the blast holds
+// "Play": the selector slides off as the bomb falls (gone but for a sliver
+// on the fall's last frame), the blast plays its frames once in order and
+// holds on its last while the hatch closes, and it sounds once, with its
+// fourth frame. A strip shorter than the blast holds
 // on its own last frame.
 TEST_F(DropTest, FallBlastAndSound)
 {
@@ -837,6 +838,9 @@ TEST_F(DropTest, FallBlastAndSound)
         }
         EXPECT_EQ(pages, (std::vector<int>{8, 9, 10, 11, 13}));
         EXPECT_GT(lastLeft, w - 100 / 4) << "the selector has nearly left the screen";
+        // It slides with the step of the frame it is drawn in: a step behind,
+        // a fifth of it (its left bracket) stayed over the earth to the end.
+        EXPECT_GE(lastLeft, w - 100 / 40) << "the selector outlives the fall";
         EXPECT_EQ(sounds, 1);
         EXPECT_GE(lastFrame, std::min(8, frames - 1));
         if (frames == 4) {
