@@ -181,33 +181,39 @@ PSurface3D* PSurface3D::Create(P3D* ctx, PSurface* image, int flags)
             int x = int(tx * s->m_tileSize), y = int(ty * s->m_tileSize);
             PRect R{x, y, int(std::min<uint32_t>(s->m_tileSize, s->m_width - x)),
                     int(std::min<uint32_t>(s->m_tileSize, s->m_height - y))};
-            P3D::CopyTexData(buffer, 0, 0, TW, int(T), image, &R, 0, int(F));
             ctx->glBindTexture(kTexture2D, s->m_names[tile]);
             ctx->glTexParameterx(kTexture2D, kTexMinFilter, int32_t(kLinear));
             ctx->glTexParameterx(kTexture2D, kTexMagFilter, int32_t(kLinear));
             ctx->glTexParameterx(kTexture2D, kTexWrapS, int32_t(kClampToEdge));
             ctx->glTexParameterx(kTexture2D, kTexWrapT, int32_t(kClampToEdge));
             // Edge texels: the padding repeats the last column and row, and the
-            // far edge wraps to the first, so filtering stays inside the image.
-            // Only the last tiles of a row or column are narrower than the
+            // far edge wraps to the image's first, so filtering stays inside the
+            // image. Only the last tiles of a row or column are narrower than the
             // texture; without their own padding they would filter in what the
-            // tile before left in the buffer.
-            if (uint32_t(R.width) < TW) {
-                PRect c{x + R.width - 1, y, 1, R.height};
-                P3D::CopyTexData(buffer, R.width, 0, TW, int(T), image, &c, 0, int(F));
-                if (uint32_t(R.width) < TW - 1) {
-                    PRect c0{0, y, 1, R.height};
-                    P3D::CopyTexData(buffer, TW - 1, 0, TW, int(T), image, &c0, 0, int(F));
+            // tile before left in the buffer. Every pair of a column span and a
+            // row span is copied, so the corners beyond both are padded too.
+            struct Span {
+                int from;     // first column (row) of the image
+                unsigned to;  // first column (row) of the texture
+                int count;
+            };
+            auto spans = [](int first, int size, unsigned texSize, Span (&out)[3]) {
+                int n = 0;
+                out[n++] = {first, 0, size};
+                if (uint32_t(size) < texSize) {
+                    out[n++] = {first + size - 1, unsigned(size), 1};
+                    if (uint32_t(size) < texSize - 1)
+                        out[n++] = {0, texSize - 1, 1};
                 }
-            }
-            if (uint32_t(R.height) < TH) {
-                PRect r{x, y + R.height - 1, R.width, 1};
-                P3D::CopyTexData(buffer, 0, R.height, TW, int(T), image, &r, 0, int(F));
-                if (uint32_t(R.height) < TH - 1) {
-                    PRect r0{x, 0, R.width, 1};
-                    P3D::CopyTexData(buffer, 0, TH - 1, TW, int(T), image, &r0, 0, int(F));
+                return n;
+            };
+            Span cols[3], rows[3];
+            const int nc = spans(x, R.width, TW, cols), nr = spans(y, R.height, TH, rows);
+            for (int j = 0; j < nr; ++j)
+                for (int i = 0; i < nc; ++i) {
+                    PRect c{cols[i].from, rows[j].from, cols[i].count, rows[j].count};
+                    P3D::CopyTexData(buffer, cols[i].to, rows[j].to, TW, int(T), image, &c, 0, int(F));
                 }
-            }
             // The tile's edges clamp: its transparent texels take their colour
             // from the visible texels of the tile alone.
             if (P3D::FillClearTexels(buffer, TW, TH, int(T), int(F), 0) != 0) {

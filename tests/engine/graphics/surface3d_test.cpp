@@ -139,7 +139,7 @@ TEST(Surface3DTiles, EdgeTexelsAndUploadErrors)
 // The software renderer's textures are at most 256 texels a side: a wider
 // or taller image's last tile is narrower than its texture. Drawn scaled up
 // and smoothly filtered, that tile's far edge shows its own last texels, not
-// what the tile before it left in the upload buffer.
+// what the tile before it left in the upload buffer, its corner too.
 TEST(Surface3DTiles, LastTileFiltersOnlyItsOwnTexels)
 {
     for (bool across : {true, false}) {
@@ -171,6 +171,34 @@ TEST(Surface3DTiles, LastTileFiltersOnlyItsOwnTexels)
             EXPECT_GT(p & 31, 24) << std::hex << p;
         }
     }
+
+    // Both ways: the last tile's corner texel, beyond its last column and
+    // row, is its own corner too. Blue in the bottom-right tile only.
+    const int n = 288;
+    swtest::MemoryDisplay display(2 * n + 8, 2 * n + 8);
+    std::unique_ptr<P3D> ctx(P3D::Create(&display, nullptr));
+    ASSERT_TRUE(ctx);
+    std::unique_ptr<PSurface> img(PSurface::Create(n, n, PSURFACE_RGB565));
+    for (int y = 0; y < n; ++y)
+        for (int x = 0; x < n; ++x) {
+            const uint16_t c = x >= 256 && y >= 256 ? 0x001F : 0xF800;
+            std::memcpy(img->pixels + size_t(y) * img->pitch + size_t(x) * 2, &c, 2);
+        }
+    std::unique_ptr<PSurface3D> s(PSurface3D::Create(ctx.get(), img.get(), PS3D_NOALPHA));
+    ASSERT_NE(s, nullptr);
+    ASSERT_EQ(s->TileCount(), 4u);
+    ctx->Clear(0);
+    PBlitFX fx;
+    fx.scaleX = fx.scaleY = 0x20000;
+    s->BlitFx(n, n, nullptr, PS3D_SCALE | PS3D_SMOOTH, fx);
+    const PBackBuffer& bb = display.Buffer();
+    // The last drawn column and row near the corner, the corner pixel included.
+    for (int k = 1; k <= 8; ++k)
+        for (auto [x, y] : {std::pair{2 * n - 1, 2 * n - k}, {2 * n - k, 2 * n - 1}}) {
+            const uint16_t p = bb.pixels[y * (bb.pitch / 2) + x];
+            EXPECT_EQ(p >> 11, 0) << "red at (" << x << ", " << y << "): " << std::hex << p;
+            EXPECT_GT(p & 31, 24) << std::hex << p;
+        }
 }
 
 TEST(Surface3DMesa, EveryFormatBlitsAsItsSource)
