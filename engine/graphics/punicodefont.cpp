@@ -223,6 +223,30 @@ template <class Next> int PUnicodeFont::PrintText(Next next, int x, int y, int n
     return pen - x;
 }
 
+// The pen walk of PrintText without drawing, keeping the rightmost column a
+// glyph's pixels reach (a missing character's reach is its width).
+template <class Next> int PUnicodeFont::Reach(Next next, int n) const
+{
+    int pen = 0, right = 0;
+    int count = 0;
+    unsigned c;
+    while ((n < 0 || count < n) && next(c)) {
+        count++;
+        if (const PGlyph* g = FindChar(wchar_t(c))) {
+            const int x0 = pen + g->Before();
+            if (g->width)
+                right = std::max(right, x0 + g->width);
+            pen = x0 + g->width + spacing + g->After();
+            continue;
+        }
+        const int w = MissingWidth(wchar_t(c));
+        right = std::max(right, pen + w);
+        pen += w + spacing;
+    }
+    // The measure leaves out the spacing after the last character.
+    return std::max(right, count ? pen - spacing : 0);
+}
+
 void PUnicodeFont::DrawGlyph(const PGlyph& g, int x, int y) const
 {
     if (!target || !args.strip || !g.width || !height)
@@ -252,6 +276,16 @@ int PUnicodeFont::StringWidth(const char* s, int* h, int n) const
 int PUnicodeFont::StringWidth(const wchar_t* s, int* h, int n) const
 {
     return Measure(WideChars{s}, h, n);
+}
+
+int PUnicodeFont::DrawnWidth(const char* s, int n) const
+{
+    return Reach(NarrowChars{*this, s}, n);
+}
+
+int PUnicodeFont::DrawnWidth(const wchar_t* s, int n) const
+{
+    return Reach(WideChars{s}, n);
 }
 
 int PUnicodeFont::Print(const char* s, int x, int y, int n) const

@@ -41,6 +41,12 @@ public:
     static PUnicodeFont* Create(PStream& s);
     static PUnicodeFont* Create(const char* path);
 
+    // The columns right of the pen that printing s (n as for StringWidth)
+    // reaches: its measured width, or more where the last glyphs' pixels
+    // stand out past their advances (an outline, a glyph moved right).
+    int DrawnWidth(const char* s, int n) const;
+    int DrawnWidth(const wchar_t* s, int n) const;
+
     // The glyph of c, or null.
     const PGlyph* FindChar(wchar_t c) const;
     // Index of a glyph record returned by FindChar.
@@ -69,6 +75,7 @@ protected:
 private:
     template <class Next> int Measure(Next next, int* height, int n) const;
     template <class Next> int PrintText(Next next, int x, int y, int n) const;
+    template <class Next> int Reach(Next next, int n) const;
     void DrawGlyph(const PGlyph& g, int x, int y) const;
 
     // Set while this font is asking its fallback, so that a chain of fallback

@@ -233,6 +233,12 @@ int Fonts::StringWidth(int font, const char* text) const
     return f && text ? f->StringWidth(text, nullptr, -1) : 0;
 }
 
+int Fonts::DrawnWidth(int font, const wchar_t* text) const
+{
+    const PUnicodeFont3D* f = GetFont(font);
+    return f && text ? f->DrawnWidth(text, -1) : 0;
+}
+
 // ---------------------------------------------------------------------------
 // Word wrapping
 

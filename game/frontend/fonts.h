@@ -77,6 +77,9 @@ public:
     int StringWidth(int font, unsigned id) const;
     int StringWidth(int font, const wchar_t* text) const;
     int StringWidth(int font, const char* text) const;
+    // The columns the text's pixels reach from its left edge when drawn, at
+    // least its width: what a box around drawn text must hold.
+    int DrawnWidth(int font, const wchar_t* text) const;
 
     // Lays out the longest first line of text that fits in width pixels
     // (breaking at a space, at LF or U+00A7, or inside a word too long for

@@ -4,6 +4,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -98,6 +99,36 @@ TEST(FontMeasure, AdvancesSpacingAndHeight)
     // A missing character advances by spacing + width without a fallback.
     EXPECT_EQ(f->StringWidth("AZ", nullptr, -1), 5 + 4 + 1);
     EXPECT_EQ(f->Print("AZ", 0, 0, -1), 6 + 5);
+}
+
+// The drawn width reaches the last column printing colours, past the
+// measured width where a glyph's pixels stand out past its advance (as the
+// outlined fonts' do), and is the measured width where they do not.
+TEST(FontMeasure, DrawnWidthReachesTheLastPrintedColumn)
+{
+    FontDesc s;
+    s.height = 1;
+    s.glyphs = {{' ', 2, 1, 2}, {'A', 2, 5, -3}, {'B', 0, 3, 0}, {'C', 1, 2, -4}};
+    s.coverage = [](uint32_t code, int, int) { return uint8_t(code == ' ' ? 0 : 255); };
+    s.spacing = 1;
+    s.width = 4;
+    auto f = Load(MakeFont(s));
+    ASSERT_TRUE(f);
+    for (const char* text : {"A", "AB", "BA", "A ", "AC", "CB", "AZ", "ZA", "B", " ", ""}) {
+        SCOPED_TRACE(text);
+        auto d = Canvas(40, 1);
+        f->target = d.get();
+        f->Print(text, 0, 0, -1);
+        const std::string row = Row(*d, 0);
+        const int reach = int(row.find_last_of('#') + 1); // 0 when nothing is drawn
+        const int measured = f->StringWidth(text, nullptr, -1);
+        EXPECT_EQ(f->DrawnWidth(text, -1), std::max(reach, measured));
+        const std::wstring wide(text, text + std::strlen(text));
+        EXPECT_EQ(f->DrawnWidth(wide.c_str(), -1), f->DrawnWidth(text, -1));
+    }
+    EXPECT_EQ(f->DrawnWidth("A", -1), 2 + 5);
+    EXPECT_EQ(f->DrawnWidth("ABA", 1), 2 + 5); // n characters only
+    EXPECT_EQ(f->DrawnWidth(static_cast<const char*>(nullptr), -1), 0);
 }
 
 TEST(FontMeasure, Utf8CountsCharacters)
