@@ -678,7 +678,8 @@ int MainMenu::PageMoreGames()
     }
     if (m_fonts) {
         const wchar_t* text = m_fonts->GetStr(385);
-        const int tw = m_fonts->StringWidth(kMoreGamesFont, text);
+        // The ticker runs until the last drawn column has left the screen.
+        const int tw = m_fonts->DrawnWidth(kMoreGamesFont, text);
         const int x = m_width - int(int64_t(m_now % 9000) * (tw + m_width) / 9000);
         m_fonts->Print(x, m_height - m_fonts->Height(kMoreGamesFont), text, kMoreGamesFont);
     }

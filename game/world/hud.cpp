@@ -662,11 +662,16 @@ int Hud::AddObjectiveElement(const Objective* objective)
 void Hud::InitObjectivesWindow(int)
 {
     m_objRowH = (m_fonts ? m_fonts->Height(kFontSmall) : 0) + 1;
+    // The titles as drawn (the outline of the display's fonts reaches past
+    // the last letter's advance), and room for the bars' left caps, which
+    // stand out left of the bars' rectangles: a bar's cap starts 5 pixels
+    // right of the widest title.
     int widest = 0;
     for (int i = 0; i < m_objectiveCount; i++)
         if (m_fonts && m_objectives[i]->title)
-            widest = std::max(widest, m_fonts->StringWidth(kFontSmall, m_objectives[i]->title));
-    m_objW = kObjectiveBarWidth + widest;
+            widest = std::max(widest, m_fonts->DrawnWidth(kFontSmall, m_objectives[i]->title));
+    const int cap = std::max({W(m_barEmptySide), W(m_barFillSide), W(m_barFillGreenSide)});
+    m_objW = kObjectiveBarWidth + widest + cap;
     m_objH = m_objectiveCount * m_objRowH;
     m_objX = 2;
     m_objY = m_h - m_objH;
@@ -1093,7 +1098,7 @@ void Hud::DrawConditionText()
     if (!m_conditionVisible || !m_fonts)
         return;
     const wchar_t* text = m_fonts->GetStr(unsigned(m_conditionText));
-    const int bw = m_fonts->StringWidth(kFontCondition, text) + 8;
+    const int bw = m_fonts->DrawnWidth(kFontCondition, text) + 8;
     const int bh = m_fonts->Height(kFontCondition) + 4;
     const int x = m_w / 2 - bw / 2, y = m_h / 2 + 20 - bh / 2;
     m_p3d->FillRect(x, y, unsigned(bw), unsigned(bh), kConditionBox, P3DBLEND_ALPHA);

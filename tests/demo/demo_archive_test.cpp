@@ -5,7 +5,8 @@
 // by a fixed name is there, and the pictures keep the rules the drawing code
 // relies on (true colour, hard alpha where alpha-tested, power-of-two
 // textures, the frame's border at the edges of its pieces); every level of
-// the catalogue finds its script, texts, points and models.
+// the catalogue finds its script, texts, points and models, and its
+// objective titles, drawn in flight, keep clear of their bars.
 #include <gtest/gtest.h>
 
 #include <dirent.h>
@@ -49,6 +50,9 @@
 #include "game/world/weaponsystem.h"
 #include "game/scene/p3danim.h"
 #include "game/scene/p3dmeshlink.h"
+#include "engine/graphics/p3d.h"
+#include "engine/platform/pdisplay.h"
+#include "tests/gl/software/memory_display.h"
 
 namespace {
 
@@ -729,6 +733,96 @@ TEST_F(DemoArchive, MissionIconsShowTheirMissions)
         }
     }
     EXPECT_EQ(icons, 16);
+}
+
+// The objectives window as a player sees it in flight: every objective
+// title of every level, in both languages, drawn by the head-up display with
+// the demo's fonts and art on the software renderer at 1024 x 600 and
+// 480 x 320, ends clear of its row's health bar. What is drawn is told apart
+// on three frames: without objectives, with the rows as objectives to defend
+// (titles, no bars) and as objectives to destroy (titles and bars).
+TEST_F(DemoArchive, ObjectiveTitlesEndLeftOfTheirBars)
+{
+    LevelsManager catalogue(nullptr, nullptr, nullptr);
+    catalogue.LoadLevelConfigFile(nullptr, LevelsManager::kCatalogue);
+    int rows = 0;
+    for (const auto& [w, h] : {std::pair{1024, 600}, std::pair{480, 320}}) {
+        swtest::MemoryDisplay display(w, h);
+        std::unique_ptr<P3D> ctx(P3D::Create(&display, nullptr));
+        ASSERT_TRUE(ctx);
+        PDisplayProperties props{};
+        display.GetInfo(props);
+        Fonts fonts;
+        ASSERT_EQ(fonts.Init(ctx.get(), &props), 1);
+        uint32_t now = 1;
+        Hud hud(ctx.get(), &fonts, w, h, &now, nullptr, nullptr);
+        ASSERT_EQ(hud.Init(), 1);
+        GPO target;
+        target.SetInternalHealthRef();
+        const uint16_t* pixels = display.Buffer().pixels; // pitch = width
+        auto frame = [&] {
+            ctx->Clear(0);
+            hud.Render(100, 50, 0, false);
+            return std::vector<uint16_t>(pixels, pixels + size_t(w) * h);
+        };
+        const std::vector<uint16_t> bare = frame();
+        for (int lang = 0; lang < 2; lang++) {
+            ASSERT_EQ(fonts.LoadLanguage(lang), 1);
+            for (int i = 0; i < catalogue.RecordCount(); i++) {
+                const LevelConfig& level = *catalogue.GetRecord(i);
+                const std::string at = level.script + " at " + std::to_string(w) + "x" + std::to_string(h) +
+                                       ", language " + std::to_string(lang);
+                ScriptReader reader;
+                ASSERT_EQ(SPLM::ParseScript(&reader, level.script.c_str()), 1) << at;
+                fonts.SetFileSource(uint8_t(level.textSource));
+                std::vector<Objective> objectives(size_t(SPLM::GetObjectivesCount_mainPlayer(&reader)));
+                for (size_t k = 0; k < objectives.size(); k++) {
+                    int action = 0, number = 0, count = 0, *targets = nullptr;
+                    const wchar_t* title = nullptr;
+                    bool done = false;
+                    SPLM::GetObjectivesData_mainPlayer(&fonts, &reader, action, number, title, done, int(k), targets,
+                                                       count);
+                    delete[] targets;
+                    ASSERT_TRUE(title && *title) << at;
+                    objectives[k].title = title;
+                    objectives[k].target = &target;
+                    objectives[k].action = Objective::DEFEND;
+                    ASSERT_EQ(hud.AddObjectiveElement(&objectives[k]), 1);
+                }
+                hud.InitObjectivesWindow(lang);
+                const std::vector<uint16_t> titles = frame();
+                for (Objective& o : objectives)
+                    o.action = Objective::DESTROY;
+                const std::vector<uint16_t> bars = frame();
+                hud.ClearObjectivesWindow(); // its rows point at these objectives
+                // Each bar is a run of rows with bar pixels; on those rows the
+                // title's last pixel lies two clear columns or more left of the
+                // bar's first, so that its outline and the bar's rim do not meet.
+                auto barRow = [&](int y) {
+                    return !std::equal(&bars[size_t(y) * w], &bars[size_t(y + 1) * w], &titles[size_t(y) * w]);
+                };
+                int found = 0;
+                for (int y = 0; y < h; y++) {
+                    if (!barRow(y))
+                        continue;
+                    int barLeft = w, titleRight = -1;
+                    for (; y < h && barRow(y); y++)
+                        for (size_t x = 0, p = size_t(y) * w; x < size_t(w); x++, p++) {
+                            if (bars[p] != titles[p])
+                                barLeft = std::min(barLeft, int(x));
+                            if (titles[p] != bare[p])
+                                titleRight = std::max(titleRight, int(x));
+                        }
+                    found++;
+                    EXPECT_GE(titleRight, 0) << at;
+                    EXPECT_GE(barLeft - titleRight - 1, 2) << at << ": a title runs into its bar";
+                }
+                EXPECT_EQ(found, int(objectives.size())) << at;
+                rows += found;
+            }
+        }
+    }
+    EXPECT_GE(rows, 2 * 2 * 16);
 }
 
 // Every level built as the game builds it, on its own map with the
