@@ -576,11 +576,22 @@ EventList::event IPInterface::HandleHostMessage(int connection, const uint8_t* m
             events.Add(EventList::kPlayersChanged);
         return EventList::kNone;
     }
-    case kLanUserInfo:
-        UpdateClient(id, reinterpret_cast<const char*>(msg + 2));
+    case kLanUserInfo: {
+        // A player keeps the name it joined under: under another it would be
+        // a new player in every table. The same name again (a guest told a
+        // new id says it again) changes nothing.
+        char name[kNameSize];
+        CopyName(name, reinterpret_cast<const char*>(msg + 2), lanframe::kNameBytes);
+        const int i = FindClientIndex(id);
+        if (i >= 0 && std::strcmp(m_clients[i].name, name) != 0) {
+            _PDebugPeer(uint32_t(id), "LAN: player %d gave another name; it keeps the one it joined under\n", id);
+            return EventList::kNone;
+        }
+        UpdateClient(id, name);
         SendUserListHostToAll();
         DropBrokenClients();
         return EventList::kPlayersChanged;
+    }
     case kLanPlayerList:
     case kLanYourId:
         _PDebugPeer(uint32_t(id), "LAN: frame %d from player %d, which only the host sends: dropped\n", int(msg[0]),
