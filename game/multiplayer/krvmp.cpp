@@ -425,7 +425,7 @@ int KrvMp::Update(unsigned int t)
         // told when the player leaves them.
         MP_Release();
         standingsLinkLost = 1;
-    } else if (code == kErrLeftOut) {
+    } else if (IsLeftOut(code)) {
         // Back to the room; a player still in its settings stays there, as
         // busy as it was, and goes back as ever.
         MP_EndGame();

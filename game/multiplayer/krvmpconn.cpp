@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <new>
 
 #include "engine/runtime/palloc.h"
@@ -18,10 +19,16 @@ namespace {
 
 constexpr int kFragLimitValues[KrvMpConn::kFragLimits] = {5, 10, 15, 20, 25, 30, 35, 40};
 const wchar_t* const kFragLimitTexts[KrvMpConn::kFragLimits] = {L"5", L"10", L"15", L"20", L"25", L"30", L"35", L"40"};
-// Left out of the match by its host: the start's answer came too late.
+// Left out of the match by its host: the start's answer came too late, or
+// came while the player was in its settings past the host's wait.
 constexpr unsigned kTextLeftOut = 224;
-// Texts of the session error codes 1 to 8.
-constexpr unsigned kErrorTexts[9] = {0, 302, 220, 303, 223, 222, 379, 221, kTextLeftOut};
+constexpr unsigned kTextLeftOutBusy = 225;
+// The host's start left every other player out: no match.
+constexpr unsigned kTextNobodyElse = 226;
+// Texts of the session error codes 1 to 10.
+constexpr unsigned kErrorTexts[] = {0,   302, 220, 303, 223, 222, 379, 221, kTextLeftOut, kTextLeftOutBusy,
+                                    kTextNobodyElse};
+static_assert(std::size(kErrorTexts) == KrvMpConn::kErrNobodyElse + 1);
 // Texts of the console lines.
 constexpr unsigned kTextCrash = 245;
 constexpr unsigned kTextKill = 246;
@@ -355,6 +362,7 @@ void KrvMpConn::MP_RoomsList_Abort()
 int KrvMpConn::MP_RoomCreate_Begin(const char* name)
 {
     ClearRoomSettings();
+    EndStartWait();
     ownSettingsInitialised = 0;
     if (!mp)
         return 0;
@@ -393,6 +401,7 @@ void KrvMpConn::MP_RoomLeave()
         mp->LeaveGameRoom();
     ClearPlayersList();
     CloseMatch();
+    EndStartWait();
     state = kIdle;
 }
 
@@ -438,6 +447,13 @@ int KrvMpConn::MP_IsMeBusy()
 {
     KrvPlayer* me = MP_GetMe();
     return me ? int(me->busy & 0xFF) : 0;
+}
+
+bool KrvMpConn::Holds(const KrvPlayer& p) const
+{
+    if (!p.busy && !p.inMatch)
+        return false;
+    return startWait < kHoldLimit || !mp || p.id == mp->GetMyID();
 }
 
 int KrvMpConn::MP_IsAllReady() const
@@ -598,6 +614,22 @@ void KrvMpConn::RequestStart()
     if (state == kMatchStartRequested && matchOpen)
         return;
     KrvPlayer* me = MP_GetMe();
+    const bool host = MP_IsMeHost() != 0;
+    // A guest whose claims have held the start as long as they may does not
+    // hold it up further: the match goes on without it. A start without
+    // anyone else to play is no match.
+    int others = 0, staying = 0;
+    for (int i = 0; i < playerCount; ++i)
+        if (&players[i] != me) {
+            ++others;
+            staying += !PastItsHold(players[i]);
+        }
+    if (host && others > 0 && staying == 0) {
+        _PDebug("Match start: every other player is busy or in a match past %u ms of the start's wait; no match\n",
+                kHoldLimit);
+        pendingResult = kErrNobodyElse;
+        return;
+    }
     GameMessage m;
     m.type = MsgType::MatchStart;
     m.map = map;
@@ -609,15 +641,22 @@ void KrvMpConn::RequestStart()
     if (me)
         me->matchState = uint8_t(MatchState::Playing);
     state = kMatchStartRequested;
-    // A guest whose claims have held the start as long as they may does
-    // not hold it up further: the match goes on without it.
-    if (!MP_IsMeHost())
+    if (!host)
         return;
     char why[96];
     std::snprintf(why, sizeof why, "held the start busy or in a match for %u ms", kHoldLimit);
     for (int i = 0; i < playerCount; ++i)
-        if (&players[i] != me && (players[i].busy || players[i].inMatch) && !Holds(players[i]))
+        if (&players[i] != me && PastItsHold(players[i]))
             LeaveOut(players[i], why);
+}
+
+void KrvMpConn::AwaitStart()
+{
+    if (!MP_IsMeHost() || startWaitOn)
+        return;
+    _PDebug("Match start: waiting for busy players, %u ms at most\n", kHoldLimit);
+    startWaitOn = 1;
+    startWait = 0;
 }
 
 void KrvMpConn::ReplyStart(const GameMessage& m, int sender)
@@ -748,6 +787,8 @@ void KrvMpConn::NotifyBusyStates()
 void KrvMpConn::MP_StartGame()
 {
     ClearFlagsAndTimers();
+    // The match the host waited for: the next start waits anew.
+    EndStartWait();
     // A player already out of this match (left, or left out of its start)
     // stays so in the standings.
     for (int i = 0; i < playerCount; ++i)
@@ -906,21 +947,53 @@ void KrvMpConn::CountHolds()
     const uint32_t step = uint32_t(std::clamp<int32_t>(since, 0, int32_t(kHoldLimit)));
     holdClock = now;
     holdClockSet = 1;
-    if (!MP_IsMeHost())
+    if (!startWaitOn || !MP_IsMeHost())
         return;
-    // A claim holds a start only while the host is in its room; in a match
-    // of the host's own every player earns its time back.
+    // The wait counts while the host wants to start and could: in its room,
+    // neither in its own settings nor in a match of its own, and only while
+    // a claim holds it. Who claims, under which name or record, is no
+    // matter: no guest can set the count back.
+    const KrvPlayer* me = MP_GetMe();
     const bool inRoom = state == kInRoomAsHost || (state == kMatchRunning && !game);
-    const int myId = MP_GetMyId();
+    if (!inRoom || !me || me->busy || me->inMatch)
+        return;
+    for (int i = 0; i < playerCount; ++i)
+        if (&players[i] != me && (players[i].busy || players[i].inMatch)) {
+            startWait = std::min(startWait + step, kHoldLimit);
+            return;
+        }
+}
+
+void KrvMpConn::EndStartWait()
+{
+    startWaitOn = 0;
+    startWait = 0;
+}
+
+bool KrvMpConn::StartLeavesNobody()
+{
+    const KrvPlayer* me = MP_GetMe();
+    // Once the host's match is under way (its MP_StartGame), the match
+    // rules decide what a player's leaving does.
+    if (state != kMatchStartRequested || !matchOpen || !MP_IsMeHost() || !me || me->inMatch)
+        return false;
+    for (int i = 0; i < playerCount; ++i)
+        if (&players[i] != me && players[i].matchState != uint8_t(MatchState::Left))
+            return false;
+    return true;
+}
+
+void KrvMpConn::CallOffStart()
+{
+    _PDebug("Match start: no other player is in it; no match, back in the room\n");
+    CloseMatch();
     for (int i = 0; i < playerCount; ++i) {
-        KrvPlayer& p = players[i];
-        if (p.id == myId)
-            continue;
-        if (inRoom && (p.busy || p.inMatch))
-            p.heldFor = std::min(p.heldFor + step, kHoldLimit);
-        else
-            p.heldFor -= std::min(p.heldFor, step);
+        players[i].matchState = uint8_t(MatchState::Waiting);
+        players[i].kills = 0;
     }
+    finalStandingsChanged = playersListChanged = 1;
+    state = kInRoomAsHost;
+    pendingResult = kErrNobodyElse;
 }
 
 bool KrvMpConn::SettingsRequestCounts(int sender) const
@@ -1033,7 +1106,7 @@ const wchar_t* const* KrvMpConn::GetFragLimitWcharArray()
 
 const wchar_t* KrvMpConn::ErrorCodeToMsg(Fonts* fonts, int code)
 {
-    if (!fonts || code < 1 || code > kErrLeftOut)
+    if (!fonts || code < 1 || code > kErrNobodyElse)
         return nullptr;
     return fonts->GetStr(kErrorTexts[code]);
 }
@@ -1585,7 +1658,8 @@ void KrvMpConn::HandleMessage(const unsigned char* data, int length, int sender)
             for (int i = 0; i < playerCount; ++i)
                 players[i].matchState = uint8_t(MatchState::Waiting);
             state = kInRoomAsClient;
-            leftOut = 1;
+            // In my settings I was not too late: I was busy.
+            leftOut = MP_IsMeBusy() ? kErrLeftOutBusy : kErrLeftOut;
             break;
         }
         // Said again, it changes nothing: the standings are not redone.
@@ -1660,9 +1734,14 @@ int KrvMpConn::MP_Update(unsigned int time)
     if (!mp)
         return kErrNone;
     now = time;
-    const int result = Poll();
+    int result = Poll();
     CountHolds();
     StartDeadline();
+    if (StartLeavesNobody())
+        CallOffStart();
+    if (result == kErrNone && pendingResult != kErrNone)
+        result = pendingResult;
+    pendingResult = kErrNone;
     StandingsFollow();
     // Counts of peers' repeated faults are written even when the peer has
     // gone quiet.
@@ -1744,9 +1823,10 @@ int KrvMpConn::Poll()
                 HandleMessage(buffer, length, sender);
             // The match is over for me: the caller ends it before anything
             // else reaches it.
-            if (leftOut) {
-                leftOut = 0;
-                return kErrLeftOut;
+            if (leftOut != kErrNone) {
+                const int result = leftOut;
+                leftOut = kErrNone;
+                return result;
             }
             break;
         default:

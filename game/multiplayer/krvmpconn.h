@@ -44,10 +44,11 @@ public:
     // began here (sent by the host, answered by a guest) is left out of
     // that match, and the others play.
     static constexpr uint32_t kStartReplyLimit = 10000;  // ms
-    // How long a guest's busy or in-match claims may hold the host's start
-    // while the host is in the room: time free earns it back, second for
-    // second. Once it has held that long, the host's start goes ahead and
-    // leaves that player out of the match.
+    // How long guests' busy or in-match claims may hold the host's start.
+    // The host's wait begins with its Start (AwaitStart) and counts while the
+    // host is in its room, out of its own settings, and some guest claims;
+    // a match that starts ends it. Once it has held that long, no claim holds
+    // the start: the host's Start goes ahead and leaves the claimants out.
     static constexpr uint32_t kHoldLimit = 60000;  // ms
     // Settings requests of one player the others answer: one per interval
     // the game asks at (kRoomSendInterval), two when a slow link delivered
@@ -85,7 +86,11 @@ public:
         kErrLinkLost = 6,
         kErrRoomFull = 7,     // the room turned the join away: it is full
         kErrLeftOut = 8,      // the host left me out of the match: back in the room
+        kErrLeftOutBusy = 9,  // the same, while I was in my settings
+        kErrNobodyElse = 10,  // host: the start left every other player out; no match, back in the room
     };
+    // Whether an MP_Update result is one of the host leaving me out.
+    static bool IsLeftOut(int code) { return code == kErrLeftOut || code == kErrLeftOutBusy; }
 
     using CONSOLE_MSG = ConsoleKind;
 
@@ -102,7 +107,6 @@ public:
         int32_t kills;  // -1 once the player left the match
         uint8_t lagging;
         uint32_t repairClock;  // the host's repair clock for the player (MatchPlayer::repairClock)
-        uint32_t heldFor;  // the host's count of how long the player's claims held its start (kHoldLimit)
         uint32_t settingsClock;  // when its settings requests are answered again (kSettingsRequestBurst)
     };
 
@@ -182,6 +186,9 @@ public:
 
     // Match.
     void RequestStart();
+    // The host's Start while a claim holds the start: the host's wait
+    // (kHoldLimit) begins, unless it has already.
+    void AwaitStart();
     void MP_StartGame();
     void MP_EndGame();
     void MP_SetRespawnVectors();
@@ -385,11 +392,20 @@ private:
     // Takes p out of the match it has not answered (a line says why); the
     // host also tells everyone, p included, with a "player left" naming p.
     void LeaveOut(KrvPlayer& p, const char* why);
-    // Whether p's busy or in-match claim holds the host's start: it has not
-    // held it for kHoldLimit yet.
-    static bool Holds(const KrvPlayer& p) { return (p.busy || p.inMatch) && p.heldFor < kHoldLimit; }
-    // The host counts how long each guest's claims hold its start.
+    // Whether p's busy or in-match claim holds the start: the host's own
+    // always, a guest's until the host's wait has reached kHoldLimit.
+    bool Holds(const KrvPlayer& p) const;
+    // Whether p claims, and its claim no longer holds the start: the host's
+    // start leaves it out.
+    bool PastItsHold(const KrvPlayer& p) const { return (p.busy || p.inMatch) && !Holds(p); }
+    // The host counts its wait for the start (kHoldLimit).
     void CountHolds();
+    void EndStartWait();
+    // Host: whether no other player can play the start under way (every
+    // one left out, or gone); then the start is called off and the host is
+    // back in its room, told why.
+    bool StartLeavesNobody();
+    void CallOffStart();
     // Whether the settings request of sender is answered (it comes no more
     // often than the game asks); the answer moves the sender's clock on.
     bool SettingsRequestCounts(int sender) const;
@@ -414,7 +430,10 @@ private:
     uint32_t startAt = 0;   // when the match start was sent or answered
     uint32_t holdClock = 0;  // the time CountHolds last counted to
     uint8_t holdClockSet = 0;
-    uint8_t leftOut = 0;  // the host has just left me out of the match
+    uint8_t startWaitOn = 0;  // host: its Start waits for claims (AwaitStart)
+    uint32_t startWait = 0;   // host: how long claims have held it, up to kHoldLimit
+    int32_t leftOut = kErrNone;  // the host has just left me out of the match: the result to give
+    int32_t pendingResult = kErrNone;  // a result of the session's own for the next MP_Update
 
     KrvPlayer standings[kMaxPlayers] = {};
     int32_t standingsCount = 0;

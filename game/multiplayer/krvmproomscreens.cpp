@@ -142,6 +142,8 @@ int KrvMp::Update_MenuGameRoom()
         RequestBusyState(1);
     else if (chosen == B_START && playerCount > 1 && MP_IsMeHost() && MP_IsAllReady())
         RequestStart();
+    else if (chosen == B_START && playerCount > 1 && MP_IsMeHost())
+        AwaitStart();  // held by a player's claim: the host's wait begins
 
     const int r = m.list ? m.list->TouchscreenUpdate(touchX, touchY, pen, penWas) : KrvMpList::kNothing;
     if (r == KrvMpList::kDragEnded)

@@ -79,7 +79,7 @@ bool KorvanthApp::RunMainMenu()
             MatchLinkLost();
             return true;
         }
-        if (e == KrvMpConn::kErrLeftOut) {
+        if (KrvMpConn::IsLeftOut(e)) {
             MatchLeftOut();
             return true;
         }

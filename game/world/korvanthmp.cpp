@@ -105,7 +105,7 @@ void KorvanthApp::RunMatchLoading()
         MatchLinkLost();
         return;
     }
-    if (e == KrvMpConn::kErrLeftOut) {
+    if (KrvMpConn::IsLeftOut(e)) {
         MatchLeftOut();
         return;
     }
@@ -137,7 +137,7 @@ bool KorvanthApp::MatchSessionUpdate()
     if (!m_mp)
         return true;
     const int e = m_mp->MP_Update(m_frameTime);
-    if (e == KrvMpConn::kErrLeftOut) {
+    if (KrvMpConn::IsLeftOut(e)) {
         MatchLeftOut();
         return false;
     }

@@ -117,7 +117,7 @@ protected:
                 p->errors.push_back(e);
                 // Left out of the match: back in the room, as the
                 // application goes.
-                if (e == KrvMpConn::kErrLeftOut) {
+                if (KrvMpConn::IsLeftOut(e)) {
                     p->s.MP_EndGame();
                     p->started = false;
                 }

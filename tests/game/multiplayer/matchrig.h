@@ -517,7 +517,7 @@ public:
                 }
                 // Left out of the match: back in the room, as the
                 // application goes.
-                if (e == KrvMpConn::kErrLeftOut) {
+                if (KrvMpConn::IsLeftOut(e)) {
                     p->s.MP_EndGame();
                     p->started = false;
                 }
@@ -563,6 +563,39 @@ public:
         peers[0]->s.fragLimit = fragLimit;
         peers[0]->s.RequestStart();
         return RunUntil([&] { return AllRunning(); }, 2000);
+    }
+    // The host's Start as the game room's button gives it: the start when
+    // every player is ready, else the host's wait begins.
+    void TapStart()
+    {
+        KrvMpConn& host = peers[0]->s;
+        if (host.MP_IsAllReady())
+            host.RequestStart();
+        else
+            host.AwaitStart();
+    }
+    // The host taps Start every 2 s until its match runs; whether it did
+    // within limit ms.
+    bool TapUntilStarted(uint32_t limit)
+    {
+        KrvMpConn& host = peers[0]->s;
+        for (uint32_t t = 0; t < limit; t += 2000) {
+            TapStart();
+            if (RunUntil([&] { return peers[0]->started && host.state == KrvMpConn::kMatchRunning; }, 2000))
+                return true;
+        }
+        return false;
+    }
+    // The player of peer i leaves the room and joins it again.
+    void Rejoin(int i)
+    {
+        KrvMpConn& s = peers[size_t(i)]->s;
+        s.MP_RoomLeave();
+        peers[size_t(i)]->started = false;
+        s.MP_RoomsList_Begin();
+        Run(50);
+        s.MP_RoomJoin_Begin(0);
+        Run(100);
     }
     // Message types the host sent from log index first on.
     std::vector<int> HostTypes(size_t first = 0) const

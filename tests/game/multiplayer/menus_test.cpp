@@ -307,10 +307,37 @@ TEST_F(Menus, LinkLostReturnsToFirstScreen)
 }
 
 // A guest in its settings holds the host's start while a player may need
-// them (the host's Start does nothing then), not for ever: past the limit the
-// Start goes ahead without it, and the guest, still in its settings, is told
-// that it was left out.
+// them (the host's Start does nothing then, but begin its wait), not for
+// ever: past the limit the Start goes ahead without it, and the guest, still
+// in its settings, is told that the match started without it.
 TEST_F(Menus, AGuestInItsSettingsHoldsTheStartAMinuteAtMost)
+{
+    Player& a = Add("ACE");
+    Player& b = Add("BEE");
+    Player& c = Add("CAT");
+    HostLocal(a);
+    JoinLocal(b);
+    JoinLocal(c);
+    ASSERT_TRUE(Until([&] { return a.k.playerCount == 3 && b.k.playerCount == 3; }));
+    Taps(b, {{6, 1}});
+    ASSERT_TRUE(Until([&] { return b.k.GetState() == KrvMp::MENU_GAME_SETTINGS && a.k.players[1].busy == 1; }));
+    Run(30000);
+    Taps(a, {{6, 0}});
+    Run(500);
+    EXPECT_FALSE(a.playing) << "half a minute in the settings holds the start";
+    EXPECT_FALSE(a.k.MP_IsAllReady()) << "the wait began with the Start, not with the settings";
+    ASSERT_TRUE(Until([&] { return a.k.MP_IsAllReady() != 0; }, int(KrvMpConn::kHoldLimit) + 1000));
+    Taps(a, {{6, 0}});
+    ASSERT_TRUE(Until([&] { return a.playing && c.playing; }));
+    ASSERT_TRUE(Until([&] { return Box(b.k) == L"#225"; }));
+    EXPECT_EQ(b.k.GetState(), KrvMp::MENU_GAME_SETTINGS);
+    EXPECT_FALSE(b.playing);
+}
+
+// The only guest held in its settings past the limit: the host's Start is
+// no match; the host stays in its room, told why, and the guest in its
+// settings, told nothing.
+TEST_F(Menus, AStartNobodyElsePlaysKeepsTheHostInItsRoom)
 {
     Player& a = Add("ACE");
     Player& b = Add("BEE");
@@ -319,16 +346,21 @@ TEST_F(Menus, AGuestInItsSettingsHoldsTheStartAMinuteAtMost)
     ASSERT_TRUE(Until([&] { return a.k.playerCount == 2 && b.k.playerCount == 2; }));
     Taps(b, {{6, 1}});
     ASSERT_TRUE(Until([&] { return b.k.GetState() == KrvMp::MENU_GAME_SETTINGS && a.k.players[1].busy == 1; }));
-    Run(30000);
     Taps(a, {{6, 0}});
-    Run(500);
-    EXPECT_FALSE(a.playing) << "half a minute in the settings holds the start";
-    ASSERT_TRUE(Until([&] { return a.k.MP_IsAllReady() != 0; }, int(KrvMpConn::kHoldLimit)));
+    ASSERT_TRUE(Until([&] { return a.k.MP_IsAllReady() != 0; }, int(KrvMpConn::kHoldLimit) + 1000));
     Taps(a, {{6, 0}});
-    ASSERT_TRUE(Until([&] { return a.playing; }));
-    ASSERT_TRUE(Until([&] { return Box(b.k) == L"#224"; }));
+    ASSERT_TRUE(Until([&] { return Box(a.k) == L"#226"; }));
+    EXPECT_EQ(a.k.GetState(), KrvMp::MENU_GAME_ROOM);
+    EXPECT_EQ(a.k.state, KrvMpConn::kInRoomAsHost);
+    EXPECT_FALSE(a.playing);
+    EXPECT_EQ(Box(b.k), L"");
     EXPECT_EQ(b.k.GetState(), KrvMp::MENU_GAME_SETTINGS);
-    EXPECT_FALSE(b.playing);
+    // Back from its settings, the guest plays the host's next Start.
+    Back(b);
+    Answer(a, KrvMpMsgBox::BUTTON_OK);
+    ASSERT_TRUE(Until([&] { return a.k.MP_IsAllReady() != 0 && Box(a.k).empty(); }));
+    Taps(a, {{6, 0}});
+    ASSERT_TRUE(Until([&] { return a.playing && b.playing; }));
 }
 
 // The standings stay as the match ended: the winner leaving the room takes

@@ -651,6 +651,7 @@ TEST(Match, ClaimsHoldTheStartAMinuteAtMost)
         Driver d(3);
         KrvMpConn& host = d.peers[0]->s;
         KrvMpConn& liar = d.peers[2]->s;
+        host.AwaitStart();  // the host's Start, held by the liar
         d.onFrame = [&](Peer& p) {
             if (&p.s != &liar)
                 return;
@@ -684,12 +685,169 @@ TEST(Match, ClaimsHoldTheStartAMinuteAtMost)
         // The others play at once; the liar is told.
         ASSERT_TRUE(d.RunUntil([&] { return host.state == KrvMpConn::kMatchRunning; }, 1000));
         ASSERT_TRUE(d.RunUntil([&] { return d.peers[1]->s.state == KrvMpConn::kMatchRunning; }, 1000));
-        EXPECT_EQ(d.peers[2]->errors, std::vector<int>{KrvMpConn::kErrLeftOut});
+        EXPECT_EQ(d.peers[2]->errors,
+                  std::vector<int>{claim == kInMatch ? KrvMpConn::kErrLeftOut : KrvMpConn::kErrLeftOutBusy});
         EXPECT_NE(liar.state, KrvMpConn::kMatchRunning);
         for (int i : {0, 1}) {
             EXPECT_EQ(d.peers[size_t(i)]->s.MP_GetPlayer(1)->matchState, uint8_t(MatchState::Playing)) << i;
             EXPECT_EQ(d.peers[size_t(i)]->s.MP_GetPlayer(2)->matchState, uint8_t(MatchState::Left)) << i;
         }
+    }
+}
+
+// The host's wait counts only the time in which it wants to start and
+// could: not before its Start, not while it is in its own settings, and a
+// match that starts ends it. Who claims under which record is no matter: a
+// renamed guest holds no longer than the one it was.
+TEST(Match, TheHostsWaitIsTheTimeItWantedToStart)
+{
+    enum Case { kIdleHost, kHostInSettings, kAfterAMatch, kRename };
+    for (const Case c : {kIdleHost, kHostInSettings, kAfterAMatch, kRename}) {
+        SCOPED_TRACE(int(c));
+        Driver d(3);
+        KrvMpConn& host = d.peers[0]->s;
+        KrvMpConn& guest = d.peers[1]->s;
+        guest.RequestBusyState(1);
+        ASSERT_TRUE(d.RunUntil([&] { return host.MP_GetPlayer(1)->busy == 1; }, 1000));
+        if (c == kIdleHost) {
+            d.Run(KrvMpConn::kHoldLimit + 1000);
+            d.TapStart();
+        } else if (c == kHostInSettings) {
+            d.TapStart();
+            host.RequestBusyState(1);
+            d.Run(KrvMpConn::kHoldLimit + 1000);
+            host.RequestBusyState(0);
+        } else if (c == kAfterAMatch) {
+            d.TapStart();
+            d.Run(KrvMpConn::kHoldLimit / 2);
+            guest.RequestBusyState(0);
+            ASSERT_TRUE(d.RunUntil([&] { return host.MP_IsAllReady(); }, 1000));
+            ASSERT_TRUE(d.StartMatch(0));
+            d.Run(KrvMpConn::kHoldLimit);
+            for (auto& p : d.peers) {
+                p->s.MP_EndGame();
+                p->started = false;
+            }
+            guest.RequestBusyState(1);
+            d.Run(500);
+            d.TapStart();
+            d.Run(KrvMpConn::kHoldLimit / 2 + 5000);
+        } else {
+            d.TapStart();
+            d.Run(KrvMpConn::kHoldLimit - 15000);
+            d.peers[1]->Net()->name = "RENAMED";
+            d.hub.PostToRoom(EventList::kPlayersChanged, nullptr);
+            d.Run(200);
+            ASSERT_STREQ(host.MP_GetPlayer(1)->name, "RENAMED");
+            guest.RequestBusyState(1);
+            ASSERT_TRUE(d.RunUntil([&] { return host.MP_GetPlayer(1)->busy == 1; }, 1000));
+            EXPECT_TRUE(d.TapUntilStarted(20000)) << "the renamed guest held the start anew";
+            EXPECT_EQ(host.MP_GetPlayer(1)->matchState, uint8_t(MatchState::Left));
+            EXPECT_EQ(host.MP_GetPlayer(2)->matchState, uint8_t(MatchState::Playing));
+            continue;
+        }
+        d.Run(1000);
+        EXPECT_FALSE(host.MP_IsAllReady()) << "the guest still holds the start";
+        // It comes back from its settings within the time it may take: it
+        // plays.
+        d.Run(15000);
+        guest.RequestBusyState(0);
+        EXPECT_TRUE(d.TapUntilStarted(3000));
+        for (int id : {0, 1, 2})
+            EXPECT_EQ(host.MP_GetPlayer(id)->matchState, uint8_t(MatchState::Playing)) << id;
+    }
+}
+
+// However the claims come, from guests taking turns (45 s busy, 75 s free)
+// or from one that leaves and joins again every 45 s, the host's Start goes
+// ahead within about a minute of its first tap, with the players then
+// ready; the ones that claim are left out and told.
+TEST(Match, NoTakingTurnsHoldsTheStartPastTheLimit)
+{
+    enum Case { kTurns, kRejoins };
+    for (const Case c : {kTurns, kRejoins}) {
+        SCOPED_TRACE(int(c));
+        Driver d(c == kTurns ? 4 : 3);
+        KrvMpConn& host = d.peers[0]->s;
+        const uint32_t t0 = d.hub.now;
+        d.onFrame = [&](Peer& p) {
+            const uint32_t t = d.hub.now - t0;
+            for (size_t k = 1; k < d.peers.size(); ++k) {
+                if (&p != d.peers[k].get() || !p.s.MP_GetMe())
+                    continue;
+                if (c == kRejoins && k == 1)
+                    continue;  // the honest guest
+                const bool busy = c == kRejoins || (t + 120000 - (k - 1) * 40000) % 120000 < 45000;
+                if (t % 2000 < Driver::kFrame && p.s.state == KrvMpConn::kInRoomAsClient)
+                    p.s.RequestBusyState(busy ? 1 : 0);
+            }
+        };
+        d.Run(3000);  // the claims are made
+        uint32_t rejoins = 0;
+        bool started = false;
+        for (uint32_t t = 0; t < KrvMpConn::kHoldLimit + 8000 && !started; t += 2000) {
+            if (c == kRejoins && d.hub.now - t0 >= (rejoins + 1) * 45000) {
+                d.Rejoin(2);
+                ++rejoins;
+                // It claims at once, under its new id.
+                KrvMpConn& liar = d.peers[2]->s;
+                liar.RequestBusyState(1);
+                ASSERT_TRUE(d.RunUntil([&] { return host.MP_GetPlayer(liar.MP_GetMyId())->busy == 1; }, 1000));
+            }
+            d.TapStart();
+            started = d.RunUntil([&] { return d.peers[0]->started; }, 2000);
+        }
+        ASSERT_TRUE(started);
+        int playing = 0, left = 0;
+        for (int i = 1; i < host.playerCount; ++i) {
+            const KrvMpConn::KrvPlayer& p = host.players[i];
+            const bool claimed = p.busy != 0;
+            EXPECT_EQ(p.matchState, uint8_t(claimed ? MatchState::Left : MatchState::Playing)) << p.name;
+            (claimed ? left : playing) += 1;
+        }
+        EXPECT_GE(playing, 1);
+        EXPECT_EQ(left, 1);
+        d.Run(500);
+        for (size_t k = 1; k < d.peers.size(); ++k) {
+            const bool out = d.peers[k]->s.state != KrvMpConn::kMatchRunning;
+            EXPECT_EQ(d.peers[k]->errors, out ? std::vector<int>{KrvMpConn::kErrLeftOutBusy} : std::vector<int>{})
+                << k;
+        }
+    }
+}
+
+// A start that would leave every other player out is no match: the only
+// guest past its hold, or silent, leaves the host in its room, told why.
+TEST(Match, AStartNobodyElsePlaysIsNoMatch)
+{
+    enum Case { kBusy, kSilent };
+    for (const Case c : {kBusy, kSilent}) {
+        SCOPED_TRACE(int(c));
+        Driver d(2);
+        KrvMpConn& host = d.peers[0]->s;
+        KrvMpConn& guest = d.peers[1]->s;
+        if (c == kBusy) {
+            guest.RequestBusyState(1);
+            ASSERT_TRUE(d.RunUntil([&] { return host.MP_GetPlayer(1)->busy == 1; }, 1000));
+            EXPECT_FALSE(d.TapUntilStarted(KrvMpConn::kHoldLimit + 6000));
+            EXPECT_TRUE(d.peers[1]->errors.empty()) << "nothing started that it was left out of";
+        } else {
+            d.hub.filter = [](int from, int, const std::vector<uint8_t>& m) { return from == 1 && m[0] == 5 ? -1 : 0; };
+            host.RequestStart();
+            d.Run(KrvMpConn::kStartReplyLimit + 1000);
+            EXPECT_EQ(d.peers[1]->errors, std::vector<int>{KrvMpConn::kErrLeftOut});
+            d.hub.filter = nullptr;
+        }
+        EXPECT_EQ(host.state, KrvMpConn::kInRoomAsHost);
+        EXPECT_FALSE(d.peers[0]->started);
+        ASSERT_FALSE(d.peers[0]->errors.empty());
+        EXPECT_EQ(d.peers[0]->errors.back(), KrvMpConn::kErrNobodyElse);
+        EXPECT_EQ(host.MP_GetPlayer(0)->matchState, uint8_t(MatchState::Waiting));
+        // The guest is ready again: the next Start plays.
+        guest.RequestBusyState(0);
+        ASSERT_TRUE(d.RunUntil([&] { return host.MP_GetPlayer(1)->busy == 0; }, 1000));
+        ASSERT_TRUE(d.StartMatch(0));
+        EXPECT_EQ(host.MP_GetPlayer(1)->matchState, uint8_t(MatchState::Playing));
     }
 }
 
