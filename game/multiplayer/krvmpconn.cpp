@@ -986,12 +986,12 @@ bool KrvMpConn::StartLeavesNobody()
 void KrvMpConn::CallOffStart()
 {
     _PDebug("Match start: no other player is in it; no match, back in the room\n");
+    // The others keep their marks as left out of it; the next start begins
+    // with everyone waiting for its answer.
     CloseMatch();
-    for (int i = 0; i < playerCount; ++i) {
-        players[i].matchState = uint8_t(MatchState::Waiting);
-        players[i].kills = 0;
-    }
-    finalStandingsChanged = playersListChanged = 1;
+    if (KrvPlayer* me = MP_GetMe())
+        me->matchState = uint8_t(MatchState::Waiting);
+    playersListChanged = 1;
     state = kInRoomAsHost;
     pendingResult = kErrNobodyElse;
 }

@@ -103,6 +103,11 @@ TEST_F(DemoMenus, EveryScreen)
     Step();
     ASSERT_EQ(d.k.GetState(), KrvMp::MENU_ROOMS_LIST);
     Shot(d, "5_rooms_full_box");
+
+    // The host's start that nobody else could play: its line over the room.
+    a.k.GoToState(KrvMp::MENU_GAME_ROOM);
+    a.k.MsgBoxShow_Info(KrvMpConn::ErrorCodeToMsg(a.k.fonts, KrvMpConn::kErrNobodyElse));
+    Shot(a, "6_game_room_nobody_else_box");
 }
 
 // On the small screen the host's own address under the player list takes two

@@ -382,10 +382,13 @@ TEST_F(ProgramMatch, OnTheLocalNetwork)
 }
 
 // The test's session hosts a room on the local network; two guest programs
-// join it, one in English at 1024 x 600, one in German at 480 x 320. The
-// host starts the match and its clock passes the start's time limit before
-// their answers can come: it leaves both out and tells them. Each goes back
-// to the game room, where the line that says why stays up until it exits.
+// join it, one in English at 1024 x 600, one in German at 480 x 320, which
+// opens its settings. The host taps Start, its wait passes the limit, and
+// it starts: the German guest, still in its settings, is left out at once;
+// the host's clock then passes the start's time limit before the English
+// guest's answer can come: it is left out too. Each is told why, the line
+// staying up until it exits; with nobody else to play, the host is back in
+// its room, told why.
 TEST_F(ProgramMatch, LateAnswersAreToldOnTheLocalNetwork)
 {
     lab = std::make_unique<NetLab>(3);
@@ -406,13 +409,13 @@ TEST_F(ProgramMatch, LateAnswersAreToldOnTheLocalNetwork)
 
     // The same walk at both sizes: points of 1024 x 600 and of 480 x 320.
     struct Points {
-        int intro[2], title[2], drag[3], selector[2], ok[2], local[2], join[2], firstRoom[2];
+        int intro[2], title[2], drag[3], selector[2], ok[2], local[2], join[2], firstRoom[2], settings[2];
     };
     const Points large = {{100, 200}, {110, 210}, {400, 440, 395}, {917, 295}, {512, 331},
-                          {512, 274}, {512, 326}, {272, 86}};
+                          {512, 274}, {512, 326}, {272, 86}, {0, 0}};
     const Points small = {{100, 200}, {110, 210}, {200, 290, 245}, {420, 155}, {240, 191},
-                          {240, 134}, {240, 186}, {130, 86}};
-    constexpr int kExit = 1000, kKept = kExit - 1;
+                          {240, 134}, {240, 186}, {130, 86}, {371, 136}};
+    constexpr int kExit = 1500, kKept = kExit - 1;
     auto walk = [&](const Points& at) {
         Script s;
         s.Tap(1, at.intro);
@@ -427,6 +430,8 @@ TEST_F(ProgramMatch, LateAnswersAreToldOnTheLocalNetwork)
         s.Tap(240, at.join);
         for (int i = 0; i < kRetries; ++i)
             s.Tap(kJoinFrom + i * kRetryEvery, at.firstRoom);
+        if (at.settings[0])
+            s.Tap(kJoinFrom + kRetries * kRetryEvery + 20, at.settings);
         s.Line(kExit, "exit");
         return s.text;
     };
@@ -437,7 +442,9 @@ TEST_F(ProgramMatch, LateAnswersAreToldOnTheLocalNetwork)
 
     // The host's clock follows the wall clock, but for the jump past the
     // start's limit just after the start went out, before any answer came.
-    bool started = false;
+    bool started = false, waiting = false, waited = false;
+    constexpr int kHoldSteps = 6;
+    int told = 0, holdSteps = 0;
     auto last = std::chrono::steady_clock::now();
     int se = -1, sd = -1;
     for (int polls = 0; polls < 600 * 100 && (se < 0 || sd < 0); ++polls) {
@@ -445,12 +452,24 @@ TEST_F(ProgramMatch, LateAnswersAreToldOnTheLocalNetwork)
         const auto t = std::chrono::steady_clock::now();
         PAdvanceVirtualClock(uint32_t(std::chrono::duration_cast<std::chrono::milliseconds>(t - last).count()));
         last = t;
-        host.MP_Update(PTickCount());
-        if (!started && host.playerCount == 3 && host.MP_IsAllReady() && host.players[1].name[0] &&
-            host.players[2].name[0]) {
+        told += host.MP_Update(PTickCount()) == KrvMpConn::kErrNobodyElse;
+        const bool joined = host.playerCount == 3 && host.players[1].name[0] && host.players[2].name[0];
+        if (!waiting && joined && (host.players[1].busy || host.players[2].busy)) {
+            // The host's Start while the German guest is in its settings.
+            host.AwaitStart();
+            waiting = true;
+        }
+        // Its wait passes in steps shorter than a silent link's limit, the
+        // guests heard in between.
+        if (waiting && !waited && polls % 200 == 0) {
+            PAdvanceVirtualClock(KrvMpConn::kHoldLimit / kHoldSteps);
+            told += host.MP_Update(PTickCount()) == KrvMpConn::kErrNobodyElse;
+            waited = ++holdSteps == kHoldSteps;
+        }
+        if (!started && waited && polls % 200 == 100 && host.MP_IsAllReady()) {
             host.RequestStart();
             PAdvanceVirtualClock(KrvMpConn::kStartReplyLimit);
-            host.MP_Update(PTickCount());
+            told += host.MP_Update(PTickCount()) == KrvMpConn::kErrNobodyElse;
             started = true;
         }
         for (auto [pid, status] : {std::pair{pe, &se}, std::pair{pd, &sd}})
@@ -460,6 +479,8 @@ TEST_F(ProgramMatch, LateAnswersAreToldOnTheLocalNetwork)
     for (int i = 1; i < host.playerCount; ++i) {
         EXPECT_EQ(host.players[i].matchState, uint8_t(MatchState::Left)) << host.players[i].name;
     }
+    EXPECT_EQ(told, 1) << "the host is told that nobody else plays";
+    EXPECT_EQ(host.state, KrvMpConn::kInRoomAsHost);
     host.MP_Release();
     PSetVirtualClock(0);
     EXPECT_TRUE(started);
