@@ -637,6 +637,8 @@ TEST(Match, ClaimsHoldTheStartAMinuteAtMost)
         Driver d(3);
         KrvMpConn& host = d.peers[0]->s;
         d.peers[1]->s.RequestBusyState(1);
+        d.Run(500);
+        d.TapStart();  // the host's wait begins
         d.Run(20000);
         EXPECT_FALSE(host.MP_IsAllReady());
         d.peers[1]->s.RequestBusyState(0);
