@@ -628,6 +628,7 @@ void KrvMpConn::RequestStart()
         _PDebug("Match start: every other player is busy or in a match past %u ms of the start's wait; no match\n",
                 kHoldLimit);
         pendingResult = kErrNobodyElse;
+        EndStartWait();
         return;
     }
     GameMessage m;
@@ -949,6 +950,12 @@ void KrvMpConn::CountHolds()
     holdClockSet = 1;
     if (!startWaitOn || !MP_IsMeHost())
         return;
+    // Alone in the room the host waits for nobody: a guest who joins later
+    // is not taken into a match by a Start tapped before it came.
+    if (playerCount <= 1) {
+        EndStartWait();
+        return;
+    }
     // The wait counts while the host wants to start and could: in its room,
     // neither in its own settings nor in a match of its own, and only while
     // a claim holds it. Who claims, under which name or record, is no
@@ -989,6 +996,7 @@ void KrvMpConn::CallOffStart()
     // The others keep their marks as left out of it; the next start begins
     // with everyone waiting for its answer.
     CloseMatch();
+    EndStartWait();
     if (KrvPlayer* me = MP_GetMe())
         me->matchState = uint8_t(MatchState::Waiting);
     playersListChanged = 1;

@@ -189,6 +189,8 @@ public:
     // The host's Start while a claim holds the start: the host's wait
     // (kHoldLimit) begins, unless it has already.
     void AwaitStart();
+    // Whether the host's Start is waiting for claims to let it go.
+    bool StartAwaited() const { return startWaitOn != 0; }
     void MP_StartGame();
     void MP_EndGame();
     void MP_SetRespawnVectors();

@@ -144,6 +144,10 @@ int KrvMp::Update_MenuGameRoom()
         RequestStart();
     else if (chosen == B_START && playerCount > 1 && MP_IsMeHost())
         AwaitStart();  // held by a player's claim: the host's wait begins
+    // The host's Start that waited goes ahead by itself as soon as nothing
+    // holds it: the claimants free again, or the wait over.
+    if (chosen != B_START && playerCount > 1 && MP_IsMeHost() && StartAwaited() && MP_IsAllReady())
+        RequestStart();
 
     const int r = m.list ? m.list->TouchscreenUpdate(touchX, touchY, pen, penWas) : KrvMpList::kNothing;
     if (r == KrvMpList::kDragEnded)
