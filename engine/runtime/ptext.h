@@ -129,7 +129,11 @@ int PMemCmp(void const* a, void const* b, unsigned n);
 // the terminator is one character made of the bytes before it, and decodes
 // as 0.
 
-// Writes c as 1-4 bytes (no terminator); returns the byte count.
+// Writes c as 1-4 bytes (no terminator); returns the byte count. A value
+// that is no character (a surrogate D800-DFFF, anything past U+10FFFF, a
+// negative wchar_t) is written as U+FFFD, so that every wide character comes
+// back from the decoders as exactly one character. All the encoders below,
+// and PUTF8EncodedLength, count and write characters this way.
 int PUTF8Encode(char* dst, unsigned c);
 // Writes a Latin-1 byte: 1 byte below 0x80, else 2; returns the byte count.
 int PUTF8EncodeLatin1(char* dst, unsigned char c);

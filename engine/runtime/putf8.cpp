@@ -96,8 +96,19 @@ inline int CharLen(uchar const* s)
     return ReadChar(s, kNoLimit).len;
 }
 
+// What is written for c: c itself when it is a character, else U+FFFD. A
+// surrogate or a value past U+10FFFF (a negative wchar_t among them) has no
+// UTF-8 form a reader accepts; written as its bit pattern it would read back
+// as one U+FFFD a byte, so the text would come back longer than it went out.
+inline unsigned Writable(unsigned c)
+{
+    return (c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF ? kReplacement : c;
+}
+
+// Bytes PUTF8Encode writes for c.
 inline int EncodedLen(unsigned c)
 {
+    c = Writable(c);
     return c < 0x80 ? 1 : c < 0x800 ? 2 : c < 0x10000 ? 3 : 4;
 }
 
@@ -106,6 +117,7 @@ inline int EncodedLen(unsigned c)
 int PUTF8Encode(char* dst, unsigned c)
 {
     uchar* d = reinterpret_cast<uchar*>(dst);
+    c = Writable(c);
     if (c < 0x80) {
         d[0] = uchar(c);
         return 1;
@@ -121,9 +133,7 @@ int PUTF8Encode(char* dst, unsigned c)
         d[2] = uchar(0x80 | (c & 0x3F));
         return 3;
     }
-    // Bits above 21 do not fit the four-byte form and are dropped, so the lead
-    // byte always announces four bytes.
-    d[0] = uchar(0xF0 | ((c >> 18) & 0x07));
+    d[0] = uchar(0xF0 | (c >> 18));
     d[1] = uchar(0x80 | ((c >> 12) & 0x3F));
     d[2] = uchar(0x80 | ((c >> 6) & 0x3F));
     d[3] = uchar(0x80 | (c & 0x3F));

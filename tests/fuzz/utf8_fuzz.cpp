@@ -1,6 +1,8 @@
 // Fuzz target: the UTF-8 routines, PAtoi, PString and the formatter's text
-// arguments over arbitrary bytes. The input is copied into exact-size heap
-// blocks so that any read past a terminator or a length is caught.
+// arguments over arbitrary bytes, and the UTF-8 writers over arbitrary wide
+// values. The input is copied into exact-size heap blocks so that any read
+// past a terminator or a length is caught.
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -58,6 +60,44 @@ void Utf8(char const* s, size_t len)
     }
     std::vector<char> latin(len / 2 + 1);
     PUTF8EncodeLatin1(latin.data(), int(latin.size()), s, -1);
+
+    // Whatever was decoded, written and read again is the same characters.
+    back[size_t(bytes)] = 0;
+    std::vector<wchar_t> again(size_t(n) + 1);
+    int n3 = int(again.size());
+    Check(PUTF8Decode(again.data(), &n3, back.data(), bytes) == bytes && n3 == n);
+    Check(std::equal(again.begin(), again.begin() + n, w.begin()));
+}
+
+// Wide text of any values, characters or not, read from the input four bytes
+// a value: written as UTF-8 and read back, it keeps its length, every
+// character itself and every other value a U+FFFD.
+void Wide(uint8_t const* data, size_t size)
+{
+    std::vector<wchar_t> w;
+    for (size_t i = 0; i + 4 <= size && w.size() < 256; i += 4) {
+        uint32_t v = uint32_t(data[i]) | uint32_t(data[i + 1]) << 8 | uint32_t(data[i + 2]) << 16 |
+                     uint32_t(data[i + 3]) << 24;
+        if (v)
+            w.push_back(wchar_t(v));
+    }
+    int n = int(w.size());
+    w.push_back(0);
+    int bytes = PUTF8EncodedLength(w.data(), -1);
+    std::vector<char> out(size_t(bytes) + 1);
+    int done = -1;
+    Check(PUTF8Encode(out.data(), bytes + 1, w.data(), &done) == bytes && done == n);
+    Check(PUTF8StrLen(out.data()) == n && PUTF8ByteLen(out.data()) == bytes);
+    std::vector<wchar_t> back(size_t(n) + 1);
+    int m = n + 1;
+    Check(PUTF8Decode(back.data(), &m, out.data(), bytes) == bytes && m == n);
+    for (int i = 0; i < n; i++) {
+        uint32_t c = uint32_t(w[size_t(i)]);
+        bool character = c <= 0x10FFFF && (c < 0xD800 || c > 0xDFFF);
+        Check(uint32_t(back[size_t(i)]) == (character ? c : 0xFFFDu));
+    }
+    PString str(w.data(), unsigned(n));
+    Check(int(str.Length()) == bytes && PUTF8StrLen(str.c_str()) == n);
 }
 
 void Strings(char const* s, size_t len)
@@ -123,6 +163,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     Utf8(s, len);
     Strings(s, len);
     Format(s, len, data, size);
+    Wide(data, size);
     std::free(s);
     return 0;
 }

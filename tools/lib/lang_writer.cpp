@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <map>
 
+#include "engine/runtime/ptext.h"
 #include "tools/lib/toolfile.h"
 
 namespace {
@@ -115,19 +116,12 @@ bool LangUtf8ToUtf16(const std::string& in, std::u16string* out)
 
 std::string LangUtf16ToUtf8(const std::u16string& in)
 {
+    // A lone surrogate (a pair is not combined) comes out as U+FFFD, as the
+    // engine writes it.
     std::string out;
     for (char16_t u : in) {
-        const uint32_t c = u;
-        if (c < 0x80) {
-            out += char(c);
-        } else if (c < 0x800) {
-            out += char(0xC0 | c >> 6);
-            out += char(0x80 | (c & 0x3F));
-        } else {
-            out += char(0xE0 | c >> 12);
-            out += char(0x80 | ((c >> 6) & 0x3F));
-            out += char(0x80 | (c & 0x3F));
-        }
+        char b[4];
+        out.append(b, size_t(PUTF8Encode(b, unsigned(u))));
     }
     return out;
 }

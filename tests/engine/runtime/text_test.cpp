@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/runtime/pstring.h"
 #include "engine/runtime/ptext.h"
 #include "tests/tools/tool_runner.h"
 
@@ -158,9 +159,9 @@ TEST(Utf8, SingleCharacters)
     EXPECT_EQ(std::string(b, size_t(PUTF8Encode(b, 0x20AC))), "\xe2\x82\xac");
     EXPECT_EQ(std::string(b, size_t(PUTF8EncodeLatin1(b, 0xE9))), "\xc3\xa9");
     EXPECT_EQ(PUTF8EncodeLatin1(b, 'a'), 1);
-    // Values beyond 21 bits keep a four-byte lead byte.
-    EXPECT_EQ(PUTF8Encode(b, 0xFFFFFFFFu), 4);
-    EXPECT_EQ(uint8_t(b[0]), 0xF7);
+    // A value that is no character is written as U+FFFD.
+    EXPECT_EQ(PUTF8Encode(b, 0xFFFFFFFFu), 3);
+    EXPECT_EQ(std::string(b, 3), "\xef\xbf\xbd");
     EXPECT_EQ(PUTF8Decode("\xe2\x82\xac"), 0x20ACu);
     EXPECT_EQ(PUTF8Decode("\x80"), 0xFFFDu); // a stray continuation byte is one character
     EXPECT_EQ(PUTF8Decode("\xff"), 0xFFFDu);
@@ -241,6 +242,51 @@ TEST(Utf8, BufferForms)
     EXPECT_EQ(PUTF8StrLen("a\xe2\x82\xac" "b", 4), 2);
     char const* t = "x\xc3\xa9y";
     EXPECT_EQ(PUTF8StrOfs(t, 2), t + 3);
+}
+
+// Wide text written as UTF-8 and read back has as many characters as it had:
+// a value that is no character goes out as U+FFFD, and every buffer form
+// agrees on its size.
+TEST(Utf8, WideTextKeepsItsLengthThroughAWriteAndARead)
+{
+    constexpr unsigned R = 0xFFFD;
+    struct Case {
+        std::vector<unsigned> in;
+        std::vector<unsigned> out;
+        int bytes;
+    } const cases[] = {
+        {{'A', 0xD800, 0x110000, 'B'}, {'A', R, R, 'B'}, 1 + 3 + 3 + 1},
+        {{0xDBFF, 0xDC00, 0xDFFF}, {R, R, R}, 9}, // a pair is not combined
+        {{0xFFFFFFFFu, 0x80000000u, 0x7FFFFFFFu}, {R, R, R}, 9}, // negative and huge wchar_t
+        // The characters beside the gaps keep themselves.
+        {{0xD7FF, 0xE000, 0xFFFD, 0xFFFF, 0x10FFFF}, {0xD7FF, 0xE000, R, 0xFFFF, 0x10FFFF}, 3 + 3 + 3 + 3 + 4},
+    };
+    for (Case const& c : cases) {
+        std::vector<wchar_t> w(c.in.begin(), c.in.end());
+        w.push_back(0);
+        SCOPED_TRACE(c.in[0]);
+        EXPECT_EQ(PUTF8EncodedLength(w.data(), -1), c.bytes);
+        EXPECT_EQ(PUTF8EncodedLength(w.data(), int(c.in.size())), c.bytes);
+        // Written into exactly the size the length asks for: nothing left out.
+        std::vector<char> heap(size_t(c.bytes));
+        int n = -1;
+        EXPECT_EQ(PUTF8Encode(heap.data(), c.bytes, w.data(), &n), c.bytes);
+        EXPECT_EQ(n, int(c.in.size()));
+        heap.push_back(0);
+        EXPECT_EQ(PUTF8StrLen(heap.data()), int(c.in.size()));
+        wchar_t back[16];
+        int m = 16;
+        EXPECT_EQ(PUTF8Decode(back, &m, heap.data(), c.bytes), c.bytes);
+        EXPECT_EQ(std::vector<unsigned>(back, back + m), c.out);
+        // One byte short: the last character is left out whole.
+        n = -1;
+        EXPECT_EQ(PUTF8Encode(heap.data(), c.bytes - 1, w.data(), &n), PUTF8EncodedLength(w.data(), int(c.in.size()) - 1));
+        EXPECT_EQ(n, int(c.in.size()) - 1);
+        // Strings made from wide text size their buffer by the same count.
+        PString str(w.data(), unsigned(c.in.size()));
+        EXPECT_EQ(int(str.Length()), c.bytes);
+        EXPECT_EQ(PUTF8StrLen(str.c_str()), int(c.in.size()));
+    }
 }
 
 // --- Oracle: Python's codec -------------------------------------------------
