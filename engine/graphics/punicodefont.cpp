@@ -156,6 +156,17 @@ const PGlyph* PUnicodeFont::FindChar(wchar_t ch) const
     return index < glyphCount ? glyphs + index : nullptr;
 }
 
+const PGlyph* PUnicodeFont::ShownGlyph(wchar_t ch) const
+{
+    if (const PGlyph* g = FindChar(ch))
+        return g;
+    const uint32_t c = uint32_t(ch);
+    const bool control = c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0xA7;
+    if (control || CanAskFallback())
+        return nullptr;
+    return FindChar(kReplacementChar);
+}
+
 // ---------------------------------------------------------------------------
 // Missing characters
 
@@ -192,7 +203,7 @@ template <class Next> int PUnicodeFont::Measure(Next next, int* h, int n) const
     int count = 0;
     unsigned c;
     while ((n < 0 || count < n) && next(c)) {
-        const PGlyph* g = FindChar(wchar_t(c));
+        const PGlyph* g = ShownGlyph(wchar_t(c));
         sum += g ? g->Advance() : MissingWidth(wchar_t(c));
         count++;
     }
@@ -208,7 +219,7 @@ template <class Next> int PUnicodeFont::PrintText(Next next, int x, int y, int n
     unsigned c;
     while ((n < 0 || count < n) && next(c)) {
         count++;
-        if (const PGlyph* g = FindChar(wchar_t(c))) {
+        if (const PGlyph* g = ShownGlyph(wchar_t(c))) {
             const int x0 = pen + g->Before();
             DrawGlyph(*g, x0, y);
             pen = x0 + g->width + spacing + g->After();

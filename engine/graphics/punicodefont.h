@@ -1,7 +1,8 @@
 // The font the game uses: a sparse Unicode glyph table and one glyph image
 // (the strip) loaded from a .fnt file (layout in docs/formats/fnt.md),
 // printed into a PDrawableSurface by one of three glyph renderers. Missing
-// characters are printed by a fallback font, or advance by `width`.
+// characters are printed by a fallback font, else shown as the font's
+// replacement glyph (U+FFFD) when it has one, else advance by `width`.
 #pragma once
 #include <cstdint>
 
@@ -49,6 +50,13 @@ public:
 
     // The glyph of c, or null.
     const PGlyph* FindChar(wchar_t c) const;
+    // The glyph measured and drawn for c: its own; for a character the font
+    // lacks, null while the fallback font is to be asked, else the font's
+    // replacement glyph, so that a stand-in shows where the text has
+    // something. Control characters (C0, DEL, C1) and U+00A7, which texts
+    // use as a line break, are never shown so.
+    const PGlyph* ShownGlyph(wchar_t c) const;
+    static constexpr wchar_t kReplacementChar = 0xFFFD;
     // Index of a glyph record returned by FindChar.
     unsigned GlyphIndex(const PGlyph* g) const { return unsigned(g - glyphs); }
 

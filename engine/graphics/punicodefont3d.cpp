@@ -363,7 +363,7 @@ void PUnicodeFont3D::Finish() const
 
 void PUnicodeFont3D::PrintChar(wchar_t c, CharPrintState& st) const
 {
-    const PGlyph* g = FindChar(c);
+    const PGlyph* g = ShownGlyph(c);
     if (!g) {
         if (!CanAskFallback()) {
             st.penX += width + spacing;

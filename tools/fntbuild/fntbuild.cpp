@@ -8,7 +8,7 @@
 // moved right by the largest negative left bearing of the character set (and
 // one pixel more with an outline), so that nothing is drawn left of the pen.
 // `demo` writes the six fonts of the demo data into OUTDIR, 1-bit (alpha 0 or
-// 255): the bold monospaced ones at 13 and 17 pixels unhinted (hinting merges
+// 255), with ASCII, Latin-1 and the replacement character U+FFFD: the bold monospaced ones at 13 and 17 pixels unhinted (hinting merges
 // the strokes of M, N and W there), the 6 x 8 one drawn by hand; the three fonts the head-up display draws over
 // the scene (20 x 28, the amber 12 x 16 and 6 x 8) have a near-black outline,
 // so that they read over sky, sea and land alike.
@@ -162,6 +162,35 @@ bool Render(FT_Face face, uint32_t code, bool mono, bool hinting, Rendered* r)
     return true;
 }
 
+// The stand-in for the characters a font lacks (U+FFFD), drawn whole: where
+// the face's glyph (with the outline's rows) would be cut by the font's rows
+// it is centred on them, rendered at the largest size up to the font's that
+// fits, and keeps the advance of the font's size.
+constexpr uint32_t kReplacementChar = 0xFFFD;
+
+bool RenderStandIn(FT_Face face, Options const& o, int ascent, int height, Rendered* r)
+{
+    const int margin = o.outline ? 1 : 0;
+    if (!Render(face, kReplacementChar, o.mono, o.hinting, r))
+        return false;
+    const int firstRow = ascent - r->top;
+    if (firstRow >= margin && firstRow + r->rows <= height - margin)
+        return true;
+    const int advance = r->advance;
+    bool fits = false;
+    for (int size = o.size; size > 1 && !fits; size--) {
+        if (FT_Set_Pixel_Sizes(face, 0, FT_UInt(size)) || !Render(face, kReplacementChar, o.mono, o.hinting, r))
+            break;
+        fits = r->rows + 2 * margin <= height;
+    }
+    FT_Set_Pixel_Sizes(face, 0, FT_UInt(o.size));
+    if (!fits)
+        return false;
+    r->top = ascent - (height - r->rows) / 2;
+    r->left += (advance - r->advance) / 2;
+    r->advance = advance;
+    return true;
+}
 
 // Why FreeType could not make a face of path: the file cannot be read, or it
 // is read but holds no font FreeType knows, or a damaged one.
@@ -214,7 +243,8 @@ bool Build(Options const& o, std::string* err)
             if (o.handDrawn && SmallGlyph(c)) {
                 HandDrawn(c, &r);
                 glyphs.push_back(std::move(r));
-            } else if (Render(face, c, o.mono, o.hinting, &r)) {
+            } else if (c == kReplacementChar ? RenderStandIn(face, o, ascent, height, &r)
+                                             : Render(face, c, o.mono, o.hinting, &r)) {
                 glyphs.push_back(std::move(r));
             }
         }
@@ -361,6 +391,9 @@ int Demo(int argc, char** argv)
         o.handDrawn = d.handDrawn;
         o.outline = d.outlined;
         o.outlineColor = kDemoOutline;
+        // Latin-1 and the replacement character, which the fonts show for
+        // every character they lack (a bad byte of a peer's name, a euro sign).
+        o.chars = "ascii,latin1,0xFFFD";
         // The game draws glyphs with an alpha test that cuts below about
         // 0.92: 1-bit glyphs keep every stroke, coverage alpha would lose
         // the anti-aliased edges.

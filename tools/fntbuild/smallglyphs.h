@@ -1,6 +1,7 @@
 // The 6 x 8 demo font is drawn by hand: at that size no outline font keeps
 // its letters apart (M and H, W and Y). Printable ASCII (32-126) and Latin-1
-// (160-255), 5 x 8 pixels each ('#' set), the seventh row on the baseline;
+// (160-255) and the replacement character U+FFFD, 5 x 8 pixels each ('#'
+// set), the seventh row on the baseline;
 // accented capitals are five rows high under their accents. The advance is 6.
 #pragma once
 
@@ -202,11 +203,16 @@ constexpr const char* kSmallLatin1[96][8] = {
     {".....", "#....", "####.", "#...#", "#...#", "####.", "#....", "#...."}, // 254 þ
     {".#.#.", ".....", "#...#", "#...#", "#...#", ".####", "....#", ".###."}, // 255 ÿ
 };
+// The stand-in for characters the font lacks (U+FFFD): a question mark cut
+// out of a block, the hand-drawn form of the usual black diamond.
+constexpr const char* kSmallReplacement[8] = {"#####", "#...#", "###.#", "##..#", "#####", "##.##", "#####", "....."};
 // clang-format on
 
 // The glyph of a code, or null for a code the set does not have.
 inline const char* const* SmallGlyph(uint32_t code)
 {
+    if (code == 0xFFFD)
+        return kSmallReplacement;
     if (code >= 32 && code <= 126)
         return kSmallAscii[code - 32];
     if (code >= 160 && code <= 255)

@@ -212,6 +212,26 @@ TEST(Font3DPrint, FallbackFontsAndUnreadyFonts)
     EXPECT_EQ(none.Print("Z", 0, 0, -1), 0);
 }
 
+// The GL font draws the replacement glyph for a character it lacks, as wide
+// as it measures; a line feed stays an empty advance.
+TEST(Font3DPrint, MissingCharactersDrawTheReplacementGlyph)
+{
+    Recorded r;
+    ASSERT_TRUE(r.Create());
+    FontDesc s = Wide(2, 5, 8);
+    s.glyphs.push_back({0xFFFD, 1, 7, 0});
+    s.width = 3;
+    auto f = Load3D(r, MakeFont(s));
+    ASSERT_TRUE(f);
+    r.rec->Clear();
+    const std::wstring text = Codes({0}) + L"\u20ac\n" + Codes({1});
+    EXPECT_EQ(f->Print(text.c_str(), 0, 0, -1), 5 + 8 + 3 + 5);
+    EXPECT_EQ(f->StringWidth(text.c_str(), nullptr, -1), 5 + 8 + 3 + 5);
+    const auto draws = r.rec->Only("glDrawElements");
+    ASSERT_EQ(draws.size(), 1u) << r.rec->Joined();
+    EXPECT_EQ(draws[0].rfind("glDrawElements(4, 18, 5121,", 0), 0u); // three quads
+}
+
 TEST(Font3DPrint, BackgroundBoxes)
 {
     Recorded r;

@@ -97,7 +97,7 @@ TEST_F(FontFreeType, DemoFontsLoadWithTheirSizes)
         std::unique_ptr<PUnicodeFont> f(PUnicodeFont::Create(path.c_str()));
         ASSERT_TRUE(f) << d.name;
         EXPECT_EQ(f->height, d.height) << d.name;
-        EXPECT_EQ(f->glyphCount, 95u + 96u) << d.name; // ASCII and Latin-1
+        EXPECT_EQ(f->glyphCount, 95u + 96u + 1u) << d.name; // ASCII, Latin-1 and the stand-in U+FFFD
         ASSERT_TRUE(f->FindChar(0xE9)) << d.name;
         EXPECT_GT(f->FindChar('W')->width, 0) << d.name;
         EXPECT_EQ(f->args.strip->format, PSURFACE_RGB565) << d.name;
@@ -106,6 +106,7 @@ TEST_F(FontFreeType, DemoFontsLoadWithTheirSizes)
         if (std::string(d.name).find("font") == 0 && std::string(d.name) != "font12x16_") {
             for (uint32_t c = 32; c < 127; c++)
                 ASSERT_EQ(f->FindChar(c)->Advance(), f->width) << d.name << " " << c;
+            ASSERT_EQ(f->FindChar(0xFFFD)->Advance(), f->width) << d.name; // also where it is made smaller
         }
     }
 }

@@ -194,6 +194,50 @@ TEST(FontPrint, FallbackFontsAndCycles)
     EXPECT_EQ(a->Print("Q", 0, 0, -1), 1 + 4);
 }
 
+// A font with a replacement glyph shows it, at its width, for every character
+// it lacks; the line-break and control characters keep the fixed advance.
+TEST(FontPrint, MissingCharactersShowTheReplacementGlyph)
+{
+    FontDesc s = AB();
+    s.height = 1;
+    s.glyphs.push_back({0xFFFD, 1, 3, 1}); // drawn as '#.#'
+    s.coverage = [](uint32_t code, int x, int) -> uint8_t { return code == 0xFFFD && x == 1 ? 0 : 255; };
+    auto f = Load(MakeFont(s));
+    ASSERT_TRUE(f);
+    ASSERT_TRUE(f->FindChar(0xFFFD));
+    auto d = Canvas(32, 1);
+    f->target = d.get();
+    // A euro sign, a replacement character itself and a value that is no
+    // character: each 1 + 3 + 1 wide.
+    const wchar_t text[] = {'A', 0x20AC, 0xFFFD, wchar_t(-5), 'B', 0};
+    EXPECT_EQ(f->StringWidth(text, nullptr, -1), 5 + 3 * 5 + 6 + 4);
+    EXPECT_EQ(f->Print(text, 0, 0, -1), 5 + 3 * 5 + 6 + 5);
+    EXPECT_EQ(Row(*d, 0), "#####..#.#...#.#...#.#..######..");
+    EXPECT_EQ(f->ShownGlyph(0x20AC), f->FindChar(0xFFFD));
+    EXPECT_EQ(f->ShownGlyph('A'), f->FindChar('A'));
+
+    // Bad bytes of a UTF-8 text are the same stand-ins, one a byte.
+    f->utf8 = 1;
+    EXPECT_EQ(f->StringWidth("\xff\xfe\xe2\x82\xac", nullptr, -1), 3 * 5 + 2);
+    // Line breaks and control characters draw nothing and advance by width.
+    for (const wchar_t* t : {L"A\nA", L"A\u00a7A", L"A\rA", L"A\u0085A", L"A\u007fA"}) {
+        auto c = Canvas(16, 1);
+        f->target = c.get();
+        EXPECT_EQ(f->StringWidth(t, nullptr, -1), 5 + 4 + 5 + 2);
+        EXPECT_EQ(f->Print(t, 0, 0, -1), 5 + 4 + 5 + 3);
+        EXPECT_EQ(Row(*c, 0), "#####......#####");
+    }
+
+    // A fallback font is still asked first.
+    FontDesc z;
+    z.height = 1;
+    z.glyphs = {{0x20AC, 0, 2, 0}};
+    auto g = Load(MakeFont(z));
+    ASSERT_TRUE(g);
+    f->fallback = g.get();
+    EXPECT_EQ(f->StringWidth(L"\u20ac", nullptr, -1), 2);
+}
+
 TEST(FontPrint, WideTextThroughTheBaseIsCutAtWholeCharacters)
 {
     RecordingFont f;
