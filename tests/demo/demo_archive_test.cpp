@@ -235,6 +235,17 @@ TEST_F(DemoArchive, EveryEntryLoadsWithTheEngineReader)
             for (int i = 0; i < strip->width * strip->height; i++)
                 soft += strip->alpha[i] != 0 && strip->alpha[i] != 255;
             EXPECT_EQ(soft, 0);
+            // A replacement glyph stands in for every character the font
+            // lacks (a peer's bad bytes, a euro sign): inked, not a blank cell.
+            const PGlyph* stand = font->FindChar(PUnicodeFont::kReplacementChar);
+            ASSERT_NE(stand, nullptr);
+            EXPECT_EQ(font->ShownGlyph(0x20AC), stand);
+            EXPECT_EQ(font->StringWidth(L"\u20ac", nullptr, -1), stand->Advance());
+            int ink = 0;
+            for (int y = 0; y < font->height; y++)
+                for (int x = stand->x; x < stand->x + stand->width; x++)
+                    ink += strip->alpha[size_t(y) * size_t(strip->width) + size_t(x)] == 255;
+            EXPECT_GT(ink, stand->width * font->height / 4);
             kinds[0]++;
         } else if (EndsWith(f.name, ".pof")) {
             std::unique_ptr<PMesh> mesh(PMesh::CreateFromFile(name, nullptr, ""));

@@ -1,6 +1,7 @@
 // The multiplayer menus drawn on Mesa with the demo archive's art, fonts,
 // texts and aircraft, one frame per screen kept in mp_shots/ of the tests'
 // build folder (or KRV_SAVE_FRAMES) for a person to look at.
+#include <cstdio>
 #include <filesystem>
 
 #include "game/frontend/textinput.h"
@@ -151,6 +152,35 @@ TEST_F(DemoMenus, HostAddressWrapsBelowThePlayerListOnTheSmallScreen)
         EXPECT_GT(last, first + fonts.Height(0)) << "the address is not drawn on two lines";
         EXPECT_LT(last, h);
         players.clear();
+    }
+}
+
+// Names of characters the fonts lack, a peer's bytes that are not UTF-8 and
+// euro signs, show one stand-in glyph a character in the rooms list and in
+// the game room's player list, never an empty row.
+TEST_F(DemoMenus, NamesTheFontsLackShowStandIns)
+{
+    Player& a = Add("A");
+    Player& b = Add("B");
+    std::snprintf(a.k.userName, sizeof a.k.userName, "%s", "\xff\xfe\xfd\xfc");
+    std::snprintf(b.k.userName, sizeof b.k.userName, "%s", "\xe2\x82\xac\xe2\x82\xac\xe2\x82\xac");
+    HostLocal(a);
+    Taps(b, {{1, 0}, {2, 1}});
+    ASSERT_TRUE(Until([&] { return b.k.menus[5].list->GetCount() == 1; }));
+    Shot(b, "5_rooms_stand_ins");
+    TapLine(b, 5, 0);
+    ASSERT_TRUE(Until([&] { return a.k.menus[6].list->GetCount() == 2; }));
+    Step();
+    auto room = Shot(a, "6_game_room_stand_ins");
+    // Each name's row holds glyph pixels where its text lies.
+    for (int i = 0; i < 2; i++) {
+        const KrvMpButton* line = a.k.menus[6].list->GetLine(i);
+        ASSERT_TRUE(line);
+        int white = 0;
+        for (int y = line->m_rect.y; y < line->m_rect.y + line->m_rect.height; y++)
+            for (int x = line->m_rect.x; x < line->m_rect.x + line->m_rect.width; x++)
+                white += At(room, x, y) == 0xFFFFFF;
+        EXPECT_GT(white, 30) << "row " << i;
     }
 }
 #endif
