@@ -243,7 +243,7 @@ template <class Next> int PUnicodeFont::Reach(Next next, int n) const
     unsigned c;
     while ((n < 0 || count < n) && next(c)) {
         count++;
-        if (const PGlyph* g = FindChar(wchar_t(c))) {
+        if (const PGlyph* g = ShownGlyph(wchar_t(c))) {
             const int x0 = pen + g->Before();
             if (g->width)
                 right = std::max(right, x0 + g->width);

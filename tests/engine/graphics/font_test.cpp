@@ -212,6 +212,7 @@ TEST(FontPrint, MissingCharactersShowTheReplacementGlyph)
     const wchar_t text[] = {'A', 0x20AC, 0xFFFD, wchar_t(-5), 'B', 0};
     EXPECT_EQ(f->StringWidth(text, nullptr, -1), 5 + 3 * 5 + 6 + 4);
     EXPECT_EQ(f->Print(text, 0, 0, -1), 5 + 3 * 5 + 6 + 5);
+    EXPECT_EQ(f->DrawnWidth(text, -1), 5 + 3 * 5 + 6 + 4);
     EXPECT_EQ(Row(*d, 0), "#####..#.#...#.#...#.#..######..");
     EXPECT_EQ(f->ShownGlyph(0x20AC), f->FindChar(0xFFFD));
     EXPECT_EQ(f->ShownGlyph('A'), f->FindChar('A'));
