@@ -151,15 +151,14 @@ bool ParseDotted(const char* s, unsigned& out)
     return true;
 }
 
-bool IsUsableOwnAddress(uint32_t a)
+// The first octet of a network-order address (the lowest byte).
+unsigned FirstOctet(unsigned address)
 {
-    const uint8_t* b = reinterpret_cast<const uint8_t*>(&a);
-    if (a == 0 || a == 0xFFFFFFFFu)
-        return false;
-    if (b[0] == 127 && b[1] == 0 && b[2] == 0)
-        return false;
-    return b[0] < 224;
+    return address & 0xFFu;
 }
+
+constexpr unsigned kFirstGroupOctet = 224;  // groups, reserved, all ones
+constexpr unsigned kLoopbackOctet = 127;
 
 int LookupFirst(unsigned& ip, const char* name)
 {
@@ -194,6 +193,16 @@ int LookupFirst(unsigned& ip, const char* name)
 }
 
 } // namespace
+
+bool PInetPeerReachable(unsigned address)
+{
+    return address != 0 && FirstOctet(address) < kFirstGroupOctet;
+}
+
+bool PInetReachableByOthers(unsigned address)
+{
+    return PInetPeerReachable(address) && FirstOctet(address) != kLoopbackOctet;
+}
 
 char* PInetNtoa(unsigned addr, char* out)
 {
@@ -230,10 +239,7 @@ int PGetHostByName(unsigned& ip, const char* name)
     int r = LookupFirst(ip, name);
     if (r != 0)
         return r;
-    const uint8_t* b = reinterpret_cast<const uint8_t*>(&ip);
-    if (ip == 0x0100007Fu || ip == 0x7F000001u || ip == 0 || ip == 0xFFFFFFFFu || b[0] >= 224)
-        return -1;
-    return 0;
+    return PInetReachableByOthers(ip) ? 0 : -1;
 }
 
 int PHostLookup(unsigned& ip, const char* name)
@@ -270,7 +276,7 @@ int get_all_ip_addr(unsigned& ip)
         if (!e->ifa_addr || e->ifa_addr->sa_family != AF_INET)
             continue;
         uint32_t a = reinterpret_cast<sockaddr_in*>(e->ifa_addr)->sin_addr.s_addr;
-        if (!IsUsableOwnAddress(a))
+        if (!PInetReachableByOthers(a))
             continue;
         ip = a;
         char upper[32];

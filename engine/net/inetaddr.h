@@ -56,10 +56,22 @@ unsigned PInetAddr(const char* text);
 // 255.255.255.255 is refused like any malformed text).
 bool PInetAton(unsigned& out, const char* text);
 
+// The rules on network-order addresses. Groups, reserved addresses and the
+// all-ones broadcast have a first octet of 224 or more; loopback addresses
+// (this device itself) a first octet of 127.
+//
+// Whether this device can reach a peer at the address: not 0.0.0.0 (no
+// device's address) and not a group, reserved or all ones. Loopback is
+// reachable: a peer on this very device.
+bool PInetPeerReachable(unsigned address);
+// Whether other devices can reach this one at the address (the own address
+// it hosts and announces at): reachable, and not loopback.
+bool PInetReachableByOthers(unsigned address);
+
 // With a null name: the device's own address (see get_all_ip_addr) and its
 // result. Otherwise looks the name up; ip = the first IPv4 address; -1 when
-// that address is loopback, 0, all ones or multicast and above, else 0; an
-// engine error code when the name has no address.
+// other devices cannot reach that address (PInetReachableByOthers), else 0;
+// an engine error code when the name has no address.
 int PGetHostByName(unsigned& ip, const char* name);
 
 // Looks a host name up for a connection: 0 with ip set (network order) to its
@@ -69,10 +81,9 @@ int PGetHostByName(unsigned& ip, const char* name);
 int PHostLookup(unsigned& ip, const char* name);
 
 // The device's own IPv4 address: walks the interfaces from the last to the
-// first; every usable address (not 0, not 127.0.0.x, not all ones, below
-// 224.x) is stored in ip; an interface whose upper-cased name contains "WLAN"
-// ends the walk with 1. Otherwise 0 when some address was stored, -1 when
-// none qualified.
+// first; every address others can reach (PInetReachableByOthers) is stored
+// in ip; an interface whose upper-cased name contains "WLAN" ends the walk
+// with 1. Otherwise 0 when some address was stored, -1 when none qualified.
 int get_all_ip_addr(unsigned& ip);
 
 // Maps a platform error number to the engine's negative error code.

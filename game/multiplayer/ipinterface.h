@@ -117,9 +117,8 @@ public:
     }
     // 1 when the device has a usable IPv4 address.
     int isConnectionAvailable();
-    // Whether a room can be reached at the address: not 0.0.0.0 (a join
-    // would reach this device), not a group, reserved or all ones (224 and
-    // up).
+    // Whether a room can be reached at the address: a peer this device can
+    // reach (PInetPeerReachable), loopback included.
     static bool isValidIP(unsigned int address);
 
     // Reads one announcement datagram from sender (network byte order) into

@@ -18,14 +18,6 @@ constexpr char kTag[] = "NVGR";
 constexpr int kMinDatagram = 10;
 constexpr char kDefaultRoomName[] = "DEFAULT GAMEROOM";
 constexpr int kMaxPort = 65535;
-constexpr unsigned kFirstGroupOctet = 224;  // 224.x.x.x and up: groups and reserved
-
-// The first octet of an address in the engine's form (PInetAddr: octet i in
-// bits 8i to 8i + 7, which is the network's byte order in memory).
-unsigned FirstOctet(unsigned address)
-{
-    return address & 0xFF;
-}
 
 // Whether count datagrams in span ms come at a flood's rate; a span shorter
 // than the window counts as the window.
@@ -63,7 +55,9 @@ int GetHostAddr(unsigned int& address)
 
 bool IPInterface::isValidIP(unsigned int address)
 {
-    return address != 0 && FirstOctet(address) < kFirstGroupOctet;
+    // A room on this very device (another program, or the same one) is
+    // joined over loopback.
+    return PInetPeerReachable(address);
 }
 
 int IPInterface::isConnectionAvailable()

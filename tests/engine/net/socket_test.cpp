@@ -96,6 +96,24 @@ TEST(InetText, PartsAndSentinels)
     EXPECT_STREQ(text, "10.0.0.1");
 }
 
+// A peer this device can reach, loopback included (a room on this very
+// device), and an address other devices reach this one at.
+TEST(InetRules, PeersAndOwnAddresses)
+{
+    struct Case {
+        const char* address;
+        bool peer, own;
+    };
+    const Case cases[] = {{"0.0.0.0", false, false},        {"127.0.0.1", true, false},
+                          {"127.1.2.3", true, false},       {"1.0.0.127", true, true},
+                          {"10.77.0.1", true, true},        {"223.255.255.254", true, true},
+                          {"224.0.0.3", false, false},      {"255.255.255.255", false, false}};
+    for (const Case& c : cases) {
+        EXPECT_EQ(PInetPeerReachable(PInetAddr(c.address)), c.peer) << c.address;
+        EXPECT_EQ(PInetReachableByOthers(PInetAddr(c.address)), c.own) << c.address;
+    }
+}
+
 TEST(HostLookup, LoopbackNamesAndOwnAddress)
 {
     unsigned ip = 0;
