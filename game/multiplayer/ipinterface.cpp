@@ -13,8 +13,6 @@
 namespace {
 
 constexpr unsigned kConnectWaitMs = 100;
-// Connections the host accepts in one poll (the surplus is turned away).
-constexpr int kAcceptsPerPoll = 4;
 
 // Copies at most 31 characters of a name of up to 32 bytes, NUL-terminated.
 void CopyName(char* to, const char* from, int fromBytes)
@@ -117,7 +115,7 @@ int IPInterface::StartListening(const GameRoom& room)
         m_port = port;
         PSockAddrIP any;
         PSockAddrSet(any, 0, PSwap16(uint16_t(port)));
-        if (m_listen.Bind(any, 16, 1) != 0 || m_listen.Listen(1) != 0)
+        if (m_listen.Bind(any, 16, 1) != 0 || m_listen.Listen(kListenBacklog) != 0)
             continue;
         CreateBroadcastMsg(m_hostAddress, port, room);
         m_listen.SetBlocking(0);
@@ -145,6 +143,8 @@ void IPInterface::processPollPlayers()
 
 void IPInterface::AcceptClients()
 {
+    // Everything that waits: a connection left in the queue keeps an
+    // honest guest's connect from getting in behind it.
     for (int i = 0; i < kAcceptsPerPoll && m_listen.IsOpen(); ++i) {
         PSocket incoming;
         if (m_listen.Accept(incoming) != 0)
@@ -178,24 +178,35 @@ void IPInterface::TakeClient(PSocket& accepted)
     PSockAddr from = {};
     const uint32_t address = accepted.RemoteName(from) == 0 ? from.address : 0;
     // A free place, unless the address holds its share already: then its
-    // oldest goes; with every place taken, the oldest of all goes.
-    int free = -1, own = 0, oldestOwn = -1, oldest = -1;
+    // oldest goes. With every place taken, the oldest of the address that
+    // holds the most places goes (of all, when each holds one): a few
+    // addresses reopening their connections push out one another, never a
+    // newcomer from elsewhere before it could give its name.
+    int free = -1, own = 0, oldestOwn = -1, crowded = -1, crowdedHolds = 0;
     auto older = [this](int a, int b) { return b < 0 || int32_t(m_acceptTurn[a] - m_acceptTurn[b]) < 0; };
+    // An address that could not be read is nobody's in particular.
+    auto sameAddress = [this](int k, uint32_t a) {
+        return a != 0 && m_nameless[k].IsOpen() && m_nameless[k].PeerAddress() == a;
+    };
     for (int k = 0; k < kMaxNameless; ++k) {
         if (!m_nameless[k].IsOpen()) {
             if (free < 0)
                 free = k;
             continue;
         }
-        // An address that could not be read is nobody's in particular.
-        const bool mine = address != 0 && m_nameless[k].PeerAddress() == address;
+        const bool mine = sameAddress(k, address);
         own += mine;
         if (mine && older(k, oldestOwn))
             oldestOwn = k;
-        if (older(k, oldest))
-            oldest = k;
+        int holds = 0;
+        for (int j = 0; j < kMaxNameless; ++j)
+            holds += j == k || sameAddress(j, m_nameless[k].PeerAddress());
+        if (holds > crowdedHolds || (holds == crowdedHolds && older(k, crowded))) {
+            crowded = k;
+            crowdedHolds = holds;
+        }
     }
-    const int k = own >= kNamelessPerAddress ? oldestOwn : free >= 0 ? free : oldest;
+    const int k = own >= kNamelessPerAddress ? oldestOwn : free >= 0 ? free : crowded;
     LanLink& link = m_nameless[k];
     char dotted[16];
     if (link.IsOpen()) {

@@ -69,10 +69,18 @@ public:
     static constexpr int kQuietPerRead = 64;
     // Connections accepted that have not given their name yet take no
     // player's place; the host keeps at most this many of them from one
-    // address and in all, and a further one closes the oldest (of its own
-    // address first). An honest guest names itself in its first round trip.
+    // address and in all, and a further one closes the oldest of its own
+    // address, or else the oldest of the address that holds the most. An
+    // honest guest names itself in its first round trip.
     static constexpr int kNamelessPerAddress = 2;
     static constexpr int kMaxNameless = 4;
+    // Connections the system may keep waiting for the host's accept, and
+    // the most the host accepts in one poll: as many as can wait, so that
+    // each poll empties the queue (each is taken or turned away at once).
+    // A full queue drops a further connect, which then waits a second or
+    // more to be tried again.
+    static constexpr int kListenBacklog = 16;
+    static constexpr int kAcceptsPerPoll = kListenBacklog + 1;
 
     IPInterface();
     ~IPInterface() override;

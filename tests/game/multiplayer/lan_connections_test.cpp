@@ -1,15 +1,17 @@
 // The local-network back end's game connections: message framing over socket
 // pairs (whole messages from any split of the stream, peers that stall or
 // stop reading, the sender stamped by the host) and the star of a host and
-// its clients over loopback.
+// its clients over loopback and across network namespaces.
 #include <algorithm>
 #include <cstring>
 #include <gtest/gtest.h>
 #include <memory>
+#include <sstream>
 #include <string>
 
 #include "game/multiplayer/krvmpconn.h"
 #include "game/multiplayer/mpbackends.h"
+#include "lan_netns.h"
 #include "lan_test_util.h"
 
 namespace {
@@ -418,6 +420,100 @@ TEST(LanStar, ConnectionsWithoutANameHoldNoPlace)
     EXPECT_GT(reopened, 0);
     for (Liar& l : liars)
         close(l.fd);
+}
+
+// Connects the system dropped because the listen queue of the namespace's
+// thread was full (the kernel's ListenOverflows and ListenDrops).
+long ListenDrops()
+{
+    std::istringstream in(ReadFile("/proc/thread-self/net/netstat"));
+    std::string names, values;
+    while (std::getline(in, names) && std::getline(in, values)) {
+        if (names.rfind("TcpExt:", 0) != 0)
+            continue;
+        std::istringstream n(names), v(values);
+        std::string name, value;
+        n >> name, v >> value;  // the line's "TcpExt:"
+        long drops = 0;
+        while (n >> name && v >> value)
+            if (name == "ListenOverflows" || name == "ListenDrops")
+                drops += std::stol(value);
+        return drops;
+    }
+    return -1;
+}
+
+// An honest guest joins a host on another machine again and again, alone
+// and while three connections that never give a name from each of two
+// addresses of a third machine are reopened as fast as the host closes
+// them: every join succeeds, the host's listen queue never turns a connect
+// away (a dropped connect is tried again only a second or more later), and
+// the limits keep closing the nameless connections.
+TEST(LanStarInNamespaces, HonestJoinsGetInWhileNamelessConnectionsChurn)
+{
+    NetLab lab(3);
+    if (!lab.Ok())
+        GTEST_SKIP() << "local-network test skipped: " << lab.Why();
+    ASSERT_TRUE(lab.RunIn(3, {"ip", "addr", "add", "10.77.0.13/24", "dev", "eth0"}));
+    IPInterface host, guest;
+    host.SetUserInfo("HOST");
+    guest.SetUserInfo("GUEST");
+    MPInterface::GameRoom room = {};
+    ASSERT_TRUE(lab.Enter(1));
+    ASSERT_EQ(host.HostGameRoom(room), 1);
+    const long dropsBefore = ListenDrops();
+    lab.Leave();
+    ASSERT_GE(dropsBefore, 0);
+    const int port = IPInterface::kFirstPort;
+
+    std::vector<std::pair<const char*, int>> churners;
+    int reopened = 0;
+    auto churn = [&] {
+        bool closed = false;
+        for (auto& c : churners)
+            closed |= ClosedByHost(c.second);
+        if (!closed)
+            return;
+        ASSERT_TRUE(lab.Enter(3));
+        for (auto& [from, fd] : churners)
+            if (ClosedByHost(fd)) {
+                close(fd);
+                fd = NamelessConnect(from, "10.77.0.1", port);
+                ++reopened;
+            }
+        lab.Leave();
+    };
+    for (bool churning : {false, true}) {
+        if (churning) {
+            ASSERT_TRUE(lab.Enter(3));
+            for (const char* from : {"10.77.0.3", "10.77.0.13"})
+                for (int i = 0; i < 3; ++i)
+                    churners.push_back({from, NamelessConnect(from, "10.77.0.1", port)});
+            lab.Leave();
+        }
+        for (int join = 0; join < 5; ++join) {
+            ASSERT_TRUE(lab.Enter(2));
+            ASSERT_EQ(guest.JoinGameRoom("10.77.0.1", port), 1);
+            lab.Leave();
+            ASSERT_TRUE(PumpUntil({&host, &guest}, [&] {
+                churn();
+                return guest.GetStatus() == IPInterface::kIdle ||
+                       (guest.MyClientID() >= 1 && guest.NumPlayers() == 2 && host.NumPlayers() == 2);
+            }));
+            EXPECT_EQ(guest.GetStatus(), IPInterface::kRunning) << "join " << join << (churning ? " in the churn" : "");
+            guest.LeaveGameRoom();
+            ASSERT_TRUE(PumpUntil({&host, &guest}, [&] {
+                churn();
+                return host.NumPlayers() == 1;
+            }));
+        }
+    }
+    EXPECT_GT(reopened, 12) << "the host closed the nameless connections";
+    ASSERT_TRUE(lab.Enter(1));
+    EXPECT_EQ(ListenDrops(), dropsBefore);
+    lab.Leave();
+    for (auto& c : churners)
+        close(c.second);
 }
 
 }  // namespace

@@ -40,7 +40,7 @@ struct IPInterfaceTestAccess {
         PSockAddrIP a;
         PSockAddrSet(a, PInetAddr("127.0.0.1"), 0);
         if (ip.m_listen.Open(PSOCK_AF_INET, PSOCK_STREAM, 0) != 0 || ip.m_listen.Bind(a, 16, 1) != 0 ||
-            ip.m_listen.Listen(1) != 0 || ip.m_listen.SetBlocking(0) != 0 || ip.m_listen.LocalName(a) != 0)
+            ip.m_listen.Listen(IPInterface::kListenBacklog) != 0 || ip.m_listen.SetBlocking(0) != 0 || ip.m_listen.LocalName(a) != 0)
             return 0;
         return PSwap16(a.port);
     }
