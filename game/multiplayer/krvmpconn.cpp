@@ -1087,10 +1087,13 @@ bool KrvMpConn::RelayFilter(void* context, int sender, uint8_t* payload, int len
     // another player's name) reaches nobody: the one line about it is
     // written here, as the host's own reading would have written it.
     GameMessage m;
-    if (!payload || !GameMessage::Decode(payload, length, m, sender) || !self->MaySend(m, sender))
+    if (!payload || !GameMessage::Decode(payload, length, m, sender))
+        return false;
+    const Verdict verdict = self->MaySend(m, sender);
+    if (!verdict)
         return false;
     // The session handles it next (MPInterface::RelayFilter), judged.
-    self->vetted = {sender, uint8_t(m.type), self->judgedShot};
+    self->vetted = {sender, uint8_t(m.type), verdict.shot};
     // The other guests get the aircraft the host took, not the number sent.
     if (m.type == MsgType::PlayerSettings || m.type == MsgType::StartReply)
         payload[1] = uint8_t(self->ClampPlane(payload[1], sender));
@@ -1174,10 +1177,9 @@ int MatchWeaponType(void* weapons, int i)
 
 }  // namespace
 
-bool KrvMpConn::JudgeShot(int id, const uint8_t* shot, int length)
+KrvMpConn::Verdict KrvMpConn::JudgeShot(int id, const uint8_t* shot, int length)
 {
     TakeMatchConstants();
-    judgedShot = JudgedShot();
     if (rules.weapons.empty()) {
         if (length < ShotMessage::kLength) {
             _PDebugPeer(uint32_t(id), "Shot of %d bytes from %d, shorter than a shot: dropped\n", length, id);
@@ -1193,8 +1195,7 @@ bool KrvMpConn::JudgeShot(int id, const uint8_t* shot, int length)
                     id, int(m.weapon));
         return false;
     }
-    judgedShot = {int16_t(m.weapon), int16_t(m.life)};
-    return true;
+    return {true, {int16_t(m.weapon), int16_t(m.life)}};
 }
 
 void KrvMpConn::CountShot(int id, const JudgedShot& shot)
@@ -1326,8 +1327,9 @@ void KrvMpConn::GameLink::SendToAll(const uint8_t* message, int length)
     unsigned char copy[kMessageBufferSize];
     memcpy(copy, message, size_t(length));
     // My own shots count as theirs do (see MatchRules::TakeDamage).
-    if (copy[0] == uint8_t(MsgType::Shot) && session.JudgeShot(session.MP_GetMyId(), copy, length))
-        session.CountShot(session.MP_GetMyId(), session.judgedShot);
+    if (copy[0] == uint8_t(MsgType::Shot))
+        if (const Verdict mine = session.JudgeShot(session.MP_GetMyId(), copy, length))
+            session.CountShot(session.MP_GetMyId(), mine.shot);
     session.mp->SendToAll(copy, length, false);
 }
 
@@ -1497,7 +1499,7 @@ void KrvMpConn::Handle_NotifyBusyStates(const GameMessage& m)
     }
 }
 
-bool KrvMpConn::MaySend(const GameMessage& m, int sender)
+KrvMpConn::Verdict KrvMpConn::MaySend(const GameMessage& m, int sender)
 {
     const uint32_t peer = uint32_t(sender);
     const int hostId = mp ? mp->GetHostID() : -1;
@@ -1508,7 +1510,7 @@ bool KrvMpConn::MaySend(const GameMessage& m, int sender)
     switch (m.type) {
     case MsgType::Shot:
         // A player fires only its own shots, and only shots the game reads.
-        if (m.shotLength < 5 || mpcodec::GetInt(m.shot + 1) != sender) {
+        if (ShotMessage::Shooter(m.shot, m.shotLength) != sender) {
             _PDebugPeer(peer, "Game message 7 from %d names another shooter: dropped\n", sender);
             return false;
         }
@@ -1575,7 +1577,10 @@ void KrvMpConn::HandleMessage(const unsigned char* data, int length, int sender)
     const JudgedShot shot = vetted.shot;
     vetted = Vetted();
     GameMessage m;
-    if (!GameMessage::Decode(data, length, m, sender) || (!judged && !MaySend(m, sender)))
+    if (!GameMessage::Decode(data, length, m, sender))
+        return;
+    const Verdict verdict = judged ? Verdict(true, shot) : MaySend(m, sender);
+    if (!verdict)
         return;
     bool host = MP_IsMeHost() != 0;
     if (GameMessage::ForHostOnly(m.type) && !host)
@@ -1626,7 +1631,7 @@ void KrvMpConn::HandleMessage(const unsigned char* data, int length, int sender)
     case MsgType::Shot:
         // Its weapon and life as MaySend read them, here or in the relay
         // filter.
-        CountShot(sender, judged ? shot : judgedShot);
+        CountShot(sender, verdict.shot);
         if (game)
             game->ReceiveShootFromClient(m.shot, m.shotLength);
         break;

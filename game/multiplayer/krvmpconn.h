@@ -323,12 +323,27 @@ private:
     static int TakeFlag(uint8_t& flag);
     // The aircraft number a peer sent, within the catalogue.
     int ClampPlane(int plane, int sender) const;
+    // What JudgeShot read of a shot it let through: its weapon and life
+    // (weapon -1: no catalogue here, it counts for nothing).
+    struct JudgedShot {
+        int16_t weapon = -1;
+        int16_t life = 0;
+    };
+    // Whether a peer's message is let through, and for a shot what it was
+    // judged to be.
+    struct Verdict {
+        Verdict(bool allowed) : allowed(allowed) {}
+        Verdict(bool allowed, JudgedShot shot) : allowed(allowed), shot(shot) {}
+        explicit operator bool() const { return allowed; }
+        bool allowed;
+        JudgedShot shot;
+    };
     // Whether sender may send the decoded message: what only the host sends
     // comes from the host (where the back end knows who that is), a player
     // speaks only for itself, a start reply answers the match start under
     // way, and the host takes damage and repair requests only from players
     // of the running match. A refusal is logged, limited per sender.
-    bool MaySend(const GameMessage& m, int sender);
+    Verdict MaySend(const GameMessage& m, int sender);
     // The host's check of a guest's message before the others get it: false
     // when the message is dropped (see MPInterface::RelayFilter).
     static bool RelayFilter(void* context, int sender, uint8_t* payload, int length);
@@ -342,17 +357,11 @@ private:
     // (kills, match states, lag marks) after it.
     void RulesIn();
     void RulesOut();
-    // What JudgeShot read of the last shot it let through: its weapon and
-    // life (weapon -1: no catalogue here, it counts for nothing).
-    struct JudgedShot {
-        int16_t weapon = -1;
-        int16_t life = 0;
-    };
     // A shot (game message 7) of player id: whether it decodes as the game
     // decodes it against the match's catalogue (its length, a weapon the
     // match's aircraft carry); without the catalogue (no match running here)
-    // it needs the shot's length only. Sets judgedShot.
-    bool JudgeShot(int id, const uint8_t* shot, int length);
+    // it needs the shot's length only.
+    Verdict JudgeShot(int id, const uint8_t* shot, int length);
     // A shot judged: in the open match a hit the shooter may report
     // (MatchRules::ShotFired).
     void CountShot(int id, const JudgedShot& shot);
@@ -424,7 +433,6 @@ private:
         JudgedShot shot;  // of a shot
     };
     Vetted vetted;
-    JudgedShot judgedShot;
     uint8_t constantsTaken = 0;  // the match's constants are in the rules
     Gone gone[kMaxGone] = {};
     int32_t goneCount = 0;

@@ -91,6 +91,8 @@ struct ShotMessage {
     static constexpr uint8_t kType = 7;
     static constexpr int kLength = 32;
     static constexpr int kLengthHoming = 44;
+    // The type byte and the shooter's id: the bytes that say who fired.
+    static constexpr int kShooterLength = 5;
     int32_t shooter = 0;
     uint8_t weapon = 0;
     PVector3 position, velocity, third;
@@ -105,6 +107,9 @@ struct ShotMessage {
     // weaponType answers the record's type for the weapon index.
     static bool Decode(const uint8_t* data, int length, int weaponCount, int (*weaponType)(void*, int), void* ctx,
                        ShotMessage& out);
+    // The shooter a received message names; -1 when it is too short to
+    // name one.
+    static int32_t Shooter(const uint8_t* data, int length);
 };
 
 // In a match the game is also the session's MatchGame: it gives the spawn

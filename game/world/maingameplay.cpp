@@ -111,11 +111,16 @@ int ShotMessage::Encode(int weaponType, uint8_t* out, int capacity) const
     return length;
 }
 
+int32_t ShotMessage::Shooter(const uint8_t* data, int length)
+{
+    return data && length >= kShooterLength ? mpcodec::GetInt(data + 1) : -1;
+}
+
 bool ShotMessage::Decode(const uint8_t* data, int length, int weaponCount, int (*weaponType)(void*, int), void* ctx,
                          ShotMessage& out)
 {
     // Lines about a peer's shots are limited per shooter.
-    const int32_t shooter = data && length >= 5 ? mpcodec::GetInt(data + 1) : -1;
+    const int32_t shooter = Shooter(data, length);
     if (!data || length < kLength) {
         _PDebugPeer(uint32_t(shooter), "game: shot message of %d bytes from %d dropped (at least %d expected)\n",
                     length, shooter, kLength);
