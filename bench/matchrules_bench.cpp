@@ -11,6 +11,7 @@
 
 #include "game/multiplayer/matchrules.h"
 #include "game/world/myairplane.h"
+#include "game/world/weaponsystem.h"
 #include "tests/game/multiplayer/matchrig.h"
 
 namespace {

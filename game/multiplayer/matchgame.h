@@ -9,6 +9,10 @@
 
 #include "engine/runtime/pmath3d.h"
 
+// Projectiles a game keeps in flight at once (the weapons' pool): as many
+// shots of one player as can be flying.
+constexpr int kProjectilesInFlight = 90;
+
 // What one record of the match's weapon catalogue can do to another
 // player's aircraft. A shot (game message 7) names its record by index.
 struct MatchWeapon {

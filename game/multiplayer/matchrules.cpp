@@ -28,9 +28,9 @@ void MatchRules::StartMatch()
 
 void MatchRules::ResetMatch()
 {
-    for (int i = 0; i < kBooks; ++i) {
-        books[i].Clear();
-        bookIds[i] = -1;
+    for (BookSlot& slot : books) {
+        slot.owner = -1;
+        slot.book.Clear();
     }
     weapons.clear();
     repairAmount = 0;
@@ -86,26 +86,26 @@ int ShotBook::InFlight(uint32_t now) const
 
 ShotBook* MatchRules::Book(int id, bool make)
 {
-    for (int i = 0; i < kBooks; ++i)
-        if (bookIds[i] == id)
-            return &books[i];
+    for (BookSlot& slot : books)
+        if (slot.owner == id)
+            return &slot.book;
     if (!make)
         return nullptr;
     // A free book, or that of a player no longer in the table.
-    for (int i = 0; i < kBooks; ++i)
-        if (bookIds[i] == -1 || !Find(bookIds[i])) {
-            bookIds[i] = id;
-            books[i].Clear();
-            return &books[i];
+    for (BookSlot& slot : books)
+        if (slot.owner == -1 || !Find(slot.owner)) {
+            slot.owner = id;
+            slot.book.Clear();
+            return &slot.book;
         }
     return nullptr;
 }
 
 const ShotBook* MatchRules::Book(int id) const
 {
-    for (int i = 0; i < kBooks; ++i)
-        if (bookIds[i] == id)
-            return &books[i];
+    for (const BookSlot& slot : books)
+        if (slot.owner == id)
+            return &slot.book;
     return nullptr;
 }
 

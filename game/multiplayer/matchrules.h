@@ -9,7 +9,6 @@
 #include "engine/runtime/pmath3d.h"
 #include "game/multiplayer/gamemessage.h"
 #include "game/multiplayer/matchgame.h"
-#include "game/world/weaponsystem.h"
 
 class MyAirplane;
 
@@ -46,7 +45,7 @@ enum class DamageRefusal : uint8_t {
 // one that lapses first.
 class ShotBook {
 public:
-    static constexpr int kCapacity = WeaponSystem::kPoolSize;
+    static constexpr int kCapacity = kProjectilesInFlight;
     void Clear() { count = 0; }
     // A shot of a weapon doing damage per hit, in flight until the
     // millisecond clock reaches until.
@@ -190,7 +189,11 @@ private:
     ShotBook* Book(int id, bool make);
     const ShotBook* Book(int id) const;
 
+    // A player's book; owner -1: nobody's.
+    struct BookSlot {
+        int32_t owner = -1;
+        ShotBook book;
+    };
     static constexpr int kBooks = GameMessage::kMaxEntries;
-    ShotBook books[kBooks];
-    int32_t bookIds[kBooks] = {-1, -1, -1, -1};
+    BookSlot books[kBooks];
 };

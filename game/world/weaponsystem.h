@@ -14,6 +14,7 @@
 
 #include "engine/runtime/pfixed.h"
 #include "engine/runtime/pmath3d.h"
+#include "game/multiplayer/matchgame.h"
 #include "game/world/command.h"
 
 class AudioManager;
@@ -105,7 +106,7 @@ public:
 
 class WeaponSystem {
 public:
-    static constexpr int kPoolSize = 90;
+    static constexpr int kPoolSize = kProjectilesInFlight;
     static constexpr int kExplosionMeshes = 3;
     static constexpr int32_t kAimRange = 0x360000;    // 54.0
     static constexpr int kAimCone = 4551;             // 25 degrees in turn units

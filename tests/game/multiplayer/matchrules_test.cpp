@@ -10,6 +10,7 @@
 #include "game/world/command.h"
 #include "game/world/gameplayobject.h"
 #include "game/world/myairplane.h"
+#include "game/world/weaponsystem.h"
 
 namespace {
 
@@ -180,6 +181,16 @@ TEST(MatchRules, AShotPaysForOneHitOfItsWeaponWhileItFlies)
     m.r.ShotFired(0, 1, 50);
     EXPECT_EQ(ShotBook::kCapacity, m.r.ShotsInFlight(0));
     EXPECT_EQ(DamageRefusal::None, m.r.TakeDamage(1, 0, 35));
+    // A rocket that lapses before a bullet does not pay for the bullet's
+    // hit: it is left for a rocket's.
+    Match early(2);
+    early.r.ResetMatch();
+    early.r.weapons = m.r.weapons;
+    early.r.clock = t0;
+    early.r.ShotFired(0, 1, 10);
+    early.r.ShotFired(0, 0, 28);
+    EXPECT_EQ(DamageRefusal::None, early.r.TakeDamage(1, 0, 4));
+    EXPECT_EQ(DamageRefusal::None, early.r.TakeDamage(1, 0, 35));
     // Only the host keeps the account.
     Match client(2, false);
     EXPECT_TRUE(client.r.ShotFired(0, 0, 40));
