@@ -54,16 +54,7 @@ void LanLink::Close()
 void LanLink::Swap(LanLink& other)
 {
     m_socket.Swap(other.m_socket);
-    std::swap(m_in, other.m_in);
-    std::swap(m_inStart, other.m_inStart);
-    std::swap(m_inEnd, other.m_inEnd);
-    std::swap(m_queue, other.m_queue);
-    std::swap(m_qStart, other.m_qStart);
-    std::swap(m_qEnd, other.m_qEnd);
-    std::swap(m_heardAt, other.m_heardAt);
-    std::swap(m_peer, other.m_peer);
-    std::swap(m_eof, other.m_eof);
-    std::swap(m_broken, other.m_broken);
+    std::swap(static_cast<LanLinkState&>(*this), static_cast<LanLinkState&>(other));
 }
 
 void LanLink::Reset()

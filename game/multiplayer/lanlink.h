@@ -33,10 +33,28 @@ constexpr int kMaxMessage = 3 + kMaxPayload;
 int MessageLength(const uint8_t* data, int avail);
 }  // namespace lanframe
 
-class LanLink {
-public:
+// What a link holds beside its socket, kept apart so that LanLink::Swap
+// exchanges all of it at once: a member added here is swapped too.
+struct LanLinkState {
     static constexpr int kReceiveSize = 1024;
     static constexpr int kQueueSize = 16384;
+
+    uint8_t m_in[kReceiveSize] = {};
+    int m_inStart = 0;
+    int m_inEnd = 0;
+    uint8_t m_queue[kQueueSize] = {};
+    int m_qStart = 0;
+    int m_qEnd = 0;
+    uint32_t m_heardAt = 0;
+    uint32_t m_peer = 0;
+    bool m_eof = false;     // the peer closed its end
+    bool m_broken = false;
+};
+
+class LanLink : private LanLinkState {
+public:
+    using LanLinkState::kQueueSize;
+    using LanLinkState::kReceiveSize;
 
     LanLink() = default;
     LanLink(const LanLink&) = delete;
@@ -46,8 +64,8 @@ public:
     int IsOpen() const { return m_socket.IsOpen(); }
     // Closes the socket and forgets buffered and queued bytes.
     void Close();
-    // Exchanges everything with another link: its connection, the bytes it
-    // holds and queues, its times and marks.
+    // Exchanges everything with another link: its connection and its whole
+    // state (the bytes it holds and queues, its times and marks).
     void Swap(LanLink& other);
     // Forgets buffered and queued bytes and the broken mark (after the
     // socket was given a new connection).
@@ -78,15 +96,5 @@ public:
     uint32_t PeerAddress() const { return m_peer; }
 
 private:
-    PSocket m_socket;
-    uint8_t m_in[kReceiveSize] = {};
-    int m_inStart = 0;
-    int m_inEnd = 0;
-    uint8_t m_queue[kQueueSize] = {};
-    int m_qStart = 0;
-    int m_qEnd = 0;
-    uint32_t m_heardAt = 0;
-    uint32_t m_peer = 0;
-    bool m_eof = false;     // the peer closed its end
-    bool m_broken = false;
+    PSocket m_socket;  // every other member is LanLinkState's
 };
