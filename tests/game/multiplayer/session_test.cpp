@@ -484,6 +484,9 @@ TEST(Match, ShotsPayOnlyForWhatTheirWeaponDoesWhileTheyFly)
     outside[5] = 200;
     fromGuest2(outside);
     fromGuest2(bomb);
+    // Relayed through the host, as a guest sends them.
+    d.peers[2]->Net()->SendToAll(outside.data(), int(outside.size()), false);
+    d.peers[2]->Net()->SendToAll(bomb.data(), int(bomb.size()), false);
     d.Run(100);
     for (int i = 0; i < 3; ++i)
         claim(35);
