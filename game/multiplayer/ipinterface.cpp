@@ -145,10 +145,11 @@ void IPInterface::AcceptClients()
 {
     // Everything that waits: a connection left in the queue keeps an
     // honest guest's connect from getting in behind it.
+    m_passFirstTurn = m_accepts + 1;
     for (int i = 0; i < kAcceptsPerPoll && m_listen.IsOpen(); ++i) {
         PSocket incoming;
         if (m_listen.Accept(incoming) != 0)
-            return;  // nothing waiting, or the listen socket's error
+            break;  // nothing waiting, or the listen socket's error
         incoming.SetBlocking(0);
         if (m_clientCount < kMaxPlayers && FindFreeSocket() >= 0) {
             TakeClient(incoming);
@@ -171,6 +172,7 @@ void IPInterface::AcceptClients()
                                   "was turned away\n");
         }
     }
+    m_passFirstTurn = 0;
 }
 
 void IPInterface::TakeClient(PSocket& accepted)
@@ -206,9 +208,19 @@ void IPInterface::TakeClient(PSocket& accepted)
             crowdedHolds = holds;
         }
     }
+    char dotted[16];
+    if (own >= kNamelessPerAddress && m_passFirstTurn != 0 &&
+        int32_t(m_acceptTurn[oldestOwn] - m_passFirstTurn) >= 0) {
+        // Its oldest came in this same pass and has had no round trip to
+        // give its name: the further one is turned away instead.
+        PInetNtoa(address, dotted);
+        _PDebugPeerAddress(address, "LAN: too many connections without a name from %s at once; turned away\n",
+                           dotted);
+        accepted.Close();
+        return;
+    }
     const int k = own >= kNamelessPerAddress ? oldestOwn : free >= 0 ? free : crowded;
     LanLink& link = m_nameless[k];
-    char dotted[16];
     if (link.IsOpen()) {
         PInetNtoa(link.PeerAddress(), dotted);
         _PDebugPeerAddress(link.PeerAddress(),
@@ -435,6 +447,10 @@ EventList::event IPInterface::PollMessages()
         return EventList::kNone;
     }
     if (m_role == kHost) {
+        // The names that came are read before newer connections are
+        // accepted: a guest whose name is here is not pushed out by
+        // connections of its address that came after it.
+        const bool named = ReadNameless();
         processPollPlayers();
         for (int k = 0; k < kMaxClients; ++k)
             if (m_links[k].IsOpen())
@@ -444,7 +460,7 @@ EventList::event IPInterface::PollMessages()
             events.Add(EventList::kPlayersChanged);
         // A guest that named itself is in the table before its first
         // message is read.
-        if (ReadNameless())
+        if (named)
             return EventList::kPlayersChanged;
         for (int n = 0; n < kMaxPlayers; ++n) {
             int position = m_pollIndex;

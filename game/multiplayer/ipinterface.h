@@ -70,8 +70,10 @@ public:
     // Connections accepted that have not given their name yet take no
     // player's place; the host keeps at most this many of them from one
     // address and in all, and a further one closes the oldest of its own
-    // address, or else the oldest of the address that holds the most. An
-    // honest guest names itself in its first round trip.
+    // address, or else the oldest of the address that holds the most; one
+    // that would close a connection of its address accepted in the same
+    // pass is turned away instead. An honest guest names itself in its
+    // first round trip.
     static constexpr int kNamelessPerAddress = 2;
     static constexpr int kMaxNameless = 4;
     // Connections the system may keep waiting for the host's accept, and
@@ -265,6 +267,9 @@ private:
     uint32_t m_acceptedAt[kMaxNameless] = {};
     uint32_t m_acceptTurn[kMaxNameless] = {};
     uint32_t m_accepts = 0;
+    // The turn of the first connection of the accept pass under way; 0
+    // outside one.
+    uint32_t m_passFirstTurn = 0;
     uint8_t m_toldId[kMaxNameless] = {};
     RelayFilter m_relayFilter = nullptr;
     void* m_relayContext = nullptr;

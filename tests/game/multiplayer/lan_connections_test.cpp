@@ -422,6 +422,39 @@ TEST(LanStar, ConnectionsWithoutANameHoldNoPlace)
         close(l.fd);
 }
 
+// Connections of one address that come in one accept pass do not push out
+// one another (none has had a round trip to give its name): the third is
+// turned away, the first two stay; a later one closes the oldest.
+TEST(LanStar, ABurstFromOneAddressTurnsAwayItsNewest)
+{
+    IPInterface host;
+    Access::BecomeHost(host, "HOST");
+    const int listener = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a = {};
+    socklen_t size = sizeof a;
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = inet_addr("127.0.0.1");
+    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+    ASSERT_EQ(listen(listener, 8), 0);
+    ASSERT_EQ(getsockname(listener, reinterpret_cast<sockaddr*>(&a), &size), 0);
+    std::vector<int> far, near;
+    for (int i = 0; i < 4; ++i) {
+        far.push_back(NamelessConnect("127.0.0.8", "127.0.0.1", ntohs(a.sin_port)));
+        near.push_back(accept(listener, nullptr, nullptr));
+        ASSERT_GE(near.back(), 0);
+    }
+    Access::AdoptInOnePass(host, {near[0], near[1], near[2]});
+    EXPECT_FALSE(ClosedByHost(far[0]));
+    EXPECT_FALSE(ClosedByHost(far[1]));
+    EXPECT_TRUE(ClosedByHost(far[2]));
+    Access::AdoptInOnePass(host, {near[3]});
+    EXPECT_TRUE(ClosedByHost(far[0]));
+    EXPECT_FALSE(ClosedByHost(far[1]));
+    for (int fd : far)
+        close(fd);
+    close(listener);
+}
+
 // Connects the system dropped because the listen queue of the namespace's
 // thread was full (the kernel's ListenOverflows and ListenDrops).
 long ListenDrops()

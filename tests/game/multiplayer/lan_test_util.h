@@ -56,6 +56,14 @@ struct IPInterfaceTestAccess {
     {
         AdoptClient(ip, new PBsdSockStream(PSOCK_AF_INET, PSOCK_STREAM, fd));
     }
+    // The descriptors become connections the host accepted in one pass.
+    static void AdoptInOnePass(IPInterface& ip, const std::vector<int>& fds)
+    {
+        ip.m_passFirstTurn = ip.m_accepts + 1;
+        for (int fd : fds)
+            AdoptClient(ip, fd);
+        ip.m_passFirstTurn = 0;
+    }
     static int FreeSocket(IPInterface& ip) { return ip.m_freeSocket; }
     static int PollRooms(IPInterface& ip) { return ip.processPollGameRooms(); }
     // The announcement prefix a host at address:port builds for the room.
