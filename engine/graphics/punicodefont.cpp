@@ -212,48 +212,54 @@ template <class Next> int PUnicodeFont::Measure(Next next, int* h, int n) const
     return sum;
 }
 
-template <class Next> int PUnicodeFont::PrintText(Next next, int x, int y, int n) const
+// The pen walk of printing: each shown glyph is placed at the pen plus its
+// offset (glyph sees it there) and the pen moves past it; a character without
+// one goes to missing, which gives its advance. Returns the pen at the end.
+template <class Next, class Glyph, class Missing>
+int PUnicodeFont::Walk(Next next, int n, int pen, int& count, Glyph glyph, Missing missing) const
 {
-    int pen = x;
-    int count = 0;
     unsigned c;
     while ((n < 0 || count < n) && next(c)) {
         count++;
         if (const PGlyph* g = ShownGlyph(wchar_t(c))) {
             const int x0 = pen + g->Before();
-            DrawGlyph(*g, x0, y);
+            glyph(*g, x0);
             pen = x0 + g->width + spacing + g->After();
-            continue;
+        } else {
+            pen += missing(wchar_t(c), pen);
         }
-        int advance;
-        if (PrintMissing(wchar_t(c), pen, y, &advance))
-            pen += advance;
-        else
-            pen += spacing + width;
     }
+    return pen;
+}
+
+template <class Next> int PUnicodeFont::PrintText(Next next, int x, int y, int n) const
+{
+    int count = 0;
+    const int pen = Walk(
+        next, n, x, count, [&](const PGlyph& g, int x0) { DrawGlyph(g, x0, y); },
+        [&](wchar_t c, int at) {
+            int advance;
+            return PrintMissing(c, at, y, &advance) ? advance : spacing + width;
+        });
     return pen - x;
 }
 
-// The pen walk of PrintText without drawing, keeping the rightmost column a
+// The pen walk of printing without drawing, keeping the rightmost column a
 // glyph's pixels reach (a missing character's reach is its width).
 template <class Next> int PUnicodeFont::Reach(Next next, int n) const
 {
-    int pen = 0, right = 0;
-    int count = 0;
-    unsigned c;
-    while ((n < 0 || count < n) && next(c)) {
-        count++;
-        if (const PGlyph* g = ShownGlyph(wchar_t(c))) {
-            const int x0 = pen + g->Before();
-            if (g->width)
-                right = std::max(right, x0 + g->width);
-            pen = x0 + g->width + spacing + g->After();
-            continue;
-        }
-        const int w = MissingWidth(wchar_t(c));
-        right = std::max(right, pen + w);
-        pen += w + spacing;
-    }
+    int right = 0, count = 0;
+    const int pen = Walk(
+        next, n, 0, count,
+        [&](const PGlyph& g, int x0) {
+            if (g.width)
+                right = std::max(right, x0 + g.width);
+        },
+        [&](wchar_t c, int at) {
+            const int w = MissingWidth(c);
+            right = std::max(right, at + w);
+            return w + spacing;
+        });
     // The measure leaves out the spacing after the last character.
     return std::max(right, count ? pen - spacing : 0);
 }

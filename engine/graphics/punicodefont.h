@@ -84,6 +84,8 @@ private:
     template <class Next> int Measure(Next next, int* height, int n) const;
     template <class Next> int PrintText(Next next, int x, int y, int n) const;
     template <class Next> int Reach(Next next, int n) const;
+    template <class Next, class Glyph, class Missing>
+    int Walk(Next next, int n, int pen, int& count, Glyph glyph, Missing missing) const;
     void DrawGlyph(const PGlyph& g, int x, int y) const;
 
     // Set while this font is asking its fallback, so that a chain of fallback

@@ -142,63 +142,59 @@ TEST(Surface3DTiles, EdgeTexelsAndUploadErrors)
 // what the tile before it left in the upload buffer, its corner too.
 TEST(Surface3DTiles, LastTileFiltersOnlyItsOwnTexels)
 {
-    for (bool across : {true, false}) {
-        SCOPED_TRACE(across ? "across" : "down");
-        const int w = across ? 288 : 8, h = across ? 8 : 288;
-        swtest::MemoryDisplay display(across ? 600 : 20, across ? 20 : 600);
-        std::unique_ptr<P3D> ctx(P3D::Create(&display, nullptr));
-        ASSERT_TRUE(ctx);
-        // Red in the first tile, blue in the last one.
+    // Draws a w x h picture, blue where blue(x, y) says and red elsewhere,
+    // twice its size with smoothing on a display of its own; gives the
+    // pixel at (x, y) of that display.
+    struct Drawn {
+        std::unique_ptr<swtest::MemoryDisplay> display;
+        uint16_t At(int x, int y) const { return display->Buffer().pixels[y * (display->Buffer().pitch / 2) + x]; }
+    };
+    auto draw = [](int w, int h, unsigned tiles, auto blue) {
+        Drawn d {std::make_unique<swtest::MemoryDisplay>(2 * w + 8, 2 * h + 8)};
+        std::unique_ptr<P3D> ctx(P3D::Create(d.display.get(), nullptr));
+        EXPECT_TRUE(ctx);
         std::unique_ptr<PSurface> img(PSurface::Create(w, h, PSURFACE_RGB565));
         for (int y = 0; y < h; ++y)
             for (int x = 0; x < w; ++x) {
-                const uint16_t c = (across ? x : y) < 256 ? 0xF800 : 0x001F;
+                const uint16_t c = blue(x, y) ? 0x001F : 0xF800;
                 std::memcpy(img->pixels + size_t(y) * img->pitch + size_t(x) * 2, &c, 2);
             }
-        std::unique_ptr<PSurface3D> s(PSurface3D::Create(ctx.get(), img.get(), PS3D_NOALPHA));
-        ASSERT_NE(s, nullptr);
-        ASSERT_EQ(s->TileCount(), 2u);
+        std::unique_ptr<PSurface3D> s(ctx ? PSurface3D::Create(ctx.get(), img.get(), PS3D_NOALPHA) : nullptr);
+        EXPECT_NE(s, nullptr);
+        if (!s)
+            return d;
+        EXPECT_EQ(s->TileCount(), tiles);
         ctx->Clear(0);
         PBlitFX fx;
         fx.scaleX = fx.scaleY = 0x20000;
         s->BlitFx(w, h, nullptr, PS3D_SCALE | PS3D_SMOOTH, fx);
-        const PBackBuffer& bb = display.Buffer();
-        auto at = [&](int x, int y) { return bb.pixels[y * (bb.pitch / 2) + x]; };
+        return d;
+    };
+    auto expectBlue = [](uint16_t p, int x, int y) {
+        EXPECT_EQ(p >> 11, 0) << "red at (" << x << ", " << y << "): " << std::hex << p;
+        EXPECT_GT(p & 31, 24) << std::hex << p;
+    };
+
+    // Red in the first tile, blue in the last one.
+    for (bool across : {true, false}) {
+        SCOPED_TRACE(across ? "across" : "down");
+        const int w = across ? 288 : 8, h = across ? 8 : 288;
+        const Drawn d = draw(w, h, 2u, [&](int x, int y) { return (across ? x : y) >= 256; });
         // The last drawn row or column, across its middle.
         for (int k = 2 * 2; k < 2 * 4; ++k) {
-            const uint16_t p = across ? at(2 * w - 1, h - 4 + k) : at(w - 4 + k, 2 * h - 1);
-            EXPECT_EQ(p >> 11, 0) << "red at the last tile's edge: " << std::hex << p;
-            EXPECT_GT(p & 31, 24) << std::hex << p;
+            const int x = across ? 2 * w - 1 : w - 4 + k, y = across ? h - 4 + k : 2 * h - 1;
+            expectBlue(d.At(x, y), x, y);
         }
     }
 
     // Both ways: the last tile's corner texel, beyond its last column and
     // row, is its own corner too. Blue in the bottom-right tile only.
     const int n = 288;
-    swtest::MemoryDisplay display(2 * n + 8, 2 * n + 8);
-    std::unique_ptr<P3D> ctx(P3D::Create(&display, nullptr));
-    ASSERT_TRUE(ctx);
-    std::unique_ptr<PSurface> img(PSurface::Create(n, n, PSURFACE_RGB565));
-    for (int y = 0; y < n; ++y)
-        for (int x = 0; x < n; ++x) {
-            const uint16_t c = x >= 256 && y >= 256 ? 0x001F : 0xF800;
-            std::memcpy(img->pixels + size_t(y) * img->pitch + size_t(x) * 2, &c, 2);
-        }
-    std::unique_ptr<PSurface3D> s(PSurface3D::Create(ctx.get(), img.get(), PS3D_NOALPHA));
-    ASSERT_NE(s, nullptr);
-    ASSERT_EQ(s->TileCount(), 4u);
-    ctx->Clear(0);
-    PBlitFX fx;
-    fx.scaleX = fx.scaleY = 0x20000;
-    s->BlitFx(n, n, nullptr, PS3D_SCALE | PS3D_SMOOTH, fx);
-    const PBackBuffer& bb = display.Buffer();
+    const Drawn d = draw(n, n, 4u, [](int x, int y) { return x >= 256 && y >= 256; });
     // The last drawn column and row near the corner, the corner pixel included.
     for (int k = 1; k <= 8; ++k)
-        for (auto [x, y] : {std::pair{2 * n - 1, 2 * n - k}, {2 * n - k, 2 * n - 1}}) {
-            const uint16_t p = bb.pixels[y * (bb.pitch / 2) + x];
-            EXPECT_EQ(p >> 11, 0) << "red at (" << x << ", " << y << "): " << std::hex << p;
-            EXPECT_GT(p & 31, 24) << std::hex << p;
-        }
+        for (auto [x, y] : {std::pair{2 * n - 1, 2 * n - k}, {2 * n - k, 2 * n - 1}})
+            expectBlue(d.At(x, y), x, y);
 }
 
 TEST(Surface3DMesa, EveryFormatBlitsAsItsSource)

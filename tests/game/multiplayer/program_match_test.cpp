@@ -444,7 +444,7 @@ TEST_F(ProgramMatch, LateAnswersAreToldOnTheLocalNetwork)
     // start's limit just after the start went out, before any answer came.
     bool started = false, waiting = false, waited = false;
     constexpr int kHoldSteps = 6;
-    int told = 0, holdSteps = 0;
+    int told = 0, holdSteps = 0, waitedAt = 0;
     auto last = std::chrono::steady_clock::now();
     int se = -1, sd = -1;
     for (int polls = 0; polls < 600 * 100 && (se < 0 || sd < 0); ++polls) {
@@ -465,8 +465,13 @@ TEST_F(ProgramMatch, LateAnswersAreToldOnTheLocalNetwork)
             PAdvanceVirtualClock(KrvMpConn::kHoldLimit / kHoldSteps);
             told += host.MP_Update(PTickCount()) == KrvMpConn::kErrNobodyElse;
             waited = ++holdSteps == kHoldSteps;
+            waitedAt = polls;
         }
-        if (!started && waited && polls % 200 == 100 && host.MP_IsAllReady()) {
+        // The Start goes out 3 s of wall clock after the wait's last step, so
+        // that both guests have been heard since that step (a guest in the
+        // room sends every kRoomSendInterval): the jump past the start's
+        // limit then stays within a silent link's.
+        if (!started && waited && polls - waitedAt >= 300 && host.MP_IsAllReady()) {
             host.RequestStart();
             PAdvanceVirtualClock(KrvMpConn::kStartReplyLimit);
             told += host.MP_Update(PTickCount()) == KrvMpConn::kErrNobodyElse;
