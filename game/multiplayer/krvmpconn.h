@@ -48,7 +48,8 @@ public:
     // The host's wait begins with its Start (AwaitStart) and counts while the
     // host is in its room, out of its own settings, and some guest claims;
     // a match that starts ends it. Once it has held that long, no claim holds
-    // the start: the host's Start goes ahead and leaves the claimants out.
+    // the start: the host's waiting Start goes ahead by itself (the game room
+    // starts it) and leaves the claimants out.
     static constexpr uint32_t kHoldLimit = 60000;  // ms
     // Settings requests of one player the others answer: one per interval
     // the game asks at (kRoomSendInterval), two when a slow link delivered
