@@ -308,8 +308,8 @@ TEST_F(Menus, LinkLostReturnsToFirstScreen)
 
 // A guest in its settings holds the host's start while a player may need
 // them (the host's Start waits), not for ever: past the limit the Start goes
-// ahead by itself without it, and the guest, still
-// in its settings, is told that the match started without it.
+// ahead by itself without it, and the guest, still in its settings, is told
+// that the match started without it.
 TEST_F(Menus, AGuestInItsSettingsHoldsTheStartAMinuteAtMost)
 {
     Player& a = Add("ACE");
