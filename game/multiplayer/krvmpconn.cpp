@@ -363,6 +363,7 @@ int KrvMpConn::MP_RoomCreate_Begin(const char* name)
 {
     ClearRoomSettings();
     EndStartWait();
+    pendingResult = kErrNone;
     ownSettingsInitialised = 0;
     if (!mp)
         return 0;
@@ -402,6 +403,7 @@ void KrvMpConn::MP_RoomLeave()
     ClearPlayersList();
     CloseMatch();
     EndStartWait();
+    pendingResult = kErrNone;  // nothing of the room left is told later
     state = kIdle;
 }
 
@@ -1752,9 +1754,11 @@ int KrvMpConn::MP_Update(unsigned int time)
     StartDeadline();
     if (StartLeavesNobody())
         CallOffStart();
-    if (result == kErrNone && pendingResult != kErrNone)
+    // A result of the session's own waits for a frame that has none.
+    if (result == kErrNone) {
         result = pendingResult;
-    pendingResult = kErrNone;
+        pendingResult = kErrNone;
+    }
     StandingsFollow();
     // Counts of peers' repeated faults are written even when the peer has
     // gone quiet.

@@ -8,10 +8,11 @@
 // moved right by the largest negative left bearing of the character set (and
 // one pixel more with an outline), so that nothing is drawn left of the pen.
 // `demo` writes the six fonts of the demo data into OUTDIR, 1-bit (alpha 0 or
-// 255), with ASCII, Latin-1 and the replacement character U+FFFD: the bold monospaced ones at 13 and 17 pixels unhinted (hinting merges
-// the strokes of M, N and W there), the 6 x 8 one drawn by hand; the three fonts the head-up display draws over
-// the scene (20 x 28, the amber 12 x 16 and 6 x 8) have a near-black outline,
-// so that they read over sky, sea and land alike.
+// 255), with ASCII, Latin-1 and the replacement character U+FFFD: the bold
+// monospaced ones at 13 and 17 pixels unhinted (hinting merges the strokes of
+// M, N and W there), the 6 x 8 one drawn by hand; the three fonts the head-up
+// display draws over the scene (20 x 28, the amber 12 x 16 and 6 x 8) have a
+// near-black outline, so that they read over sky, sea and land alike.
 #include <ft2build.h>
 #include FT_FREETYPE_H
 
