@@ -20,7 +20,7 @@ namespace {
 constexpr int kFragLimitValues[KrvMpConn::kFragLimits] = {5, 10, 15, 20, 25, 30, 35, 40};
 const wchar_t* const kFragLimitTexts[KrvMpConn::kFragLimits] = {L"5", L"10", L"15", L"20", L"25", L"30", L"35", L"40"};
 // Left out of the match by its host: the start's answer came too late, or
-// came while the player was in its settings past the host's wait.
+// came while the player was in its settings past the start wait.
 constexpr unsigned kTextLeftOut = 224;
 constexpr unsigned kTextLeftOutBusy = 225;
 // The host's start left every other player out: no match.
@@ -109,6 +109,7 @@ int KrvMpConn::MP_Init(char* name)
     mp.reset();
     ClearFlagsAndTimers();
     CloseMatch();
+    ForgetStart();
     mp.reset(new (std::nothrow) Multiplayer());
     if (!mp || !mp->Init(netType))
         return 0;
@@ -137,6 +138,7 @@ void KrvMpConn::MP_Release()
     ClearRoomSettings();
     ClearPlayersList();
     CloseMatch();
+    ForgetStart();
     rules.spawnIndex = 0;
     game = nullptr;
 }
@@ -362,8 +364,7 @@ void KrvMpConn::MP_RoomsList_Abort()
 int KrvMpConn::MP_RoomCreate_Begin(const char* name)
 {
     ClearRoomSettings();
-    EndStartWait();
-    pendingResult = kErrNone;
+    ForgetStart();
     ownSettingsInitialised = 0;
     if (!mp)
         return 0;
@@ -402,8 +403,7 @@ void KrvMpConn::MP_RoomLeave()
         mp->LeaveGameRoom();
     ClearPlayersList();
     CloseMatch();
-    EndStartWait();
-    pendingResult = kErrNone;  // nothing of the room left is told later
+    ForgetStart();  // nothing of the room left is told later
     state = kIdle;
 }
 
@@ -451,11 +451,11 @@ int KrvMpConn::MP_IsMeBusy()
     return me ? int(me->busy & 0xFF) : 0;
 }
 
-bool KrvMpConn::Holds(const KrvPlayer& p) const
+bool KrvMpConn::Delays(const KrvPlayer& p) const
 {
     if (!p.busy && !p.inMatch)
         return false;
-    return startWait < kHoldLimit || !mp || p.id == mp->GetMyID();
+    return startWaitTime < kStartWaitLimit || !mp || p.id == mp->GetMyID();
 }
 
 int KrvMpConn::MP_IsAllReady() const
@@ -463,7 +463,7 @@ int KrvMpConn::MP_IsAllReady() const
     if (playerCount == 0)
         return 0;
     for (int i = 0; i < playerCount; ++i)
-        if (Holds(players[i]))
+        if (Delays(players[i]))
             return 0;
     return 1;
 }
@@ -617,18 +617,18 @@ void KrvMpConn::RequestStart()
         return;
     KrvPlayer* me = MP_GetMe();
     const bool host = MP_IsMeHost() != 0;
-    // A guest whose claims have held the start as long as they may does not
-    // hold it up further: the match goes on without it. A start without
-    // anyone else to play is no match.
+    // A guest that claims past the start wait delays it no further: the
+    // match goes on without it. A start without anyone else to play is no
+    // match.
     int others = 0, staying = 0;
     for (int i = 0; i < playerCount; ++i)
         if (&players[i] != me) {
             ++others;
-            staying += !PastItsHold(players[i]);
+            staying += !PastStartWait(players[i]);
         }
     if (host && others > 0 && staying == 0) {
-        _PDebug("Match start: every other player is busy or in a match past %u ms of the start's wait; no match\n",
-                kHoldLimit);
+        _PDebug("Match start: every other player is busy or in a match past the start wait (%u ms); no match\n",
+                kStartWaitLimit);
         pendingResult = kErrNobodyElse;
         EndStartWait();
         return;
@@ -647,19 +647,36 @@ void KrvMpConn::RequestStart()
     if (!host)
         return;
     char why[96];
-    std::snprintf(why, sizeof why, "held the start busy or in a match for %u ms", kHoldLimit);
+    std::snprintf(why, sizeof why, "was busy or in a match past the start wait (%u ms)", kStartWaitLimit);
     for (int i = 0; i < playerCount; ++i)
-        if (&players[i] != me && PastItsHold(players[i]))
+        if (&players[i] != me && PastStartWait(players[i]))
             LeaveOut(players[i], why);
 }
 
-void KrvMpConn::AwaitStart()
+void KrvMpConn::TapStart()
 {
-    if (!MP_IsMeHost() || startWaitOn)
+    // Alone in its room the host neither starts nor waits.
+    if (!MP_IsMeHost() || playerCount <= 1)
         return;
-    _PDebug("Match start: waiting for busy players, %u ms at most\n", kHoldLimit);
+    if (MP_IsAllReady())
+        RequestStart();
+    else
+        BeginStartWait();
+}
+
+void KrvMpConn::FinishStartWait()
+{
+    if (startWaitOn && playerCount > 1 && MP_IsMeHost() && MP_IsAllReady())
+        RequestStart();
+}
+
+void KrvMpConn::BeginStartWait()
+{
+    if (startWaitOn)
+        return;
+    _PDebug("Match start: the start wait begins, %u ms at most\n", kStartWaitLimit);
     startWaitOn = 1;
-    startWait = 0;
+    startWaitTime = 0;
 }
 
 void KrvMpConn::ReplyStart(const GameMessage& m, int sender)
@@ -790,7 +807,7 @@ void KrvMpConn::NotifyBusyStates()
 void KrvMpConn::MP_StartGame()
 {
     ClearFlagsAndTimers();
-    // The match the host waited for: the next start waits anew.
+    // The match the start wait was for: the next start waits anew.
     EndStartWait();
     // A player already out of this match (left, or left out of its start)
     // stays so in the standings.
@@ -944,12 +961,12 @@ void KrvMpConn::LeaveOut(KrvPlayer& p, const char* why)
     }
 }
 
-void KrvMpConn::CountHolds()
+void KrvMpConn::CountStartWait()
 {
-    const int32_t since = holdClockSet ? PTickSince(now, holdClock) : 0;
-    const uint32_t step = uint32_t(std::clamp<int32_t>(since, 0, int32_t(kHoldLimit)));
-    holdClock = now;
-    holdClockSet = 1;
+    const int32_t since = startWaitClockSet ? PTickSince(now, startWaitClock) : 0;
+    const uint32_t step = uint32_t(std::clamp<int32_t>(since, 0, int32_t(kStartWaitLimit)));
+    startWaitClock = now;
+    startWaitClockSet = 1;
     if (!startWaitOn || !MP_IsMeHost())
         return;
     // Alone in the room the host waits for nobody: a guest who joins later
@@ -958,17 +975,17 @@ void KrvMpConn::CountHolds()
         EndStartWait();
         return;
     }
-    // The wait counts while the host wants to start and could: in its room,
-    // neither in its own settings nor in a match of its own, and only while
-    // a claim holds it. Who claims, under which name or record, is no
-    // matter: no guest can set the count back.
+    // The start wait counts while the host wants to start and could: in its
+    // room, neither in its own settings nor in a match of its own, and only
+    // while a claim delays the start. Who claims, under which name or
+    // record, is no matter: no guest can set the count back.
     const KrvPlayer* me = MP_GetMe();
     const bool inRoom = state == kInRoomAsHost || (state == kMatchRunning && !game);
     if (!inRoom || !me || me->busy || me->inMatch)
         return;
     for (int i = 0; i < playerCount; ++i)
         if (&players[i] != me && (players[i].busy || players[i].inMatch)) {
-            startWait = std::min(startWait + step, kHoldLimit);
+            startWaitTime = std::min(startWaitTime + step, kStartWaitLimit);
             return;
         }
 }
@@ -976,7 +993,13 @@ void KrvMpConn::CountHolds()
 void KrvMpConn::EndStartWait()
 {
     startWaitOn = 0;
-    startWait = 0;
+    startWaitTime = 0;
+}
+
+void KrvMpConn::ForgetStart()
+{
+    EndStartWait();
+    pendingResult = leftOutResult = kErrNone;
 }
 
 bool KrvMpConn::StartLeavesNobody()
@@ -1674,7 +1697,7 @@ void KrvMpConn::HandleMessage(const unsigned char* data, int length, int sender)
                 players[i].matchState = uint8_t(MatchState::Waiting);
             state = kInRoomAsClient;
             // In my settings I was not too late: I was busy.
-            leftOut = MP_IsMeBusy() ? kErrLeftOutBusy : kErrLeftOut;
+            leftOutResult = MP_IsMeBusy() ? kErrLeftOutBusy : kErrLeftOut;
             break;
         }
         // Said again, it changes nothing: the standings are not redone.
@@ -1750,7 +1773,7 @@ int KrvMpConn::MP_Update(unsigned int time)
         return kErrNone;
     now = time;
     int result = Poll();
-    CountHolds();
+    CountStartWait();
     StartDeadline();
     if (StartLeavesNobody())
         CallOffStart();
@@ -1840,9 +1863,9 @@ int KrvMpConn::Poll()
                 HandleMessage(buffer, length, sender);
             // The match is over for me: the caller ends it before anything
             // else reaches it.
-            if (leftOut != kErrNone) {
-                const int result = leftOut;
-                leftOut = kErrNone;
+            if (leftOutResult != kErrNone) {
+                const int result = leftOutResult;
+                leftOutResult = kErrNone;
                 return result;
             }
             break;

@@ -44,13 +44,14 @@ public:
     // began here (sent by the host, answered by a guest) is left out of
     // that match, and the others play.
     static constexpr uint32_t kStartReplyLimit = 10000;  // ms
-    // How long guests' busy or in-match claims may hold the host's start.
-    // The host's wait begins with its Start (AwaitStart) and counts while the
-    // host is in its room, out of its own settings, and some guest claims;
-    // a match that starts ends it. Once it has held that long, no claim holds
-    // the start: the host's waiting Start goes ahead by itself (the game room
-    // starts it) and leaves the claimants out.
-    static constexpr uint32_t kHoldLimit = 60000;  // ms
+    // The start wait: how long guests' busy or in-match claims may delay the
+    // host's start. It begins with the host's Start (TapStart) and counts
+    // while the host is in its room, out of its own settings, and some guest
+    // claims; a match that starts, the host left alone, the room left or the
+    // session begun or ended anew end it. Once it has run this long, no
+    // claim delays the start: the host's Start that waits goes ahead by
+    // itself (FinishStartWait) and leaves the claimants out.
+    static constexpr uint32_t kStartWaitLimit = 60000;  // ms
     // Settings requests of one player the others answer: one per interval
     // the game asks at (kRoomSendInterval), two when a slow link delivered
     // them together; the rest are dropped.
@@ -187,11 +188,16 @@ public:
 
     // Match.
     void RequestStart();
-    // The host's Start while a claim holds the start: the host's wait
-    // (kHoldLimit) begins, unless it has already.
-    void AwaitStart();
-    // Whether the host's Start is waiting for claims to let it go.
-    bool StartAwaited() const { return startWaitOn != 0; }
+    // The host's tap on Start in its room: the match starts when nothing
+    // delays it, else the start wait begins (unless it has already). A guest's
+    // tap, or the tap of a host alone in its room, does nothing.
+    void TapStart();
+    // The host's Start that waits goes ahead by itself as soon as nothing
+    // delays it (the claimants free again, or the start wait over); called
+    // in every frame of the host's room without a tap on Start.
+    void FinishStartWait();
+    // Whether the host's Start is in the start wait.
+    bool InStartWait() const { return startWaitOn != 0; }
     void MP_StartGame();
     void MP_EndGame();
     void MP_SetRespawnVectors();
@@ -404,15 +410,21 @@ private:
     // Takes p out of the match it has not answered (a line says why); the
     // host also tells everyone, p included, with a "player left" naming p.
     void LeaveOut(KrvPlayer& p, const char* why);
-    // Whether p's busy or in-match claim holds the start: the host's own
-    // always, a guest's until the host's wait has reached kHoldLimit.
-    bool Holds(const KrvPlayer& p) const;
-    // Whether p claims, and its claim no longer holds the start: the host's
-    // start leaves it out.
-    bool PastItsHold(const KrvPlayer& p) const { return (p.busy || p.inMatch) && !Holds(p); }
-    // The host counts its wait for the start (kHoldLimit).
-    void CountHolds();
+    // Whether p's busy or in-match claim delays the start: the host's own
+    // always, a guest's until the start wait has reached kStartWaitLimit.
+    bool Delays(const KrvPlayer& p) const;
+    // Whether p claims past the start wait: its claim no longer delays the
+    // start, which leaves it out.
+    bool PastStartWait(const KrvPlayer& p) const { return (p.busy || p.inMatch) && !Delays(p); }
+    // TapStart's start wait, begun unless it has been.
+    void BeginStartWait();
+    // The host counts its start wait (kStartWaitLimit); alone in its room it
+    // waits for nobody.
+    void CountStartWait();
     void EndStartWait();
+    // A new room or session: no start wait, and no result of the last room's
+    // start still to give.
+    void ForgetStart();
     // Host: whether no other player can play the start under way (every
     // one left out, or gone); then the start is called off and the host is
     // back in its room, told why.
@@ -439,11 +451,13 @@ private:
     int32_t goneCount = 0;
     uint8_t matchOpen = 0;  // from the match start (sent or answered) to MP_EndGame
     uint32_t startAt = 0;   // when the match start was sent or answered
-    uint32_t holdClock = 0;  // the time CountHolds last counted to
-    uint8_t holdClockSet = 0;
-    uint8_t startWaitOn = 0;  // host: its Start waits for claims (AwaitStart)
-    uint32_t startWait = 0;   // host: how long claims have held it, up to kHoldLimit
-    int32_t leftOut = kErrNone;  // the host has just left me out of the match: the result to give
+    uint32_t startWaitClock = 0;  // the time CountStartWait last counted to
+    uint8_t startWaitClockSet = 0;
+    uint8_t startWaitOn = 0;     // host: its Start is in the start wait
+    uint32_t startWaitTime = 0;  // host: how long claims have delayed it, up to kStartWaitLimit
+    // The host has just left me out of the match: kErrLeftOut or
+    // kErrLeftOutBusy, the result the poll gives at once.
+    int32_t leftOutResult = kErrNone;
     int32_t pendingResult = kErrNone;  // a result of the session's own for the next MP_Update
 
     KrvPlayer standings[kMaxPlayers] = {};

@@ -140,14 +140,12 @@ int KrvMp::Update_MenuGameRoom()
     }
     if (chosen == B_SETTINGS)
         RequestBusyState(1);
-    else if (chosen == B_START && playerCount > 1 && MP_IsMeHost() && MP_IsAllReady())
-        RequestStart();
-    else if (chosen == B_START && playerCount > 1 && MP_IsMeHost())
-        AwaitStart();  // held by a player's claim: the host's wait begins
-    // The host's Start that waited goes ahead by itself as soon as nothing
-    // holds it: the claimants free again, or the wait over.
-    if (chosen != B_START && playerCount > 1 && MP_IsMeHost() && StartAwaited() && MP_IsAllReady())
-        RequestStart();
+    // The session decides what the host's Start does: start, or the start
+    // wait, which goes ahead by itself once nothing delays it.
+    if (chosen == B_START)
+        TapStart();
+    else
+        FinishStartWait();
 
     const int r = m.list ? m.list->TouchscreenUpdate(touchX, touchY, pen, penWas) : KrvMpList::kNothing;
     if (r == KrvMpList::kDragEnded)

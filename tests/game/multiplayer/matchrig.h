@@ -480,20 +480,27 @@ public:
     explicit Driver(int n, uint32_t start = 1000)
     {
         hub.now = start;
-        for (int i = 0; i < n; ++i) {
-            peers.push_back(std::make_unique<Peer>());
-            peers.back()->s.profile = &peers.back()->profile;
-        }
+        peers.push_back(std::make_unique<Peer>());
+        peers.back()->s.profile = &peers.back()->profile;
         Init(0);
         peers[0]->s.MP_RoomCreate_Begin("ROOM");
         Run(100);
-        for (int i = 1; i < n; ++i) {
-            Init(i);
-            peers[size_t(i)]->s.MP_RoomsList_Begin();
-            Run(50);
-            peers[size_t(i)]->s.MP_RoomJoin_Begin(0);
-            Run(100);
-        }
+        for (int i = 1; i < n; ++i)
+            Join();
+    }
+
+    // A new player joins the room; its peer's index.
+    size_t Join()
+    {
+        const size_t i = peers.size();
+        peers.push_back(std::make_unique<Peer>());
+        peers.back()->s.profile = &peers.back()->profile;
+        Init(int(i));
+        peers[i]->s.MP_RoomsList_Begin();
+        Run(50);
+        peers[i]->s.MP_RoomJoin_Begin(0);
+        Run(100);
+        return i;
     }
 
     void Init(int i)
@@ -564,16 +571,9 @@ public:
         peers[0]->s.RequestStart();
         return RunUntil([&] { return AllRunning(); }, 2000);
     }
-    // The host's Start as the game room's button gives it: the start when
-    // every player is ready, else the host's wait begins.
-    void TapStart()
-    {
-        KrvMpConn& host = peers[0]->s;
-        if (host.MP_IsAllReady())
-            host.RequestStart();
-        else
-            host.AwaitStart();
-    }
+    // The host's tap on the game room's Start, which the session decides as
+    // for the room screen: the start, or the start wait.
+    void TapStart() { peers[0]->s.TapStart(); }
     // The host taps Start every 2 s until its match runs; whether it did
     // within limit ms.
     bool TapUntilStarted(uint32_t limit)

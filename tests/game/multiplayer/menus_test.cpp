@@ -306,11 +306,11 @@ TEST_F(Menus, LinkLostReturnsToFirstScreen)
     EXPECT_EQ(Box(b.k), L"#379");
 }
 
-// A guest in its settings holds the host's start while a player may need
-// them (the host's Start waits), not for ever: past the limit the Start goes
-// ahead by itself without it, and the guest, still in its settings, is told
-// that the match started without it.
-TEST_F(Menus, AGuestInItsSettingsHoldsTheStartAMinuteAtMost)
+// A guest in its settings delays the host's start while a player may need
+// them (the start wait), not for ever: past the limit the Start goes ahead
+// by itself without it, and the guest, still in its settings, is told that
+// the match started without it.
+TEST_F(Menus, AGuestInItsSettingsDelaysTheStartAMinuteAtMost)
 {
     Player& a = Add("ACE");
     Player& b = Add("BEE");
@@ -324,16 +324,17 @@ TEST_F(Menus, AGuestInItsSettingsHoldsTheStartAMinuteAtMost)
     Run(30000);
     Taps(a, {{6, 0}});
     Run(500);
-    EXPECT_FALSE(a.playing) << "half a minute in the settings holds the start";
-    EXPECT_FALSE(a.k.MP_IsAllReady()) << "the wait began with the Start, not with the settings";
-    // The wait over, the Start goes ahead by itself with the ready guest.
-    ASSERT_TRUE(Until([&] { return a.playing && c.playing; }, int(KrvMpConn::kHoldLimit) + 1000));
+    EXPECT_FALSE(a.playing) << "half a minute in the settings delays the start";
+    EXPECT_FALSE(a.k.MP_IsAllReady()) << "the start wait began with the Start, not with the settings";
+    // The start wait over, the Start goes ahead by itself with the ready
+    // guest.
+    ASSERT_TRUE(Until([&] { return a.playing && c.playing; }, int(KrvMpConn::kStartWaitLimit) + 1000));
     ASSERT_TRUE(Until([&] { return Box(b.k) == L"#225"; }));
     EXPECT_EQ(b.k.GetState(), KrvMp::MENU_GAME_SETTINGS);
     EXPECT_FALSE(b.playing);
 }
 
-// The only guest held in its settings past the limit: the host's Start is
+// The only guest in its settings past the start wait: the host's Start is
 // no match; the host stays in its room, told why, and the guest in its
 // settings, told nothing.
 TEST_F(Menus, AStartNobodyElsePlaysKeepsTheHostInItsRoom)
@@ -345,10 +346,10 @@ TEST_F(Menus, AStartNobodyElsePlaysKeepsTheHostInItsRoom)
     ASSERT_TRUE(Until([&] { return a.k.playerCount == 2 && b.k.playerCount == 2; }));
     Taps(b, {{6, 1}});
     ASSERT_TRUE(Until([&] { return b.k.GetState() == KrvMp::MENU_GAME_SETTINGS && a.k.players[1].busy == 1; }));
-    // The host's Start waits for the guest's claim; at the wait's end it
-    // goes ahead by itself and finds nobody else to play.
+    // The host's Start waits for the guest's claim; at the start wait's end
+    // it goes ahead by itself and finds nobody else to play.
     Taps(a, {{6, 0}});
-    ASSERT_TRUE(Until([&] { return Box(a.k) == L"#226"; }, int(KrvMpConn::kHoldLimit) + 1000));
+    ASSERT_TRUE(Until([&] { return Box(a.k) == L"#226"; }, int(KrvMpConn::kStartWaitLimit) + 1000));
     EXPECT_EQ(a.k.GetState(), KrvMp::MENU_GAME_ROOM);
     EXPECT_EQ(a.k.state, KrvMpConn::kInRoomAsHost);
     EXPECT_FALSE(a.playing);

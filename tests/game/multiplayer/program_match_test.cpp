@@ -383,12 +383,12 @@ TEST_F(ProgramMatch, OnTheLocalNetwork)
 
 // The test's session hosts a room on the local network; two guest programs
 // join it, one in English at 1024 x 600, one in German at 480 x 320, which
-// opens its settings. The host taps Start, its wait passes the limit, and
-// it starts: the German guest, still in its settings, is left out at once;
-// the host's clock then passes the start's time limit before the English
-// guest's answer can come: it is left out too. Each is told why, the line
-// staying up until it exits; with nobody else to play, the host is back in
-// its room, told why.
+// opens its settings. The host taps Start, its start wait passes the
+// limit, and its Start goes ahead: the German guest, still in its settings,
+// is left out at once; the host's clock then passes the start's time limit
+// before the English guest's answer can come: it is left out too. Each is
+// told why, the line staying up until it exits; with nobody else to play,
+// the host is back in its room, told why.
 TEST_F(ProgramMatch, LateAnswersAreToldOnTheLocalNetwork)
 {
     lab = std::make_unique<NetLab>(3);
@@ -443,8 +443,8 @@ TEST_F(ProgramMatch, LateAnswersAreToldOnTheLocalNetwork)
     // The host's clock follows the wall clock, but for the jump past the
     // start's limit just after the start went out, before any answer came.
     bool started = false, waiting = false, waited = false;
-    constexpr int kHoldSteps = 6;
-    int told = 0, holdSteps = 0, waitedAt = 0;
+    constexpr int kWaitSteps = 6;
+    int told = 0, waitSteps = 0, waitedAt = 0;
     auto last = std::chrono::steady_clock::now();
     int se = -1, sd = -1;
     for (int polls = 0; polls < 600 * 100 && (se < 0 || sd < 0); ++polls) {
@@ -455,24 +455,25 @@ TEST_F(ProgramMatch, LateAnswersAreToldOnTheLocalNetwork)
         told += host.MP_Update(PTickCount()) == KrvMpConn::kErrNobodyElse;
         const bool joined = host.playerCount == 3 && host.players[1].name[0] && host.players[2].name[0];
         if (!waiting && joined && (host.players[1].busy || host.players[2].busy)) {
-            // The host's Start while the German guest is in its settings.
-            host.AwaitStart();
+            // The host's Start while the German guest is in its settings: the
+            // start wait begins.
+            host.TapStart();
             waiting = true;
         }
-        // Its wait passes in steps shorter than a silent link's limit, the
-        // guests heard in between.
+        // The start wait passes in steps shorter than a silent link's limit,
+        // the guests heard in between.
         if (waiting && !waited && polls % 200 == 0) {
-            PAdvanceVirtualClock(KrvMpConn::kHoldLimit / kHoldSteps);
+            PAdvanceVirtualClock(KrvMpConn::kStartWaitLimit / kWaitSteps);
             told += host.MP_Update(PTickCount()) == KrvMpConn::kErrNobodyElse;
-            waited = ++holdSteps == kHoldSteps;
+            waited = ++waitSteps == kWaitSteps;
             waitedAt = polls;
         }
-        // The Start goes out 3 s of wall clock after the wait's last step, so
-        // that both guests have been heard since that step (a guest in the
-        // room sends every kRoomSendInterval): the jump past the start's
-        // limit then stays within a silent link's.
+        // The Start goes ahead 3 s of wall clock after the start wait's last
+        // step, so that both guests have been heard since that step (a guest
+        // in the room sends every kRoomSendInterval): the jump past the
+        // start's limit then stays within a silent link's.
         if (!started && waited && polls - waitedAt >= 300 && host.MP_IsAllReady()) {
-            host.RequestStart();
+            host.FinishStartWait();
             PAdvanceVirtualClock(KrvMpConn::kStartReplyLimit);
             told += host.MP_Update(PTickCount()) == KrvMpConn::kErrNobodyElse;
             started = true;

@@ -630,18 +630,18 @@ TEST(Match, ASecondStartKeepsTheAnswersGiven)
     EXPECT_EQ(std::count(types.begin(), types.end(), int(MsgType::MatchStart)), 1);
 }
 
-// A busy or in-match claim holds the host's start as long as an honest
-// player needs its menus, a minute at most: then the start goes ahead
-// without that player, which is told. A guest busy for a short time holds
-// the start and then plays.
-TEST(Match, ClaimsHoldTheStartAMinuteAtMost)
+// A busy or in-match claim delays the host's start as long as an honest
+// player needs its menus, a minute at most (the start wait): then the start
+// goes ahead without that player, which is told. A guest busy for a short
+// time delays the start and then plays.
+TEST(Match, ClaimsDelayTheStartAMinuteAtMost)
 {
     {
         Driver d(3);
         KrvMpConn& host = d.peers[0]->s;
         d.peers[1]->s.RequestBusyState(1);
         d.Run(500);
-        d.TapStart();  // the host's wait begins
+        d.TapStart();  // the start wait begins
         d.Run(20000);
         EXPECT_FALSE(host.MP_IsAllReady());
         d.peers[1]->s.RequestBusyState(0);
@@ -656,7 +656,6 @@ TEST(Match, ClaimsHoldTheStartAMinuteAtMost)
         Driver d(3);
         KrvMpConn& host = d.peers[0]->s;
         KrvMpConn& liar = d.peers[2]->s;
-        host.AwaitStart();  // the host's Start, held by the liar
         d.onFrame = [&](Peer& p) {
             if (&p.s != &liar)
                 return;
@@ -670,8 +669,12 @@ TEST(Match, ClaimsHoldTheStartAMinuteAtMost)
                 liar.RequestBusyState(1);
             }
         };
-        // Held (but for the liar's free frames) for most of a minute, then
-        // no more: ready in every frame, the liar claiming or not.
+        // The host's Start once the liar claims: the start wait begins.
+        ASSERT_TRUE(d.RunUntil([&] { return !host.MP_IsAllReady(); }, 4000));
+        d.TapStart();
+        ASSERT_TRUE(host.InStartWait());
+        // Delayed (but for the liar's free frames) for most of a minute,
+        // then no more: ready in every frame, the liar claiming or not.
         d.Run(4000);
         int ready = 0, frames = 0;
         for (; frames * Driver::kFrame < 50000; ++frames) {
@@ -700,11 +703,11 @@ TEST(Match, ClaimsHoldTheStartAMinuteAtMost)
     }
 }
 
-// The host's wait counts only the time in which it wants to start and
+// The start wait counts only the time in which the host wants to start and
 // could: not before its Start, not while it is in its own settings, and a
 // match that starts ends it. Who claims under which record is no matter: a
-// renamed guest holds no longer than the one it was.
-TEST(Match, TheHostsWaitIsTheTimeItWantedToStart)
+// renamed guest delays the start no longer than the one it was.
+TEST(Match, TheStartWaitIsTheTimeTheHostWantedToStart)
 {
     enum Case { kIdleHost, kHostInSettings, kAfterAMatch, kRename };
     for (const Case c : {kIdleHost, kHostInSettings, kAfterAMatch, kRename}) {
@@ -715,20 +718,20 @@ TEST(Match, TheHostsWaitIsTheTimeItWantedToStart)
         guest.RequestBusyState(1);
         ASSERT_TRUE(d.RunUntil([&] { return host.MP_GetPlayer(1)->busy == 1; }, 1000));
         if (c == kIdleHost) {
-            d.Run(KrvMpConn::kHoldLimit + 1000);
+            d.Run(KrvMpConn::kStartWaitLimit + 1000);
             d.TapStart();
         } else if (c == kHostInSettings) {
             d.TapStart();
             host.RequestBusyState(1);
-            d.Run(KrvMpConn::kHoldLimit + 1000);
+            d.Run(KrvMpConn::kStartWaitLimit + 1000);
             host.RequestBusyState(0);
         } else if (c == kAfterAMatch) {
             d.TapStart();
-            d.Run(KrvMpConn::kHoldLimit / 2);
+            d.Run(KrvMpConn::kStartWaitLimit / 2);
             guest.RequestBusyState(0);
             ASSERT_TRUE(d.RunUntil([&] { return host.MP_IsAllReady(); }, 1000));
             ASSERT_TRUE(d.StartMatch(0));
-            d.Run(KrvMpConn::kHoldLimit);
+            d.Run(KrvMpConn::kStartWaitLimit);
             for (auto& p : d.peers) {
                 p->s.MP_EndGame();
                 p->started = false;
@@ -736,23 +739,23 @@ TEST(Match, TheHostsWaitIsTheTimeItWantedToStart)
             guest.RequestBusyState(1);
             d.Run(500);
             d.TapStart();
-            d.Run(KrvMpConn::kHoldLimit / 2 + 5000);
+            d.Run(KrvMpConn::kStartWaitLimit / 2 + 5000);
         } else {
             d.TapStart();
-            d.Run(KrvMpConn::kHoldLimit - 15000);
+            d.Run(KrvMpConn::kStartWaitLimit - 15000);
             d.peers[1]->Net()->name = "RENAMED";
             d.hub.PostToRoom(EventList::kPlayersChanged, nullptr);
             d.Run(200);
             ASSERT_STREQ(host.MP_GetPlayer(1)->name, "RENAMED");
             guest.RequestBusyState(1);
             ASSERT_TRUE(d.RunUntil([&] { return host.MP_GetPlayer(1)->busy == 1; }, 1000));
-            EXPECT_TRUE(d.TapUntilStarted(20000)) << "the renamed guest held the start anew";
+            EXPECT_TRUE(d.TapUntilStarted(20000)) << "the renamed guest began the start wait anew";
             EXPECT_EQ(host.MP_GetPlayer(1)->matchState, uint8_t(MatchState::Left));
             EXPECT_EQ(host.MP_GetPlayer(2)->matchState, uint8_t(MatchState::Playing));
             continue;
         }
         d.Run(1000);
-        EXPECT_FALSE(host.MP_IsAllReady()) << "the guest still holds the start";
+        EXPECT_FALSE(host.MP_IsAllReady()) << "the guest still delays the start";
         // It comes back from its settings within the time it may take: it
         // plays.
         d.Run(15000);
@@ -767,7 +770,7 @@ TEST(Match, TheHostsWaitIsTheTimeItWantedToStart)
 // or from one that leaves and joins again every 45 s, the host's Start goes
 // ahead within about a minute of its first tap, with the players then
 // ready; the ones that claim are left out and told.
-TEST(Match, NoTakingTurnsHoldsTheStartPastTheLimit)
+TEST(Match, NoTakingTurnsDelaysTheStartPastTheStartWait)
 {
     enum Case { kTurns, kRejoins };
     for (const Case c : {kTurns, kRejoins}) {
@@ -790,7 +793,7 @@ TEST(Match, NoTakingTurnsHoldsTheStartPastTheLimit)
         d.Run(3000);  // the claims are made
         uint32_t rejoins = 0;
         bool started = false;
-        for (uint32_t t = 0; t < KrvMpConn::kHoldLimit + 8000 && !started; t += 2000) {
+        for (uint32_t t = 0; t < KrvMpConn::kStartWaitLimit + 8000 && !started; t += 2000) {
             if (c == kRejoins && d.hub.now - t0 >= (rejoins + 1) * 45000) {
                 d.Rejoin(2);
                 ++rejoins;
@@ -822,7 +825,8 @@ TEST(Match, NoTakingTurnsHoldsTheStartPastTheLimit)
 }
 
 // A start that would leave every other player out is no match: the only
-// guest past its hold, or silent, leaves the host in its room, told why.
+// guest past the start wait, or silent, leaves the host in its room, told
+// why.
 TEST(Match, AStartNobodyElsePlaysIsNoMatch)
 {
     enum Case { kBusy, kSilent };
@@ -834,7 +838,7 @@ TEST(Match, AStartNobodyElsePlaysIsNoMatch)
         if (c == kBusy) {
             guest.RequestBusyState(1);
             ASSERT_TRUE(d.RunUntil([&] { return host.MP_GetPlayer(1)->busy == 1; }, 1000));
-            EXPECT_FALSE(d.TapUntilStarted(KrvMpConn::kHoldLimit + 6000));
+            EXPECT_FALSE(d.TapUntilStarted(KrvMpConn::kStartWaitLimit + 6000));
             EXPECT_TRUE(d.peers[1]->errors.empty()) << "nothing started that it was left out of";
         } else {
             d.hub.filter = [](int from, int, const std::vector<uint8_t>& m) { return from == 1 && m[0] == 5 ? -1 : 0; };
@@ -854,6 +858,130 @@ TEST(Match, AStartNobodyElsePlaysIsNoMatch)
         ASSERT_TRUE(d.StartMatch(0));
         EXPECT_EQ(host.MP_GetPlayer(1)->matchState, uint8_t(MatchState::Playing));
     }
+}
+
+namespace {
+
+// The host's row of a guest's player (an empty row until the host has it).
+const KrvMpConn::KrvPlayer& GuestAtHost(KrvMpConn& host, KrvMpConn& guest)
+{
+    static const KrvMpConn::KrvPlayer none{};
+    const KrvMpConn::KrvPlayer* p = host.MP_GetPlayer(guest.MP_GetMyId());
+    return p ? *p : none;
+}
+
+}  // namespace
+
+// Alone in its room the host waits for nobody: its Start neither starts a
+// match nor begins the start wait, and the start wait of a host its only
+// guest left ends. A guest who joins later is not taken into a match by a
+// Start tapped before it came (the room screen's Start goes ahead by itself
+// once nothing delays it), and has the whole start wait of the host's next
+// Start: busy for 20 s after it, it plays.
+TEST(Match, TheHostAloneWaitsForNobody)
+{
+    enum Case { kTappedAlone, kLeftAlone };
+    for (const Case c : {kTappedAlone, kLeftAlone}) {
+        SCOPED_TRACE(int(c));
+        Driver d(c == kTappedAlone ? 1 : 2);
+        KrvMpConn& host = d.peers[0]->s;
+        // The room screen, every frame without a tap.
+        d.onFrame = [&](Peer& p) {
+            if (&p == d.peers[0].get())
+                host.FinishStartWait();
+        };
+        if (c == kTappedAlone) {
+            d.TapStart();
+        } else {
+            KrvMpConn& first = d.peers[1]->s;
+            first.RequestBusyState(1);
+            ASSERT_TRUE(d.RunUntil([&] { return host.MP_GetPlayer(1)->busy == 1; }, 1000));
+            d.TapStart();
+            d.Run(KrvMpConn::kStartWaitLimit - 10000);
+            ASSERT_TRUE(host.InStartWait());
+            first.MP_RoomLeave();
+        }
+        d.Run(1000);
+        EXPECT_FALSE(host.InStartWait());
+        EXPECT_TRUE(d.peers[0]->errors.empty()) << "the host alone made a start";
+        KrvMpConn& guest = d.peers[d.Join()]->s;
+        d.Run(1000);
+        ASSERT_EQ(host.playerCount, 2);
+        EXPECT_EQ(host.state, KrvMpConn::kInRoomAsHost) << "a match started with a guest that came after the Start";
+        guest.RequestBusyState(1);
+        ASSERT_TRUE(d.RunUntil([&] { return GuestAtHost(host, guest).busy == 1; }, 1000));
+        d.TapStart();
+        d.Run(20000);
+        EXPECT_EQ(host.state, KrvMpConn::kInRoomAsHost);
+        guest.RequestBusyState(0);
+        ASSERT_TRUE(d.RunUntil([&] { return d.peers[0]->started; }, 3000));
+        EXPECT_EQ(GuestAtHost(host, guest).matchState, uint8_t(MatchState::Playing));
+        EXPECT_TRUE(d.peers[0]->errors.empty());
+    }
+}
+
+// Leaving its room ends the host's start wait at once; in the room it makes
+// next, a guest busy for 20 s after the host's Start plays.
+TEST(Match, LeavingTheRoomEndsTheStartWait)
+{
+    Driver d(2);
+    KrvMpConn& host = d.peers[0]->s;
+    d.peers[1]->s.RequestBusyState(1);
+    ASSERT_TRUE(d.RunUntil([&] { return host.MP_GetPlayer(1)->busy == 1; }, 1000));
+    d.TapStart();
+    d.Run(KrvMpConn::kStartWaitLimit - 10000);
+    ASSERT_TRUE(host.InStartWait());
+    host.MP_RoomLeave();
+    EXPECT_FALSE(host.InStartWait());
+    ASSERT_EQ(host.MP_RoomCreate_Begin("AGAIN"), 1);
+    d.Run(100);
+    ASSERT_EQ(host.state, KrvMpConn::kInRoomAsHost);
+    KrvMpConn& guest = d.peers[d.Join()]->s;
+    guest.RequestBusyState(1);
+    ASSERT_TRUE(d.RunUntil([&] { return GuestAtHost(host, guest).busy == 1; }, 1000));
+    d.TapStart();
+    d.Run(20000);
+    guest.RequestBusyState(0);
+    EXPECT_TRUE(d.TapUntilStarted(3000));
+    EXPECT_EQ(GuestAtHost(host, guest).matchState, uint8_t(MatchState::Playing));
+}
+
+// A session begun anew (released and set up again, or set up again alone)
+// has no start wait and no result of the last session's start to give: the
+// host that quits in the start wait, or with its Start's "nobody else to
+// play" not yet told, hears nothing of either while it lists rooms next.
+TEST(Session, ANewSessionStartsWithoutTheLastOnesStart)
+{
+    enum Case { kInTheWait, kNobodyElseUntold };
+    for (const Case c : {kInTheWait, kNobodyElseUntold})
+        for (const bool release : {true, false}) {
+            SCOPED_TRACE(int(c) * 2 + int(release));
+            Driver d(2);
+            KrvMpConn& host = d.peers[0]->s;
+            d.peers[1]->s.RequestBusyState(1);
+            ASSERT_TRUE(d.RunUntil([&] { return host.MP_GetPlayer(1)->busy == 1; }, 1000));
+            d.TapStart();
+            if (c == kNobodyElseUntold) {
+                // The only guest claims past the start wait: the next Start
+                // is no match, which the host's next frame would tell.
+                d.Run(KrvMpConn::kStartWaitLimit + 1000);
+                d.TapStart();
+                ASSERT_EQ(host.state, KrvMpConn::kInRoomAsHost);
+            } else {
+                d.Run(10000);
+                ASSERT_TRUE(host.InStartWait());
+            }
+            if (release) {
+                host.MP_Release();
+                EXPECT_FALSE(host.InStartWait());
+                host.MP_SetType(Multiplayer::kNetLocal);
+            }
+            char name[] = "PILOT0";
+            ASSERT_EQ(host.MP_Init(name), 1);
+            EXPECT_FALSE(host.InStartWait());
+            ASSERT_EQ(host.MP_RoomsList_Begin(), 1);
+            EXPECT_EQ(host.MP_Update(d.hub.now + Driver::kFrame), KrvMpConn::kErrNone);
+        }
 }
 
 TEST(Session, StatesFollowTheirEvents)
