@@ -247,7 +247,9 @@ const wchar_t* Fonts::PrintLine(int font, int x, int y, int width, const wchar_t
     PUnicodeFont3D* f = GetFont(font);
     if (!f || !text || !*text)
         return nullptr;
-    auto fits = [&](int n) { return n == 0 || f->StringWidth(text, nullptr, n) <= width; };
+    // A line fits when its pixels do: a glyph may stand out past its advance
+    // (an outline), and the ink, not the pen, must stay inside the width.
+    auto fits = [&](int n) { return n == 0 || f->DrawnWidth(text, n) <= width; };
 
     // The line is text[0..len); the rest begins at text[rest]. A space is a
     // break candidate while the text before it fits; a line feed, U+00A7 or
@@ -285,7 +287,7 @@ const wchar_t* Fonts::PrintLine(int font, int x, int y, int width, const wchar_t
     }
 
     if (draw && len > 0) {
-        const int w = f->StringWidth(text, nullptr, len);
+        const int w = f->DrawnWidth(text, len);
         int px = x;
         if (align == kCenter)
             px = x + ((width - w) >> 1);

@@ -81,10 +81,11 @@ public:
     // least its width: what a box around drawn text must hold.
     int DrawnWidth(int font, const wchar_t* text) const;
 
-    // Lays out the longest first line of text that fits in width pixels
-    // (breaking at a space, at LF or U+00A7, or inside a word too long for
-    // the width) and draws it when draw is set; returns the rest, or null
-    // when nothing remains.
+    // Lays out the longest first line of text whose drawn pixels fit in
+    // width pixels (breaking at a space, at LF or U+00A7, or inside a word
+    // too long for the width) and draws it when draw is set, its drawn
+    // width aligned in the line; returns the rest, or null when nothing
+    // remains.
     const wchar_t* PrintLine(int font, int x, int y, int width, const wchar_t* text, int align, bool draw);
     // The number of lines text takes in width; PrintSection draws them,
     // each lineStep pixels below the one before.

@@ -78,6 +78,12 @@ constexpr int kButtonBottom = 6;
 constexpr int kButtonTouchMargin = 4; // the touch area is 8 pixels larger
 constexpr int kMedalDX = 58, kMedalDY = 76, kMedalLeft = 87, kMedalTop = 3;
 constexpr int kMedalColumns = 3;
+// Text in the side panels begins this far inside a panel's edge (its
+// 2-pixel frame and 4 clear columns) and wraps as far from its other edge.
+constexpr int kPanelTextMargin = 6;
+constexpr int kPanelTextTop = 4;
+// Room for a medal's description joined into paragraphs.
+constexpr int kMedalTextSize = 512;
 constexpr int kCursorBlinkMs = 256;
 constexpr int kMessageBackgroundAlpha = 64;
 constexpr unsigned kPressedFill = 0x7FFFCC88;
@@ -118,6 +124,44 @@ void Free(PSurface3D*& s)
 }
 
 bool InRect(int px, int py, int x, int y, int w, int h) { return px >= x && px <= x + w && py >= y && py <= y + h; }
+
+// Appends src to the len characters of dst as far as size (the terminator
+// included) allows; the new length.
+int AppendBounded(wchar_t* dst, int len, int size, const wchar_t* src)
+{
+    while (src && *src && len < size - 1)
+        dst[len++] = *src++;
+    dst[len] = 0;
+    return len;
+}
+
+// A medal's description as its panel shows it, from its eight lines in the
+// text table: lines that follow one another make one paragraph (joined by a
+// space), wrapped to the panel's width when printed; an empty line ends the
+// paragraph and keeps its blank row. The text's length.
+int MedalDescription(const Fonts& fonts, unsigned firstId, wchar_t* out, int size)
+{
+    int len = 0, blanks = 0;
+    out[0] = 0;
+    for (int i = 0; i < kMedalLines; ++i) {
+        const wchar_t* line = fonts.GetStr(firstId + unsigned(i));
+        if (!line || !*line) {
+            blanks++;
+            continue;
+        }
+        if (blanks) {
+            // A line feed ends the paragraph's last row and each further
+            // one is a blank row.
+            for (int k = len ? 0 : 1; k <= blanks; ++k)
+                len = AppendBounded(out, len, size, L"\n");
+        } else if (len && out[len - 1] != L' ' && line[0] != L' ') {
+            len = AppendBounded(out, len, size, L" ");
+        }
+        blanks = 0;
+        len = AppendBounded(out, len, size, line);
+    }
+    return len;
+}
 
 } // namespace
 
@@ -961,9 +1005,16 @@ void ProfileManager::RenderProgress(Profile* p)
     if (!m_fonts)
         return;
     if (m_medalSelected >= 0) {
-        const int lh = m_fonts->LineHeight(0);
-        for (int i = 0; i < kMedalLines; ++i)
-            m_fonts->Print(rp.x + 6, rp.y + 4 + i * lh, m_medalTexts[m_medalSelected] + unsigned(i), 0);
+        // The description wraps inside the panel with the same margin at
+        // both sides; rows that would run past its bottom are left out.
+        wchar_t text[kMedalTextSize];
+        MedalDescription(*m_fonts, m_medalTexts[m_medalSelected], text, kMedalTextSize);
+        const int lh = m_fonts->LineHeight(0), fh = m_fonts->Height(0);
+        const int x = rp.x + kPanelTextMargin, width = rp.w - 2 * kPanelTextMargin;
+        const int bottom = rp.y + rp.h - kPanelTextTop;
+        const wchar_t* rest = text;
+        for (int y = rp.y + kPanelTextTop; rest && y + fh <= bottom; y += lh)
+            rest = m_fonts->PrintLine(0, x, y, width, rest, Fonts::kLeft, true);
         return;
     }
     const int rows = m_groupCount + 1;

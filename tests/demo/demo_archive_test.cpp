@@ -749,13 +749,17 @@ TEST_F(DemoArchive, MissionIconsShowTheirMissions)
 // The objectives window as a player sees it in flight: every objective
 // title of every level, in both languages, drawn by the head-up display with
 // the demo's fonts and art on the software renderer at 1024 x 600 and
-// 480 x 320, ends clear of its row's health bar. What is drawn is told apart
-// on three frames: without objectives, with the rows as objectives to defend
-// (titles, no bars) and as objectives to destroy (titles and bars).
+// 480 x 320, ends clear of its row's health bar: the window is as wide as its
+// widest title as drawn (outline included) and the bars' caps, so that the
+// widest title ends exactly five clear columns left of its bar and every
+// other title further. What is drawn is told apart on three frames: without
+// objectives, with the rows as objectives to defend (titles, no bars) and as
+// objectives to destroy (titles and bars).
 TEST_F(DemoArchive, ObjectiveTitlesEndLeftOfTheirBars)
 {
     LevelsManager catalogue(nullptr, nullptr, nullptr);
     catalogue.LoadLevelConfigFile(nullptr, LevelsManager::kCatalogue);
+    constexpr int kTitleGap = 5;
     int rows = 0;
     for (const auto& [w, h] : {std::pair{1024, 600}, std::pair{480, 320}}) {
         swtest::MemoryDisplay display(w, h);
@@ -807,12 +811,14 @@ TEST_F(DemoArchive, ObjectiveTitlesEndLeftOfTheirBars)
                 const std::vector<uint16_t> bars = frame();
                 hud.ClearObjectivesWindow(); // its rows point at these objectives
                 // Each bar is a run of rows with bar pixels; on those rows the
-                // title's last pixel lies two clear columns or more left of the
-                // bar's first, so that its outline and the bar's rim do not meet.
+                // title's last pixel lies kTitleGap clear columns or more left
+                // of the bar's first, exactly that many on the widest title's
+                // row. A window sized by the titles' advances alone leaves an
+                // outlined title two or three.
                 auto barRow = [&](int y) {
                     return !std::equal(&bars[size_t(y) * w], &bars[size_t(y + 1) * w], &titles[size_t(y) * w]);
                 };
-                int found = 0;
+                int found = 0, tightest = w;
                 for (int y = 0; y < h; y++) {
                     if (!barRow(y))
                         continue;
@@ -826,9 +832,13 @@ TEST_F(DemoArchive, ObjectiveTitlesEndLeftOfTheirBars)
                         }
                     found++;
                     EXPECT_GE(titleRight, 0) << at;
-                    EXPECT_GE(barLeft - titleRight - 1, 2) << at << ": a title runs into its bar";
+                    EXPECT_GE(barLeft - titleRight - 1, kTitleGap) << at << ": a title comes too near its bar";
+                    tightest = std::min(tightest, barLeft - titleRight - 1);
                 }
                 EXPECT_EQ(found, int(objectives.size())) << at;
+                if (found) {
+                    EXPECT_EQ(tightest, kTitleGap) << at << ": the window is not sized by its widest title";
+                }
                 rows += found;
             }
         }

@@ -301,3 +301,30 @@ TEST_F(FontsMesa, SectionsDrawLineByLine)
     EXPECT_EQ(fonts.PrintSection(1, 0, 0, 10, 40, L"AA\nBBBB", 1), 2);
     EXPECT_EQ(Bands(0, 0, 10, 2), (std::vector<std::string>{"........##", "......####"}));
 }
+
+TEST_F(FontsMesa, WrappedTextKeepsItsPixelsInsideTheWidth)
+{
+    // A face whose glyphs stand a column out past their advance, as an
+    // outline does: four glyphs measure 16 pixels and draw 17.
+    fonttest::FontDesc d;
+    d.height = kHeight;
+    d.width = kAdvance;
+    for (uint32_t c = 32; c < 127; c++)
+        d.glyphs.push_back({c, 0, kAdvance + 1, -1});
+    d.coverage = [](uint32_t code, int, int) -> uint8_t { return code == ' ' ? 0 : 255; };
+    dir.Write("data/fonts/prop.fnt", fonttest::MakeFont(d));
+    Fonts outlined;
+    PDisplayProperties p = Props(kW, kH);
+    ASSERT_EQ(outlined.Init(mesa.ctx, &p), 1);
+    const int x = 100, width = 4 * kAdvance;
+    for (int align : {Fonts::kLeft, Fonts::kRight, Fonts::kCenter}) {
+        mesa.ctx->Clear(0);
+        const int lines = outlined.PrintSection(3, x, 0, 10, width, L"AAAA AAAAAAAA", align);
+        EXPECT_GE(lines, 4) << "align " << align;
+        for (int line = 0; line < lines; line++) {
+            const auto [first, last] = Ink(line * 10 + 1);
+            EXPECT_GE(first, x) << "align " << align << ", line " << line;
+            EXPECT_LE(last, x + width - 1) << "align " << align << ", line " << line;
+        }
+    }
+}

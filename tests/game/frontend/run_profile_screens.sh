@@ -13,7 +13,9 @@
 # remembered in the settings, YES loads the tutorial and shows its orders.
 # Frames of the keyboard, the single-player page, the multiplayer page, the
 # open offer, the tutorial's orders and the arcade set-up are kept in OUTDIR
-# (when given) for a person to look at.
+# (when given) for a person to look at. A German pilot's medal page with
+# the longest description selected is kept too, its text clear of the
+# right panel's frame.
 #   run_profile_screens.sh KORVANTH DATA.VFS [OUTDIR]
 set -euo pipefail
 exe=$(realpath "$1")
@@ -27,7 +29,8 @@ fail() { echo "FAIL: $*"; grep 'app: state\|profiles' "$log" 2>/dev/null; exit 1
 
 # run NAME SCRIPT [FRAMES]: taps through the intro first; FRAMES (--shot-frames)
 # are the frames saved, all when not given. A run named offer has a
-# returning pilot (one empty profile) and no settings yet.
+# returning pilot (one empty profile) and no settings yet; one named medals
+# has German in its settings (byte 7) and saves that fail.
 run() {
   local dir=$top/$1
   mkdir -p "$dir/logs" "$dir/app/native" "$dir/data/usr"
@@ -35,9 +38,12 @@ run() {
     printf '\001\000' > "$dir/data/usr/profiles.cfg"
     { head -c 22 /dev/zero; printf '\004'; head -c 8 /dev/zero; } > "$dir/data/usr/profile_0"
   fi
+  if [ "$1" = medals ]; then
+    { printf '\001\252\252\000\000\001\001\001\050\000\001\177'; head -c 34 /dev/zero; } > "$dir/data/usr/settings.nil"
+  fi
   ln -s "$archive" "$dir/app/native/data.vfs"
   printf '1 down 3 100 200\n2 up 3 100 200\n3 down 3 110 210\n5 up 3 120 220\n%s\n' "$2" > "$dir/events.txt"
-  [ "$1" != failing ] || mkdir "$dir/data/usr/profile_0.tmp" # every profile save fails
+  [ "$1" != failing ] && [ "$1" != medals ] || mkdir "$dir/data/usr/profile_0.tmp" # every profile save fails
   (cd "$dir" && env -u DISPLAY KRV_SHOT_FRAMES="${3:-}" "$exe" --headless --clock virtual --script events.txt \
       --shots shots --size 480x320 > stdout.txt 2>&1) || fail "$1: exit status $?"
   log=$dir/logs/vornlog.txt
@@ -56,6 +62,8 @@ A='29 220'; B='193 260'; C='111 260'; D='111 220'; E='111 180'; Z='29 260'; U='2
 K='316 220'; DEL='316 260'; OK='432 292'; BACK_CREATE='48 292'; BACK='432 292'
 NEW='146 292'; DELETE='202 292'; NEXT='258 292'; SELECT='90 292'; PAGE='100 20'; YES='172 200'; ANY='240 160'
 PLANE_LEFT='252 250'; PLANE_RIGHT='458 250'; CHOOSE='355 250'
+# The sixth medal (the ace's, the longest German description) in the grid.
+ACE_MEDAL='166 229'
 # The main menu's selector, the campaign row of the game selection at its
 # label, the time-attack row at its left part, and the tutorial offer's YES
 # and NO.
@@ -148,12 +156,27 @@ points = ((8, h - 20), (88, h - 24), (w - 8, h - 20), (w - 88, h - 24))
 sys.exit(any(max(rows[y][4 * x:4 * x + 3]) < 30 for x, y in points))
 PY
   fail "failing: the save error's keys are not in the bottom corners"
+# A German pilot (the save fails, so the screens stay) selects the ace's
+# medal: its description wraps inside the right panel, whose frame (columns
+# 475 and 476) and the clear column inside it show no text (text is white,
+# the frame and the panel dark).
+run medals "$(tap 20 $A; tap 24 $OK; tap 35 $ANY; tap 60 $ACE_MEDAL; echo 80 exit)" 79
+grep -q 'profiles: profile 0 "A" made' "$log" || fail "medals: not made"
+python3 - "$top/medals/shots/frame00079.png" "$here/../../../demo/art" <<'PY' ||
+import sys
+sys.path.insert(0, sys.argv[2])
+import pngio
+w, h, rows = pngio.read(sys.argv[1])
+text = [(x, y) for y in range(122, 266) for x in range(236, w) if min(rows[y][4 * x:4 * x + 3]) > 200]
+sys.exit(not text or max(x for x, _ in text) > 473)
+PY
+  fail "medals: the description is missing or reaches the right panel's frame"
 if [ -n "$keep" ]; then
   mkdir -p "$keep"
   for shot in keyboard:first:30 single_player_page:failing:168 multiplayer_page:failing:229 \
-              tutorial_offer:offer:328 tutorial_orders:offer:440 arcade_setup:first:479; do
+              tutorial_offer:offer:328 tutorial_orders:offer:440 arcade_setup:first:479 medal_page_de:medals:79; do
     IFS=: read -r name r n <<< "$shot"
     cp "$(printf '%s/%s/shots/frame%05d.png' "$top" "$r" "$n")" "$keep/$name.png" || fail "no frame for $name"
   done
 fi
-echo "ok: first-run back, first profile, the tutorial offer, failing saves"
+echo "ok: first-run back, first profile, the tutorial offer, failing saves, the German medal page"
