@@ -76,8 +76,9 @@ public:
     // closes the oldest of the address that holds the most, but only a
     // connection accepted kNameGraceMs ago or more: when every place is
     // younger, the newcomer is turned away. An honest guest names itself in
-    // its first round trip, so from fewer than kMaxNameless /
-    // kNamelessPerAddress other addresses nothing can push it out.
+    // its first round trip, well within the grace, and finds a free place
+    // while fewer than kMaxNameless / kNamelessPerAddress other addresses
+    // hold their share.
     static constexpr int kNamelessPerAddress = 2;
     static constexpr int kMaxNameless = 16;
     static constexpr uint32_t kNameGraceMs = 1000;
