@@ -81,6 +81,20 @@ TEST_F(NamelessOverPairs, MessagesSplitIntoSingleBytesArriveWhole)
     EXPECT_STREQ(reinterpret_cast<char*>(payload), "abc");
 }
 
+// What comes before a name in one piece with it is dropped; what comes
+// after it is the player's first message.
+TEST_F(NamelessOverPairs, BytesAfterTheNameInOnePieceAreThePlayers)
+{
+    peers[1]->Put(Concat({{9}, {0, 2, 2, 'n', 'o'}, {255, 2}, NameBytes("EAGER"), {0, 2, 3, 'y', 'e', 's'}}));
+    EXPECT_EQ(NextEvent(), 13);
+    EXPECT_STREQ(host.GetPlayer(1)->name, "EAGER");
+    ASSERT_EQ(NextEvent(), 6);
+    unsigned char payload[8] = {};
+    EXPECT_EQ(host.GetPayLoad(payload, sizeof payload), 2);
+    EXPECT_STREQ(reinterpret_cast<char*>(payload), "yes");
+    EXPECT_EQ(NextEvent(), 0);
+}
+
 TEST_F(HostOverPairs, AStalledPeerHoldsUpNobody)
 {
     peers[0]->Put({0, 1, 10, 'x'});  // stops inside its message
