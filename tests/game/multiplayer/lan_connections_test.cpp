@@ -462,8 +462,8 @@ TEST(LanStar, ConnectionsWithoutANameHoldNoPlace)
             close(l.fd);
 }
 
-// A guest of the host's loopback: connections from the address `from`
-// (127.x.y.z) that wait in the host's listen queue.
+// Connections from the address `from` (127.x.y.z), each complete and so
+// waiting in the queue of the host's loopback listener at port.
 std::vector<int> QueueConnections(const char* from, int port, int count)
 {
     std::vector<int> fds;
