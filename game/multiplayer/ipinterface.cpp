@@ -72,8 +72,8 @@ void IPInterface::ResetConnections()
     m_multicast.Close();
     for (LanLink& l : m_links)
         l.Close();
-    for (LanLink& l : m_nameless)
-        l.Close();
+    for (int k = 0; k < kMaxNameless; ++k)
+        CloseNameless(k);
     m_status = kIdle;
     m_joined = 0;
 }
@@ -145,14 +145,14 @@ void IPInterface::AcceptClients()
 {
     // Everything that waits: a connection left in the queue keeps an
     // honest guest's connect from getting in behind it.
-    m_passFirstTurn = m_accepts + 1;
+    const uint32_t passStart = m_accepts;
     for (int i = 0; i < kAcceptsPerPoll && m_listen.IsOpen(); ++i) {
         PSocket incoming;
         if (m_listen.Accept(incoming) != 0)
             break;  // nothing waiting, or the listen socket's error
         incoming.SetBlocking(0);
         if (m_clientCount < kMaxPlayers && FindFreeSocket() >= 0) {
-            TakeClient(incoming);
+            TakeClient(incoming, passStart);
             continue;
         }
         // A room that is full turns a further client away at once,
@@ -172,26 +172,35 @@ void IPInterface::AcceptClients()
                                   "was turned away\n");
         }
     }
-    m_passFirstTurn = 0;
 }
 
-void IPInterface::TakeClient(PSocket& accepted)
+void IPInterface::CloseNameless(int k)
+{
+    NamelessPlace& place = m_nameless[k];
+    place.socket.Close();
+    place.peer = 0;
+    place.toldId = 0;
+    place.inEnd = 0;
+}
+
+void IPInterface::TakeClient(PSocket& accepted, uint32_t passStart)
 {
     PSockAddr from = {};
     const uint32_t address = accepted.RemoteName(from) == 0 ? from.address : 0;
+    const uint32_t now = PTickCount();
     // A free place, unless the address holds its share already: then its
     // oldest goes. With every place taken, the oldest of the address that
-    // holds the most places goes (of all, when each holds one): a few
+    // holds the most places goes, among those that had their grace: a few
     // addresses reopening their connections push out one another, never a
     // newcomer from elsewhere before it could give its name.
     int free = -1, own = 0, oldestOwn = -1, crowded = -1, crowdedHolds = 0;
-    auto older = [this](int a, int b) { return b < 0 || int32_t(m_acceptTurn[a] - m_acceptTurn[b]) < 0; };
+    auto older = [this](int a, int b) { return b < 0 || int32_t(m_nameless[a].turn - m_nameless[b].turn) < 0; };
     // An address that could not be read is nobody's in particular.
     auto sameAddress = [this](int k, uint32_t a) {
-        return a != 0 && m_nameless[k].IsOpen() && m_nameless[k].PeerAddress() == a;
+        return a != 0 && m_nameless[k].socket.IsOpen() && m_nameless[k].peer == a;
     };
     for (int k = 0; k < kMaxNameless; ++k) {
-        if (!m_nameless[k].IsOpen()) {
+        if (!m_nameless[k].socket.IsOpen()) {
             if (free < 0)
                 free = k;
             continue;
@@ -200,40 +209,51 @@ void IPInterface::TakeClient(PSocket& accepted)
         own += mine;
         if (mine && older(k, oldestOwn))
             oldestOwn = k;
+        if (PTickSince(now, m_nameless[k].acceptedAt) < int32_t(kNameGraceMs))
+            continue;
         int holds = 0;
         for (int j = 0; j < kMaxNameless; ++j)
-            holds += j == k || sameAddress(j, m_nameless[k].PeerAddress());
+            holds += j == k || sameAddress(j, m_nameless[k].peer);
         if (holds > crowdedHolds || (holds == crowdedHolds && older(k, crowded))) {
             crowded = k;
             crowdedHolds = holds;
         }
     }
     char dotted[16];
-    if (own >= kNamelessPerAddress && m_passFirstTurn != 0 &&
-        int32_t(m_acceptTurn[oldestOwn] - m_passFirstTurn) >= 0) {
+    PInetNtoa(address, dotted);
+    if (own >= kNamelessPerAddress && int32_t(m_nameless[oldestOwn].turn - passStart) > 0) {
         // Its oldest came in this same pass and has had no round trip to
         // give its name: the further one is turned away instead.
-        PInetNtoa(address, dotted);
         _PDebugPeerAddress(address, "LAN: too many connections without a name from %s at once; turned away\n",
                            dotted);
         accepted.Close();
         return;
     }
     const int k = own >= kNamelessPerAddress ? oldestOwn : free >= 0 ? free : crowded;
-    LanLink& link = m_nameless[k];
-    if (link.IsOpen()) {
-        PInetNtoa(link.PeerAddress(), dotted);
-        _PDebugPeerAddress(link.PeerAddress(),
+    if (k < 0) {
+        _PDebugPeerAddress(address,
+                           "LAN: every place for a connection without a name (%d) is held by one younger than "
+                           "%u ms; %s turned away\n",
+                           kMaxNameless, kNameGraceMs, dotted);
+        accepted.Close();
+        return;
+    }
+    NamelessPlace& place = m_nameless[k];
+    if (place.socket.IsOpen()) {
+        char closed[16];
+        PInetNtoa(place.peer, closed);
+        _PDebugPeerAddress(place.peer,
                            "LAN: too many connections without a name (%d from one address, %d in all at most); "
                            "closing the oldest, from %s\n",
-                           kNamelessPerAddress, kMaxNameless, dotted);
-        link.Close();
+                           kNamelessPerAddress, kMaxNameless, closed);
+        CloseNameless(k);
     }
-    link.Socket().Swap(accepted);
-    link.Reset();
-    link.Socket().SetBlocking(0);
-    m_acceptedAt[k] = PTickCount();
-    m_acceptTurn[k] = ++m_accepts;
+    place.socket.Swap(accepted);
+    place.socket.SetBlocking(0);
+    place.peer = address;
+    place.acceptedAt = now;
+    place.turn = ++m_accepts;
+    place.inEnd = 0;
     // The id of a free player's place that no other connection without a
     // name was told, else of the first free place: the place is taken only
     // with the name, and a guest told an id taken meanwhile is told again.
@@ -241,15 +261,19 @@ void IPInterface::TakeClient(PSocket& accepted)
     for (int c = 0; c < kMaxClients && !id; ++c) {
         bool told = false;
         for (int j = 0; j < kMaxNameless; ++j)
-            told |= j != k && m_nameless[j].IsOpen() && m_toldId[j] == c + 1;
+            told |= j != k && m_nameless[j].socket.IsOpen() && m_nameless[j].toldId == c + 1;
         if (!m_links[c].IsOpen() && !told)
             id = c + 1;
     }
     if (!id)
         id = std::max(FindFreeSocket(), 0) + 1;  // none free: NameClient turns it away
-    m_toldId[k] = uint8_t(id);
-    uint8_t msg[2] = {kLanYourId, uint8_t(id)};
-    link.Send(msg, 2);
+    place.toldId = uint8_t(id);
+    // The first bytes of a new connection always fit its send buffer.
+    const uint8_t msg[2] = {kLanYourId, uint8_t(id)};
+    if (place.socket.Write(msg, 2) != 2) {
+        _PDebugPeerAddress(address, "LAN: %s could not be told its id; closing its connection\n", dotted);
+        CloseNameless(k);
+    }
 }
 
 bool IPInterface::ReadNameless()
@@ -257,62 +281,77 @@ bool IPInterface::ReadNameless()
     const uint32_t now = PTickCount();
     bool named = false;
     for (int k = 0; k < kMaxNameless; ++k) {
-        LanLink& link = m_nameless[k];
-        if (!link.IsOpen())
+        NamelessPlace& place = m_nameless[k];
+        if (!place.socket.IsOpen())
             continue;
-        link.Flush();
-        link.Fill();
-        for (int quiet = 0; quiet < kQuietPerRead && link.IsOpen(); ++quiet) {
-            const uint8_t* msg;
-            int length = link.Next(msg);
-            if (length == 0)
+        char dotted[16];
+        PInetNtoa(place.peer, dotted);
+        // The buffer holds one message of any type whole: read, take what
+        // is whole, read on.
+        bool ended = false;
+        for (int quiet = 0; quiet < kQuietPerRead && place.socket.IsOpen(); ++quiet) {
+            if (!ended && place.inEnd < int(sizeof place.in)) {
+                const int r = place.socket.Read(place.in + place.inEnd, int(sizeof place.in) - place.inEnd);
+                if (r > 0)
+                    place.inEnd = int16_t(place.inEnd + r);
+                else
+                    ended = r != PSOCK_EWOULDBLOCK;  // closed or failed
+            }
+            const int length = lanframe::MessageLength(place.in, place.inEnd);
+            if (length < 0) {
+                _PDebugPeerAddress(place.peer, "LAN: malformed message (type %d) from %s; dropping the connection\n",
+                                   place.in[0], dotted);
+                CloseNameless(k);
+            } else if (length == 0) {
+                if (ended)
+                    CloseNameless(k);
                 break;
-            if (length < 0 || msg[0] == kLanLeave) {
-                link.Close();
-            } else if (msg[0] == kLanUserInfo) {
-                NameClient(k, reinterpret_cast<const char*>(msg + 2));
+            } else if (place.in[0] == kLanLeave) {
+                CloseNameless(k);
+            } else if (place.in[0] == kLanUserInfo) {
+                NameClient(k, length);
                 named = true;
             } else {
-                char dotted[16];
-                PInetNtoa(link.PeerAddress(), dotted);
-                _PDebugPeerAddress(link.PeerAddress(), "LAN: frame %d from %s before its name: dropped\n", int(msg[0]),
+                _PDebugPeerAddress(place.peer, "LAN: frame %d from %s before its name: dropped\n", int(place.in[0]),
                                    dotted);
+                std::memmove(place.in, place.in + length, size_t(place.inEnd - length));
+                place.inEnd = int16_t(place.inEnd - length);
             }
         }
-        if (link.IsOpen() && PTickSince(now, m_acceptedAt[k]) > int32_t(kJoinLimitMs)) {
-            char dotted[16];
-            PInetNtoa(link.PeerAddress(), dotted);
-            _PDebugPeerAddress(link.PeerAddress(),
+        if (place.socket.IsOpen() && PTickSince(now, place.acceptedAt) > int32_t(kJoinLimitMs)) {
+            _PDebugPeerAddress(place.peer,
                                "LAN: %s did not complete its join within %u ms; closing its connection\n", dotted,
                                kJoinLimitMs);
-            link.Close();
+            CloseNameless(k);
         }
     }
     return named;
 }
 
-void IPInterface::NameClient(int k, const char* raw)
+void IPInterface::NameClient(int k, int nameBytes)
 {
+    NamelessPlace& from = m_nameless[k];
     char name[kNameSize];
-    CopyName(name, raw, lanframe::kNameBytes);  // before the link's bytes move
-    LanLink& from = m_nameless[k];
-    const int told = m_toldId[k];
+    CopyName(name, reinterpret_cast<const char*>(from.in + 2), lanframe::kNameBytes);
+    const int told = from.toldId;
     const int c = told >= 1 && told <= kMaxClients && !m_links[told - 1].IsOpen() ? told - 1 : FindFreeSocket();
+    const uint32_t address = from.peer;
     char dotted[16];
-    PInetNtoa(from.PeerAddress(), dotted);
+    PInetNtoa(address, dotted);
     if (c < 0 || m_clientCount >= kMaxPlayers) {
-        _PDebugPeerAddress(from.PeerAddress(), "LAN: the room filled before %s gave its name; it was turned away\n",
-                           dotted);
+        _PDebugPeerAddress(address, "LAN: the room filled before %s gave its name; it was turned away\n", dotted);
         uint8_t leave = kLanLeave;
-        from.Send(&leave, 1);
-        from.Close();
+        from.socket.Write(&leave, 1);
+        CloseNameless(k);
         return;
     }
     // The connection and the bytes that came after the name become the
     // player's.
-    m_links[c].Close();
-    m_links[c].Swap(from);
-    from.Close();
+    if (!m_links[c].Adopt(from.socket, from.in + nameBytes, from.inEnd - nameBytes)) {
+        CloseNameless(k);
+        return;
+    }
+    CloseNameless(k);
     const int id = c + 1;
     // The log's lines about a player name it by this number: which address
     // it stands for.

@@ -68,20 +68,27 @@ public:
     // a peer's junk delays only what that peer sends.
     static constexpr int kQuietPerRead = 64;
     // Connections accepted that have not given their name yet take no
-    // player's place; the host keeps at most this many of them from one
-    // address and in all, and a further one closes the oldest of its own
-    // address, or else the oldest of the address that holds the most; one
-    // that would close a connection of its address accepted in the same
-    // pass is turned away instead. An honest guest names itself in its
-    // first round trip.
+    // player's place, only a nameless place (a socket and a few hundred
+    // bytes, NamelessPlace). The host keeps at most kNamelessPerAddress of
+    // them from one address and kMaxNameless in all: a further one from an
+    // address at its share closes the oldest of its own (or is turned away
+    // when that came in the same accept pass); with every place taken, it
+    // closes the oldest of the address that holds the most, but only a
+    // connection accepted kNameGraceMs ago or more: when every place is
+    // younger, the newcomer is turned away. An honest guest names itself in
+    // its first round trip, well within the grace, and finds a free place
+    // while fewer than kMaxNameless / kNamelessPerAddress other addresses
+    // hold their share.
     static constexpr int kNamelessPerAddress = 2;
-    static constexpr int kMaxNameless = 4;
+    static constexpr int kMaxNameless = 16;
+    static constexpr uint32_t kNameGraceMs = 1000;
     // Connections the system may keep waiting for the host's accept, and
     // the most the host accepts in one poll: as many as can wait, so that
     // each poll empties the queue (each is taken or turned away at once).
     // A full queue drops a further connect, which then waits a second or
-    // more to be tried again.
-    static constexpr int kListenBacklog = 16;
+    // more to be tried again: room for the connections of as many
+    // addresses as the nameless places can hold, and three of each.
+    static constexpr int kListenBacklog = 32;
     static constexpr int kAcceptsPerPoll = kListenBacklog + 1;
 
     IPInterface();
@@ -172,14 +179,19 @@ private:
     void processPollPlayers();
     void AcceptClients();
     // Takes a connection just accepted among those without a name, tells
-    // it the id it may get.
-    void TakeClient(PSocket& accepted);
+    // it the id it may get. passStart is the count of accepts when the
+    // accept pass that brought it began: the connections taken since came
+    // in the same pass, and none of them had a round trip yet.
+    void TakeClient(PSocket& accepted, uint32_t passStart);
     // Reads the connections without a name: a name makes its connection a
     // player; true when one did.
     bool ReadNameless();
-    // The connection without a name k has given its name: it becomes a
-    // player, or is turned away when the room filled meanwhile.
-    void NameClient(int k, const char* name);
+    // The connection without a name k has given its name (the message of
+    // nameBytes bytes at the start of its buffer): it becomes a player, or
+    // is turned away when the room filled meanwhile.
+    void NameClient(int k, int nameBytes);
+    // Closes the nameless place k and forgets what it held.
+    void CloseNameless(int k);
     EventList::event processRead(int connection);
     // -1 for a data message the relay filter refused (dropped), 0 for a
     // message that gives no event.
@@ -260,17 +272,21 @@ private:
     // Client: 1 once the host gave the id; when the join began.
     uint8_t m_joined = 0;
     uint32_t m_joinStart = 0;
-    // Host: the connections without a name, when each was accepted and in
-    // which turn (the count of accepts, for their order within a
-    // millisecond), the player id each was told.
-    LanLink m_nameless[kMaxNameless];
-    uint32_t m_acceptedAt[kMaxNameless] = {};
-    uint32_t m_acceptTurn[kMaxNameless] = {};
+    // Host: the connections without a name. Each keeps only what it needs
+    // until its name: the bytes of one message, when it was accepted and
+    // in which turn (the count of accepts, for their order within a
+    // millisecond), the player id it was told.
+    struct NamelessPlace {
+        PSocket socket;
+        uint32_t peer = 0;
+        uint32_t acceptedAt = 0;
+        uint32_t turn = 0;
+        uint8_t toldId = 0;
+        int16_t inEnd = 0;
+        uint8_t in[lanframe::kMaxMessage] = {};
+    };
+    NamelessPlace m_nameless[kMaxNameless];
     uint32_t m_accepts = 0;
-    // The turn of the first connection of the accept pass under way; 0
-    // outside one.
-    uint32_t m_passFirstTurn = 0;
-    uint8_t m_toldId[kMaxNameless] = {};
     RelayFilter m_relayFilter = nullptr;
     void* m_relayContext = nullptr;
 };

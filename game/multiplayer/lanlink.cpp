@@ -68,6 +68,19 @@ void LanLink::Reset()
     m_peer = m_socket.IsOpen() && m_socket.RemoteName(remote) == 0 ? remote.address : 0;
 }
 
+bool LanLink::Adopt(PSocket& socket, const uint8_t* pending, int count)
+{
+    if (count < 0 || count > kReceiveSize || (count > 0 && !pending))
+        return false;
+    m_socket.Close();
+    m_socket.Swap(socket);
+    Reset();
+    if (count > 0)
+        std::memcpy(m_in, pending, size_t(count));
+    m_inEnd = count;
+    return true;
+}
+
 void LanLink::Fill()
 {
     if (!m_socket.IsOpen()) {

@@ -70,6 +70,10 @@ public:
     // Forgets buffered and queued bytes and the broken mark (after the
     // socket was given a new connection).
     void Reset();
+    // Takes over a connection (closing the link's own) with bytes already
+    // read from it, which come first out of Next; false, with the
+    // connection left where it was, when they do not fit the buffer.
+    bool Adopt(PSocket& socket, const uint8_t* pending, int count);
 
     // Moves what the socket holds now into the reassembly buffer.
     void Fill();

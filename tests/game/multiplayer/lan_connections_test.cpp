@@ -8,8 +8,11 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <sys/prctl.h>
+#include <sys/wait.h>
 
 #include "game/multiplayer/krvmpconn.h"
+#include "engine/runtime/ptime.h"
 #include "game/multiplayer/mpbackends.h"
 #include "lan_netns.h"
 #include "lan_test_util.h"
@@ -76,6 +79,20 @@ TEST_F(NamelessOverPairs, MessagesSplitIntoSingleBytesArriveWhole)
     unsigned char payload[8] = {};
     EXPECT_EQ(host.GetPayLoad(payload, sizeof payload), 1);
     EXPECT_STREQ(reinterpret_cast<char*>(payload), "abc");
+}
+
+// What comes before a name in one piece with it is dropped; what comes
+// after it is the player's first message.
+TEST_F(NamelessOverPairs, BytesAfterTheNameInOnePieceAreThePlayers)
+{
+    peers[1]->Put(Concat({{9}, {0, 2, 2, 'n', 'o'}, {255, 2}, NameBytes("EAGER"), {0, 2, 3, 'y', 'e', 's'}}));
+    EXPECT_EQ(NextEvent(), 13);
+    EXPECT_STREQ(host.GetPlayer(1)->name, "EAGER");
+    ASSERT_EQ(NextEvent(), 6);
+    unsigned char payload[8] = {};
+    EXPECT_EQ(host.GetPayLoad(payload, sizeof payload), 2);
+    EXPECT_STREQ(reinterpret_cast<char*>(payload), "yes");
+    EXPECT_EQ(NextEvent(), 0);
 }
 
 TEST_F(HostOverPairs, AStalledPeerHoldsUpNobody)
@@ -365,9 +382,11 @@ TEST(LanStar, ThreeClientsJoinAFourthIsTurnedAway)
 }
 
 // Connections that never give a name hold no player's place: one address
-// keeps two at most and all of them four, the oldest going first, so that
-// a device reopening three of them as fast as they are closed keeps none
-// of three real guests out.
+// keeps two at most, the oldest going first; with every place taken a
+// newcomer closes the oldest of the address that holds the most, but none
+// younger than the grace a name has to come in (it is turned away instead);
+// and a device reopening three of them as fast as they are closed keeps
+// none of three real guests out.
 TEST(LanStar, ConnectionsWithoutANameHoldNoPlace)
 {
     IPInterface host;
@@ -375,27 +394,47 @@ TEST(LanStar, ConnectionsWithoutANameHoldNoPlace)
     const int port = Access::ListenOnLoopback(host);
     ASSERT_GT(port, 0);
     struct Liar {
-        const char* from;
+        std::string from;
         int fd;
     };
     std::vector<Liar> liars;
-    // One at a time: each is accepted (and told an id) before the next.
-    auto open = [&](const char* from) {
-        const int fd = NamelessConnect(from, "127.0.0.1", port);
+    // One at a time: each is accepted (and told an id) or turned away
+    // before the next.
+    auto open = [&](const std::string& from) {
+        const int fd = NamelessConnect(from.c_str(), "127.0.0.1", port);
         liars.push_back({from, fd});
         uint8_t told[2];
-        return PumpUntil({&host}, [&] { return recv(fd, told, 2, MSG_PEEK) == 2; });
+        return PumpUntil({&host}, [&] { return recv(fd, told, 2, MSG_PEEK) == 2 || ClosedByHost(fd); });
     };
-    for (const char* from : {"127.0.0.5", "127.0.0.5", "127.0.0.5"})
-        ASSERT_TRUE(open(from));
+    // The grace runs on the virtual clock, off again however the test ends.
+    PSetVirtualClock(1);
+    std::unique_ptr<void, void (*)(void*)> realClock(&liars, [](void*) { PSetVirtualClock(0); });
+    for (int i = 0; i < 3; ++i)
+        ASSERT_TRUE(open("127.0.0.5"));
     EXPECT_TRUE(ClosedByHost(liars[0].fd)) << "a third from one address closes its first";
     EXPECT_FALSE(ClosedByHost(liars[1].fd));
-    for (const char* from : {"127.0.0.6", "127.0.0.6", "127.0.0.7"})
-        ASSERT_TRUE(open(from));
-    EXPECT_TRUE(ClosedByHost(liars[1].fd)) << "a fifth in all closes the oldest";
-    for (size_t i = 2; i < liars.size(); ++i)
+    // Seven more addresses, two each: every place is taken.
+    const int others = IPInterface::kMaxNameless / IPInterface::kNamelessPerAddress - 1;
+    for (int a = 0; a < others; ++a)
+        for (int i = 0; i < IPInterface::kNamelessPerAddress; ++i)
+            ASSERT_TRUE(open("127.0.0." + std::to_string(6 + a)));
+    ASSERT_TRUE(open("127.0.0.99"));
+    EXPECT_TRUE(ClosedByHost(liars.back().fd)) << "every place is younger than the grace: turned away";
+    for (size_t i = 1; i + 1 < liars.size(); ++i)
         EXPECT_FALSE(ClosedByHost(liars[i].fd)) << i;
+    PAdvanceVirtualClock(IPInterface::kNameGraceMs);
+    ASSERT_TRUE(open("127.0.0.99"));
+    EXPECT_TRUE(ClosedByHost(liars[1].fd)) << "a newcomer closes the oldest";
+    for (size_t i = 2; i + 2 < liars.size(); ++i)
+        EXPECT_FALSE(ClosedByHost(liars[i].fd)) << i;
+    EXPECT_FALSE(ClosedByHost(liars.back().fd));
     EXPECT_EQ(host.NumPlayers(), 1);
+    // Only 127.0.0.5 goes on.
+    for (Liar& l : liars)
+        if (l.from != "127.0.0.5") {
+            close(l.fd);
+            l.fd = -1;
+        }
 
     IPInterface clients[3];
     std::vector<MPInterface*> all = {&host};
@@ -407,9 +446,9 @@ TEST(LanStar, ConnectionsWithoutANameHoldNoPlace)
         all.push_back(&clients[i]);
         ASSERT_TRUE(PumpUntil(all, [&] {
             for (Liar& l : liars)
-                if (std::strcmp(l.from, "127.0.0.5") == 0 && ClosedByHost(l.fd)) {
+                if (l.fd >= 0 && ClosedByHost(l.fd)) {
                     close(l.fd);
-                    l.fd = NamelessConnect(l.from, "127.0.0.1", port);
+                    l.fd = NamelessConnect(l.from.c_str(), "127.0.0.1", port);
                     ++reopened;
                 }
             return clients[i].MyClientID() >= 1 && clients[i].NumPlayers() == i + 2;
@@ -419,40 +458,97 @@ TEST(LanStar, ConnectionsWithoutANameHoldNoPlace)
     EXPECT_EQ(host.ClientsReady(), 1);
     EXPECT_GT(reopened, 0);
     for (Liar& l : liars)
-        close(l.fd);
+        if (l.fd >= 0)
+            close(l.fd);
+}
+
+// Connections from the address `from` (127.x.y.z), each complete and so
+// waiting in the queue of the host's loopback listener at port.
+std::vector<int> QueueConnections(const char* from, int port, int count)
+{
+    std::vector<int> fds;
+    for (int i = 0; i < count; ++i) {
+        fds.push_back(NamelessConnect(from, "127.0.0.1", port));
+        EXPECT_TRUE(Connected(fds.back())) << from << " " << i;
+    }
+    return fds;
 }
 
 // Connections of one address that come in one accept pass do not push out
 // one another (none has had a round trip to give its name): the third is
-// turned away, the first two stay; a later one closes the oldest.
+// turned away, the first two stay; one in a later pass closes the oldest.
 TEST(LanStar, ABurstFromOneAddressTurnsAwayItsNewest)
 {
     IPInterface host;
     Access::BecomeHost(host, "HOST");
-    const int listener = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a = {};
-    socklen_t size = sizeof a;
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = inet_addr("127.0.0.1");
-    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
-    ASSERT_EQ(listen(listener, 8), 0);
-    ASSERT_EQ(getsockname(listener, reinterpret_cast<sockaddr*>(&a), &size), 0);
-    std::vector<int> far, near;
-    for (int i = 0; i < 4; ++i) {
-        far.push_back(NamelessConnect("127.0.0.8", "127.0.0.1", ntohs(a.sin_port)));
-        near.push_back(accept(listener, nullptr, nullptr));
-        ASSERT_GE(near.back(), 0);
-    }
-    Access::AdoptInOnePass(host, {near[0], near[1], near[2]});
+    const int port = Access::ListenOnLoopback(host);
+    ASSERT_GT(port, 0);
+    std::vector<int> far = QueueConnections("127.0.0.8", port, 3);
+    Access::AcceptPass(host);
+    uint8_t told[2];
+    EXPECT_EQ(recv(far[0], told, 2, MSG_PEEK), 2);
     EXPECT_FALSE(ClosedByHost(far[0]));
     EXPECT_FALSE(ClosedByHost(far[1]));
     EXPECT_TRUE(ClosedByHost(far[2]));
-    Access::AdoptInOnePass(host, {near[3]});
+    far.push_back(QueueConnections("127.0.0.8", port, 1)[0]);
+    Access::AcceptPass(host);
     EXPECT_TRUE(ClosedByHost(far[0]));
     EXPECT_FALSE(ClosedByHost(far[1]));
+    EXPECT_FALSE(ClosedByHost(far[3]));
     for (int fd : far)
         close(fd);
-    close(listener);
+}
+
+// One poll empties the listen queue, each connection in it taken (told an
+// id) or turned away (closed): one left in it would keep those behind it
+// waiting a poll longer for each in front.
+TEST(LanStar, EveryWaitingConnectionIsAcceptedInOnePoll)
+{
+    IPInterface host;
+    Access::BecomeHost(host, "HOST");
+    const int port = Access::ListenOnLoopback(host);
+    ASSERT_GT(port, 0);
+    std::vector<int> fds;
+    for (int a = 0; a < IPInterface::kListenBacklog / IPInterface::kNamelessPerAddress; ++a)
+        for (int fd : QueueConnections(("127.0.1." + std::to_string(a + 1)).c_str(), port,
+                                       IPInterface::kNamelessPerAddress))
+            fds.push_back(fd);
+    host.PollMessages();
+    int told = 0;
+    for (size_t i = 0; i < fds.size(); ++i) {
+        uint8_t id[2];
+        const bool taken = recv(fds[i], id, 2, MSG_PEEK) == 2;
+        told += taken;
+        EXPECT_TRUE(taken || ClosedByHost(fds[i])) << "connection " << i << " left waiting by the first poll";
+        close(fds[i]);
+    }
+    EXPECT_EQ(told, IPInterface::kMaxNameless);
+}
+
+// A guest whose name has come is named before the connections that came
+// after it are accepted: a newer one of its address, which would push out
+// its oldest, finds it a player already.
+TEST(LanStar, NamesThatCameAreReadBeforeNewerConnectionsAreAccepted)
+{
+    IPInterface host;
+    Access::BecomeHost(host, "HOST");
+    const int port = Access::ListenOnLoopback(host);
+    ASSERT_GT(port, 0);
+    std::vector<int> fds = QueueConnections("127.0.0.9", port, 1);
+    host.PollMessages();
+    fds.push_back(QueueConnections("127.0.0.9", port, 1)[0]);
+    host.PollMessages();
+    // The first names itself, and a third connection of its address waits.
+    const Bytes name = Concat({{255, 1}, NameBytes("EARLY")});
+    ASSERT_EQ(write(fds[0], name.data(), name.size()), ssize_t(name.size()));
+    fds.push_back(QueueConnections("127.0.0.9", port, 1)[0]);
+    host.PollMessages();
+    ASSERT_EQ(host.NumPlayers(), 2);
+    EXPECT_STREQ(host.GetPlayer(1)->name, "EARLY");
+    for (int fd : fds)
+        EXPECT_FALSE(ClosedByHost(fd));
+    for (int fd : fds)
+        close(fd);
 }
 
 // Connects the system dropped because the listen queue of the namespace's
@@ -471,18 +567,76 @@ long ListenDrops()
     return drops;
 }
 
-// An honest guest joins a host on another machine again and again, alone
-// and while three connections that never give a name from each of two
-// addresses of a third machine are reopened as fast as the host closes
-// them: every join succeeds, the host's listen queue never turns a connect
-// away (a dropped connect is tried again only a second or more later), and
-// the limits keep closing the nameless connections.
-TEST(LanStarInNamespaces, HonestJoinsGetInWhileNamelessConnectionsChurn)
+// Busy loops on every core for as long as it lives: a loaded machine.
+class CpuLoad {
+public:
+    explicit CpuLoad(bool on)
+    {
+        const long cores = on ? sysconf(_SC_NPROCESSORS_ONLN) : 0;
+        for (long i = 0; i < cores; ++i) {
+            const pid_t p = fork();
+            if (p == 0) {
+                prctl(PR_SET_PDEATHSIG, SIGKILL);
+                volatile unsigned spin = 0;
+                for (;;)
+                    spin = spin + 1;
+            }
+            if (p > 0)
+                m_spinners.push_back(p);
+        }
+    }
+    ~CpuLoad()
+    {
+        for (pid_t p : m_spinners) {
+            kill(p, SIGKILL);
+            waitpid(p, nullptr, 0);
+        }
+    }
+    size_t Spinners() const { return m_spinners.size(); }
+
+private:
+    std::vector<pid_t> m_spinners;
+};
+
+struct ChurnCase {
+    const char* name;
+    int addresses;  // of the churning machine, three connections each
+    bool loaded;
+};
+
+void PrintTo(const ChurnCase& c, std::ostream* out)
 {
+    *out << c.name;
+}
+
+class LanStarInNamespaces : public ::testing::TestWithParam<ChurnCase> {};
+
+// An honest guest joins a host on another machine again and again while
+// three connections that never give a name from each of several addresses
+// of a third machine are reopened as fast as the host closes them. The
+// guest polls once a frame (20 ms) and the host far more often, so the
+// host accepts many of them between telling the guest its id and reading
+// its name. A join counts when the guest is in the host's player list
+// under its name and still connected 1.5 s after giving it. Every join
+// succeeds, the host's listen queue never turns a connect away (a dropped
+// connect is tried again only a second or more later), and the limits keep
+// closing the nameless connections.
+TEST_P(LanStarInNamespaces, HonestJoinsGetInWhileNamelessConnectionsChurn)
+{
+    const ChurnCase& c = GetParam();
+    constexpr int kJoins = 3;
+    constexpr auto kGuestFrame = std::chrono::milliseconds(20);
+    constexpr auto kStillIn = std::chrono::milliseconds(1500);
     NetLab lab(3);
     if (!lab.Ok())
         GTEST_SKIP() << "local-network test skipped: " << lab.Why();
-    ASSERT_TRUE(lab.RunIn(3, {"ip", "addr", "add", "10.77.0.13/24", "dev", "eth0"}));
+    std::vector<std::string> sources;
+    for (int i = 0; i < c.addresses; ++i) {
+        sources.push_back("10.77.0." + std::to_string(3 + 10 * i));
+        if (i > 0) {
+            ASSERT_TRUE(lab.RunIn(3, {"ip", "addr", "add", sources.back() + "/24", "dev", "eth0"}));
+        }
+    }
     IPInterface host, guest;
     host.SetUserInfo("HOST");
     guest.SetUserInfo("GUEST");
@@ -494,45 +648,80 @@ TEST(LanStarInNamespaces, HonestJoinsGetInWhileNamelessConnectionsChurn)
     ASSERT_GE(dropsBefore, 0);
     const int port = IPInterface::kFirstPort;
 
-    std::vector<std::pair<const char*, int>> churners;  // opened by the first churn
+    std::vector<std::pair<std::string, int>> churners;
+    for (const std::string& from : sources)
+        for (int i = 0; i < 3; ++i)
+            churners.push_back({from, -1});  // opened by the first churn
     int reopened = 0;
     auto churn = [&] {
         lab.Enter(3);
         for (auto& [from, fd] : churners)
-            if (ClosedByHost(fd)) {
-                close(fd);
-                fd = NamelessConnect(from, "10.77.0.1", port);
+            if (fd < 0 || ClosedByHost(fd)) {
+                if (fd >= 0)
+                    close(fd);
+                fd = NamelessConnect(from.c_str(), "10.77.0.1", port);
                 ++reopened;
             }
         lab.Leave();
     };
-    for (bool churning : {false, true}) {
-        for (const char* from : {"10.77.0.3", "10.77.0.13"})
-            for (int i = 0; churning && i < 3; ++i)
-                churners.push_back({from, -1});
-        for (int join = 0; join < 5; ++join) {
-            ASSERT_TRUE(lab.Enter(2));
-            ASSERT_EQ(guest.JoinGameRoom("10.77.0.1", port), 1);
-            lab.Leave();
-            ASSERT_TRUE(PumpUntil({&host, &guest}, [&] {
-                churn();
-                return guest.GetStatus() == IPInterface::kIdle ||
-                       (guest.MyClientID() >= 1 && guest.NumPlayers() == 2 && host.NumPlayers() == 2);
-            }));
-            EXPECT_EQ(guest.GetStatus(), IPInterface::kRunning) << "join " << join << (churning ? " in the churn" : "");
-            guest.LeaveGameRoom();
-            ASSERT_TRUE(PumpUntil({&host, &guest}, [&] {
-                churn();
-                return host.NumPlayers() == 1;
-            }));
+    // Polls the host (and churns) every half millisecond, the guest once a
+    // frame, until done() holds or the time is up; whether done() held.
+    auto pump = [&](std::chrono::milliseconds limit, const std::function<bool()>& done) {
+        const auto start = std::chrono::steady_clock::now();
+        auto guestPolled = start - kGuestFrame;
+        for (auto now = start; now - start < limit; now = std::chrono::steady_clock::now()) {
+            host.PollMessages();
+            churn();
+            if (now - guestPolled >= kGuestFrame) {
+                guest.PollMessages();
+                guestPolled = now;
+            }
+            if (done())
+                return true;
+            usleep(500);
         }
+        return false;
+    };
+    CpuLoad load(c.loaded);
+    if (c.loaded) {
+        ASSERT_GT(load.Spinners(), 0u);
     }
-    EXPECT_GT(reopened, 2 * 6) << "the host closed the nameless connections";
+    for (int join = 0; join < kJoins; ++join) {
+        ASSERT_TRUE(lab.Enter(2));
+        ASSERT_EQ(guest.JoinGameRoom("10.77.0.1", port), 1);
+        lab.Leave();
+        // The guest names itself as it reads its id.
+        ASSERT_TRUE(pump(std::chrono::seconds(10), [&] {
+            return guest.GetStatus() == IPInterface::kIdle || guest.MyClientID() >= 1;
+        }));
+        const int id = guest.MyClientID();
+        EXPECT_GE(id, 1) << "join " << join << ": turned away before its id";
+        pump(kStillIn, [] { return false; });
+        char name[MPInterface::kNameSize] = {};
+        EXPECT_EQ(guest.GetStatus(), IPInterface::kRunning) << "join " << join << ": its link was closed";
+        EXPECT_EQ(guest.MyClientID(), id) << "join " << join;
+        EXPECT_EQ(guest.NumPlayers(), 2) << "join " << join;
+        EXPECT_TRUE(id >= 1 && host.GetPlayerName(id, name, sizeof name) == 1 && std::strcmp(name, "GUEST") == 0)
+            << "join " << join << ": not in the host's list";
+        guest.LeaveGameRoom();
+        ASSERT_TRUE(pump(std::chrono::seconds(10), [&] { return host.NumPlayers() == 1; }));
+    }
+    if (c.addresses > 0) {
+        EXPECT_GT(reopened, int(churners.size()) * 2) << "the host closed the nameless connections";
+    }
     ASSERT_TRUE(lab.Enter(1));
     EXPECT_EQ(ListenDrops(), dropsBefore);
     lab.Leave();
-    for (auto& c : churners)
-        close(c.second);
+    for (auto& ch : churners)
+        close(ch.second);
 }
+
+INSTANTIATE_TEST_SUITE_P(Churn, LanStarInNamespaces,
+                         ::testing::Values(ChurnCase {"Alone", 0, false}, ChurnCase {"TwoAddresses", 2, false},
+                                           ChurnCase {"ThreeAddresses", 3, false},
+                                           ChurnCase {"SixAddresses", 6, false},
+                                           ChurnCase {"ThreeAddressesLoaded", 3, true},
+                                           ChurnCase {"SixAddressesLoaded", 6, true}),
+                         [](const ::testing::TestParamInfo<ChurnCase>& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -44,26 +44,24 @@ struct IPInterfaceTestAccess {
             return 0;
         return PSwap16(a.port);
     }
-    // The descriptor becomes a connection the host has just accepted: it
-    // is told an id, and is a player once it gives its name.
+    // The descriptor becomes a connection the host has just accepted (in an
+    // accept pass of its own): it is told an id, and is a player once it
+    // gives its name.
     static void AdoptClient(IPInterface& ip, PSockStream* impl)
     {
         PSocket accepted;
         accepted.SetImpl(impl);
-        ip.TakeClient(accepted);
+        ip.TakeClient(accepted, ip.m_accepts);
     }
     static void AdoptClient(IPInterface& ip, int fd)
     {
         AdoptClient(ip, new PBsdSockStream(PSOCK_AF_INET, PSOCK_STREAM, fd));
     }
-    // The descriptors become connections the host accepted in one pass.
-    static void AdoptInOnePass(IPInterface& ip, const std::vector<int>& fds)
-    {
-        ip.m_passFirstTurn = ip.m_accepts + 1;
-        for (int fd : fds)
-            AdoptClient(ip, fd);
-        ip.m_passFirstTurn = 0;
-    }
+    // One accept pass of the host's poll: takes what waits in its listen
+    // queue.
+    static void AcceptPass(IPInterface& ip) { ip.AcceptClients(); }
+    // What the host keeps for each connection that has not given its name.
+    static constexpr size_t kNamelessPlaceBytes = sizeof(IPInterface::NamelessPlace);
     static int FreeSocket(IPInterface& ip) { return ip.m_freeSocket; }
     static int PollRooms(IPInterface& ip) { return ip.processPollGameRooms(); }
     // The announcement prefix a host at address:port builds for the room.
@@ -252,6 +250,14 @@ inline int NamelessConnect(const char* source, const char* address, int port)
         return -1;
     }
     return fd;
+}
+
+// Waits (a real second at most) until the connect of fd is complete, so
+// that the connection waits in the listener's queue; whether it is.
+inline bool Connected(int fd)
+{
+    pollfd p = {fd, POLLOUT, 0};
+    return poll(&p, 1, 1000) == 1 && (p.revents & POLLOUT) != 0;
 }
 
 // Whether the host closed the connection (what it sent before is read).
