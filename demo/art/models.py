@@ -15,6 +15,15 @@ from mesh import Mesh, ring
 
 AREA = 50.0
 HALF = 200.0
+# A pilot who holds the tablet still flies straight on at the height he
+# started at: the slowest aircraft covers some 140 units in the first 20 s,
+# the fastest some 165. The build stops when the ground rises closer than
+# MIN_CLEARANCE under such a flight of SAFE_FLIGHT units from the player's
+# start or a spawn point (wing tips included); spawn points are raised to
+# SPAWN_CLEARANCE above it.
+SAFE_FLIGHT = 250.0
+MIN_CLEARANCE = 2.0
+SPAWN_CLEARANCE = 6.0
 
 
 # ----------------------------------------------------------------------------------------------
@@ -106,10 +115,34 @@ def value_noise(x, z, seed, octaves=4):
 class MapKind:
     """One of the four maps: its land, its flat places and what stands there."""
 
-    def __init__(self, number, title, islands, seed, peak, base, town, ground_sites, sea_sites, land_shelf=None):
+    def __init__(self, number, title, islands, seed, peak, base, town, ground_sites, sea_sites, land_shelf=None,
+                 start=None):
         self.number, self.title, self.islands, self.seed, self.peak = number, title, islands, seed, peak
         self.base, self.town, self.ground_sites, self.sea_sites = base, town, ground_sites, sea_sites
         self.land_shelf = land_shelf
+        self._start = start
+
+    def start(self):
+        """(x, y, z, heading) of the player's start: by default in front of
+        the base, 18 high, its nose toward the middle of the map. A map whose
+        middle rises higher than that names its own. The heading is the yaw
+        of the null (the nose points along -Z at 0)."""
+        if self._start:
+            return self._start
+        bx, bz = self.base[0], self.base[1]
+        return bx * 0.8, 18, bz * 0.8, math.degrees(math.atan2(bx, bz))
+
+    def highest_ahead(self, x, z, heading, length=SAFE_FLIGHT, side=4.0):
+        """The highest ground under a straight flight of length units from
+        (x, z) along heading, and side units to either side of it."""
+        a = math.radians(heading)
+        dx, dz = -math.sin(a), -math.cos(a)
+        top = -1e9
+        for s in range(0, int(length) + 1, 2):
+            cx, cz = x + dx * s, z + dz * s
+            for o in (-side, 0.0, side):
+                top = max(top, self.height(cx - dz * o, cz + dx * o))
+        return top
 
     def raw(self, x, z):
         land = -1.0
@@ -678,9 +711,13 @@ MAPS = [
             town=(60, -80, 26, 20, 2.2),
             ground_sites=[(-40, -90), (-80, -100), (60, -100), (80, -70), (20, -120), (-120, -140), (120, 118), (-128, 128)],
             sea_sites=[(0, 60), (-60, 80), (70, 40), (30, 140)], land_shelf=coast_shelf),
+    # The mountains' middle stands higher than a start in front of the base:
+    # the player starts east of the airfield, down the valley that opens
+    # south-east of it.
     MapKind(3, "mountains", [(0, 0, 175)], 37, 30, base=(-5, 110, 18, 44, 2.2), town=(10, -40, 22, 22, 3.0),
             ground_sites=[(-5, 80), (10, 130), (10, -20), (25, -45), (-15, -60), (60, 60), (-60, -100), (5, 30)],
-            sea_sites=[(0, -185), (-185, 0), (185, 20), (40, 185)], land_shelf=valley_shelf),
+            sea_sites=[(0, -185), (-185, 0), (185, 20), (40, 185)], land_shelf=valley_shelf,
+            start=(16, 22, 100, -40)),
     MapKind(4, "atoll", [(-140, -140, 34), (140, -130, 30), (-130, 140, 32), (135, 140, 36), (0, 0, 28)], 41, 10,
             base=(135, 140, 34, 16, 1.4), town=(-140, -140, 18, 18, 1.5),
             ground_sites=[(130, 130), (150, 150), (-140, -130), (140, -130), (-130, 140), (0, 0), (8, 8), (-130, 150)],
@@ -798,13 +835,23 @@ def map_scene(kind, meshes_out):
         models.append("model mesh %d parent -1 flags static\n" % mesh_index("trees") + place(x, y, z))
     # nulls and triggers
     bx, bz = kind.base[0], kind.base[1]
-    heading_in = math.degrees(math.atan2(bx, bz))  # nose from the base toward the middle
+    sx, sy, sz, heading = kind.start()
+    starts = [("PlayerStart", sx, sy, sz, heading)]
     nulls = 'null "Null_Water_level" link -1\n' + place(0, 0, 0)
-    nulls += 'null "PlayerStart" link -1\n' + place(bx * 0.8, 18, bz * 0.8, heading_in)
+    nulls += 'null "PlayerStart" link -1\n' + place(sx, sy, sz, heading)
     for i in range(4):
+        # nose toward the middle, high enough over the ground on the way
         a = math.radians(45 + 90 * i)
         x, z = 120 * math.cos(a), 120 * math.sin(a)
-        nulls += 'null "Spawn%d" link -1\n' % i + place(x, 22 + 2 * i, z, math.degrees(math.atan2(x, z)))
+        yaw = math.degrees(math.atan2(x, z))
+        y = max(22 + 2 * i, round(kind.highest_ahead(x, z, yaw) + SPAWN_CLEARANCE))
+        nulls += 'null "Spawn%d" link -1\n' % i + place(x, y, z, yaw)
+        starts.append(("Spawn%d" % i, x, y, z, yaw))
+    for name, x, y, z, yaw in starts:
+        room = y - kind.highest_ahead(x, z, yaw)
+        if room < MIN_CLEARANCE:
+            raise SystemExit("map %d: the ground ahead of %s comes within %.1f of its height (%.1f needed)" %
+                             (k, name, room, MIN_CLEARANCE))
     # the enemies' starting points: spread over the far side of the map, away
     # from the home base
     for i in range(8):
@@ -812,7 +859,7 @@ def map_scene(kind, meshes_out):
         x, z = 99 * math.sin(a), 99 * math.cos(a)
         nulls += 'null "Enemy%d" link -1\n' % i + place(x, 24 + (i % 3) * 4, z, math.degrees(math.atan2(x - bx, z - bz)))
     for i in range(4):
-        nulls += 'null "Friend%d" link -1\n' % i + place(bx * 0.8 + 6 * (i + 1), 18 + i, bz * 0.8 + 5 * (i + 1), heading_in)
+        nulls += 'null "Friend%d" link -1\n' % i + place(sx + 6 * (i + 1), sy + i, sz + 5 * (i + 1), heading)
     for i, (x, z) in enumerate(kind.ground_sites):
         nulls += 'null "Ground%d" link -1\n' % i + place(x, kind.height(x, z), z, 30 * i)
     for i, (x, z) in enumerate(kind.sea_sites):

@@ -253,7 +253,7 @@ void MainGame::UpdatePlayerPlane(MyAirplane* plane, P3D* p3d, PTextureManager* t
                 plane->deathTime = m_frameTime;
                 if (m_sounds)
                     m_sounds->Stop(CLIP_ENGINE);
-                _PDebug("game: the player's aircraft was destroyed\n");
+                _PDebug("game: the player's aircraft was destroyed at %u ms\n", unsigned(m_frameTime));
             }
             if (m_sounds)
                 m_sounds->Play(CLIP_EXPLOSION, 1, 0);

@@ -530,6 +530,7 @@ int MainGame::PlayGame(P3D* p3d, PTextureManager* textures, PDisplayProperties*,
         if ((keys & kKeyFire) || TapCompleted()) {
             m_showDescription = 0;
             TouchScreen_Reset();
+            _PDebug("game: the orders closed at %u ms\n", unsigned(time));
             StartPlayOrIntro();
         }
         return 1;
