@@ -1,6 +1,7 @@
 // Font speed: glyphs per second of each software renderer and of the GL
-// font on Mesa's OpenGL ES 1.1 (a pbuffer, finished every line), and wrapping
-// a 2 KB paragraph into a box (with printing, and as layout alone).
+// font on Mesa's OpenGL ES 1.1 (a pbuffer, finished every line), measuring a
+// line (with and without characters the font lacks), and wrapping a 2 KB
+// paragraph into a box (with printing, and as layout alone).
 #include <EGL/egl.h>
 #include <benchmark/benchmark.h>
 
@@ -104,6 +105,31 @@ void BM_GLGlyphs(benchmark::State& state)
     state.SetLabel(state.range(0) == 2 ? "GL texture, alpha test" : "GL colour, blended");
 }
 BENCHMARK(BM_GLGlyphs)->Arg(2)->Arg(5)->UseRealTime();
+
+// A UTF-8 line of 61 characters, 14 of them outside the font's ASCII range.
+const char kMixedLine[] = "Gr\xC3\xB6\xC3\x9F""e \xC3\xBC""ber 5 \xE2\x82\xAC: na\xC3\xAF""ve caf\xC3\xA9, "
+                          "\xC3\x85ngstr\xC3\xB6m \xE2\x80\x94 \xC3\xA6\xC3\xB8\xC3\xA5 (\xC2\xBD) "
+                          "\xC3\x9C""bung 01234567";
+
+void BM_MeasureLine(benchmark::State& state)
+{
+    auto font = MakeFont(2);
+    if (!font) {
+        state.SkipWithError("set-up failed");
+        return;
+    }
+    font->utf8 = 1;
+    const bool mixed = state.range(0) != 0;
+    const char* line = mixed ? kMixedLine : kLine;
+    const int chars = font->CountChars(line, -1);
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(font->StringWidth(line, nullptr, -1));
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(int64_t(state.iterations()) * chars);
+    state.SetLabel(mixed ? "characters the font lacks" : "ASCII");
+}
+BENCHMARK(BM_MeasureLine)->Arg(0)->Arg(1);
 
 std::string Paragraph()
 {

@@ -61,6 +61,13 @@ int PFont::StringWidth(const wchar_t* s, int* height, int n) const
     return FixedWidth(*this, count, height);
 }
 
+PFont::PenStep PFont::CharStep(unsigned c) const
+{
+    const wchar_t one[2] = {wchar_t(c), 0};
+    const int w = StringWidth(one, nullptr, 1);
+    return {0, w, w + spacing, spacing};
+}
+
 int PFont::Print(const wchar_t* s, int x, int y, int n) const
 {
     if (!s)

@@ -59,6 +59,21 @@ public:
     PFont(const PFont&) = delete;
     PFont& operator=(const PFont&) = delete;
 
+    // How the pen passes one character: the columns left..right-1 from the
+    // pen that its pixels may take (none when right <= left), how far the pen
+    // moves past it, and the part of that move that is the gap after it. A
+    // text's measured width is the sum of its characters' advances less the
+    // gap after the last one; a font printing c moves the pen by `advance`.
+    struct PenStep {
+        int left;
+        int right;
+        int advance;
+        int gap;
+    };
+    // The step of one character. This fixed-width font's: the width of c
+    // alone (StringWidth), then `spacing`.
+    virtual PenStep CharStep(unsigned c) const;
+
     // Fixed-width measures: width x n plus spacing x (n - 1); *height (when
     // given) is `height`.
     virtual int StringWidth(const char* s, int* height, int n) const;

@@ -13,7 +13,14 @@ struct NarrowChars {
     {
         if (!p || !*p)
             return false;
-        c = font.NextChar(p);
+        // A byte below 0x80 is that character in UTF-8 and in 8-bit text.
+        const unsigned char b = static_cast<unsigned char>(*p);
+        if (b < 0x80) {
+            c = b;
+            p++;
+        } else {
+            c = font.NextChar(p);
+        }
         return true;
     }
 };
@@ -25,6 +32,20 @@ struct WideChars {
         if (!p || !*p)
             return false;
         c = unsigned(*p++);
+        return true;
+    }
+};
+
+// One character, once.
+struct OneChar {
+    unsigned c;
+    bool given = false;
+    bool operator()(unsigned& out)
+    {
+        if (given)
+            return false;
+        given = true;
+        out = c;
         return true;
     }
 };

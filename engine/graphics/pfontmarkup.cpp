@@ -262,11 +262,11 @@ int PFont::PrintAttributeString(int x, int y, const AttributeString* runs, unsig
 
 namespace {
 
-// The characters of one run with their byte offsets and summed widths, so
-// that any piece of the run is measured in constant time. Every font of the
-// engine measures additively (the sum of its characters' single widths plus
-// the spacing between them); without memory for the tables each measure
-// walks the run instead.
+// The characters of one run with their byte offsets, the pen before each and
+// the gap after each, so that any piece of the run is measured in constant
+// time. Every font of the engine measures as its pen walks (the sum of its
+// characters' advances less the gap after the last, CharStep); without memory
+// for the tables each measure walks the run instead.
 class RunMetrics {
 public:
     RunMetrics(const PFont& f, const PFont::AttributeString& run) : m_font(f), m_run(run)
@@ -275,20 +275,23 @@ public:
         PFont::AttributeString empty = run;
         empty.length = 0;
         m_extra = f.AttributeStringWidth(&empty, 1);
-        m_offset = static_cast<int*>(PAlloc(int(sizeof(int)) * 2 * (m_count + 1)));
+        m_offset = static_cast<int*>(PAlloc(int(sizeof(int)) * 3 * (m_count + 1)));
         if (!m_offset)
             return;
-        m_sum = m_offset + m_count + 1;
+        m_pen = m_offset + m_count + 1;
+        m_gap = m_pen + m_count + 1;
         const char* p = run.text;
-        int sum = 0;
+        int pen = 0;
         for (int i = 0; i < m_count; i++) {
             m_offset[i] = int(p - run.text);
-            m_sum[i] = sum;
-            sum += f.StringWidth(p, nullptr, 1);
-            f.NextChar(p);
+            m_pen[i] = pen;
+            const PFont::PenStep step = f.CharStep(f.NextChar(p));
+            pen += step.advance;
+            m_gap[i] = step.gap;
         }
         m_offset[m_count] = int(p - run.text);
-        m_sum[m_count] = sum;
+        m_pen[m_count] = pen;
+        m_gap[m_count] = 0;
     }
     ~RunMetrics() { PFree(m_offset); }
     RunMetrics(const RunMetrics&) = delete;
@@ -315,9 +318,7 @@ public:
             piece.length = e - s;
             return m_font.AttributeStringWidth(&piece, 1);
         }
-        int w = m_sum[e] - m_sum[s];
-        if (e - s >= 2)
-            w += m_font.spacing * (e - s - 1);
+        const int w = e > s ? m_pen[e] - m_pen[s] - m_gap[e - 1] : 0;
         return w + m_extra;
     }
 
@@ -327,7 +328,8 @@ private:
     int m_count = 0;
     int m_extra = 0;
     int* m_offset = nullptr;
-    int* m_sum = nullptr;
+    int* m_pen = nullptr;
+    int* m_gap = nullptr;
 };
 
 bool IsBreak(char c)

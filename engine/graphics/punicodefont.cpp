@@ -142,24 +142,8 @@ void PUnicodeFont::Unload()
     args.strip = nullptr;
 }
 
-const PGlyph* PUnicodeFont::FindChar(wchar_t ch) const
+const PGlyph* PUnicodeFont::StandIn(wchar_t ch) const
 {
-    const uint32_t c = uint32_t(ch);
-    if (!glyphs || c < firstCode || c > lastCode)
-        return nullptr;
-    const uint32_t b = c - firstCode;
-    const uint32_t word = bitmap[b >> 5];
-    const uint32_t bit = 1u << (b & 31);
-    if (!(word & bit))
-        return nullptr;
-    const uint32_t index = ranks[b >> 5] + uint32_t(std::popcount(word & (bit - 1)));
-    return index < glyphCount ? glyphs + index : nullptr;
-}
-
-const PGlyph* PUnicodeFont::ShownGlyph(wchar_t ch) const
-{
-    if (const PGlyph* g = FindChar(ch))
-        return g;
     const uint32_t c = uint32_t(ch);
     const bool control = c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0xA7;
     if (control || CanAskFallback())
@@ -167,101 +151,71 @@ const PGlyph* PUnicodeFont::ShownGlyph(wchar_t ch) const
     return FindChar(kReplacementChar);
 }
 
-// ---------------------------------------------------------------------------
-// Missing characters
-
-int PUnicodeFont::MissingWidth(wchar_t c) const
+const PGlyph* PUnicodeFont::ShownGlyph(wchar_t c) const
 {
-    if (!CanAskFallback())
-        return width;
-    const wchar_t one[2] = {c, 0};
-    m_inFallback = 1;
-    const int w = fallback->StringWidth(one, nullptr, 1);
-    m_inFallback = 0;
-    return w;
+    const PGlyph* g = FindChar(c);
+    return g ? g : StandIn(c);
 }
 
-bool PUnicodeFont::PrintMissing(wchar_t c, int x, int y, int* advance) const
+// ---------------------------------------------------------------------------
+// The pen walk
+
+const PGlyph* PUnicodeFont::MissingStep(unsigned c, PenStep& step) const
+{
+    if (const PGlyph* g = StandIn(wchar_t(c))) {
+        step = GlyphStep(*g);
+        return g;
+    }
+    if (CanAskFallback()) {
+        m_inFallback = 1;
+        step = fallback->CharStep(c);
+        m_inFallback = 0;
+        return nullptr;
+    }
+    // A blank cell as wide as a fixed-width glyph.
+    step = {0, width, width + spacing, spacing};
+    return nullptr;
+}
+
+PFont::PenStep PUnicodeFont::CharStep(unsigned c) const
+{
+    PenStep step{};
+    Walk(pfontchars::OneChar{c}, 1, 0, [&](unsigned, const PGlyph*, int, const PenStep& s) { step = s; });
+    return step;
+}
+
+bool PUnicodeFont::PrintMissing(wchar_t c, int x, int y) const
 {
     if (!CanAskFallback())
         return false;
     const wchar_t one[2] = {c, 0};
     m_inFallback = 1;
-    *advance = fallback->Print(one, x, y, 1);
+    fallback->Print(one, x, y, 1);
     m_inFallback = 0;
     return true;
 }
 
-// ---------------------------------------------------------------------------
-// Measuring and printing
-
-template <class Next> int PUnicodeFont::Measure(Next next, int* h, int n) const
-{
-    if (h)
-        *h = height + lineGap;
-    int sum = 0;
-    int count = 0;
-    unsigned c;
-    while ((n < 0 || count < n) && next(c)) {
-        const PGlyph* g = ShownGlyph(wchar_t(c));
-        sum += g ? g->Advance() : MissingWidth(wchar_t(c));
-        count++;
-    }
-    if (count >= 2)
-        sum += spacing * (count - 1);
-    return sum;
-}
-
-// The pen walk of printing: each shown glyph is placed at the pen plus its
-// offset (glyph sees it there) and the pen moves past it; a character without
-// one goes to missing, which gives its advance. Returns the pen at the end.
-template <class Next, class Glyph, class Missing>
-int PUnicodeFont::Walk(Next next, int n, int pen, int& count, Glyph glyph, Missing missing) const
-{
-    unsigned c;
-    while ((n < 0 || count < n) && next(c)) {
-        count++;
-        if (const PGlyph* g = ShownGlyph(wchar_t(c))) {
-            const int x0 = pen + g->Before();
-            glyph(*g, x0);
-            pen = x0 + g->width + spacing + g->After();
-        } else {
-            pen += missing(wchar_t(c), pen);
-        }
-    }
-    return pen;
-}
-
 template <class Next> int PUnicodeFont::PrintText(Next next, int x, int y, int n) const
 {
-    int count = 0;
-    const int pen = Walk(
-        next, n, x, count, [&](const PGlyph& g, int x0) { DrawGlyph(g, x0, y); },
-        [&](wchar_t c, int at) {
-            int advance;
-            return PrintMissing(c, at, y, &advance) ? advance : spacing + width;
-        });
-    return pen - x;
+    const WalkEnd end = Walk(next, n, x, [&](unsigned c, const PGlyph* g, int pen, const PenStep& step) {
+        if (g)
+            DrawGlyph(*g, pen + step.left, y);
+        else
+            PrintMissing(wchar_t(c), pen, y);
+    });
+    return end.pen - x;
 }
 
-// The pen walk of printing without drawing, keeping the rightmost column a
-// glyph's pixels reach (a missing character's reach is its width).
+// The rightmost column a character's pixels may reach, or the measured width
+// where that is further.
 template <class Next> int PUnicodeFont::Reach(Next next, int n) const
 {
-    int right = 0, count = 0;
-    const int pen = Walk(
-        next, n, 0, count,
-        [&](const PGlyph& g, int x0) {
-            if (g.width)
-                right = std::max(right, x0 + g.width);
-        },
-        [&](wchar_t c, int at) {
-            const int w = MissingWidth(c);
-            right = std::max(right, at + w);
-            return w + spacing;
-        });
-    // The measure leaves out the spacing after the last character.
-    return std::max(right, count ? pen - spacing : 0);
+    int right = 0;
+    const WalkEnd end = Walk(next, n, 0, [&](unsigned, const PGlyph*, int pen, const PenStep& step) {
+        if (step.right > step.left)
+            right = std::max(right, pen + step.right);
+    });
+    return std::max(right, end.count ? end.pen - end.gap : 0);
 }
 
 void PUnicodeFont::DrawGlyph(const PGlyph& g, int x, int y) const
@@ -285,14 +239,26 @@ void PUnicodeFont::DrawGlyph(const PGlyph& g, int x, int y) const
 using pfontchars::NarrowChars;
 using pfontchars::WideChars;
 
+namespace {
+
+constexpr auto kNoVisit = [](unsigned, const PGlyph*, int, const PFont::PenStep&) {};
+
+} // namespace
+
 int PUnicodeFont::StringWidth(const char* s, int* h, int n) const
 {
-    return Measure(NarrowChars{*this, s}, h, n);
+    if (h)
+        *h = height + lineGap;
+    const WalkEnd end = Walk(NarrowChars{*this, s}, n, 0, kNoVisit);
+    return end.pen - end.gap;
 }
 
 int PUnicodeFont::StringWidth(const wchar_t* s, int* h, int n) const
 {
-    return Measure(WideChars{s}, h, n);
+    if (h)
+        *h = height + lineGap;
+    const WalkEnd end = Walk(WideChars{s}, n, 0, kNoVisit);
+    return end.pen - end.gap;
 }
 
 int PUnicodeFont::DrawnWidth(const char* s, int n) const

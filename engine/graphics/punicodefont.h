@@ -3,7 +3,12 @@
 // printed into a PDrawableSurface by one of three glyph renderers. Missing
 // characters are printed by a fallback font, else shown as the font's
 // replacement glyph (U+FFFD) when it has one, else advance by `width`.
+//
+// Printing (here and in the GL font), the measured width and the drawn width
+// all move the pen by one walk (Walk), so that they cannot disagree; a
+// character from the fallback font moves it by that font's own step.
 #pragma once
+#include <bit>
 #include <cstdint>
 
 #include "engine/graphics/pfont.h"
@@ -27,6 +32,7 @@ public:
     PUnicodeFont();
     ~PUnicodeFont() override;
 
+    PenStep CharStep(unsigned c) const override;
     int StringWidth(const char* s, int* height, int n) const override;
     int StringWidth(const wchar_t* s, int* height, int n) const override;
     int Print(const char* s, int x, int y, int n) const override;
@@ -49,7 +55,19 @@ public:
     int DrawnWidth(const wchar_t* s, int n) const;
 
     // The glyph of c, or null.
-    const PGlyph* FindChar(wchar_t c) const;
+    const PGlyph* FindChar(wchar_t c) const
+    {
+        const uint32_t code = uint32_t(c);
+        if (!glyphs || code < firstCode || code > lastCode)
+            return nullptr;
+        const uint32_t b = code - firstCode;
+        const uint32_t word = bitmap[b >> 5];
+        const uint32_t bit = 1u << (b & 31);
+        if (!(word & bit))
+            return nullptr;
+        const uint32_t index = ranks[b >> 5] + uint32_t(std::popcount(word & (bit - 1)));
+        return index < glyphCount ? glyphs + index : nullptr;
+    }
     // The glyph measured and drawn for c: its own; for a character the font
     // lacks, null while the fallback font is to be asked, else the font's
     // replacement glyph, so that a stand-in shows where the text has
@@ -69,26 +87,67 @@ public:
     PFont* fallback = nullptr;  // asked for missing characters; not owned
 
 protected:
+    // Where a walk of the pen ended: the pen, the gap after the last
+    // character, and the characters walked.
+    struct WalkEnd {
+        int pen;
+        int gap;
+        int count;
+    };
+    // The pen walk of every print and measure: for each of at most n
+    // characters (n < 0: all) from next, visit(c, glyph, pen, step) with the
+    // glyph to draw at pen + step.left (null when there is none: the
+    // character goes to the fallback font when CanAskFallback(), else shows
+    // nothing), then the pen moves by step.advance.
+    template <class Next, class Visit> WalkEnd Walk(Next next, int n, int pen, Visit visit) const;
+    // The step of a glyph of this font: placed after its bearing, followed by
+    // the font's spacing.
+    PenStep GlyphStep(const PGlyph& g) const
+    {
+        const int left = g.Before();
+        return {left, left + g.width, left + g.width + g.After() + spacing, spacing};
+    }
+    // The step of a character without its own glyph; returns the glyph shown
+    // for it (the replacement glyph) or null.
+    const PGlyph* MissingStep(unsigned c, PenStep& step) const;
     // Reads everything after the magic; see Load.
     bool LoadData(PStream& s);
     void FreeGlyphs();
-    // Width of one missing character: the fallback's, or `width`.
-    int MissingWidth(wchar_t c) const;
     // Prints one missing character at the pen through the fallback font
     // (wide form); false when there is none to ask.
-    bool PrintMissing(wchar_t c, int x, int y, int* advance) const;
+    bool PrintMissing(wchar_t c, int x, int y) const;
     // Whether a missing character would go to the fallback font now.
     bool CanAskFallback() const { return fallback && fallback != this && !m_inFallback; }
 
 private:
-    template <class Next> int Measure(Next next, int* height, int n) const;
     template <class Next> int PrintText(Next next, int x, int y, int n) const;
     template <class Next> int Reach(Next next, int n) const;
-    template <class Next, class Glyph, class Missing>
-    int Walk(Next next, int n, int pen, int& count, Glyph glyph, Missing missing) const;
+    // The replacement glyph shown for c, a character without a glyph; null
+    // for one the fallback font is to be asked about or never shown so.
+    const PGlyph* StandIn(wchar_t c) const;
     void DrawGlyph(const PGlyph& g, int x, int y) const;
 
     // Set while this font is asking its fallback, so that a chain of fallback
     // fonts leading back here ends with the fixed advance.
     mutable int m_inFallback = 0;
 };
+
+template <class Next, class Visit>
+PUnicodeFont::WalkEnd PUnicodeFont::Walk(Next next, int n, int pen, Visit visit) const
+{
+    WalkEnd end{pen, 0, 0};
+    unsigned c;
+    while ((n < 0 || end.count < n) && next(c)) {
+        end.count++;
+        PenStep step;
+        const PGlyph* g = FindChar(wchar_t(c));
+        if (g)
+            step = GlyphStep(*g);
+        else
+            g = MissingStep(c, step);
+        visit(c, g, end.pen, step);
+        end.pen += step.advance;
+        end.gap = step.gap;
+    }
+    return end;
+}

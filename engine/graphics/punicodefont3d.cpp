@@ -361,19 +361,16 @@ void PUnicodeFont3D::Finish() const
         m_gl->vornGLPopMatrices();
 }
 
-void PUnicodeFont3D::PrintChar(wchar_t c, CharPrintState& st) const
+// One character of a print at `pen`: its glyph's quad added to the batch, or
+// the character printed through the fallback font between two batches.
+void PUnicodeFont3D::Place(wchar_t c, const PGlyph* g, int pen, const PenStep& step, CharPrintState& st) const
 {
-    const PGlyph* g = ShownGlyph(c);
     if (!g) {
-        if (!CanAskFallback()) {
-            st.penX += width + spacing;
+        if (!CanAskFallback())
             return;
-        }
         Flush(st);
         Finish();
-        int advance = 0;
-        PrintMissing(c, st.penX, st.y, &advance);
-        st.penX += advance;
+        PrintMissing(c, pen, st.y);
         Setup(st);
         return;
     }
@@ -387,8 +384,7 @@ void PUnicodeFont3D::PrintChar(wchar_t c, CharPrintState& st) const
             }
     }
     const TextureInfo& ti = textureInfo[boundTexture];
-    const int x0 = st.penX + g->Before();
-    st.penX = x0 + g->width + spacing + g->After();
+    const int x0 = pen + step.left;
 
     const bool mirror = args.blitFlags & kFlagMirror;
     const int32_t xa = ClipX(mirror ? x0 + g->width : x0), xb = ClipX(mirror ? x0 : x0 + g->width);
@@ -405,6 +401,15 @@ void PUnicodeFont3D::PrintChar(wchar_t c, CharPrintState& st) const
         Flush(st);
 }
 
+void PUnicodeFont3D::PrintChar(wchar_t c, CharPrintState& st) const
+{
+    st.penX = Walk(pfontchars::OneChar{unsigned(c)}, 1, st.penX,
+                   [&](unsigned ch, const PGlyph* g, int pen, const PenStep& step) {
+                       Place(wchar_t(ch), g, pen, step, st);
+                   })
+                  .pen;
+}
+
 template <class Next> int PUnicodeFont3D::PrintText(Next next, int x, int y, int n) const
 {
     if (!Ready())
@@ -418,12 +423,9 @@ template <class Next> int PUnicodeFont3D::PrintText(Next next, int x, int y, int
     st.penX = x;
     st.y = y;
     Setup(st);
-    int count = 0;
-    unsigned c;
-    while ((n < 0 || count < n) && next(c)) {
-        count++;
-        PrintChar(wchar_t(c), st);
-    }
+    st.penX = Walk(next, n, x, [&](unsigned c, const PGlyph* g, int pen, const PenStep& step) {
+                  Place(wchar_t(c), g, pen, step, st);
+              }).pen;
     Flush(st);
     Finish();
     return st.penX - x;

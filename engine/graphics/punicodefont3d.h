@@ -1,8 +1,9 @@
 // The font the game draws with: a PUnicodeFont whose glyph strip is repacked
 // at load time into at most 32 power-of-two GL textures, and whose text is
 // drawn as batches of textured quads through the GL layer, directly in clip
-// coordinates. Measuring, fallback fonts, markup and box printing are those of
-// PUnicodeFont and PFont; the background box of a markup run is drawn on GL.
+// coordinates. Measuring, the pen walk, fallback fonts, markup and box
+// printing are those of PUnicodeFont and PFont; the background box of a
+// markup run is drawn on GL.
 //
 // The font draws on the context given to SetDrawingTarget, which must come
 // before loading and printing; the context must outlive the font.
@@ -85,6 +86,7 @@ public:
 
 private:
     template <class Next> int PrintText(Next next, int x, int y, int n) const;
+    void Place(wchar_t c, const PGlyph* g, int pen, const PenStep& step, CharPrintState& st) const;
     bool BuildTextures();
     void DeleteTextures();
     void Flush(CharPrintState& st) const;
