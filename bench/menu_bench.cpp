@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <memory>
+#include <string>
 #include <unistd.h>
 
 #include "bench/mesa_display.h"
@@ -151,6 +152,28 @@ void BM_MenuFrame(benchmark::State& state)
     state.counters["goal_ms"] = kGoalMs;
     state.SetLabel(page < MainMenu::PAGE_FALL ? "bomb" : "page");
 }
+// The game's own line breaking: a paragraph of the demo texts counted into
+// lines of a panel's width in each font, as the help page and the medal page
+// do before they print (no drawing, only measuring and breaking).
+void BM_WrapSection(benchmark::State& state)
+{
+    World& w = TheWorld();
+    if (!w.ok) {
+        state.SkipWithError("no Mesa context or no demo archive");
+        return;
+    }
+    const int font = int(state.range(0));
+    std::wstring text;
+    for (unsigned id = 1; text.size() < 600; id++)
+        if (const wchar_t* s = w.fonts.GetStr(id); s && *s)
+            text += std::wstring(s) + L" ";
+    int lines = 0;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(lines = w.fonts.TestSection(font, 0, 0, 20, 220, text.c_str(), Fonts::kLeft));
+    state.counters["lines"] = lines;
+}
+BENCHMARK(BM_WrapSection)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);
+
 BENCHMARK(BM_MenuFrame)
     ->Arg(0)
     ->Arg(MainMenu::PAGE_GAME_SELECTION)

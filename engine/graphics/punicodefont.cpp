@@ -271,6 +271,25 @@ int PUnicodeFont::DrawnWidth(const wchar_t* s, int n) const
     return Reach(WideChars{s}, n);
 }
 
+int PUnicodeFont::DrawnWidths(const wchar_t* s, int n, int limit, int* widths) const
+{
+    if (!widths || n <= 0)
+        return 0;
+    // Reach's measure, taken after every character: the pixels' rightmost
+    // column only grows, so once it is past the limit every longer prefix is.
+    int right = 0, count = 0;
+    bool past = false;
+    WideChars chars{s};
+    auto next = [&](unsigned& c) { return !past && chars(c); };
+    Walk(next, n, 0, [&](unsigned, const PGlyph*, int pen, const PenStep& step) {
+        if (step.right > step.left)
+            right = std::max(right, pen + step.right);
+        widths[count++] = std::max(right, pen + step.advance - step.gap);
+        past = right > limit;
+    });
+    return count;
+}
+
 int PUnicodeFont::Print(const char* s, int x, int y, int n) const
 {
     return PrintText(NarrowChars{*this, s}, x, y, n);

@@ -53,6 +53,11 @@ public:
     // stand out past their advances (an outline, a glyph moved right).
     int DrawnWidth(const char* s, int n) const;
     int DrawnWidth(const wchar_t* s, int n) const;
+    // DrawnWidth of every prefix of s in one walk: widths[k] is
+    // DrawnWidth(s, k + 1). It stops after n characters, at the end of s, or
+    // after the first prefix whose pixels reach past limit (no longer prefix
+    // reaches less far); returns how many widths it wrote.
+    int DrawnWidths(const wchar_t* s, int n, int limit, int* widths) const;
 
     // The glyph of c, or null.
     const PGlyph* FindChar(wchar_t c) const

@@ -249,7 +249,19 @@ const wchar_t* Fonts::PrintLine(int font, int x, int y, int width, const wchar_t
         return nullptr;
     // A line fits when its pixels do: a glyph may stand out past its advance
     // (an outline), and the ink, not the pen, must stay inside the width.
-    auto fits = [&](int n) { return n == 0 || f->DrawnWidth(text, n) <= width; };
+    // The widths of the first kWrapSpan prefixes come from one walk; when it
+    // stopped short of the text's end, every longer prefix is too wide.
+    int widths[kWrapSpan];
+    const int known = f->DrawnWidths(text, kWrapSpan, width, widths);
+    const bool pastAfterKnown = known < kWrapSpan && text[known] != 0;
+    auto drawn = [&](int n) { return n <= known ? widths[n - 1] : f->DrawnWidth(text, n); };
+    auto fits = [&](int n) {
+        if (n == 0)
+            return true;
+        if (n > known && pastAfterKnown)
+            return false;
+        return drawn(n) <= width;
+    };
 
     // The line is text[0..len); the rest begins at text[rest]. A space is a
     // break candidate while the text before it fits; a line feed, U+00A7 or
@@ -287,7 +299,7 @@ const wchar_t* Fonts::PrintLine(int font, int x, int y, int width, const wchar_t
     }
 
     if (draw && len > 0) {
-        const int w = f->DrawnWidth(text, len);
+        const int w = drawn(len);
         int px = x;
         if (align == kCenter)
             px = x + ((width - w) >> 1);

@@ -87,6 +87,9 @@ public:
     // width aligned in the line; returns the rest, or null when nothing
     // remains.
     const wchar_t* PrintLine(int font, int x, int y, int width, const wchar_t* text, int align, bool draw);
+    // How many characters' widths a line's fitting takes from one walk of
+    // the pen; a line that runs longer is measured past them one by one.
+    static constexpr int kWrapSpan = 256;
     // The number of lines text takes in width; PrintSection draws them,
     // each lineStep pixels below the one before.
     int TestSection(int font, int x, int y, int lineStep, int width, const wchar_t* text, int align);

@@ -150,6 +150,15 @@ std::vector<std::string> Check(Printer& p)
         if (!w.empty() && w.back() == 'B') {
             EXPECT_EQ(measured, reach);
         }
+        // Every prefix's drawn width from one walk, which stops after the
+        // first prefix past its limit.
+        int widths[8] = {};
+        EXPECT_EQ(f.DrawnWidths(text, 8, 1000, widths), int(w.size()));
+        for (size_t k = 0; k < w.size(); k++)
+            EXPECT_EQ(widths[k], f.DrawnWidth(text, int(k + 1))) << k;
+        if (w.size() >= 2) {
+            EXPECT_EQ(f.DrawnWidths(text, 8, -1, widths), 1);
+        }
 
         // The pen ends where the next character goes.
         const std::string joined = p.row([&] { f.Print((w + L"B").c_str(), kX, kY, -1); });

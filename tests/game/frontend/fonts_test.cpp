@@ -184,6 +184,14 @@ TEST_F(FontsTest, BreaksAtLineFeedsSectionSignsAndInsideLongWords)
         EXPECT_EQ(Layout(fonts, 1, c.chars * kAdvance, c.text), c.lines) << std::string(c.text, c.text + wcslen(c.text));
         EXPECT_EQ(fonts.TestSection(1, 0, 0, 10, c.chars * kAdvance, c.text, 0), int(c.lines.size()));
     }
+    // Lines longer than the widths one walk gives (Fonts::kWrapSpan) are
+    // fitted the same: 200 words of two letters, 100 to a line.
+    std::wstring words, line;
+    for (int i = 0; i < 100; i++)
+        line += i ? L" ab" : L"ab";
+    words = line + L" " + line;
+    EXPECT_EQ(Layout(fonts, 1, 300 * kAdvance, words), (std::vector<std::wstring> {line, line}));
+    EXPECT_EQ(Layout(fonts, 1, 298 * kAdvance, words).size(), 3u);
     // A character wider than the line still takes one line each.
     EXPECT_EQ(fonts.TestSection(1, 0, 0, 10, 2, L"ABC", 0), 3);
     EXPECT_EQ(fonts.TestSection(1, 0, 0, 10, 100, L"", 0), 0);
