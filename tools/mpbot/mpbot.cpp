@@ -386,7 +386,7 @@ int main(int argc, char** argv)
                 else if (!fullSince)
                     fullSince = t | 1;
                 else if (t - fullSince > 1000)
-                    s.RequestStart();
+                    s.TapStart();  // the game room's Start, the start wait's rules included
             }
             if (s.state == KrvMpConn::kMatchStartRequested && s.MP_IsAllPlaying() && !started) {
                 s.MP_StartGame();
