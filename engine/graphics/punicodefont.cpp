@@ -206,16 +206,29 @@ template <class Next> int PUnicodeFont::PrintText(Next next, int x, int y, int n
     return end.pen - x;
 }
 
-// The rightmost column a character's pixels may reach, or the measured width
-// where that is further.
-template <class Next> int PUnicodeFont::Reach(Next next, int n) const
-{
+namespace {
+
+// How far a text's pixels reach as the pen walks it: the rightmost column a
+// character's pixels may take, or the measured width where that is further.
+struct InkReach {
     int right = 0;
-    const WalkEnd end = Walk(next, n, 0, [&](unsigned, const PGlyph*, int pen, const PenStep& step) {
+    // Adds the character the pen is at; the reach of the text up to it.
+    int Add(int pen, const PFont::PenStep& step)
+    {
         if (step.right > step.left)
             right = std::max(right, pen + step.right);
-    });
-    return std::max(right, end.count ? end.pen - end.gap : 0);
+        return std::max(right, pen + step.advance - step.gap);
+    }
+};
+
+} // namespace
+
+template <class Next> int PUnicodeFont::Reach(Next next, int n) const
+{
+    InkReach ink;
+    int reach = 0;
+    Walk(next, n, 0, [&](unsigned, const PGlyph*, int pen, const PenStep& step) { reach = ink.Add(pen, step); });
+    return reach;
 }
 
 void PUnicodeFont::DrawGlyph(const PGlyph& g, int x, int y) const
@@ -277,15 +290,12 @@ int PUnicodeFont::DrawnWidths(const wchar_t* s, int n, int limit, int* widths) c
         return 0;
     // Reach's measure, taken after every character: the pixels' rightmost
     // column only grows, so once it is past the limit every longer prefix is.
-    int right = 0, count = 0;
-    bool past = false;
+    InkReach ink;
+    int count = 0;
     WideChars chars{s};
-    auto next = [&](unsigned& c) { return !past && chars(c); };
+    auto next = [&](unsigned& c) { return (count == 0 || ink.right <= limit) && chars(c); };
     Walk(next, n, 0, [&](unsigned, const PGlyph*, int pen, const PenStep& step) {
-        if (step.right > step.left)
-            right = std::max(right, pen + step.right);
-        widths[count++] = std::max(right, pen + step.advance - step.gap);
-        past = right > limit;
+        widths[count++] = ink.Add(pen, step);
     });
     return count;
 }
