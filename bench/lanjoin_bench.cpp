@@ -16,53 +16,31 @@ namespace {
 
 using Access = IPInterfaceTestAccess;
 
-struct Churn {
-    IPInterface host;
-    int port = 0;
-    std::vector<std::pair<std::string, int>> liars;
-
-    explicit Churn(int addresses)
-    {
-        Access::BecomeHost(host, "HOST");
-        port = Access::ListenOnLoopback(host);
-        for (int a = 0; a < addresses; ++a)
-            for (int i = 0; i < 3; ++i)
-                liars.push_back({"127.0.3." + std::to_string(a + 1), -1});
-    }
-    ~Churn()
-    {
-        for (auto& l : liars)
-            if (l.second >= 0)
-                close(l.second);
-    }
-    // Reopens what the host closed; how many.
-    int Reopen()
-    {
-        int n = 0;
-        for (auto& [from, fd] : liars)
-            if (fd < 0 || ClosedByHost(fd)) {
-                if (fd >= 0)
-                    close(fd);
-                fd = NamelessConnect(from.c_str(), "127.0.0.1", port);
-                ++n;
-            }
-        return n;
-    }
-};
+// The churning connections' source addresses: 127.0.3.1, .2, ...
+std::vector<std::string> Sources(int addresses)
+{
+    std::vector<std::string> out;
+    for (int a = 0; a < addresses; ++a)
+        out.push_back("127.0.3." + std::to_string(a + 1));
+    return out;
+}
 
 void BM_HostPollUnderChurn(benchmark::State& state)
 {
-    Churn c(int(state.range(0)));
-    if (c.port <= 0) {
+    IPInterface host;
+    Access::BecomeHost(host, "HOST");
+    const int port = Access::ListenOnLoopback(host);
+    if (port <= 0) {
         state.SkipWithError("no loopback listener");
         return;
     }
+    NamelessChurn churn(Sources(int(state.range(0))), 3, "127.0.0.1", port);
     long reopened = 0;
     for (auto _ : state) {
         state.PauseTiming();
-        reopened += c.Reopen();
+        reopened += churn.Reopen();
         state.ResumeTiming();
-        c.host.PollMessages();
+        host.PollMessages();
     }
     state.counters["reopened/poll"] = benchmark::Counter(double(reopened) / double(state.iterations()));
     state.counters["place_bytes"] = double(Access::kNamelessPlaceBytes);

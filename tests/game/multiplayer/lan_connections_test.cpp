@@ -648,20 +648,11 @@ TEST_P(LanStarInNamespaces, HonestJoinsGetInWhileNamelessConnectionsChurn)
     ASSERT_GE(dropsBefore, 0);
     const int port = IPInterface::kFirstPort;
 
-    std::vector<std::pair<std::string, int>> churners;
-    for (const std::string& from : sources)
-        for (int i = 0; i < 3; ++i)
-            churners.push_back({from, -1});  // opened by the first churn
+    NamelessChurn churners(sources, 3, "10.77.0.1", port);  // opened by the first churn
     int reopened = 0;
     auto churn = [&] {
         lab.Enter(3);
-        for (auto& [from, fd] : churners)
-            if (fd < 0 || ClosedByHost(fd)) {
-                if (fd >= 0)
-                    close(fd);
-                fd = NamelessConnect(from.c_str(), "10.77.0.1", port);
-                ++reopened;
-            }
+        reopened += churners.Reopen();
         lab.Leave();
     };
     // Polls the host (and churns) every half millisecond, the guest once a
@@ -707,13 +698,11 @@ TEST_P(LanStarInNamespaces, HonestJoinsGetInWhileNamelessConnectionsChurn)
         ASSERT_TRUE(pump(std::chrono::seconds(10), [&] { return host.NumPlayers() == 1; }));
     }
     if (c.addresses > 0) {
-        EXPECT_GT(reopened, int(churners.size()) * 2) << "the host closed the nameless connections";
+        EXPECT_GT(reopened, int(churners.Size()) * 2) << "the host closed the nameless connections";
     }
     ASSERT_TRUE(lab.Enter(1));
     EXPECT_EQ(ListenDrops(), dropsBefore);
     lab.Leave();
-    for (auto& ch : churners)
-        close(ch.second);
 }
 
 INSTANTIATE_TEST_SUITE_P(Churn, LanStarInNamespaces,

@@ -15,6 +15,7 @@
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 #include "engine/net/bsdsocket.h"
@@ -269,3 +270,47 @@ inline bool ClosedByHost(int fd)
     }
     return n == 0 || (n < 0 && errno != EAGAIN && errno != ENOTCONN);
 }
+
+// Connections that never give a name, `each` from every source address, to
+// address:port, reopened as soon as the host has closed them.
+class NamelessChurn {
+public:
+    NamelessChurn(const std::vector<std::string>& sources, int each, std::string address, int port)
+        : m_address(std::move(address)), m_port(port)
+    {
+        for (const std::string& from : sources)
+            for (int i = 0; i < each; ++i)
+                m_conns.push_back({from, -1});
+    }
+    ~NamelessChurn()
+    {
+        for (Conn& c : m_conns)
+            if (c.fd >= 0)
+                close(c.fd);
+    }
+    NamelessChurn(const NamelessChurn&) = delete;
+    NamelessChurn& operator=(const NamelessChurn&) = delete;
+    // Opens what is not open yet and reopens what the host closed; how many.
+    int Reopen()
+    {
+        int n = 0;
+        for (Conn& c : m_conns)
+            if (c.fd < 0 || ClosedByHost(c.fd)) {
+                if (c.fd >= 0)
+                    close(c.fd);
+                c.fd = NamelessConnect(c.from.c_str(), m_address.c_str(), m_port);
+                ++n;
+            }
+        return n;
+    }
+    size_t Size() const { return m_conns.size(); }
+
+private:
+    struct Conn {
+        std::string from;
+        int fd;
+    };
+    std::vector<Conn> m_conns;
+    std::string m_address;
+    int m_port;
+};
