@@ -284,8 +284,12 @@ bool IPInterface::ReadNameless()
         NamelessPlace& place = m_nameless[k];
         if (!place.socket.IsOpen())
             continue;
-        char dotted[16];
-        PInetNtoa(place.peer, dotted);
+        // The peer's address as text, made only for a line of the log.
+        char text[16];
+        auto dotted = [&] {
+            PInetNtoa(place.peer, text);
+            return text;
+        };
         // The buffer holds one message of any type whole: read, take what
         // is whole, read on.
         bool ended = false;
@@ -300,7 +304,7 @@ bool IPInterface::ReadNameless()
             const int length = lanframe::MessageLength(place.in, place.inEnd);
             if (length < 0) {
                 _PDebugPeerAddress(place.peer, "LAN: malformed message (type %d) from %s; dropping the connection\n",
-                                   place.in[0], dotted);
+                                   place.in[0], dotted());
                 CloseNameless(k);
             } else if (length == 0) {
                 if (ended)
@@ -313,14 +317,14 @@ bool IPInterface::ReadNameless()
                 named = true;
             } else {
                 _PDebugPeerAddress(place.peer, "LAN: frame %d from %s before its name: dropped\n", int(place.in[0]),
-                                   dotted);
+                                   dotted());
                 std::memmove(place.in, place.in + length, size_t(place.inEnd - length));
                 place.inEnd = int16_t(place.inEnd - length);
             }
         }
         if (place.socket.IsOpen() && PTickSince(now, place.acceptedAt) > int32_t(kJoinLimitMs)) {
             _PDebugPeerAddress(place.peer,
-                               "LAN: %s did not complete its join within %u ms; closing its connection\n", dotted,
+                               "LAN: %s did not complete its join within %u ms; closing its connection\n", dotted(),
                                kJoinLimitMs);
             CloseNameless(k);
         }
